@@ -1,0 +1,52 @@
+# Shared target helpers: every target of ours gets the same warnings and include root.
+
+function(fernwick_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+endfunction()
+
+# A pure C++ core: no Qt is ever linked into it, so a Qt include fails to build.
+function(fernwick_core_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+    fernwick_warnings(${name})
+endfunction()
+
+# A Qt-based library (windows, platform glue).
+function(fernwick_qt_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+    fernwick_warnings(${name})
+endfunction()
+
+# A GoogleTest binary. LABEL is unit, gui or net.
+#   unit: plain gtest_main.
+#   gui:  tests/support's main, which makes a QApplication on the offscreen platform.
+#   net:  tests/support's main, which exits 77 (reported as skipped) unless run as root.
+function(fernwick_test name)
+    cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPENDS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gmock)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    fernwick_warnings(${name})
+    if(ARG_LABEL STREQUAL "unit")
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS unit)
+    elseif(ARG_LABEL STREQUAL "gui")
+        target_link_libraries(${name} PRIVATE fw_test_support_gui)
+        add_test(NAME ${name} COMMAND ${name})
+        set_tests_properties(${name} PROPERTIES LABELS gui ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+    elseif(ARG_LABEL STREQUAL "net")
+        target_link_libraries(${name} PRIVATE fw_test_support_net)
+        add_test(NAME ${name} COMMAND ${name})
+        set_tests_properties(${name} PROPERTIES LABELS net SKIP_RETURN_CODE 77 TIMEOUT 900
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;FERNWICK_SOURCE_DIR=${PROJECT_SOURCE_DIR};FERNWICK_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    else()
+        message(FATAL_ERROR "fernwick_test(${name}): LABEL must be unit, gui or net")
+    endif()
+endfunction()

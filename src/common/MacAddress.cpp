@@ -1,0 +1,53 @@
+#include "common/MacAddress.h"
+
+namespace fw {
+namespace {
+
+constexpr char kDigits[] = "0123456789ABCDEF";
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+} // namespace
+
+std::string hexByte(std::uint8_t value) { return {kDigits[value >> 4], kDigits[value & 0x0F]}; }
+
+std::string formatMac(const MacAddress& mac) {
+    std::string s;
+    s.reserve(17);
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        if (i > 0) {
+            s += '-';
+        }
+        s += hexByte(mac[i]);
+    }
+    return s;
+}
+
+std::optional<MacAddress> parseMacByPosition(std::string_view text) {
+    if (text.size() < 17) {
+        return std::nullopt;
+    }
+    MacAddress mac{};
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        const int hi = hexValue(text[3 * i]);
+        const int lo = hexValue(text[3 * i + 1]);
+        if (hi < 0 || lo < 0) {
+            return std::nullopt;
+        }
+        mac[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    }
+    return mac;
+}
+
+} // namespace fw

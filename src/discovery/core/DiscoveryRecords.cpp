@@ -1,0 +1,72 @@
+#include "discovery/core/DiscoveryRecords.h"
+
+#include <algorithm>
+
+namespace fw {
+namespace {
+
+// Reply layout (offsets into the 96 decoded bytes).
+constexpr std::size_t kMacOffset = 14;
+constexpr std::size_t kEssIdOffset = 20;
+constexpr std::size_t kTextWidth = 32;
+constexpr std::size_t kChannelOffset = 53;
+constexpr std::size_t kWepOffset = 54;
+constexpr std::size_t kNameLengthOffset = 55;
+constexpr std::size_t kNameOffset = 60;
+constexpr std::size_t kKindOffset = 92;
+
+std::string textUpToNul(std::span<const std::uint8_t> field) {
+    const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
+    return {field.begin(), end};
+}
+
+} // namespace
+
+std::int16_t nextSearchSequence(std::int16_t current) {
+    return current == INT16_MAX ? current : static_cast<std::int16_t>(current + 1);
+}
+
+DiscoveryRequest buildDiscoveryRequest(std::int16_t sequence, const MacAddress& adapterMac) {
+    DiscoveryRequest r{};
+    std::copy(kRecordMagic.begin(), kRecordMagic.end(), r.begin());
+    r[4] = 0x10;
+    const auto bits = static_cast<std::uint16_t>(sequence);
+    r[6] = static_cast<std::uint8_t>(bits >> 8);
+    r[7] = static_cast<std::uint8_t>(bits & 0xFF);
+    std::copy(adapterMac.begin(), adapterMac.end(), r.begin() + 8);
+    return r;
+}
+
+std::optional<std::int16_t> readSequence(std::span<const std::uint8_t> datagram) {
+    if (datagram.size() < 8) {
+        return std::nullopt;
+    }
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>((datagram[6] << 8) | datagram[7]));
+}
+
+std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t> datagram, std::int16_t current) {
+    if (datagram.size() < kDiscoveryReplyMinSize ||
+        !std::equal(kRecordMagic.begin(), kRecordMagic.end(), datagram.begin()) || readSequence(datagram) != current) {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, kDiscoveryReplyDecodedSize> rec{};
+    std::copy_n(datagram.begin(), std::min(datagram.size(), rec.size()), rec.begin());
+    const std::span<const std::uint8_t> bytes(rec);
+
+    DiscoveryReply reply;
+    std::copy_n(bytes.begin() + kMacOffset, reply.deviceMac.size(), reply.deviceMac.begin());
+    reply.essId = textUpToNul(bytes.subspan(kEssIdOffset, kTextWidth));
+    reply.channel = bytes[kChannelOffset];
+    reply.wep = bytes[kWepOffset] == 1;
+    // A NameLength of 128 or more hides the name; 1..127 shows the whole 32-byte field; 0 hides it.
+    const std::uint8_t nameLength = bytes[kNameLengthOffset];
+    if (nameLength >= 1 && nameLength <= 127) {
+        reply.name = textUpToNul(bytes.subspan(kNameOffset, kTextWidth));
+    }
+    // "AP" at offset 92 or 93; NUL bytes do not end the search.
+    reply.isAp = (bytes[kKindOffset] == 'A' && bytes[kKindOffset + 1] == 'P') ||
+                 (bytes[kKindOffset + 1] == 'A' && bytes[kKindOffset + 2] == 'P');
+    return reply;
+}
+
+} // namespace fw

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "common/AdapterEntry.h"
+
+namespace fw {
+
+// What an enumeration of the local adapters ended with. StatusError and NoAdapter are fatal:
+// the caller shows string 29 or 30 and ends the program.
+enum class AdapterOutcome { Ok, StatusError, NoAdapter };
+
+struct AdapterSelection {
+    AdapterOutcome outcome = AdapterOutcome::NoAdapter;
+    AdapterTable table; // 1..11 entries when outcome is Ok
+};
+
+} // namespace fw

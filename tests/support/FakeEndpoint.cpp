@@ -1,0 +1,108 @@
+#include "support/FakeEndpoint.h"
+
+namespace fw::test {
+
+bool FakeEndpoint::bindToAdapter(const AdapterEntry& adapter, std::uint16_t localPort) {
+    ++bindCount;
+    if (failBind) {
+        lastError_ = failReason;
+        return false;
+    }
+    open_ = true;
+    local_ = Ipv4::parse(adapter.ip).value_or(Ipv4{});
+    localPort_ = localPort;
+    boundInterface = adapter.interfaceName;
+    return true;
+}
+
+bool FakeEndpoint::bindToAddress(Ipv4 local, std::uint16_t localPort) {
+    ++bindCount;
+    if (failBind) {
+        lastError_ = failReason;
+        return false;
+    }
+    open_ = true;
+    local_ = local;
+    localPort_ = localPort == 0 ? 50000 : localPort;
+    return true;
+}
+
+void FakeEndpoint::setRemote(Ipv4 host, std::uint16_t port) {
+    remote_ = host;
+    remotePort_ = port;
+}
+
+bool FakeEndpoint::send(std::span<const std::uint8_t> bytes) {
+    if (!open_) {
+        return false;
+    }
+    sent.push_back({remote_, remotePort_, {bytes.begin(), bytes.end()}});
+    return true;
+}
+
+std::optional<Datagram> FakeEndpoint::read() {
+    if (inbox_.empty()) {
+        return std::nullopt;
+    }
+    Datagram d = std::move(inbox_.front());
+    inbox_.pop_front();
+    return d;
+}
+
+void FakeEndpoint::close() {
+    ++closeCount;
+    open_ = false;
+    inbox_.clear();
+}
+
+void FakeEndpoint::deliver(Datagram d) {
+    if (!open_) {
+        return; // a closed socket receives nothing
+    }
+    inbox_.push_back(std::move(d));
+    emit datagramsReady();
+}
+
+void FakeEndpoint::deliver(std::vector<std::uint8_t> bytes, Ipv4 from, std::uint16_t fromPort) {
+    deliver(Datagram{std::move(bytes), from, fromPort});
+}
+
+EndpointFactory FakeNetwork::factory() {
+    return [this]() {
+        auto e = std::make_unique<FakeEndpoint>();
+        e->failBind = failBinds;
+        all_.emplace_back(e.get());
+        return std::unique_ptr<DatagramEndpoint>(std::move(e));
+    };
+}
+
+std::vector<FakeEndpoint*> FakeNetwork::alive() const {
+    std::vector<FakeEndpoint*> out;
+    for (const auto& p : all_) {
+        if (p) {
+            out.push_back(p.data());
+        }
+    }
+    return out;
+}
+
+FakeEndpoint* FakeNetwork::last() const {
+    for (auto it = all_.rbegin(); it != all_.rend(); ++it) {
+        if (*it) {
+            return it->data();
+        }
+    }
+    return nullptr;
+}
+
+std::vector<FakeEndpoint*> FakeNetwork::openOnPort(std::uint16_t port) const {
+    std::vector<FakeEndpoint*> out;
+    for (auto* e : alive()) {
+        if (e->isOpen() && e->localPort() == port) {
+            out.push_back(e);
+        }
+    }
+    return out;
+}
+
+} // namespace fw::test

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/DatagramEndpoint.h"
+
+#include <QPointer>
+
+#include <deque>
+#include <vector>
+
+namespace fw::test {
+
+struct SentDatagram {
+    Ipv4 to;
+    std::uint16_t port = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// An endpoint with no socket: it records what it is told and what it sends; tests deliver datagrams.
+class FakeEndpoint final : public DatagramEndpoint {
+    Q_OBJECT
+public:
+    using DatagramEndpoint::DatagramEndpoint;
+
+    bool bindToAdapter(const AdapterEntry& adapter, std::uint16_t localPort) override;
+    bool bindToAddress(Ipv4 local, std::uint16_t localPort) override;
+    void setRemote(Ipv4 host, std::uint16_t port) override;
+    bool send(std::span<const std::uint8_t> bytes) override;
+    std::optional<Datagram> read() override;
+    Ipv4 localAddress() const override { return local_; }
+    std::uint16_t localPort() const override { return localPort_; }
+    bool isOpen() const override { return open_; }
+    void close() override;
+    std::string lastError() const override { return lastError_; }
+
+    // Queues a datagram and signals it, as a socket would.
+    void deliver(Datagram d);
+    void deliver(std::vector<std::uint8_t> bytes, Ipv4 from, std::uint16_t fromPort);
+
+    // Test controls.
+    bool failBind = false;
+    std::string failReason = "Address already in use";
+
+    // What happened.
+    std::vector<SentDatagram> sent;
+    std::string boundInterface; // set by bindToAdapter
+    int bindCount = 0;
+    int closeCount = 0;
+
+private:
+    bool open_ = false;
+    Ipv4 local_;
+    std::uint16_t localPort_ = 0;
+    Ipv4 remote_;
+    std::uint16_t remotePort_ = 0;
+    std::string lastError_;
+    std::deque<Datagram> inbox_;
+};
+
+// Hands out FakeEndpoints and keeps (non-owning) track of them in creation order.
+class FakeNetwork {
+public:
+    EndpointFactory factory();
+    // Endpoints still alive, in creation order.
+    std::vector<FakeEndpoint*> alive() const;
+    std::size_t created() const { return all_.size(); }
+    FakeEndpoint* last() const;
+    // Endpoints bound to this local port and still open.
+    std::vector<FakeEndpoint*> openOnPort(std::uint16_t port) const;
+    bool failBinds = false; // applied to endpoints created afterwards
+
+private:
+    std::vector<QPointer<FakeEndpoint>> all_;
+};
+
+} // namespace fw::test

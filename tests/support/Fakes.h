@@ -1,0 +1,75 @@
+#pragma once
+
+// Recording fakes of the platform interfaces, for GUI tests.
+
+#include "platform/Platform.h"
+#include "support/FakeEndpoint.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fw::test {
+
+// Answers message boxes from a queue (Ok when the queue is empty) and records every box shown.
+class FakeMessageBoxes final : public MessageBoxes {
+public:
+    MessageAnswer show(QWidget*, const Message& message) override {
+        shown.push_back(message);
+        if (onShow) {
+            onShow(message);
+        }
+        if (answers.empty()) {
+            return MessageAnswer::Ok;
+        }
+        const MessageAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::vector<Message> shown;
+    std::deque<MessageAnswer> answers;
+    std::function<void(const Message&)> onShow; // runs while the box is "open"
+};
+
+class FakeShell final : public Shell {
+public:
+    void flushNeighbour(const std::string& ip) override { calls.push_back("flush " + ip); }
+    void openUrl(const std::string& url) override { calls.push_back("open " + url); }
+    std::vector<std::string> calls;
+};
+
+class FakeAdapterSource final : public AdapterSource {
+public:
+    AdapterSelection enumerateAdapters() override {
+        ++calls;
+        return selection;
+    }
+    AdapterSelection selection{AdapterOutcome::Ok,
+                               {AdapterEntry{"10.0.0.1", "255.255.255.0", "10.0.0.254",
+                                             {0x02, 0x00, 0x00, 0x00, 0x00, 0x01}, "eth0", 2}}};
+    int calls = 0;
+};
+
+class FakeFileChooser final : public FileChooser {
+public:
+    std::optional<std::string> chooseImage(QWidget*) override {
+        ++calls;
+        return answer;
+    }
+    std::optional<std::string> answer;
+    int calls = 0;
+};
+
+// A whole Platform made of fakes.
+struct FakePlatform {
+    FakeMessageBoxes messages;
+    FakeShell shell;
+    FakeAdapterSource adapters;
+    FakeFileChooser files;
+    FakeNetwork network;
+    Platform platform() { return Platform{messages, shell, adapters, files, network.factory()}; }
+};
+
+} // namespace fw::test

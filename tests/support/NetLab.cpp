@@ -1,0 +1,123 @@
+#include "support/NetLab.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace fw::test {
+namespace {
+
+QString netlabScript() { return NetLab::sourcePath("tests/fixtures/netlab.py"); }
+
+QByteArray runOrThrow(const QStringList& argv) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(argv.front(), argv.mid(1));
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        throw std::runtime_error("failed: " + argv.join(' ').toStdString() + ": " + p.readAll().toStdString());
+    }
+    return p.readAll();
+}
+
+} // namespace
+
+QString NetLab::sourcePath(const QString& relative) {
+    return QDir(qEnvironmentVariable("FERNWICK_SOURCE_DIR", ".")).filePath(relative);
+}
+
+QString NetLab::binaryPath(const QString& relative) {
+    return QDir(qEnvironmentVariable("FERNWICK_BINARY_DIR", ".")).filePath(relative);
+}
+
+NetLab::NetLab() {
+    name_ = runOrThrow({"python3", netlabScript(), "new-name"}).trimmed().toStdString();
+    runOrThrow({"python3", netlabScript(), "up", QString::fromStdString(name_)});
+    dir_ = QDir::temp().filePath(QString::fromStdString(name_));
+    QDir().mkpath(dir_);
+}
+
+NetLab::~NetLab() {
+    if (originalNs_ >= 0) {
+        setns(originalNs_, CLONE_NEWNET);
+        ::close(originalNs_);
+    }
+    for (auto& p : processes_) {
+        p->kill();
+        p->waitForFinished(3000);
+    }
+    processes_.clear();
+    QProcess::execute("python3", {netlabScript(), "down", QString::fromStdString(name_)});
+    if (qEnvironmentVariableIsEmpty("FERNWICK_KEEP_LAB")) {
+        QDir(dir_).removeRecursively();
+    }
+}
+
+void NetLab::addHost(const std::string& host, const std::string& segment, const std::string& cidr,
+                     const std::string& mac, const std::string& gateway) {
+    QStringList argv{"python3", netlabScript(), "host", QString::fromStdString(name_), QString::fromStdString(host),
+                     "--segment", QString::fromStdString(segment), "--addr", QString::fromStdString(cidr)};
+    if (!mac.empty()) {
+        argv << "--mac" << QString::fromStdString(mac);
+    }
+    if (!gateway.empty()) {
+        argv << "--gateway" << QString::fromStdString(gateway);
+    }
+    runOrThrow(argv);
+}
+
+QProcess* NetLab::spawn(const std::string& host, const QStringList& argv) {
+    auto p = std::make_unique<QProcess>();
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->setStandardOutputFile(
+        QDir(dir_).filePath(QString("%1-%2.log").arg(QString::fromStdString(host)).arg(processes_.size())));
+    p->start("ip", QStringList{"netns", "exec", QString::fromStdString(ns(host))} + argv);
+    if (!p->waitForStarted(10000)) {
+        throw std::runtime_error("cannot start " + argv.join(' ').toStdString());
+    }
+    processes_.push_back(std::move(p));
+    return processes_.back().get();
+}
+
+int NetLab::run(const std::string& host, const QStringList& argv, QByteArray* output) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start("ip", QStringList{"netns", "exec", QString::fromStdString(ns(host))} + argv);
+    p.waitForFinished(120000);
+    if (output != nullptr) {
+        *output = p.readAll();
+    }
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+void NetLab::enterWorkstation() {
+    if (originalNs_ < 0) {
+        originalNs_ = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+    }
+    const std::string path = "/var/run/netns/" + ns("ws");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || setns(fd, CLONE_NEWNET) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        throw std::runtime_error("cannot enter " + path);
+    }
+    ::close(fd);
+}
+
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        usleep(2000);
+    }
+    return pred();
+}
+
+} // namespace fw::test

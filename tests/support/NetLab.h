@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fw::test {
+
+// A lab of network namespaces for one test (tests/fixtures/netlab.py), torn down by the destructor
+// even when the test fails. The workstation namespace holds eth0 10.77.1.1/24 (segment a) and
+// eth1 10.77.2.1/24 (segment b); hosts are added per test.
+class NetLab {
+public:
+    NetLab();
+    ~NetLab();
+    NetLab(const NetLab&) = delete;
+    NetLab& operator=(const NetLab&) = delete;
+
+    const std::string& name() const { return name_; }
+    std::string ns(const std::string& host) const { return name_ + "-" + host; }
+    // A scratch directory for this lab (simulator logs, images), removed at teardown.
+    const QString& dir() const { return dir_; }
+
+    // A host namespace with eth0 on segment "a" or "b", e.g. addHost("d1", "a", "10.77.1.10/24").
+    void addHost(const std::string& host, const std::string& segment, const std::string& cidr,
+                 const std::string& mac = {}, const std::string& gateway = {});
+
+    // Starts a program inside a host's namespace; it is killed at teardown. Output goes to
+    // dir()/<host>-<n>.log.
+    QProcess* spawn(const std::string& host, const QStringList& argv);
+    // Runs a program inside a host's namespace to its end; returns its exit code.
+    int run(const std::string& host, const QStringList& argv, QByteArray* output = nullptr);
+
+    // Moves this thread into the workstation namespace: sockets and netlink queries made afterwards
+    // see the lab's adapters. The destructor moves it back.
+    void enterWorkstation();
+
+    // Paths inside the source and build trees (from FERNWICK_SOURCE_DIR / FERNWICK_BINARY_DIR).
+    static QString sourcePath(const QString& relative);
+    static QString binaryPath(const QString& relative);
+
+private:
+    std::string name_;
+    QString dir_;
+    int originalNs_ = -1;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+// Spins the Qt event loop until pred() holds or the time runs out; returns pred().
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs);
+
+} // namespace fw::test
