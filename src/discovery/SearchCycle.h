@@ -1,0 +1,41 @@
+#pragma once
+
+#include "common/ProcessValues.h"
+#include "platform/Platform.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+
+namespace fw {
+
+class DeviceListModel;
+
+// The main window's searches: one discovery socket per adapter (port 4001, tied to the adapter),
+// one request per adapter per search, the Searching dialog's countdown (15 x 0.2 s, timer driven),
+// and every accepted reply from a new sender appended to the model. Sockets stay open between
+// searches and keep taking replies to the latest search until closeDiscoverySockets().
+class SearchCycle final : public QObject {
+    Q_OBJECT
+public:
+    SearchCycle(Platform& platform, ProcessValues& values, DeviceListModel& model, QWidget* dialogParent,
+                QObject* parent = nullptr);
+    ~SearchCycle() override;
+
+    // Starts a search. When a countdown is already running, the new search sends its requests and
+    // returns without a countdown of its own; the running countdown ends both.
+    void search();
+    bool countdownRunning() const;
+    // Before Set IP and the upgrade, which need port 4001 or the adapter themselves.
+    void closeDiscoverySockets();
+    std::int16_t searchSequence() const;
+
+signals:
+    void searchStarted();               // the list was emptied; File -> Connect goes off
+    void rowAdded(int row);             // a reply became a row; the row commands go on
+    void searchFinished();              // the countdown ended (or was cancelled)
+    void adapterFailure(AdapterOutcome outcome); // string 29/30 was shown; the program must end now
+};
+
+} // namespace fw
