@@ -3,6 +3,7 @@
 
 #include "support/Fakes.h"
 #include "unit/discovery/ReplyBytes.h"
+#include "unit/discovery/RowPrinting.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,7 @@
 #include "discovery/core/DiscoverySearch.h"
 
 #include "unit/discovery/ReplyBytes.h"
+#include "unit/discovery/RowPrinting.h"
 
 #include <gtest/gtest.h>
 
