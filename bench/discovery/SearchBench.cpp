@@ -9,6 +9,7 @@
 #include "platform/LinuxAdapterSource.h"
 #include "platform/UdpEndpoint.h"
 
+#include "net/discovery/SimulatorLog.h"
 #include "support/Fakes.h"
 #include "support/NetLab.h"
 
@@ -52,20 +53,6 @@ QByteArray deviceConfig(int count) {
     return QJsonDocument(QJsonObject{{"devices", devices}}).toJson(QJsonDocument::Compact);
 }
 
-std::vector<QJsonObject> logLines(const QString& path) {
-    std::vector<QJsonObject> out;
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const QJsonDocument doc = QJsonDocument::fromJson(line);
-            if (doc.isObject()) {
-                out.push_back(doc.object());
-            }
-        }
-    }
-    return out;
-}
-
 // Runs the event loop for a while (a real loop, so datagrams are read as soon as they arrive).
 void runFor(int ms) {
     QEventLoop loop;
@@ -91,12 +78,7 @@ int run(int deviceCount, int searches) {
     }
     lab.spawn("flood",
               {NetLab::binaryPath("tools/devsim/fernwick-devsim"), "--config", config, "--log", log});
-    const bool ready = test::waitUntil(
-        [&] {
-            const auto lines = logLines(log);
-            return !lines.empty() && lines.back()["event"] == "ready";
-        },
-        120000);
+    const bool ready = test::waitUntil([&] { return !test::simulatorEvents(log, "ready").empty(); }, 120000);
     if (!ready) {
         std::fprintf(stderr, "the simulator did not come up; see %s\n", qPrintable(lab.dir()));
         return 1;
@@ -128,8 +110,8 @@ int run(int deviceCount, int searches) {
 
         double lastReply = 0;
         int replies = 0;
-        for (const QJsonObject& o : logLines(log)) {
-            if (o["event"] == "tx" && o["kind"] == "discovery-reply" && o["t"].toDouble() >= seconds(start)) {
+        for (const QJsonObject& o : test::simulatorEvents(log, "tx")) {
+            if (o["kind"] == "discovery-reply" && o["t"].toDouble() >= seconds(start)) {
                 ++replies;
                 lastReply = std::max(lastReply, o["t"].toDouble());
             }
@@ -160,6 +142,7 @@ int main(int argc, char** argv) {
         qputenv("FERNWICK_BINARY_DIR", FW_BINARY_DIR);
     }
     QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false); // the Searching dialog comes and goes
     int devices = 1000;
     int searches = 3;
     const QStringList args = QApplication::arguments();

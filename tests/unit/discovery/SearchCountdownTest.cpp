@@ -15,31 +15,25 @@ namespace {
 using namespace std::chrono_literals;
 using ms = std::chrono::milliseconds;
 
-// Virtual time: the countdown's step timer and scheduled events (replies, clicks) run in time order.
+// Virtual time: the step timer and scheduled events (replies, clicks) run in time order; at the
+// same instant an event runs before the timer.
 class VirtualDialog final : public SearchCountdown::Io {
 public:
-    void showProgress(int value) override { shown.emplace_back(now, value); }
+    void showProgress(int value) override { shown.emplace_back(now.count(), value); }
     void waitStep(ms interval) override { due = now + interval; }
-    void finish() override {
-        due.reset();
-        closedAt = now;
-    }
+    void finish() override { closedAt = now; }
 
     void at(ms when, std::function<void()> f) { events.emplace(when, std::move(f)); }
-    void runUntil(ms end) {
-        while (true) {
-            const ms next =
-                std::min(due.value_or(ms::max()), events.empty() ? ms::max() : events.begin()->first);
-            if (next > end) {
-                now = end;
-                return;
-            }
-            now = next;
-            if (!events.empty() && events.begin()->first == next) {
+    void run() {
+        countdown.start();
+        while (due || !events.empty()) {
+            if (!events.empty() && (!due || events.begin()->first <= *due)) {
+                now = events.begin()->first;
                 auto f = std::move(events.begin()->second);
                 events.erase(events.begin());
                 f();
             } else {
+                now = *due;
                 due.reset();
                 countdown.onStepElapsed();
             }
@@ -49,92 +43,61 @@ public:
     ms now{0};
     std::optional<ms> due;
     std::optional<ms> closedAt;
-    std::vector<std::pair<ms, int>> shown;
+    std::vector<std::pair<long, int>> shown; // (ms, bar value)
     std::multimap<ms, std::function<void()>> events;
     SearchCountdown countdown{*this};
 };
 
-TEST(SearchCountdown, FifteenStepsOfTwoHundredMillisecondsWithTheBarFullInTheLast) {
+TEST(SearchCountdown, FifteenStepsOfTwoHundredMillisecondsWithTheBarAt14InTheLast) {
     VirtualDialog d;
-    d.countdown.start();
-    EXPECT_TRUE(d.countdown.running());
-    d.runUntil(10s);
+    d.at(500ms, [&d] { d.countdown.start(); }); // a second search does not restart it
+    d.run();
     ASSERT_EQ(d.shown.size(), 15u);
     for (int i = 0; i < 15; ++i) {
-        EXPECT_EQ(d.shown[i], std::make_pair(ms(200 * i), i));
+        EXPECT_EQ(d.shown[i], std::make_pair(200L * i, i));
     }
-    EXPECT_EQ(d.closedAt, ms(3000));
-    EXPECT_FALSE(d.countdown.running());
-    EXPECT_FALSE(d.countdown.cancelled());
+    EXPECT_EQ(d.closedAt, 3000ms);
 }
 
 TEST(SearchCountdown, CancelIsSeenAtTheNextStep) {
-    struct Case {
-        ms cancelAt;
-        ms closedAt;
-        std::size_t stepsShown;
-    };
-    const Case cases[] = {
-        {0ms, 200ms, 1},     // during the first step
-        {150ms, 200ms, 1},   //
-        {200ms, 200ms, 1},   // before the step's timer at the same instant (event order)
-        {2950ms, 3000ms, 15} // during the last step: ends as it would have anyway
-    };
-    for (const auto& c : cases) {
+    const std::tuple<ms, ms, std::size_t> cases[] = {// cancel at, closed at, bar values shown
+                                                     {0ms, 200ms, 1},
+                                                     {199ms, 200ms, 1},
+                                                     {200ms, 200ms, 1},
+                                                     {201ms, 400ms, 2},
+                                                     {2950ms, 3000ms, 15}};
+    for (const auto& [cancelAt, closedAt, shown] : cases) {
         VirtualDialog d;
-        d.at(c.cancelAt, [&d] { d.countdown.cancel(); });
-        d.countdown.start();
-        d.runUntil(10s);
-        EXPECT_EQ(d.closedAt, c.closedAt) << c.cancelAt.count();
-        EXPECT_EQ(d.shown.size(), c.stepsShown) << c.cancelAt.count();
+        d.at(cancelAt, [&d] { d.countdown.cancel(); });
+        d.run();
+        EXPECT_EQ(d.closedAt, closedAt) << cancelAt.count();
+        EXPECT_EQ(d.shown.size(), shown) << cancelAt.count();
     }
 }
 
-TEST(SearchCountdown, CancelAfterTheEndAndStartWhileRunningDoNothing) {
-    VirtualDialog d;
-    d.countdown.start();
-    d.runUntil(500ms);
-    d.countdown.start(); // a second search does not start a second countdown
-    d.runUntil(10s);
-    EXPECT_EQ(d.shown.size(), 15u);
-    d.countdown.cancel();
-    EXPECT_FALSE(d.countdown.cancelled());
-    d.countdown.onStepElapsed(); // a stray timer after the end
-    EXPECT_EQ(d.shown.size(), 15u);
-}
-
-struct Rows final : DiscoverySearch::Listener {
-    void rowListed(const DeviceRow& row) override { names.push_back(row.name); }
-    std::vector<std::string> names;
-};
-
 TEST(SearchCountdown, RepliesAreListedDuringTheWaitAndAfterACancelledDialogClosed) {
+    struct Names final : DiscoverySearch::Listener {
+        void rowListed(const DeviceRow& row) override { list.push_back(row.name); }
+        std::vector<std::string> list;
+    } names;
     ProcessValues values;
-    Rows rows;
-    DiscoverySearch search(values, rows);
-    VirtualDialog d;
-    const Ipv4 local = Ipv4::parse("10.77.1.1").value();
-    const auto reply = [&](const char* name, const char* from) {
-        return [&search, local, name, from] {
-            search.onDatagram(test::replyBytes({.sequence = search.sequence(), .name = name}),
-                              Ipv4::parse(from).value(), local);
+    DiscoverySearch search(values, names);
+    const auto reply = [&](std::int16_t sequence, std::string_view name, std::uint32_t from) {
+        return [&search, sequence, name, from] {
+            search.onDatagram(test::replyBytes({.sequence = sequence, .name = name}),
+                              Ipv4::fromHostOrder(from), Ipv4::fromHostOrder(0x0A4D0101));
         };
     };
+    VirtualDialog d;
     search.begin();
     d.at(50ms, [&d] { d.countdown.cancel(); });
-    d.at(100ms, reply("during", "10.77.1.10"));
-    d.at(1200ms, reply("late", "10.77.1.11")); // a second after the dialog closed
-    d.countdown.start();
-    d.runUntil(2s);
-    EXPECT_EQ(d.closedAt, ms(200));
-    EXPECT_EQ(rows.names, (std::vector<std::string>{"during", "late"}));
-
-    // Once the next search has begun, an answer to the old one no longer counts.
-    const std::int16_t old = search.sequence();
-    search.begin();
-    search.onDatagram(test::replyBytes({.sequence = old, .name = "stale"}), Ipv4::parse("10.77.1.12").value(),
-                      local);
-    EXPECT_EQ(rows.names.size(), 2u);
+    d.at(100ms, reply(1, "during", 0x0A4D010A));
+    d.at(1200ms, reply(1, "late", 0x0A4D010B)); // a second after the dialog closed
+    d.at(1300ms, [&search] { search.begin(); });
+    d.at(1400ms, reply(1, "stale", 0x0A4D010C)); // answers the search before
+    d.run();
+    EXPECT_EQ(d.closedAt, 200ms);
+    EXPECT_EQ(names.list, (std::vector<std::string>{"during", "late"}));
 }
 
 } // namespace
