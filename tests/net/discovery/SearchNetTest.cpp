@@ -49,12 +49,12 @@ TEST(SearchNet, DevicesOnBothSegmentsAndAForeignSubnetAreAllListed) {
         {"d3", "b", "192.168.99.7/24",
          "name=Factory fresh,mac=00:0A:1B:00:00:03,essid=default,channel=1,kind=AP,reply=broadcast"},
     };
-    for (const auto& [host, segment, cidr, spec] : devices) {
+    for (const auto& [host, segment, cidr, options] : devices) {
         lab.addHost(host, segment, cidr);
-        lab.spawn(host, {test::NetLab::binaryPath("tools/devsim/fernwick-devsim"), "--device", spec, "--log",
-                         log(host)});
+        lab.spawn(host, {test::NetLab::binaryPath("tools/devsim/fernwick-devsim"), "--device", options,
+                         "--log", log(host)});
     }
-    for (const auto& [host, segment, cidr, spec] : devices) {
+    for (const auto& [host, segment, cidr, options] : devices) {
         ASSERT_TRUE(waitUntil([&] { return !simulatorEvents(log(host), "ready").empty(); }, 10000)) << host;
     }
 

@@ -9,7 +9,7 @@ namespace fw {
 namespace {
 
 using test::replyBytes;
-using test::ReplySpec;
+using test::ReplyFields;
 using Verdict = DiscoverySearch::Verdict;
 
 Ipv4 ip(const char* text) {
@@ -19,8 +19,8 @@ Ipv4 ip(const char* text) {
 class DiscoverySearchTest : public ::testing::Test, protected DiscoverySearch::Listener {
 protected:
     void rowListed(const DeviceRow& row) override { rows.push_back(row); }
-    Verdict reply(ReplySpec spec, const char* from, const Ipv4& on) {
-        return search.onDatagram(replyBytes(spec), ip(from), on);
+    Verdict reply(ReplyFields fields, const char* from, const Ipv4& on) {
+        return search.onDatagram(replyBytes(fields), ip(from), on);
     }
 
     ProcessValues values;
@@ -53,7 +53,7 @@ TEST_F(DiscoverySearchTest, EverySearchSendsItsNumberAndEachAdapterItsOwnMac) {
 
 TEST_F(DiscoverySearchTest, CellTexts) {
     struct Case {
-        ReplySpec spec;
+        ReplyFields fields;
         DeviceRow row;
     };
     const Case cases[] = {
@@ -67,10 +67,10 @@ TEST_F(DiscoverySearchTest, CellTexts) {
          {"", "10.77.1.10", "office-net", "6", "Disabled", "00-0A-1B-2C-3D-4E", "A", "10.77.2.1"}},
     };
     for (const auto& c : cases) {
-        ReplySpec spec = c.spec;
-        spec.sequence = search.begin();
+        ReplyFields fields = c.fields;
+        fields.sequence = search.begin();
         rows.clear();
-        ASSERT_EQ(reply(spec, "10.77.1.10", eth1), Verdict::Listed);
+        ASSERT_EQ(reply(fields, "10.77.1.10", eth1), Verdict::Listed);
         EXPECT_EQ(rows.at(0), c.row);
     }
 }

@@ -9,7 +9,7 @@
 
 namespace fw::test {
 
-struct ReplySpec {
+struct ReplyFields {
     std::int16_t sequence = 1;
     std::uint8_t mac[6] = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
     std::string_view essId = "office-net";
@@ -21,7 +21,7 @@ struct ReplySpec {
     std::size_t size = 96;
 };
 
-inline std::vector<std::uint8_t> replyBytes(const ReplySpec& s) {
+inline std::vector<std::uint8_t> replyBytes(const ReplyFields& s) {
     std::vector<std::uint8_t> b(s.size < 96 ? 96 : s.size, 0);
     const auto seq = static_cast<std::uint16_t>(s.sequence);
     const std::uint8_t head[] = {
