@@ -115,13 +115,18 @@ class Transfer:
         self.wait = None
         out.append(Out("finish", note=status, fields=fields))
 
+    def _error_due(self, block, out):
+        """The injected ERROR, in place of taking the write request (block 0) or DATA block."""
+        cfg = self.cfg
+        if not self._at("error_at", block, cfg.error_at):
+            return False
+        self._send(error(cfg.error_code, cfg.error_text), "error", out, retransmit=False)
+        self._finish("error-sent", out, code=cfg.error_code, block=block)
+        return True
+
     def _answer_block(self, block, out):
         """What goes back for the write request (block 0) or a newly accepted DATA block."""
         cfg = self.cfg
-        if self._at("error_at", block, cfg.error_at):
-            self._send(error(cfg.error_code, cfg.error_text), "error", out, retransmit=False)
-            self._finish("error-sent", out, code=cfg.error_code, block=block)
-            return
         if self._at("send_opcode_at", block, cfg.send_opcode_at):
             self._send(odd_packet(cfg.opcode, block), f"opcode {cfg.opcode}", out, retransmit=False)
             self.last_sent = None
@@ -156,7 +161,8 @@ class Transfer:
             self._arm()
             self.last_sent = None
             return out
-        self._answer_block(0, out)
+        if not self._error_due(0, out):
+            self._answer_block(0, out)
         return out
 
     def on_packet(self, data):
@@ -198,6 +204,10 @@ class Transfer:
             if self._once("drop", block, self.cfg.drop):
                 entry["action"] = "dropped"
                 out.append(Out("log", fields=entry))
+                return out
+            if self._error_due(block, out):
+                entry["action"] = "error"
+                out.insert(0, Out("log", fields=entry))
                 return out
             self.data_seen = True
             self.image += payload
