@@ -4,6 +4,7 @@ import hashlib
 import os
 import random
 import signal
+import socket
 import struct
 import subprocess
 import sys
@@ -17,6 +18,7 @@ from labkit import collect, udp  # noqa: E402
 from test_records import LOBBY_REPLY, REQUEST  # noqa: E402
 
 WS_ETH1_MAC = bytes.fromhex("02fe00000201")
+SO_RCVBUFFORCE = 33  # Linux; lets a root test take a burst of replies
 
 
 def discovery_request(seq, mac):
@@ -159,6 +161,25 @@ class NamespaceTest(unittest.TestCase):
         self.assertIn("10.77.2.40/24", lab.addresses("d1"))
         self.stop(sim)
 
+    def test_a_thousand_devices_answer_one_broadcast(self):
+        lab = self.lab
+        lab.host("bulk", "a", "10.80.0.1/16")
+        devices = [{"mac": f"02:00:00:00:{i >> 8:02X}:{i & 255:02X}", "ip": f"10.80.{1 + i // 250}.{1 + i % 250}"}
+                   for i in range(1000)]
+        sim = lab.simulator("bulk", devices)
+        self.assertEqual(len(lab.addresses("bulk")), 1001)
+        sock = udp(lab.ws, ("0.0.0.0", 4001), "eth0")
+        self.addCleanup(sock.close)
+        sock.setsockopt(socket.SOL_SOCKET, SO_RCVBUFFORCE, 16 << 20)
+        sock.sendto(discovery_request(77, bytes(6)), ("255.255.255.255", 4000))
+        got = collect(sock, quiet=1.0, limit=30)
+        senders = {src[0] for _, src, _ in got}
+        self.assertEqual(senders, {d["ip"] for d in devices})
+        macs = {d[14:20].hex() for d, _, _ in got}
+        self.assertEqual(len(macs), 1000)
+        self.assertTrue(all(d[6:8] == b"\x00\x4d" for d, _, _ in got))
+        self.stop(sim)
+
     def test_handshake_answer(self):
         lab = self.lab
         lab.host("d1", "a", "10.77.1.10/24")
@@ -178,6 +199,11 @@ class NamespaceTest(unittest.TestCase):
         self.assertEqual(sorted((h["device"], h["answered"]) for h in shakes),
                          [("00:0A:1B:2C:3D:4E", True), ("00:0A:1B:2C:3D:4F", False)])
         self.assertTrue(all(h["hex"] == record.hex() for h in shakes))
+        # A subnet-directed broadcast reaches both devices, like the limited one.
+        sock.sendto(discovery_request(9, bytes(6)), ("10.77.1.255", 4000))
+        seen = sim.wait_for("tx", count=3)
+        self.assertEqual(sorted((e["device"], e["to"]) for e in seen if e["kind"] == "discovery-reply"),
+                         [("00:0A:1B:2C:3D:4E", "10.77.1.1:4001"), ("00:0A:1B:2C:3D:4F", "10.77.1.1:4001")])
 
     def test_tftp_write_with_injected_faults(self):
         lab = self.lab
@@ -199,10 +225,10 @@ class NamespaceTest(unittest.TestCase):
         result = labkit.tftp_put(sock, "10.77.1.10", image)
         self.assertTrue(result["ok"], result)
         self.assertNotEqual(result["tid"], 69)
+        with open(store, "rb") as f:  # in place by the time the last ACK arrived
+            self.assertEqual(f.read(), image)
         done = sim.wait_for("tftp-done")[0]
         self.assertEqual(done["sha256"], hashlib.sha256(image).hexdigest())
-        with open(store, "rb") as f:
-            self.assertEqual(f.read(), image)
 
         # The bogus acknowledgements came from the third address, from the same port number.
         self.assertTrue(result["foreign"])

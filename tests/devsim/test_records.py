@@ -154,19 +154,6 @@ class HelperTest(unittest.TestCase):
             with self.subTest(mask=mask):
                 self.assertEqual(records.mask_prefix(records.ip_bytes(mask)), prefix)
 
-    def test_mac_forms(self):
-        self.assertEqual(records.parse_mac("00-0a-1B-2c-3D-4e"), MAC)
-        self.assertEqual(records.mac_text(MAC), "00:0A:1B:2C:3D:4E")
-        for bad in ("00:0A:1B:2C:3D", "00:0A:1B:2C:3D:4E:5F", "0:0A:1B:2C:3D:4E", "00:0A:1B:2C:3D:GG", ""):
-            with self.subTest(mac=bad), self.assertRaises(ValueError):
-                records.parse_mac(bad)
-
-    def test_ip_bytes_is_strict_decimal(self):
-        self.assertEqual(records.ip_bytes("10.77.1.10"), bytes((10, 77, 1, 10)))
-        for bad in ("10.77.1", "10.77.1.256", "10.77.1.-1", "a.b.c.d", "10.77.1.10.1", "1234.1.1.1"):
-            with self.subTest(ip=bad), self.assertRaises(ValueError):
-                records.ip_bytes(bad)
-
 
 if __name__ == "__main__":
     unittest.main()

@@ -231,7 +231,11 @@ def main(argv=None):
     p.add_argument("--log", help="JSON-lines log file (default: none)")
     a = p.parse_args(argv)
     server = _hostport(a.server, 69)
-    log = open(a.log, "a", encoding="utf-8") if a.log else None
+    try:
+        log = open(a.log, "a", encoding="utf-8") if a.log else None
+    except OSError as e:
+        print(f"lossy-relay: {e}", file=sys.stderr)
+        return 2
     loss_in = a.loss if a.loss_to_server is None else a.loss_to_server
     loss_out = a.loss if a.loss_to_client is None else a.loss_to_client
     try:

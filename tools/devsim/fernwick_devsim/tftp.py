@@ -216,11 +216,13 @@ class Transfer:
             self.retries_left = self.cfg.retries
             entry["action"] = "accepted"
             out.append(Out("log", fields=entry))
+            if len(payload) < BLOCK:
+                # Stored before the last ACK leaves: a writer that has seen it finds the image complete.
+                out.append(Out("finish", note="complete", fields=self.summary()))
             self._answer_block(block, out)
             if self.state == "open" and len(payload) < BLOCK:
                 self.state = "dally"
                 self.wait = 3 * self.cfg.timeout_ms / 1000.0
-                out.append(Out("finish", note="complete", fields=self.summary()))
             return out
         if block == (self.expected - 1) & 0xFFFF:
             entry["action"] = "duplicate"
