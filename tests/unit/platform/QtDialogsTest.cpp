@@ -19,83 +19,65 @@ namespace {
 // Runs act on the modal window once it is up (the call under test blocks in exec()).
 template <typename Window> void whenShown(std::function<void(Window*)> act) {
     QTimer::singleShot(0, [act] {
-        Window* w = qobject_cast<Window*>(QApplication::activeModalWidget());
-        if (w == nullptr) {
+        if (auto* w = qobject_cast<Window*>(QApplication::activeModalWidget())) {
+            act(w);
+        } else {
             whenShown<Window>(act);
-            return;
         }
-        act(w);
     });
 }
 
-struct BoxCase {
-    const char* what;
-    Message message;
-    std::function<void(QMessageBox*)> answer;
-    MessageAnswer expected;
-};
-
-void press(QMessageBox* box, int key) {
-    QTest::keyClick(box, static_cast<Qt::Key>(key));
-}
-
 TEST(QtMessageBoxes, ShowsTheMessageAndReturnsTheAnswer) {
-    const Message question{"Exit?", "Fernwick", MessageIcon::Exclamation, MessageButtons::OkCancel, false};
-    Message cancelFirst = question;
-    cancelFirst.cancelIsDefault = true;
-    const Message notice{"Done", "Fernwick", MessageIcon::Information, MessageButtons::Ok, false};
-
-    const std::vector<BoxCase> cases{
-        {"Enter takes Ok by default", question, [](QMessageBox* b) { press(b, Qt::Key_Return); },
-         MessageAnswer::Ok},
-        {"Enter takes Cancel when it is the default", cancelFirst,
-         [](QMessageBox* b) { press(b, Qt::Key_Return); }, MessageAnswer::Cancel},
-        {"Escape is Cancel", question, [](QMessageBox* b) { press(b, Qt::Key_Escape); },
-         MessageAnswer::Cancel},
-        {"closing the window is Cancel", question, [](QMessageBox* b) { b->close(); }, MessageAnswer::Cancel},
-        {"clicking Cancel", question, [](QMessageBox* b) { b->button(QMessageBox::Cancel)->click(); },
-         MessageAnswer::Cancel},
-        {"Escape on an Ok box is Ok", notice, [](QMessageBox* b) { press(b, Qt::Key_Escape); },
-         MessageAnswer::Ok},
+    using B = QMessageBox*;
+    const auto key = [](Qt::Key k) {
+        return [k](B b) {
+            QTest::keyClick(b, k);
+        };
     };
-    for (const BoxCase& c : cases) {
-        whenShown<QMessageBox>(c.answer);
-        EXPECT_EQ(QtMessageBoxes{}.show(nullptr, c.message), c.expected) << c.what;
-    }
-}
-
-TEST(QtMessageBoxes, TitleTextIconAndButtons) {
-    struct Seen {
+    const Message okCancel{"Exit?", "Fernwick", MessageIcon::Exclamation, MessageButtons::OkCancel, false};
+    const Message cancelDefault{"Sure?", "Other", MessageIcon::Critical, MessageButtons::OkCancel, true};
+    const Message ok{"Done", "", MessageIcon::Information, MessageButtons::Ok, false};
+    const Message plain{"Note", "Fernwick", MessageIcon::None, MessageButtons::Ok, false};
+    const struct {
+        Message message;
+        std::function<void(B)> act;
+        MessageAnswer answer;
+        QMessageBox::Icon icon;
+    } cases[] = {
+        {okCancel, key(Qt::Key_Return), MessageAnswer::Ok, QMessageBox::Warning},
+        {okCancel, key(Qt::Key_Escape), MessageAnswer::Cancel, QMessageBox::Warning},
+        {okCancel, [](B b) { b->close(); }, MessageAnswer::Cancel, QMessageBox::Warning},
+        {cancelDefault, key(Qt::Key_Return), MessageAnswer::Cancel, QMessageBox::Critical},
+        {cancelDefault, [](B b) { b->button(QMessageBox::Ok)->click(); }, MessageAnswer::Ok,
+         QMessageBox::Critical},
+        {ok, key(Qt::Key_Escape), MessageAnswer::Ok, QMessageBox::Information},
+        {plain, key(Qt::Key_Return), MessageAnswer::Ok, QMessageBox::NoIcon},
+    };
+    QApplication::setApplicationDisplayName("Fernwick");
+    for (const auto& c : cases) {
         QString title, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::Icon icon{};
         bool hasCancel = false;
-    };
-    const std::vector<std::pair<Message, QMessageBox::Icon>> cases{
-        {{"a", "Fernwick", MessageIcon::None, MessageButtons::Ok, false}, QMessageBox::NoIcon},
-        {{"b", "Fernwick", MessageIcon::Information, MessageButtons::OkCancel, false},
-         QMessageBox::Information},
-        {{"c", "Fernwick", MessageIcon::Exclamation, MessageButtons::Ok, false}, QMessageBox::Warning},
-        {{"d", "Other", MessageIcon::Critical, MessageButtons::OkCancel, true}, QMessageBox::Critical},
-    };
-    for (const auto& [message, icon] : cases) {
-        Seen seen;
-        whenShown<QMessageBox>([&seen](QMessageBox* b) {
-            seen = {b->windowTitle(), b->text(), b->icon(), b->button(QMessageBox::Cancel) != nullptr};
-            b->button(QMessageBox::Ok)->click();
+        whenShown<QMessageBox>([&, act = c.act](B b) {
+            title = b->windowTitle();
+            text = b->text();
+            icon = b->icon();
+            hasCancel = b->button(QMessageBox::Cancel) != nullptr;
+            act(b);
         });
-        EXPECT_EQ(QtMessageBoxes{}.show(nullptr, message), MessageAnswer::Ok);
-        EXPECT_EQ(seen.title.toStdString(), message.title);
-        EXPECT_EQ(seen.text.toStdString(), message.text);
-        EXPECT_EQ(seen.icon, icon) << message.text;
-        EXPECT_EQ(seen.hasCancel, message.buttons == MessageButtons::OkCancel) << message.text;
+        const std::string what = c.message.text + " answered " + std::to_string(int(c.answer));
+        EXPECT_EQ(QtMessageBoxes{}.show(nullptr, c.message), c.answer) << what;
+        EXPECT_EQ(title.toStdString(), c.message.title.empty() ? "Fernwick" : c.message.title) << what;
+        EXPECT_EQ(text.toStdString(), c.message.text) << what;
+        EXPECT_EQ(icon, c.icon) << what;
+        EXPECT_EQ(hasCancel, c.message.buttons == MessageButtons::OkCancel) << what;
     }
 }
 
 TEST(QtFileChooser, OffersOnlyImagesAndReturnsThePick) {
     QTemporaryDir dir;
     const QString image = dir.filePath("ap.bin");
-    QFile(image).open(QIODevice::WriteOnly);
-
+    ASSERT_TRUE(QFile(image).open(QIODevice::WriteOnly));
     QStringList filters;
     whenShown<QFileDialog>([&](QFileDialog* d) {
         filters = d->nameFilters();
