@@ -114,7 +114,8 @@ bool NetlinkSocket::dump(std::uint16_t type, std::span<const std::uint8_t> body,
                 continue; // a late answer to an earlier request
             }
             if (header.nlmsg_type == NLMSG_DONE) {
-                return true;
+                // The dump's own result: 0, or -errno when the kernel gave up half way.
+                return payload.size() < sizeof(int) || readAs<int>(payload) == 0;
             }
             if (header.nlmsg_type == NLMSG_ERROR) {
                 return false;

@@ -1,5 +1,6 @@
 #include "platform/UdpEndpoint.h"
 
+#include <QMetaMethod>
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
@@ -182,7 +183,12 @@ void UdpEndpoint::onReadable() {
     char probe = 0;
     const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n >= 0) {
-        emit datagramsReady();
+        if (isSignalConnected(QMetaMethod::fromSignal(&DatagramEndpoint::datagramsReady))) {
+            emit datagramsReady();
+        } else {
+            // Nobody reads this socket: drop the datagram, or the notifier would fire without end.
+            ::recv(fd_, &probe, 1, MSG_DONTWAIT);
+        }
         return;
     }
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
