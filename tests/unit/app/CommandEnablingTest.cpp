@@ -1,0 +1,169 @@
+#include "app/core/CommandEnabling.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fw {
+namespace {
+
+// The enabling table as the operator's manual gives it, one line per command, one cell per event:
+// "on", "off", or "." for unchanged. Events: start-up, search starts, reply adds a row, left press on
+// a row, right release on a row, right release on space, Admin opened with no pick, list emptied.
+struct Line {
+    Command command;
+    const char* name;
+    std::vector<std::string> cells;
+};
+
+const std::vector<EnablingEvent> kEvents{
+    EnablingEvent::StartUp,           EnablingEvent::SearchStarts,      EnablingEvent::ReplyAddsRow,
+    EnablingEvent::LeftPressOnRow,    EnablingEvent::RightReleaseOnRow, EnablingEvent::RightReleaseOnSpace,
+    EnablingEvent::AdminOpenedNoPick, EnablingEvent::ListEmptied,
+};
+
+const std::vector<Line> kManual{
+    {Command::DeleteButton, "Delete button", {"off", ".", "on", ".", ".", ".", ".", "off"}},
+    {Command::EditDelete, "Edit -> Delete", {"off", ".", "on", ".", ".", ".", ".", "off"}},
+    {Command::EditDeleteAll, "Edit -> Delete All", {"off", ".", "on", ".", ".", ".", ".", "off"}},
+    {Command::FileConnect, "File -> Connect", {"off", "off", "on", "on", "on", ".", ".", "off"}},
+    {Command::AdminSetIp, "Admin -> Set IP", {"on", ".", "on", "on", "on", ".", "off", "."}},
+    {Command::AdminUpgrade, "Admin -> Upgrade FW", {"off", ".", "on", "on", "on", "off", "off", "."}},
+    {Command::PopupSetIp, "popup -> Set IP", {"off", ".", ".", ".", "on", ".", ".", "."}},
+    {Command::PopupUpgrade, "popup -> Upgrade FW", {"off", ".", ".", ".", "on", "off", ".", "."}},
+    {Command::SearchButton, "Search button", {"on", ".", ".", ".", ".", ".", ".", "."}},
+    {Command::AdminDiagnostic, "Admin -> Diagnostic", {"on", ".", ".", ".", "on", ".", ".", "."}},
+    {Command::PopupDiagnostic, "popup -> Diagnostic", {"on", ".", ".", ".", "on", ".", ".", "."}},
+    {Command::PopupReturnToNormal, "popup -> Return", {"on", ".", ".", ".", "off", ".", ".", "."}},
+    {Command::FileOpen, "File -> Open", {"off", ".", ".", ".", ".", ".", ".", "."}},
+    {Command::FileSave, "File -> Save", {"off", ".", ".", ".", ".", ".", ".", "."}},
+    {Command::FileSaveAs, "File -> Save As", {"off", ".", ".", ".", ".", ".", ".", "."}},
+    {Command::HelpTopics, "Help -> Help Topics", {"off", ".", ".", ".", ".", ".", ".", "."}},
+};
+
+Change cell(const std::string& text) {
+    static const std::map<std::string, Change> kCells{
+        {"on", Change::On}, {"off", Change::Off}, {".", Change::Keep}};
+    return kCells.at(text);
+}
+
+TEST(CommandEnabling, EveryCellMatchesTheManual) {
+    ASSERT_EQ(kManual.size(), kCommandCount);
+    for (const Line& line : kManual) {
+        ASSERT_EQ(line.cells.size(), kEvents.size());
+        for (std::size_t e = 0; e < kEvents.size(); ++e) {
+            EXPECT_EQ(enablingChange(kEvents[e], line.command), cell(line.cells[e]))
+                << line.name << ", event column " << e + 1;
+        }
+    }
+}
+
+// The Search button's own locking: it and the Delete button go off before its search, and only the
+// Search button comes back after it; nothing else moves.
+TEST(CommandEnabling, SearchButtonLockingTouchesOnlyTheTwoButtons) {
+    for (const Line& line : kManual) {
+        const Change pressed = enablingChange(EnablingEvent::SearchButtonPressed, line.command);
+        const Change done = enablingChange(EnablingEvent::SearchButtonDone, line.command);
+        const bool isDelete = line.command == Command::DeleteButton;
+        const bool isSearch = line.command == Command::SearchButton;
+        EXPECT_EQ(pressed, (isDelete || isSearch) ? Change::Off : Change::Keep) << line.name;
+        EXPECT_EQ(done, isSearch ? Change::On : Change::Keep) << line.name;
+    }
+}
+
+using States = std::map<Command, bool>;
+
+States snapshot(const CommandEnabling& e) {
+    States s;
+    for (const Line& line : kManual) {
+        s[line.command] = e.enabled(line.command);
+    }
+    return s;
+}
+
+struct Scenario {
+    const char* name;
+    std::vector<EnablingEvent> events;
+    States expected; // only the commands named are checked
+};
+
+TEST(CommandEnabling, Sequences) {
+    using E = EnablingEvent;
+    using C = Command;
+    const std::vector<Scenario> scenarios{
+        {"start-up leaves only Set IP, Search and the hidden row entries on",
+         {E::StartUp},
+         {{C::DeleteButton, false},
+          {C::EditDelete, false},
+          {C::EditDeleteAll, false},
+          {C::FileConnect, false},
+          {C::AdminSetIp, true},
+          {C::AdminUpgrade, false},
+          {C::PopupSetIp, false},
+          {C::PopupUpgrade, false},
+          {C::SearchButton, true},
+          {C::AdminDiagnostic, true},
+          {C::PopupReturnToNormal, true},
+          {C::FileOpen, false},
+          {C::HelpTopics, false}}},
+        {"a reply turns the row commands on but not the popup's",
+         {E::StartUp, E::SearchStarts, E::ReplyAddsRow},
+         {{C::DeleteButton, true},
+          {C::FileConnect, true},
+          {C::AdminUpgrade, true},
+          {C::PopupSetIp, false},
+          {C::PopupUpgrade, false}}},
+        {"right release on space after a right release on a row turns both Upgrade entries off",
+         {E::StartUp, E::ReplyAddsRow, E::RightReleaseOnRow, E::RightReleaseOnSpace},
+         {{C::AdminUpgrade, false},
+          {C::PopupUpgrade, false},
+          {C::PopupSetIp, true},
+          {C::AdminSetIp, true},
+          {C::FileConnect, true},
+          {C::PopupReturnToNormal, false}}},
+        {"Admin with no pick turns off Set IP that start-up left on",
+         {E::StartUp, E::AdminOpenedNoPick},
+         {{C::AdminSetIp, false}, {C::AdminUpgrade, false}, {C::SearchButton, true}}},
+        {"emptying the list keeps the Admin entries",
+         {E::StartUp, E::ReplyAddsRow, E::ListEmptied},
+         {{C::DeleteButton, false},
+          {C::EditDelete, false},
+          {C::EditDeleteAll, false},
+          {C::FileConnect, false},
+          {C::AdminSetIp, true},
+          {C::AdminUpgrade, true}}},
+        {"a new search turns Connect off and nothing else",
+         {E::StartUp, E::ReplyAddsRow, E::SearchStarts},
+         {{C::FileConnect, false},
+          {C::DeleteButton, true},
+          {C::EditDeleteAll, true},
+          {C::AdminUpgrade, true}}},
+        {"Search button: Delete button stays off until a reply",
+         {E::StartUp, E::ReplyAddsRow, E::SearchButtonPressed, E::SearchStarts, E::SearchButtonDone},
+         {{C::DeleteButton, false}, {C::EditDelete, true}, {C::SearchButton, true}}},
+    };
+    for (const Scenario& s : scenarios) {
+        CommandEnabling enabling;
+        for (const E e : s.events) {
+            enabling.apply(e);
+        }
+        const States now = snapshot(enabling);
+        for (const auto& [command, on] : s.expected) {
+            EXPECT_EQ(now.at(command), on) << s.name << ": command " << static_cast<int>(command);
+        }
+    }
+}
+
+TEST(CommandEnabling, DesignStateBeforeStartUp) {
+    const CommandEnabling design;
+    EXPECT_FALSE(design.enabled(Command::HelpTopics));
+    EXPECT_FALSE(design.enabled(Command::PopupSetIp));
+    EXPECT_FALSE(design.enabled(Command::PopupUpgrade));
+    EXPECT_TRUE(design.enabled(Command::FileConnect));
+    EXPECT_TRUE(design.enabled(Command::PopupReturnToNormal));
+}
+
+} // namespace
+} // namespace fw
