@@ -124,7 +124,6 @@ void MainWindow::connectCommands() {
     connect(search_, &SearchCycle::searchStarted, this, [this] { apply(EnablingEvent::SearchStarts); });
     connect(search_, &SearchCycle::rowAdded, this, [this] { apply(EnablingEvent::ReplyAddsRow); });
     connect(search_, &SearchCycle::searchFinished, this, &MainWindow::onSearchFinished);
-    // The search has already shown string 29 or 30.
     connect(search_, &SearchCycle::adapterFailure, this, &MainWindow::endProgram);
 }
 
@@ -221,15 +220,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     ending_ = true;
     event->accept();
-    emit programEnding();
+    emit programEnding(0);
 }
 
-void MainWindow::endProgram() {
+// A workstation without a usable adapter cannot do anything; the search has told the operator why.
+void MainWindow::endProgram(AdapterOutcome outcome) {
+    (void)outcome;
     if (ending_) {
         return;
     }
     ending_ = true;
-    emit programEnding();
+    emit programEnding(1);
     close();
 }
 

@@ -21,7 +21,8 @@ struct DeviceRow;
 // The main window (start): menus, the two-button toolbar, the device list and the row commands.
 // Construction prepares everything (captions, columns, initial enabling); the first show starts the
 // first search half a second later. Every close request asks for confirmation; OK, and the fatal
-// adapter failure of a search, emit programEnding(), on which the program must end at once.
+// adapter failure of a search, emit programEnding(), on which the program must end at once with
+// that exit status.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -34,7 +35,7 @@ public:
     SearchCycle& searchCycle() { return *search_; }
 
 signals:
-    void programEnding();
+    void programEnding(int exitStatus); // 0 after OK on the confirmation, 1 without a usable adapter
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -65,7 +66,7 @@ private:
     void diagnostic();
     void returnToNormalMode();
     void showAbout();
-    void endProgram();
+    void endProgram(AdapterOutcome outcome);
 
     Platform& platform_;
     RowDialogs& dialogs_;

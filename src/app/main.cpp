@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
 
     fw::MainWindow window(platform, dialogs);
     // OK on the exit confirmation, or no usable adapter: the run ends now, with no further question.
-    QObject::connect(&window, &fw::MainWindow::programEnding, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&window, &fw::MainWindow::programEnding, &app,
+                     [](int exitStatus) { QCoreApplication::exit(exitStatus); });
     window.show();
     return QApplication::exec();
 }

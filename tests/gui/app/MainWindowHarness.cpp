@@ -40,7 +40,8 @@ MainWindowHarness::MainWindowHarness() : platform(fakes.platform()), dialogs(fak
     fakes.adapters.selection.table.push_back(AdapterEntry{
         "10.0.1.1", "255.255.255.0", "0.0.0.0", {0x02, 0x00, 0x00, 0x00, 0x00, 0x02}, "eth1", 3});
     window = std::make_unique<MainWindow>(platform, dialogs);
-    QObject::connect(window.get(), &MainWindow::programEnding, [this] { ++programEndings; });
+    QObject::connect(window.get(), &MainWindow::programEnding,
+                     [this](int status) { programEndings.push_back(status); });
 }
 
 MainWindowHarness::~MainWindowHarness() {

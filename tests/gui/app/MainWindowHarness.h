@@ -76,7 +76,7 @@ public:
     Platform platform;
     RecordingDialogs dialogs;
     std::unique_ptr<MainWindow> window;
-    int programEndings = 0;
+    std::vector<int> programEndings; // exit statuses asked for
 };
 
 std::vector<std::uint8_t> replyBytes(const FakeDevice& device, std::int16_t sequence);
