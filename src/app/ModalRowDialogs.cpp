@@ -1,24 +1,49 @@
 #include "app/ModalRowDialogs.h"
 
+// FERNWICK_ROW_DIALOGS is set by src/app/CMakeLists.txt when the Set IP and upgrade dialog libraries
+// are part of the build. Without them (a tree that has only the main window so far) both commands
+// do their own steps and open nothing. TODO(integration): drop the fallback once both have landed.
+#if FERNWICK_ROW_DIALOGS
+#include "setip/Setips.h"
+#include "setip/core/SetIpExchange.h"
+#include "upgrade/Download.h"
+#include "upgrade/core/UploadCarryOver.h"
+#endif
+
 namespace fw {
 
-// TODO(integration): the Set IP and upgrade dialogs are not on this branch yet. Once they land,
-// hold an fw::SetIpExchange and an fw::UploadCarryOver here for the whole run and open
-// fw::Setips(platform_, values, exchange, parent) / fw::Download(platform_, values, carryOver, parent)
-// with exec(). Until then the two commands do their own steps and open nothing.
-ModalRowDialogs::ModalRowDialogs(Platform& platform) : platform_(platform) {}
+#if FERNWICK_ROW_DIALOGS
 
-ModalRowDialogs::~ModalRowDialogs() = default;
+struct ModalRowDialogs::RunState {
+    SetIpExchange exchange;
+    UploadCarryOver carryOver;
+};
+
+ModalRowDialogs::ModalRowDialogs(Platform& platform)
+    : platform_(platform), run_(std::make_unique<RunState>()) {}
 
 void ModalRowDialogs::openSetIp(QWidget* parent, ProcessValues& values) {
-    (void)parent;
-    (void)values;
-    (void)platform_;
+    Setips dialog(platform_, values, run_->exchange, parent);
+    dialog.exec();
 }
 
 void ModalRowDialogs::openUpgrade(QWidget* parent, ProcessValues& values) {
-    (void)parent;
-    (void)values;
+    Download dialog(platform_, values, run_->carryOver, parent);
+    dialog.exec();
 }
+
+#else
+
+struct ModalRowDialogs::RunState {};
+
+ModalRowDialogs::ModalRowDialogs(Platform& platform) : platform_(platform) {}
+
+void ModalRowDialogs::openSetIp(QWidget*, ProcessValues&) {}
+
+void ModalRowDialogs::openUpgrade(QWidget*, ProcessValues&) {}
+
+#endif
+
+ModalRowDialogs::~ModalRowDialogs() = default;
 
 } // namespace fw
