@@ -18,13 +18,13 @@ struct Entry {
     bool shown;
 };
 
-struct MenuSpec {
+struct MenuShape {
     const char* name;
     const char* title;
     std::vector<Entry> entries;
 };
 
-const std::vector<MenuSpec> kMenuBar{
+const std::vector<MenuShape> kMenuBar{
     {"file",
      "File",
      {{"mOpen", "&Open", false},
@@ -51,7 +51,7 @@ const std::vector<MenuSpec> kMenuBar{
     {"Mhelp", "Help", {{"helptopic", "Help &Topics...", false}, {"Mabout", "About Fernwick", true}}},
 };
 
-const std::vector<MenuSpec> kPopups{
+const std::vector<MenuShape> kPopups{
     {"Mpop",
      "Mpop",
      {{"Msetip", "Set IP Address...", true},
@@ -63,13 +63,13 @@ const std::vector<MenuSpec> kPopups{
     {"Mall", "Mall", {{"Mdelall", "Delete &All", true}}},
 };
 
-void expectEntries(QMenu* menu, const MenuSpec& spec) {
+void expectEntries(QMenu* menu, const MenuShape& shape) {
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), static_cast<qsizetype>(spec.entries.size())) << spec.name;
+    ASSERT_EQ(actions.size(), static_cast<qsizetype>(shape.entries.size())) << shape.name;
     for (qsizetype i = 0; i < actions.size(); ++i) {
-        const Entry& e = spec.entries[static_cast<std::size_t>(i)];
+        const Entry& e = shape.entries[static_cast<std::size_t>(i)];
         QAction* a = actions[i];
-        EXPECT_EQ(a->objectName().toStdString(), e.name) << spec.name << " #" << i;
+        EXPECT_EQ(a->objectName().toStdString(), e.name) << shape.name << " #" << i;
         if (std::string(e.caption) == "-") {
             EXPECT_TRUE(a->isSeparator()) << e.name;
         } else {
@@ -97,12 +97,12 @@ TEST(MainWindowMenus, MenuBarTreeNamesAndCaptions) {
     const QList<QAction*> bar = h.window->menuBar()->actions();
     ASSERT_EQ(bar.size(), static_cast<qsizetype>(kMenuBar.size()));
     for (std::size_t i = 0; i < kMenuBar.size(); ++i) {
-        const MenuSpec& spec = kMenuBar[i];
+        const MenuShape& shape = kMenuBar[i];
         QMenu* menu = bar[static_cast<qsizetype>(i)]->menu();
         ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->objectName().toStdString(), spec.name);
-        EXPECT_EQ(menu->title().toStdString(), spec.title);
-        expectEntries(menu, spec);
+        EXPECT_EQ(menu->objectName().toStdString(), shape.name);
+        EXPECT_EQ(menu->title().toStdString(), shape.title);
+        expectEntries(menu, shape);
     }
     QAction* toolbar = h.action("toolbar");
     EXPECT_TRUE(toolbar->isCheckable());
@@ -111,11 +111,11 @@ TEST(MainWindowMenus, MenuBarTreeNamesAndCaptions) {
 
 TEST(MainWindowMenus, PopupsAreNotInTheMenuBar) {
     MainWindowHarness h;
-    for (const MenuSpec& spec : kPopups) {
-        auto* menu = h.window->findChild<QMenu*>(spec.name);
-        ASSERT_NE(menu, nullptr) << spec.name;
-        EXPECT_FALSE(h.window->menuBar()->actions().contains(menu->menuAction())) << spec.name;
-        expectEntries(menu, spec);
+    for (const MenuShape& shape : kPopups) {
+        auto* menu = h.window->findChild<QMenu*>(shape.name);
+        ASSERT_NE(menu, nullptr) << shape.name;
+        EXPECT_FALSE(h.window->menuBar()->actions().contains(menu->menuAction())) << shape.name;
+        expectEntries(menu, shape);
     }
 }
 

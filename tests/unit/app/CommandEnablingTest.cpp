@@ -9,7 +9,7 @@
 namespace fw {
 namespace {
 
-// The enabling table as the operator's manual gives it, one line per command, one cell per event:
+// The enabling rules written out as a grid, one line per command, one cell per event:
 // "on", "off", or "." for unchanged. Events: start-up, search starts, reply adds a row, left press on
 // a row, right release on a row, right release on space, Admin opened with no pick, list emptied.
 struct Line {
@@ -24,7 +24,7 @@ const std::vector<EnablingEvent> kEvents{
     EnablingEvent::AdminOpenedNoPick, EnablingEvent::ListEmptied,
 };
 
-const std::vector<Line> kManual{
+const std::vector<Line> kRules{
     {Command::DeleteButton, "Delete button", {"off", ".", "on", ".", ".", ".", ".", "off"}},
     {Command::EditDelete, "Edit -> Delete", {"off", ".", "on", ".", ".", ".", ".", "off"}},
     {Command::EditDeleteAll, "Edit -> Delete All", {"off", ".", "on", ".", ".", ".", ".", "off"}},
@@ -49,9 +49,9 @@ Change cell(const std::string& text) {
     return kCells.at(text);
 }
 
-TEST(CommandEnabling, EveryCellMatchesTheManual) {
-    ASSERT_EQ(kManual.size(), kCommandCount);
-    for (const Line& line : kManual) {
+TEST(CommandEnabling, EveryCellMatchesTheRules) {
+    ASSERT_EQ(kRules.size(), kCommandCount);
+    for (const Line& line : kRules) {
         ASSERT_EQ(line.cells.size(), kEvents.size());
         for (std::size_t e = 0; e < kEvents.size(); ++e) {
             EXPECT_EQ(enablingChange(kEvents[e], line.command), cell(line.cells[e]))
@@ -63,7 +63,7 @@ TEST(CommandEnabling, EveryCellMatchesTheManual) {
 // The Search button's own locking: it and the Delete button go off before its search, and only the
 // Search button comes back after it; nothing else moves.
 TEST(CommandEnabling, SearchButtonLockingTouchesOnlyTheTwoButtons) {
-    for (const Line& line : kManual) {
+    for (const Line& line : kRules) {
         const Change pressed = enablingChange(EnablingEvent::SearchButtonPressed, line.command);
         const Change done = enablingChange(EnablingEvent::SearchButtonDone, line.command);
         const bool isDelete = line.command == Command::DeleteButton;
