@@ -1,5 +1,7 @@
 #include "ipcontrol/core/NumericValue.h"
 
+#include <algorithm>
+
 namespace fw {
 namespace {
 
@@ -29,9 +31,7 @@ std::int64_t numericValue(std::string_view text) {
             break;
         }
         digitSeen = true;
-        if (value < kSaturation) {
-            value = value * 10 + (c - '0');
-        }
+        value = std::min(value * 10 + (c - '0'), kSaturation);
     }
     return negative ? -value : value;
 }
