@@ -54,7 +54,12 @@ ZavikIPAddress::ZavikIPAddress(QWidget* parent)
     resize(minimumSize());
 }
 
-ZavikIPAddress::~ZavikIPAddress() = default;
+ZavikIPAddress::~ZavikIPAddress() {
+    // The boxes outlive this part of the object while the base class deletes them.
+    for (QLineEdit* box : boxes_) {
+        box->removeEventFilter(this);
+    }
+}
 
 void ZavikIPAddress::setMessageBoxes(MessageBoxes* messages) {
     messages_ = messages;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace fw {
 namespace {
 
@@ -38,15 +40,15 @@ protected:
         other->setFocus(Qt::OtherFocusReason);
         box(start)->setFocus(Qt::OtherFocusReason);
         for (const char* k = keys; *k != 0; ++k) {
-            const std::map<char, Qt::Key> special{{'^', Qt::Key_Home},
-                                                  {'$', Qt::Key_End},
-                                                  {'<', Qt::Key_Left},
-                                                  {'>', Qt::Key_Right},
-                                                  {'~', Qt::Key_Backspace}};
+            const std::map<char, Qt::Key> named{{'^', Qt::Key_Home},
+                                                {'$', Qt::Key_End},
+                                                {'<', Qt::Key_Left},
+                                                {'>', Qt::Key_Right},
+                                                {'~', Qt::Key_Backspace}};
             if (*k == '!') {
                 other->setFocus(Qt::OtherFocusReason);
-            } else if (special.contains(*k)) {
-                QTest::keyClick(QApplication::focusWidget(), special.at(*k));
+            } else if (named.contains(*k)) {
+                QTest::keyClick(QApplication::focusWidget(), named.at(*k));
             } else {
                 QTest::keyClick(QApplication::focusWidget(), *k);
             }
