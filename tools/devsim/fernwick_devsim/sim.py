@@ -259,10 +259,13 @@ class Simulator:
             if level == socket.IPPROTO_IP and kind == IP_PKTINFO and len(raw) >= 12:
                 ifindex = struct.unpack_from("=i", raw)[0]
                 dst = socket.inet_ntoa(raw[8:12])
-        targets = [d for d in self.states if d.ip == dst] if dst else []
-        if not targets:
-            # A broadcast (or an address no device holds): every device on the arriving interface.
-            targets = [d for d in self.states if not ifindex or d.ifindex == ifindex]
+        on_link = [d for d in self.states if not ifindex or d.ifindex == ifindex]
+        if dst is None:
+            targets = on_link
+        else:
+            targets = [d for d in self.states if d.ip == dst]
+            if not targets and _is_broadcast(dst, on_link):
+                targets = on_link
         for dev in targets:
             self._on_datagram(dev, msg, src, dst or "0.0.0.0")
 
@@ -471,6 +474,19 @@ class Simulator:
                 s.close()
 
 
+def _is_broadcast(dst, devices):
+    """Limited, directed (of some device's subnet) or multicast: meant for every device on the link."""
+    if dst == devmod.BROADCAST or int(dst.split(".")[0]) >= 224:
+        return True
+    value = int.from_bytes(records.ip_bytes(dst), "big")
+    for d in devices:
+        if d.prefix is not None and d.prefix < 31:
+            host = (1 << (32 - d.prefix)) - 1
+            if value & host == host and records.same_subnet(dst, d.ip, d.prefix):
+                return True
+    return False
+
+
 def _covering_prefix(ip, present):
     for addr, prefix in present:
         if records.same_subnet(ip, addr, prefix):
@@ -511,7 +527,11 @@ def main(argv=None):
     except configmod.ConfigError as e:
         print(f"fernwick-devsim: {e}", file=sys.stderr)
         return 2
-    stream = open(a.log, "a", encoding="utf-8") if a.log else sys.stderr
+    try:
+        stream = open(a.log, "a", encoding="utf-8") if a.log else sys.stderr
+    except OSError as e:
+        print(f"fernwick-devsim: {e}", file=sys.stderr)
+        return 2
     log = Log(stream)
     try:
         sim = Simulator(devices, log)

@@ -115,13 +115,18 @@ class Transfer:
         self.wait = None
         out.append(Out("finish", note=status, fields=fields))
 
+    def _error_due(self, block, out):
+        """The injected ERROR, in place of taking the write request (block 0) or DATA block."""
+        cfg = self.cfg
+        if not self._at("error_at", block, cfg.error_at):
+            return False
+        self._send(error(cfg.error_code, cfg.error_text), "error", out, retransmit=False)
+        self._finish("error-sent", out, code=cfg.error_code, block=block)
+        return True
+
     def _answer_block(self, block, out):
         """What goes back for the write request (block 0) or a newly accepted DATA block."""
         cfg = self.cfg
-        if self._at("error_at", block, cfg.error_at):
-            self._send(error(cfg.error_code, cfg.error_text), "error", out, retransmit=False)
-            self._finish("error-sent", out, code=cfg.error_code, block=block)
-            return
         if self._at("send_opcode_at", block, cfg.send_opcode_at):
             self._send(odd_packet(cfg.opcode, block), f"opcode {cfg.opcode}", out, retransmit=False)
             self.last_sent = None
@@ -156,7 +161,8 @@ class Transfer:
             self._arm()
             self.last_sent = None
             return out
-        self._answer_block(0, out)
+        if not self._error_due(0, out):
+            self._answer_block(0, out)
         return out
 
     def on_packet(self, data):
@@ -199,6 +205,10 @@ class Transfer:
                 entry["action"] = "dropped"
                 out.append(Out("log", fields=entry))
                 return out
+            if self._error_due(block, out):
+                entry["action"] = "error"
+                out.insert(0, Out("log", fields=entry))
+                return out
             self.data_seen = True
             self.image += payload
             self.blocks += 1
@@ -206,11 +216,13 @@ class Transfer:
             self.retries_left = self.cfg.retries
             entry["action"] = "accepted"
             out.append(Out("log", fields=entry))
+            if len(payload) < BLOCK:
+                # Stored before the last ACK leaves: a writer that has seen it finds the image complete.
+                out.append(Out("finish", note="complete", fields=self.summary()))
             self._answer_block(block, out)
             if self.state == "open" and len(payload) < BLOCK:
                 self.state = "dally"
                 self.wait = 3 * self.cfg.timeout_ms / 1000.0
-                out.append(Out("finish", note="complete", fields=self.summary()))
             return out
         if block == (self.expected - 1) & 0xFFFF:
             entry["action"] = "duplicate"
