@@ -88,9 +88,15 @@ int NetLab::run(const std::string& host, const QStringList& argv, QByteArray* ou
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start("ip", QStringList{"netns", "exec", QString::fromStdString(ns(host))} + argv);
-    p.waitForFinished(120000);
+    // A program that did not start or did not end must not look like one that exited with 0.
+    const bool finished = p.waitForFinished(120000);
     if (output != nullptr) {
         *output = p.readAll();
+    }
+    if (!finished) {
+        p.kill();
+        p.waitForFinished(3000);
+        return -1;
     }
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }

@@ -1,0 +1,69 @@
+#include "netif/core/AdapterRules.h"
+
+namespace fw {
+namespace {
+
+constexpr std::string_view kNoGateway = "0.0.0.0";
+
+bool isDialUp(std::string_view description, ListingPath path) {
+    if (path == ListingPath::Main) {
+        return description.substr(0, kDialUpDescription.size()) == kDialUpDescription;
+    }
+    return description == kDialUpDescription || description == kLoopbackDescription;
+}
+
+AdapterEntry entryFrom(const AdapterFacts& facts, ListingPath path) {
+    AdapterEntry e;
+    e.ip = facts.ip;
+    e.mask = facts.mask;
+    // The interface table knows no gateways. An interface without an address row keeps empty
+    // texts rather than whatever an earlier adapter left behind.
+    if (path == ListingPath::Fallback) {
+        e.gateway = facts.ip.empty() ? std::string{} : std::string{kNoGateway};
+    } else {
+        e.gateway = facts.gateway.empty() ? std::string{kNoGateway} : facts.gateway;
+    }
+    e.mac = facts.mac;
+    e.interfaceName = facts.interfaceName;
+    e.interfaceIndex = facts.interfaceIndex;
+    return e;
+}
+
+} // namespace
+
+bool isUsableAdapter(const AdapterFacts& facts, ListingPath path) {
+    if (isDialUp(facts.description, path)) {
+        return false;
+    }
+    if (facts.link) {
+        // The Linux form of the dial-up rule: only links that are up, carry an IPv4 address and
+        // reach a broadcast segment.
+        const LinkFlags& l = *facts.link;
+        if (!l.up || l.loopback || l.pointToPoint || facts.ip.empty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+AdapterSelection selectAdapters(const AdapterListing& listing) {
+    AdapterSelection result;
+    if (!listing.readable) {
+        result.outcome =
+            listing.path == ListingPath::Main ? AdapterOutcome::StatusError : AdapterOutcome::NoAdapter;
+        return result;
+    }
+    for (const AdapterFacts& facts : listing.adapters) {
+        if (!isUsableAdapter(facts, listing.path)) {
+            continue;
+        }
+        if (result.table.size() == kMaxAdapters) {
+            break;
+        }
+        result.table.push_back(entryFrom(facts, listing.path));
+    }
+    result.outcome = result.table.empty() ? AdapterOutcome::NoAdapter : AdapterOutcome::Ok;
+    return result;
+}
+
+} // namespace fw

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "netif/core/AdapterFacts.h"
+#include "netif/core/AdapterSelection.h"
+
+#include <string_view>
+
+namespace fw {
+
+// Dial-up adapters are named like this; on the main path a description that merely starts with it
+// is dial-up too.
+inline constexpr std::string_view kDialUpDescription = "PPP Adapter.";
+inline constexpr std::string_view kLoopbackDescription = "MS TCP Loopback interface";
+
+// Whether the adapter is searched on, by the rules of the path it was listed on.
+bool isUsableAdapter(const AdapterFacts& facts, ListingPath path);
+
+// The table of adapters to search on: the usable ones in listing order, at most kMaxAdapters.
+// An unreadable main listing gives StatusError; no usable adapter (or an unreadable fallback
+// listing) gives NoAdapter. The caller decides what to do with the two fatal outcomes.
+AdapterSelection selectAdapters(const AdapterListing& listing);
+
+} // namespace fw

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace fw {
+
+// One netlink message as the kernel sent it: its type and the bytes after the header.
+struct NetlinkMessage {
+    std::uint16_t type = 0;
+    std::span<const std::uint8_t> payload;
+};
+
+// A blocking NETLINK_ROUTE socket of the calling thread's network namespace, for short queries.
+class NetlinkSocket {
+public:
+    NetlinkSocket();
+    ~NetlinkSocket();
+    NetlinkSocket(const NetlinkSocket&) = delete;
+    NetlinkSocket& operator=(const NetlinkSocket&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Sends a dump request of the given type with body after the header, and hands every message
+    // of the answer to onMessage. False when the request could not be sent or the kernel reported
+    // an error (or did not answer within a second).
+    bool dump(std::uint16_t type, std::span<const std::uint8_t> body,
+              const std::function<void(const NetlinkMessage&)>& onMessage);
+
+    // Sends one request that asks for an acknowledgement; 0 on success, else the errno the kernel gave.
+    int request(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body);
+
+private:
+    bool sendRequest(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body);
+    // Reads one datagram of messages (whole, whatever its size); false on a receive error.
+    bool receive(std::vector<std::uint8_t>& buffer);
+
+    int fd_ = -1;
+    std::uint32_t sequence_ = 0;
+};
+
+// Walks a run of rtnetlink attributes (struct rtattr) and calls f(type, payload) for each.
+void forEachAttribute(std::span<const std::uint8_t> bytes,
+                      const std::function<void(std::uint16_t, std::span<const std::uint8_t>)>& f);
+
+} // namespace fw

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/FileChooser.h"
+
+namespace fw {
+
+// The open-file dialog for firmware images, through QFileDialog.
+class QtFileChooser final : public FileChooser {
+public:
+    // The one filter the dialog offers.
+    static constexpr const char* kImageFilter = "IMG FILE(*.bin)";
+
+    std::optional<std::string> chooseImage(QWidget* parent) override;
+};
+
+} // namespace fw

@@ -1,0 +1,30 @@
+#include "platform/SingleInstance.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace fw {
+namespace {
+
+QString lockDirectory(const QString& directory) {
+    if (!directory.isEmpty()) {
+        return directory;
+    }
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& programName, const QString& directory)
+    : path_(QDir(lockDirectory(directory)).filePath(programName + ".lock")), lock_(path_) {
+    // The lock's age means nothing: a copy that runs for days still holds it. Staleness is decided
+    // only by whether the process named in the lock still lives.
+    lock_.setStaleLockTime(0);
+}
+
+bool SingleInstance::tryLock() {
+    return lock_.isLocked() || lock_.tryLock(0);
+}
+
+} // namespace fw

@@ -1,0 +1,227 @@
+#include "platform/UdpEndpoint.h"
+
+#include <QMetaMethod>
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace fw {
+namespace {
+
+sockaddr_in socketAddress(Ipv4 ip, std::uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(ip.toHostOrder());
+    return a;
+}
+
+bool setFlag(int fd, int level, int option) {
+    const int on = 1;
+    return ::setsockopt(fd, level, option, &on, sizeof on) == 0;
+}
+
+// SO_RCVBUFFORCE passes rmem_max when privileged; otherwise the kernel caps the plain request.
+void growReceiveBuffer(int fd) {
+    const int bytes = UdpEndpoint::kReceiveBufferBytes;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
+}
+
+std::string errorText(int error) {
+    return std::strerror(error);
+}
+
+} // namespace
+
+UdpEndpoint::UdpEndpoint(QObject* parent) : DatagramEndpoint(parent) {}
+
+UdpEndpoint::~UdpEndpoint() {
+    close();
+}
+
+bool UdpEndpoint::open(int& fd) {
+    close();
+    fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        lastError_ = errorText(errno);
+        return false;
+    }
+    return true;
+}
+
+bool UdpEndpoint::failSetup(int fd, int error) {
+    lastError_ = errorText(error);
+    ::close(fd);
+    return false;
+}
+
+bool UdpEndpoint::bindToAdapter(const AdapterEntry& adapter, std::uint16_t localPort) {
+    const Ipv4 adapterIp = Ipv4::parse(adapter.ip).value_or(Ipv4::any());
+    if (adapter.interfaceName.empty()) {
+        return bindToAddress(adapterIp, localPort);
+    }
+    int fd = -1;
+    if (!open(fd)) {
+        return false;
+    }
+    // The device must be set before bind, so that the port is taken on this interface only.
+    if (::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, adapter.interfaceName.c_str(),
+                     static_cast<socklen_t>(adapter.interfaceName.size())) != 0 ||
+        !setFlag(fd, SOL_SOCKET, SO_BROADCAST) || !setFlag(fd, SOL_SOCKET, SO_REUSEADDR)) {
+        return failSetup(fd, errno);
+    }
+    if (!bindAndWatch(fd, Ipv4::any(), localPort)) {
+        return false;
+    }
+    localAddress_ = adapterIp;
+    return true;
+}
+
+bool UdpEndpoint::bindToAddress(Ipv4 local, std::uint16_t localPort) {
+    int fd = -1;
+    if (!open(fd)) {
+        return false;
+    }
+    if (!setFlag(fd, SOL_SOCKET, SO_BROADCAST)) {
+        return failSetup(fd, errno);
+    }
+    return bindAndWatch(fd, local, localPort);
+}
+
+bool UdpEndpoint::bindAndWatch(int fd, Ipv4 local, std::uint16_t localPort) {
+    growReceiveBuffer(fd);
+    const sockaddr_in a = socketAddress(local, localPort);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+        return failSetup(fd, errno);
+    }
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+        return failSetup(fd, errno);
+    }
+    fd_ = fd;
+    localAddress_ = local;
+    localPort_ = ntohs(bound.sin_port);
+    lastError_.clear();
+    notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &UdpEndpoint::onReadable);
+    return true;
+}
+
+void UdpEndpoint::setRemote(Ipv4 host, std::uint16_t port) {
+    remote_ = host;
+    remotePort_ = port;
+}
+
+bool UdpEndpoint::send(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0) {
+        lastError_ = errorText(EBADF);
+        return false;
+    }
+    const sockaddr_in to = socketAddress(remote_, remotePort_);
+    ssize_t n = -1;
+    do {
+        n = ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        lastError_ = errorText(errno);
+        emit errorOccurred();
+        return false;
+    }
+    return true;
+}
+
+std::optional<Datagram> UdpEndpoint::read() {
+    if (fd_ < 0) {
+        return std::nullopt;
+    }
+    // MSG_TRUNC makes the peek report the datagram's real length, so no reply is ever cut short.
+    ssize_t size = -1;
+    do {
+        size = ::recv(fd_, nullptr, 0, MSG_PEEK | MSG_TRUNC);
+    } while (size < 0 && errno == EINTR);
+    if (size < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            lastError_ = errorText(errno);
+            emit errorOccurred();
+        }
+        return std::nullopt;
+    }
+    Datagram d;
+    d.bytes.resize(static_cast<std::size_t>(size) + 1);
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    ssize_t n = -1;
+    do {
+        n = ::recvfrom(fd_, d.bytes.data(), d.bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            lastError_ = errorText(errno);
+            emit errorOccurred();
+        }
+        return std::nullopt;
+    }
+    d.bytes.resize(static_cast<std::size_t>(n));
+    d.senderIp = Ipv4::fromHostOrder(ntohl(from.sin_addr.s_addr));
+    d.senderPort = ntohs(from.sin_port);
+    return d;
+}
+
+void UdpEndpoint::onReadable() {
+    if (fd_ < 0) {
+        return;
+    }
+    char probe = 0;
+    const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n >= 0) {
+        if (isSignalConnected(QMetaMethod::fromSignal(&DatagramEndpoint::datagramsReady))) {
+            emit datagramsReady();
+        } else {
+            // Nobody reads this socket: drop the datagram, or the notifier would fire without end.
+            ::recv(fd_, &probe, 1, MSG_DONTWAIT);
+        }
+        return;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        // A pending socket error (an ICMP report, say); receiving it clears it.
+        lastError_ = errorText(errno);
+        emit errorOccurred();
+    }
+}
+
+void UdpEndpoint::close() {
+    if (notifier_ != nullptr) {
+        // Deleted later: close() may run inside the notifier's own signal.
+        notifier_->setEnabled(false);
+        notifier_->deleteLater();
+        notifier_ = nullptr;
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    localPort_ = 0; // the local address stays readable after close
+}
+
+int UdpEndpoint::receiveBufferBytes() const {
+    if (fd_ < 0) {
+        return 0;
+    }
+    int bytes = 0;
+    socklen_t length = sizeof bytes;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0) {
+        return 0;
+    }
+    return bytes;
+}
+
+} // namespace fw
