@@ -1,0 +1,56 @@
+#include "cli/AdapterChoice.h"
+
+#include "netif/core/AdapterRules.h"
+
+#include <algorithm>
+
+namespace fw::cli {
+namespace {
+
+std::string namesOf(const AdapterTable& table) {
+    std::string out;
+    for (const AdapterEntry& e : table) {
+        out += (out.empty() ? "" : ", ") + e.interfaceName;
+    }
+    return out.empty() ? "none" : out;
+}
+
+} // namespace
+
+std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing& listing,
+                                                           const std::vector<std::string>& names) {
+    if (names.empty() || !listing.readable) {
+        return selectAdapters(listing);
+    }
+    const AdapterSelection all = selectAdapters(listing);
+    AdapterListing named = listing;
+    named.adapters.clear();
+    for (const std::string& name : names) {
+        const auto it = std::find_if(listing.adapters.begin(), listing.adapters.end(),
+                                     [&](const AdapterFacts& f) { return f.interfaceName == name; });
+        if (it == listing.adapters.end()) {
+            return "no adapter named '" + name + "' (usable: " + namesOf(all.table) + ")";
+        }
+        if (!isUsableAdapter(*it, listing.path)) {
+            return "adapter '" + name + "' cannot be used: it is down, a loopback or point-to-point link, " +
+                   "or has no IPv4 address";
+        }
+        const bool seen = std::any_of(named.adapters.begin(), named.adapters.end(),
+                                      [&](const AdapterFacts& f) { return f.interfaceName == name; });
+        if (!seen) {
+            named.adapters.push_back(*it);
+        }
+    }
+    if (named.adapters.size() > kMaxAdapters) {
+        return "at most " + std::to_string(kMaxAdapters) + " adapters can be searched at once";
+    }
+    return selectAdapters(named);
+}
+
+std::string adapterName(const AdapterTable& table, const std::string& ip) {
+    const auto it =
+        std::find_if(table.begin(), table.end(), [&](const AdapterEntry& e) { return e.ip == ip; });
+    return it == table.end() || it->interfaceName.empty() ? ip : it->interfaceName;
+}
+
+} // namespace fw::cli

@@ -1,0 +1,217 @@
+#include "cli/CliRunner.h"
+
+#include "cli/AdapterChoice.h"
+#include "cli/CliSearch.h"
+#include "cli/CliSetIp.h"
+#include "cli/CliUpgrade.h"
+#include "cli/DeviceReport.h"
+#include "common/StringTable.h"
+#include "upgrade/ImageFileReader.h"
+#include "upgrade/core/ImageCheck.h"
+#include "upgrade/core/TftpPackets.h"
+
+#include <QTimer>
+
+#include <algorithm>
+
+namespace fw::cli {
+namespace {
+
+// The search that finds the device set-ip and upgrade work on: the window's 3 s countdown, ended
+// early once the device has answered.
+constexpr std::chrono::milliseconds kLocateWait{3000};
+
+std::string describe(const DeviceTarget& target) {
+    if (const auto* ip = std::get_if<Ipv4>(&target)) {
+        return ip->toString();
+    }
+    return formatMac(std::get<MacAddress>(target));
+}
+
+bool matches(const DeviceTarget& target, const DeviceRow& row) {
+    if (const auto* ip = std::get_if<Ipv4>(&target)) {
+        return Ipv4::parse(row.ip) == *ip;
+    }
+    return parseMacByPosition(row.mac) == std::get<MacAddress>(target);
+}
+
+} // namespace
+
+CliRunner::CliRunner(Console& console, ListAdapters listAdapters, EndpointFactory makeEndpoint,
+                     QObject* parent)
+    : QObject(parent), console_(console), listAdapters_(std::move(listAdapters)),
+      makeEndpoint_(std::move(makeEndpoint)) {}
+
+void CliRunner::run(const Command& command) {
+    std::visit(
+        [this](const auto& c) {
+            using T = std::decay_t<decltype(c)>;
+            if constexpr (std::is_same_v<T, SearchCommand>) {
+                runSearch(c);
+            } else if constexpr (std::is_same_v<T, SetIpCommand>) {
+                runSetIp(c);
+            } else {
+                runUpgrade(c);
+            }
+        },
+        command);
+}
+
+void CliRunner::finish(ExitStatus status) {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    emit finished(static_cast<int>(status));
+}
+
+std::optional<AdapterTable> CliRunner::adapters(const std::vector<std::string>& names) {
+    const auto choice = chooseAdapters(listAdapters_(), names);
+    if (const auto* message = std::get_if<std::string>(&choice)) {
+        console_.err(*message);
+        finish(ExitStatus::Usage);
+        return std::nullopt;
+    }
+    const auto& selection = std::get<AdapterSelection>(choice);
+    switch (selection.outcome) {
+    case AdapterOutcome::Ok:
+        return selection.table;
+    case AdapterOutcome::StatusError:
+        console_.err(loadResString(Str::AdapterStatusError));
+        break;
+    case AdapterOutcome::NoAdapter:
+        console_.err(loadResString(Str::NoAdapter));
+        break;
+    }
+    finish(ExitStatus::Usage);
+    return std::nullopt;
+}
+
+void CliRunner::runSearch(const SearchCommand& command) {
+    const auto table = adapters(command.interfaces);
+    if (!table) {
+        return;
+    }
+    auto* search = new CliSearch(makeEndpoint_, *table, this);
+    connect(search, &CliSearch::finished, this, [this, search, format = command.format] {
+        search->deleteLater();
+        for (const std::string& failure : search->bindFailures()) {
+            console_.err("cannot search on " + failure);
+        }
+        if (search->requestsSent() == 0) {
+            console_.err("no discovery request could be sent");
+            finish(ExitStatus::Usage);
+            return;
+        }
+        const std::string report = formatDevices(search->rows(), search->adapters(), format);
+        if (!search->rows().empty() || format != OutputFormat::Table) {
+            std::fwrite(report.data(), 1, report.size(), stdout);
+            std::fflush(stdout);
+        }
+        if (search->rows().empty()) {
+            console_.err("no device answered");
+            finish(ExitStatus::Negative);
+            return;
+        }
+        finish(ExitStatus::Ok);
+    });
+    search->start(command.timeout);
+}
+
+void CliRunner::locate(const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted,
+                       std::function<void(const DeviceRow*)> then) {
+    auto* search = new CliSearch(makeEndpoint_, table, this);
+    connect(search, &CliSearch::finished, this, [this, search, wanted, then] {
+        search->deleteLater();
+        for (const std::string& failure : search->bindFailures()) {
+            console_.err("cannot search on " + failure);
+        }
+        const auto& rows = search->rows();
+        const auto it = std::find_if(rows.begin(), rows.end(), wanted);
+        then(it == rows.end() ? nullptr : &*it);
+    });
+    search->start(kLocateWait, wanted);
+}
+
+void CliRunner::runSetIp(const SetIpCommand& command) {
+    const auto table = adapters(command.interfaces);
+    if (!table) {
+        return;
+    }
+    auto go = [this, command, table = *table](const AdapterEntry& adapter) {
+        auto* setIp = new CliSetIp(makeEndpoint_, console_, this);
+        connect(setIp, &CliSetIp::finished, this, [this](ExitStatus s) { finish(s); });
+        if (!setIp->start(command, table, adapter)) {
+            finish(ExitStatus::Usage);
+        }
+    };
+    if (table->size() == 1) {
+        // The request is a broadcast naming the device; with one adapter there is nothing to find.
+        go(table->front());
+        return;
+    }
+    const MacAddress mac = command.mac;
+    locate(
+        *table, [mac](const DeviceRow& row) { return parseMacByPosition(row.mac) == mac; },
+        [this, go, table = *table, mac](const DeviceRow* row) {
+            if (row == nullptr) {
+                console_.err("no device with MAC " + formatMac(mac) +
+                             " answered a search; name its adapter with --interface");
+                finish(ExitStatus::NoAnswer);
+                return;
+            }
+            const auto adapter = std::find_if(table.begin(), table.end(),
+                                              [&](const AdapterEntry& e) { return e.ip == row->adapterIp; });
+            go(adapter == table.end() ? table.front() : *adapter);
+        });
+}
+
+void CliRunner::runUpgrade(const UpgradeCommand& command) {
+    // The refusals for a missing, unreadable or oversized file do not depend on the device's kind:
+    // give them before anything is sent.
+    auto file = std::make_shared<ImageFile>(readImageFile(command.image, kTftpMaxImageBytes));
+    const ImageDecision early = checkImage(command.image, *file, true);
+    if (early.kind == ImageDecision::Kind::Refuse) {
+        console_.err(command.image + ": " + early.message.text);
+        finish(ExitStatus::Usage);
+        return;
+    }
+    const auto table = adapters(command.interfaces);
+    if (!table) {
+        return;
+    }
+    const DeviceTarget target = command.target;
+    locate(
+        *table, [target](const DeviceRow& row) { return matches(target, row); },
+        [this, command, file, table = *table](const DeviceRow* row) {
+            if (row == nullptr) {
+                console_.err("no device at " + describe(command.target) + " answered a search");
+                finish(ExitStatus::NoAnswer);
+                return;
+            }
+            const ImageDecision decision = checkImage(command.image, *file, row->kind == "A");
+            if (decision.kind == ImageDecision::Kind::Refuse) {
+                console_.err(command.image + ": " + decision.message.text);
+                finish(ExitStatus::Usage);
+                return;
+            }
+            if (decision.kind == ImageDecision::Kind::Confirm) {
+                if (!command.yes) {
+                    console_.err(decision.message.text + " Refused; give --yes to upload it anyway.");
+                    finish(ExitStatus::Usage);
+                    return;
+                }
+                console_.err(decision.message.text + " Uploading, as --yes was given.");
+            }
+            console_.note("upgrading " +
+                          (row->name.empty() ? std::string("device") : "'" + printableText(row->name) + "'") +
+                          " at " + row->ip + " (" + row->mac + ", " + kindName(*row) + ") on " +
+                          adapterName(table, row->adapterIp) + " with " + command.image + ", " +
+                          std::to_string(file->bytes.size()) + " bytes");
+            auto* upgrade = new CliUpgrade(makeEndpoint_, shell_, console_, this);
+            connect(upgrade, &CliUpgrade::finished, this, [this](ExitStatus s) { finish(s); });
+            upgrade->begin(row->ip, row->adapterIp, std::move(file->bytes));
+        });
+}
+
+} // namespace fw::cli

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/ProcessValues.h"
+#include "discovery/core/DiscoverySearch.h"
+#include "platform/DatagramEndpoint.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fw::cli {
+
+// One search, as the main window runs it but without a window: one socket per adapter on port 4001
+// tied to the adapter, one request each to 255.255.255.255:4000, every accepted reply from a new
+// sender kept, finished() when the wait is over. The sockets close when it finishes, so Set IP can
+// take port 4001 afterwards.
+class CliSearch final : public QObject, private DiscoverySearch::Listener {
+    Q_OBJECT
+public:
+    CliSearch(EndpointFactory makeEndpoint, AdapterTable adapters, QObject* parent = nullptr);
+    ~CliSearch() override;
+
+    // stopWhen, when given, ends the wait as soon as a listed row satisfies it.
+    void start(std::chrono::milliseconds wait, std::function<bool(const DeviceRow&)> stopWhen = {});
+
+    const std::vector<DeviceRow>& rows() const { return rows_; }
+    const AdapterTable& adapters() const { return values_.adapterTable; }
+    // "eth0: Address already in use" for each adapter whose socket could not be bound.
+    const std::vector<std::string>& bindFailures() const { return bindFailures_; }
+    // Requests that left; 0 means the search reached nobody.
+    int requestsSent() const { return requestsSent_; }
+
+signals:
+    void finished();
+
+private:
+    void rowListed(const DeviceRow& row) override;
+    void readPending(DatagramEndpoint* socket);
+    void finish();
+
+    EndpointFactory makeEndpoint_;
+    ProcessValues values_;
+    DiscoverySearch search_;
+    std::vector<std::unique_ptr<DatagramEndpoint>> sockets_;
+    std::vector<DeviceRow> rows_;
+    std::vector<std::string> bindFailures_;
+    std::function<bool(const DeviceRow&)> stopWhen_;
+    QTimer wait_;
+    int requestsSent_ = 0;
+    bool stopRequested_ = false;
+    bool done_ = false;
+};
+
+} // namespace fw::cli

@@ -1,0 +1,71 @@
+#include "cli/CliSetIp.h"
+
+#include "common/StringTable.h"
+
+namespace fw::cli {
+
+CliSetIp::CliSetIp(EndpointFactory makeEndpoint, Console& console, QObject* parent)
+    : QObject(parent), console_(console),
+      socket_(exchange_, makeEndpoint(), [this](const Message& m) { onAnswer(m); }) {
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &CliSetIp::onTimeout);
+}
+
+bool CliSetIp::start(const SetIpCommand& command, const AdapterTable& adapters, const AdapterEntry& adapter) {
+    command_ = command;
+    copiesLeft_ = command.retries;
+    exchange_.open(adapters, adapter.ip, 0, command.mac);
+    if (!socket_.open(adapter)) {
+        console_.err("cannot use UDP port 4001 on " + adapter.interfaceName + ": " + socket_.lastError());
+        return false;
+    }
+    exchange_.numberRequest();
+    send();
+    return true;
+}
+
+void CliSetIp::send() {
+    if (command_.address) {
+        exchange_.sendFixed(socket_, command_.address->ip, command_.address->mask, command_.address->gateway);
+    } else {
+        exchange_.sendDhcp(socket_);
+    }
+    timer_.start(command_.timeout);
+}
+
+void CliSetIp::onTimeout() {
+    if (done_) {
+        return;
+    }
+    if (copiesLeft_ > 0) {
+        --copiesLeft_;
+        send();
+        return;
+    }
+    console_.err("no answer from " + formatMac(command_.mac) + " after " +
+                 std::to_string(command_.retries + 1) + (command_.retries == 0 ? " request" : " requests"));
+    finish(ExitStatus::NoAnswer);
+}
+
+void CliSetIp::onAnswer(const Message& message) {
+    if (done_) {
+        return;
+    }
+    // The exchange shows one of four texts; the two successes are strings 39 and 40.
+    const bool ok =
+        message.text == loadResString(Str::SetIpOk) || message.text == loadResString(Str::SetDhcpOk);
+    console_.out(message.text);
+    // The exchange sends its acknowledgement right after this returns; finishing is queued behind it.
+    finish(ok ? ExitStatus::Ok : ExitStatus::Negative);
+}
+
+void CliSetIp::finish(ExitStatus status) {
+    done_ = true;
+    timer_.stop();
+    QTimer::singleShot(0, this, [this, status] {
+        socket_.close();
+        emit finished(status);
+    });
+}
+
+} // namespace fw::cli

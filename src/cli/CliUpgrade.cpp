@@ -1,0 +1,140 @@
+#include "cli/CliUpgrade.h"
+
+#include "cli/MeteredEndpoint.h"
+#include "common/StringTable.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace fw::cli {
+namespace {
+
+// The start sequence before the second write request: eleven 1 s steps and two 1 s pauses.
+constexpr double kStartSeconds = 13;
+constexpr int kRefreshMs = 200;
+constexpr int kLineStepPercent = 10;
+
+} // namespace
+
+CliUpgrade::CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent)
+    : QObject(parent), console_(console),
+      driver_(
+          [this, makeEndpoint = std::move(makeEndpoint)]() -> std::unique_ptr<DatagramEndpoint> {
+              return std::make_unique<MeteredEndpoint>(makeEndpoint(), [this](std::uint64_t done) {
+                  done_ = std::max(done_, std::min(done, total_));
+              });
+          },
+          shell, carry_, *this) {
+    refresh_.setInterval(kRefreshMs);
+    connect(&refresh_, &QTimer::timeout, this, &CliUpgrade::render);
+    connect(&driver_, &UploadDriver::secondRequestSent, this, [this] {
+        sinceTransfer_.start();
+        if (!console_.progressOnTerminal()) {
+            console_.note("write request sent; uploading " + std::to_string(total_) + " bytes");
+        }
+    });
+}
+
+void CliUpgrade::begin(const std::string& deviceIp, const std::string& localIp,
+                       std::vector<std::uint8_t> image) {
+    total_ = image.size();
+    sinceBegin_.start();
+    if (!console_.progressOnTerminal()) {
+        console_.note("handshake sent to " + deviceIp + "; preparing the device (about 13 s)");
+    }
+    refresh_.start();
+    driver_.begin(deviceIp, localIp, std::move(image));
+    render();
+}
+
+UploadProgress CliUpgrade::progress() const {
+    return {done_, total_,
+            sinceTransfer_.isValid() ? static_cast<double>(sinceTransfer_.elapsed()) / 1000 : 0};
+}
+
+void CliUpgrade::render() {
+    if (finished_) {
+        return;
+    }
+    if (driver_.phase() == TftpUpload::Phase::Stalled) {
+        // ERROR 0 has gone to the device; the window would wait for Cancel, a script cannot.
+        driver_.stop();
+        console_.err(std::string(loadResString(Str::TftpError0)) +
+                     " The device acknowledged a block that was not sent; the upload was stopped.");
+        finish(ExitStatus::Negative);
+        return;
+    }
+    const bool transferring = sinceTransfer_.isValid();
+    if (console_.progressOnTerminal()) {
+        if (!transferring) {
+            const double left =
+                std::max(0.0, kStartSeconds - static_cast<double>(sinceBegin_.elapsed()) / 1000);
+            console_.progress("preparing the device: " + std::to_string(static_cast<int>(std::ceil(left))) +
+                              " s");
+        } else {
+            console_.progress(progressBar(progress(), console_.width() - 1));
+        }
+        return;
+    }
+    if (transferring) {
+        const int percent = percentOf(progress());
+        if (percent / kLineStepPercent != lastLinePercent_ / kLineStepPercent || lastLinePercent_ < 0) {
+            lastLinePercent_ = percent;
+            console_.note(progressLine(progress()));
+        }
+    }
+}
+
+void CliUpgrade::showMessage(const Message& message) {
+    lastMessage_ = message;
+}
+
+void CliUpgrade::uploadEnded(TftpUpload::Outcome outcome) {
+    if (finished_) {
+        return;
+    }
+    const std::string text = lastMessage_ ? lastMessage_->text : std::string();
+    switch (outcome) {
+    case TftpUpload::Outcome::Completed:
+        done_ = total_;
+        if (console_.progressOnTerminal()) {
+            console_.progress(progressBar(progress(), console_.width() - 1));
+        } else {
+            console_.note(progressLine(progress()));
+        }
+        console_.out(text);
+        finish(ExitStatus::Ok);
+        return;
+    case TftpUpload::Outcome::TimedOut:
+        console_.err(text);
+        finish(ExitStatus::NoAnswer);
+        return;
+    case TftpUpload::Outcome::DeviceError:
+        console_.err(text.empty() ? "the device ended the upload with an error of its own" : text);
+        finish(ExitStatus::Negative);
+        return;
+    case TftpUpload::Outcome::PeerFault:
+        console_.err(
+            "the device answered with a packet that has no place in an upload; the upload was stopped");
+        finish(ExitStatus::Negative);
+        return;
+    case TftpUpload::Outcome::Cancelled:
+    case TftpUpload::Outcome::None:
+        break;
+    }
+    console_.err("the upload ended without a result");
+    finish(ExitStatus::Negative);
+}
+
+void CliUpgrade::finish(ExitStatus status) {
+    finished_ = true;
+    refresh_.stop();
+    console_.endProgress();
+    // Out of the driver's call stack: the driver is still running the handler that ended it.
+    QTimer::singleShot(0, this, [this, status] {
+        driver_.stop();
+        emit finished(status);
+    });
+}
+
+} // namespace fw::cli

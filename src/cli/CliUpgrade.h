@@ -1,0 +1,55 @@
+#pragma once
+
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "cli/ProgressText.h"
+#include "upgrade/UploadDisplay.h"
+#include "upgrade/UploadDriver.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <optional>
+
+namespace fw::cli {
+
+// One firmware upload by the upgrade dialog's driver (handshake, start sequence, TFTP), shown as a
+// progress bar on a terminal or as plain lines otherwise. An acknowledgement out of sequence, on
+// which the dialog would wait for Cancel, ends the upload here.
+class CliUpgrade final : public QObject, private UploadDisplay {
+    Q_OBJECT
+public:
+    CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent = nullptr);
+
+    // The image has passed the image check.
+    void begin(const std::string& deviceIp, const std::string& localIp, std::vector<std::uint8_t> image);
+
+signals:
+    void finished(ExitStatus status);
+
+private:
+    // UploadDisplay
+    void setProgress(int) override {}
+    void setLabel(const std::string&) override {}
+    void showMessage(const Message& message) override;
+    void uploadEnded(TftpUpload::Outcome outcome) override;
+
+    void render();
+    void finish(ExitStatus status);
+    UploadProgress progress() const;
+
+    Console& console_;
+    UploadCarryOver carry_;
+    UploadDriver driver_;
+    QTimer refresh_;
+    QElapsedTimer sinceBegin_;
+    QElapsedTimer sinceTransfer_;
+    std::uint64_t total_ = 0;
+    std::uint64_t done_ = 0;
+    int lastLinePercent_ = -1;
+    std::optional<Message> lastMessage_;
+    bool finished_ = false;
+};
+
+} // namespace fw::cli

@@ -1,0 +1,384 @@
+#include "cli/CommandLine.h"
+
+#include "setip/core/FixedAddressCheck.h"
+
+#include <QCommandLineParser>
+
+#include <cmath>
+
+namespace fw::cli {
+namespace {
+
+constexpr double kMaxTimeoutSeconds = 3600;
+constexpr int kMaxRetries = 100;
+
+const char* const kGeneralHelp = R"(Usage: fernwick-cli COMMAND [OPTIONS]
+
+Finds, addresses and upgrades wireless LAN devices on the local segments.
+
+Commands:
+  search     list every device that answers a discovery broadcast
+  set-ip     give one device, named by its MAC address, a fixed address or DHCP
+  upgrade    upload a firmware image to one device by TFTP
+
+Options:
+  -h, --help     show this help (fernwick-cli COMMAND --help for a command's options)
+  -V, --version  show the version
+
+Exit status: 0 success, 1 no device / refused / device error, 2 bad arguments or nothing
+could be sent, 3 no answer from the device.
+)";
+
+const char* const kSearchHelp =
+    R"(Usage: fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]
+
+Broadcasts one discovery request on every usable adapter and lists each device that answers:
+name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.
+
+Options:
+  -i, --interface IF   search on this adapter only (repeat for several)
+  -t, --timeout S      seconds to wait for answers (default 3)
+  -f, --format F       table (default), json or csv
+  -h, --help           show this help
+
+Exit status: 0 at least one device answered, 1 none did, 2 bad arguments or no usable adapter.
+)";
+
+const char* const kSetIpHelp =
+    R"(Usage: fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]
+
+Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
+so a device on a foreign subnet is reached too, and prints its answer.
+
+Options:
+  --dhcp               switch the device to DHCP
+  --ip A               the new address (first number not 0, last neither 0 nor 255)
+  --mask M             the new subnet mask
+  --gateway G          the new default gateway (default 0.0.0.0)
+  -i, --interface IF   the adapter the device is on (otherwise a search finds it)
+  -t, --timeout S      seconds to wait for an answer to each request (default 2)
+  -r, --retries N      further copies of the request when no answer came (default 2)
+  -h, --help           show this help
+
+Exit status: 0 done, 1 refused, 2 bad arguments, 3 no answer.
+)";
+
+const char* const kUpgradeHelp = R"(Usage: fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
+
+Finds the device by a search, checks the image against the device's kind, sends the handshake and
+uploads the image by TFTP (about 13 s of device preparation come first).
+
+Options:
+  -y, --yes            upload even when the image does not carry the marker of the device's kind
+  -i, --interface IF   look for the device on this adapter only (repeat for several)
+  -h, --help           show this help
+
+Exit status: 0 "Data transmit finish", 1 the device ended the upload (its text is printed),
+2 bad arguments or image refused, 3 "Time Out" or the device was not found.
+)";
+
+ParsedCommandLine error(const QString& command, const QString& message) {
+    const QString prefix = command.isEmpty() ? QString() : command + ": ";
+    return {ParsedCommandLine::Kind::Error, std::nullopt,
+            (prefix + message + "\nTry 'fernwick-cli " + (command.isEmpty() ? QString() : command + " ") +
+             "--help'.")
+                .toStdString()};
+}
+
+ParsedCommandLine help(const char* text) {
+    return {ParsedCommandLine::Kind::Help, std::nullopt, text};
+}
+
+QString quoted(const QString& text) {
+    return "'" + text + "'";
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// The options of one command, with its parser. Checks that single-valued options came once.
+class OptionSet {
+public:
+    explicit OptionSet(QString command) : command_(std::move(command)) {
+        parser_.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+        add({{"h", "help"}, "help"});
+    }
+    void add(const QCommandLineOption& option) { parser_.addOption(option); }
+    void flag(const QStringList& names) { add(QCommandLineOption(names, names.last())); }
+    void value(const QStringList& names) { add(QCommandLineOption(names, names.last(), "value")); }
+
+    std::optional<ParsedCommandLine> parse(const QStringList& rest, const std::vector<QString>& single) {
+        if (!parser_.parse(QStringList{"fernwick-cli"} + rest)) {
+            return error(command_, parser_.errorText());
+        }
+        for (const QString& name : single) {
+            if (parser_.values(name).size() > 1) {
+                return error(command_, "--" + name + " given more than once");
+            }
+        }
+        return std::nullopt;
+    }
+    QCommandLineParser& parser() { return parser_; }
+    const QString& command() const { return command_; }
+
+    std::vector<std::string> interfaces() const {
+        std::vector<std::string> out;
+        for (const QString& v : parser_.values("interface")) {
+            out.push_back(v.toStdString());
+        }
+        return out;
+    }
+
+    // Fails with the message when the text is not a duration.
+    std::optional<ParsedCommandLine> timeout(std::chrono::milliseconds& into) const {
+        if (!parser_.isSet("timeout")) {
+            return std::nullopt;
+        }
+        const QString text = parser_.value("timeout");
+        bool ok = false;
+        const double seconds = text.toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > kMaxTimeoutSeconds) {
+            return error(command_, "--timeout: " + quoted(text) +
+                                       " is not a number of seconds between 0 and " +
+                                       QString::number(kMaxTimeoutSeconds));
+        }
+        into = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
+        return std::nullopt;
+    }
+
+private:
+    QString command_;
+    QCommandLineParser parser_;
+};
+
+ParsedCommandLine run(Command command) {
+    return {ParsedCommandLine::Kind::Run, std::move(command), {}};
+}
+
+ParsedCommandLine parseSearch(const QStringList& rest) {
+    OptionSet o("search");
+    o.value({"i", "interface"});
+    o.value({"t", "timeout"});
+    o.value({"f", "format"});
+    if (auto e = o.parse(rest, {"timeout", "format"})) {
+        return *e;
+    }
+    if (o.parser().isSet("help")) {
+        return help(kSearchHelp);
+    }
+    if (!o.parser().positionalArguments().isEmpty()) {
+        return error("search", "unexpected argument " + quoted(o.parser().positionalArguments().first()));
+    }
+    SearchCommand c;
+    c.interfaces = o.interfaces();
+    if (auto e = o.timeout(c.timeout)) {
+        return *e;
+    }
+    if (o.parser().isSet("format")) {
+        const QString f = o.parser().value("format");
+        if (f == "table") {
+            c.format = OutputFormat::Table;
+        } else if (f == "json") {
+            c.format = OutputFormat::Json;
+        } else if (f == "csv") {
+            c.format = OutputFormat::Csv;
+        } else {
+            return error("search", "--format: " + quoted(f) + " is not one of table, json, csv");
+        }
+    }
+    return run(c);
+}
+
+ParsedCommandLine badMac(const QString& command, const QString& text) {
+    return error(command, quoted(text) + " is not a MAC address (write it like 00-0A-1B-2C-3D-4E)");
+}
+
+ParsedCommandLine parseSetIp(const QStringList& rest) {
+    OptionSet o("set-ip");
+    o.flag({"dhcp"});
+    o.value({"ip"});
+    o.value({"mask"});
+    o.value({"gateway"});
+    o.value({"i", "interface"});
+    o.value({"t", "timeout"});
+    o.value({"r", "retries"});
+    if (auto e = o.parse(rest, {"ip", "mask", "gateway", "timeout", "retries"})) {
+        return *e;
+    }
+    QCommandLineParser& p = o.parser();
+    if (p.isSet("help")) {
+        return help(kSetIpHelp);
+    }
+    const QStringList args = p.positionalArguments();
+    if (args.isEmpty()) {
+        return error("set-ip", "the device's MAC address is missing");
+    }
+    if (args.size() > 1) {
+        return error("set-ip", "unexpected argument " + quoted(args[1]));
+    }
+    SetIpCommand c;
+    const auto mac = parseMacArgument(args[0].toStdString());
+    if (!mac) {
+        return badMac("set-ip", args[0]);
+    }
+    c.mac = *mac;
+
+    const bool dhcp = p.isSet("dhcp");
+    const bool anyStatic = p.isSet("ip") || p.isSet("mask") || p.isSet("gateway");
+    if (dhcp && anyStatic) {
+        return error("set-ip", "--dhcp cannot be combined with --ip, --mask or --gateway");
+    }
+    if (!dhcp && !anyStatic) {
+        return error("set-ip", "give either --dhcp or --ip and --mask");
+    }
+    if (!dhcp) {
+        if (!p.isSet("ip")) {
+            return error("set-ip", "--ip is missing (--mask and --gateway need it)");
+        }
+        if (!p.isSet("mask")) {
+            return error("set-ip", "--mask is missing");
+        }
+        // The same judgement as the dialog: the address must be one a device can take; mask and
+        // gateway need only be addresses.
+        const QString ip = p.value("ip");
+        const QString mask = p.value("mask");
+        const QString gateway = p.isSet("gateway") ? p.value("gateway") : QString("0.0.0.0");
+        const auto parsedIp = Ipv4::parse(ip.toStdString());
+        if (!parsedIp || !isAcceptableDeviceAddress(*parsedIp)) {
+            return error("set-ip", "--ip " + quoted(ip) + " is not a valid IP address");
+        }
+        if (!Ipv4::parse(mask.toStdString())) {
+            return error("set-ip", "--mask " + quoted(mask) + " is not a valid IP address");
+        }
+        if (!Ipv4::parse(gateway.toStdString())) {
+            return error("set-ip", "--gateway " + quoted(gateway) + " is not a valid IP address");
+        }
+        const auto checked = checkFixedAddress(ip.toStdString(), mask.toStdString(), gateway.toStdString());
+        const auto* fixed = std::get_if<FixedAddress>(&checked);
+        if (fixed == nullptr) {
+            return error("set-ip", QString::fromStdString(std::get<Message>(checked).text));
+        }
+        c.address = StaticAddress{fixed->address, fixed->mask, fixed->gateway};
+    }
+    c.interfaces = o.interfaces();
+    if (auto e = o.timeout(c.timeout)) {
+        return *e;
+    }
+    if (p.isSet("retries")) {
+        bool ok = false;
+        const QString text = p.value("retries");
+        const int n = text.toInt(&ok, 10);
+        if (!ok || n < 0 || n > kMaxRetries) {
+            return error("set-ip", "--retries: " + quoted(text) + " is not a count from 0 to " +
+                                       QString::number(kMaxRetries));
+        }
+        c.retries = n;
+    }
+    return run(c);
+}
+
+ParsedCommandLine parseUpgrade(const QStringList& rest) {
+    OptionSet o("upgrade");
+    o.flag({"y", "yes"});
+    o.value({"i", "interface"});
+    if (auto e = o.parse(rest, {})) {
+        return *e;
+    }
+    QCommandLineParser& p = o.parser();
+    if (p.isSet("help")) {
+        return help(kUpgradeHelp);
+    }
+    const QStringList args = p.positionalArguments();
+    if (args.size() < 2) {
+        return error("upgrade", args.isEmpty() ? "the device (IP or MAC) and the image are missing"
+                                               : "the image file is missing");
+    }
+    if (args.size() > 2) {
+        return error("upgrade", "unexpected argument " + quoted(args[2]));
+    }
+    UpgradeCommand c;
+    if (const auto ip = Ipv4::parse(args[0].toStdString())) {
+        c.target = *ip;
+    } else if (const auto mac = parseMacArgument(args[0].toStdString())) {
+        c.target = *mac;
+    } else {
+        return error("upgrade", quoted(args[0]) + " is neither an IPv4 address nor a MAC address");
+    }
+    if (args[1].isEmpty()) {
+        return error("upgrade", "the image path is empty");
+    }
+    c.image = args[1].toStdString();
+    c.yes = p.isSet("yes");
+    c.interfaces = o.interfaces();
+    return run(c);
+}
+
+} // namespace
+
+std::optional<MacAddress> parseMacArgument(std::string_view text) {
+    MacAddress mac{};
+    std::size_t step = 0;
+    if (text.size() == 12) {
+        step = 2;
+    } else if (text.size() == 17 && (text[2] == '-' || text[2] == ':')) {
+        step = 3;
+    } else {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        const std::size_t at = i * step;
+        const int hi = hexDigit(text[at]);
+        const int lo = hexDigit(text[at + 1]);
+        if (hi < 0 || lo < 0 || (step == 3 && i < 5 && text[at + 2] != text[2])) {
+            return std::nullopt;
+        }
+        mac[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    }
+    return mac;
+}
+
+std::string versionText() {
+    return std::string("fernwick-cli ") + FERNWICK_VERSION + "\n";
+}
+
+ParsedCommandLine parseCommandLine(const QStringList& arguments) {
+    if (arguments.size() < 2) {
+        return error({}, "no command given (search, set-ip or upgrade)");
+    }
+    const QString first = arguments[1];
+    const QStringList rest = arguments.mid(2);
+    if (first == "-h" || first == "--help" || first == "help") {
+        if (first == "help" && !rest.isEmpty()) {
+            return parseCommandLine(QStringList{arguments[0], rest[0], "--help"});
+        }
+        return help(kGeneralHelp);
+    }
+    if (first == "-V" || first == "--version") {
+        return {ParsedCommandLine::Kind::Version, std::nullopt, versionText()};
+    }
+    if (first == "search") {
+        return parseSearch(rest);
+    }
+    if (first == "set-ip") {
+        return parseSetIp(rest);
+    }
+    if (first == "upgrade") {
+        return parseUpgrade(rest);
+    }
+    if (first.startsWith('-')) {
+        return error({}, "unknown option " + quoted(first) + " (a command comes first)");
+    }
+    return error({}, "unknown command " + quoted(first) + " (search, set-ip or upgrade)");
+}
+
+} // namespace fw::cli

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "common/Ipv4.h"
+#include "common/MacAddress.h"
+
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace fw::cli {
+
+// Exit statuses, the same for every command so that scripts can branch on them.
+enum class ExitStatus : int {
+    Ok = 0,       // devices found; address set; upload finished
+    Negative = 1, // no device answered a search; the device refused; the device ended the upload
+    Usage = 2,    // nothing was sent: bad arguments, no usable adapter, image refused, port taken
+    NoAnswer = 3, // the device did not answer (or was not found)
+};
+
+enum class OutputFormat { Table, Json, Csv };
+
+struct SearchCommand {
+    std::vector<std::string> interfaces; // empty: every usable adapter
+    std::chrono::milliseconds timeout{3000};
+    OutputFormat format = OutputFormat::Table;
+    bool operator==(const SearchCommand&) const = default;
+};
+
+struct StaticAddress {
+    Ipv4 ip;
+    Ipv4 mask;
+    Ipv4 gateway; // 0.0.0.0 when not given
+    bool operator==(const StaticAddress&) const = default;
+};
+
+struct SetIpCommand {
+    MacAddress mac{};
+    std::optional<StaticAddress> address; // none: switch the device to DHCP
+    std::vector<std::string> interfaces;
+    std::chrono::milliseconds timeout{2000}; // wait for an answer after each request
+    int retries = 2;                         // further copies of the request when none came
+    bool operator==(const SetIpCommand&) const = default;
+};
+
+using DeviceTarget = std::variant<Ipv4, MacAddress>;
+
+struct UpgradeCommand {
+    DeviceTarget target;
+    std::string image;
+    bool yes = false; // upload even when the image lacks the marker of the device's kind
+    std::vector<std::string> interfaces;
+    bool operator==(const UpgradeCommand&) const = default;
+};
+
+using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand>;
+
+// What the command line asks for. Help and Version carry the text to print on stdout; Error carries
+// the message for stderr (exit 2).
+struct ParsedCommandLine {
+    enum class Kind { Run, Help, Version, Error };
+    Kind kind = Kind::Error;
+    std::optional<Command> command;
+    std::string text;
+};
+
+// argv (program name first) to a command or a message; sends nothing and reads no file.
+ParsedCommandLine parseCommandLine(const QStringList& arguments);
+
+// Six pairs of hexadecimal digits joined by '-' or ':' (one kind throughout), or twelve digits.
+std::optional<MacAddress> parseMacArgument(std::string_view text);
+
+std::string versionText();
+
+} // namespace fw::cli

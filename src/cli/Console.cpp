@@ -1,0 +1,60 @@
+#include "cli/Console.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace fw::cli {
+
+Console::Console(std::FILE* out, std::FILE* err)
+    : out_(out), err_(err), terminal_(::isatty(::fileno(err)) == 1 && ::isatty(::fileno(out)) == 1) {}
+
+void Console::write(std::FILE* stream, std::string_view text) {
+    if (progressShown_) {
+        endProgress();
+    }
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void Console::out(std::string_view line) {
+    write(out_, line);
+}
+
+void Console::err(std::string_view line) {
+    write(err_, "fernwick-cli: " + std::string(line));
+}
+
+void Console::note(std::string_view line) {
+    write(err_, line);
+}
+
+int Console::width() const {
+    winsize size{};
+    if (::ioctl(::fileno(err_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    return 80;
+}
+
+void Console::progress(std::string_view text) {
+    if (!terminal_) {
+        return;
+    }
+    // Carriage return, the text, then clear to the end of the line.
+    std::fputc('\r', err_);
+    std::fwrite(text.data(), 1, text.size(), err_);
+    std::fputs("\x1b[K", err_);
+    std::fflush(err_);
+    progressShown_ = true;
+}
+
+void Console::endProgress() {
+    if (progressShown_) {
+        progressShown_ = false;
+        std::fputc('\n', err_);
+        std::fflush(err_);
+    }
+}
+
+} // namespace fw::cli

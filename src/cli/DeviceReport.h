@@ -1,0 +1,27 @@
+#pragma once
+
+#include "cli/CommandLine.h"
+#include "common/AdapterEntry.h"
+#include "discovery/core/DeviceRow.h"
+
+#include <string>
+#include <vector>
+
+namespace fw::cli {
+
+// The search result on stdout, UTF-8. Device texts are 8-bit characters (read as Latin-1).
+// table: a header and one aligned line per device; csv: a header and one RFC 4180 line per device;
+// json: an array of objects {name, ip, essid, channel, wep, mac, kind, adapter, adapter_ip}.
+// In table and csv, control characters are written as \xNN, so a device's name can neither break
+// the one-line-per-device layout nor send escape sequences to the terminal. JSON keeps every text
+// exactly (the JSON writer escapes it).
+std::string formatDevices(const std::vector<DeviceRow>& rows, const AdapterTable& adapters,
+                          OutputFormat format);
+
+// An 8-bit device text as UTF-8 with control characters written as \xNN (and "\" as "\\").
+std::string printableText(const std::string& latin1);
+
+// "ap" for an access point, "adapter" otherwise.
+std::string kindName(const DeviceRow& row);
+
+} // namespace fw::cli

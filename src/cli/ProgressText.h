@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace fw::cli {
+
+// How far an upload is: bytes the device has acknowledged, of the image's size, and the seconds
+// since the transfer proper (the second write request) began.
+struct UploadProgress {
+    std::uint64_t doneBytes = 0;
+    std::uint64_t totalBytes = 0;
+    double seconds = 0;
+};
+
+int percentOf(const UploadProgress& p); // 0..100 (0 for an empty image)
+double rateOf(const UploadProgress& p); // bytes per second; 0 before any second has passed
+
+// "1.5 KiB", "2.0 MiB", "512 B"
+std::string formatBytes(std::uint64_t bytes);
+// "0:05", "1:02:03"; "--:--" when unknown
+std::string formatEta(double seconds);
+
+// One terminal line, at most `width` columns, rewritten in place:
+// [########............]  42%  1.2 MiB/2.9 MiB  350.0 KiB/s  ETA 0:05
+std::string progressBar(const UploadProgress& p, int width);
+// A line for a log or a pipe: "upload 40%: 1228800 of 2900000 bytes, 350.0 KiB/s, ETA 0:05"
+std::string progressLine(const UploadProgress& p);
+
+} // namespace fw::cli
