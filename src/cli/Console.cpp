@@ -38,9 +38,10 @@ int Console::width() const {
 }
 
 void Console::progress(std::string_view text) {
-    if (!terminal_) {
+    if (!terminal_ || (progressShown_ && text == lastProgress_)) {
         return;
     }
+    lastProgress_ = text;
     // Carriage return, the text, then clear to the end of the line.
     std::fputc('\r', err_);
     std::fwrite(text.data(), 1, text.size(), err_);

@@ -30,6 +30,7 @@ private:
     std::FILE* err_;
     bool terminal_ = false;
     bool progressShown_ = false;
+    std::string lastProgress_; // not written again while it stays the same
 };
 
 } // namespace fw::cli
