@@ -126,6 +126,11 @@ void CliRunner::locate(const AdapterTable& table, std::function<bool(const Devic
         for (const std::string& failure : search->bindFailures()) {
             console_.err("cannot search on " + failure);
         }
+        if (search->requestsSent() == 0) {
+            console_.err("no discovery request could be sent");
+            finish(ExitStatus::Usage);
+            return;
+        }
         const auto& rows = search->rows();
         const auto it = std::find_if(rows.begin(), rows.end(), wanted);
         then(it == rows.end() ? nullptr : &*it);

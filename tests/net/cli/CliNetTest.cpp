@@ -274,6 +274,31 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
     EXPECT_TRUE(timedOut.out.isEmpty());
     EXPECT_EQ(simulatorEvents(brLog, "handshake").size(), 1u);
 
+    // Two simulated TFTP servers that go wrong: one acknowledges a block that was never sent (the
+    // window would wait for Cancel; a script must not hang), the other reports a full disk.
+    const QByteArray bridgeImage = image(5000, "BRIDGE CONFIG", 2);
+    const QString bridgePath = writeFile(lab, "bridge.bin", bridgeImage);
+    lab.addHost("ap2", "a", "10.77.1.12/24");
+    lab.addHost("br2", "b", "10.77.2.22/24");
+    startSimulator(lab, "ap2",
+                   R"({"devices": [{"mac": "00:0A:1B:00:00:12", "ip": "10.77.1.12", "kind": "AP",
+        "tftp": {"store": ")" +
+                       QDir(lab.dir()).filePath("ap2.bin").toUtf8() + R"(", "ack_ahead_at": 2}}]})");
+    startSimulator(lab, "br2",
+                   R"({"devices": [{"mac": "00:0A:1B:00:00:22", "ip": "10.77.2.22", "kind": "G",
+        "tftp": {"store": ")" +
+                       QDir(lab.dir()).filePath("br2.bin").toUtf8() + R"(", "error_at": 1,
+        "error_code": 3}}]})");
+    CliProcess ahead(lab, {"upgrade", "10.77.1.12", apPath});
+    CliProcess full(lab, {"upgrade", "10.77.2.22", bridgePath});
+    const CliResult stalled = ahead.wait(60000);
+    const CliResult diskFull = full.wait(60000);
+    EXPECT_EQ(stalled.status, 1) << stalled.err.toStdString();
+    EXPECT_TRUE(stalled.err.contains("Block number is out of sequence.")) << stalled.err.toStdString();
+    EXPECT_EQ(diskFull.status, 1) << diskFull.err.toStdString();
+    EXPECT_TRUE(diskFull.err.contains("Disk full or allocation exceeded.")) << diskFull.err.toStdString();
+    EXPECT_TRUE(stalled.out.isEmpty() && diskFull.out.isEmpty());
+
     // A device nobody has: ends after the search, with exit 3.
     const CliResult missing = cli(lab, {"upgrade", "10.77.1.99", apPath});
     EXPECT_EQ(missing.status, 3);
