@@ -1,0 +1,1 @@
+"""Simulated Fernwick devices and test network helpers."""
