@@ -92,3 +92,64 @@ print('back', back, 'sent', i)
 
 } // namespace
 } // namespace fw::test
+
+namespace fw::test {
+namespace {
+
+// tftpd-hpa behind the seeded relay, which loses 10 % of the datagrams each way (30 % for the last
+// two, which mostly time out). All run in parallel. An upload may time out, but it must never claim
+// an image the server does not hold.
+TEST(TftpdUpload, LossBothWaysNeverClaimsAnIncompleteImage) {
+    const std::vector<const char*> loss{"0.1", "0.1", "0.1", "0.1", "0.1", "0.1", "0.3", "0.3"};
+    const int kSeeds = static_cast<int>(loss.size());
+    NetLab lab;
+    std::vector<QString> roots;
+    for (int i = 0; i < kSeeds; ++i) {
+        const std::string host = "r" + std::to_string(i);
+        const QString ip = QString("10.77.1.%1").arg(20 + i);
+        lab.addHost(host, "a", ip.toStdString() + "/24");
+        // The relay does not pass ICMP on, so the child that tftpd-hpa forks for the first (wake-up)
+        // request never learns that our socket closed; it retransmits ACK 0 for about 31 s, and
+        // this tftpd-hpa answers no other request meanwhile. A 100 ms first retransmission (-T)
+        // makes that child give up after about 6 s, before the second request comes.
+        roots.push_back(startTftpd(lab, host, {"-a", "127.0.0.1:69", "-T", "100000"}));
+        lab.spawn(host, {NetLab::binaryPath("tools/devsim/lossy-relay"), "--listen", ip, "--seed",
+                         QString::number(i + 1), "--loss", loss[i]});
+        if (i > 0) {
+            ASSERT_EQ(
+                lab.run("ws", {"ip", "addr", "add", QString("10.77.1.%1/24").arg(1 + i), "dev", "eth0"}), 0);
+        }
+    }
+    lab.enterWorkstation();
+
+    const auto image = labImage(128 * 512 + 100, 99);
+    std::vector<std::unique_ptr<LabUpload>> uploads;
+    for (int i = 0; i < kSeeds; ++i) {
+        uploads.push_back(std::make_unique<LabUpload>());
+        uploads.back()->driver.begin("10.77.1." + std::to_string(20 + i), "10.77.1." + std::to_string(1 + i),
+                                     image);
+    }
+    ASSERT_TRUE(runUntil(
+        [&] { return std::all_of(uploads.begin(), uploads.end(), [](const auto& u) { return u->ended(); }); },
+        240000));
+
+    for (int i = 0; i < kSeeds; ++i) {
+        SCOPED_TRACE("seed " + std::to_string(i + 1) + ", loss " + loss[i]);
+        const LabUpload& u = *uploads[i];
+        const auto got = fileBytes(QDir(roots[i]).filePath("fw.bin"));
+        if (u.outcome == TftpUpload::Outcome::Completed) {
+            EXPECT_EQ(u.messages, std::vector<std::string>{"Data transmit finish"});
+            ASSERT_TRUE(got.has_value());
+            EXPECT_TRUE(*got == image);
+        } else {
+            EXPECT_EQ(u.outcome, TftpUpload::Outcome::TimedOut);
+            EXPECT_EQ(u.messages, std::vector<std::string>{"Time Out"});
+        }
+        std::printf("seed %d, loss %s: %s after %.1f s, %zu of %zu bytes on the server\n", i + 1, loss[i],
+                    u.outcome == TftpUpload::Outcome::Completed ? "completed" : "timed out",
+                    u.transferSeconds(), got ? got->size() : 0, image.size());
+    }
+}
+
+} // namespace
+} // namespace fw::test
