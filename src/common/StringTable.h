@@ -61,6 +61,7 @@ enum class Str : std::uint16_t {
     PortInUse = 401,
     ImageTooLarge = 402,
     FileNotReadable = 403,
+    IpIndexRange = 410,
 };
 
 // The text for an id. Asking for an id the table does not hold is a programming error:

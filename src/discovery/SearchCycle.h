@@ -1,22 +1,26 @@
 #pragma once
 
 #include "common/ProcessValues.h"
+#include "discovery/core/DiscoverySearch.h"
 #include "platform/Platform.h"
 
 #include <QObject>
 #include <QPointer>
+
+#include <vector>
 
 class QWidget;
 
 namespace fw {
 
 class DeviceListModel;
+class SearchingDialog;
 
 // The main window's searches: one discovery socket per adapter (port 4001, tied to the adapter),
 // one request per adapter per search, the Searching dialog's countdown (15 x 0.2 s, timer driven),
 // and every accepted reply from a new sender appended to the model. Sockets stay open between
 // searches and keep taking replies to the latest search until closeDiscoverySockets().
-class SearchCycle final : public QObject {
+class SearchCycle final : public QObject, private DiscoverySearch::Listener {
     Q_OBJECT
 public:
     SearchCycle(Platform& platform, ProcessValues& values, DeviceListModel& model, QWidget* dialogParent,
@@ -32,10 +36,30 @@ public:
     std::int16_t searchSequence() const;
 
 signals:
-    void searchStarted();               // the list was emptied; File -> Connect goes off
-    void rowAdded(int row);             // a reply became a row; the row commands go on
-    void searchFinished();              // the countdown ended (or was cancelled)
+    void searchStarted();                        // the list was emptied; File -> Connect goes off
+    void rowAdded(int row);                      // a reply became a row; the row commands go on
+    void searchFinished();                       // the countdown ended (or was cancelled)
     void adapterFailure(AdapterOutcome outcome); // string 29/30 was shown; the program must end now
+
+private:
+    void rowListed(const DeviceRow& row) override;
+    void failAdapters(AdapterOutcome outcome);
+    void openDiscoverySockets();
+    void sendDiscovery();
+    DatagramEndpoint* makeSocket();
+    void discardSocket(DatagramEndpoint* socket);
+    void readDatagrams(QPointer<DatagramEndpoint> socket);
+    void startCountdown();
+
+    Platform& platform_;
+    ProcessValues& values_;
+    DeviceListModel& model_;
+    QPointer<QWidget> dialogParent_;
+    DiscoverySearch search_;
+    // Instance i belongs to adapter i. Instance 0 lives as long as this object; 1.. are made anew
+    // at every search. Qt children of this object.
+    std::vector<QPointer<DatagramEndpoint>> sockets_;
+    QPointer<SearchingDialog> dialog_;
 };
 
 } // namespace fw

@@ -1,0 +1,97 @@
+#include "discovery/DeviceListModel.h"
+
+#include "common/StringTable.h"
+
+namespace fw {
+namespace {
+
+// Names and ESS-IDs are 8-bit texts from the device; every byte stands for one character.
+QString cellText(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+constexpr Str kTitles[DeviceListModel::kKindColumn] = {Str::ColDevice,  Str::ColIp,  Str::ColEssId,
+                                                       Str::ColChannel, Str::ColWep, Str::ColMac};
+
+} // namespace
+
+DeviceListModel::DeviceListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int DeviceListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int DeviceListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() < 0 || index.row() >= rowCount() || index.column() < 0 ||
+        index.column() >= kColumns) {
+        return {};
+    }
+    const DeviceRow& r = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DecorationRole) {
+        return index.column() == 0 && !rowIcon_.isNull() ? QVariant(rowIcon_) : QVariant();
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (index.column()) {
+    case 0:
+        return cellText(r.name);
+    case 1:
+        return cellText(r.ip);
+    case 2:
+        return cellText(r.essId);
+    case 3:
+        return cellText(r.channel);
+    case 4:
+        return cellText(r.wep);
+    case 5:
+        return cellText(r.mac);
+    default:
+        return cellText(r.kind);
+    }
+}
+
+QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (section < 0 || section >= kColumns) {
+        return {};
+    }
+    if (section == kKindColumn) {
+        return QString();
+    }
+    const std::string_view title = loadResString(kTitles[section]);
+    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+}
+
+void DeviceListModel::appendRow(DeviceRow row) {
+    const int at = rowCount();
+    beginInsertRows({}, at, at);
+    rows_.push_back(std::move(row));
+    endInsertRows();
+}
+
+void DeviceListModel::removeDeviceRow(int row) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+}
+
+void DeviceListModel::clear() {
+    if (rows_.empty()) {
+        return;
+    }
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+} // namespace fw

@@ -1,0 +1,113 @@
+#include "discovery/SearchingDialog.h"
+
+#include "common/StringTable.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace fw {
+namespace {
+
+QString text(Str id) {
+    const std::string_view s = loadResString(id);
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Layout in twips (1/1440 inch; 15 twips are one pixel at 96 dpi).
+struct TwipRect {
+    int left, top, width, height;
+};
+constexpr int kClientWidth = 5535;
+constexpr int kClientHeight = 2160;
+constexpr TwipRect kLabel{120, 240, 5295, 375};
+constexpr TwipRect kBar{120, 840, 5295, 495};
+constexpr TwipRect kButton{2040, 1560, 1455, 375};
+
+} // namespace
+
+SearchingDialog::SearchingDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("pending"));
+    setModal(false);
+    QFont f = font();
+    f.setFamilies({QStringLiteral("Lucida Sans Unicode")});
+    setFont(f);
+
+    const QScreen* s = screen();
+    const double dpi = s != nullptr ? s->logicalDotsPerInchX() : 96.0;
+    const auto px = [dpi](int twips) {
+        return qRound(twips * dpi / 1440.0);
+    };
+    const auto place = [&px](QWidget* w, const TwipRect& r) {
+        w->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
+    };
+
+    label_ = new QLabel(this);
+    label_->setObjectName(QStringLiteral("Label1"));
+    place(label_, kLabel);
+
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("ProgressBar1"));
+    bar_->setRange(0, SearchCountdown::kLastValue);
+    bar_->setValue(0);
+    bar_->setTextVisible(false);
+    place(bar_, kBar);
+
+    cancel_ = new QPushButton(this);
+    cancel_->setObjectName(QStringLiteral("Command1"));
+    place(cancel_, kButton);
+    connect(cancel_, &QPushButton::clicked, this, [this] { countdown_.cancel(); });
+
+    setWindowTitle(text(Str::SearchingTitle));
+    cancel_->setText(text(Str::Cancel));
+    label_->setText(text(Str::SearchingText));
+    setFixedSize(px(kClientWidth), px(kClientHeight));
+
+    step_.setSingleShot(true);
+    step_.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
+    connect(&step_, &QTimer::timeout, this, [this] { countdown_.onStepElapsed(); });
+}
+
+void SearchingDialog::start() {
+    show();
+    countdown_.start();
+}
+
+void SearchingDialog::reject() {
+    // Esc: the same as Cancel; the countdown closes the dialog at its next step.
+    if (countdown_.running()) {
+        countdown_.cancel();
+    } else {
+        QDialog::reject();
+    }
+}
+
+void SearchingDialog::closeEvent(QCloseEvent* event) {
+    if (countdown_.running()) {
+        countdown_.cancel();
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void SearchingDialog::showProgress(int value) {
+    bar_->setValue(value);
+}
+
+void SearchingDialog::waitStep(std::chrono::milliseconds interval) {
+    step_.start(interval);
+}
+
+void SearchingDialog::finish() {
+    step_.stop();
+    hide();
+    emit countdownEnded();
+    deleteLater();
+}
+
+} // namespace fw

@@ -1,0 +1,49 @@
+#pragma once
+
+#ifndef Q_MOC_RUN // moc cannot parse libstdc++'s <chrono>
+#include "discovery/core/SearchCountdown.h"
+#endif
+
+#include <QDialog>
+#include <QTimer>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace fw {
+
+// The Searching dialog (object name "pending"): non-modal, fixed size, a label, a bar 0-14 and
+// Cancel. It runs the 15 x 0.2 s countdown on a single-shot timer, so replies and clicks are
+// handled while it waits. Cancel, Esc and the frame's close button all stop it at the next step.
+// When the countdown is over it hides, emits countdownEnded() and deletes itself.
+class SearchingDialog final : public QDialog, private SearchCountdown::Io {
+    Q_OBJECT
+public:
+    explicit SearchingDialog(QWidget* parent = nullptr);
+
+    // Shows the dialog and starts the countdown.
+    void start();
+    bool running() const { return countdown_.running(); }
+
+    void reject() override;
+
+signals:
+    void countdownEnded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void showProgress(int value) override;
+    void waitStep(std::chrono::milliseconds interval) override;
+    void finish() override;
+
+    SearchCountdown countdown_{*this};
+    QTimer step_;
+    QLabel* label_ = nullptr;
+    QProgressBar* bar_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+};
+
+} // namespace fw

@@ -1,0 +1,45 @@
+#include "discovery/core/DiscoverySearch.h"
+
+#include "discovery/core/DeviceRowDecoding.h"
+
+namespace fw {
+
+std::int16_t DiscoverySearch::begin() {
+    sequence_ = nextSearchSequence(sequence_);
+    replyCount_ = 0;
+    known_.clear();
+    return sequence_;
+}
+
+DiscoveryRequest DiscoverySearch::requestFor(const AdapterEntry& adapter) const {
+    return buildDiscoveryRequest(sequence_, adapter.mac);
+}
+
+std::vector<DiscoveryRequest> DiscoverySearch::requestsFor(const AdapterTable& table) const {
+    std::vector<DiscoveryRequest> out;
+    out.reserve(table.size());
+    for (const auto& entry : table) {
+        out.push_back(requestFor(entry));
+    }
+    return out;
+}
+
+DiscoverySearch::Verdict DiscoverySearch::onDatagram(std::span<const std::uint8_t> bytes, const Ipv4& sender,
+                                                     const Ipv4& receivedOn) {
+    const auto reply = acceptDiscoveryReply(bytes, sequence_);
+    if (!reply) {
+        return Verdict::Dropped;
+    }
+    ++replyCount_;
+    if (!known_.insert(sender.toHostOrder()).second) {
+        return Verdict::Repeat;
+    }
+    const DeviceRow row = decodeDeviceRow(*reply, sender, receivedOn);
+    values_.selectedDeviceIp = row.ip;
+    values_.selectedDeviceIsAp = reply->isAp;
+    values_.localAdapterIp = row.adapterIp;
+    listener_.rowListed(row);
+    return Verdict::Listed;
+}
+
+} // namespace fw

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "common/AdapterEntry.h"
+#include "common/Ipv4.h"
+#include "common/ProcessValues.h"
+#include "discovery/core/DeviceRow.h"
+#include "discovery/core/DiscoveryRecords.h"
+
+#include <cstdint>
+#include <span>
+#include <unordered_set>
+#include <vector>
+
+namespace fw {
+
+// The bookkeeping of the current search: its sequence number, how many replies were accepted, and
+// every sender already listed. A reply is listed once per sender per search, however many devices
+// answer (a fixed table of remembered senders would list repeats again on a large LAN).
+class DiscoverySearch {
+public:
+    // Where a listed reply goes: the device list, which also switches the row commands on.
+    class Listener {
+    public:
+        virtual void rowListed(const DeviceRow& row) = 0;
+
+    protected:
+        ~Listener() = default;
+    };
+
+    enum class Verdict {
+        Dropped, // short, wrong magic or another search's sequence: nothing changed
+        Repeat,  // accepted and counted, but its sender is already listed
+        Listed,
+    };
+
+    DiscoverySearch(ProcessValues& values, Listener& listener) : values_(values), listener_(listener) {}
+
+    // A new search: the next sequence number (held at 32767), no reply counted, no sender known.
+    std::int16_t begin();
+
+    // The copy of the request that the socket of this adapter sends.
+    DiscoveryRequest requestFor(const AdapterEntry& adapter) const;
+    // One copy per adapter, in table order.
+    std::vector<DiscoveryRequest> requestsFor(const AdapterTable& table) const;
+
+    // A datagram that arrived from `sender` on the discovery socket whose local address is
+    // `receivedOn`. A listed reply also updates SelectedDeviceIp, SelectedDeviceIsAp and
+    // LocalAdapterIp.
+    Verdict onDatagram(std::span<const std::uint8_t> bytes, const Ipv4& sender, const Ipv4& receivedOn);
+
+    std::int16_t sequence() const { return sequence_; }
+    // Every accepted reply of this search, repeats included. Wide, so a flood cannot wrap it.
+    std::int64_t replyCount() const { return replyCount_; }
+    std::size_t listedCount() const { return known_.size(); }
+
+private:
+    ProcessValues& values_;
+    Listener& listener_;
+    std::int16_t sequence_ = 0;
+    std::int64_t replyCount_ = 0;
+    std::unordered_set<std::uint32_t> known_; // sender addresses, host order
+};
+
+} // namespace fw

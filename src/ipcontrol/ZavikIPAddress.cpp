@@ -1,0 +1,311 @@
+#include "ipcontrol/ZavikIPAddress.h"
+
+#include "platform/MessageBoxes.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+#include <QTimer>
+
+#include <cmath>
+
+namespace fw {
+namespace {
+
+int px(double v) {
+    return static_cast<int>(std::lround(v));
+}
+
+void setInAllGroups(QPalette& palette, QPalette::ColorRole role, const QColor& color) {
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, role, color);
+    }
+}
+
+} // namespace
+
+ZavikIPAddress::ZavikIPAddress(QWidget* parent)
+    : QWidget(parent), model_(*this), beep_([] { QApplication::beep(); }) {
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::NoFocus);
+    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
+    for (int i = 0; i < IpAddressModel::kBoxes; ++i) {
+        auto* box = new QLineEdit(QStringLiteral("0"), this);
+        box->setObjectName(QStringLiteral("txtIP%1").arg(i));
+        box->setFrame(false);
+        box->setAlignment(Qt::AlignCenter);
+        box->setMaxLength(static_cast<int>(IpAddressModel::kMaxBoxLength));
+        // Paste, drops and input methods reach the text without a key press; the validator keeps
+        // the box to digits whatever the route.
+        box->setValidator(digits);
+        box->setContextMenuPolicy(Qt::NoContextMenu);
+        box->setAcceptDrops(false);
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textEdited, this,
+                [this, i](const QString& text) { model_.boxEdited(i, text.toStdString()); });
+        boxes_[static_cast<std::size_t>(i)] = box;
+    }
+    setFocusProxy(boxes_[0]);
+    applyColours();
+    relayout();
+    resize(minimumSize());
+}
+
+ZavikIPAddress::~ZavikIPAddress() {
+    // The boxes outlive this part of the object while the base class deletes them.
+    for (QLineEdit* box : boxes_) {
+        box->removeEventFilter(this);
+    }
+}
+
+void ZavikIPAddress::setMessageBoxes(MessageBoxes* messages) {
+    messages_ = messages;
+}
+
+void ZavikIPAddress::setBeeper(std::function<void()> beep) {
+    beep_ = std::move(beep);
+}
+
+QString ZavikIPAddress::ipAddress() const {
+    return QString::fromStdString(model_.ipAddress());
+}
+
+void ZavikIPAddress::setIpAddress(const QString& ip) {
+    model_.setIpAddress(ip.toStdString());
+}
+
+int ZavikIPAddress::IPValue(int index) {
+    return model_.ipValue(index);
+}
+
+void ZavikIPAddress::setIPValue(int index, int value) {
+    model_.setIpValue(index, value);
+}
+
+bool ZavikIPAddress::IsValidIP() const {
+    return model_.isValidIp();
+}
+
+void ZavikIPAddress::setUseDisabledBackColor(bool use) {
+    useDisabledBackColor_ = use;
+    applyColours();
+}
+
+QColor ZavikIPAddress::backColor() const {
+    return backColor_.value_or(palette().color(QPalette::Base));
+}
+
+void ZavikIPAddress::setBackColor(const QColor& color) {
+    backColor_ = color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+    applyColours();
+}
+
+void ZavikIPAddress::resetBackColor() {
+    setBackColor(QColor());
+}
+
+QColor ZavikIPAddress::textColor() const {
+    return textColor_.value_or(palette().color(QPalette::Text));
+}
+
+void ZavikIPAddress::setTextColor(const QColor& color) {
+    textColor_ = color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+    applyColours();
+}
+
+void ZavikIPAddress::resetTextColor() {
+    setTextColor(QColor());
+}
+
+QSize ZavikIPAddress::sizeHint() const {
+    return minimumSizeHint();
+}
+
+QSize ZavikIPAddress::minimumSizeHint() const {
+    const IpControlLayout l = currentLayout();
+    return {l.minWidth, l.minHeight};
+}
+
+bool ZavikIPAddress::eventFilter(QObject* watched, QEvent* event) {
+    const int box = boxIndex(watched);
+    if (box >= 0) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            return keyPressed(box, *static_cast<QKeyEvent*>(event));
+        case QEvent::FocusIn:
+            boxes_[static_cast<std::size_t>(box)]->selectAll();
+            break;
+        case QEvent::FocusOut:
+            boxLostFocus(box, static_cast<QFocusEvent*>(event)->reason());
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ZavikIPAddress::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        applyColours();
+    } else if (event->type() == QEvent::FontChange) {
+        relayout();
+    }
+    QWidget::changeEvent(event);
+}
+
+void ZavikIPAddress::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void ZavikIPAddress::mousePressEvent(QMouseEvent* event) {
+    // Only the margins, gaps and dots reach the surface; the boxes take their own clicks.
+    if (isEnabled()) {
+        focusBox(boxAtColumn(event->position().x(), layout_.boxWidth), Caret::SelectAll);
+    }
+    event->accept();
+}
+
+void ZavikIPAddress::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    for (const auto& dot : layout_.dots) {
+        p.fillRect(QRectF(dot.x, dot.y, IpControlLayout::kDotSize, IpControlLayout::kDotSize), Qt::black);
+    }
+}
+
+void ZavikIPAddress::boxTextSet(int box, const std::string& text) {
+    boxes_[static_cast<std::size_t>(box)]->setText(QString::fromStdString(text));
+}
+
+void ZavikIPAddress::changed(const std::string& ipAddress) {
+    emit Change(QString::fromStdString(ipAddress));
+}
+
+void ZavikIPAddress::advanceTo(int box) {
+    focusBox(box, Caret::SelectAll);
+}
+
+void ZavikIPAddress::showMessage(const Message& message) {
+    if (messages_ != nullptr) {
+        messages_->show(window(), message);
+    } else {
+        beep_();
+    }
+}
+
+int ZavikIPAddress::boxIndex(const QObject* watched) const {
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        if (boxes_[i] == watched) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool ZavikIPAddress::keyPressed(int box, const QKeyEvent& event) {
+    const QLineEdit* edit = boxes_[static_cast<std::size_t>(box)];
+    const int key = event.key();
+    if (key == Qt::Key_Left || key == Qt::Key_Right) {
+        const int selectionStart = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+        const auto arrow = key == Qt::Key_Left ? IpAddressModel::Arrow::Left : IpAddressModel::Arrow::Right;
+        if (const auto target = IpAddressModel::arrowTarget(box, arrow, selectionStart,
+                                                            static_cast<int>(edit->text().size()))) {
+            focusBox(*target, arrow == IpAddressModel::Arrow::Left ? Caret::AtEnd : Caret::AtStart);
+        }
+        return false; // the box still sees the key
+    }
+    // Focus navigation and editing keys that type no character.
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Delete || key == Qt::Key_Backspace) {
+        return false;
+    }
+    const QString text = event.text();
+    if (text.isEmpty()) {
+        return false;
+    }
+    const char16_t u = text.front().unicode();
+    const char c = u < 0x80 ? static_cast<char>(u) : '\0';
+    switch (model_.keyTyped(box, c, edit->hasSelectedText())) {
+    case IpAddressModel::KeyVerdict::Accept:
+        return false;
+    case IpAddressModel::KeyVerdict::NextBox:
+        focusBox((box + 1) % IpAddressModel::kBoxes, Caret::SelectAll);
+        return true;
+    case IpAddressModel::KeyVerdict::Refuse:
+        beep_();
+        return true;
+    }
+    return true;
+}
+
+void ZavikIPAddress::boxLostFocus(int box, Qt::FocusReason reason) {
+    // Another window (a message box, another program) taking the focus is not leaving the box.
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+        return;
+    }
+    if (model_.boxLeft(box)) {
+        // Not from inside the focus change: a modal box there would fight the focus move.
+        QTimer::singleShot(0, this, [this, box] {
+            showMessage(IpAddressModel::rangeMessage());
+            focusBox(box, Caret::SelectAll);
+        });
+    }
+}
+
+void ZavikIPAddress::focusBox(int box, Caret caret) {
+    QLineEdit* edit = boxes_[static_cast<std::size_t>(box)];
+    edit->setFocus(Qt::OtherFocusReason);
+    switch (caret) {
+    case Caret::SelectAll:
+        edit->selectAll();
+        break;
+    case Caret::AtStart:
+        edit->setCursorPosition(0);
+        break;
+    case Caret::AtEnd:
+        edit->setCursorPosition(static_cast<int>(edit->text().size()));
+        break;
+    }
+}
+
+IpControlLayout ZavikIPAddress::currentLayout() const {
+    const QFontMetrics fm(font());
+    return IpControlLayout::compute(fm.horizontalAdvance(QStringLiteral("XXX")), fm.height(), width(),
+                                    height());
+}
+
+void ZavikIPAddress::relayout() {
+    layout_ = currentLayout();
+    // A smaller size snaps back to the minimum (Qt clamps resizes to it).
+    setMinimumSize(layout_.minWidth, layout_.minHeight);
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        const auto& r = layout_.boxes[i];
+        boxes_[i]->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
+    }
+    update();
+}
+
+void ZavikIPAddress::applyColours() {
+    const QColor background =
+        (isEnabled() || !useDisabledBackColor_) ? backColor() : palette().color(QPalette::Button);
+    const QColor text = textColor();
+    for (QLineEdit* box : boxes_) {
+        QPalette p = box->palette();
+        setInAllGroups(p, QPalette::Base, background);
+        p.setColor(QPalette::Active, QPalette::Text, text);
+        p.setColor(QPalette::Inactive, QPalette::Text, text);
+        box->setPalette(p);
+    }
+    QPalette p = palette();
+    setInAllGroups(p, QPalette::Window, background);
+    p.setColor(QPalette::Active, QPalette::WindowText, text);
+    p.setColor(QPalette::Inactive, QPalette::WindowText, text);
+    setPalette(p);
+}
+
+} // namespace fw

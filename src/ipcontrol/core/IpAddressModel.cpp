@@ -1,0 +1,151 @@
+#include "ipcontrol/core/IpAddressModel.h"
+
+#include "common/StringTable.h"
+#include "ipcontrol/core/NumericValue.h"
+
+#include <algorithm>
+
+namespace fw {
+namespace {
+
+bool validIndex(int index) {
+    return index >= 0 && index < IpAddressModel::kBoxes;
+}
+
+int clampOctet(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, 0, 255));
+}
+
+Message exclamation(std::string text) {
+    return Message{std::move(text), std::string(loadResString(Str::Product)), MessageIcon::Exclamation};
+}
+
+} // namespace
+
+IpAddressModel::IpAddressModel(Listener& listener) : listener_(listener) {}
+
+std::string IpAddressModel::ipAddress() const {
+    return boxes_[0] + "." + boxes_[1] + "." + boxes_[2] + "." + boxes_[3];
+}
+
+void IpAddressModel::setIpAddress(std::string_view ip) {
+    updating_ = true;
+    // Four dots appended so that every box finds its terminating dot.
+    const std::string s = std::string(ip) + "....";
+    std::size_t start = 0;
+    for (int i = 0; i < kBoxes; ++i) {
+        const std::size_t dot = s.find('.', start);
+        const std::string_view piece = std::string_view(s).substr(start, dot - start);
+        writeBox(i, std::to_string(clampOctet(numericValue(piece))));
+        start = dot + 1;
+    }
+    listener_.changed(ipAddress());
+    updating_ = false;
+}
+
+int IpAddressModel::ipValue(int index) {
+    if (!validIndex(index)) {
+        listener_.showMessage(indexMessage());
+        return 0;
+    }
+    return static_cast<int>(numericValue(boxes_[static_cast<std::size_t>(index)]));
+}
+
+void IpAddressModel::setIpValue(int index, int value) {
+    updating_ = true;
+    if (validIndex(index)) {
+        writeBox(index, std::to_string(clampOctet(value)));
+    } else {
+        listener_.showMessage(indexMessage());
+    }
+    listener_.changed(ipAddress());
+    updating_ = false;
+}
+
+bool IpAddressModel::isValidIp() const {
+    return std::all_of(boxes_.begin(), boxes_.end(), [](const std::string& box) {
+        const std::int64_t v = numericValue(box);
+        return v >= 0 && v <= 255;
+    });
+}
+
+const std::string& IpAddressModel::boxText(int box) const {
+    return boxes_.at(static_cast<std::size_t>(box));
+}
+
+void IpAddressModel::boxEdited(int box, std::string text) {
+    auto& current = boxes_.at(static_cast<std::size_t>(box));
+    if (current == text) {
+        return;
+    }
+    current = std::move(text);
+    afterBoxChange(box);
+}
+
+IpAddressModel::KeyVerdict IpAddressModel::keyTyped(int box, char c, bool hasSelection) const {
+    if (c == '\b') {
+        return KeyVerdict::Accept;
+    }
+    if (c == '.') {
+        return KeyVerdict::NextBox;
+    }
+    if (c < '0' || c > '9') {
+        return KeyVerdict::Refuse;
+    }
+    if (hasSelection) {
+        return KeyVerdict::Accept; // replaces the selection; leaving the box checks the range
+    }
+    // The digit is judged as if appended, wherever the caret stands.
+    const std::string candidate = boxText(box) + c;
+    return numericValue(candidate) > 255 ? KeyVerdict::Refuse : KeyVerdict::Accept;
+}
+
+std::optional<int> IpAddressModel::arrowTarget(int box, Arrow arrow, int selectionStart, int textLength) {
+    if (arrow == Arrow::Left) {
+        if (selectionStart == 0 && box > 0) {
+            return box - 1;
+        }
+        return std::nullopt;
+    }
+    if (selectionStart == textLength && box < kBoxes - 1) {
+        return box + 1;
+    }
+    return std::nullopt;
+}
+
+bool IpAddressModel::boxLeft(int box) {
+    if (boxText(box).empty()) {
+        writeBox(box, "0");
+    }
+    const std::int64_t v = numericValue(boxText(box));
+    return v < 0 || v > 255;
+}
+
+Message IpAddressModel::rangeMessage() {
+    return exclamation(std::string(loadResString(Str::ValueRange)));
+}
+
+Message IpAddressModel::indexMessage() {
+    return exclamation(std::string(loadResString(Str::IpIndexRange)));
+}
+
+void IpAddressModel::writeBox(int box, std::string text) {
+    auto& current = boxes_.at(static_cast<std::size_t>(box));
+    if (current == text) {
+        return;
+    }
+    current = std::move(text);
+    listener_.boxTextSet(box, current);
+    afterBoxChange(box);
+}
+
+void IpAddressModel::afterBoxChange(int box) {
+    if (isValidIp()) {
+        listener_.changed(ipAddress());
+    }
+    if (boxText(box).size() == kMaxBoxLength && !updating_ && box < kBoxes - 1) {
+        listener_.advanceTo(box + 1);
+    }
+}
+
+} // namespace fw

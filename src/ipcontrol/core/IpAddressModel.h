@@ -1,0 +1,80 @@
+#pragma once
+
+#include "common/Message.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// The state and rules of the four-box IPv4 entry: the box texts are the address (there is no
+// separate numeric store), writes normalise and clamp, and the editing rules decide what a typed
+// key, an arrow or leaving a box does. The widget renders and reports events; this class decides.
+class IpAddressModel {
+public:
+    static constexpr int kBoxes = 4;
+    static constexpr std::size_t kMaxBoxLength = 3;
+
+    class Listener {
+    public:
+        virtual void boxTextSet(int box, const std::string& text) = 0; // a write changed a box; show it
+        virtual void changed(const std::string& ipAddress) = 0;        // the Change event
+        virtual void advanceTo(int box) = 0;                           // three digits typed: move on
+        virtual void showMessage(const Message& message) = 0;
+
+    protected:
+        ~Listener() = default;
+    };
+
+    enum class KeyVerdict {
+        Accept,  // let the box take the character
+        Refuse,  // drop it and beep
+        NextBox, // drop it and move to the next box ("." typed; box 3 wraps to box 0)
+    };
+    enum class Arrow { Left, Right };
+
+    explicit IpAddressModel(Listener& listener);
+
+    // Box texts joined by "." as they stand: an empty box gives an empty number, leading zeros stay.
+    std::string ipAddress() const;
+    // Pieces are cut at the first four dots (missing ones count as empty, extra pieces are ignored),
+    // read as numbers and held at 0..255. Raises Change once per box that changes (when the address
+    // is valid then) and once more at the end with the normalised text.
+    void setIpAddress(std::string_view ip);
+
+    // An index outside 0..3 shows the index message and reads 0 (writes change no box).
+    int ipValue(int index);
+    // Holds value at 0..255; raises Change at the end even after a bad index.
+    void setIpValue(int index, int value);
+
+    // Every box's number lies in 0..255 (an empty box counts as 0). Says nothing about the whole address.
+    bool isValidIp() const;
+
+    const std::string& boxText(int box) const;
+
+    // The operator changed box's text (typing, backspace, delete).
+    void boxEdited(int box, std::string text);
+    // What a typed character does. hasSelection: part of the box's text is selected.
+    KeyVerdict keyTyped(int box, char c, bool hasSelection) const;
+    // The box an arrow key crosses to, given the selection start (the caret when nothing is
+    // selected) and the text length; none when the key stays in its box.
+    static std::optional<int> arrowTarget(int box, Arrow arrow, int selectionStart, int textLength);
+    // Leaving a box: an empty box becomes "0". True when its number is outside 0..255, in which
+    // case the caller shows rangeMessage() and puts the focus back on the box.
+    bool boxLeft(int box);
+
+    static Message rangeMessage();
+    static Message indexMessage();
+
+private:
+    void writeBox(int box, std::string text);
+    void afterBoxChange(int box);
+
+    Listener& listener_;
+    std::array<std::string, kBoxes> boxes_{"0", "0", "0", "0"};
+    bool updating_ = false; // set while ipAddress/IPValue write; stops the move to the next box
+};
+
+} // namespace fw

@@ -1,0 +1,228 @@
+#include "setip/Setips.h"
+
+#include "common/ProcessValues.h"
+#include "common/StringTable.h"
+#include "ipcontrol/ZavikIPAddress.h"
+#include "platform/Platform.h"
+#include "setip/SetIpSocket.h"
+#include "setip/core/FixedAddressCheck.h"
+#include "setip/core/SetIpExchange.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <variant>
+
+namespace fw {
+namespace {
+
+QString text(Str id) {
+    return QString::fromUtf8(loadResString(id).data(), static_cast<qsizetype>(loadResString(id).size()));
+}
+
+// Design positions are in twips, 15 to a pixel. A control never gets less than it needs to show
+// itself with the fonts at hand, so sizes only grow.
+void place(QWidget* w, int left, int top, int width, int height) {
+    const QSize need = w->minimumSizeHint();
+    w->setGeometry(left / 15, top / 15, std::max(width / 15, need.width()),
+                   std::max(height / 15, need.height()));
+}
+
+QFont designFont(const char* family, double points) {
+    QFont f(QString::fromLatin1(family));
+    f.setPointSizeF(points);
+    return f;
+}
+
+// Grows a container so that its children fit, with the same margin right and below as designed.
+void fitAround(QWidget* container, int designWidth, int designHeight, int margin) {
+    int right = designWidth / 15;
+    int bottom = designHeight / 15;
+    for (const QWidget* child : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        right = std::max(right, child->geometry().right() + 1 + margin);
+        bottom = std::max(bottom, child->geometry().bottom() + 1 + margin);
+    }
+    container->resize(right, bottom);
+}
+
+} // namespace
+
+Setips::Setips(Platform& platform, ProcessValues& values, SetIpExchange& exchange, QWidget* parent)
+    : QDialog(parent), platform_(platform), values_(values), exchange_(exchange) {
+    setObjectName(QStringLiteral("Setips"));
+    buildControls();
+
+    command1_->setText(text(Str::Exit));
+    command2_->setText(text(Str::Ok));
+    setWindowTitle(text(Str::SetIp));
+    frame1_->setTitle(text(Str::SetIp));
+    label3_->setText(text(Str::SetIp));
+    label2_->setText(text(Str::Ip));
+    label4_->setText(text(Str::Mask));
+    label5_->setText(text(Str::Gateway));
+    label1_->setText(text(Str::EnableDhcp));
+
+    // Captions may have grown the controls; lay out around them once the texts are in.
+    place(label3_, 840, 360, 1935, 375);
+    place(label2_, 960, 720, 975, 255);
+    place(label4_, 960, 1080, 975, 255);
+    place(label5_, 960, 1440, 975, 255);
+    place(label1_, 840, 2040, 1935, 255);
+    place(command2_, 600, 3000, 855, 375);
+    place(command1_, 3120, 3000, 855, 375);
+    fitAround(frame1_, 4215, 2535, 8);
+    fitAround(this, 4680, 3615, 16);
+    setFixedSize(size());
+
+    openExchange();
+    setEntriesEnabled(false);
+    option2_->setChecked(true); // runs dhcpSelected
+    command1_->setFocus();
+}
+
+Setips::~Setips() {
+    if (sock1_) {
+        sock1_->close();
+    }
+}
+
+void Setips::done(int result) {
+    if (sock1_) {
+        sock1_->close();
+    }
+    QDialog::done(result);
+}
+
+void Setips::keyPressEvent(QKeyEvent* event) {
+    // Neither button is the cancel button: Escape leaves the dialog open.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void Setips::buildControls() {
+    setFont(designFont("Lucida Sans Unicode", 8.25));
+    // Created in tab order (Exit, OK, the options, the three entries), which makes the focus chain.
+    command1_ = new QPushButton(this);
+    command1_->setObjectName(QStringLiteral("Command1"));
+    command2_ = new QPushButton(this);
+    command2_->setObjectName(QStringLiteral("Command2"));
+    for (QPushButton* b : {command1_, command2_}) {
+        b->setAutoDefault(false); // Enter presses neither
+        b->setDefault(false);
+    }
+    frame1_ = new QGroupBox(this);
+    frame1_->setObjectName(QStringLiteral("Frame1"));
+    place(frame1_, 240, 240, 4215, 2535);
+
+    option1_ = new QRadioButton(frame1_);
+    option1_->setObjectName(QStringLiteral("Option1"));
+    option2_ = new QRadioButton(frame1_);
+    option2_->setObjectName(QStringLiteral("Option2"));
+    for (QRadioButton* o : {option1_, option2_}) {
+        o->setFont(designFont("MS Sans Serif", 8.25));
+    }
+    place(option1_, 240, 360, 375, 195);
+    place(option2_, 240, 2040, 255, 195);
+
+    // The captions beside the options are plain labels: clicking them does nothing.
+    const auto label = [this](const char* name) {
+        auto* l = new QLabel(frame1_);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+    label1_ = label("Label1");
+    label2_ = label("Label2");
+    label3_ = label("Label3");
+    label4_ = label("Label4");
+    label5_ = label("Label5");
+
+    const std::array<int, 3> tops{720, 1080, 1440};
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        auto* e = new ZavikIPAddress(frame1_);
+        e->setObjectName(QStringLiteral("ZavikIPAddress%1").arg(i + 1));
+        e->setFont(designFont("Tahoma", 9));
+        e->setMessageBoxes(&platform_.messages);
+        place(e, 2040, tops[i], 2010, 285);
+        entries_[i] = e;
+    }
+
+    connect(option1_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            staticSelected();
+        }
+    });
+    connect(option2_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            dhcpSelected();
+        }
+    });
+    connect(command2_, &QPushButton::clicked, this, &Setips::okPressed);
+    connect(command1_, &QPushButton::clicked, this, &Setips::close);
+}
+
+void Setips::openExchange() {
+    const AdapterTable& adapters = values_.adapterTable;
+    values_.setIpAdapterIndex = exchange_.open(adapters, values_.localAdapterIp, values_.setIpAdapterIndex,
+                                               values_.selectedDeviceMac);
+    sock1_ = std::make_unique<SetIpSocket>(exchange_, platform_.makeEndpoint(),
+                                           [this](const Message& m) { platform_.messages.show(this, m); });
+    if (adapters.empty()) {
+        return; // nothing to bind to; OK then sends nothing
+    }
+    if (!sock1_->open(adapters[static_cast<std::size_t>(values_.setIpAdapterIndex)])) {
+        // Another program holds the port: say so once, or OK would look dead.
+        platform_.messages.show(
+            this, Message{std::string(loadResString(Str::PortInUse)) + " " + sock1_->lastError(),
+                          std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
+    }
+}
+
+void Setips::staticSelected() {
+    setEntriesEnabled(true);
+    const AdapterTable& adapters = values_.adapterTable;
+    if (adapters.empty()) {
+        return;
+    }
+    const AdapterEntry& e = adapters[static_cast<std::size_t>(values_.setIpAdapterIndex)];
+    ZavikIPAddress* address = entries_[0];
+    address->setIpAddress(QString::fromStdString(e.ip));
+    address->setIPValue(3, address->IPValue(3) + 1); // held at 255
+    entries_[1]->setIpAddress(QString::fromStdString(e.mask));
+    entries_[2]->setIpAddress(QString::fromStdString(e.gateway));
+}
+
+void Setips::dhcpSelected() {
+    setEntriesEnabled(false);
+}
+
+void Setips::setEntriesEnabled(bool enabled) {
+    for (ZavikIPAddress* e : entries_) {
+        e->setEnabled(enabled);
+    }
+}
+
+void Setips::okPressed() {
+    exchange_.numberRequest();
+    if (!option1_->isChecked()) {
+        exchange_.sendDhcp(*sock1_);
+        return;
+    }
+    const std::string address = entries_[0]->ipAddress().toStdString();
+    const std::string mask = entries_[1]->ipAddress().toStdString();
+    const std::string gateway = entries_[2]->ipAddress().toStdString();
+    const auto checked = checkFixedAddress(address, mask, gateway);
+    if (const auto* refusal = std::get_if<Message>(&checked)) {
+        platform_.messages.show(this, *refusal);
+        return;
+    }
+    const auto& values = std::get<FixedAddress>(checked);
+    exchange_.sendFixed(*sock1_, values.address, values.mask, values.gateway);
+}
+
+} // namespace fw

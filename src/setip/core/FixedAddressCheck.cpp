@@ -1,0 +1,36 @@
+#include "setip/core/FixedAddressCheck.h"
+
+#include "common/StringTable.h"
+
+#include <string>
+
+namespace fw {
+
+bool isAcceptableDeviceAddress(Ipv4 address) {
+    const auto& o = address.octets;
+    return o[0] != 0 && o[3] != 0 && o[3] != 255;
+}
+
+Message notValidIpMessage(std::string_view typed) {
+    return Message{std::string(typed) + std::string(loadResString(Str::NotValidIp)),
+                   std::string(loadResString(Str::Product)), MessageIcon::Exclamation};
+}
+
+std::variant<FixedAddress, Message> checkFixedAddress(std::string_view address, std::string_view mask,
+                                                      std::string_view gateway) {
+    const auto a = Ipv4::parse(address);
+    if (!a || !isAcceptableDeviceAddress(*a)) {
+        return notValidIpMessage(address);
+    }
+    const auto m = Ipv4::parse(mask);
+    if (!m) {
+        return notValidIpMessage(mask);
+    }
+    const auto g = Ipv4::parse(gateway);
+    if (!g) {
+        return notValidIpMessage(gateway);
+    }
+    return FixedAddress{*a, *m, *g};
+}
+
+} // namespace fw

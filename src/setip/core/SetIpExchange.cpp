@@ -1,0 +1,91 @@
+#include "setip/core/SetIpExchange.h"
+
+#include "common/StringTable.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace fw {
+namespace {
+
+Message information(Str text) {
+    return Message{std::string(loadResString(text)), std::string(loadResString(Str::Product)),
+                   MessageIcon::Information};
+}
+
+void put(SetIpRecord& record, std::size_t offset, std::span<const std::uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+} // namespace
+
+int SetIpExchange::open(const AdapterTable& adapters, std::string_view localAdapterIp, int previousIndex,
+                        const MacAddress& targetMac) {
+    int index =
+        (previousIndex >= 0 && static_cast<std::size_t>(previousIndex) < adapters.size()) ? previousIndex : 0;
+    const auto match = std::find_if(adapters.begin(), adapters.end(),
+                                    [&](const AdapterEntry& a) { return a.ip == localAdapterIp; });
+    if (match != adapters.end()) {
+        index = static_cast<int>(match - adapters.begin());
+    }
+    requesterMac_ = adapters.empty() ? MacAddress{} : adapters[static_cast<std::size_t>(index)].mac;
+    targetMac_ = targetMac;
+    sequence_ = 0;
+    put(record_, 0, setip::kMagic);
+    return index;
+}
+
+void SetIpExchange::numberRequest() {
+    if (sequence_ < std::numeric_limits<std::int16_t>::max()) {
+        ++sequence_;
+    }
+    const auto wire = static_cast<std::uint16_t>(sequence_);
+    record_[setip::kSequenceOffset] = static_cast<std::uint8_t>(wire >> 8);
+    record_[setip::kSequenceOffset + 1] = static_cast<std::uint8_t>(wire & 0xFF);
+}
+
+void SetIpExchange::composeHeader(std::uint8_t action) {
+    record_[setip::kCommandOffset] = setip::kCommandRequest;
+    record_[setip::kActionOffset] = action;
+    put(record_, setip::kTargetMacOffset, targetMac_);
+    put(record_, setip::kRequesterMacOffset, requesterMac_);
+}
+
+void SetIpExchange::sendFixed(Io& io, Ipv4 address, Ipv4 mask, Ipv4 gateway) {
+    mode_ = SetIpMode::Fixed;
+    composeHeader(setip::kActionFixed);
+    put(record_, setip::kAddressOffset, address.octets);
+    put(record_, setip::kMaskOffset, mask.octets);
+    put(record_, setip::kGatewayOffset, gateway.octets);
+    io.send(record_);
+}
+
+void SetIpExchange::sendDhcp(Io& io) {
+    mode_ = SetIpMode::Dhcp;
+    composeHeader(setip::kActionDhcp); // offsets 20-31 keep the last fixed values
+    io.send(record_);
+}
+
+void SetIpExchange::onDatagram(Io& io, std::span<const std::uint8_t> datagram) {
+    // Before the first request of this opening there is nothing a reply could answer.
+    if (sequence_ == 0) {
+        return;
+    }
+    const auto result = acceptSetIpReply(datagram, sequence_);
+    if (!result) {
+        return;
+    }
+    const bool fixed = mode_ == SetIpMode::Fixed;
+    if (*result == SetIpResult::Refused) {
+        io.show(information(fixed ? Str::SetIpFailure : Str::SetDhcpFailure));
+        return;
+    }
+    record_[setip::kCommandOffset] = setip::kCommandAck;
+    record_[setip::kActionOffset] = setip::kActionAck;
+    // Taken now: the acknowledgement answers this reply even if events run while the box is open.
+    const SetIpRecord ack = record_;
+    io.show(information(fixed ? Str::SetIpOk : Str::SetDhcpOk));
+    io.send(ack);
+}
+
+} // namespace fw

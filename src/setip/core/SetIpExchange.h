@@ -1,0 +1,64 @@
+#pragma once
+
+#include "common/AdapterEntry.h"
+#include "common/Ipv4.h"
+#include "common/MacAddress.h"
+#include "common/Message.h"
+#include "setip/core/SetIpRecords.h"
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace fw {
+
+// What the last request sent asked for; None before the first one of the run.
+enum class SetIpMode : std::uint8_t { None = 0, Fixed = 1, Dhcp = 2 };
+
+// The Set IP exchange without its socket. One object lives for the whole run: the record (so a DHCP
+// request repeats the last fixed values at offsets 20-31) and the mode persist across openings of
+// the dialog, while open() starts a fresh numbering. One request per OK press, no retransmission,
+// no time-out; only a reply with the latest number is acted on.
+class SetIpExchange {
+public:
+    class Io {
+    public:
+        virtual ~Io() = default;
+        // One datagram to 255.255.255.255:4000.
+        virtual void send(std::span<const std::uint8_t> record) = 0;
+        // Shows the message and returns once the operator has closed it.
+        virtual void show(const Message& message) = 0;
+    };
+
+    // Dialog load. Chooses the adapter whose address equals localAdapterIp (the first such entry);
+    // with none, previousIndex stays when it is still an entry, else 0. Its MAC becomes the requester
+    // MAC of this opening's requests; targetMac names the device. Numbering restarts (the first
+    // request carries 1). Returns the index chosen.
+    int open(const AdapterTable& adapters, std::string_view localAdapterIp, int previousIndex,
+             const MacAddress& targetMac);
+
+    // First step of every OK press, before anything is checked: a refused press uses up a number.
+    // Held at 32767 once reached.
+    void numberRequest();
+    void sendFixed(Io& io, Ipv4 address, Ipv4 mask, Ipv4 gateway);
+    void sendDhcp(Io& io);
+
+    // A datagram on the exchange's socket. Done: the success message, then the acknowledgement
+    // (the request with A0 99 at offsets 4-5); refused: the failure message; anything else: nothing.
+    void onDatagram(Io& io, std::span<const std::uint8_t> datagram);
+
+    const SetIpRecord& record() const { return record_; }
+    std::int16_t sequence() const { return sequence_; }
+    SetIpMode mode() const { return mode_; }
+
+private:
+    void composeHeader(std::uint8_t action);
+
+    SetIpRecord record_{};
+    std::int16_t sequence_ = 0;
+    SetIpMode mode_ = SetIpMode::None;
+    MacAddress requesterMac_{};
+    MacAddress targetMac_{};
+};
+
+} // namespace fw

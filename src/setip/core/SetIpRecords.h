@@ -1,0 +1,55 @@
+#pragma once
+
+#include "common/Ipv4.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace fw {
+
+// Set IP over UDP: one 32-byte record, broadcast from 0.0.0.0:4001 to 255.255.255.255:4000, names
+// the device by its MAC; the device answers to port 4001; after a success the same record goes out
+// again as the acknowledgement.
+//
+//   0  87 65 43 21        magic (as in discovery)
+//   4  command            0x20 request, 0xA0 acknowledgement
+//   5  action             0x10 fixed address, 0x11 DHCP, 0x99 acknowledgement
+//   6  sequence           big-endian
+//   8  target MAC         the device
+//  14  requester MAC      our adapter
+//  20  address, 24 mask, 28 gateway, network order (left as they were by a DHCP request)
+inline constexpr std::size_t kSetIpRecordSize = 32;
+using SetIpRecord = std::array<std::uint8_t, kSetIpRecordSize>;
+
+namespace setip {
+inline constexpr std::array<std::uint8_t, 4> kMagic{0x87, 0x65, 0x43, 0x21};
+inline constexpr std::uint16_t kDevicePort = 4000;
+inline constexpr std::uint16_t kLocalPort = 4001;
+inline constexpr std::uint8_t kCommandRequest = 0x20;
+inline constexpr std::uint8_t kCommandAck = 0xA0;
+inline constexpr std::uint8_t kActionFixed = 0x10;
+inline constexpr std::uint8_t kActionDhcp = 0x11;
+inline constexpr std::uint8_t kActionAck = 0x99;
+inline constexpr std::size_t kCommandOffset = 4;
+inline constexpr std::size_t kActionOffset = 5;
+inline constexpr std::size_t kSequenceOffset = 6;
+inline constexpr std::size_t kTargetMacOffset = 8;
+inline constexpr std::size_t kRequesterMacOffset = 14;
+inline constexpr std::size_t kAddressOffset = 20;
+inline constexpr std::size_t kMaskOffset = 24;
+inline constexpr std::size_t kGatewayOffset = 28;
+
+// Replies: at least 24 bytes; byte 21 holds the result.
+inline constexpr std::size_t kReplyMinSize = 24;
+inline constexpr std::size_t kResultOffset = 21;
+} // namespace setip
+
+enum class SetIpResult { Done, Refused };
+
+// A datagram is the answer to request number `sequence` when it has at least 24 bytes, the magic and
+// that sequence; its result byte must be 0 (done) or 1 (refused). Anything else gives no value.
+std::optional<SetIpResult> acceptSetIpReply(std::span<const std::uint8_t> datagram, std::int16_t sequence);
+
+} // namespace fw
