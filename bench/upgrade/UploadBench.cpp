@@ -23,11 +23,6 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-bool sameAs(const QString& path, const std::vector<std::uint8_t>& image) {
-    const auto got = fileBytes(path);
-    return got && *got == image;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -41,25 +36,26 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
 
-    NetLab lab;
-    lab.addHost("d", "a", "10.77.1.10/24");
-    const QString root = startTftpd(lab, "d");
+    UploadLab lab;
+    lab.addDevice(0);
     const auto image = labImage(kTftpMaxImageBytes, 7);
-    const QString imagePath = QDir(lab.dir()).filePath("image.bin");
+    const QString imagePath = QDir(lab.lab.dir()).filePath("image.bin");
     {
         QFile f(imagePath);
         f.open(QIODevice::WriteOnly);
         f.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
     }
-    lab.enterWorkstation();
+    lab.lab.enterWorkstation();
 
     std::vector<double> ours;
     std::vector<double> theirs;
     for (int r = 0; r < rounds; ++r) {
-        LabUpload u;
-        u.driver.begin("10.77.1.10", "10.77.1.1", image);
-        if (!runUntil([&] { return u.ended(); }, 120000) || u.outcome != TftpUpload::Outcome::Completed ||
-            !sameAs(QDir(root).filePath("fw.bin"), image)) {
+        std::vector<std::unique_ptr<LabUpload>> one;
+        one.push_back(std::make_unique<LabUpload>());
+        LabUpload& u = *one.back();
+        u.driver.begin(UploadLab::deviceIp(0), UploadLab::localIp(0), image);
+        if (!UploadLab::runAll(one, 120000) || u.outcome != TftpUpload::Outcome::Completed ||
+            lab.received(0) != image) {
             std::fprintf(stderr, "our upload failed in round %d\n", r + 1);
             return 1;
         }
@@ -68,13 +64,13 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         const int rc =
-            lab.run("ws", {"tftp", "10.77.1.10", "-m", "binary", "-c", "put", imagePath, "put.bin"});
+            lab.lab.run("ws", {"tftp", "10.77.1.10", "-m", "binary", "-c", "put", imagePath, "put.bin"});
         theirs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
-        if (rc != 0 || !sameAs(QDir(root).filePath("put.bin"), image)) {
+        if (rc != 0 || lab.received(0, "put.bin") != image) {
             std::fprintf(stderr, "tftp put failed in round %d\n", r + 1);
             return 1;
         }
-        QFile::remove(QDir(root).filePath("put.bin"));
+        QFile::remove(QDir(lab.root(0)).filePath("put.bin"));
         std::printf("round %d: fernwick %.3f s, tftp put %.3f s\n", r + 1, ours.back(), theirs.back());
     }
     const double a = median(ours);

@@ -1,7 +1,7 @@
 #pragma once
 
-// One upgrade run by UploadDriver on real sockets inside a lab's workstation namespace, with
-// what it showed recorded. Shared by the net tests and the benchmark.
+// Uploads run by UploadDriver on real sockets inside a lab's workstation namespace, each to its own
+// tftpd-hpa host and from its own workstation address. Shared by the net tests and the benchmark.
 
 #include "platform/NeighbourTable.h"
 #include "platform/UdpEndpoint.h"
@@ -17,18 +17,12 @@
 
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace fw::test {
 
 class NeighbourShell final : public Shell {
 public:
-    void flushNeighbour(const std::string& ip) override {
-        if (const auto a = Ipv4::parse(ip)) {
-            NeighbourTable().remove(*a);
-        }
-    }
+    void flushNeighbour(const std::string& ip) override { NeighbourTable().remove(Ipv4::parse(ip).value()); }
     void openUrl(const std::string&) override {}
 };
 
@@ -39,16 +33,13 @@ public:
                          [this] { secondRequestNs = clock.nsecsElapsed(); });
         clock.start();
     }
-
-    void setProgress(int value) override { lastBar = value; }
-    void setLabel(const std::string& text) override { labels.push_back(text); }
+    void setProgress(int) override {}
+    void setLabel(const std::string& text) override { label = text; }
     void showMessage(const Message& message) override { messages.push_back(message.text); }
     void uploadEnded(TftpUpload::Outcome o) override {
         endedNs = clock.nsecsElapsed();
         outcome = o;
     }
-
-    bool ended() const { return outcome.has_value(); }
     double transferSeconds() const { return static_cast<double>(endedNs - secondRequestNs) / 1e9; }
 
     UploadCarryOver carry;
@@ -56,58 +47,20 @@ public:
     UploadDriver driver{[] { return std::unique_ptr<DatagramEndpoint>(new UdpEndpoint); }, shell, carry,
                         *this};
     QElapsedTimer clock;
-    qint64 secondRequestNs = -1;
-    qint64 endedNs = -1;
+    qint64 secondRequestNs = -1, endedNs = -1;
     std::optional<TftpUpload::Outcome> outcome;
-    int lastBar = 0;
-    std::vector<std::string> labels;
+    std::string label;
     std::vector<std::string> messages;
 };
-
-// Runs a real event loop (as the dialog's exec() does) until pred() holds or the time is up:
-// datagrams are handled as they come, with no sleeping between polls.
-inline bool runUntil(const std::function<bool()>& pred, int timeoutMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (pred() || clock.elapsed() > timeoutMs) {
-            loop.quit();
-        }
-    });
-    poll.start(20);
-    if (!pred()) {
-        loop.exec();
-    }
-    return pred();
-}
 
 inline std::vector<std::uint8_t> labImage(std::size_t size, std::uint32_t seed) {
     std::vector<std::uint8_t> b(size);
     std::uint32_t x = seed * 2654435761u + 1;
     for (auto& byte : b) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
         byte = static_cast<std::uint8_t>(x);
     }
     return b;
-}
-
-// tftpd-hpa serving one directory in a host's namespace; a request for "/" writes dir/fw.bin.
-inline QString startTftpd(NetLab& lab, const std::string& host, const QStringList& extra = {}) {
-    const QString root = QDir(lab.dir()).filePath(QString::fromStdString(host) + "-tftp");
-    QDir().mkpath(root);
-    const QString remap = QDir(lab.dir()).filePath("remap");
-    if (!QFile::exists(remap)) {
-        QFile f(remap);
-        f.open(QIODevice::WriteOnly);
-        f.write("r ^/$ fw.bin\n");
-    }
-    lab.spawn(host,
-              QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap} + extra);
-    return root;
 }
 
 inline std::optional<std::vector<std::uint8_t>> fileBytes(const QString& path) {
@@ -118,5 +71,54 @@ inline std::optional<std::vector<std::uint8_t>> fileBytes(const QString& path) {
     const QByteArray a = f.readAll();
     return std::vector<std::uint8_t>(a.begin(), a.end());
 }
+
+// Device i is host d<i> at 10.77.1.(10 + i) running tftpd-hpa (a request for "/" writes
+// root(i)/fw.bin); upload i goes from workstation address 10.77.1.(1 + i).
+class UploadLab {
+public:
+    NetLab lab;
+
+    void addDevice(int i, const QStringList& tftpdArgs = {}) {
+        const std::string host = "d" + std::to_string(i);
+        lab.addHost(host, "a", deviceIp(i) + "/24");
+        QDir().mkpath(root(i));
+        const QString remap = QDir(lab.dir()).filePath("remap");
+        QFile f(remap);
+        f.open(QIODevice::WriteOnly);
+        f.write("r ^/$ fw.bin\n");
+        f.close();
+        lab.spawn(host,
+                  QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root(i), "-m", remap} +
+                      tftpdArgs);
+        if (i > 0) {
+            lab.run("ws", {"ip", "addr", "add", QString::fromStdString(localIp(i) + "/24"), "dev", "eth0"});
+        }
+    }
+    static std::string deviceIp(int i) { return "10.77.1." + std::to_string(10 + i); }
+    static std::string localIp(int i) { return "10.77.1." + std::to_string(1 + i); }
+    QString root(int i) const { return QDir(lab.dir()).filePath(QString("d%1-tftp").arg(i)); }
+    std::optional<std::vector<std::uint8_t>> received(int i, const char* name = "fw.bin") const {
+        return fileBytes(QDir(root(i)).filePath(name));
+    }
+
+    // Runs a real event loop, as the dialog's exec() does, until every upload has ended.
+    static bool runAll(const std::vector<std::unique_ptr<LabUpload>>& uploads, int timeoutMs) {
+        auto done = [&] {
+            return std::all_of(uploads.begin(), uploads.end(), [](auto& u) { return u->outcome; });
+        };
+        QEventLoop loop;
+        QTimer poll;
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (done() || clock.elapsed() > timeoutMs) {
+                loop.quit();
+            }
+        });
+        poll.start(20);
+        loop.exec();
+        return done();
+    }
+};
 
 } // namespace fw::test
