@@ -61,12 +61,5 @@ TEST_F(Metered, AnEmptyImageIsOneEmptyBlock) {
     EXPECT_EQ(reports, std::vector<std::uint64_t>{0});
 }
 
-TEST_F(Metered, TheSignalsOfTheSocketReachTheUpload) {
-    int ready = 0;
-    QObject::connect(endpoint.get(), &DatagramEndpoint::datagramsReady, [&] { ++ready; });
-    inner->deliver(ack(0), Ipv4{{10, 0, 0, 2}}, 50000);
-    EXPECT_GE(ready, 1);
-}
-
 } // namespace
 } // namespace fw::cli
