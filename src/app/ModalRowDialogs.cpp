@@ -1,19 +1,13 @@
 #include "app/ModalRowDialogs.h"
 
-// FERNWICK_ROW_DIALOGS is set by src/app/CMakeLists.txt when the Set IP and upgrade dialog libraries
-// are part of the build. Without them (a tree that has only the main window so far) both commands
-// do their own steps and open nothing. TODO(integration): drop the fallback once both have landed.
-#if FERNWICK_ROW_DIALOGS
 #include "setip/Setips.h"
 #include "setip/core/SetIpExchange.h"
 #include "upgrade/Download.h"
 #include "upgrade/core/UploadCarryOver.h"
-#endif
 
 namespace fw {
 
-#if FERNWICK_ROW_DIALOGS
-
+// What the dialogs keep for the whole run: the Set IP record and mode, the upload's last percent.
 struct ModalRowDialogs::RunState {
     SetIpExchange exchange;
     UploadCarryOver carryOver;
@@ -31,18 +25,6 @@ void ModalRowDialogs::openUpgrade(QWidget* parent, ProcessValues& values) {
     Download dialog(platform_, values, run_->carryOver, parent);
     dialog.exec();
 }
-
-#else
-
-struct ModalRowDialogs::RunState {};
-
-ModalRowDialogs::ModalRowDialogs(Platform& platform) : platform_(platform) {}
-
-void ModalRowDialogs::openSetIp(QWidget*, ProcessValues&) {}
-
-void ModalRowDialogs::openUpgrade(QWidget*, ProcessValues&) {}
-
-#endif
 
 ModalRowDialogs::~ModalRowDialogs() = default;
 
