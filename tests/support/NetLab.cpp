@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <sched.h>
@@ -117,12 +119,22 @@ void NetLab::enterWorkstation() {
 }
 
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    // A local event loop that checks every 5 ms: events are handled as they come, not in slices.
     QElapsedTimer t;
     t.start();
-    while (!pred() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        usleep(2000);
+    if (pred()) {
+        return true;
     }
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (pred() || t.elapsed() >= timeoutMs) {
+            loop.quit();
+        }
+    });
+    tick.start();
+    loop.exec();
     return pred();
 }
 
