@@ -1,0 +1,177 @@
+#include "upgrade/Download.h"
+
+#include "common/StringTable.h"
+#include "upgrade/ImageFileReader.h"
+#include "upgrade/PathBox.h"
+#include "upgrade/UploadDriver.h"
+#include "upgrade/core/ImageCheck.h"
+#include "upgrade/core/TftpPackets.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace fw {
+namespace {
+
+QString text(Str id) {
+    return QString::fromUtf8(loadResString(id).data(), static_cast<qsizetype>(loadResString(id).size()));
+}
+
+// The layout is given in twips; 15 twips are one pixel at 96 dpi.
+QRect twips(int left, int top, int width, int height) {
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+} // namespace
+
+Download::Download(Platform& platform, ProcessValues& values, UploadCarryOver& carry, QWidget* parent)
+    : QDialog(parent), platform_(platform), values_(values), prompt_(new QLabel(this)),
+      pathBox_(new PathBox(this)), ok_(new QPushButton(this)), cancel_(new QPushButton(this)),
+      bar_(new QProgressBar(this)), percent_(new QLabel(this)),
+      driver_(new UploadDriver(platform.makeEndpoint, platform.shell, carry, *this, this)) {
+    setObjectName("Download");
+    prompt_->setObjectName("Label2");
+    pathBox_->setObjectName("Combo1");
+    ok_->setObjectName("Command1");
+    cancel_->setObjectName("Command2");
+    bar_->setObjectName("ProgressBar1");
+    percent_->setObjectName("Label1");
+
+    QFont f(QStringLiteral("Lucida Sans Unicode"));
+    f.setPointSizeF(8.25);
+    setFont(f);
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(twips(0, 0, 4575, 1905).size());
+
+    prompt_->setGeometry(twips(240, 120, 2655, 255));
+    pathBox_->setGeometry(twips(120, 600, 4335, 285));
+    bar_->setGeometry(twips(120, 480, 4335, 495));
+    ok_->setGeometry(twips(480, 1200, 1335, 375));
+    percent_->setGeometry(twips(1920, 1080, 615, 255));
+    cancel_->setGeometry(twips(2640, 1200, 1335, 375));
+
+    setWindowTitle(text(Str::Downloading));
+    prompt_->setText(text(Str::DownloadFile));
+    ok_->setText(text(Str::Ok));
+    cancel_->setText(text(Str::Cancel));
+    bar_->setRange(0, 100);
+    bar_->setValue(0);
+    bar_->setTextVisible(false);
+    bar_->hide();
+    percent_->hide();
+
+    // OK, Cancel, then the path box: OK holds the focus when the dialog opens.
+    setTabOrder(ok_, cancel_);
+    setTabOrder(cancel_, pathBox_);
+    ok_->setDefault(true);
+    ok_->setFocus();
+
+    connect(ok_, &QPushButton::clicked, this, &Download::startUpgrade);
+    connect(pathBox_, &PathBox::enterPressed, this, &Download::startUpgrade);
+    connect(cancel_, &QPushButton::clicked, this, &Download::reject);
+    connect(pathBox_, &PathBox::browseRequested, this, &Download::browse);
+}
+
+Download::~Download() {
+    driver_->stop();
+}
+
+void Download::done(int result) {
+    if (view_ != View::Closed) {
+        view_ = View::Closed;
+        driver_->stop();
+    }
+    QDialog::done(result);
+}
+
+void Download::browse() {
+    if (view_ != View::Selection) {
+        return;
+    }
+    ok_->setFocus();
+    const QPointer<Download> alive(this);
+    const auto chosen = platform_.files.chooseImage(this);
+    if (!alive || view_ != View::Selection || !chosen) {
+        return; // cancelled: the path box keeps its text
+    }
+    pathBox_->setEditText(QString::fromStdString(*chosen));
+}
+
+void Download::startUpgrade() {
+    if (view_ != View::Selection) {
+        return; // one upgrade per opening
+    }
+    view_ = View::Checking;
+    const QPointer<Download> alive(this);
+    std::vector<std::uint8_t> image;
+    const bool accepted = checkImageAndConfirm(image);
+    if (!alive || view_ == View::Closed) {
+        return; // closed while a message box was open
+    }
+    if (!accepted) {
+        view_ = View::Selection;
+        return;
+    }
+    showProgressView();
+    driver_->begin(values_.selectedDeviceIp, values_.localAdapterIp, std::move(image));
+}
+
+bool Download::checkImageAndConfirm(std::vector<std::uint8_t>& image) {
+    const std::string path = pathBox_->currentText().toStdString();
+    ImageFile file;
+    if (!path.empty()) {
+        file = readImageFile(path, kTftpMaxImageBytes);
+    }
+    const ImageDecision decision = checkImage(path, file, values_.selectedDeviceIsAp);
+    if (decision.kind != ImageDecision::Kind::Accept) {
+        const QPointer<Download> alive(this);
+        const MessageAnswer answer = platform_.messages.show(this, decision.message);
+        if (!alive || view_ == View::Closed) {
+            return false;
+        }
+        if (decision.focusPathBox) {
+            pathBox_->setFocus();
+        }
+        if (decision.kind == ImageDecision::Kind::Refuse || answer == MessageAnswer::Cancel) {
+            return false;
+        }
+    }
+    image = std::move(file.bytes);
+    return true;
+}
+
+void Download::showProgressView() {
+    view_ = View::Progress;
+    pathBox_->hide();
+    ok_->hide();
+    bar_->show();
+    percent_->show();
+    setWindowTitle(text(Str::Downloading));
+    bar_->setValue(0);
+    percent_->setText(QStringLiteral("0%"));
+    cancel_->setFocus();
+}
+
+void Download::setProgress(int value) {
+    bar_->setValue(value);
+}
+
+void Download::setLabel(const std::string& label) {
+    percent_->setText(QString::fromStdString(label));
+}
+
+void Download::showMessage(const Message& message) {
+    if (view_ != View::Closed) {
+        platform_.messages.show(this, message);
+    }
+}
+
+void Download::uploadEnded(TftpUpload::Outcome outcome) {
+    done(outcome == TftpUpload::Outcome::Completed ? QDialog::Accepted : QDialog::Rejected);
+}
+
+} // namespace fw

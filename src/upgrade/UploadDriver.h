@@ -1,0 +1,77 @@
+#pragma once
+
+#include "common/Ipv4.h"
+#include "platform/DatagramEndpoint.h"
+#include "platform/Shell.h"
+#include "upgrade/core/TftpUpload.h"
+#include "upgrade/core/UploadCarryOver.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+class UploadDisplay;
+
+// Runs one upgrade on real (or fake) sockets and a QTimer: the ARP flush and the handshake from a
+// free port on the local adapter to the device's port 4000 (answers read and dropped), then the
+// TFTP upload from local port 14321. QtCore only, so the dialog and a command-line program share it.
+class UploadDriver final : public QObject, private TftpUpload::Io {
+    Q_OBJECT
+public:
+    UploadDriver(EndpointFactory makeEndpoint, Shell& shell, UploadCarryOver& carry, UploadDisplay& display,
+                 QObject* parent = nullptr);
+    ~UploadDriver() override;
+
+    // Addresses are dotted text as the process-wide values hold them. The image has passed
+    // checkImage. A step that fails (an address that does not parse, a bind) is skipped, as the
+    // device would see it: nothing answers and the transfer times out. Once per driver.
+    void begin(const std::string& deviceIp, const std::string& localIp, std::vector<std::uint8_t> image);
+    // Timer stopped, the transfer socket closed, then the handshake socket; nothing is sent
+    // afterwards. Safe to call at any time and more than once.
+    void stop();
+
+    TftpUpload::Phase phase() const { return upload_.phase(); }
+    TftpUpload::Outcome outcome() const { return upload_.outcome(); }
+    int progress() const { return upload_.progress(); }
+
+signals:
+    void secondRequestSent(); // the start sequence is over; the transfer proper begins
+
+private:
+    // TftpUpload::Io
+    void openTransferSocket() override;
+    void closeTransferSocket() override;
+    void send(UdpAddress to, std::span<const std::uint8_t> bytes) override;
+    void flushArp() override;
+    void startTimer(std::chrono::milliseconds interval) override;
+    void stopTimer() override;
+    void setProgress(int value) override;
+    void setLabel(const std::string& text) override;
+    void showMessage(const Message& message) override;
+    void close() override;
+
+    void sendHandshake();
+    void readTransfer();
+    void readHandshakeAnswers();
+    void tick();
+
+    EndpointFactory makeEndpoint_;
+    Shell& shell_;
+    UploadDisplay& display_;
+    TftpUpload upload_;
+    QTimer timer_;
+    std::unique_ptr<DatagramEndpoint> handshakeSocket_; // Winsock1
+    std::unique_ptr<DatagramEndpoint> transferSocket_;  // Winsock2
+    std::string deviceText_;
+    std::optional<Ipv4> device_;
+    std::optional<Ipv4> local_;
+    bool begun_ = false;
+};
+
+} // namespace fw

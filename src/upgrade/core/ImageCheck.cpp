@@ -1,0 +1,58 @@
+#include "upgrade/core/ImageCheck.h"
+
+#include "common/StringTable.h"
+#include "upgrade/core/TftpPackets.h"
+
+#include <algorithm>
+#include <string>
+
+namespace fw {
+namespace {
+
+constexpr std::string_view kApMarker = "AP Config";
+constexpr std::string_view kBridgeMarker = "Bridge Config";
+
+constexpr std::uint8_t foldCase(std::uint8_t c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<std::uint8_t>(c - 'A' + 'a') : c;
+}
+
+Message box(Str text, MessageIcon icon, MessageButtons buttons = MessageButtons::Ok) {
+    return Message{std::string(loadResString(text)), std::string(loadResString(Str::Product)), icon, buttons};
+}
+
+ImageDecision refuse(Str text, MessageIcon icon) {
+    return {ImageDecision::Kind::Refuse, box(text, icon), true};
+}
+
+} // namespace
+
+bool containsMarker(std::span<const std::uint8_t> bytes, std::string_view marker) {
+    const auto it =
+        std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end(), [](std::uint8_t b, char m) {
+            return foldCase(b) == foldCase(static_cast<std::uint8_t>(m));
+        });
+    return it != bytes.end() || marker.empty();
+}
+
+ImageDecision checkImage(std::string_view pathText, const ImageFile& file, bool deviceIsAp) {
+    if (pathText.empty()) {
+        return refuse(Str::KeyinPath, MessageIcon::Information);
+    }
+    // A path that is there but cannot be read as a file gets the same answer as a missing one:
+    // either way there is no image to send.
+    if (file.state != ImageFile::State::Read) {
+        return refuse(Str::FileNotExist, MessageIcon::Information);
+    }
+    if (file.bytes.size() > kTftpMaxImageBytes) {
+        return refuse(Str::ImageTooLarge, MessageIcon::Exclamation);
+    }
+    if (containsMarker(file.bytes, deviceIsAp ? kApMarker : kBridgeMarker)) {
+        return {ImageDecision::Kind::Accept, {}, false};
+    }
+    return {ImageDecision::Kind::Confirm,
+            box(deviceIsAp ? Str::AdapterFirmwareQuestion : Str::ApFirmwareQuestion, MessageIcon::Information,
+                MessageButtons::OkCancel),
+            false};
+}
+
+} // namespace fw

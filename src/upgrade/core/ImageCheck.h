@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/Message.h"
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace fw {
+
+// What the glue found at the path, read once: these very bytes are the ones uploaded.
+struct ImageFile {
+    enum class State {
+        Missing,    // nothing at the path
+        Unreadable, // a directory, a device node, no permission, a read error
+        Read,       // bytes holds the file (at most kTftpMaxImageBytes + 1 of it)
+    };
+    State state = State::Missing;
+    std::vector<std::uint8_t> bytes;
+};
+
+struct ImageDecision {
+    enum class Kind {
+        Accept,
+        Refuse,  // show message; the selection view stays
+        Confirm, // ask message (OK/Cancel); Cancel refuses, any other answer accepts
+    };
+    Kind kind = Kind::Refuse;
+    Message message;           // empty for Accept
+    bool focusPathBox = false; // after the message, the path box takes the keyboard focus
+};
+
+// The checks in order: a path was typed, a file is there, it can be read, the block counter can
+// carry it, and it holds the marker of the selected device's kind ("AP Config" for an access
+// point, "Bridge Config" otherwise) anywhere, in any letter case.
+ImageDecision checkImage(std::string_view pathText, const ImageFile& file, bool deviceIsAp);
+
+// Case-insensitive (ASCII letters) search of the marker anywhere in the bytes.
+bool containsMarker(std::span<const std::uint8_t> bytes, std::string_view marker);
+
+} // namespace fw
