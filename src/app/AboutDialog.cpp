@@ -1,0 +1,86 @@
+#include "app/AboutDialog.h"
+
+#include "app/AppIcons.h"
+#include "app/UiText.h"
+#include "app/core/ListLayout.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace fw {
+namespace {
+
+// Design geometry in twips; client area 5730 x 1905.
+struct TwipRect {
+    int left, top, width, height;
+};
+constexpr TwipRect kClient{0, 0, 5730, 1905};
+constexpr TwipRect kIcon{240, 240, 540, 540};
+constexpr TwipRect kVersion{1080, 240, 3885, 225};
+constexpr TwipRect kNotice{1080, 600, 3885, 375};
+constexpr TwipRect kRule{120, 1200, 5684 - 120, 15};
+constexpr TwipRect kOk{4245, 1440, 1260, 345};
+
+QRect toPixels(const TwipRect& r, double dpi) {
+    using list_layout::twipsToPixels;
+    return {twipsToPixels(r.left, dpi), twipsToPixels(r.top, dpi), twipsToPixels(r.width, dpi),
+            twipsToPixels(r.height, dpi)};
+}
+
+} // namespace
+
+QString AboutDialog::versionText(int major, int minor, int revision) {
+    return uiText(Str::Product) + QStringLiteral("  %1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("frmAbout");
+    setModal(true);
+    QFont font("Lucida Sans Unicode");
+    font.setPointSizeF(8.25);
+    setFont(font);
+    const double dpi = logicalDpiX();
+
+    auto* icon = new QLabel(this);
+    icon->setObjectName("picIcon");
+    icon->setPixmap(AppIcons::render(":/fernwick/fernwick.svg", 32));
+    icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    icon->setGeometry(toPixels(kIcon, dpi));
+
+    auto* version = new QLabel(this);
+    version->setObjectName("lblVersion");
+    version->setGeometry(toPixels(kVersion, dpi));
+
+    auto* notice = new QLabel(this);
+    notice->setObjectName("Label1");
+    notice->setWordWrap(true);
+    notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    notice->setGeometry(toPixels(kNotice, dpi));
+
+    auto* rule = new QFrame(this);
+    rule->setObjectName("Line1");
+    rule->setFrameShape(QFrame::NoFrame);
+    rule->setAutoFillBackground(true);
+    rule->setStyleSheet("background-color: #808080;");
+    QRect ruleRect = toPixels(kRule, dpi);
+    ruleRect.setHeight(1);
+    rule->setGeometry(ruleRect);
+
+    auto* ok = new QPushButton(this);
+    ok->setObjectName("cmdOK");
+    ok->setGeometry(toPixels(kOk, dpi));
+    ok->setDefault(true);
+    ok->setAutoDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    // Escape rejects through QDialog, which closes the dialog the same way.
+
+    setFixedSize(toPixels(kClient, dpi).size());
+
+    setWindowTitle(uiText(Str::Product));
+    version->setText(versionText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH));
+    notice->setText(uiText(Str::RightsNotice));
+    ok->setText(uiText(Str::Ok));
+}
+
+} // namespace fw

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QTreeView>
+
+namespace fw {
+
+// The device list (ListView1): report view, one row per device, full-row single selection.
+// A mouse press with any button picks the row under the pointer or, over empty space, no row;
+// dragging does not move the pick. Keyboard navigation moves the selection without a pick.
+class DeviceListView final : public QTreeView {
+    Q_OBJECT
+public:
+    explicit DeviceListView(QWidget* parent = nullptr);
+
+    // The picked (selected) row, or -1.
+    int pickedRow() const;
+
+signals:
+    void picked(int row, Qt::MouseButton button); // row is -1 over empty space
+    void rightReleased(const QPoint& globalPos);
+    void leftDoubleClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void pickAt(const QPoint& pos, Qt::MouseButton button);
+};
+
+} // namespace fw

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/RowDialogs.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace fw {
+
+// The program's Set IP (Setips) and upgrade (Download) dialogs, opened modal to the main window.
+// The Set IP exchange and the upload carry-over live here for the whole run.
+class ModalRowDialogs final : public RowDialogs {
+public:
+    explicit ModalRowDialogs(Platform& platform);
+    ~ModalRowDialogs() override;
+
+    void openSetIp(QWidget* parent, ProcessValues& values) override;
+    void openUpgrade(QWidget* parent, ProcessValues& values) override;
+
+private:
+    struct RunState;
+    Platform& platform_;
+    std::unique_ptr<RunState> run_;
+};
+
+} // namespace fw

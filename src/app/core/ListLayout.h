@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace fw {
+
+// Geometry of the main window's device list, in twips (1/1440 inch) as the window is designed.
+namespace list_layout {
+
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kColumnCount = 7;
+
+// Toolbar buttons: left 120 / 720, top 120, 375 x 375. The list sits at 600 below a fresh toolbar and
+// at 1.5 button heights after the toolbar is shown again.
+inline constexpr int kButtonSize = 375;
+inline constexpr int kButtonTop = 120;
+inline constexpr int kDeleteButtonLeft = 120;
+inline constexpr int kSearchButtonLeft = 720;
+inline constexpr int kInitialListTop = 600;
+inline constexpr double kShownListTop = 1.5 * kButtonSize;
+
+// The column width unit: list width / 6 - 20, rounded to nearest with halves to even, as a 16-bit
+// signed number (clamped, so a huge window cannot wrap it). None when the unit would be zero or
+// negative (a minimized window): the caller then keeps its current layout.
+std::optional<std::int16_t> widthUnit(int listWidthTwips) noexcept;
+
+// Columns 1-3: w; 4 and 5: w - 100; 6: w + 200; 7 (the kind letter): 0.
+std::array<int, kColumnCount> columnWidths(std::int16_t w) noexcept;
+
+double pixelsToTwips(int pixels, double dpi) noexcept;
+int twipsToPixels(double twips, double dpi) noexcept;
+
+} // namespace list_layout
+} // namespace fw

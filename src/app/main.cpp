@@ -1,0 +1,46 @@
+// Program entry. No command line of its own (Qt's platform options such as -platform pass through to
+// QApplication), no settings, no environment of its own.
+
+#include "app/AppIcons.h"
+#include "app/MainWindow.h"
+#include "app/ModalRowDialogs.h"
+#include "platform/DesktopShell.h"
+#include "platform/LinuxAdapterSource.h"
+#include "platform/QtFileChooser.h"
+#include "platform/QtMessageBoxes.h"
+#include "platform/SingleInstance.h"
+#include "platform/UdpEndpoint.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+
+    // A second copy of the same user ends at once and silently, leaving the running one alone.
+    fw::SingleInstance instance("fernwick");
+    if (!instance.tryLock()) {
+        return 0;
+    }
+
+    QApplication::setWindowIcon(fw::AppIcons::program());
+    QApplication::setDesktopFileName("fernwick");
+
+    fw::QtMessageBoxes messages;
+    fw::DesktopShell shell;
+    fw::LinuxAdapterSource adapters;
+    fw::QtFileChooser files;
+    fw::Platform platform{messages, shell, adapters, files, [] {
+                              return std::unique_ptr<fw::DatagramEndpoint>(
+                                  std::make_unique<fw::UdpEndpoint>());
+                          }};
+    fw::ModalRowDialogs dialogs(platform);
+
+    fw::MainWindow window(platform, dialogs);
+    // OK on the exit confirmation, or no usable adapter: the run ends now, with no further question.
+    QObject::connect(&window, &fw::MainWindow::programEnding, &app,
+                     [](int exitStatus) { QCoreApplication::exit(exitStatus); });
+    window.show();
+    return QApplication::exec();
+}
