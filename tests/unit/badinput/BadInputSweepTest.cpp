@@ -316,5 +316,47 @@ TEST(BadInputSweep, TransferSocketDropsRuntsAndEndsOnlyOnWholePackets) {
     }
 }
 
+TEST(BadInputSweep, DuplicatedAcksDrawOneResendPerBlock) {
+    // Copies of the previous block's ACK, as a duplicating link delivers them: the first resends
+    // the block in flight, the rest change nothing, so the copies cannot multiply block by block.
+    struct Counting final : TftpUpload::Io {
+        std::vector<std::vector<std::uint8_t>> sent;
+        void openTransferSocket() override {}
+        void closeTransferSocket() override {}
+        void send(UdpAddress, std::span<const std::uint8_t> b) override {
+            sent.emplace_back(b.begin(), b.end());
+        }
+        void flushArp() override {}
+        void startTimer(std::chrono::milliseconds) override {}
+        void stopTimer() override {}
+        void setProgress(int) override {}
+        void setLabel(const std::string&) override {}
+        void showMessage(const Message&) override {}
+        void close() override {}
+    } io;
+    UploadCarryOver carry;
+    TftpUpload upload(io, carry);
+    const Ipv4 device{{10, 0, 0, 2}};
+    upload.start(device, std::vector<std::uint8_t>(3 * 512 + 1, 0x33));
+    for (int i = 0; i < 13; ++i) {
+        upload.onTimer();
+    }
+    const auto ack = [&](std::uint8_t block) {
+        const std::array<std::uint8_t, 4> a{0, 4, 0, block};
+        upload.onDatagram({device, 1069}, a);
+    };
+    const auto dataSent = [&](std::uint8_t block) {
+        return std::count_if(io.sent.begin(), io.sent.end(),
+                             [&](const auto& p) { return p[1] == 3 && p[3] == block; });
+    };
+    for (std::uint8_t block = 0; block < 3; ++block) {
+        for (int copy = 0; copy < 5; ++copy) {
+            ack(block);
+        }
+        EXPECT_EQ(dataSent(block + 1), 2) << "DATA " << block + 1 << ": the new block and one resend";
+    }
+    EXPECT_EQ(upload.phase(), TftpUpload::Phase::Sending);
+}
+
 } // namespace
 } // namespace fw
