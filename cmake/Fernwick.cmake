@@ -15,6 +15,9 @@ endfunction()
 
 # A Qt-based library (windows, platform glue).
 function(fernwick_qt_library name)
+    if(FERNWICK_CORES_ONLY)
+        return() # a cores-only tree has no Qt
+    endif()
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)

@@ -77,6 +77,7 @@ void TftpUpload::startStep() {
         finished_ = false;
         timeoutCount_ = 0;
         replySeen_ = false;
+        repeatAnswered_ = false;
         interval_ = kFirstInterval;
         phase_ = Phase::Requesting;
         sendCurrent();
@@ -140,10 +141,18 @@ void TftpUpload::onDatagram(UdpAddress from, std::span<const std::uint8_t> bytes
 }
 
 void TftpUpload::onAck(std::int16_t block) {
+    const bool repeat = block == static_cast<std::int16_t>(currentBlock_ - 1);
+    if (repeat && repeatAnswered_) {
+        // One resend per block answers a repeated ACK. Resending for every further copy would
+        // let duplicated datagrams snowball (each copy of DATA draws another ACK); the timer
+        // still resends if that copy is lost too.
+        return;
+    }
     io_.stopTimer();
     replySeen_ = true;
     lastAckBlock_ = block;
-    if (block == static_cast<std::int16_t>(currentBlock_ - 1)) {
+    if (repeat) {
+        repeatAnswered_ = true;
         // The device missed what we sent last. Clearing ReplySeen lets the timer resend it again
         // if this copy is lost too; otherwise the transfer would wait for ever.
         phase_ = currentBlock_ == 0 ? Phase::Requesting : Phase::Sending;
@@ -182,6 +191,7 @@ void TftpUpload::nextData() {
     io_.setLabel(std::to_string(carry_.percent) + "%");
     setBar(carry_.percent);
     currentPacket_ = buildTftpData(currentBlock_, std::span(image_).subspan(nextOffset_, length));
+    repeatAnswered_ = false;
     nextOffset_ += length;
     replySeen_ = false;
     sendCurrent();

@@ -98,6 +98,7 @@ private:
     bool lastBlockSent_ = false;
     std::int32_t imageHundredth_ = 0;
     bool replySeen_ = true;
+    bool repeatAnswered_ = false; // the current packet was already resent for a repeated ACK
     int timeoutCount_ = 0;
     bool finished_ = false;
     std::chrono::milliseconds interval_ = kFirstInterval;

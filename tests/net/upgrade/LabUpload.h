@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -40,6 +41,7 @@ public:
         endedNs = clock.nsecsElapsed();
         outcome = o;
     }
+    bool ended() const { return outcome.has_value(); }
     double transferSeconds() const { return static_cast<double>(endedNs - secondRequestNs) / 1e9; }
 
     UploadCarryOver carry;
@@ -52,6 +54,38 @@ public:
     std::string label;
     std::vector<std::string> messages;
 };
+
+// Runs a real event loop (as the dialog's exec() does) until pred() holds or the time is up.
+inline bool runUntil(const std::function<bool()>& pred, int timeoutMs) {
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (pred() || clock.elapsed() > timeoutMs) {
+            loop.quit();
+        }
+    });
+    poll.start(20);
+    if (!pred()) {
+        loop.exec();
+    }
+    return pred();
+}
+
+// tftpd-hpa serving one directory in a host's namespace; a request for "/" writes dir/fw.bin.
+inline QString startTftpd(NetLab& lab, const std::string& host, const QStringList& extra = {}) {
+    const QString root = QDir(lab.dir()).filePath(QString::fromStdString(host) + "-tftp");
+    QDir().mkpath(root);
+    const QString remap = QDir(lab.dir()).filePath("remap");
+    if (!QFile::exists(remap)) {
+        QFile f(remap);
+        f.open(QIODevice::WriteOnly);
+        f.write("r ^/$ fw.bin\n");
+    }
+    lab.spawn(host, QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap} + extra);
+    return root;
+}
 
 inline std::vector<std::uint8_t> labImage(std::size_t size, std::uint32_t seed) {
     std::vector<std::uint8_t> b(size);

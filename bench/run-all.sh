@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Runs every benchmark and prints one table. Needs root (each builds its own namespace lab); expects
+# `cmake --preset default`. Nothing here is a test: figures go to the README.
+#   bench/run-all.sh [--quick]      --quick: one round each instead of three
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [[ $EUID -ne 0 ]]; then
+    echo "bench/run-all.sh: needs root (network namespaces)" >&2
+    exit 77
+fi
+rounds=3
+[[ "${1:-}" == --quick ]] && rounds=1
+build=${FERNWICK_BUILD_DIR:-build/default}
+cmake --build "$build" -j2 --target fernwick bench_discovery_search bench_upgrade bench_upgrade_resources >/dev/null
+out="$(mktemp -d)"
+trap 'rm -rf "$out"' EXIT
+
+echo "running: reply burst (1,000 devices, $rounds searches)" >&2
+"$build/bench/discovery/bench_discovery_search" --searches "$rounds" >"$out/burst" 2>&1 || true
+echo "running: 16 MiB upload against tftp-hpa ($rounds rounds)" >&2
+"$build/bench/upgrade/bench_upgrade" "$rounds" >"$out/upload" 2>&1 || true
+echo "running: upgrade start sequence and upload memory" >&2
+"$build/bench/resources/bench_upgrade_resources" >"$out/resources" 2>&1 || true
+echo "running: the fernwick program (start-up, countdown CPU, idle memory; $rounds rounds)" >&2
+python3 bench/resources/program-bench.py "$build/src/app/fernwick" --rounds "$rounds" >"$out/program" 2>&1 || true
+
+python3 - "$out" <<'PY'
+import os, re, statistics, sys
+out = sys.argv[1]
+def text(name):
+    with open(os.path.join(out, name)) as f:
+        return f.read()
+def keys(name):
+    d = {}
+    for line in text(name).splitlines():
+        parts = line.split()
+        if len(parts) == 2:
+            try:
+                d[parts[0]] = float(parts[1])
+            except ValueError:
+                pass
+    return d
+rows = []
+def row(figure, value, goal, ok):
+    rows.append((figure, value, goal, "yes" if ok else ("no" if ok is not None else "-")))
+
+burst = re.findall(r"(\d+) of (\d+) rows listed .*?last reply -> last row (-?[\d.]+) ms; search start -> last row ([\d.]+) ms", text("burst"))
+if burst:
+    lost = max(int(b[1]) - int(b[0]) for b in burst)
+    lag = statistics.median(float(b[2]) for b in burst)
+    listed = statistics.median(float(b[3]) for b in burst)
+    row("reply burst: rows lost (1,000 devices)", f"{lost}", "0", lost == 0)
+    row("reply burst: search start -> last row", f"{listed:.0f} ms", "-", None)
+    row("reply burst: last reply sent -> last row", f"{lag:.2f} ms", "-", None)
+else:
+    row("reply burst", "FAILED: " + text("burst").strip().splitlines()[-1:][0] if text("burst").strip() else "FAILED", "", False)
+
+m = re.search(r"fernwick ([\d.]+) s \(([\d.]+) MB/s\), tftp-hpa put ([\d.]+) s \(([\d.]+) MB/s\); ratio tftp/fernwick ([\d.]+)", text("upload"))
+if m:
+    row("16 MiB upload, 2nd request -> done", f"{m.group(1)} s ({m.group(2)} MB/s)", "-", None)
+    row("tftp-hpa put, same file and server", f"{m.group(3)} s ({m.group(4)} MB/s)", "-", None)
+    row("throughput ratio fernwick / tftp-hpa", m.group(5), ">= 1.0", float(m.group(5)) >= 1.0)
+else:
+    row("16 MiB upload vs tftp-hpa", "FAILED", ">= 1.0", False)
+
+r = keys("resources")
+if "start_sequence_cpu_pct" in r:
+    row("CPU, 13 s upgrade start sequence", f"{r['start_sequence_cpu_pct']:.3f} % of a core ({r['start_sequence_s']:.2f} s)", "< 1 %", r["start_sequence_cpu_pct"] < 1)
+    row("CPU during the 16 MiB transfer", f"{r['transfer_cpu_pct']:.0f} % of a core", "-", None)
+    row("RSS of the upload code, idle", f"{r['rss_idle_kib']/1024:.1f} MiB", "-", None)
+    row("RSS peak during a 16 MiB upload", f"{r['rss_peak_upload_kib']/1024:.1f} MiB (+{r['rss_upload_extra_kib']/1024:.1f} MiB over the loaded image)", "-", None)
+else:
+    row("upgrade resources", "FAILED", "", False)
+
+p = keys("program")
+if "search_countdown_cpu_pct" in p:
+    row("fernwick: start -> first request on the wire", f"{p['startup_to_first_request_ms']:.0f} ms (500 ms of it the window's wait)", "-", None)
+    row("fernwick: CPU during the Searching countdown", f"{p['search_countdown_cpu_pct']:.3f} % of a core", "< 1 %", p["search_countdown_cpu_pct"] < 1)
+    row("fernwick: CPU idle", f"{p['idle_cpu_pct']:.3f} % of a core", "-", None)
+    row("fernwick: RSS idle (offscreen)", f"{p['rss_idle_kib']/1024:.1f} MiB", "-", None)
+else:
+    row("fernwick program", "FAILED", "", False)
+
+w = [max(len(r[i]) for r in rows + [("Figure", "Measured", "Goal", "Met")]) for i in range(4)]
+line = lambda r: "| " + " | ".join(r[i].ljust(w[i]) for i in range(4)) + " |"
+print(line(("Figure", "Measured", "Goal", "Met")))
+print("|" + "|".join("-" * (x + 2) for x in w) + "|")
+for r in rows:
+    print(line(r))
+PY

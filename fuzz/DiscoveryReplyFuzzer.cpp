@@ -1,0 +1,124 @@
+// Discovery replies as they come off port 4001: acceptance, decoding into a device list row, and
+// the search bookkeeping over a run of datagrams from a few senders.
+#include "FuzzInput.h"
+#include "discovery/core/DeviceRowDecoding.h"
+#include "discovery/core/DiscoverySearch.h"
+
+#include <algorithm>
+#include <array>
+#include <set>
+#include <vector>
+
+namespace {
+
+using fw::fuzz::require;
+
+struct Rows final : fw::DiscoverySearch::Listener {
+    std::vector<fw::DeviceRow> rows;
+    void rowListed(const fw::DeviceRow& row) override { rows.push_back(row); }
+};
+
+std::string cString(std::span<const std::uint8_t> field) {
+    const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
+    return {field.begin(), end};
+}
+
+// What the device list must show for one datagram, worked out from the byte layout on its own.
+std::optional<fw::DeviceRow> expectedRow(std::span<const std::uint8_t> d, std::int16_t current,
+                                         const fw::Ipv4& from, const fw::Ipv4& on) {
+    if (d.size() < 60 || d[0] != 0x87 || d[1] != 0x65 || d[2] != 0x43 || d[3] != 0x21 ||
+        static_cast<std::int16_t>((d[6] << 8) | d[7]) != current) {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, 96> p{};
+    std::copy_n(d.begin(), std::min<std::size_t>(d.size(), p.size()), p.begin());
+    const std::span<const std::uint8_t> s(p);
+    fw::DeviceRow row;
+    row.name = (p[55] >= 1 && p[55] <= 127) ? cString(s.subspan(60, 32)) : "";
+    row.ip = from.toString();
+    row.essId = cString(s.subspan(20, 32));
+    row.channel = std::to_string(p[53]);
+    row.wep = p[54] == 1 ? "Enabled" : "Disabled";
+    fw::MacAddress mac{};
+    std::copy_n(p.begin() + 14, 6, mac.begin());
+    row.mac = fw::formatMac(mac);
+    row.kind = ((p[92] == 'A' && p[93] == 'P') || (p[93] == 'A' && p[94] == 'P')) ? "A" : "G";
+    row.adapterIp = on.toString();
+    return row;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fw::fuzz::FuzzInput in(data, size);
+    fw::ProcessValues values;
+    Rows rows;
+    fw::DiscoverySearch search(values, rows);
+    // Up to 255 searches in: the sequence the replies must carry moves on.
+    const int searches = 1 + in.byte();
+    for (int i = 0; i < searches; ++i) {
+        search.begin();
+    }
+    require(search.sequence() == searches, "sequence counts searches");
+
+    const fw::Ipv4 on{{192, 168, 1, 10}};
+    std::set<std::uint32_t> senders;
+    std::int64_t accepted = 0;
+    while (!in.empty()) {
+        const std::uint8_t head = in.byte();
+        const fw::Ipv4 from{{192, 168, 1, static_cast<std::uint8_t>(head & 0x07)}};
+        // A reply-shaped datagram more often than not: magic and current sequence in front.
+        std::vector<std::uint8_t> d;
+        if (head & 0x80) {
+            const auto seq = static_cast<std::uint16_t>(search.sequence());
+            d = {0x87,
+                 0x65,
+                 0x43,
+                 0x21,
+                 0x00,
+                 0x00,
+                 static_cast<std::uint8_t>(seq >> 8),
+                 static_cast<std::uint8_t>(seq)};
+        }
+        const auto body = in.take(in.u16() % 2049);
+        d.insert(d.end(), body.begin(), body.end());
+
+        const auto expected = expectedRow(d, search.sequence(), from, on);
+        const auto reply = fw::acceptDiscoveryReply(d, search.sequence());
+        require(reply.has_value() == expected.has_value(), "acceptance follows size, magic and sequence");
+        if (reply) {
+            require(fw::decodeDeviceRow(*reply, from, on) == *expected, "row cells follow the byte layout");
+            require(reply->essId.size() <= 32 && reply->name.size() <= 32,
+                    "texts stay in their 32-byte fields");
+            // Bytes past 96 never matter.
+            if (d.size() > 96) {
+                auto changed = d;
+                std::fill(changed.begin() + 96, changed.end(), std::uint8_t{0x41});
+                require(fw::acceptDiscoveryReply(changed, search.sequence()) == reply,
+                        "bytes past 96 ignored");
+            }
+        }
+
+        const std::size_t before = rows.rows.size();
+        const auto verdict = search.onDatagram(d, from, on);
+        if (!expected) {
+            require(verdict == fw::DiscoverySearch::Verdict::Dropped, "a non-reply is dropped");
+            require(rows.rows.size() == before, "a dropped datagram lists nothing");
+            continue;
+        }
+        ++accepted;
+        const bool fresh = senders.insert(from.toHostOrder()).second;
+        require(verdict ==
+                    (fresh ? fw::DiscoverySearch::Verdict::Listed : fw::DiscoverySearch::Verdict::Repeat),
+                "one row per sender");
+        if (fresh) {
+            require(rows.rows.back() == *expected, "the listed row is the decoded one");
+            require(values.selectedDeviceIp == from.toString() && values.localAdapterIp == on.toString(),
+                    "the listed reply becomes the selected device");
+        }
+    }
+    require(search.replyCount() == accepted, "every accepted reply counted");
+    require(search.listedCount() == senders.size() && rows.rows.size() == senders.size(),
+            "rows match senders");
+    return 0;
+}

@@ -1,0 +1,89 @@
+// The IP address control's ipAddress write (any text a caller hands it), then the operator's edits
+// and the index-based writes, against the control's promises: four boxes of 0..255 after a write,
+// the Change event carrying the final text, a write of its own text changing nothing.
+#include "FuzzInput.h"
+#include "common/Ipv4.h"
+#include "ipcontrol/core/IpAddressModel.h"
+
+#include <vector>
+
+namespace {
+
+using fw::fuzz::require;
+
+struct Events final : fw::IpAddressModel::Listener {
+    std::vector<std::string> changes;
+    int boxWrites = 0;
+    int messages = 0;
+    void boxTextSet(int box, const std::string&) override {
+        require(box >= 0 && box < 4, "box index");
+        ++boxWrites;
+    }
+    void changed(const std::string& ip) override { changes.push_back(ip); }
+    void advanceTo(int box) override { require(box >= 1 && box < 4, "advance within the boxes"); }
+    void showMessage(const fw::Message&) override { ++messages; }
+};
+
+void requireNormalised(const fw::IpAddressModel& model, const Events& events) {
+    const std::string ip = model.ipAddress();
+    require(model.isValidIp(), "a write leaves every box in 0..255");
+    require(fw::Ipv4::parse(ip).has_value(), "a write leaves a strict dotted address");
+    require(fw::Ipv4::parse(ip)->toString() == ip, "no leading zeros after a write");
+    require(!events.changes.empty() && events.changes.back() == ip, "Change carries the final text");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fw::fuzz::FuzzInput in(data, size);
+    Events events;
+    fw::IpAddressModel model(events);
+
+    model.setIpAddress(in.text(in.byte()));
+    requireNormalised(model, events);
+    const std::string once = model.ipAddress();
+    const int writes = events.boxWrites;
+    model.setIpAddress(once);
+    require(model.ipAddress() == once && events.boxWrites == writes, "writing its own text changes no box");
+
+    while (!in.empty()) {
+        const std::uint8_t op = in.byte();
+        const int box = op & 3;
+        switch ((op >> 2) % 5) {
+        case 0:
+            model.boxEdited(box, in.text(in.byte() % 8));
+            break;
+        case 1: {
+            const char c = static_cast<char>(in.byte());
+            const auto verdict = model.keyTyped(box, c, (op & 0x80) != 0);
+            if (c != '\b' && c != '.' && (c < '0' || c > '9')) {
+                require(verdict == fw::IpAddressModel::KeyVerdict::Refuse, "only digits, dot and backspace");
+            }
+            break;
+        }
+        case 2:
+            if (model.boxLeft(box)) {
+                require(!model.isValidIp(), "an out-of-range box makes the address invalid");
+            }
+            require(!model.boxText(box).empty(), "a left box is never empty");
+            break;
+        case 3: {
+            const int index = static_cast<std::int8_t>(in.byte());
+            const int value = static_cast<std::int32_t>((in.u16() << 16) | in.u16());
+            const int messages = events.messages;
+            model.setIpValue(index, value);
+            require((index >= 0 && index < 4) == (events.messages == messages), "bad index, one message");
+            if (index >= 0 && index < 4) {
+                const int v = model.ipValue(index);
+                require(v >= 0 && v <= 255, "a value write is held in range");
+            }
+            break;
+        }
+        default:
+            model.setIpAddress(model.ipAddress());
+            requireNormalised(model, events);
+            break;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,123 @@
+// Set IP: presses of OK (fixed or DHCP) and datagrams on port 4001 in any order. Only a reply with
+// the latest request's number, the magic and a result of 0 or 1 may show anything, and only a
+// success sends the acknowledgement.
+#include "FuzzInput.h"
+#include "common/StringTable.h"
+#include "setip/core/SetIpExchange.h"
+
+#include <vector>
+
+namespace {
+
+using fw::fuzz::require;
+
+struct Recorder final : fw::SetIpExchange::Io {
+    std::vector<fw::SetIpRecord> sent;
+    std::vector<std::string> shown;
+    void send(std::span<const std::uint8_t> record) override {
+        require(record.size() == fw::kSetIpRecordSize, "records are 32 bytes");
+        fw::SetIpRecord r{};
+        std::copy(record.begin(), record.end(), r.begin());
+        sent.push_back(r);
+    }
+    void show(const fw::Message& message) override { shown.push_back(message.text); }
+};
+
+std::string text(fw::Str id) {
+    return std::string(fw::loadResString(id));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fw::fuzz::FuzzInput in(data, size);
+    const fw::AdapterTable adapters{
+        {"192.168.1.10", "255.255.255.0", "0.0.0.0", {2, 0, 0, 0, 0, 1}, "eth0", 2},
+        {"10.0.0.10", "255.0.0.0", "0.0.0.0", {2, 0, 0, 0, 0, 2}, "eth1", 3},
+    };
+    const fw::MacAddress target{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+    fw::SetIpExchange exchange;
+    Recorder io;
+    const int index = exchange.open(adapters, (in.byte() & 1) ? "10.0.0.10" : "none", in.byte() % 4, target);
+    require(index >= 0 && index < 2, "an adapter of the table is chosen");
+
+    while (!in.empty()) {
+        const std::uint8_t op = in.byte();
+        const std::size_t sentBefore = io.sent.size();
+        const std::size_t shownBefore = io.shown.size();
+        switch (op % 5) {
+        case 0:
+            exchange.numberRequest();
+            break;
+        case 1: {
+            const auto a = in.take(12);
+            std::array<std::uint8_t, 12> v{};
+            std::copy(a.begin(), a.end(), v.begin());
+            exchange.numberRequest();
+            exchange.sendFixed(io, fw::Ipv4{{v[0], v[1], v[2], v[3]}}, fw::Ipv4{{v[4], v[5], v[6], v[7]}},
+                               fw::Ipv4{{v[8], v[9], v[10], v[11]}});
+            break;
+        }
+        case 2:
+            exchange.numberRequest();
+            exchange.sendDhcp(io);
+            break;
+        default: {
+            // A reply: often well-formed up to the result byte, which the input picks.
+            std::vector<std::uint8_t> d;
+            if (op & 0x80) {
+                d.assign(exchange.record().begin(), exchange.record().begin() + 24);
+                if (op & 0x40) {
+                    d[7] = static_cast<std::uint8_t>(d[7] + 1 + (in.byte() % 3)); // an older or newer number
+                }
+                d[21] = in.byte() % 3;
+            }
+            const auto body = in.take(in.byte());
+            d.insert(d.end(), body.begin(), body.end());
+            const std::int16_t seq = exchange.sequence();
+            const auto verdict = fw::acceptSetIpReply(d, seq);
+            const auto modeBefore = exchange.mode();
+            exchange.onDatagram(io, d);
+            if (!verdict || seq == 0) {
+                require(io.sent.size() == sentBefore && io.shown.size() == shownBefore,
+                        "a reply to no current request changes nothing");
+                break;
+            }
+            require(d.size() >= 24 && d[21] <= 1, "only results 0 and 1 are replies");
+            require(static_cast<std::int16_t>((d[6] << 8) | d[7]) == seq,
+                    "only the latest number is answered");
+            require(io.shown.size() == shownBefore + 1, "a reply shows one message");
+            const bool fixed = modeBefore == fw::SetIpMode::Fixed;
+            if (*verdict == fw::SetIpResult::Refused) {
+                require(io.sent.size() == sentBefore, "a refusal is not acknowledged");
+                require(io.shown.back() == text(fixed ? fw::Str::SetIpFailure : fw::Str::SetDhcpFailure),
+                        "refusal text follows the mode");
+            } else {
+                require(io.sent.size() == sentBefore + 1, "a success is acknowledged once");
+                const auto& ack = io.sent.back();
+                require(ack[4] == 0xA0 && ack[5] == 0x99, "acknowledgement command");
+                require(static_cast<std::int16_t>((ack[6] << 8) | ack[7]) == seq, "acknowledgement number");
+                require(io.shown.back() == text(fixed ? fw::Str::SetIpOk : fw::Str::SetDhcpOk),
+                        "success text follows the mode");
+            }
+            break;
+        }
+        }
+        if (op % 5 == 1 || op % 5 == 2) {
+            require(io.sent.size() == sentBefore + 1, "one request per press");
+            const auto& r = io.sent.back();
+            require(r[0] == 0x87 && r[1] == 0x65 && r[2] == 0x43 && r[3] == 0x21 && r[4] == 0x20,
+                    "request header");
+            require(r[5] == (op % 5 == 1 ? 0x10 : 0x11), "request action");
+            require(std::equal(target.begin(), target.end(), r.begin() + 8), "target MAC");
+            require(std::equal(adapters[static_cast<std::size_t>(index)].mac.begin(),
+                               adapters[static_cast<std::size_t>(index)].mac.end(), r.begin() + 14),
+                    "requester MAC is the chosen adapter's");
+        }
+        require(static_cast<std::int16_t>((exchange.record()[6] << 8) | exchange.record()[7]) ==
+                    exchange.sequence(),
+                "record carries the sequence");
+        require(exchange.sequence() >= 0, "sequence never wraps");
+    }
+    return 0;
+}

@@ -1,0 +1,142 @@
+// The upload's receive path: a chosen image, the start sequence run to a chosen step, then any mix
+// of timer ticks, cancel and datagrams (ACKs near the current block, raw packets, other hosts).
+// Whatever arrives, every DATA packet carries the image's own bytes for its block, nothing is sent
+// after the end, and a completed transfer has sent the whole image and seen the last block acked.
+#include "FuzzInput.h"
+#include "upgrade/core/TftpPackets.h"
+#include "upgrade/core/TftpUpload.h"
+
+#include <vector>
+
+namespace {
+
+using fw::fuzz::require;
+
+const fw::Ipv4 kDevice{{10, 9, 0, 2}};
+
+struct Recorder final : fw::TftpUpload::Io {
+    const std::vector<std::uint8_t>* image = nullptr;
+    bool over = false; // closed or cancelled: nothing may leave any more
+    int highestBlock = 0;
+    bool shortBlockSent = false;
+    int closes = 0;
+
+    void openTransferSocket() override { require(!over, "no socket after the end"); }
+    void closeTransferSocket() override {}
+    void send(fw::UdpAddress to, std::span<const std::uint8_t> bytes) override {
+        require(!over, "nothing sent after the end");
+        require(to.ip == kDevice, "packets only go to the device");
+        require(bytes.size() >= 4, "no runt packets");
+        if (bytes[1] != 3) {
+            return;
+        }
+        const int block = static_cast<std::int16_t>((bytes[2] << 8) | bytes[3]);
+        require(block >= 1, "DATA blocks count from 1");
+        const auto payload = bytes.subspan(4);
+        const std::size_t offset = static_cast<std::size_t>(block - 1) * fw::kTftpBlockSize;
+        const std::size_t expected =
+            offset >= image->size() ? 0 : std::min(fw::kTftpBlockSize, image->size() - offset);
+        require(payload.size() == expected, "block length");
+        require(std::equal(payload.begin(), payload.end(),
+                           image->begin() + static_cast<std::ptrdiff_t>(std::min(offset, image->size()))),
+                "block bytes are the image's");
+        require(block <= highestBlock + 1, "blocks go out in order");
+        highestBlock = std::max(highestBlock, block);
+        shortBlockSent = shortBlockSent || payload.size() < fw::kTftpBlockSize;
+    }
+    void flushArp() override {}
+    void startTimer(std::chrono::milliseconds interval) override {
+        require(!over, "no timer after the end");
+        require(interval.count() == 1000 || interval.count() == 3000, "timer periods");
+    }
+    void stopTimer() override {}
+    void setProgress(int value) override { require(value >= 0 && value <= 100, "bar in 0..100"); }
+    void setLabel(const std::string&) override {}
+    void showMessage(const fw::Message&) override {}
+    void close() override {
+        ++closes;
+        over = true;
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fw::fuzz::FuzzInput in(data, size);
+    std::vector<std::uint8_t> image(in.u16() % 5000);
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<std::uint8_t>(i * 31 + 7);
+    }
+    Recorder io;
+    io.image = &image;
+    fw::UploadCarryOver carry;
+    fw::TftpUpload upload(io, carry);
+    upload.start(kDevice, image);
+    // 13 ticks take the start sequence to the second request; fewer leave it part-way.
+    const int ticks = in.byte() % 16;
+    for (int i = 0; i < ticks; ++i) {
+        upload.onTimer();
+    }
+
+    std::int16_t lastDeviceAck = -1;
+    while (!in.empty()) {
+        const std::uint8_t op = in.byte();
+        const bool device = (op & 0x80) == 0;
+        const fw::UdpAddress from{device ? kDevice : fw::Ipv4{{10, 9, 0, 3}},
+                                  static_cast<std::uint16_t>(1024 + (op & 0x0F))};
+        switch ((op >> 4) & 0x07) {
+        case 0:
+            upload.onTimer();
+            break;
+        case 1:
+            if (op == 0x1F) {
+                upload.cancel();
+                io.over = true;
+            } else {
+                upload.onTimer();
+            }
+            break;
+        case 2:
+        case 3:
+        case 4: {
+            // An ACK close to the block in flight: duplicates, stale and early ones.
+            const auto block =
+                static_cast<std::int16_t>(upload.currentBlock() + static_cast<std::int8_t>(in.byte()) % 3);
+            const auto wire = static_cast<std::uint16_t>(block);
+            const std::array<std::uint8_t, 4> ack{0, 4, static_cast<std::uint8_t>(wire >> 8),
+                                                  static_cast<std::uint8_t>(wire)};
+            const auto phase = upload.phase();
+            upload.onDatagram(from, ack);
+            if (device &&
+                (phase == fw::TftpUpload::Phase::Requesting || phase == fw::TftpUpload::Phase::Sending ||
+                 phase == fw::TftpUpload::Phase::Stalled)) {
+                lastDeviceAck = block;
+            }
+            break;
+        }
+        default: {
+            const auto bytes = in.take(in.byte() % 40);
+            const auto phase = upload.phase();
+            upload.onDatagram(from, bytes);
+            if (device && bytes.size() >= 4 && bytes[1] == 4 &&
+                (phase == fw::TftpUpload::Phase::Requesting || phase == fw::TftpUpload::Phase::Sending ||
+                 phase == fw::TftpUpload::Phase::Stalled)) {
+                lastDeviceAck = static_cast<std::int16_t>((bytes[2] << 8) | bytes[3]);
+            }
+            break;
+        }
+        }
+        const auto phase = upload.phase();
+        const bool ended = phase == fw::TftpUpload::Phase::Completed || phase == fw::TftpUpload::Phase::Ended;
+        require(ended == (io.closes > 0), "the window closes exactly when the transfer ends");
+        require(io.closes <= 1, "closed once");
+        require(upload.timeoutCount() <= fw::TftpUpload::kTimeoutLimit + 1, "time-outs end the transfer");
+        if (upload.outcome() == fw::TftpUpload::Outcome::Completed) {
+            require(io.shortBlockSent, "completion needs the short last block sent");
+            require(static_cast<std::size_t>(io.highestBlock) * fw::kTftpBlockSize > image.size(),
+                    "completion needs every byte sent");
+            require(lastDeviceAck == io.highestBlock, "completion needs the device's ACK of the last block");
+        }
+    }
+    return 0;
+}
