@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev
     iproute2 python3 tftpd-hpa tftp-hpa
     fonts-dejavu-core
+    clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

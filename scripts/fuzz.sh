@@ -19,11 +19,14 @@ for t in "${targets[@]}"; do
     mkdir -p "$work"
     cp -n fuzz/corpus/"$t"/* "$work"/ 2>/dev/null || true
     echo "== $t ($limit)"
+    # PIPESTATUS must be read straight after the pipeline: a `|| true` would replace it.
+    set +e
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         build/fuzz/fuzz/"$t" "$limit" -max_len=4096 -print_final_stats=1 \
         -artifact_prefix=build/fuzz/findings/"$t"- "$work" 2>&1 |
-        grep -E '^(stat::number_of_executed_units|stat::new_units_added|==[0-9]+==|SUMMARY|property failed|Done )' || true
+        grep -E '^(stat::number_of_executed_units|stat::new_units_added|==[0-9]+==|SUMMARY|property failed|Done )'
     status=${PIPESTATUS[0]}
+    set -e
     if [[ $status -ne 0 ]]; then
         echo "$t: finding (exit $status); input in build/fuzz/findings/" >&2
         exit "$status"
