@@ -33,8 +33,8 @@ std::optional<Ipv4> Ipv4::parse(std::string_view text) {
 }
 
 std::uint32_t Ipv4::toHostOrder() const {
-    return (std::uint32_t{octets[0]} << 24) | (std::uint32_t{octets[1]} << 16) | (std::uint32_t{octets[2]} << 8) |
-           std::uint32_t{octets[3]};
+    return (std::uint32_t{octets[0]} << 24) | (std::uint32_t{octets[1]} << 16) |
+           (std::uint32_t{octets[2]} << 8) | std::uint32_t{octets[3]};
 }
 
 Ipv4 Ipv4::fromHostOrder(std::uint32_t value) {

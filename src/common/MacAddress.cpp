@@ -20,7 +20,9 @@ int hexValue(char c) {
 
 } // namespace
 
-std::string hexByte(std::uint8_t value) { return {kDigits[value >> 4], kDigits[value & 0x0F]}; }
+std::string hexByte(std::uint8_t value) {
+    return {kDigits[value >> 4], kDigits[value & 0x0F]};
+}
 
 std::string formatMac(const MacAddress& mac) {
     std::string s;

@@ -140,6 +140,8 @@ std::string_view loadResString(std::uint16_t id) {
     throw std::out_of_range("no string with id " + std::to_string(id));
 }
 
-bool hasResString(std::uint16_t id) noexcept { return find(id) != nullptr; }
+bool hasResString(std::uint16_t id) noexcept {
+    return find(id) != nullptr;
+}
 
 } // namespace fw

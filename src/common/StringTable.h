@@ -67,7 +67,9 @@ enum class Str : std::uint16_t {
 // The text for an id. Asking for an id the table does not hold is a programming error:
 // it throws std::out_of_range rather than showing an empty text.
 std::string_view loadResString(std::uint16_t id);
-inline std::string_view loadResString(Str id) { return loadResString(static_cast<std::uint16_t>(id)); }
+inline std::string_view loadResString(Str id) {
+    return loadResString(static_cast<std::uint16_t>(id));
+}
 
 // True when the table holds the id.
 bool hasResString(std::uint16_t id) noexcept;

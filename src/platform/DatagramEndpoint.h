@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/Ipv4.h"
 #include "common/AdapterEntry.h"
+#include "common/Ipv4.h"
 
 #include <QObject>
 

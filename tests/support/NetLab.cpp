@@ -15,14 +15,17 @@
 namespace fw::test {
 namespace {
 
-QString netlabScript() { return NetLab::sourcePath("tests/fixtures/netlab.py"); }
+QString netlabScript() {
+    return NetLab::sourcePath("tests/fixtures/netlab.py");
+}
 
 QByteArray runOrThrow(const QStringList& argv) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(argv.front(), argv.mid(1));
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        throw std::runtime_error("failed: " + argv.join(' ').toStdString() + ": " + p.readAll().toStdString());
+        throw std::runtime_error("failed: " + argv.join(' ').toStdString() + ": " +
+                                 p.readAll().toStdString());
     }
     return p.readAll();
 }
@@ -62,8 +65,15 @@ NetLab::~NetLab() {
 
 void NetLab::addHost(const std::string& host, const std::string& segment, const std::string& cidr,
                      const std::string& mac, const std::string& gateway) {
-    QStringList argv{"python3", netlabScript(), "host", QString::fromStdString(name_), QString::fromStdString(host),
-                     "--segment", QString::fromStdString(segment), "--addr", QString::fromStdString(cidr)};
+    QStringList argv{"python3",
+                     netlabScript(),
+                     "host",
+                     QString::fromStdString(name_),
+                     QString::fromStdString(host),
+                     "--segment",
+                     QString::fromStdString(segment),
+                     "--addr",
+                     QString::fromStdString(cidr)};
     if (!mac.empty()) {
         argv << "--mac" << QString::fromStdString(mac);
     }

@@ -44,9 +44,11 @@ std::optional<std::int16_t> readSequence(std::span<const std::uint8_t> datagram)
     return static_cast<std::int16_t>(static_cast<std::uint16_t>((datagram[6] << 8) | datagram[7]));
 }
 
-std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t> datagram, std::int16_t current) {
+std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t> datagram,
+                                                   std::int16_t current) {
     if (datagram.size() < kDiscoveryReplyMinSize ||
-        !std::equal(kRecordMagic.begin(), kRecordMagic.end(), datagram.begin()) || readSequence(datagram) != current) {
+        !std::equal(kRecordMagic.begin(), kRecordMagic.end(), datagram.begin()) ||
+        readSequence(datagram) != current) {
         return std::nullopt;
     }
     std::array<std::uint8_t, kDiscoveryReplyDecodedSize> rec{};

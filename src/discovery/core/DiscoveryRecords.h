@@ -43,6 +43,7 @@ std::optional<std::int16_t> readSequence(std::span<const std::uint8_t> datagram)
 
 // A datagram counts as a reply to the current search when it has at least 60 bytes, the magic and
 // the current sequence. It is decoded from its first 96 bytes (shorter ones read as zero-padded).
-std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t> datagram, std::int16_t current);
+std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t> datagram,
+                                                   std::int16_t current);
 
 } // namespace fw

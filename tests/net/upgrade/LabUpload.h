@@ -83,7 +83,8 @@ inline QString startTftpd(NetLab& lab, const std::string& host, const QStringLis
         f.open(QIODevice::WriteOnly);
         f.write("r ^/$ fw.bin\n");
     }
-    lab.spawn(host, QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap} + extra);
+    lab.spawn(host,
+              QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap} + extra);
     return root;
 }
 
