@@ -233,10 +233,12 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
     NetLab lab;
     lab.addHost("ap", "a", "10.77.1.10/24");
     lab.addHost("br", "b", "10.77.2.20/24");
-    const QString apLog = startSimulator(
-        lab, "ap", R"({"devices": [{"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "kind": "AP"}]})");
-    const QString brLog = startSimulator(
-        lab, "br", R"({"devices": [{"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"}]})");
+    // Two uploads run at once below, so two programs hold port 4001 on each adapter. The kernel hands a
+    // unicast answer to only one of them, so these devices answer discovery by broadcast.
+    const QString apLog = startSimulator(lab, "ap", R"({"devices": [{"mac": "00:0A:1B:00:00:10",
+        "ip": "10.77.1.10", "kind": "AP", "reply": "broadcast"}]})");
+    const QString brLog = startSimulator(lab, "br", R"({"devices": [{"mac": "00:0A:1B:00:00:20",
+        "ip": "10.77.2.20", "kind": "G", "reply": "broadcast"}]})");
     // tftpd-hpa beside the access point's simulator; a write of "/" lands in root/fw.bin.
     const QString root = QDir(lab.dir()).filePath("tftp");
     QDir().mkpath(root);
@@ -280,14 +282,16 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
     const QString bridgePath = writeFile(lab, "bridge.bin", bridgeImage);
     lab.addHost("ap2", "a", "10.77.1.12/24");
     lab.addHost("br2", "b", "10.77.2.22/24");
-    startSimulator(lab, "ap2",
-                   R"({"devices": [{"mac": "00:0A:1B:00:00:12", "ip": "10.77.1.12", "kind": "AP",
+    startSimulator(
+        lab, "ap2",
+        R"({"devices": [{"mac": "00:0A:1B:00:00:12", "ip": "10.77.1.12", "kind": "AP", "reply": "broadcast",
         "tftp": {"store": ")" +
-                       QDir(lab.dir()).filePath("ap2.bin").toUtf8() + R"(", "ack_ahead_at": 2}}]})");
-    startSimulator(lab, "br2",
-                   R"({"devices": [{"mac": "00:0A:1B:00:00:22", "ip": "10.77.2.22", "kind": "G",
+            QDir(lab.dir()).filePath("ap2.bin").toUtf8() + R"(", "ack_ahead_at": 2}}]})");
+    startSimulator(
+        lab, "br2",
+        R"({"devices": [{"mac": "00:0A:1B:00:00:22", "ip": "10.77.2.22", "kind": "G", "reply": "broadcast",
         "tftp": {"store": ")" +
-                       QDir(lab.dir()).filePath("br2.bin").toUtf8() + R"(", "error_at": 1,
+            QDir(lab.dir()).filePath("br2.bin").toUtf8() + R"(", "error_at": 1,
         "error_code": 3}}]})");
     CliProcess ahead(lab, {"upgrade", "10.77.1.12", apPath});
     CliProcess full(lab, {"upgrade", "10.77.2.22", bridgePath});
