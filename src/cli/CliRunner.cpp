@@ -87,6 +87,18 @@ std::optional<AdapterTable> CliRunner::adapters(const std::vector<std::string>& 
     return std::nullopt;
 }
 
+bool CliRunner::reportSearchSent(const CliSearch& search) {
+    for (const std::string& failure : search.bindFailures()) {
+        console_.err("cannot search on " + failure);
+    }
+    if (search.requestsSent() == 0) {
+        console_.err("no discovery request could be sent");
+        finish(ExitStatus::Usage);
+        return false;
+    }
+    return true;
+}
+
 void CliRunner::runSearch(const SearchCommand& command) {
     const auto table = adapters(command.interfaces);
     if (!table) {
@@ -95,12 +107,7 @@ void CliRunner::runSearch(const SearchCommand& command) {
     auto* search = new CliSearch(makeEndpoint_, *table, this);
     connect(search, &CliSearch::finished, this, [this, search, format = command.format] {
         search->deleteLater();
-        for (const std::string& failure : search->bindFailures()) {
-            console_.err("cannot search on " + failure);
-        }
-        if (search->requestsSent() == 0) {
-            console_.err("no discovery request could be sent");
-            finish(ExitStatus::Usage);
+        if (!reportSearchSent(*search)) {
             return;
         }
         const std::string report = formatDevices(search->rows(), search->adapters(), format);
@@ -123,12 +130,7 @@ void CliRunner::locate(const AdapterTable& table, std::function<bool(const Devic
     auto* search = new CliSearch(makeEndpoint_, table, this);
     connect(search, &CliSearch::finished, this, [this, search, wanted, then] {
         search->deleteLater();
-        for (const std::string& failure : search->bindFailures()) {
-            console_.err("cannot search on " + failure);
-        }
-        if (search->requestsSent() == 0) {
-            console_.err("no discovery request could be sent");
-            finish(ExitStatus::Usage);
+        if (!reportSearchSent(*search)) {
             return;
         }
         const auto& rows = search->rows();
