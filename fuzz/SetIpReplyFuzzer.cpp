@@ -2,7 +2,6 @@
 // the latest request's number, the magic and a result of 0 or 1 may show anything, and only a
 // success sends the acknowledgement.
 #include "FuzzInput.h"
-#include "common/StringTable.h"
 #include "setip/core/SetIpExchange.h"
 
 #include <vector>
@@ -13,19 +12,15 @@ using fw::fuzz::require;
 
 struct Recorder final : fw::SetIpExchange::Io {
     std::vector<fw::SetIpRecord> sent;
-    std::vector<std::string> shown;
+    std::vector<fw::SetIpAnswer> shown;
     void send(std::span<const std::uint8_t> record) override {
         require(record.size() == fw::kSetIpRecordSize, "records are 32 bytes");
         fw::SetIpRecord r{};
         std::copy(record.begin(), record.end(), r.begin());
         sent.push_back(r);
     }
-    void show(const fw::Message& message) override { shown.push_back(message.text); }
+    void answered(const fw::SetIpAnswer& answer) override { shown.push_back(answer); }
 };
-
-std::string text(fw::Str id) {
-    return std::string(fw::loadResString(id));
-}
 
 } // namespace
 
@@ -38,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fw::MacAddress target{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
     fw::SetIpExchange exchange;
     Recorder io;
-    const int index = exchange.open(adapters, (in.byte() & 1) ? "10.0.0.10" : "none", in.byte() % 4, target);
+    const int index = exchange.open(adapters, (in.byte() & 1) ? fw::Ipv4::parse("10.0.0.10") : std::nullopt, in.byte() % 4, target);
     require(index >= 0 && index < 2, "an adapter of the table is chosen");
 
     while (!in.empty()) {
@@ -87,18 +82,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             require(static_cast<std::int16_t>((d[6] << 8) | d[7]) == seq,
                     "only the latest number is answered");
             require(io.shown.size() == shownBefore + 1, "a reply shows one message");
-            const bool fixed = modeBefore == fw::SetIpMode::Fixed;
             if (*verdict == fw::SetIpResult::Refused) {
                 require(io.sent.size() == sentBefore, "a refusal is not acknowledged");
-                require(io.shown.back() == text(fixed ? fw::Str::SetIpFailure : fw::Str::SetDhcpFailure),
-                        "refusal text follows the mode");
+                require(io.shown.back() == fw::SetIpAnswer{fw::SetIpResult::Refused, modeBefore},
+                        "a refusal is reported with the mode");
             } else {
                 require(io.sent.size() == sentBefore + 1, "a success is acknowledged once");
                 const auto& ack = io.sent.back();
                 require(ack[4] == 0xA0 && ack[5] == 0x99, "acknowledgement command");
                 require(static_cast<std::int16_t>((ack[6] << 8) | ack[7]) == seq, "acknowledgement number");
-                require(io.shown.back() == text(fixed ? fw::Str::SetIpOk : fw::Str::SetDhcpOk),
-                        "success text follows the mode");
+                require(io.shown.back() == fw::SetIpAnswer{fw::SetIpResult::Done, modeBefore},
+                        "a success is reported with the mode");
             }
             break;
         }

@@ -52,7 +52,7 @@ struct Recorder final : fw::TftpUpload::Io {
     void stopTimer() override {}
     void setProgress(int value) override { require(value >= 0 && value <= 100, "bar in 0..100"); }
     void setLabel(const std::string&) override {}
-    void showMessage(const fw::Message&) override {}
+    void ended(const fw::TftpUpload::Result&) override {}
     void close() override {
         ++closes;
         over = true;

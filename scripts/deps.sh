@@ -4,10 +4,10 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    libgtest-dev libgmock-dev
+    libgtest-dev libgmock-dev  # GTest's CMake package checks for libgmock even when unused
     iproute2 python3 tftpd-hpa tftp-hpa
     fonts-dejavu-core
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format-14 clang-tidy-14 flake8
 )
 missing=()
 for p in "${packages[@]}"; do

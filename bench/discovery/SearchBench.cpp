@@ -9,7 +9,6 @@
 #include "platform/LinuxAdapterSource.h"
 #include "platform/UdpEndpoint.h"
 
-#include "net/discovery/SimulatorLog.h"
 #include "support/Fakes.h"
 #include "support/NetLab.h"
 

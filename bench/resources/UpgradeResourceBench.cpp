@@ -1,7 +1,7 @@
 // CPU used during the 13 s upgrade start sequence and resident memory around a 16 MiB upload, for
 // the code the upgrade dialog runs (UploadDriver on real sockets, against tftpd-hpa in a lab).
 // Prints one "key value" line per figure. Needs root; exits 77 otherwise.
-#include "net/upgrade/LabUpload.h"
+#include "support/LabUpload.h"
 #include "upgrade/core/TftpPackets.h"
 
 #include <QCoreApplication>
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     });
     const double cpu0 = processCpuSeconds();
     const double wall0 = monotonicSeconds();
-    u.driver.begin("10.77.1.10", "10.77.1.1", std::move(image));
+    u.driver.begin(Ipv4::parse("10.77.1.10"), Ipv4::parse("10.77.1.1"), std::move(image));
     // The dialog just runs its event loop; a slow poll stands in for it, so the figures are the
     // driver's and not a busy harness's. The peak is the kernel's high-water mark, reset here.
     std::ofstream("/proc/self/clear_refs") << "5";

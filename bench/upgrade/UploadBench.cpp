@@ -4,7 +4,7 @@
 //
 //   bench_upgrade [rounds]      default 3; each of our rounds pays the 13 s start sequence first
 
-#include "net/upgrade/LabUpload.h"
+#include "support/LabUpload.h"
 #include "upgrade/core/TftpPackets.h"
 
 #include <QCoreApplication>
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         std::vector<std::unique_ptr<LabUpload>> one;
         one.push_back(std::make_unique<LabUpload>());
         LabUpload& u = *one.back();
-        u.driver.begin(UploadLab::deviceIp(0), UploadLab::localIp(0), image);
+        u.driver.begin(Ipv4::parse(UploadLab::deviceIp(0)), Ipv4::parse(UploadLab::localIp(0)), image);
         if (!UploadLab::runAll(one, 120000) || u.outcome != TftpUpload::Outcome::Completed ||
             lab.received(0) != image) {
             std::fprintf(stderr, "our upload failed in round %d\n", r + 1);

@@ -1,7 +1,8 @@
 #include "app/AboutDialog.h"
 
+#include "Version.h"
 #include "app/AppIcons.h"
-#include "app/UiText.h"
+#include "platform/UiText.h"
 #include "app/core/ListLayout.h"
 
 #include <QFrame>

@@ -1,6 +1,6 @@
 #include "app/MainMenus.h"
 
-#include "app/UiText.h"
+#include "platform/UiText.h"
 
 #include <QAction>
 #include <QMainWindow>

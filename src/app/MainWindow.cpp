@@ -5,7 +5,7 @@
 #include "app/DeviceListView.h"
 #include "app/MainMenus.h"
 #include "app/RowDialogs.h"
-#include "app/UiText.h"
+#include "platform/UiText.h"
 #include "app/core/ListLayout.h"
 #include "common/MacAddress.h"
 #include "discovery/DeviceListModel.h"
@@ -246,9 +246,7 @@ const DeviceRow* MainWindow::pickedRow() const {
 // that Set IP and the upgrade talk through that adapter.
 void MainWindow::takeHandOffFrom(const DeviceRow& row) {
     values_.selectedDeviceIp = row.ip;
-    if (!row.adapterIp.empty()) {
-        values_.localAdapterIp = row.adapterIp;
-    }
+    values_.localAdapterIp = row.adapterIp;
 }
 
 void MainWindow::search() {
@@ -297,12 +295,11 @@ void MainWindow::onAdminAboutToShow() {
 // often change address). Without a picked row there is nothing to open.
 void MainWindow::connectToDevice() {
     const DeviceRow* row = pickedRow();
-    if (row == nullptr || row->ip.empty()) {
+    if (row == nullptr) {
         return;
     }
-    const std::string ip = row->ip;
-    platform_.shell.flushNeighbour(ip);
-    platform_.shell.openUrl("http://" + ip);
+    platform_.shell.flushNeighbour(row->ip);
+    platform_.shell.openUrl("http://" + row->ip.toString());
 }
 
 void MainWindow::deletePicked() {
@@ -329,12 +326,8 @@ void MainWindow::setIpCommand() {
     const DeviceRow picked = *row;
     // The Set IP socket needs local port 4001.
     search_->closeDiscoverySockets();
-    if (const auto mac = parseMacByPosition(picked.mac)) {
-        values_.selectedDeviceMac = *mac;
-    }
-    if (!picked.adapterIp.empty()) {
-        values_.localAdapterIp = picked.adapterIp;
-    }
+    values_.selectedDeviceMac = picked.mac;
+    values_.localAdapterIp = picked.adapterIp;
     dialogs_.openSetIp(this, values_);
 }
 
@@ -345,7 +338,7 @@ void MainWindow::upgradeCommand() {
     }
     const DeviceRow picked = *row;
     takeHandOffFrom(picked);
-    values_.selectedDeviceIsAp = picked.kind == "A";
+    values_.selectedDeviceIsAp = picked.isAp;
     search_->closeDiscoverySockets();
     dialogs_.openUpgrade(this, values_);
 }
@@ -354,8 +347,8 @@ void MainWindow::upgradeCommand() {
 void MainWindow::diagnostic() {}
 
 void MainWindow::returnToNormalMode() {
-    if (!values_.selectedDeviceIp.empty()) {
-        platform_.shell.flushNeighbour(values_.selectedDeviceIp);
+    if (values_.selectedDeviceIp) {
+        platform_.shell.flushNeighbour(*values_.selectedDeviceIp);
     }
 }
 

@@ -47,10 +47,11 @@ std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing&
     return selectAdapters(named);
 }
 
-std::string adapterName(const AdapterTable& table, const std::string& ip) {
+std::string adapterName(const AdapterTable& table, Ipv4 ip) {
+    const std::string text = ip.toString();
     const auto it =
-        std::find_if(table.begin(), table.end(), [&](const AdapterEntry& e) { return e.ip == ip; });
-    return it == table.end() || it->interfaceName.empty() ? ip : it->interfaceName;
+        std::find_if(table.begin(), table.end(), [&](const AdapterEntry& e) { return e.ip == text; });
+    return it == table.end() || it->interfaceName.empty() ? text : it->interfaceName;
 }
 
 } // namespace fw::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Ipv4.h"
 #include "netif/core/AdapterFacts.h"
 #include "netif/core/AdapterSelection.h"
 
@@ -16,7 +17,7 @@ namespace fw::cli {
 std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing& listing,
                                                            const std::vector<std::string>& names);
 
-// The interface name of the adapter whose address is ip; ip itself when none has it.
-std::string adapterName(const AdapterTable& table, const std::string& ip);
+// The interface name of the adapter whose address is ip; the address itself when none has it.
+std::string adapterName(const AdapterTable& table, Ipv4 ip);
 
 } // namespace fw::cli

@@ -30,9 +30,9 @@ std::string describe(const DeviceTarget& target) {
 
 bool matches(const DeviceTarget& target, const DeviceRow& row) {
     if (const auto* ip = std::get_if<Ipv4>(&target)) {
-        return Ipv4::parse(row.ip) == *ip;
+        return row.ip == *ip;
     }
-    return parseMacByPosition(row.mac) == std::get<MacAddress>(target);
+    return row.mac == std::get<MacAddress>(target);
 }
 
 } // namespace
@@ -159,7 +159,7 @@ void CliRunner::runSetIp(const SetIpCommand& command) {
     }
     const MacAddress mac = command.mac;
     locate(
-        *table, [mac](const DeviceRow& row) { return parseMacByPosition(row.mac) == mac; },
+        *table, [mac](const DeviceRow& row) { return row.mac == mac; },
         [this, go, table = *table, mac](const DeviceRow* row) {
             if (row == nullptr) {
                 console_.err("no device with MAC " + formatMac(mac) +
@@ -168,7 +168,7 @@ void CliRunner::runSetIp(const SetIpCommand& command) {
                 return;
             }
             const auto adapter = std::find_if(table.begin(), table.end(),
-                                              [&](const AdapterEntry& e) { return e.ip == row->adapterIp; });
+                                              [&](const AdapterEntry& e) { return e.ip == row->adapterIp.toString(); });
             go(adapter == table.end() ? table.front() : *adapter);
         });
 }
@@ -196,7 +196,7 @@ void CliRunner::runUpgrade(const UpgradeCommand& command) {
                 finish(ExitStatus::NoAnswer);
                 return;
             }
-            const ImageDecision decision = checkImage(command.image, *file, row->kind == "A");
+            const ImageDecision decision = checkImage(command.image, *file, row->isAp);
             if (decision.kind == ImageDecision::Kind::Refuse) {
                 console_.err(command.image + ": " + decision.message.text);
                 finish(ExitStatus::Usage);
@@ -212,7 +212,7 @@ void CliRunner::runUpgrade(const UpgradeCommand& command) {
             }
             console_.note("upgrading " +
                           (row->name.empty() ? std::string("device") : "'" + printableText(row->name) + "'") +
-                          " at " + row->ip + " (" + row->mac + ", " + kindName(*row) + ") on " +
+                          " at " + row->ip.toString() + " (" + formatMac(row->mac) + ", " + kindName(*row) + ") on " +
                           adapterName(table, row->adapterIp) + " with " + command.image + ", " +
                           std::to_string(file->bytes.size()) + " bytes");
             auto* upgrade = new CliUpgrade(makeEndpoint_, shell_, console_, this);

@@ -1,12 +1,13 @@
 #include "cli/CliSetIp.h"
 
-#include "common/StringTable.h"
+
+#include <algorithm>
 
 namespace fw::cli {
 
 CliSetIp::CliSetIp(EndpointFactory makeEndpoint, Console& console, QObject* parent)
     : QObject(parent), console_(console),
-      socket_(exchange_, makeEndpoint(), [this](const Message& m) { onAnswer(m); }) {
+      socket_(exchange_, makeEndpoint(), [this](const SetIpAnswer& a) { onAnswer(a); }) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &CliSetIp::onTimeout);
 }
@@ -14,7 +15,9 @@ CliSetIp::CliSetIp(EndpointFactory makeEndpoint, Console& console, QObject* pare
 bool CliSetIp::start(const SetIpCommand& command, const AdapterTable& adapters, const AdapterEntry& adapter) {
     command_ = command;
     copiesLeft_ = command.retries;
-    exchange_.open(adapters, adapter.ip, 0, command.mac);
+    const auto at = std::find(adapters.begin(), adapters.end(), adapter);
+    exchange_.open(adapters, std::nullopt, at == adapters.end() ? 0 : static_cast<int>(at - adapters.begin()),
+                   command.mac);
     if (!socket_.open(adapter)) {
         console_.err("cannot use UDP port 4001 on " + adapter.interfaceName + ": " + socket_.lastError());
         return false;
@@ -47,14 +50,12 @@ void CliSetIp::onTimeout() {
     finish(ExitStatus::NoAnswer);
 }
 
-void CliSetIp::onAnswer(const Message& message) {
+void CliSetIp::onAnswer(const SetIpAnswer& answer) {
     if (done_) {
         return;
     }
-    // The exchange shows one of four texts; the two successes are strings 39 and 40.
-    const bool ok =
-        message.text == loadResString(Str::SetIpOk) || message.text == loadResString(Str::SetDhcpOk);
-    console_.out(message.text);
+    const bool ok = answer.result == SetIpResult::Done;
+    console_.out(setIpAnswerMessage(answer).text);
     // The exchange sends its acknowledgement right after this returns; finishing is queued behind it.
     finish(ok ? ExitStatus::Ok : ExitStatus::Negative);
 }

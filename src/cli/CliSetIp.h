@@ -28,7 +28,7 @@ signals:
 private:
     void send();
     void onTimeout();
-    void onAnswer(const Message& message);
+    void onAnswer(const SetIpAnswer& answer);
     void finish(ExitStatus status);
 
     Console& console_;

@@ -1,14 +1,11 @@
 #include "cli/CliShell.h"
 
-#include "common/Ipv4.h"
 #include "platform/NeighbourTable.h"
 
 namespace fw::cli {
 
-void CliShell::flushNeighbour(const std::string& ip) {
-    if (const auto address = Ipv4::parse(ip)) {
-        NeighbourTable().remove(*address);
-    }
+void CliShell::flushNeighbour(Ipv4 ip) {
+    NeighbourTable().remove(ip);
 }
 
 } // namespace fw::cli

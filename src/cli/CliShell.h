@@ -8,7 +8,7 @@ namespace fw::cli {
 // flush fails silently, as it does for the window.
 class CliShell final : public Shell {
 public:
-    void flushNeighbour(const std::string& ip) override;
+    void flushNeighbour(Ipv4 ip) override;
     void openUrl(const std::string&) override {}
 };
 

@@ -1,6 +1,5 @@
 #include "cli/CliUpgrade.h"
 
-#include "cli/MeteredEndpoint.h"
 #include "common/StringTable.h"
 
 #include <algorithm>
@@ -18,13 +17,7 @@ constexpr int kLineStepPercent = 10;
 
 CliUpgrade::CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent)
     : QObject(parent), console_(console),
-      driver_(
-          [this, makeEndpoint = std::move(makeEndpoint)]() -> std::unique_ptr<DatagramEndpoint> {
-              return std::make_unique<MeteredEndpoint>(makeEndpoint(), [this](std::uint64_t done) {
-                  done_ = std::max(done_, std::min(done, total_));
-              });
-          },
-          shell, carry_, *this) {
+      driver_(std::move(makeEndpoint), shell, carry_, *this) {
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, &CliUpgrade::render);
     connect(&driver_, &UploadDriver::secondRequestSent, this, [this] {
@@ -35,20 +28,19 @@ CliUpgrade::CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& cons
     });
 }
 
-void CliUpgrade::begin(const std::string& deviceIp, const std::string& localIp,
-                       std::vector<std::uint8_t> image) {
+void CliUpgrade::begin(Ipv4 device, Ipv4 local, std::vector<std::uint8_t> image) {
     total_ = image.size();
     sinceBegin_.start();
     if (!console_.progressOnTerminal()) {
-        console_.note("handshake sent to " + deviceIp + "; preparing the device (about 13 s)");
+        console_.note("handshake sent to " + device.toString() + "; preparing the device (about 13 s)");
     }
     refresh_.start();
-    driver_.begin(deviceIp, localIp, std::move(image));
+    driver_.begin(device, local, std::move(image));
     render();
 }
 
 UploadProgress CliUpgrade::progress() const {
-    return {done_, total_,
+    return {std::min(driver_.bytesAcknowledged(), total_), total_,
             sinceTransfer_.isValid() ? static_cast<double>(sinceTransfer_.elapsed()) / 1000 : 0};
 }
 
@@ -85,18 +77,18 @@ void CliUpgrade::render() {
     }
 }
 
-void CliUpgrade::showMessage(const Message& message) {
-    lastMessage_ = message;
+void CliUpgrade::showResult(const TftpUpload::Result& result) {
+    result_ = result;
 }
 
 void CliUpgrade::uploadEnded(TftpUpload::Outcome outcome) {
     if (finished_) {
         return;
     }
-    const std::string text = lastMessage_ ? lastMessage_->text : std::string();
+    const auto message = result_ ? uploadResultMessage(*result_) : std::nullopt;
+    const std::string text = message ? message->text : std::string();
     switch (outcome) {
     case TftpUpload::Outcome::Completed:
-        done_ = total_;
         if (console_.progressOnTerminal()) {
             console_.progress(progressBar(progress(), console_.width() - 1));
         } else {

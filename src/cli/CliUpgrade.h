@@ -23,7 +23,7 @@ public:
     CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent = nullptr);
 
     // The image has passed the image check.
-    void begin(const std::string& deviceIp, const std::string& localIp, std::vector<std::uint8_t> image);
+    void begin(Ipv4 device, Ipv4 local, std::vector<std::uint8_t> image);
 
 signals:
     void finished(ExitStatus status);
@@ -32,7 +32,7 @@ private:
     // UploadDisplay
     void setProgress(int) override {}
     void setLabel(const std::string&) override {}
-    void showMessage(const Message& message) override;
+    void showResult(const TftpUpload::Result& result) override;
     void uploadEnded(TftpUpload::Outcome outcome) override;
 
     void render();
@@ -46,9 +46,8 @@ private:
     QElapsedTimer sinceBegin_;
     QElapsedTimer sinceTransfer_;
     std::uint64_t total_ = 0;
-    std::uint64_t done_ = 0;
     int lastLinePercent_ = -1;
-    std::optional<Message> lastMessage_;
+    std::optional<TftpUpload::Result> result_;
     bool finished_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "Version.h"
 #include "setip/core/FixedAddressCheck.h"
 
 #include <QCommandLineParser>
@@ -91,19 +92,6 @@ ParsedCommandLine help(const char* text) {
 
 QString quoted(const QString& text) {
     return "'" + text + "'";
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // The options of one command, with its parser. Checks that single-valued options came once.
@@ -227,7 +215,7 @@ ParsedCommandLine parseSetIp(const QStringList& rest) {
         return error("set-ip", "unexpected argument " + quoted(args[1]));
     }
     SetIpCommand c;
-    const auto mac = parseMacArgument(args[0].toStdString());
+    const auto mac = parseMac(args[0].toStdString());
     if (!mac) {
         return badMac("set-ip", args[0]);
     }
@@ -309,7 +297,7 @@ ParsedCommandLine parseUpgrade(const QStringList& rest) {
     UpgradeCommand c;
     if (const auto ip = Ipv4::parse(args[0].toStdString())) {
         c.target = *ip;
-    } else if (const auto mac = parseMacArgument(args[0].toStdString())) {
+    } else if (const auto mac = parseMac(args[0].toStdString())) {
         c.target = *mac;
     } else {
         return error("upgrade", quoted(args[0]) + " is neither an IPv4 address nor a MAC address");
@@ -324,28 +312,6 @@ ParsedCommandLine parseUpgrade(const QStringList& rest) {
 }
 
 } // namespace
-
-std::optional<MacAddress> parseMacArgument(std::string_view text) {
-    MacAddress mac{};
-    std::size_t step = 0;
-    if (text.size() == 12) {
-        step = 2;
-    } else if (text.size() == 17 && (text[2] == '-' || text[2] == ':')) {
-        step = 3;
-    } else {
-        return std::nullopt;
-    }
-    for (std::size_t i = 0; i < mac.size(); ++i) {
-        const std::size_t at = i * step;
-        const int hi = hexDigit(text[at]);
-        const int lo = hexDigit(text[at + 1]);
-        if (hi < 0 || lo < 0 || (step == 3 && i < 5 && text[at + 2] != text[2])) {
-            return std::nullopt;
-        }
-        mac[i] = static_cast<std::uint8_t>(hi * 16 + lo);
-    }
-    return mac;
-}
 
 std::string versionText() {
     return std::string("fernwick-cli ") + FERNWICK_VERSION + "\n";

@@ -70,9 +70,6 @@ struct ParsedCommandLine {
 // argv (program name first) to a command or a message; sends nothing and reads no file.
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
 
-// Six pairs of hexadecimal digits joined by '-' or ':' (one kind throughout), or twelve digits.
-std::optional<MacAddress> parseMacArgument(std::string_view text);
-
 std::string versionText();
 
 } // namespace fw::cli

@@ -37,11 +37,11 @@ QString printable(const QString& text) {
 
 std::array<QString, 8> cells(const DeviceRow& r, const AdapterTable& adapters) {
     return {printable(latin1(r.name)),
-            latin1(r.ip),
+            QString::fromStdString(r.ip.toString()),
             printable(latin1(r.essId)),
-            latin1(r.channel),
-            latin1(r.wep),
-            latin1(r.mac),
+            QString::number(r.channel),
+            r.wep ? QStringLiteral("Enabled") : QStringLiteral("Disabled"),
+            QString::fromStdString(formatMac(r.mac)),
             QString::fromStdString(kindName(r)),
             printable(QString::fromStdString(adapterName(adapters, r.adapterIp)))};
 }
@@ -94,7 +94,7 @@ std::string csv(const std::vector<DeviceRow>& rows, const AdapterTable& adapters
         for (std::size_t i = 0; i < c.size(); ++i) {
             out += (i ? "," : "") + csvField(c[i]);
         }
-        out += "," + latin1(r.adapterIp) + '\n';
+        out += "," + QString::fromStdString(r.adapterIp.toString()) + '\n';
     }
     return out.toStdString();
 }
@@ -104,14 +104,14 @@ std::string json(const std::vector<DeviceRow>& rows, const AdapterTable& adapter
     for (const DeviceRow& r : rows) {
         QJsonObject o;
         o["name"] = latin1(r.name);
-        o["ip"] = latin1(r.ip);
+        o["ip"] = QString::fromStdString(r.ip.toString());
         o["essid"] = latin1(r.essId);
-        o["channel"] = latin1(r.channel).toInt();
-        o["wep"] = r.wep == "Enabled";
-        o["mac"] = latin1(r.mac);
+        o["channel"] = r.channel;
+        o["wep"] = r.wep;
+        o["mac"] = QString::fromStdString(formatMac(r.mac));
         o["kind"] = QString::fromStdString(kindName(r));
         o["adapter"] = QString::fromStdString(adapterName(adapters, r.adapterIp));
-        o["adapter_ip"] = latin1(r.adapterIp);
+        o["adapter_ip"] = QString::fromStdString(r.adapterIp.toString());
         array.append(o);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
@@ -124,7 +124,7 @@ std::string printableText(const std::string& text) {
 }
 
 std::string kindName(const DeviceRow& row) {
-    return row.kind == "A" ? "ap" : "adapter";
+    return row.isAp ? "ap" : "adapter";
 }
 
 std::string formatDevices(const std::vector<DeviceRow>& rows, const AdapterTable& adapters,

@@ -36,15 +36,21 @@ std::string formatMac(const MacAddress& mac) {
     return s;
 }
 
-std::optional<MacAddress> parseMacByPosition(std::string_view text) {
-    if (text.size() < 17) {
+std::optional<MacAddress> parseMac(std::string_view text) {
+    MacAddress mac{};
+    std::size_t step = 0;
+    if (text.size() == 12) {
+        step = 2;
+    } else if (text.size() == 17 && (text[2] == '-' || text[2] == ':')) {
+        step = 3;
+    } else {
         return std::nullopt;
     }
-    MacAddress mac{};
     for (std::size_t i = 0; i < mac.size(); ++i) {
-        const int hi = hexValue(text[3 * i]);
-        const int lo = hexValue(text[3 * i + 1]);
-        if (hi < 0 || lo < 0) {
+        const std::size_t at = i * step;
+        const int hi = hexValue(text[at]);
+        const int lo = hexValue(text[at + 1]);
+        if (hi < 0 || lo < 0 || (step == 3 && i < 5 && text[at + 2] != text[2])) {
             return std::nullopt;
         }
         mac[i] = static_cast<std::uint8_t>(hi * 16 + lo);

@@ -16,8 +16,8 @@ std::string hexByte(std::uint8_t value);
 // Six groups joined by '-': 00-0A-1B-2C-3D-4E.
 std::string formatMac(const MacAddress& mac);
 
-// Reads byte i from the two characters at position 3*i (0-based); the separators are not examined,
-// so "00:0A:1B:2C:3D:4E" reads like "00-0A-1B-2C-3D-4E". Text too short or a non-hex digit gives no value.
-std::optional<MacAddress> parseMacByPosition(std::string_view text);
+// Six two-digit hexadecimal groups, either letter case: 00-0A-1B-2C-3D-4E, 00:0a:1b:2c:3d:4e
+// (one separator, the same throughout) or 000A1B2C3D4E. Anything else gives no value.
+std::optional<MacAddress> parseMac(std::string_view text);
 
 } // namespace fw

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "common/AdapterEntry.h"
+#include "common/Ipv4.h"
 #include "common/MacAddress.h"
 
-#include <string>
+#include <optional>
+
 
 namespace fw {
 
@@ -11,10 +13,10 @@ namespace fw {
 // and passed by reference; nothing here is global.
 struct ProcessValues {
     AdapterTable adapterTable;       // rebuilt at every search; AdapterCount is its size
-    std::string selectedDeviceIp;    // dotted text, empty before any reply or pick
+    std::optional<Ipv4> selectedDeviceIp; // none before any reply or pick
     bool selectedDeviceIsAp = false; // the device kind for the image check
     MacAddress selectedDeviceMac{};  // the target of Set IP
-    std::string localAdapterIp;      // our address on the adapter the device answered on
+    std::optional<Ipv4> localAdapterIp; // our address on the adapter the device answered on
     int setIpAdapterIndex = 0;       // chosen when the Set IP dialog loads, 0 at start
 };
 

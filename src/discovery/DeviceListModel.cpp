@@ -1,6 +1,7 @@
 #include "discovery/DeviceListModel.h"
 
 #include "common/StringTable.h"
+#include "platform/UiText.h"
 
 namespace fw {
 namespace {
@@ -41,17 +42,17 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     case 0:
         return cellText(r.name);
     case 1:
-        return cellText(r.ip);
+        return QString::fromStdString(r.ip.toString());
     case 2:
         return cellText(r.essId);
     case 3:
-        return cellText(r.channel);
+        return QString::number(r.channel);
     case 4:
-        return cellText(r.wep);
+        return r.wep ? QStringLiteral("Enabled") : QStringLiteral("Disabled");
     case 5:
-        return cellText(r.mac);
+        return QString::fromStdString(formatMac(r.mac));
     default:
-        return cellText(r.kind);
+        return r.isAp ? QStringLiteral("A") : QStringLiteral("G");
     }
 }
 
@@ -65,8 +66,7 @@ QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, i
     if (section == kKindColumn) {
         return QString();
     }
-    const std::string_view title = loadResString(kTitles[section]);
-    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+    return uiText(kTitles[section]);
 }
 
 void DeviceListModel::appendRow(DeviceRow row) {

@@ -1,6 +1,7 @@
 #include "discovery/SearchingDialog.h"
 
 #include "common/StringTable.h"
+#include "platform/UiText.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -10,11 +11,6 @@
 
 namespace fw {
 namespace {
-
-QString text(Str id) {
-    const std::string_view s = loadResString(id);
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Layout in twips (1/1440 inch; 15 twips are one pixel at 96 dpi).
 struct TwipRect {
@@ -62,9 +58,9 @@ SearchingDialog::SearchingDialog(QWidget* parent)
     place(cancel_, kButton);
     connect(cancel_, &QPushButton::clicked, this, [this] { countdown_.cancel(); });
 
-    setWindowTitle(text(Str::SearchingTitle));
-    cancel_->setText(text(Str::Cancel));
-    label_->setText(text(Str::SearchingText));
+    setWindowTitle(uiText(Str::SearchingTitle));
+    cancel_->setText(uiText(Str::Cancel));
+    label_->setText(uiText(Str::SearchingText));
     setFixedSize(px(kClientWidth), px(kClientHeight));
 
     step_.setSingleShot(true);

@@ -1,6 +1,5 @@
 #include "platform/DesktopShell.h"
 
-#include "common/Ipv4.h"
 #include "platform/NeighbourTable.h"
 
 #include <QDesktopServices>
@@ -8,10 +7,8 @@
 
 namespace fw {
 
-void DesktopShell::flushNeighbour(const std::string& ip) {
-    if (const auto address = Ipv4::parse(ip)) {
-        NeighbourTable{}.remove(*address);
-    }
+void DesktopShell::flushNeighbour(Ipv4 ip) {
+    NeighbourTable{}.remove(ip);
 }
 
 void DesktopShell::openUrl(const std::string& url) {

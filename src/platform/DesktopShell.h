@@ -8,7 +8,7 @@ namespace fw {
 class DesktopShell final : public Shell {
 public:
     // Not a valid address, or no privilege to remove the entry: nothing happens.
-    void flushNeighbour(const std::string& ip) override;
+    void flushNeighbour(Ipv4 ip) override;
     void openUrl(const std::string& url) override;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Ipv4.h"
+
 #include <string>
 
 namespace fw {
@@ -9,7 +11,7 @@ class Shell {
 public:
     virtual ~Shell() = default;
     // Removes the kernel's neighbour (ARP) entry for the address; fails silently without privilege.
-    virtual void flushNeighbour(const std::string& ip) = 0;
+    virtual void flushNeighbour(Ipv4 ip) = 0;
     // Opens the URL in the user's default browser; not awaited, result not examined.
     virtual void openUrl(const std::string& url) = 0;
 };

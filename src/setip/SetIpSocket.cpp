@@ -1,12 +1,13 @@
 #include "setip/SetIpSocket.h"
 
+#include "common/StringTable.h"
 #include "platform/DatagramEndpoint.h"
 
 namespace fw {
 
 SetIpSocket::SetIpSocket(SetIpExchange& exchange, std::unique_ptr<DatagramEndpoint> endpoint,
-                         ShowMessage show, QObject* parent)
-    : QObject(parent), exchange_(exchange), endpoint_(std::move(endpoint)), show_(std::move(show)) {
+                         Answered answered, QObject* parent)
+    : QObject(parent), exchange_(exchange), endpoint_(std::move(endpoint)), answered_(std::move(answered)) {
     connect(endpoint_.get(), &DatagramEndpoint::datagramsReady, this, &SetIpSocket::readPending);
 }
 
@@ -15,8 +16,8 @@ SetIpSocket::~SetIpSocket() {
 }
 
 bool SetIpSocket::open(const AdapterEntry& adapter) {
-    endpoint_->setRemote(Ipv4::broadcast(), setip::kDevicePort);
-    return endpoint_->bindToAdapter(adapter, setip::kLocalPort);
+    endpoint_->setRemote(Ipv4::broadcast(), kDevicePort);
+    return endpoint_->bindToAdapter(adapter, kWorkstationPort);
 }
 
 void SetIpSocket::close() {
@@ -34,14 +35,22 @@ std::string SetIpSocket::lastError() const {
 }
 
 void SetIpSocket::send(std::span<const std::uint8_t> record) {
-    endpoint_->setRemote(Ipv4::broadcast(), setip::kDevicePort);
+    endpoint_->setRemote(Ipv4::broadcast(), kDevicePort);
     endpoint_->send(record);
 }
 
-void SetIpSocket::show(const Message& message) {
-    if (show_) {
-        show_(message);
+void SetIpSocket::answered(const SetIpAnswer& answer) {
+    if (answered_) {
+        answered_(answer);
     }
+}
+
+Message setIpAnswerMessage(const SetIpAnswer& answer) {
+    const bool fixed = answer.mode == SetIpMode::Fixed;
+    const bool done = answer.result == SetIpResult::Done;
+    const Str text = done ? (fixed ? Str::SetIpOk : Str::SetDhcpOk) : (fixed ? Str::SetIpFailure : Str::SetDhcpFailure);
+    return Message{std::string(loadResString(text)), std::string(loadResString(Str::Product)),
+                   MessageIcon::Information};
 }
 
 void SetIpSocket::readPending() {

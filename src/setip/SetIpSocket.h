@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Message.h"
 #include "setip/core/SetIpExchange.h"
 
 #include <QObject>
@@ -19,9 +20,9 @@ class DatagramEndpoint;
 class SetIpSocket final : public QObject, public SetIpExchange::Io {
     Q_OBJECT
 public:
-    using ShowMessage = std::function<void(const Message&)>; // returns once the message is closed
+    using Answered = std::function<void(const SetIpAnswer&)>; // returns once the answer was shown
 
-    SetIpSocket(SetIpExchange& exchange, std::unique_ptr<DatagramEndpoint> endpoint, ShowMessage show,
+    SetIpSocket(SetIpExchange& exchange, std::unique_ptr<DatagramEndpoint> endpoint, Answered answered,
                 QObject* parent = nullptr);
     ~SetIpSocket() override;
 
@@ -33,14 +34,17 @@ public:
 
     // SetIpExchange::Io. A failed send is not reported: there is no retransmission to drive.
     void send(std::span<const std::uint8_t> record) override;
-    void show(const Message& message) override;
+    void answered(const SetIpAnswer& answer) override;
 
 private:
     void readPending();
 
     SetIpExchange& exchange_;
     std::unique_ptr<DatagramEndpoint> endpoint_;
-    ShowMessage show_;
+    Answered answered_;
 };
+
+// The box an answer shows: strings 39/40 (done, fixed/DHCP) and 43/44 (refused).
+Message setIpAnswerMessage(const SetIpAnswer& answer);
 
 } // namespace fw

@@ -2,6 +2,7 @@
 
 #include "common/ProcessValues.h"
 #include "common/StringTable.h"
+#include "platform/UiText.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "platform/Platform.h"
 #include "setip/SetIpSocket.h"
@@ -18,10 +19,6 @@
 
 namespace fw {
 namespace {
-
-QString text(Str id) {
-    return QString::fromUtf8(loadResString(id).data(), static_cast<qsizetype>(loadResString(id).size()));
-}
 
 // Design positions are in twips, 15 to a pixel. A control never gets less than it needs to show
 // itself with the fonts at hand, so sizes only grow.
@@ -55,15 +52,15 @@ Setips::Setips(Platform& platform, ProcessValues& values, SetIpExchange& exchang
     setObjectName(QStringLiteral("Setips"));
     buildControls();
 
-    command1_->setText(text(Str::Exit));
-    command2_->setText(text(Str::Ok));
-    setWindowTitle(text(Str::SetIp));
-    frame1_->setTitle(text(Str::SetIp));
-    label3_->setText(text(Str::SetIp));
-    label2_->setText(text(Str::Ip));
-    label4_->setText(text(Str::Mask));
-    label5_->setText(text(Str::Gateway));
-    label1_->setText(text(Str::EnableDhcp));
+    command1_->setText(uiText(Str::Exit));
+    command2_->setText(uiText(Str::Ok));
+    setWindowTitle(uiText(Str::SetIp));
+    frame1_->setTitle(uiText(Str::SetIp));
+    label3_->setText(uiText(Str::SetIp));
+    label2_->setText(uiText(Str::Ip));
+    label4_->setText(uiText(Str::Mask));
+    label5_->setText(uiText(Str::Gateway));
+    label1_->setText(uiText(Str::EnableDhcp));
 
     // Captions may have grown the controls; lay out around them once the texts are in.
     place(label3_, 840, 360, 1935, 375);
@@ -171,7 +168,7 @@ void Setips::openExchange() {
     values_.setIpAdapterIndex = exchange_.open(adapters, values_.localAdapterIp, values_.setIpAdapterIndex,
                                                values_.selectedDeviceMac);
     sock1_ = std::make_unique<SetIpSocket>(exchange_, platform_.makeEndpoint(),
-                                           [this](const Message& m) { platform_.messages.show(this, m); });
+                                           [this](const SetIpAnswer& a) { platform_.messages.show(this, setIpAnswerMessage(a)); });
     if (adapters.empty()) {
         return; // nothing to bind to; OK then sends nothing
     }

@@ -1,6 +1,7 @@
 #include "upgrade/Download.h"
 
 #include "common/StringTable.h"
+#include "platform/UiText.h"
 #include "upgrade/ImageFileReader.h"
 #include "upgrade/PathBox.h"
 #include "upgrade/UploadDriver.h"
@@ -15,10 +16,6 @@
 
 namespace fw {
 namespace {
-
-QString text(Str id) {
-    return QString::fromUtf8(loadResString(id).data(), static_cast<qsizetype>(loadResString(id).size()));
-}
 
 // The layout is given in twips; 15 twips are one pixel at 96 dpi.
 QRect twips(int left, int top, int width, int height) {
@@ -54,10 +51,10 @@ Download::Download(Platform& platform, ProcessValues& values, UploadCarryOver& c
     percent_->setGeometry(twips(1920, 1080, 615, 255));
     cancel_->setGeometry(twips(2640, 1200, 1335, 375));
 
-    setWindowTitle(text(Str::Downloading));
-    prompt_->setText(text(Str::DownloadFile));
-    ok_->setText(text(Str::Ok));
-    cancel_->setText(text(Str::Cancel));
+    setWindowTitle(uiText(Str::Downloading));
+    prompt_->setText(uiText(Str::DownloadFile));
+    ok_->setText(uiText(Str::Ok));
+    cancel_->setText(uiText(Str::Cancel));
     bar_->setRange(0, 100);
     bar_->setValue(0);
     bar_->setTextVisible(false);
@@ -150,7 +147,7 @@ void Download::showProgressView() {
     ok_->hide();
     bar_->show();
     percent_->show();
-    setWindowTitle(text(Str::Downloading));
+    setWindowTitle(uiText(Str::Downloading));
     bar_->setValue(0);
     percent_->setText(QStringLiteral("0%"));
     cancel_->setFocus();
@@ -164,9 +161,10 @@ void Download::setLabel(const std::string& label) {
     percent_->setText(QString::fromStdString(label));
 }
 
-void Download::showMessage(const Message& message) {
-    if (view_ != View::Closed) {
-        platform_.messages.show(this, message);
+void Download::showResult(const TftpUpload::Result& result) {
+    const auto message = uploadResultMessage(result);
+    if (message && view_ != View::Closed) {
+        platform_.messages.show(this, *message);
     }
 }
 

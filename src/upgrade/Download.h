@@ -36,7 +36,7 @@ private:
     // UploadDisplay
     void setProgress(int value) override;
     void setLabel(const std::string& text) override;
-    void showMessage(const Message& message) override;
+    void showResult(const TftpUpload::Result& result) override;
     void uploadEnded(TftpUpload::Outcome outcome) override;
 
     enum class View { Selection, Checking, Progress, Closed };

@@ -27,15 +27,13 @@ UploadDriver::~UploadDriver() {
     }
 }
 
-void UploadDriver::begin(const std::string& deviceIp, const std::string& localIp,
-                         std::vector<std::uint8_t> image) {
+void UploadDriver::begin(std::optional<Ipv4> device, std::optional<Ipv4> local, std::vector<std::uint8_t> image) {
     if (begun_) {
         return;
     }
     begun_ = true;
-    deviceText_ = deviceIp;
-    device_ = Ipv4::parse(deviceIp);
-    local_ = Ipv4::parse(localIp);
+    device_ = device;
+    local_ = local;
     flushArp();
     sendHandshake();
     upload_.start(device_.value_or(Ipv4::any()), std::move(image));
@@ -123,7 +121,7 @@ void UploadDriver::send(UdpAddress to, std::span<const std::uint8_t> bytes) {
 
 void UploadDriver::flushArp() {
     if (device_) {
-        shell_.flushNeighbour(deviceText_);
+        shell_.flushNeighbour(*device_);
     }
 }
 
@@ -143,8 +141,8 @@ void UploadDriver::setLabel(const std::string& text) {
     display_.setLabel(text);
 }
 
-void UploadDriver::showMessage(const Message& message) {
-    display_.showMessage(message);
+void UploadDriver::ended(const TftpUpload::Result& result) {
+    display_.showResult(result);
 }
 
 void UploadDriver::close() {

@@ -28,10 +28,10 @@ public:
                  QObject* parent = nullptr);
     ~UploadDriver() override;
 
-    // Addresses are dotted text as the process-wide values hold them. The image has passed
-    // checkImage. A step that fails (an address that does not parse, a bind) is skipped, as the
-    // device would see it: nothing answers and the transfer times out. Once per driver.
-    void begin(const std::string& deviceIp, const std::string& localIp, std::vector<std::uint8_t> image);
+    // The image has passed checkImage. A step that fails (an address not known, a bind) is
+    // skipped, as the device would see it: nothing answers and the transfer times out. Once per
+    // driver.
+    void begin(std::optional<Ipv4> device, std::optional<Ipv4> local, std::vector<std::uint8_t> image);
     // Timer stopped, the transfer socket closed, then the handshake socket; nothing is sent
     // afterwards. Safe to call at any time and more than once.
     void stop();
@@ -39,6 +39,7 @@ public:
     TftpUpload::Phase phase() const { return upload_.phase(); }
     TftpUpload::Outcome outcome() const { return upload_.outcome(); }
     int progress() const { return upload_.progress(); }
+    std::uint64_t bytesAcknowledged() const { return upload_.bytesAcknowledged(); }
 
 signals:
     void secondRequestSent(); // the start sequence is over; the transfer proper begins
@@ -53,7 +54,7 @@ private:
     void stopTimer() override;
     void setProgress(int value) override;
     void setLabel(const std::string& text) override;
-    void showMessage(const Message& message) override;
+    void ended(const TftpUpload::Result& result) override;
     void close() override;
 
     void sendHandshake();
@@ -68,7 +69,6 @@ private:
     QTimer timer_;
     std::unique_ptr<DatagramEndpoint> handshakeSocket_; // Winsock1
     std::unique_ptr<DatagramEndpoint> transferSocket_;  // Winsock2
-    std::string deviceText_;
     std::optional<Ipv4> device_;
     std::optional<Ipv4> local_;
     bool begun_ = false;

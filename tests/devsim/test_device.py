@@ -1,9 +1,7 @@
 """Device decisions (which answers, to where, Set IP filtering and acceptance) and configuration."""
 
-import json
 import os
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "devsim"))
@@ -109,69 +107,6 @@ class SetIpTest(unittest.TestCase):
         self.assertEqual(plan.reply[21], 7)
         self.assertEqual(plan.reply[6:8].hex(), "1234")
         self.assertEqual(device.setip_plan(dev(setip="refuse", setip_result=0), req).reply[21], 0)
-
-
-class ConfigTest(unittest.TestCase):
-    def test_device_argument(self):
-        d = config.parse_device(config.split_device_arg(
-            "name=Lobby AP,mac=00-0a-1b-2c-3d-4e,essid=office\\, 2nd floor,channel=11,wep=1,kind=G,"
-            "reply_size=60,ip=10.77.1.50/16,reply=broadcast,tftp=/tmp/x.bin,tftp.drop=3 5"))
-        self.assertEqual(d.mac, bytes.fromhex("000a1b2c3d4e"))
-        self.assertEqual(d.name, b"Lobby AP")
-        self.assertEqual(d.essid, b"office, 2nd floor")
-        self.assertEqual((d.channel, d.wep, d.kind, d.reply_size), (11, 1, b"G\0\0", 60))
-        self.assertEqual((d.ip, d.prefix, d.reply), ("10.77.1.50", 16, "broadcast"))
-        self.assertEqual((d.tftp.store, d.tftp.drop), ("/tmp/x.bin", [3, 5]))
-
-    def test_value_forms(self):
-        self.assertEqual(dev(wep=True).wep, 1)
-        self.assertEqual(dev(wep=False).wep, 0)
-        self.assertEqual(dev(wep=2).wep, 2)
-        self.assertEqual(dev(raw_kind="00 41 50").kind, b"\0AP")
-        self.assertEqual(dev(name="Caf\u00e9").name, b"Caf\xe9")
-        self.assertEqual(dev(name_hex="41004200").name, b"A\0B\0")
-        self.assertEqual(dev(tftp=True).tftp.store, None)
-        self.assertEqual(dev(tftp={"silent_after": -1}).tftp.silent_after, -1)
-
-    def test_bad_values_are_refused(self):
-        bad = [
-            {"mac": "00:0A:1B:2C:3D"},
-            {"mac": "00:0A:1B:2C:3D:4E", "channel": 256},
-            {"mac": "00:0A:1B:2C:3D:4E", "reply_size": 59},
-            {"mac": "00:0A:1B:2C:3D:4E", "reply_size": 201},
-            {"mac": "00:0A:1B:2C:3D:4E", "kind": "B"},
-            {"mac": "00:0A:1B:2C:3D:4E", "raw_kind": "4150"},
-            {"mac": "00:0A:1B:2C:3D:4E", "reply": "multicast"},
-            {"mac": "00:0A:1B:2C:3D:4E", "setip": "maybe"},
-            {"mac": "00:0A:1B:2C:3D:4E", "ip": "10.77.1.300"},
-            {"mac": "00:0A:1B:2C:3D:4E", "ip": "10.77.1.3/33"},
-            {"mac": "00:0A:1B:2C:3D:4E", "name": "\u4e16"},
-            {"mac": "00:0A:1B:2C:3D:4E", "colour": "red"},
-            {"mac": "00:0A:1B:2C:3D:4E", "tftp": {"loss": 1.0}},
-            {"mac": "00:0A:1B:2C:3D:4E", "tftp": {"drop": "x"}},
-            {"mac": "00:0A:1B:2C:3D:4E", "tftp": {"lose": [1]}},
-            {"name": "no mac"},
-        ]
-        for obj in bad:
-            with self.subTest(obj=obj), self.assertRaises(config.ConfigError):
-                config.parse_device(obj)
-        with self.assertRaises(config.ConfigError):
-            config.split_device_arg("mac")
-
-    def test_file_and_arguments_together(self):
-        with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
-            json.dump({"devices": [{"mac": "00:0A:1B:2C:3D:01"}, {"mac": "00:0A:1B:2C:3D:02", "kind": "G"}]}, f)
-        try:
-            devices = config.load(f.name, ["mac=00:0A:1B:2C:3D:03"])
-            self.assertEqual([d.mac[-1] for d in devices], [1, 2, 3])
-            with self.assertRaises(config.ConfigError):
-                config.load(f.name, ["mac=00:0A:1B:2C:3D:02"])  # the same MAC twice
-        finally:
-            os.unlink(f.name)
-        with self.assertRaises(config.ConfigError):
-            config.load(None, [])
-        with self.assertRaises(config.ConfigError):
-            config.load("/nonexistent/devsim.json")
 
 
 if __name__ == "__main__":

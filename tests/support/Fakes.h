@@ -35,7 +35,7 @@ public:
 
 class FakeShell final : public Shell {
 public:
-    void flushNeighbour(const std::string& ip) override { calls.push_back("flush " + ip); }
+    void flushNeighbour(Ipv4 ip) override { calls.push_back("flush " + ip.toString()); }
     void openUrl(const std::string& url) override { calls.push_back("open " + url); }
     std::vector<std::string> calls;
 };

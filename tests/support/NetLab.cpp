@@ -3,9 +3,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sched.h>
@@ -126,6 +130,27 @@ void NetLab::enterWorkstation() {
         throw std::runtime_error("cannot enter " + path);
     }
     ::close(fd);
+}
+
+QString NetLab::startSimulator(const std::string& host, const QStringList& args, int timeoutMs) {
+    const QString log = QDir(dir_).filePath(QString::fromStdString(host) + ".jsonl");
+    spawn(host, QStringList{binaryPath("tools/devsim/fernwick-devsim")} + args + QStringList{"--log", log});
+    EXPECT_TRUE(waitUntil([&] { return !simulatorEvents(log, "ready").empty(); }, timeoutMs)) << host;
+    return log;
+}
+
+std::vector<QJsonObject> simulatorEvents(const QString& logPath, const QString& event) {
+    std::vector<QJsonObject> out;
+    QFile f(logPath);
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (!o.isEmpty() && (event.isEmpty() || o["event"] == event)) {
+                out.push_back(o);
+            }
+        }
+    }
+    return out;
 }
 
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {

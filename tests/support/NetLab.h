@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -34,6 +35,9 @@ public:
     // Starts a program inside a host's namespace; it is killed at teardown. Output goes to
     // dir()/<host>-<n>.log.
     QProcess* spawn(const std::string& host, const QStringList& argv);
+    // Starts the device simulator in a host's namespace with a log in dir(); returns the log's path
+    // once the simulator has logged that it is ready (a test failure otherwise).
+    QString startSimulator(const std::string& host, const QStringList& args, int timeoutMs = 15000);
     // Runs a program inside a host's namespace to its end; returns its exit code.
     int run(const std::string& host, const QStringList& argv, QByteArray* output = nullptr);
 
@@ -51,6 +55,9 @@ private:
     int originalNs_ = -1;
     std::vector<std::unique_ptr<QProcess>> processes_;
 };
+
+// The simulator log's objects whose "event" is `event` (all of them when empty).
+std::vector<QJsonObject> simulatorEvents(const QString& logPath, const QString& event = {});
 
 // Spins the Qt event loop until pred() holds or the time runs out; returns pred().
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs);

@@ -1,21 +1,25 @@
 #pragma once
 
+#include "common/Ipv4.h"
+#include "common/MacAddress.h"
+
+#include <cstdint>
 #include <string>
 
 namespace fw {
 
-// One line of the device list: text cells only, in column order.
+// One listed device, as its reply said it: the list model and the CLI's reports format the cells.
 struct DeviceRow {
-    std::string name;    // column 1
-    std::string ip;      // column 2, the reply's source address
-    std::string essId;   // column 3
-    std::string channel; // column 4, decimal
-    std::string wep;     // column 5, "Enabled" or "Disabled"
-    std::string mac;     // column 6, 00-0A-1B-2C-3D-4E
-    std::string kind;    // column 7 (hidden), "A" for an access point, "G" otherwise
+    std::string name; // 8-bit text from the device
+    Ipv4 ip;          // the reply's source address
+    std::string essId;
+    std::uint8_t channel = 0;
+    bool wep = false;
+    MacAddress mac{};
+    bool isAp = false;
     // Not shown: the local address of the adapter the reply came in on, so that picking the row
     // points Set IP and the upgrade at the right adapter.
-    std::string adapterIp;
+    Ipv4 adapterIp;
 
     bool operator==(const DeviceRow&) const = default;
 };

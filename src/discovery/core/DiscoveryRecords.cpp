@@ -30,25 +30,15 @@ DiscoveryRequest buildDiscoveryRequest(std::int16_t sequence, const MacAddress& 
     DiscoveryRequest r{};
     std::copy(kRecordMagic.begin(), kRecordMagic.end(), r.begin());
     r[4] = 0x10;
-    const auto bits = static_cast<std::uint16_t>(sequence);
-    r[6] = static_cast<std::uint8_t>(bits >> 8);
-    r[7] = static_cast<std::uint8_t>(bits & 0xFF);
+    writeRecordSequence(r, sequence);
     std::copy(adapterMac.begin(), adapterMac.end(), r.begin() + 8);
     return r;
 }
 
-std::optional<std::int16_t> readSequence(std::span<const std::uint8_t> datagram) {
-    if (datagram.size() < 8) {
-        return std::nullopt;
-    }
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>((datagram[6] << 8) | datagram[7]));
-}
-
 std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t> datagram,
                                                    std::int16_t current) {
-    if (datagram.size() < kDiscoveryReplyMinSize ||
-        !std::equal(kRecordMagic.begin(), kRecordMagic.end(), datagram.begin()) ||
-        readSequence(datagram) != current) {
+    if (datagram.size() < kDiscoveryReplyMinSize || !hasRecordMagic(datagram) ||
+        readRecordSequence(datagram) != current) {
         return std::nullopt;
     }
     std::array<std::uint8_t, kDiscoveryReplyDecodedSize> rec{};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/MacAddress.h"
+#include "common/RecordHeader.h"
 
 #include <array>
 #include <cstdint>
@@ -12,9 +13,6 @@ namespace fw {
 
 // Discovery over UDP: the workstation broadcasts a 16-byte request from port 4001 to
 // 255.255.255.255:4000; devices answer to port 4001 with a reply of at least 60 bytes.
-inline constexpr std::uint16_t kDevicePort = 4000;
-inline constexpr std::uint16_t kWorkstationPort = 4001;
-inline constexpr std::array<std::uint8_t, 4> kRecordMagic{0x87, 0x65, 0x43, 0x21};
 inline constexpr std::size_t kDiscoveryRequestSize = 16;
 inline constexpr std::size_t kDiscoveryReplyMinSize = 60;
 inline constexpr std::size_t kDiscoveryReplyDecodedSize = 96;
@@ -37,9 +35,6 @@ std::int16_t nextSearchSequence(std::int16_t current);
 
 // 87 65 43 21 | 10 | 00 | sequence (big-endian) | adapter MAC | 00 00
 DiscoveryRequest buildDiscoveryRequest(std::int16_t sequence, const MacAddress& adapterMac);
-
-// Bytes 6-7 big-endian as a signed 16-bit value. The datagram must hold at least 8 bytes.
-std::optional<std::int16_t> readSequence(std::span<const std::uint8_t> datagram);
 
 // A datagram counts as a reply to the current search when it has at least 60 bytes, the magic and
 // the current sequence. It is decoded from its first 96 bytes (shorter ones read as zero-padded).

@@ -1,6 +1,5 @@
 #include "discovery/core/DiscoverySearch.h"
 
-#include "discovery/core/DeviceRowDecoding.h"
 
 namespace fw {
 
@@ -34,10 +33,11 @@ DiscoverySearch::Verdict DiscoverySearch::onDatagram(std::span<const std::uint8_
     if (!known_.insert(sender.toHostOrder()).second) {
         return Verdict::Repeat;
     }
-    const DeviceRow row = decodeDeviceRow(*reply, sender, receivedOn);
-    values_.selectedDeviceIp = row.ip;
+    const DeviceRow row{reply->name, sender, reply->essId, reply->channel,
+                        reply->wep,  reply->deviceMac, reply->isAp, receivedOn};
+    values_.selectedDeviceIp = sender;
     values_.selectedDeviceIsAp = reply->isAp;
-    values_.localAdapterIp = row.adapterIp;
+    values_.localAdapterIp = receivedOn;
     listener_.rowListed(row);
     return Verdict::Listed;
 }

@@ -1,17 +1,10 @@
 #include "setip/core/SetIpExchange.h"
 
-#include "common/StringTable.h"
-
 #include <algorithm>
 #include <limits>
 
 namespace fw {
 namespace {
-
-Message information(Str text) {
-    return Message{std::string(loadResString(text)), std::string(loadResString(Str::Product)),
-                   MessageIcon::Information};
-}
 
 void put(SetIpRecord& record, std::size_t offset, std::span<const std::uint8_t> bytes) {
     std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(offset));
@@ -19,19 +12,20 @@ void put(SetIpRecord& record, std::size_t offset, std::span<const std::uint8_t> 
 
 } // namespace
 
-int SetIpExchange::open(const AdapterTable& adapters, std::string_view localAdapterIp, int previousIndex,
+int SetIpExchange::open(const AdapterTable& adapters, std::optional<Ipv4> localAdapterIp, int previousIndex,
                         const MacAddress& targetMac) {
     int index =
         (previousIndex >= 0 && static_cast<std::size_t>(previousIndex) < adapters.size()) ? previousIndex : 0;
+    const std::string local = localAdapterIp ? localAdapterIp->toString() : std::string();
     const auto match = std::find_if(adapters.begin(), adapters.end(),
-                                    [&](const AdapterEntry& a) { return a.ip == localAdapterIp; });
+                                    [&](const AdapterEntry& a) { return !local.empty() && a.ip == local; });
     if (match != adapters.end()) {
         index = static_cast<int>(match - adapters.begin());
     }
     requesterMac_ = adapters.empty() ? MacAddress{} : adapters[static_cast<std::size_t>(index)].mac;
     targetMac_ = targetMac;
     sequence_ = 0;
-    put(record_, 0, setip::kMagic);
+    put(record_, 0, kRecordMagic);
     return index;
 }
 
@@ -39,9 +33,7 @@ void SetIpExchange::numberRequest() {
     if (sequence_ < std::numeric_limits<std::int16_t>::max()) {
         ++sequence_;
     }
-    const auto wire = static_cast<std::uint16_t>(sequence_);
-    record_[setip::kSequenceOffset] = static_cast<std::uint8_t>(wire >> 8);
-    record_[setip::kSequenceOffset + 1] = static_cast<std::uint8_t>(wire & 0xFF);
+    writeRecordSequence(record_, sequence_);
 }
 
 void SetIpExchange::composeHeader(std::uint8_t action) {
@@ -75,16 +67,15 @@ void SetIpExchange::onDatagram(Io& io, std::span<const std::uint8_t> datagram) {
     if (!result) {
         return;
     }
-    const bool fixed = mode_ == SetIpMode::Fixed;
     if (*result == SetIpResult::Refused) {
-        io.show(information(fixed ? Str::SetIpFailure : Str::SetDhcpFailure));
+        io.answered({*result, mode_});
         return;
     }
     record_[setip::kCommandOffset] = setip::kCommandAck;
     record_[setip::kActionOffset] = setip::kActionAck;
     // Taken now: the acknowledgement answers this reply even if events run while the box is open.
     const SetIpRecord ack = record_;
-    io.show(information(fixed ? Str::SetIpOk : Str::SetDhcpOk));
+    io.answered({*result, mode_});
     io.send(ack);
 }
 

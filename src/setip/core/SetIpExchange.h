@@ -3,10 +3,10 @@
 #include "common/AdapterEntry.h"
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
-#include "common/Message.h"
 #include "setip/core/SetIpRecords.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -14,6 +14,13 @@ namespace fw {
 
 // What the last request sent asked for; None before the first one of the run.
 enum class SetIpMode : std::uint8_t { None = 0, Fixed = 1, Dhcp = 2 };
+
+// A device's answer to the latest request, and what that request asked for.
+struct SetIpAnswer {
+    SetIpResult result = SetIpResult::Refused;
+    SetIpMode mode = SetIpMode::None;
+    bool operator==(const SetIpAnswer&) const = default;
+};
 
 // The Set IP exchange without its socket. One object lives for the whole run: the record (so a DHCP
 // request repeats the last fixed values at offsets 20-31) and the mode persist across openings of
@@ -26,15 +33,15 @@ public:
         virtual ~Io() = default;
         // One datagram to 255.255.255.255:4000.
         virtual void send(std::span<const std::uint8_t> record) = 0;
-        // Shows the message and returns once the operator has closed it.
-        virtual void show(const Message& message) = 0;
+        // Reports the answer; returns once the operator has seen it.
+        virtual void answered(const SetIpAnswer& answer) = 0;
     };
 
     // Dialog load. Chooses the adapter whose address equals localAdapterIp (the first such entry);
     // with none, previousIndex stays when it is still an entry, else 0. Its MAC becomes the requester
     // MAC of this opening's requests; targetMac names the device. Numbering restarts (the first
     // request carries 1). Returns the index chosen.
-    int open(const AdapterTable& adapters, std::string_view localAdapterIp, int previousIndex,
+    int open(const AdapterTable& adapters, std::optional<Ipv4> localAdapterIp, int previousIndex,
              const MacAddress& targetMac);
 
     // First step of every OK press, before anything is checked: a refused press uses up a number.
@@ -43,8 +50,8 @@ public:
     void sendFixed(Io& io, Ipv4 address, Ipv4 mask, Ipv4 gateway);
     void sendDhcp(Io& io);
 
-    // A datagram on the exchange's socket. Done: the success message, then the acknowledgement
-    // (the request with A0 99 at offsets 4-5); refused: the failure message; anything else: nothing.
+    // A datagram on the exchange's socket. Done: the answer, then the acknowledgement (the request
+    // with A0 99 at offsets 4-5); refused: the answer; anything else: nothing.
     void onDatagram(Io& io, std::span<const std::uint8_t> datagram);
 
     const SetIpRecord& record() const { return record_; }

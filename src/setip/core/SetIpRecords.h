@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Ipv4.h"
+#include "common/RecordHeader.h"
 
 #include <array>
 #include <cstdint>
@@ -24,9 +25,6 @@ inline constexpr std::size_t kSetIpRecordSize = 32;
 using SetIpRecord = std::array<std::uint8_t, kSetIpRecordSize>;
 
 namespace setip {
-inline constexpr std::array<std::uint8_t, 4> kMagic{0x87, 0x65, 0x43, 0x21};
-inline constexpr std::uint16_t kDevicePort = 4000;
-inline constexpr std::uint16_t kLocalPort = 4001;
 inline constexpr std::uint8_t kCommandRequest = 0x20;
 inline constexpr std::uint8_t kCommandAck = 0xA0;
 inline constexpr std::uint8_t kActionFixed = 0x10;
@@ -34,7 +32,6 @@ inline constexpr std::uint8_t kActionDhcp = 0x11;
 inline constexpr std::uint8_t kActionAck = 0x99;
 inline constexpr std::size_t kCommandOffset = 4;
 inline constexpr std::size_t kActionOffset = 5;
-inline constexpr std::size_t kSequenceOffset = 6;
 inline constexpr std::size_t kTargetMacOffset = 8;
 inline constexpr std::size_t kRequesterMacOffset = 14;
 inline constexpr std::size_t kAddressOffset = 20;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/RecordHeader.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -13,7 +15,7 @@ namespace fw {
 //   5..13  "QmTwHxbLd"   signature, no terminator
 //   14..49 zero
 //   50..51 68 36         0x6836 in network order
-inline constexpr std::uint16_t kHandshakePort = 4000;
+inline constexpr std::uint16_t kHandshakePort = kDevicePort;
 inline constexpr std::size_t kHandshakeSize = 52;
 inline constexpr std::uint8_t kHandshakeUpgradeCommand = 4;
 

@@ -10,19 +10,13 @@ namespace fw {
 namespace {
 
 constexpr int kBarStepsBeforeRequest = 10; // bar 0, 10, ..., 100 at one-second steps
-constexpr int kTftpErrorTextBase = static_cast<int>(Str::TftpError0);
 constexpr std::uint8_t kErrorOutOfSequence = 0;
 constexpr std::uint8_t kErrorAccessViolation = 2;
 constexpr std::uint8_t kErrorIllegalOperation = 4;
-constexpr std::uint8_t kErrorCodesWithText = 8;
 
-Message transferMessage(std::uint16_t id) {
-    return Message{std::string(loadResString(id)), std::string(loadResString(Str::Product)),
-                   MessageIcon::None, MessageButtons::Ok};
-}
-
+// The ERROR packets we send carry the device-facing texts of strings 201-208.
 std::string_view errorText(std::uint8_t code) {
-    return loadResString(static_cast<std::uint16_t>(kTftpErrorTextBase + code));
+    return loadResString(static_cast<std::uint16_t>(static_cast<int>(Str::TftpError0) + code));
 }
 
 } // namespace
@@ -48,6 +42,7 @@ void TftpUpload::start(Ipv4 device, std::vector<std::uint8_t> image) {
     imageHundredth_ =
         static_cast<std::int32_t>(divideHalfEven(static_cast<std::int64_t>(image_.size()), 100));
     nextOffset_ = 0;
+    bytesAcknowledged_ = 0;
     lastBlockSent_ = false;
     currentPacket_ = buildTftpWriteRequest("/");
     phase_ = Phase::Starting;
@@ -117,7 +112,7 @@ void TftpUpload::onDatagram(UdpAddress from, std::span<const std::uint8_t> bytes
     case TftpOpcode::Wrq:
         peer_ = from;
         sendError(kErrorAccessViolation);
-        end(Phase::Ended, Outcome::PeerFault, nullptr);
+        end(Phase::Ended, {Outcome::PeerFault, std::nullopt});
         return;
     case TftpOpcode::Error: {
         const auto code = tftpErrorCodeOf(bytes);
@@ -126,18 +121,13 @@ void TftpUpload::onDatagram(UdpAddress from, std::span<const std::uint8_t> bytes
         }
         peer_ = from;
         io_.stopTimer();
-        if (*code < kErrorCodesWithText) {
-            const Message m = transferMessage(static_cast<std::uint16_t>(kTftpErrorTextBase + *code));
-            end(Phase::Ended, Outcome::DeviceError, &m);
-        } else {
-            end(Phase::Ended, Outcome::DeviceError, nullptr);
-        }
+        end(Phase::Ended, {Outcome::DeviceError, *code});
         return;
     }
     }
     peer_ = from;
     sendError(kErrorIllegalOperation);
-    end(Phase::Ended, Outcome::PeerFault, nullptr);
+    end(Phase::Ended, {Outcome::PeerFault, std::nullopt});
 }
 
 void TftpUpload::onAck(std::int16_t block) {
@@ -160,6 +150,9 @@ void TftpUpload::onAck(std::int16_t block) {
         replySeen_ = false;
         sendCurrent();
         return;
+    }
+    if (block == currentBlock_ && currentBlock_ > 0) {
+        bytesAcknowledged_ = nextOffset_; // the end of the block just acknowledged
     }
     const bool advance = block == 0 || (block == currentBlock_ && !lastBlockSent_);
     if (advance && currentBlock_ < std::numeric_limits<std::int16_t>::max()) {
@@ -206,8 +199,7 @@ void TftpUpload::complete() {
     interval_ = kFirstInterval;
     finished_ = true;
     lastBlockSent_ = false;
-    const Message m = transferMessage(static_cast<std::uint16_t>(Str::TransmitFinish));
-    end(Phase::Completed, Outcome::Completed, &m);
+    end(Phase::Completed, {Outcome::Completed, std::nullopt});
 }
 
 void TftpUpload::onTimer() {
@@ -230,8 +222,7 @@ void TftpUpload::onTimer() {
         sendCurrent();
     }
     if (timeoutCount_ > kTimeoutLimit && !finished_) {
-        const Message m = transferMessage(static_cast<std::uint16_t>(Str::TimeOut));
-        end(Phase::Ended, Outcome::TimedOut, &m);
+        end(Phase::Ended, {Outcome::TimedOut, std::nullopt});
     }
 }
 
@@ -254,15 +245,13 @@ void TftpUpload::sendError(std::uint8_t code) {
     io_.send(peer_, packet);
 }
 
-// The phase changes first: a message box runs events, and whatever arrives meanwhile must find
-// the transfer over.
-void TftpUpload::end(Phase phase, Outcome outcome, const Message* message) {
+// The phase changes first: the owner's message box runs events, and whatever arrives meanwhile
+// must find the transfer over.
+void TftpUpload::end(Phase phase, Result result) {
     phase_ = phase;
-    outcome_ = outcome;
+    outcome_ = result.outcome;
     io_.stopTimer();
-    if (message != nullptr) {
-        io_.showMessage(*message);
-    }
+    io_.ended(result);
     io_.close();
 }
 

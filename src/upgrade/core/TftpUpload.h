@@ -1,11 +1,11 @@
 #pragma once
 
 #include "common/Ipv4.h"
-#include "common/Message.h"
 #include "upgrade/core/UploadCarryOver.h"
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,6 +33,17 @@ struct UdpAddress {
 // interval 3000 ms, bar +5; the seventh timeout of the transfer (not in a row) ends it.
 class TftpUpload {
 public:
+    enum class Phase { Idle, Starting, Requesting, Sending, Stalled, Completed, Ended, Cancelled };
+    enum class Outcome { None, Completed, TimedOut, DeviceError, PeerFault, Cancelled };
+
+    // How a transfer ended: the owner picks the words. deviceErrorCode is the code of the device's
+    // ERROR packet (DeviceError only).
+    struct Result {
+        Outcome outcome = Outcome::None;
+        std::optional<std::uint16_t> deviceErrorCode;
+        bool operator==(const Result&) const = default;
+    };
+
     struct Io {
         virtual ~Io() = default;
         virtual void openTransferSocket() = 0; // close, then bind LocalAdapterIp:14321
@@ -44,12 +55,9 @@ public:
         virtual void stopTimer() = 0;
         virtual void setProgress(int value) = 0; // only 0..100 is ever passed
         virtual void setLabel(const std::string& text) = 0;
-        virtual void showMessage(const Message& message) = 0; // may run events before it returns
-        virtual void close() = 0;                             // the transfer is over; the window closes
+        virtual void ended(const Result& result) = 0; // may run events before it returns
+        virtual void close() = 0;                      // the transfer is over; the window closes
     };
-
-    enum class Phase { Idle, Starting, Requesting, Sending, Stalled, Completed, Ended, Cancelled };
-    enum class Outcome { None, Completed, TimedOut, DeviceError, PeerFault, Cancelled };
 
     static constexpr std::chrono::milliseconds kStepInterval{1000};
     static constexpr std::chrono::milliseconds kFirstInterval{1000};
@@ -71,6 +79,8 @@ public:
     int timeoutCount() const { return timeoutCount_; }
     std::int16_t currentBlock() const { return currentBlock_; }
     int progress() const { return bar_; }
+    // Image bytes the device has acknowledged so far.
+    std::uint64_t bytesAcknowledged() const { return bytesAcknowledged_; }
 
 private:
     void startStep();
@@ -79,7 +89,7 @@ private:
     void complete();
     void sendCurrent();
     void sendError(std::uint8_t code);
-    void end(Phase phase, Outcome outcome, const Message* message);
+    void end(Phase phase, Result result);
     void setBar(int value);
     void restartTimer();
 
@@ -95,6 +105,7 @@ private:
     std::int16_t currentBlock_ = 0;
     std::int16_t lastAckBlock_ = 0;
     std::size_t nextOffset_ = 0; // 0-based position of the next byte to send
+    std::uint64_t bytesAcknowledged_ = 0;
     bool lastBlockSent_ = false;
     std::int32_t imageHundredth_ = 0;
     bool replySeen_ = true;

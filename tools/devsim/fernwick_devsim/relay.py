@@ -15,6 +15,7 @@ out (or --hold-ms passes) and then sent.
 """
 
 import argparse
+import functools
 import json
 import random
 import selectors
@@ -22,15 +23,18 @@ import signal
 import socket
 import sys
 import time
+from dataclasses import dataclass, field
+
+from .common import JsonLog, udp_socket
 
 
+@dataclass
 class Session:
-    def __init__(self, client, leg):
-        self.client = client
-        self.leg = leg
-        self.seen = time.monotonic()
-        self.ports = set()  # server transfer ports mirrored for this client
-        self.held = {}  # direction -> (send function, data, deadline)
+    client: tuple
+    leg: socket.socket
+    seen: float = field(default_factory=time.monotonic)
+    ports: set = field(default_factory=set)  # server transfer ports mirrored for this client
+    held: dict = field(default_factory=dict)  # direction -> (send function, data, deadline)
 
 
 class Relay:
@@ -44,7 +48,7 @@ class Relay:
         self.reorder = reorder
         self.hold = hold
         self.idle = idle
-        self.logf = log
+        self.logf = JsonLog(log)
         self.sel = selectors.DefaultSelector()
         self.sessions = {}  # client address -> Session
         self.fronts = {}  # port -> (socket, Session or None)
@@ -52,27 +56,14 @@ class Relay:
         self.counts = {"forward": 0, "drop": 0, "duplicate": 0, "hold": 0}
         front = self._bind(listen, port)
         self.fronts[port] = (front, None)
-        self.sel.register(front, selectors.EVENT_READ, ("front", port))
+        self.sel.register(front, selectors.EVENT_READ, functools.partial(self._on_front, port))
 
     def log(self, event, **fields):
-        if self.logf is None:
-            return
-        rec = {"t": round(time.monotonic(), 6), "event": event}
-        rec.update(fields)
-        self.logf.write(json.dumps(rec) + "\n")
-        self.logf.flush()
+        self.logf.write({"event": event, **fields})
 
     @staticmethod
     def _bind(ip, port):
-        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        for opt in (socket.SO_RCVBUF, socket.SO_SNDBUF):
-            try:
-                s.setsockopt(socket.SOL_SOCKET, opt, 4 << 20)
-            except OSError:
-                pass
-        s.bind((ip, port))
-        s.setblocking(False)
-        return s
+        return udp_socket(ip, port, reuse=False, broadcast=False)
 
     def _session(self, client):
         sess = self.sessions.get(client)
@@ -80,7 +71,7 @@ class Relay:
             leg = self._bind(self.server[0], 0)
             sess = Session(client, leg)
             self.sessions[client] = sess
-            self.sel.register(leg, selectors.EVENT_READ, ("leg", sess))
+            self.sel.register(leg, selectors.EVENT_READ, functools.partial(self._on_leg, sess))
             self.log("session", client=f"{client[0]}:{client[1]}", leg=leg.getsockname()[1])
         sess.seen = time.monotonic()
         return sess
@@ -97,7 +88,7 @@ class Relay:
             return None
         self.fronts[port] = (s, sess)
         sess.ports.add(port)
-        self.sel.register(s, selectors.EVENT_READ, ("front", port))
+        self.sel.register(s, selectors.EVENT_READ, functools.partial(self._on_front, port))
         return s
 
     # -- impairment ---------------------------------------------------------------------------
@@ -175,14 +166,14 @@ class Relay:
         wake_r, wake_w = socket.socketpair()
         wake_r.setblocking(False)
         wake_w.setblocking(False)
-        self.sel.register(wake_r, selectors.EVENT_READ, ("wake", None))
+        self.sel.register(wake_r, selectors.EVENT_READ, lambda data, src: None)
         signal.set_wakeup_fd(wake_w.fileno(), warn_on_full_buffer=False)
         self.log("ready", listen=f"{self.listen}:{self.port}", server=f"{self.server[0]}:{self.server[1]}")
         on_ready()
         while self.running:
             timeout = min(self.hold, 0.5) if any(s.held for s in self.sessions.values()) else 1.0
             for key, _ in self.sel.select(timeout):
-                role, obj = key.data
+                handle = key.data
                 for _ in range(64):
                     try:
                         data, src = key.fileobj.recvfrom(65535)
@@ -190,10 +181,7 @@ class Relay:
                         break
                     except OSError:
                         break
-                    if role == "front":
-                        self._on_front(obj, data, src)
-                    elif role == "leg":
-                        self._on_leg(obj, data, src)
+                    handle(data, src)
                     if key.fileobj.fileno() < 0:
                         break
             self._expire()

@@ -1,5 +1,6 @@
 """The simulator's sockets, timers and log: one thread, one selector, many devices."""
 
+import functools
 import heapq
 import itertools
 import json
@@ -12,81 +13,60 @@ import socket
 import struct
 import sys
 import time
+from dataclasses import dataclass, field
+from typing import Optional
 
 from . import config as configmod
 from . import device as devmod
 from . import netif, records, tftp
+from .common import IP_PKTINFO, JsonLog, addr_text, udp_socket
+from .tftp import Finish, OutKind
 
-IP_PKTINFO = getattr(socket, "IP_PKTINFO", 8)
 
-
-class Log:
-    """One JSON object per line, flushed at once so a test can follow the file while we run."""
-
-    def __init__(self, stream):
-        self.stream = stream
-
+class Log(JsonLog):
     def event(self, event, device=None, **fields):
-        rec = {"t": round(time.monotonic(), 6), "device": device, "event": event}
-        rec.update(fields)
-        self.stream.write(json.dumps(rec) + "\n")
-        self.stream.flush()
+        self.write({"device": device, "event": event, **fields})
 
 
-def addr_text(addr):
-    return f"{addr[0]}:{addr[1]}"
-
-
-def udp_socket(ip, port, broadcast=True, pktinfo=False):
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    if broadcast:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-    if pktinfo:
-        s.setsockopt(socket.IPPROTO_IP, IP_PKTINFO, 1)
-    # Large bursts (a thousand devices answering, a fast uploader) must not overflow the queue.
-    for opt in (socket.SO_RCVBUF, socket.SO_SNDBUF):
-        try:
-            s.setsockopt(socket.SOL_SOCKET, opt, 4 << 20)
-        except OSError:
-            pass
-    s.setblocking(False)
-    s.bind((ip, port))
-    return s
-
-
+@dataclass
 class DeviceState:
-    def __init__(self, cfg, ifindex, ip, prefix):
-        self.cfg = cfg
-        self.mac = cfg.mac_text
-        self.ifindex = ifindex
-        self.ip = ip
-        self.prefix = prefix
-        self.mode = "static"
-        self.last_setip = None
-        self.rng = random.Random(cfg.tftp.seed if cfg.tftp else 0)
+    cfg: object
+    ifindex: int
+    ip: str
+    prefix: int
+    mode: str = "static"
+    last_setip: Optional[bytes] = None
+    mac: str = field(init=False)
+    rng: random.Random = field(init=False)
+
+    def __post_init__(self):
+        self.mac = self.cfg.mac_text
+        self.rng = random.Random(self.cfg.tftp.seed if self.cfg.tftp else 0)
 
 
+@dataclass
 class Endpoint:
     """A socket on one local address and port, shared by the devices that hold that address."""
 
-    def __init__(self, sock, ip, port):
-        self.sock = sock
-        self.ip = ip
-        self.port = port
-        self.devices = []
+    sock: socket.socket
+    ip: str
+    port: int
+    devices: list = field(default_factory=list)
 
 
+@dataclass
 class TransferRun:
-    def __init__(self, dev, sock, client, core, wrq):
-        self.dev = dev
-        self.sock = sock
-        self.client = client
-        self.core = core
-        self.wrq = wrq
-        self.third = None
-        self.timer = None
-        self.tid = sock.getsockname()[1]
+    dev: DeviceState
+    sock: socket.socket
+    client: tuple
+    core: tftp.Transfer
+    wrq: bytes
+    third: Optional[socket.socket] = None
+    timer: Optional[list] = None
+    tid: int = field(init=False)
+
+    def __post_init__(self):
+        self.tid = self.sock.getsockname()[1]
 
 
 class Simulator:
@@ -141,7 +121,7 @@ class Simulator:
                 tftp_ips[ip] = dev.mac
                 self._attach_tftp(dev, ip)
         wild = udp_socket("0.0.0.0", records.DEVICE_PORT, pktinfo=True)
-        self.sel.register(wild, selectors.EVENT_READ, ("wild", None))
+        self.sel.register(wild, selectors.EVENT_READ, self._on_wild)
         self.wild = wild
 
     def _attach(self, dev, ip):
@@ -150,7 +130,7 @@ class Simulator:
         if ep is None:
             ep = Endpoint(udp_socket(ip, records.DEVICE_PORT), ip, records.DEVICE_PORT)
             self.endpoints[key] = ep
-            self.sel.register(ep.sock, selectors.EVENT_READ, ("device", ep))
+            self.sel.register(ep.sock, selectors.EVENT_READ, functools.partial(self._on_endpoint, ep))
         ep.devices.append(dev)
 
     def _detach(self, dev, ip, port):
@@ -167,7 +147,7 @@ class Simulator:
         ep = Endpoint(udp_socket(ip, records.TFTP_PORT, broadcast=False), ip, records.TFTP_PORT)
         ep.devices.append(dev)
         self.endpoints[(ip, records.TFTP_PORT)] = ep
-        self.sel.register(ep.sock, selectors.EVENT_READ, ("tftp", ep))
+        self.sel.register(ep.sock, selectors.EVENT_READ, functools.partial(self._on_tftp_socket, ep))
 
     def endpoint_of(self, dev):
         return self.endpoints[(dev.ip, records.DEVICE_PORT)]
@@ -195,7 +175,7 @@ class Simulator:
         wake_r, wake_w = socket.socketpair()
         wake_r.setblocking(False)
         wake_w.setblocking(False)
-        self.sel.register(wake_r, selectors.EVENT_READ, ("wake", None))
+        self.sel.register(wake_r, selectors.EVENT_READ, lambda msg, anc, src: None)
         # A signal writes a byte here, so select() returns and the loop sees `running` cleared.
         signal.set_wakeup_fd(wake_w.fileno(), warn_on_full_buffer=False)
         self.log.event("ready", devices=[{"device": d.mac, "ip": d.ip, "prefix": d.prefix,
@@ -224,11 +204,12 @@ class Simulator:
             key.fileobj.close()
         self.sel.close()
 
-    def _readable(self, sock, data):
-        role, obj = data
+    def _readable(self, sock, handle):
+        # Only the catch-all socket needs the packet's destination (IP_PKTINFO).
+        ancillary = handle == self._on_wild
         for _ in range(64):  # drain a burst, but let timers run between bursts
             try:
-                if role == "wild":
+                if ancillary:
                     msg, anc, _, src = sock.recvmsg(65535, socket.CMSG_SPACE(12))
                 else:
                     msg, src = sock.recvfrom(65535)
@@ -237,21 +218,16 @@ class Simulator:
                 return
             except OSError:
                 return  # ICMP errors reported on the socket: nothing to do
-            if role == "wake":
-                continue
-            if role == "wild":
-                self._on_wild(msg, anc, src)
-            elif role == "device":
-                for dev in list(obj.devices):
-                    self._on_datagram(dev, msg, src, obj.ip)
-            elif role == "tftp":
-                self._on_tftp_request(obj.devices[0], obj.sock, msg, src)
-            elif role == "transfer":
-                self._on_transfer_packet(obj, msg, src)
-            elif role == "third":
-                pass
-            if role in ("transfer", "third") and obj.sock.fileno() < 0:
+            handle(msg, anc, src)
+            if sock.fileno() < 0:
                 return
+
+    def _on_endpoint(self, ep, msg, anc, src):
+        for dev in list(ep.devices):
+            self._on_datagram(dev, msg, src, ep.ip)
+
+    def _on_tftp_socket(self, ep, msg, anc, src):
+        self._on_tftp_request(ep.devices[0], ep.sock, msg, src)
 
     def _on_wild(self, msg, anc, src):
         ifindex, dst = 0, None
@@ -391,11 +367,11 @@ class Simulator:
             return
         old = self.transfers.pop((dev.mac, src), None)
         if old is not None:
-            self._end_transfer(old, "superseded", {})
+            self._end_transfer(old, Finish.SUPERSEDED, {})
         tsock = udp_socket(dev.ip, 0, broadcast=False)
         run = TransferRun(dev, tsock, src, tftp.Transfer(dev.cfg.tftp, dev.rng), msg)
         self.transfers[(dev.mac, src)] = run
-        self.sel.register(tsock, selectors.EVENT_READ, ("transfer", run))
+        self.sel.register(tsock, selectors.EVENT_READ, functools.partial(self._on_transfer_packet, run))
         third = dev.cfg.tftp.third_host_ack
         if third:
             try:
@@ -406,7 +382,7 @@ class Simulator:
                        filename=req[1], mode=req[2], tid=run.tid, hex=msg.hex())
         self._apply(run, run.core.start())
 
-    def _on_transfer_packet(self, run, msg, src):
+    def _on_transfer_packet(self, run, msg, anc, src):
         if src != run.client:
             self.log.event("rx", run.dev.mac, **{"from": addr_text(src)}, to=f"{run.dev.ip}:{run.tid}",
                            hex=msg[:64].hex(), kind="tftp", ignored="unknown transfer id")
@@ -421,16 +397,16 @@ class Simulator:
     def _apply(self, run, outs):
         dev = run.dev
         for o in outs:
-            if o.kind == "send":
+            if o.kind == OutKind.SEND:
                 self._send(dev, run.sock, run.client, o.data, kind="tftp", note=o.note)
-            elif o.kind == "third":
+            elif o.kind == OutKind.THIRD:
                 if run.third is not None:
                     self._send(dev, run.third, run.client, o.data, kind="tftp", note=o.note)
-            elif o.kind == "log":
+            elif o.kind == OutKind.LOG:
                 f = dict(o.fields)
                 ev = f.pop("event")
                 self.log.event(ev, dev.mac, **{"from": addr_text(run.client)}, tid=run.tid, **f)
-            elif o.kind == "finish":
+            elif o.kind == OutKind.FINISH:
                 self._finished(run, o.note, o.fields)
         if run.sock.fileno() < 0:
             return
@@ -441,7 +417,7 @@ class Simulator:
 
     def _finished(self, run, status, fields):
         dev = run.dev
-        if status == "complete":
+        if status == Finish.COMPLETE:
             store = dev.cfg.tftp.store
             if store:
                 _write_atomically(store, bytes(run.core.image))
@@ -453,9 +429,9 @@ class Simulator:
 
     def _end_transfer(self, run, status, fields):
         dev = run.dev
-        if status not in ("closed", "complete-closed"):
-            if run.core.data_seen or status in ("error-sent", "client-error"):
-                if status not in ("client-error",):
+        if status != Finish.CLOSED:
+            if run.core.data_seen or status in (Finish.ERROR_SENT, Finish.CLIENT_ERROR):
+                if status != Finish.CLIENT_ERROR:
                     extra = {k: v for k, v in fields.items() if k not in ("size", "blocks", "sha256")}
                     self.log.event("tftp-error", dev.mac, **{"from": addr_text(run.client)}, tid=run.tid,
                                    origin="server", reason=status, received=len(run.core.image), **extra)

@@ -8,6 +8,7 @@ bytes ends the transfer. A duplicate of the last accepted block is acknowledged 
 import hashlib
 import struct
 from dataclasses import dataclass, field
+from enum import Enum
 
 OP_RRQ, OP_WRQ, OP_DATA, OP_ACK, OP_ERROR = 1, 2, 3, 4, 5
 BLOCK = 512
@@ -58,9 +59,27 @@ def odd_packet(opcode, block):
     return struct.pack(">HH", opcode & 0xFFFF, block & 0xFFFF)
 
 
+class OutKind(str, Enum):
+    SEND = "send"  # to the client
+    THIRD = "third"  # from the third host's socket
+    LOG = "log"
+    FINISH = "finish"  # the transfer is over; note is a Finish
+
+
+class Finish(str, Enum):
+    """How a transfer ended (logged as the reason)."""
+
+    COMPLETE = "complete"
+    CLOSED = "closed"
+    ERROR_SENT = "error-sent"
+    CLIENT_ERROR = "client-error"
+    TIMEOUT = "timeout"
+    SUPERSEDED = "superseded"
+
+
 @dataclass
 class Out:
-    kind: str  # "send", "third", "log", "finish"
+    kind: OutKind
     data: bytes = b""
     note: str = ""
     fields: dict = field(default_factory=dict)
@@ -102,10 +121,10 @@ class Transfer:
         if retransmit:
             self.last_sent = data
         if self.cfg.loss and self.rng.random() < self.cfg.loss:
-            out.append(Out("log", fields={"event": "tftp-lost", "direction": "out", "hex": data[:4].hex(),
-                                          "note": note}))
+            out.append(Out(OutKind.LOG, fields={"event": "tftp-lost", "direction": "out", "hex": data[:4].hex(),
+                                                "note": note}))
             return
-        out.append(Out("send", data, note))
+        out.append(Out(OutKind.SEND, data, note))
 
     def _arm(self):
         self.wait = self.cfg.timeout_ms / 1000.0
@@ -113,7 +132,7 @@ class Transfer:
     def _finish(self, status, out, **fields):
         self.state = "closed"
         self.wait = None
-        out.append(Out("finish", note=status, fields=fields))
+        out.append(Out(OutKind.FINISH, note=status, fields=fields))
 
     def _error_due(self, block, out):
         """The injected ERROR, in place of taking the write request (block 0) or DATA block."""
@@ -121,7 +140,7 @@ class Transfer:
         if not self._at("error_at", block, cfg.error_at):
             return False
         self._send(error(cfg.error_code, cfg.error_text), "error", out, retransmit=False)
-        self._finish("error-sent", out, code=cfg.error_code, block=block)
+        self._finish(Finish.ERROR_SENT, out, code=cfg.error_code, block=block)
         return True
 
     def _answer_block(self, block, out):
@@ -134,13 +153,13 @@ class Transfer:
             return
         if cfg.third_host_ack:
             for _ in range(cfg.third_host_count):
-                out.append(Out("third", ack(block + 1), "third-host ack"))
+                out.append(Out(OutKind.THIRD, ack(block + 1), "third-host ack"))
         number = block + 1 if self._at("ack_ahead_at", block, cfg.ack_ahead_at) else block
         packet = ack(number)
         if self._once("drop_acks", number, cfg.drop_acks):
             self.last_sent = packet
-            out.append(Out("log", fields={"event": "tftp-lost", "direction": "out", "hex": packet.hex(),
-                                          "note": "drop_acks"}))
+            out.append(Out(OutKind.LOG, fields={"event": "tftp-lost", "direction": "out", "hex": packet.hex(),
+                                                "note": "drop_acks"}))
         else:
             self._send(packet, "ack" if number == block else "ack-ahead", out)
             copies = 1 if block == 0 and cfg.dup_ack0 else 0
@@ -157,7 +176,7 @@ class Transfer:
         """The write request has arrived: acknowledge it (block 0)."""
         out = []
         if self._silent_for(0):
-            out.append(Out("log", fields={"event": "tftp-data", "block": 0, "action": "silent"}))
+            out.append(Out(OutKind.LOG, fields={"event": "tftp-data", "block": 0, "action": "silent"}))
             self._arm()
             self.last_sent = None
             return out
@@ -170,21 +189,21 @@ class Transfer:
         if self.state == "closed":
             return out
         if self.cfg.loss and self.rng.random() < self.cfg.loss:
-            out.append(Out("log", fields={"event": "tftp-lost", "direction": "in", "hex": bytes(data[:4]).hex()}))
+            out.append(Out(OutKind.LOG, fields={"event": "tftp-lost", "direction": "in", "hex": bytes(data[:4]).hex()}))
             return out
         if len(data) < 4:
-            out.append(Out("log", fields={"event": "tftp-data", "action": "short", "hex": bytes(data).hex()}))
+            out.append(Out(OutKind.LOG, fields={"event": "tftp-data", "action": "short", "hex": bytes(data).hex()}))
             return out
         opcode, block = struct.unpack_from(">HH", data)
         if opcode == OP_ERROR:
             text = bytes(data[4:]).split(b"\0")[0].decode("latin-1")
-            out.append(Out("log", fields={"event": "tftp-error", "origin": "client", "code": block, "text": text,
-                                          "hex": bytes(data).hex()}))
-            self._finish("client-error", out, code=block)
+            out.append(Out(OutKind.LOG, fields={"event": "tftp-error", "origin": "client", "code": block, "text": text,
+                                                "hex": bytes(data).hex()}))
+            self._finish(Finish.CLIENT_ERROR, out, code=block)
             return out
         if opcode != OP_DATA:
-            out.append(Out("log", fields={"event": "tftp-data", "action": "ignored", "opcode": opcode,
-                                          "hex": bytes(data[:64]).hex()}))
+            out.append(Out(OutKind.LOG, fields={"event": "tftp-data", "action": "ignored", "opcode": opcode,
+                                                "hex": bytes(data[:64]).hex()}))
             return out
         payload = bytes(data[4:])
         entry = {"event": "tftp-data", "block": block, "size": len(payload)}
@@ -194,20 +213,20 @@ class Transfer:
                 entry["action"] = "duplicate"
             else:
                 entry["action"] = "ignored"
-            out.insert(0, Out("log", fields=entry))
+            out.insert(0, Out(OutKind.LOG, fields=entry))
             return out
         if self._silent_for(block):
             entry["action"] = "silent"
-            out.append(Out("log", fields=entry))
+            out.append(Out(OutKind.LOG, fields=entry))
             return out
         if block == self.expected:
             if self._once("drop", block, self.cfg.drop):
                 entry["action"] = "dropped"
-                out.append(Out("log", fields=entry))
+                out.append(Out(OutKind.LOG, fields=entry))
                 return out
             if self._error_due(block, out):
                 entry["action"] = "error"
-                out.insert(0, Out("log", fields=entry))
+                out.insert(0, Out(OutKind.LOG, fields=entry))
                 return out
             self.data_seen = True
             self.image += payload
@@ -215,10 +234,10 @@ class Transfer:
             self.expected = (block + 1) & 0xFFFF
             self.retries_left = self.cfg.retries
             entry["action"] = "accepted"
-            out.append(Out("log", fields=entry))
+            out.append(Out(OutKind.LOG, fields=entry))
             if len(payload) < BLOCK:
                 # Stored before the last ACK leaves: a writer that has seen it finds the image complete.
-                out.append(Out("finish", note="complete", fields=self.summary()))
+                out.append(Out(OutKind.FINISH, note=Finish.COMPLETE, fields=self.summary()))
             self._answer_block(block, out)
             if self.state == "open" and len(payload) < BLOCK:
                 self.state = "dally"
@@ -226,13 +245,13 @@ class Transfer:
             return out
         if block == (self.expected - 1) & 0xFFFF:
             entry["action"] = "duplicate"
-            out.append(Out("log", fields=entry))
+            out.append(Out(OutKind.LOG, fields=entry))
             if self.last_sent is not None:
                 self._send(self.last_sent, "ack again", out)
             return out
         entry["action"] = "out-of-order"
         entry["expected"] = self.expected
-        out.append(Out("log", fields=entry))
+        out.append(Out(OutKind.LOG, fields=entry))
         return out
 
     def on_timeout(self):
@@ -240,16 +259,16 @@ class Transfer:
         if self.state == "dally":
             self.state = "closed"
             self.wait = None
-            out.append(Out("finish", note="closed"))
+            out.append(Out(OutKind.FINISH, note=Finish.CLOSED))
             return out
         if self.state != "open":
             return out
         if self.retries_left <= 0:
-            self._finish("timeout", out, **self.summary())
+            self._finish(Finish.TIMEOUT, out, **self.summary())
             return out
         self.retries_left -= 1
-        out.append(Out("log", fields={"event": "tftp-timeout", "expected": self.expected,
-                                      "resend": self.last_sent.hex() if self.last_sent else None}))
+        out.append(Out(OutKind.LOG, fields={"event": "tftp-timeout", "expected": self.expected,
+                                            "resend": self.last_sent.hex() if self.last_sent else None}))
         if self.last_sent is not None:
             self._send(self.last_sent, "resend", out)
         self._arm()

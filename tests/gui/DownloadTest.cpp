@@ -1,0 +1,165 @@
+#include "upgrade/Download.h"
+#include "support/Fakes.h"
+#include "upgrade/PathBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace fw::test {
+namespace {
+
+const Ipv4 kDevice{{10, 0, 0, 20}};
+
+class DownloadDialog : public ::testing::Test {
+protected:
+    FakePlatform fakes;
+    Platform platform = fakes.platform();
+    ProcessValues values = [] {
+        ProcessValues v;
+        v.selectedDeviceIp = Ipv4::parse("10.0.0.20");
+        v.selectedDeviceIsAp = true;
+        v.localAdapterIp = Ipv4::parse("10.0.0.1");
+        return v;
+    }();
+    UploadCarryOver carry;
+    QTemporaryDir dir;
+    std::unique_ptr<Download> dlg = std::make_unique<Download>(platform, values, carry);
+
+    void SetUp() override { dlg->show(); }
+
+    template <typename T = QWidget> T* child(const char* name) const { return dlg->findChild<T*>(name); }
+    PathBox* pathBox() const { return child<PathBox>("Combo1"); }
+    QPushButton* ok() const { return child<QPushButton>("Command1"); }
+    QString percent() const { return child<QLabel>("Label1")->text(); }
+    bool selectionView() const {
+        return pathBox()->isVisible() && ok()->isVisible() && !child("ProgressBar1")->isVisible();
+    }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const auto& m : fakes.messages.shown) {
+            out.push_back(m.text);
+        }
+        return out;
+    }
+    std::string image(const char* name, const QByteArray& bytes) const {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return dir.filePath(name).toStdString();
+    }
+    void okWith(const std::string& path) {
+        pathBox()->setEditText(QString::fromStdString(path));
+        QTest::mouseClick(ok(), Qt::LeftButton);
+    }
+    FakeEndpoint* transferSocket() const {
+        for (auto* e : fakes.network.alive()) {
+            if (e->localPort() == 14321) {
+                return e;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(DownloadDialog, DropDownOpensTheFileDialogAndCancelKeepsTheText) {
+    pathBox()->setEditText("/typed/by/hand.bin");
+    pathBox()->showPopup();
+    EXPECT_EQ(fakes.files.calls, 1);
+    EXPECT_EQ(pathBox()->currentText(), "/typed/by/hand.bin");
+    fakes.files.answer = "/chosen/fw.bin";
+    pathBox()->showPopup();
+    EXPECT_EQ(pathBox()->currentText(), "/chosen/fw.bin");
+    QTest::mouseClick(ok(), Qt::LeftButton);
+    EXPECT_EQ(texts(), std::vector<std::string>{"This file not exist."}); // OK checks the chosen path
+    EXPECT_EQ(pathBox()->count(), 0);                                     // no history
+}
+
+TEST_F(DownloadDialog, RefusalsKeepTheSelectionViewAndSendNothing) {
+    QDir(dir.path()).mkdir("folder.bin");
+    QFile big(dir.filePath("big.bin"));
+    big.open(QIODevice::WriteOnly);
+    big.resize(16776704);
+    big.close();
+    fakes.messages.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Cancel};
+    for (const auto& path : {dir.filePath("none.bin").toStdString(), dir.filePath("folder.bin").toStdString(),
+                             dir.filePath("big.bin").toStdString(), image("bridge.bin", "Bridge Config")}) {
+        okWith(path);
+        EXPECT_TRUE(selectionView()) << path;
+    }
+    EXPECT_EQ(texts(), (std::vector<std::string>{
+                           "This file not exist.", "This file not exist.",
+                           "The image is too large for a TFTP transfer. The largest image is 16776703 bytes.",
+                           "This is a ethernet adapter Firmware, do you really want to update?"}));
+    EXPECT_EQ(fakes.network.created(), 0u);
+    EXPECT_TRUE(fakes.shell.calls.empty());
+}
+
+TEST_F(DownloadDialog, OkSendsTheHandshakeAndStartsTheSequenceOnce) {
+    okWith(image("other.bin", "no marker here")); // the question is answered OK
+    EXPECT_FALSE(pathBox()->isVisible());
+    EXPECT_FALSE(ok()->isVisible());
+    EXPECT_TRUE(child("ProgressBar1")->isVisible());
+    EXPECT_EQ(percent(), "0%");
+    const auto sockets = fakes.network.alive();
+    ASSERT_EQ(sockets.size(), 2u);
+    ASSERT_EQ(sockets[0]->sent.size(), 1u); // the handshake, from a free port
+    EXPECT_NE(sockets[0]->localPort(), 14321);
+    EXPECT_EQ(sockets[0]->sent[0].to, kDevice);
+    EXPECT_EQ(sockets[0]->sent[0].port, 4000);
+    EXPECT_EQ(sockets[0]->sent[0].bytes.size(), 52u);
+    EXPECT_EQ(transferSocket(), sockets[1]);
+    EXPECT_EQ(fakes.shell.calls.front(), "flush 10.0.0.20");
+    QTest::keyClick(pathBox()->lineEdit(), Qt::Key_Return); // no second upgrade
+    EXPECT_EQ(fakes.network.created(), 2u);
+}
+
+TEST_F(DownloadDialog, ClosedWhileAQuestionIsOpenOrDestroyedMidSequenceLeavesNothing) {
+    fakes.messages.onShow = [this](const Message&) {
+        dlg->reject();
+    };
+    okWith(image("none.bin", "no marker"));
+    EXPECT_EQ(fakes.network.created(), 0u);
+
+    dlg = std::make_unique<Download>(platform, values, carry);
+    okWith(image("ap.bin", "AP Config"));
+    dlg.reset();
+    EXPECT_TRUE(fakes.network.alive().empty());
+    QTest::qWait(1200); // no timer may fire into the destroyed dialog
+}
+
+// The one test that waits out the 13-second start sequence.
+TEST_F(DownloadDialog, UploadRunsToItsEndAndClosesTheDialog) {
+    QByteArray bytes(600, 'x');
+    bytes.replace(0, 9, "AP Config");
+    okWith(image("ap.bin", bytes));
+    FakeEndpoint* tftp = transferSocket();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tftp->sent.size() == 2; }, 16000));
+    auto ack = [&](std::uint8_t block) {
+        tftp->deliver({0, 4, 0, block}, kDevice, 40001);
+        QCoreApplication::processEvents();
+    };
+    ack(0);
+    ack(1);
+    ASSERT_EQ(tftp->sent.size(), 4u);
+    EXPECT_EQ(tftp->sent[3].port, 40001);
+    EXPECT_EQ(tftp->sent[3].bytes.size(), 4u + 88u);
+    EXPECT_EQ(percent(), "86%"); // byte 513 of 600, hundredth 6: 85.5 to even
+    fakes.messages.onShow = [this](const Message&) {
+        EXPECT_EQ(percent(), "100");
+    };
+    ack(2);
+    EXPECT_EQ(texts(), std::vector<std::string>{"Data transmit finish"});
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_FALSE(tftp->isOpen());
+}
+
+} // namespace
+} // namespace fw::test

@@ -1,0 +1,106 @@
+#include "setip/Setips.h"
+#include "common/ProcessValues.h"
+#include "ipcontrol/ZavikIPAddress.h"
+#include "setip/core/SetIpExchange.h"
+#include "support/Fakes.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace fw {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class SetipsTest : public ::testing::Test {
+protected:
+    void open(const char* adapterIp = "192.168.1.20") {
+        values.adapterTable = {{adapterIp, "255.255.255.0", "192.168.1.1", {2, 0, 0, 0, 0, 1}, "eth0", 2}};
+        values.localAdapterIp = Ipv4::parse(adapterIp);
+        dialog = std::make_unique<Setips>(platform, values, exchange);
+        dialog->show();
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    }
+    template <typename T = QWidget> T* child(const QString& name) const {
+        return dialog->findChild<T*>(name);
+    }
+    ZavikIPAddress* entry(int i) const {
+        return child<ZavikIPAddress>(QStringLiteral("ZavikIPAddress%1").arg(i));
+    }
+    void click(const char* name) { QTest::mouseClick(child(name), Qt::LeftButton); }
+    test::FakeEndpoint* sock1() const { return fake.network.last(); }
+    Bytes sentBytes(std::size_t i, std::size_t from, std::size_t n) const {
+        const Bytes& b = sock1()->sent.at(i).bytes;
+        return Bytes(b.begin() + from, b.begin() + from + n);
+    }
+
+    test::FakePlatform fake;
+    Platform platform = fake.platform();
+    ProcessValues values;
+    SetIpExchange exchange;
+    std::unique_ptr<Setips> dialog;
+};
+
+TEST_F(SetipsTest, StaticProposesTheNextAddressAndDhcpKeepsWhatWasTyped) {
+    for (const auto& [adapter, proposed] : std::vector<std::pair<const char*, const char*>>{
+             {"192.168.1.20", "192.168.1.21"}, {"192.168.1.255", "192.168.1.255"}}) {
+        open(adapter);
+        click("Option1");
+        EXPECT_TRUE(entry(1)->isEnabled());
+        EXPECT_EQ(entry(1)->ipAddress(), proposed);
+        EXPECT_EQ(entry(2)->ipAddress(), "255.255.255.0");
+        EXPECT_EQ(entry(3)->ipAddress(), "192.168.1.1");
+    }
+    entry(1)->setIpAddress("192.168.1.77");
+    click("Option2");
+    EXPECT_FALSE(entry(1)->isEnabled());
+    EXPECT_EQ(entry(1)->ipAddress(), "192.168.1.77");
+    click("Option1");
+    EXPECT_EQ(entry(1)->ipAddress(), "192.168.1.255");
+}
+
+TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
+    open();
+    click("Option1");
+    entry(1)->setIpAddress("10.0.0.255");
+    click("Command2");
+    EXPECT_EQ(fake.messages.shown.back(),
+              (Message{"10.0.0.255is not a valid IP address", "Fernwick", MessageIcon::Exclamation}));
+    // Typed leading zeros: refused as typed when the value is 0, read as decimal otherwise.
+    auto* first = entry(1)->findChild<QLineEdit*>("txtIP0");
+    for (const char* keys : {"00.1.2.3", "010"}) {
+        first->setFocus(Qt::OtherFocusReason);
+        for (const char* k = keys; *k != 0; ++k) {
+            QTest::keyClick(QApplication::focusWidget(), *k);
+        }
+        click("Command2");
+    }
+    EXPECT_EQ(fake.messages.shown.size(), 2u);
+    EXPECT_EQ(fake.messages.shown.back().text, "00.1.2.3is not a valid IP address");
+    ASSERT_EQ(sock1()->sent.size(), 1u);
+    EXPECT_EQ(sentBytes(0, 4, 4), (Bytes{0x20, 0x10, 0x00, 0x03}));
+    EXPECT_EQ(sentBytes(0, 20, 4), (Bytes{10, 1, 2, 3}));
+}
+
+TEST_F(SetipsTest, PortInUseIsSaidOnce) {
+    fake.network.failBinds = true;
+    open();
+    click("Command2");
+    ASSERT_EQ(fake.messages.shown.size(), 1u);
+    EXPECT_EQ(fake.messages.shown[0].title, "Fernwick");
+    EXPECT_NE(fake.messages.shown[0].text.find("port 4001"), std::string::npos);
+    EXPECT_NE(fake.messages.shown[0].text.find("Address already in use"), std::string::npos);
+}
+
+} // namespace
+} // namespace fw

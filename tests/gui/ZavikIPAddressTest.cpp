@@ -1,0 +1,114 @@
+#include "ipcontrol/ZavikIPAddress.h"
+#include "support/Fakes.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace fw {
+namespace {
+
+class ZavikIPAddressTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto* layout = new QVBoxLayout(&host);
+        layout->addWidget(ip = new ZavikIPAddress);
+        layout->addWidget(other = new QLineEdit);
+        ip->setMessageBoxes(&messages);
+        ip->setBeeper([this] { ++beeps; });
+        host.show();
+        host.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    }
+    QLineEdit* box(int i) const { return ip->findChild<QLineEdit*>(QStringLiteral("txtIP%1").arg(i)); }
+    int focused() const {
+        for (int i = 0; i < 4; ++i) {
+            if (QApplication::focusWidget() == box(i)) {
+                return i;
+            }
+        }
+        return -1;
+    }
+    // Enters box `start` (which selects it), then sends each key to whatever has the focus at that
+    // moment, as the keyboard does. ^ $ < > ~ are Home, End, Left, Right, Backspace; ! leaves the control.
+    void type(int start, const char* keys) {
+        other->setFocus(Qt::OtherFocusReason);
+        box(start)->setFocus(Qt::OtherFocusReason);
+        for (const char* k = keys; *k != 0; ++k) {
+            const std::map<char, Qt::Key> named{{'^', Qt::Key_Home},
+                                                {'$', Qt::Key_End},
+                                                {'<', Qt::Key_Left},
+                                                {'>', Qt::Key_Right},
+                                                {'~', Qt::Key_Backspace}};
+            if (*k == '!') {
+                other->setFocus(Qt::OtherFocusReason);
+            } else if (named.contains(*k)) {
+                QTest::keyClick(QApplication::focusWidget(), named.at(*k));
+            } else {
+                QTest::keyClick(QApplication::focusWidget(), *k);
+            }
+        }
+    }
+
+    QWidget host;
+    ZavikIPAddress* ip = nullptr;
+    QLineEdit* other = nullptr;
+    test::FakeMessageBoxes messages;
+    int beeps = 0;
+};
+
+TEST_F(ZavikIPAddressTest, TypingSequences) {
+    struct Case {
+        const char* start;
+        int box;
+        const char* keys;
+        const char* after;
+        int focus;
+        int beeps;
+    };
+    const Case cases[] = {
+        {"0.0.0.0", 0, "192", "192.0.0.0", 1, 0},      // three digits move on
+        {"0.0.0.0", 3, "192", "0.0.0.192", 3, 0},      // but not from the last box
+        {"0.0.0.0", 0, "10.1.2.3", "10.1.2.3", 3, 0},  // "." moves on
+        {"1.2.3.4", 3, ".", "1.2.3.4", 0, 0},          // and wraps
+        {"25.0.0.0", 0, "$6", "25.0.0.0", 0, 1},       // 256 refused
+        {"25.0.0.0", 0, "$5", "255.0.0.0", 1, 0},      //
+        {"99.0.0.0", 0, "^1", "99.0.0.0", 0, 1},       // judged as 991
+        {"1.2.3.4", 1, "$a- \r", "1.2.3.4", 1, 4},     // not digits
+        {"1.22.133.4", 2, "^<9", "1.229.133.4", 2, 0}, // Left at the start: end of box 1, nothing selected
+        {"1.22.133.4", 1, "$>1", "1.22.133.4", 2, 1},  // Right at the end: start of box 2 (1331 refused)
+        {"1.22.133.4", 2, "^>>", "1.22.133.4", 2, 0},  // Right inside the text stays
+        {"1.2.3.4", 3, "$>", "1.2.3.4", 3, 0},         //
+        {"1.2.3.4", 0, "<", "1.2.3.4", 0, 0},          // selection starts at 0 but there is no box 0 - 1
+        {"10.5.0.1", 1, "~!", "10.0.0.1", -1, 0},      // an empty box left becomes 0
+    };
+    for (const Case& c : cases) {
+        beeps = 0;
+        ip->setIpAddress(c.start);
+        type(c.box, c.keys);
+        EXPECT_EQ(ip->ipAddress(), c.after) << c.start << " " << c.keys;
+        EXPECT_EQ(focused(), c.focus) << c.start << " " << c.keys;
+        EXPECT_EQ(beeps, c.beeps) << c.start << " " << c.keys;
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ZavikIPAddressTest, CaretAtStartMakesTooLargeANumberWhichLeavingCatches) {
+    ip->setIpAddress("25.0.0.0");
+    type(0, "^3");
+    EXPECT_EQ(box(0)->text(), "325");
+    EXPECT_EQ(focused(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 2000));
+    EXPECT_EQ(messages.shown[0],
+              (Message{"Value must be between 0 and 255", "Fernwick", MessageIcon::Exclamation}));
+    EXPECT_EQ(focused(), 0);
+    EXPECT_EQ(box(0)->selectedText(), "325");
+}
+
+} // namespace
+} // namespace fw

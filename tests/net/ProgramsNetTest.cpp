@@ -1,0 +1,392 @@
+#include "support/NetLab.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <sys/stat.h>
+
+// ---- clinettest
+// fernwick-cli end to end: the program runs in the lab's workstation namespace (two adapters, eth0
+// on 10.77.1.0/24, eth1 on 10.77.2.0/24) against simulated devices and tftpd-hpa in namespaces of
+// their own.
+
+
+
+
+namespace fw {
+namespace clinettest {
+
+using test::NetLab;
+using test::simulatorEvents;
+using test::waitUntil;
+
+struct CliResult {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// fernwick-cli started in the workstation namespace; stdout and stderr kept apart.
+class CliProcess {
+public:
+    CliProcess(const NetLab& lab, const QStringList& args) {
+        process_.start("ip", QStringList{"netns", "exec", QString::fromStdString(lab.ns("ws")),
+                                         NetLab::binaryPath("src/cli/fernwick-cli")} +
+                                 args);
+    }
+    CliResult wait(int timeoutMs = 90000) {
+        CliResult r;
+        if (process_.waitForFinished(timeoutMs) && process_.exitStatus() == QProcess::NormalExit) {
+            r.status = process_.exitCode();
+        } else {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+        r.out = process_.readAllStandardOutput();
+        r.err = process_.readAllStandardError();
+        return r;
+    }
+
+private:
+    QProcess process_;
+};
+
+CliResult cli(const NetLab& lab, const QStringList& args) {
+    return CliProcess(lab, args).wait();
+}
+
+QString writeFile(const NetLab& lab, const QString& name, const QByteArray& bytes) {
+    const QString path = QDir(lab.dir()).filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    return path;
+}
+
+// A simulator with the given devices in a host's namespace, waited for until it is ready.
+QString startSimulator(NetLab& lab, const std::string& host, const QByteArray& devicesJson) {
+    return lab.startSimulator(host, {"--config", writeFile(lab, QString::fromStdString(host) + ".json", devicesJson)});
+}
+
+QJsonArray sortedByMac(QJsonArray a) {
+    std::vector<QJsonValue> v(a.begin(), a.end());
+    std::sort(v.begin(), v.end(), [](const QJsonValue& x, const QJsonValue& y) {
+        return x["mac"].toString() < y["mac"].toString();
+    });
+    QJsonArray out;
+    for (const QJsonValue& x : v) {
+        out.append(x);
+    }
+    return out;
+}
+
+QJsonArray parseArray(const QByteArray& text) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n"
+                                                     << text.toStdString();
+    EXPECT_TRUE(doc.isArray());
+    return doc.array();
+}
+
+QJsonObject device(const char* name, const char* ip, const char* essid, int channel, bool wep,
+                   const char* mac, const char* kind, const char* adapter, const char* adapterIp) {
+    return QJsonObject{{"name", QString::fromUtf8(name)},
+                       {"ip", ip},
+                       {"essid", essid},
+                       {"channel", channel},
+                       {"wep", wep},
+                       {"mac", mac},
+                       {"kind", kind},
+                       {"adapter", adapter},
+                       {"adapter_ip", adapterIp}};
+}
+
+TEST(CliNet, SearchListsTheSimulatedDevicesExactly) {
+    NetLab lab;
+    lab.addHost("a", "a", "10.77.1.10/24");
+    lab.addHost("b", "b", "10.77.2.20/24");
+    startSimulator(lab, "a", R"({"devices": [
+      {"mac": "00:0A:1B:2C:3D:4E", "ip": "10.77.1.10", "name": "Lobby AP", "essid": "office-net",
+       "channel": 6, "wep": 1, "kind": "AP"},
+      {"mac": "00:0A:1B:00:00:11", "ip": "10.77.1.11", "name": "Caf\u00e9, \"quoted\"\n\u001b[31m",
+       "essid": "x,y", "channel": 0, "wep": 2, "kind": "G"}]})");
+    startSimulator(lab, "b", R"({"devices": [
+      {"mac": "00:0A:1B:00:00:02", "ip": "10.77.2.20", "name": "Yard bridge", "essid": "yard",
+       "channel": 11, "kind": "G"},
+      {"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "name": "Factory fresh", "essid": "default",
+       "channel": 1, "kind": "AP", "reply": "broadcast"}]})");
+
+    const CliResult all = cli(lab, {"search", "--format", "json"});
+    EXPECT_EQ(all.status, 0) << all.err.toStdString();
+    const QJsonArray expected{
+        device("Factory fresh", "192.168.99.7", "default", 1, false, "00-0A-1B-00-00-03", "ap", "eth1",
+               "10.77.2.1"),
+        device("Caf\u00e9, \"quoted\"\n\u001b[31m", "10.77.1.11", "x,y", 0, false, "00-0A-1B-00-00-11",
+               "adapter", "eth0", "10.77.1.1"),
+        device("Yard bridge", "10.77.2.20", "yard", 11, false, "00-0A-1B-00-00-02", "adapter", "eth1",
+               "10.77.2.1"),
+        device("Lobby AP", "10.77.1.10", "office-net", 6, true, "00-0A-1B-2C-3D-4E", "ap", "eth0",
+               "10.77.1.1"),
+    };
+    EXPECT_EQ(sortedByMac(parseArray(all.out)), sortedByMac(expected)) << all.out.toStdString();
+
+    // Only segment b's adapter, as CSV: a header and one line per device.
+    const CliResult b = cli(lab, {"search", "-i", "eth1", "--timeout", "1.5", "--format", "csv"});
+    EXPECT_EQ(b.status, 0);
+    QList<QByteArray> lines = b.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3) << b.out.toStdString();
+    EXPECT_EQ(lines[0], "name,ip,essid,channel,wep,mac,kind,adapter,adapter_ip");
+    lines.removeFirst();
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines[0], "Factory fresh,192.168.99.7,default,1,Disabled,00-0A-1B-00-00-03,ap,eth1,10.77.2.1");
+    EXPECT_EQ(lines[1], "Yard bridge,10.77.2.20,yard,11,Disabled,00-0A-1B-00-00-02,adapter,eth1,10.77.2.1");
+
+    const CliResult unknown = cli(lab, {"search", "--interface", "eth9"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.contains("'eth9'")) << unknown.err.toStdString();
+    EXPECT_TRUE(unknown.out.isEmpty());
+}
+
+// Devices whose addresses lie outside both of the workstation's subnets: only broadcasts reach them.
+constexpr const char* kSetIpDevices = R"({"devices": [
+  {"mac": "00:0A:1B:00:00:01", "ip": "192.0.2.50/24", "setip": "accept"},
+  {"mac": "00:0A:1B:00:00:02", "ip": "192.0.2.51/24", "setip": "refuse"},
+  {"mac": "00:0A:1B:00:00:03", "ip": "192.0.2.52/24", "setip": "silent"}]})";
+
+TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndReportsRefusalsAndSilence) {
+    NetLab lab;
+    lab.addHost("dev", "a", "192.0.2.50/24");
+    const QString log = startSimulator(lab, "dev", kSetIpDevices);
+
+    const CliResult moved = cli(lab, {"set-ip", "00-0a-1b-00-00-01", "--ip", "10.77.1.77", "--mask",
+                                      "255.255.255.0", "--gateway", "10.77.1.254"});
+    EXPECT_EQ(moved.status, 0) << moved.err.toStdString();
+    EXPECT_EQ(moved.out, "Set IP OK\n");
+    ASSERT_TRUE(waitUntil([&] { return !simulatorEvents(log, "setip-ack").empty(); }, 3000));
+    EXPECT_TRUE(simulatorEvents(log, "setip-ack").front()["matches_request"].toBool());
+
+    // A later search finds it at its new address, on eth0's segment.
+    const CliResult after = cli(lab, {"search", "--format", "json"});
+    bool seen = false;
+    for (const QJsonValue& d : parseArray(after.out)) {
+        if (d["mac"] == "00-0A-1B-00-00-01") {
+            seen = true;
+            EXPECT_EQ(d["ip"], "10.77.1.77");
+            EXPECT_EQ(d["adapter"], "eth0");
+        }
+    }
+    EXPECT_TRUE(seen) << after.out.toStdString();
+
+    const CliResult refused =
+        cli(lab, {"set-ip", "00:0A:1B:00:00:02", "--ip", "10.77.1.78", "--mask", "255.255.255.0"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "Set IP Failure\n");
+
+    // The silent one: the first request and two copies, all with the same number, then exit 3.
+    const CliResult silent =
+        cli(lab, {"set-ip", "000A1B000003", "--dhcp", "-i", "eth0", "--timeout", "0.3", "--retries", "2"});
+    EXPECT_EQ(silent.status, 3);
+    EXPECT_TRUE(silent.out.isEmpty());
+    std::vector<QString> requests;
+    for (const QJsonObject& o : simulatorEvents(log, "rx")) {
+        if (o["device"] == "00:0A:1B:00:00:03" && o["kind"] == "setip" && !o.contains("ignored")) {
+            requests.push_back(o["hex"].toString());
+        }
+    }
+    ASSERT_EQ(requests.size(), 3u);
+    // DHCP, number 1, the device, eth0's MAC as the requester; a fresh process has zeros at 20-31.
+    EXPECT_EQ(requests[0], "8765432120110001000a1b000003"
+                           "02fe00000101"
+                           "000000000000000000000000");
+    EXPECT_EQ(requests[1], requests[0]);
+    EXPECT_EQ(requests[2], requests[0]);
+
+    // A MAC nobody has: with two adapters the program must find the device first, and says so.
+    const CliResult nobody = cli(lab, {"set-ip", "00-0A-1B-00-00-99", "--dhcp"});
+    EXPECT_EQ(nobody.status, 3);
+    EXPECT_TRUE(nobody.err.contains("00-0A-1B-00-00-99")) << nobody.err.toStdString();
+
+    const CliResult empty = cli(lab, {"search", "-i", "eth1", "-t", "1", "-f", "json"});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(parseArray(empty.out), QJsonArray());
+}
+
+QByteArray image(std::size_t size, const char* marker, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    QByteArray b(static_cast<qsizetype>(size), '\0');
+    for (auto& c : b) {
+        c = static_cast<char>(random());
+    }
+    b.replace(static_cast<qsizetype>(size / 2), static_cast<qsizetype>(qstrlen(marker)), marker);
+    return b;
+}
+
+TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
+    NetLab lab;
+    lab.addHost("ap", "a", "10.77.1.10/24");
+    lab.addHost("br", "b", "10.77.2.20/24");
+    // Two uploads run at once below, so two programs hold port 4001 on each adapter. The kernel hands a
+    // unicast answer to only one of them, so these devices answer discovery by broadcast.
+    const QString apLog = startSimulator(lab, "ap", R"({"devices": [{"mac": "00:0A:1B:00:00:10",
+        "ip": "10.77.1.10", "kind": "AP", "reply": "broadcast"}]})");
+    const QString brLog = startSimulator(lab, "br", R"({"devices": [{"mac": "00:0A:1B:00:00:20",
+        "ip": "10.77.2.20", "kind": "G", "reply": "broadcast"}]})");
+    // tftpd-hpa beside the access point's simulator; a write of "/" lands in root/fw.bin.
+    const QString root = QDir(lab.dir()).filePath("tftp");
+    QDir().mkpath(root);
+    const QString remap = writeFile(lab, "remap", "r ^/$ fw.bin\n");
+    lab.spawn("ap", {"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap});
+
+    const QByteArray apImage = image(300001, "ap config", 1);
+    const QString apPath = writeFile(lab, "ap.bin", apImage);
+
+    // An image without "Bridge Config" for the bridge: refused without --yes, and nothing is sent.
+    const CliResult refused = cli(lab, {"upgrade", "00-0A-1B-00-00-20", apPath});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains("This is a AP Firmware, do you really want to update?"))
+        << refused.err.toStdString();
+    EXPECT_TRUE(simulatorEvents(brLog, "handshake").empty());
+
+    // Both at once, so the two start sequences overlap: the access point has a TFTP server, the
+    // bridge none, so its upload (given --yes) runs into "Time Out".
+    CliProcess good(lab, {"upgrade", "10.77.1.10", apPath});
+    CliProcess unanswered(lab, {"upgrade", "00:0a:1b:00:00:20", apPath, "--yes"});
+    const CliResult ok = good.wait(120000);
+    const CliResult timedOut = unanswered.wait(120000);
+
+    EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
+    EXPECT_EQ(ok.out, "Data transmit finish\n");
+    QFile stored(QDir(root).filePath("fw.bin"));
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(stored.readAll() == apImage);
+    // Not a terminal: plain progress lines, ending at the whole image.
+    EXPECT_TRUE(ok.err.contains("upload 100%: 300001 of 300001 bytes")) << ok.err.toStdString();
+    EXPECT_EQ(simulatorEvents(apLog, "handshake").size(), 1u);
+
+    EXPECT_EQ(timedOut.status, 3) << timedOut.err.toStdString();
+    EXPECT_TRUE(timedOut.err.contains("Time Out"));
+    EXPECT_TRUE(timedOut.out.isEmpty());
+    EXPECT_EQ(simulatorEvents(brLog, "handshake").size(), 1u);
+
+    // Two simulated TFTP servers that go wrong: one acknowledges a block that was never sent (the
+    // window would wait for Cancel; a script must not hang), the other reports a full disk.
+    const QByteArray bridgeImage = image(5000, "BRIDGE CONFIG", 2);
+    const QString bridgePath = writeFile(lab, "bridge.bin", bridgeImage);
+    lab.addHost("ap2", "a", "10.77.1.12/24");
+    lab.addHost("br2", "b", "10.77.2.22/24");
+    startSimulator(
+        lab, "ap2",
+        R"({"devices": [{"mac": "00:0A:1B:00:00:12", "ip": "10.77.1.12", "kind": "AP", "reply": "broadcast",
+        "tftp": {"store": ")" +
+            QDir(lab.dir()).filePath("ap2.bin").toUtf8() + R"(", "ack_ahead_at": 2}}]})");
+    startSimulator(
+        lab, "br2",
+        R"({"devices": [{"mac": "00:0A:1B:00:00:22", "ip": "10.77.2.22", "kind": "G", "reply": "broadcast",
+        "tftp": {"store": ")" +
+            QDir(lab.dir()).filePath("br2.bin").toUtf8() + R"(", "error_at": 1,
+        "error_code": 3}}]})");
+    CliProcess ahead(lab, {"upgrade", "10.77.1.12", apPath});
+    CliProcess full(lab, {"upgrade", "10.77.2.22", bridgePath});
+    const CliResult stalled = ahead.wait(60000);
+    const CliResult diskFull = full.wait(60000);
+    EXPECT_EQ(stalled.status, 1) << stalled.err.toStdString();
+    EXPECT_TRUE(stalled.err.contains("Block number is out of sequence.")) << stalled.err.toStdString();
+    EXPECT_EQ(diskFull.status, 1) << diskFull.err.toStdString();
+    EXPECT_TRUE(diskFull.err.contains("Disk full or allocation exceeded.")) << diskFull.err.toStdString();
+    EXPECT_TRUE(stalled.out.isEmpty() && diskFull.out.isEmpty());
+
+    // A device nobody has: ends after the search, with exit 3.
+    const CliResult missing = cli(lab, {"upgrade", "10.77.1.99", apPath});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_TRUE(missing.err.contains("10.77.1.99"));
+}
+
+} // namespace
+} // namespace fw
+
+// ---- secondinstancenettest
+// The real program, started twice inside a lab's workstation namespace (it searches at start-up, so
+// never outside one): the second copy ends at once with status 0 and leaves the first running.
+
+
+
+
+namespace fw {
+namespace secondinstancenettest {
+
+using test::NetLab;
+using test::waitUntil;
+
+QString program() {
+    return NetLab::binaryPath("src/app/fernwick");
+}
+
+// Discovery requests the simulated device has received so far.
+int requestsSeen(const QString& log) {
+    QFile f(log);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    return static_cast<int>(f.readAll().count("\"event\": \"rx\""));
+}
+
+class SecondInstance : public ::testing::Test {
+protected:
+    void SetUp() override {
+        runtime = lab.dir() + "/runtime";
+        ASSERT_TRUE(QDir().mkpath(runtime));
+        ::chmod(runtime.toLocal8Bit().constData(), 0700);
+        // The lock lives in the runtime directory; a private one keeps the test away from any copy
+        // of the program that a person on this machine may be running.
+        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        lab.addHost("d1", "a", "10.77.1.10/24");
+        deviceLog = lab.dir() + "/d1.jsonl";
+        lab.spawn("d1", {NetLab::binaryPath("tools/devsim/fernwick-devsim"), "--device",
+                         "name=Lobby AP,mac=00:0A:1B:2C:3D:4E", "--log", deviceLog});
+        ASSERT_TRUE(waitUntil([&] { return QFile(deviceLog).size() > 0; }, 10000));
+    }
+
+    // The first copy has taken the lock and sent its first search (one request reaches segment a).
+    void startFirst() {
+        first = lab.spawn("ws", {program()});
+        ASSERT_TRUE(waitUntil([&] { return requestsSeen(deviceLog) >= 1; }, 10000))
+            << "the first copy searches";
+    }
+
+    NetLab lab;
+    QString runtime;
+    QString deviceLog;
+    QProcess* first = nullptr;
+};
+
+TEST_F(SecondInstance, EndsAtOnceWithStatusZeroAndLeavesTheFirstAlone) {
+    startFirst();
+    const int before = requestsSeen(deviceLog);
+    EXPECT_TRUE(QFileInfo::exists(runtime + "/fernwick.lock"));
+
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(lab.run("ws", {program()}), 0);
+    EXPECT_LT(clock.elapsed(), 5000);
+
+    // Long enough for a search of its own (0.5 s after showing): none came.
+    QTest::qWait(1500);
+    EXPECT_EQ(requestsSeen(deviceLog), before) << "the second copy must not search";
+    EXPECT_EQ(first->state(), QProcess::Running);
+}
+
+} // namespace
+} // namespace fw

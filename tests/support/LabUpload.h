@@ -1,0 +1,125 @@
+#pragma once
+
+// Uploads run by UploadDriver on real sockets inside a lab's workstation namespace, each to its own
+// tftpd-hpa host and from its own workstation address. Shared by the net tests and the benchmark.
+
+#include "platform/NeighbourTable.h"
+#include "platform/UdpEndpoint.h"
+#include "support/NetLab.h"
+#include "upgrade/UploadDisplay.h"
+#include "upgrade/UploadDriver.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace fw::test {
+
+class NeighbourShell final : public Shell {
+public:
+    void flushNeighbour(Ipv4 ip) override { NeighbourTable().remove(ip); }
+    void openUrl(const std::string&) override {}
+};
+
+class LabUpload final : public UploadDisplay {
+public:
+    LabUpload() {
+        QObject::connect(&driver, &UploadDriver::secondRequestSent,
+                         [this] { secondRequestNs = clock.nsecsElapsed(); });
+        clock.start();
+    }
+    void setProgress(int) override {}
+    void setLabel(const std::string& text) override { label = text; }
+    void showResult(const TftpUpload::Result& result) override {
+        if (const auto m = uploadResultMessage(result)) {
+            messages.push_back(m->text);
+        }
+    }
+    void uploadEnded(TftpUpload::Outcome o) override {
+        endedNs = clock.nsecsElapsed();
+        outcome = o;
+    }
+    bool ended() const { return outcome.has_value(); }
+    double transferSeconds() const { return static_cast<double>(endedNs - secondRequestNs) / 1e9; }
+
+    UploadCarryOver carry;
+    NeighbourShell shell;
+    UploadDriver driver{[] { return std::unique_ptr<DatagramEndpoint>(new UdpEndpoint); }, shell, carry,
+                        *this};
+    QElapsedTimer clock;
+    qint64 secondRequestNs = -1, endedNs = -1;
+    std::optional<TftpUpload::Outcome> outcome;
+    std::string label;
+    std::vector<std::string> messages;
+};
+
+// tftpd-hpa serving one directory in a host's namespace; a request for "/" writes dir/fw.bin.
+inline QString startTftpd(NetLab& lab, const std::string& host, const QStringList& extra = {}) {
+    const QString root = QDir(lab.dir()).filePath(QString::fromStdString(host) + "-tftp");
+    QDir().mkpath(root);
+    const QString remap = QDir(lab.dir()).filePath("remap");
+    if (!QFile::exists(remap)) {
+        QFile f(remap);
+        f.open(QIODevice::WriteOnly);
+        f.write("r ^/$ fw.bin\n");
+    }
+    lab.spawn(host,
+              QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap} + extra);
+    return root;
+}
+
+inline std::vector<std::uint8_t> labImage(std::size_t size, std::uint32_t seed) {
+    std::vector<std::uint8_t> b(size);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (auto& byte : b) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        byte = static_cast<std::uint8_t>(x);
+    }
+    return b;
+}
+
+inline std::optional<std::vector<std::uint8_t>> fileBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray a = f.readAll();
+    return std::vector<std::uint8_t>(a.begin(), a.end());
+}
+
+// Device i is host d<i> at 10.77.1.(10 + i) running tftpd-hpa (a request for "/" writes
+// root(i)/fw.bin); upload i goes from workstation address 10.77.1.(1 + i).
+class UploadLab {
+public:
+    NetLab lab;
+
+    void addDevice(int i, const QStringList& tftpdArgs = {}) {
+        const std::string host = "d" + std::to_string(i);
+        lab.addHost(host, "a", deviceIp(i) + "/24");
+        startTftpd(lab, host, tftpdArgs);
+        if (i > 0) {
+            lab.run("ws", {"ip", "addr", "add", QString::fromStdString(localIp(i) + "/24"), "dev", "eth0"});
+        }
+    }
+    static std::string deviceIp(int i) { return "10.77.1." + std::to_string(10 + i); }
+    static std::string localIp(int i) { return "10.77.1." + std::to_string(1 + i); }
+    QString root(int i) const { return QDir(lab.dir()).filePath(QString("d%1-tftp").arg(i)); }
+    std::optional<std::vector<std::uint8_t>> received(int i, const char* name = "fw.bin") const {
+        return fileBytes(QDir(root(i)).filePath(name));
+    }
+
+    // Runs a real event loop, as the dialog's exec() does, until every upload has ended.
+    static bool runAll(const std::vector<std::unique_ptr<LabUpload>>& uploads, int timeoutMs) {
+        return waitUntil(
+            [&] { return std::all_of(uploads.begin(), uploads.end(), [](auto& u) { return u->outcome; }); },
+            timeoutMs);
+    }
+};
+
+} // namespace fw::test

@@ -1,0 +1,172 @@
+#pragma once
+
+// A virtual-time world for TftpUpload: a clock, its one periodic timer, the transfer socket's
+// open/closed state, datagrams in flight, and a device's TFTP server that answers what is sent.
+
+#include "upgrade/UploadDisplay.h"
+#include "upgrade/core/TftpUpload.h"
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fw::test {
+
+using Bytes = std::vector<std::uint8_t>;
+using Ms = std::chrono::milliseconds;
+
+struct Sent {
+    Ms at;
+    UdpAddress to;
+    Bytes bytes;
+    bool socketOpen; // a send on a closed socket never leaves
+};
+
+inline Bytes ack(std::uint16_t block) {
+    return {0x00, 0x04, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block & 0xFF)};
+}
+
+class VirtualLink final : public TftpUpload::Io {
+public:
+    Ms now{0};
+    bool socketOpen = false;
+    int arpFlushes = 0;
+    std::optional<Ms> timerDue;
+    Ms timerInterval{0};
+    std::vector<Sent> sent;
+    std::vector<std::pair<Ms, int>> bars;
+    std::vector<std::string> labels;
+    std::vector<std::string> messages;
+    std::optional<Ms> closedAt;
+
+    // A datagram reaching the transfer socket at `at` (dropped there if it is closed then).
+    void deliver(Ms at, UdpAddress from, Bytes bytes) {
+        inFlight_.emplace(at, Arrival{from, std::move(bytes)});
+    }
+
+    // Events in time order up to `until`. Datagrams keep arriving after the upload has closed, as
+    // they may while its message box is open.
+    void run(TftpUpload& upload, Ms until) {
+        while (true) {
+            const auto next =
+                inFlight_.empty() ? std::optional<Ms>{} : std::optional<Ms>{inFlight_.begin()->first};
+            const bool timerFirst = timerDue && (!next || *timerDue <= *next);
+            const std::optional<Ms> at = timerFirst ? timerDue : next;
+            if (!at || *at > until) {
+                break;
+            }
+            now = *at;
+            if (timerFirst) {
+                timerDue = now + timerInterval; // periodic unless the handler says otherwise
+                upload.onTimer();
+            } else if (auto node = inFlight_.extract(inFlight_.begin()); socketOpen) {
+                upload.onDatagram(node.mapped().from, node.mapped().bytes);
+            }
+        }
+        now = std::max(now, until);
+    }
+
+    void openTransferSocket() override { socketOpen = true; }
+    void closeTransferSocket() override { socketOpen = false; }
+    void send(UdpAddress to, std::span<const std::uint8_t> bytes) override;
+    void flushArp() override { ++arpFlushes; }
+    void startTimer(std::chrono::milliseconds interval) override {
+        timerInterval = interval;
+        timerDue = now + interval;
+    }
+    void stopTimer() override { timerDue.reset(); }
+    void setProgress(int value) override { bars.emplace_back(now, value); }
+    void setLabel(const std::string& text) override { labels.push_back(text); }
+    void ended(const TftpUpload::Result& result) override {
+        if (const auto m = uploadResultMessage(result)) {
+            messages.push_back(m->text);
+        }
+    }
+    void close() override { closedAt = now; }
+
+    class Device* device = nullptr;
+
+private:
+    struct Arrival {
+        UdpAddress from;
+        Bytes bytes;
+    };
+    std::multimap<Ms, Arrival> inFlight_;
+};
+
+// A device's TFTP server: a write request on port 69 gets ACK 0 from a fresh port; blocks are
+// stored in order, a repeated block is acknowledged again, the rest ignored. Faults are chosen by
+// the order of datagrams reaching it (1 = the first write request) and of its answers.
+class Device {
+public:
+    static constexpr Ipv4 kIp{{10, 77, 1, 10}};
+
+    explicit Device(VirtualLink& link) : link_(link) { link.device = this; }
+
+    std::set<int> loseIncoming, loseOutgoing, duplicateOutgoing;
+    std::optional<int> silentAfterBlock;                // takes no DATA beyond this block
+    std::optional<std::pair<int, Bytes>> replaceAnswer; // answer number, what to send instead
+
+    Bytes image;
+    bool complete = false;
+    std::vector<std::size_t> blockLengths;
+    std::uint16_t port = 0;
+
+    void receive(const Sent& s) {
+        if (s.to.ip != kIp || loseIncoming.contains(++incoming_) || s.bytes.size() < 4) {
+            return;
+        }
+        if (s.bytes[1] == 2 && s.to.port == 69) {
+            port = port == 0 ? 40001 : static_cast<std::uint16_t>(port + 1); // a new transfer id
+            expected_ = 1;
+            image.clear();
+            blockLengths.clear();
+            complete = false;
+            answer(ack(0));
+            return;
+        }
+        const auto block = static_cast<std::uint16_t>((s.bytes[2] << 8) | s.bytes[3]);
+        if (s.bytes[1] != 3 || s.to.port != port || (silentAfterBlock && block > *silentAfterBlock)) {
+            return;
+        }
+        if (block == expected_ && !complete) {
+            image.insert(image.end(), s.bytes.begin() + 4, s.bytes.end());
+            blockLengths.push_back(s.bytes.size() - 4);
+            complete = s.bytes.size() < 516;
+            ++expected_;
+            answer(ack(block));
+        } else if (block == static_cast<std::uint16_t>(expected_ - 1)) {
+            answer(ack(block)); // it missed our acknowledgement
+        }
+    }
+
+private:
+    void answer(Bytes bytes) {
+        ++answers_;
+        if (replaceAnswer && replaceAnswer->first == answers_) {
+            bytes = replaceAnswer->second;
+        }
+        for (int copy = 0; copy < (duplicateOutgoing.contains(answers_) ? 2 : 1); ++copy) {
+            if (!loseOutgoing.contains(answers_)) {
+                link_.deliver(link_.now + Ms{1 + copy}, UdpAddress{kIp, port}, bytes);
+            }
+        }
+    }
+
+    VirtualLink& link_;
+    std::uint16_t expected_ = 1;
+    int incoming_ = 0;
+    int answers_ = 0;
+};
+
+inline void VirtualLink::send(UdpAddress to, std::span<const std::uint8_t> bytes) {
+    sent.push_back(Sent{now, to, Bytes(bytes.begin(), bytes.end()), socketOpen});
+    if (socketOpen && device != nullptr) {
+        device->receive(sent.back());
+    }
+}
+
+} // namespace fw::test

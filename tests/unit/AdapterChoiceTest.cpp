@@ -1,0 +1,67 @@
+#include "cli/AdapterChoice.h"
+
+#include <gtest/gtest.h>
+
+namespace fw::cli {
+namespace {
+
+AdapterFacts facts(const std::string& name, const std::string& ip, bool up = true, bool loopback = false) {
+    AdapterFacts f;
+    f.interfaceName = name;
+    f.ip = ip;
+    f.mask = ip.empty() ? "" : "255.255.255.0";
+    f.link = LinkFlags{up, loopback, false};
+    return f;
+}
+
+std::vector<std::string> names(const AdapterSelection& s) {
+    std::vector<std::string> out;
+    for (const AdapterEntry& e : s.table) {
+        out.push_back(e.interfaceName);
+    }
+    return out;
+}
+
+AdapterListing listing(std::size_t ethCount) {
+    AdapterListing l{
+        true, ListingPath::Main, {facts("lo", "127.0.0.1", true, true), facts("down0", "10.9.0.1", false)}};
+    for (std::size_t i = 0; i < ethCount; ++i) {
+        l.adapters.push_back(facts("eth" + std::to_string(i), "10.0." + std::to_string(i) + ".1"));
+    }
+    return l;
+}
+
+TEST(AdapterChoice, NamesPickExactlyTheNamedAdapters) {
+    const struct {
+        std::vector<std::string> asked;
+        std::vector<std::string> chosen;
+    } cases[] = {
+        {{}, {"eth0", "eth1", "eth2"}},
+        {{"eth1"}, {"eth1"}},
+        {{"eth2", "eth0"}, {"eth2", "eth0"}},
+        {{"eth1", "eth1"}, {"eth1"}},
+    };
+    for (const auto& c : cases) {
+        const auto result = chooseAdapters(listing(3), c.asked);
+        ASSERT_TRUE(std::holds_alternative<AdapterSelection>(result));
+        EXPECT_EQ(std::get<AdapterSelection>(result).outcome, AdapterOutcome::Ok);
+        EXPECT_EQ(names(std::get<AdapterSelection>(result)), c.chosen);
+    }
+}
+
+TEST(AdapterChoice, BadNamesAreErrorsThatNameThem) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"eth9"}, "no adapter named 'eth9' (usable: eth0, eth1)"},
+        {{"eth0", "lo"}, "adapter 'lo' cannot be used"},
+        {{"down0"}, "adapter 'down0' cannot be used"},
+    };
+    for (const auto& [asked, message] : cases) {
+        const auto result = chooseAdapters(listing(2), asked);
+        ASSERT_TRUE(std::holds_alternative<std::string>(result)) << message;
+        EXPECT_NE(std::get<std::string>(result).find(message), std::string::npos)
+            << std::get<std::string>(result);
+    }
+}
+
+} // namespace
+} // namespace fw::cli

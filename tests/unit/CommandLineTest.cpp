@@ -1,0 +1,111 @@
+#include "cli/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace fw::cli {
+namespace {
+
+using Kind = ParsedCommandLine::Kind;
+
+ParsedCommandLine parse(const QStringList& args) {
+    return parseCommandLine(QStringList{"fernwick-cli"} + args);
+}
+
+template <typename T> T commandOf(const QStringList& args) {
+    const ParsedCommandLine p = parse(args);
+    EXPECT_EQ(p.kind, Kind::Run) << p.text;
+    if (!p.command || !std::holds_alternative<T>(*p.command)) {
+        ADD_FAILURE() << "wrong command for " << args.join(' ').toStdString();
+        return T{};
+    }
+    return std::get<T>(*p.command);
+}
+
+Ipv4 ip(const char* text) {
+    return Ipv4::parse(text).value();
+}
+constexpr MacAddress kMac{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+
+TEST(CommandLine, SetIpStaticAndDhcp) {
+    const SetIpCommand s = commandOf<SetIpCommand>({"set-ip", "--ip", "10.77.1.77", "--mask", "255.255.255.0",
+                                                    "00-0A-1B-2C-3D-4E", "-r", "0", "-t", "5"});
+    EXPECT_EQ(s.mac, kMac);
+    ASSERT_TRUE(s.address.has_value());
+    EXPECT_EQ(*s.address, (StaticAddress{ip("10.77.1.77"), ip("255.255.255.0"), ip("0.0.0.0")}));
+    EXPECT_EQ(s.retries, 0);
+    EXPECT_EQ(s.timeout, std::chrono::seconds(5));
+
+    const SetIpCommand g = commandOf<SetIpCommand>(
+        {"set-ip", "00:0a:1b:2c:3d:4e", "--ip", "010.1.2.3", "--mask", "0.0.0.0", "--gateway", "192.0.2.1"});
+    // Leading zeros are decimal, as the dialog's check reads them; a zero mask is not objected to.
+    EXPECT_EQ(*g.address, (StaticAddress{ip("10.1.2.3"), ip("0.0.0.0"), ip("192.0.2.1")}));
+
+    const SetIpCommand d = commandOf<SetIpCommand>({"set-ip", "000a1B2c3D4e", "--dhcp"});
+    EXPECT_EQ(d.mac, kMac);
+    EXPECT_FALSE(d.address.has_value());
+    EXPECT_EQ(d.retries, 2);
+}
+
+TEST(CommandLine, UpgradeTargets) {
+    const UpgradeCommand byIp = commandOf<UpgradeCommand>({"upgrade", "10.77.1.10", "fw.bin"});
+    EXPECT_EQ(byIp.target, DeviceTarget(ip("10.77.1.10")));
+    EXPECT_EQ(byIp.image, "fw.bin");
+    EXPECT_FALSE(byIp.yes);
+    const UpgradeCommand byMac =
+        commandOf<UpgradeCommand>({"upgrade", "-y", "00-0A-1B-2C-3D-4E", "a b.bin", "-i", "eth1"});
+    EXPECT_EQ(byMac.target, DeviceTarget(kMac));
+    EXPECT_EQ(byMac.image, "a b.bin");
+    EXPECT_TRUE(byMac.yes);
+    EXPECT_EQ(byMac.interfaces, std::vector<std::string>{"eth1"});
+}
+
+// Every mistake is refused, and the message names what was wrong.
+TEST(CommandLine, ErrorsNameTheBadText) {
+    const std::pair<QStringList, const char*> cases[] = {
+        {{}, "no command"},
+        {{"serch"}, "'serch'"},
+        {{"--frobnicate"}, "'--frobnicate'"},
+        {{"search", "--bogus"}, "bogus"},
+        {{"search", "extra"}, "'extra'"},
+        {{"search", "--format", "xml"}, "'xml'"},
+        {{"search", "--timeout"}, "timeout"},
+        {{"search", "-f", "json", "-f", "csv"}, "--format given more than once"},
+        {{"set-ip", "--dhcp"}, "MAC address is missing"},
+        {{"set-ip", "00-0A-1B-2C-3D", "--dhcp"}, "'00-0A-1B-2C-3D' is not a MAC address"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "00-0A-1B-2C-3D-4F", "--dhcp"}, "'00-0A-1B-2C-3D-4F'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E"}, "either --dhcp or --ip"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "--ip", "10.0.0.1"}, "cannot be combined"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "--gateway", "10.0.0.1"}, "cannot be combined"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--ip", "10.0.0.1"}, "--mask is missing"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--mask", "255.0.0.0"}, "--ip is missing"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--ip", "10.0.0.1", "--ip", "10.0.0.2", "--mask", "255.0.0.0"},
+         "--ip given more than once"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--ip", "10.0.0.1", "--mask", "255.255.255.256"},
+         "'255.255.255.256'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--ip", "10.0.0.1", "--mask", "255.0.0.0", "--gateway", "10.0.0"},
+         "--gateway '10.0.0'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-t", "0"}, "'0'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-t", "-1"}, "'-1'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-t", "nan"}, "'nan'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-t", "3s"}, "'3s'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-t", "3601"}, "'3601'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-r", "-1"}, "'-1'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-r", "2.5"}, "'2.5'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-r", "101"}, "'101'"},
+        {{"upgrade"}, "missing"},
+        {{"upgrade", "10.0.0.1"}, "image file is missing"},
+        {{"upgrade", "10.0.0.1", ""}, "image path is empty"},
+        {{"upgrade", "10.0.0", "fw.bin"}, "'10.0.0' is neither"},
+        {{"upgrade", "10.0.0.1", "fw.bin", "more.bin"}, "'more.bin'"},
+    };
+    for (const auto& [args, expected] : cases) {
+        const ParsedCommandLine p = parse(args);
+        EXPECT_EQ(p.kind, Kind::Error) << args.join(' ').toStdString();
+        EXPECT_NE(p.text.find(expected), std::string::npos)
+            << args.join(' ').toStdString() << " gave: " << p.text;
+        EXPECT_FALSE(p.command.has_value());
+    }
+}
+
+} // namespace
+} // namespace fw::cli

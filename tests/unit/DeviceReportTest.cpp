@@ -1,0 +1,70 @@
+#include "cli/DeviceReport.h"
+
+
+#include <gtest/gtest.h>
+
+namespace fw::cli {
+namespace {
+
+const AdapterTable kAdapters{{"10.77.1.1", "255.255.255.0", "0.0.0.0", {}, "eth0", 2},
+                             {"10.77.2.1", "255.255.255.0", "0.0.0.0", {}, "eth1", 3}};
+
+// Device texts are 8-bit: "\xE9" is é. The second name tries to break lines, fields and the terminal.
+Ipv4 ip(const char* text) {
+    return Ipv4::parse(text).value();
+}
+
+const std::vector<DeviceRow> kRows{
+    {"Lobby AP", ip("10.77.1.10"), "office", 6, true, {0, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, true, ip("10.77.1.1")},
+    {"Caf\xE9, \"x\"\n\x1B[2J\\", ip("192.168.99.7"), "a,b", 0, false, {0, 0x0A, 0x1B, 0, 0, 3}, false,
+     ip("10.77.2.1")},
+    {"", ip("10.77.9.9"), "", 11, false, {0, 0x0A, 0x1B, 0, 0, 4}, false, ip("10.77.9.1")},
+};
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        out.push_back(text.substr(start, end - start));
+    }
+    EXPECT_EQ(start, text.size()) << "output must end with a newline";
+    return out;
+}
+
+TEST(DeviceReport, CsvIsOneQuotedLinePerDevice) {
+    const auto l = lines(formatDevices(kRows, kAdapters, OutputFormat::Csv));
+    ASSERT_EQ(l.size(), 4u);
+    EXPECT_EQ(l[0], "name,ip,essid,channel,wep,mac,kind,adapter,adapter_ip");
+    EXPECT_EQ(l[1], "Lobby AP,10.77.1.10,office,6,Enabled,00-0A-1B-2C-3D-4E,ap,eth0,10.77.1.1");
+    EXPECT_EQ(l[2], "\"Caf\xC3\xA9, \"\"x\"\"\\x0A\\x1B[2J\\\\\",192.168.99.7,\"a,b\",0,Disabled,"
+                    "00-0A-1B-00-00-03,adapter,eth1,10.77.2.1");
+    EXPECT_EQ(l[3], ",10.77.9.9,,11,Disabled,00-0A-1B-00-00-04,adapter,10.77.9.1,10.77.9.1");
+    EXPECT_EQ(lines(formatDevices({}, kAdapters, OutputFormat::Csv)).size(), 1u);
+}
+
+TEST(DeviceReport, TableColumnsLineUpAndNoControlCharacterGetsOut) {
+    const auto l = lines(formatDevices(kRows, kAdapters, OutputFormat::Table));
+    ASSERT_EQ(l.size(), 4u);
+    // Every column starts at the same place on every line (widths counted in characters, so é is one).
+    const char* const ips[] = {"IP", "10.77.1.10", "192.168.99.7", "10.77.9.9"};
+    const auto ipColumn = QString::fromStdString(l[0]).indexOf("IP");
+    for (std::size_t i = 0; i < l.size(); ++i) {
+        const QString q = QString::fromStdString(l[i]);
+        EXPECT_EQ(q.indexOf(ips[i]), ipColumn) << l[i];
+        EXPECT_FALSE(q.contains(QChar(0x1B)) || q.contains('\n')) << l[i];
+        EXPECT_FALSE(l[i].ends_with(' ')) << l[i];
+    }
+    EXPECT_NE(l[2].find("Caf\xC3\xA9, \"x\"\\x0A\\x1B[2J\\\\"), std::string::npos) << l[2];
+    EXPECT_EQ(l[0].substr(0, 4), "NAME");
+}
+
+TEST(DeviceReport, LatinOneControlsAreEscapedToo) {
+    // C1 controls (0x80-0x9F) act as escapes on some terminals; DEL is invisible.
+    EXPECT_EQ(printableText("a\x9B"
+                            "b\x7F"
+                            "c\xA0"),
+              "a\\x9Bb\\x7Fc\xC2\xA0");
+}
+
+} // namespace
+} // namespace fw::cli

@@ -1,0 +1,123 @@
+#include "setip/SetIpSocket.h"
+#include "setip/core/SetIpExchange.h"
+#include "support/CoreFakes.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace fw {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr MacAddress kTarget{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+
+Bytes reply(std::uint16_t sequence, std::uint8_t result, std::size_t size = 24) {
+    Bytes b(size, 0);
+    b[0] = 0x87, b[1] = 0x65, b[2] = 0x43, b[3] = 0x21, b[21] = result;
+    b[6] = static_cast<std::uint8_t>(sequence >> 8), b[7] = static_cast<std::uint8_t>(sequence);
+    return b;
+}
+
+Bytes slice(const Bytes& b, std::size_t from, std::size_t n) {
+    return {b.begin() + from, b.begin() + from + n};
+}
+
+struct ExchangeTest : ::testing::Test {
+    AdapterTable adapters{{"10.0.0.1", "", "", {2, 0, 0, 0, 0, 0xA}, "eth0", 2},
+                          {"10.0.0.12", "", "", {2, 0, 0, 0, 0, 0xB}, "eth1", 3}};
+    SetIpExchange exchange;
+    test::RecordingSetIpIo io;
+
+    void open() { exchange.open(adapters, Ipv4::parse("10.0.0.1"), 0, kTarget); }
+    void press(bool fixed) {
+        exchange.numberRequest();
+        if (fixed) {
+            exchange.sendFixed(io, *Ipv4::parse("192.168.1.21"), *Ipv4::parse("255.255.255.0"),
+                               *Ipv4::parse("192.168.1.254"));
+        } else {
+            exchange.sendDhcp(io);
+        }
+    }
+};
+
+TEST_F(ExchangeTest, RequestsAndTheirNumbers) {
+    open();
+    exchange.numberRequest(); // a press the dialog refused: nothing sent, number used up
+    press(false);             // DHCP before any fixed request: zeros at 20-31
+    press(true);
+    open();
+    press(false); // a new opening numbers from 1 and repeats the last fixed values
+    const Bytes fixed{0x87, 0x65, 0x43, 0x21, 0x20, 0x10, 0x00, 0x03, 0x00, 0x0A, 0x1B,
+                      0x2C, 0x3D, 0x4E, 2,    0,    0,    0,    0,    0x0A, 192,  168,
+                      1,    21,   255,  255,  255,  0,    192,  168,  1,    254};
+    ASSERT_EQ(io.sent.size(), 3u);
+    EXPECT_EQ(slice(io.sent[0], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x02}));
+    EXPECT_EQ(slice(io.sent[0], 20, 12), Bytes(12, 0));
+    EXPECT_EQ(io.sent[1], fixed);
+    EXPECT_EQ(slice(io.sent[2], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x01}));
+    EXPECT_EQ(slice(io.sent[2], 8, 24), slice(fixed, 8, 24));
+
+    for (int i = 0; i < 40000; ++i) {
+        exchange.numberRequest();
+    }
+    exchange.sendDhcp(io);
+    EXPECT_EQ(slice(io.sent.back(), 6, 2), (Bytes{0x7F, 0xFF})); // held, never wrapped
+    exchange.onDatagram(io, reply(0x7FFF, 0));
+    EXPECT_EQ(io.answers.size(), 1u);
+}
+
+TEST_F(ExchangeTest, OnlyAnswersToTheLatestRequestCount) {
+    open();
+    exchange.onDatagram(io, reply(0, 0)); // before any request of this opening
+    press(true);
+    press(true);
+    Bytes badMagic = reply(2, 0);
+    badMagic[3] = 0x20;
+    for (const Bytes& d : {reply(2, 0, 23), badMagic, reply(1, 0), reply(0x0200, 0), reply(2, 2), Bytes{}}) {
+        exchange.onDatagram(io, d);
+    }
+    EXPECT_TRUE(io.answers.empty());
+    EXPECT_EQ(io.sent.size(), 2u);
+}
+
+TEST_F(ExchangeTest, OutcomesAndTheAcknowledgement) {
+    struct Case {
+        bool fixed;
+        std::uint8_t result;
+        const char* text;
+    };
+    for (const Case& c : {Case{true, 0, "Set IP OK"}, Case{false, 0, "Set DHCP OK"},
+                          Case{true, 1, "Set IP Failure"}, Case{false, 1, "Set DHCP Failure"}}) {
+        io = test::RecordingSetIpIo{};
+        open();
+        press(c.fixed);
+        exchange.onDatagram(io, reply(1, c.result, 60));
+        exchange.onDatagram(io, reply(1, c.result)); // a repeated reply is acted on again
+        ASSERT_EQ(io.answers.size(), 2u);
+        EXPECT_EQ(setIpAnswerMessage(io.answers[1]).text, c.text);
+        Bytes ack = io.sent[0];
+        ack[4] = 0xA0, ack[5] = 0x99;
+        const auto expected =
+            c.result == 0 ? std::vector<Bytes>{io.sent[0], ack, ack} : std::vector<Bytes>{io.sent[0]};
+        EXPECT_EQ(io.sent, expected);
+        EXPECT_EQ(io.sentWhenAnswered, c.result == 0 ? 2u : 1u)
+            << "the acknowledgement waits for the message to close";
+    }
+}
+
+TEST_F(ExchangeTest, AdapterIsMatchedByItsWholeAddress) {
+    // 10.0.0.1 must not pick 10.0.0.12; with no match the previous choice stays if it still exists.
+    const std::vector<std::tuple<const char*, int, int>> cases{
+        {"10.0.0.1", 1, 0}, {"10.0.0.12", 0, 1}, {"", 1, 1}, {"10.9.9.9", 7, 0}};
+    for (const auto& [local, previous, chosen] : cases) {
+        EXPECT_EQ(exchange.open(adapters, Ipv4::parse(local), previous, kTarget), chosen) << local;
+        press(false);
+        EXPECT_EQ(io.sent.back()[19], chosen == 0 ? 0xA : 0xB) << local;
+    }
+    EXPECT_EQ(exchange.open({}, Ipv4::parse("10.0.0.1"), 3, kTarget), 0);
+}
+
+} // namespace
+} // namespace fw
