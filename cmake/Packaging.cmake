@@ -16,7 +16,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # The libraries the binary links (Qt Core/Gui/Widgets/Svg, libstdc++) come from dpkg-shlibdeps; their
 # packages also carry the platform and SVG plugins. The simulator is a Python 3 program.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= 3.9)")
+# The simulator uses PEP 604 unions (str | None) in dataclass fields, evaluated at import: 3.10.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= 3.10)")
 # Opening a device's web page goes through the desktop's URL handler.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
