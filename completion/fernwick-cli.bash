@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bash completion for fernwick-cli: commands, their options, adapter names for --interface, the
 # --format values and firmware images (*.bin) for upgrade.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence identifier on the first comment line (after a #!, #compdef or scdoc title line) of every
 # source file of ours that lacks it; running it again changes nothing.
 #   scripts/spdx.sh [--check] [FILE...]
@@ -17,15 +18,15 @@ fi
 leader() {
     local f="$1"
     case "$f" in
-    LICENSE | */LICENSE) return ;;
+    LICENSE | */LICENSE | */corpus/*) return ;; # fuzzer inputs are data, whatever they start with
     *.cpp | *.h | *.hpp | *.cc) echo "//" ;;
     *.py | *.sh | *.cmake | */CMakeLists.txt | CMakeLists.txt | *.bash | *.zsh) echo "#" ;;
     *.scd) echo ";" ;;
     *)
         # Programs without an extension (the simulator, the demo, CI, completions): by their first line.
         local first
-        first="$(head -c 200 "$f" | head -n 1)"
-        [[ "$first" == "#!"* || "$first" == "#compdef "* ]] && echo "#"
+        first="$(head -n 1 "$f")"
+        if [[ "$first" == "#!"* || "$first" == "#compdef "* ]]; then echo "#"; fi
         ;;
     esac
 }
@@ -42,7 +43,7 @@ for f in "${files[@]}"; do
     grep -Iq . "$f" 2>/dev/null || continue # binary or empty
     lead="$(leader "$f")"
     [[ -n "$lead" ]] || continue
-    head -n 3 "$f" | grep -q "$tag" && continue
+    [[ "$(head -n 3 "$f")" == *"$tag"* ]] && continue
     missing+=("$f")
     ((check)) && continue
     first="$(head -n 1 "$f")"
