@@ -63,7 +63,7 @@ constexpr std::array kTable{
     Entry{46, "OK"},
     Entry{47, "Set IP"},
     Entry{48, "About"},
-    Entry{51, "Copyright (C) Fernwick developers. All rights reserved."},
+    Entry{51, "Copyright (C) Fernwick developers. License: GNU GPL version 3 or later."},
     Entry{101, "Wireless Device"},
     Entry{102, "IP Address"},
     Entry{103, "ESS-ID"},
