@@ -1,5 +1,6 @@
 #include "cli/CliSetIp.h"
 
+#include "cli/CliSearch.h"
 
 #include <algorithm>
 
@@ -19,7 +20,7 @@ bool CliSetIp::start(const SetIpCommand& command, const AdapterTable& adapters, 
     exchange_.open(adapters, std::nullopt, at == adapters.end() ? 0 : static_cast<int>(at - adapters.begin()),
                    command.mac);
     if (!socket_.open(adapter)) {
-        console_.err("cannot use UDP port 4001 on " + adapter.interfaceName + ": " + socket_.lastError());
+        console_.err(portProblem(adapter, socket_.lastError()));
         return false;
     }
     exchange_.numberRequest();
