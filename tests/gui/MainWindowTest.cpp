@@ -163,10 +163,6 @@ TEST(MainWindowEnabling, SearchButtonLocking) {
 const FakeDevice kAp{"ap-one", "10.0.0.20", {0x00, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e}, true};
 const FakeDevice kBridge{"bridge", "10.0.1.30", {0x00, 0x0a, 0x1b, 0x2c, 0x3d, 0x50}, false};
 
-DeviceListView* listOf(const MainWindowHarness& h) {
-    return h.window->findChild<DeviceListView*>("ListView1");
-}
-
 // ---- closing ---------------------------------------------------------------------------------
 
 const Message kExitConfirm{"Exit Fernwick?", "Exit", MessageIcon::Information, MessageButtons::OkCancel,

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sched.h>
@@ -135,7 +134,9 @@ void NetLab::enterWorkstation() {
 QString NetLab::startSimulator(const std::string& host, const QStringList& args, int timeoutMs) {
     const QString log = QDir(dir_).filePath(QString::fromStdString(host) + ".jsonl");
     spawn(host, QStringList{binaryPath("tools/devsim/fernwick-devsim")} + args + QStringList{"--log", log});
-    EXPECT_TRUE(waitUntil([&] { return !simulatorEvents(log, "ready").empty(); }, timeoutMs)) << host;
+    if (!waitUntil([&] { return !simulatorEvents(log, "ready").empty(); }, timeoutMs)) {
+        throw std::runtime_error("the simulator on " + host + " did not get ready");
+    }
     return log;
 }
 

@@ -36,7 +36,7 @@ public:
     // dir()/<host>-<n>.log.
     QProcess* spawn(const std::string& host, const QStringList& argv);
     // Starts the device simulator in a host's namespace with a log in dir(); returns the log's path
-    // once the simulator has logged that it is ready (a test failure otherwise).
+    // once the simulator has logged that it is ready (throws otherwise, which fails the test).
     QString startSimulator(const std::string& host, const QStringList& args, int timeoutMs = 15000);
     // Runs a program inside a host's namespace to its end; returns its exit code.
     int run(const std::string& host, const QStringList& argv, QByteArray* output = nullptr);
