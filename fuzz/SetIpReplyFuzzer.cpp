@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fw::MacAddress target{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
     fw::SetIpExchange exchange;
     Recorder io;
-    const int index = exchange.open(adapters, (in.byte() & 1) ? fw::Ipv4::parse("10.0.0.10") : std::nullopt, in.byte() % 4, target);
+    const int index = exchange.open(adapters, (in.byte() & 1) ? fw::Ipv4::parse("10.0.0.10") : std::nullopt,
+                                    in.byte() % 4, target);
     require(index >= 0 && index < 2, "an adapter of the table is chosen");
 
     while (!in.empty()) {

@@ -8,7 +8,6 @@
 #include "discovery/SearchCycle.h"
 #include "platform/LinuxAdapterSource.h"
 #include "platform/UdpEndpoint.h"
-
 #include "support/Fakes.h"
 #include "support/NetLab.h"
 

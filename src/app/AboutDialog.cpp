@@ -2,8 +2,8 @@
 
 #include "Version.h"
 #include "app/AppIcons.h"
-#include "platform/UiText.h"
 #include "app/core/ListLayout.h"
+#include "platform/UiText.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -5,11 +5,11 @@
 #include "app/DeviceListView.h"
 #include "app/MainMenus.h"
 #include "app/RowDialogs.h"
-#include "platform/UiText.h"
 #include "app/core/ListLayout.h"
 #include "common/MacAddress.h"
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchCycle.h"
+#include "platform/UiText.h"
 
 #include <QAction>
 #include <QCloseEvent>

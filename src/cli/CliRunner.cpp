@@ -182,8 +182,9 @@ void CliRunner::runSetIp(const SetIpCommand& command) {
                 finish(ExitStatus::NoAnswer);
                 return;
             }
-            const auto adapter = std::find_if(table.begin(), table.end(),
-                                              [&](const AdapterEntry& e) { return e.ip == row->adapterIp.toString(); });
+            const auto adapter = std::find_if(table.begin(), table.end(), [&](const AdapterEntry& e) {
+                return e.ip == row->adapterIp.toString();
+            });
             go(adapter == table.end() ? table.front() : *adapter);
         });
 }
@@ -227,8 +228,8 @@ void CliRunner::runUpgrade(const UpgradeCommand& command) {
             }
             console_.note("upgrading " +
                           (row->name.empty() ? std::string("device") : "'" + printableText(row->name) + "'") +
-                          " at " + row->ip.toString() + " (" + formatMac(row->mac) + ", " + kindName(*row) + ") on " +
-                          adapterName(table, row->adapterIp) + " with " + command.image + ", " +
+                          " at " + row->ip.toString() + " (" + formatMac(row->mac) + ", " + kindName(*row) +
+                          ") on " + adapterName(table, row->adapterIp) + " with " + command.image + ", " +
                           std::to_string(file->bytes.size()) + " bytes");
             auto* upgrade = new CliUpgrade(makeEndpoint_, shell_, console_, this);
             connect(upgrade, &CliUpgrade::finished, this, [this](ExitStatus s) { finish(s); });

@@ -16,8 +16,7 @@ constexpr int kLineStepPercent = 10;
 } // namespace
 
 CliUpgrade::CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent)
-    : QObject(parent), console_(console),
-      driver_(std::move(makeEndpoint), shell, carry_, *this) {
+    : QObject(parent), console_(console), driver_(std::move(makeEndpoint), shell, carry_, *this) {
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, &CliUpgrade::render);
     connect(&driver_, &UploadDriver::secondRequestSent, this, [this] {

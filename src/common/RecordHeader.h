@@ -32,8 +32,8 @@ inline std::optional<std::int16_t> readRecordSequence(std::span<const std::uint8
     if (datagram.size() < kRecordSequenceOffset + 2) {
         return std::nullopt;
     }
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(
-        (datagram[kRecordSequenceOffset] << 8) | datagram[kRecordSequenceOffset + 1]));
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>((datagram[kRecordSequenceOffset] << 8) |
+                                                                datagram[kRecordSequenceOffset + 1]));
 }
 
 } // namespace fw

@@ -2,9 +2,9 @@
 
 #include "common/ProcessValues.h"
 #include "common/StringTable.h"
-#include "platform/UiText.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "platform/Platform.h"
+#include "platform/UiText.h"
 #include "setip/SetIpSocket.h"
 #include "setip/core/FixedAddressCheck.h"
 #include "setip/core/SetIpExchange.h"
@@ -167,8 +167,9 @@ void Setips::openExchange() {
     const AdapterTable& adapters = values_.adapterTable;
     values_.setIpAdapterIndex = exchange_.open(adapters, values_.localAdapterIp, values_.setIpAdapterIndex,
                                                values_.selectedDeviceMac);
-    sock1_ = std::make_unique<SetIpSocket>(exchange_, platform_.makeEndpoint(),
-                                           [this](const SetIpAnswer& a) { platform_.messages.show(this, setIpAnswerMessage(a)); });
+    sock1_ = std::make_unique<SetIpSocket>(exchange_, platform_.makeEndpoint(), [this](const SetIpAnswer& a) {
+        platform_.messages.show(this, setIpAnswerMessage(a));
+    });
     if (adapters.empty()) {
         return; // nothing to bind to; OK then sends nothing
     }

@@ -35,7 +35,8 @@ inline std::optional<Message> uploadResultMessage(const TftpUpload::Result& resu
         break;
     case TftpUpload::Outcome::DeviceError:
         if (result.deviceErrorCode && *result.deviceErrorCode < kCodesWithText) {
-            id = static_cast<std::uint16_t>(static_cast<std::uint16_t>(Str::TftpError0) + *result.deviceErrorCode);
+            id = static_cast<std::uint16_t>(static_cast<std::uint16_t>(Str::TftpError0) +
+                                            *result.deviceErrorCode);
         }
         break;
     default:
@@ -44,8 +45,8 @@ inline std::optional<Message> uploadResultMessage(const TftpUpload::Result& resu
     if (!id) {
         return std::nullopt;
     }
-    return Message{std::string(loadResString(*id)), std::string(loadResString(Str::Product)), MessageIcon::None,
-                   MessageButtons::Ok};
+    return Message{std::string(loadResString(*id)), std::string(loadResString(Str::Product)),
+                   MessageIcon::None, MessageButtons::Ok};
 }
 
 } // namespace fw

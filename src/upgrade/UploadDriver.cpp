@@ -27,7 +27,8 @@ UploadDriver::~UploadDriver() {
     }
 }
 
-void UploadDriver::begin(std::optional<Ipv4> device, std::optional<Ipv4> local, std::vector<std::uint8_t> image) {
+void UploadDriver::begin(std::optional<Ipv4> device, std::optional<Ipv4> local,
+                         std::vector<std::uint8_t> image) {
     if (begun_) {
         return;
     }

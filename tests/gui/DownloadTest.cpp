@@ -1,8 +1,7 @@
 #include "upgrade/Download.h"
+
 #include "support/Fakes.h"
 #include "upgrade/PathBox.h"
-
-#include <gtest/gtest.h>
 
 #include <QFile>
 #include <QLabel>
@@ -11,6 +10,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 namespace fw::test {
 namespace {

@@ -1,5 +1,4 @@
 #include "MainWindowHarness.h"
-
 #include "app/DeviceListView.h"
 #include "common/StringTable.h"
 #include "discovery/DeviceListModel.h"
@@ -19,7 +18,6 @@
 
 namespace fw::test {
 namespace {
-
 
 // Every command whose enabling moves, in this order, as '1' (on) or '0' (off).
 const char* const kWatched[]{"Command3", "delete",    "all",      "connect",   "setip", "Mload",
@@ -159,7 +157,6 @@ TEST(MainWindowEnabling, SearchButtonLocking) {
     EXPECT_TRUE(h.enabled("Command4"));
 }
 
-
 const FakeDevice kAp{"ap-one", "10.0.0.20", {0x00, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e}, true};
 const FakeDevice kBridge{"bridge", "10.0.1.30", {0x00, 0x0a, 0x1b, 0x2c, 0x3d, 0x50}, false};
 
@@ -237,8 +234,9 @@ TEST(MainWindowRows, ConnectFlushesThenOpensThePickedDevice) {
 // The row commands take the picked row's own values, never those of the device listed last; the
 // list's cells still read back as those values (MAC by position, kind exactly "A").
 TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
-    const DeviceRow picked{"dev", *Ipv4::parse("10.0.1.40"), "ess", 6, false,
-                           {0xff, 0xee, 0xdd, 0xcc, 0xbb, 0xaa}, true, *Ipv4::parse("10.0.1.1")};
+    const DeviceRow picked{
+        "dev", *Ipv4::parse("10.0.1.40"), "ess", 6, false, {0xff, 0xee, 0xdd, 0xcc, 0xbb, 0xaa},
+        true,  *Ipv4::parse("10.0.1.1")};
     for (const char* command : {"Msetip", "Mload"}) {
         MainWindowHarness h;
         h.start();
@@ -261,7 +259,9 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
 
         const auto& model = h.window->deviceList();
         for (int row = 0; row < model.rowCount(); ++row) {
-            const auto cell = [&](int column) { return model.index(row, column).data().toString().toStdString(); };
+            const auto cell = [&](int column) {
+                return model.index(row, column).data().toString().toStdString();
+            };
             EXPECT_EQ(parseMac(cell(5)), model.rowAt(row).mac);
             EXPECT_EQ(cell(6) == "A", model.rowAt(row).isAp);
         }

@@ -1,6 +1,5 @@
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchCycle.h"
-
 #include "support/Fakes.h"
 #include "support/ReplyBytes.h"
 
@@ -188,8 +187,14 @@ TEST_F(SearchCycleGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSear
     socket(0)->deliver(replyBytes({.sequence = 1}), ip("192.168.99.7"), 4000); // same sender again
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(added.count(), 1);
-    EXPECT_EQ(model.rowAt(0), (DeviceRow{"late", ip("192.168.99.7"), "office-net", 6, true,
-                                         {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, false, ip("10.77.2.1")}));
+    EXPECT_EQ(model.rowAt(0), (DeviceRow{"late",
+                                         ip("192.168.99.7"),
+                                         "office-net",
+                                         6,
+                                         true,
+                                         {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E},
+                                         false,
+                                         ip("10.77.2.1")}));
     EXPECT_EQ(values.localAdapterIp, ip("10.77.2.1"));
 
     // A search while the countdown runs: list emptied, requests sent, no second countdown.

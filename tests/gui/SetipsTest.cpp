@@ -1,4 +1,5 @@
 #include "setip/Setips.h"
+
 #include "common/ProcessValues.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "setip/core/SetIpExchange.h"

@@ -1,4 +1,5 @@
 #include "ipcontrol/ZavikIPAddress.h"
+
 #include "support/Fakes.h"
 
 #include <QApplication>

@@ -2,12 +2,12 @@
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchCycle.h"
 #include "ipcontrol/ZavikIPAddress.h"
-#include "support/LabUpload.h"
 #include "platform/LinuxAdapterSource.h"
 #include "platform/UdpEndpoint.h"
 #include "setip/Setips.h"
 #include "setip/core/SetIpExchange.h"
 #include "support/Fakes.h"
+#include "support/LabUpload.h"
 #include "support/NetLab.h"
 
 #include <QElapsedTimer>
@@ -31,10 +31,6 @@
 // ---- hostilesearchnettest
 // Searches on real sockets under abuse: a junk flood at port 4001 while the Searching dialog counts
 // down, and a thousand devices answering the same request at once.
-
-
-
-
 
 namespace fw {
 namespace hostilesearchnettest {
@@ -135,7 +131,7 @@ TEST(HostileSearchNet, JunkFloodDuringTheCountdownLeavesTheWindowAnsweringAndThe
     ws.cycle.search();
     ASSERT_TRUE(ws.cycle.countdownRunning());
 
-    QProcess* flood = lab.spawn("fl", {"python3", NetLab::sourcePath("tests/net/hostile/junk-flood.py"),
+    QProcess* flood = lab.spawn("fl", {"python3", NetLab::sourcePath("tests/net/junk-flood.py"),
                                        "10.77.1.1", QString::number(ws.cycle.searchSequence()), "20000"});
     bool floodEndedInCountdown = false;
     QObject::connect(flood, &QProcess::finished, &loop, [&] { floodEndedInCountdown = !finished; });
@@ -213,16 +209,13 @@ TEST(HostileSearchNet, AThousandDevicesAnsweringAtOnceGiveAThousandRows) {
     }
 }
 
-} // namespace
+} // namespace hostilesearchnettest
 } // namespace fw
 
 // ---- hostilesetipnettest
 // Set IP while a third host on the segment broadcasts forged answers: older sequence numbers, the
 // current number behind a wrong magic, one byte short, or with a result other than 0 and 1. Only
 // the device's answer to the latest request may show a message and draw the acknowledgement.
-
-
-
 
 namespace fw {
 namespace hostilesetipnettest {
@@ -262,8 +255,8 @@ TEST(HostileSetIpNet, ForgedAndStaleAnswersChangeNothing) {
     lab.addHost("dev", "a", "10.77.1.50/24");
     lab.addHost("x", "a", "10.77.1.99/24");
     // The device answers 1.5 s late, so the forged answers come first and last.
-    const QString log =
-        lab.startSimulator("dev", {"--device", "mac=00:0A:1B:00:00:01,ip=10.77.1.50/24,setip=accept,delay_ms=1500"});
+    const QString log = lab.startSimulator(
+        "dev", {"--device", "mac=00:0A:1B:00:00:01,ip=10.77.1.50/24,setip=accept,delay_ms=1500"});
     lab.enterWorkstation();
 
     LinuxAdapterSource adapters;
@@ -303,7 +296,7 @@ TEST(HostileSetIpNet, ForgedAndStaleAnswersChangeNothing) {
     EXPECT_TRUE(acks()[0]["matches_request"].toBool());
 }
 
-} // namespace
+} // namespace hostilesetipnettest
 } // namespace fw
 
 // ---- lossyuploadnettest
@@ -311,9 +304,6 @@ TEST(HostileSetIpNet, ForgedAndStaleAnswersChangeNothing) {
 // tftpd-hpa. Whatever the relay does, an upload either completes with the stored file identical to
 // the image, ends with "Time Out", or (a late duplicate ACK of an older block) stalls after sending
 // ERROR 0 with the dialog left open for Cancel. It never reports success for anything else.
-
-
-
 
 namespace fw::test {
 namespace lossyuploadnettest {
@@ -367,8 +357,8 @@ TEST(LossyUpload, CompletesByteIdenticalOrTimesOutNeverAFalseSuccess) {
     for (std::size_t i = 0; i < cases.size(); ++i) {
         images.push_back(labImage(kImageSize, static_cast<std::uint32_t>(100 + i)));
         uploads.push_back(std::make_unique<LabUpload>());
-        uploads.back()->driver.begin(Ipv4::parse("10.77.1." + std::to_string(10 + i)), Ipv4::parse("10.77.1." + std::to_string(1 + i)),
-                                     images.back());
+        uploads.back()->driver.begin(Ipv4::parse("10.77.1." + std::to_string(10 + i)),
+                                     Ipv4::parse("10.77.1." + std::to_string(1 + i)), images.back());
     }
     const auto settled = [](const LabUpload& u) {
         return u.ended() || u.driver.phase() == TftpUpload::Phase::Stalled;
@@ -411,5 +401,5 @@ TEST(LossyUpload, CompletesByteIdenticalOrTimesOutNeverAFalseSuccess) {
     }
 }
 
-} // namespace
+} // namespace lossyuploadnettest
 } // namespace fw::test

@@ -97,7 +97,7 @@ TEST(LinuxAdapterSourceNet, GatewayIsZeroWithoutDefaultRouteAndDownLinksLeaveNoA
     EXPECT_EQ(LinuxAdapterSource{}.enumerateAdapters().outcome, AdapterOutcome::NoAdapter);
 }
 
-} // namespace
+} // namespace adaptersourcenettest
 } // namespace fw
 
 // ---- neighbourtablenettest
@@ -144,7 +144,7 @@ TEST(NeighbourTableNet, RemovesTheEntryOnEveryInterfaceAndNeedsPrivilege) {
     EXPECT_TRUE(NeighbourTable{}.remove(*Ipv4::parse("10.77.1.10")));
 }
 
-} // namespace
+} // namespace neighbourtablenettest
 } // namespace fw
 
 // ---- udpendpointnettest
@@ -309,5 +309,5 @@ TEST_F(UdpEndpointNet, FailuresAreReportedWithTheSystemsReason) {
     EXPECT_EQ(e.read(), std::nullopt);
 }
 
-} // namespace
+} // namespace udpendpointnettest
 } // namespace fw

@@ -22,9 +22,6 @@
 // on 10.77.1.0/24, eth1 on 10.77.2.0/24) against simulated devices and tftpd-hpa in namespaces of
 // their own.
 
-
-
-
 namespace fw {
 namespace clinettest {
 
@@ -76,7 +73,8 @@ QString writeFile(const NetLab& lab, const QString& name, const QByteArray& byte
 
 // A simulator with the given devices in a host's namespace, waited for until it is ready.
 QString startSimulator(NetLab& lab, const std::string& host, const QByteArray& devicesJson) {
-    return lab.startSimulator(host, {"--config", writeFile(lab, QString::fromStdString(host) + ".json", devicesJson)});
+    return lab.startSimulator(
+        host, {"--config", writeFile(lab, QString::fromStdString(host) + ".json", devicesJson)});
 }
 
 QJsonArray sortedByMac(QJsonArray a) {
@@ -333,15 +331,12 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
     EXPECT_TRUE(missing.err.contains("10.77.1.99"));
 }
 
-} // namespace
+} // namespace clinettest
 } // namespace fw
 
 // ---- secondinstancenettest
 // The real program, started twice inside a lab's workstation namespace (it searches at start-up, so
 // never outside one): the second copy ends at once with status 0 and leaves the first running.
-
-
-
 
 namespace fw {
 namespace secondinstancenettest {
@@ -408,5 +403,5 @@ TEST_F(SecondInstance, EndsAtOnceWithStatusZeroAndLeavesTheFirstAlone) {
     EXPECT_EQ(first->state(), QProcess::Running);
 }
 
-} // namespace
+} // namespace secondinstancenettest
 } // namespace fw

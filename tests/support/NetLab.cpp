@@ -3,12 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-
 
 #include <fcntl.h>
 #include <sched.h>

@@ -6,7 +6,6 @@
 #include <QStringList>
 
 #include <functional>
-
 #include <memory>
 #include <string>
 #include <vector>

@@ -1,6 +1,5 @@
 #include "cli/DeviceReport.h"
 
-
 #include <gtest/gtest.h>
 
 namespace fw::cli {
@@ -15,8 +14,21 @@ Ipv4 ip(const char* text) {
 }
 
 const std::vector<DeviceRow> kRows{
-    {"Lobby AP", ip("10.77.1.10"), "office", 6, true, {0, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}, true, ip("10.77.1.1")},
-    {"Caf\xE9, \"x\"\n\x1B[2J\\", ip("192.168.99.7"), "a,b", 0, false, {0, 0x0A, 0x1B, 0, 0, 3}, false,
+    {"Lobby AP",
+     ip("10.77.1.10"),
+     "office",
+     6,
+     true,
+     {0, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E},
+     true,
+     ip("10.77.1.1")},
+    {"Caf\xE9, \"x\"\n\x1B[2J\\",
+     ip("192.168.99.7"),
+     "a,b",
+     0,
+     false,
+     {0, 0x0A, 0x1B, 0, 0, 3},
+     false,
      ip("10.77.2.1")},
     {"", ip("10.77.9.9"), "", 11, false, {0, 0x0A, 0x1B, 0, 0, 4}, false, ip("10.77.9.1")},
 };

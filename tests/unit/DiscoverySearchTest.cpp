@@ -59,7 +59,8 @@ TEST_F(DiscoverySearchTest, ARowCarriesTheReplysValuesAndTheAdapterItCameInOn) {
          {"Lobby", from, "office-net", 0, false, {0xFF, 0xA0, 1, 0x10, 0xBC, 9}, false, eth1}},
         {{.channel = 255, .size = 60}, // name and kind lie past byte 60
          {"", from, "office-net", 255, false, mac, false, eth1}},
-        {{.nameLength = 200, .kind = std::string_view("\0AP", 3)}, {"", from, "office-net", 6, false, mac, true, eth1}},
+        {{.nameLength = 200, .kind = std::string_view("\0AP", 3)},
+         {"", from, "office-net", 6, false, mac, true, eth1}},
     };
     for (const auto& c : cases) {
         ReplyFields fields = c.fields;

@@ -1,10 +1,10 @@
 #include "upgrade/ImageFileReader.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,5 +1,6 @@
-#include "setip/SetIpSocket.h"
 #include "setip/core/SetIpExchange.h"
+
+#include "setip/SetIpSocket.h"
 #include "support/CoreFakes.h"
 
 #include <gtest/gtest.h>

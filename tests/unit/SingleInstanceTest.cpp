@@ -5,11 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <functional>
 #include <optional>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fw {
 namespace {

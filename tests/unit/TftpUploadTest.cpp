@@ -91,6 +91,7 @@ struct SizeCase {
     std::size_t size, blocks, lastLength;
 };
 class Sizes : public Upload, public ::testing::WithParamInterface<SizeCase> {};
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.size << " bytes"; }
 
 TEST_P(Sizes, DeviceGetsTheImageByteForByte) {
     const auto [size, blocks, lastLength] = GetParam();
@@ -124,6 +125,7 @@ struct PercentCase {
     std::vector<std::pair<std::size_t, std::string>> labels; // label index (1 = block 1) and text
 };
 class Percents : public Upload, public ::testing::WithParamInterface<PercentCase> {};
+void PrintTo(const PercentCase& c, std::ostream* os) { *os << c.size << " bytes"; }
 
 TEST_P(Percents, FromTheBlocksFirstByteHalvesToEven) {
     carry.percent = GetParam().carried;
@@ -162,6 +164,7 @@ struct ReceiveCase {
     bool closes;
 };
 class Receive : public Upload, public ::testing::WithParamInterface<ReceiveCase> {};
+void PrintTo(const ReceiveCase& c, std::ostream* os) { *os << c.name; }
 
 TEST_P(Receive, ByTheOpcodesLowByteWhileSendingABlock) {
     const auto& c = GetParam();
@@ -220,6 +223,7 @@ struct AckCase {
     int lastDataBlock; // -1: the last packet is ERROR 0 and the transfer stalls
 };
 class Acks : public Upload, public ::testing::WithParamInterface<AckCase> {};
+void PrintTo(const AckCase& c, std::ostream* os) { *os << c.name; }
 
 TEST_P(Acks, FirstMatchingRowDecides) {
     start(3000);
@@ -276,6 +280,7 @@ struct LossCase {
     Outcome outcome;
 };
 class CumulativeTimeouts : public Upload, public ::testing::WithParamInterface<LossCase> {};
+void PrintTo(const LossCase& c, std::ostream* os) { *os << c.lostArrivals.size() << " lost"; }
 
 TEST_P(CumulativeTimeouts, SevenInOneTransferEndIt) {
     Device device(link);
@@ -288,7 +293,9 @@ TEST_P(CumulativeTimeouts, SevenInOneTransferEndIt) {
 INSTANTIATE_TEST_SUITE_P(Losses, CumulativeTimeouts,
                          ::testing::Values(LossCase{{3, 8, 14, 20, 26, 32}, Outcome::Completed},
                                            LossCase{{3, 8, 14, 20, 26, 32, 38}, Outcome::TimedOut}),
-                         [](const auto& info) { return "Lost" + std::to_string(info.param.lostArrivals.size()); });
+                         [](const auto& info) {
+                             return "Lost" + std::to_string(info.param.lostArrivals.size());
+                         });
 
 TEST_F(Upload, LostResendAfterARepeatedAckIsSentAgainByTheTimer) {
     Device device(link);
@@ -308,6 +315,7 @@ struct FaultCase {
     Outcome outcome;
 };
 class Faults : public Upload, public ::testing::WithParamInterface<FaultCase> {};
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 TEST_P(Faults, SuccessIsOnlyClaimedForTheWholeImage) {
     Device device(link);

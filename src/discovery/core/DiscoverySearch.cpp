@@ -1,6 +1,5 @@
 #include "discovery/core/DiscoverySearch.h"
 
-
 namespace fw {
 
 std::int16_t DiscoverySearch::begin() {
@@ -33,8 +32,8 @@ DiscoverySearch::Verdict DiscoverySearch::onDatagram(std::span<const std::uint8_
     if (!known_.insert(sender.toHostOrder()).second) {
         return Verdict::Repeat;
     }
-    const DeviceRow row{reply->name, sender, reply->essId, reply->channel,
-                        reply->wep,  reply->deviceMac, reply->isAp, receivedOn};
+    const DeviceRow row{reply->name, sender,           reply->essId, reply->channel,
+                        reply->wep,  reply->deviceMac, reply->isAp,  receivedOn};
     values_.selectedDeviceIp = sender;
     values_.selectedDeviceIsAp = reply->isAp;
     values_.localAdapterIp = receivedOn;

@@ -56,7 +56,7 @@ public:
         virtual void setProgress(int value) = 0; // only 0..100 is ever passed
         virtual void setLabel(const std::string& text) = 0;
         virtual void ended(const Result& result) = 0; // may run events before it returns
-        virtual void close() = 0;                      // the transfer is over; the window closes
+        virtual void close() = 0;                     // the transfer is over; the window closes
     };
 
     static constexpr std::chrono::milliseconds kStepInterval{1000};
