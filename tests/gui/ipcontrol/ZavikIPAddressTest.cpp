@@ -2,12 +2,16 @@
 #include "support/Fakes.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace fw {
@@ -96,6 +100,45 @@ TEST_F(ZavikIPAddressTest, TypingSequences) {
         EXPECT_EQ(beeps, c.beeps) << c.start << " " << c.keys;
     }
     EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ZavikIPAddressTest, TextArrivingWithoutKeysObeysTheKeyRule) {
+    QApplication::clipboard()->setText("999");
+    QApplication::clipboard()->setText("999", QClipboard::Selection);
+    QMimeData dragged;
+    dragged.setText("999");
+    struct Case {
+        const char* path;
+        std::function<void(QLineEdit*)> send;
+        const char* after;
+        int beeps;
+    };
+    const Case cases[] = {
+        {"Ctrl+V", [](QLineEdit* b) { QTest::keyClick(b, Qt::Key_V, Qt::ControlModifier); }, "0", 1},
+        {"Shift+Insert", [](QLineEdit* b) { QTest::keyClick(b, Qt::Key_Insert, Qt::ShiftModifier); }, "0", 1},
+        {"middle click", [](QLineEdit* b) { QTest::mouseClick(b, Qt::MiddleButton); }, "0", 1},
+        {"drop",
+         [&](QLineEdit* b) {
+             QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+             QApplication::sendEvent(b, &drop);
+         },
+         "0", 0},
+        {"input method", // typed digit by digit: the third would make 999
+         [](QLineEdit* b) {
+             QInputMethodEvent commit;
+             commit.setCommitString("999");
+             QApplication::sendEvent(b, &commit);
+         },
+         "99", 1},
+    };
+    for (const Case& c : cases) {
+        beeps = 0;
+        ip->setIpAddress("0.0.0.0");
+        type(0, "");
+        c.send(box(0));
+        EXPECT_EQ(box(0)->text(), c.after) << c.path;
+        EXPECT_EQ(beeps, c.beeps) << c.path;
+    }
 }
 
 TEST_F(ZavikIPAddressTest, CaretAtStartMakesTooLargeANumberWhichLeavingCatches) {
