@@ -7,6 +7,7 @@
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpPackets.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -86,6 +87,15 @@ void Download::done(int result) {
         driver_->stop();
     }
     QDialog::done(result);
+}
+
+void Download::keyPressEvent(QKeyEvent* event) {
+    // A stray Escape must not abort a flash half-way; Cancel and the close button still stop at once.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Download::browse() {
