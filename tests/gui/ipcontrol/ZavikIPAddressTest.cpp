@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <tuple>
 
 namespace fw {
 namespace {
@@ -104,40 +105,26 @@ TEST_F(ZavikIPAddressTest, TypingSequences) {
 
 TEST_F(ZavikIPAddressTest, TextArrivingWithoutKeysObeysTheKeyRule) {
     QApplication::clipboard()->setText("999");
-    QApplication::clipboard()->setText("999", QClipboard::Selection);
+    QApplication::clipboard()->setText("999", QClipboard::Selection); // X11's middle-click paste
     QMimeData dragged;
     dragged.setText("999");
-    struct Case {
-        const char* path;
-        std::function<void(QLineEdit*)> send;
-        const char* after;
-        int beeps;
+    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QInputMethodEvent commit; // typed digit by digit: the third would make 999
+    commit.setCommitString("999");
+    const std::tuple<const char*, std::function<void()>, const char*, int> cases[] = {
+        {"Ctrl+V", [&] { QTest::keyClick(box(0), Qt::Key_V, Qt::ControlModifier); }, "0", 1},
+        {"Shift+Insert", [&] { QTest::keyClick(box(0), Qt::Key_Insert, Qt::ShiftModifier); }, "0", 1},
+        {"middle click", [&] { QTest::mouseClick(box(0), Qt::MiddleButton); }, "0", 1},
+        {"drop", [&] { QApplication::sendEvent(box(0), &drop); }, "0", 0},
+        {"input method", [&] { QApplication::sendEvent(box(0), &commit); }, "99", 1},
     };
-    const Case cases[] = {
-        {"Ctrl+V", [](QLineEdit* b) { QTest::keyClick(b, Qt::Key_V, Qt::ControlModifier); }, "0", 1},
-        {"Shift+Insert", [](QLineEdit* b) { QTest::keyClick(b, Qt::Key_Insert, Qt::ShiftModifier); }, "0", 1},
-        {"middle click", [](QLineEdit* b) { QTest::mouseClick(b, Qt::MiddleButton); }, "0", 1},
-        {"drop",
-         [&](QLineEdit* b) {
-             QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
-             QApplication::sendEvent(b, &drop);
-         },
-         "0", 0},
-        {"input method", // typed digit by digit: the third would make 999
-         [](QLineEdit* b) {
-             QInputMethodEvent commit;
-             commit.setCommitString("999");
-             QApplication::sendEvent(b, &commit);
-         },
-         "99", 1},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [path, send, after, beepCount] : cases) {
         beeps = 0;
         ip->setIpAddress("0.0.0.0");
         type(0, "");
-        c.send(box(0));
-        EXPECT_EQ(box(0)->text(), c.after) << c.path;
-        EXPECT_EQ(beeps, c.beeps) << c.path;
+        send();
+        EXPECT_EQ(box(0)->text(), after) << path;
+        EXPECT_EQ(beeps, beepCount) << path;
     }
 }
 
