@@ -90,10 +90,12 @@ int main(int argc, char** argv) {
         QObject::connect(&u.driver, &UploadDriver::secondRequestSent, [&] { cpu0 = processCpuSeconds(); });
         u.driver.begin(UploadLab::deviceIp(0), UploadLab::localIp(0), image);
         // The harness polls every 20 ms for the end; what that adds after it is idle time.
-        if (!UploadLab::runAll(one, 120000) || u.outcome != TftpUpload::Outcome::Completed || !stored()) {
+        const bool ran = UploadLab::runAll(one, 120000);
+        const double cpu = processCpuSeconds() - cpu0;
+        if (!ran || u.outcome != TftpUpload::Outcome::Completed || !stored()) {
             return std::nullopt;
         }
-        return Run{u.transferSeconds(), processCpuSeconds() - cpu0};
+        return Run{u.transferSeconds(), cpu};
     };
     const auto tftpHpa = [&]() -> std::optional<Run> {
         const double cpu0 = childrenCpuSeconds();
