@@ -38,7 +38,14 @@ bool MeteredEndpoint::send(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Datagram> MeteredEndpoint::read() {
-    auto d = inner_->read();
+    return meter(inner_->read());
+}
+
+std::optional<Datagram> MeteredEndpoint::readWithin(std::chrono::microseconds limit) {
+    return meter(inner_->readWithin(limit));
+}
+
+std::optional<Datagram> MeteredEndpoint::meter(std::optional<Datagram> d) {
     if (d && acknowledged_ && tftpOpcodeOf(d->bytes) == static_cast<std::uint8_t>(TftpOpcode::Ack)) {
         const auto block = tftpAckBlockOf(d->bytes);
         if (block && lastBlock_ >= 0 && static_cast<std::uint16_t>(*block) == lastBlock_) {

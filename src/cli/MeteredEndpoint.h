@@ -24,6 +24,7 @@ public:
     void setRemote(Ipv4 host, std::uint16_t port) override;
     bool send(std::span<const std::uint8_t> bytes) override;
     std::optional<Datagram> read() override;
+    std::optional<Datagram> readWithin(std::chrono::microseconds limit) override;
     Ipv4 localAddress() const override { return inner_->localAddress(); }
     std::uint16_t localPort() const override { return inner_->localPort(); }
     bool isOpen() const override { return inner_->isOpen(); }
@@ -31,6 +32,8 @@ public:
     std::error_code lastError() const override { return inner_->lastError(); }
 
 private:
+    std::optional<Datagram> meter(std::optional<Datagram> d);
+
     std::unique_ptr<DatagramEndpoint> inner_;
     Acknowledged acknowledged_;
     int lastBlock_ = -1;           // block number of the latest DATA sent, -1 before any

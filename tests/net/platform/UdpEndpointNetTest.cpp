@@ -2,6 +2,7 @@
 
 #include "support/NetLab.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -165,6 +166,26 @@ TEST_F(UdpEndpointNet, BindToAddressTakesAFreePortAndReadsWholeDatagrams) {
     }
     EXPECT_TRUE(inbox.datagrams[2].bytes.empty());
     EXPECT_EQ(inbox.datagrams[2].senderIp.toString(), "10.77.1.10");
+}
+
+TEST_F(UdpEndpointNet, ReadWithinWaitsUpToItsLimitAndLeavesEveryOtherCallNonBlocking) {
+    using namespace std::chrono_literals;
+    UdpEndpoint e;
+    ASSERT_TRUE(e.bindToAddress(*Ipv4::parse("10.77.1.1"), 0)) << e.lastError();
+    e.setRemote(*Ipv4::parse("10.77.1.10"), 4000);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(e.readWithin(0us), std::nullopt); // no limit must not mean no end
+    EXPECT_EQ(e.readWithin(100ms), std::nullopt);
+    EXPECT_GE(t.elapsed(), 90);
+    EXPECT_LT(t.elapsed(), 2000);
+    ASSERT_TRUE(e.send(bytesOf("hello")));
+    const auto answer = e.readWithin(3s);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(textOf(*answer), "Uhello");
+    t.restart();
+    EXPECT_EQ(e.read(), std::nullopt);
+    EXPECT_LT(t.elapsed(), 50);
 }
 
 TEST_F(UdpEndpointNet, FailuresAreReportedWithTheSystemsReason) {
