@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,6 +42,12 @@ public:
     virtual bool send(std::span<const std::uint8_t> bytes) = 0;
     // The next received datagram, or none when nothing is pending.
     virtual std::optional<Datagram> read() = 0;
+    // The same, but when nothing is pending it may block the thread up to `limit` for a datagram to
+    // arrive. An endpoint that cannot wait just reads.
+    virtual std::optional<Datagram> readWithin(std::chrono::microseconds limit) {
+        (void)limit;
+        return read();
+    }
     virtual Ipv4 localAddress() const = 0;
     virtual std::uint16_t localPort() const = 0;
     virtual bool isOpen() const = 0;

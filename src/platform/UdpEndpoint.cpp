@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -128,7 +129,8 @@ bool UdpEndpoint::send(std::span<const std::uint8_t> bytes) {
     const sockaddr_in to = socketAddress(remote_, remotePort_);
     ssize_t n = -1;
     do {
-        n = ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        n = ::sendto(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         lastError_ = errorCode(errno);
@@ -139,28 +141,44 @@ bool UdpEndpoint::send(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Datagram> UdpEndpoint::read() {
+    return receive(MSG_DONTWAIT);
+}
+
+std::optional<Datagram> UdpEndpoint::readWithin(std::chrono::microseconds limit) {
+    if (fd_ < 0 || limit <= std::chrono::microseconds{0}) {
+        return read(); // a zero SO_RCVTIMEO would wait for ever
+    }
+    if (limit != waitLimit_) {
+        // Only this receive blocks, bounded by the kernel; every other call passes MSG_DONTWAIT, so
+        // the socket behaves as a non-blocking one everywhere else.
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
+        const timeval tv{static_cast<time_t>(seconds.count()),
+                         static_cast<suseconds_t>((limit - seconds).count())};
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (flags < 0 || ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0 ||
+            ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            return read();
+        }
+        waitLimit_ = limit;
+    }
+    return receive(0);
+}
+
+std::optional<Datagram> UdpEndpoint::receive(int flags) {
     if (fd_ < 0) {
         return std::nullopt;
     }
-    // MSG_TRUNC makes the peek report the datagram's real length, so no reply is ever cut short.
-    ssize_t size = -1;
-    do {
-        size = ::recv(fd_, nullptr, 0, MSG_PEEK | MSG_TRUNC);
-    } while (size < 0 && errno == EINTR);
-    if (size < 0) {
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            lastError_ = errorCode(errno);
-            emit errorOccurred();
-        }
-        return std::nullopt;
+    // One call per datagram: the buffer takes the largest UDP payload there is, so no reply is ever
+    // cut short and no peek for its size is needed.
+    if (receiveBuffer_.empty()) {
+        receiveBuffer_.resize(kLargestDatagramBytes);
     }
-    Datagram d;
-    d.bytes.resize(static_cast<std::size_t>(size) + 1);
     sockaddr_in from{};
     socklen_t length = sizeof from;
     ssize_t n = -1;
     do {
-        n = ::recvfrom(fd_, d.bytes.data(), d.bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
+        n = ::recvfrom(fd_, receiveBuffer_.data(), receiveBuffer_.size(), flags,
+                       reinterpret_cast<sockaddr*>(&from), &length);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
@@ -169,7 +187,8 @@ std::optional<Datagram> UdpEndpoint::read() {
         }
         return std::nullopt;
     }
-    d.bytes.resize(static_cast<std::size_t>(n));
+    Datagram d;
+    d.bytes.assign(receiveBuffer_.begin(), receiveBuffer_.begin() + n);
     d.senderIp = Ipv4::fromHostOrder(ntohl(from.sin_addr.s_addr));
     d.senderPort = ntohs(from.sin_port);
     return d;
@@ -179,19 +198,17 @@ void UdpEndpoint::onReadable() {
     if (fd_ < 0) {
         return;
     }
-    char probe = 0;
-    const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n >= 0) {
-        if (isSignalConnected(QMetaMethod::fromSignal(&DatagramEndpoint::datagramsReady))) {
-            emit datagramsReady();
-        } else {
-            // Nobody reads this socket: drop the datagram, or the notifier would fire without end.
-            ::recv(fd_, &probe, 1, MSG_DONTWAIT);
-        }
+    if (isSignalConnected(QMetaMethod::fromSignal(&DatagramEndpoint::datagramsReady))) {
+        // Straight to the reader: its read() also takes a pending socket error (an ICMP report, say)
+        // and reports it, so a peek here would only add a call per datagram.
+        emit datagramsReady();
         return;
     }
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        // A pending socket error (an ICMP report, say); receiving it clears it.
+    // Nobody reads this socket: drop the datagram, or the notifier would fire without end. A pending
+    // error is taken the same way; receiving it clears it.
+    char probe = 0;
+    if (::recv(fd_, &probe, 1, MSG_DONTWAIT) < 0 && errno != EAGAIN && errno != EWOULDBLOCK &&
+        errno != EINTR) {
         lastError_ = errorCode(errno);
         emit errorOccurred();
     }
@@ -208,6 +225,7 @@ void UdpEndpoint::close() {
         ::close(fd_);
         fd_ = -1;
     }
+    waitLimit_ = std::chrono::microseconds{0};
     localPort_ = 0; // the local address stays readable after close
 }
 

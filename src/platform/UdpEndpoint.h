@@ -2,19 +2,24 @@
 
 #include "platform/DatagramEndpoint.h"
 
+#include <vector>
+
 class QSocketNotifier;
 
 namespace fw {
 
 // A native non-blocking UDP socket watched by a QSocketNotifier.
-// datagramsReady is emitted while datagrams are pending (read them all with read() until it gives
-// none); errorOccurred is emitted when a send or receive fails. A failed bind only returns false.
+// datagramsReady is emitted while the socket is readable: datagrams pending, or a socket error that
+// the next read() takes and reports (read them all with read() until it gives none); errorOccurred
+// is emitted when a send or receive fails. A failed bind only returns false.
 // Nothing here throws.
 class UdpEndpoint final : public DatagramEndpoint {
     Q_OBJECT
 public:
     // The receive buffer asked for: a search can bring hundreds of replies at once.
     static constexpr int kReceiveBufferBytes = 1 << 20;
+    // The largest UDP payload over IPv4 is 65,507 bytes; read() takes any datagram whole.
+    static constexpr std::size_t kLargestDatagramBytes = 65536;
 
     explicit UdpEndpoint(QObject* parent = nullptr);
     ~UdpEndpoint() override;
@@ -29,6 +34,7 @@ public:
     void setRemote(Ipv4 host, std::uint16_t port) override;
     bool send(std::span<const std::uint8_t> bytes) override;
     std::optional<Datagram> read() override;
+    std::optional<Datagram> readWithin(std::chrono::microseconds limit) override;
     Ipv4 localAddress() const override { return localAddress_; }
     std::uint16_t localPort() const override { return localPort_; }
     bool isOpen() const override { return fd_ >= 0; }
@@ -43,6 +49,7 @@ private:
     bool bindAndWatch(int fd, Ipv4 local, std::uint16_t localPort);
     bool failSetup(int fd, int error);
     void onReadable();
+    std::optional<Datagram> receive(int flags);
 
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr; // child of this
@@ -51,6 +58,8 @@ private:
     Ipv4 remote_;
     std::uint16_t remotePort_ = 0;
     std::error_code lastError_;
+    std::vector<std::uint8_t> receiveBuffer_; // sized on the first read, kept for the next
+    std::chrono::microseconds waitLimit_{0};  // SO_RCVTIMEO of a blocking readWithin(); 0 = never set
 };
 
 } // namespace fw

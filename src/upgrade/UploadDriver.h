@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,14 +60,24 @@ private:
 
     void sendHandshake();
     void readTransfer();
+    bool awaitingReply(std::chrono::steady_clock::time_point passEnd) const;
     void readHandshakeAnswers();
     void tick();
+    void armTimer();
 
     EndpointFactory makeEndpoint_;
     Shell& shell_;
     UploadDisplay& display_;
     TftpUpload upload_;
+    // The upload's one timer. Its deadline moves with every block; the QTimer is armed for the
+    // earliest deadline only and tick() carries it on to the current one.
     QTimer timer_;
+    std::optional<std::chrono::steady_clock::time_point> due_; // none while the upload's timer is stopped
+    std::chrono::steady_clock::time_point armedFor_;
+    std::chrono::milliseconds interval_{0};
+    // What the display shows: the upload reports its percent for every block.
+    std::optional<std::string> shownLabel_;
+    std::optional<int> shownProgress_;
     std::unique_ptr<DatagramEndpoint> handshakeSocket_; // Winsock1
     std::unique_ptr<DatagramEndpoint> transferSocket_;  // Winsock2
     std::optional<Ipv4> device_;

@@ -3,6 +3,7 @@
 #include "platform/UdpEndpoint.h"
 #include "support/NetLab.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -278,6 +279,26 @@ TEST_F(UdpEndpointNet, BroadcastLeavesByItsAdapterOnlyAndBothAnswersComeBack) {
     }
     EXPECT_EQ(received("ha"), QList<QByteArray>{"got 10.77.1.1 4001 probe-a"});
     EXPECT_EQ(received("hb"), QList<QByteArray>{"got 10.77.2.1 4001 probe-b"});
+}
+
+TEST_F(UdpEndpointNet, ReadWithinWaitsUpToItsLimitAndLeavesEveryOtherCallNonBlocking) {
+    using namespace std::chrono_literals;
+    UdpEndpoint e;
+    ASSERT_TRUE(e.bindToAddress(*Ipv4::parse("10.77.1.1"), 0)) << e.lastError();
+    e.setRemote(*Ipv4::parse("10.77.1.10"), 4000);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(e.readWithin(0us), std::nullopt); // no limit must not mean no end
+    EXPECT_EQ(e.readWithin(100ms), std::nullopt);
+    EXPECT_GE(t.elapsed(), 90);
+    EXPECT_LT(t.elapsed(), 2000);
+    ASSERT_TRUE(e.send(bytesOf("hello")));
+    const auto answer = e.readWithin(3s);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(textOf(*answer), "Uhello");
+    t.restart();
+    EXPECT_EQ(e.read(), std::nullopt);
+    EXPECT_LT(t.elapsed(), 50);
 }
 
 TEST_F(UdpEndpointNet, FailuresAreReportedWithTheSystemsReason) {

@@ -1,5 +1,7 @@
 #include "upgrade/core/TftpPackets.h"
 
+#include <algorithm>
+
 namespace fw {
 namespace {
 
@@ -20,15 +22,20 @@ std::vector<std::uint8_t> buildTftpWriteRequest(std::string_view fileName) {
 }
 
 std::vector<std::uint8_t> buildTftpData(std::int16_t block, std::span<const std::uint8_t> payload) {
-    const auto b = static_cast<std::uint16_t>(block);
     std::vector<std::uint8_t> out;
-    out.reserve(kTftpHeaderSize + payload.size());
-    out.push_back(0x00);
-    out.push_back(static_cast<std::uint8_t>(TftpOpcode::Data));
-    out.push_back(static_cast<std::uint8_t>(b >> 8));
-    out.push_back(static_cast<std::uint8_t>(b & 0xFF));
-    out.insert(out.end(), payload.begin(), payload.end());
+    writeTftpData(out, block, payload);
     return out;
+}
+
+void writeTftpData(std::vector<std::uint8_t>& out, std::int16_t block,
+                   std::span<const std::uint8_t> payload) {
+    const auto b = static_cast<std::uint16_t>(block);
+    out.resize(kTftpHeaderSize + payload.size());
+    out[0] = 0x00;
+    out[1] = static_cast<std::uint8_t>(TftpOpcode::Data);
+    out[2] = static_cast<std::uint8_t>(b >> 8);
+    out[3] = static_cast<std::uint8_t>(b & 0xFF);
+    std::copy(payload.begin(), payload.end(), out.begin() + kTftpHeaderSize);
 }
 
 std::vector<std::uint8_t> buildTftpError(std::uint8_t code, std::string_view text) {

@@ -24,6 +24,8 @@ enum class TftpOpcode : std::uint8_t { Rrq = 1, Wrq = 2, Data = 3, Ack = 4, Erro
 std::vector<std::uint8_t> buildTftpWriteRequest(std::string_view fileName = "/");
 // 00 03, block (high byte first), 0 to 512 data bytes.
 std::vector<std::uint8_t> buildTftpData(std::int16_t block, std::span<const std::uint8_t> payload);
+// The same into `out`, whose storage is reused: an upload builds one of these per block.
+void writeTftpData(std::vector<std::uint8_t>& out, std::int16_t block, std::span<const std::uint8_t> payload);
 // 00 05 00 code, text, 00.
 std::vector<std::uint8_t> buildTftpError(std::uint8_t code, std::string_view text);
 

@@ -183,7 +183,7 @@ void TftpUpload::nextData() {
     }
     io_.setLabel(std::to_string(carry_.percent) + "%");
     setBar(carry_.percent);
-    currentPacket_ = buildTftpData(currentBlock_, std::span(image_).subspan(nextOffset_, length));
+    writeTftpData(currentPacket_, currentBlock_, std::span(image_).subspan(nextOffset_, length));
     repeatAnswered_ = false;
     nextOffset_ += length;
     replySeen_ = false;
