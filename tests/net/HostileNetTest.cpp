@@ -131,8 +131,8 @@ TEST(HostileSearchNet, JunkFloodDuringTheCountdownLeavesTheWindowAnsweringAndThe
     ws.cycle.search();
     ASSERT_TRUE(ws.cycle.countdownRunning());
 
-    QProcess* flood = lab.spawn("fl", {"python3", NetLab::sourcePath("tests/net/junk-flood.py"),
-                                       "10.77.1.1", QString::number(ws.cycle.searchSequence()), "20000"});
+    QProcess* flood = lab.spawn("fl", {"python3", NetLab::sourcePath("tests/net/junk-flood.py"), "10.77.1.1",
+                                       QString::number(ws.cycle.searchSequence()), "20000"});
     bool floodEndedInCountdown = false;
     QObject::connect(flood, &QProcess::finished, &loop, [&] { floodEndedInCountdown = !finished; });
     ResponsivenessProbe probe(&loop);

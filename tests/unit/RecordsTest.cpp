@@ -45,7 +45,9 @@ struct CheckCase {
     MessageIcon icon;
 };
 class Check : public ::testing::TestWithParam<CheckCase> {};
-void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CheckCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 TEST_P(Check, Decides) {
     const auto& c = GetParam();

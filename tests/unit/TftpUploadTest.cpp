@@ -91,7 +91,9 @@ struct SizeCase {
     std::size_t size, blocks, lastLength;
 };
 class Sizes : public Upload, public ::testing::WithParamInterface<SizeCase> {};
-void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.size << " bytes"; }
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << c.size << " bytes";
+}
 
 TEST_P(Sizes, DeviceGetsTheImageByteForByte) {
     const auto [size, blocks, lastLength] = GetParam();
@@ -125,7 +127,9 @@ struct PercentCase {
     std::vector<std::pair<std::size_t, std::string>> labels; // label index (1 = block 1) and text
 };
 class Percents : public Upload, public ::testing::WithParamInterface<PercentCase> {};
-void PrintTo(const PercentCase& c, std::ostream* os) { *os << c.size << " bytes"; }
+void PrintTo(const PercentCase& c, std::ostream* os) {
+    *os << c.size << " bytes";
+}
 
 TEST_P(Percents, FromTheBlocksFirstByteHalvesToEven) {
     carry.percent = GetParam().carried;
@@ -164,7 +168,9 @@ struct ReceiveCase {
     bool closes;
 };
 class Receive : public Upload, public ::testing::WithParamInterface<ReceiveCase> {};
-void PrintTo(const ReceiveCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReceiveCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 TEST_P(Receive, ByTheOpcodesLowByteWhileSendingABlock) {
     const auto& c = GetParam();
@@ -223,7 +229,9 @@ struct AckCase {
     int lastDataBlock; // -1: the last packet is ERROR 0 and the transfer stalls
 };
 class Acks : public Upload, public ::testing::WithParamInterface<AckCase> {};
-void PrintTo(const AckCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AckCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 TEST_P(Acks, FirstMatchingRowDecides) {
     start(3000);
@@ -280,7 +288,9 @@ struct LossCase {
     Outcome outcome;
 };
 class CumulativeTimeouts : public Upload, public ::testing::WithParamInterface<LossCase> {};
-void PrintTo(const LossCase& c, std::ostream* os) { *os << c.lostArrivals.size() << " lost"; }
+void PrintTo(const LossCase& c, std::ostream* os) {
+    *os << c.lostArrivals.size() << " lost";
+}
 
 TEST_P(CumulativeTimeouts, SevenInOneTransferEndIt) {
     Device device(link);
@@ -315,7 +325,9 @@ struct FaultCase {
     Outcome outcome;
 };
 class Faults : public Upload, public ::testing::WithParamInterface<FaultCase> {};
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 TEST_P(Faults, SuccessIsOnlyClaimedForTheWholeImage) {
     Device device(link);
