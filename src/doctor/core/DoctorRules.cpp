@@ -80,6 +80,18 @@ const InterfaceFacts* interfaceNamed(const DoctorFacts& facts, const std::string
     return it == facts.interfaces.end() ? nullptr : &*it;
 }
 
+// Answers the packet socket saw arrive that the search's socket never got.
+std::vector<SeenAnswer> droppedAnswers(const ProbeAdapter& a) {
+    std::vector<SeenAnswer> out;
+    for (const SeenAnswer& seen : a.onWire) {
+        if (std::none_of(a.received.begin(), a.received.end(),
+                         [&](const SeenAnswer& r) { return r.mac == seen.mac; })) {
+            out.push_back(seen);
+        }
+    }
+    return out;
+}
+
 bool strict(const InterfaceFacts& f) {
     return f.rpFilter && f.rpFilter->effective() == 1;
 }
@@ -191,13 +203,15 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
     case FirewallCheck::Checked:
         break;
     }
-    // The policy says nothing of the rules before it. When the probe saw no answer dropped on
-    // the wire, the chain evidently lets them in.
+    // The policy says nothing of the rules before it. When answers arrived and the probe saw none
+    // dropped on the wire, the chain evidently lets them in.
     bool droppedOnWire = false;
+    bool received = false;
     for (const ProbeAdapter& a : facts.probe.adapters) {
-        droppedOnWire = droppedOnWire || a.onWire.size() > a.received.size();
+        droppedOnWire = droppedOnWire || !droppedAnswers(a).empty();
+        received = received || !a.received.empty();
     }
-    const bool shownHarmless = facts.probe.wireWatched && !droppedOnWire;
+    const bool shownHarmless = facts.probe.wireWatched && received && !droppedOnWire;
     for (const DropChain& c : facts.firewall.dropChains) {
         const std::string name = c.family + " " + c.table + " " + c.chain;
         if (shownHarmless) {
@@ -239,12 +253,7 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                        "sudo fernwick-cli doctor"});
     }
     for (const ProbeAdapter& a : facts.probe.adapters) {
-        for (const SeenAnswer& seen : a.onWire) {
-            const bool got = std::any_of(a.received.begin(), a.received.end(),
-                                         [&](const SeenAnswer& r) { return r.mac == seen.mac; });
-            if (got) {
-                continue;
-            }
+        for (const SeenAnswer& seen : droppedAnswers(a)) {
             const std::string who = "Device " + formatMac(seen.mac) + " at " + seen.source.toString() +
                                     " answered on " + a.interfaceName + ", but this host dropped the answer";
             const InterfaceFacts* f = interfaceNamed(facts, a.interfaceName);
