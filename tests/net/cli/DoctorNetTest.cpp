@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,16 @@ void mustRun(NetLab& lab, const QStringList& argv) {
     ASSERT_EQ(lab.run("ws", argv), 0) << argv.join(' ').toStdString();
 }
 
+void startDevices(NetLab& lab, const std::string& host, const QByteArray& json) {
+    const QString config = QDir(lab.dir()).filePath(QString::fromStdString(host) + ".json");
+    const QString log = QDir(lab.dir()).filePath(QString::fromStdString(host) + ".jsonl");
+    QFile f(config);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(json) == json.size());
+    f.close();
+    lab.spawn(host, {NetLab::binaryPath("tools/devsim/fernwick-devsim"), "--config", config, "--log", log});
+    ASSERT_TRUE(test::waitUntil([&] { return !test::simulatorEvents(log, "ready").empty(); }, 15000));
+}
+
 TEST(DoctorNet, CleanLabExitsZeroWithEveryDocumentedField) {
     NetLab lab;
     const auto text = lab.runApart("ws", cli({"doctor", "--timeout", "1"}));
@@ -72,14 +83,9 @@ TEST(DoctorNet, CleanLabExitsZeroWithEveryDocumentedField) {
 TEST(DoctorNet, StrictRpFilterNamesTheDroppedDeviceAndItsFix) {
     NetLab lab;
     lab.addHost("b", "b", "10.77.2.20/24");
-    const QString config = QDir(lab.dir()).filePath("b.json");
-    const QString log = QDir(lab.dir()).filePath("b.jsonl");
-    QFile f(config);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(R"({"devices": [{"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "reply": "broadcast"}]})");
-    f.close();
-    lab.spawn("b", {NetLab::binaryPath("tools/devsim/fernwick-devsim"), "--config", config, "--log", log});
-    ASSERT_TRUE(test::waitUntil([&] { return !test::simulatorEvents(log, "ready").empty(); }, 15000));
+    startDevices(
+        lab, "b",
+        R"({"devices": [{"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "reply": "broadcast"}]})");
     mustRun(lab, {"sysctl", "-w", "net.ipv4.conf.eth1.rp_filter=1"});
 
     const auto search = lab.runApart("ws", cli({"search", "-i", "eth1", "-t", "1"}));
@@ -157,6 +163,28 @@ TEST(DoctorNet, InterfaceFindingsNameTheirCause) {
     EXPECT_EQ(held[0]["fix"], "kill " + QString::number(holder["pid"].toInt()));
     EXPECT_EQ(findings(r, "interface-down")[0]["fix"], "ip link set dev x0 up");
     EXPECT_EQ(findings(r, "no-ipv4")[0]["interface"], "x1");
+}
+
+// An nftables input chain with policy drop: named with its accept rule, and blamed for the answer
+// that arrived on eth0 but never reached the search.
+TEST(DoctorNet, FirewallDropIsNamedWithItsAcceptRule) {
+    NetLab lab;
+    lab.addHost("a", "a", "10.77.1.10/24");
+    startDevices(lab, "a", R"({"devices": [{"mac": "00:0A:1B:00:00:05", "ip": "10.77.1.10"}]})");
+    ASSERT_EQ(QProcess::execute("python3", {NetLab::sourcePath("tests/fixtures/netlab.py"), "drop-input",
+                                            QString::fromStdString(lab.name()), "ws"}),
+              0);
+    const auto run = lab.runApart("ws", cli({"doctor", "-i", "eth0", "-t", "1", "-f", "json"}));
+    const QJsonObject r = parsed(run);
+    EXPECT_EQ(run.status, 1);
+    const QString rule = "nft insert rule inet filter input udp dport { 4001, 14321 } accept";
+    const auto chain = findings(r, "firewall-input-drop");
+    ASSERT_EQ(chain.size(), 1u) << run.out.toStdString();
+    EXPECT_EQ(chain[0]["fix"], rule);
+    const auto dropped = findings(r, "answer-dropped");
+    ASSERT_EQ(dropped.size(), 1u) << run.out.toStdString();
+    EXPECT_EQ(dropped[0]["device"].toObject()["ip"], "10.77.1.10");
+    EXPECT_EQ(dropped[0]["fix"], rule);
 }
 
 } // namespace
