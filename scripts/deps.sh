@@ -8,6 +8,8 @@ packages=(
     iproute2 python3 tftpd-hpa tftp-hpa
     fonts-dejavu-core
     clang libclang-rt-14-dev
+    scdoc gzip
+    lintian appstream desktop-file-utils man-db bash-completion
 )
 missing=()
 for p in "${packages[@]}"; do

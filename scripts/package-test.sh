@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it on this machine, and runs the installed program offscreen
-# in a namespace lab: its first search request must reach a simulated device, and the device's
-# reply must go back. Needs root (apt-get, network namespaces); expects `cmake --preset default`.
-#   scripts/package-test.sh [--keep]   (--keep leaves the package installed)
+# Builds the Debian packages (fernwick, fernwick-devsim), checks them with lintian, installs them on
+# this machine, checks the installed desktop file, metainfo, manual pages and bash completion, and
+# runs the installed program offscreen in a namespace lab: its first search request must reach a
+# simulated device, and the device's reply must go back. Needs root (apt-get, network namespaces);
+# expects `cmake --preset default`.
+#   scripts/package-test.sh [--keep]   (--keep leaves the packages installed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$PWD"
@@ -18,29 +20,47 @@ fail() {
     exit 1
 }
 
+scripts/deps.sh # lintian, scdoc, appstream, desktop-file-utils, bash-completion among them
+cmake --preset default >/dev/null # picks up scdoc if deps.sh just installed it
 cmake --build --preset default -j2
-rm -f build/default/fernwick_*.deb
+rm -f build/default/fernwick*.deb
 (cd build/default && cpack -G DEB >/dev/null)
-deb="$(ls build/default/fernwick_*.deb)"
-say "built $deb"
+deb="$(ls build/default/fernwick_*_amd64.deb)"
+simdeb="$(ls build/default/fernwick-devsim_*_all.deb)"
+say "built $deb $simdeb"
 
-# What the package holds and needs.
-contents="$(dpkg-deb --contents "$deb")"
-for f in ./usr/bin/fernwick ./usr/bin/fernwick-devsim ./usr/libexec/fernwick/lossy-relay \
-    ./usr/share/applications/fernwick.desktop ./usr/share/icons/hicolor/scalable/apps/fernwick.svg \
-    ./usr/share/fernwick/devsim/fernwick_devsim/sim.py; do
-    grep -q " $f\$" <<<"$contents" || fail "$f is not in the package"
-done
+# What the packages hold and need.
+has() {
+    local contents
+    contents="$(dpkg-deb --contents "$1")"
+    shift
+    for f in "$@"; do
+        grep -q " \./$f\$" <<<"$contents" || fail "$f is not in the package"
+    done
+}
+has "$deb" usr/bin/fernwick usr/bin/fernwick-cli usr/share/applications/fernwick.desktop \
+    usr/share/icons/hicolor/scalable/apps/fernwick.svg usr/share/metainfo/org.example.fernwick.metainfo.xml \
+    usr/share/man/man1/fernwick.1.gz usr/share/man/man1/fernwick-cli.1.gz \
+    usr/share/bash-completion/completions/fernwick-cli usr/share/zsh/vendor-completions/_fernwick-cli \
+    usr/share/doc/fernwick/copyright usr/share/doc/fernwick/changelog.gz
+has "$simdeb" usr/bin/fernwick-devsim usr/libexec/fernwick/lossy-relay \
+    usr/share/fernwick/devsim/fernwick_devsim/sim.py usr/share/man/man1/fernwick-devsim.1.gz \
+    usr/share/doc/fernwick-devsim/copyright usr/share/doc/fernwick-devsim/changelog.gz
 depends="$(dpkg-deb --field "$deb" Depends)"
 say "Depends: $depends"
-for d in libqt6widgets6 libqt6svg6 libqt6gui6 libqt6core6 python3; do
+for d in libqt6widgets6 libqt6svg6 libqt6gui6 libqt6core6; do
     grep -q "\b$d\b" <<<"$depends" || fail "Depends lacks $d"
 done
-if command -v desktop-file-validate >/dev/null; then desktop-file-validate src/app/resources/fernwick.desktop; fi
+grep -q python3 <<<"$depends" && fail "fernwick depends on python3; only the simulator needs it"
+simdepends="$(dpkg-deb --field "$simdeb" Depends)"
+for d in python3 iproute2; do
+    grep -q "\b$d\b" <<<"$simdepends" || fail "fernwick-devsim's Depends lacks $d"
+done
 
-apt-get install -y --no-install-recommends "$repo/$deb" >/dev/null
-[[ -x /usr/bin/fernwick && -x /usr/bin/fernwick-devsim ]] || fail "installed programs missing"
-say "installed"
+# Debian's checks: no error and no warning; informational tags are shown.
+lintian --fail-on error,warning --display-info --pedantic "$deb" "$simdeb" 2>/dev/null ||
+    fail "lintian found errors or warnings"
+say "lintian: no errors, no warnings"
 
 netlab=(python3 "$repo/tests/fixtures/netlab.py")
 lab="$("${netlab[@]}" new-name)"
@@ -50,10 +70,42 @@ cleanup() {
     "${netlab[@]}" down "$lab" || true
     rm -rf "$work"
     if [[ $keep -eq 0 ]]; then
-        apt-get remove -y fernwick >/dev/null 2>&1 || true
+        apt-get purge -y fernwick fernwick-devsim >/dev/null 2>&1 || true
     fi
 }
 trap cleanup EXIT INT TERM
+apt-get install -y --no-install-recommends "$repo/$deb" "$repo/$simdeb" >/dev/null
+[[ -x /usr/bin/fernwick && -x /usr/bin/fernwick-cli && -x /usr/bin/fernwick-devsim ]] ||
+    fail "installed programs missing"
+say "installed"
+
+desktop-file-validate /usr/share/applications/fernwick.desktop || fail "desktop-file-validate"
+appstreamcli validate --no-net /usr/share/metainfo/org.example.fernwick.metainfo.xml >/dev/null ||
+    fail "appstreamcli validate: $(appstreamcli validate --no-net /usr/share/metainfo/*fernwick*.xml)"
+for page in fernwick fernwick-cli fernwick-devsim; do
+    warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)"
+    [[ -z "$warnings" ]] || fail "man -l $page: $warnings"
+    MANPAGER=cat man "$page" 2>/dev/null | grep -q "^NAME" || fail "man $page shows nothing"
+done
+say "desktop file, metainfo and manual pages pass"
+
+# Completion as an interactive bash loads it: bash-completion finds the file by the command's name.
+completed="$(bash --norc -c '
+    source /usr/share/bash-completion/bash_completion
+    __load_completion fernwick-cli && complete -p fernwick-cli >&2 || exit 1
+    for line in "fernwick-cli ?" "fernwick-cli search --format ?" "fernwick-cli search -i ?"; do
+        read -ra COMP_WORDS <<<"${line%\?}"
+        COMP_WORDS+=("")
+        COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+        _fernwick_cli
+        echo "${COMPREPLY[*]}"
+    done')" || fail "bash has no completion for fernwick-cli"
+expected="search set-ip upgrade doctor help
+table json csv
+$(ls /sys/class/net | tr '\n' ' ' | sed 's/ $//')"
+[[ "$completed" == "$expected" ]] || fail "completion gave: $completed"
+say "bash completes fernwick-cli's commands, formats and adapters"
+
 "${netlab[@]}" up "$lab" >/dev/null
 "${netlab[@]}" host "$lab" dev --segment a --addr 10.77.1.10/24
 

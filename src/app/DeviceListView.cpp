@@ -33,6 +33,12 @@ int DeviceListView::pickedRow() const {
     return rows.isEmpty() ? -1 : rows.front().row();
 }
 
+void DeviceListView::unpick() {
+    if (selectionModel() != nullptr) {
+        selectionModel()->clear();
+    }
+}
+
 void DeviceListView::pickAt(const QPoint& pos, Qt::MouseButton button) {
     setFocus(Qt::MouseFocusReason);
     const QModelIndex hit = indexAt(pos);

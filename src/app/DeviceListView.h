@@ -14,6 +14,8 @@ public:
 
     // The picked (selected) row, or -1.
     int pickedRow() const;
+    // No row picked and no current row, so that removing rows cannot make Qt pick a neighbour.
+    void unpick();
 
 signals:
     void picked(int row, Qt::MouseButton button); // row is -1 over empty space

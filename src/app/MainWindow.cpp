@@ -310,6 +310,9 @@ void MainWindow::deletePicked() {
     if (row < 0 || row >= model_->rowCount()) {
         return;
     }
+    // A single-selection view selects the next row when the current one goes; the operator never
+    // picked that one, so a second Delete (or Set IP, Upgrade) must not act on it.
+    list_->unpick();
     model_->removeDeviceRow(row);
     if (model_->isEmpty()) {
         apply(EnablingEvent::ListEmptied);

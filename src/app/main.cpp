@@ -13,15 +13,24 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
-    // A second copy of the same user ends at once and silently, leaving the running one alone.
+    // A second copy of the same user ends at once and silently, leaving the running one alone. A
+    // lock that cannot be used at all does not stop the program; one line says why.
     fw::SingleInstance instance("fernwick");
-    if (!instance.tryLock()) {
+    switch (instance.tryLock()) {
+    case fw::SingleInstance::Result::Acquired:
+        break;
+    case fw::SingleInstance::Result::AnotherCopy:
         return 0;
+    case fw::SingleInstance::Result::CannotLock:
+        std::fprintf(stderr, "fernwick: cannot use the lock file %s; not checking for another copy\n",
+                     qPrintable(instance.lockPath()));
+        break;
     }
 
     QApplication::setWindowIcon(fw::AppIcons::program());

@@ -107,9 +107,8 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
             a.ip = Ipv4::parse(e.ip).value_or(Ipv4{});
             a.mask = Ipv4::parse(e.mask).value_or(Ipv4{});
             const auto& failures = search->bindFailures();
-            a.sent = std::none_of(failures.begin(), failures.end(), [&](const std::string& f) {
-                return f.rfind(e.interfaceName + ":", 0) == 0;
-            });
+            a.sent = std::none_of(failures.begin(), failures.end(),
+                                  [&](const CliSearch::BindFailure& f) { return f.adapter == e; });
             for (const DeviceRow& row : search->rows()) {
                 const auto mac = parseMacByPosition(row.mac);
                 const auto ip = Ipv4::parse(row.ip);

@@ -93,9 +93,10 @@ std::optional<AdapterTable> CliRunner::adapters(const std::vector<std::string>& 
 }
 
 bool CliRunner::reportSearchSent(const CliSearch& search) {
-    for (const std::string& failure : search.bindFailures()) {
-        console_.err("cannot search on " + failure +
-                     "; 'fernwick-cli doctor' names the program on port 4001");
+    for (const auto& failure : search.bindFailures()) {
+        const bool taken = failure.error == std::errc::address_in_use;
+        console_.err(portProblem(failure.adapter, failure.error) +
+                     (taken ? "; 'fernwick-cli doctor' names it" : ""));
     }
     if (search.requestsSent() == 0) {
         console_.err("no discovery request could be sent");
@@ -103,6 +104,13 @@ bool CliRunner::reportSearchSent(const CliSearch& search) {
         return false;
     }
     return true;
+}
+
+// Another program on port 4001 takes the answers that arrive on that adapter, so a search there is
+// incomplete however many devices it listed elsewhere.
+bool CliRunner::portTaken(const CliSearch& search) {
+    return std::any_of(search.bindFailures().begin(), search.bindFailures().end(),
+                       [](const auto& f) { return f.error == std::errc::address_in_use; });
 }
 
 void CliRunner::runSearch(const SearchCommand& command) {
@@ -122,6 +130,10 @@ void CliRunner::runSearch(const SearchCommand& command) {
             std::fflush(stdout);
         }
         hintBlockers(*search);
+        if (portTaken(*search)) {
+            finish(ExitStatus::Usage);
+            return;
+        }
         if (search->rows().empty()) {
             console_.err("no device answered");
             finish(ExitStatus::Negative);
@@ -166,6 +178,10 @@ void CliRunner::locate(const AdapterTable& table, std::function<bool(const Devic
         }
         const auto& rows = search->rows();
         const auto it = std::find_if(rows.begin(), rows.end(), wanted);
+        if (it == rows.end() && portTaken(*search)) {
+            finish(ExitStatus::Usage); // the device may be behind the adapter whose port is taken
+            return;
+        }
         then(it == rows.end() ? nullptr : &*it);
     });
     search->start(kLocateWait, wanted);

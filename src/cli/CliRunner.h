@@ -43,6 +43,7 @@ private:
     // The adapters of the command, or none after the failure was reported.
     std::optional<AdapterTable> adapters(const std::vector<std::string>& names);
     // Searches until a row satisfies `wanted` or the wait is over; then(row or null).
+    static bool portTaken(const CliSearch& search);
     // Reports adapters a search could not use; false (and exit status 2) when it sent nothing.
     bool reportSearchSent(const CliSearch& search);
     void locate(const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted,

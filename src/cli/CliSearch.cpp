@@ -26,7 +26,7 @@ void CliSearch::start(std::chrono::milliseconds wait, std::function<bool(const D
         connect(raw, &DatagramEndpoint::datagramsReady, this, [this, raw] { readPending(raw); });
         socket->setRemote(Ipv4::broadcast(), kDevicePort);
         if (!socket->bindToAdapter(adapter, kWorkstationPort)) {
-            bindFailures_.push_back(adapter.interfaceName + ": " + socket->lastError());
+            bindFailures_.push_back({adapter, socket->lastError()});
         } else if (socket->send(search_.requestFor(adapter))) {
             ++requestsSent_;
         }
@@ -66,6 +66,14 @@ void CliSearch::finish() {
         s->close();
     }
     emit finished();
+}
+
+std::string portProblem(const AdapterEntry& adapter, std::error_code error) {
+    const std::string where = "UDP port 4001 on " + adapter.interfaceName + " (" + adapter.ip + ")";
+    if (error == std::errc::address_in_use) {
+        return where + " is in use by another program";
+    }
+    return "cannot use " + where + ": " + error.message();
 }
 
 } // namespace fw::cli

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace fw::cli {
@@ -30,8 +31,12 @@ public:
 
     const std::vector<DeviceRow>& rows() const { return rows_; }
     const AdapterTable& adapters() const { return values_.adapterTable; }
-    // "eth0: Address already in use" for each adapter whose socket could not be bound.
-    const std::vector<std::string>& bindFailures() const { return bindFailures_; }
+    struct BindFailure {
+        AdapterEntry adapter;
+        std::error_code error; // std::errc::address_in_use: another program holds port 4001 there
+    };
+    // Each adapter whose socket could not be bound, in table order.
+    const std::vector<BindFailure>& bindFailures() const { return bindFailures_; }
     // Requests that left; 0 means the search reached nobody.
     int requestsSent() const { return requestsSent_; }
 
@@ -48,12 +53,16 @@ private:
     DiscoverySearch search_;
     std::vector<std::unique_ptr<DatagramEndpoint>> sockets_;
     std::vector<DeviceRow> rows_;
-    std::vector<std::string> bindFailures_;
+    std::vector<BindFailure> bindFailures_;
     std::function<bool(const DeviceRow&)> stopWhen_;
     QTimer wait_;
     int requestsSent_ = 0;
     bool stopRequested_ = false;
     bool done_ = false;
 };
+
+// "UDP port 4001 on eth1 (10.77.2.1) is in use by another program" for EADDRINUSE, otherwise
+// "cannot use UDP port 4001 on eth1 (10.77.2.1): " and the system's reason.
+std::string portProblem(const AdapterEntry& adapter, std::error_code error);
 
 } // namespace fw::cli

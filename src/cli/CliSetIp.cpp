@@ -1,5 +1,6 @@
 #include "cli/CliSetIp.h"
 
+#include "cli/CliSearch.h"
 #include "common/StringTable.h"
 
 namespace fw::cli {
@@ -16,7 +17,7 @@ bool CliSetIp::start(const SetIpCommand& command, const AdapterTable& adapters, 
     copiesLeft_ = command.retries;
     exchange_.open(adapters, adapter.ip, 0, command.mac);
     if (!socket_.open(adapter)) {
-        console_.err("cannot use UDP port 4001 on " + adapter.interfaceName + ": " + socket_.lastError());
+        console_.err(portProblem(adapter, socket_.lastError()));
         return false;
     }
     exchange_.numberRequest();

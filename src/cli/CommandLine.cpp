@@ -26,8 +26,8 @@ Options:
   -h, --help     show this help (fernwick-cli COMMAND --help for a command's options)
   -V, --version  show the version
 
-Exit status: 0 success, 1 no device / refused / device error, 2 bad arguments or nothing
-could be sent, 3 no answer from the device.
+Exit status: 0 success, 1 no device / refused / device error, 2 bad arguments, nothing
+could be sent or another program holds UDP port 4001 on an adapter, 3 no answer from the device.
 )";
 
 const char* const kSearchHelp =
@@ -42,7 +42,8 @@ Options:
   -f, --format F       table (default), json or csv
   -h, --help           show this help
 
-Exit status: 0 at least one device answered, 1 none did, 2 bad arguments or no usable adapter.
+Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, no usable adapter or
+UDP port 4001 held by another program on a searched adapter.
 )";
 
 const char* const kSetIpHelp =
@@ -61,7 +62,7 @@ Options:
   -r, --retries N      further copies of the request when no answer came (default 2)
   -h, --help           show this help
 
-Exit status: 0 done, 1 refused, 2 bad arguments, 3 no answer.
+Exit status: 0 done, 1 refused, 2 bad arguments or UDP port 4001 in use, 3 no answer.
 )";
 
 const char* const kUpgradeHelp = R"(Usage: fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...

@@ -28,7 +28,7 @@ public:
     std::uint16_t localPort() const override { return inner_->localPort(); }
     bool isOpen() const override { return inner_->isOpen(); }
     void close() override { inner_->close(); }
-    std::string lastError() const override { return inner_->lastError(); }
+    std::error_code lastError() const override { return inner_->lastError(); }
 
 private:
     std::unique_ptr<DatagramEndpoint> inner_;

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
         break;
     }
     fw::cli::CliRunner runner(
-        console, [] { return fw::LinuxAdapterSource::readListing(); },
+        console, [] { return fw::LinuxAdapterSource().readListing(); },
         [] { return std::make_unique<fw::UdpEndpoint>(); });
     QObject::connect(
         &runner, &fw::cli::CliRunner::finished, &app, [](int status) { QCoreApplication::exit(status); },

@@ -63,7 +63,7 @@ constexpr std::array kTable{
     Entry{46, "OK"},
     Entry{47, "Set IP"},
     Entry{48, "About"},
-    Entry{51, "Copyright (C) Fernwick developers. All rights reserved."},
+    Entry{51, "Copyright (C) Fernwick developers. License: GNU GPL version 3 or later."},
     Entry{101, "Wireless Device"},
     Entry{102, "IP Address"},
     Entry{103, "ESS-ID"},
@@ -112,6 +112,8 @@ constexpr std::array kTable{
     Entry{401, "Local port 4001 is in use by another program, so no request can be sent:"},
     Entry{402, "The image is too large for a TFTP transfer. The largest image is 16776703 bytes."},
     Entry{403, "This file cannot be read."},
+    Entry{404, "Cannot use UDP port 4001 on this adapter:"},
+    Entry{405, "UDP port 4001 is in use by another program"},
     Entry{410, "Index must be between 0 and 3"},
 };
 

@@ -61,6 +61,8 @@ enum class Str : std::uint16_t {
     PortInUse = 401,
     ImageTooLarge = 402,
     FileNotReadable = 403,
+    PortUnusable = 404,
+    SearchPortInUse = 405,
     IpIndexRange = 410,
 };
 

@@ -56,11 +56,12 @@ void SearchCycle::search() {
     }
 
     emit searchStarted();
-    openDiscoverySockets();
+    const auto portsInUse = openDiscoverySockets();
     sendDiscovery();
     if (!dialog_) {
         startCountdown();
     }
+    reportPortsInUse(portsInUse);
 }
 
 bool SearchCycle::countdownRunning() const {
@@ -91,16 +92,39 @@ void SearchCycle::failAdapters(AdapterOutcome outcome) {
     emit adapterFailure(outcome);
 }
 
-void SearchCycle::openDiscoverySockets() {
+std::vector<const AdapterEntry*> SearchCycle::openDiscoverySockets() {
+    std::vector<const AdapterEntry*> portsInUse;
     for (std::size_t i = 0; i < sockets_.size() && i < values_.adapterTable.size(); ++i) {
         DatagramEndpoint* socket = sockets_[i];
         if (socket == nullptr || socket->isOpen()) {
             continue;
         }
         socket->setRemote(Ipv4::broadcast(), kDevicePort);
-        // A socket that cannot be bound (port 4001 taken) is skipped; the search goes on.
-        socket->bindToAdapter(values_.adapterTable[i], kWorkstationPort);
+        // A socket that cannot be bound is skipped and the search goes on.
+        const AdapterEntry& adapter = values_.adapterTable[i];
+        if (!socket->bindToAdapter(adapter, kWorkstationPort) &&
+            socket->lastError() == std::errc::address_in_use) {
+            portsInUse.push_back(&adapter);
+        }
     }
+    return portsInUse;
+}
+
+// Another program on port 4001 would take the devices' answers on that adapter: without a word the
+// empty list would read as "no devices there".
+void SearchCycle::reportPortsInUse(const std::vector<const AdapterEntry*>& adapters) {
+    if (adapters.empty()) {
+        return;
+    }
+    std::string lines;
+    for (const AdapterEntry* adapter : adapters) {
+        if (!lines.empty()) {
+            lines += '\n';
+        }
+        lines += adapter->interfaceName + " (" + adapter->ip + "): " + text(Str::SearchPortInUse);
+    }
+    platform_.messages.show(dialogParent_, Message{lines, text(Str::Product), MessageIcon::Exclamation,
+                                                   MessageButtons::Ok, false});
 }
 
 void SearchCycle::sendDiscovery() {
@@ -123,7 +147,7 @@ DatagramEndpoint* SearchCycle::makeSocket() {
     DatagramEndpoint* socket = owned.release();
     socket->setParent(this);
     const QPointer<DatagramEndpoint> guard(socket);
-    connect(socket, &DatagramEndpoint::datagramsReady, this, [this, guard] { readDatagrams(guard); });
+    connect(socket, &DatagramEndpoint::datagramsReady, this, [this, guard] { onDatagramsReady(guard); });
     // errorOccurred is left unconnected: socket errors are not shown and change nothing.
     return socket;
 }
@@ -134,11 +158,18 @@ void SearchCycle::discardSocket(DatagramEndpoint* socket) {
     }
     socket->close();
     socket->disconnect(this);
+    continuing_.erase(socket);
     // Later, not now: this may run inside one of the socket's own signals.
     socket->deleteLater();
 }
 
-void SearchCycle::readDatagrams(QPointer<DatagramEndpoint> socket) {
+void SearchCycle::onDatagramsReady(const QPointer<DatagramEndpoint>& socket) {
+    if (!continuing_.contains(socket.data())) {
+        readDatagrams(socket);
+    }
+}
+
+void SearchCycle::readDatagrams(const QPointer<DatagramEndpoint>& socket) {
     for (int n = 0; n < kReadBatch; ++n) {
         if (!socket) {
             return;
@@ -149,7 +180,16 @@ void SearchCycle::readDatagrams(QPointer<DatagramEndpoint> socket) {
         }
         search_.onDatagram(d->bytes, d->senderIp, socket->localAddress());
     }
-    QTimer::singleShot(0, this, [this, socket] { readDatagrams(socket); });
+    if (socket) {
+        const DatagramEndpoint* raw = socket.data();
+        continuing_.insert(raw);
+        QTimer::singleShot(0, this, [this, socket, raw] {
+            if (socket) { // a discarded socket left the set when it was discarded
+                continuing_.erase(raw);
+                readDatagrams(socket);
+            }
+        });
+    }
 }
 
 void SearchCycle::startCountdown() {

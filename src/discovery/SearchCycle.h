@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <unordered_set>
 #include <vector>
 
 class QWidget;
@@ -44,11 +45,14 @@ signals:
 private:
     void rowListed(const DeviceRow& row) override;
     void failAdapters(AdapterOutcome outcome);
-    void openDiscoverySockets();
+    // Binds every closed socket; returns the adapters whose port 4001 another program holds.
+    std::vector<const AdapterEntry*> openDiscoverySockets();
+    void reportPortsInUse(const std::vector<const AdapterEntry*>& adapters);
     void sendDiscovery();
     DatagramEndpoint* makeSocket();
     void discardSocket(DatagramEndpoint* socket);
-    void readDatagrams(QPointer<DatagramEndpoint> socket);
+    void onDatagramsReady(const QPointer<DatagramEndpoint>& socket);
+    void readDatagrams(const QPointer<DatagramEndpoint>& socket);
     void startCountdown();
 
     Platform& platform_;
@@ -60,6 +64,9 @@ private:
     // at every search. Qt children of this object.
     std::vector<QPointer<DatagramEndpoint>> sockets_;
     QPointer<SearchingDialog> dialog_;
+    // Sockets whose reading goes on in a queued continuation: their ready signals are left to it, so
+    // that one turn of the event loop reads at most one batch per socket however often they fire.
+    std::unordered_set<const DatagramEndpoint*> continuing_;
 };
 
 } // namespace fw

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace fw {
@@ -44,8 +45,9 @@ public:
     virtual std::uint16_t localPort() const = 0;
     virtual bool isOpen() const = 0;
     virtual void close() = 0;
-    // The system's reason for the last failed bind or send ("Address already in use").
-    virtual std::string lastError() const = 0;
+    // The system's reason for the last failed bind or send (std::errc::address_in_use when another
+    // socket holds the port on this adapter); its message() is the system's text.
+    virtual std::error_code lastError() const = 0;
 
 signals:
     void datagramsReady(); // at least one datagram can be read

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <thread>
 
 namespace fw {
 namespace {
@@ -53,7 +54,7 @@ template <typename T> std::vector<std::uint8_t> requestBody(const T& header) {
     return body;
 }
 
-bool readLinks(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
+NetlinkSocket::DumpResult readLinks(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
     ifinfomsg request{};
     request.ifi_family = AF_UNSPEC;
     return nl.dump(RTM_GETLINK, requestBody(request), [&](const NetlinkMessage& m) {
@@ -78,7 +79,7 @@ bool readLinks(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
     });
 }
 
-bool readAddresses(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
+NetlinkSocket::DumpResult readAddresses(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
     ifaddrmsg request{};
     request.ifa_family = AF_INET;
     return nl.dump(RTM_GETADDR, requestBody(request), [&](const NetlinkMessage& m) {
@@ -123,11 +124,11 @@ void offerRoute(std::map<int, DefaultRoute>& best, int oif, Ipv4 gateway, std::u
     }
 }
 
-bool readDefaultGateways(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
+NetlinkSocket::DumpResult readDefaultGateways(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
     rtmsg request{};
     request.rtm_family = AF_INET;
     std::map<int, DefaultRoute> best;
-    const bool ok = nl.dump(RTM_GETROUTE, requestBody(request), [&](const NetlinkMessage& m) {
+    const auto result = nl.dump(RTM_GETROUTE, requestBody(request), [&](const NetlinkMessage& m) {
         const auto rt = headerOf<rtmsg>(m.payload);
         if (m.type != RTM_NEWROUTE || !rt || rt->rtm_family != AF_INET || rt->rtm_dst_len != 0 ||
             rt->rtm_type != RTN_UNICAST) {
@@ -185,8 +186,8 @@ bool readDefaultGateways(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) 
             offerRoute(best, hopOif, hopGateway, metric);
         }
     });
-    if (!ok) {
-        return false;
+    if (result != NetlinkSocket::DumpResult::Complete) {
+        return result;
     }
     for (const auto& [oif, route] : best) {
         const auto link = links.find(oif);
@@ -194,26 +195,49 @@ bool readDefaultGateways(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) 
             link->second.gateway = route.gateway.toString();
         }
     }
-    return true;
+    return result;
+}
+
+// One reading of links, addresses and default routes.
+ListingAttempt readOnce() {
+    using Dump = NetlinkSocket::DumpResult;
+    ListingAttempt attempt;
+    attempt.listing.path = ListingPath::Main;
+    NetlinkSocket nl;
+    std::map<int, AdapterFacts> links; // ordered by interface index
+    if (!nl.isOpen()) {
+        return attempt;
+    }
+    for (const auto& read : {readLinks, readAddresses}) {
+        const Dump result = read(nl, links);
+        if (result != Dump::Complete) {
+            attempt.interrupted = result == Dump::Interrupted;
+            return attempt;
+        }
+    }
+    // Without the routing table the adapters are still searched; they only show no gateway.
+    attempt.interrupted = readDefaultGateways(nl, links) == Dump::Interrupted;
+    attempt.listing.readable = true;
+    for (auto& [index, facts] : links) {
+        attempt.listing.adapters.push_back(std::move(facts));
+    }
+    return attempt;
 }
 
 } // namespace
 
-AdapterListing LinuxAdapterSource::readListing() {
-    AdapterListing listing;
-    listing.path = ListingPath::Main;
-    NetlinkSocket nl;
-    std::map<int, AdapterFacts> links; // ordered by interface index
-    if (!nl.isOpen() || !readLinks(nl, links) || !readAddresses(nl, links)) {
-        return listing;
+LinuxAdapterSource::LinuxAdapterSource(ReadAttempt readAttempt)
+    : readAttempt_(readAttempt ? std::move(readAttempt) : ReadAttempt(readOnce)) {}
+
+// A network change during the reading (a container starting, a DHCP renewal) makes the kernel flag
+// the dump as interrupted; that is no reason to give up the search, let alone end the program.
+AdapterListing LinuxAdapterSource::readListing() const {
+    ListingAttempt attempt = readAttempt_();
+    for (int retry = 1; retry < kAttempts && attempt.interrupted; ++retry) {
+        std::this_thread::sleep_for(kRetryPause);
+        attempt = readAttempt_();
     }
-    // Without the routing table the adapters are still searched; they only show no gateway.
-    readDefaultGateways(nl, links);
-    listing.readable = true;
-    for (auto& [index, facts] : links) {
-        listing.adapters.push_back(std::move(facts));
-    }
-    return listing;
+    return std::move(attempt.listing);
 }
 
 AdapterSelection LinuxAdapterSource::enumerateAdapters() {

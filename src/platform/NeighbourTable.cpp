@@ -36,7 +36,7 @@ std::vector<std::uint8_t> neighbourBody(int ifindex, const Ipv4* ip) {
 bool NeighbourTable::remove(Ipv4 ip) {
     NetlinkSocket nl;
     std::vector<int> interfaces;
-    const bool listed = nl.dump(RTM_GETNEIGH, neighbourBody(0, nullptr), [&](const NetlinkMessage& m) {
+    const auto listed = nl.dump(RTM_GETNEIGH, neighbourBody(0, nullptr), [&](const NetlinkMessage& m) {
         if (m.type != RTM_NEWNEIGH || m.payload.size() < sizeof(ndmsg)) {
             return;
         }
@@ -53,7 +53,8 @@ bool NeighbourTable::remove(Ipv4 ip) {
             }
         });
     });
-    if (!listed) {
+    // An interrupted listing still names entries that exist; removing those is what can be done.
+    if (listed == NetlinkSocket::DumpResult::Failed) {
         return false;
     }
     bool allRemoved = true;

@@ -66,10 +66,17 @@ bool NetlinkSocket::sendRequest(std::uint16_t type, std::uint16_t flags, std::sp
     return n == static_cast<ssize_t>(header.nlmsg_len);
 }
 
-bool NetlinkSocket::receive(std::vector<std::uint8_t>& buffer) {
+NetlinkSocket::Received NetlinkSocket::receive(std::vector<std::uint8_t>& buffer) {
     pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, kAnswerTimeoutMs) != 1) {
-        return false;
+    int ready = -1;
+    do {
+        ready = ::poll(&p, 1, kAnswerTimeoutMs); // a signal may cut the wait short: wait again
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0) {
+        return Received::TimedOut;
+    }
+    if (ready < 0) {
+        return Received::Failed;
     }
     // Learn the size first: dump datagrams can outgrow any fixed buffer.
     ssize_t size = -1;
@@ -77,7 +84,7 @@ bool NetlinkSocket::receive(std::vector<std::uint8_t>& buffer) {
         size = ::recv(fd_, nullptr, 0, MSG_PEEK | MSG_TRUNC);
     } while (size < 0 && errno == EINTR);
     if (size < 0) {
-        return false;
+        return Received::Failed;
     }
     buffer.assign(static_cast<std::size_t>(size) + 1, 0);
     ssize_t n = -1;
@@ -85,43 +92,49 @@ bool NetlinkSocket::receive(std::vector<std::uint8_t>& buffer) {
         n = ::recv(fd_, buffer.data(), buffer.size(), 0);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
-        return false;
+        return Received::Failed;
     }
     buffer.resize(static_cast<std::size_t>(n));
-    return true;
+    return Received::Ok;
 }
 
-bool NetlinkSocket::dump(std::uint16_t type, std::span<const std::uint8_t> body,
-                         const std::function<void(const NetlinkMessage&)>& onMessage) {
+NetlinkSocket::DumpResult NetlinkSocket::dump(std::uint16_t type, std::span<const std::uint8_t> body,
+                                              const std::function<void(const NetlinkMessage&)>& onMessage) {
     if (!sendRequest(type, NLM_F_DUMP, body)) {
-        return false;
+        return DumpResult::Failed;
     }
     const std::uint32_t wanted = sequence_;
     std::vector<std::uint8_t> buffer;
     for (;;) {
-        if (!receive(buffer)) {
-            return false;
+        switch (receive(buffer)) {
+        case Received::Ok:
+            break;
+        case Received::TimedOut:
+            return DumpResult::Interrupted;
+        case Received::Failed:
+            return DumpResult::Failed;
         }
         std::span<const std::uint8_t> rest(buffer);
         while (rest.size() >= sizeof(nlmsghdr)) {
             const auto header = readAs<nlmsghdr>(rest);
             if (header.nlmsg_len < sizeof(nlmsghdr) || header.nlmsg_len > rest.size()) {
-                return false;
+                return DumpResult::Failed;
             }
             const auto payload = rest.subspan(NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN);
             rest = rest.subspan(std::min<std::size_t>(align4(header.nlmsg_len), rest.size()));
             if (header.nlmsg_seq != wanted) {
                 continue; // a late answer to an earlier request
             }
+            if ((header.nlmsg_flags & NLM_F_DUMP_INTR) != 0) {
+                return DumpResult::Interrupted; // the table changed while it was read
+            }
             if (header.nlmsg_type == NLMSG_DONE) {
                 // The dump's own result: 0, or -errno when the kernel gave up half way.
-                return payload.size() < sizeof(int) || readAs<int>(payload) == 0;
+                return payload.size() < sizeof(int) || readAs<int>(payload) == 0 ? DumpResult::Complete
+                                                                                 : DumpResult::Failed;
             }
             if (header.nlmsg_type == NLMSG_ERROR) {
-                return false;
-            }
-            if ((header.nlmsg_flags & NLM_F_DUMP_INTR) != 0) {
-                return false; // the table changed while it was read; the caller may ask again
+                return DumpResult::Failed;
             }
             onMessage(NetlinkMessage{header.nlmsg_type, payload});
         }
@@ -135,8 +148,13 @@ int NetlinkSocket::request(std::uint16_t type, std::uint16_t flags, std::span<co
     const std::uint32_t wanted = sequence_;
     std::vector<std::uint8_t> buffer;
     for (;;) {
-        if (!receive(buffer)) {
+        switch (receive(buffer)) {
+        case Received::Ok:
+            break;
+        case Received::TimedOut:
             return ETIMEDOUT;
+        case Received::Failed:
+            return EIO;
         }
         std::span<const std::uint8_t> rest(buffer);
         while (rest.size() >= sizeof(nlmsghdr)) {

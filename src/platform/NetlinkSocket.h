@@ -25,19 +25,25 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
 
+    enum class DumpResult {
+        Complete,
+        Interrupted, // the table changed while it was read (NLM_F_DUMP_INTR) or the kernel was slow
+                     // to answer: asking again, on a fresh socket, is expected to work
+        Failed,      // the request could not be sent or the kernel reported an error
+    };
     // Sends a dump request of the given type with body after the header, and hands every message
-    // of the answer to onMessage. False when the request could not be sent or the kernel reported
-    // an error (or did not answer within a second).
-    bool dump(std::uint16_t type, std::span<const std::uint8_t> body,
-              const std::function<void(const NetlinkMessage&)>& onMessage);
+    // of the answer to onMessage. Only a Complete answer is the whole table.
+    DumpResult dump(std::uint16_t type, std::span<const std::uint8_t> body,
+                    const std::function<void(const NetlinkMessage&)>& onMessage);
 
     // Sends one request that asks for an acknowledgement; 0 on success, else the errno the kernel gave.
     int request(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body);
 
 private:
     bool sendRequest(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body);
-    // Reads one datagram of messages (whole, whatever its size); false on a receive error.
-    bool receive(std::vector<std::uint8_t>& buffer);
+    enum class Received { Ok, TimedOut, Failed };
+    // Reads one datagram of messages (whole, whatever its size), waiting at most a second.
+    Received receive(std::vector<std::uint8_t>& buffer);
 
     int fd_ = -1;
     std::uint32_t sequence_ = 0;

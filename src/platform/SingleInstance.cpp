@@ -23,8 +23,13 @@ SingleInstance::SingleInstance(const QString& programName, const QString& direct
     lock_.setStaleLockTime(0);
 }
 
-bool SingleInstance::tryLock() {
-    return lock_.isLocked() || lock_.tryLock(0);
+SingleInstance::Result SingleInstance::tryLock() {
+    if (lock_.isLocked() || lock_.tryLock(0)) {
+        return Result::Acquired;
+    }
+    // Only a lock held by a live process means another copy; a lock that cannot be written or read
+    // says nothing about other copies.
+    return lock_.error() == QLockFile::LockFailedError ? Result::AnotherCopy : Result::CannotLock;
 }
 
 } // namespace fw

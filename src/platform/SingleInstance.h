@@ -10,12 +10,16 @@ namespace fw {
 // start recognises as stale and takes over.
 class SingleInstance {
 public:
+    enum class Result {
+        Acquired,    // no other copy runs; this process holds the lock until this object goes
+        AnotherCopy, // a live copy holds the lock
+        CannotLock,  // the lock could not be used at all (unwritable directory, foreign file)
+    };
+
     // directory: where the lock lives; empty for the runtime directory.
     explicit SingleInstance(const QString& programName, const QString& directory = {});
 
-    // True when this process now holds the lock, that is, no other copy runs. The lock is held
-    // until this object goes away.
-    bool tryLock();
+    Result tryLock();
 
     QString lockPath() const { return path_; }
 

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace fw {
 namespace {
@@ -35,8 +34,8 @@ void growReceiveBuffer(int fd) {
     }
 }
 
-std::string errorText(int error) {
-    return std::strerror(error);
+std::error_code errorCode(int error) {
+    return {error, std::generic_category()};
 }
 
 } // namespace
@@ -51,14 +50,14 @@ bool UdpEndpoint::open(int& fd) {
     close();
     fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        lastError_ = errorText(errno);
+        lastError_ = errorCode(errno);
         return false;
     }
     return true;
 }
 
 bool UdpEndpoint::failSetup(int fd, int error) {
-    lastError_ = errorText(error);
+    lastError_ = errorCode(error);
     ::close(fd);
     return false;
 }
@@ -75,7 +74,7 @@ bool UdpEndpoint::bindToAdapter(const AdapterEntry& adapter, std::uint16_t local
     // The device must be set before bind, so that the port is taken on this interface only.
     if (::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, adapter.interfaceName.c_str(),
                      static_cast<socklen_t>(adapter.interfaceName.size())) != 0 ||
-        !setFlag(fd, SOL_SOCKET, SO_BROADCAST) || !setFlag(fd, SOL_SOCKET, SO_REUSEADDR)) {
+        !setFlag(fd, SOL_SOCKET, SO_BROADCAST)) {
         return failSetup(fd, errno);
     }
     if (!bindAndWatch(fd, Ipv4::any(), localPort)) {
@@ -123,7 +122,7 @@ void UdpEndpoint::setRemote(Ipv4 host, std::uint16_t port) {
 
 bool UdpEndpoint::send(std::span<const std::uint8_t> bytes) {
     if (fd_ < 0) {
-        lastError_ = errorText(EBADF);
+        lastError_ = errorCode(EBADF);
         return false;
     }
     const sockaddr_in to = socketAddress(remote_, remotePort_);
@@ -132,7 +131,7 @@ bool UdpEndpoint::send(std::span<const std::uint8_t> bytes) {
         n = ::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
-        lastError_ = errorText(errno);
+        lastError_ = errorCode(errno);
         emit errorOccurred();
         return false;
     }
@@ -150,7 +149,7 @@ std::optional<Datagram> UdpEndpoint::read() {
     } while (size < 0 && errno == EINTR);
     if (size < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            lastError_ = errorText(errno);
+            lastError_ = errorCode(errno);
             emit errorOccurred();
         }
         return std::nullopt;
@@ -165,7 +164,7 @@ std::optional<Datagram> UdpEndpoint::read() {
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            lastError_ = errorText(errno);
+            lastError_ = errorCode(errno);
             emit errorOccurred();
         }
         return std::nullopt;
@@ -193,7 +192,7 @@ void UdpEndpoint::onReadable() {
     }
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         // A pending socket error (an ICMP report, say); receiving it clears it.
-        lastError_ = errorText(errno);
+        lastError_ = errorCode(errno);
         emit errorOccurred();
     }
 }

@@ -19,8 +19,11 @@ public:
     explicit UdpEndpoint(QObject* parent = nullptr);
     ~UdpEndpoint() override;
 
-    // Binds 0.0.0.0:localPort with SO_BINDTODEVICE to adapter.interfaceName, SO_BROADCAST and
-    // SO_REUSEADDR. An adapter without an interface name is bound by its ip instead.
+    // Binds 0.0.0.0:localPort with SO_BINDTODEVICE to adapter.interfaceName and SO_BROADCAST.
+    // Without SO_REUSEADDR, so that a second program's bind of the same port on the same adapter
+    // fails (EADDRINUSE) instead of silently splitting the unicast answers between the two; sockets
+    // tied to different adapters share the port without it. An adapter without an interface name is
+    // bound by its ip instead.
     bool bindToAdapter(const AdapterEntry& adapter, std::uint16_t localPort) override;
     bool bindToAddress(Ipv4 local, std::uint16_t localPort) override;
     void setRemote(Ipv4 host, std::uint16_t port) override;
@@ -30,7 +33,7 @@ public:
     std::uint16_t localPort() const override { return localPort_; }
     bool isOpen() const override { return fd_ >= 0; }
     void close() override;
-    std::string lastError() const override { return lastError_; }
+    std::error_code lastError() const override { return lastError_; }
 
     // The receive buffer the kernel granted, in bytes (0 when closed).
     int receiveBufferBytes() const;
@@ -47,7 +50,7 @@ private:
     std::uint16_t localPort_ = 0;
     Ipv4 remote_;
     std::uint16_t remotePort_ = 0;
-    std::string lastError_;
+    std::error_code lastError_;
 };
 
 } // namespace fw

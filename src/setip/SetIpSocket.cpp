@@ -29,7 +29,7 @@ bool SetIpSocket::isOpen() const {
     return endpoint_->isOpen();
 }
 
-std::string SetIpSocket::lastError() const {
+std::error_code SetIpSocket::lastError() const {
     return endpoint_->lastError();
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <system_error>
 
 namespace fw {
 
@@ -29,7 +30,7 @@ public:
     bool open(const AdapterEntry& adapter);
     void close();
     bool isOpen() const;
-    std::string lastError() const;
+    std::error_code lastError() const;
 
     // SetIpExchange::Io. A failed send is not reported: there is no retransmission to drive.
     void send(std::span<const std::uint8_t> record) override;

@@ -176,10 +176,13 @@ void Setips::openExchange() {
         return; // nothing to bind to; OK then sends nothing
     }
     if (!sock1_->open(adapters[static_cast<std::size_t>(values_.setIpAdapterIndex)])) {
-        // Another program holds the port: say so once, or OK would look dead.
-        platform_.messages.show(
-            this, Message{std::string(loadResString(Str::PortInUse)) + " " + sock1_->lastError(),
-                          std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
+        // Say why once, or OK would look dead. Only EADDRINUSE means another program has the port;
+        // anything else (the adapter went away, say) gets the neutral text and the system's reason.
+        const std::error_code error = sock1_->lastError();
+        const Str id = error == std::errc::address_in_use ? Str::PortInUse : Str::PortUnusable;
+        platform_.messages.show(this,
+                                Message{std::string(loadResString(id)) + " " + error.message(),
+                                        std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
     }
 }
 

@@ -46,6 +46,7 @@ std::optional<Datagram> FakeEndpoint::read() {
     }
     Datagram d = std::move(inbox_.front());
     inbox_.pop_front();
+    ++readCount;
     return d;
 }
 
@@ -71,6 +72,7 @@ EndpointFactory FakeNetwork::factory() {
     return [this]() {
         auto e = std::make_unique<FakeEndpoint>();
         e->failBind = failBinds;
+        e->failReason = bindError;
         all_.emplace_back(e.get());
         return std::unique_ptr<DatagramEndpoint>(std::move(e));
     };

@@ -30,20 +30,23 @@ public:
     std::uint16_t localPort() const override { return localPort_; }
     bool isOpen() const override { return open_; }
     void close() override;
-    std::string lastError() const override { return lastError_; }
+    std::error_code lastError() const override { return lastError_; }
 
+    // Queues a datagram without a signal, as a socket whose notifier has not fired yet.
+    void queueQuietly(Datagram d) { inbox_.push_back(std::move(d)); }
     // Queues a datagram and signals it, as a socket would.
     void deliver(Datagram d);
     void deliver(std::vector<std::uint8_t> bytes, Ipv4 from, std::uint16_t fromPort);
 
     // Test controls.
     bool failBind = false;
-    std::string failReason = "Address already in use";
+    std::error_code failReason = std::make_error_code(std::errc::address_in_use);
 
     // What happened.
     std::vector<SentDatagram> sent;
     std::string boundInterface; // set by bindToAdapter
     int bindCount = 0;
+    int readCount = 0; // datagrams taken by read()
     int closeCount = 0;
 
 private:
@@ -52,7 +55,7 @@ private:
     std::uint16_t localPort_ = 0;
     Ipv4 remote_;
     std::uint16_t remotePort_ = 0;
-    std::string lastError_;
+    std::error_code lastError_;
     std::deque<Datagram> inbox_;
 };
 
@@ -66,7 +69,8 @@ public:
     FakeEndpoint* last() const;
     // Endpoints bound to this local port and still open.
     std::vector<FakeEndpoint*> openOnPort(std::uint16_t port) const;
-    bool failBinds = false; // applied to endpoints created afterwards
+    bool failBinds = false; // applied to endpoints created afterwards, with this reason:
+    std::error_code bindError = std::make_error_code(std::errc::address_in_use);
 
 private:
     std::vector<QPointer<FakeEndpoint>> all_;

@@ -108,6 +108,25 @@ TEST(MainWindowEnabling, DeleteWithoutAPickRemovesNothing) {
     EXPECT_EQ(h.window->deviceList().rowAt(0).name, "one");
 }
 
+// Qt's single-selection view picks the neighbour of a removed current row; a second Delete (or a
+// double-click on the button) would then remove a row the operator never picked.
+TEST(MainWindowEnabling, DeleteLeavesNothingPicked) {
+    MainWindowHarness h;
+    h.start();
+    h.reply(kOne);
+    h.reply(kTwo);
+    h.press(Qt::LeftButton, h.rowPoint(0));
+    auto* button = qobject_cast<QToolButton*>(h.widget("Command3"));
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(h.window->deviceList().rowCount(), 1);
+    EXPECT_EQ(h.window->deviceList().rowAt(0).name, "two");
+    h.openAndCloseMenu(h.window->findChild<QMenu*>("admin"));
+    EXPECT_FALSE(h.enabled("setip"));
+    EXPECT_FALSE(h.enabled("Mload"));
+}
+
 // The Search button locks itself and the Delete button for its search; only the Search button comes
 // back when the countdown ends. Edit -> Search does no locking.
 TEST(MainWindowEnabling, SearchButtonLocking) {

@@ -135,7 +135,17 @@ TEST_F(SearchCycleGui, SocketsLiveAcrossSearchesAndEachAdapterSendsItsOwnRequest
     EXPECT_EQ(fake.network.openOnPort(4001).size(), 2u);
 }
 
-TEST_F(SearchCycleGui, ASocketThatCannotBeBoundIsSkippedAndTriedAgainNextSearch) {
+// Port 4001 held by another program is said once per search, naming the adapters; an empty list
+// would otherwise read as "no devices there".
+TEST_F(SearchCycleGui, ASocketThatCannotBeBoundIsSkippedSaidAndTriedAgainNextSearch) {
+    const auto said = [this] {
+        std::vector<std::string> texts;
+        for (const Message& m : fake.messages.shown) {
+            EXPECT_EQ(m.title, "Fernwick");
+            texts.push_back(m.text);
+        }
+        return texts;
+    };
     fake.network.failBinds = true;
     searchAndCancel(); // the dialog runs all the same
     EXPECT_TRUE(socket(0)->sent.empty());
@@ -144,6 +154,30 @@ TEST_F(SearchCycleGui, ASocketThatCannotBeBoundIsSkippedAndTriedAgainNextSearch)
     EXPECT_EQ(socket(0)->bindCount, 2);
     EXPECT_TRUE(socket(0)->sent.empty());
     EXPECT_EQ(socket(1)->sent.size(), 1u);
+    EXPECT_EQ(said(),
+              (std::vector<std::string>{"eth0 (10.77.1.1): UDP port 4001 is in use by another program\n"
+                                        "eth1 (10.77.2.1): UDP port 4001 is in use by another program",
+                                        "eth0 (10.77.1.1): UDP port 4001 is in use by another program"}));
+
+    socket(0)->failReason = std::make_error_code(std::errc::no_such_device); // not another program
+    searchAndCancel();
+    EXPECT_EQ(said().size(), 2u);
+}
+
+// Each ready signal used to start another reading chain, so a flood was read many batches per turn.
+TEST_F(SearchCycleGui, ATurnReadsOneBatchPerSocketWhileAFloodIsQueued) {
+    searchAndCancel();
+    FakeEndpoint* s = socket(0);
+    for (int i = 0; i < 1000; ++i) {
+        s->queueQuietly(Datagram{{0x00}, ip("10.77.1.50"), 4000});
+    }
+    for (int i = 0; i < 3; ++i) {
+        emit s->datagramsReady(); // the notifier fires again while the rest waits
+    }
+    EXPECT_EQ(s->readCount, 256);
+    QCoreApplication::sendPostedEvents(); // one turn: the continuation reads the next batch
+    EXPECT_EQ(s->readCount, 512);
+    EXPECT_TRUE(QTest::qWaitFor([s] { return s->readCount == 1000; }, 1000)) << "and the rest after";
 }
 
 TEST_F(SearchCycleGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSearch) {

@@ -131,14 +131,23 @@ TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
     EXPECT_EQ(sentBytes(0, 20, 4), (Bytes{10, 1, 2, 3}));
 }
 
-TEST_F(SetipsTest, PortInUseIsSaidOnce) {
+// Only EADDRINUSE means another program; any other bind failure gets the neutral text.
+TEST_F(SetipsTest, AFailedBindIsSaidOnceWithWhatHappened) {
+    const std::pair<std::errc, const char*> cases[]{
+        {std::errc::address_in_use,
+         "Local port 4001 is in use by another program, so no request can be sent: Address already in use"},
+        {std::errc::no_such_device, "Cannot use UDP port 4001 on this adapter: No such device"},
+    };
     fake.network.failBinds = true;
-    open();
-    click("Command2");
-    ASSERT_EQ(fake.messages.shown.size(), 1u);
-    EXPECT_EQ(fake.messages.shown[0].title, "Fernwick");
-    EXPECT_NE(fake.messages.shown[0].text.find("port 4001"), std::string::npos);
-    EXPECT_NE(fake.messages.shown[0].text.find("Address already in use"), std::string::npos);
+    for (const auto& [error, text] : cases) {
+        fake.messages.shown.clear();
+        fake.network.bindError = std::make_error_code(error);
+        open();
+        click("Command2");
+        ASSERT_EQ(fake.messages.shown.size(), 1u) << text;
+        EXPECT_EQ(fake.messages.shown[0].title, "Fernwick");
+        EXPECT_EQ(fake.messages.shown[0].text, text);
+    }
 }
 
 } // namespace

@@ -113,7 +113,7 @@ TEST(CliNet, SearchListsTheSimulatedDevicesExactly) {
     NetLab lab;
     lab.addHost("a", "a", "10.77.1.10/24");
     lab.addHost("b", "b", "10.77.2.20/24");
-    startSimulator(lab, "a", R"({"devices": [
+    const QString aLog = startSimulator(lab, "a", R"({"devices": [
       {"mac": "00:0A:1B:2C:3D:4E", "ip": "10.77.1.10", "name": "Lobby AP", "essid": "office-net",
        "channel": 6, "wep": 1, "kind": "AP"},
       {"mac": "00:0A:1B:00:00:11", "ip": "10.77.1.11", "name": "Caf\u00e9, \"quoted\"\n\u001b[31m",
@@ -153,6 +153,24 @@ TEST(CliNet, SearchListsTheSimulatedDevicesExactly) {
     EXPECT_EQ(unknown.status, 2);
     EXPECT_TRUE(unknown.err.contains("'eth9'")) << unknown.err.toStdString();
     EXPECT_TRUE(unknown.out.isEmpty());
+
+    // A second program beside a running search: the port is not shared (the kernel would hand each
+    // unicast answer to only one of the two), so the second says which port is busy where, and the
+    // first still hears every device.
+    const auto requests = [&] {
+        return simulatorEvents(aLog, "rx").size();
+    };
+    const std::size_t before = requests();
+    CliProcess first(lab, {"search", "--timeout", "4", "--format", "json"});
+    ASSERT_TRUE(waitUntil([&] { return requests() > before; }, 5000));
+    const CliResult second = cli(lab, {"search", "--timeout", "1"});
+    EXPECT_EQ(second.status, 2);
+    EXPECT_TRUE(second.err.contains("UDP port 4001 on eth0 (10.77.1.1) is in use by another program"))
+        << second.err.toStdString();
+    EXPECT_TRUE(second.err.contains("UDP port 4001 on eth1 (10.77.2.1) is in use by another program"));
+    const CliResult firstResult = first.wait();
+    EXPECT_EQ(firstResult.status, 0) << firstResult.err.toStdString();
+    EXPECT_EQ(sortedByMac(parseArray(firstResult.out)), sortedByMac(expected));
 }
 
 // Devices whose addresses lie outside both of the workstation's subnets: only broadcasts reach them.
@@ -233,12 +251,10 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
     NetLab lab;
     lab.addHost("ap", "a", "10.77.1.10/24");
     lab.addHost("br", "b", "10.77.2.20/24");
-    // Two uploads run at once below, so two programs hold port 4001 on each adapter. The kernel hands a
-    // unicast answer to only one of them, so these devices answer discovery by broadcast.
     const QString apLog = startSimulator(lab, "ap", R"({"devices": [{"mac": "00:0A:1B:00:00:10",
-        "ip": "10.77.1.10", "kind": "AP", "reply": "broadcast"}]})");
+        "ip": "10.77.1.10", "kind": "AP"}]})");
     const QString brLog = startSimulator(lab, "br", R"({"devices": [{"mac": "00:0A:1B:00:00:20",
-        "ip": "10.77.2.20", "kind": "G", "reply": "broadcast"}]})");
+        "ip": "10.77.2.20", "kind": "G"}]})");
     // tftpd-hpa beside the access point's simulator; a write of "/" lands in root/fw.bin.
     const QString root = QDir(lab.dir()).filePath("tftp");
     QDir().mkpath(root);
@@ -255,9 +271,11 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
         << refused.err.toStdString();
     EXPECT_TRUE(simulatorEvents(brLog, "handshake").empty());
 
-    // Both at once, so the two start sequences overlap: the access point has a TFTP server, the
-    // bridge none, so its upload (given --yes) runs into "Time Out".
+    // Two at once, so the two start sequences overlap: the access point has a TFTP server, the
+    // bridge none, so its upload (given --yes) runs into "Time Out". The second starts once the
+    // first's search has let go of port 4001, which one program at a time holds.
     CliProcess good(lab, {"upgrade", "10.77.1.10", apPath});
+    ASSERT_TRUE(waitUntil([&] { return !simulatorEvents(apLog, "handshake").empty(); }, 10000));
     CliProcess unanswered(lab, {"upgrade", "00:0a:1b:00:00:20", apPath, "--yes"});
     const CliResult ok = good.wait(120000);
     const CliResult timedOut = unanswered.wait(120000);
@@ -293,7 +311,9 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
         "tftp": {"store": ")" +
             QDir(lab.dir()).filePath("br2.bin").toUtf8() + R"(", "error_at": 1,
         "error_code": 3}}]})");
+    const QString ap2Log = QDir(lab.dir()).filePath("ap2.jsonl");
     CliProcess ahead(lab, {"upgrade", "10.77.1.12", apPath});
+    ASSERT_TRUE(waitUntil([&] { return !simulatorEvents(ap2Log, "handshake").empty(); }, 10000));
     CliProcess full(lab, {"upgrade", "10.77.2.22", bridgePath});
     const CliResult stalled = ahead.wait(60000);
     const CliResult diskFull = full.wait(60000);

@@ -54,7 +54,7 @@ TEST(LinuxAdapterSourceNet, ListsTheTwoEthernetAdaptersOfTheWorkstation) {
     EXPECT_LT(s.table[0].interfaceIndex, s.table[1].interfaceIndex);
 
     // The skipped interfaces were seen, with the facts that rule them out.
-    const AdapterListing listing = LinuxAdapterSource::readListing();
+    const AdapterListing listing = LinuxAdapterSource().readListing();
     ASSERT_TRUE(listing.readable);
     EXPECT_TRUE(
         std::is_sorted(listing.adapters.begin(), listing.adapters.end(),

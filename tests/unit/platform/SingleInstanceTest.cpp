@@ -29,23 +29,33 @@ int inChild(const std::function<int()>& f) {
 TEST(SingleInstance, OnlyOneCopyHoldsTheLockAndACrashedCopyDoesNotBlock) {
     QTemporaryDir dir;
     const auto otherCopyStarts = [&] {
-        return SingleInstance("fw-test", dir.path()).tryLock() ? 0 : 1;
+        return SingleInstance("fw-test", dir.path()).tryLock() == SingleInstance::Result::Acquired ? 0 : 1;
     };
     std::optional<SingleInstance> first(std::in_place, "fw-test", dir.path());
-    ASSERT_TRUE(first->tryLock());
-    EXPECT_TRUE(first->tryLock()); // asking again keeps it
+    ASSERT_EQ(first->tryLock(), SingleInstance::Result::Acquired);
+    EXPECT_EQ(first->tryLock(), SingleInstance::Result::Acquired); // asking again keeps it
     EXPECT_EQ(inChild(otherCopyStarts), 1);
     first.reset();
     EXPECT_EQ(inChild(otherCopyStarts), 0);
 
     ASSERT_EQ(inChild([&]() -> int {
                   SingleInstance crashed("fw-test", dir.path());
-                  _exit(crashed.tryLock() ? 0 : 1);
+                  _exit(crashed.tryLock() == SingleInstance::Result::Acquired ? 0 : 1);
               }),
               0);
     SingleInstance next("fw-test", dir.path());
     ASSERT_TRUE(QFile::exists(next.lockPath()));
-    EXPECT_TRUE(next.tryLock());
+    EXPECT_EQ(next.tryLock(), SingleInstance::Result::Acquired);
+}
+
+// A lock that cannot be made (here its directory is a plain file, which stops root too) is not
+// another copy: the program must start.
+TEST(SingleInstance, UnusableLockIsNotAnotherCopy) {
+    QTemporaryDir dir;
+    QFile plain(dir.filePath("not-a-directory"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_EQ(SingleInstance("fw-test", plain.fileName()).tryLock(), SingleInstance::Result::CannotLock);
 }
 
 } // namespace

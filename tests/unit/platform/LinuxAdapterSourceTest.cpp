@@ -1,0 +1,56 @@
+#include "platform/LinuxAdapterSource.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace fw {
+namespace {
+
+ListingAttempt interrupted() {
+    return {AdapterListing{}, true};
+}
+
+ListingAttempt unreadable() {
+    return {AdapterListing{}, false};
+}
+
+ListingAttempt oneAdapter() {
+    AdapterFacts eth;
+    eth.interfaceName = "eth0";
+    eth.description = "eth0";
+    eth.ip = "10.77.1.1";
+    eth.mask = "255.255.255.0";
+    eth.link = LinkFlags{true, false, false};
+    return {AdapterListing{true, ListingPath::Main, {eth}}, false};
+}
+
+// A network change while the tables are read (NLM_F_DUMP_INTR) must not become string 29, which
+// ends the program; only a kernel that cannot be read at all may.
+TEST(LinuxAdapterSource, InterruptedReadingsAreRepeated) {
+    struct Case {
+        const char* name;
+        std::vector<ListingAttempt> attempts;
+        AdapterOutcome outcome;
+        std::size_t readings;
+    };
+    const std::vector<ListingAttempt> alwaysInterrupted(LinuxAdapterSource::kAttempts, interrupted());
+    const Case cases[] = {
+        {"interrupted twice, then whole",
+         {interrupted(), interrupted(), oneAdapter()},
+         AdapterOutcome::Ok,
+         3},
+        {"interrupted every time", alwaysInterrupted, AdapterOutcome::StatusError,
+         LinuxAdapterSource::kAttempts},
+        {"unreadable is not retried", {unreadable(), oneAdapter()}, AdapterOutcome::StatusError, 1},
+    };
+    for (const Case& c : cases) {
+        std::size_t readings = 0;
+        LinuxAdapterSource source([&] { return c.attempts.at(readings++); });
+        EXPECT_EQ(source.enumerateAdapters().outcome, c.outcome) << c.name;
+        EXPECT_EQ(readings, c.readings) << c.name;
+    }
+}
+
+} // namespace
+} // namespace fw
