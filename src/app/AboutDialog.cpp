@@ -2,7 +2,7 @@
 
 #include "app/AppIcons.h"
 #include "app/UiText.h"
-#include "app/core/ListLayout.h"
+#include "common/Twips.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -17,13 +17,13 @@ struct TwipRect {
 };
 constexpr TwipRect kClient{0, 0, 5730, 1905};
 constexpr TwipRect kIcon{240, 240, 540, 540};
+constexpr int kIconSize = 480; // the 32-pixel icon at 96 dpi
 constexpr TwipRect kVersion{1080, 240, 3885, 225};
 constexpr TwipRect kNotice{1080, 600, 3885, 375};
 constexpr TwipRect kRule{120, 1200, 5684 - 120, 15};
 constexpr TwipRect kOk{4245, 1440, 1260, 345};
 
 QRect toPixels(const TwipRect& r, double dpi) {
-    using list_layout::twipsToPixels;
     return {twipsToPixels(r.left, dpi), twipsToPixels(r.top, dpi), twipsToPixels(r.width, dpi),
             twipsToPixels(r.height, dpi)};
 }
@@ -44,7 +44,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
     auto* icon = new QLabel(this);
     icon->setObjectName("picIcon");
-    icon->setPixmap(AppIcons::render(":/fernwick/fernwick.svg", 32));
+    icon->setPixmap(AppIcons::render(":/fernwick/fernwick.svg", twipsToPixels(kIconSize, dpi)));
     icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     icon->setGeometry(toPixels(kIcon, dpi));
 

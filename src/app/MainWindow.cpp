@@ -8,6 +8,7 @@
 #include "app/UiText.h"
 #include "app/core/ListLayout.h"
 #include "common/MacAddress.h"
+#include "common/Twips.h"
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchCycle.h"
 
@@ -22,8 +23,6 @@
 
 namespace fw {
 namespace {
-
-using list_layout::twipsToPixels;
 
 constexpr int kClientWidthTwips = 9480;
 constexpr int kClientHeightTwips = 6495;
@@ -169,7 +168,7 @@ void MainWindow::layoutClient() {
     const double dpi = logicalDpiX();
     const int width = client_->width();
     const int height = client_->height();
-    const auto unit = list_layout::widthUnit(static_cast<int>(list_layout::pixelsToTwips(width, dpi)));
+    const auto unit = list_layout::widthUnit(static_cast<int>(pixelsToTwips(width, dpi)));
     if (!unit) {
         return;
     }

@@ -1,12 +1,12 @@
 #include "discovery/SearchingDialog.h"
 
 #include "common/StringTable.h"
+#include "common/Twips.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 
 namespace fw {
 namespace {
@@ -16,7 +16,7 @@ QString text(Str id) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// Layout in twips (1/1440 inch; 15 twips are one pixel at 96 dpi).
+// Layout in twips.
 struct TwipRect {
     int left, top, width, height;
 };
@@ -37,10 +37,9 @@ SearchingDialog::SearchingDialog(QWidget* parent)
     f.setFamilies({QStringLiteral("Lucida Sans Unicode")});
     setFont(f);
 
-    const QScreen* s = screen();
-    const double dpi = s != nullptr ? s->logicalDotsPerInchX() : 96.0;
+    const double dpi = logicalDpiX();
     const auto px = [dpi](int twips) {
-        return qRound(twips * dpi / 1440.0);
+        return twipsToPixels(twips, dpi);
     };
     const auto place = [&px](QWidget* w, const TwipRect& r) {
         w->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -38,11 +39,10 @@ ZavikIPAddress::ZavikIPAddress(QWidget* parent)
         box->setFrame(false);
         box->setAlignment(Qt::AlignCenter);
         box->setMaxLength(static_cast<int>(IpAddressModel::kMaxBoxLength));
-        // Paste, drops and input methods reach the text without a key press; the validator keeps
-        // the box to digits whatever the route.
+        // A last guard for routes that bypass the event filter below: digits only.
         box->setValidator(digits);
         box->setContextMenuPolicy(Qt::NoContextMenu);
-        box->setAcceptDrops(false);
+        box->setAcceptDrops(false); // dropped text would skip the key rule
         box->installEventFilter(this);
         connect(box, &QLineEdit::textEdited, this,
                 [this, i](const QString& text) { model_.boxEdited(i, text.toStdString()); });
@@ -135,6 +135,23 @@ bool ZavikIPAddress::eventFilter(QObject* watched, QEvent* event) {
         switch (event->type()) {
         case QEvent::KeyPress:
             return keyPressed(box, *static_cast<QKeyEvent*>(event));
+        case QEvent::MouseButtonRelease:
+            // A middle click pastes the X11 selection, past the key rule: refuse it like Ctrl+V.
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
+                beep_();
+                return true;
+            }
+            break;
+        case QEvent::InputMethod:
+            if (auto* ime = static_cast<QInputMethodEvent*>(event); !ime->commitString().isEmpty()) {
+                // The composition still shows in the box; the committed text is typed key by key.
+                const QString commit = ime->commitString();
+                QInputMethodEvent rest(ime->preeditString(), ime->attributes());
+                QCoreApplication::sendEvent(watched, &rest);
+                typeText(box, commit);
+                return true;
+            }
+            break;
         case QEvent::FocusIn:
             boxes_[static_cast<std::size_t>(box)]->selectAll();
             break;
@@ -220,17 +237,25 @@ bool ZavikIPAddress::keyPressed(int box, const QKeyEvent& event) {
         }
         return false; // the box still sees the key
     }
+    // Ctrl+V types a control character, which the key rule refuses; Shift+Insert types none.
+    if (event.matches(QKeySequence::Paste)) {
+        beep_();
+        return true;
+    }
     // Focus navigation and editing keys that type no character.
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Delete || key == Qt::Key_Backspace) {
         return false;
     }
     const QString text = event.text();
-    if (text.isEmpty()) {
-        return false;
-    }
-    const char16_t u = text.front().unicode();
+    return !text.isEmpty() && charTyped(box, text.front());
+}
+
+// The key rule for one character: true when it is consumed here (refused, or "." moving on), false
+// when the box should take it.
+bool ZavikIPAddress::charTyped(int box, QChar ch) {
+    const char16_t u = ch.unicode();
     const char c = u < 0x80 ? static_cast<char>(u) : '\0';
-    switch (model_.keyTyped(box, c, edit->hasSelectedText())) {
+    switch (model_.keyTyped(box, c, boxes_[static_cast<std::size_t>(box)]->hasSelectedText())) {
     case IpAddressModel::KeyVerdict::Accept:
         return false;
     case IpAddressModel::KeyVerdict::NextBox:
@@ -241,6 +266,17 @@ bool ZavikIPAddress::keyPressed(int box, const QKeyEvent& event) {
         return true;
     }
     return true;
+}
+
+void ZavikIPAddress::typeText(int box, const QString& text) {
+    for (const QChar ch : text) {
+        // Each character goes where the focus is now: three digits or "." may have moved it on.
+        const int focused = boxIndex(QApplication::focusWidget());
+        const int target = focused >= 0 ? focused : box;
+        if (!charTyped(target, ch)) {
+            boxes_[static_cast<std::size_t>(target)]->insert(QString(ch));
+        }
+    }
 }
 
 void ZavikIPAddress::boxLostFocus(int box, Qt::FocusReason reason) {

@@ -78,6 +78,8 @@ private:
 
     int boxIndex(const QObject* watched) const;
     bool keyPressed(int box, const QKeyEvent& event);
+    bool charTyped(int box, QChar ch);
+    void typeText(int box, const QString& text);
     void boxLostFocus(int box, Qt::FocusReason reason);
     void focusBox(int box, Caret caret);
     void relayout();

@@ -2,6 +2,7 @@
 
 #include "common/ProcessValues.h"
 #include "common/StringTable.h"
+#include "common/Twips.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "platform/Platform.h"
 #include "setip/SetIpSocket.h"
@@ -23,12 +24,14 @@ QString text(Str id) {
     return QString::fromUtf8(loadResString(id).data(), static_cast<qsizetype>(loadResString(id).size()));
 }
 
-// Design positions are in twips, 15 to a pixel. A control never gets less than it needs to show
-// itself with the fonts at hand, so sizes only grow.
+// Design positions are in twips. A control never gets less than it needs to show itself with the
+// fonts at hand, so sizes only grow.
 void place(QWidget* w, int left, int top, int width, int height) {
+    const double dpi = w->logicalDpiX();
     const QSize need = w->minimumSizeHint();
-    w->setGeometry(left / 15, top / 15, std::max(width / 15, need.width()),
-                   std::max(height / 15, need.height()));
+    w->setGeometry(twipsToPixels(left, dpi), twipsToPixels(top, dpi),
+                   std::max(twipsToPixels(width, dpi), need.width()),
+                   std::max(twipsToPixels(height, dpi), need.height()));
 }
 
 QFont designFont(const char* family, double points) {
@@ -38,9 +41,11 @@ QFont designFont(const char* family, double points) {
 }
 
 // Grows a container so that its children fit, with the same margin right and below as designed.
-void fitAround(QWidget* container, int designWidth, int designHeight, int margin) {
-    int right = designWidth / 15;
-    int bottom = designHeight / 15;
+void fitAround(QWidget* container, int designWidth, int designHeight, int marginTwips) {
+    const double dpi = container->logicalDpiX();
+    const int margin = twipsToPixels(marginTwips, dpi);
+    int right = twipsToPixels(designWidth, dpi);
+    int bottom = twipsToPixels(designHeight, dpi);
     for (const QWidget* child : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         right = std::max(right, child->geometry().right() + 1 + margin);
         bottom = std::max(bottom, child->geometry().bottom() + 1 + margin);
@@ -73,8 +78,8 @@ Setips::Setips(Platform& platform, ProcessValues& values, SetIpExchange& exchang
     place(label1_, 840, 2040, 1935, 255);
     place(command2_, 600, 3000, 855, 375);
     place(command1_, 3120, 3000, 855, 375);
-    fitAround(frame1_, 4215, 2535, 8);
-    fitAround(this, 4680, 3615, 16);
+    fitAround(frame1_, 4215, 2535, 120);
+    fitAround(this, 4680, 3615, 240);
     setFixedSize(size());
 
     openExchange();

@@ -1,12 +1,14 @@
 #include "upgrade/Download.h"
 
 #include "common/StringTable.h"
+#include "common/Twips.h"
 #include "upgrade/ImageFileReader.h"
 #include "upgrade/PathBox.h"
 #include "upgrade/UploadDriver.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpPackets.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -20,9 +22,9 @@ QString text(Str id) {
     return QString::fromUtf8(loadResString(id).data(), static_cast<qsizetype>(loadResString(id).size()));
 }
 
-// The layout is given in twips; 15 twips are one pixel at 96 dpi.
-QRect twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
+QRect twips(double dpi, int left, int top, int width, int height) {
+    return {twipsToPixels(left, dpi), twipsToPixels(top, dpi), twipsToPixels(width, dpi),
+            twipsToPixels(height, dpi)};
 }
 
 } // namespace
@@ -45,14 +47,15 @@ Download::Download(Platform& platform, ProcessValues& values, UploadCarryOver& c
     setFont(f);
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedSize(twips(0, 0, 4575, 1905).size());
+    const double dpi = logicalDpiX();
+    setFixedSize(twips(dpi, 0, 0, 4575, 1905).size());
 
-    prompt_->setGeometry(twips(240, 120, 2655, 255));
-    pathBox_->setGeometry(twips(120, 600, 4335, 285));
-    bar_->setGeometry(twips(120, 480, 4335, 495));
-    ok_->setGeometry(twips(480, 1200, 1335, 375));
-    percent_->setGeometry(twips(1920, 1080, 615, 255));
-    cancel_->setGeometry(twips(2640, 1200, 1335, 375));
+    prompt_->setGeometry(twips(dpi, 240, 120, 2655, 255));
+    pathBox_->setGeometry(twips(dpi, 120, 600, 4335, 285));
+    bar_->setGeometry(twips(dpi, 120, 480, 4335, 495));
+    ok_->setGeometry(twips(dpi, 480, 1200, 1335, 375));
+    percent_->setGeometry(twips(dpi, 1920, 1080, 615, 255));
+    cancel_->setGeometry(twips(dpi, 2640, 1200, 1335, 375));
 
     setWindowTitle(text(Str::Downloading));
     prompt_->setText(text(Str::DownloadFile));
@@ -86,6 +89,15 @@ void Download::done(int result) {
         driver_->stop();
     }
     QDialog::done(result);
+}
+
+void Download::keyPressEvent(QKeyEvent* event) {
+    // A stray Escape must not abort a flash half-way; Cancel and the close button still stop at once.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Download::browse() {

@@ -8,6 +8,7 @@
 #include <QDialog>
 
 class QLabel;
+class QKeyEvent;
 class QProgressBar;
 class QPushButton;
 
@@ -26,6 +27,9 @@ public:
     ~Download() override;
 
     void done(int result) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void browse();

@@ -1,6 +1,5 @@
 #include "app/core/ListLayout.h"
 
-#include <cmath>
 #include <limits>
 
 namespace fw::list_layout {
@@ -30,14 +29,6 @@ std::optional<std::int16_t> widthUnit(int listWidthTwips) noexcept {
 std::array<int, kColumnCount> columnWidths(std::int16_t w) noexcept {
     const int unit = w;
     return {unit, unit, unit, unit - 100, unit - 100, unit + 200, 0};
-}
-
-double pixelsToTwips(int pixels, double dpi) noexcept {
-    return pixels * kTwipsPerInch / dpi;
-}
-
-int twipsToPixels(double twips, double dpi) noexcept {
-    return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
 }
 
 } // namespace fw::list_layout

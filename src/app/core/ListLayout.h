@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Twips.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -9,7 +11,6 @@ namespace fw {
 // Geometry of the main window's device list, in twips (1/1440 inch) as the window is designed.
 namespace list_layout {
 
-inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kColumnCount = 7;
 
 // Toolbar buttons: left 120 / 720, top 120, 375 x 375. The list sits at 600 below a fresh toolbar and
@@ -28,9 +29,6 @@ std::optional<std::int16_t> widthUnit(int listWidthTwips) noexcept;
 
 // Columns 1-3: w; 4 and 5: w - 100; 6: w + 200; 7 (the kind letter): 0.
 std::array<int, kColumnCount> columnWidths(std::int16_t w) noexcept;
-
-double pixelsToTwips(int pixels, double dpi) noexcept;
-int twipsToPixels(double twips, double dpi) noexcept;
 
 } // namespace list_layout
 } // namespace fw

@@ -2,13 +2,18 @@
 #include "support/Fakes.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <tuple>
 
 namespace fw {
 namespace {
@@ -96,6 +101,31 @@ TEST_F(ZavikIPAddressTest, TypingSequences) {
         EXPECT_EQ(beeps, c.beeps) << c.start << " " << c.keys;
     }
     EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ZavikIPAddressTest, TextArrivingWithoutKeysObeysTheKeyRule) {
+    QApplication::clipboard()->setText("999");
+    QApplication::clipboard()->setText("999", QClipboard::Selection); // X11's middle-click paste
+    QMimeData dragged;
+    dragged.setText("999");
+    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QInputMethodEvent commit; // typed digit by digit: the third would make 999
+    commit.setCommitString("999");
+    const std::tuple<const char*, std::function<void()>, const char*, int> cases[] = {
+        {"Ctrl+V", [&] { QTest::keyClick(box(0), Qt::Key_V, Qt::ControlModifier); }, "0.0.0.0", 1},
+        {"Shift+Insert", [&] { QTest::keyClick(box(0), Qt::Key_Insert, Qt::ShiftModifier); }, "0.0.0.0", 1},
+        {"middle click", [&] { QTest::mouseClick(box(0), Qt::MiddleButton); }, "0.0.0.0", 1},
+        {"drop", [&] { QApplication::sendEvent(box(0), &drop); }, "0.0.0.0", 0},
+        {"input method", [&] { QApplication::sendEvent(box(0), &commit); }, "99.0.0.0", 1},
+    };
+    for (const auto& [path, send, after, beepCount] : cases) {
+        beeps = 0;
+        ip->setIpAddress("0.0.0.0");
+        type(0, "");
+        send();
+        EXPECT_EQ(ip->ipAddress(), after) << path;
+        EXPECT_EQ(beeps, beepCount) << path;
+    }
 }
 
 TEST_F(ZavikIPAddressTest, CaretAtStartMakesTooLargeANumberWhichLeavingCatches) {

@@ -159,6 +159,17 @@ TEST_F(DownloadDialog, CancelDuringTheStartSequenceClosesCleanly) {
     EXPECT_TRUE(fakes.messages.shown.empty());
 }
 
+TEST_F(DownloadDialog, EscapeLeavesTheUpgradeRunningAndTheCloseButtonStopsIt) {
+    okWith(image("ap.bin", "AP Config"));
+    FakeEndpoint* handshake = fakes.network.alive().at(0);
+    QTest::keyClick(dlg->focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(handshake->isOpen());
+    dlg->close();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_FALSE(handshake->isOpen());
+}
+
 TEST_F(DownloadDialog, ClosedWhileAQuestionIsOpenOrDestroyedMidSequenceLeavesNothing) {
     fakes.messages.onShow = [this](const Message&) {
         dlg->reject();

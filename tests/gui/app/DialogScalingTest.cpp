@@ -1,0 +1,38 @@
+// Run with QT_FONT_DPI=192 and high-DPI scaling off, as desktops that scale by font DPI run Qt.
+// FERNWICK_DPI_SHOTS=DIR saves the dialogs' pictures there.
+#include "app/AboutDialog.h"
+#include "setip/Setips.h"
+#include "setip/core/SetIpExchange.h"
+#include "support/Fakes.h"
+#include "upgrade/Download.h"
+
+#include <gtest/gtest.h>
+
+namespace fw {
+
+TEST(DialogScaling, DialogsGrowWithTheFontDpi) {
+    test::FakePlatform fakes;
+    Platform platform = fakes.platform();
+    ProcessValues values;
+    SetIpExchange exchange;
+    UploadCarryOver carry;
+    Setips setips(platform, values, exchange);
+    Download download(platform, values, carry);
+    AboutDialog about;
+    const int dpi = qEnvironmentVariableIntValue("QT_FONT_DPI");
+    ASSERT_EQ(about.logicalDpiX(), dpi);
+    // Design sizes in twips (1/1440 inch); Set IP may grow a little around its fonts.
+    for (const auto& [d, twips] : {std::pair<QDialog*, QSize>{&setips, {4680, 3615}},
+                                   {&download, {4575, 1905}},
+                                   {&about, {5730, 1905}}}) {
+        const double w = d->width() * 1440.0 / dpi / twips.width(),
+                     h = d->height() * 1440.0 / dpi / twips.height();
+        EXPECT_TRUE(w > 0.99 && w < 1.1 && h > 0.99 && h < 1.1)
+            << d->objectName().toStdString() << " " << w << " " << h;
+        if (const QString dir = qEnvironmentVariable("FERNWICK_DPI_SHOTS"); !dir.isEmpty()) {
+            d->grab().save(QStringLiteral("%1/dpi-%2-%3.png").arg(dir).arg(dpi).arg(d->objectName()));
+        }
+    }
+}
+
+} // namespace fw
