@@ -34,6 +34,9 @@ TEST(CommandLine, SearchOptions) {
     EXPECT_EQ(c.timeout, std::chrono::milliseconds(250));
     EXPECT_EQ(c.format, OutputFormat::Csv);
     EXPECT_EQ(commandOf<SearchCommand>({"search", "-f", "json"}).format, OutputFormat::Json);
+    const DoctorCommand d = commandOf<DoctorCommand>({"doctor", "-i", "eth1", "-t", "1", "--format", "json"});
+    EXPECT_EQ(d, (DoctorCommand{{"eth1"}, std::chrono::milliseconds(1000), DoctorFormat::Json}));
+    EXPECT_EQ(commandOf<DoctorCommand>({"doctor"}), DoctorCommand{});
 }
 
 TEST(CommandLine, SetIpStaticAndDhcp) {
@@ -95,6 +98,7 @@ TEST(CommandLine, ErrorsNameTheBadText) {
         {{"search", "--format", "xml"}, "'xml'"},
         {{"search", "--timeout"}, "timeout"},
         {{"search", "-f", "json", "-f", "csv"}, "--format given more than once"},
+        {{"doctor", "--format", "csv"}, "'csv' is not one of text, json"},
         {{"set-ip", "--dhcp"}, "MAC address is missing"},
         {{"set-ip", "00-0A-1B-2C-3D", "--dhcp"}, "'00-0A-1B-2C-3D' is not a MAC address"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "00-0A-1B-2C-3D-4F", "--dhcp"}, "'00-0A-1B-2C-3D-4F'"},
