@@ -1,11 +1,14 @@
 #include "cli/CliRunner.h"
 
 #include "cli/AdapterChoice.h"
+#include "cli/CliDoctor.h"
 #include "cli/CliSearch.h"
 #include "cli/CliSetIp.h"
 #include "cli/CliUpgrade.h"
 #include "cli/DeviceReport.h"
 #include "common/StringTable.h"
+#include "doctor/core/DoctorRules.h"
+#include "platform/Sysctl.h"
 #include "upgrade/ImageFileReader.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpPackets.h"
@@ -50,8 +53,10 @@ void CliRunner::run(const Command& command) {
                 runSearch(c);
             } else if constexpr (std::is_same_v<T, SetIpCommand>) {
                 runSetIp(c);
-            } else {
+            } else if constexpr (std::is_same_v<T, UpgradeCommand>) {
                 runUpgrade(c);
+            } else {
+                runDoctor(c);
             }
         },
         command);
@@ -89,7 +94,9 @@ std::optional<AdapterTable> CliRunner::adapters(const std::vector<std::string>& 
 
 bool CliRunner::reportSearchSent(const CliSearch& search) {
     for (const auto& failure : search.bindFailures()) {
-        console_.err(portProblem(failure.adapter, failure.error));
+        const bool taken = failure.error == std::errc::address_in_use;
+        console_.err(portProblem(failure.adapter, failure.error) +
+                     (taken ? "; 'fernwick-cli doctor' names it" : ""));
     }
     if (search.requestsSent() == 0) {
         console_.err("no discovery request could be sent");
@@ -122,6 +129,7 @@ void CliRunner::runSearch(const SearchCommand& command) {
             std::fwrite(report.data(), 1, report.size(), stdout);
             std::fflush(stdout);
         }
+        hintBlockers(*search);
         if (portTaken(*search)) {
             finish(ExitStatus::Usage);
             return;
@@ -134,6 +142,30 @@ void CliRunner::runSearch(const SearchCommand& command) {
         finish(ExitStatus::Ok);
     });
     search->start(command.timeout);
+}
+
+void CliRunner::hintBlockers(const CliSearch& search) {
+    const AdapterListing listing = listAdapters_();
+    for (const AdapterEntry& e : search.adapters()) {
+        const auto& rows = search.rows();
+        if (std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp == e.ip; })) {
+            continue;
+        }
+        const auto facts =
+            std::find_if(listing.adapters.begin(), listing.adapters.end(),
+                         [&](const AdapterFacts& f) { return f.interfaceName == e.interfaceName; });
+        const bool carrier = facts == listing.adapters.end() || !facts->link || facts->link->carrier;
+        if (const auto hint =
+                doctor::searchHint(e.interfaceName, Sysctl::reversePathFilter(e.interfaceName), carrier)) {
+            console_.err(*hint);
+        }
+    }
+}
+
+void CliRunner::runDoctor(const DoctorCommand& command) {
+    auto* doctor = new CliDoctor(console_, listAdapters_, makeEndpoint_, this);
+    connect(doctor, &CliDoctor::finished, this, [this](ExitStatus s) { finish(s); });
+    doctor->start(command);
 }
 
 void CliRunner::locate(const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted,

@@ -36,6 +36,9 @@ private:
     void runSearch(const SearchCommand& command);
     void runSetIp(const SetIpCommand& command);
     void runUpgrade(const UpgradeCommand& command);
+    void runDoctor(const DoctorCommand& command);
+    // One line per adapter that got no answer and has a blocker the doctor knows.
+    void hintBlockers(const CliSearch& search);
 
     // The adapters of the command, or none after the failure was reported.
     std::optional<AdapterTable> adapters(const std::vector<std::string>& names);

@@ -21,6 +21,7 @@ Commands:
   search     list every device that answers a discovery broadcast
   set-ip     give one device, named by its MAC address, a fixed address or DHCP
   upgrade    upload a firmware image to one device by TFTP
+  doctor     tell why a device does not answer, and how to fix it
 
 Options:
   -h, --help     show this help (fernwick-cli COMMAND --help for a command's options)
@@ -77,6 +78,23 @@ Options:
 
 Exit status: 0 "Data transmit finish", 1 the device ended the upload (its text is printed),
 2 bad arguments or image refused, 3 "Time Out" or the device was not found.
+)";
+
+const char* const kDoctorHelp =
+    R"(Usage: fernwick-cli doctor [--interface IF]... [--timeout SECONDS] [--format text|json]
+
+Lists every interface with the reason a search skips it, its reverse-path filter and whether UDP
+port 4001 is free there (naming the program that holds it), checks the nftables input chains
+(as root), and runs one search: as root a packet socket on each adapter shows answers that reached
+the wire but were dropped by this host. Every finding comes with the command that fixes it.
+
+Options:
+  -i, --interface IF   look at this interface only (repeat for several)
+  -t, --timeout S      seconds to wait for answers to the probe search (default 3)
+  -f, --format F       text (default) or json
+  -h, --help           show this help
+
+Exit status: 0 nothing found, 1 a problem found, 2 could not run.
 )";
 
 ParsedCommandLine error(const QString& command, const QString& message) {
@@ -312,6 +330,38 @@ ParsedCommandLine parseUpgrade(const QStringList& rest) {
     return run(c);
 }
 
+ParsedCommandLine parseDoctor(const QStringList& rest) {
+    OptionSet o("doctor");
+    o.value({"i", "interface"});
+    o.value({"t", "timeout"});
+    o.value({"f", "format"});
+    if (auto e = o.parse(rest, {"timeout", "format"})) {
+        return *e;
+    }
+    if (o.parser().isSet("help")) {
+        return help(kDoctorHelp);
+    }
+    if (!o.parser().positionalArguments().isEmpty()) {
+        return error("doctor", "unexpected argument " + quoted(o.parser().positionalArguments().first()));
+    }
+    DoctorCommand c;
+    c.interfaces = o.interfaces();
+    if (auto e = o.timeout(c.timeout)) {
+        return *e;
+    }
+    if (o.parser().isSet("format")) {
+        const QString f = o.parser().value("format");
+        if (f == "text") {
+            c.format = DoctorFormat::Text;
+        } else if (f == "json") {
+            c.format = DoctorFormat::Json;
+        } else {
+            return error("doctor", "--format: " + quoted(f) + " is not one of text, json");
+        }
+    }
+    return run(c);
+}
+
 } // namespace
 
 std::string versionText() {
@@ -320,7 +370,7 @@ std::string versionText() {
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     if (arguments.size() < 2) {
-        return error({}, "no command given (search, set-ip or upgrade)");
+        return error({}, "no command given (search, set-ip, upgrade or doctor)");
     }
     const QString first = arguments[1];
     const QStringList rest = arguments.mid(2);
@@ -342,10 +392,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     if (first == "upgrade") {
         return parseUpgrade(rest);
     }
+    if (first == "doctor") {
+        return parseDoctor(rest);
+    }
     if (first.startsWith('-')) {
         return error({}, "unknown option " + quoted(first) + " (a command comes first)");
     }
-    return error({}, "unknown command " + quoted(first) + " (search, set-ip or upgrade)");
+    return error({}, "unknown command " + quoted(first) + " (search, set-ip, upgrade or doctor)");
 }
 
 } // namespace fw::cli

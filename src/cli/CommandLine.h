@@ -56,7 +56,16 @@ struct UpgradeCommand {
     bool operator==(const UpgradeCommand&) const = default;
 };
 
-using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand>;
+enum class DoctorFormat { Text, Json };
+
+struct DoctorCommand {
+    std::vector<std::string> interfaces; // empty: every interface
+    std::chrono::milliseconds timeout{3000};
+    DoctorFormat format = DoctorFormat::Text;
+    bool operator==(const DoctorCommand&) const = default;
+};
+
+using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand>;
 
 // What the command line asks for. Help and Version carry the text to print on stdout; Error carries
 // the message for stderr (exit 2).

@@ -65,7 +65,7 @@ NetlinkSocket::DumpResult readLinks(NetlinkSocket& nl, std::map<int, AdapterFact
         AdapterFacts f;
         f.interfaceIndex = info->ifi_index;
         f.link = LinkFlags{(info->ifi_flags & IFF_UP) != 0, (info->ifi_flags & IFF_LOOPBACK) != 0,
-                           (info->ifi_flags & IFF_POINTOPOINT) != 0};
+                           (info->ifi_flags & IFF_POINTOPOINT) != 0, (info->ifi_flags & IFF_LOWER_UP) != 0};
         forEachAttribute(attributesOf<ifinfomsg>(m.payload), [&](std::uint16_t type, auto value) {
             if (type == IFLA_IFNAME) {
                 const auto* text = reinterpret_cast<const char*>(value.data());

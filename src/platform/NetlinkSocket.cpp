@@ -26,8 +26,8 @@ constexpr std::size_t align4(std::size_t n) {
 
 } // namespace
 
-NetlinkSocket::NetlinkSocket() {
-    fd_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+NetlinkSocket::NetlinkSocket(int protocol) {
+    fd_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, protocol);
     if (fd_ < 0) {
         return;
     }

@@ -14,10 +14,11 @@ struct NetlinkMessage {
     std::span<const std::uint8_t> payload;
 };
 
-// A blocking NETLINK_ROUTE socket of the calling thread's network namespace, for short queries.
+// A blocking netlink socket of the calling thread's network namespace, for short queries:
+// NETLINK_ROUTE (0) unless another family is named (NETLINK_SOCK_DIAG, NETLINK_NETFILTER).
 class NetlinkSocket {
 public:
-    NetlinkSocket();
+    explicit NetlinkSocket(int protocol = 0);
     ~NetlinkSocket();
     NetlinkSocket(const NetlinkSocket&) = delete;
     NetlinkSocket& operator=(const NetlinkSocket&) = delete;

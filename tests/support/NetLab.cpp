@@ -115,6 +115,21 @@ int NetLab::run(const std::string& host, const QStringList& argv, QByteArray* ou
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+NetLab::Outcome NetLab::runApart(const std::string& host, const QStringList& argv) {
+    QProcess p;
+    p.start("ip", QStringList{"netns", "exec", QString::fromStdString(ns(host))} + argv);
+    Outcome o;
+    if (p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit) {
+        o.status = p.exitCode();
+    } else {
+        p.kill();
+        p.waitForFinished(3000);
+    }
+    o.out = p.readAllStandardOutput();
+    o.err = p.readAllStandardError();
+    return o;
+}
+
 void NetLab::enterWorkstation() {
     if (originalNs_ < 0) {
         originalNs_ = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);

@@ -40,6 +40,14 @@ public:
     // Runs a program inside a host's namespace to its end; returns its exit code.
     int run(const std::string& host, const QStringList& argv, QByteArray* output = nullptr);
 
+    struct Outcome {
+        int status = -1; // -1: did not start, crashed or did not end
+        QByteArray out;
+        QByteArray err;
+    };
+    // Like run(), with stdout and stderr kept apart.
+    Outcome runApart(const std::string& host, const QStringList& argv);
+
     // Moves this thread into the workstation namespace: sockets and netlink queries made afterwards
     // see the lab's adapters. The destructor moves it back.
     void enterWorkstation();

@@ -26,6 +26,12 @@ Ipv4 ip(const char* text) {
 }
 constexpr MacAddress kMac{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
 
+TEST(CommandLine, DoctorOptions) {
+    const DoctorCommand d = commandOf<DoctorCommand>({"doctor", "-i", "eth1", "-t", "1", "--format", "json"});
+    EXPECT_EQ(d, (DoctorCommand{{"eth1"}, std::chrono::milliseconds(1000), DoctorFormat::Json}));
+    EXPECT_EQ(commandOf<DoctorCommand>({"doctor"}), DoctorCommand{});
+}
+
 TEST(CommandLine, SetIpStaticAndDhcp) {
     const SetIpCommand s = commandOf<SetIpCommand>({"set-ip", "--ip", "10.77.1.77", "--mask", "255.255.255.0",
                                                     "00-0A-1B-2C-3D-4E", "-r", "0", "-t", "5"});
@@ -70,6 +76,7 @@ TEST(CommandLine, ErrorsNameTheBadText) {
         {{"search", "--format", "xml"}, "'xml'"},
         {{"search", "--timeout"}, "timeout"},
         {{"search", "-f", "json", "-f", "csv"}, "--format given more than once"},
+        {{"doctor", "--format", "csv"}, "'csv' is not one of text, json"},
         {{"set-ip", "--dhcp"}, "MAC address is missing"},
         {{"set-ip", "00-0A-1B-2C-3D", "--dhcp"}, "'00-0A-1B-2C-3D' is not a MAC address"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "00-0A-1B-2C-3D-4F", "--dhcp"}, "'00-0A-1B-2C-3D-4F'"},

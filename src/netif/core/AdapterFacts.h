@@ -13,6 +13,7 @@ struct LinkFlags {
     bool up = false;
     bool loopback = false;
     bool pointToPoint = false;
+    bool carrier = true; // the driver reports a link partner (IFF_LOWER_UP)
 };
 
 // What the platform tells about one adapter, before any rule is applied. Addresses are dotted text.

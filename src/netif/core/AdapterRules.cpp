@@ -31,19 +31,32 @@ AdapterEntry entryFrom(const AdapterFacts& facts, ListingPath path) {
 
 } // namespace
 
-bool isUsableAdapter(const AdapterFacts& facts, ListingPath path) {
+std::optional<AdapterSkip> adapterSkip(const AdapterFacts& facts, ListingPath path) {
     if (isDialUp(facts.description, path)) {
-        return false;
+        return AdapterSkip::DialUp;
     }
     if (facts.link) {
         // The Linux form of the dial-up rule: only links that are up, carry an IPv4 address and
         // reach a broadcast segment.
         const LinkFlags& l = *facts.link;
-        if (!l.up || l.loopback || l.pointToPoint || facts.ip.empty()) {
-            return false;
+        if (!l.up) {
+            return AdapterSkip::Down;
+        }
+        if (l.loopback) {
+            return AdapterSkip::Loopback;
+        }
+        if (l.pointToPoint) {
+            return AdapterSkip::PointToPoint;
+        }
+        if (facts.ip.empty()) {
+            return AdapterSkip::NoIpv4;
         }
     }
-    return true;
+    return std::nullopt;
+}
+
+bool isUsableAdapter(const AdapterFacts& facts, ListingPath path) {
+    return !adapterSkip(facts, path).has_value();
 }
 
 AdapterSelection selectAdapters(const AdapterListing& listing) {

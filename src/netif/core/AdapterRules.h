@@ -3,6 +3,7 @@
 #include "netif/core/AdapterFacts.h"
 #include "netif/core/AdapterSelection.h"
 
+#include <optional>
 #include <string_view>
 
 namespace fw {
@@ -11,6 +12,13 @@ namespace fw {
 // is dial-up too.
 inline constexpr std::string_view kDialUpDescription = "PPP Adapter.";
 inline constexpr std::string_view kLoopbackDescription = "MS TCP Loopback interface";
+
+// Why an adapter is not searched on. A link without carrier is still searched: nothing is skipped
+// for a state that may change while the search runs.
+enum class AdapterSkip { DialUp, Down, Loopback, PointToPoint, NoIpv4 };
+
+// The reason the adapter is passed over, or none when it is searched on.
+std::optional<AdapterSkip> adapterSkip(const AdapterFacts& facts, ListingPath path);
 
 // Whether the adapter is searched on, by the rules of the path it was listed on.
 bool isUsableAdapter(const AdapterFacts& facts, ListingPath path);

@@ -1,0 +1,142 @@
+#include "cli/CliDoctor.h"
+
+#include "cli/CliSearch.h"
+#include "discovery/core/DiscoveryRecords.h"
+#include "doctor/core/DoctorReport.h"
+#include "netif/core/AdapterRules.h"
+#include "platform/NftablesChains.h"
+#include "platform/Sysctl.h"
+#include "platform/UdpPortCheck.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+namespace fw::cli {
+namespace {
+
+// The probe is the first search of its CliSearch, so devices answer with sequence 1.
+const std::int16_t kProbeSequence = nextSearchSequence(0);
+
+void addOnce(std::vector<doctor::SeenAnswer>& list, const doctor::SeenAnswer& seen) {
+    if (std::find_if(list.begin(), list.end(), [&](const auto& a) { return a.mac == seen.mac; }) ==
+        list.end()) {
+        list.push_back(seen);
+    }
+}
+
+} // namespace
+
+CliDoctor::CliDoctor(Console& console, std::function<AdapterListing()> listAdapters,
+                     EndpointFactory makeEndpoint, QObject* parent)
+    : QObject(parent), console_(console), listAdapters_(std::move(listAdapters)),
+      makeEndpoint_(std::move(makeEndpoint)) {}
+
+CliDoctor::~CliDoctor() = default;
+
+void CliDoctor::start(const DoctorCommand& command) {
+    format_ = command.format;
+    const AdapterListing listing = listAdapters_();
+    if (!listing.readable) {
+        console_.err("the kernel's interface list could not be read");
+        emit finished(ExitStatus::Usage);
+        return;
+    }
+    facts_.path = listing.path;
+    for (const AdapterFacts& a : listing.adapters) {
+        const bool named = command.interfaces.empty() ||
+                           std::find(command.interfaces.begin(), command.interfaces.end(), a.interfaceName) !=
+                               command.interfaces.end();
+        if (named) {
+            facts_.interfaces.push_back({a, Sysctl::reversePathFilter(a.interfaceName), {}});
+        }
+    }
+    for (const std::string& name : command.interfaces) {
+        if (std::none_of(listing.adapters.begin(), listing.adapters.end(),
+                         [&](const AdapterFacts& a) { return a.interfaceName == name; })) {
+            console_.err("doctor: no interface named '" + name + "'");
+            emit finished(ExitStatus::Usage);
+            return;
+        }
+    }
+    const auto states = doctor::classifyInterfaces(facts_.interfaces, facts_.path);
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        if (doctor::isSearched(states[i])) {
+            auto& f = facts_.interfaces[i];
+            f.port = UdpPortCheck::check(f.adapter.interfaceName, f.adapter.interfaceIndex, kWorkstationPort);
+        }
+    }
+    facts_.firewall = NftablesChains::inputDropChains();
+    probe(command.timeout);
+}
+
+void CliDoctor::probe(std::chrono::milliseconds wait) {
+    AdapterListing searched;
+    searched.readable = true;
+    searched.path = facts_.path;
+    for (const auto& f : facts_.interfaces) {
+        searched.adapters.push_back(f.adapter);
+    }
+    const AdapterSelection selection = selectAdapters(searched);
+    if (selection.outcome != AdapterOutcome::Ok) {
+        report();
+        return;
+    }
+    facts_.probe.ran = true;
+    facts_.probe.wireWatched = true;
+    for (const AdapterEntry& e : selection.table) {
+        auto tap = std::make_unique<PacketTap>();
+        if (!tap->open(e.interfaceIndex, kWorkstationPort)) {
+            if (tap->lastErrno() != EPERM && tap->lastErrno() != EACCES) {
+                console_.err("doctor: cannot watch " + e.interfaceName + ": " + tap->lastError());
+            }
+            facts_.probe.wireWatched = false;
+            taps_.clear();
+            break;
+        }
+        taps_.push_back(std::move(tap));
+    }
+    auto* search = new CliSearch(makeEndpoint_, selection.table, this);
+    connect(search, &CliSearch::finished, this, [this, search] {
+        search->deleteLater();
+        const AdapterTable& table = search->adapters();
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const AdapterEntry& e = table[i];
+            doctor::ProbeAdapter a;
+            a.interfaceName = e.interfaceName;
+            a.ip = Ipv4::parse(e.ip).value_or(Ipv4{});
+            a.mask = Ipv4::parse(e.mask).value_or(Ipv4{});
+            const auto& failures = search->bindFailures();
+            a.sent = std::none_of(failures.begin(), failures.end(),
+                                  [&](const CliSearch::BindFailure& f) { return f.adapter == e; });
+            for (const DeviceRow& row : search->rows()) {
+                const auto mac = parseMacByPosition(row.mac);
+                const auto ip = Ipv4::parse(row.ip);
+                if (row.adapterIp == e.ip && mac && ip) {
+                    addOnce(a.received, {*mac, *ip});
+                }
+            }
+            if (i < taps_.size()) {
+                for (const auto& packet : taps_[i]->drain()) {
+                    if (const auto seen = doctor::parseWireAnswer(packet, kProbeSequence)) {
+                        addOnce(a.onWire, *seen);
+                    }
+                }
+            }
+            facts_.probe.adapters.push_back(std::move(a));
+        }
+        taps_.clear();
+        report();
+    });
+    search->start(wait);
+}
+
+void CliDoctor::report() {
+    const doctor::DoctorReport r = doctor::makeReport(std::move(facts_));
+    const std::string text = format_ == DoctorFormat::Json ? doctor::formatJson(r) : doctor::formatText(r);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    emit finished(r.status == 0 ? ExitStatus::Ok : ExitStatus::Negative);
+}
+
+} // namespace fw::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "doctor/core/DoctorFacts.h"
+#include "platform/DatagramEndpoint.h"
+#include "platform/PacketTap.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace fw::cli {
+
+// `fernwick-cli doctor`: reads the interfaces' facts from the kernel, checks the port and the
+// firewall, runs one search while packet sockets watch the adapters, prints the report and
+// emits finished(exit status).
+class CliDoctor final : public QObject {
+    Q_OBJECT
+public:
+    CliDoctor(Console& console, std::function<AdapterListing()> listAdapters, EndpointFactory makeEndpoint,
+              QObject* parent = nullptr);
+    ~CliDoctor() override;
+
+    void start(const DoctorCommand& command);
+
+signals:
+    void finished(ExitStatus status);
+
+private:
+    void probe(std::chrono::milliseconds wait);
+    void report();
+
+    Console& console_;
+    std::function<AdapterListing()> listAdapters_;
+    EndpointFactory makeEndpoint_;
+    DoctorFormat format_ = DoctorFormat::Text;
+    doctor::DoctorFacts facts_;
+    std::vector<std::unique_ptr<PacketTap>> taps_; // one per probed adapter, when permitted
+};
+
+} // namespace fw::cli

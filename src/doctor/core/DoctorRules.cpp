@@ -1,0 +1,411 @@
+#include "doctor/core/DoctorRules.h"
+
+#include "discovery/core/DiscoveryRecords.h"
+#include "netif/core/AdapterRules.h"
+
+#include <algorithm>
+#include <array>
+
+namespace fw::doctor {
+namespace {
+
+constexpr std::string_view kTftpReplyPort = "14321";
+constexpr std::size_t kUdpHeaderSize = 8;
+constexpr std::uint8_t kProtocolUdp = 17;
+
+struct StateText {
+    InterfaceState state;
+    std::string_view name;
+};
+
+constexpr std::array<StateText, 8> kStateNames{{
+    {InterfaceState::Usable, "usable"},
+    {InterfaceState::NoCarrier, "no-carrier"},
+    {InterfaceState::Down, "down"},
+    {InterfaceState::NoIpv4, "no-ipv4"},
+    {InterfaceState::Loopback, "loopback"},
+    {InterfaceState::PointToPoint, "point-to-point"},
+    {InterfaceState::DialUp, "dial-up"},
+    {InterfaceState::BeyondLimit, "beyond-limit"},
+}};
+
+InterfaceState stateOf(AdapterSkip skip) {
+    switch (skip) {
+    case AdapterSkip::DialUp:
+        return InterfaceState::DialUp;
+    case AdapterSkip::Down:
+        return InterfaceState::Down;
+    case AdapterSkip::Loopback:
+        return InterfaceState::Loopback;
+    case AdapterSkip::PointToPoint:
+        return InterfaceState::PointToPoint;
+    case AdapterSkip::NoIpv4:
+        break;
+    }
+    return InterfaceState::NoIpv4;
+}
+
+std::string rpFix(const std::string& name) {
+    return "sysctl -w net.ipv4.conf." + name + ".rp_filter=2";
+}
+
+std::string holderText(const std::vector<PortHolder>& holders) {
+    std::string out;
+    for (const PortHolder& h : holders) {
+        out += out.empty() ? "" : ", ";
+        out += h.pid == 0 ? "a process of another user" : h.name + " (pid " + std::to_string(h.pid) + ")";
+    }
+    return out.empty() ? "another program" : out;
+}
+
+std::string holderFix(const std::vector<PortHolder>& holders) {
+    std::string pids;
+    for (const PortHolder& h : holders) {
+        if (h.pid != 0) {
+            pids += " " + std::to_string(h.pid);
+        }
+    }
+    // Without a pid the user needs root to learn it; say how.
+    return pids.empty() ? "sudo fernwick-cli doctor" : "kill" + pids;
+}
+
+std::string acceptRule(const DropChain& c) {
+    return "nft insert rule " + c.family + " " + c.table + " " + c.chain + " udp dport { 4001, " +
+           std::string(kTftpReplyPort) + " } accept";
+}
+
+const InterfaceFacts* interfaceNamed(const DoctorFacts& facts, const std::string& name) {
+    const auto it = std::find_if(facts.interfaces.begin(), facts.interfaces.end(),
+                                 [&](const InterfaceFacts& f) { return f.adapter.interfaceName == name; });
+    return it == facts.interfaces.end() ? nullptr : &*it;
+}
+
+// Answers the packet socket saw arrive that the search's socket never got.
+std::vector<SeenAnswer> droppedAnswers(const ProbeAdapter& a) {
+    std::vector<SeenAnswer> out;
+    for (const SeenAnswer& seen : a.onWire) {
+        if (std::none_of(a.received.begin(), a.received.end(),
+                         [&](const SeenAnswer& r) { return r.mac == seen.mac; })) {
+            out.push_back(seen);
+        }
+    }
+    return out;
+}
+
+bool strict(const InterfaceFacts& f) {
+    return f.rpFilter && f.rpFilter->effective() == 1;
+}
+
+void interfaceFindings(const InterfaceFacts& f, InterfaceState state, std::vector<Finding>& out) {
+    const std::string& n = f.adapter.interfaceName;
+    switch (state) {
+    case InterfaceState::Down:
+        out.push_back({Severity::Warning,
+                       "interface-down",
+                       n,
+                       {},
+                       n + " is down: no search runs on it.",
+                       "ip link set dev " + n + " up"});
+        return;
+    case InterfaceState::NoIpv4:
+        out.push_back({Severity::Warning,
+                       "no-ipv4",
+                       n,
+                       {},
+                       n + " has no IPv4 address: no search runs on it. Give it an address on the "
+                           "devices' segment.",
+                       "ip address add ADDRESS/PREFIX dev " + n});
+        return;
+    case InterfaceState::Loopback:
+        out.push_back({Severity::Info, "loopback", n, {}, n + " is a loopback interface: not searched.", {}});
+        return;
+    case InterfaceState::PointToPoint:
+        out.push_back({Severity::Info,
+                       "point-to-point",
+                       n,
+                       {},
+                       n + " is a point-to-point link: not searched, it carries no broadcast.",
+                       {}});
+        return;
+    case InterfaceState::DialUp:
+        out.push_back({Severity::Info, "dial-up", n, {}, n + " is a dial-up adapter: not searched.", {}});
+        return;
+    case InterfaceState::BeyondLimit:
+        out.push_back({Severity::Warning,
+                       "beyond-limit",
+                       n,
+                       {},
+                       n + " is past the first " + std::to_string(kMaxAdapters) +
+                           " usable adapters: a search without --interface skips it.",
+                       "fernwick-cli search --interface " + n});
+        return;
+    case InterfaceState::NoCarrier:
+        out.push_back({Severity::Warning,
+                       "no-carrier",
+                       n,
+                       {},
+                       n + " has no carrier (cable unplugged or link partner down): it is searched, but "
+                           "no answer can arrive.",
+                       {}});
+        break;
+    case InterfaceState::Usable:
+        break;
+    }
+    if (strict(f)) {
+        out.push_back(
+            {Severity::Warning,
+             "rp-filter-strict",
+             n,
+             {},
+             n + " uses strict reverse-path filtering (rp_filter all=" + std::to_string(f.rpFilter->all) +
+                 ", " + n + "=" + std::to_string(f.rpFilter->own) +
+                 "): answers from devices on other subnets (factory-fresh or moved ones) are "
+                 "dropped by this host and never listed.",
+             rpFix(n)});
+    }
+    if (f.port.state == PortState::InUse) {
+        out.push_back({Severity::Problem,
+                       "port-in-use",
+                       n,
+                       {},
+                       "UDP port 4001 on " + n + " is held by " + holderText(f.port.holders) +
+                           ": a search cannot listen there, so answers on " + n + " are lost to it.",
+                       holderFix(f.port.holders)});
+    } else if (f.port.state == PortState::Failed) {
+        out.push_back({Severity::Warning,
+                       "port-unavailable",
+                       n,
+                       {},
+                       "UDP port 4001 cannot be bound on " + n + ": " + f.port.error,
+                       {}});
+    }
+}
+
+void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
+    switch (facts.firewall.check) {
+    case FirewallCheck::NeedsRoot:
+        out.push_back({Severity::Info,
+                       "firewall-not-checked",
+                       {},
+                       {},
+                       "The nftables ruleset was not checked: reading it needs root.",
+                       "sudo fernwick-cli doctor"});
+        return;
+    case FirewallCheck::Unreadable:
+        out.push_back(
+            {Severity::Info,
+             "firewall-not-checked",
+             {},
+             {},
+             "The nftables ruleset could not be read (nf_tables is not loaded, so it filters nothing).",
+             {}});
+        return;
+    case FirewallCheck::Checked:
+        break;
+    }
+    // The policy says nothing of the rules before it. When answers arrived and the probe saw none
+    // dropped on the wire, the chain evidently lets them in.
+    bool droppedOnWire = false;
+    bool received = false;
+    for (const ProbeAdapter& a : facts.probe.adapters) {
+        droppedOnWire = droppedOnWire || !droppedAnswers(a).empty();
+        received = received || !a.received.empty();
+    }
+    const bool shownHarmless = facts.probe.wireWatched && received && !droppedOnWire;
+    for (const DropChain& c : facts.firewall.dropChains) {
+        const std::string name = c.family + " " + c.table + " " + c.chain;
+        if (shownHarmless) {
+            out.push_back({Severity::Info,
+                           "firewall-input-drop",
+                           {},
+                           {},
+                           "nftables chain " + name +
+                               " drops input by default; no discovery answer was "
+                               "dropped in this run. TFTP acknowledgements to UDP port " +
+                               std::string(kTftpReplyPort) + " must be accepted too.",
+                           acceptRule(c)});
+        } else {
+            out.push_back({Severity::Warning,
+                           "firewall-input-drop",
+                           {},
+                           {},
+                           "nftables chain " + name +
+                               " drops input by default: unless a rule accepts UDP to "
+                               "ports 4001 and " +
+                               std::string(kTftpReplyPort) +
+                               ", device answers and TFTP acknowledgements are dropped.",
+                           acceptRule(c)});
+        }
+    }
+}
+
+void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
+    if (!facts.probe.ran) {
+        return;
+    }
+    if (!facts.probe.wireWatched) {
+        out.push_back({Severity::Info,
+                       "probe-not-watched",
+                       {},
+                       {},
+                       "Answers that reach an adapter but are dropped by this host cannot be seen without "
+                       "CAP_NET_RAW; as root the doctor names each such device and the cause.",
+                       "sudo fernwick-cli doctor"});
+    }
+    for (const ProbeAdapter& a : facts.probe.adapters) {
+        for (const SeenAnswer& seen : droppedAnswers(a)) {
+            const std::string who = "Device " + formatMac(seen.mac) + " at " + seen.source.toString() +
+                                    " answered on " + a.interfaceName + ", but this host dropped the answer";
+            const InterfaceFacts* f = interfaceNamed(facts, a.interfaceName);
+            if (f != nullptr && f->port.state == PortState::InUse) {
+                out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
+                               who + ": port 4001 there is held by " + holderText(f->port.holders) + ".",
+                               holderFix(f->port.holders)});
+            } else if (f != nullptr && strict(*f) && !inSubnet(seen.source, a.ip, a.mask)) {
+                out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
+                               who + ": its address is outside " + a.interfaceName +
+                                   "'s subnet and strict "
+                                   "reverse-path filtering (rp_filter=1) drops it.",
+                               rpFix(a.interfaceName)});
+            } else {
+                const std::string fix = facts.firewall.dropChains.empty()
+                                            ? "nft insert rule inet filter input udp dport 4001 accept"
+                                            : acceptRule(facts.firewall.dropChains.front());
+                out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
+                               who + ": most likely the host firewall drops UDP to port 4001.", fix});
+            }
+        }
+    }
+}
+
+} // namespace
+
+bool isSearched(InterfaceState state) {
+    return state == InterfaceState::Usable || state == InterfaceState::NoCarrier;
+}
+
+std::string_view stateName(InterfaceState state) {
+    for (const StateText& s : kStateNames) {
+        if (s.state == state) {
+            return s.name;
+        }
+    }
+    return "unknown";
+}
+
+std::string_view reversePathMode(int value) {
+    switch (value) {
+    case 0:
+        return "off";
+    case 1:
+        return "strict";
+    case 2:
+        return "loose";
+    default:
+        return "invalid";
+    }
+}
+
+std::string_view severityName(Severity severity) {
+    switch (severity) {
+    case Severity::Info:
+        return "info";
+    case Severity::Warning:
+        return "warning";
+    case Severity::Problem:
+        break;
+    }
+    return "problem";
+}
+
+std::vector<InterfaceState> classifyInterfaces(const std::vector<InterfaceFacts>& interfaces,
+                                               ListingPath path) {
+    std::vector<InterfaceState> states;
+    std::size_t usable = 0;
+    for (const InterfaceFacts& f : interfaces) {
+        if (const auto skip = adapterSkip(f.adapter, path)) {
+            states.push_back(stateOf(*skip));
+        } else if (++usable > kMaxAdapters) {
+            states.push_back(InterfaceState::BeyondLimit);
+        } else if (f.adapter.link && !f.adapter.link->carrier) {
+            states.push_back(InterfaceState::NoCarrier);
+        } else {
+            states.push_back(InterfaceState::Usable);
+        }
+    }
+    return states;
+}
+
+std::vector<Finding> findingsFor(const DoctorFacts& facts, const std::vector<InterfaceState>& states) {
+    std::vector<Finding> out;
+    for (std::size_t i = 0; i < facts.interfaces.size() && i < states.size(); ++i) {
+        interfaceFindings(facts.interfaces[i], states[i], out);
+    }
+    if (std::none_of(states.begin(), states.end(), isSearched)) {
+        out.push_back({Severity::Problem,
+                       "no-usable-adapter",
+                       {},
+                       {},
+                       "No adapter can be searched on: none is up with an IPv4 address on a broadcast "
+                       "segment.",
+                       "ip link set dev IF up"});
+    }
+    firewallFindings(facts, out);
+    probeFindings(facts, out);
+    return out;
+}
+
+int exitStatusFor(const std::vector<Finding>& findings) {
+    const bool found = std::any_of(findings.begin(), findings.end(),
+                                   [](const Finding& f) { return f.severity != Severity::Info; });
+    return found ? 1 : 0;
+}
+
+std::optional<std::string> searchHint(const std::string& interfaceName,
+                                      std::optional<ReversePathFilter> rpFilter, bool carrier) {
+    const std::string doctor = "; 'fernwick-cli doctor' tells more";
+    if (!carrier) {
+        return interfaceName + " got no answer: it has no carrier" + doctor;
+    }
+    if (rpFilter && rpFilter->effective() == 1) {
+        return interfaceName +
+               " got no answer: strict reverse-path filtering (rp_filter=1) drops answers "
+               "from devices on other subnets (" +
+               rpFix(interfaceName) + " allows them)" + doctor;
+    }
+    return std::nullopt;
+}
+
+std::optional<SeenAnswer> parseWireAnswer(std::span<const std::uint8_t> packet, std::int16_t sequence) {
+    // IPv4 header: version/IHL at 0, fragment field at 6, protocol at 9, source at 12.
+    if (packet.size() < 20 || (packet[0] >> 4) != 4 || packet[9] != kProtocolUdp) {
+        return std::nullopt;
+    }
+    const std::size_t ihl = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
+    const bool fragment = ((packet[6] & 0x3F) | packet[7]) != 0; // more-fragments flag or an offset
+    if (ihl < 20 || fragment || packet.size() < ihl + kUdpHeaderSize) {
+        return std::nullopt;
+    }
+    const auto udp = packet.subspan(ihl);
+    const unsigned dport = (udp[2] << 8) | udp[3];
+    const std::size_t udpLength = (static_cast<std::size_t>(udp[4]) << 8) | udp[5];
+    if (dport != kWorkstationPort || udpLength < kUdpHeaderSize || udpLength > udp.size()) {
+        return std::nullopt;
+    }
+    const auto reply =
+        acceptDiscoveryReply(udp.subspan(kUdpHeaderSize, udpLength - kUdpHeaderSize), sequence);
+    if (!reply) {
+        return std::nullopt;
+    }
+    SeenAnswer seen;
+    seen.mac = reply->deviceMac;
+    std::copy_n(packet.begin() + 12, 4, seen.source.octets.begin());
+    return seen;
+}
+
+bool inSubnet(Ipv4 address, Ipv4 ip, Ipv4 mask) {
+    const std::uint32_t m = mask.toHostOrder();
+    return (address.toHostOrder() & m) == (ip.toHostOrder() & m);
+}
+
+} // namespace fw::doctor

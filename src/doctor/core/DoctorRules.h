@@ -1,0 +1,56 @@
+#pragma once
+
+#include "doctor/core/DoctorFacts.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fw::doctor {
+
+// What a search makes of an interface. NoCarrier is searched (nothing can answer there);
+// BeyondLimit is usable but past the eleven adapters a search takes.
+enum class InterfaceState { Usable, NoCarrier, Down, NoIpv4, Loopback, PointToPoint, DialUp, BeyondLimit };
+
+bool isSearched(InterfaceState state);
+std::string_view stateName(InterfaceState state);
+// "off", "strict", "loose" (or "invalid" for values the kernel would not take).
+std::string_view reversePathMode(int value);
+
+// One state per interface, by the same rules and order as the search's adapter table.
+std::vector<InterfaceState> classifyInterfaces(const std::vector<InterfaceFacts>& interfaces,
+                                               ListingPath path);
+
+// Info explains; a warning may keep a device from being listed; a problem does.
+enum class Severity { Info, Warning, Problem };
+std::string_view severityName(Severity severity);
+
+struct Finding {
+    Severity severity = Severity::Info;
+    std::string code;          // stable identifier, e.g. "rp-filter-strict"
+    std::string interfaceName; // empty when it concerns the host as a whole
+    std::optional<SeenAnswer> device;
+    std::string message; // what it means for the user
+    std::string fix;     // the command that fixes it; empty when there is none
+};
+
+std::vector<Finding> findingsFor(const DoctorFacts& facts, const std::vector<InterfaceState>& states);
+
+// 0 when nothing was found, 1 when a warning or a problem was.
+int exitStatusFor(const std::vector<Finding>& findings);
+
+// One line for a search that got no answer on the adapter, when a blocker is known; none otherwise.
+std::optional<std::string> searchHint(const std::string& interfaceName,
+                                      std::optional<ReversePathFilter> rpFilter, bool carrier);
+
+// An IPv4 packet (from its header on) carrying a UDP datagram to port 4001 that is a discovery
+// answer to the search with this sequence; none for anything else.
+std::optional<SeenAnswer> parseWireAnswer(std::span<const std::uint8_t> packet, std::int16_t sequence);
+
+// Whether address lies in the subnet of ip/mask.
+bool inSubnet(Ipv4 address, Ipv4 ip, Ipv4 mask);
+
+} // namespace fw::doctor

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "doctor/core/DoctorFacts.h"
+
+namespace fw {
+
+// The nftables base chains on the IPv4 input hook whose policy is drop, read from the kernel
+// (NETLINK_NETFILTER, NFT_MSG_GETCHAIN). Reading the ruleset needs root.
+class NftablesChains {
+public:
+    static doctor::FirewallFacts inputDropChains();
+};
+
+} // namespace fw

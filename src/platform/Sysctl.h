@@ -1,0 +1,17 @@
+#pragma once
+
+#include "doctor/core/DoctorFacts.h"
+
+#include <optional>
+#include <string>
+
+namespace fw {
+
+// Kernel settings of the calling process's network namespace, read from /proc/sys/net.
+class Sysctl {
+public:
+    // net.ipv4.conf.all.rp_filter and net.ipv4.conf.IF.rp_filter; none when either is unreadable.
+    static std::optional<doctor::ReversePathFilter> reversePathFilter(const std::string& interfaceName);
+};
+
+} // namespace fw

@@ -1,0 +1,144 @@
+#include "discovery/core/DiscoveryRecords.h"
+#include "doctor/core/DoctorReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+namespace fw::doctor {
+namespace {
+
+InterfaceFacts iface(std::string name, LinkFlags link, std::string ip = "10.0.0.1") {
+    InterfaceFacts f;
+    f.adapter.interfaceName = f.adapter.description = std::move(name);
+    f.adapter.ip = std::move(ip);
+    f.adapter.mask = "255.255.255.0";
+    f.adapter.link = link;
+    f.rpFilter = ReversePathFilter{0, 0};
+    f.port.state = PortState::Free;
+    return f;
+}
+
+TEST(DoctorRules, InterfaceStatesFollowTheSearchRules) {
+    std::vector<InterfaceFacts> list{
+        iface("lo", {true, true, false}, "127.0.0.1"),   iface("down0", {false, false, false}),
+        iface("noip", {true, false, false}, ""),         iface("tun0", {true, false, true}),
+        iface("nocarrier", {true, false, false, false}),
+    };
+    for (int i = 0; i < 11; ++i) {
+        list.push_back(iface("eth" + std::to_string(i), {true, false, false}));
+    }
+    using S = InterfaceState;
+    const std::vector<S> expected{S::Loopback, S::Down,   S::NoIpv4, S::PointToPoint, S::NoCarrier, S::Usable,
+                                  S::Usable,   S::Usable, S::Usable, S::Usable,       S::Usable,    S::Usable,
+                                  S::Usable,   S::Usable, S::Usable, S::BeyondLimit};
+    EXPECT_EQ(classifyInterfaces(list, ListingPath::Main), expected);
+}
+
+// Each cause of a dropped answer gets its own fix; a received answer is no finding at all.
+TEST(DoctorRules, DroppedAnswersAreBlamedOnTheirCause) {
+    const SeenAnswer foreign{{0, 0x0A, 0x1B, 0, 0, 3}, *Ipv4::parse("192.168.99.7")};
+    const SeenAnswer local{{0, 0x0A, 0x1B, 0, 0, 2}, *Ipv4::parse("10.0.0.20")};
+    const struct {
+        int rpFilter;
+        PortState port;
+        SeenAnswer seen;
+        bool received;
+        std::string fix; // empty: no answer-dropped finding
+    } cases[] = {
+        {1, PortState::Free, foreign, false, "sysctl -w net.ipv4.conf.eth1.rp_filter=2"},
+        {1, PortState::Free, local, false, "nft insert rule inet filter input udp dport 4001 accept"},
+        {2, PortState::Free, foreign, false, "nft insert rule inet filter input udp dport 4001 accept"},
+        {0, PortState::InUse, foreign, false, "kill 77"},
+        {1, PortState::Free, foreign, true, ""},
+    };
+    for (const auto& c : cases) {
+        DoctorFacts facts;
+        facts.interfaces.push_back(iface("eth1", {true, false, false}));
+        facts.interfaces[0].rpFilter = ReversePathFilter{0, c.rpFilter};
+        facts.interfaces[0].port = {c.port, {{77, "nc"}}, {}};
+        facts.firewall.check = FirewallCheck::Checked;
+        facts.probe = {
+            true,
+            true,
+            {{"eth1", *Ipv4::parse("10.0.0.1"), *Ipv4::parse("255.255.255.0"), true, {}, {c.seen}}}};
+        if (c.received) {
+            facts.probe.adapters[0].received.push_back(c.seen);
+        }
+        const DoctorReport r = makeReport(facts);
+        const auto dropped = std::find_if(r.findings.begin(), r.findings.end(),
+                                          [](const Finding& f) { return f.code == "answer-dropped"; });
+        SCOPED_TRACE(c.fix);
+        if (c.fix.empty()) {
+            EXPECT_EQ(dropped, r.findings.end());
+            continue;
+        }
+        ASSERT_NE(dropped, r.findings.end());
+        EXPECT_EQ(dropped->fix, c.fix);
+        EXPECT_EQ(dropped->device, c.seen);
+        EXPECT_EQ(r.status, 1);
+    }
+}
+
+TEST(DoctorRules, CleanHostExitsZero) {
+    DoctorFacts facts;
+    facts.interfaces = {iface("lo", {true, true, false}, "127.0.0.1"), iface("eth0", {true, false, false})};
+    facts.firewall.check = FirewallCheck::NeedsRoot;
+    EXPECT_EQ(makeReport(facts).status, 0);
+    facts.interfaces[1].rpFilter = ReversePathFilter{1, 0}; // all=1 is strict for every interface
+    EXPECT_EQ(makeReport(facts).status, 1);
+}
+
+std::vector<std::uint8_t> answerPacket(std::uint16_t dport, std::int16_t sequence, std::uint8_t ihlWords = 5,
+                                       std::uint8_t fragmentHigh = 0x40) {
+    std::vector<std::uint8_t> reply(96, 0);
+    std::copy(kRecordMagic.begin(), kRecordMagic.end(), reply.begin());
+    reply[6] = static_cast<std::uint8_t>(sequence >> 8);
+    reply[7] = static_cast<std::uint8_t>(sequence);
+    reply[14] = 0x00, reply[15] = 0x0A, reply[19] = 0x03;
+    const std::size_t ihl = ihlWords * 4u;
+    std::vector<std::uint8_t> p(ihl + 8, 0);
+    p[0] = static_cast<std::uint8_t>(0x40 | ihlWords);
+    p[6] = fragmentHigh;
+    p[9] = 17;
+    p[12] = 192, p[13] = 168, p[14] = 99, p[15] = 7;
+    p[ihl + 2] = static_cast<std::uint8_t>(dport >> 8);
+    p[ihl + 3] = static_cast<std::uint8_t>(dport);
+    p[ihl + 5] = static_cast<std::uint8_t>(8 + reply.size());
+    p.insert(p.end(), reply.begin(), reply.end());
+    return p;
+}
+
+TEST(DoctorRules, WireAnswersAreDiscoveryRepliesToTheProbe) {
+    const auto seen = parseWireAnswer(answerPacket(4001, 1), 1);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(formatMac(seen->mac), "00-0A-00-00-00-03");
+    EXPECT_EQ(seen->source.toString(), "192.168.99.7");
+    EXPECT_TRUE(parseWireAnswer(answerPacket(4001, 1, 6), 1)); // IP options shift the UDP header
+    EXPECT_FALSE(parseWireAnswer(answerPacket(4000, 1), 1));
+    EXPECT_FALSE(parseWireAnswer(answerPacket(4001, 2), 1));
+    EXPECT_FALSE(parseWireAnswer(answerPacket(4001, 1, 5, 0x20), 1)); // first fragment
+    auto cut = answerPacket(4001, 1);
+    cut.resize(cut.size() - 40); // UDP length now claims more than arrived
+    EXPECT_FALSE(parseWireAnswer(cut, 1));
+}
+
+TEST(DoctorRules, JsonStaysValidForHostileNames) {
+    DoctorFacts facts;
+    facts.interfaces = {iface("eth\"0\\", {true, false, false})};
+    facts.interfaces[0].port = {PortState::InUse, {{42, "evil\n\x1b[31m\xff"}}, "Address already in use"};
+    const std::string json = formatJson(makeReport(facts));
+    QJsonParseError error{};
+    const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json;
+    const QJsonObject port = doc["interfaces"][0]["port_4001"].toObject();
+    EXPECT_EQ(doc["interfaces"][0]["name"].toString(), "eth\"0\\");
+    EXPECT_EQ(port["holders"][0]["name"].toString(), QString::fromLatin1("evil\n\x1b[31m\xff"));
+    EXPECT_EQ(doc["findings"][0]["code"].toString(), "port-in-use");
+    EXPECT_EQ(doc["status"].toInt(), 1);
+}
+
+} // namespace
+} // namespace fw::doctor
