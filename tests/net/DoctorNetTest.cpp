@@ -1,6 +1,5 @@
 // fernwick-cli doctor in the lab's workstation namespace (eth0 10.77.1.1/24 on segment a, eth1
 // 10.77.2.1/24 on segment b), as root and as nobody.
-#include "net/discovery/SimulatorLog.h"
 #include "support/NetLab.h"
 
 #include <QDir>
