@@ -110,10 +110,8 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
             a.sent = std::none_of(failures.begin(), failures.end(),
                                   [&](const CliSearch::BindFailure& f) { return f.adapter == e; });
             for (const DeviceRow& row : search->rows()) {
-                const auto mac = parseMacByPosition(row.mac);
-                const auto ip = Ipv4::parse(row.ip);
-                if (row.adapterIp == e.ip && mac && ip) {
-                    addOnce(a.received, {*mac, *ip});
+                if (row.adapterIp == a.ip) {
+                    addOnce(a.received, {row.mac, row.ip});
                 }
             }
             if (i < taps_.size()) {

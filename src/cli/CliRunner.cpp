@@ -148,7 +148,7 @@ void CliRunner::hintBlockers(const CliSearch& search) {
     const AdapterListing listing = listAdapters_();
     for (const AdapterEntry& e : search.adapters()) {
         const auto& rows = search.rows();
-        if (std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp == e.ip; })) {
+        if (std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp.toString() == e.ip; })) {
             continue;
         }
         const auto facts =
