@@ -5,6 +5,7 @@
 #include "doctor/core/DoctorReport.h"
 #include "netif/core/AdapterRules.h"
 #include "platform/NftablesChains.h"
+#include "platform/RouteLookup.h"
 #include "platform/Sysctl.h"
 #include "platform/UdpPortCheck.h"
 
@@ -118,6 +119,11 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
                 for (const auto& packet : taps_[i]->drain()) {
                     if (const auto seen = doctor::parseWireAnswer(packet, kProbeSequence)) {
                         addOnce(a.onWire, *seen);
+                    }
+                }
+                for (const doctor::SeenAnswer& seen : a.onWire) {
+                    if (!RouteLookup::hasRoute(seen.source)) {
+                        a.noRouteBack.push_back(seen.source);
                     }
                 }
             }

@@ -41,14 +41,18 @@ TEST(DoctorRules, InterfaceStatesFollowTheSearchRules) {
 TEST(DoctorRules, DroppedAnswersAreBlamedOnTheirCause) {
     const SeenAnswer foreign{{0, 0x0A, 0x1B, 0, 0, 3}, *Ipv4::parse("192.168.99.7")};
     const SeenAnswer local{{0, 0x0A, 0x1B, 0, 0, 2}, *Ipv4::parse("10.0.0.20")};
+    const std::string off = "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth1.rp_filter=0";
     const struct {
         int rpFilter;
         PortState port;
         SeenAnswer seen;
         bool received;
         std::string fix; // empty: no answer-dropped finding
+        bool routeBack = true;
     } cases[] = {
         {1, PortState::Free, foreign, false, "sysctl -w net.ipv4.conf.eth1.rp_filter=2"},
+        {1, PortState::Free, foreign, false, off, false},
+        {2, PortState::Free, foreign, false, off, false},
         {1, PortState::Free, local, false, "nft insert rule inet filter input udp dport 4001 accept"},
         {2, PortState::Free, foreign, false, "nft insert rule inet filter input udp dport 4001 accept"},
         {0, PortState::InUse, foreign, false, "kill 77"},
@@ -63,9 +67,12 @@ TEST(DoctorRules, DroppedAnswersAreBlamedOnTheirCause) {
         facts.probe = {
             true,
             true,
-            {{"eth1", *Ipv4::parse("10.0.0.1"), *Ipv4::parse("255.255.255.0"), true, {}, {c.seen}}}};
+            {{"eth1", *Ipv4::parse("10.0.0.1"), *Ipv4::parse("255.255.255.0"), true, {}, {c.seen}, {}}}};
         if (c.received) {
             facts.probe.adapters[0].received.push_back(c.seen);
+        }
+        if (!c.routeBack) {
+            facts.probe.adapters[0].noRouteBack.push_back(c.seen.source);
         }
         const DoctorReport r = makeReport(facts);
         const auto dropped = std::find_if(r.findings.begin(), r.findings.end(),

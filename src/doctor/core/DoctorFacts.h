@@ -72,6 +72,7 @@ struct ProbeAdapter {
     bool sent = false;                // the request left this adapter
     std::vector<SeenAnswer> received; // answers the search's socket got
     std::vector<SeenAnswer> onWire;   // answers the packet socket saw arrive (when watched)
+    std::vector<Ipv4> noRouteBack;    // sources among onWire that this host has no route to
 };
 
 struct ProbeFacts {

@@ -49,6 +49,13 @@ std::string rpFix(const std::string& name) {
     return "sysctl -w net.ipv4.conf." + name + ".rp_filter=2";
 }
 
+// Loose filtering still drops a source this host has no route to (an isolated bench without a
+// default route); only switching it off for the adapter lets such an answer in. The kernel applies
+// the larger of "all" and the adapter's own value, so both go to 0.
+std::string rpOffFix(const std::string& name) {
+    return "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf." + name + ".rp_filter=0";
+}
+
 std::string holderText(const std::vector<PortHolder>& holders) {
     std::string out;
     for (const PortHolder& h : holders) {
@@ -257,6 +264,9 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
             const std::string who = "Device " + formatMac(seen.mac) + " at " + seen.source.toString() +
                                     " answered on " + a.interfaceName + ", but this host dropped the answer";
             const InterfaceFacts* f = interfaceNamed(facts, a.interfaceName);
+            const bool routeBack =
+                std::find(a.noRouteBack.begin(), a.noRouteBack.end(), seen.source) == a.noRouteBack.end();
+            const int rpFilter = f != nullptr && f->rpFilter ? f->rpFilter->effective() : 0;
             if (f != nullptr && f->port.state == PortState::InUse) {
                 out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
                                who + ": port 4001 there is held by " + holderText(f->port.holders) + ".",
@@ -266,7 +276,12 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                                who + ": its address is outside " + a.interfaceName +
                                    "'s subnet and strict "
                                    "reverse-path filtering (rp_filter=1) drops it.",
-                               rpFix(a.interfaceName)});
+                               routeBack ? rpFix(a.interfaceName) : rpOffFix(a.interfaceName)});
+            } else if (rpFilter == 2 && !routeBack) {
+                out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
+                               who + ": this host has no route back to " + seen.source.toString() +
+                                   ", so loose reverse-path filtering (rp_filter=2) drops it.",
+                               rpOffFix(a.interfaceName)});
             } else {
                 const std::string fix = facts.firewall.dropChains.empty()
                                             ? "nft insert rule inet filter input udp dport 4001 accept"
