@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark and prints one table. Needs root (each builds its own namespace lab); expects
 # `cmake --preset default`. Nothing here is a test: figures go to the README.
 #   bench/run-all.sh [--quick]      --quick: one round each instead of three

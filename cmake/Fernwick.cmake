@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared target helpers: every target of ours gets the same warnings and include root.
 
 function(fernwick_warnings target)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Two Debian packages of what `cmake --install` puts in place:
 #   fernwick         the program, fernwick-cli, the .desktop file, icon, AppStream metainfo, manual
 #                    pages and shell completion;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Discovery replies as they come off port 4001: acceptance, decoding into a device list row, and
 // the search bookkeeping over a run of datagrams from a few senders.
 #include "FuzzInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device's answer to the upgrade handshake, read but never acted on.
 #include "FuzzInput.h"
 #include "upgrade/core/Handshake.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware image check: the device kind's marker anywhere in the bytes, in any letter case.
 #include "FuzzInput.h"
 #include "upgrade/core/ImageCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The IP address control's ipAddress write (any text a caller hands it), then the operator's edits
 // and the index-based writes, against the control's promises: four boxes of 0..255 after a write,
 // the Change event carrying the final text, a write of its own text changing nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every typed address goes through the strict dotted-decimal parser.
 #include "FuzzInput.h"
 #include "common/Ipv4.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Set IP: presses of OK (fixed or DHCP) and datagrams on port 4001 in any order. Only a reply with
 // the latest request's number, the magic and a result of 0 or 1 may show anything, and only a
 // success sends the acknowledgement.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The upload's receive path: a chosen image, the start sequence run to a chosen step, then any mix
 // of timer ticks, cancel and datagrams (ACKs near the current block, raw packets, other hosts).
 // Whatever arrives, every DATA packet carries the image's own bytes for its block, nothing is sent

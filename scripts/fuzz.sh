@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, preset fuzz) and runs each one on a copy of its seed corpus.
 #   scripts/fuzz.sh                 every target for -runs=200000 (what CI runs)
 #   scripts/fuzz.sh -max_total_time=3600 [target...]

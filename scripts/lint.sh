@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Format check, clang-tidy on our sources and flake8 on the Python; any finding fails.
 # Needs build/default/compile_commands.json (scripts/test.sh makes it).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian packages (fernwick, fernwick-devsim), checks them with lintian, installs them on
 # this machine, checks the installed desktop file, metainfo, manual pages and bash completion, and
 # runs the installed program offscreen in a namespace lab: its first search request must reach a

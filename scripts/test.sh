@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the build needs, builds everything and runs every test (unit, gui, net).
 # Net tests build network namespaces and need root; run this with sudo.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 1,000 devices answer one search at once: are all of them listed, and how long after the last
 // reply left its device is the last row in the list? Runs a real SearchCycle on real sockets in a
 // namespace lab; the simulator logs the monotonic time of every reply right after its send returns,

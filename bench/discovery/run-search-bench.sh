@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # 1,000 simulated devices answer one search at once; prints rows listed and the time from the
 # last reply sent to the last row listed. Needs root: it builds a namespace lab.
 #   bench/discovery/run-search-bench.sh [--devices N] [--searches N]

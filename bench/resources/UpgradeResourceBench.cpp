@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU used during the 13 s upgrade start sequence and resident memory around a 16 MiB upload, for
 // the code the upgrade dialog runs (UploadDriver on real sockets, against tftpd-hpa in a lab).
 // Prints one "key value" line per figure. Needs root; exits 77 otherwise.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The real `fernwick` program, offscreen in a namespace lab with one simulated device: time from
 start to its first search request on the wire, CPU used during the Searching countdown, CPU and
 resident memory while idle afterwards. Prints one "key value" line per figure. Needs root.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Upload time of the largest image (16,776,703 bytes) from the second write request to completion,
 // next to tftp-hpa's `put` and a bare blocking C loop (bench_lockstep_put) sending the same file
 // to the same tftpd-hpa in the same lab. The three take turns within each round, each round in a
@@ -12,13 +13,12 @@
 #include <QCoreApplication>
 #include <QProcess>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace fw;

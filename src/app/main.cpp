@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry. No command line of its own (Qt's platform options such as -platform pass through to
 // QApplication), no settings, no environment of its own.
 

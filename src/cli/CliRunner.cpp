@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliRunner.h"
 
 #include "cli/AdapterChoice.h"
@@ -148,7 +149,8 @@ void CliRunner::hintBlockers(const CliSearch& search) {
     const AdapterListing listing = listAdapters_();
     for (const AdapterEntry& e : search.adapters()) {
         const auto& rows = search.rows();
-        if (std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp.toString() == e.ip; })) {
+        if (std::any_of(rows.begin(), rows.end(),
+                        [&](const DeviceRow& r) { return r.adapterIp.toString() == e.ip; })) {
             continue;
         }
         const auto facts =

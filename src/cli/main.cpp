@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fernwick-cli: search, Set IP and firmware upgrade from the command line, on QtCore's event loop.
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"

@@ -1,17 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/LinuxAdapterSource.h"
 
 #include "common/Ipv4.h"
 #include "netif/core/AdapterRules.h"
 #include "platform/NetlinkSocket.h"
 
-#include <linux/if.h>
-#include <linux/rtnetlink.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cstring>
+#include <linux/if.h>
+#include <linux/rtnetlink.h>
 #include <map>
 #include <optional>
+#include <sys/socket.h>
 #include <thread>
 
 namespace fw {

@@ -1,13 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/NeighbourTable.h"
 
 #include "platform/NetlinkSocket.h"
 
+#include <cerrno>
+#include <cstring>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
-
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 namespace fw {

@@ -1,13 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/NetlinkSocket.h"
 
+#include <cerrno>
+#include <cstring>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace fw {
 namespace {

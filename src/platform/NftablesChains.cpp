@@ -1,17 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/NftablesChains.h"
 
 #include "platform/NetlinkSocket.h"
 
 #include <arpa/inet.h>
+#include <cstring>
 #include <linux/netfilter.h>
 #include <linux/netfilter/nf_tables.h>
 #include <linux/netfilter/nfnetlink.h>
 #include <linux/netlink.h>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cstring>
-#include <optional>
 
 namespace fw {
 namespace {

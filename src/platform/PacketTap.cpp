@@ -1,15 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/PacketTap.h"
 
 #include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <linux/filter.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <array>
-#include <cerrno>
-#include <cstring>
 
 namespace fw {
 namespace {

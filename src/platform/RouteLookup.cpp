@@ -1,11 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/RouteLookup.h"
 
 #include "platform/NetlinkSocket.h"
 
+#include <cstring>
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
-
-#include <cstring>
 #include <vector>
 
 namespace fw {

@@ -1,15 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/UdpEndpoint.h"
 
 #include <QMetaMethod>
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 namespace fw {
 namespace {

@@ -1,22 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/UdpPortCheck.h"
 
 #include "platform/NetlinkSocket.h"
 
-#include <arpa/inet.h>
-#include <linux/inet_diag.h>
-#include <linux/netlink.h>
-#include <linux/sock_diag.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
 #include <set>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace fw {
 namespace {

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The simulator runs on the oldest Python the package declares."""
 
 import ast

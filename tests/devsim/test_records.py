@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Byte-exact records the simulated device sends, against vectors written out by hand."""
 
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The simulated device's TFTP write receiver, with each injected fault, driven packet by packet."""
 
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run with QT_FONT_DPI=192 and high-DPI scaling off, as desktops that scale by font DPI run Qt.
 // FERNWICK_DPI_SHOTS=DIR saves the dialogs' pictures there.
 #include "app/AboutDialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A main window on fake adapters and fake endpoints: nothing it does reaches a network.

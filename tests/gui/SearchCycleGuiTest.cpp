@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchCycle.h"
 #include "support/Fakes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "setip/Setips.h"
 
 #include "common/ProcessValues.h"

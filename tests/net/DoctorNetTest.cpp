@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fernwick-cli doctor in the lab's workstation namespace (eth0 10.77.1.1/24 on segment a, eth1
 // 10.77.2.1/24 on segment b), as root and as nobody.
 #include "support/NetLab.h"

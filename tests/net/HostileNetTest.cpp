@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/ProcessValues.h"
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchCycle.h"

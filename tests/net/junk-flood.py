@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Sends COUNT junk datagrams to HOST:4001 as fast as the socket takes them, in three kinds taken in
 turn: random bytes of 0-2,000; the discovery magic with any sequence but SEQUENCE; the sequence
 SEQUENCE behind a wrong magic. Seeded, so every run sends the same flood. Prints the count sent."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Recording fakes of the cores' narrow interfaces (the TFTP upload's is VirtualLink, with its clock).

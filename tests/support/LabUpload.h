@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Uploads run by UploadDriver on real sockets inside a lab's workstation namespace, each to its own

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main of the net test binaries. They build network namespaces, which needs root; without it the
 // binary says so and exits 77, which CTest reports as skipped (never as passed).
 #include <QApplication>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>

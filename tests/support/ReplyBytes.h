@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Discovery replies laid out by hand from the byte table (not with the program's encoder), so a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A virtual-time world for TftpUpload: a clock, its one periodic timer, the transfer socket's

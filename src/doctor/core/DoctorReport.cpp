@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "doctor/core/DoctorReport.h"
 
 #include "doctor/core/JsonWriter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "doctor/core/DoctorRules.h"
 
 #include "discovery/core/DiscoveryRecords.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ipcontrol/core/IpAddressModel.h"
 
 #include "common/StringTable.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Sockets and the JSON-lines log, shared by the simulator and the lossy relay."""
 
 import json

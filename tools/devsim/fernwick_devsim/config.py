@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Device descriptions: from a JSON file or from `key=value,...` strings, checked once at start."""
 
 import json

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What one simulated device answers, decided without sockets: the I/O layer sends the results."""
 
 from dataclasses import dataclass

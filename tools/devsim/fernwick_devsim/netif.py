@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The namespace's interfaces and addresses, read and changed through iproute2."""
 
 import json

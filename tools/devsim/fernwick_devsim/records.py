@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The device side of the wire records: what a device reads and what it sends back.
 
 Written from the byte layouts alone, so that a fault in the workstation's encoder is not repeated

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A seeded, lossy UDP relay for TFTP-like traffic, run in front of a real server.
 
     client ──> LISTEN:69 ──relay──> 127.0.0.1:69 (the server)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The simulator's sockets, timers and log: one thread, one selector, many devices."""
 
 import functools

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The receiving side of one TFTP write transfer, with the faults a test asks for.
 
 Sans-I/O: the caller feeds packets and timer expiries and carries out the returned outputs.
