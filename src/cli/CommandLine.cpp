@@ -373,7 +373,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     if (arguments.size() < 2) {
         return error({}, "no command given (search, set-ip, upgrade or doctor)");
     }
-    const QString first = arguments[1];
+    const QString& first = arguments[1];
     const QStringList rest = arguments.mid(2);
     if (first == "-h" || first == "--help" || first == "help") {
         if (first == "help" && !rest.isEmpty()) {
