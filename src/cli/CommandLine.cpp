@@ -6,7 +6,10 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <utility>
 
 namespace fw::cli {
 namespace {
@@ -173,8 +176,12 @@ ParsedCommandLine run(Command command) {
     return {ParsedCommandLine::Kind::Run, std::move(command), {}};
 }
 
-ParsedCommandLine parseSearch(const QStringList& rest) {
-    OptionSet o("search");
+// search and doctor take the same options: --interface (repeatable), --timeout and --format, whose
+// accepted names and values come from the command.
+template <typename Command, typename Format, std::size_t N>
+ParsedCommandLine parseListing(const char* name, const char* helpText, const QStringList& rest,
+                               const std::array<std::pair<const char*, Format>, N>& formats) {
+    OptionSet o(name);
     o.value({"i", "interface"});
     o.value({"t", "timeout"});
     o.value({"f", "format"});
@@ -182,29 +189,37 @@ ParsedCommandLine parseSearch(const QStringList& rest) {
         return *e;
     }
     if (o.parser().isSet("help")) {
-        return help(kSearchHelp);
+        return help(helpText);
     }
     if (!o.parser().positionalArguments().isEmpty()) {
-        return error("search", "unexpected argument " + quoted(o.parser().positionalArguments().first()));
+        return error(name, "unexpected argument " + quoted(o.parser().positionalArguments().first()));
     }
-    SearchCommand c;
+    Command c;
     c.interfaces = o.interfaces();
     if (auto e = o.timeout(c.timeout)) {
         return *e;
     }
     if (o.parser().isSet("format")) {
         const QString f = o.parser().value("format");
-        if (f == "table") {
-            c.format = OutputFormat::Table;
-        } else if (f == "json") {
-            c.format = OutputFormat::Json;
-        } else if (f == "csv") {
-            c.format = OutputFormat::Csv;
-        } else {
-            return error("search", "--format: " + quoted(f) + " is not one of table, json, csv");
+        const auto it =
+            std::find_if(formats.begin(), formats.end(), [&](const auto& e) { return f == e.first; });
+        if (it == formats.end()) {
+            QStringList names;
+            for (const auto& e : formats) {
+                names << e.first;
+            }
+            return error(name, "--format: " + quoted(f) + " is not one of " + names.join(", "));
         }
+        c.format = it->second;
     }
     return run(c);
+}
+
+ParsedCommandLine parseSearch(const QStringList& rest) {
+    return parseListing<SearchCommand>("search", kSearchHelp, rest,
+                                       std::array{std::pair{"table", OutputFormat::Table},
+                                                  std::pair{"json", OutputFormat::Json},
+                                                  std::pair{"csv", OutputFormat::Csv}});
 }
 
 ParsedCommandLine badMac(const QString& command, const QString& text) {
@@ -332,35 +347,9 @@ ParsedCommandLine parseUpgrade(const QStringList& rest) {
 }
 
 ParsedCommandLine parseDoctor(const QStringList& rest) {
-    OptionSet o("doctor");
-    o.value({"i", "interface"});
-    o.value({"t", "timeout"});
-    o.value({"f", "format"});
-    if (auto e = o.parse(rest, {"timeout", "format"})) {
-        return *e;
-    }
-    if (o.parser().isSet("help")) {
-        return help(kDoctorHelp);
-    }
-    if (!o.parser().positionalArguments().isEmpty()) {
-        return error("doctor", "unexpected argument " + quoted(o.parser().positionalArguments().first()));
-    }
-    DoctorCommand c;
-    c.interfaces = o.interfaces();
-    if (auto e = o.timeout(c.timeout)) {
-        return *e;
-    }
-    if (o.parser().isSet("format")) {
-        const QString f = o.parser().value("format");
-        if (f == "text") {
-            c.format = DoctorFormat::Text;
-        } else if (f == "json") {
-            c.format = DoctorFormat::Json;
-        } else {
-            return error("doctor", "--format: " + quoted(f) + " is not one of text, json");
-        }
-    }
-    return run(c);
+    return parseListing<DoctorCommand>(
+        "doctor", kDoctorHelp, rest,
+        std::array{std::pair{"text", DoctorFormat::Text}, std::pair{"json", DoctorFormat::Json}});
 }
 
 } // namespace
