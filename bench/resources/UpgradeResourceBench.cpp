@@ -2,6 +2,7 @@
 // CPU used during the 13 s upgrade start sequence and resident memory around a 16 MiB upload, for
 // the code the upgrade dialog runs (UploadDriver on real sockets, against tftpd-hpa in a lab).
 // Prints one "key value" line per figure. Needs root; exits 77 otherwise.
+#include "../BenchClock.h"
 #include "support/LabUpload.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -18,17 +19,8 @@ using namespace fw::test;
 
 namespace {
 
-double processCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double monotonicSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
+using bench::monotonicSeconds;
+using bench::processCpuSeconds;
 
 // A field of /proc/self/status in KiB (VmRSS, VmHWM).
 long statusKiB(const std::string& field) {

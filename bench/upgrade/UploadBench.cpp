@@ -7,6 +7,7 @@
 //
 //   bench_upgrade [rounds]      default 5; each of our rounds pays the 13 s start sequence first
 
+#include "../BenchClock.h"
 #include "support/LabUpload.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -26,6 +27,8 @@ using namespace fw::test;
 
 namespace {
 
+using bench::processCpuSeconds;
+
 struct Run {
     double seconds = 0;
     double cpuSeconds = 0;
@@ -34,12 +37,6 @@ struct Run {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-double processCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
 // CPU of the children waited for so far (tftp-hpa's client and the `ip netns exec` that starts it).
