@@ -1,24 +1,164 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MainWindowHarness.h"
+// A main window on fake adapters and fake endpoints: nothing it does reaches a network.
+#include "app/MainWindow.h"
+
 #include "app/DeviceListView.h"
+#include "app/RowDialogs.h"
 #include "common/StringTable.h"
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchCycle.h"
+#include "support/Fakes.h"
+#include "support/ReplyBytes.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace fw::test {
 namespace {
+
+// Records each row dialog opened, the values it found and the discovery sockets still open then.
+struct RecordingDialogs final : RowDialogs {
+    struct Call {
+        std::string dialog;
+        ProcessValues values;
+        std::size_t openDiscovery;
+    };
+    explicit RecordingDialogs(FakeNetwork& n) : network(n) {}
+    void openSetIp(QWidget*, ProcessValues& v) override { calls.push_back({"Setips", v, open()}); }
+    void openUpgrade(QWidget*, ProcessValues& v) override { calls.push_back({"Download", v, open()}); }
+    std::size_t open() const { return network.openOnPort(4001).size(); }
+    FakeNetwork& network;
+    std::vector<Call> calls;
+};
+
+struct FakeDevice {
+    std::string name;
+    std::string ip;
+    MacAddress mac;
+    bool isAp = false;
+};
+
+// Two fake adapters, 10.0.0.1 (eth0) and 10.0.1.1 (eth1).
+struct MainWindowHarness {
+    FakePlatform fakes;
+    Platform platform = fakes.platform();
+    RecordingDialogs dialogs{fakes.network};
+    std::unique_ptr<MainWindow> window;
+    std::vector<int> programEndings; // exit statuses asked for
+
+    MainWindowHarness() {
+        fakes.adapters.selection.table.push_back(AdapterEntry{
+            "10.0.1.1", "255.255.255.0", "0.0.0.0", {0x02, 0x00, 0x00, 0x00, 0x00, 0x02}, "eth1", 3});
+        window = std::make_unique<MainWindow>(platform, dialogs);
+        QObject::connect(window.get(), &MainWindow::programEnding,
+                         [this](int status) { programEndings.push_back(status); });
+    }
+    ~MainWindowHarness() {
+        closePopups();
+        window.reset();
+    }
+    // Shows the window and waits for the first search to have sent its requests.
+    void start() {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return fakes.network.openOnPort(4001).size() == 2; }, 3000));
+    }
+    // A reply to the current search, arriving on adapter socket `adapter`.
+    void reply(const FakeDevice& device, std::size_t adapter = 0) {
+        const auto open = fakes.network.openOnPort(4001);
+        ASSERT_LT(adapter, open.size());
+        ReplyFields fields{.sequence = window->searchCycle().searchSequence(),
+                           .essId = "lab",
+                           .wep = 1,
+                           .name = device.name,
+                           .kind = device.isAp ? "AP" : ""};
+        std::copy(device.mac.begin(), device.mac.end(), std::begin(fields.mac));
+        open[adapter]->deliver(replyBytes(fields), *Ipv4::parse(device.ip), 4000);
+    }
+    DeviceListView* list() const { return window->findChild<DeviceListView*>("ListView1"); }
+    QWidget* listViewport() const { return list()->viewport(); }
+    QPoint rowPoint(int row) const { return list()->visualRect(window->deviceList().index(row, 1)).center(); }
+    QPoint spacePoint() const { // below the last row
+        const int rows = window->deviceList().rowCount();
+        const int bottom =
+            rows == 0 ? 0 : list()->visualRect(window->deviceList().index(rows - 1, 0)).bottom();
+        return {40, std::min(bottom + 30, listViewport()->height() - 2)};
+    }
+    void press(Qt::MouseButton button, QPoint at) {
+        QTest::mousePress(listViewport(), button, {}, at);
+        QTest::mouseRelease(listViewport(), button, {}, at);
+    }
+    void rightClick(QPoint at) { press(Qt::RightButton, at); } // the popup rule runs on the release
+    static void closePopups() {
+        while (QWidget* popup = QApplication::activePopupWidget()) {
+            popup->close();
+        }
+    }
+    // Opens the Admin menu as the menu bar would (its aboutToShow runs) and closes it again.
+    void openAndCloseAdmin() {
+        auto* menu = window->findChild<QMenu*>("admin");
+        menu->popup(window->mapToGlobal(QPoint(10, 10)));
+        menu->close();
+    }
+    QAction* action(const char* name) const {
+        for (QAction* a : window->findChildren<QAction*>(name)) {
+            if (a->menu() == nullptr) {
+                return a;
+            }
+        }
+        return nullptr;
+    }
+    QWidget* widget(const char* name) const { return window->findChild<QWidget*>(name); }
+    // A QAction or a widget, by object name. Qt reports every hidden action as disabled, so for the
+    // hidden entries this is the state the window keeps for them.
+    bool enabled(const char* name) const {
+        const std::map<std::string, Command> hidden{{"MDiagnois", Command::AdminDiagnostic},
+                                                    {"MDiag", Command::PopupDiagnostic},
+                                                    {"Mreturn", Command::PopupReturnToNormal},
+                                                    {"mOpen", Command::FileOpen},
+                                                    {"save", Command::FileSave},
+                                                    {"saveas", Command::FileSaveAs},
+                                                    {"helptopic", Command::HelpTopics}};
+        if (const auto it = hidden.find(name); it != hidden.end()) {
+            EXPECT_FALSE(action(name)->isVisible()) << name;
+            return window->enabling().enabled(it->second);
+        }
+        if (QAction* a = action(name)) {
+            return a->isEnabled();
+        }
+        QWidget* w = widget(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w != nullptr && w->isEnabled();
+    }
+    // Chooses a hidden entry, as no operator can: shown for the moment of the trigger.
+    void invokeHidden(const char* name) {
+        QAction* a = action(name);
+        ASSERT_NE(a, nullptr) << name;
+        ASSERT_FALSE(a->isVisible()) << name;
+        a->setVisible(true);
+        a->trigger();
+        a->setVisible(false);
+    }
+    std::size_t sent() const {
+        std::size_t n = 0;
+        for (auto* e : fakes.network.alive()) {
+            n += e->sent.size();
+        }
+        return n;
+    }
+};
 
 // Every command whose enabling moves, in this order, as '1' (on) or '0' (off).
 const char* const kWatched[]{"Command3", "delete",    "all",      "connect",   "setip", "Mload",
@@ -36,80 +176,39 @@ std::string states(const MainWindowHarness& h) {
 const FakeDevice kOne{"one", "10.0.0.20", {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e}, true};
 const FakeDevice kTwo{"two", "10.0.0.21", {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x4f}, false};
 
-struct Step {
-    const char* what;
-    std::function<void(MainWindowHarness&)> act;
-    const char* expected; // Command3 delete all connect setip Mload Msetip mDownload Command4 diag diag
-                          // return open save saveas topics
-};
-
 TEST(MainWindowEnabling, FollowsTheListThroughASession) {
-    const std::vector<Step> steps{
-        {"start-up", [](MainWindowHarness&) {}, "0000100011110000"},
-        {"a reply adds a row", [](MainWindowHarness& h) { h.reply(kOne); }, "1111110011110000"},
+    using H = MainWindowHarness;
+    const std::vector<std::tuple<const char*, std::function<void(H&)>, const char*>> steps{
+        {"start-up", [](H&) {}, "0000100011110000"},
+        {"a reply adds a row", [](H& h) { h.reply(kOne); }, "1111110011110000"},
         {"left press on space unpicks, changes nothing",
-         [](MainWindowHarness& h) { h.press(Qt::LeftButton, h.spacePoint()); }, "1111110011110000"},
-        {"Admin opened with no pick",
-         [](MainWindowHarness& h) { h.openAndCloseMenu(h.window->findChild<QMenu*>("admin")); },
-         "1111000011110000"},
-        {"left press on a row", [](MainWindowHarness& h) { h.press(Qt::LeftButton, h.rowPoint(0)); },
-         "1111110011110000"},
-        {"Admin opened with a pick changes nothing",
-         [](MainWindowHarness& h) { h.openAndCloseMenu(h.window->findChild<QMenu*>("admin")); },
-         "1111110011110000"},
-        {"right release on a row",
-         [](MainWindowHarness& h) {
-             h.rightClick(h.rowPoint(0));
-             h.closePopups();
-         },
+         [](H& h) { h.press(Qt::LeftButton, h.spacePoint()); }, "1111110011110000"},
+        {"Admin opened with no pick", [](H& h) { h.openAndCloseAdmin(); }, "1111000011110000"},
+        {"left press on a row", [](H& h) { h.press(Qt::LeftButton, h.rowPoint(0)); }, "1111110011110000"},
+        {"Admin opened with a pick changes nothing", [](H& h) { h.openAndCloseAdmin(); }, "1111110011110000"},
+        {"right release on a row", [](H& h) { h.rightClick(h.rowPoint(0)), h.closePopups(); },
          "1111111111100000"},
-        {"right release on space",
-         [](MainWindowHarness& h) {
-             h.rightClick(h.spacePoint());
-             h.closePopups();
-         },
+        {"right release on space", [](H& h) { h.rightClick(h.spacePoint()), h.closePopups(); },
          "1111101011100000"},
-        {"a second reply", [](MainWindowHarness& h) { h.reply(kTwo); }, "1111111011100000"},
+        {"a second reply", [](H& h) { h.reply(kTwo); }, "1111111011100000"},
         {"Delete of a row that is not the last",
-         [](MainWindowHarness& h) {
-             h.press(Qt::LeftButton, h.rowPoint(0));
-             h.action("delete")->trigger();
-         },
+         [](H& h) { h.press(Qt::LeftButton, h.rowPoint(0)), h.action("delete")->trigger(); },
          "1111111011100000"},
         {"Delete of the last row",
-         [](MainWindowHarness& h) {
+         [](H& h) {
              h.press(Qt::LeftButton, h.rowPoint(0));
              QTest::mouseClick(h.widget("Command3"), Qt::LeftButton);
          },
          "0000111011100000"},
-        {"replies, then Delete All",
-         [](MainWindowHarness& h) {
-             h.reply(kOne);
-             h.reply(kTwo);
-             h.action("all")->trigger();
-         },
+        {"replies, then Delete All", [](H& h) { h.reply(kOne), h.reply(kTwo), h.action("all")->trigger(); },
          "0000111011100000"},
     };
-    MainWindowHarness h;
+    H h;
     h.start();
-    for (const Step& step : steps) {
-        step.act(h);
-        EXPECT_EQ(states(h), step.expected) << step.what;
+    for (const auto& [what, act, expected] : steps) {
+        act(h);
+        EXPECT_EQ(states(h), expected) << what;
     }
-}
-
-TEST(MainWindowEnabling, DeleteWithoutAPickRemovesNothing) {
-    MainWindowHarness h;
-    h.start();
-    h.reply(kOne);
-    h.reply(kTwo);
-    h.press(Qt::LeftButton, h.spacePoint());
-    h.action("delete")->trigger();
-    EXPECT_EQ(h.window->deviceList().rowCount(), 2);
-    h.press(Qt::LeftButton, h.rowPoint(1));
-    h.action("Mdelete")->trigger();
-    ASSERT_EQ(h.window->deviceList().rowCount(), 1);
-    EXPECT_EQ(h.window->deviceList().rowAt(0).name, "one");
 }
 
 // Qt's single-selection view picks the neighbour of a removed current row; a second Delete (or a
@@ -126,7 +225,7 @@ TEST(MainWindowEnabling, DeleteLeavesNothingPicked) {
     QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_EQ(h.window->deviceList().rowCount(), 1);
     EXPECT_EQ(h.window->deviceList().rowAt(0).name, "two");
-    h.openAndCloseMenu(h.window->findChild<QMenu*>("admin"));
+    h.openAndCloseAdmin();
     EXPECT_FALSE(h.enabled("setip"));
     EXPECT_FALSE(h.enabled("Mload"));
 }
@@ -144,55 +243,35 @@ TEST(MainWindowEnabling, SearchButtonLocking) {
     QTest::mouseClick(h.widget("Command4"), Qt::LeftButton);
     EXPECT_EQ(h.window->searchCycle().searchSequence(), before + 1);
     EXPECT_EQ(h.window->deviceList().rowCount(), 0);
-    EXPECT_FALSE(h.enabled("Command4"));
-    EXPECT_FALSE(h.enabled("Command3"));
-    EXPECT_FALSE(h.enabled("connect"));
+    EXPECT_FALSE(h.enabled("Command4") || h.enabled("Command3") || h.enabled("connect"));
     EXPECT_TRUE(h.enabled("delete")) << "only the button is locked";
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.enabled("Command4"); }, 5000));
     EXPECT_FALSE(h.enabled("Command3")) << "stays off until a reply";
     h.reply(kTwo);
     EXPECT_TRUE(h.enabled("Command3"));
-
     h.action("search")->trigger();
     EXPECT_TRUE(h.enabled("Command4"));
 }
 
-const FakeDevice kAp{"ap-one", "10.0.0.20", {0x00, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e}, true};
-const FakeDevice kBridge{"bridge", "10.0.1.30", {0x00, 0x0a, 0x1b, 0x2c, 0x3d, 0x50}, false};
-
-// ---- closing ---------------------------------------------------------------------------------
-
-const Message kExitConfirm{"Exit Fernwick?", "Exit", MessageIcon::Information, MessageButtons::OkCancel,
-                           true};
-
 TEST(MainWindowClose, EveryWayAsksAndCancelChangesNothing) {
-    const std::vector<std::pair<const char*, std::function<void(MainWindowHarness&)>>> ways{
-        {"close box",
-         [](MainWindowHarness& h) {
-             h.window->close();
-         }},
-        {"File -> Exit",
-         [](MainWindowHarness& h) {
-             h.action("mexit")->trigger();
-         }},
-    };
-    for (const auto& [way, close] : ways) {
+    const Message confirm{"Exit Fernwick?", "Exit", MessageIcon::Information, MessageButtons::OkCancel, true};
+    for (const char* way : {"close box", "mexit"}) {
         MainWindowHarness h;
+        const auto close = [&] {
+            way == std::string("mexit") ? h.action(way)->trigger() : void(h.window->close());
+        };
         h.start();
-        h.reply(kAp);
-        h.fakes.messages.answers.push_back(MessageAnswer::Cancel);
-        close(h);
-        ASSERT_EQ(h.fakes.messages.shown.size(), 1u) << way;
-        EXPECT_EQ(h.fakes.messages.shown[0], kExitConfirm) << way;
+        h.reply(kOne);
+        h.fakes.messages.answers = {MessageAnswer::Cancel, MessageAnswer::Ok};
+        close();
+        ASSERT_EQ(h.fakes.messages.shown, std::vector<Message>{confirm}) << way;
         EXPECT_TRUE(h.window->isVisible()) << way;
         EXPECT_TRUE(h.programEndings.empty()) << way;
         EXPECT_EQ(h.window->deviceList().rowCount(), 1) << way;
         EXPECT_EQ(h.fakes.network.openOnPort(4001).size(), 2u) << way << ": sockets stay open";
         EXPECT_TRUE(h.window->searchCycle().countdownRunning()) << way << ": the search goes on";
-
-        h.fakes.messages.answers.push_back(MessageAnswer::Ok);
-        close(h);
+        close();
         EXPECT_EQ(h.fakes.messages.shown.size(), 2u) << way;
         EXPECT_EQ(h.programEndings, std::vector<int>{0}) << way;
         EXPECT_FALSE(h.window->isVisible()) << way;
@@ -210,25 +289,32 @@ TEST(MainWindowClose, AdapterFailureEndsWithoutAsking) {
     EXPECT_FALSE(h.window->isVisible());
 }
 
-// ---- layout ----------------------------------------------------------------------------------
-
-// ---- row commands ----------------------------------------------------------------------------
+// Without a pick, no row command does anything.
+TEST(MainWindowRows, RowCommandsNeedAPick) {
+    MainWindowHarness h;
+    h.start();
+    h.reply(kOne);
+    h.reply(kTwo);
+    h.press(Qt::LeftButton, h.spacePoint());
+    for (const char* command : {"delete", "connect", "setip", "Mload"}) {
+        h.action(command)->trigger();
+    }
+    QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.spacePoint());
+    EXPECT_EQ(h.window->deviceList().rowCount(), 2);
+    EXPECT_TRUE(h.fakes.shell.calls.empty());
+    EXPECT_TRUE(h.dialogs.calls.empty());
+    EXPECT_EQ(h.fakes.network.openOnPort(4001).size(), 2u);
+}
 
 TEST(MainWindowRows, ConnectFlushesThenOpensThePickedDevice) {
     MainWindowHarness h;
     h.start();
-    h.reply(kAp);
-    h.reply(kBridge, 1);
-
-    h.press(Qt::LeftButton, h.spacePoint());
-    h.action("connect")->trigger();
-    QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.spacePoint());
-    EXPECT_TRUE(h.fakes.shell.calls.empty()) << "nothing to open without a pick";
-
+    h.reply(kOne);
+    h.reply(kTwo, 1);
     h.press(Qt::LeftButton, h.rowPoint(1));
     h.action("connect")->trigger();
     QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.rowPoint(0));
-    EXPECT_EQ(h.fakes.shell.calls, (std::vector<std::string>{"flush 10.0.1.30", "open http://10.0.1.30",
+    EXPECT_EQ(h.fakes.shell.calls, (std::vector<std::string>{"flush 10.0.0.21", "open http://10.0.0.21",
                                                              "flush 10.0.0.20", "open http://10.0.0.20"}));
 }
 
@@ -238,25 +324,25 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
     const DeviceRow picked{
         "dev", *Ipv4::parse("10.0.1.40"), "ess", 6, false, {0xff, 0xee, 0xdd, 0xcc, 0xbb, 0xaa},
         true,  *Ipv4::parse("10.0.1.1")};
-    for (const char* command : {"Msetip", "Mload"}) {
+    for (const std::string command : {"Msetip", "Mload"}) {
         MainWindowHarness h;
         h.start();
         h.window->deviceList().appendRow(picked);
-        h.reply(kBridge, 1); // listed last: the hand-off values now point at it
+        h.reply(kTwo, 1); // listed last: the hand-off values now point at it
         h.rightClick(h.rowPoint(0));
         h.closePopups();
-        h.action(command)->trigger();
+        h.action(command.c_str())->trigger();
         ASSERT_EQ(h.dialogs.calls.size(), 1u) << command;
-        const auto& call = h.dialogs.calls[0];
-        EXPECT_EQ(call.dialog, std::string(command) == "Msetip" ? "Setips" : "Download");
-        if (std::string(command) == "Msetip") {
-            EXPECT_EQ(call.values.selectedDeviceMac, picked.mac);
+        const auto& [dialog, values, openDiscovery] = h.dialogs.calls[0];
+        EXPECT_EQ(dialog, command == "Msetip" ? "Setips" : "Download");
+        if (command == "Msetip") {
+            EXPECT_EQ(values.selectedDeviceMac, picked.mac);
         } else {
-            EXPECT_TRUE(call.values.selectedDeviceIsAp);
-            EXPECT_EQ(call.values.selectedDeviceIp, picked.ip);
+            EXPECT_TRUE(values.selectedDeviceIsAp);
+            EXPECT_EQ(values.selectedDeviceIp, picked.ip);
         }
-        EXPECT_EQ(call.values.localAdapterIp, picked.adapterIp) << command;
-        EXPECT_EQ(call.openDiscovery, 0u) << "port 4001 must be free for the dialog";
+        EXPECT_EQ(values.localAdapterIp, picked.adapterIp) << command;
+        EXPECT_EQ(openDiscovery, 0u) << "port 4001 must be free for the dialog";
 
         const auto& model = h.window->deviceList();
         for (int row = 0; row < model.rowCount(); ++row) {
@@ -269,78 +355,42 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
     }
 }
 
-TEST(MainWindowRows, RowDialogsNeedAPick) {
-    MainWindowHarness h;
-    h.start();
-    h.reply(kAp);
-    h.press(Qt::LeftButton, h.spacePoint());
-    h.action("setip")->trigger();
-    h.action("Mload")->trigger();
-    EXPECT_TRUE(h.dialogs.calls.empty());
-    EXPECT_EQ(h.fakes.network.openOnPort(4001).size(), 2u);
-}
-
 TEST(MainWindowRows, MaintenanceCommandsSendNothing) {
     MainWindowHarness h;
     h.start();
     h.invokeHidden("Mreturn");
     EXPECT_TRUE(h.fakes.shell.calls.empty()) << "no address yet";
-
-    h.reply(kAp);
+    h.reply(kOne);
     h.rightClick(h.rowPoint(0));
     h.closePopups();
-    std::size_t sentBefore = 0;
-    for (auto* e : h.fakes.network.alive()) {
-        sentBefore += e->sent.size();
+    const std::size_t sentBefore = h.sent();
+    for (const char* command : {"MDiag", "MDiagnois", "Mreturn", "MReturnToNormal"}) {
+        h.invokeHidden(command); // Mreturn is off since the right release on the row
     }
-    h.invokeHidden("MDiag");
-    h.invokeHidden("MDiagnois");
-    h.invokeHidden("Mreturn"); // off since the right release on the row: does nothing
-    h.invokeHidden("MReturnToNormal");
-    std::size_t sentAfter = 0;
-    for (auto* e : h.fakes.network.alive()) {
-        sentAfter += e->sent.size();
-    }
-    EXPECT_EQ(sentAfter, sentBefore);
+    EXPECT_EQ(h.sent(), sentBefore);
     EXPECT_EQ(h.fakes.shell.calls, (std::vector<std::string>{"flush 10.0.0.20"}));
     EXPECT_TRUE(h.fakes.messages.shown.empty());
 }
 
-// ---- About -----------------------------------------------------------------------------------
-
-TEST(MainWindowMenus, RightReleaseShowsTheRightPopupAtThePointer) {
+// A right release shows the popup for what is under the pointer, a left one shows nothing; either
+// button chooses a popup entry.
+TEST(MainWindowMenus, RightReleaseShowsThePopupAndEitherButtonChooses) {
     MainWindowHarness h;
     h.start();
-    h.reply({"ap-one", "10.0.0.20", {0, 1, 2, 3, 4, 5}, true});
-
-    h.rightClick(h.rowPoint(0));
-    QWidget* popup = QApplication::activePopupWidget();
-    ASSERT_NE(popup, nullptr);
-    EXPECT_EQ(popup->objectName(), "Mpop");
-    h.closePopups();
-
+    h.reply(kOne);
+    h.reply(kTwo);
     h.rightClick(h.spacePoint());
-    popup = QApplication::activePopupWidget();
-    ASSERT_NE(popup, nullptr);
-    EXPECT_EQ(popup->objectName(), "Mall");
+    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(QApplication::activePopupWidget()->objectName(), "Mall");
     h.closePopups();
-
-    // A left release shows nothing.
     h.press(Qt::LeftButton, h.rowPoint(0));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-}
 
-// Either mouse button chooses a popup entry.
-TEST(MainWindowMenus, PopupChoiceWithTheRightButton) {
-    MainWindowHarness h;
-    h.start();
-    h.reply({"one", "10.0.0.20", {0, 1, 2, 3, 4, 5}});
-    h.reply({"two", "10.0.0.21", {0, 1, 2, 3, 4, 6}});
     h.rightClick(h.rowPoint(0));
     auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(popup, nullptr);
-    QAction* del = h.action("Mdelete");
-    QTest::mouseClick(popup, Qt::RightButton, {}, popup->actionGeometry(del).center());
+    EXPECT_EQ(popup->objectName(), "Mpop");
+    QTest::mouseClick(popup, Qt::RightButton, {}, popup->actionGeometry(h.action("Mdelete")).center());
     ASSERT_EQ(h.window->deviceList().rowCount(), 1);
     EXPECT_EQ(h.window->deviceList().rowAt(0).name, "two");
 }

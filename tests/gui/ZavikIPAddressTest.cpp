@@ -70,15 +70,8 @@ protected:
 };
 
 TEST_F(ZavikIPAddressTest, TypingSequences) {
-    struct Case {
-        const char* start;
-        int box;
-        const char* keys;
-        const char* after;
-        int focus;
-        int beeps;
-    };
-    const Case cases[] = {
+    // start, box entered, keys, after, focused box, beeps
+    const std::tuple<const char*, int, const char*, const char*, int, int> cases[] = {
         {"0.0.0.0", 0, "192", "192.0.0.0", 1, 0},      // three digits move on
         {"0.0.0.0", 3, "192", "0.0.0.192", 3, 0},      // but not from the last box
         {"0.0.0.0", 0, "10.1.2.3", "10.1.2.3", 3, 0},  // "." moves on
@@ -94,13 +87,13 @@ TEST_F(ZavikIPAddressTest, TypingSequences) {
         {"1.2.3.4", 0, "<", "1.2.3.4", 0, 0},          // selection starts at 0 but there is no box 0 - 1
         {"10.5.0.1", 1, "~!", "10.0.0.1", -1, 0},      // an empty box left becomes 0
     };
-    for (const Case& c : cases) {
+    for (const auto& [start, inBox, keys, after, focus, beepCount] : cases) {
         beeps = 0;
-        ip->setIpAddress(c.start);
-        type(c.box, c.keys);
-        EXPECT_EQ(ip->ipAddress(), c.after) << c.start << " " << c.keys;
-        EXPECT_EQ(focused(), c.focus) << c.start << " " << c.keys;
-        EXPECT_EQ(beeps, c.beeps) << c.start << " " << c.keys;
+        ip->setIpAddress(start);
+        type(inBox, keys);
+        EXPECT_EQ(std::tuple(ip->ipAddress().toStdString(), focused(), beeps),
+                  std::tuple(std::string(after), focus, beepCount))
+            << start << " " << keys;
     }
     EXPECT_TRUE(messages.shown.empty());
 }
