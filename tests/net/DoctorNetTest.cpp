@@ -52,16 +52,6 @@ void mustRun(NetLab& lab, const QStringList& argv) {
     ASSERT_EQ(lab.run("ws", argv), 0) << argv.join(' ').toStdString();
 }
 
-void startDevices(NetLab& lab, const std::string& host, const QByteArray& json) {
-    const QString config = QDir(lab.dir()).filePath(QString::fromStdString(host) + ".json");
-    const QString log = QDir(lab.dir()).filePath(QString::fromStdString(host) + ".jsonl");
-    QFile f(config);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(json) == json.size());
-    f.close();
-    lab.spawn(host, {NetLab::binaryPath("tools/devsim/fernwick-devsim"), "--config", config, "--log", log});
-    ASSERT_TRUE(test::waitUntil([&] { return !test::simulatorEvents(log, "ready").empty(); }, 15000));
-}
-
 TEST(DoctorNet, CleanLabExitsZeroWithEveryDocumentedField) {
     NetLab lab;
     const auto text = lab.runApart("ws", cli({"doctor", "--timeout", "1"}));
@@ -83,9 +73,8 @@ TEST(DoctorNet, CleanLabExitsZeroWithEveryDocumentedField) {
 TEST(DoctorNet, StrictRpFilterNamesTheDroppedDeviceAndItsFix) {
     NetLab lab;
     lab.addHost("b", "b", "10.77.2.20/24");
-    startDevices(
-        lab, "b",
-        R"({"devices": [{"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "reply": "broadcast"}]})");
+    lab.startSimulator(
+        "b", R"({"devices": [{"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "reply": "broadcast"}]})");
     mustRun(lab, {"sysctl", "-w", "net.ipv4.conf.eth1.rp_filter=1"});
 
     const auto search = lab.runApart("ws", cli({"search", "-i", "eth1", "-t", "1"}));
@@ -170,7 +159,7 @@ TEST(DoctorNet, InterfaceFindingsNameTheirCause) {
 TEST(DoctorNet, FirewallDropIsNamedWithItsAcceptRule) {
     NetLab lab;
     lab.addHost("a", "a", "10.77.1.10/24");
-    startDevices(lab, "a", R"({"devices": [{"mac": "00:0A:1B:00:00:05", "ip": "10.77.1.10"}]})");
+    lab.startSimulator("a", R"({"devices": [{"mac": "00:0A:1B:00:00:05", "ip": "10.77.1.10"}]})");
     ASSERT_EQ(QProcess::execute("python3", {NetLab::sourcePath("tests/fixtures/netlab.py"), "drop-input",
                                             QString::fromStdString(lab.name()), "ws"}),
               0);

@@ -186,13 +186,7 @@ TEST(HostileSearchNet, AThousandDevicesAnsweringAtOnceGiveAThousandRows) {
     // overflow) behind a single neighbour lookup, which a thousand real devices would not share.
     lab.run("many", {"ip", "neigh", "replace", "10.77.1.1", "lladdr", "02:fe:00:00:01:01", "dev", "eth0",
                      "nud", "permanent"});
-    const QString config = lab.dir() + "/many.json";
-    {
-        QFile f(config);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(manyDevices(kDevices));
-    }
-    const QString log = lab.startSimulator("many", {"--config", config}, 120000);
+    lab.startSimulator("many", manyDevices(kDevices), 120000);
 
     Workstation ws(lab);
     QEventLoop loop;
@@ -329,23 +323,18 @@ TEST(LossyUpload, CompletesByteIdenticalOrTimesOutNeverAFalseSuccess) {
         {"HeavyLoss", "15", "0.30", "0.05", "0.05", true},
     };
     constexpr std::size_t kImageSize = 200 * 1024 + 17;
-    NetLab lab;
-    std::vector<QString> roots;
+    UploadLab ul;
+    NetLab& lab = ul.lab;
     std::vector<QString> relayLogs;
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        const std::string host = "d" + std::to_string(i);
-        const QString address = QString("10.77.1.%1").arg(10 + i);
-        lab.addHost(host, "a", address.toStdString() + "/24");
-        roots.push_back(startTftpd(lab, host, {"-a", "127.0.0.1:69"}));
-        relayLogs.push_back(QDir(lab.dir()).filePath(QString::fromStdString(host) + "-relay.jsonl"));
-        lab.spawn(host, {NetLab::binaryPath("tools/devsim/lossy-relay"), "--listen", address, "--server",
-                         "127.0.0.1:69", "--seed", cases[i].seed, "--loss", cases[i].loss, "--duplicate",
-                         cases[i].duplicate, "--reorder", cases[i].reorder, "--idle", "120", "--log",
-                         relayLogs.back()});
-        if (i > 0) {
-            ASSERT_EQ(
-                lab.run("ws", {"ip", "addr", "add", QString("10.77.1.%1/24").arg(1 + i), "dev", "eth0"}), 0);
-        }
+        const int n = static_cast<int>(i);
+        ul.addDevice(n, {"-a", "127.0.0.1:69"});
+        relayLogs.push_back(QDir(lab.dir()).filePath(QString("d%1-relay.jsonl").arg(n)));
+        lab.spawn("d" + std::to_string(i),
+                  {NetLab::binaryPath("tools/devsim/lossy-relay"), "--listen",
+                   QString::fromStdString(UploadLab::deviceIp(n)), "--server", "127.0.0.1:69", "--seed",
+                   cases[i].seed, "--loss", cases[i].loss, "--duplicate", cases[i].duplicate, "--reorder",
+                   cases[i].reorder, "--idle", "120", "--log", relayLogs.back()});
     }
     for (const QString& log : relayLogs) {
         ASSERT_TRUE(waitUntil([&] { return !simulatorEvents(log, "ready").empty(); }, 10000))
@@ -356,10 +345,11 @@ TEST(LossyUpload, CompletesByteIdenticalOrTimesOutNeverAFalseSuccess) {
     std::vector<std::unique_ptr<LabUpload>> uploads;
     std::vector<std::vector<std::uint8_t>> images;
     for (std::size_t i = 0; i < cases.size(); ++i) {
+        const int n = static_cast<int>(i);
         images.push_back(labImage(kImageSize, static_cast<std::uint32_t>(100 + i)));
         uploads.push_back(std::make_unique<LabUpload>());
-        uploads.back()->driver.begin(Ipv4::parse("10.77.1." + std::to_string(10 + i)),
-                                     Ipv4::parse("10.77.1." + std::to_string(1 + i)), images.back());
+        uploads.back()->driver.begin(Ipv4::parse(UploadLab::deviceIp(n)), Ipv4::parse(UploadLab::localIp(n)),
+                                     images.back());
     }
     const auto settled = [](const LabUpload& u) {
         return u.ended() || u.driver.phase() == TftpUpload::Phase::Stalled;
@@ -383,7 +373,7 @@ TEST(LossyUpload, CompletesByteIdenticalOrTimesOutNeverAFalseSuccess) {
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
         const LabUpload& u = *uploads[i];
-        const auto stored = fileBytes(QDir(roots[i]).filePath("fw.bin"));
+        const auto stored = ul.received(static_cast<int>(i));
         if (u.outcome == TftpUpload::Outcome::Completed) {
             EXPECT_EQ(u.messages, std::vector<std::string>{"Data transmit finish"});
             ASSERT_TRUE(stored.has_value());

@@ -66,24 +66,10 @@ NetLab::~NetLab() {
     }
 }
 
-void NetLab::addHost(const std::string& host, const std::string& segment, const std::string& cidr,
-                     const std::string& mac, const std::string& gateway) {
-    QStringList argv{"python3",
-                     netlabScript(),
-                     "host",
-                     QString::fromStdString(name_),
-                     QString::fromStdString(host),
-                     "--segment",
-                     QString::fromStdString(segment),
-                     "--addr",
-                     QString::fromStdString(cidr)};
-    if (!mac.empty()) {
-        argv << "--mac" << QString::fromStdString(mac);
-    }
-    if (!gateway.empty()) {
-        argv << "--gateway" << QString::fromStdString(gateway);
-    }
-    runOrThrow(argv);
+void NetLab::addHost(const std::string& host, const std::string& segment, const std::string& cidr) {
+    runOrThrow({"python3", netlabScript(), "host", QString::fromStdString(name_),
+                QString::fromStdString(host), "--segment", QString::fromStdString(segment), "--addr",
+                QString::fromStdString(cidr)});
 }
 
 QProcess* NetLab::spawn(const std::string& host, const QStringList& argv) {
@@ -153,6 +139,15 @@ QString NetLab::startSimulator(const std::string& host, const QStringList& args,
         throw std::runtime_error("the simulator on " + host + " did not get ready");
     }
     return log;
+}
+
+QString NetLab::startSimulator(const std::string& host, const QByteArray& config, int timeoutMs) {
+    QFile f(QDir(dir_).filePath(QString::fromStdString(host) + ".json"));
+    if (!f.open(QIODevice::WriteOnly) || f.write(config) != config.size()) {
+        throw std::runtime_error("cannot write " + f.fileName().toStdString());
+    }
+    f.close();
+    return startSimulator(host, QStringList{"--config", f.fileName()}, timeoutMs);
 }
 
 std::vector<QJsonObject> simulatorEvents(const QString& logPath, const QString& event) {

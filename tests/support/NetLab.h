@@ -29,8 +29,7 @@ public:
     const QString& dir() const { return dir_; }
 
     // A host namespace with eth0 on segment "a" or "b", e.g. addHost("d1", "a", "10.77.1.10/24").
-    void addHost(const std::string& host, const std::string& segment, const std::string& cidr,
-                 const std::string& mac = {}, const std::string& gateway = {});
+    void addHost(const std::string& host, const std::string& segment, const std::string& cidr);
 
     // Starts a program inside a host's namespace; it is killed at teardown. Output goes to
     // dir()/<host>-<n>.log.
@@ -38,6 +37,8 @@ public:
     // Starts the device simulator in a host's namespace with a log in dir(); returns the log's path
     // once the simulator has logged that it is ready (throws otherwise, which fails the test).
     QString startSimulator(const std::string& host, const QStringList& args, int timeoutMs = 15000);
+    // The same with a --config file of the given JSON, written to dir()/<host>.json.
+    QString startSimulator(const std::string& host, const QByteArray& config, int timeoutMs = 15000);
     // Runs a program inside a host's namespace to its end; returns its exit code.
     int run(const std::string& host, const QStringList& argv, QByteArray* output = nullptr);
 
