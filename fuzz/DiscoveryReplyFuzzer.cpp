@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Discovery replies as they come off port 4001: acceptance, decoding into a device list row, and
-// the search bookkeeping over a run of datagrams from a few senders.
+// Discovery replies off port 4001: acceptance, decoding into a row, and the search's bookkeeping.
 #include "FuzzInput.h"
 #include "discovery/core/DiscoverySearch.h"
 
@@ -69,14 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<std::uint8_t> d;
         if (head & 0x80) {
             const auto seq = static_cast<std::uint16_t>(search.sequence());
-            d = {0x87,
-                 0x65,
-                 0x43,
-                 0x21,
-                 0x00,
-                 0x00,
-                 static_cast<std::uint8_t>(seq >> 8),
-                 static_cast<std::uint8_t>(seq)};
+            d = {0x87, 0x65, 0x43, 0x21, 0, 0, 0, 0};
+            d[6] = static_cast<std::uint8_t>(seq >> 8), d[7] = static_cast<std::uint8_t>(seq);
         }
         const auto body = in.take(in.u16() % 2049);
         d.insert(d.end(), body.begin(), body.end());

@@ -12,19 +12,11 @@ bool naiveContains(std::span<const std::uint8_t> bytes, std::string_view marker)
     const auto fold = [](int c) {
         return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
     };
-    if (marker.empty()) {
-        return true;
-    }
-    for (std::size_t i = 0; i + marker.size() <= bytes.size(); ++i) {
-        std::size_t k = 0;
-        while (k < marker.size() && fold(bytes[i + k]) == fold(static_cast<unsigned char>(marker[k]))) {
-            ++k;
-        }
-        if (k == marker.size()) {
-            return true;
-        }
-    }
-    return false;
+    return std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end(),
+                       [&](std::uint8_t b, char m) {
+                           return fold(b) == fold(static_cast<unsigned char>(m));
+                       }) != bytes.end() ||
+           marker.empty();
 }
 
 } // namespace

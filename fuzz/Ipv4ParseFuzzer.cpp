@@ -3,33 +3,18 @@
 #include "FuzzInput.h"
 #include "common/Ipv4.h"
 
+#include <algorithm>
+#include <regex>
 #include <string_view>
 
 namespace {
 
 // Four groups of one to three digits, each at most 255, joined by single dots.
 bool strictlyDotted(std::string_view t) {
-    int groups = 0;
-    std::size_t i = 0;
-    while (true) {
-        std::size_t digits = 0;
-        unsigned value = 0;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9' && digits < 4) {
-            value = value * 10 + static_cast<unsigned>(t[i] - '0');
-            ++i;
-            ++digits;
-        }
-        if (digits == 0 || digits > 3 || value > 255) {
-            return false;
-        }
-        if (++groups == 4) {
-            return i == t.size();
-        }
-        if (i >= t.size() || t[i] != '.') {
-            return false;
-        }
-        ++i;
-    }
+    static const std::regex dotted("([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})");
+    std::cmatch m;
+    return std::regex_match(t.begin(), t.end(), m, dotted) &&
+           std::all_of(m.begin() + 1, m.end(), [](const auto& g) { return std::stoi(g.str()) <= 255; });
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Set IP: presses of OK (fixed or DHCP) and datagrams on port 4001 in any order. Only a reply with
-// the latest request's number, the magic and a result of 0 or 1 may show anything, and only a
-// success sends the acknowledgement.
+// Set IP presses and port-4001 datagrams in any order: only a reply to the latest request with result
+// 0 or 1 shows anything, and only a success is acknowledged.
 #include "FuzzInput.h"
 #include "setip/core/SetIpExchange.h"
 
@@ -42,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t op = in.byte();
         const std::size_t sentBefore = io.sent.size();
         const std::size_t shownBefore = io.shown.size();
-        switch (op % 5) {
+        const int kind = op % 5;
+        switch (kind) {
         case 0:
             exchange.numberRequest();
             break;
@@ -99,15 +99,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         }
-        if (op % 5 == 1 || op % 5 == 2) {
+        if (kind == 1 || kind == 2) {
             require(io.sent.size() == sentBefore + 1, "one request per press");
             const auto& r = io.sent.back();
             require(r[0] == 0x87 && r[1] == 0x65 && r[2] == 0x43 && r[3] == 0x21 && r[4] == 0x20,
                     "request header");
-            require(r[5] == (op % 5 == 1 ? 0x10 : 0x11), "request action");
+            require(r[5] == (kind == 1 ? 0x10 : 0x11), "request action");
             require(std::equal(target.begin(), target.end(), r.begin() + 8), "target MAC");
-            require(std::equal(adapters[static_cast<std::size_t>(index)].mac.begin(),
-                               adapters[static_cast<std::size_t>(index)].mac.end(), r.begin() + 14),
+            const auto& mac = adapters[static_cast<std::size_t>(index)].mac;
+            require(std::equal(mac.begin(), mac.end(), r.begin() + 14),
                     "requester MAC is the chosen adapter's");
         }
         require(static_cast<std::int16_t>((exchange.record()[6] << 8) | exchange.record()[7]) ==

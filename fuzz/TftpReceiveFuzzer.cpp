@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The upload's receive path: a chosen image, the start sequence run to a chosen step, then any mix
-// of timer ticks, cancel and datagrams (ACKs near the current block, raw packets, other hosts).
-// Whatever arrives, every DATA packet carries the image's own bytes for its block, nothing is sent
-// after the end, and a completed transfer has sent the whole image and seen the last block acked.
+// The upload's receive path under any mix of ticks, cancel and datagrams: DATA carries the image's
+// bytes, nothing leaves after the end, completion needs the whole image sent and its last block acked.
 #include "FuzzInput.h"
 #include "upgrade/core/TftpPackets.h"
 #include "upgrade/core/TftpUpload.h"
@@ -80,6 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::int16_t lastDeviceAck = -1;
+    const auto deviceAckCounts = [&](bool deviceAck) {
+        const auto p = upload.phase();
+        using P = fw::TftpUpload::Phase;
+        return deviceAck && (p == P::Requesting || p == P::Sending || p == P::Stalled);
+    };
     while (!in.empty()) {
         const std::uint8_t op = in.byte();
         const bool device = (op & 0x80) == 0;
@@ -106,22 +109,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto wire = static_cast<std::uint16_t>(block);
             const std::array<std::uint8_t, 4> ack{0, 4, static_cast<std::uint8_t>(wire >> 8),
                                                   static_cast<std::uint8_t>(wire)};
-            const auto phase = upload.phase();
+            const bool counts = deviceAckCounts(device);
             upload.onDatagram(from, ack);
-            if (device &&
-                (phase == fw::TftpUpload::Phase::Requesting || phase == fw::TftpUpload::Phase::Sending ||
-                 phase == fw::TftpUpload::Phase::Stalled)) {
+            if (counts) {
                 lastDeviceAck = block;
             }
             break;
         }
         default: {
             const auto bytes = in.take(in.byte() % 40);
-            const auto phase = upload.phase();
+            const bool counts = deviceAckCounts(device && bytes.size() >= 4 && bytes[1] == 4);
             upload.onDatagram(from, bytes);
-            if (device && bytes.size() >= 4 && bytes[1] == 4 &&
-                (phase == fw::TftpUpload::Phase::Requesting || phase == fw::TftpUpload::Phase::Sending ||
-                 phase == fw::TftpUpload::Phase::Stalled)) {
+            if (counts) {
                 lastDeviceAck = static_cast<std::int16_t>((bytes[2] << 8) | bytes[3]);
             }
             break;

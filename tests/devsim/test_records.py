@@ -42,65 +42,41 @@ class DiscoveryReplyTest(unittest.TestCase):
         self.assertEqual(len(LOBBY_REPLY), 96)
         self.assertEqual(lobby().hex(), LOBBY_REPLY.hex())
 
-    def test_sequence_is_echoed_high_byte_first(self):
+    def test_sequence_sizes_and_fault_variants(self):
         for seq_bytes in ("0005", "0500", "7fff", "ffff", "0100"):
             req = REQUEST[:6] + bytes.fromhex(seq_bytes) + REQUEST[8:]
-            with self.subTest(seq=seq_bytes):
-                self.assertEqual(lobby(req)[6:8].hex(), seq_bytes)
-
-    def test_sizes_pad_with_zeros_or_cut(self):
-        short = lobby(size=60)
-        self.assertEqual(short, LOBBY_REPLY[:60])
-        long = lobby(size=200)
-        self.assertEqual(long, LOBBY_REPLY + bytes(104))
+            self.assertEqual(lobby(req)[6:8].hex(), seq_bytes)
+        self.assertEqual(lobby(size=60), LOBBY_REPLY[:60])
+        self.assertEqual(lobby(size=200), LOBBY_REPLY + bytes(104))
         for bad in (59, 201, 0):
             with self.subTest(size=bad), self.assertRaises(ValueError):
                 lobby(size=bad)
-
-    def test_text_fields_are_fixed_width(self):
-        full = b"E" * 32
-        rec = lobby(essid=full, name=b"N" * 40)
-        self.assertEqual(rec[20:52], full)  # the whole width, no terminator
-        self.assertEqual(rec[52], 0)
-        self.assertEqual(rec[60:92], b"N" * 32)  # cut at 32, kind untouched
-        self.assertEqual(rec[92:95], b"AP\0")
-        self.assertEqual(lobby(essid=b"")[20:52], bytes(32))
-
-    def test_kind_bytes(self):
-        for kind, expected in ((b"AP\0", "415000"), (b"G\0\0", "470000"), (bytes.fromhex("4d4150"), "4d4150")):
-            with self.subTest(kind=kind):
-                self.assertEqual(lobby(kind=kind)[92:95].hex(), expected)
-
-    def test_fault_variants(self):
         bad = lobby(magic=bytes.fromhex("87654320"))
-        self.assertEqual(bad[:4].hex(), "87654320")
-        self.assertEqual(bad[4:], LOBBY_REPLY[4:])
+        self.assertEqual(bad.hex(), "87654320" + LOBBY_REPLY[4:].hex())
         self.assertEqual(lobby(sequence=4)[6:8].hex(), "0004")
         self.assertEqual(lobby(REQUEST[:6] + b"\0\0" + REQUEST[8:], sequence=-1)[6:8].hex(), "ffff")
-
-    def test_short_request_still_answered(self):
         # Only magic, command and sequence are needed; a missing requester MAC reads as zeros.
-        rec = lobby(REQUEST[:8])
-        self.assertEqual(rec[6:8].hex(), "0005")
-        self.assertEqual(rec[8:14], bytes(6))
+        self.assertEqual(lobby(REQUEST[:8])[6:14].hex(), "0005" + "00" * 6)
+
+    def test_text_fields_are_fixed_width_and_kind_is_raw(self):
+        rec = lobby(essid=b"E" * 32, name=b"N" * 40)
+        self.assertEqual(rec[20:53], b"E" * 32 + b"\0")  # the whole width, no terminator
+        self.assertEqual(rec[60:95], b"N" * 32 + b"AP\0")  # cut at 32, kind untouched
+        self.assertEqual(lobby(essid=b"")[20:52], bytes(32))
+        for kind in (b"G\0\0", bytes.fromhex("4d4150")):
+            self.assertEqual(lobby(kind=kind)[92:95], kind)
 
 
 class SetIpReplyTest(unittest.TestCase):
     REQ = bytes.fromhex("87654321" "2010" "0001" "000a1b2c3d4e" "02fe00000101" "0a4d014d" "ffffff00" "0a4d01fe")
 
-    def test_reply_layout(self):
-        expected = ("87654321" "2110" "0001" "000a1b2c3d4e" "02fe00000101"
-                    "00" "00" "0000" "00000000" "00000000")
+    def test_reply_layout_and_sizes(self):
+        expected = "87654321" "2110" "0001" "000a1b2c3d4e" "02fe00000101" "00" "00" "0000" + "00" * 8
         self.assertEqual(records.setip_reply(self.REQ, 0).hex(), expected)
-        refused = records.setip_reply(self.REQ, 1)
-        self.assertEqual(refused[21], 1)
-        self.assertEqual(refused[:21] + refused[22:], bytes.fromhex(expected)[:21] + bytes.fromhex(expected)[22:])
-
-    def test_reply_sizes(self):
-        self.assertEqual(len(records.setip_reply(self.REQ, 0, size=24)), 24)
-        self.assertEqual(records.setip_reply(self.REQ, 7, size=24)[21], 7)
-        self.assertEqual(records.setip_reply(self.REQ, 0, size=23), records.setip_reply(self.REQ, 0)[:23])
-        self.assertEqual(records.setip_reply(self.REQ, 0, size=40)[32:], bytes(8))
+        self.assertEqual(records.setip_reply(self.REQ, 1).hex(), expected[:42] + "01" + expected[44:])
+        self.assertEqual(records.setip_reply(self.REQ, 7, size=24).hex(), expected[:42] + "07" + expected[44:48])
+        self.assertEqual(records.setip_reply(self.REQ, 0, size=23).hex(), expected[:46])
+        self.assertEqual(records.setip_reply(self.REQ, 0, size=40).hex(), expected + "00" * 8)
 
     def test_parse_request_fields(self):
         f = records.parse_setip(self.REQ)
@@ -112,13 +88,10 @@ class SetIpReplyTest(unittest.TestCase):
 
 
 class HandshakeTest(unittest.TestCase):
-    def test_answer_to_the_upgrade_handshake(self):
+    def test_answer_is_52_bytes_whatever_the_request_length(self):
         request = bytes.fromhex("aa5555aa" "04" + b"QmTwHxbLd".hex() + "00" * 36 + "6836")
-        self.assertEqual(len(request), 52)
         expected = "aa5555aa" "ff" + b"QmTwHxbLd".hex() + "00" * 36 + "6836"
         self.assertEqual(records.handshake_answer(request).hex(), expected)
-
-    def test_short_and_long_requests_give_52_bytes(self):
         self.assertEqual(records.handshake_answer(bytes.fromhex("aa5555aa04")).hex(), "aa5555aaff" + "00" * 47)
         self.assertEqual(len(records.handshake_answer(bytes.fromhex("aa5555aa04") + bytes(100))), 52)
 

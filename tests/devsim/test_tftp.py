@@ -24,15 +24,21 @@ def kinds(outs, kind):
     return [o for o in outs if o.kind == kind]
 
 
+def notes(outs):
+    return [o.note for o in outs if o.kind == "finish"]
+
+
 def transfer(**faults):
     return tftp.Transfer(config.parse_tftp(faults), random.Random(faults.get("seed", 0)))
 
 
+def started(**faults):
+    t = transfer(**faults)
+    t.start()
+    return t
+
+
 IMAGE = bytes(range(256)) * 4 + b"tail"  # 1028 bytes: two full blocks and 4 bytes
-
-
-def blocks_of(image):
-    return [image[i:i + 512] for i in range(0, len(image) + 1, 512)]
 
 
 class NormalTransferTest(unittest.TestCase):
@@ -43,29 +49,22 @@ class NormalTransferTest(unittest.TestCase):
         self.assertEqual(sent(t.on_packet(data(2, IMAGE[512:1024]))), ["00040002"])
         outs = t.on_packet(data(3, IMAGE[1024:]))
         self.assertEqual(sent(outs), ["00040003"])
-        finish = kinds(outs, "finish")
-        self.assertEqual([f.note for f in finish], ["complete"])
-        self.assertEqual(finish[0].fields["size"], 1028)
+        self.assertEqual(notes(outs), ["complete"])
+        self.assertEqual(kinds(outs, "finish")[0].fields["size"], 1028)
         self.assertEqual(bytes(t.image), IMAGE)
 
     def test_multiple_of_512_ends_with_an_empty_block(self):
-        t = transfer()
-        t.start()
+        t = started()
         for n in (1, 2):
-            self.assertFalse(kinds(t.on_packet(data(n, bytes(512))), "finish"))
-        self.assertEqual([f.note for f in kinds(t.on_packet(data(3, b"")), "finish")], ["complete"])
+            self.assertFalse(notes(t.on_packet(data(n, bytes(512)))))
+        self.assertEqual(notes(t.on_packet(data(3, b""))), ["complete"])
         self.assertEqual(len(t.image), 1024)
-
-    def test_empty_image(self):
-        t = transfer()
-        t.start()
-        outs = t.on_packet(data(1, b""))
+        outs = started().on_packet(data(1, b""))  # the empty image
         self.assertEqual(sent(outs), ["00040001"])
         self.assertEqual(kinds(outs, "finish")[0].fields["size"], 0)
 
     def test_duplicates_and_strays(self):
-        t = transfer()
-        t.start()
+        t = started()
         t.on_packet(data(1, bytes(512)))
         self.assertEqual(sent(t.on_packet(data(1, bytes(512)))), ["00040001"])  # ack lost: ack again
         self.assertEqual(sent(t.on_packet(data(5, bytes(512)))), [])  # out of order: ignored
@@ -74,31 +73,25 @@ class NormalTransferTest(unittest.TestCase):
         self.assertEqual(len(t.image), 512)
 
     def test_final_block_repeated_while_dallying(self):
-        t = transfer()
-        t.start()
+        t = started()
         t.on_packet(data(1, b"x"))
         outs = t.on_packet(data(1, b"x"))
-        self.assertEqual(sent(outs), ["00040001"])
-        self.assertFalse(kinds(outs, "finish"))
-        self.assertEqual([f.note for f in kinds(t.on_timeout(), "finish")], ["closed"])
+        self.assertEqual((sent(outs), notes(outs)), (["00040001"], []))
+        self.assertEqual(notes(t.on_timeout()), ["closed"])
         self.assertEqual(bytes(t.image), b"x")
 
     def test_client_error_ends_it(self):
-        t = transfer()
-        t.start()
-        outs = t.on_packet(b"\x00\x05\x00\x00Block number is out of sequence.\x00")
-        self.assertEqual([f.note for f in kinds(outs, "finish")], ["client-error"])
+        outs = (t := started()).on_packet(b"\x00\x05\x00\x00Block number is out of sequence.\x00")
+        self.assertEqual(notes(outs), ["client-error"])
         self.assertEqual(kinds(outs, "log")[0].fields["text"], "Block number is out of sequence.")
         self.assertEqual(t.on_packet(data(1, b"")), [])
 
     def test_timeouts_resend_then_give_up(self):
-        t = transfer(retries=2)
-        t.start()
+        t = started(retries=2)
         t.on_packet(data(1, bytes(512)))
-        self.assertEqual(sent(t.on_timeout()), ["00040001"])
-        self.assertEqual(sent(t.on_timeout()), ["00040001"])
+        self.assertEqual(sent(t.on_timeout()) + sent(t.on_timeout()), ["00040001"] * 2)
         outs = t.on_timeout()
-        self.assertEqual([f.note for f in kinds(outs, "finish")], ["timeout"])
+        self.assertEqual(notes(outs), ["timeout"])
         self.assertEqual(kinds(outs, "finish")[0].fields["size"], 512)
 
 

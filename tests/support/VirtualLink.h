@@ -43,13 +43,12 @@ public:
     std::vector<std::string> messages;
     std::optional<Ms> closedAt;
 
-    // A datagram reaching the transfer socket at `at` (dropped there if it is closed then).
+    // Dropped at arrival if the socket is closed then.
     void deliver(Ms at, UdpAddress from, Bytes bytes) {
         inFlight_.emplace(at, Arrival{from, std::move(bytes)});
     }
 
-    // Events in time order up to `until`. Datagrams keep arriving after the upload has closed, as
-    // they may while its message box is open.
+    // Events in time order up to `until`; datagrams still arrive after close (message box open).
     void run(TftpUpload& upload, Ms until) {
         while (true) {
             const auto next =
@@ -98,9 +97,8 @@ private:
     std::multimap<Ms, Arrival> inFlight_;
 };
 
-// A device's TFTP server: a write request on port 69 gets ACK 0 from a fresh port; blocks are
-// stored in order, a repeated block is acknowledged again, the rest ignored. Faults are chosen by
-// the order of datagrams reaching it (1 = the first write request) and of its answers.
+// A device's TFTP server: a WRQ on port 69 gets ACK 0 from a fresh port, blocks are stored in order,
+// a repeat is acked again. Faults index datagrams reaching it (1 = first WRQ) and its answers.
 class Device {
 public:
     static constexpr Ipv4 kIp{{10, 77, 1, 10}};

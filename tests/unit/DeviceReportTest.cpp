@@ -9,29 +9,20 @@ namespace {
 const AdapterTable kAdapters{{"10.77.1.1", "255.255.255.0", "0.0.0.0", {}, "eth0", 2},
                              {"10.77.2.1", "255.255.255.0", "0.0.0.0", {}, "eth1", 3}};
 
-// Device texts are 8-bit: "\xE9" is é. The second name tries to break lines, fields and the terminal.
 Ipv4 ip(const char* text) {
     return Ipv4::parse(text).value();
 }
+DeviceRow row(std::string name, const char* at, std::string ess, std::uint8_t channel, bool wep,
+              std::uint8_t macTail, bool ap, const char* adapter) {
+    return {std::move(name), ip(at), std::move(ess), channel, wep, {0, 0x0A, 0x1B, 0, 0, macTail}, ap,
+            ip(adapter)};
+}
 
+// Device texts are 8-bit: "\xE9" is é. The second name tries to break lines, fields and the terminal.
 const std::vector<DeviceRow> kRows{
-    {"Lobby AP",
-     ip("10.77.1.10"),
-     "office",
-     6,
-     true,
-     {0, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E},
-     true,
-     ip("10.77.1.1")},
-    {"Caf\xE9, \"x\"\n\x1B[2J\\",
-     ip("192.168.99.7"),
-     "a,b",
-     0,
-     false,
-     {0, 0x0A, 0x1B, 0, 0, 3},
-     false,
-     ip("10.77.2.1")},
-    {"", ip("10.77.9.9"), "", 11, false, {0, 0x0A, 0x1B, 0, 0, 4}, false, ip("10.77.9.1")},
+    row("Lobby AP", "10.77.1.10", "office", 6, true, 5, true, "10.77.1.1"),
+    row("Caf\xE9, \"x\"\n\x1B[2J\\", "192.168.99.7", "a,b", 0, false, 3, false, "10.77.2.1"),
+    row("", "10.77.9.9", "", 11, false, 4, false, "10.77.9.1"),
 };
 
 std::vector<std::string> lines(const std::string& text) {
@@ -48,7 +39,7 @@ TEST(DeviceReport, CsvIsOneQuotedLinePerDevice) {
     const auto l = lines(formatDevices(kRows, kAdapters, OutputFormat::Csv));
     ASSERT_EQ(l.size(), 4u);
     EXPECT_EQ(l[0], "name,ip,essid,channel,wep,mac,kind,adapter,adapter_ip");
-    EXPECT_EQ(l[1], "Lobby AP,10.77.1.10,office,6,Enabled,00-0A-1B-2C-3D-4E,ap,eth0,10.77.1.1");
+    EXPECT_EQ(l[1], "Lobby AP,10.77.1.10,office,6,Enabled,00-0A-1B-00-00-05,ap,eth0,10.77.1.1");
     EXPECT_EQ(l[2], "\"Caf\xC3\xA9, \"\"x\"\"\\x0A\\x1B[2J\\\\\",192.168.99.7,\"a,b\",0,Disabled,"
                     "00-0A-1B-00-00-03,adapter,eth1,10.77.2.1");
     EXPECT_EQ(l[3], ",10.77.9.9,,11,Disabled,00-0A-1B-00-00-04,adapter,10.77.9.1,10.77.9.1");

@@ -24,9 +24,7 @@ TEST(ImageFileReader, ReadsRegularFilesOnlyAndStopsOneByteOverTheLimit) {
         f.write(bytes);
         return path(name);
     };
-    const auto small = write("fw.bin", QByteArray("\x00\x01"
-                                                  "AP\xff",
-                                                  5));
+    const auto small = write("fw.bin", QByteArray::fromHex("00014150ff"));
     EXPECT_EQ(readImageFile(small, 100).bytes, (std::vector<std::uint8_t>{0, 1, 'A', 'P', 0xFF}));
     const auto big = write("big.bin", QByteArray(200000, 'x'));
     EXPECT_EQ(readImageFile(big, 10).bytes.size(), 11u);

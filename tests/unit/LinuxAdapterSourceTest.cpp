@@ -8,26 +8,18 @@
 namespace fw {
 namespace {
 
-ListingAttempt interrupted() {
-    return {AdapterListing{}, true};
-}
-
-ListingAttempt unreadable() {
-    return {AdapterListing{}, false};
-}
+const ListingAttempt interrupted{AdapterListing{}, true}, unreadable{AdapterListing{}, false};
 
 ListingAttempt oneAdapter() {
     AdapterFacts eth;
-    eth.interfaceName = "eth0";
-    eth.description = "eth0";
+    eth.interfaceName = eth.description = "eth0";
     eth.ip = "10.77.1.1";
     eth.mask = "255.255.255.0";
     eth.link = LinkFlags{true, false, false};
     return {AdapterListing{true, ListingPath::Main, {eth}}, false};
 }
 
-// A network change while the tables are read (NLM_F_DUMP_INTR) must not become string 29, which
-// ends the program; only a kernel that cannot be read at all may.
+// A network change mid-read (NLM_F_DUMP_INTR) is retried; only an unreadable kernel is fatal.
 TEST(LinuxAdapterSource, InterruptedReadingsAreRepeated) {
     struct Case {
         const char* name;
@@ -35,15 +27,12 @@ TEST(LinuxAdapterSource, InterruptedReadingsAreRepeated) {
         AdapterOutcome outcome;
         std::size_t readings;
     };
-    const std::vector<ListingAttempt> alwaysInterrupted(LinuxAdapterSource::kAttempts, interrupted());
+    const std::vector<ListingAttempt> alwaysInterrupted(LinuxAdapterSource::kAttempts, interrupted);
     const Case cases[] = {
-        {"interrupted twice, then whole",
-         {interrupted(), interrupted(), oneAdapter()},
-         AdapterOutcome::Ok,
-         3},
+        {"interrupted twice, then whole", {interrupted, interrupted, oneAdapter()}, AdapterOutcome::Ok, 3},
         {"interrupted every time", alwaysInterrupted, AdapterOutcome::StatusError,
          LinuxAdapterSource::kAttempts},
-        {"unreadable is not retried", {unreadable(), oneAdapter()}, AdapterOutcome::StatusError, 1},
+        {"unreadable is not retried", {unreadable, oneAdapter()}, AdapterOutcome::StatusError, 1},
     };
     for (const Case& c : cases) {
         std::size_t readings = 0;

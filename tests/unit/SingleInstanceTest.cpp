@@ -14,8 +14,7 @@
 namespace fw {
 namespace {
 
-// Runs f in a child process (another copy of the program) and returns its exit code. The child
-// ends with _exit, so whatever it locked stays behind as a crashed copy would leave it.
+// f in another copy of the program; _exit leaves its lock behind as a crash would.
 int inChild(const std::function<int()>& f) {
     const pid_t child = fork();
     if (child == 0) {
@@ -48,8 +47,7 @@ TEST(SingleInstance, OnlyOneCopyHoldsTheLockAndACrashedCopyDoesNotBlock) {
     EXPECT_EQ(next.tryLock(), SingleInstance::Result::Acquired);
 }
 
-// A lock that cannot be made (here its directory is a plain file, which stops root too) is not
-// another copy: the program must start.
+// A lock that cannot be made (its directory is a plain file, which stops root too) must not block.
 TEST(SingleInstance, UnusableLockIsNotAnotherCopy) {
     QTemporaryDir dir;
     QFile plain(dir.filePath("not-a-directory"));

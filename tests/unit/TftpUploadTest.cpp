@@ -322,7 +322,10 @@ TEST_F(Upload, LostResendAfterARepeatedAckIsSentAgainByTheTimer) {
 
 struct FaultCase {
     const char* name;
-    void (*setup)(Device&);
+    std::set<int> loseIn, loseOut;
+    bool duplicateAll;
+    std::optional<int> silentAfter;
+    bool errorAsAnswer5;
     Outcome outcome;
 };
 class Faults : public Upload, public ::testing::WithParamInterface<FaultCase> {};
@@ -331,11 +334,19 @@ void PrintTo(const FaultCase& c, std::ostream* os) {
 }
 
 TEST_P(Faults, SuccessIsOnlyClaimedForTheWholeImage) {
+    const auto& c = GetParam();
     Device device(link);
-    GetParam().setup(device);
+    device.loseIncoming = c.loseIn, device.loseOutgoing = c.loseOut;
+    for (int i = 1; i < 40 && c.duplicateAll; ++i) {
+        device.duplicateOutgoing.insert(i);
+    }
+    device.silentAfterBlock = c.silentAfter;
+    if (c.errorAsAnswer5) {
+        device.replaceAnswer = {{5, Bytes{0, 5, 0, 3}}};
+    }
     start(20 * 512 + 17);
     runTo(kLongAfter);
-    EXPECT_EQ(upload.outcome(), GetParam().outcome);
+    EXPECT_EQ(upload.outcome(), c.outcome);
     EXPECT_EQ(device.image == imageOf(20 * 512 + 17), upload.outcome() == Outcome::Completed);
     // The count the CLI's progress shows: only blocks the device has acknowledged.
     EXPECT_LE(upload.bytesAcknowledged(), device.image.size());
@@ -343,24 +354,10 @@ TEST_P(Faults, SuccessIsOnlyClaimedForTheWholeImage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Device, Faults,
-    ::testing::Values(FaultCase{"LoseBothWays",
-                                [](Device& d) {
-                                    d.loseIncoming = {2, 5, 9}, d.loseOutgoing = {2, 4, 12};
-                                },
-                                Outcome::Completed},
-                      FaultCase{"DuplicateEveryAck",
-                                [](Device& d) {
-                                    for (int i = 1; i < 40; ++i)
-                                        d.duplicateOutgoing.insert(i);
-                                },
-                                Outcome::Completed},
-                      FaultCase{"ErrorInsteadOfAck",
-                                [](Device& d) {
-                                    d.replaceAnswer = {{5, Bytes{0, 5, 0, 3}}};
-                                },
-                                Outcome::DeviceError},
-                      FaultCase{"SilentAfterBlock5", [](Device& d) { d.silentAfterBlock = 5; },
-                                Outcome::TimedOut}),
+    ::testing::Values(FaultCase{"LoseBothWays", {2, 5, 9}, {2, 4, 12}, false, {}, false, Outcome::Completed},
+                      FaultCase{"DuplicateEveryAck", {}, {}, true, {}, false, Outcome::Completed},
+                      FaultCase{"ErrorInsteadOfAck", {}, {}, false, {}, true, Outcome::DeviceError},
+                      FaultCase{"SilentAfterBlock5", {}, {}, false, 5, false, Outcome::TimedOut}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
