@@ -63,7 +63,7 @@ lintian --fail-on error,warning --display-info --pedantic "$deb" "$simdeb" 2>/de
     fail "lintian found errors or warnings"
 say "lintian: no errors, no warnings"
 
-netlab=(python3 "$repo/tests/fixtures/netlab.py")
+netlab=(python3 "$repo/tools/netlab/netlab.py")
 lab="$("${netlab[@]}" new-name)"
 work="$(mktemp -d "/tmp/$lab.XXXX")"
 cleanup() {

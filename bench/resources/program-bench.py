@@ -18,7 +18,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
-NETLAB = [sys.executable, os.path.join(REPO, "tests", "fixtures", "netlab.py")]
+NETLAB = [sys.executable, os.path.join(REPO, "tools", "netlab", "netlab.py")]
 
 
 def cpu_ns(pid):

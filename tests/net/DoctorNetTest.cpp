@@ -160,7 +160,7 @@ TEST(DoctorNet, FirewallDropIsNamedWithItsAcceptRule) {
     NetLab lab;
     lab.addHost("a", "a", "10.77.1.10/24");
     lab.startSimulator("a", R"({"devices": [{"mac": "00:0A:1B:00:00:05", "ip": "10.77.1.10"}]})");
-    ASSERT_EQ(QProcess::execute("python3", {NetLab::sourcePath("tests/fixtures/netlab.py"), "drop-input",
+    ASSERT_EQ(QProcess::execute("python3", {NetLab::sourcePath("tools/netlab/netlab.py"), "drop-input",
                                             QString::fromStdString(lab.name()), "ws"}),
               0);
     const auto run = lab.runApart("ws", cli({"doctor", "-i", "eth0", "-t", "1", "-f", "json"}));

@@ -19,7 +19,7 @@ namespace fw::test {
 namespace {
 
 QString netlabScript() {
-    return NetLab::sourcePath("tests/fixtures/netlab.py");
+    return NetLab::sourcePath("tools/netlab/netlab.py");
 }
 
 QByteArray runOrThrow(const QStringList& argv) {

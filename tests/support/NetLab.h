@@ -13,7 +13,7 @@
 
 namespace fw::test {
 
-// A lab of network namespaces for one test (tests/fixtures/netlab.py), torn down by the destructor
+// A lab of network namespaces for one test (tools/netlab/netlab.py), torn down by the destructor
 // even when the test fails. The workstation namespace holds eth0 10.77.1.1/24 (segment a) and
 // eth1 10.77.2.1/24 (segment b); hosts are added per test.
 class NetLab {
