@@ -3,6 +3,7 @@
 
 #include "cli/AdapterChoice.h"
 #include "cli/CliDoctor.h"
+#include "cli/CliRollout.h"
 #include "cli/CliSearch.h"
 #include "cli/CliSetIp.h"
 #include "cli/CliUpgrade.h"
@@ -14,6 +15,7 @@
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpPackets.h"
 
+#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -56,8 +58,10 @@ void CliRunner::run(const Command& command) {
                 runSetIp(c);
             } else if constexpr (std::is_same_v<T, UpgradeCommand>) {
                 runUpgrade(c);
-            } else {
+            } else if constexpr (std::is_same_v<T, DoctorCommand>) {
                 runDoctor(c);
+            } else {
+                runRollout(c);
             }
         },
         command);
@@ -265,10 +269,56 @@ void CliRunner::runUpgrade(const UpgradeCommand& command) {
                           " at " + row->ip.toString() + " (" + formatMac(row->mac) + ", " + kindName(*row) +
                           ") on " + adapterName(table, row->adapterIp) + " with " + command.image + ", " +
                           std::to_string(file->bytes.size()) + " bytes");
-            auto* upgrade = new CliUpgrade(makeEndpoint_, shell_, console_, this);
+            auto* upgrade = new CliUpgrade(makeEndpoint_, shell_, console_, {}, this);
             connect(upgrade, &CliUpgrade::finished, this, [this](ExitStatus s) { finish(s); });
             upgrade->begin(row->ip, row->adapterIp, std::move(file->bytes));
         });
+}
+
+// Everything a rollout reads (the image, the device list, the earlier report) is read and judged
+// before anything is sent.
+void CliRunner::runRollout(const RolloutCommand& command) {
+    ImageFile file = readImageFile(command.image, kTftpMaxImageBytes);
+    const ImageDecision early = checkImage(command.image, file, true);
+    if (early.kind == ImageDecision::Kind::Refuse) {
+        console_.err(command.image + ": " + early.message.text);
+        finish(ExitStatus::Usage);
+        return;
+    }
+    std::vector<DeviceTarget> targets = command.devices;
+    if (!command.fromFile.empty()) {
+        QFile list(QString::fromStdString(command.fromFile));
+        if (!list.open(QIODevice::ReadOnly)) {
+            console_.err(command.fromFile + ": " + list.errorString().toStdString());
+            finish(ExitStatus::Usage);
+            return;
+        }
+        const auto parsed = parseDeviceList(list.readAll().toStdString());
+        if (const auto* message = std::get_if<std::string>(&parsed)) {
+            console_.err(command.fromFile + ": " + *message);
+            finish(ExitStatus::Usage);
+            return;
+        }
+        const auto& listed = std::get<std::vector<DeviceTarget>>(parsed);
+        targets.insert(targets.end(), listed.begin(), listed.end());
+    }
+    std::vector<RolloutEntry> earlier;
+    if (!command.skipDone.empty()) {
+        const auto done = RolloutReport(command.image, file.bytes).doneIn(command.skipDone);
+        if (const auto* message = std::get_if<std::string>(&done)) {
+            console_.err(command.skipDone + ": " + *message);
+            finish(ExitStatus::Usage);
+            return;
+        }
+        earlier = std::get<std::vector<RolloutEntry>>(done);
+    }
+    const auto table = adapters(command.interfaces);
+    if (!table) {
+        return;
+    }
+    auto* rollout = new CliRollout(makeEndpoint_, shell_, console_, this);
+    connect(rollout, &CliRollout::finished, this, [this](ExitStatus s) { finish(s); });
+    rollout->start(command, *table, std::move(file.bytes), std::move(targets), std::move(earlier));
 }
 
 } // namespace fw::cli

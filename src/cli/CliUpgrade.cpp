@@ -16,14 +16,16 @@ constexpr int kLineStepPercent = 10;
 
 } // namespace
 
-CliUpgrade::CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent)
-    : QObject(parent), console_(console), driver_(std::move(makeEndpoint), shell, carry_, *this) {
+CliUpgrade::CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, std::string label,
+                       QObject* parent)
+    : QObject(parent), console_(console), label_(std::move(label)),
+      driver_(std::move(makeEndpoint), shell, carry_, *this) {
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, &CliUpgrade::render);
     connect(&driver_, &UploadDriver::secondRequestSent, this, [this] {
         sinceTransfer_.start();
         if (!console_.progressOnTerminal()) {
-            console_.note("write request sent; uploading " + std::to_string(total_) + " bytes");
+            say("write request sent; uploading " + std::to_string(total_) + " bytes", false);
         }
     });
 }
@@ -32,7 +34,7 @@ void CliUpgrade::begin(Ipv4 device, Ipv4 local, std::vector<std::uint8_t> image)
     total_ = image.size();
     sinceBegin_.start();
     if (!console_.progressOnTerminal()) {
-        console_.note("handshake sent to " + device.toString() + "; preparing the device (about 13 s)");
+        say("handshake sent to " + device.toString() + "; preparing the device (about 13 s)", false);
     }
     refresh_.start();
     driver_.begin(device, local, std::move(image));
@@ -40,8 +42,23 @@ void CliUpgrade::begin(Ipv4 device, Ipv4 local, std::vector<std::uint8_t> image)
 }
 
 UploadProgress CliUpgrade::progress() const {
-    return {std::min(driver_.bytesAcknowledged(), total_), total_,
-            sinceTransfer_.isValid() ? static_cast<double>(sinceTransfer_.elapsed()) / 1000 : 0};
+    const auto& c = driver_.counters();
+    return {std::min(c.bytesAcknowledged, total_), total_,
+            sinceTransfer_.isValid() ? static_cast<double>(sinceTransfer_.elapsed()) / 1000 : 0,
+            c.retransmissions, c.timeouts};
+}
+
+// A rollout runs several uploads: each line names its device, and results are diagnostics there.
+void CliUpgrade::say(const std::string& text, bool isResult) {
+    if (label_.empty()) {
+        if (isResult) {
+            console_.out(text);
+        } else {
+            console_.note(text);
+        }
+        return;
+    }
+    console_.note(label_ + ": " + text);
 }
 
 void CliUpgrade::render() {
@@ -51,20 +68,24 @@ void CliUpgrade::render() {
     if (driver_.phase() == TftpUpload::Phase::Stalled) {
         // ERROR 0 has gone to the device; the window would wait for Cancel, a script cannot.
         driver_.stop();
-        console_.err(std::string(loadResString(Str::TftpError0)) +
-                     " The device acknowledged a block that was not sent; the upload was stopped.");
+        result_ = TftpUpload::Result{TftpUpload::Outcome::PeerFault, std::nullopt};
+        errorText_ = std::string(loadResString(Str::TftpError0)) +
+                     " The device acknowledged a block that was not sent; the upload was stopped.";
+        complain(errorText_);
         finish(ExitStatus::Negative);
         return;
     }
     const bool transferring = sinceTransfer_.isValid();
+    const std::string prefix = label_.empty() ? std::string() : label_ + " ";
     if (console_.progressOnTerminal()) {
         if (!transferring) {
             const double left =
                 std::max(0.0, kStartSeconds - static_cast<double>(sinceBegin_.elapsed()) / 1000);
-            console_.progress("preparing the device: " + std::to_string(static_cast<int>(std::ceil(left))) +
-                              " s");
+            console_.progress(
+                prefix + "preparing the device: " + std::to_string(static_cast<int>(std::ceil(left))) + " s");
         } else {
-            console_.progress(progressBar(progress(), console_.width() - 1));
+            console_.progress(
+                prefix + progressBar(progress(), console_.width() - 1 - static_cast<int>(prefix.size())));
         }
         return;
     }
@@ -72,7 +93,7 @@ void CliUpgrade::render() {
         const int percent = percentOf(progress());
         if (percent / kLineStepPercent != lastLinePercent_ / kLineStepPercent || lastLinePercent_ < 0) {
             lastLinePercent_ = percent;
-            console_.note(progressLine(progress()));
+            say(progressLine(progress()), false);
         }
     }
 }
@@ -89,33 +110,39 @@ void CliUpgrade::uploadEnded(TftpUpload::Outcome outcome) {
     const std::string text = message ? message->text : std::string();
     switch (outcome) {
     case TftpUpload::Outcome::Completed:
-        if (console_.progressOnTerminal()) {
+        if (console_.progressOnTerminal() && label_.empty()) {
             console_.progress(progressBar(progress(), console_.width() - 1));
         } else {
-            console_.note(progressLine(progress()));
+            say(progressLine(progress()), false);
         }
-        console_.out(text);
+        say(text, true);
         finish(ExitStatus::Ok);
         return;
     case TftpUpload::Outcome::TimedOut:
-        console_.err(text);
+        complain(text);
         finish(ExitStatus::NoAnswer);
         return;
     case TftpUpload::Outcome::DeviceError:
-        console_.err(text.empty() ? "the device ended the upload with an error of its own" : text);
+        errorText_ = text.empty() ? "the device ended the upload with an error of its own" : text;
+        complain(errorText_);
         finish(ExitStatus::Negative);
         return;
     case TftpUpload::Outcome::PeerFault:
-        console_.err(
-            "the device answered with a packet that has no place in an upload; the upload was stopped");
+        errorText_ =
+            "the device answered with a packet that has no place in an upload; the upload was stopped";
+        complain(errorText_);
         finish(ExitStatus::Negative);
         return;
     case TftpUpload::Outcome::Cancelled:
     case TftpUpload::Outcome::None:
         break;
     }
-    console_.err("the upload ended without a result");
+    complain("the upload ended without a result");
     finish(ExitStatus::Negative);
+}
+
+void CliUpgrade::complain(const std::string& text) {
+    console_.err(label_.empty() ? text : label_ + ": " + text);
 }
 
 void CliUpgrade::finish(ExitStatus status) {

@@ -21,10 +21,21 @@ namespace fw::cli {
 class CliUpgrade final : public QObject, private UploadDisplay {
     Q_OBJECT
 public:
-    CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent = nullptr);
+    // A label (one device of a rollout) goes before each progress line, and the result is a line of
+    // diagnostics beginning with it instead of the command's result on stdout.
+    CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, std::string label = {},
+               QObject* parent = nullptr);
 
     // The image has passed the image check.
     void begin(Ipv4 device, Ipv4 local, std::vector<std::uint8_t> image);
+
+    // How it went, once finished: the outcome (None when stopped here), the transfer's counters and
+    // the seconds since begin().
+    TftpUpload::Outcome outcome() const { return result_ ? result_->outcome : TftpUpload::Outcome::None; }
+    const TftpUpload::Counters& counters() const { return driver_.counters(); }
+    double seconds() const { return static_cast<double>(sinceBegin_.elapsed()) / 1000; }
+    // The device's error in words (empty unless it ended the upload).
+    std::string errorText() const { return errorText_; }
 
 signals:
     void finished(ExitStatus status);
@@ -40,7 +51,12 @@ private:
     void finish(ExitStatus status);
     UploadProgress progress() const;
 
+    void say(const std::string& text, bool isResult);
+    void complain(const std::string& text);
+
     Console& console_;
+    std::string label_;
+    std::string errorText_;
     UploadCarryOver carry_;
     UploadDriver driver_;
     QTimer refresh_;

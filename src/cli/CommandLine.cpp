@@ -16,6 +16,7 @@ namespace {
 
 constexpr double kMaxTimeoutSeconds = 3600;
 constexpr int kMaxRetries = 100;
+constexpr int kMaxParallel = 11; // one upload per adapter, and a search uses eleven at most
 
 const char* const kGeneralHelp = R"(Usage: fernwick-cli COMMAND [OPTIONS]
 
@@ -24,7 +25,7 @@ Finds, addresses and upgrades wireless LAN devices on the local segments.
 Commands:
   search     list every device that answers a discovery broadcast
   set-ip     give one device, named by its MAC address, a fixed address or DHCP
-  upgrade    upload a firmware image to one device by TFTP
+  upgrade    upload a firmware image to one device by TFTP, or roll it out to many
   doctor     tell why a device does not answer, and how to fix it
 
 Options:
@@ -71,17 +72,33 @@ Exit status: 0 done, 1 refused, 2 bad arguments or UDP port 4001 in use, 3 no an
 )";
 
 const char* const kUpgradeHelp = R"(Usage: fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
+       fernwick-cli upgrade IMAGE (--device D... | --from FILE | --all-ap | --all-bridge) [OPTIONS]
 
 Finds the device by a search, checks the image against the device's kind, sends the handshake and
 uploads the image by TFTP (about 13 s of device preparation come first).
 
+The second form is a rollout: every named device (IP or MAC), every one listed in FILE (one a line,
+# comments) or every access point or bridge a search finds gets the image, one after another. After
+its upload each device must answer a search again before it counts as done. At the end a table
+lists each device's state (done, refused, device-error, timed-out, not-back, not-found, skipped),
+bytes, seconds, retransmissions and timeouts.
+
 Options:
   -y, --yes            upload even when the image does not carry the marker of the device's kind
   -i, --interface IF   look for the device on this adapter only (repeat for several)
+  --device D           a device of the rollout, IP or MAC (repeat for several)
+  --from FILE          the rollout's devices from a file
+  --all-ap             every access point a search finds
+  --all-bridge         every bridge (wireless adapter) a search finds
+  --report FILE        write the rollout's report as JSON, after every device
+  --skip-done FILE     leave out the devices that a report lists as done with this image
+  --parallel N         up to N uploads at once, never two on one adapter (default 1)
+  --back-timeout S     seconds a device has to answer again after its upload (default 60)
   -h, --help           show this help
 
-Exit status: 0 "Data transmit finish", 1 the device ended the upload (its text is printed),
-2 bad arguments or image refused, 3 "Time Out" or the device was not found.
+Exit status: 0 "Data transmit finish" (a rollout: every device done), 1 the device ended the
+upload (its text is printed; a rollout: a device not done), 2 bad arguments or image refused,
+3 "Time Out" or the device was not found.
 )";
 
 const char* const kDoctorHelp =
@@ -310,16 +327,99 @@ ParsedCommandLine parseSetIp(const QStringList& rest) {
     return run(c);
 }
 
+std::optional<DeviceTarget> deviceTarget(const QString& text) {
+    if (const auto ip = Ipv4::parse(text.toStdString())) {
+        return *ip;
+    }
+    if (const auto mac = parseMac(text.toStdString())) {
+        return *mac;
+    }
+    return std::nullopt;
+}
+
+ParsedCommandLine notADevice(const QString& text) {
+    return error("upgrade", quoted(text) + " is neither an IPv4 address nor a MAC address");
+}
+
+// The options that choose a rollout's devices, and those that only a rollout takes.
+const std::array kRolloutChoices{"device", "from", "all-ap", "all-bridge"};
+const std::array kRolloutOnly{"report", "skip-done", "parallel", "back-timeout"};
+
+ParsedCommandLine parseRollout(OptionSet& o) {
+    QCommandLineParser& p = o.parser();
+    const QStringList args = p.positionalArguments();
+    if (args.isEmpty() || args[0].isEmpty()) {
+        return error("upgrade", "the image file is missing");
+    }
+    if (args.size() > 1) {
+        return error("upgrade",
+                     "unexpected argument " + quoted(args[1]) + " (a rollout takes the image only)");
+    }
+    RolloutCommand c;
+    c.image = args[0].toStdString();
+    for (const QString& d : p.values("device")) {
+        const auto target = deviceTarget(d);
+        if (!target) {
+            return notADevice(d);
+        }
+        c.devices.push_back(*target);
+    }
+    c.fromFile = p.value("from").toStdString();
+    c.allAp = p.isSet("all-ap");
+    c.allBridge = p.isSet("all-bridge");
+    c.report = p.value("report").toStdString();
+    c.skipDone = p.value("skip-done").toStdString();
+    if (p.isSet("parallel")) {
+        bool ok = false;
+        c.parallel = p.value("parallel").toInt(&ok, 10);
+        if (!ok || c.parallel < 1 || c.parallel > kMaxParallel) {
+            return error("upgrade", "--parallel: " + quoted(p.value("parallel")) +
+                                        " is not a count from 1 to " + QString::number(kMaxParallel));
+        }
+    }
+    if (p.isSet("back-timeout")) {
+        bool ok = false;
+        const double seconds = p.value("back-timeout").toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > kMaxTimeoutSeconds) {
+            return error("upgrade", "--back-timeout: " + quoted(p.value("back-timeout")) +
+                                        " is not a number of seconds between 0 and " +
+                                        QString::number(kMaxTimeoutSeconds));
+        }
+        c.backTimeout = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
+    }
+    c.yes = p.isSet("yes");
+    c.interfaces = o.interfaces();
+    return run(c);
+}
+
 ParsedCommandLine parseUpgrade(const QStringList& rest) {
     OptionSet o("upgrade");
     o.flag({"y", "yes"});
     o.value({"i", "interface"});
-    if (auto e = o.parse(rest, {})) {
+    o.value({"device"});
+    o.value({"from"});
+    o.flag({"all-ap"});
+    o.flag({"all-bridge"});
+    o.value({"report"});
+    o.value({"skip-done"});
+    o.value({"parallel"});
+    o.value({"back-timeout"});
+    if (auto e = o.parse(rest, {"from", "report", "skip-done", "parallel", "back-timeout"})) {
         return *e;
     }
     QCommandLineParser& p = o.parser();
     if (p.isSet("help")) {
         return help(kUpgradeHelp);
+    }
+    if (std::any_of(kRolloutChoices.begin(), kRolloutChoices.end(),
+                    [&](const char* n) { return p.isSet(n); })) {
+        return parseRollout(o);
+    }
+    for (const char* name : kRolloutOnly) {
+        if (p.isSet(name)) {
+            return error("upgrade",
+                         QString("--") + name + " needs --device, --from, --all-ap or --all-bridge");
+        }
     }
     const QStringList args = p.positionalArguments();
     if (args.size() < 2) {
@@ -330,13 +430,11 @@ ParsedCommandLine parseUpgrade(const QStringList& rest) {
         return error("upgrade", "unexpected argument " + quoted(args[2]));
     }
     UpgradeCommand c;
-    if (const auto ip = Ipv4::parse(args[0].toStdString())) {
-        c.target = *ip;
-    } else if (const auto mac = parseMac(args[0].toStdString())) {
-        c.target = *mac;
-    } else {
-        return error("upgrade", quoted(args[0]) + " is neither an IPv4 address nor a MAC address");
+    const auto target = deviceTarget(args[0]);
+    if (!target) {
+        return notADevice(args[0]);
     }
+    c.target = *target;
     if (args[1].isEmpty()) {
         return error("upgrade", "the image path is empty");
     }

@@ -3,6 +3,7 @@
 
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
+#include "upgrade/core/DeviceList.h"
 
 #include <QStringList>
 
@@ -47,8 +48,6 @@ struct SetIpCommand {
     bool operator==(const SetIpCommand&) const = default;
 };
 
-using DeviceTarget = std::variant<Ipv4, MacAddress>;
-
 struct UpgradeCommand {
     DeviceTarget target;
     std::string image;
@@ -66,7 +65,24 @@ struct DoctorCommand {
     bool operator==(const DoctorCommand&) const = default;
 };
 
-using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand>;
+// upgrade IMAGE with --device, --from, --all-ap or --all-bridge: a rollout over several devices,
+// one after another (or side by side on different adapters), each awaited back after its upload.
+struct RolloutCommand {
+    std::string image;
+    std::vector<DeviceTarget> devices; // --device, in the order given
+    std::string fromFile;              // --from: read when the command runs
+    bool allAp = false;
+    bool allBridge = false;
+    std::string report;   // --report: rewritten after every device
+    std::string skipDone; // --skip-done: devices done with this image in that report are left out
+    int parallel = 1;
+    std::chrono::milliseconds backTimeout{60000}; // for the device to answer a search after its upload
+    bool yes = false;
+    std::vector<std::string> interfaces;
+    bool operator==(const RolloutCommand&) const = default;
+};
+
+using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, RolloutCommand>;
 
 // What the command line asks for. Help and Version carry the text to print on stdout; Error carries
 // the message for stderr (exit 2).

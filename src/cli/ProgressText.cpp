@@ -72,7 +72,9 @@ std::string progressBar(const UploadProgress& p, int width) {
     char pct[8];
     std::snprintf(pct, sizeof pct, "%3d%%", percentOf(p));
     const std::string tail = std::string("  ") + pct + "  " + formatBytes(p.doneBytes) + "/" +
-                             formatBytes(p.totalBytes) + "  " + rateText(p) + "  ETA " + formatEta(etaOf(p));
+                             formatBytes(p.totalBytes) + "  " + rateText(p) + "  ETA " + formatEta(etaOf(p)) +
+                             "  retx " + std::to_string(p.retransmissions) + "  t/o " +
+                             std::to_string(p.timeouts);
     const int barWidth = std::min(40, width - static_cast<int>(tail.size()) - 2);
     if (barWidth < 5) {
         return std::string(pct).substr(0, static_cast<std::size_t>(std::max(0, width)));

@@ -12,6 +12,8 @@ struct UploadProgress {
     std::uint64_t doneBytes = 0;
     std::uint64_t totalBytes = 0;
     double seconds = 0;
+    int retransmissions = 0; // packets the upload sent again
+    int timeouts = 0;        // waits that ended without a reply
 };
 
 int percentOf(const UploadProgress& p); // 0..100 (0 for an empty image)
@@ -23,7 +25,7 @@ std::string formatBytes(std::uint64_t bytes);
 std::string formatEta(double seconds);
 
 // One terminal line, at most `width` columns, rewritten in place:
-// [########............]  42%  1.2 MiB/2.9 MiB  350.0 KiB/s  ETA 0:05
+// [########............]  42%  1.2 MiB/2.9 MiB  350.0 KiB/s  ETA 0:05  retx 3  t/o 1
 std::string progressBar(const UploadProgress& p, int width);
 // A line for a log or a pipe: "upload 40%: 1228800 of 2900000 bytes, 350.0 KiB/s, ETA 0:05"
 std::string progressLine(const UploadProgress& p);

@@ -42,6 +42,7 @@ public:
     TftpUpload::Outcome outcome() const { return upload_.outcome(); }
     int progress() const { return upload_.progress(); }
     std::uint64_t bytesAcknowledged() const { return upload_.bytesAcknowledged(); }
+    const TftpUpload::Counters& counters() const { return upload_.counters(); }
 
 signals:
     void secondRequestSent(); // the start sequence is over; the transfer proper begins

@@ -28,13 +28,13 @@ TEST(ProgressText, PercentRateAndUnits) {
 }
 
 TEST(ProgressText, BarFitsTheTerminalAndShowsEverything) {
-    const UploadProgress half{512000, 1024000, 2}; // 250 KiB/s, 2 s to go
+    const UploadProgress half{512000, 1024000, 2, 3, 1}; // 250 KiB/s, 2 s to go, a loss
     const std::string bar = progressBar(half, 79);
     EXPECT_LE(bar.size(), 79u);
     EXPECT_NE(bar.find(" 50%"), std::string::npos) << bar;
     EXPECT_NE(bar.find("500.0 KiB/1000.0 KiB"), std::string::npos) << bar;
     EXPECT_NE(bar.find("250.0 KiB/s"), std::string::npos) << bar;
-    EXPECT_NE(bar.find("ETA 0:02"), std::string::npos) << bar;
+    EXPECT_NE(bar.find("ETA 0:02  retx 3  t/o 1"), std::string::npos) << bar;
     ASSERT_EQ(bar.front(), '[');
     const std::string inside = bar.substr(1, bar.find(']') - 1);
     EXPECT_EQ(inside.find_first_not_of('#'), inside.size() / 2) << bar;

@@ -299,6 +299,10 @@ TEST_P(CumulativeTimeouts, SevenInOneTransferEndIt) {
     start(40 * 512);
     runTo(kLongAfter);
     EXPECT_EQ(upload.outcome(), GetParam().outcome);
+    // What the progress line shows: each loss cost one timeout and one resend.
+    const int lost = static_cast<int>(GetParam().lostArrivals.size());
+    EXPECT_EQ(upload.counters().timeouts, lost);
+    EXPECT_EQ(upload.counters().retransmissions, lost);
 }
 
 INSTANTIATE_TEST_SUITE_P(Losses, CumulativeTimeouts,
@@ -318,6 +322,7 @@ TEST_F(Upload, LostResendAfterARepeatedAckIsSentAgainByTheTimer) {
     runTo(kLongAfter);
     EXPECT_EQ(upload.outcome(), Outcome::Completed);
     EXPECT_TRUE(device.image == imageOf(6 * 512));
+    EXPECT_EQ(upload.counters(), (TftpUpload::Counters{6 * 512, 2, 1, true}));
 }
 
 struct FaultCase {

@@ -43,7 +43,7 @@ void TftpUpload::start(Ipv4 device, std::vector<std::uint8_t> image) {
     imageHundredth_ =
         static_cast<std::int32_t>(divideHalfEven(static_cast<std::int64_t>(image_.size()), 100));
     nextOffset_ = 0;
-    bytesAcknowledged_ = 0;
+    counters_ = {};
     lastBlockSent_ = false;
     currentPacket_ = buildTftpWriteRequest("/");
     phase_ = Phase::Starting;
@@ -149,11 +149,15 @@ void TftpUpload::onAck(std::int16_t block) {
         phase_ = currentBlock_ == 0 ? Phase::Requesting : Phase::Sending;
         restartTimer();
         replySeen_ = false;
+        ++counters_.retransmissions;
         sendCurrent();
         return;
     }
     if (block == currentBlock_ && currentBlock_ > 0) {
-        bytesAcknowledged_ = nextOffset_; // the end of the block just acknowledged
+        counters_.bytesAcknowledged = nextOffset_; // the end of the block just acknowledged
+    }
+    if (block == 0) {
+        counters_.requestAcknowledged = true;
     }
     const bool advance = block == 0 || (block == currentBlock_ && !lastBlockSent_);
     if (advance && currentBlock_ < std::numeric_limits<std::int16_t>::max()) {
@@ -219,6 +223,8 @@ void TftpUpload::onTimer() {
         interval_ = kRetryInterval;
         restartTimer();
         ++timeoutCount_;
+        ++counters_.timeouts;
+        ++counters_.retransmissions;
         setBar(bar_ + kTimeoutBarStep);
         sendCurrent();
     }

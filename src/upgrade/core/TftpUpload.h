@@ -45,6 +45,15 @@ public:
         bool operator==(const Result&) const = default;
     };
 
+    // What the transfer has cost so far, for a truthful progress line and a rollout's report.
+    struct Counters {
+        std::uint64_t bytesAcknowledged = 0;
+        int retransmissions = 0;          // packets sent again: on a timeout or for a repeated ACK
+        int timeouts = 0;                 // ticks without a reply, over the whole transfer
+        bool requestAcknowledged = false; // ACK 0 came: the device took the write request
+        bool operator==(const Counters&) const = default;
+    };
+
     struct Io {
         virtual ~Io() = default;
         virtual void openTransferSocket() = 0; // close, then bind LocalAdapterIp:14321
@@ -81,7 +90,8 @@ public:
     std::int16_t currentBlock() const { return currentBlock_; }
     int progress() const { return bar_; }
     // Image bytes the device has acknowledged so far.
-    std::uint64_t bytesAcknowledged() const { return bytesAcknowledged_; }
+    std::uint64_t bytesAcknowledged() const { return counters_.bytesAcknowledged; }
+    const Counters& counters() const { return counters_; }
 
 private:
     void startStep();
@@ -106,7 +116,7 @@ private:
     std::int16_t currentBlock_ = 0;
     std::int16_t lastAckBlock_ = 0;
     std::size_t nextOffset_ = 0; // 0-based position of the next byte to send
-    std::uint64_t bytesAcknowledged_ = 0;
+    Counters counters_;
     bool lastBlockSent_ = false;
     std::int32_t imageHundredth_ = 0;
     bool replySeen_ = true;

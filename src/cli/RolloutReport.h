@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "upgrade/core/RolloutEntry.h"
+
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace fw::cli {
+
+// A rollout's report: {"image", "image_sha256", "devices": [{"target", "mac", "ip", "name",
+// "adapter", "state", "detail", "bytes", "upload_seconds", "back_seconds", "retransmissions",
+// "timeouts", "earlier"}]}, replaced atomically so an interrupted rollout leaves the last whole one.
+class RolloutReport {
+public:
+    RolloutReport(std::string image, std::span<const std::uint8_t> bytes);
+
+    // False, with the reason in `error`, when the file could not be written.
+    bool save(const std::string& path, const std::vector<RolloutEntry>& entries, std::string& error) const;
+
+    // The entries a report lists as done with this very image (by its SHA-256); none for a missing
+    // file. The string is the reason a file that is there could not be used.
+    std::variant<std::vector<RolloutEntry>, std::string> doneIn(const std::string& path) const;
+
+    // The table printed at the end: one aligned line per device, then "N of M devices done".
+    static std::string summary(const std::vector<RolloutEntry>& entries);
+
+private:
+    std::string image_;
+    std::string sha256_;
+};
+
+} // namespace fw::cli

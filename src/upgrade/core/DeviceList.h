@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/Ipv4.h"
+#include "common/MacAddress.h"
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace fw {
+
+// A device named by its address or its MAC.
+using DeviceTarget = std::variant<Ipv4, MacAddress>;
+
+// A device list file: one IPv4 address or MAC per line; blank lines and text after '#' are
+// ignored. The error names the first bad line ("line 3: 'x' is neither ...").
+std::variant<std::vector<DeviceTarget>, std::string> parseDeviceList(std::string_view text);
+
+} // namespace fw

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "upgrade/core/RolloutEntry.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace fw {
+namespace {
+
+constexpr std::array<std::pair<RolloutState, std::string_view>, 7> kNames{{
+    {RolloutState::Done, "done"},
+    {RolloutState::Refused, "refused"},
+    {RolloutState::DeviceError, "device-error"},
+    {RolloutState::TimedOut, "timed-out"},
+    {RolloutState::NotBack, "not-back"},
+    {RolloutState::NotFound, "not-found"},
+    {RolloutState::Skipped, "skipped"},
+}};
+
+} // namespace
+
+std::string_view rolloutStateName(RolloutState state) {
+    const auto it =
+        std::find_if(kNames.begin(), kNames.end(), [&](const auto& e) { return e.first == state; });
+    return it->second;
+}
+
+std::optional<RolloutState> rolloutStateNamed(std::string_view name) {
+    const auto it =
+        std::find_if(kNames.begin(), kNames.end(), [&](const auto& e) { return e.second == name; });
+    if (it == kNames.end()) {
+        return std::nullopt;
+    }
+    return it->first;
+}
+
+std::optional<RolloutState> rolloutStateOf(TftpUpload::Outcome outcome,
+                                           const TftpUpload::Counters& counters) {
+    switch (outcome) {
+    case TftpUpload::Outcome::Completed:
+        return std::nullopt;
+    case TftpUpload::Outcome::DeviceError:
+        return counters.requestAcknowledged ? RolloutState::DeviceError : RolloutState::Refused;
+    case TftpUpload::Outcome::PeerFault:
+        return RolloutState::DeviceError;
+    case TftpUpload::Outcome::TimedOut:
+    case TftpUpload::Outcome::Cancelled:
+    case TftpUpload::Outcome::None:
+        break;
+    }
+    return RolloutState::TimedOut;
+}
+
+} // namespace fw
