@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <random>
 #include <sys/stat.h>
 
 // ---- clinettest
@@ -59,13 +58,6 @@ private:
 
 CliResult cli(NetLab& lab, const QStringList& args) {
     return lab.runApart("ws", QStringList{NetLab::binaryPath("src/cli/fernwick-cli")} + args);
-}
-
-QString writeFile(const NetLab& lab, const QString& name, const QByteArray& bytes) {
-    const QString path = QDir(lab.dir()).filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-    return path;
 }
 
 QJsonArray sortedByMac(QJsonArray a) {
@@ -230,16 +222,6 @@ TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndReportsRefusalsAndSilence) {
     EXPECT_EQ(parseArray(empty.out), QJsonArray());
 }
 
-QByteArray image(std::size_t size, const char* marker, std::uint32_t seed) {
-    std::mt19937 random(seed);
-    QByteArray b(static_cast<qsizetype>(size), '\0');
-    for (auto& c : b) {
-        c = static_cast<char>(random());
-    }
-    b.replace(static_cast<qsizetype>(size / 2), static_cast<qsizetype>(qstrlen(marker)), marker);
-    return b;
-}
-
 TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
     NetLab lab;
     lab.addHost("ap", "a", "10.77.1.10/24");
@@ -251,11 +233,11 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
     // tftpd-hpa beside the access point's simulator; a write of "/" lands in root/fw.bin.
     const QString root = QDir(lab.dir()).filePath("tftp");
     QDir().mkpath(root);
-    const QString remap = writeFile(lab, "remap", "r ^/$ fw.bin\n");
+    const QString remap = lab.writeFile("remap", "r ^/$ fw.bin\n");
     lab.spawn("ap", {"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap});
 
-    const QByteArray apImage = image(300001, "ap config", 1);
-    const QString apPath = writeFile(lab, "ap.bin", apImage);
+    const QByteArray apImage = test::firmwareImage(300001, "ap config", 1);
+    const QString apPath = lab.writeFile("ap.bin", apImage);
 
     // An image without "Bridge Config" for the bridge: refused without --yes, and nothing is sent.
     const CliResult refused = cli(lab, {"upgrade", "00-0A-1B-00-00-20", apPath});

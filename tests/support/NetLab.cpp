@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <fcntl.h>
+#include <random>
 #include <sched.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -141,13 +142,27 @@ QString NetLab::startSimulator(const std::string& host, const QStringList& args,
     return log;
 }
 
-QString NetLab::startSimulator(const std::string& host, const QByteArray& config, int timeoutMs) {
-    QFile f(QDir(dir_).filePath(QString::fromStdString(host) + ".json"));
-    if (!f.open(QIODevice::WriteOnly) || f.write(config) != config.size()) {
+QString NetLab::writeFile(const QString& name, const QByteArray& bytes) const {
+    QFile f(QDir(dir_).filePath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
         throw std::runtime_error("cannot write " + f.fileName().toStdString());
     }
-    f.close();
-    return startSimulator(host, QStringList{"--config", f.fileName()}, timeoutMs);
+    return f.fileName();
+}
+
+QString NetLab::startSimulator(const std::string& host, const QByteArray& config, int timeoutMs) {
+    const QString path = writeFile(QString::fromStdString(host) + ".json", config);
+    return startSimulator(host, QStringList{"--config", path}, timeoutMs);
+}
+
+QByteArray firmwareImage(std::size_t size, const char* marker, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    QByteArray b(static_cast<qsizetype>(size), '\0');
+    for (auto& c : b) {
+        c = static_cast<char>(random());
+    }
+    b.replace(static_cast<qsizetype>(size / 2), static_cast<qsizetype>(qstrlen(marker)), marker);
+    return b;
 }
 
 std::vector<QJsonObject> simulatorEvents(const QString& logPath, const QString& event) {

@@ -27,6 +27,8 @@ public:
     std::string ns(const std::string& host) const { return name_ + "-" + host; }
     // A scratch directory for this lab (simulator logs, images), removed at teardown.
     const QString& dir() const { return dir_; }
+    // Writes dir()/name and returns its path (throws when it cannot).
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
 
     // A host namespace with eth0 on segment "a" or "b", e.g. addHost("d1", "a", "10.77.1.10/24").
     void addHost(const std::string& host, const std::string& segment, const std::string& cidr);
@@ -67,6 +69,9 @@ private:
 
 // The simulator log's objects whose "event" is `event` (all of them when empty).
 std::vector<QJsonObject> simulatorEvents(const QString& logPath, const QString& event = {});
+
+// Seeded random bytes of the given size with a kind marker ("ap config") in the middle.
+QByteArray firmwareImage(std::size_t size, const char* marker, std::uint32_t seed);
 
 // Spins the Qt event loop until pred() holds or the time runs out; returns pred().
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs);
