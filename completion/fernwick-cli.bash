@@ -18,6 +18,7 @@ _fernwick_cli() {
         fi
         case "$word" in
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
+        --device | --from | --report | --skip-done | --parallel | --back-timeout) skip=1 ;;
         -*) ;;
         *)
             if [[ -z "$command" ]]; then
@@ -56,6 +57,14 @@ _fernwick_cli() {
     -t | --timeout | -r | --retries | --ip | --mask | --gateway)
         return # a number or an address: nothing to offer
         ;;
+    --device | --parallel | --back-timeout)
+        return
+        ;;
+    --from | --report | --skip-done)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -- "$value")
+        return
+        ;;
     esac
 
     local options
@@ -63,7 +72,7 @@ _fernwick_cli() {
     "") options="--help --version" ;;
     search) options="--interface --timeout --format --help" ;;
     set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --help" ;;
-    upgrade) options="--yes --interface --help" ;;
+    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --back-timeout --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
     help)
         ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor" -- "$cur")
@@ -76,8 +85,8 @@ _fernwick_cli() {
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     elif [[ -z "$command" ]]; then
         mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor help" -- "$cur")
-    elif [[ "$command" == upgrade ]] && ((positional == 1)); then
-        # The image: *.bin files (the window's file dialog shows the same) and folders to walk into.
+    elif [[ "$command" == upgrade ]] && ((positional <= 1)); then
+        # The image (second, or first in a rollout): *.bin files (the window's file dialog shows the same) and folders to walk into.
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -X '!*.[bB][iI][nN]' -- "$cur"; compgen -d -- "$cur")
     fi

@@ -129,7 +129,8 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
     std::vector<DeviceRow> kinds;
     std::copy_if(rows.begin(), rows.end(), std::back_inserter(kinds),
                  [&](const DeviceRow& r) { return r.isAp ? command_.allAp : command_.allBridge; });
-    std::sort(kinds.begin(), kinds.end(), [](const DeviceRow& a, const DeviceRow& b) { return a.ip < b.ip; });
+    std::sort(kinds.begin(), kinds.end(),
+              [](const DeviceRow& a, const DeviceRow& b) { return a.ip.toHostOrder() < b.ip.toHostOrder(); });
     for (const DeviceRow& r : kinds) {
         add(formatMac(r.mac), &r);
     }

@@ -107,7 +107,8 @@ std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const
     if (doc["image_sha256"].toString().toStdString() != sha256_) {
         return done; // another image: nothing of it is done with this one
     }
-    for (const QJsonValue& v : doc["devices"].toArray()) {
+    const QJsonArray devices = doc["devices"].toArray();
+    for (const auto& v : devices) {
         const auto e = fromJson(v.toObject());
         if (e && e->state == RolloutState::Done) {
             done.push_back(*e);
