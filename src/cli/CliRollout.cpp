@@ -19,6 +19,7 @@ namespace {
 // after its upload are as long, at most, and 0.5 s apart.
 constexpr std::chrono::milliseconds kSearchWait{3000};
 constexpr std::chrono::milliseconds kBackPause{500};
+constexpr std::chrono::milliseconds kRefresh{200};
 
 std::string describe(const DeviceTarget& target) {
     if (const auto* ip = std::get_if<Ipv4>(&target)) {
@@ -37,7 +38,27 @@ bool matches(const DeviceTarget& target, const DeviceRow& row) {
 } // namespace
 
 CliRollout::CliRollout(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent)
-    : QObject(parent), makeEndpoint_(std::move(makeEndpoint)), shell_(shell), console_(console) {}
+    : QObject(parent), makeEndpoint_(std::move(makeEndpoint)), shell_(shell), console_(console) {
+    refresh_.setInterval(kRefresh);
+    connect(&refresh_, &QTimer::timeout, this, &CliRollout::render);
+}
+
+// On a terminal, one line for every running upload: its device and its bar, or side by side the
+// percent, retransmissions and timeouts of each.
+void CliRollout::render() {
+    std::erase_if(running_, [](const QPointer<CliUpgrade>& u) { return u.isNull(); });
+    if (running_.empty() || !console_.progressOnTerminal()) {
+        return;
+    }
+    const int width = console_.width() - 1;
+    const int share = width / static_cast<int>(running_.size());
+    std::string line;
+    for (const auto& u : running_) {
+        const std::string label = (line.empty() ? "" : " | ") + u->objectName().toStdString() + " ";
+        line += label + u->progressView(share - static_cast<int>(label.size()));
+    }
+    console_.progress(line.substr(0, static_cast<std::size_t>(std::max(0, width))));
+}
 
 void CliRollout::start(const RolloutCommand& command, AdapterTable table, std::vector<std::uint8_t> image,
                        std::vector<DeviceTarget> targets, std::vector<RolloutEntry> earlier) {
@@ -153,6 +174,7 @@ void CliRollout::startNext() {
     }
     if (queue_->over() && !over_) {
         over_ = true;
+        refresh_.stop();
         std::vector<RolloutEntry> entries;
         for (const Job& j : jobs_) {
             entries.push_back(j.entry);
@@ -174,8 +196,12 @@ void CliRollout::upload(std::size_t index) {
                   " at " + job.row->ip.toString() + " (" + formatMac(job.row->mac) + ", " +
                   kindName(*job.row) + ") on " + job.entry.adapter);
     auto* upgrade = new CliUpgrade(makeEndpoint_, shell_, console_, job.entry.target, this);
+    upgrade->setObjectName(QString::fromStdString(job.entry.target));
+    running_.emplace_back(upgrade);
+    refresh_.start();
     connect(upgrade, &CliUpgrade::finished, this, [this, upgrade, index](ExitStatus) {
         upgrade->deleteLater();
+        std::erase(running_, QPointer<CliUpgrade>(upgrade));
         RolloutEntry& e = jobs_[index].entry;
         const auto& counters = upgrade->counters();
         e.bytes = counters.bytesAcknowledged;

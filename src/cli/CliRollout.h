@@ -13,6 +13,8 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
+#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -22,6 +24,7 @@
 namespace fw::cli {
 
 class CliSearch;
+class CliUpgrade;
 
 // One image to many devices: a search finds them, each gets the upgrade's handshake and upload
 // (side by side only on different adapters), then must answer a search on its adapter again
@@ -55,6 +58,7 @@ private:
     void awaitBack(std::size_t index, std::shared_ptr<QElapsedTimer> since);
     void settle(std::size_t index);
     void writeReport();
+    void render();
     bool reportSearchSent(const CliSearch& search);
 
     EndpointFactory makeEndpoint_;
@@ -67,6 +71,8 @@ private:
     std::vector<Job> jobs_;
     std::vector<std::size_t> queued_; // job index of each queue slot
     std::optional<RolloutQueue> queue_;
+    std::vector<QPointer<CliUpgrade>> running_; // drawn on one terminal line
+    QTimer refresh_;
     bool over_ = false;
 };
 

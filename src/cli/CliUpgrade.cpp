@@ -76,18 +76,11 @@ void CliUpgrade::render() {
         return;
     }
     const bool transferring = sinceTransfer_.isValid();
-    const std::string prefix = label_.empty() ? std::string() : label_ + " ";
     if (console_.progressOnTerminal()) {
-        if (!transferring) {
-            const double left =
-                std::max(0.0, kStartSeconds - static_cast<double>(sinceBegin_.elapsed()) / 1000);
-            console_.progress(
-                prefix + "preparing the device: " + std::to_string(static_cast<int>(std::ceil(left))) + " s");
-        } else {
-            console_.progress(
-                prefix + progressBar(progress(), console_.width() - 1 - static_cast<int>(prefix.size())));
+        if (label_.empty()) {
+            console_.progress(progressView(console_.width() - 1));
         }
-        return;
+        return; // a rollout draws the line of all its uploads
     }
     if (transferring) {
         const int percent = percentOf(progress());
@@ -96,6 +89,14 @@ void CliUpgrade::render() {
             say(progressLine(progress()), false);
         }
     }
+}
+
+std::string CliUpgrade::progressView(int width) const {
+    if (!sinceTransfer_.isValid()) {
+        const double left = std::max(0.0, kStartSeconds - static_cast<double>(sinceBegin_.elapsed()) / 1000);
+        return "preparing the device: " + std::to_string(static_cast<int>(std::ceil(left))) + " s";
+    }
+    return progressBar(progress(), width);
 }
 
 void CliUpgrade::showResult(const TftpUpload::Result& result) {

@@ -34,6 +34,9 @@ public:
     TftpUpload::Outcome outcome() const { return result_ ? result_->outcome : TftpUpload::Outcome::None; }
     const TftpUpload::Counters& counters() const { return driver_.counters(); }
     double seconds() const { return static_cast<double>(sinceBegin_.elapsed()) / 1000; }
+    // The terminal line of this upload in at most `width` columns: the device's preparation
+    // countdown, then the bar.
+    std::string progressView(int width) const;
     // The device's error in words (empty unless it ended the upload).
     std::string errorText() const { return errorText_; }
 

@@ -77,7 +77,11 @@ std::string progressBar(const UploadProgress& p, int width) {
                              std::to_string(p.timeouts);
     const int barWidth = std::min(40, width - static_cast<int>(tail.size()) - 2);
     if (barWidth < 5) {
-        return std::string(pct).substr(0, static_cast<std::size_t>(std::max(0, width)));
+        // Narrow (several uploads share the line): the percent and what went wrong, no bar.
+        const std::string compact = std::string(pct) + " retx " + std::to_string(p.retransmissions) +
+                                    " t/o " + std::to_string(p.timeouts);
+        return (static_cast<int>(compact.size()) <= width ? compact : std::string(pct))
+            .substr(0, static_cast<std::size_t>(std::max(0, width)));
     }
     const int filled = percentOf(p) * barWidth / 100;
     return "[" + std::string(static_cast<std::size_t>(filled), '#') +
