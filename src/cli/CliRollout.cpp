@@ -104,12 +104,24 @@ bool CliRollout::reportSearchSent(const CliSearch& search) {
 void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<DeviceTarget>& targets,
                       const std::vector<RolloutEntry>& earlier) {
     std::set<MacAddress> planned;
+    auto earlierDone = [&](auto&& same) {
+        return std::find_if(earlier.begin(), earlier.end(), same);
+    };
     auto add = [&](std::string target, const DeviceRow* row) {
         if (row != nullptr && !planned.insert(row->mac).second) {
             return;
         }
         Job job;
         job.entry.target = std::move(target);
+        // Done earlier but silent now (a device still restarting, say): still done.
+        const auto silentDone =
+            earlierDone([&](const RolloutEntry& e) { return e.target == job.entry.target; });
+        if (row == nullptr && silentDone != earlier.end()) {
+            job.entry = *silentDone;
+            console_.note(job.entry.target + ": done in an earlier run; left out");
+            jobs_.push_back(std::move(job));
+            return;
+        }
         if (row == nullptr) {
             job.entry.state = RolloutState::NotFound;
             job.entry.detail = "no device answered the search";
@@ -121,8 +133,7 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
         job.entry.ip = row->ip;
         job.entry.name = row->name;
         job.entry.adapter = adapterName(table_, row->adapterIp);
-        const auto done = std::find_if(earlier.begin(), earlier.end(),
-                                       [&](const RolloutEntry& e) { return e.mac == row->mac; });
+        const auto done = earlierDone([&](const RolloutEntry& e) { return e.mac == row->mac; });
         if (done != earlier.end()) {
             job.entry = *done;
             console_.note(job.entry.target + ": done in an earlier run; left out");
@@ -183,8 +194,12 @@ void CliRollout::startNext() {
         const std::string table = RolloutReport::summary(entries);
         std::fwrite(table.data(), 1, table.size(), stdout);
         std::fflush(stdout);
-        const bool allDone = std::all_of(jobs_.begin(), jobs_.end(),
-                                         [](const Job& j) { return j.entry.state == RolloutState::Done; });
+        if (jobs_.empty()) {
+            console_.err("no device to upgrade");
+        }
+        const bool allDone = !jobs_.empty() && std::all_of(jobs_.begin(), jobs_.end(), [](const Job& j) {
+            return j.entry.state == RolloutState::Done;
+        });
         emit finished(allDone ? ExitStatus::Ok : ExitStatus::Negative);
     }
 }
