@@ -247,7 +247,7 @@ void CliRollout::awaitBack(std::size_t index, std::shared_ptr<QElapsedTimer> sin
     const Job& job = jobs_[index];
     AdapterTable own;
     std::copy_if(table_.begin(), table_.end(), std::back_inserter(own),
-                 [&](const AdapterEntry& a) { return a.ip == job.row->adapterIp.toString(); });
+                 [&](const AdapterEntry& a) { return a.ip == job.row->adapterIp; });
     const auto left = command_.backTimeout - std::chrono::milliseconds(since->elapsed());
     auto* search = new CliSearch(makeEndpoint_, own, this);
     const MacAddress mac = job.row->mac;
