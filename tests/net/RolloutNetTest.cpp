@@ -50,19 +50,11 @@ TEST(RolloutNet, TwoDoneOneRefusedThenTheResumedRunUploadsOnlyTheRefusedOne) {
     const QString list = lab.writeFile("devices.txt", "10.77.1.10\n00-0a-1b-00-00-02  # the refusing one\n"
                                                       "10.77.2.20\n");
     const QString report = lab.dir() + "/report.json";
-    const QStringList rollout{NetLab::binaryPath("src/cli/fernwick-cli"),
-                              "upgrade",
-                              imagePath,
-                              "--from",
-                              list,
-                              "--parallel",
-                              "2",
-                              "--back-timeout",
-                              "5",
-                              "--report",
-                              report,
-                              "--skip-done",
-                              report};
+    const QStringList rollout =
+        QStringList{NetLab::binaryPath("src/cli/fernwick-cli"), "upgrade", imagePath} +
+        QString("--from %1 --parallel 2 --back-timeout 5 --report %2 --skip-done %2")
+            .arg(list, report)
+            .split(' ');
 
     const NetLab::Outcome first = lab.runApart("ws", rollout);
     EXPECT_EQ(first.status, 1) << first.err.toStdString();
