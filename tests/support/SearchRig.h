@@ -32,7 +32,9 @@ struct SearchRig {
     FakeShell shell;
     FakeFileChooser files;
     LinuxAdapterSource adapters;
-    Platform platform{messages, shell, adapters, files, [] { return std::make_unique<UdpEndpoint>(); }};
+    Platform platform{messages, shell, adapters, files, [] {
+                          return std::make_unique<UdpEndpoint>();
+                      }};
     ProcessValues values;
     DeviceListModel model;
     QWidget window;
