@@ -20,6 +20,7 @@ enum class ExitStatus : int {
     Negative = 1, // no device answered a search; the device refused; the device ended the upload
     Usage = 2,    // nothing was sent: bad arguments, no usable adapter, image refused, port taken
     NoAnswer = 3, // the device did not answer (or was not found)
+    NotBack = 4,  // set-ip --verify: the device said OK but did not come back as asked
 };
 
 enum class OutputFormat { Table, Json, Csv };
@@ -44,6 +45,9 @@ struct SetIpCommand {
     std::vector<std::string> interfaces;
     std::chrono::milliseconds timeout{2000}; // wait for an answer after each request
     int retries = 2;                         // further copies of the request when none came
+    bool verify = false;                     // refuse a taken address; afterwards search for the device
+    bool force = false;                      // with verify: set an address another device answers from
+    std::chrono::milliseconds verifyTimeout{15000}; // how long the device has to answer from its new address
     bool operator==(const SetIpCommand&) const = default;
 };
 
@@ -66,7 +70,17 @@ struct DoctorCommand {
     bool operator==(const DoctorCommand&) const = default;
 };
 
-using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand>;
+enum class WatchFormat { Table, Jsonl };
+
+struct WatchCommand {
+    std::vector<std::string> interfaces; // empty: every usable adapter
+    std::chrono::milliseconds interval{10000};
+    int missed = 3; // searches without an answer before a device is gone
+    WatchFormat format = WatchFormat::Table;
+    bool operator==(const WatchCommand&) const = default;
+};
+
+using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand>;
 
 // What the command line asks for. Help and Version carry the text to print on stdout; Error carries
 // the message for stderr (exit 2).
