@@ -53,6 +53,16 @@ TEST(CommandLine, SetIpStaticAndDhcp) {
     EXPECT_EQ(d.retries, 2);
 }
 
+TEST(CommandLine, WatchAndVerifiedSetIp) {
+    EXPECT_EQ(commandOf<WatchCommand>({"watch", "-n", "0.5", "--missed", "1", "-f", "jsonl", "-i", "eth1"}),
+              (WatchCommand{{"eth1"}, std::chrono::milliseconds(500), 1, WatchFormat::Jsonl}));
+    EXPECT_EQ(commandOf<WatchCommand>({"watch"}), WatchCommand{});
+    const SetIpCommand v = commandOf<SetIpCommand>(
+        {"set-ip", "000a1B2c3D4e", "--dhcp", "--verify", "--force", "--verify-timeout", "2"});
+    EXPECT_TRUE(v.verify && v.force);
+    EXPECT_EQ(v.verifyTimeout, std::chrono::seconds(2));
+}
+
 TEST(CommandLine, UpgradeTargets) {
     const UpgradeCommand byIp = commandOf<UpgradeCommand>({"upgrade", "10.77.1.10", "fw.bin"});
     EXPECT_EQ(byIp.target, DeviceTarget(ip("10.77.1.10")));
@@ -100,6 +110,10 @@ TEST(CommandLine, ErrorsNameTheBadText) {
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-r", "-1"}, "'-1'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-r", "2.5"}, "'2.5'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-r", "101"}, "'101'"},
+        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "--force"}, "need --verify"},
+        {{"watch", "--interval", "0.1"}, "'0.1'"},
+        {{"watch", "--missed", "0"}, "'0'"},
+        {{"watch", "--format", "json"}, "'json'"},
         {{"upgrade"}, "missing"},
         {{"upgrade", "10.0.0.1"}, "image file is missing"},
         {{"upgrade", "10.0.0.1", ""}, "image path is empty"},
