@@ -118,15 +118,16 @@ std::vector<DeviceInventory::Event> DeviceInventory::update(const std::vector<De
 }
 
 std::vector<DeviceInventory::Event> DeviceInventory::warnings(const AdapterTable& adapters) {
-    std::map<std::pair<Ipv4, Ipv4>, std::vector<DeviceRow>> byAddress;
+    using Key = std::pair<std::uint32_t, std::uint32_t>; // (adapter, address): Ipv4's <=> trips clang-tidy
+    std::map<Key, std::vector<DeviceRow>> byAddress;
     std::set<MacAddress> foreign;
     for (const auto& [mac, entry] : entries_) {
-        byAddress[{entry.row.adapterIp, entry.row.ip}].push_back(entry.row);
+        byAddress[{entry.row.adapterIp.toHostOrder(), entry.row.ip.toHostOrder()}].push_back(entry.row);
         if (!inAdapterSubnet(adapters, entry.row.adapterIp, entry.row.ip)) {
             foreign.insert(mac);
         }
     }
-    std::set<std::pair<Ipv4, Ipv4>> shared;
+    std::set<Key> shared;
     for (const auto& [key, devices] : byAddress) {
         if (devices.size() > 1) {
             shared.insert(key);

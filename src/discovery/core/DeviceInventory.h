@@ -65,7 +65,7 @@ private:
 
     int missedLimit_;
     std::map<MacAddress, Entry> entries_;
-    std::set<std::pair<Ipv4, Ipv4>> duplicateIps_; // (adapter, address)
+    std::set<std::pair<std::uint32_t, std::uint32_t>> duplicateIps_; // (adapter, address), host order
     std::set<MacAddress> foreign_;
     std::set<MacAddress> onTwoAdapters_;
 };
