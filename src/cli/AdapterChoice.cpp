@@ -49,10 +49,9 @@ std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing&
 }
 
 std::string adapterName(const AdapterTable& table, Ipv4 ip) {
-    const std::string text = ip.toString();
     const auto it =
-        std::find_if(table.begin(), table.end(), [&](const AdapterEntry& e) { return e.ip == text; });
-    return it == table.end() || it->interfaceName.empty() ? text : it->interfaceName;
+        std::find_if(table.begin(), table.end(), [&](const AdapterEntry& e) { return e.ip == ip; });
+    return it == table.end() || it->interfaceName.empty() ? ip.toString() : it->interfaceName;
 }
 
 } // namespace fw::cli

@@ -106,8 +106,8 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
             const AdapterEntry& e = table[i];
             doctor::ProbeAdapter a;
             a.interfaceName = e.interfaceName;
-            a.ip = Ipv4::parse(e.ip).value_or(Ipv4{});
-            a.mask = Ipv4::parse(e.mask).value_or(Ipv4{});
+            a.ip = e.ip.value_or(Ipv4{});
+            a.mask = e.mask.value_or(Ipv4{});
             const auto& failures = search->bindFailures();
             a.sent = std::none_of(failures.begin(), failures.end(),
                                   [&](const CliSearch::BindFailure& f) { return f.adapter == e; });

@@ -153,8 +153,7 @@ void CliRunner::hintBlockers(const CliSearch& search) {
     const AdapterListing listing = listAdapters_();
     for (const AdapterEntry& e : search.adapters()) {
         const auto& rows = search.rows();
-        if (std::any_of(rows.begin(), rows.end(),
-                        [&](const DeviceRow& r) { return r.adapterIp.toString() == e.ip; })) {
+        if (std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp == e.ip; })) {
             continue;
         }
         const auto facts =
@@ -232,9 +231,8 @@ void CliRunner::runSetIp(const SetIpCommand& command) {
                 finish(ExitStatus::NoAnswer);
                 return;
             }
-            const auto adapter = std::find_if(table.begin(), table.end(), [&](const AdapterEntry& e) {
-                return e.ip == row->adapterIp.toString();
-            });
+            const auto adapter = std::find_if(table.begin(), table.end(),
+                                              [&](const AdapterEntry& e) { return e.ip == row->adapterIp; });
             go(adapter == table.end() ? table.front() : *adapter);
         });
 }

@@ -71,7 +71,7 @@ void CliSearch::finish() {
 }
 
 std::string portProblem(const AdapterEntry& adapter, std::error_code error) {
-    const std::string where = "UDP port 4001 on " + adapter.interfaceName + " (" + adapter.ip + ")";
+    const std::string where = "UDP port 4001 on " + adapter.interfaceName + " (" + toText(adapter.ip) + ")";
     if (error == std::errc::address_in_use) {
         return where + " is in use by another program";
     }

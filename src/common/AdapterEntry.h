@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/Ipv4.h"
 #include "common/MacAddress.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace fw {
 
-// One local adapter that searches run on. Addresses are dotted text, as every window shows them.
+// One local adapter that searches run on. An address is absent only where the platform's interface
+// table gave none; windows show that as an empty box.
 struct AdapterEntry {
-    std::string ip;
-    std::string mask;
-    std::string gateway; // "0.0.0.0" when none is known
+    std::optional<Ipv4> ip;
+    std::optional<Ipv4> mask;
+    std::optional<Ipv4> gateway; // 0.0.0.0 when the adapter has an address but no default gateway
     MacAddress mac{};
     std::string interfaceName; // the kernel's name (eth0); sockets are tied to the adapter by it
     int interfaceIndex = 0;

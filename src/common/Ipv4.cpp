@@ -43,6 +43,10 @@ Ipv4 Ipv4::fromHostOrder(std::uint32_t value) {
                  static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)}};
 }
 
+std::string toText(const std::optional<Ipv4>& ip) {
+    return ip ? ip->toString() : std::string();
+}
+
 std::string Ipv4::toString() const {
     std::string s;
     s.reserve(15);

@@ -30,4 +30,7 @@ struct Ipv4 {
     auto operator<=>(const Ipv4&) const = default;
 };
 
+// Dotted text, or "" when there is no address (an empty box, an empty column).
+std::string toText(const std::optional<Ipv4>& ip);
+
 } // namespace fw

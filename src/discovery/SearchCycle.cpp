@@ -122,7 +122,7 @@ void SearchCycle::reportPortsInUse(const std::vector<const AdapterEntry*>& adapt
         if (!lines.empty()) {
             lines += '\n';
         }
-        lines += adapter->interfaceName + " (" + adapter->ip + "): " + text(Str::SearchPortInUse);
+        lines += adapter->interfaceName + " (" + toText(adapter->ip) + "): " + text(Str::SearchPortInUse);
     }
     platform_.messages.show(dialogParent_, Message{lines, text(Str::Product), MessageIcon::Exclamation,
                                                    MessageButtons::Ok, false});

@@ -88,7 +88,7 @@ NetlinkSocket::DumpResult readAddresses(NetlinkSocket& nl, std::map<int, Adapter
             return;
         }
         const auto link = links.find(static_cast<int>(info->ifa_index));
-        if (link == links.end() || !link->second.ip.empty()) {
+        if (link == links.end() || link->second.ip) {
             return; // only the first address of an interface counts
         }
         std::optional<Ipv4> local;
@@ -106,8 +106,8 @@ NetlinkSocket::DumpResult readAddresses(NetlinkSocket& nl, std::map<int, Adapter
         // On a point-to-point link IFA_ADDRESS is the peer; IFA_LOCAL is always ours.
         const std::optional<Ipv4> ours = local ? local : address;
         if (ours) {
-            link->second.ip = ours->toString();
-            link->second.mask = maskOf(info->ifa_prefixlen).toString();
+            link->second.ip = ours;
+            link->second.mask = maskOf(info->ifa_prefixlen);
         }
     });
 }
@@ -192,7 +192,7 @@ NetlinkSocket::DumpResult readDefaultGateways(NetlinkSocket& nl, std::map<int, A
     for (const auto& [oif, route] : best) {
         const auto link = links.find(oif);
         if (link != links.end()) {
-            link->second.gateway = route.gateway.toString();
+            link->second.gateway = route.gateway;
         }
     }
     return result;

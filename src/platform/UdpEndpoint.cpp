@@ -64,7 +64,7 @@ bool UdpEndpoint::failSetup(int fd, int error) {
 }
 
 bool UdpEndpoint::bindToAdapter(const AdapterEntry& adapter, std::uint16_t localPort) {
-    const Ipv4 adapterIp = Ipv4::parse(adapter.ip).value_or(Ipv4::any());
+    const Ipv4 adapterIp = adapter.ip.value_or(Ipv4::any());
     if (adapter.interfaceName.empty()) {
         return bindToAddress(adapterIp, localPort);
     }

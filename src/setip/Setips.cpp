@@ -198,10 +198,10 @@ void Setips::staticSelected() {
     }
     const AdapterEntry& e = adapters[static_cast<std::size_t>(values_.setIpAdapterIndex)];
     ZavikIPAddress* address = entries_[0];
-    address->setIpAddress(QString::fromStdString(e.ip));
+    address->setIpAddress(QString::fromStdString(toText(e.ip)));
     address->setIPValue(3, address->IPValue(3) + 1); // held at 255
-    entries_[1]->setIpAddress(QString::fromStdString(e.mask));
-    entries_[2]->setIpAddress(QString::fromStdString(e.gateway));
+    entries_[1]->setIpAddress(QString::fromStdString(toText(e.mask)));
+    entries_[2]->setIpAddress(QString::fromStdString(toText(e.gateway)));
 }
 
 void Setips::dhcpSelected() {

@@ -59,8 +59,12 @@ struct MainWindowHarness {
     std::vector<int> programEndings; // exit statuses asked for
 
     MainWindowHarness() {
-        fakes.adapters.selection.table.push_back(AdapterEntry{
-            "10.0.1.1", "255.255.255.0", "0.0.0.0", {0x02, 0x00, 0x00, 0x00, 0x00, 0x02}, "eth1", 3});
+        fakes.adapters.selection.table.push_back(AdapterEntry{Ipv4::parse("10.0.1.1"),
+                                                              Ipv4::parse("255.255.255.0"),
+                                                              Ipv4::parse("0.0.0.0"),
+                                                              {0x02, 0x00, 0x00, 0x00, 0x00, 0x02},
+                                                              "eth1",
+                                                              3});
         window = std::make_unique<MainWindow>(platform, dialogs);
         QObject::connect(window.get(), &MainWindow::programEnding,
                          [this](int status) { programEndings.push_back(status); });

@@ -25,8 +25,18 @@ Ipv4 ip(const char* text) {
     return Ipv4::parse(text).value();
 }
 
-const AdapterEntry kEth0{"10.77.1.1", "255.255.255.0", "10.77.1.254", {0x02, 0xFE, 0, 0, 1, 1}, "eth0", 2};
-const AdapterEntry kEth1{"10.77.2.1", "255.255.255.0", "10.77.2.254", {0x02, 0xFE, 0, 0, 2, 1}, "eth1", 3};
+const AdapterEntry kEth0{Ipv4::parse("10.77.1.1"),
+                         Ipv4::parse("255.255.255.0"),
+                         Ipv4::parse("10.77.1.254"),
+                         {0x02, 0xFE, 0, 0, 1, 1},
+                         "eth0",
+                         2};
+const AdapterEntry kEth1{Ipv4::parse("10.77.2.1"),
+                         Ipv4::parse("255.255.255.0"),
+                         Ipv4::parse("10.77.2.254"),
+                         {0x02, 0xFE, 0, 0, 2, 1},
+                         "eth1",
+                         3};
 
 QDialog* searchingDialog() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -103,7 +113,7 @@ TEST_F(SearchCycleGui, SocketsLiveAcrossSearchesAndEachAdapterSendsItsOwnRequest
     FakeEndpoint* zero = socket(0);
     // The adapter's address changes: socket 0 keeps its binding, the new socket 1 binds afresh.
     AdapterEntry moved = kEth0;
-    moved.ip = "10.77.1.99";
+    moved.ip = Ipv4::parse("10.77.1.99");
     fake.adapters.selection.table = {moved, kEth1};
     searchAndCancel();
     ASSERT_EQ(fake.network.alive().size(), 2u);

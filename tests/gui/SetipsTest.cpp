@@ -26,7 +26,12 @@ using Bytes = std::vector<std::uint8_t>;
 class SetipsTest : public ::testing::Test {
 protected:
     void open(const char* adapterIp = "192.168.1.20") {
-        values.adapterTable = {{adapterIp, "255.255.255.0", "192.168.1.1", {2, 0, 0, 0, 0, 1}, "eth0", 2}};
+        values.adapterTable = {{Ipv4::parse(adapterIp),
+                                Ipv4::parse("255.255.255.0"),
+                                Ipv4::parse("192.168.1.1"),
+                                {2, 0, 0, 0, 0, 1},
+                                "eth0",
+                                2}};
         values.localAdapterIp = Ipv4::parse(adapterIp);
         dialog = std::make_unique<Setips>(platform, values, exchange);
         dialog->show();

@@ -51,15 +51,15 @@ TEST(LinuxAdapterSourceNet, ListsTheTwoEthernetAdaptersOfTheWorkstation) {
     const AdapterSelection s = source.enumerateAdapters();
     ASSERT_EQ(s.outcome, AdapterOutcome::Ok);
     ASSERT_EQ(s.table.size(), 2u);
-    EXPECT_EQ(s.table[0], (AdapterEntry{"10.77.1.1",
-                                        "255.255.255.0",
-                                        "10.77.1.254",
+    EXPECT_EQ(s.table[0], (AdapterEntry{Ipv4::parse("10.77.1.1"),
+                                        Ipv4::parse("255.255.255.0"),
+                                        Ipv4::parse("10.77.1.254"),
                                         {0x02, 0xfe, 0x00, 0x00, 0x01, 0x01},
                                         "eth0",
                                         s.table[0].interfaceIndex}));
-    EXPECT_EQ(s.table[1], (AdapterEntry{"10.77.2.1",
-                                        "255.255.255.0",
-                                        "10.77.2.254",
+    EXPECT_EQ(s.table[1], (AdapterEntry{Ipv4::parse("10.77.2.1"),
+                                        Ipv4::parse("255.255.255.0"),
+                                        Ipv4::parse("10.77.2.254"),
                                         {0x02, 0xfe, 0x00, 0x00, 0x02, 0x01},
                                         "eth1",
                                         s.table[1].interfaceIndex}));
@@ -78,10 +78,10 @@ TEST(LinuxAdapterSourceNet, ListsTheTwoEthernetAdaptersOfTheWorkstation) {
     };
     EXPECT_TRUE(find("lo").link.value_or(LinkFlags{}).loopback);
     EXPECT_TRUE(find("tun0").link.value_or(LinkFlags{}).pointToPoint);
-    EXPECT_EQ(find("tun0").ip, "10.66.0.1");
-    EXPECT_EQ(find("tun0").mask, "255.255.255.252");
+    EXPECT_EQ(find("tun0").ip, Ipv4::parse("10.66.0.1"));
+    EXPECT_EQ(find("tun0").mask, Ipv4::parse("255.255.255.252"));
     EXPECT_FALSE(find("spare0").link.value_or(LinkFlags{true}).up);
-    EXPECT_EQ(find("spare1").ip, "");
+    EXPECT_FALSE(find("spare1").ip);
 }
 
 TEST(LinuxAdapterSourceNet, GatewayIsZeroWithoutDefaultRouteAndDownLinksLeaveNoAdapter) {
@@ -91,8 +91,8 @@ TEST(LinuxAdapterSourceNet, GatewayIsZeroWithoutDefaultRouteAndDownLinksLeaveNoA
     const AdapterSelection s = LinuxAdapterSource{}.enumerateAdapters();
     ASSERT_EQ(s.outcome, AdapterOutcome::Ok);
     ASSERT_EQ(s.table.size(), 2u);
-    EXPECT_EQ(s.table[0].gateway, "10.77.1.254");
-    EXPECT_EQ(s.table[1].gateway, "0.0.0.0");
+    EXPECT_EQ(s.table[0].gateway, Ipv4::parse("10.77.1.254"));
+    EXPECT_EQ(s.table[1].gateway, Ipv4::parse("0.0.0.0"));
 
     inWorkstation(lab, {"ip", "link", "set", "eth0", "down"});
     inWorkstation(lab, {"ip", "link", "set", "eth1", "down"});
@@ -181,8 +181,8 @@ while True:
 AdapterEntry adapter(const char* name, const char* ip) {
     AdapterEntry e;
     e.interfaceName = name;
-    e.ip = ip;
-    e.mask = "255.255.255.0";
+    e.ip = Ipv4::parse(ip);
+    e.mask = Ipv4::parse("255.255.255.0");
     return e;
 }
 

@@ -10,7 +10,7 @@ bool FakeEndpoint::bindToAdapter(const AdapterEntry& adapter, std::uint16_t loca
         return false;
     }
     open_ = true;
-    local_ = Ipv4::parse(adapter.ip).value_or(Ipv4{});
+    local_ = adapter.ip.value_or(Ipv4{});
     localPort_ = localPort;
     boundInterface = adapter.interfaceName;
     return true;

@@ -47,10 +47,13 @@ public:
         ++calls;
         return selection;
     }
-    AdapterSelection selection{
-        AdapterOutcome::Ok,
-        {AdapterEntry{
-            "10.0.0.1", "255.255.255.0", "10.0.0.254", {0x02, 0x00, 0x00, 0x00, 0x00, 0x01}, "eth0", 2}}};
+    AdapterSelection selection{AdapterOutcome::Ok,
+                               {AdapterEntry{Ipv4::parse("10.0.0.1"),
+                                             Ipv4::parse("255.255.255.0"),
+                                             Ipv4::parse("10.0.0.254"),
+                                             {0x02, 0x00, 0x00, 0x00, 0x00, 0x01},
+                                             "eth0",
+                                             2}}};
     int calls = 0;
 };
 

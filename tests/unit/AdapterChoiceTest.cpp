@@ -9,8 +9,8 @@ namespace {
 AdapterFacts facts(const std::string& name, const std::string& ip, bool up = true, bool loopback = false) {
     AdapterFacts f;
     f.interfaceName = name;
-    f.ip = ip;
-    f.mask = ip.empty() ? "" : "255.255.255.0";
+    f.ip = Ipv4::parse(ip);
+    f.mask = f.ip ? Ipv4::parse("255.255.255.0") : std::nullopt;
     f.link = LinkFlags{up, loopback, false};
     return f;
 }

@@ -9,11 +9,11 @@
 namespace fw {
 namespace {
 
-AdapterFacts adapter(std::string description, std::string ip = "192.168.0.10", int index = 2) {
+AdapterFacts adapter(std::string description, std::string_view ip = "192.168.0.10", int index = 2) {
     return AdapterFacts{std::move(description),
-                        std::move(ip),
-                        "255.255.255.0",
-                        "192.168.0.1",
+                        Ipv4::parse(ip),
+                        Ipv4::parse("255.255.255.0"),
+                        Ipv4::parse("192.168.0.1"),
                         {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E},
                         "if" + std::to_string(index),
                         index,
@@ -22,8 +22,8 @@ AdapterFacts adapter(std::string description, std::string ip = "192.168.0.10", i
 
 TEST(AdapterRules, DialUpAndLinkRules) {
     using P = ListingPath;
-    const auto linked = [](LinkFlags flags, std::string ip = "10.0.0.1") {
-        AdapterFacts f = adapter("eth0", std::move(ip));
+    const auto linked = [](LinkFlags flags, std::string_view ip = "10.0.0.1") {
+        AdapterFacts f = adapter("eth0", ip);
         f.link = flags;
         return f;
     };
@@ -52,36 +52,36 @@ TEST(AdapterRules, DialUpAndLinkRules) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(isUsableAdapter(c.facts, c.path), c.usable)
-            << '"' << c.facts.description << "\" ip " << c.facts.ip
+            << '"' << c.facts.description << "\" ip " << toText(c.facts.ip)
             << (c.path == P::Main ? " main" : " fallback");
     }
 }
 
 TEST(AdapterRules, KeepsOrderAndFieldsOfUsableAdapters) {
     AdapterFacts first = adapter("Intel PRO/100", "10.1.0.5", 2);
-    first.mask = "255.255.0.0";
-    first.gateway = "10.1.0.1";
+    first.mask = Ipv4::parse("255.255.0.0");
+    first.gateway = Ipv4::parse("10.1.0.1");
     AdapterFacts second = adapter("Realtek", "192.168.7.3", 5);
-    second.gateway.clear();
+    second.gateway.reset();
     second.mac = {0x02, 0xFE, 0, 0, 2, 1};
 
     const AdapterSelection s =
         selectAdapters({true, ListingPath::Main, {first, adapter("PPP Adapter. (modem)"), second}});
     ASSERT_EQ(s.outcome, AdapterOutcome::Ok);
     ASSERT_EQ(s.table.size(), 2u);
-    EXPECT_EQ(s.table[0], (AdapterEntry{"10.1.0.5", "255.255.0.0", "10.1.0.1", first.mac, "if2", 2}));
-    // No gateway known: "0.0.0.0", never an empty text.
-    EXPECT_EQ(s.table[1], (AdapterEntry{"192.168.7.3", "255.255.255.0", "0.0.0.0", second.mac, "if5", 5}));
+    EXPECT_EQ(s.table[0], (AdapterEntry{first.ip, first.mask, first.gateway, first.mac, "if2", 2}));
+    // No gateway known: 0.0.0.0, never an empty box.
+    EXPECT_EQ(s.table[1], (AdapterEntry{second.ip, second.mask, Ipv4::any(), second.mac, "if5", 5}));
 }
 
 TEST(AdapterRules, FallbackPathKnowsNoGateway) {
     AdapterFacts noAddress = adapter("Unbound NIC", "");
-    noAddress.mask.clear();
+    noAddress.mask.reset();
     const AdapterSelection s = selectAdapters({true, ListingPath::Fallback, {adapter("NIC"), noAddress}});
     ASSERT_EQ(s.table.size(), 2u);
-    EXPECT_EQ(s.table[0].gateway, "0.0.0.0");
-    // Counted and searched, but with no texts of some other adapter.
-    EXPECT_EQ(s.table[1].ip + s.table[1].mask + s.table[1].gateway, "");
+    EXPECT_EQ(s.table[0].gateway, Ipv4::any());
+    // Counted and searched, but with no addresses of some other adapter.
+    EXPECT_FALSE(s.table[1].ip || s.table[1].mask || s.table[1].gateway);
 }
 
 TEST(AdapterRules, StopsAtElevenEntries) {

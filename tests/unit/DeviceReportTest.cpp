@@ -6,8 +6,9 @@
 namespace fw::cli {
 namespace {
 
-const AdapterTable kAdapters{{"10.77.1.1", "255.255.255.0", "0.0.0.0", {}, "eth0", 2},
-                             {"10.77.2.1", "255.255.255.0", "0.0.0.0", {}, "eth1", 3}};
+const AdapterTable kAdapters{
+    {Ipv4::parse("10.77.1.1"), Ipv4::parse("255.255.255.0"), Ipv4::parse("0.0.0.0"), {}, "eth0", 2},
+    {Ipv4::parse("10.77.2.1"), Ipv4::parse("255.255.255.0"), Ipv4::parse("0.0.0.0"), {}, "eth1", 3}};
 
 Ipv4 ip(const char* text) {
     return Ipv4::parse(text).value();

@@ -32,8 +32,8 @@ protected:
 };
 
 TEST_F(DiscoverySearchTest, EverySearchSendsItsNumberAndEachAdapterItsOwnMac) {
-    const AdapterTable table{{"10.77.1.1", "", "", {0x02, 0xFE, 0, 0, 1, 1}, "eth0", 2},
-                             {"10.77.2.1", "", "", {0x02, 0xFE, 0, 0, 2, 1}, "eth1", 3}};
+    const AdapterTable table{{Ipv4::parse("10.77.1.1"), {}, {}, {0x02, 0xFE, 0, 0, 1, 1}, "eth0", 2},
+                             {Ipv4::parse("10.77.2.1"), {}, {}, {0x02, 0xFE, 0, 0, 2, 1}, "eth1", 3}};
     ASSERT_EQ(search.begin(), 1);
     const auto r = search.requestsFor(table);
     ASSERT_EQ(r.size(), 2u);

@@ -14,8 +14,8 @@ namespace {
 InterfaceFacts iface(std::string name, LinkFlags link, std::string ip = "10.0.0.1") {
     InterfaceFacts f;
     f.adapter.interfaceName = f.adapter.description = std::move(name);
-    f.adapter.ip = std::move(ip);
-    f.adapter.mask = "255.255.255.0";
+    f.adapter.ip = Ipv4::parse(ip);
+    f.adapter.mask = Ipv4::parse("255.255.255.0");
     f.adapter.link = link;
     f.rpFilter = ReversePathFilter{0, 0};
     f.port.state = PortState::Free;

@@ -13,8 +13,8 @@ const ListingAttempt interrupted{AdapterListing{}, true}, unreadable{AdapterList
 ListingAttempt oneAdapter() {
     AdapterFacts eth;
     eth.interfaceName = eth.description = "eth0";
-    eth.ip = "10.77.1.1";
-    eth.mask = "255.255.255.0";
+    eth.ip = Ipv4::parse("10.77.1.1");
+    eth.mask = Ipv4::parse("255.255.255.0");
     eth.link = LinkFlags{true, false, false};
     return {AdapterListing{true, ListingPath::Main, {eth}}, false};
 }

@@ -27,8 +27,8 @@ Bytes slice(const Bytes& b, std::size_t from, std::size_t n) {
 }
 
 struct ExchangeTest : ::testing::Test {
-    AdapterTable adapters{{"10.0.0.1", "", "", {2, 0, 0, 0, 0, 0xA}, "eth0", 2},
-                          {"10.0.0.12", "", "", {2, 0, 0, 0, 0, 0xB}, "eth1", 3}};
+    AdapterTable adapters{{Ipv4::parse("10.0.0.1"), {}, {}, {2, 0, 0, 0, 0, 0xA}, "eth0", 2},
+                          {Ipv4::parse("10.0.0.12"), {}, {}, {2, 0, 0, 0, 0, 0xB}, "eth1", 3}};
     SetIpExchange exchange;
     test::RecordingSetIpIo io;
 

@@ -50,12 +50,12 @@ void interfaceJson(JsonWriter& j, const InterfaceFacts& f, InterfaceState state)
     j.value("index", a.interfaceIndex);
     j.value("state", stateName(state));
     j.value("searched", isSearched(state));
-    if (a.ip.empty()) {
+    if (!a.ip) {
         j.null("ip");
         j.null("mask");
     } else {
-        j.value("ip", a.ip);
-        j.value("mask", a.mask);
+        j.value("ip", a.ip->toString());
+        j.value("mask", toText(a.mask));
     }
     j.value("mac", formatMac(a.mac));
     if (f.rpFilter) {
@@ -100,7 +100,7 @@ std::string interfaceLine(const InterfaceFacts& f, InterfaceState state) {
     if (!isSearched(state)) {
         return line + "not searched";
     }
-    line += a.ip + "/" + a.mask + "  " + formatMac(a.mac);
+    line += toText(a.ip) + "/" + toText(a.mask) + "  " + formatMac(a.mac);
     if (f.rpFilter) {
         line += "  rp_filter " + std::string(reversePathMode(f.rpFilter->effective()));
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/Ipv4.h"
 #include "common/MacAddress.h"
 
 #include <optional>
@@ -17,12 +18,12 @@ struct LinkFlags {
     bool carrier = true; // the driver reports a link partner (IFF_LOWER_UP)
 };
 
-// What the platform tells about one adapter, before any rule is applied. Addresses are dotted text.
+// What the platform tells about one adapter, before any rule is applied.
 struct AdapterFacts {
     std::string description;
-    std::string ip;      // the first IPv4 address; empty when the adapter has none
-    std::string mask;    // the mask belonging to ip
-    std::string gateway; // the first default gateway; empty when none
+    std::optional<Ipv4> ip;      // the first IPv4 address; none when the adapter has none
+    std::optional<Ipv4> mask;    // the mask belonging to ip
+    std::optional<Ipv4> gateway; // the first default gateway; none when there is none
     MacAddress mac{};
     std::string interfaceName;
     int interfaceIndex = 0;

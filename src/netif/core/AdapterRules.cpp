@@ -4,8 +4,6 @@
 namespace fw {
 namespace {
 
-constexpr std::string_view kNoGateway = "0.0.0.0";
-
 bool isDialUp(std::string_view description, ListingPath path) {
     if (path == ListingPath::Main) {
         return description.substr(0, kDialUpDescription.size()) == kDialUpDescription;
@@ -18,11 +16,11 @@ AdapterEntry entryFrom(const AdapterFacts& facts, ListingPath path) {
     e.ip = facts.ip;
     e.mask = facts.mask;
     // The interface table knows no gateways. An interface without an address row keeps empty
-    // texts rather than whatever an earlier adapter left behind.
+    // boxes rather than whatever an earlier adapter left behind.
     if (path == ListingPath::Fallback) {
-        e.gateway = facts.ip.empty() ? std::string{} : std::string{kNoGateway};
+        e.gateway = facts.ip ? std::optional{Ipv4::any()} : std::nullopt;
     } else {
-        e.gateway = facts.gateway.empty() ? std::string{kNoGateway} : facts.gateway;
+        e.gateway = facts.gateway.value_or(Ipv4::any());
     }
     e.mac = facts.mac;
     e.interfaceName = facts.interfaceName;
@@ -49,7 +47,7 @@ std::optional<AdapterSkip> adapterSkip(const AdapterFacts& facts, ListingPath pa
         if (l.pointToPoint) {
             return AdapterSkip::PointToPoint;
         }
-        if (facts.ip.empty()) {
+        if (!facts.ip) {
             return AdapterSkip::NoIpv4;
         }
     }

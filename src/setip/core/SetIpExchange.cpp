@@ -17,9 +17,9 @@ int SetIpExchange::open(const AdapterTable& adapters, std::optional<Ipv4> localA
                         const MacAddress& targetMac) {
     int index =
         (previousIndex >= 0 && static_cast<std::size_t>(previousIndex) < adapters.size()) ? previousIndex : 0;
-    const std::string local = localAdapterIp ? localAdapterIp->toString() : std::string();
-    const auto match = std::find_if(adapters.begin(), adapters.end(),
-                                    [&](const AdapterEntry& a) { return !local.empty() && a.ip == local; });
+    const auto match = std::find_if(adapters.begin(), adapters.end(), [&](const AdapterEntry& a) {
+        return localAdapterIp && a.ip == localAdapterIp;
+    });
     if (match != adapters.end()) {
         index = static_cast<int>(match - adapters.begin());
     }
