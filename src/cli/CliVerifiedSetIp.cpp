@@ -92,9 +92,8 @@ void CliVerifiedSetIp::checked(const CliSearch& search) {
         std::find_if(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.mac == command_.mac; });
     const AdapterEntry* adapter = &table_.front();
     if (device != rows.end()) {
-        const auto it = std::find_if(table_.begin(), table_.end(), [&](const AdapterEntry& e) {
-            return e.ip == device->adapterIp.toString();
-        });
+        const auto it = std::find_if(table_.begin(), table_.end(),
+                                     [&](const AdapterEntry& e) { return e.ip == device->adapterIp; });
         adapter = it == table_.end() ? adapter : &*it;
     } else if (table_.size() > 1) {
         console_.err("no device with MAC " + formatMac(command_.mac) +

@@ -231,7 +231,7 @@ void CliWatch::searched(CliSearch* search, const AdapterTable& table) {
     std::vector<Ipv4> unsearched;
     std::vector<std::string> problems;
     for (const auto& failure : search->bindFailures()) {
-        if (const auto ip = Ipv4::parse(failure.adapter.ip)) {
+        if (const auto ip = failure.adapter.ip) {
             unsearched.push_back(*ip);
         }
         problems.push_back(portProblem(failure.adapter, failure.error));

@@ -19,9 +19,9 @@ DeviceRow row(std::uint8_t mac, const char* address, const char* adapter = "10.7
 }
 
 // eth0 holds two subnets; eth1 one.
-const AdapterTable kAdapters{{"10.77.1.1", "255.255.255.0", "0.0.0.0", {}, "eth0", 2},
-                             {"10.88.0.1", "255.255.0.0", "0.0.0.0", {}, "eth0", 2},
-                             {"10.77.2.1", "255.255.255.0", "0.0.0.0", {}, "eth1", 3}};
+const AdapterTable kAdapters{{ip("10.77.1.1"), ip("255.255.255.0"), {}, {}, "eth0", 2},
+                             {ip("10.88.0.1"), ip("255.255.0.0"), {}, {}, "eth0", 2},
+                             {ip("10.77.2.1"), ip("255.255.255.0"), {}, {}, "eth1", 3}};
 
 // Each event as "kind:last MAC byte", in the order given.
 std::string brief(const std::vector<DeviceInventory::Event>& events) {

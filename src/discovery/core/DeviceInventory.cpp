@@ -39,18 +39,16 @@ template <typename Key> std::vector<Key> newlyTrue(std::set<Key>& remembered, co
 
 bool inAdapterSubnet(const AdapterTable& adapters, Ipv4 adapterIp, Ipv4 ip) {
     const auto owner = std::find_if(adapters.begin(), adapters.end(),
-                                    [&](const AdapterEntry& e) { return e.ip == adapterIp.toString(); });
+                                    [&](const AdapterEntry& e) { return e.ip == adapterIp; });
     if (owner == adapters.end()) {
         return true; // an adapter we cannot judge: no warning
     }
     return std::any_of(adapters.begin(), adapters.end(), [&](const AdapterEntry& e) {
-        const auto address = Ipv4::parse(e.ip);
-        const auto mask = Ipv4::parse(e.mask);
-        if (e.interfaceName != owner->interfaceName || !address || !mask) {
+        if (e.interfaceName != owner->interfaceName || !e.ip || !e.mask) {
             return false;
         }
-        const std::uint32_t m = mask->toHostOrder();
-        return (address->toHostOrder() & m) == (ip.toHostOrder() & m);
+        const std::uint32_t m = e.mask->toHostOrder();
+        return (e.ip->toHostOrder() & m) == (ip.toHostOrder() & m);
     });
 }
 
