@@ -41,8 +41,12 @@ CliSearch* CliVerifiedSetIp::searchFor(std::chrono::milliseconds wait,
 }
 
 bool CliVerifiedSetIp::sent(const CliSearch& search) {
+    // Said once: a watch beside this command may hold the port during several of its searches.
     for (const auto& failure : search.bindFailures()) {
-        console_.err(portProblem(failure.adapter, failure.error));
+        if (const std::string problem = portProblem(failure.adapter, failure.error);
+            said_.insert(problem).second) {
+            console_.err(problem);
+        }
     }
     if (search.requestsSent() == 0) {
         console_.err("no discovery request could be sent");

@@ -11,6 +11,8 @@
 #include <QObject>
 
 #include <optional>
+#include <set>
+#include <string>
 
 namespace fw::cli {
 
@@ -47,6 +49,7 @@ private:
     AdapterTable table_;
     QElapsedTimer sinceOk_;
     std::optional<DeviceRow> lastSeen_; // the device's latest answer during verification
+    std::set<std::string> said_;        // port problems already reported
     bool done_ = false;
 };
 
