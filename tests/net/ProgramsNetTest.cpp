@@ -27,16 +27,13 @@
 namespace fw {
 namespace clinettest {
 
+using test::cli;
 using test::CliProcess;
 using test::NetLab;
 using test::simulatorEvents;
 using test::waitUntil;
 
 using CliResult = NetLab::Outcome;
-
-CliResult cli(NetLab& lab, const QStringList& args) {
-    return lab.runApart("ws", QStringList{NetLab::binaryPath("src/cli/fernwick-cli")} + args);
-}
 
 QString writeFile(const NetLab& lab, const QString& name, const QByteArray& bytes) {
     const QString path = QDir(lab.dir()).filePath(name);

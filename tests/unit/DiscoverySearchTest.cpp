@@ -105,22 +105,18 @@ TEST_F(DiscoverySearchTest, OneRowPerSenderAddressTheFirstWinsAndValuesFollowLis
     EXPECT_EQ(search.replyCount(), 1);
 }
 
-// A watch keys by MAC and adapter: two devices on one address and one MAC on two segments are all
-// listed, and a device's second copy is still a repeat.
-TEST(DiscoverySearchByMac, SharedAddressesAndSegmentsAreListedRepeatsAreNot) {
-    ProcessValues values;
-    test::RecordingRows listed;
-    DiscoverySearch search{values, listed, DiscoverySearch::Keying::MacAndAdapter};
-    search.begin();
-    const auto on = [&](std::uint8_t last, const char* adapter) {
-        return search.onDatagram(replyBytes({.mac = {0, 0x0A, 0x1B, 0, 0, last}}), ip("10.77.1.9"),
-                                 ip(adapter));
+// Keyed by MAC and adapter (watch): two devices on one address and one MAC on two segments are all
+// listed; a second copy from a device is still a repeat.
+TEST_F(DiscoverySearchTest, ByMacSharedAddressesAndSegmentsAreListedRepeatsAreNot) {
+    DiscoverySearch byMac{values, listed, DiscoverySearch::Keying::MacAndAdapter};
+    byMac.begin();
+    const auto from = [&](std::uint8_t last, const Ipv4& on) {
+        return byMac.onDatagram(replyBytes({.mac = {0, 0x0A, 0x1B, 0, 0, last}}), ip("10.77.1.9"), on);
     };
-    EXPECT_EQ(on(1, "10.77.1.1"), Verdict::Listed);
-    EXPECT_EQ(on(2, "10.77.1.1"), Verdict::Listed);
-    EXPECT_EQ(on(1, "10.77.2.1"), Verdict::Listed);
-    EXPECT_EQ(on(1, "10.77.1.1"), Verdict::Repeat);
-    EXPECT_EQ(listed.rows.size(), 3u);
+    EXPECT_EQ(from(1, eth0), Verdict::Listed);
+    EXPECT_EQ(from(2, eth0), Verdict::Listed);
+    EXPECT_EQ(from(1, eth1), Verdict::Listed);
+    EXPECT_EQ(from(1, eth0), Verdict::Repeat);
 }
 
 TEST_F(DiscoverySearchTest, AThousandSendersGiveAThousandRowsAndNoRepeatIsListedTwice) {
