@@ -44,10 +44,8 @@ struct RecordingDialogs final : RowDialogs {
 };
 
 struct FakeDevice {
-    std::string name;
-    std::string ip;
-    MacAddress mac;
-    bool isAp = false;
+    ReplyFields fields;
+    const char* ip;
 };
 
 // Two fake adapters, 10.0.0.1 (eth0) and 10.0.1.1 (eth1).
@@ -59,12 +57,8 @@ struct MainWindowHarness {
     std::vector<int> programEndings; // exit statuses asked for
 
     MainWindowHarness() {
-        fakes.adapters.selection.table.push_back(AdapterEntry{Ipv4::parse("10.0.1.1"),
-                                                              Ipv4::parse("255.255.255.0"),
-                                                              Ipv4::parse("0.0.0.0"),
-                                                              {0x02, 0x00, 0x00, 0x00, 0x00, 0x02},
-                                                              "eth1",
-                                                              3});
+        fakes.adapters.selection.table.push_back(
+            adapterOn24("10.0.1.1", "0.0.0.0", {2, 0, 0, 0, 0, 2}, "eth1", 3));
         window = std::make_unique<MainWindow>(platform, dialogs);
         QObject::connect(window.get(), &MainWindow::programEnding,
                          [this](int status) { programEndings.push_back(status); });
@@ -83,12 +77,8 @@ struct MainWindowHarness {
     void reply(const FakeDevice& device, std::size_t adapter = 0) {
         const auto open = fakes.network.openOnPort(4001);
         ASSERT_LT(adapter, open.size());
-        ReplyFields fields{.sequence = window->searchCycle().searchSequence(),
-                           .essId = "lab",
-                           .wep = 1,
-                           .name = device.name,
-                           .kind = device.isAp ? "AP" : ""};
-        std::copy(device.mac.begin(), device.mac.end(), std::begin(fields.mac));
+        ReplyFields fields = device.fields;
+        fields.sequence = window->searchCycle().searchSequence();
         open[adapter]->deliver(replyBytes(fields), *Ipv4::parse(device.ip), 4000);
     }
     DeviceListView* list() const { return window->findChild<DeviceListView*>("ListView1"); }
@@ -177,8 +167,8 @@ std::string states(const MainWindowHarness& h) {
     return s;
 }
 
-const FakeDevice kOne{"one", "10.0.0.20", {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e}, true};
-const FakeDevice kTwo{"two", "10.0.0.21", {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x4f}, false};
+const FakeDevice kOne{{.name = "one"}, "10.0.0.20"};
+const FakeDevice kTwo{{.mac = {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x4f}, .name = "two", .kind = ""}, "10.0.0.21"};
 
 TEST(MainWindowEnabling, FollowsTheListThroughASession) {
     using H = MainWindowHarness;

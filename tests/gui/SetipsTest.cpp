@@ -26,12 +26,7 @@ using Bytes = std::vector<std::uint8_t>;
 class SetipsTest : public ::testing::Test {
 protected:
     void open(const char* adapterIp = "192.168.1.20") {
-        values.adapterTable = {{Ipv4::parse(adapterIp),
-                                Ipv4::parse("255.255.255.0"),
-                                Ipv4::parse("192.168.1.1"),
-                                {2, 0, 0, 0, 0, 1},
-                                "eth0",
-                                2}};
+        values.adapterTable = {test::adapterOn24(adapterIp, "192.168.1.1", {2, 0, 0, 0, 0, 1}, "eth0", 2)};
         values.localAdapterIp = Ipv4::parse(adapterIp);
         dialog = std::make_unique<Setips>(platform, values, exchange);
         dialog->show();
@@ -45,7 +40,7 @@ protected:
         return child<ZavikIPAddress>(QStringLiteral("ZavikIPAddress%1").arg(i));
     }
     void click(const char* name) { QTest::mouseClick(child(name), Qt::LeftButton); }
-    test::FakeEndpoint* sock1() const { return fake.network.last(); }
+    test::FakeEndpoint* sock1() const { return fake.network.alive().back(); }
     Bytes sentBytes(std::size_t i, std::size_t from, std::size_t n) const {
         const Bytes& b = sock1()->sent.at(i).bytes;
         return Bytes(b.begin() + from, b.begin() + from + n);

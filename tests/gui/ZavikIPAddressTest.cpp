@@ -33,13 +33,9 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
     }
     QLineEdit* box(int i) const { return ip->findChild<QLineEdit*>(QStringLiteral("txtIP%1").arg(i)); }
-    int focused() const {
-        for (int i = 0; i < 4; ++i) {
-            if (QApplication::focusWidget() == box(i)) {
-                return i;
-            }
-        }
-        return -1;
+    int focused() const { // the box with the focus, -1 for none
+        const QWidget* w = QApplication::focusWidget();
+        return w != nullptr && w->parent() == ip ? w->objectName().mid(5).toInt() : -1;
     }
     // Enters box `start` (which selects it), then sends each key to whatever has the focus at that
     // moment, as the keyboard does. ^ $ < > ~ are Home, End, Left, Right, Backspace; ! leaves the control.

@@ -4,16 +4,8 @@
 namespace fw::test {
 
 bool FakeEndpoint::bindToAdapter(const AdapterEntry& adapter, std::uint16_t localPort) {
-    ++bindCount;
-    if (failBind) {
-        lastError_ = failReason;
-        return false;
-    }
-    open_ = true;
-    local_ = adapter.ip.value_or(Ipv4{});
-    localPort_ = localPort;
     boundInterface = adapter.interfaceName;
-    return true;
+    return bindToAddress(adapter.ip.value_or(Ipv4{}), localPort);
 }
 
 bool FakeEndpoint::bindToAddress(Ipv4 local, std::uint16_t localPort) {
@@ -52,7 +44,6 @@ std::optional<Datagram> FakeEndpoint::read() {
 }
 
 void FakeEndpoint::close() {
-    ++closeCount;
     open_ = false;
     inbox_.clear();
 }
@@ -89,22 +80,9 @@ std::vector<FakeEndpoint*> FakeNetwork::alive() const {
     return out;
 }
 
-FakeEndpoint* FakeNetwork::last() const {
-    for (auto it = all_.rbegin(); it != all_.rend(); ++it) {
-        if (*it) {
-            return it->data();
-        }
-    }
-    return nullptr;
-}
-
 std::vector<FakeEndpoint*> FakeNetwork::openOnPort(std::uint16_t port) const {
-    std::vector<FakeEndpoint*> out;
-    for (auto* e : alive()) {
-        if (e->isOpen() && e->localPort() == port) {
-            out.push_back(e);
-        }
-    }
+    auto out = alive();
+    std::erase_if(out, [port](FakeEndpoint* e) { return !e->isOpen() || e->localPort() != port; });
     return out;
 }
 

@@ -48,7 +48,6 @@ public:
     std::string boundInterface; // set by bindToAdapter
     int bindCount = 0;
     int readCount = 0; // datagrams taken by read()
-    int closeCount = 0;
 
 private:
     bool open_ = false;
@@ -67,7 +66,6 @@ public:
     // Endpoints still alive, in creation order.
     std::vector<FakeEndpoint*> alive() const;
     std::size_t created() const { return all_.size(); }
-    FakeEndpoint* last() const;
     // Endpoints bound to this local port and still open.
     std::vector<FakeEndpoint*> openOnPort(std::uint16_t port) const;
     bool failBinds = false; // applied to endpoints created afterwards, with this reason:
