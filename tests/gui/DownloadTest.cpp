@@ -17,19 +17,13 @@
 namespace fw::test {
 namespace {
 
-const Ipv4 kDevice{{10, 0, 0, 20}};
+const Ipv4 kDevice{{10, 0, 0, 20}}, kAdapter{{10, 0, 0, 1}};
 
 class DownloadDialog : public ::testing::Test {
 protected:
     FakePlatform fakes;
     Platform platform = fakes.platform();
-    ProcessValues values = [] {
-        ProcessValues v;
-        v.selectedDeviceIp = Ipv4::parse("10.0.0.20");
-        v.selectedDeviceIsAp = true;
-        v.localAdapterIp = Ipv4::parse("10.0.0.1");
-        return v;
-    }();
+    ProcessValues values{{}, kDevice, true, {}, kAdapter, 0}; // the picked device, an AP
     UploadCarryOver carry;
     QTemporaryDir dir;
     std::unique_ptr<Download> dlg = std::make_unique<Download>(platform, values, carry);

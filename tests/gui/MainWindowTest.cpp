@@ -22,6 +22,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -146,11 +147,9 @@ struct MainWindowHarness {
         a->setVisible(false);
     }
     std::size_t sent() const {
-        std::size_t n = 0;
-        for (auto* e : fakes.network.alive()) {
-            n += e->sent.size();
-        }
-        return n;
+        const auto all = fakes.network.alive();
+        return std::accumulate(all.begin(), all.end(), std::size_t{0},
+                               [](auto n, FakeEndpoint* e) { return n + e->sent.size(); });
     }
 };
 
