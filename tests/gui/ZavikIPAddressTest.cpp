@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
+#include <string_view>
 #include <tuple>
 
 namespace fw {
@@ -42,16 +42,14 @@ protected:
     void type(int start, const char* keys) {
         other->setFocus(Qt::OtherFocusReason);
         box(start)->setFocus(Qt::OtherFocusReason);
+        const std::string_view named = "^$<>~";
+        const Qt::Key namedKeys[] = {Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Right,
+                                     Qt::Key_Backspace};
         for (const char* k = keys; *k != 0; ++k) {
-            const std::map<char, Qt::Key> named{{'^', Qt::Key_Home},
-                                                {'$', Qt::Key_End},
-                                                {'<', Qt::Key_Left},
-                                                {'>', Qt::Key_Right},
-                                                {'~', Qt::Key_Backspace}};
             if (*k == '!') {
                 other->setFocus(Qt::OtherFocusReason);
-            } else if (named.contains(*k)) {
-                QTest::keyClick(QApplication::focusWidget(), named.at(*k));
+            } else if (const auto at = named.find(*k); at != named.npos) {
+                QTest::keyClick(QApplication::focusWidget(), namedKeys[at]);
             } else {
                 QTest::keyClick(QApplication::focusWidget(), *k);
             }
