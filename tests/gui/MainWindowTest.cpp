@@ -64,10 +64,7 @@ struct MainWindowHarness {
         QObject::connect(window.get(), &MainWindow::programEnding,
                          [this](int status) { programEndings.push_back(status); });
     }
-    ~MainWindowHarness() {
-        closePopups();
-        window.reset();
-    }
+    ~MainWindowHarness() { closePopups(); } // then the window goes, before the fakes it uses
     // Shows the window and waits for the first search to have sent its requests.
     void start() {
         window->show();
@@ -91,10 +88,7 @@ struct MainWindowHarness {
             rows == 0 ? 0 : list()->visualRect(window->deviceList().index(rows - 1, 0)).bottom();
         return {40, std::min(bottom + 30, listViewport()->height() - 2)};
     }
-    void press(Qt::MouseButton button, QPoint at) {
-        QTest::mousePress(listViewport(), button, {}, at);
-        QTest::mouseRelease(listViewport(), button, {}, at);
-    }
+    void press(Qt::MouseButton button, QPoint at) { QTest::mouseClick(listViewport(), button, {}, at); }
     void rightClick(QPoint at) { press(Qt::RightButton, at); } // the popup rule runs on the release
     static void closePopups() {
         while (QWidget* popup = QApplication::activePopupWidget()) {
@@ -107,13 +101,10 @@ struct MainWindowHarness {
         menu->popup(window->mapToGlobal(QPoint(10, 10)));
         menu->close();
     }
-    QAction* action(const char* name) const {
-        for (QAction* a : window->findChildren<QAction*>(name)) {
-            if (a->menu() == nullptr) {
-                return a;
-            }
-        }
-        return nullptr;
+    QAction* action(const char* name) const { // not a menu's own action
+        const auto all = window->findChildren<QAction*>(name);
+        const auto it = std::ranges::find_if(all, [](QAction* a) { return a->menu() == nullptr; });
+        return it == all.end() ? nullptr : *it;
     }
     QWidget* widget(const char* name) const { return window->findChild<QWidget*>(name); }
     // A QAction or a widget, by object name. Qt reports every hidden action as disabled, so for the
