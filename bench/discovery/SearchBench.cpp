@@ -5,19 +5,10 @@
 // which is the same clock as std::chrono::steady_clock here. The reader runs on another core, so a
 // row can be listed a few microseconds before the simulator has logged the send: the lag can read
 // as slightly negative.
-#include "discovery/DeviceListModel.h"
-#include "discovery/SearchCycle.h"
-#include "platform/LinuxAdapterSource.h"
-#include "platform/UdpEndpoint.h"
-#include "support/Fakes.h"
-#include "support/NetLab.h"
+#include "support/SearchRig.h"
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTimer>
 
 #include <chrono>
@@ -34,24 +25,6 @@ double seconds(Clock::time_point t) {
     return std::chrono::duration<double>(t.time_since_epoch()).count();
 }
 
-// Devices 10.78.0.1 ... on segment a, each with its own address and MAC.
-QByteArray deviceConfig(int count) {
-    QJsonArray devices;
-    for (int i = 0; i < count; ++i) {
-        const int host = i + 1;
-        devices.append(QJsonObject{
-            {"mac", QString("02:00:00:%1:%2:%3")
-                        .arg(host >> 16, 2, 16, QChar('0'))
-                        .arg((host >> 8) & 0xFF, 2, 16, QChar('0'))
-                        .arg(host & 0xFF, 2, 16, QChar('0'))},
-            {"ip", QString("10.78.%1.%2/16").arg(host / 250).arg(host % 250 + 1)},
-            {"name", QString("Device %1").arg(host)},
-            {"reply", "unicast"},
-        });
-    }
-    return QJsonDocument(QJsonObject{{"devices", devices}}).toJson(QJsonDocument::Compact);
-}
-
 // Runs the event loop for a while (a real loop, so datagrams are read as soon as they arrive).
 void runFor(int ms) {
     QEventLoop loop;
@@ -61,39 +34,10 @@ void runFor(int ms) {
 
 int run(int deviceCount, int searches) {
     NetLab lab;
-    lab.addHost("flood", "a", "10.77.1.2/24");
-    // One kernel stands in for a thousand devices: resolve the workstation once, so the burst does
-    // not wait in (and overflow) a single neighbour queue, as it would not on real devices.
-    lab.run("flood", {"ip", "neigh", "replace", "10.77.1.1", "lladdr", "02:fe:00:00:01:01", "dev", "eth0",
-                      "nud", "permanent"});
-    const QString config = lab.dir() + "/devices.json";
-    const QString log = lab.dir() + "/flood.jsonl";
-    {
-        QFile f(config);
-        if (!f.open(QIODevice::WriteOnly) || f.write(deviceConfig(deviceCount)) < 0) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(config));
-            return 1;
-        }
-    }
-    lab.spawn("flood",
-              {NetLab::binaryPath("tools/devsim/fernwick-devsim"), "--config", config, "--log", log});
-    const bool ready = test::waitUntil([&] { return !test::simulatorEvents(log, "ready").empty(); }, 120000);
-    if (!ready) {
-        std::fprintf(stderr, "the simulator did not come up; see %s\n", qPrintable(lab.dir()));
-        return 1;
-    }
-
-    lab.enterWorkstation();
-    test::FakeMessageBoxes messages;
-    test::FakeShell shell;
-    test::FakeFileChooser files;
-    LinuxAdapterSource adapters;
-    Platform platform{messages, shell, adapters, files, [] {
-                          return std::make_unique<UdpEndpoint>();
-                      }};
-    ProcessValues values;
-    DeviceListModel model;
-    SearchCycle cycle(platform, values, model, nullptr);
+    const QString log = test::startManyDevices(lab, deviceCount);
+    test::SearchRig rig(lab);
+    auto& cycle = rig.cycle;
+    auto& model = rig.model;
     Clock::time_point lastRow;
     QObject::connect(&cycle, &SearchCycle::rowAdded, [&lastRow] { lastRow = Clock::now(); });
 
@@ -101,11 +45,8 @@ int run(int deviceCount, int searches) {
     bool allListed = true;
     for (int s = 1; s <= searches; ++s) {
         const Clock::time_point start = Clock::now();
-        QEventLoop loop;
-        QObject::connect(&cycle, &SearchCycle::searchFinished, &loop, &QEventLoop::quit);
-        cycle.search();
-        loop.exec(); // the Searching dialog's 3 s
-        runFor(500); // stragglers
+        rig.searchToEnd(); // the Searching dialog's 3 s
+        runFor(500);       // stragglers
 
         double lastReply = 0;
         int replies = 0;
@@ -156,5 +97,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_discovery_search [--devices 1-60000] [--searches N]\n");
         return 2;
     }
-    return fw::run(devices, searches);
+    try {
+        return fw::run(devices, searches);
+    } catch (const std::exception& e) { // the lab or the simulator did not come up
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
 }

@@ -7,6 +7,7 @@
 #include "platform/NeighbourTable.h"
 #include "platform/UdpEndpoint.h"
 #include "support/NetLab.h"
+#include "support/VirtualLink.h"
 #include "upgrade/UploadDisplay.h"
 #include "upgrade/UploadDriver.h"
 
@@ -36,7 +37,7 @@ public:
         clock.start();
     }
     void setProgress(int) override {}
-    void setLabel(const std::string& text) override { label = text; }
+    void setLabel(const std::string&) override {}
     void showResult(const TftpUpload::Result& result) override {
         if (const auto m = uploadResultMessage(result)) {
             messages.push_back(m->text);
@@ -56,7 +57,6 @@ public:
     QElapsedTimer clock;
     qint64 secondRequestNs = -1, endedNs = -1;
     std::optional<TftpUpload::Outcome> outcome;
-    std::string label;
     std::vector<std::string> messages;
 };
 
@@ -73,16 +73,6 @@ inline QString startTftpd(NetLab& lab, const std::string& host, const QStringLis
     lab.spawn(host,
               QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap} + extra);
     return root;
-}
-
-inline std::vector<std::uint8_t> labImage(std::size_t size, std::uint32_t seed) {
-    std::vector<std::uint8_t> b(size);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& byte : b) {
-        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-        byte = static_cast<std::uint8_t>(x);
-    }
-    return b;
 }
 
 inline std::optional<std::vector<std::uint8_t>> fileBytes(const QString& path) {
@@ -111,15 +101,8 @@ public:
     static std::string deviceIp(int i) { return "10.77.1." + std::to_string(10 + i); }
     static std::string localIp(int i) { return "10.77.1." + std::to_string(1 + i); }
     QString root(int i) const { return QDir(lab.dir()).filePath(QString("d%1-tftp").arg(i)); }
-    std::optional<std::vector<std::uint8_t>> received(int i, const char* name = "fw.bin") const {
-        return fileBytes(QDir(root(i)).filePath(name));
-    }
-
-    // Runs a real event loop, as the dialog's exec() does, until every upload has ended.
-    static bool runAll(const std::vector<std::unique_ptr<LabUpload>>& uploads, int timeoutMs) {
-        return waitUntil(
-            [&] { return std::all_of(uploads.begin(), uploads.end(), [](auto& u) { return u->outcome; }); },
-            timeoutMs);
+    std::optional<std::vector<std::uint8_t>> received(int i) const {
+        return fileBytes(QDir(root(i)).filePath("fw.bin"));
     }
 };
 

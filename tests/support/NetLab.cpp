@@ -85,21 +85,8 @@ QProcess* NetLab::spawn(const std::string& host, const QStringList& argv) {
     return processes_.back().get();
 }
 
-int NetLab::run(const std::string& host, const QStringList& argv, QByteArray* output) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start("ip", QStringList{"netns", "exec", QString::fromStdString(ns(host))} + argv);
-    // A program that did not start or did not end must not look like one that exited with 0.
-    const bool finished = p.waitForFinished(120000);
-    if (output != nullptr) {
-        *output = p.readAll();
-    }
-    if (!finished) {
-        p.kill();
-        p.waitForFinished(3000);
-        return -1;
-    }
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+void NetLab::sh(const std::string& host, const QString& script) {
+    runOrThrow({"ip", "netns", "exec", QString::fromStdString(ns(host)), "sh", "-ec", script});
 }
 
 NetLab::Outcome NetLab::runApart(const std::string& host, const QStringList& argv) {
@@ -123,13 +110,11 @@ void NetLab::enterWorkstation() {
     }
     const std::string path = "/var/run/netns/" + ns("ws");
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || setns(fd, CLONE_NEWNET) != 0) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
+    const bool entered = fd >= 0 && setns(fd, CLONE_NEWNET) == 0;
+    ::close(fd);
+    if (!entered) {
         throw std::runtime_error("cannot enter " + path);
     }
-    ::close(fd);
 }
 
 QString NetLab::startSimulator(const std::string& host, const QStringList& args, int timeoutMs) {

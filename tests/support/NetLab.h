@@ -39,16 +39,16 @@ public:
     QString startSimulator(const std::string& host, const QStringList& args, int timeoutMs = 15000);
     // The same with a --config file of the given JSON, written to dir()/<host>.json.
     QString startSimulator(const std::string& host, const QByteArray& config, int timeoutMs = 15000);
-    // Runs a program inside a host's namespace to its end; returns its exit code.
-    int run(const std::string& host, const QStringList& argv, QByteArray* output = nullptr);
-
+    // Runs a shell script (sh -e) inside a host's namespace; throws, failing the test, if it fails.
+    void sh(const std::string& host, const QString& script);
     struct Outcome {
         int status = -1; // -1: did not start, crashed or did not end
         QByteArray out;
         QByteArray err;
     };
-    // Like run(), with stdout and stderr kept apart.
+    // Runs a program inside a host's namespace to its end.
     Outcome runApart(const std::string& host, const QStringList& argv);
+    int run(const std::string& host, const QStringList& argv) { return runApart(host, argv).status; }
 
     // Moves this thread into the workstation namespace: sockets and netlink queries made afterwards
     // see the lab's adapters. The destructor moves it back.

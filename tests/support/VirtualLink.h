@@ -26,6 +26,17 @@ struct Sent {
     bool socketOpen; // a send on a closed socket never leaves
 };
 
+// A seeded pseudo-random image (also for the lab's uploads).
+inline Bytes labImage(std::size_t size, std::uint32_t seed) {
+    Bytes b(size);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (auto& byte : b) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        byte = static_cast<std::uint8_t>(x);
+    }
+    return b;
+}
+
 inline Bytes ack(std::uint16_t block) {
     return {0x00, 0x04, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block & 0xFF)};
 }
