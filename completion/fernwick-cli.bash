@@ -18,6 +18,7 @@ _fernwick_cli() {
         fi
         case "$word" in
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
+        -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
         --device | --from | --report | --skip-done | --parallel | --back-timeout) skip=1 ;;
         -*) ;;
         *)
@@ -51,10 +52,11 @@ _fernwick_cli() {
     -f | --format)
         local formats="table json csv"
         [[ "$command" == doctor ]] && formats="text json"
+        [[ "$command" == watch ]] && formats="table jsonl"
         mapfile -t COMPREPLY < <(compgen -W "$formats" -- "$value")
         return
         ;;
-    -t | --timeout | -r | --retries | --ip | --mask | --gateway)
+    -t | --timeout | -r | --retries | --ip | --mask | --gateway | -n | --interval | -m | --missed | --verify-timeout)
         return # a number or an address: nothing to offer
         ;;
     --device | --parallel | --back-timeout)
@@ -71,11 +73,12 @@ _fernwick_cli() {
     case "$command" in
     "") options="--help --version" ;;
     search) options="--interface --timeout --format --help" ;;
-    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --help" ;;
+    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --help" ;;
     upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --back-timeout --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
+    watch) options="--interval --missed --interface --format --help" ;;
     help)
-        ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor" -- "$cur")
+        ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch" -- "$cur")
         return
         ;;
     *) return ;;
@@ -84,7 +87,7 @@ _fernwick_cli() {
     if [[ "$cur" == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     elif [[ -z "$command" ]]; then
-        mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor help" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch help" -- "$cur")
     elif [[ "$command" == upgrade ]] && ((positional <= 1)); then
         # The image (second, or first in a rollout): *.bin files (the window's file dialog shows the same) and folders to walk into.
         compopt -o filenames 2>/dev/null

@@ -2,6 +2,7 @@
 // Discovery replies off port 4001: acceptance, decoding into a row, and the search's bookkeeping.
 #include "FuzzInput.h"
 #include "discovery/core/DiscoverySearch.h"
+#include "support/CoreFakes.h"
 
 #include <algorithm>
 #include <array>
@@ -11,11 +12,6 @@
 namespace {
 
 using fw::fuzz::require;
-
-struct Rows final : fw::DiscoverySearch::Listener {
-    std::vector<fw::DeviceRow> rows;
-    void rowListed(const fw::DeviceRow& row) override { rows.push_back(row); }
-};
 
 std::string cString(std::span<const std::uint8_t> field) {
     const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
@@ -49,7 +45,7 @@ std::optional<fw::DeviceRow> expectedRow(std::span<const std::uint8_t> d, std::i
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fw::fuzz::FuzzInput in(data, size);
     fw::ProcessValues values;
-    Rows rows;
+    fw::test::RecordingRows rows;
     fw::DiscoverySearch search(values, rows);
     // Up to 255 searches in: the sequence the replies must carry moves on.
     const int searches = 1 + in.byte();

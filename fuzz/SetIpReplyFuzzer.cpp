@@ -3,36 +3,26 @@
 // 0 or 1 shows anything, and only a success is acknowledged.
 #include "FuzzInput.h"
 #include "setip/core/SetIpExchange.h"
+#include "support/CoreFakes.h"
 
 #include <vector>
 
-namespace {
-
 using fw::fuzz::require;
-
-struct Recorder final : fw::SetIpExchange::Io {
-    std::vector<fw::SetIpRecord> sent;
-    std::vector<fw::SetIpAnswer> shown;
-    void send(std::span<const std::uint8_t> record) override {
-        require(record.size() == fw::kSetIpRecordSize, "records are 32 bytes");
-        fw::SetIpRecord r{};
-        std::copy(record.begin(), record.end(), r.begin());
-        sent.push_back(r);
-    }
-    void answered(const fw::SetIpAnswer& answer) override { shown.push_back(answer); }
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fw::fuzz::FuzzInput in(data, size);
     const fw::AdapterTable adapters{
-        {"192.168.1.10", "255.255.255.0", "0.0.0.0", {2, 0, 0, 0, 0, 1}, "eth0", 2},
-        {"10.0.0.10", "255.0.0.0", "0.0.0.0", {2, 0, 0, 0, 0, 2}, "eth1", 3},
+        {fw::Ipv4{{192, 168, 1, 10}},
+         fw::Ipv4{{255, 255, 255, 0}},
+         fw::Ipv4::any(),
+         {2, 0, 0, 0, 0, 1},
+         "eth0",
+         2},
+        {fw::Ipv4{{10, 0, 0, 10}}, fw::Ipv4{{255, 0, 0, 0}}, fw::Ipv4::any(), {2, 0, 0, 0, 0, 2}, "eth1", 3},
     };
     const fw::MacAddress target{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
     fw::SetIpExchange exchange;
-    Recorder io;
+    fw::test::RecordingSetIpIo io;
     const int index = exchange.open(adapters, (in.byte() & 1) ? fw::Ipv4::parse("10.0.0.10") : std::nullopt,
                                     in.byte() % 4, target);
     require(index >= 0 && index < 2, "an adapter of the table is chosen");
@@ -40,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (!in.empty()) {
         const std::uint8_t op = in.byte();
         const std::size_t sentBefore = io.sent.size();
-        const std::size_t shownBefore = io.shown.size();
+        const std::size_t shownBefore = io.answers.size();
         const int kind = op % 5;
         switch (kind) {
         case 0:
@@ -76,24 +66,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto modeBefore = exchange.mode();
             exchange.onDatagram(io, d);
             if (!verdict || seq == 0) {
-                require(io.sent.size() == sentBefore && io.shown.size() == shownBefore,
+                require(io.sent.size() == sentBefore && io.answers.size() == shownBefore,
                         "a reply to no current request changes nothing");
                 break;
             }
             require(d.size() >= 24 && d[21] <= 1, "only results 0 and 1 are replies");
             require(static_cast<std::int16_t>((d[6] << 8) | d[7]) == seq,
                     "only the latest number is answered");
-            require(io.shown.size() == shownBefore + 1, "a reply shows one message");
+            require(io.answers.size() == shownBefore + 1, "a reply shows one message");
             if (*verdict == fw::SetIpResult::Refused) {
                 require(io.sent.size() == sentBefore, "a refusal is not acknowledged");
-                require(io.shown.back() == fw::SetIpAnswer{fw::SetIpResult::Refused, modeBefore},
+                require(io.answers.back() == fw::SetIpAnswer{fw::SetIpResult::Refused, modeBefore},
                         "a refusal is reported with the mode");
             } else {
                 require(io.sent.size() == sentBefore + 1, "a success is acknowledged once");
                 const auto& ack = io.sent.back();
+                require(ack.size() == fw::kSetIpRecordSize, "records are 32 bytes");
                 require(ack[4] == 0xA0 && ack[5] == 0x99, "acknowledgement command");
                 require(static_cast<std::int16_t>((ack[6] << 8) | ack[7]) == seq, "acknowledgement number");
-                require(io.shown.back() == fw::SetIpAnswer{fw::SetIpResult::Done, modeBefore},
+                require(io.answers.back() == fw::SetIpAnswer{fw::SetIpResult::Done, modeBefore},
                         "a success is reported with the mode");
             }
             break;
@@ -102,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (kind == 1 || kind == 2) {
             require(io.sent.size() == sentBefore + 1, "one request per press");
             const auto& r = io.sent.back();
+            require(r.size() == fw::kSetIpRecordSize, "records are 32 bytes");
             require(r[0] == 0x87 && r[1] == 0x65 && r[2] == 0x43 && r[3] == 0x21 && r[4] == 0x20,
                     "request header");
             require(r[5] == (kind == 1 ? 0x10 : 0x11), "request action");

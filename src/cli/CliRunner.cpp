@@ -7,6 +7,8 @@
 #include "cli/CliSearch.h"
 #include "cli/CliSetIp.h"
 #include "cli/CliUpgrade.h"
+#include "cli/CliVerifiedSetIp.h"
+#include "cli/CliWatch.h"
 #include "cli/DeviceReport.h"
 #include "common/StringTable.h"
 #include "doctor/core/DoctorRules.h"
@@ -60,6 +62,8 @@ void CliRunner::run(const Command& command) {
                 runUpgrade(c);
             } else if constexpr (std::is_same_v<T, DoctorCommand>) {
                 runDoctor(c);
+            } else if constexpr (std::is_same_v<T, WatchCommand>) {
+                runWatch(c);
             } else {
                 runRollout(c);
             }
@@ -173,6 +177,12 @@ void CliRunner::runDoctor(const DoctorCommand& command) {
     doctor->start(command);
 }
 
+void CliRunner::runWatch(const WatchCommand& command) {
+    auto* watch = new CliWatch(console_, listAdapters_, makeEndpoint_, command, this);
+    connect(watch, &CliWatch::finished, this, [this](ExitStatus s) { finish(s); });
+    watch->start();
+}
+
 void CliRunner::locate(const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted,
                        std::function<void(const DeviceRow*)> then) {
     auto* search = new CliSearch(makeEndpoint_, table, this);
@@ -195,6 +205,12 @@ void CliRunner::locate(const AdapterTable& table, std::function<bool(const Devic
 void CliRunner::runSetIp(const SetIpCommand& command) {
     const auto table = adapters(command.interfaces);
     if (!table) {
+        return;
+    }
+    if (command.verify) {
+        auto* verified = new CliVerifiedSetIp(console_, makeEndpoint_, command, *table, this);
+        connect(verified, &CliVerifiedSetIp::finished, this, [this](ExitStatus s) { finish(s); });
+        verified->start();
         return;
     }
     auto go = [this, command, table = *table](const AdapterEntry& adapter) {

@@ -38,6 +38,7 @@ private:
     void runSetIp(const SetIpCommand& command);
     void runUpgrade(const UpgradeCommand& command);
     void runDoctor(const DoctorCommand& command);
+    void runWatch(const WatchCommand& command);
     void runRollout(const RolloutCommand& command);
     // One line per adapter that got no answer and has a blocker the doctor knows.
     void hintBlockers(const CliSearch& search);

@@ -5,8 +5,9 @@
 
 namespace fw::cli {
 
-CliSearch::CliSearch(EndpointFactory makeEndpoint, AdapterTable adapters, QObject* parent)
-    : QObject(parent), makeEndpoint_(std::move(makeEndpoint)), search_(values_, *this) {
+CliSearch::CliSearch(EndpointFactory makeEndpoint, AdapterTable adapters, QObject* parent,
+                     DiscoverySearch::Keying keying)
+    : QObject(parent), makeEndpoint_(std::move(makeEndpoint)), search_(values_, *this, keying) {
     values_.adapterTable = std::move(adapters);
     wait_.setSingleShot(true);
     connect(&wait_, &QTimer::timeout, this, &CliSearch::finish);

@@ -24,7 +24,8 @@ namespace fw::cli {
 class CliSearch final : public QObject, private DiscoverySearch::Listener {
     Q_OBJECT
 public:
-    CliSearch(EndpointFactory makeEndpoint, AdapterTable adapters, QObject* parent = nullptr);
+    CliSearch(EndpointFactory makeEndpoint, AdapterTable adapters, QObject* parent = nullptr,
+              DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender);
     ~CliSearch() override;
 
     // stopWhen, when given, ends the wait as soon as a listed row satisfies it.

@@ -27,13 +27,15 @@ Commands:
   set-ip     give one device, named by its MAC address, a fixed address or DHCP
   upgrade    upload a firmware image to one device by TFTP, or roll it out to many
   doctor     tell why a device does not answer, and how to fix it
+  watch      search again and again; report devices appearing, changing, going, and conflicts
 
 Options:
   -h, --help     show this help (fernwick-cli COMMAND --help for a command's options)
   -V, --version  show the version
 
 Exit status: 0 success, 1 no device / refused / device error, 2 bad arguments, nothing
-could be sent or another program holds UDP port 4001 on an adapter, 3 no answer from the device.
+could be sent or another program holds UDP port 4001 on an adapter, 3 no answer from the device,
+4 (set-ip --verify) the device said OK but did not come back as asked.
 )";
 
 const char* const kSearchHelp =
@@ -66,9 +68,15 @@ Options:
   -i, --interface IF   the adapter the device is on (otherwise a search finds it)
   -t, --timeout S      seconds to wait for an answer to each request (default 2)
   -r, --retries N      further copies of the request when no answer came (default 2)
+  --verify             first refuse an address another device answers from; after the device's
+                       OK, search until it answers from the new address (DHCP: from any)
+  --force              with --verify: set the address even though another device answers from it
+  --verify-timeout S   seconds the device has to come back (default 15)
   -h, --help           show this help
 
-Exit status: 0 done, 1 refused, 2 bad arguments or UDP port 4001 in use, 3 no answer.
+Exit status: 0 done (with --verify: and back as asked), 1 refused, 2 bad arguments, UDP port 4001
+in use or (--verify) the address is taken, 3 no answer, 4 the device said OK but did not come back
+as asked.
 )";
 
 const char* const kUpgradeHelp = R"(Usage: fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
@@ -116,6 +124,28 @@ Options:
   -h, --help           show this help
 
 Exit status: 0 nothing found, 1 a problem found, 2 could not run.
+)";
+
+const char* const kWatchHelp =
+    R"(Usage: fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]
+
+Searches every S seconds until interrupted (Ctrl+C ends it with status 0) and knows devices by MAC,
+so two devices answering from one address are both seen. Each search waits for answers for half
+the interval, at most 3 s; between searches no socket is held, so other commands can run beside it.
+Reports: appeared, changed (the fields, old and new), gone (after N searches without an answer), and
+the warnings duplicate-ip (two devices answer from one address on one adapter), foreign-subnet (the
+address lies in no subnet of the adapter it answered on: it needs Set IP) and mac-on-two-adapters
+(one MAC answers on two adapters: bridged segments or a loop).
+
+Options:
+  -n, --interval S     seconds from one search to the next (default 10, at least 0.2)
+  -m, --missed N       searches without an answer before a device is gone (default 3)
+  -i, --interface IF   search on this adapter only (repeat for several)
+  -f, --format F       table (default: a live view on a terminal, one line per event otherwise) or
+                       jsonl (one JSON object per event, with "time" and "event")
+  -h, --help           show this help
+
+Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments or no usable adapter.
 )";
 
 ParsedCommandLine error(const QString& command, const QString& message) {
@@ -169,16 +199,21 @@ public:
 
     // Fails with the message when the text is not a duration.
     std::optional<ParsedCommandLine> timeout(std::chrono::milliseconds& into) const {
-        if (!parser_.isSet("timeout")) {
+        return seconds("timeout", into);
+    }
+    std::optional<ParsedCommandLine> seconds(const QString& name, std::chrono::milliseconds& into,
+                                             double least = 0) const {
+        if (!parser_.isSet(name)) {
             return std::nullopt;
         }
-        const QString text = parser_.value("timeout");
+        const QString text = parser_.value(name);
         bool ok = false;
         const double seconds = text.toDouble(&ok);
-        if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > kMaxTimeoutSeconds) {
-            return error(command_, "--timeout: " + quoted(text) +
-                                       " is not a number of seconds between 0 and " +
-                                       QString::number(kMaxTimeoutSeconds));
+        if (!ok || !std::isfinite(seconds) || (least > 0 ? seconds < least : seconds <= 0) ||
+            seconds > kMaxTimeoutSeconds) {
+            return error(command_, "--" + name + ": " + quoted(text) + " is not a number of seconds " +
+                                       (least > 0 ? "from " : "between ") + QString::number(least) +
+                                       (least > 0 ? " to " : " and ") + QString::number(kMaxTimeoutSeconds));
         }
         into = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
         return std::nullopt;
@@ -252,7 +287,10 @@ ParsedCommandLine parseSetIp(const QStringList& rest) {
     o.value({"i", "interface"});
     o.value({"t", "timeout"});
     o.value({"r", "retries"});
-    if (auto e = o.parse(rest, {"ip", "mask", "gateway", "timeout", "retries"})) {
+    o.flag({"verify"});
+    o.flag({"force"});
+    o.value({"verify-timeout"});
+    if (auto e = o.parse(rest, {"ip", "mask", "gateway", "timeout", "retries", "verify-timeout"})) {
         return *e;
     }
     QCommandLineParser& p = o.parser();
@@ -323,6 +361,56 @@ ParsedCommandLine parseSetIp(const QStringList& rest) {
                                        QString::number(kMaxRetries));
         }
         c.retries = n;
+    }
+    c.verify = p.isSet("verify");
+    c.force = p.isSet("force");
+    if (!c.verify && (c.force || p.isSet("verify-timeout"))) {
+        return error("set-ip", "--force and --verify-timeout need --verify");
+    }
+    if (auto e = o.seconds("verify-timeout", c.verifyTimeout)) {
+        return *e;
+    }
+    return run(c);
+}
+
+ParsedCommandLine parseWatch(const QStringList& rest) {
+    OptionSet o("watch");
+    o.value({"n", "interval"});
+    o.value({"m", "missed"});
+    o.value({"i", "interface"});
+    o.value({"f", "format"});
+    if (auto e = o.parse(rest, {"interval", "missed", "format"})) {
+        return *e;
+    }
+    QCommandLineParser& p = o.parser();
+    if (p.isSet("help")) {
+        return help(kWatchHelp);
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        return error("watch", "unexpected argument " + quoted(p.positionalArguments().first()));
+    }
+    WatchCommand c;
+    c.interfaces = o.interfaces();
+    // Below 0.2 s a search would hardly wait for answers.
+    if (auto e = o.seconds("interval", c.interval, 0.2)) {
+        return *e;
+    }
+    if (p.isSet("missed")) {
+        bool ok = false;
+        const QString text = p.value("missed");
+        const int n = text.toInt(&ok, 10);
+        if (!ok || n < 1 || n > kMaxRetries) {
+            return error("watch", "--missed: " + quoted(text) + " is not a count from 1 to " +
+                                      QString::number(kMaxRetries));
+        }
+        c.missed = n;
+    }
+    if (p.isSet("format")) {
+        const QString f = p.value("format");
+        if (f != "table" && f != "jsonl") {
+            return error("watch", "--format: " + quoted(f) + " is not one of table, jsonl");
+        }
+        c.format = f == "jsonl" ? WatchFormat::Jsonl : WatchFormat::Table;
     }
     return run(c);
 }
@@ -458,7 +546,7 @@ std::string versionText() {
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     if (arguments.size() < 2) {
-        return error({}, "no command given (search, set-ip, upgrade or doctor)");
+        return error({}, "no command given (search, set-ip, upgrade, doctor or watch)");
     }
     const QString& first = arguments[1];
     const QStringList rest = arguments.mid(2);
@@ -483,10 +571,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     if (first == "doctor") {
         return parseDoctor(rest);
     }
+    if (first == "watch") {
+        return parseWatch(rest);
+    }
     if (first.startsWith('-')) {
         return error({}, "unknown option " + quoted(first) + " (a command comes first)");
     }
-    return error({}, "unknown command " + quoted(first) + " (search, set-ip, upgrade or doctor)");
+    return error({}, "unknown command " + quoted(first) + " (search, set-ip, upgrade, doctor or watch)");
 }
 
 } // namespace fw::cli

@@ -21,6 +21,7 @@ enum class ExitStatus : int {
     Negative = 1, // no device answered a search; the device refused; the device ended the upload
     Usage = 2,    // nothing was sent: bad arguments, no usable adapter, image refused, port taken
     NoAnswer = 3, // the device did not answer (or was not found)
+    NotBack = 4,  // set-ip --verify: the device said OK but did not come back as asked
 };
 
 enum class OutputFormat { Table, Json, Csv };
@@ -45,6 +46,9 @@ struct SetIpCommand {
     std::vector<std::string> interfaces;
     std::chrono::milliseconds timeout{2000}; // wait for an answer after each request
     int retries = 2;                         // further copies of the request when none came
+    bool verify = false;                     // refuse a taken address; afterwards search for the device
+    bool force = false;                      // with verify: set an address another device answers from
+    std::chrono::milliseconds verifyTimeout{15000}; // how long the device has to answer from its new address
     bool operator==(const SetIpCommand&) const = default;
 };
 
@@ -65,6 +69,16 @@ struct DoctorCommand {
     bool operator==(const DoctorCommand&) const = default;
 };
 
+enum class WatchFormat { Table, Jsonl };
+
+struct WatchCommand {
+    std::vector<std::string> interfaces; // empty: every usable adapter
+    std::chrono::milliseconds interval{10000};
+    int missed = 3; // searches without an answer before a device is gone
+    WatchFormat format = WatchFormat::Table;
+    bool operator==(const WatchCommand&) const = default;
+};
+
 // upgrade IMAGE with --device, --from, --all-ap or --all-bridge: a rollout over several devices,
 // one after another (or side by side on different adapters), each awaited back after its upload.
 struct RolloutCommand {
@@ -82,7 +96,8 @@ struct RolloutCommand {
     bool operator==(const RolloutCommand&) const = default;
 };
 
-using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, RolloutCommand>;
+using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand,
+                             RolloutCommand>;
 
 // What the command line asks for. Help and Version carry the text to print on stdout; Error carries
 // the message for stderr (exit 2).

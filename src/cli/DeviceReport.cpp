@@ -103,22 +103,24 @@ std::string csv(const std::vector<DeviceRow>& rows, const AdapterTable& adapters
 std::string json(const std::vector<DeviceRow>& rows, const AdapterTable& adapters) {
     QJsonArray array;
     for (const DeviceRow& r : rows) {
-        QJsonObject o;
-        o["name"] = latin1(r.name);
-        o["ip"] = QString::fromStdString(r.ip.toString());
-        o["essid"] = latin1(r.essId);
-        o["channel"] = r.channel;
-        o["wep"] = r.wep;
-        o["mac"] = QString::fromStdString(formatMac(r.mac));
-        o["kind"] = QString::fromStdString(kindName(r));
-        o["adapter"] = QString::fromStdString(adapterName(adapters, r.adapterIp));
-        o["adapter_ip"] = QString::fromStdString(r.adapterIp.toString());
-        array.append(o);
+        array.append(deviceObject(r, adapters));
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
 }
 
 } // namespace
+
+QJsonObject deviceObject(const DeviceRow& r, const AdapterTable& adapters) {
+    return QJsonObject{{"name", latin1(r.name)},
+                       {"ip", QString::fromStdString(r.ip.toString())},
+                       {"essid", latin1(r.essId)},
+                       {"channel", r.channel},
+                       {"wep", r.wep},
+                       {"mac", QString::fromStdString(formatMac(r.mac))},
+                       {"kind", QString::fromStdString(kindName(r))},
+                       {"adapter", QString::fromStdString(adapterName(adapters, r.adapterIp))},
+                       {"adapter_ip", QString::fromStdString(r.adapterIp.toString())}};
+}
 
 std::string printableText(const std::string& text) {
     return printable(latin1(text)).toStdString();

@@ -5,6 +5,8 @@
 #include "common/AdapterEntry.h"
 #include "discovery/core/DeviceRow.h"
 
+#include <QJsonObject>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,10 @@ namespace fw::cli {
 // exactly (the JSON writer escapes it).
 std::string formatDevices(const std::vector<DeviceRow>& rows, const AdapterTable& adapters,
                           OutputFormat format);
+
+// One device as the json format writes it: {name, ip, essid, channel, wep, mac, kind, adapter,
+// adapter_ip}.
+QJsonObject deviceObject(const DeviceRow& row, const AdapterTable& adapters);
 
 // An 8-bit device text as UTF-8 with control characters written as \xNN (and "\" as "\\").
 std::string printableText(const std::string& latin1);

@@ -14,24 +14,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace fw::test {
 namespace {
 
-const Ipv4 kDevice{{10, 0, 0, 20}};
+const Ipv4 kDevice{{10, 0, 0, 20}}, kAdapter{{10, 0, 0, 1}};
 
 class DownloadDialog : public ::testing::Test {
 protected:
     FakePlatform fakes;
     Platform platform = fakes.platform();
-    ProcessValues values = [] {
-        ProcessValues v;
-        v.selectedDeviceIp = Ipv4::parse("10.0.0.20");
-        v.selectedDeviceIsAp = true;
-        v.localAdapterIp = Ipv4::parse("10.0.0.1");
-        return v;
-    }();
+    ProcessValues values{{}, kDevice, true, {}, kAdapter, 0}; // the picked device, an AP
     UploadCarryOver carry;
     QTemporaryDir dir;
     std::unique_ptr<Download> dlg = std::make_unique<Download>(platform, values, carry);
@@ -45,13 +37,6 @@ protected:
     bool selectionView() const {
         return pathBox()->isVisible() && ok()->isVisible() && !child("ProgressBar1")->isVisible();
     }
-    std::vector<std::string> texts() const {
-        std::vector<std::string> out;
-        for (const auto& m : fakes.messages.shown) {
-            out.push_back(m.text);
-        }
-        return out;
-    }
     std::string image(const char* name, const QByteArray& bytes) const {
         QFile f(dir.filePath(name));
         f.open(QIODevice::WriteOnly);
@@ -61,11 +46,6 @@ protected:
     void okWith(const std::string& path) {
         pathBox()->setEditText(QString::fromStdString(path));
         QTest::mouseClick(ok(), Qt::LeftButton);
-    }
-    FakeEndpoint* transferSocket() const {
-        const auto all = fakes.network.alive();
-        const auto it = std::ranges::find_if(all, [](FakeEndpoint* e) { return e->localPort() == 14321; });
-        return it == all.end() ? nullptr : *it;
     }
 };
 
@@ -78,8 +58,9 @@ TEST_F(DownloadDialog, DropDownOpensTheFileDialogAndCancelKeepsTheText) {
     pathBox()->showPopup();
     EXPECT_EQ(pathBox()->currentText(), "/chosen/fw.bin");
     QTest::mouseClick(ok(), Qt::LeftButton);
-    EXPECT_EQ(texts(), std::vector<std::string>{"This file not exist."}); // OK checks the chosen path
-    EXPECT_EQ(pathBox()->count(), 0);                                     // no history
+    EXPECT_EQ(fakes.messages.texts(),
+              std::vector<std::string>{"This file not exist."}); // OK checks the chosen path
+    EXPECT_EQ(pathBox()->count(), 0);                            // no history
 }
 
 TEST_F(DownloadDialog, RefusalsKeepTheSelectionViewAndSendNothing) {
@@ -91,10 +72,11 @@ TEST_F(DownloadDialog, RefusalsKeepTheSelectionViewAndSendNothing) {
         okWith(path);
         EXPECT_TRUE(selectionView()) << path;
     }
-    EXPECT_EQ(texts(), (std::vector<std::string>{
-                           "This file not exist.", "This file not exist.",
-                           "The image is too large for a TFTP transfer. The largest image is 16776703 bytes.",
-                           "This is a ethernet adapter Firmware, do you really want to update?"}));
+    EXPECT_EQ(fakes.messages.texts(),
+              (std::vector<std::string>{
+                  "This file not exist.", "This file not exist.",
+                  "The image is too large for a TFTP transfer. The largest image is 16776703 bytes.",
+                  "This is a ethernet adapter Firmware, do you really want to update?"}));
     EXPECT_EQ(fakes.network.created(), 0u);
     EXPECT_TRUE(fakes.shell.calls.empty());
 }
@@ -110,7 +92,7 @@ TEST_F(DownloadDialog, OkSendsTheHandshakeAndStartsTheSequenceOnce) {
     EXPECT_EQ(sockets[0]->sent[0].to, kDevice);
     EXPECT_EQ(sockets[0]->sent[0].port, 4000);
     EXPECT_EQ(sockets[0]->sent[0].bytes.size(), 52u);
-    EXPECT_EQ(transferSocket(), sockets[1]);
+    EXPECT_EQ(fakes.network.openOnPort(14321), std::vector{sockets[1]});
     EXPECT_EQ(fakes.shell.calls.front(), "flush 10.0.0.20");
     QTest::keyClick(pathBox()->lineEdit(), Qt::Key_Return); // no second upgrade
     EXPECT_EQ(fakes.network.created(), 2u);
@@ -146,7 +128,7 @@ TEST_F(DownloadDialog, UploadRunsToItsEndAndClosesTheDialog) {
     QByteArray bytes(600, 'x');
     bytes.replace(0, 9, "AP Config");
     okWith(image("ap.bin", bytes));
-    FakeEndpoint* tftp = transferSocket();
+    FakeEndpoint* tftp = fakes.network.openOnPort(14321).at(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return tftp->sent.size() == 2; }, 16000));
     auto ack = [&](std::uint8_t block) {
         tftp->deliver({0, 4, 0, block}, kDevice, 40001);
@@ -160,7 +142,7 @@ TEST_F(DownloadDialog, UploadRunsToItsEndAndClosesTheDialog) {
         EXPECT_EQ(percent(), "100");
     };
     ack(2);
-    EXPECT_EQ(texts(), std::vector<std::string>{"Data transmit finish"});
+    EXPECT_EQ(fakes.messages.texts(), std::vector<std::string>{"Data transmit finish"});
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_FALSE(tftp->isOpen());

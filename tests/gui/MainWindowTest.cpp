@@ -22,6 +22,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -44,10 +45,8 @@ struct RecordingDialogs final : RowDialogs {
 };
 
 struct FakeDevice {
-    std::string name;
-    std::string ip;
-    MacAddress mac;
-    bool isAp = false;
+    ReplyFields fields;
+    const char* ip;
 };
 
 // Two fake adapters, 10.0.0.1 (eth0) and 10.0.1.1 (eth1).
@@ -59,20 +58,13 @@ struct MainWindowHarness {
     std::vector<int> programEndings; // exit statuses asked for
 
     MainWindowHarness() {
-        fakes.adapters.selection.table.push_back(AdapterEntry{Ipv4::parse("10.0.1.1"),
-                                                              Ipv4::parse("255.255.255.0"),
-                                                              Ipv4::parse("0.0.0.0"),
-                                                              {0x02, 0x00, 0x00, 0x00, 0x00, 0x02},
-                                                              "eth1",
-                                                              3});
+        fakes.adapters.selection.table.push_back(
+            adapterOn24("10.0.1.1", "0.0.0.0", {2, 0, 0, 0, 0, 2}, "eth1", 3));
         window = std::make_unique<MainWindow>(platform, dialogs);
         QObject::connect(window.get(), &MainWindow::programEnding,
                          [this](int status) { programEndings.push_back(status); });
     }
-    ~MainWindowHarness() {
-        closePopups();
-        window.reset();
-    }
+    ~MainWindowHarness() { closePopups(); } // then the window goes, before the fakes it uses
     // Shows the window and waits for the first search to have sent its requests.
     void start() {
         window->show();
@@ -83,12 +75,8 @@ struct MainWindowHarness {
     void reply(const FakeDevice& device, std::size_t adapter = 0) {
         const auto open = fakes.network.openOnPort(4001);
         ASSERT_LT(adapter, open.size());
-        ReplyFields fields{.sequence = window->searchCycle().searchSequence(),
-                           .essId = "lab",
-                           .wep = 1,
-                           .name = device.name,
-                           .kind = device.isAp ? "AP" : ""};
-        std::copy(device.mac.begin(), device.mac.end(), std::begin(fields.mac));
+        ReplyFields fields = device.fields;
+        fields.sequence = window->searchCycle().searchSequence();
         open[adapter]->deliver(replyBytes(fields), *Ipv4::parse(device.ip), 4000);
     }
     DeviceListView* list() const { return window->findChild<DeviceListView*>("ListView1"); }
@@ -100,10 +88,7 @@ struct MainWindowHarness {
             rows == 0 ? 0 : list()->visualRect(window->deviceList().index(rows - 1, 0)).bottom();
         return {40, std::min(bottom + 30, listViewport()->height() - 2)};
     }
-    void press(Qt::MouseButton button, QPoint at) {
-        QTest::mousePress(listViewport(), button, {}, at);
-        QTest::mouseRelease(listViewport(), button, {}, at);
-    }
+    void press(Qt::MouseButton button, QPoint at) { QTest::mouseClick(listViewport(), button, {}, at); }
     void rightClick(QPoint at) { press(Qt::RightButton, at); } // the popup rule runs on the release
     static void closePopups() {
         while (QWidget* popup = QApplication::activePopupWidget()) {
@@ -116,13 +101,10 @@ struct MainWindowHarness {
         menu->popup(window->mapToGlobal(QPoint(10, 10)));
         menu->close();
     }
-    QAction* action(const char* name) const {
-        for (QAction* a : window->findChildren<QAction*>(name)) {
-            if (a->menu() == nullptr) {
-                return a;
-            }
-        }
-        return nullptr;
+    QAction* action(const char* name) const { // not a menu's own action
+        const auto all = window->findChildren<QAction*>(name);
+        const auto it = std::ranges::find_if(all, [](QAction* a) { return a->menu() == nullptr; });
+        return it == all.end() ? nullptr : *it;
     }
     QWidget* widget(const char* name) const { return window->findChild<QWidget*>(name); }
     // A QAction or a widget, by object name. Qt reports every hidden action as disabled, so for the
@@ -156,11 +138,9 @@ struct MainWindowHarness {
         a->setVisible(false);
     }
     std::size_t sent() const {
-        std::size_t n = 0;
-        for (auto* e : fakes.network.alive()) {
-            n += e->sent.size();
-        }
-        return n;
+        const auto all = fakes.network.alive();
+        return std::accumulate(all.begin(), all.end(), std::size_t{0},
+                               [](auto n, FakeEndpoint* e) { return n + e->sent.size(); });
     }
 };
 
@@ -177,8 +157,8 @@ std::string states(const MainWindowHarness& h) {
     return s;
 }
 
-const FakeDevice kOne{"one", "10.0.0.20", {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e}, true};
-const FakeDevice kTwo{"two", "10.0.0.21", {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x4f}, false};
+const FakeDevice kOne{{.name = "one"}, "10.0.0.20"};
+const FakeDevice kTwo{{.mac = {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x4f}, .name = "two", .kind = ""}, "10.0.0.21"};
 
 TEST(MainWindowEnabling, FollowsTheListThroughASession) {
     using H = MainWindowHarness;

@@ -26,12 +26,7 @@ using Bytes = std::vector<std::uint8_t>;
 class SetipsTest : public ::testing::Test {
 protected:
     void open(const char* adapterIp = "192.168.1.20") {
-        values.adapterTable = {{Ipv4::parse(adapterIp),
-                                Ipv4::parse("255.255.255.0"),
-                                Ipv4::parse("192.168.1.1"),
-                                {2, 0, 0, 0, 0, 1},
-                                "eth0",
-                                2}};
+        values.adapterTable = {test::adapterOn24(adapterIp, "192.168.1.1", {2, 0, 0, 0, 0, 1}, "eth0", 2)};
         values.localAdapterIp = Ipv4::parse(adapterIp);
         dialog = std::make_unique<Setips>(platform, values, exchange);
         dialog->show();
@@ -45,11 +40,6 @@ protected:
         return child<ZavikIPAddress>(QStringLiteral("ZavikIPAddress%1").arg(i));
     }
     void click(const char* name) { QTest::mouseClick(child(name), Qt::LeftButton); }
-    test::FakeEndpoint* sock1() const { return fake.network.last(); }
-    Bytes sentBytes(std::size_t i, std::size_t from, std::size_t n) const {
-        const Bytes& b = sock1()->sent.at(i).bytes;
-        return Bytes(b.begin() + from, b.begin() + from + n);
-    }
 
     test::FakePlatform fake;
     Platform platform = fake.platform();
@@ -94,9 +84,10 @@ TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
     }
     EXPECT_EQ(fake.messages.shown.size(), 2u);
     EXPECT_EQ(fake.messages.shown.back().text, "00.1.2.3is not a valid IP address");
-    ASSERT_EQ(sock1()->sent.size(), 1u);
-    EXPECT_EQ(sentBytes(0, 4, 4), (Bytes{0x20, 0x10, 0x00, 0x03}));
-    EXPECT_EQ(sentBytes(0, 20, 4), (Bytes{10, 1, 2, 3}));
+    const auto& sent = fake.network.alive().back()->sent;
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Bytes(sent[0].bytes.begin() + 4, sent[0].bytes.begin() + 8), (Bytes{0x20, 0x10, 0x00, 0x03}));
+    EXPECT_EQ(Bytes(sent[0].bytes.begin() + 20, sent[0].bytes.begin() + 24), (Bytes{10, 1, 2, 3}));
 }
 
 // Only EADDRINUSE means another program; any other bind failure gets the neutral text.

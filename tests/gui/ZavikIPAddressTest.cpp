@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
+#include <string_view>
 #include <tuple>
 
 namespace fw {
@@ -33,29 +33,23 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
     }
     QLineEdit* box(int i) const { return ip->findChild<QLineEdit*>(QStringLiteral("txtIP%1").arg(i)); }
-    int focused() const {
-        for (int i = 0; i < 4; ++i) {
-            if (QApplication::focusWidget() == box(i)) {
-                return i;
-            }
-        }
-        return -1;
+    int focused() const { // the box with the focus, -1 for none
+        const QWidget* w = QApplication::focusWidget();
+        return w != nullptr && w->parent() == ip ? w->objectName().mid(5).toInt() : -1;
     }
     // Enters box `start` (which selects it), then sends each key to whatever has the focus at that
     // moment, as the keyboard does. ^ $ < > ~ are Home, End, Left, Right, Backspace; ! leaves the control.
     void type(int start, const char* keys) {
         other->setFocus(Qt::OtherFocusReason);
         box(start)->setFocus(Qt::OtherFocusReason);
+        const std::string_view named = "^$<>~";
+        const Qt::Key namedKeys[] = {Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Right,
+                                     Qt::Key_Backspace};
         for (const char* k = keys; *k != 0; ++k) {
-            const std::map<char, Qt::Key> named{{'^', Qt::Key_Home},
-                                                {'$', Qt::Key_End},
-                                                {'<', Qt::Key_Left},
-                                                {'>', Qt::Key_Right},
-                                                {'~', Qt::Key_Backspace}};
             if (*k == '!') {
                 other->setFocus(Qt::OtherFocusReason);
-            } else if (named.contains(*k)) {
-                QTest::keyClick(QApplication::focusWidget(), named.at(*k));
+            } else if (const auto at = named.find(*k); at != named.npos) {
+                QTest::keyClick(QApplication::focusWidget(), namedKeys[at]);
             } else {
                 QTest::keyClick(QApplication::focusWidget(), *k);
             }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/CliProcess.h"
 #include "support/NetLab.h"
 
 #include <QDir>
@@ -25,40 +26,13 @@
 namespace fw {
 namespace clinettest {
 
+using test::cli;
+using test::CliProcess;
 using test::NetLab;
 using test::simulatorEvents;
 using test::waitUntil;
 
 using CliResult = NetLab::Outcome;
-
-// fernwick-cli started in the workstation namespace; stdout and stderr kept apart.
-class CliProcess {
-public:
-    CliProcess(const NetLab& lab, const QStringList& args) {
-        process_.start("ip", QStringList{"netns", "exec", QString::fromStdString(lab.ns("ws")),
-                                         NetLab::binaryPath("src/cli/fernwick-cli")} +
-                                 args);
-    }
-    CliResult wait(int timeoutMs = 90000) {
-        CliResult r;
-        if (process_.waitForFinished(timeoutMs) && process_.exitStatus() == QProcess::NormalExit) {
-            r.status = process_.exitCode();
-        } else {
-            process_.kill();
-            process_.waitForFinished(3000);
-        }
-        r.out = process_.readAllStandardOutput();
-        r.err = process_.readAllStandardError();
-        return r;
-    }
-
-private:
-    QProcess process_;
-};
-
-CliResult cli(NetLab& lab, const QStringList& args) {
-    return lab.runApart("ws", QStringList{NetLab::binaryPath("src/cli/fernwick-cli")} + args);
-}
 
 QJsonArray sortedByMac(QJsonArray a) {
     std::vector<QJsonValue> v(a.begin(), a.end());

@@ -22,22 +22,58 @@ class FakeEndpoint final : public DatagramEndpoint {
 public:
     using DatagramEndpoint::DatagramEndpoint;
 
-    bool bindToAdapter(const AdapterEntry& adapter, std::uint16_t localPort) override;
-    bool bindToAddress(Ipv4 local, std::uint16_t localPort) override;
-    void setRemote(Ipv4 host, std::uint16_t port) override;
-    bool send(std::span<const std::uint8_t> bytes) override;
-    std::optional<Datagram> read() override;
+    bool bindToAdapter(const AdapterEntry& adapter, std::uint16_t localPort) override {
+        boundInterface = adapter.interfaceName;
+        return bindToAddress(adapter.ip.value_or(Ipv4{}), localPort);
+    }
+    bool bindToAddress(Ipv4 local, std::uint16_t localPort) override {
+        ++bindCount;
+        if (failBind) {
+            lastError_ = failReason;
+            return false;
+        }
+        open_ = true;
+        local_ = local;
+        localPort_ = localPort == 0 ? 50000 : localPort;
+        return true;
+    }
+    void setRemote(Ipv4 host, std::uint16_t port) override {
+        remote_ = host;
+        remotePort_ = port;
+    }
+    bool send(std::span<const std::uint8_t> bytes) override {
+        if (open_) {
+            sent.push_back({remote_, remotePort_, {bytes.begin(), bytes.end()}});
+        }
+        return open_;
+    }
+    std::optional<Datagram> read() override {
+        if (inbox_.empty()) {
+            return std::nullopt;
+        }
+        Datagram d = std::move(inbox_.front());
+        inbox_.pop_front();
+        ++readCount;
+        return d;
+    }
     Ipv4 localAddress() const override { return local_; }
     std::uint16_t localPort() const override { return localPort_; }
     bool isOpen() const override { return open_; }
-    void close() override;
+    void close() override {
+        open_ = false;
+        inbox_.clear();
+    }
     std::error_code lastError() const override { return lastError_; }
 
     // Queues a datagram without a signal, as a socket whose notifier has not fired yet.
     void queueQuietly(Datagram d) { inbox_.push_back(std::move(d)); }
-    // Queues a datagram and signals it, as a socket would.
-    void deliver(Datagram d);
-    void deliver(std::vector<std::uint8_t> bytes, Ipv4 from, std::uint16_t fromPort);
+    // Queues a datagram and signals it, as a socket would; a closed socket receives nothing.
+    void deliver(std::vector<std::uint8_t> bytes, Ipv4 from, std::uint16_t fromPort) {
+        if (open_) {
+            inbox_.push_back(Datagram{std::move(bytes), from, fromPort});
+            emit datagramsReady();
+        }
+    }
 
     // Test controls.
     bool failBind = false;
@@ -48,7 +84,6 @@ public:
     std::string boundInterface; // set by bindToAdapter
     int bindCount = 0;
     int readCount = 0; // datagrams taken by read()
-    int closeCount = 0;
 
 private:
     bool open_ = false;
@@ -63,13 +98,32 @@ private:
 // Hands out FakeEndpoints and keeps (non-owning) track of them in creation order.
 class FakeNetwork {
 public:
-    EndpointFactory factory();
+    EndpointFactory factory() {
+        return [this]() {
+            auto e = std::make_unique<FakeEndpoint>();
+            e->failBind = failBinds;
+            e->failReason = bindError;
+            all_.emplace_back(e.get());
+            return std::unique_ptr<DatagramEndpoint>(std::move(e));
+        };
+    }
     // Endpoints still alive, in creation order.
-    std::vector<FakeEndpoint*> alive() const;
+    std::vector<FakeEndpoint*> alive() const {
+        std::vector<FakeEndpoint*> out;
+        for (const auto& p : all_) {
+            if (p) {
+                out.push_back(p.data());
+            }
+        }
+        return out;
+    }
     std::size_t created() const { return all_.size(); }
-    FakeEndpoint* last() const;
     // Endpoints bound to this local port and still open.
-    std::vector<FakeEndpoint*> openOnPort(std::uint16_t port) const;
+    std::vector<FakeEndpoint*> openOnPort(std::uint16_t port) const {
+        auto out = alive();
+        std::erase_if(out, [port](FakeEndpoint* e) { return !e->isOpen() || e->localPort() != port; });
+        return out;
+    }
     bool failBinds = false; // applied to endpoints created afterwards, with this reason:
     std::error_code bindError = std::make_error_code(std::errc::address_in_use);
 

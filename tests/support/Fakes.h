@@ -14,6 +14,12 @@
 
 namespace fw::test {
 
+// An adapter on a /24 network.
+inline AdapterEntry adapterOn24(const char* ip, const char* gateway, MacAddress mac, std::string name,
+                                int index) {
+    return {Ipv4::parse(ip), Ipv4::parse("255.255.255.0"), Ipv4::parse(gateway), mac, std::move(name), index};
+}
+
 // Answers message boxes from a queue (Ok when the queue is empty) and records every box shown.
 class FakeMessageBoxes final : public MessageBoxes {
 public:
@@ -22,12 +28,18 @@ public:
         if (onShow) {
             onShow(message);
         }
-        if (answers.empty()) {
-            return MessageAnswer::Ok;
+        const MessageAnswer a = answers.empty() ? MessageAnswer::Ok : answers.front();
+        if (!answers.empty()) {
+            answers.pop_front();
         }
-        const MessageAnswer a = answers.front();
-        answers.pop_front();
         return a;
+    }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const Message& m : shown) {
+            out.push_back(m.text);
+        }
+        return out;
     }
     std::vector<Message> shown;
     std::deque<MessageAnswer> answers;
@@ -43,18 +55,9 @@ public:
 
 class FakeAdapterSource final : public AdapterSource {
 public:
-    AdapterSelection enumerateAdapters() override {
-        ++calls;
-        return selection;
-    }
+    AdapterSelection enumerateAdapters() override { return selection; }
     AdapterSelection selection{AdapterOutcome::Ok,
-                               {AdapterEntry{Ipv4::parse("10.0.0.1"),
-                                             Ipv4::parse("255.255.255.0"),
-                                             Ipv4::parse("10.0.0.254"),
-                                             {0x02, 0x00, 0x00, 0x00, 0x00, 0x01},
-                                             "eth0",
-                                             2}}};
-    int calls = 0;
+                               {adapterOn24("10.0.0.1", "10.0.0.254", {2, 0, 0, 0, 0, 1}, "eth0", 2)}};
 };
 
 class FakeFileChooser final : public FileChooser {

@@ -113,11 +113,10 @@ TEST(AdapterRules, FatalOutcomes) {
         {{true, ListingPath::Fallback, {adapter("MS TCP Loopback interface")}}, AdapterOutcome::NoAdapter},
         {{true, ListingPath::Main, {down}}, AdapterOutcome::NoAdapter},
     };
-    int i = 0;
     for (const auto& c : cases) {
         const AdapterSelection s = selectAdapters(c.listing);
-        EXPECT_EQ(s.outcome, c.outcome) << "case " << i;
-        EXPECT_TRUE(s.table.empty()) << "case " << i++;
+        EXPECT_EQ(s.outcome, c.outcome) << "case " << (&c - cases);
+        EXPECT_TRUE(s.table.empty()) << "case " << (&c - cases);
     }
 }
 

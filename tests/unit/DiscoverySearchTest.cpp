@@ -105,6 +105,20 @@ TEST_F(DiscoverySearchTest, OneRowPerSenderAddressTheFirstWinsAndValuesFollowLis
     EXPECT_EQ(search.replyCount(), 1);
 }
 
+// Keyed by MAC and adapter (watch): two devices on one address and one MAC on two segments are all
+// listed; a second copy from a device is still a repeat.
+TEST_F(DiscoverySearchTest, ByMacSharedAddressesAndSegmentsAreListedRepeatsAreNot) {
+    DiscoverySearch byMac{values, listed, DiscoverySearch::Keying::MacAndAdapter};
+    byMac.begin();
+    const auto from = [&](std::uint8_t last, const Ipv4& on) {
+        return byMac.onDatagram(replyBytes({.mac = {0, 0x0A, 0x1B, 0, 0, last}}), ip("10.77.1.9"), on);
+    };
+    EXPECT_EQ(from(1, eth0), Verdict::Listed);
+    EXPECT_EQ(from(2, eth0), Verdict::Listed);
+    EXPECT_EQ(from(1, eth1), Verdict::Listed);
+    EXPECT_EQ(from(1, eth0), Verdict::Repeat);
+}
+
 TEST_F(DiscoverySearchTest, AThousandSendersGiveAThousandRowsAndNoRepeatIsListedTwice) {
     search.begin();
     const auto bytes = replyBytes({});

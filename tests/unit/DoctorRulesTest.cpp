@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/core/DiscoveryRecords.h"
 #include "doctor/core/DoctorReport.h"
+#include "support/ReplyBytes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -101,11 +101,7 @@ TEST(DoctorRules, CleanHostExitsZero) {
 
 std::vector<std::uint8_t> answerPacket(std::uint16_t dport, std::int16_t sequence, std::uint8_t ihlWords = 5,
                                        std::uint8_t fragmentHigh = 0x40) {
-    std::vector<std::uint8_t> reply(96, 0);
-    std::copy(kRecordMagic.begin(), kRecordMagic.end(), reply.begin());
-    reply[6] = static_cast<std::uint8_t>(sequence >> 8);
-    reply[7] = static_cast<std::uint8_t>(sequence);
-    reply[14] = 0x00, reply[15] = 0x0A, reply[19] = 0x03;
+    const auto reply = test::replyBytes({.sequence = sequence, .mac = {0, 0x0A, 0, 0, 0, 3}});
     const std::size_t ihl = ihlWords * 4u;
     std::vector<std::uint8_t> p(ihl + 8, 0);
     p[0] = static_cast<std::uint8_t>(0x40 | ihlWords);

@@ -46,9 +46,6 @@ struct CheckCase {
     MessageIcon icon;
 };
 class Check : public ::testing::TestWithParam<CheckCase> {};
-void PrintTo(const CheckCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 TEST_P(Check, Decides) {
     const auto& c = GetParam();
@@ -74,19 +71,14 @@ ImageFile ofSize(std::size_t size) { // marker at the very end
 }
 const std::string kAsk252 = "This is a ethernet adapter Firmware, do you really want to update?";
 const std::string kAsk251 = "This is a AP Firmware, do you really want to update?";
+const ImageFile kMissing{ImageFile::State::Missing, {}};
 using K = ImageDecision::Kind;
 using I = MessageIcon;
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, Check,
     ::testing::Values(
-        CheckCase{"Missing",
-                  "x",
-                  {ImageFile::State::Missing, {}},
-                  true,
-                  K::Refuse,
-                  "This file not exist.",
-                  I::Information},
+        CheckCase{"Missing", "x", kMissing, true, K::Refuse, "This file not exist.", I::Information},
         CheckCase{"ApMarkerLowerCase", "x", read(bytesOf("..ap config..")), true, K::Accept, "", I::None},
         CheckCase{"ApGivenBridgeImage", "x", read(bytesOf("Bridge Config")), true, K::Confirm, kAsk252,
                   I::Information},

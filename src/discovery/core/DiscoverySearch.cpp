@@ -7,6 +7,7 @@ std::int16_t DiscoverySearch::begin() {
     sequence_ = nextSearchSequence(sequence_);
     replyCount_ = 0;
     known_.clear();
+    knownDevices_.clear();
     return sequence_;
 }
 
@@ -30,7 +31,10 @@ DiscoverySearch::Verdict DiscoverySearch::onDatagram(std::span<const std::uint8_
         return Verdict::Dropped;
     }
     ++replyCount_;
-    if (!known_.insert(sender.toHostOrder()).second) {
+    const bool isNew = keying_ == Keying::Sender
+                           ? known_.insert(sender.toHostOrder()).second
+                           : knownDevices_.emplace(reply->deviceMac, receivedOn.toHostOrder()).second;
+    if (!isNew) {
         return Verdict::Repeat;
     }
     const DeviceRow row{reply->name, sender,           reply->essId, reply->channel,

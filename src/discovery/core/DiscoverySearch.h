@@ -8,6 +8,7 @@
 #include "discovery/core/DiscoveryRecords.h"
 
 #include <cstdint>
+#include <set>
 #include <span>
 #include <unordered_set>
 #include <vector>
@@ -34,7 +35,13 @@ public:
         Listed,
     };
 
-    DiscoverySearch(ProcessValues& values, Listener& listener) : values_(values), listener_(listener) {}
+    // What makes a reply new. The window and `search` list one row per sender; a watch keys by the
+    // device's MAC and the adapter it answered on, so two devices answering from one address, or one
+    // device answering on two segments, are all seen.
+    enum class Keying { Sender, MacAndAdapter };
+
+    DiscoverySearch(ProcessValues& values, Listener& listener, Keying keying = Keying::Sender)
+        : values_(values), listener_(listener), keying_(keying) {}
 
     // A new search: the next sequence number (held at 32767), no reply counted, no sender known.
     std::int16_t begin();
@@ -52,14 +59,16 @@ public:
     std::int16_t sequence() const { return sequence_; }
     // Every accepted reply of this search, repeats included. Wide, so a flood cannot wrap it.
     std::int64_t replyCount() const { return replyCount_; }
-    std::size_t listedCount() const { return known_.size(); }
+    std::size_t listedCount() const { return known_.size() + knownDevices_.size(); }
 
 private:
     ProcessValues& values_;
     Listener& listener_;
+    Keying keying_;
     std::int16_t sequence_ = 0;
     std::int64_t replyCount_ = 0;
-    std::unordered_set<std::uint32_t> known_; // sender addresses, host order
+    std::unordered_set<std::uint32_t> known_;                     // Keying::Sender: host order
+    std::set<std::pair<MacAddress, std::uint32_t>> knownDevices_; // Keying::MacAndAdapter
 };
 
 } // namespace fw

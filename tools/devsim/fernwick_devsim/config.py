@@ -7,7 +7,7 @@ from dataclasses import dataclass, field
 from . import records
 
 REPLY_MODES = ("unicast", "broadcast", "auto")
-SETIP_MODES = ("accept", "refuse", "silent")
+SETIP_MODES = ("accept", "refuse", "silent", "pretend")
 HANDSHAKE_MODES = ("answer", "silent")
 TFTP_OPCODES = (1, 2, 9)
 

@@ -91,7 +91,8 @@ def setip_plan(cfg, request):
     accept: take the values (fixed) or go to DHCP mode, answer 0. A fixed address that no
     interface could hold (mask not contiguous, 0.0.0.0, broadcast, multicast, loopback, the
     subnet's own network or broadcast address) is answered 1 instead, as a real device would
-    refuse it rather than lose its address. refuse: answer 1. silent: nothing.
+    refuse it rather than lose its address. refuse: answer 1. silent: nothing. pretend: answer 0
+    but keep the old address.
     setip_result replaces the answer byte whatever the choice; it does not change what is applied.
     """
     fields = records.parse_setip(request)
@@ -113,8 +114,11 @@ def setip_plan(cfg, request):
     if apply and mode == "static":
         reason = unusable_address(fields["ip"], prefix)
         apply = not reason
-    result = records.RESULT_DONE if apply else records.RESULT_REFUSED
+    pretend = cfg.setip == "pretend"
+    result = records.RESULT_DONE if apply or pretend else records.RESULT_REFUSED
     if cfg.setip_result is not None:
         result = cfg.setip_result
     reply = records.setip_reply(request, result, cfg.setip_reply_size)
-    return SetIpPlan(mode, ip, mask, gateway, prefix, apply, reply, reason or ("" if apply else "refused"))
+    if not reason:
+        reason = "" if apply else "pretend" if pretend else "refused"
+    return SetIpPlan(mode, ip, mask, gateway, prefix, apply, reply, reason)

@@ -308,7 +308,7 @@ class Simulator:
                 self.log.event("setip-failed", dev.mac, mode=plan.mode, ip=plan.ip, error=str(e))
                 if dev.cfg.setip_result is None:
                     reply = records.setip_reply(msg, records.RESULT_REFUSED, dev.cfg.setip_reply_size)
-        elif plan.reason and plan.reason not in ("silent", "refused"):
+        elif plan.reason and plan.reason not in ("silent", "refused", "pretend"):
             self.log.event("setip-failed", dev.mac, mode=plan.mode, ip=plan.ip, error=plan.reason)
         if reply is None:
             return

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "discovery/core/DeviceInventory.h"
+
+#include <algorithm>
+
+namespace fw {
+namespace {
+
+std::vector<DeviceInventory::Field> differences(const DeviceRow& a, const DeviceRow& b) {
+    using F = DeviceInventory::Field;
+    std::vector<F> out;
+    const std::pair<F, bool> checks[] = {
+        {F::Name, a.name != b.name},
+        {F::Ip, a.ip != b.ip},
+        {F::EssId, a.essId != b.essId},
+        {F::Channel, a.channel != b.channel},
+        {F::Wep, a.wep != b.wep},
+        {F::Kind, a.isAp != b.isAp},
+        {F::Adapter, a.adapterIp != b.adapterIp},
+    };
+    for (const auto& [field, differs] : checks) {
+        if (differs) {
+            out.push_back(field);
+        }
+    }
+    return out;
+}
+
+// Remembers the conditions that hold now; returns those that did not hold before.
+template <typename Key> std::vector<Key> newlyTrue(std::set<Key>& remembered, const std::set<Key>& now) {
+    std::vector<Key> fresh;
+    std::set_difference(now.begin(), now.end(), remembered.begin(), remembered.end(),
+                        std::back_inserter(fresh));
+    remembered = now;
+    return fresh;
+}
+
+} // namespace
+
+bool inAdapterSubnet(const AdapterTable& adapters, Ipv4 adapterIp, Ipv4 ip) {
+    const auto owner = std::find_if(adapters.begin(), adapters.end(),
+                                    [&](const AdapterEntry& e) { return e.ip == adapterIp; });
+    if (owner == adapters.end()) {
+        return true; // an adapter we cannot judge: no warning
+    }
+    return std::any_of(adapters.begin(), adapters.end(), [&](const AdapterEntry& e) {
+        if (e.interfaceName != owner->interfaceName || !e.ip || !e.mask) {
+            return false;
+        }
+        const std::uint32_t m = e.mask->toHostOrder();
+        return (e.ip->toHostOrder() & m) == (ip.toHostOrder() & m);
+    });
+}
+
+std::vector<DeviceInventory::Event> DeviceInventory::update(const std::vector<DeviceRow>& rows,
+                                                            const AdapterTable& adapters,
+                                                            std::span<const Ipv4> unsearched) {
+    std::map<MacAddress, std::vector<const DeviceRow*>> seen;
+    for (const DeviceRow& row : rows) {
+        seen[row.mac].push_back(&row);
+    }
+    std::vector<Event> events;
+    std::set<MacAddress> onTwo;
+    for (const auto& [mac, sightings] : seen) {
+        auto it = entries_.find(mac);
+        // Seen on several adapters: stay with the one it was known on, so it does not flap.
+        const DeviceRow* row = sightings.front();
+        if (it != entries_.end()) {
+            const auto same = std::find_if(sightings.begin(), sightings.end(), [&](const DeviceRow* r) {
+                return r->adapterIp == it->second.row.adapterIp;
+            });
+            row = same == sightings.end() ? row : *same;
+        }
+        const bool several = std::any_of(sightings.begin(), sightings.end(),
+                                         [&](const DeviceRow* r) { return r->adapterIp != row->adapterIp; });
+        if (several) {
+            onTwo.insert(mac);
+        }
+        if (it == entries_.end()) {
+            entries_.emplace(mac, Entry{*row, 0});
+            events.push_back({EventKind::Appeared, {*row}, std::nullopt, {}});
+            continue;
+        }
+        it->second.missed = 0;
+        if (auto fields = differences(it->second.row, *row); !fields.empty()) {
+            events.push_back({EventKind::Changed, {*row}, it->second.row, std::move(fields)});
+            it->second.row = *row;
+        }
+    }
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        const bool behindUnsearched =
+            std::find(unsearched.begin(), unsearched.end(), it->second.row.adapterIp) != unsearched.end();
+        if (seen.count(it->first) == 0 && !behindUnsearched && ++it->second.missed >= missedLimit_) {
+            events.push_back({EventKind::Gone, {it->second.row}, std::nullopt, {}});
+            it = entries_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    // A device not seen this time keeps its two-adapter condition until it answers again or is gone.
+    for (const MacAddress& mac : onTwoAdapters_) {
+        if (seen.count(mac) == 0 && entries_.count(mac) != 0) {
+            onTwo.insert(mac);
+        }
+    }
+    for (const MacAddress& mac : newlyTrue(onTwoAdapters_, onTwo)) {
+        Event e{EventKind::MacOnTwoAdapters, {}, std::nullopt, {}};
+        for (const DeviceRow* r : seen[mac]) {
+            e.devices.push_back(*r);
+        }
+        events.push_back(std::move(e));
+    }
+    auto more = warnings(adapters);
+    events.insert(events.end(), more.begin(), more.end());
+    return events;
+}
+
+std::vector<DeviceInventory::Event> DeviceInventory::warnings(const AdapterTable& adapters) {
+    using Key = std::pair<std::uint32_t, std::uint32_t>; // (adapter, address): Ipv4's <=> trips clang-tidy
+    std::map<Key, std::vector<DeviceRow>> byAddress;
+    std::set<MacAddress> foreign;
+    for (const auto& [mac, entry] : entries_) {
+        byAddress[{entry.row.adapterIp.toHostOrder(), entry.row.ip.toHostOrder()}].push_back(entry.row);
+        if (!inAdapterSubnet(adapters, entry.row.adapterIp, entry.row.ip)) {
+            foreign.insert(mac);
+        }
+    }
+    std::set<Key> shared;
+    for (const auto& [key, devices] : byAddress) {
+        if (devices.size() > 1) {
+            shared.insert(key);
+        }
+    }
+    std::vector<Event> events;
+    for (const auto& key : newlyTrue(duplicateIps_, shared)) {
+        events.push_back({EventKind::DuplicateIp, byAddress[key], std::nullopt, {}});
+    }
+    for (const MacAddress& mac : newlyTrue(foreign_, foreign)) {
+        events.push_back({EventKind::ForeignSubnet, {entries_.at(mac).row}, std::nullopt, {}});
+    }
+    return events;
+}
+
+std::vector<DeviceRow> DeviceInventory::devices() const {
+    std::vector<DeviceRow> out;
+    out.reserve(entries_.size());
+    for (const auto& [mac, entry] : entries_) {
+        out.push_back(entry.row);
+    }
+    return out;
+}
+
+} // namespace fw

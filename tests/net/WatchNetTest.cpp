@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// watch and set-ip --verify end to end, in the lab's workstation namespace (eth0 on 10.77.1.0/24,
+// eth1 on 10.77.2.0/24) against simulated devices.
+#include "support/CliProcess.h"
+#include "support/NetLab.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace fw {
+namespace {
+
+using test::cli;
+using test::CliProcess;
+using test::NetLab;
+using test::simulatorEvents;
+using test::waitUntil;
+
+std::vector<QJsonObject> events(const QByteArray& jsonl) {
+    std::vector<QJsonObject> out;
+    for (const QByteArray& line : jsonl.split('\n')) {
+        if (!line.isEmpty()) {
+            out.push_back(QJsonDocument::fromJson(line).object());
+        }
+    }
+    return out;
+}
+
+// The events of one kind, those of one device when the MAC is given.
+std::size_t count(const std::vector<QJsonObject>& all, const char* kind, const char* mac = nullptr) {
+    return std::count_if(all.begin(), all.end(), [&](const QJsonObject& e) {
+        return e["event"] == kind && (mac == nullptr || e["device"]["mac"] == mac);
+    });
+}
+
+TEST(WatchNet, AppearChangeGoneAndDuplicateAddressEachOnce) {
+    NetLab lab;
+    lab.addHost("a", "a", "10.77.1.10/24");
+    lab.addHost("b", "b", "10.77.2.20/24");
+    lab.startSimulator("a", R"({"devices": [{"mac": "00:0A:1B:00:00:01", "ip": "10.77.1.10"},
+      {"mac": "00:0A:1B:00:00:02", "ip": "10.77.1.11"}]})");
+    // Two devices on one address: a single search would list only the first to answer.
+    lab.startSimulator("b", R"({"devices": [{"mac": "00:0A:1B:00:00:03", "ip": "10.77.2.20"},
+      {"mac": "00:0A:1B:00:00:04", "ip": "10.77.2.20"}]})");
+
+    CliProcess watch(lab, {"watch", "--interval", "1", "--missed", "2", "--format", "jsonl"});
+    const auto seen = [&](const char* kind, std::size_t n) {
+        return waitUntil([&] { return count(events(watch.outSoFar()), kind) >= n; }, 8000);
+    };
+    ASSERT_TRUE(seen("appeared", 4)) << watch.outSoFar().toStdString();
+    ASSERT_TRUE(seen("duplicate-ip", 1));
+
+    // set-ip beside the watch: port 4001 is free between its searches (a try may meet one).
+    NetLab::Outcome moved;
+    for (int i = 0; i < 10 && moved.status != 0; ++i) {
+        moved = cli(lab, {"set-ip", "00-0A-1B-00-00-02", "--ip", "10.77.1.77", "--mask", "255.255.255.0",
+                          "-i", "eth0", "-t", "0.5"});
+        EXPECT_TRUE(moved.status == 0 || moved.status == 2) << moved.err.toStdString();
+    }
+    ASSERT_EQ(moved.status, 0);
+    ASSERT_TRUE(seen("changed", 1)) << watch.outSoFar().toStdString();
+
+    ASSERT_EQ(lab.run("b", {"ip", "link", "set", "eth0", "down"}), 0);
+    ASSERT_TRUE(seen("gone", 2)) << watch.outSoFar().toStdString();
+    QTest::qWait(2500); // two more searches: nothing is said again
+
+    watch.signal(SIGINT);
+    const NetLab::Outcome end = watch.wait(5000);
+    EXPECT_EQ(end.status, 0) << end.err.toStdString();
+    const auto all = events(end.out);
+    for (const char* mac :
+         {"00-0A-1B-00-00-01", "00-0A-1B-00-00-02", "00-0A-1B-00-00-03", "00-0A-1B-00-00-04"}) {
+        EXPECT_EQ(count(all, "appeared", mac), 1u) << mac;
+    }
+    EXPECT_EQ(count(all, "gone", "00-0A-1B-00-00-03") + count(all, "gone", "00-0A-1B-00-00-04"), 2u);
+    EXPECT_EQ(all.size(), 4u + 1u + 1u + 2u) << end.out.toStdString();
+    const auto first = [&](const char* kind) {
+        return *std::find_if(all.begin(), all.end(), [&](const auto& e) { return e["event"] == kind; });
+    };
+    EXPECT_EQ(first("changed")["changes"].toObject(),
+              (QJsonObject{{"ip", QJsonObject{{"old", "10.77.1.11"}, {"new", "10.77.1.77"}}}}));
+    const QJsonObject dup = first("duplicate-ip");
+    EXPECT_TRUE(dup["ip"] == "10.77.2.20" && dup["adapter"] == "eth1" &&
+                dup["devices"].toArray().size() == 2);
+    EXPECT_TRUE(all.front()["time"].toString().endsWith('Z'));
+}
+
+TEST(WatchNet, VerifiedSetIpTakesChecksAndRefuses) {
+    NetLab lab;
+    lab.addHost("d", "a", "10.77.1.10/24");
+    const QString log = lab.startSimulator("d", R"({"devices": [
+      {"mac": "00:0A:1B:00:00:11", "ip": "10.77.1.10"},
+      {"mac": "00:0A:1B:00:00:12", "ip": "10.77.1.12", "setip": "pretend"},
+      {"mac": "00:0A:1B:00:00:13", "ip": "10.77.1.13"}]})");
+    const QStringList mask{"--mask", "255.255.255.0", "--verify"};
+
+    const auto taken = cli(lab, QStringList{"set-ip", "00-0A-1B-00-00-11", "--ip", "10.77.1.13"} + mask);
+    EXPECT_EQ(taken.status, 2);
+    EXPECT_TRUE(taken.err.contains("10.77.1.13 is taken: 00-0A-1B-00-00-13 answers from it on eth0"))
+        << taken.err.toStdString();
+    for (const QJsonObject& o : simulatorEvents(log, "rx")) {
+        EXPECT_NE(o["kind"], "setip") << "nothing may be sent for a taken address";
+    }
+
+    const auto ok = cli(lab, QStringList{"set-ip", "00-0A-1B-00-00-11", "--ip", "10.77.1.50"} + mask);
+    EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
+    EXPECT_TRUE(ok.out.startsWith("Set IP OK\nVerified: 00-0A-1B-00-00-11 answers from 10.77.1.50 on eth0"))
+        << ok.out.toStdString();
+
+    const auto stuck =
+        cli(lab, QStringList{"set-ip", "00-0A-1B-00-00-12", "--ip", "10.77.1.51", "--verify-timeout", "1.5"} +
+                     mask);
+    EXPECT_EQ(stuck.status, 4) << stuck.err.toStdString();
+    EXPECT_EQ(stuck.out, "Set IP OK\n");
+    EXPECT_TRUE(stuck.err.contains("00-0A-1B-00-00-12 said OK but still answers from 10.77.1.12"))
+        << stuck.err.toStdString();
+}
+
+} // namespace
+} // namespace fw
