@@ -96,8 +96,8 @@ struct RolloutCommand {
     bool operator==(const RolloutCommand&) const = default;
 };
 
-using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand,
-                             RolloutCommand>;
+using Command =
+    std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand, RolloutCommand>;
 
 // What the command line asks for. Help and Version carry the text to print on stdout; Error carries
 // the message for stderr (exit 2).
