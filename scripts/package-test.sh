@@ -101,7 +101,7 @@ completed="$(bash --norc -c '
         _fernwick_cli
         echo "${COMPREPLY[*]}"
     done')" || fail "bash has no completion for fernwick-cli"
-expected="search set-ip upgrade doctor help
+expected="search set-ip upgrade doctor watch help
 table json csv
 $(ls /sys/class/net | tr '\n' ' ' | sed 's/ $//')"
 [[ "$completed" == "$expected" ]] || fail "completion gave: $completed"
