@@ -21,20 +21,6 @@ constexpr std::chrono::milliseconds kSearchWait{3000};
 constexpr std::chrono::milliseconds kBackPause{500};
 constexpr std::chrono::milliseconds kRefresh{200};
 
-std::string describe(const DeviceTarget& target) {
-    if (const auto* ip = std::get_if<Ipv4>(&target)) {
-        return ip->toString();
-    }
-    return formatMac(std::get<MacAddress>(target));
-}
-
-bool matches(const DeviceTarget& target, const DeviceRow& row) {
-    if (const auto* ip = std::get_if<Ipv4>(&target)) {
-        return row.ip == *ip;
-    }
-    return row.mac == std::get<MacAddress>(target);
-}
-
 } // namespace
 
 CliRollout::CliRollout(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent)

@@ -29,20 +29,6 @@ namespace {
 // early once the device has answered.
 constexpr std::chrono::milliseconds kLocateWait{3000};
 
-std::string describe(const DeviceTarget& target) {
-    if (const auto* ip = std::get_if<Ipv4>(&target)) {
-        return ip->toString();
-    }
-    return formatMac(std::get<MacAddress>(target));
-}
-
-bool matches(const DeviceTarget& target, const DeviceRow& row) {
-    if (const auto* ip = std::get_if<Ipv4>(&target)) {
-        return row.ip == *ip;
-    }
-    return row.mac == std::get<MacAddress>(target);
-}
-
 } // namespace
 
 CliRunner::CliRunner(Console& console, ListAdapters listAdapters, EndpointFactory makeEndpoint,

@@ -218,6 +218,21 @@ public:
         into = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
         return std::nullopt;
     }
+    // Fails with the message when the text is not a whole number from least to most.
+    std::optional<ParsedCommandLine> count(const QString& name, int& into, int least, int most) const {
+        if (!parser_.isSet(name)) {
+            return std::nullopt;
+        }
+        const QString text = parser_.value(name);
+        bool ok = false;
+        const int n = text.toInt(&ok, 10);
+        if (!ok || n < least || n > most) {
+            return error(command_, "--" + name + ": " + quoted(text) + " is not a count from " +
+                                       QString::number(least) + " to " + QString::number(most));
+        }
+        into = n;
+        return std::nullopt;
+    }
 
 private:
     QString command_;
@@ -352,15 +367,8 @@ ParsedCommandLine parseSetIp(const QStringList& rest) {
     if (auto e = o.timeout(c.timeout)) {
         return *e;
     }
-    if (p.isSet("retries")) {
-        bool ok = false;
-        const QString text = p.value("retries");
-        const int n = text.toInt(&ok, 10);
-        if (!ok || n < 0 || n > kMaxRetries) {
-            return error("set-ip", "--retries: " + quoted(text) + " is not a count from 0 to " +
-                                       QString::number(kMaxRetries));
-        }
-        c.retries = n;
+    if (auto e = o.count("retries", c.retries, 0, kMaxRetries)) {
+        return *e;
     }
     c.verify = p.isSet("verify");
     c.force = p.isSet("force");
@@ -395,15 +403,8 @@ ParsedCommandLine parseWatch(const QStringList& rest) {
     if (auto e = o.seconds("interval", c.interval, 0.2)) {
         return *e;
     }
-    if (p.isSet("missed")) {
-        bool ok = false;
-        const QString text = p.value("missed");
-        const int n = text.toInt(&ok, 10);
-        if (!ok || n < 1 || n > kMaxRetries) {
-            return error("watch", "--missed: " + quoted(text) + " is not a count from 1 to " +
-                                      QString::number(kMaxRetries));
-        }
-        c.missed = n;
+    if (auto e = o.count("missed", c.missed, 1, kMaxRetries)) {
+        return *e;
     }
     if (p.isSet("format")) {
         const QString f = p.value("format");
@@ -457,23 +458,11 @@ ParsedCommandLine parseRollout(OptionSet& o) {
     c.allBridge = p.isSet("all-bridge");
     c.report = p.value("report").toStdString();
     c.skipDone = p.value("skip-done").toStdString();
-    if (p.isSet("parallel")) {
-        bool ok = false;
-        c.parallel = p.value("parallel").toInt(&ok, 10);
-        if (!ok || c.parallel < 1 || c.parallel > kMaxParallel) {
-            return error("upgrade", "--parallel: " + quoted(p.value("parallel")) +
-                                        " is not a count from 1 to " + QString::number(kMaxParallel));
-        }
+    if (auto e = o.count("parallel", c.parallel, 1, kMaxParallel)) {
+        return *e;
     }
-    if (p.isSet("back-timeout")) {
-        bool ok = false;
-        const double seconds = p.value("back-timeout").toDouble(&ok);
-        if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > kMaxTimeoutSeconds) {
-            return error("upgrade", "--back-timeout: " + quoted(p.value("back-timeout")) +
-                                        " is not a number of seconds between 0 and " +
-                                        QString::number(kMaxTimeoutSeconds));
-        }
-        c.backTimeout = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
+    if (auto e = o.seconds("back-timeout", c.backTimeout)) {
+        return *e;
     }
     c.yes = p.isSet("yes");
     c.interfaces = o.interfaces();

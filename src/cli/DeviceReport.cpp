@@ -143,4 +143,18 @@ std::string formatDevices(const std::vector<DeviceRow>& rows, const AdapterTable
     return table(rows, adapters);
 }
 
+std::string describe(const DeviceTarget& target) {
+    if (const auto* ip = std::get_if<Ipv4>(&target)) {
+        return ip->toString();
+    }
+    return formatMac(std::get<MacAddress>(target));
+}
+
+bool matches(const DeviceTarget& target, const DeviceRow& row) {
+    if (const auto* ip = std::get_if<Ipv4>(&target)) {
+        return row.ip == *ip;
+    }
+    return row.mac == std::get<MacAddress>(target);
+}
+
 } // namespace fw::cli

@@ -31,4 +31,9 @@ std::string printableText(const std::string& latin1);
 // "ap" for an access point, "adapter" otherwise.
 std::string kindName(const DeviceRow& row);
 
+// A device named on the command line, as the operator wrote it (dotted address or MAC).
+std::string describe(const DeviceTarget& target);
+// Whether a listed row is the named device: by address or by MAC.
+bool matches(const DeviceTarget& target, const DeviceRow& row);
+
 } // namespace fw::cli

@@ -43,6 +43,11 @@ Ipv4 Ipv4::fromHostOrder(std::uint32_t value) {
                  static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)}};
 }
 
+bool inSubnet(Ipv4 address, Ipv4 ip, Ipv4 mask) {
+    const std::uint32_t m = mask.toHostOrder();
+    return (address.toHostOrder() & m) == (ip.toHostOrder() & m);
+}
+
 std::string toText(const std::optional<Ipv4>& ip) {
     return ip ? ip->toString() : std::string();
 }

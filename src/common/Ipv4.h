@@ -30,6 +30,9 @@ struct Ipv4 {
     auto operator<=>(const Ipv4&) const = default;
 };
 
+// Whether address lies in the subnet of ip/mask.
+bool inSubnet(Ipv4 address, Ipv4 ip, Ipv4 mask);
+
 // Dotted text, or "" when there is no address (an empty box, an empty column).
 std::string toText(const std::optional<Ipv4>& ip);
 

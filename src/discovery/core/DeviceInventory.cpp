@@ -44,11 +44,7 @@ bool inAdapterSubnet(const AdapterTable& adapters, Ipv4 adapterIp, Ipv4 ip) {
         return true; // an adapter we cannot judge: no warning
     }
     return std::any_of(adapters.begin(), adapters.end(), [&](const AdapterEntry& e) {
-        if (e.interfaceName != owner->interfaceName || !e.ip || !e.mask) {
-            return false;
-        }
-        const std::uint32_t m = e.mask->toHostOrder();
-        return (e.ip->toHostOrder() & m) == (ip.toHostOrder() & m);
+        return e.interfaceName == owner->interfaceName && e.ip && e.mask && inSubnet(ip, *e.ip, *e.mask);
     });
 }
 

@@ -419,9 +419,4 @@ std::optional<SeenAnswer> parseWireAnswer(std::span<const std::uint8_t> packet, 
     return seen;
 }
 
-bool inSubnet(Ipv4 address, Ipv4 ip, Ipv4 mask) {
-    const std::uint32_t m = mask.toHostOrder();
-    return (address.toHostOrder() & m) == (ip.toHostOrder() & m);
-}
-
 } // namespace fw::doctor

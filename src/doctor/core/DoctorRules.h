@@ -51,7 +51,4 @@ std::optional<std::string> searchHint(const std::string& interfaceName,
 // answer to the search with this sequence; none for anything else.
 std::optional<SeenAnswer> parseWireAnswer(std::span<const std::uint8_t> packet, std::int16_t sequence);
 
-// Whether address lies in the subnet of ip/mask.
-bool inSubnet(Ipv4 address, Ipv4 ip, Ipv4 mask);
-
 } // namespace fw::doctor
