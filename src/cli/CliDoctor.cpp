@@ -54,10 +54,10 @@ void CliDoctor::start(const DoctorCommand& command) {
             doctor::InterfaceFacts f;
             f.adapter = a;
             f.rpFilter = Sysctl::reversePathFilter(a.interfaceName);
-            const auto master = std::find_if(listing.adapters.begin(), listing.adapters.end(),
-                                             [&](const AdapterFacts& m) {
-                                                 return a.masterIndex != 0 && m.interfaceIndex == a.masterIndex;
-                                             });
+            const auto master =
+                std::find_if(listing.adapters.begin(), listing.adapters.end(), [&](const AdapterFacts& m) {
+                    return a.masterIndex != 0 && m.interfaceIndex == a.masterIndex;
+                });
             if (master != listing.adapters.end()) {
                 f.master = *master;
             }
@@ -112,7 +112,8 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
     }
     // Keyed as the watch keys: two devices on one address, or one device on two adapters, are all
     // received, so neither looks like an answer this host dropped.
-    auto* search = new CliSearch(makeEndpoint_, selection.table, this, DiscoverySearch::Keying::MacAndAdapter);
+    auto* search =
+        new CliSearch(makeEndpoint_, selection.table, this, DiscoverySearch::Keying::MacAndAdapter);
     connect(search, &CliSearch::finished, this, [this, search] {
         search->deleteLater();
         const AdapterTable& table = search->adapters();

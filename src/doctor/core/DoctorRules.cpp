@@ -104,10 +104,11 @@ const std::string kChooseAddress =
 std::vector<SeenAnswer> droppedAnswers(const ProbeFacts& probe, const ProbeAdapter& a) {
     std::vector<SeenAnswer> out;
     for (const SeenAnswer& seen : a.onWire) {
-        const bool listed = std::any_of(probe.adapters.begin(), probe.adapters.end(), [&](const ProbeAdapter& b) {
-            return std::any_of(b.received.begin(), b.received.end(),
-                               [&](const SeenAnswer& r) { return r.mac == seen.mac; });
-        });
+        const bool listed =
+            std::any_of(probe.adapters.begin(), probe.adapters.end(), [&](const ProbeAdapter& b) {
+                return std::any_of(b.received.begin(), b.received.end(),
+                                   [&](const SeenAnswer& r) { return r.mac == seen.mac; });
+            });
         if (!listed) {
             out.push_back(seen);
         }
@@ -170,9 +171,8 @@ bool portFinding(const InterfaceFacts& f, ListingPath path, std::vector<Finding>
                    n,
                    {},
                    n + " is a port of the bridge or bond " + m + ", which cannot be searched (" +
-                       std::string(stateName(stateOf(*adapterSkip(*f.master, path)))) +
-                       "): make " + m + " searchable." +
-                       (fix.find("ADDRESS") != std::string::npos ? kChooseAddress : ""),
+                       std::string(stateName(stateOf(*adapterSkip(*f.master, path)))) + "): make " + m +
+                       " searchable." + (fix.find("ADDRESS") != std::string::npos ? kChooseAddress : ""),
                    fix});
     return true;
 }
@@ -197,7 +197,8 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
                        "no-ipv4",
                        n,
                        {},
-                       n + " has no IPv4 address: no search runs on it. Give it an address on the "
+                       n +
+                           " has no IPv4 address: no search runs on it. Give it an address on the "
                            "devices' segment." +
                            kChooseAddress,
                        "ip address add ADDRESS/PREFIX dev " + n});
@@ -238,18 +239,26 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
         break;
     }
     if (strict(f)) {
-        const std::string setting = n + " uses strict reverse-path filtering (rp_filter all=" +
-                                    std::to_string(f.rpFilter->all) + ", " + n + "=" +
-                                    std::to_string(f.rpFilter->own) + ")";
+        const std::string setting =
+            n + " uses strict reverse-path filtering (rp_filter all=" + std::to_string(f.rpFilter->all) +
+            ", " + n + "=" + std::to_string(f.rpFilter->own) + ")";
         if (const auto letIn = foreignAnswerLetIn(facts, n)) {
-            out.push_back({Severity::Info, "rp-filter-strict", n, {},
+            out.push_back({Severity::Info,
+                           "rp-filter-strict",
+                           n,
+                           {},
                            setting + "; the answer from " + letIn->toString() +
                                ", outside its subnet, arrived and none was dropped: this host routes "
-                               "it back out of " + n + ". A device on a subnet without such a route "
+                               "it back out of " +
+                               n +
+                               ". A device on a subnet without such a route "
                                "would still be dropped.",
                            rpFix(n)});
         } else {
-            out.push_back({Severity::Warning, "rp-filter-strict", n, {},
+            out.push_back({Severity::Warning,
+                           "rp-filter-strict",
+                           n,
+                           {},
                            setting + ": answers from devices on other subnets (factory-fresh or moved "
                                      "ones) are dropped by this host and never listed.",
                            rpFix(n)});
@@ -340,6 +349,46 @@ std::string adapterOf(const ProbeFacts& probe, Ipv4 ip) {
     return ip.toString();
 }
 
+std::optional<Finding> conflictFinding(const ProbeFacts& probe, const DeviceInventory::Event& e) {
+    using Kind = DeviceInventory::EventKind;
+    if (e.devices.size() < 2 || (e.kind != Kind::DuplicateIp && e.kind != Kind::MacOnTwoAdapters)) {
+        return std::nullopt;
+    }
+    const DeviceRow& last = e.devices.back();
+    const SeenAnswer device{last.mac, last.ip};
+    std::string names; // the devices' MACs, or the adapters they answered on
+    for (std::size_t i = 0; i < e.devices.size(); ++i) {
+        names += i == 0 ? "" : i + 1 == e.devices.size() ? " and " : ", ";
+        names += e.kind == Kind::DuplicateIp ? formatMac(e.devices[i].mac)
+                                             : adapterOf(probe, e.devices[i].adapterIp);
+    }
+    if (e.kind == Kind::MacOnTwoAdapters) {
+        const std::string first = adapterOf(probe, e.devices.front().adapterIp);
+        return Finding{Severity::Warning,
+                       "mac-on-two-adapters",
+                       first,
+                       device,
+                       "Device " + formatMac(last.mac) + " answers on " + names +
+                           ": their segments are bridged (or looped), or the adapters are on one segment, "
+                           "so a search may list it on either. Take all but one adapter off that segment, "
+                           "or search on one only.",
+                       "fernwick-cli search --interface " + first};
+    }
+    const auto a = std::find_if(probe.adapters.begin(), probe.adapters.end(),
+                                [&](const ProbeAdapter& p) { return p.ip == last.adapterIp; });
+    const Ipv4 mask = a == probe.adapters.end() ? Ipv4{} : a->mask;
+    const std::string where = adapterOf(probe, last.adapterIp);
+    return Finding{Severity::Warning,
+                   "duplicate-ip",
+                   where,
+                   device,
+                   "Devices " + names + " answer from one address, " + last.ip.toString() + ", on " + where +
+                       ": a search lists only the first to answer, and a command by address reaches either. "
+                       "Give each its own address; for ADDRESS choose a free one in " +
+                       subnetText(last.adapterIp, mask) + ".",
+                   "fernwick-cli set-ip " + formatMac(last.mac) + " --ip ADDRESS --mask " + mask.toString()};
+}
+
 // Two devices on one address, or one device on two adapters: the watch's rules, applied to every
 // answer the probe got or saw on the wire.
 void conflictFindings(const ProbeFacts& probe, std::vector<Finding>& out) {
@@ -367,38 +416,8 @@ void conflictFindings(const ProbeFacts& probe, std::vector<Finding>& out) {
     }
     DeviceInventory inventory(1);
     for (const DeviceInventory::Event& e : inventory.update(rows, table)) {
-        if (e.devices.size() < 2) {
-            continue;
-        }
-        const DeviceRow& last = e.devices.back();
-        const SeenAnswer device{last.mac, last.ip};
-        std::string macs;
-        std::string adapters;
-        for (std::size_t i = 0; i < e.devices.size(); ++i) {
-            const std::string sep = i == 0 ? "" : i + 1 == e.devices.size() ? " and " : ", ";
-            macs += sep + formatMac(e.devices[i].mac);
-            adapters += sep + adapterOf(probe, e.devices[i].adapterIp);
-        }
-        const std::string where = adapterOf(probe, last.adapterIp);
-        if (e.kind == DeviceInventory::EventKind::DuplicateIp) {
-            const auto a = std::find_if(table.begin(), table.end(),
-                                        [&](const AdapterEntry& t) { return t.ip == last.adapterIp; });
-            const Ipv4 mask = a == table.end() ? Ipv4{} : a->mask.value_or(Ipv4{});
-            out.push_back({Severity::Warning, "duplicate-ip", where, device,
-                           "Devices " + macs + " answer from one address, " + last.ip.toString() + ", on " + where +
-                               ": a search lists only the first to answer, and a command by address "
-                               "reaches either. Give each its own address; for ADDRESS choose a free one "
-                               "in " + subnetText(last.adapterIp, mask) + ".",
-                           "fernwick-cli set-ip " + formatMac(last.mac) + " --ip ADDRESS --mask " +
-                               mask.toString()});
-        } else if (e.kind == DeviceInventory::EventKind::MacOnTwoAdapters) {
-            out.push_back({Severity::Warning, "mac-on-two-adapters", adapterOf(probe, e.devices.front().adapterIp),
-                           device,
-                           "Device " + formatMac(last.mac) + " answers on " + adapters +
-                               ": their segments are bridged (or looped), or the adapters are on one "
-                               "segment, so a search may list it on either. Take all but one adapter "
-                               "off that segment, or search on one only.",
-                           "fernwick-cli search --interface " + adapterOf(probe, e.devices.front().adapterIp)});
+        if (auto f = conflictFinding(probe, e)) {
+            out.push_back(std::move(*f));
         }
     }
 }
@@ -477,16 +496,21 @@ void sharedSubnetFindings(const DoctorFacts& facts, const std::vector<InterfaceS
                 !a.adapter.mask || !b.adapter.mask) {
                 continue;
             }
-            const Ipv4 wider = Ipv4::fromHostOrder(a.adapter.mask->toHostOrder() & b.adapter.mask->toHostOrder());
+            const Ipv4 wider =
+                Ipv4::fromHostOrder(a.adapter.mask->toHostOrder() & b.adapter.mask->toHostOrder());
             if (!inSubnet(*a.adapter.ip, *b.adapter.ip, wider)) {
                 continue;
             }
-            const std::string pair = a.adapter.interfaceName + " (" + subnetText(*a.adapter.ip, *a.adapter.mask) +
-                                     ") and " + b.adapter.interfaceName + " (" +
+            const std::string pair = a.adapter.interfaceName + " (" +
+                                     subnetText(*a.adapter.ip, *a.adapter.mask) + ") and " +
+                                     b.adapter.interfaceName + " (" +
                                      subnetText(*b.adapter.ip, *b.adapter.mask) + ") are in one subnet";
             const bool guarded = a.arpFluxGuarded && b.arpFluxGuarded;
             out.push_back(
-                {guarded ? Severity::Info : Severity::Warning, "shared-subnet", a.adapter.interfaceName, {},
+                {guarded ? Severity::Info : Severity::Warning,
+                 "shared-subnet",
+                 a.adapter.interfaceName,
+                 {},
                  guarded ? pair + "; arp_ignore and arp_announce keep each answering ARP for its own address."
                          : pair + ": either may answer ARP for the other's address (ARP flux), so answers "
                                   "arrive on the wrong adapter and devices show on one adapter only or flip "
