@@ -535,8 +535,15 @@ void noAdapterFinding(const DoctorFacts& facts, std::vector<Finding>& out) {
     if (fix.find("ADDRESS") != std::string::npos) {
         message += kChooseAddress;
     } else if (fix.empty() && facts.restricted) {
+        const auto port = std::find_if(facts.interfaces.begin(), facts.interfaces.end(),
+                                       [](const InterfaceFacts& f) { return f.master.has_value(); });
         message = "None of the interfaces named can be searched on; look at every interface.";
         fix = "fernwick-cli doctor";
+        if (port != facts.interfaces.end()) {
+            message = "None of the interfaces named can be searched on; look at the master of " +
+                      port->adapter.interfaceName + ".";
+            fix += " --interface " + port->master->interfaceName;
+        }
     }
     out.push_back({Severity::Problem, "no-usable-adapter", {}, {}, message, fix});
 }
