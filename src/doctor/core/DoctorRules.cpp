@@ -96,7 +96,8 @@ std::string subnetText(Ipv4 ip, Ipv4 mask) {
     return Ipv4::fromHostOrder(ip.toHostOrder() & m).toString() + "/" + std::to_string(std::popcount(m));
 }
 
-const std::string kChooseAddress =
+// Where a fix holds a value the doctor cannot know, the message says how to choose it.
+constexpr const char* kChooseAddress =
     " For ADDRESS/PREFIX choose a free address in the devices' subnet and that subnet's prefix length.";
 
 // Answers the packet socket saw arrive on the adapter that no search socket got. One whose device
@@ -247,12 +248,10 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
                            "rp-filter-strict",
                            n,
                            {},
-                           setting + "; the answer from " + letIn->toString() +
-                               ", outside its subnet, arrived and none was dropped: this host routes "
-                               "it back out of " +
-                               n +
-                               ". A device on a subnet without such a route "
-                               "would still be dropped.",
+                           setting + "; this host routes the answer from " + letIn->toString() +
+                               ", outside the subnet, back out of " + n +
+                               ", so it arrived and none was dropped. A device on a subnet without such "
+                               "a route would still be dropped.",
                            rpFix(n)});
         } else {
             out.push_back({Severity::Warning,
