@@ -44,10 +44,7 @@ struct RecordingDialogs final : RowDialogs {
     std::vector<Call> calls;
 };
 
-struct FakeDevice {
-    ReplyFields fields;
-    const char* ip;
-};
+using FakeDevice = std::pair<ReplyFields, const char*>; // a reply and its sender
 
 // Two fake adapters, 10.0.0.1 (eth0) and 10.0.1.1 (eth1).
 struct MainWindowHarness {
@@ -75,9 +72,9 @@ struct MainWindowHarness {
     void reply(const FakeDevice& device, std::size_t adapter = 0) {
         const auto open = fakes.network.openOnPort(4001);
         ASSERT_LT(adapter, open.size());
-        ReplyFields fields = device.fields;
+        ReplyFields fields = device.first;
         fields.sequence = window->searchCycle().searchSequence();
-        open[adapter]->deliver(replyBytes(fields), *Ipv4::parse(device.ip), 4000);
+        open[adapter]->deliver(replyBytes(fields), *Ipv4::parse(device.second), 4000);
     }
     DeviceListView* list() const { return window->findChild<DeviceListView*>("ListView1"); }
     QWidget* listViewport() const { return list()->viewport(); }
