@@ -270,12 +270,13 @@ TEST(MainWindowClose, AdapterFailureEndsWithoutAsking) {
     EXPECT_FALSE(h.window->isVisible());
 }
 
-// Without a pick, no row command does anything.
-TEST(MainWindowRows, RowCommandsNeedAPick) {
+// Without a pick, no row command does anything; Connect and a double-click flush, then open, the
+// picked device.
+TEST(MainWindowRows, RowCommandsNeedAPickAndConnectOpensThePickedDevice) {
     MainWindowHarness h;
     h.start();
     h.reply(kOne);
-    h.reply(kTwo);
+    h.reply(kTwo, 1);
     h.press(Qt::LeftButton, h.spacePoint());
     for (const char* command : {"delete", "connect", "setip", "Mload"}) {
         h.action(command)->trigger();
@@ -285,13 +286,7 @@ TEST(MainWindowRows, RowCommandsNeedAPick) {
     EXPECT_TRUE(h.fakes.shell.calls.empty());
     EXPECT_TRUE(h.dialogs.calls.empty());
     EXPECT_EQ(h.fakes.network.openOnPort(4001).size(), 2u);
-}
 
-TEST(MainWindowRows, ConnectFlushesThenOpensThePickedDevice) {
-    MainWindowHarness h;
-    h.start();
-    h.reply(kOne);
-    h.reply(kTwo, 1);
     h.press(Qt::LeftButton, h.rowPoint(1));
     h.action("connect")->trigger();
     QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.rowPoint(0));
