@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <sys/stat.h>
 
-// ---- clinettest
 // fernwick-cli end to end: the program runs in the lab's workstation namespace (two adapters, eth0
 // on 10.77.1.0/24, eth1 on 10.77.2.0/24) against simulated devices and tftpd-hpa in namespaces of
 // their own.
