@@ -51,8 +51,9 @@ void UploadDriver::begin(std::optional<Ipv4> device, std::optional<Ipv4> local,
     flushArp();
     // The transfer socket first: the first write request leaves a second after the handshake
     // either way, and a port that cannot be bound ends the upload before the device is told of it.
+    const QPointer<UploadDriver> alive(this); // an ended upload's message box runs events
     upload_.start(device_.value_or(Ipv4::any()), std::move(image));
-    if (upload_.phase() != TftpUpload::Phase::Ended) {
+    if (alive && upload_.phase() != TftpUpload::Phase::Ended) {
         sendHandshake();
     }
 }
