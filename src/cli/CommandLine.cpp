@@ -115,7 +115,7 @@ Options:
   --report FILE        write the rollout's report as JSON, after every device
   --skip-done FILE     leave out the devices that a report lists as done with this image
   --parallel N         up to N uploads at once, never two on one adapter (default 1)
-  --back-timeout S     seconds a device has to restart and answer again after its upload (default 60)
+  --back-timeout S     seconds a device has to restart and answer again (default 60)
   --no-restart         the devices do not restart after an upload: an answer is enough to be done
   -h, --help           show this help
 
