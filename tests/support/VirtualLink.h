@@ -80,7 +80,7 @@ public:
         now = std::max(now, until);
     }
 
-    void openTransferSocket() override { socketOpen = true; }
+    bool openTransferSocket() override { return socketOpen = true; }
     void closeTransferSocket() override { socketOpen = false; }
     void send(UdpAddress to, std::span<const std::uint8_t> bytes) override;
     void flushArp() override { ++arpFlushes; }
