@@ -115,6 +115,7 @@ constexpr std::array kTable{
     Entry{403, "This file cannot be read."},
     Entry{404, "Cannot use UDP port 4001 on this adapter:"},
     Entry{405, "UDP port 4001 is in use by another program"},
+    Entry{406, "is an address of this computer, so a device given it could not be reached. Adapter:"},
     Entry{410, "Index must be between 0 and 3"},
 };
 

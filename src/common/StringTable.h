@@ -64,6 +64,7 @@ enum class Str : std::uint16_t {
     FileNotReadable = 403,
     PortUnusable = 404,
     SearchPortInUse = 405,
+    HostHoldsAddress = 406,
     IpIndexRange = 410,
 };
 
