@@ -119,14 +119,15 @@ std::vector<DeviceInventory::Event> DeviceInventory::followAdapters(const Adapte
         if (!now.ip || now.interfaceName.empty()) {
             continue;
         }
-        const auto [known, fresh] = adapterAddress_.try_emplace(now.interfaceName, *now.ip);
+        // Known by the first address it was seen with; an interface with several keeps that one.
+        auto [known, fresh] = adapterAddress_.try_emplace(now.interfaceName, *now.ip);
+        const Ipv4 from = known->second;
         const bool stillHeld = std::any_of(adapters.begin(), adapters.end(), [&](const AdapterEntry& e) {
-            return e.interfaceName == now.interfaceName && e.ip == known->second;
+            return e.interfaceName == now.interfaceName && e.ip == from;
         });
         if (fresh || stillHeld) {
             continue;
         }
-        const Ipv4 from = known->second;
         known->second = *now.ip;
         events.push_back(
             {EventKind::AdapterChanged, {}, std::nullopt, {}, AdapterMove{now.interfaceName, from, *now.ip}});
