@@ -76,8 +76,8 @@ Options:
   -h, --help           show this help
 
 Exit status: 0 done (with --verify: and back as asked), 1 refused, 2 bad arguments, UDP port 4001
-in use, the address is this host's or (--verify) taken, 3 no answer, 4 the device said OK but did not come back
-as asked.
+in use, the address is this host's or (--verify) taken, 3 no answer, 4 the device said OK but did
+not come back as asked.
 )";
 
 const char* const kUpgradeHelp = R"(Usage: fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...

@@ -229,7 +229,7 @@ void Setips::okPressed() {
         return;
     }
     const auto& values = std::get<FixedAddress>(checked);
-    // Checked against the adapters of the last search: the address a device would take from us.
+    // A device given one of our own addresses would be cut off; the adapters are the last search's.
     if (const AdapterEntry* holder = adapterHolding(values_.adapterTable, values.address)) {
         platform_.messages.show(this,
                                 Message{address + " " + std::string(loadResString(Str::HostHoldsAddress)) +
