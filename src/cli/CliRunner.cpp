@@ -193,6 +193,10 @@ void CliRunner::runSetIp(const SetIpCommand& command) {
     if (!table) {
         return;
     }
+    if (refuseHostAddress(command, listAdapters_(), console_)) {
+        finish(ExitStatus::Usage);
+        return;
+    }
     if (command.verify) {
         auto* verified = new CliVerifiedSetIp(console_, makeEndpoint_, command, *table, this);
         connect(verified, &CliVerifiedSetIp::finished, this, [this](ExitStatus s) { finish(s); });

@@ -58,7 +58,8 @@ const char* const kSetIpHelp =
     R"(Usage: fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]
 
 Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
-so a device on a foreign subnet is reached too, and prints its answer.
+so a device on a foreign subnet is reached too, and prints its answer. An address one of this
+host's adapters holds is refused before anything is sent (exit 2, even with --force).
 
 Options:
   --dhcp               switch the device to DHCP
@@ -75,8 +76,8 @@ Options:
   -h, --help           show this help
 
 Exit status: 0 done (with --verify: and back as asked), 1 refused, 2 bad arguments, UDP port 4001
-in use or (--verify) the address is taken, 3 no answer, 4 the device said OK but did not come back
-as asked.
+in use, the address is this host's or (--verify) taken, 3 no answer, 4 the device said OK but did
+not come back as asked.
 )";
 
 const char* const kUpgradeHelp = R"(Usage: fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
@@ -151,7 +152,9 @@ the interval, at most 3 s; between searches no socket is held, so other commands
 Reports: appeared, changed (the fields, old and new), gone (after N searches without an answer), and
 the warnings duplicate-ip (two devices answer from one address on one adapter), foreign-subnet (the
 address lies in no subnet of the adapter it answered on: it needs Set IP) and mac-on-two-adapters
-(one MAC answers on two adapters: bridged segments or a loop).
+(one MAC answers on two adapters: bridged segments or a loop). duplicate-ip counts only devices
+that answered that search. When a local adapter's address changes, that is one adapter-changed
+(the adapter's name, old and new address); its devices are not reported changed.
 
 Options:
   -n, --interval S     seconds from one search to the next (default 10, at least 0.2)

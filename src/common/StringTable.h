@@ -66,6 +66,7 @@ enum class Str : std::uint16_t {
     SearchPortInUse = 405,
     UploadPortInUse = 406,
     UploadPortUnusable = 407,
+    HostHoldsAddress = 408,
     IpIndexRange = 410,
 };
 
