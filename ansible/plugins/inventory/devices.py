@@ -1,5 +1,6 @@
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
 
 from __future__ import absolute_import, division, print_function
 __metaclass__ = type
@@ -8,7 +9,7 @@ DOCUMENTATION = r'''
 ---
 name: devices
 short_description: The wireless LAN devices each site host finds, as inventory hosts
-version_added: 2.3.2
+version_added: 2.3.0
 description:
   - Runs C(fernwick-cli search --format json) on every host of I(site_group) (over C(ssh) with the
     host's connection variables, or locally for C(ansible_connection=local)) and makes each device

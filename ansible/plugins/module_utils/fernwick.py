@@ -1,5 +1,6 @@
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
 # Running fernwick-cli on the managed host and reading its JSON, shared by the modules.
 
 from __future__ import absolute_import, division, print_function

@@ -1,6 +1,7 @@
 #!/usr/bin/python
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
 
 from __future__ import absolute_import, division, print_function
 __metaclass__ = type
@@ -9,7 +10,7 @@ DOCUMENTATION = r'''
 ---
 module: doctor
 short_description: Tell why devices do not answer on the managed host, and fail on a problem
-version_added: 2.3.2
+version_added: 2.3.0
 description:
   - Runs C(fernwick-cli doctor --format json) on the managed host (interfaces, reverse-path filters,
     UDP port 4001, the nftables input chains and a probe search) and returns its findings.
@@ -38,7 +39,7 @@ notes:
   - Run as root it also reads the nftables ruleset and watches each adapter with a packet socket.
   - Check mode is supported; the doctor changes nothing.
 author:
-  - Fernwick developers
+  - Fernwick developers (!UNKNOWN)
 '''
 
 EXAMPLES = r'''

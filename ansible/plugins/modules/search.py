@@ -1,6 +1,7 @@
 #!/usr/bin/python
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
 
 from __future__ import absolute_import, division, print_function
 __metaclass__ = type
@@ -9,7 +10,7 @@ DOCUMENTATION = r'''
 ---
 module: search
 short_description: List the wireless LAN devices on the managed host's segments
-version_added: 2.3.2
+version_added: 2.3.0
 description:
   - Runs C(fernwick-cli search --format json) on the managed host and returns every device that
     answered the discovery broadcast, also as the fact C(fernwick_devices).
@@ -32,7 +33,7 @@ notes:
   - Only one program at a time can search on an adapter of a host.
   - Check mode is supported; a search changes nothing.
 author:
-  - Fernwick developers
+  - Fernwick developers (!UNKNOWN)
 '''
 
 EXAMPLES = r'''

@@ -1,6 +1,7 @@
 #!/usr/bin/python
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
 
 from __future__ import absolute_import, division, print_function
 __metaclass__ = type
@@ -9,7 +10,7 @@ DOCUMENTATION = r'''
 ---
 module: set_ip
 short_description: Give devices, named by their MAC addresses, a fixed address or DHCP
-version_added: 2.3.2
+version_added: 2.3.0
 description:
   - Gives one device (I(mac) with I(ip), I(mask) and I(gateway), or I(dhcp)) or every device of a
     I(plan) its address with C(fernwick-cli set-ip) on the managed host.
@@ -92,7 +93,7 @@ notes:
     not come back, with the rows done so far in I(devices).
   - Check mode says which devices would get a request; C(--diff) shows their old and new addresses.
 author:
-  - Fernwick developers
+  - Fernwick developers (!UNKNOWN)
 '''
 
 EXAMPLES = r'''
@@ -119,9 +120,9 @@ devices:
   contains:
     mac: {description: The MAC address as 00-0A-1B-2C-3D-4E., type: str}
     label: {description: The row's label., type: str}
-    old_ip: {description: The address the search found it at, null when it did not answer., type: str}
+    old_ip: {description: 'The address the search found it at, null when it did not answer.', type: str}
     ip: {description: The planned address or C(dhcp)., type: str}
-    changed: {description: Whether a request was sent (in check mode, would be)., type: bool}
+    changed: {description: 'Whether a request was sent (in check mode, would be).', type: bool}
   sample:
     - {mac: 00-0A-1B-00-00-01, label: lobby, old_ip: 10.77.1.10, ip: 10.77.1.50, changed: true}
 '''

@@ -1,6 +1,7 @@
 #!/usr/bin/python
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
 
 from __future__ import absolute_import, division, print_function
 __metaclass__ = type
@@ -9,7 +10,7 @@ DOCUMENTATION = r'''
 ---
 module: upgrade
 short_description: Upload a firmware image to one device or roll it out to many
-version_added: 2.3.2
+version_added: 2.3.0
 description:
   - Runs a rollout, C(fernwick-cli upgrade IMAGE --device D... --report REPORT --skip-done REPORT),
     on the managed host and returns its report.
@@ -69,7 +70,7 @@ notes:
   - Check mode reads the report and says which devices would get the image (with I(all), a search
     finds them); it sends nothing.
 author:
-  - Fernwick developers
+  - Fernwick developers (!UNKNOWN)
 '''
 
 EXAMPLES = r'''

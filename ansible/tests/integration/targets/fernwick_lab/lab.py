@@ -1,8 +1,7 @@
-#!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The collection end to end in network namespaces. Needs root, ansible-core and openssh-server.
 
-    lab.py FERNWICK_CLI
+    python3 lab.py FERNWICK_CLI
 
 A controller namespace runs ansible-playbook; two site namespaces, each the workstation of a lab
 made by tools/netlab/netlab.py (its own simulated LAN), run sshd on the controller link only
