@@ -163,7 +163,8 @@ def main():
     result = dict(changed=False, report=report, image_sha256=sha256)
     if module.check_mode:
         result['devices'], result['uploaded'] = preview(module, targets, read_report(report, sha256))
-        module.exit_json(changed=bool(result['uploaded']), **result)
+        result['changed'] = bool(result['uploaded'])
+        module.exit_json(**result)
 
     args = ['upgrade', p['image'], '--report', report, '--skip-done', report,
             '--parallel', str(p['parallel']), '--back-timeout', str(p['back_timeout'])]
@@ -173,6 +174,10 @@ def main():
     result['devices'] = read_report(report, sha256)
     result['uploaded'] = [e['target'] for e in result['devices'] if not e.get('earlier') and e.get('bytes', 0) > 0]
     result['changed'] = bool(result['uploaded'])
+    undone = ['%s %s%s' % (e['target'], e['state'], ' (%s)' % e['detail'] if e.get('detail') else '')
+              for e in result['devices'] if e.get('state') != 'done']
+    if rc != 0 and undone:
+        module.fail_json(msg='not done: ' + ', '.join(undone), rc=rc, stdout=out, stderr=err, **result)
     if rc != 0:
         fail(module, 'upgrade', rc, out, err, **result)
     module.exit_json(stdout=out, stderr=err, **result)

@@ -47,6 +47,15 @@ class Lab:
         self.base = sh(PYTHON, NETLAB, 'new-name').strip()
         self.ctl = self.base + 'c-ctl'
 
+    def configure(self):
+        with open(self.path('ansible.cfg'), 'w') as f:
+            f.write('[defaults]\ncollections_path = %s\nlocal_tmp = %s\nremote_tmp = %s\nforks = 2\n'
+                    '[inventory]\nenable_plugins = yaml, fernwick.lan.devices\n'
+                    '[ssh_connection]\ncontrol_path_dir = %s\n'
+                    % (self.path('collections'), self.path('local'), self.path('remote'), self.path('cp')))
+        return dict(os.environ, ANSIBLE_CONFIG=self.path('ansible.cfg'), ANSIBLE_HOME=self.path('home'),
+                    ANSIBLE_NOCOLOR='1', ANSIBLE_GALAXY_CACHE_DIR=self.path('galaxy'))
+
     def path(self, *names):
         return os.path.join(self.tmp, *names)
 
@@ -127,11 +136,6 @@ class Lab:
                 fernwick_cli=self.cli)}}, f)
         with open(os.path.join(inventory, '02-devices.fernwick.yml'), 'w') as f:
             f.write('plugin: fernwick.lan.devices\ntimeout: 2\n')
-        with open(self.path('ansible.cfg'), 'w') as f:
-            f.write('[defaults]\ncollections_path = %s\nlocal_tmp = %s\nremote_tmp = %s\nforks = 2\n'
-                    '[inventory]\nenable_plugins = yaml, fernwick.lan.devices\n'
-                    '[ssh_connection]\ncontrol_path_dir = %s\n'
-                    % (self.path('collections'), self.path('local'), self.path('remote'), self.path('cp')))
         image = bytearray(os.urandom(300000))
         image[150000:150009] = b'AP Config'  # the marker of an access point's image
         with open(self.path('ap.bin'), 'wb') as f:
@@ -156,8 +160,7 @@ def recap(output):
 
 
 def run(lab):
-    env = dict(os.environ, ANSIBLE_CONFIG=lab.path('ansible.cfg'), ANSIBLE_HOME=lab.path('home'),
-               ANSIBLE_FORCE_COLOR='0', ANSIBLE_NOCOLOR='1', ANSIBLE_GALAXY_CACHE_DIR=lab.path('galaxy'))
+    env = lab.configure()
     sh('ansible-galaxy', 'collection', 'build', COLLECTION, '--output-path', lab.path('dist'), env=env)
     tarball = os.path.join(lab.path('dist'), os.listdir(lab.path('dist'))[0])
     sh('ansible-galaxy', 'collection', 'install', tarball, '-p', lab.path('collections'), env=env)
