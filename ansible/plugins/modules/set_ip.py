@@ -169,6 +169,7 @@ def rows_of(module):
         rows = [dict(r) for r in p['plan']]
     for r in rows:
         r['mac'] = normal_mac(r['mac'])
+        r['ip'] = 'dhcp' if r['ip'].lower() == 'dhcp' else r['ip']
         if r['ip'] != 'dhcp' and not r.get('mask'):
             module.fail_json(msg='%s: a fixed address needs a mask' % r['mac'])
     return rows
@@ -183,7 +184,7 @@ def main():
                            plan=dict(type='list', elements='dict', options=row),
                            verify=dict(type='bool', default=True), force=dict(type='bool', default=False),
                            verify_timeout=dict(type='float', default=15), timeout=dict(type='float', default=3)),
-        mutually_exclusive=[('plan', 'mac'), ('ip', 'dhcp')],
+        mutually_exclusive=[('plan', 'mac'), ('plan', 'ip'), ('plan', 'dhcp'), ('ip', 'dhcp')],
         required_one_of=[('plan', 'mac')],
         supports_check_mode=True)
     if module.params['mac'] and not (module.params['ip'] or module.params['dhcp']):

@@ -35,7 +35,7 @@ options:
     description: One device, by IP or MAC address.
     type: str
   devices:
-    description: The devices of the rollout, by IP or MAC address.
+    description: The devices of the rollout, by IP or MAC address; none is nothing to do.
     type: list
     elements: str
   all:
@@ -160,7 +160,9 @@ def main():
         module.fail_json(msg='%s: no such image' % p['image'])
     sha256 = module.sha256(p['image'])
     targets = [p['device']] if p['device'] else p['devices'] or []
-    result = dict(changed=False, report=report, image_sha256=sha256)
+    result = dict(changed=False, report=report, image_sha256=sha256, devices=[], uploaded=[])
+    if not p['all'] and not targets:
+        module.exit_json(**result)  # an empty group of devices: nothing to do
     if module.check_mode:
         result['devices'], result['uploaded'] = preview(module, targets, read_report(report, sha256))
         result['changed'] = bool(result['uploaded'])
