@@ -53,16 +53,6 @@ class NormalTransferTest(unittest.TestCase):
         self.assertEqual(kinds(outs, "finish")[0].fields["size"], 1028)
         self.assertEqual(bytes(t.image), IMAGE)
 
-    def test_multiple_of_512_ends_with_an_empty_block(self):
-        t = started()
-        for n in (1, 2):
-            self.assertFalse(notes(t.on_packet(data(n, bytes(512)))))
-        self.assertEqual(notes(t.on_packet(data(3, b""))), ["complete"])
-        self.assertEqual(len(t.image), 1024)
-        outs = started().on_packet(data(1, b""))  # the empty image
-        self.assertEqual(sent(outs), ["00040001"])
-        self.assertEqual(kinds(outs, "finish")[0].fields["size"], 0)
-
     def test_duplicates_and_strays(self):
         t = started()
         t.on_packet(data(1, bytes(512)))
@@ -72,27 +62,11 @@ class NormalTransferTest(unittest.TestCase):
         self.assertEqual(sent(t.on_packet(struct.pack(">HH", 4, 1))), [])  # an ACK to us: ignored
         self.assertEqual(len(t.image), 512)
 
-    def test_final_block_repeated_while_dallying(self):
-        t = started()
-        t.on_packet(data(1, b"x"))
-        outs = t.on_packet(data(1, b"x"))
-        self.assertEqual((sent(outs), notes(outs)), (["00040001"], []))
-        self.assertEqual(notes(t.on_timeout()), ["closed"])
-        self.assertEqual(bytes(t.image), b"x")
-
     def test_client_error_ends_it(self):
         outs = (t := started()).on_packet(b"\x00\x05\x00\x00Block number is out of sequence.\x00")
         self.assertEqual(notes(outs), ["client-error"])
         self.assertEqual(kinds(outs, "log")[0].fields["text"], "Block number is out of sequence.")
         self.assertEqual(t.on_packet(data(1, b"")), [])
-
-    def test_timeouts_resend_then_give_up(self):
-        t = started(retries=2)
-        t.on_packet(data(1, bytes(512)))
-        self.assertEqual(sent(t.on_timeout()) + sent(t.on_timeout()), ["00040001"] * 2)
-        outs = t.on_timeout()
-        self.assertEqual(notes(outs), ["timeout"])
-        self.assertEqual(kinds(outs, "finish")[0].fields["size"], 512)
 
 
 if __name__ == "__main__":

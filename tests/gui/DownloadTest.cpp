@@ -64,17 +64,16 @@ TEST_F(DownloadDialog, DropDownOpensTheFileDialogAndCancelKeepsTheText) {
 }
 
 TEST_F(DownloadDialog, RefusalsKeepTheSelectionViewAndSendNothing) {
-    QDir(dir.path()).mkdir("folder.bin");
     QFile::resize(QString::fromStdString(image("big.bin", "")), 16776704);
-    fakes.messages.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Cancel};
-    for (const auto& path : {dir.filePath("none.bin").toStdString(), dir.filePath("folder.bin").toStdString(),
-                             dir.filePath("big.bin").toStdString(), image("bridge.bin", "Bridge Config")}) {
+    fakes.messages.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Cancel};
+    for (const auto& path : {dir.filePath("none.bin").toStdString(), dir.filePath("big.bin").toStdString(),
+                             image("bridge.bin", "Bridge Config")}) {
         okWith(path);
         EXPECT_TRUE(selectionView()) << path;
     }
     EXPECT_EQ(fakes.messages.texts(),
               (std::vector<std::string>{
-                  "This file not exist.", "This file not exist.",
+                  "This file not exist.",
                   "The image is too large for a TFTP transfer. The largest image is 16776703 bytes.",
                   "This is a ethernet adapter Firmware, do you really want to update?"}));
     EXPECT_EQ(fakes.network.created(), 0u);

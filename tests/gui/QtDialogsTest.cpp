@@ -44,7 +44,6 @@ TEST(QtMessageBoxes, ShowsTheMessageAndReturnsTheAnswer) {
     } cases[] = {
         {okCancel, key(Qt::Key_Return), MessageAnswer::Ok, QMessageBox::Warning},
         {okCancel, key(Qt::Key_Escape), MessageAnswer::Cancel, QMessageBox::Warning},
-        {okCancel, [](B b) { b->close(); }, MessageAnswer::Cancel, QMessageBox::Warning},
         {cancelDefault, key(Qt::Key_Return), MessageAnswer::Cancel, QMessageBox::Critical},
         {cancelDefault, [](B b) { b->button(QMessageBox::Ok)->click(); }, MessageAnswer::Ok,
          QMessageBox::Critical},

@@ -150,22 +150,6 @@ TEST_F(SearchCycleGui, ASocketThatCannotBeBoundIsSkippedSaidAndTriedAgainNextSea
     EXPECT_EQ(fake.messages.shown.size(), 2u);
 }
 
-// Each ready signal used to start another reading chain, so a flood was read many batches per turn.
-TEST_F(SearchCycleGui, ATurnReadsOneBatchPerSocketWhileAFloodIsQueued) {
-    searchAndCancel();
-    FakeEndpoint* s = socket(0);
-    for (int i = 0; i < 1000; ++i) {
-        s->queueQuietly(Datagram{{0x00}, ip("10.77.1.50"), 4000});
-    }
-    for (int i = 0; i < 3; ++i) {
-        emit s->datagramsReady(); // the notifier fires again while the rest waits
-    }
-    EXPECT_EQ(s->readCount, 256);
-    QCoreApplication::sendPostedEvents(); // one turn: the continuation reads the next batch
-    EXPECT_EQ(s->readCount, 512);
-    EXPECT_TRUE(QTest::qWaitFor([s] { return s->readCount == 1000; }, 1000)) << "and the rest after";
-}
-
 TEST_F(SearchCycleGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSearch) {
     QSignalSpy added(&cycle, &SearchCycle::rowAdded);
     searchAndCancel();

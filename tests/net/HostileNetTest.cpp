@@ -167,8 +167,6 @@ TEST(LossyUpload, CompletesByteIdenticalOrTimesOutNeverAFalseSuccess) {
     } cases[] = {
         {"Duplicates", {"11", "0", "0.10", "0"}, false},
         {"Reordering", {"12", "0", "0", "0.10"}, false},
-        {"LittleOfEverything", {"13", "0.01", "0.05", "0.05"}, true},
-        {"MuchOfEverything", {"14", "0.05", "0.10", "0.10"}, true},
         {"HeavyLoss", {"15", "0.30", "0.05", "0.05"}, true},
     };
     constexpr int kCases = std::size(cases);

@@ -53,7 +53,6 @@ public:
         }
         Datagram d = std::move(inbox_.front());
         inbox_.pop_front();
-        ++readCount;
         return d;
     }
     Ipv4 localAddress() const override { return local_; }
@@ -65,8 +64,6 @@ public:
     }
     std::error_code lastError() const override { return lastError_; }
 
-    // Queues a datagram without a signal, as a socket whose notifier has not fired yet.
-    void queueQuietly(Datagram d) { inbox_.push_back(std::move(d)); }
     // Queues a datagram and signals it, as a socket would; a closed socket receives nothing.
     void deliver(std::vector<std::uint8_t> bytes, Ipv4 from, std::uint16_t fromPort) {
         if (open_) {
@@ -83,7 +80,6 @@ public:
     std::vector<SentDatagram> sent;
     std::string boundInterface; // set by bindToAdapter
     int bindCount = 0;
-    int readCount = 0; // datagrams taken by read()
 
 private:
     bool open_ = false;

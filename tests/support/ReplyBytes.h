@@ -13,17 +13,14 @@ namespace fw::test {
 struct ReplyFields {
     std::int16_t sequence = 1;
     std::uint8_t mac[6] = {0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
-    std::string_view essId = "office-net";
-    std::uint8_t channel = 6;
     std::uint8_t wep = 0;
-    std::uint8_t nameLength = 1;
     std::string_view name = "Lobby";
     std::string_view kind = "AP";
-    std::size_t size = 96;
 };
 
+// Channel 6, name length 1 (any of 1..127 shows the name), 96 bytes.
 inline std::vector<std::uint8_t> replyBytes(const ReplyFields& s) {
-    std::vector<std::uint8_t> b(s.size < 96 ? 96 : s.size, 0);
+    std::vector<std::uint8_t> b(96, 0);
     const auto seq = static_cast<std::uint16_t>(s.sequence);
     const std::uint8_t head[] = {
         0x87, 0x65, 0x43, 0x21, 0x11, 0x00, std::uint8_t(seq >> 8), std::uint8_t(seq)};
@@ -34,13 +31,12 @@ inline std::vector<std::uint8_t> replyBytes(const ReplyFields& s) {
             b[at + i] = static_cast<std::uint8_t>(text[i]);
         }
     };
-    put(20, s.essId);
-    b[53] = s.channel;
+    put(20, "office-net");
+    b[53] = 6;
     b[54] = s.wep;
-    b[55] = s.nameLength;
+    b[55] = 1;
     put(60, s.name);
     put(92, s.kind);
-    b.resize(s.size);
     return b;
 }
 

