@@ -36,6 +36,7 @@ class TftpConfig:
     loss: float = 0.0
     timeout_ms: int = 1000
     retries: int = 5
+    ack_delay_ms: int = 0
 
 
 @dataclass
@@ -173,6 +174,8 @@ def parse_tftp(obj):
             t.timeout_ms = _int(k, value, 10, 60000)
         elif key == "retries":
             t.retries = _int(k, value, 0, 1000)
+        elif key == "ack_delay_ms":
+            t.ack_delay_ms = _int(k, value, 0, 60000)
         else:
             raise ConfigError(f"unknown key {k}")
     return t
