@@ -48,10 +48,12 @@ int main(int argc, char** argv) {
     UploadLab lab;
     lab.addDevice(0);
     lab.lab.addHost("d1", "a", UploadLab::deviceIp(1) + "/24");
-    lab.lab.run("ws", {"ip", "addr", "add", QString::fromStdString(UploadLab::localIp(1) + "/24"), "dev", "eth0"});
-    lab.lab.startSimulator("d1", {"--device", QString("name=Slow AP,mac=00:0A:1B:2C:3D:51,tftp=%1,tftp.ack_delay_ms=%2")
-                                                  .arg(QDir(lab.lab.dir()).filePath("slow.bin"))
-                                                  .arg(delayMs)});
+    lab.lab.run("ws",
+                {"ip", "addr", "add", QString::fromStdString(UploadLab::localIp(1) + "/24"), "dev", "eth0"});
+    lab.lab.startSimulator(
+        "d1", {"--device", QString("name=Slow AP,mac=00:0A:1B:2C:3D:51,tftp=%1,tftp.ack_delay_ms=%2")
+                               .arg(QDir(lab.lab.dir()).filePath("slow.bin"))
+                               .arg(delayMs)});
     const auto image = labImage(kTftpMaxImageBytes, 7);
     lab.lab.enterWorkstation();
 
@@ -70,7 +72,8 @@ int main(int argc, char** argv) {
         }
         f.driver.begin(Ipv4::parse(UploadLab::deviceIp(0)), Ipv4::parse(UploadLab::localIp(0)), image);
         const bool ran = waitUntil([&] { return f.ended(); }, 120000);
-        const auto slowBlocks = static_cast<double>(slow.driver.bytesAcknowledged() - slowBytes0) / kTftpBlockSize;
+        const auto slowBlocks =
+            static_cast<double>(slow.driver.bytesAcknowledged() - slowBytes0) / kTftpBlockSize;
         const bool slowSending = slow.driver.phase() == TftpUpload::Phase::Sending;
         slow.driver.stop();
         const bool stored = lab.received(0) == image;
@@ -103,13 +106,17 @@ int main(int argc, char** argv) {
         beside.push_back(b->seconds);
         ratios.push_back(a->seconds / b->seconds);
         slowRates.push_back(b->slowBlocksPerSecond);
-        std::printf("round %d: alone %.3f s, beside the slow device %.3f s (it got %.0f blocks/s meanwhile)\n",
-                    r + 1, a->seconds, b->seconds, b->slowBlocksPerSecond);
+        std::printf(
+            "round %d: alone %.3f s, beside the slow device %.3f s (it got %.0f blocks/s meanwhile)\n", r + 1,
+            a->seconds, b->seconds, b->slowBlocksPerSecond);
     }
-    const auto rate = [&](double s) { return static_cast<double>(image.size()) / s / 1e6; };
-    std::printf("%zu bytes, ack delay %d ms, median of %d: alone %.3f s (%.1f MB/s), beside %.3f s (%.1f MB/s); "
-                "slow device %.0f blocks/s; ratio beside/alone %.3f\n",
-                image.size(), delayMs, rounds, median(alone), rate(median(alone)), median(beside),
-                rate(median(beside)), median(slowRates), median(ratios));
+    const auto rate = [&](double s) {
+        return static_cast<double>(image.size()) / s / 1e6;
+    };
+    std::printf(
+        "%zu bytes, ack delay %d ms, median of %d: alone %.3f s (%.1f MB/s), beside %.3f s (%.1f MB/s); "
+        "slow device %.0f blocks/s; ratio beside/alone %.3f\n",
+        image.size(), delayMs, rounds, median(alone), rate(median(alone)), median(beside),
+        rate(median(beside)), median(slowRates), median(ratios));
     return 0;
 }
