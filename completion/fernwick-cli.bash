@@ -74,7 +74,7 @@ _fernwick_cli() {
     "") options="--help --version" ;;
     search) options="--interface --timeout --format --help" ;;
     set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --help" ;;
-    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --back-timeout --help" ;;
+    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --back-timeout --no-restart --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
     watch) options="--interval --missed --interface --format --help" ;;
     help)

@@ -7,23 +7,19 @@
 
 #include <vector>
 
+using fw::Ipv4;
 using fw::fuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fw::fuzz::FuzzInput in(data, size);
     const fw::AdapterTable adapters{
-        {fw::Ipv4{{192, 168, 1, 10}},
-         fw::Ipv4{{255, 255, 255, 0}},
-         fw::Ipv4::any(),
-         {2, 0, 0, 0, 0, 1},
-         "eth0",
-         2},
-        {fw::Ipv4{{10, 0, 0, 10}}, fw::Ipv4{{255, 0, 0, 0}}, fw::Ipv4::any(), {2, 0, 0, 0, 0, 2}, "eth1", 3},
+        {Ipv4{{192, 168, 1, 10}}, Ipv4{{255, 255, 255, 0}}, Ipv4::any(), {2, 0, 0, 0, 0, 1}, "eth0", 2},
+        {Ipv4{{10, 0, 0, 10}}, Ipv4{{255, 0, 0, 0}}, Ipv4::any(), {2, 0, 0, 0, 0, 2}, "eth1", 3},
     };
     const fw::MacAddress target{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
     fw::SetIpExchange exchange;
     fw::test::RecordingSetIpIo io;
-    const int index = exchange.open(adapters, (in.byte() & 1) ? fw::Ipv4::parse("10.0.0.10") : std::nullopt,
+    const int index = exchange.open(adapters, (in.byte() & 1) ? Ipv4::parse("10.0.0.10") : std::nullopt,
                                     in.byte() % 4, target);
     require(index >= 0 && index < 2, "an adapter of the table is chosen");
 
@@ -41,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::array<std::uint8_t, 12> v{};
             std::copy(a.begin(), a.end(), v.begin());
             exchange.numberRequest();
-            exchange.sendFixed(io, fw::Ipv4{{v[0], v[1], v[2], v[3]}}, fw::Ipv4{{v[4], v[5], v[6], v[7]}},
-                               fw::Ipv4{{v[8], v[9], v[10], v[11]}});
+            exchange.sendFixed(io, Ipv4{{v[0], v[1], v[2], v[3]}}, Ipv4{{v[4], v[5], v[6], v[7]}},
+                               Ipv4{{v[8], v[9], v[10], v[11]}});
             break;
         }
         case 2:

@@ -20,7 +20,10 @@ struct Recorder final : fw::TftpUpload::Io {
     bool shortBlockSent = false;
     int closes = 0;
 
-    void openTransferSocket() override { require(!over, "no socket after the end"); }
+    bool openTransferSocket() override {
+        require(!over, "no socket after the end");
+        return true;
+    }
     void closeTransferSocket() override {}
     void send(fw::UdpAddress to, std::span<const std::uint8_t> bytes) override {
         require(!over, "nothing sent after the end");

@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev clang-format-14 clang-tidy-14 flake8
     scdoc gzip
     lintian appstream desktop-file-utils man-db bash-completion
+    ansible-core openssh-server python3-voluptuous yamllint  # the Ansible collection's lab and sanity checks
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -45,12 +45,24 @@ void CliDoctor::start(const DoctorCommand& command) {
         return;
     }
     facts_.path = listing.path;
+    facts_.restricted = !command.interfaces.empty();
     for (const AdapterFacts& a : listing.adapters) {
         const bool named = command.interfaces.empty() ||
                            std::find(command.interfaces.begin(), command.interfaces.end(), a.interfaceName) !=
                                command.interfaces.end();
         if (named) {
-            facts_.interfaces.push_back({a, Sysctl::reversePathFilter(a.interfaceName), {}});
+            doctor::InterfaceFacts f;
+            f.adapter = a;
+            f.rpFilter = Sysctl::reversePathFilter(a.interfaceName);
+            const auto master =
+                std::find_if(listing.adapters.begin(), listing.adapters.end(), [&](const AdapterFacts& m) {
+                    return a.masterIndex != 0 && m.interfaceIndex == a.masterIndex;
+                });
+            if (master != listing.adapters.end()) {
+                f.master = *master;
+            }
+            f.arpFluxGuarded = Sysctl::arpFluxGuarded(a.interfaceName);
+            facts_.interfaces.push_back(std::move(f));
         }
     }
     for (const std::string& name : command.interfaces) {
@@ -98,7 +110,10 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
         }
         taps_.push_back(std::move(tap));
     }
-    auto* search = new CliSearch(makeEndpoint_, selection.table, this);
+    // Keyed as the watch keys: two devices on one address, or one device on two adapters, are all
+    // received, so neither looks like an answer this host dropped.
+    auto* search =
+        new CliSearch(makeEndpoint_, selection.table, this, DiscoverySearch::Keying::MacAndAdapter);
     connect(search, &CliSearch::finished, this, [this, search] {
         search->deleteLater();
         const AdapterTable& table = search->adapters();

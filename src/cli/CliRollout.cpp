@@ -6,6 +6,7 @@
 #include "cli/CliUpgrade.h"
 #include "cli/DeviceReport.h"
 #include "upgrade/core/ImageCheck.h"
+#include "upgrade/core/RolloutBackCheck.h"
 
 #include <QTimer>
 
@@ -15,13 +16,21 @@
 namespace fw::cli {
 namespace {
 
-// The search that finds the devices, as for one upgrade; the searches for a device coming back
-// after its upload are as long, at most, and 0.5 s apart.
+// The search that finds the devices, as for one upgrade. The searches for a device coming back
+// after its upload ask one device on the adapter's own segment, which answers within milliseconds:
+// one that stays unanswered for a second means the device is silent (restarting). They are 0.5 s
+// apart.
 constexpr std::chrono::milliseconds kSearchWait{3000};
+constexpr std::chrono::milliseconds kBackSearchWait{1000};
 constexpr std::chrono::milliseconds kBackPause{500};
 constexpr std::chrono::milliseconds kRefresh{200};
 
 } // namespace
+
+struct CliRollout::BackWait {
+    QElapsedTimer since; // from the upload's end
+    RolloutBackCheck check;
+};
 
 CliRollout::CliRollout(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent)
     : QObject(parent), makeEndpoint_(std::move(makeEndpoint)), shell_(shell), console_(console) {
@@ -90,8 +99,15 @@ bool CliRollout::reportSearchSent(const CliSearch& search) {
 void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<DeviceTarget>& targets,
                       const std::vector<RolloutEntry>& earlier) {
     std::set<MacAddress> planned;
-    auto earlierDone = [&](auto&& same) {
-        return std::find_if(earlier.begin(), earlier.end(), same);
+    std::vector<bool> carried(earlier.size(), false);
+    auto earlierDone = [&](auto&& same) -> const RolloutEntry* {
+        for (std::size_t i = 0; i < earlier.size(); ++i) {
+            if (!carried[i] && same(earlier[i])) {
+                carried[i] = true;
+                return &earlier[i];
+            }
+        }
+        return nullptr;
     };
     auto add = [&](std::string target, const DeviceRow* row) {
         if (row != nullptr && !planned.insert(row->mac).second) {
@@ -100,9 +116,10 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
         Job job;
         job.entry.target = std::move(target);
         // Done earlier but silent now (a device still restarting, say): still done.
-        const auto silentDone =
-            earlierDone([&](const RolloutEntry& e) { return e.target == job.entry.target; });
-        if (row == nullptr && silentDone != earlier.end()) {
+        const RolloutEntry* silentDone =
+            row == nullptr ? earlierDone([&](const RolloutEntry& e) { return e.target == job.entry.target; })
+                           : nullptr;
+        if (silentDone != nullptr) {
             job.entry = *silentDone;
             console_.note(job.entry.target + ": done in an earlier run; left out");
             jobs_.push_back(std::move(job));
@@ -119,8 +136,8 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
         job.entry.ip = row->ip;
         job.entry.name = row->name;
         job.entry.adapter = adapterName(table_, row->adapterIp);
-        const auto done = earlierDone([&](const RolloutEntry& e) { return e.mac == row->mac; });
-        if (done != earlier.end()) {
+        if (const RolloutEntry* done =
+                earlierDone([&](const RolloutEntry& e) { return e.mac == row->mac; })) {
             job.entry = *done;
             console_.note(job.entry.target + ": done in an earlier run; left out");
             jobs_.push_back(std::move(job));
@@ -151,6 +168,14 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
               [](const DeviceRow& a, const DeviceRow& b) { return a.ip.toHostOrder() < b.ip.toHostOrder(); });
     for (const DeviceRow& r : kinds) {
         add(formatMac(r.mac), &r);
+    }
+    // The report never forgets a done device, whatever this run names or finds.
+    for (std::size_t i = 0; i < earlier.size(); ++i) {
+        if (!carried[i]) {
+            Job job;
+            job.entry = earlier[i];
+            jobs_.push_back(std::move(job));
+        }
     }
     std::vector<Ipv4> adapters;
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
@@ -183,9 +208,13 @@ void CliRollout::startNext() {
         if (jobs_.empty()) {
             console_.err("no device to upgrade");
         }
-        const bool allDone = !jobs_.empty() && std::all_of(jobs_.begin(), jobs_.end(), [](const Job& j) {
-            return j.entry.state == RolloutState::Done;
-        });
+        if (!reportError_.empty()) {
+            console_.err(command_.report + ": the report could not be written (" + reportError_ +
+                         "); the table above is this run's record");
+        }
+        const bool allDone = !jobs_.empty() && reportError_.empty() &&
+                             std::all_of(jobs_.begin(), jobs_.end(),
+                                         [](const Job& j) { return j.entry.state == RolloutState::Done; });
         emit finished(allDone ? ExitStatus::Ok : ExitStatus::Negative);
     }
 }
@@ -219,48 +248,55 @@ void CliRollout::upload(std::size_t index) {
             settle(index);
             return;
         }
-        auto since = std::make_shared<QElapsedTimer>();
-        since->start();
-        console_.note(e.target + ": uploaded; waiting for it to answer a search again");
-        awaitBack(index, since);
+        auto wait = std::make_shared<BackWait>(
+            BackWait{QElapsedTimer(), RolloutBackCheck(!command_.noRestart, command_.backTimeout)});
+        wait->since.start();
+        console_.note(e.target + (command_.noRestart
+                                      ? ": uploaded; waiting for it to answer a search again"
+                                      : ": uploaded; waiting for it to restart and answer again"));
+        awaitBack(index, wait);
     });
-    upgrade->begin(job.row->ip, job.row->adapterIp, file_.bytes);
+    upgrade->begin(job.row->ip, job.row->adapterIp, job.entry.adapter, file_.bytes);
 }
 
-// Searches on the device's own adapter until it answers by its MAC or the back timeout passes.
-// No other upload runs on that adapter meanwhile, so no other search of this rollout holds its port.
-void CliRollout::awaitBack(std::size_t index, std::shared_ptr<QElapsedTimer> since) {
+// Searches on the device's own adapter until the back check has its answer: the device went
+// silent and answers by its MAC again, or the back timeout passed. No other upload runs on that
+// adapter meanwhile, so no other search of this rollout holds its port.
+void CliRollout::awaitBack(std::size_t index, std::shared_ptr<BackWait> wait) {
     const Job& job = jobs_[index];
     AdapterTable own;
     std::copy_if(table_.begin(), table_.end(), std::back_inserter(own),
                  [&](const AdapterEntry& a) { return a.ip == job.row->adapterIp; });
-    const auto left = command_.backTimeout - std::chrono::milliseconds(since->elapsed());
     auto* search = new CliSearch(makeEndpoint_, own, this);
     const MacAddress mac = job.row->mac;
-    connect(search, &CliSearch::finished, this, [this, search, index, since, mac] {
+    connect(search, &CliSearch::finished, this, [this, search, index, wait, mac] {
         search->deleteLater();
         RolloutEntry& e = jobs_[index].entry;
         const auto& rows = search->rows();
         const auto back =
             std::find_if(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.mac == mac; });
-        if (back != rows.end()) {
-            e.state = RolloutState::Done;
+        const auto elapsed = std::chrono::milliseconds(wait->since.elapsed());
+        // A search that could not be sent (port 4001 held meanwhile) says nothing about the device.
+        const bool unsent = search->requestsSent() == 0 && elapsed < command_.backTimeout;
+        const auto state = unsent ? std::nullopt : wait->check.searched(back != rows.end(), elapsed);
+        if (!state) {
+            QTimer::singleShot(kBackPause, this, [this, index, wait] { awaitBack(index, wait); });
+            return;
+        }
+        e.state = *state;
+        e.backSeconds = static_cast<double>(elapsed.count()) / 1000;
+        if (*state == RolloutState::Done) {
             e.ip = back->ip;
-            e.backSeconds = static_cast<double>(since->elapsed()) / 1000;
-            settle(index);
-            return;
+        } else if (*state == RolloutState::NotRestarted) {
+            e.detail = "uploaded, but it answered searches throughout the back timeout and never restarted";
+        } else {
+            e.detail = command_.noRestart
+                           ? "uploaded, but did not answer a search again in time"
+                           : "uploaded and went silent, but did not answer a search again in time";
         }
-        if (std::chrono::milliseconds(since->elapsed()) >= command_.backTimeout) {
-            e.state = RolloutState::NotBack;
-            e.backSeconds = static_cast<double>(since->elapsed()) / 1000;
-            e.detail = "uploaded, but did not answer a search again in time";
-            settle(index);
-            return;
-        }
-        QTimer::singleShot(kBackPause, this, [this, index, since] { awaitBack(index, since); });
+        settle(index);
     });
-    search->start(std::clamp(left, std::chrono::milliseconds(1), kSearchWait),
-                  [mac](const DeviceRow& r) { return r.mac == mac; });
+    search->start(kBackSearchWait, [mac](const DeviceRow& r) { return r.mac == mac; });
 }
 
 void CliRollout::settle(std::size_t index) {
@@ -275,7 +311,7 @@ void CliRollout::settle(std::size_t index) {
 }
 
 void CliRollout::writeReport() {
-    if (command_.report.empty()) {
+    if (command_.report.empty() || !reportError_.empty()) {
         return;
     }
     std::vector<RolloutEntry> entries;
@@ -286,7 +322,23 @@ void CliRollout::writeReport() {
     }
     std::string error;
     if (!report_->save(command_.report, entries, error)) {
-        console_.err(command_.report + ": " + error);
+        reportError_ = error.empty() ? "unknown error" : error;
+        console_.err(command_.report + ": " + reportError_ + "; no further device is started");
+        stopStarting();
+    }
+}
+
+// Without a report a resumed rollout would upload again to what is done: nothing more starts, the
+// uploads under way end as usual.
+void CliRollout::stopStarting() {
+    if (!queue_) {
+        return;
+    }
+    for (const std::size_t slot : queue_->dropWaiting()) {
+        Job& job = jobs_[queued_[slot]];
+        job.entry.state = RolloutState::NotSent;
+        job.entry.detail = "the rollout stopped: its report could not be written";
+        job.settled = true;
     }
 }
 

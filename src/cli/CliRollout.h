@@ -27,9 +27,10 @@ class CliSearch;
 class CliUpgrade;
 
 // One image to many devices: a search finds them, each gets the upgrade's handshake and upload
-// (side by side only on different adapters), then must answer a search on its adapter again
-// within the back timeout. The report is rewritten after every device; the summary table goes to
-// stdout at the end.
+// (side by side only on different adapters), then must restart and answer a search on its adapter
+// again within the back timeout. The report is rewritten after every device and keeps the devices
+// done in earlier runs; the summary table goes to stdout at the end. When the report cannot be
+// written, nothing more starts.
 class CliRollout final : public QObject {
     Q_OBJECT
 public:
@@ -55,9 +56,11 @@ private:
               const std::vector<RolloutEntry>& earlier);
     void startNext();
     void upload(std::size_t index);
-    void awaitBack(std::size_t index, std::shared_ptr<QElapsedTimer> since);
+    struct BackWait;
+    void awaitBack(std::size_t index, std::shared_ptr<BackWait> wait);
     void settle(std::size_t index);
     void writeReport();
+    void stopStarting();
     void render();
     bool reportSearchSent(const CliSearch& search);
 
@@ -73,6 +76,7 @@ private:
     std::optional<RolloutQueue> queue_;
     std::vector<QPointer<CliUpgrade>> running_; // drawn on one terminal line
     QTimer refresh_;
+    std::string reportError_; // why the report could not be written; empty while it could
     bool over_ = false;
 };
 

@@ -193,6 +193,10 @@ void CliRunner::runSetIp(const SetIpCommand& command) {
     if (!table) {
         return;
     }
+    if (refuseHostAddress(command, listAdapters_(), console_)) {
+        finish(ExitStatus::Usage);
+        return;
+    }
     if (command.verify) {
         auto* verified = new CliVerifiedSetIp(console_, makeEndpoint_, command, *table, this);
         connect(verified, &CliVerifiedSetIp::finished, this, [this](ExitStatus s) { finish(s); });
@@ -271,7 +275,8 @@ void CliRunner::runUpgrade(const UpgradeCommand& command) {
                           std::to_string(file->bytes.size()) + " bytes");
             auto* upgrade = new CliUpgrade(makeEndpoint_, shell_, console_, {}, this);
             connect(upgrade, &CliUpgrade::finished, this, [this](ExitStatus s) { finish(s); });
-            upgrade->begin(row->ip, row->adapterIp, std::move(file->bytes));
+            upgrade->begin(row->ip, row->adapterIp, adapterName(table, row->adapterIp),
+                           std::move(file->bytes));
         });
 }
 
@@ -301,6 +306,15 @@ void CliRunner::runRollout(const RolloutCommand& command) {
         }
         const auto& listed = std::get<std::vector<DeviceTarget>>(parsed);
         targets.insert(targets.end(), listed.begin(), listed.end());
+    }
+    targets = uniqueTargets(targets);
+    if (!command.report.empty()) {
+        if (const auto refusal = RolloutReport::refusal(
+                command.report, {{command.image, "the image"}, {command.fromFile, "the --from file"}})) {
+            console_.err("--report " + command.report + ": " + *refusal);
+            finish(ExitStatus::Usage);
+            return;
+        }
     }
     std::vector<RolloutEntry> earlier;
     if (!command.skipDone.empty()) {

@@ -2,10 +2,27 @@
 #include "cli/CliSetIp.h"
 
 #include "cli/CliSearch.h"
+#include "setip/core/FixedAddressCheck.h"
 
 #include <algorithm>
 
 namespace fw::cli {
+
+bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listing, Console& console) {
+    if (!command.address) {
+        return false;
+    }
+    AdapterTable all;
+    for (const AdapterFacts& f : listing.adapters) {
+        all.push_back(AdapterEntry{f.ip, f.mask, f.gateway, f.mac, f.interfaceName, f.interfaceIndex});
+    }
+    const AdapterEntry* holder = adapterHolding(all, command.address->ip);
+    if (holder != nullptr) {
+        console.err(command.address->ip.toString() + " is this host's own address on " +
+                    holder->interfaceName + ": a device given it would be cut off; nothing was sent");
+    }
+    return holder != nullptr;
+}
 
 CliSetIp::CliSetIp(EndpointFactory makeEndpoint, Console& console, QObject* parent)
     : QObject(parent), console_(console),

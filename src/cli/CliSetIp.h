@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
+#include "netif/core/AdapterFacts.h"
 #include "platform/DatagramEndpoint.h"
 #include "setip/SetIpSocket.h"
 #include "setip/core/SetIpExchange.h"
@@ -11,6 +12,10 @@
 #include <QTimer>
 
 namespace fw::cli {
+
+// True (after saying why) when the command would give the device an address one of this host's
+// adapters holds, searched on or not: the device would be cut off. --force does not change that.
+bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listing, Console& console);
 
 // One Set IP request through the dialog's exchange, from the adapter the device is on, sent again
 // (with the same number, so a late answer to an earlier copy still counts) while no answer has come.

@@ -2,6 +2,7 @@
 #include "cli/CliUpgrade.h"
 
 #include "common/StringTable.h"
+#include "upgrade/core/TftpPackets.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,14 +31,18 @@ CliUpgrade::CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& cons
     });
 }
 
-void CliUpgrade::begin(Ipv4 device, Ipv4 local, std::vector<std::uint8_t> image) {
+void CliUpgrade::begin(Ipv4 device, Ipv4 local, const std::string& adapter, std::vector<std::uint8_t> image) {
     total_ = image.size();
+    where_ = "UDP port " + std::to_string(kTftpLocalPort) + " on " + adapter + " (" + local.toString() + ")";
     sinceBegin_.start();
+    refresh_.start();
+    driver_.begin(device, local, std::move(image));
+    if (finished_) {
+        return; // port 14321 could not be bound: said so, nothing sent
+    }
     if (!console_.progressOnTerminal()) {
         say("handshake sent to " + device.toString() + "; preparing the device (about 13 s)", false);
     }
-    refresh_.start();
-    driver_.begin(device, local, std::move(image));
     render();
 }
 
@@ -134,6 +139,15 @@ void CliUpgrade::uploadEnded(TftpUpload::Outcome outcome) {
         complain(errorText_);
         finish(ExitStatus::Negative);
         return;
+    case TftpUpload::Outcome::PortUnavailable: {
+        const std::error_code error = driver_.transferPortError();
+        errorText_ = error == std::errc::address_in_use
+                         ? where_ + " is in use by another program; nothing was sent"
+                         : "cannot use " + where_ + ": " + error.message() + "; nothing was sent";
+        complain(errorText_);
+        finish(ExitStatus::Usage);
+        return;
+    }
     case TftpUpload::Outcome::Cancelled:
     case TftpUpload::Outcome::None:
         break;

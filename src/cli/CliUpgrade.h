@@ -26,8 +26,9 @@ public:
     CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, std::string label = {},
                QObject* parent = nullptr);
 
-    // The image has passed the image check.
-    void begin(Ipv4 device, Ipv4 local, std::vector<std::uint8_t> image);
+    // The image has passed the image check; the adapter (its name) is named when its port 14321
+    // cannot be bound.
+    void begin(Ipv4 device, Ipv4 local, const std::string& adapter, std::vector<std::uint8_t> image);
 
     // How it went, once finished: the outcome (None when stopped here), the transfer's counters and
     // the seconds since begin().
@@ -37,7 +38,7 @@ public:
     // The terminal line of this upload in at most `width` columns: the device's preparation
     // countdown, then the bar.
     std::string progressView(int width) const;
-    // The device's error in words (empty unless it ended the upload).
+    // The device's error in words, or why nothing could be sent (empty unless either).
     std::string errorText() const { return errorText_; }
 
 signals:
@@ -60,6 +61,7 @@ private:
     Console& console_;
     std::string label_;
     std::string errorText_;
+    std::string where_; // "UDP port 14321 on eth0 (10.77.1.1)"
     UploadCarryOver carry_;
     UploadDriver driver_;
     QTimer refresh_;

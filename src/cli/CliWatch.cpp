@@ -40,6 +40,8 @@ const char* eventName(EventKind kind) {
         return "foreign-subnet";
     case EventKind::MacOnTwoAdapters:
         return "mac-on-two-adapters";
+    case EventKind::AdapterChanged:
+        return "adapter-changed";
     }
     return "";
 }
@@ -94,8 +96,19 @@ std::string now() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
 }
 
+bool isWarning(EventKind kind) {
+    return kind == EventKind::DuplicateIp || kind == EventKind::ForeignSubnet ||
+           kind == EventKind::MacOnTwoAdapters;
+}
+
 std::string jsonLine(const Event& e, const AdapterTable& table) {
     QJsonObject o{{"time", QString::fromStdString(now())}, {"event", eventName(e.kind)}};
+    if (e.moved) {
+        o["adapter"] = QString::fromStdString(e.moved->adapter);
+        o["ip"] = QJsonObject{{"old", QString::fromStdString(e.moved->from.toString())},
+                              {"new", QString::fromStdString(e.moved->to.toString())}};
+        return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+    }
     const DeviceRow& first = e.devices.front();
     switch (e.kind) {
     case EventKind::Changed: {
@@ -126,6 +139,7 @@ std::string jsonLine(const Event& e, const AdapterTable& table) {
     case EventKind::Appeared:
     case EventKind::Gone:
     case EventKind::ForeignSubnet:
+    case EventKind::AdapterChanged:
         o["device"] = deviceObject(first, table);
         break;
     }
@@ -133,13 +147,16 @@ std::string jsonLine(const Event& e, const AdapterTable& table) {
 }
 
 std::string plainLine(const Event& e, const AdapterTable& table) {
+    std::string text = now() + " " + (isWarning(e.kind) ? "warning " : "") + eventName(e.kind) + " ";
+    if (e.moved) {
+        return text + e.moved->adapter + " " + e.moved->from.toString() + " -> " + e.moved->to.toString();
+    }
     const DeviceRow& d = e.devices.front();
     const std::string mac = formatMac(d.mac);
     const std::string on = adapterName(table, d.adapterIp);
-    std::string text =
-        now() + " " + (e.kind >= EventKind::DuplicateIp ? "warning " : "") + eventName(e.kind) + " ";
     switch (e.kind) {
     case EventKind::Appeared:
+    case EventKind::AdapterChanged:
         return text + mac + " " + d.ip.toString() + " '" + printableText(d.name) + "' " + kindName(d) +
                " on " + on;
     case EventKind::Gone:
@@ -242,7 +259,16 @@ void CliWatch::searched(CliSearch* search, const AdapterTable& table) {
         }
         lastPortProblems_ = problems;
     }
-    report(inventory_.update(search->rows(), table, unsearched), table);
+    // Addresses of earlier searches stay nameable: a device gone behind an adapter that has since
+    // lost its address is still said to be on that adapter, not on a bare address.
+    AdapterTable named = table;
+    for (const AdapterEntry& e : named_) {
+        if (std::none_of(table.begin(), table.end(), [&](const AdapterEntry& t) { return t.ip == e.ip; })) {
+            named.push_back(e);
+        }
+    }
+    named_ = std::move(named);
+    report(inventory_.update(search->rows(), table, unsearched), named_);
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - startedAt_);
     next_.start(std::max(std::chrono::milliseconds(0), command_.interval - elapsed));

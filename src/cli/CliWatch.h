@@ -57,6 +57,7 @@ private:
     QTimer next_;
     std::chrono::steady_clock::time_point startedAt_;
     std::vector<std::string> lastPortProblems_; // said again only when they change
+    AdapterTable named_;                        // this search's adapters, then earlier addresses
     std::deque<std::string> recent_;            // the live view's last event lines
     bool live_ = false;
     bool done_ = false;

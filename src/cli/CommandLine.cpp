@@ -58,7 +58,8 @@ const char* const kSetIpHelp =
     R"(Usage: fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]
 
 Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
-so a device on a foreign subnet is reached too, and prints its answer.
+so a device on a foreign subnet is reached too, and prints its answer. An address one of this
+host's adapters holds is refused before anything is sent (exit 2, even with --force).
 
 Options:
   --dhcp               switch the device to DHCP
@@ -75,8 +76,8 @@ Options:
   -h, --help           show this help
 
 Exit status: 0 done (with --verify: and back as asked), 1 refused, 2 bad arguments, UDP port 4001
-in use or (--verify) the address is taken, 3 no answer, 4 the device said OK but did not come back
-as asked.
+in use, the address is this host's or (--verify) taken, 3 no answer, 4 the device said OK but did
+not come back as asked.
 )";
 
 const char* const kUpgradeHelp = R"(Usage: fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
@@ -86,10 +87,24 @@ Finds the device by a search, checks the image against the device's kind, sends 
 uploads the image by TFTP (about 13 s of device preparation come first).
 
 The second form is a rollout: every named device (IP or MAC), every one listed in FILE (one a line,
-# comments) or every access point or bridge a search finds gets the image, one after another. After
-its upload each device must answer a search again before it counts as done. At the end a table
-lists each device's state (done, refused, device-error, timed-out, not-back, not-found, skipped),
-bytes, seconds, retransmissions and timeouts.
+# comments) or every access point or bridge a search finds gets the image, one after another; a
+device named twice is one device. After its upload each device must restart (stop answering
+searches) and answer a search again by its MAC, within the back timeout, before it counts as done.
+At the end a table lists each device's state, bytes, seconds, retransmissions and timeouts:
+  done           uploaded, restarted and answering again
+  refused        the device answered the write request with a TFTP error
+  device-error   the device ended the transfer later with an error (its text is given)
+  timed-out      the device stopped answering during the transfer
+  not-restarted  uploaded, but it answered throughout the back timeout: it did not restart
+  not-back       uploaded, but it did not answer again within the back timeout
+  not-found      no search listed it
+  skipped        the image lacks the marker of its kind and --yes was not given
+  not-sent       nothing sent: local UDP port 14321 unusable (another rollout on the adapter?),
+                 or the rollout stopped because its report could not be written
+The report must be writable: a missing folder, the image, the --from file or an existing file that
+is not a rollout report is refused before anything is sent. Earlier done devices of --skip-done
+stay in the report whatever this run's devices are. A report that cannot be written later ends the
+rollout after the uploads under way.
 
 Options:
   -y, --yes            upload even when the image does not carry the marker of the device's kind
@@ -101,12 +116,14 @@ Options:
   --report FILE        write the rollout's report as JSON, after every device
   --skip-done FILE     leave out the devices that a report lists as done with this image
   --parallel N         up to N uploads at once, never two on one adapter (default 1)
-  --back-timeout S     seconds a device has to answer again after its upload (default 60)
+  --back-timeout S     seconds a device has to restart and answer again (default 60)
+  --no-restart         the devices do not restart after an upload: an answer is enough to be done
   -h, --help           show this help
 
 Exit status: 0 "Data transmit finish" (a rollout: every device done), 1 the device ended the
-upload (its text is printed; a rollout: a device not done), 2 bad arguments or image refused,
-3 "Time Out" or the device was not found.
+upload (its text is printed; a rollout: a device not done, or the report could not be written),
+2 bad arguments, image refused or (one device) local UDP port 14321 in use, 3 "Time Out" or the
+device was not found.
 )";
 
 const char* const kDoctorHelp =
@@ -135,7 +152,9 @@ the interval, at most 3 s; between searches no socket is held, so other commands
 Reports: appeared, changed (the fields, old and new), gone (after N searches without an answer), and
 the warnings duplicate-ip (two devices answer from one address on one adapter), foreign-subnet (the
 address lies in no subnet of the adapter it answered on: it needs Set IP) and mac-on-two-adapters
-(one MAC answers on two adapters: bridged segments or a loop).
+(one MAC answers on two adapters: bridged segments or a loop). duplicate-ip counts only devices
+that answered that search. When a local adapter's address changes, that is one adapter-changed
+(the adapter's name, old and new address); its devices are not reported changed.
 
 Options:
   -n, --interval S     seconds from one search to the next (default 10, at least 0.2)
@@ -432,7 +451,7 @@ ParsedCommandLine notADevice(const QString& text) {
 
 // The options that choose a rollout's devices, and those that only a rollout takes.
 const std::array kRolloutChoices{"device", "from", "all-ap", "all-bridge"};
-const std::array kRolloutOnly{"report", "skip-done", "parallel", "back-timeout"};
+const std::array kRolloutOnly{"report", "skip-done", "parallel", "back-timeout", "no-restart"};
 
 ParsedCommandLine parseRollout(OptionSet& o) {
     QCommandLineParser& p = o.parser();
@@ -453,6 +472,11 @@ ParsedCommandLine parseRollout(OptionSet& o) {
         }
         c.devices.push_back(*target);
     }
+    for (const char* name : {"from", "report", "skip-done"}) {
+        if (p.isSet(name) && p.value(name).isEmpty()) {
+            return error("upgrade", QString("--") + name + ": the file name is empty");
+        }
+    }
     c.fromFile = p.value("from").toStdString();
     c.allAp = p.isSet("all-ap");
     c.allBridge = p.isSet("all-bridge");
@@ -464,6 +488,7 @@ ParsedCommandLine parseRollout(OptionSet& o) {
     if (auto e = o.seconds("back-timeout", c.backTimeout)) {
         return *e;
     }
+    c.noRestart = p.isSet("no-restart");
     c.yes = p.isSet("yes");
     c.interfaces = o.interfaces();
     return run(c);
@@ -481,6 +506,7 @@ ParsedCommandLine parseUpgrade(const QStringList& rest) {
     o.value({"skip-done"});
     o.value({"parallel"});
     o.value({"back-timeout"});
+    o.flag({"no-restart"});
     if (auto e = o.parse(rest, {"from", "report", "skip-done", "parallel", "back-timeout"})) {
         return *e;
     }

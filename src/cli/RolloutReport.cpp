@@ -5,10 +5,12 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <array>
@@ -60,6 +62,21 @@ std::optional<RolloutEntry> fromJson(const QJsonObject& o) {
     return e;
 }
 
+// The report's document, or why the file is not a rollout report. The file exists.
+std::variant<QJsonDocument, std::string> readReport(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return file.errorString().toStdString();
+    }
+    QJsonParseError parseError{};
+    QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject() || !doc["devices"].isArray() ||
+        !doc["image_sha256"].isString()) {
+        return std::string("not a rollout report");
+    }
+    return doc;
+}
+
 std::string seconds(double s) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.1f", s);
@@ -91,18 +108,14 @@ bool RolloutReport::save(const std::string& path, const std::vector<RolloutEntry
 }
 
 std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const std::string& path) const {
-    QFile file(text(path));
-    if (!file.exists()) {
+    if (!QFileInfo::exists(text(path))) {
         return std::vector<RolloutEntry>{};
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        return file.errorString().toStdString();
+    const auto read = readReport(text(path));
+    if (const auto* problem = std::get_if<std::string>(&read)) {
+        return *problem;
     }
-    QJsonParseError parseError{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !doc.isObject() || !doc["devices"].isArray()) {
-        return std::string("not a rollout report");
-    }
+    const QJsonDocument& doc = std::get<QJsonDocument>(read);
     std::vector<RolloutEntry> done;
     if (doc["image_sha256"].toString().toStdString() != sha256_) {
         return done; // another image: nothing of it is done with this one
@@ -115,6 +128,37 @@ std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const
         }
     }
     return done;
+}
+
+std::optional<std::string>
+RolloutReport::refusal(const std::string& path,
+                       const std::vector<std::pair<std::string, std::string>>& inputs) {
+    const QFileInfo info(text(path));
+    if (info.isDir()) {
+        return std::string("is a folder");
+    }
+    if (info.exists()) {
+        for (const auto& [input, what] : inputs) {
+            if (info.canonicalFilePath() == QFileInfo(text(input)).canonicalFilePath()) {
+                return "is " + what + "; the report would replace it";
+            }
+        }
+        const auto read = readReport(info.filePath());
+        if (info.size() > 0 && std::holds_alternative<std::string>(read)) {
+            return "exists and is " + std::get<std::string>(read) + "; it would be replaced";
+        }
+    }
+    // The report is replaced by renaming a new file in its folder: that must work there.
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir()) {
+        return "cannot be written: there is no folder " + folder.filePath().toStdString();
+    }
+    QTemporaryFile probe(folder.filePath() + "/.fernwick-report-XXXXXX");
+    if (!probe.open()) {
+        return "cannot be written in " + folder.filePath().toStdString() + ": " +
+               probe.errorString().toStdString();
+    }
+    return std::nullopt;
 }
 
 std::string RolloutReport::summary(const std::vector<RolloutEntry>& entries) {

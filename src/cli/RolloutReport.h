@@ -3,8 +3,10 @@
 
 #include "upgrade/core/RolloutEntry.h"
 
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -23,6 +25,12 @@ public:
     // The entries a report lists as done with this very image (by its SHA-256); none for a missing
     // file. The string is the reason a file that is there could not be used.
     std::variant<std::vector<RolloutEntry>, std::string> doneIn(const std::string& path) const;
+
+    // Why a report cannot go to `path`, found before anything is sent: the folder is missing or
+    // cannot be written, the path is a folder, one of `inputs` ({path, what it is}: the image, the
+    // device list), or a non-empty file that is not a rollout report. None: it can be written.
+    static std::optional<std::string> refusal(const std::string& path,
+                                              const std::vector<std::pair<std::string, std::string>>& inputs);
 
     // The table printed at the end: one aligned line per device, then "N of M devices done".
     static std::string summary(const std::vector<RolloutEntry>& entries);

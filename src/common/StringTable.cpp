@@ -115,6 +115,9 @@ constexpr std::array kTable{
     Entry{403, "This file cannot be read."},
     Entry{404, "Cannot use UDP port 4001 on this adapter:"},
     Entry{405, "UDP port 4001 is in use by another program"},
+    Entry{406, "Local port 14321 is in use by another program, so no firmware can be sent from"},
+    Entry{407, "Cannot use UDP port 14321 for the firmware upload from"},
+    Entry{408, "is an address of this computer, so a device given it could not be reached. Adapter:"},
     Entry{410, "Index must be between 0 and 3"},
 };
 

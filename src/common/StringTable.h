@@ -64,6 +64,9 @@ enum class Str : std::uint16_t {
     FileNotReadable = 403,
     PortUnusable = 404,
     SearchPortInUse = 405,
+    UploadPortInUse = 406,
+    UploadPortUnusable = 407,
+    HostHoldsAddress = 408,
     IpIndexRange = 410,
 };
 

@@ -72,6 +72,8 @@ NetlinkSocket::DumpResult readLinks(NetlinkSocket& nl, std::map<int, AdapterFact
                 f.interfaceName.assign(text, strnlen(text, value.size()));
             } else if (type == IFLA_ADDRESS && value.size() == f.mac.size()) {
                 std::copy(value.begin(), value.end(), f.mac.begin());
+            } else if (type == IFLA_MASTER && value.size() >= 4) {
+                f.masterIndex = static_cast<int>(readU32(value));
             }
         });
         f.description = f.interfaceName;

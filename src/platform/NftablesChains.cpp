@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <cstring>
+#include <fstream>
 #include <linux/netfilter.h>
 #include <linux/netfilter/nf_tables.h>
 #include <linux/netfilter/nfnetlink.h>
@@ -28,6 +29,19 @@ std::optional<std::uint32_t> be32(std::span<const std::uint8_t> value) {
     std::uint32_t v = 0;
     std::memcpy(&v, value.data(), 4);
     return ntohl(v);
+}
+
+// iptables-legacy keeps its tables in x_tables, out of nftables' sight; a table it has used is named
+// in this file of the namespace (root only).
+bool legacyFilterTable() {
+    std::ifstream names("/proc/net/ip_tables_names");
+    std::string name;
+    while (std::getline(names, name)) {
+        if (name == "filter") {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -93,6 +107,7 @@ doctor::FirewallFacts NftablesChains::inputDropChains() {
     }
     facts.check =
         result == Dump::Complete ? doctor::FirewallCheck::Checked : doctor::FirewallCheck::Unreadable;
+    facts.legacyIptables = legacyFilterTable();
     return facts;
 }
 

@@ -6,7 +6,8 @@
 namespace fw {
 
 // The nftables base chains on the IPv4 input hook whose policy is drop, read from the kernel
-// (NETLINK_NETFILTER, NFT_MSG_GETCHAIN). Reading the ruleset needs root.
+// (NETLINK_NETFILTER, NFT_MSG_GETCHAIN), and whether legacy iptables has a filter table. Reading
+// either needs root.
 class NftablesChains {
 public:
     static doctor::FirewallFacts inputDropChains();

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Sysctl.h"
 
+#include <algorithm>
 #include <fstream>
+#include <utility>
 
 namespace fw {
 namespace {
@@ -15,21 +17,37 @@ std::optional<int> readNumber(const std::string& path) {
     return value;
 }
 
-} // namespace
-
-std::optional<doctor::ReversePathFilter> Sysctl::reversePathFilter(const std::string& interfaceName) {
+// net.ipv4.conf.all.KEY and net.ipv4.conf.IF.KEY; none when either is unreadable.
+std::optional<std::pair<int, int>> allAndOwn(const std::string& interfaceName, const std::string& key) {
     // A name with '/' or a dot-only name would leave the conf directory.
     if (interfaceName.empty() || interfaceName.find('/') != std::string::npos || interfaceName == "." ||
         interfaceName == "..") {
         return std::nullopt;
     }
     const std::string base = "/proc/sys/net/ipv4/conf/";
-    const auto all = readNumber(base + "all/rp_filter");
-    const auto own = readNumber(base + interfaceName + "/rp_filter");
+    const auto all = readNumber(base + "all/" + key);
+    const auto own = readNumber(base + interfaceName + "/" + key);
     if (!all || !own) {
         return std::nullopt;
     }
-    return doctor::ReversePathFilter{*all, *own};
+    return std::pair{*all, *own};
+}
+
+} // namespace
+
+std::optional<doctor::ReversePathFilter> Sysctl::reversePathFilter(const std::string& interfaceName) {
+    const auto values = allAndOwn(interfaceName, "rp_filter");
+    if (!values) {
+        return std::nullopt;
+    }
+    return doctor::ReversePathFilter{values->first, values->second};
+}
+
+bool Sysctl::arpFluxGuarded(const std::string& interfaceName) {
+    const auto ignore = allAndOwn(interfaceName, "arp_ignore");
+    const auto announce = allAndOwn(interfaceName, "arp_announce");
+    return ignore && announce && std::max(ignore->first, ignore->second) >= 1 &&
+           std::max(announce->first, announce->second) >= 2;
 }
 
 } // namespace fw

@@ -13,6 +13,8 @@ class Sysctl {
 public:
     // net.ipv4.conf.all.rp_filter and net.ipv4.conf.IF.rp_filter; none when either is unreadable.
     static std::optional<doctor::ReversePathFilter> reversePathFilter(const std::string& interfaceName);
+    // arp_ignore >= 1 and arp_announce >= 2, each the larger of "all" and the interface's own.
+    static bool arpFluxGuarded(const std::string& interfaceName);
 };
 
 } // namespace fw

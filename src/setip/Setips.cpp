@@ -229,6 +229,14 @@ void Setips::okPressed() {
         return;
     }
     const auto& values = std::get<FixedAddress>(checked);
+    // A device given one of our own addresses would be cut off; the adapters are the last search's.
+    if (const AdapterEntry* holder = adapterHolding(values_.adapterTable, values.address)) {
+        platform_.messages.show(this,
+                                Message{address + " " + std::string(loadResString(Str::HostHoldsAddress)) +
+                                            " " + holder->interfaceName,
+                                        std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
+        return;
+    }
     exchange_.sendFixed(*sock1_, values.address, values.mask, values.gateway);
 }
 

@@ -175,7 +175,15 @@ void Download::setLabel(const std::string& label) {
 }
 
 void Download::showResult(const TftpUpload::Result& result) {
-    const auto message = uploadResultMessage(result);
+    auto message = uploadResultMessage(result);
+    if (result.outcome == TftpUpload::Outcome::PortUnavailable) {
+        // Not "Time Out": nothing was sent, and the user can free the port and try again.
+        const std::error_code error = driver_->transferPortError();
+        const bool taken = error == std::errc::address_in_use;
+        message = Message{std::string(loadResString(taken ? Str::UploadPortInUse : Str::UploadPortUnusable)) +
+                              " " + toText(values_.localAdapterIp) + (taken ? "." : ": " + error.message()),
+                          std::string(loadResString(Str::Product)), MessageIcon::Exclamation};
+    }
     if (message && view_ != View::Closed) {
         platform_.messages.show(this, *message);
     }

@@ -50,8 +50,13 @@ void UploadDriver::begin(std::optional<Ipv4> device, std::optional<Ipv4> local,
     device_ = device;
     local_ = local;
     flushArp();
-    sendHandshake();
+    // The transfer socket first: the first write request leaves a second after the handshake
+    // either way, and a port that cannot be bound ends the upload before the device is told of it.
+    const QPointer<UploadDriver> alive(this); // an ended upload's message box runs events
     upload_.start(device_.value_or(Ipv4::any()), std::move(image));
+    if (alive && upload_.phase() != TftpUpload::Phase::Ended) {
+        sendHandshake();
+    }
 }
 
 void UploadDriver::stop() {
@@ -154,17 +159,21 @@ void UploadDriver::armTimer() {
     timer_.start(wait);
 }
 
-void UploadDriver::openTransferSocket() {
+bool UploadDriver::openTransferSocket() {
     if (!transferSocket_) {
         transferSocket_ = makeEndpoint_();
         connect(transferSocket_.get(), &DatagramEndpoint::datagramsReady, this, &UploadDriver::readTransfer);
     }
     transferSocket_->close();
     if (!device_ || !local_) {
-        return;
+        return true; // nowhere to bind: the transfer times out, as the window's always did
     }
     transferSocket_->setRemote(*device_, kTftpDevicePort);
-    transferSocket_->bindToAddress(*local_, kTftpLocalPort);
+    if (!transferSocket_->bindToAddress(*local_, kTftpLocalPort)) {
+        transferPortError_ = transferSocket_->lastError();
+        return false;
+    }
+    return true;
 }
 
 void UploadDriver::closeTransferSocket() {

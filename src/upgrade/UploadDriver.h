@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace fw {
@@ -30,7 +31,9 @@ public:
                  QObject* parent = nullptr);
     ~UploadDriver() override;
 
-    // The image has passed checkImage. A step that fails (an address not known, a bind) is
+    // The image has passed checkImage. Port 14321 is bound before the handshake goes out, so when
+    // it cannot be (another program holds it) the upload ends at once with PortUnavailable and
+    // nothing is sent. Another step that fails (an address not known, the handshake's bind) is
     // skipped, as the device would see it: nothing answers and the transfer times out. Once per
     // driver.
     void begin(std::optional<Ipv4> device, std::optional<Ipv4> local, std::vector<std::uint8_t> image);
@@ -43,13 +46,16 @@ public:
     int progress() const { return upload_.progress(); }
     std::uint64_t bytesAcknowledged() const { return upload_.bytesAcknowledged(); }
     const TftpUpload::Counters& counters() const { return upload_.counters(); }
+    // Why port 14321 could not be bound (PortUnavailable): std::errc::address_in_use when another
+    // socket holds it.
+    std::error_code transferPortError() const { return transferPortError_; }
 
 signals:
     void secondRequestSent(); // the start sequence is over; the transfer proper begins
 
 private:
     // TftpUpload::Io
-    void openTransferSocket() override;
+    bool openTransferSocket() override;
     void closeTransferSocket() override;
     void send(UdpAddress to, std::span<const std::uint8_t> bytes) override;
     void flushArp() override;
@@ -87,6 +93,7 @@ private:
     std::unique_ptr<DatagramEndpoint> transferSocket_;  // Winsock2
     std::optional<Ipv4> device_;
     std::optional<Ipv4> local_;
+    std::error_code transferPortError_;
     bool begun_ = false;
 };
 

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Run with QT_FONT_DPI=192 and high-DPI scaling off, as desktops that scale by font DPI run Qt.
-// FERNWICK_DPI_SHOTS=DIR saves the dialogs' pictures there.
 #include "app/AboutDialog.h"
 #include "setip/Setips.h"
 #include "setip/core/SetIpExchange.h"
@@ -30,9 +29,6 @@ TEST(DialogScaling, DialogsGrowWithTheFontDpi) {
                      h = d->height() * 1440.0 / dpi / twips.height();
         EXPECT_TRUE(w > 0.99 && w < 1.1 && h > 0.99 && h < 1.1)
             << d->objectName().toStdString() << " " << w << " " << h;
-        if (const QString dir = qEnvironmentVariable("FERNWICK_DPI_SHOTS"); !dir.isEmpty()) {
-            d->grab().save(QStringLiteral("%1/dpi-%2-%3.png").arg(dir).arg(dpi).arg(d->objectName()));
-        }
     }
 }
 

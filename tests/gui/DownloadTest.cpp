@@ -85,14 +85,14 @@ TEST_F(DownloadDialog, OkSendsTheHandshakeAndStartsTheSequenceOnce) {
     okWith(image("other.bin", "no marker here")); // the question is answered OK
     EXPECT_TRUE(!pathBox()->isVisible() && !ok()->isVisible() && child("ProgressBar1")->isVisible());
     EXPECT_EQ(percent(), "0%");
-    const auto sockets = fakes.network.alive();
+    const auto sockets = fakes.network.alive(); // port 14321 is bound before the handshake leaves
     ASSERT_EQ(sockets.size(), 2u);
-    ASSERT_EQ(sockets[0]->sent.size(), 1u); // the handshake, from a free port
-    EXPECT_NE(sockets[0]->localPort(), 14321);
-    EXPECT_EQ(sockets[0]->sent[0].to, kDevice);
-    EXPECT_EQ(sockets[0]->sent[0].port, 4000);
-    EXPECT_EQ(sockets[0]->sent[0].bytes.size(), 52u);
-    EXPECT_EQ(fakes.network.openOnPort(14321), std::vector{sockets[1]});
+    EXPECT_EQ(fakes.network.openOnPort(14321), std::vector{sockets[0]});
+    ASSERT_EQ(sockets[1]->sent.size(), 1u); // the handshake, from a free port
+    EXPECT_NE(sockets[1]->localPort(), 14321);
+    EXPECT_EQ(sockets[1]->sent[0].to, kDevice);
+    EXPECT_EQ(sockets[1]->sent[0].port, 4000);
+    EXPECT_EQ(sockets[1]->sent[0].bytes.size(), 52u);
     EXPECT_EQ(fakes.shell.calls.front(), "flush 10.0.0.20");
     QTest::keyClick(pathBox()->lineEdit(), Qt::Key_Return); // no second upgrade
     EXPECT_EQ(fakes.network.created(), 2u);
@@ -100,7 +100,7 @@ TEST_F(DownloadDialog, OkSendsTheHandshakeAndStartsTheSequenceOnce) {
 
 TEST_F(DownloadDialog, EscapeLeavesTheUpgradeRunningAndTheCloseButtonStopsIt) {
     okWith(image("ap.bin", "AP Config"));
-    FakeEndpoint* handshake = fakes.network.alive().at(0);
+    FakeEndpoint* handshake = fakes.network.alive().at(1);
     QTest::keyClick(dlg->focusWidget(), Qt::Key_Escape);
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_TRUE(handshake->isOpen());
@@ -121,6 +121,20 @@ TEST_F(DownloadDialog, ClosedWhileAQuestionIsOpenOrDestroyedMidSequenceLeavesNot
     dlg.reset();
     EXPECT_TRUE(fakes.network.alive().empty());
     QTest::qWait(1200); // no timer may fire into the destroyed dialog
+}
+
+// Another program on port 14321: said at once, not "Time Out" after half a minute, and no handshake.
+TEST_F(DownloadDialog, PortHeldByAnotherProgramIsSaidAtOnceAndNothingIsSent) {
+    fakes.network.failBinds = true;
+    okWith(image("ap.bin", "AP Config"));
+    EXPECT_EQ(
+        fakes.messages.texts(),
+        std::vector<std::string>{
+            "Local port 14321 is in use by another program, so no firmware can be sent from 10.0.0.1."});
+    EXPECT_FALSE(dlg->isVisible());
+    for (FakeEndpoint* e : fakes.network.alive()) {
+        EXPECT_TRUE(e->sent.empty());
+    }
 }
 
 // The one test that waits out the 13-second start sequence.

@@ -44,10 +44,7 @@ struct RecordingDialogs final : RowDialogs {
     std::vector<Call> calls;
 };
 
-struct FakeDevice {
-    ReplyFields fields;
-    const char* ip;
-};
+using FakeDevice = std::pair<ReplyFields, const char*>; // a reply and its sender
 
 // Two fake adapters, 10.0.0.1 (eth0) and 10.0.1.1 (eth1).
 struct MainWindowHarness {
@@ -75,9 +72,9 @@ struct MainWindowHarness {
     void reply(const FakeDevice& device, std::size_t adapter = 0) {
         const auto open = fakes.network.openOnPort(4001);
         ASSERT_LT(adapter, open.size());
-        ReplyFields fields = device.fields;
+        ReplyFields fields = device.first;
         fields.sequence = window->searchCycle().searchSequence();
-        open[adapter]->deliver(replyBytes(fields), *Ipv4::parse(device.ip), 4000);
+        open[adapter]->deliver(replyBytes(fields), *Ipv4::parse(device.second), 4000);
     }
     DeviceListView* list() const { return window->findChild<DeviceListView*>("ListView1"); }
     QWidget* listViewport() const { return list()->viewport(); }
@@ -273,12 +270,13 @@ TEST(MainWindowClose, AdapterFailureEndsWithoutAsking) {
     EXPECT_FALSE(h.window->isVisible());
 }
 
-// Without a pick, no row command does anything.
-TEST(MainWindowRows, RowCommandsNeedAPick) {
+// Without a pick, no row command does anything; Connect and a double-click flush, then open, the
+// picked device.
+TEST(MainWindowRows, RowCommandsNeedAPickAndConnectOpensThePickedDevice) {
     MainWindowHarness h;
     h.start();
     h.reply(kOne);
-    h.reply(kTwo);
+    h.reply(kTwo, 1);
     h.press(Qt::LeftButton, h.spacePoint());
     for (const char* command : {"delete", "connect", "setip", "Mload"}) {
         h.action(command)->trigger();
@@ -288,13 +286,7 @@ TEST(MainWindowRows, RowCommandsNeedAPick) {
     EXPECT_TRUE(h.fakes.shell.calls.empty());
     EXPECT_TRUE(h.dialogs.calls.empty());
     EXPECT_EQ(h.fakes.network.openOnPort(4001).size(), 2u);
-}
 
-TEST(MainWindowRows, ConnectFlushesThenOpensThePickedDevice) {
-    MainWindowHarness h;
-    h.start();
-    h.reply(kOne);
-    h.reply(kTwo, 1);
     h.press(Qt::LeftButton, h.rowPoint(1));
     h.action("connect")->trigger();
     QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.rowPoint(0));

@@ -73,6 +73,9 @@ TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
     click("Command2");
     EXPECT_EQ(fake.messages.shown.back(),
               (Message{"10.0.0.255is not a valid IP address", "Fernwick", MessageIcon::Exclamation}));
+    entry(1)->setIpAddress("192.168.1.20"); // the adapter's own: the device would be cut off
+    click("Command2");
+    EXPECT_TRUE(fake.messages.shown.back().text.ends_with("could not be reached. Adapter: eth0"));
     // Typed leading zeros: refused as typed when the value is 0, read as decimal otherwise.
     auto* first = entry(1)->findChild<QLineEdit*>("txtIP0");
     for (const char* keys : {"00.1.2.3", "010"}) {
@@ -82,11 +85,11 @@ TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
         }
         click("Command2");
     }
-    EXPECT_EQ(fake.messages.shown.size(), 2u);
+    EXPECT_EQ(fake.messages.shown.size(), 3u);
     EXPECT_EQ(fake.messages.shown.back().text, "00.1.2.3is not a valid IP address");
     const auto& sent = fake.network.alive().back()->sent;
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(Bytes(sent[0].bytes.begin() + 4, sent[0].bytes.begin() + 8), (Bytes{0x20, 0x10, 0x00, 0x03}));
+    EXPECT_EQ(Bytes(sent[0].bytes.begin() + 4, sent[0].bytes.begin() + 8), (Bytes{0x20, 0x10, 0x00, 0x04}));
     EXPECT_EQ(Bytes(sent[0].bytes.begin() + 20, sent[0].bytes.begin() + 24), (Bytes{10, 1, 2, 3}));
 }
 

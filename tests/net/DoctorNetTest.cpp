@@ -42,17 +42,23 @@ std::vector<QJsonValue> where(const QJsonValue& array, const char* key, const QS
     return out;
 }
 
+// eth1 is a port of bridge br0, which carries its address: no fault.
 TEST(DoctorNet, CleanLabExitsZeroWithEveryDocumentedField) {
     NetLab lab;
+    lab.sh("ws", "ip address flush dev eth1; ip link add br0 type bridge; ip link set eth1 master br0;"
+                 "ip address add 10.77.2.1/24 dev br0; ip link set br0 up");
     const auto text = lab.runApart("ws", cli({"doctor", "--timeout", "1"}));
     EXPECT_EQ(text.status, 0) << text.out.toStdString() << text.err.toStdString();
     EXPECT_TRUE(text.out.contains("No problem found.")) << text.out.toStdString();
 
     const QJsonObject r = doctor(lab, 0);
     EXPECT_EQ(r.keys(), (QStringList{"findings", "firewall", "interfaces", "probe", "status"}));
-    EXPECT_EQ(
-        where(r["interfaces"], "name", "eth1").at(0).toObject().keys(),
-        (QStringList{"index", "ip", "mac", "mask", "name", "port_4001", "rp_filter", "searched", "state"}));
+    EXPECT_EQ(where(r["interfaces"], "name", "eth1").at(0).toObject().keys(),
+              (QStringList{"index", "ip", "mac", "mask", "master", "name", "port_4001", "rp_filter",
+                           "searched", "state"}));
+    const auto port = where(r["findings"], "code", "bridge-port");
+    ASSERT_EQ(port.size(), 1u);
+    EXPECT_TRUE(port[0]["severity"] == "info" && port[0]["message"].toString().contains("br0"));
     EXPECT_EQ(r["firewall"]["check"], "checked");
     EXPECT_EQ(r["probe"]["wire_watched"], true);
     EXPECT_EQ(r["probe"]["adapters"].toArray().size(), 2);
@@ -93,6 +99,28 @@ TEST(DoctorNet, StrictRpFilterNamesTheDroppedDeviceAndItsFix) {
     const auto after = lab.runApart("ws", cli({"search", "-i", "eth1", "-t", "1", "-f", "csv"}));
     EXPECT_EQ(after.status, 0);
     EXPECT_TRUE(after.out.contains("00-0A-1B-00-00-03")) << after.out.toStdString();
+}
+
+// Two devices on one address (segment b) and a third adapter, eth2, on segment a: conflicts, not
+// answers this host dropped.
+TEST(DoctorNet, ConflictsAreNoDrops) {
+    NetLab lab;
+    lab.addHost("a", "a", "10.77.1.10/24");
+    lab.addHost("b", "b", "10.77.2.20/24");
+    lab.startSimulator("a", R"({"devices": [{"mac": "00:0A:1B:00:00:01", "reply": "broadcast"}]})");
+    lab.startSimulator("b", R"({"devices": [{"mac": "00:0A:1B:00:00:03"}, {"mac": "00:0A:1B:00:00:04"}]})");
+    lab.sh("ws", QString::fromStdString("ip link add eth2 type veth peer name ws2 netns " + lab.ns("sw")));
+    lab.sh("sw", "ip link set ws2 master br-a up");
+    lab.sh("ws", "ip address add 10.77.1.2/24 dev eth2; ip link set eth2 up");
+
+    const QJsonObject r = doctor(lab, 1);
+    EXPECT_TRUE(where(r["findings"], "code", "answer-dropped").empty());
+    EXPECT_FALSE(QJsonDocument(r).toJson().contains("nft ")) << QJsonDocument(r).toJson().toStdString();
+    for (const char* code : {"duplicate-ip", "mac-on-two-adapters", "shared-subnet"}) {
+        ASSERT_EQ(where(r["findings"], "code", code).size(), 1u) << code;
+        EXPECT_EQ(where(r["findings"], "code", code)[0]["severity"], "warning") << code;
+    }
+    EXPECT_EQ(where(r["findings"], "code", "duplicate-ip")[0]["interface"], "eth1");
 }
 
 // A down adapter, one without IPv4, and port 4001 held by another program on eth0.

@@ -43,48 +43,61 @@ TEST(WatchNet, AppearChangeGoneAndDuplicateAddressEachOnce) {
     NetLab lab;
     lab.addHost("a", "a", "10.77.1.10/24");
     lab.addHost("b", "b", "10.77.2.20/24");
+    lab.addHost("c", "a", "10.77.1.30/24");
+    lab.startSimulator("c", R"({"devices": [{"mac": "00:0A:1B:00:00:05", "ip": "10.77.1.30"}]})");
     lab.startSimulator("a", R"({"devices": [{"mac": "00:0A:1B:00:00:01", "ip": "10.77.1.10"},
       {"mac": "00:0A:1B:00:00:02", "ip": "10.77.1.11"}]})");
     // Two devices on one address: a single search would list only the first to answer.
     lab.startSimulator("b", R"({"devices": [{"mac": "00:0A:1B:00:00:03", "ip": "10.77.2.20"},
       {"mac": "00:0A:1B:00:00:04", "ip": "10.77.2.20"}]})");
 
-    CliProcess watch(lab, {"watch", "--interval", "1", "--missed", "2", "--format", "jsonl"});
+    CliProcess watch(lab, {"watch", "--interval", "1", "--missed", "4", "--format", "jsonl"});
     const auto seen = [&](const char* kind, std::size_t n) {
         return waitUntil([&] { return count(events(watch.outSoFar()), kind) >= n; }, 8000);
     };
-    ASSERT_TRUE(seen("appeared", 4)) << watch.outSoFar().toStdString();
+    ASSERT_TRUE(seen("appeared", 5)) << watch.outSoFar().toStdString();
     ASSERT_TRUE(seen("duplicate-ip", 1));
+
+    // 05 falls silent and 02 takes its address while 05 is still known: a replacement, no conflict.
+    ASSERT_EQ(lab.run("c", {"ip", "link", "set", "eth0", "down"}), 0);
 
     // set-ip beside the watch: port 4001 is free between its searches (a try may meet one).
     NetLab::Outcome moved;
     for (int i = 0; i < 10 && moved.status != 0; ++i) {
-        moved = cli(lab, {"set-ip", "00-0A-1B-00-00-02", "--ip", "10.77.1.77", "--mask", "255.255.255.0",
+        moved = cli(lab, {"set-ip", "00-0A-1B-00-00-02", "--ip", "10.77.1.30", "--mask", "255.255.255.0",
                           "-i", "eth0", "-t", "0.5"});
         EXPECT_TRUE(moved.status == 0 || moved.status == 2) << moved.err.toStdString();
     }
     ASSERT_EQ(moved.status, 0);
     ASSERT_TRUE(seen("changed", 1)) << watch.outSoFar().toStdString();
+    lab.sh("ws", "ip addr del 10.77.2.1/24 dev eth1; ip addr add 10.77.2.5/24 dev eth1");
+    ASSERT_TRUE(seen("adapter-changed", 1)) << watch.outSoFar().toStdString();
+    QTest::qWait(1500); // the devices behind eth1 answer on its new address: no change of theirs
 
     ASSERT_EQ(lab.run("b", {"ip", "link", "set", "eth0", "down"}), 0);
-    ASSERT_TRUE(seen("gone", 2)) << watch.outSoFar().toStdString();
+    ASSERT_TRUE(seen("gone", 3)) << watch.outSoFar().toStdString();
     QTest::qWait(2500); // two more searches: nothing is said again
 
     watch.signal(SIGINT);
     const NetLab::Outcome end = watch.wait(5000);
     EXPECT_EQ(end.status, 0) << end.err.toStdString();
     const auto all = events(end.out);
-    for (const char* mac :
-         {"00-0A-1B-00-00-01", "00-0A-1B-00-00-02", "00-0A-1B-00-00-03", "00-0A-1B-00-00-04"}) {
-        EXPECT_EQ(count(all, "appeared", mac), 1u) << mac;
+    for (const auto& [kind, n] : std::vector<std::pair<const char*, std::size_t>>{
+             {"appeared", 5}, {"duplicate-ip", 1}, {"changed", 1}, {"adapter-changed", 1}, {"gone", 3}}) {
+        EXPECT_EQ(count(all, kind), n) << kind << "\n" << end.out.toStdString();
     }
-    EXPECT_EQ(count(all, "gone", "00-0A-1B-00-00-03") + count(all, "gone", "00-0A-1B-00-00-04"), 2u);
-    EXPECT_EQ(all.size(), 4u + 1u + 1u + 2u) << end.out.toStdString();
+    EXPECT_EQ(all.size(), 11u) << "nothing else, nothing twice";
     const auto first = [&](const char* kind) {
         return *std::find_if(all.begin(), all.end(), [&](const auto& e) { return e["event"] == kind; });
     };
     EXPECT_EQ(first("changed")["changes"].toObject(),
-              (QJsonObject{{"ip", QJsonObject{{"old", "10.77.1.11"}, {"new", "10.77.1.77"}}}}));
+              (QJsonObject{{"ip", QJsonObject{{"old", "10.77.1.11"}, {"new", "10.77.1.30"}}}}));
+    EXPECT_EQ(first("adapter-changed")["adapter"], "eth1");
+    EXPECT_EQ(first("adapter-changed")["ip"].toObject(),
+              (QJsonObject{{"old", "10.77.2.1"}, {"new", "10.77.2.5"}}));
+    for (const QJsonObject& e : all) { // gone names the adapter, never an old address of it
+        EXPECT_TRUE(e["event"] != "gone" || e["device"]["adapter"].toString().startsWith("eth"));
+    }
     const QJsonObject dup = first("duplicate-ip");
     EXPECT_TRUE(dup["ip"] == "10.77.2.20" && dup["adapter"] == "eth1" &&
                 dup["devices"].toArray().size() == 2);
@@ -104,8 +117,16 @@ TEST(WatchNet, VerifiedSetIpTakesChecksAndRefuses) {
     EXPECT_EQ(taken.status, 2);
     EXPECT_TRUE(taken.err.contains("10.77.1.13 is taken: 00-0A-1B-00-00-13 answers from it on eth0"))
         << taken.err.toStdString();
+    // The workstation's address on its other adapter: refused, --force or not, verified or not.
+    for (const QStringList& how :
+         {mask + QStringList{"--force"}, QStringList{"--mask", "0.0.0.0", "-i", "eth0"}}) {
+        const auto own = cli(lab, QStringList{"set-ip", "00-0A-1B-00-00-11", "--ip", "10.77.2.1"} + how);
+        EXPECT_EQ(own.status, 2);
+        EXPECT_TRUE(own.err.contains("10.77.2.1 is this host's own address on eth1"))
+            << own.err.toStdString();
+    }
     for (const QJsonObject& o : simulatorEvents(log, "rx")) {
-        EXPECT_NE(o["kind"], "setip") << "nothing may be sent for a taken address";
+        EXPECT_NE(o["kind"], "setip") << "nothing may be sent for a taken or own address";
     }
 
     const auto ok = cli(lab, QStringList{"set-ip", "00-0A-1B-00-00-11", "--ip", "10.77.1.50"} + mask);

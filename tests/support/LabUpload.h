@@ -60,30 +60,6 @@ public:
     std::vector<std::string> messages;
 };
 
-// tftpd-hpa serving one directory in a host's namespace; a request for "/" writes dir/fw.bin.
-inline QString startTftpd(NetLab& lab, const std::string& host, const QStringList& extra = {}) {
-    const QString root = QDir(lab.dir()).filePath(QString::fromStdString(host) + "-tftp");
-    QDir().mkpath(root);
-    const QString remap = QDir(lab.dir()).filePath("remap");
-    if (!QFile::exists(remap)) {
-        QFile f(remap);
-        f.open(QIODevice::WriteOnly);
-        f.write("r ^/$ fw.bin\n");
-    }
-    lab.spawn(host,
-              QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap} + extra);
-    return root;
-}
-
-inline std::optional<std::vector<std::uint8_t>> fileBytes(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    const QByteArray a = f.readAll();
-    return std::vector<std::uint8_t>(a.begin(), a.end());
-}
-
 // Device i is host d<i> at 10.77.1.(10 + i) running tftpd-hpa (a request for "/" writes
 // root(i)/fw.bin); upload i goes from workstation address 10.77.1.(1 + i).
 class UploadLab {

@@ -150,6 +150,27 @@ QByteArray firmwareImage(std::size_t size, const char* marker, std::uint32_t see
     return b;
 }
 
+QString startTftpd(NetLab& lab, const std::string& host, const QStringList& extra) {
+    const QString root = QDir(lab.dir()).filePath(QString::fromStdString(host) + "-tftp");
+    QDir().mkpath(root);
+    const QString remap = QDir(lab.dir()).filePath("remap");
+    if (!QFile::exists(remap)) { // written once: a tftpd starting beside may be reading it
+        lab.writeFile("remap", "r ^/$ fw.bin\n");
+    }
+    lab.spawn(host,
+              QStringList{"/usr/sbin/in.tftpd", "-L", "-c", "-u", "root", "-s", root, "-m", remap} + extra);
+    return root;
+}
+
+std::optional<std::vector<std::uint8_t>> fileBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray a = f.readAll();
+    return std::vector<std::uint8_t>(a.begin(), a.end());
+}
+
 std::vector<QJsonObject> simulatorEvents(const QString& logPath, const QString& event) {
     std::vector<QJsonObject> out;
     QFile f(logPath);

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,11 @@ std::vector<QJsonObject> simulatorEvents(const QString& logPath, const QString& 
 
 // Seeded random bytes of the given size with a kind marker ("ap config") in the middle.
 QByteArray firmwareImage(std::size_t size, const char* marker, std::uint32_t seed);
+
+// tftpd-hpa serving one directory in a host's namespace (returned); a request for "/" writes fw.bin.
+QString startTftpd(NetLab& lab, const std::string& host, const QStringList& extra = {});
+// A file's bytes; nothing when it cannot be read.
+std::optional<std::vector<std::uint8_t>> fileBytes(const QString& path);
 
 // Spins the Qt event loop until pred() holds or the time runs out; returns pred().
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs);

@@ -80,7 +80,7 @@ public:
         now = std::max(now, until);
     }
 
-    void openTransferSocket() override { socketOpen = true; }
+    bool openTransferSocket() override { return socketOpen = true; }
     void closeTransferSocket() override { socketOpen = false; }
     void send(UdpAddress to, std::span<const std::uint8_t> bytes) override;
     void flushArp() override { ++arpFlushes; }
@@ -117,7 +117,6 @@ public:
     explicit Device(VirtualLink& link) : link_(link) { link.device = this; }
 
     std::set<int> loseIncoming, loseOutgoing, duplicateOutgoing;
-    std::optional<int> silentAfterBlock;                // takes no DATA beyond this block
     std::optional<std::pair<int, Bytes>> replaceAnswer; // answer number, what to send instead
 
     Bytes image;
@@ -139,7 +138,7 @@ public:
             return;
         }
         const auto block = static_cast<std::uint16_t>((s.bytes[2] << 8) | s.bytes[3]);
-        if (s.bytes[1] != 3 || s.to.port != port || (silentAfterBlock && block > *silentAfterBlock)) {
+        if (s.bytes[1] != 3 || s.to.port != port) {
             return;
         }
         if (block == expected_ && !complete) {

@@ -108,10 +108,7 @@ TEST(AdapterRules, FatalOutcomes) {
         {{false, ListingPath::Main, {adapter("NIC")}}, AdapterOutcome::StatusError},
         {{false, ListingPath::Fallback, {adapter("NIC")}}, AdapterOutcome::NoAdapter},
         {{true, ListingPath::Main, {}}, AdapterOutcome::NoAdapter},
-        {{true, ListingPath::Main, {adapter("PPP Adapter."), adapter("PPP Adapter. 2")}},
-         AdapterOutcome::NoAdapter},
-        {{true, ListingPath::Fallback, {adapter("MS TCP Loopback interface")}}, AdapterOutcome::NoAdapter},
-        {{true, ListingPath::Main, {down}}, AdapterOutcome::NoAdapter},
+        {{true, ListingPath::Main, {down}}, AdapterOutcome::NoAdapter}, // every adapter ruled out
     };
     for (const auto& c : cases) {
         const AdapterSelection s = selectAdapters(c.listing);

@@ -38,7 +38,8 @@ TEST(DoctorRules, InterfaceStatesFollowTheSearchRules) {
     EXPECT_EQ(classifyInterfaces(list, ListingPath::Main), expected);
 }
 
-// Each cause of a dropped answer gets its own fix; a received answer is no finding at all.
+// Each cause of a dropped answer gets its own fix; without a firewall the cause is unknown (no fix).
+// A received foreign answer is no drop, and it shows that strict filtering lets such answers in.
 TEST(DoctorRules, DroppedAnswersAreBlamedOnTheirCause) {
     const SeenAnswer foreign{{0, 0x0A, 0x1B, 0, 0, 3}, *Ipv4::parse("192.168.99.7")};
     const SeenAnswer local{{0, 0x0A, 0x1B, 0, 0, 2}, *Ipv4::parse("10.0.0.20")};
@@ -54,8 +55,8 @@ TEST(DoctorRules, DroppedAnswersAreBlamedOnTheirCause) {
         {1, PortState::Free, foreign, false, "sysctl -w net.ipv4.conf.eth1.rp_filter=2"},
         {1, PortState::Free, foreign, false, off, false},
         {2, PortState::Free, foreign, false, off, false},
-        {1, PortState::Free, local, false, "nft insert rule inet filter input udp dport 4001 accept"},
-        {2, PortState::Free, foreign, false, "nft insert rule inet filter input udp dport 4001 accept"},
+        {1, PortState::Free, local, false, "-"},
+        {2, PortState::Free, foreign, false, "-"},
         {0, PortState::InUse, foreign, false, "kill 77"},
         {1, PortState::Free, foreign, true, ""},
     };
@@ -81,13 +82,40 @@ TEST(DoctorRules, DroppedAnswersAreBlamedOnTheirCause) {
         SCOPED_TRACE(c.fix);
         if (c.fix.empty()) {
             EXPECT_EQ(dropped, r.findings.end());
+            EXPECT_EQ(r.status, 0); // rp-filter-strict is info
             continue;
         }
         ASSERT_NE(dropped, r.findings.end());
-        EXPECT_EQ(dropped->fix, c.fix);
+        EXPECT_EQ(dropped->fix, c.fix == "-" ? "" : c.fix);
         EXPECT_EQ(dropped->device, c.seen);
         EXPECT_EQ(r.status, 1);
     }
+}
+
+// Fixes name the interface; two searched adapters in one subnet are found.
+TEST(DoctorRules, FixesNameTheInterface) {
+    const auto fixOf = [](const DoctorFacts& facts, const std::string& code) {
+        const DoctorReport r = makeReport(facts);
+        const auto f = std::find_if(r.findings.begin(), r.findings.end(),
+                                    [&](const Finding& x) { return x.code == code; });
+        return f == r.findings.end() ? std::string("none")
+                                     : std::string(severityName(f->severity)) + ": " + f->fix;
+    };
+    DoctorFacts facts;
+    facts.restricted = true; // doctor -i lo
+    facts.interfaces = {iface("lo", {true, true, false}, "127.0.0.1")};
+    EXPECT_EQ(fixOf(facts, "no-usable-adapter"), "problem: fernwick-cli doctor");
+    facts.interfaces.push_back(iface("x0", {false, false, false}));
+    EXPECT_EQ(fixOf(facts, "no-usable-adapter"), "problem: ip link set dev x0 up");
+
+    facts.interfaces = {iface("eth0", {true, false, false}),
+                        iface("wlan0", {true, false, false}, "10.0.0.9")};
+    const std::string arp = "sysctl -w net.ipv4.conf.all.arp_ignore=1 net.ipv4.conf.all.arp_announce=2";
+    EXPECT_EQ(fixOf(facts, "shared-subnet"), "warning: " + arp);
+    facts.interfaces[0].arpFluxGuarded = facts.interfaces[1].arpFluxGuarded = true;
+    EXPECT_EQ(fixOf(facts, "shared-subnet"), "info: " + arp);
+    facts.interfaces[1].adapter.ip = Ipv4::parse("10.0.1.9");
+    EXPECT_EQ(fixOf(facts, "shared-subnet"), "none");
 }
 
 TEST(DoctorRules, CleanHostExitsZero) {

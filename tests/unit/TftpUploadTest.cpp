@@ -267,7 +267,6 @@ TEST_F(Upload, NoAnswerTimesOutNineteenSecondsAfterTheSecondRequest) {
 struct FaultCase {
     const char* name;
     std::set<int> loseIn = {}, loseOut = {}, duplicateOut = {};
-    std::optional<int> silentAfter = {};
     bool errorAsAnswer5 = false;
     Outcome outcome = Outcome::Completed;
     std::optional<std::pair<int, int>> resentAndTimeouts = {}; // what the CLI's progress shows
@@ -279,7 +278,6 @@ TEST_P(Faults, SuccessIsOnlyClaimedForTheWholeImage) {
     Device device(link);
     device.loseIncoming = c.loseIn, device.loseOutgoing = c.loseOut,
     device.duplicateOutgoing = c.duplicateOut;
-    device.silentAfterBlock = c.silentAfter;
     if (c.errorAsAnswer5) {
         device.replaceAnswer = {{5, Bytes{0, 5, 0, 3}}};
     }
@@ -314,8 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
                   .loseIn = {3, 8, 14, 20, 26, 32, 38},
                   .outcome = Outcome::TimedOut,
                   .resentAndTimeouts = std::pair(7, 7)},
-        FaultCase{.name = "ErrorInsteadOfAck", .errorAsAnswer5 = true, .outcome = Outcome::DeviceError},
-        FaultCase{.name = "SilentAfterBlock5", .silentAfter = 5, .outcome = Outcome::TimedOut}),
+        FaultCase{.name = "ErrorInsteadOfAck", .errorAsAnswer5 = true, .outcome = Outcome::DeviceError}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -51,11 +51,13 @@ bool inAdapterSubnet(const AdapterTable& adapters, Ipv4 adapterIp, Ipv4 ip) {
 std::vector<DeviceInventory::Event> DeviceInventory::update(const std::vector<DeviceRow>& rows,
                                                             const AdapterTable& adapters,
                                                             std::span<const Ipv4> unsearched) {
+    std::vector<Event> events = followAdapters(adapters);
     std::map<MacAddress, std::vector<const DeviceRow*>> seen;
+    std::set<MacAddress> answered;
     for (const DeviceRow& row : rows) {
         seen[row.mac].push_back(&row);
+        answered.insert(row.mac);
     }
-    std::vector<Event> events;
     std::set<MacAddress> onTwo;
     for (const auto& [mac, sightings] : seen) {
         auto it = entries_.find(mac);
@@ -74,12 +76,12 @@ std::vector<DeviceInventory::Event> DeviceInventory::update(const std::vector<De
         }
         if (it == entries_.end()) {
             entries_.emplace(mac, Entry{*row, 0});
-            events.push_back({EventKind::Appeared, {*row}, std::nullopt, {}});
+            events.push_back({EventKind::Appeared, {*row}, std::nullopt, {}, std::nullopt});
             continue;
         }
         it->second.missed = 0;
         if (auto fields = differences(it->second.row, *row); !fields.empty()) {
-            events.push_back({EventKind::Changed, {*row}, it->second.row, std::move(fields)});
+            events.push_back({EventKind::Changed, {*row}, it->second.row, std::move(fields), std::nullopt});
             it->second.row = *row;
         }
     }
@@ -87,7 +89,7 @@ std::vector<DeviceInventory::Event> DeviceInventory::update(const std::vector<De
         const bool behindUnsearched =
             std::find(unsearched.begin(), unsearched.end(), it->second.row.adapterIp) != unsearched.end();
         if (seen.count(it->first) == 0 && !behindUnsearched && ++it->second.missed >= missedLimit_) {
-            events.push_back({EventKind::Gone, {it->second.row}, std::nullopt, {}});
+            events.push_back({EventKind::Gone, {it->second.row}, std::nullopt, {}, std::nullopt});
             it = entries_.erase(it);
         } else {
             ++it;
@@ -100,23 +102,63 @@ std::vector<DeviceInventory::Event> DeviceInventory::update(const std::vector<De
         }
     }
     for (const MacAddress& mac : newlyTrue(onTwoAdapters_, onTwo)) {
-        Event e{EventKind::MacOnTwoAdapters, {}, std::nullopt, {}};
+        Event e{EventKind::MacOnTwoAdapters, {}, std::nullopt, {}, std::nullopt};
         for (const DeviceRow* r : seen[mac]) {
             e.devices.push_back(*r);
         }
         events.push_back(std::move(e));
     }
-    auto more = warnings(adapters);
+    auto more = warnings(adapters, answered);
     events.insert(events.end(), more.begin(), more.end());
     return events;
 }
 
-std::vector<DeviceInventory::Event> DeviceInventory::warnings(const AdapterTable& adapters) {
+std::vector<DeviceInventory::Event> DeviceInventory::followAdapters(const AdapterTable& adapters) {
+    std::vector<Event> events;
+    for (const AdapterEntry& now : adapters) {
+        if (!now.ip || now.interfaceName.empty()) {
+            continue;
+        }
+        // Known by the first address it was seen with; an interface with several keeps that one.
+        auto [known, fresh] = adapterAddress_.try_emplace(now.interfaceName, *now.ip);
+        const Ipv4 from = known->second;
+        const bool stillHeld = std::any_of(adapters.begin(), adapters.end(), [&](const AdapterEntry& e) {
+            return e.interfaceName == now.interfaceName && e.ip == from;
+        });
+        if (fresh || stillHeld) {
+            continue;
+        }
+        known->second = *now.ip;
+        events.push_back(
+            {EventKind::AdapterChanged, {}, std::nullopt, {}, AdapterMove{now.interfaceName, from, *now.ip}});
+        for (auto& [mac, entry] : entries_) {
+            if (entry.row.adapterIp == from) {
+                entry.row.adapterIp = *now.ip;
+            }
+        }
+        std::set<std::pair<std::uint32_t, std::uint32_t>> moved;
+        for (const auto& [adapter, address] : duplicateIps_) {
+            moved.emplace(adapter == from.toHostOrder() ? now.ip->toHostOrder() : adapter, address);
+        }
+        duplicateIps_ = std::move(moved);
+    }
+    return events;
+}
+
+std::vector<DeviceInventory::Event> DeviceInventory::warnings(const AdapterTable& adapters,
+                                                              const std::set<MacAddress>& answered) {
     using Key = std::pair<std::uint32_t, std::uint32_t>; // (adapter, address): Ipv4's <=> trips clang-tidy
     std::map<Key, std::vector<DeviceRow>> byAddress;
+    std::map<Key, std::size_t> known;
     std::set<MacAddress> foreign;
     for (const auto& [mac, entry] : entries_) {
-        byAddress[{entry.row.adapterIp.toHostOrder(), entry.row.ip.toHostOrder()}].push_back(entry.row);
+        const Key key{entry.row.adapterIp.toHostOrder(), entry.row.ip.toHostOrder()};
+        ++known[key];
+        // A silent device on the address is no conflict: it may have been replaced by the one that
+        // answers now.
+        if (answered.count(mac) != 0) {
+            byAddress[key].push_back(entry.row);
+        }
         if (!inAdapterSubnet(adapters, entry.row.adapterIp, entry.row.ip)) {
             foreign.insert(mac);
         }
@@ -127,12 +169,18 @@ std::vector<DeviceInventory::Event> DeviceInventory::warnings(const AdapterTable
             shared.insert(key);
         }
     }
+    // A conflict already said lasts while its devices are known, though one missed this search.
+    for (const Key& key : duplicateIps_) {
+        if (known[key] > 1) {
+            shared.insert(key);
+        }
+    }
     std::vector<Event> events;
     for (const auto& key : newlyTrue(duplicateIps_, shared)) {
-        events.push_back({EventKind::DuplicateIp, byAddress[key], std::nullopt, {}});
+        events.push_back({EventKind::DuplicateIp, byAddress[key], std::nullopt, {}, std::nullopt});
     }
     for (const MacAddress& mac : newlyTrue(foreign_, foreign)) {
-        events.push_back({EventKind::ForeignSubnet, {entries_.at(mac).row}, std::nullopt, {}});
+        events.push_back({EventKind::ForeignSubnet, {entries_.at(mac).row}, std::nullopt, {}, std::nullopt});
     }
     return events;
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,7 +20,8 @@ namespace fw {
 // The devices a run of searches knows, by MAC, and what changed from one search to the next:
 // appearances, changed fields, devices gone after a number of unanswered searches, and warnings
 // about conditions an operator must fix. Each warning is given once while its condition lasts and
-// again only after it cleared and came back.
+// again only after it cleared and came back. A local adapter is known by its interface name: when
+// its address changes, that is one event and its devices stay as they were.
 class DeviceInventory {
 public:
     enum class Field : std::uint8_t { Name, Ip, EssId, Channel, Wep, Kind, Adapter };
@@ -31,6 +33,14 @@ public:
         DuplicateIp,      // two devices answer from one address on one adapter's segment
         ForeignSubnet,    // the address lies in no subnet of the adapter it answered on
         MacOnTwoAdapters, // one MAC answers on two adapters: bridged segments or a loop
+        AdapterChanged,   // a local adapter's address changed; its devices are still behind it
+    };
+
+    struct AdapterMove {
+        std::string adapter; // the interface name
+        Ipv4 from;
+        Ipv4 to;
+        bool operator==(const AdapterMove&) const = default;
     };
 
     struct Event {
@@ -38,8 +48,9 @@ public:
         // The device (after the change for Changed); for DuplicateIp each device on the address; for
         // MacOnTwoAdapters the device's row from each adapter.
         std::vector<DeviceRow> devices;
-        std::optional<DeviceRow> before; // Changed only
-        std::vector<Field> fields;       // Changed only, in Field order
+        std::optional<DeviceRow> before;  // Changed only
+        std::vector<Field> fields;        // Changed only, in Field order
+        std::optional<AdapterMove> moved; // AdapterChanged only (and no devices)
         bool operator==(const Event&) const = default;
     };
 
@@ -61,13 +72,15 @@ private:
         int missed = 0;
     };
 
-    std::vector<Event> warnings(const AdapterTable& adapters);
+    std::vector<Event> followAdapters(const AdapterTable& adapters);
+    std::vector<Event> warnings(const AdapterTable& adapters, const std::set<MacAddress>& answered);
 
     int missedLimit_;
     std::map<MacAddress, Entry> entries_;
     std::set<std::pair<std::uint32_t, std::uint32_t>> duplicateIps_; // (adapter, address), host order
     std::set<MacAddress> foreign_;
     std::set<MacAddress> onTwoAdapters_;
+    std::map<std::string, Ipv4> adapterAddress_; // interface name -> the address its devices are known by
 };
 
 // True when ip lies in the subnet of any address of the adapter (interface) that owns adapterIp.

@@ -42,6 +42,10 @@ struct InterfaceFacts {
     AdapterFacts adapter;
     std::optional<ReversePathFilter> rpFilter; // none: unreadable
     PortCheck port;
+    std::optional<AdapterFacts> master; // the bridge or bond this interface is a port of
+    // arp_ignore >= 1 and arp_announce >= 2 (the larger of "all" and the interface's own): the host
+    // answers ARP for an address only on the adapter that has it.
+    bool arpFluxGuarded = false;
 };
 
 // An nftables base chain on the input hook whose policy drops what no rule accepts.
@@ -57,6 +61,7 @@ enum class FirewallCheck { Checked, NeedsRoot, Unreadable };
 struct FirewallFacts {
     FirewallCheck check = FirewallCheck::NeedsRoot;
     std::vector<DropChain> dropChains;
+    bool legacyIptables = false; // root only: the legacy iptables filter table exists (rules not read)
 };
 
 // One discovery answer: who sent it (the device's MAC from bytes 14-19) and from which address.
@@ -84,6 +89,7 @@ struct ProbeFacts {
 
 struct DoctorFacts {
     std::vector<InterfaceFacts> interfaces; // every interface, in index order
+    bool restricted = false;                // --interface named the interfaces looked at
     ListingPath path = ListingPath::Main;
     FirewallFacts firewall;
     ProbeFacts probe;

@@ -58,6 +58,11 @@ void interfaceJson(JsonWriter& j, const InterfaceFacts& f, InterfaceState state)
         j.value("mask", toText(a.mask));
     }
     j.value("mac", formatMac(a.mac));
+    if (f.master) {
+        j.value("master", f.master->interfaceName);
+    } else {
+        j.null("master");
+    }
     if (f.rpFilter) {
         j.beginObject("rp_filter");
         j.value("all", f.rpFilter->all);
@@ -98,7 +103,7 @@ std::string interfaceLine(const InterfaceFacts& f, InterfaceState state) {
     const AdapterFacts& a = f.adapter;
     std::string line = "  " + pad(a.interfaceName, 10) + pad(std::string(stateName(state)), 15);
     if (!isSearched(state)) {
-        return line + "not searched";
+        return line + "not searched" + (f.master ? " (port of " + f.master->interfaceName + ")" : "");
     }
     line += toText(a.ip) + "/" + toText(a.mask) + "  " + formatMac(a.mac);
     if (f.rpFilter) {
@@ -141,6 +146,9 @@ std::string formatText(const DoctorReport& report) {
     case FirewallCheck::Unreadable:
         out += "no nftables ruleset could be read\n";
         break;
+    }
+    if (facts.firewall.legacyIptables) {
+        out += "          the legacy iptables filter table is in use (its rules are not read)\n";
     }
     if (facts.probe.ran) {
         out += "Probe (one search on each searched adapter):\n";
@@ -193,6 +201,7 @@ std::string formatJson(const DoctorReport& report) {
         j.endObject();
     }
     j.endArray();
+    j.value("legacy_iptables", facts.firewall.legacyIptables);
     j.endObject();
     j.beginObject("probe");
     j.value("ran", facts.probe.ran);

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "doctor/core/DoctorRules.h"
 
+#include "discovery/core/DeviceInventory.h"
 #include "discovery/core/DiscoveryRecords.h"
 #include "netif/core/AdapterRules.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 namespace fw::doctor {
 namespace {
@@ -88,12 +90,27 @@ const InterfaceFacts* interfaceNamed(const DoctorFacts& facts, const std::string
     return it == facts.interfaces.end() ? nullptr : &*it;
 }
 
-// Answers the packet socket saw arrive that the search's socket never got.
-std::vector<SeenAnswer> droppedAnswers(const ProbeAdapter& a) {
+// "10.77.2.0/24"
+std::string subnetText(Ipv4 ip, Ipv4 mask) {
+    const std::uint32_t m = mask.toHostOrder();
+    return Ipv4::fromHostOrder(ip.toHostOrder() & m).toString() + "/" + std::to_string(std::popcount(m));
+}
+
+// Where a fix holds a value the doctor cannot know, the message says how to choose it.
+constexpr const char* kChooseAddress =
+    " For ADDRESS/PREFIX choose a free address in the devices' subnet and that subnet's prefix length.";
+
+// Answers the packet socket saw arrive on the adapter that no search socket got. One whose device
+// was received on another adapter is no drop: the device is listed (mac-on-two-adapters says why).
+std::vector<SeenAnswer> droppedAnswers(const ProbeFacts& probe, const ProbeAdapter& a) {
     std::vector<SeenAnswer> out;
     for (const SeenAnswer& seen : a.onWire) {
-        if (std::none_of(a.received.begin(), a.received.end(),
-                         [&](const SeenAnswer& r) { return r.mac == seen.mac; })) {
+        const bool listed =
+            std::any_of(probe.adapters.begin(), probe.adapters.end(), [&](const ProbeAdapter& b) {
+                return std::any_of(b.received.begin(), b.received.end(),
+                                   [&](const SeenAnswer& r) { return r.mac == seen.mac; });
+            });
+        if (!listed) {
             out.push_back(seen);
         }
     }
@@ -104,7 +121,65 @@ bool strict(const InterfaceFacts& f) {
     return f.rpFilter && f.rpFilter->effective() == 1;
 }
 
-void interfaceFindings(const InterfaceFacts& f, InterfaceState state, std::vector<Finding>& out) {
+// The probe got an answer from outside the adapter's subnet there and saw none dropped: this host
+// routes such sources back out of the adapter, so strict filtering lets them in.
+std::optional<Ipv4> foreignAnswerLetIn(const DoctorFacts& facts, const std::string& name) {
+    if (!facts.probe.wireWatched) {
+        return std::nullopt;
+    }
+    for (const ProbeAdapter& a : facts.probe.adapters) {
+        if (a.interfaceName != name || !droppedAnswers(facts.probe, a).empty()) {
+            continue;
+        }
+        for (const SeenAnswer& r : a.received) {
+            if (!inSubnet(r.source, a.ip, a.mask)) {
+                return r.source;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// The fix that makes an adapter searchable, by its reason for being skipped.
+std::string searchableFix(const AdapterFacts& a, ListingPath path) {
+    const auto skip = adapterSkip(a, path);
+    if (skip == AdapterSkip::Down) {
+        return "ip link set dev " + a.interfaceName + " up";
+    }
+    return skip == AdapterSkip::NoIpv4 ? "ip address add ADDRESS/PREFIX dev " + a.interfaceName : "";
+}
+
+// A port of a bridge or bond needs no address: its master carries it and is searched in its place.
+bool portFinding(const InterfaceFacts& f, ListingPath path, std::vector<Finding>& out) {
+    if (!f.master) {
+        return false;
+    }
+    const std::string& n = f.adapter.interfaceName;
+    const std::string& m = f.master->interfaceName;
+    if (!adapterSkip(*f.master, path)) {
+        out.push_back({Severity::Info,
+                       "bridge-port",
+                       n,
+                       {},
+                       n + " is a port of the bridge or bond " + m + ", which carries the address " +
+                           toText(f.master->ip) + " and is searched in its place.",
+                       {}});
+        return true;
+    }
+    const std::string fix = searchableFix(*f.master, path);
+    out.push_back({Severity::Warning,
+                   "no-ipv4",
+                   n,
+                   {},
+                   n + " is a port of the bridge or bond " + m + ", which cannot be searched (" +
+                       std::string(stateName(stateOf(*adapterSkip(*f.master, path)))) + "): make " + m +
+                       " searchable." + (fix.find("ADDRESS") != std::string::npos ? kChooseAddress : ""),
+                   fix});
+    return true;
+}
+
+void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, InterfaceState state,
+                       std::vector<Finding>& out) {
     const std::string& n = f.adapter.interfaceName;
     switch (state) {
     case InterfaceState::Down:
@@ -116,12 +191,17 @@ void interfaceFindings(const InterfaceFacts& f, InterfaceState state, std::vecto
                        "ip link set dev " + n + " up"});
         return;
     case InterfaceState::NoIpv4:
+        if (portFinding(f, facts.path, out)) {
+            return;
+        }
         out.push_back({Severity::Warning,
                        "no-ipv4",
                        n,
                        {},
-                       n + " has no IPv4 address: no search runs on it. Give it an address on the "
-                           "devices' segment.",
+                       n +
+                           " has no IPv4 address: no search runs on it. Give it an address on the "
+                           "devices' segment." +
+                           kChooseAddress,
                        "ip address add ADDRESS/PREFIX dev " + n});
         return;
     case InterfaceState::Loopback:
@@ -160,16 +240,28 @@ void interfaceFindings(const InterfaceFacts& f, InterfaceState state, std::vecto
         break;
     }
     if (strict(f)) {
-        out.push_back(
-            {Severity::Warning,
-             "rp-filter-strict",
-             n,
-             {},
-             n + " uses strict reverse-path filtering (rp_filter all=" + std::to_string(f.rpFilter->all) +
-                 ", " + n + "=" + std::to_string(f.rpFilter->own) +
-                 "): answers from devices on other subnets (factory-fresh or moved ones) are "
-                 "dropped by this host and never listed.",
-             rpFix(n)});
+        const std::string setting =
+            n + " uses strict reverse-path filtering (rp_filter all=" + std::to_string(f.rpFilter->all) +
+            ", " + n + "=" + std::to_string(f.rpFilter->own) + ")";
+        if (const auto letIn = foreignAnswerLetIn(facts, n)) {
+            out.push_back({Severity::Info,
+                           "rp-filter-strict",
+                           n,
+                           {},
+                           setting + "; this host routes the answer from " + letIn->toString() +
+                               ", outside the subnet, back out of " + n +
+                               ", so it arrived and none was dropped. A device on a subnet without such "
+                               "a route would still be dropped.",
+                           rpFix(n)});
+        } else {
+            out.push_back({Severity::Warning,
+                           "rp-filter-strict",
+                           n,
+                           {},
+                           setting + ": answers from devices on other subnets (factory-fresh or moved "
+                                     "ones) are dropped by this host and never listed.",
+                           rpFix(n)});
+        }
     }
     if (f.port.state == PortState::InUse) {
         out.push_back({Severity::Problem,
@@ -216,7 +308,7 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
     bool droppedOnWire = false;
     bool received = false;
     for (const ProbeAdapter& a : facts.probe.adapters) {
-        droppedOnWire = droppedOnWire || !droppedAnswers(a).empty();
+        droppedOnWire = droppedOnWire || !droppedAnswers(facts.probe, a).empty();
         received = received || !a.received.empty();
     }
     const bool shownHarmless = facts.probe.wireWatched && received && !droppedOnWire;
@@ -247,6 +339,88 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
     }
 }
 
+std::string adapterOf(const ProbeFacts& probe, Ipv4 ip) {
+    for (const ProbeAdapter& a : probe.adapters) {
+        if (a.ip == ip) {
+            return a.interfaceName;
+        }
+    }
+    return ip.toString();
+}
+
+std::optional<Finding> conflictFinding(const ProbeFacts& probe, const DeviceInventory::Event& e) {
+    using Kind = DeviceInventory::EventKind;
+    if (e.devices.size() < 2 || (e.kind != Kind::DuplicateIp && e.kind != Kind::MacOnTwoAdapters)) {
+        return std::nullopt;
+    }
+    const DeviceRow& last = e.devices.back();
+    const SeenAnswer device{last.mac, last.ip};
+    std::string names; // the devices' MACs, or the adapters they answered on
+    for (std::size_t i = 0; i < e.devices.size(); ++i) {
+        names += i == 0 ? "" : i + 1 == e.devices.size() ? " and " : ", ";
+        names += e.kind == Kind::DuplicateIp ? formatMac(e.devices[i].mac)
+                                             : adapterOf(probe, e.devices[i].adapterIp);
+    }
+    if (e.kind == Kind::MacOnTwoAdapters) {
+        const std::string first = adapterOf(probe, e.devices.front().adapterIp);
+        return Finding{Severity::Warning,
+                       "mac-on-two-adapters",
+                       first,
+                       device,
+                       "Device " + formatMac(last.mac) + " answers on " + names +
+                           ": their segments are bridged (or looped), or the adapters are on one segment, "
+                           "so a search may list it on either. Take all but one adapter off that segment, "
+                           "or search on one only.",
+                       "fernwick-cli search --interface " + first};
+    }
+    const auto a = std::find_if(probe.adapters.begin(), probe.adapters.end(),
+                                [&](const ProbeAdapter& p) { return p.ip == last.adapterIp; });
+    const Ipv4 mask = a == probe.adapters.end() ? Ipv4{} : a->mask;
+    const std::string where = adapterOf(probe, last.adapterIp);
+    return Finding{Severity::Warning,
+                   "duplicate-ip",
+                   where,
+                   device,
+                   "Devices " + names + " answer from one address, " + last.ip.toString() + ", on " + where +
+                       ": a search lists only the first to answer, and a command by address reaches either. "
+                       "Give each its own address; for ADDRESS choose a free one in " +
+                       subnetText(last.adapterIp, mask) + ".",
+                   "fernwick-cli set-ip " + formatMac(last.mac) + " --ip ADDRESS --mask " + mask.toString()};
+}
+
+// Two devices on one address, or one device on two adapters: the watch's rules, applied to every
+// answer the probe got or saw on the wire.
+void conflictFindings(const ProbeFacts& probe, std::vector<Finding>& out) {
+    AdapterTable table;
+    std::vector<DeviceRow> rows;
+    for (const ProbeAdapter& a : probe.adapters) {
+        AdapterEntry entry;
+        entry.ip = a.ip;
+        entry.mask = a.mask;
+        entry.interfaceName = a.interfaceName;
+        table.push_back(entry);
+        std::vector<MacAddress> macs;
+        for (const auto* list : {&a.received, &a.onWire}) {
+            for (const SeenAnswer& seen : *list) {
+                if (std::find(macs.begin(), macs.end(), seen.mac) == macs.end()) {
+                    macs.push_back(seen.mac);
+                    DeviceRow row;
+                    row.ip = seen.source;
+                    row.mac = seen.mac;
+                    row.adapterIp = a.ip;
+                    rows.push_back(row);
+                }
+            }
+        }
+    }
+    DeviceInventory inventory(1);
+    for (const DeviceInventory::Event& e : inventory.update(rows, table)) {
+        if (auto f = conflictFinding(probe, e)) {
+            out.push_back(std::move(*f));
+        }
+    }
+}
+
 void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
     if (!facts.probe.ran) {
         return;
@@ -260,8 +434,9 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                        "CAP_NET_RAW; as root the doctor names each such device and the cause.",
                        "sudo fernwick-cli doctor"});
     }
+    conflictFindings(facts.probe, out);
     for (const ProbeAdapter& a : facts.probe.adapters) {
-        for (const SeenAnswer& seen : droppedAnswers(a)) {
+        for (const SeenAnswer& seen : droppedAnswers(facts.probe, a)) {
             const std::string who = "Device " + formatMac(seen.mac) + " at " + seen.source.toString() +
                                     " answered on " + a.interfaceName + ", but this host dropped the answer";
             const InterfaceFacts* f = interfaceNamed(facts, a.interfaceName);
@@ -283,15 +458,93 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                                who + ": this host has no route back to " + seen.source.toString() +
                                    ", so loose reverse-path filtering (rp_filter=2) drops it.",
                                rpOffFix(a.interfaceName)});
-            } else {
-                const std::string fix = facts.firewall.dropChains.empty()
-                                            ? "nft insert rule inet filter input udp dport 4001 accept"
-                                            : acceptRule(facts.firewall.dropChains.front());
+            } else if (!facts.firewall.dropChains.empty()) {
+                const DropChain& c = facts.firewall.dropChains.front();
                 out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
-                               who + ": most likely the host firewall drops UDP to port 4001.", fix});
+                               who + ": most likely nftables chain " + c.family + " " + c.table + " " +
+                                   c.chain + " drops it (its policy is drop).",
+                               acceptRule(c)});
+            } else if (facts.firewall.legacyIptables) {
+                out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
+                               who + ": most likely a legacy iptables rule drops it (the filter table is "
+                                     "in use; its rules are not read).",
+                               "iptables-legacy -I INPUT -p udp -m multiport --dports 4001," +
+                                   std::string(kTftpReplyPort) + " -j ACCEPT"});
+            } else {
+                const bool checked = facts.firewall.check == FirewallCheck::Checked;
+                out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
+                               who + ": the cause is unknown (" +
+                                   (checked ? "no reverse-path filter, held port or firewall chain found "
+                                              "explains it)."
+                                            : "the firewall was not checked: that needs root)."),
+                               checked ? "" : "sudo fernwick-cli doctor"});
             }
         }
     }
+}
+
+// Two searched adapters in one subnet: with the kernel's defaults either may answer ARP for the
+// other's address, so a device's answer to one arrives on the other.
+void sharedSubnetFindings(const DoctorFacts& facts, const std::vector<InterfaceState>& states,
+                          std::vector<Finding>& out) {
+    for (std::size_t i = 0; i < facts.interfaces.size() && i < states.size(); ++i) {
+        for (std::size_t j = i + 1; j < facts.interfaces.size() && j < states.size(); ++j) {
+            const InterfaceFacts& a = facts.interfaces[i];
+            const InterfaceFacts& b = facts.interfaces[j];
+            if (!isSearched(states[i]) || !isSearched(states[j]) || !a.adapter.ip || !b.adapter.ip ||
+                !a.adapter.mask || !b.adapter.mask) {
+                continue;
+            }
+            const Ipv4 wider =
+                Ipv4::fromHostOrder(a.adapter.mask->toHostOrder() & b.adapter.mask->toHostOrder());
+            if (!inSubnet(*a.adapter.ip, *b.adapter.ip, wider)) {
+                continue;
+            }
+            const std::string pair = a.adapter.interfaceName + " (" +
+                                     subnetText(*a.adapter.ip, *a.adapter.mask) + ") and " +
+                                     b.adapter.interfaceName + " (" +
+                                     subnetText(*b.adapter.ip, *b.adapter.mask) + ") are in one subnet";
+            const bool guarded = a.arpFluxGuarded && b.arpFluxGuarded;
+            out.push_back(
+                {guarded ? Severity::Info : Severity::Warning,
+                 "shared-subnet",
+                 a.adapter.interfaceName,
+                 {},
+                 guarded ? pair + "; arp_ignore and arp_announce keep each answering ARP for its own address."
+                         : pair + ": either may answer ARP for the other's address (ARP flux), so answers "
+                                  "arrive on the wrong adapter and devices show on one adapter only or flip "
+                                  "between them. Set the sysctls below, or take one adapter off the LAN.",
+                 "sysctl -w net.ipv4.conf.all.arp_ignore=1 net.ipv4.conf.all.arp_announce=2"});
+        }
+    }
+}
+
+// The first interface that one command would make searchable; with --interface, looking at all.
+void noAdapterFinding(const DoctorFacts& facts, std::vector<Finding>& out) {
+    std::string message = "No adapter can be searched on: none is up with an IPv4 address on a broadcast "
+                          "segment.";
+    std::string fix;
+    for (const InterfaceFacts& f : facts.interfaces) {
+        const AdapterFacts& target = f.master ? *f.master : f.adapter;
+        fix = searchableFix(target, facts.path);
+        if (!fix.empty()) {
+            break;
+        }
+    }
+    if (fix.find("ADDRESS") != std::string::npos) {
+        message += kChooseAddress;
+    } else if (fix.empty() && facts.restricted) {
+        const auto port = std::find_if(facts.interfaces.begin(), facts.interfaces.end(),
+                                       [](const InterfaceFacts& f) { return f.master.has_value(); });
+        message = "None of the interfaces named can be searched on; look at every interface.";
+        fix = "fernwick-cli doctor";
+        if (port != facts.interfaces.end()) {
+            message = "None of the interfaces named can be searched on; look at the master of " +
+                      port->adapter.interfaceName + ".";
+            fix += " --interface " + port->master->interfaceName;
+        }
+    }
+    out.push_back({Severity::Problem, "no-usable-adapter", {}, {}, message, fix});
 }
 
 } // namespace
@@ -355,16 +608,11 @@ std::vector<InterfaceState> classifyInterfaces(const std::vector<InterfaceFacts>
 std::vector<Finding> findingsFor(const DoctorFacts& facts, const std::vector<InterfaceState>& states) {
     std::vector<Finding> out;
     for (std::size_t i = 0; i < facts.interfaces.size() && i < states.size(); ++i) {
-        interfaceFindings(facts.interfaces[i], states[i], out);
+        interfaceFindings(facts, facts.interfaces[i], states[i], out);
     }
+    sharedSubnetFindings(facts, states, out);
     if (std::none_of(states.begin(), states.end(), isSearched)) {
-        out.push_back({Severity::Problem,
-                       "no-usable-adapter",
-                       {},
-                       {},
-                       "No adapter can be searched on: none is up with an IPv4 address on a broadcast "
-                       "segment.",
-                       "ip link set dev IF up"});
+        noAdapterFinding(facts, out);
     }
     firewallFindings(facts, out);
     probeFindings(facts, out);

@@ -28,6 +28,7 @@ struct AdapterFacts {
     std::string interfaceName;
     int interfaceIndex = 0;
     std::optional<LinkFlags> link;
+    int masterIndex = 0; // the bridge or bond this interface is a port of; 0 for none
 };
 
 // Where the facts came from. The main path is the full adapter list; the fallback path is the

@@ -3,6 +3,7 @@
 
 #include "common/StringTable.h"
 
+#include <algorithm>
 #include <string>
 
 namespace fw {
@@ -10,6 +11,12 @@ namespace fw {
 bool isAcceptableDeviceAddress(Ipv4 address) {
     const auto& o = address.octets;
     return o[0] != 0 && o[3] != 0 && o[3] != 255;
+}
+
+const AdapterEntry* adapterHolding(const AdapterTable& adapters, Ipv4 address) {
+    const auto it = std::find_if(adapters.begin(), adapters.end(),
+                                 [&](const AdapterEntry& e) { return e.ip == address; });
+    return it == adapters.end() ? nullptr : &*it;
 }
 
 Message notValidIpMessage(std::string_view typed) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/AdapterEntry.h"
 #include "common/Ipv4.h"
 #include "common/Message.h"
 
@@ -20,6 +21,10 @@ struct FixedAddress {
 // A device address the dialog sends: first number not 0, last number neither 0 nor 255 (which also
 // keeps out 0.0.0.0 and 255.255.255.255). Judged on the values, so "010.1.2.3" is 10.1.2.3.
 bool isAcceptableDeviceAddress(Ipv4 address);
+
+// The local adapter that already holds the address, or null: a device given it would answer from
+// the workstation's own address, and the two could no longer reach each other.
+const AdapterEntry* adapterHolding(const AdapterTable& adapters, Ipv4 address);
 
 // The refusal: the text as typed, then "is not a valid IP address" with no blank between.
 Message notValidIpMessage(std::string_view typed);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "upgrade/core/DeviceList.h"
 
+#include <algorithm>
+
 namespace fw {
 namespace {
 
@@ -34,6 +36,19 @@ std::variant<std::vector<DeviceTarget>, std::string> parseDeviceList(std::string
         } else {
             return "line " + std::to_string(number) + ": '" + std::string(line) +
                    "' is neither an IPv4 address nor a MAC address";
+        }
+    }
+    if (out.empty()) {
+        return std::string("it lists no device (one IPv4 address or MAC a line)");
+    }
+    return out;
+}
+
+std::vector<DeviceTarget> uniqueTargets(const std::vector<DeviceTarget>& targets) {
+    std::vector<DeviceTarget> out;
+    for (const DeviceTarget& t : targets) {
+        if (std::find(out.begin(), out.end(), t) == out.end()) {
+            out.push_back(t);
         }
     }
     return out;

@@ -8,7 +8,7 @@
 namespace fw {
 namespace {
 
-constexpr std::array<std::pair<RolloutState, std::string_view>, 7> kNames{{
+constexpr std::array<std::pair<RolloutState, std::string_view>, 9> kNames{{
     {RolloutState::Done, "done"},
     {RolloutState::Refused, "refused"},
     {RolloutState::DeviceError, "device-error"},
@@ -16,6 +16,8 @@ constexpr std::array<std::pair<RolloutState, std::string_view>, 7> kNames{{
     {RolloutState::NotBack, "not-back"},
     {RolloutState::NotFound, "not-found"},
     {RolloutState::Skipped, "skipped"},
+    {RolloutState::NotRestarted, "not-restarted"},
+    {RolloutState::NotSent, "not-sent"},
 }};
 
 } // namespace
@@ -44,6 +46,8 @@ std::optional<RolloutState> rolloutStateOf(TftpUpload::Outcome outcome,
         return counters.requestAcknowledged ? RolloutState::DeviceError : RolloutState::Refused;
     case TftpUpload::Outcome::PeerFault:
         return RolloutState::DeviceError;
+    case TftpUpload::Outcome::PortUnavailable:
+        return RolloutState::NotSent;
     case TftpUpload::Outcome::TimedOut:
     case TftpUpload::Outcome::Cancelled:
     case TftpUpload::Outcome::None:

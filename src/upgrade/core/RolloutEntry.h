@@ -16,10 +16,23 @@ namespace fw {
 // ERROR before acknowledging it; DeviceError: an ERROR (or a packet with no place in an upload)
 // after that. NotBack: the image went through but the device did not answer a search again in time.
 // NotFound: no search listed it. Skipped: the image lacks the marker of the device's kind and
-// --yes was not given, so nothing was sent to it.
-enum class RolloutState { Done, Refused, DeviceError, TimedOut, NotBack, NotFound, Skipped };
+// --yes was not given, so nothing was sent to it. NotRestarted: the image went through but the
+// device answered throughout the back timeout, never silent: it did not restart. NotSent: the
+// upload could not start here (local port 14321 unusable, or the rollout stopped first).
+enum class RolloutState {
+    Done,
+    Refused,
+    DeviceError,
+    TimedOut,
+    NotBack,
+    NotFound,
+    Skipped,
+    NotRestarted,
+    NotSent
+};
 
-// "done", "refused", "device-error", "timed-out", "not-back", "not-found", "skipped"
+// "done", "refused", "device-error", "timed-out", "not-back", "not-found", "skipped",
+// "not-restarted", "not-sent"
 std::string_view rolloutStateName(RolloutState state);
 std::optional<RolloutState> rolloutStateNamed(std::string_view name);
 

@@ -37,6 +37,17 @@ void RolloutQueue::finished(std::size_t index) {
     }
 }
 
+std::vector<std::size_t> RolloutQueue::dropWaiting() {
+    std::vector<std::size_t> dropped;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i] == Slot::Waiting) {
+            slots_[i] = Slot::Finished;
+            dropped.push_back(i);
+        }
+    }
+    return dropped;
+}
+
 bool RolloutQueue::over() const {
     return std::all_of(slots_.begin(), slots_.end(), [](Slot s) { return s == Slot::Finished; });
 }

@@ -20,6 +20,8 @@ public:
     // or nothing is left.
     std::optional<std::size_t> next();
     void finished(std::size_t index);
+    // Nothing more starts: the devices still waiting are finished unstarted and returned.
+    std::vector<std::size_t> dropWaiting();
     // Nothing running and nothing waiting.
     bool over() const;
 

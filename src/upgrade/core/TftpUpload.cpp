@@ -50,7 +50,10 @@ void TftpUpload::start(Ipv4 device, std::vector<std::uint8_t> image) {
     startStep_ = 0;
     setBar(0);
     io_.setLabel("0%");
-    io_.openTransferSocket();
+    if (!io_.openTransferSocket()) {
+        end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt});
+        return;
+    }
     io_.flushArp();
     io_.startTimer(kStepInterval);
 }
@@ -68,7 +71,10 @@ void TftpUpload::startStep() {
         setBar(0);
         io_.flushArp();
     } else {
-        io_.openTransferSocket();
+        if (!io_.openTransferSocket()) {
+            end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt});
+            return;
+        }
         peer_ = UdpAddress{device_, kTftpDevicePort};
         finished_ = false;
         timeoutCount_ = 0;

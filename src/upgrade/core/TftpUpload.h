@@ -35,7 +35,9 @@ struct UdpAddress {
 class TftpUpload {
 public:
     enum class Phase { Idle, Starting, Requesting, Sending, Stalled, Completed, Ended, Cancelled };
-    enum class Outcome { None, Completed, TimedOut, DeviceError, PeerFault, Cancelled };
+    // PortUnavailable: local port 14321 could not be bound (another program holds it, say); the
+    // transfer ends at once instead of timing out on a socket that was never open.
+    enum class Outcome { None, Completed, TimedOut, DeviceError, PeerFault, Cancelled, PortUnavailable };
 
     // How a transfer ended: the owner picks the words. deviceErrorCode is the code of the device's
     // ERROR packet (DeviceError only).
@@ -56,7 +58,8 @@ public:
 
     struct Io {
         virtual ~Io() = default;
-        virtual void openTransferSocket() = 0; // close, then bind LocalAdapterIp:14321
+        // Close, then bind LocalAdapterIp:14321; false when the bind failed.
+        virtual bool openTransferSocket() = 0;
         virtual void closeTransferSocket() = 0;
         virtual void send(UdpAddress to, std::span<const std::uint8_t> bytes) = 0;
         virtual void flushArp() = 0; // the device's neighbour entry

@@ -36,6 +36,7 @@ class TftpConfig:
     loss: float = 0.0
     timeout_ms: int = 1000
     retries: int = 5
+    restart_ms: int = 0  # after a received image: silent on port 4000 this long, as a rebooting device
     ack_delay_ms: int = 0
 
 
@@ -174,6 +175,8 @@ def parse_tftp(obj):
             t.timeout_ms = _int(k, value, 10, 60000)
         elif key == "retries":
             t.retries = _int(k, value, 0, 1000)
+        elif key == "restart_ms":
+            t.restart_ms = _int(k, value, 0, 3600000)
         elif key == "ack_delay_ms":
             t.ack_delay_ms = _int(k, value, 0, 60000)
         else:

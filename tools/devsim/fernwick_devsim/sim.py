@@ -37,6 +37,7 @@ class DeviceState:
     prefix: int
     mode: str = "static"
     last_setip: Optional[bytes] = None
+    restarting: bool = False
     mac: str = field(init=False)
     rng: random.Random = field(init=False)
 
@@ -257,6 +258,9 @@ class Simulator:
             return
         if kind is None:
             entry["ignored"] = "unknown"
+        if dev.restarting:
+            entry["ignored"] = "restarting"
+            kind = None
         if kind == "handshake" and msg[4] == records.HANDSHAKE_ANSWER:
             entry["ignored"] = "an answer, not a request"
             kind = None
@@ -428,9 +432,22 @@ class Simulator:
                 _write_atomically(store, bytes(run.core.image))
             self.log.event("tftp-done", dev.mac, **{"from": addr_text(run.client)}, tid=run.tid, store=store,
                            **fields)
+            if dev.cfg.tftp.restart_ms:
+                self._restart(dev, dev.cfg.tftp.restart_ms)
             return  # the socket stays a while to acknowledge a repeated last block
         self.transfers.pop((dev.mac, run.client), None)
         self._end_transfer(run, status, fields)
+
+    def _restart(self, dev, ms):
+        """A device boots its new image: port 4000 goes unanswered for a while."""
+        dev.restarting = True
+        self.log.event("restart", dev.mac, ms=ms)
+
+        def back():
+            dev.restarting = False
+            self.log.event("restarted", dev.mac)
+
+        self.call_later(ms / 1000.0, back)
 
     def _end_transfer(self, run, status, fields):
         dev = run.dev

@@ -1,0 +1,86 @@
+#!/usr/bin/python
+# -*- coding: utf-8 -*-
+# SPDX-License-Identifier: GPL-3.0-or-later
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
+
+from __future__ import absolute_import, division, print_function
+__metaclass__ = type
+
+DOCUMENTATION = r'''
+---
+module: search
+short_description: List the wireless LAN devices on the managed host's segments
+version_added: 2.3.0
+description:
+  - Runs C(fernwick-cli search --format json) on the managed host and returns every device that
+    answered the discovery broadcast, also as the fact C(fernwick_devices).
+  - No device answering is not an error; the list is empty.
+options:
+  fernwick_cli:
+    description: The program, a path or a name looked up in C(PATH).
+    type: str
+    default: fernwick-cli
+  interfaces:
+    description: Search on these adapters only (all usable adapters when empty).
+    type: list
+    elements: str
+    default: []
+  timeout:
+    description: Seconds to wait for answers.
+    type: float
+    default: 3
+notes:
+  - Only one program at a time can search on an adapter of a host.
+  - Check mode is supported; a search changes nothing.
+author:
+  - Fernwick developers (!UNKNOWN)
+'''
+
+EXAMPLES = r'''
+- name: Find the devices of every site
+  fernwick.lan.search:
+    interfaces: [eth0, eth1]
+
+- name: Show their addresses
+  ansible.builtin.debug:
+    msg: "{{ fernwick_devices | map(attribute='ip') | list }}"
+'''
+
+RETURN = r'''
+devices:
+  description: The devices that answered, as C(fernwick-cli search --format json) lists them.
+  returned: always
+  type: list
+  elements: dict
+  contains:
+    name: {description: The device's name., type: str}
+    ip: {description: Its address., type: str}
+    essid: {description: Its ESS-ID., type: str}
+    channel: {description: Its radio channel., type: int}
+    wep: {description: Whether WEP is on., type: bool}
+    mac: {description: Its MAC address as 00-0A-1B-2C-3D-4E., type: str}
+    kind: {description: C(ap) or C(adapter)., type: str}
+    adapter: {description: The local adapter it answered on., type: str}
+    adapter_ip: {description: That adapter's address., type: str}
+  sample:
+    - {name: Lobby AP, ip: 10.77.1.10, essid: office, channel: 6, wep: false, mac: 00-0A-1B-00-00-01,
+       kind: ap, adapter: eth0, adapter_ip: 10.77.1.1}
+ansible_facts:
+  description: C(fernwick_devices), the same list.
+  returned: always
+  type: dict
+'''
+
+from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.fernwick.lan.plugins.module_utils.fernwick import COMMON_ARGS, search
+
+
+def main():
+    module = AnsibleModule(argument_spec=dict(COMMON_ARGS, timeout=dict(type='float', default=3)),
+                           supports_check_mode=True)
+    devices = search(module, module.params['timeout'])
+    module.exit_json(changed=False, devices=devices, ansible_facts=dict(fernwick_devices=devices))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,189 @@
+#!/usr/bin/python
+# -*- coding: utf-8 -*-
+# SPDX-License-Identifier: GPL-3.0-or-later
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
+
+from __future__ import absolute_import, division, print_function
+__metaclass__ = type
+
+DOCUMENTATION = r'''
+---
+module: upgrade
+short_description: Upload a firmware image to one device or roll it out to many
+version_added: 2.3.0
+description:
+  - Runs a rollout, C(fernwick-cli upgrade IMAGE --device D... --report REPORT --skip-done REPORT),
+    on the managed host and returns its report.
+  - A device the report lists as done with this image (the same SHA-256) is left out, so the task is
+    C(changed) only when an image was uploaded, and a second run uploads nothing.
+  - Fails when a device is not done (refused, timed out, not back, not found...), with the report.
+options:
+  fernwick_cli:
+    description: The program, a path or a name looked up in C(PATH).
+    type: str
+    default: fernwick-cli
+  interfaces:
+    description: Look for the devices on these adapters only (all usable adapters when empty).
+    type: list
+    elements: str
+    default: []
+  image:
+    description: The firmware image, a path on the managed host.
+    type: path
+    required: true
+  device:
+    description: One device, by IP or MAC address.
+    type: str
+  devices:
+    description: The devices of the rollout, by IP or MAC address; none is nothing to do.
+    type: list
+    elements: str
+  all:
+    description: Every access point (C(ap)) or every bridge (C(bridge)) a search finds.
+    type: str
+    choices: [ap, bridge]
+  report:
+    description:
+      - The rollout's report (JSON) on the managed host, rewritten after every device; it records
+        what is done. Its folder must exist.
+      - Defaults to the image's path with C(.report.json) added.
+    type: path
+  force:
+    description: Upload even when the image does not carry the marker of the device's kind.
+    type: bool
+    default: false
+  parallel:
+    description: Up to this many uploads at once, never two on one adapter.
+    type: int
+    default: 1
+  back_timeout:
+    description: Seconds a device has to restart and answer again after its upload.
+    type: float
+    default: 60
+  no_restart:
+    description: The devices do not restart after an upload; an answer is enough to be done.
+    type: bool
+    default: false
+notes:
+  - I(force) is the program's C(--yes).
+  - About 13 s of device preparation come before each upload.
+  - Check mode reads the report and says which devices would get the image (with I(all), a search
+    finds them); it sends nothing.
+author:
+  - Fernwick developers (!UNKNOWN)
+'''
+
+EXAMPLES = r'''
+- name: Two access points, side by side on different adapters
+  fernwick.lan.upgrade:
+    image: /srv/firmware/ap-2.3.bin
+    devices: [00-0A-1B-00-00-01, 10.77.2.20]
+    report: /srv/firmware/yard.json
+    parallel: 2
+
+- name: Every bridge at the site
+  fernwick.lan.upgrade:
+    image: /srv/firmware/bridge-2.3.bin
+    all: bridge
+'''
+
+RETURN = r'''
+devices:
+  description:
+    - The report's devices, with C(target), C(mac), C(ip), C(name), C(adapter), C(state), C(detail),
+      C(bytes), C(upload_seconds), C(back_seconds), C(retransmissions), C(timeouts) and C(earlier).
+    - In check mode, C(target) and C(state) (C(done) or C(pending)) of each named device.
+  returned: always
+  type: list
+  elements: dict
+uploaded:
+  description: The targets whose image was uploaded by this task (in check mode, would be).
+  returned: always
+  type: list
+  elements: str
+report:
+  description: The report's path.
+  returned: always
+  type: str
+image_sha256:
+  description: The image's SHA-256.
+  returned: always
+  type: str
+'''
+
+import json
+import os
+
+from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.fernwick.lan.plugins.module_utils.fernwick import (
+    COMMON_ARGS, fail, interface_args, normal_mac, run, search)
+
+
+def read_report(path, sha256):
+    """The report's devices when it is about this image, else none."""
+    try:
+        with open(path) as f:
+            report = json.load(f)
+    except (IOError, OSError, ValueError):
+        return []
+    return report.get('devices', []) if report.get('image_sha256') == sha256 else []
+
+
+def is_done(target, entries):
+    names = set([target, normal_mac(target)])
+    return any(e.get('state') == 'done' and names & set([e.get('target'), e.get('mac'), e.get('ip')])
+               for e in entries)
+
+
+def preview(module, targets, entries):
+    """Check mode: which devices the rollout would upload to."""
+    if module.params['all']:
+        kind = 'ap' if module.params['all'] == 'ap' else 'adapter'
+        targets = [d['mac'] for d in search(module) if d.get('kind') == kind]
+    devices = [dict(target=t, state='done' if is_done(t, entries) else 'pending') for t in targets]
+    return devices, [d['target'] for d in devices if d['state'] == 'pending']
+
+
+def main():
+    module = AnsibleModule(
+        argument_spec=dict(COMMON_ARGS, image=dict(type='path', required=True), device=dict(type='str'),
+                           devices=dict(type='list', elements='str'), all=dict(type='str', choices=['ap', 'bridge']),
+                           report=dict(type='path'), force=dict(type='bool', default=False),
+                           parallel=dict(type='int', default=1), back_timeout=dict(type='float', default=60),
+                           no_restart=dict(type='bool', default=False)),
+        mutually_exclusive=[('device', 'devices', 'all')],
+        required_one_of=[('device', 'devices', 'all')],
+        supports_check_mode=True)
+    p = module.params
+    report = p['report'] or p['image'] + '.report.json'
+    if not os.path.isfile(p['image']):
+        module.fail_json(msg='%s: no such image' % p['image'])
+    sha256 = module.sha256(p['image'])
+    targets = [p['device']] if p['device'] else p['devices'] or []
+    result = dict(changed=False, report=report, image_sha256=sha256, devices=[], uploaded=[])
+    if not p['all'] and not targets:
+        module.exit_json(**result)  # an empty group of devices: nothing to do
+    if module.check_mode:
+        result['devices'], result['uploaded'] = preview(module, targets, read_report(report, sha256))
+        result['changed'] = bool(result['uploaded'])
+        module.exit_json(**result)
+
+    args = ['upgrade', p['image'], '--report', report, '--skip-done', report,
+            '--parallel', str(p['parallel']), '--back-timeout', str(p['back_timeout'])]
+    args += ['--all-' + p['all']] if p['all'] else [a for t in targets for a in ('--device', t)]
+    args += (['--yes'] if p['force'] else []) + (['--no-restart'] if p['no_restart'] else []) + interface_args(module)
+    rc, out, err = run(module, args)
+    result['devices'] = read_report(report, sha256)
+    result['uploaded'] = [e['target'] for e in result['devices'] if not e.get('earlier') and e.get('bytes', 0) > 0]
+    result['changed'] = bool(result['uploaded'])
+    undone = ['%s %s%s' % (e['target'], e['state'], ' (%s)' % e['detail'] if e.get('detail') else '')
+              for e in result['devices'] if e.get('state') != 'done']
+    if rc != 0 and undone:
+        module.fail_json(msg='not done: ' + ', '.join(undone), rc=rc, stdout=out, stderr=err, **result)
+    if rc != 0:
+        fail(module, 'upgrade', rc, out, err, **result)
+    module.exit_json(stdout=out, stderr=err, **result)
+
+
+if __name__ == '__main__':
+    main()
