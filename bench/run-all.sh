@@ -16,7 +16,7 @@ if [[ "${1:-}" == --quick ]]; then
     upload_rounds=1
 fi
 build=${FERNWICK_BUILD_DIR:-build/default}
-cmake --build "$build" -j2 --target fernwick bench_discovery_search bench_upgrade bench_lockstep_put bench_upgrade_resources >/dev/null
+cmake --build "$build" -j2 --target fernwick bench_discovery_search bench_upgrade bench_lockstep_put bench_upgrade_beside_slow bench_upgrade_resources >/dev/null
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
@@ -24,6 +24,8 @@ echo "running: reply burst (1,000 devices, $rounds searches)" >&2
 "$build/bench/discovery/bench_discovery_search" --searches "$rounds" >"$out/burst" 2>&1 || true
 echo "running: 16 MiB upload against tftp-hpa and a bare C loop ($upload_rounds rounds, turns interleaved)" >&2
 "$build/bench/upgrade/bench_upgrade" "$upload_rounds" >"$out/upload" 2>&1 || true
+echo "running: 16 MiB upload alone and beside one to a device acknowledging 3 ms late ($upload_rounds rounds)" >&2
+"$build/bench/upgrade/bench_upgrade_beside_slow" "$upload_rounds" 3 >"$out/beside" 2>&1 || true
 echo "running: upgrade start sequence and upload memory" >&2
 "$build/bench/resources/bench_upgrade_resources" >"$out/resources" 2>&1 || true
 echo "running: the fernwick program (start-up, countdown CPU, idle memory; $rounds rounds)" >&2
@@ -74,6 +76,17 @@ if m:
 else:
     tail = text("upload").strip().splitlines()[-1:]
     row("16 MiB upload vs tftp-hpa and C loop", "FAILED" + (": " + tail[0] if tail else ""), "", False)
+
+m = re.search(r"median of \d+: alone ([\d.]+) s \(([\d.]+) MB/s\), beside ([\d.]+) s \(([\d.]+) MB/s\); "
+              r"slow device (\d+) blocks/s; ratio beside/alone ([\d.]+)", text("beside"))
+if m:
+    g = m.groups()
+    row("16 MiB upload beside one to a device acknowledging 3 ms late", f"{g[2]} s ({g[3]} MB/s; alone {g[0]} s)", "-", None)
+    row("throughput ratio beside the slow device / alone", g[5], ">= 0.90", float(g[5]) >= 0.90)
+    row("the slow device's upload meanwhile", f"{g[4]} blocks/s", "-", None)
+else:
+    tail = text("beside").strip().splitlines()[-1:]
+    row("16 MiB upload beside a slow device", "FAILED" + (": " + tail[0] if tail else ""), "", False)
 
 r = keys("resources")
 if "start_sequence_cpu_pct" in r:

@@ -6,8 +6,8 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -145,23 +145,19 @@ std::optional<Datagram> UdpEndpoint::read() {
 }
 
 std::optional<Datagram> UdpEndpoint::readWithin(std::chrono::microseconds limit) {
-    if (fd_ < 0 || limit <= std::chrono::microseconds{0}) {
-        return read(); // a zero SO_RCVTIMEO would wait for ever
-    }
-    if (limit != waitLimit_) {
-        // Only this receive blocks, bounded by the kernel; every other call passes MSG_DONTWAIT, so
-        // the socket behaves as a non-blocking one everywhere else.
+    if (fd_ >= 0 && limit > std::chrono::microseconds{0}) {
+        // ppoll's timeout runs on a high-resolution timer and ends at the limit (plus 50 us of timer
+        // slack); SO_RCVTIMEO is counted in scheduler ticks and rounded up, 4 ms at HZ=250 for 1 ms.
+        // A pending datagram returns at once; an interrupted or failed wait just reads.
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
-        const timeval tv{static_cast<time_t>(seconds.count()),
-                         static_cast<suseconds_t>((limit - seconds).count())};
-        const int flags = ::fcntl(fd_, F_GETFL);
-        if (flags < 0 || ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0 ||
-            ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-            return read();
+        const timespec timeout{static_cast<time_t>(seconds.count()),
+                               static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
+        pollfd watched{fd_, POLLIN, 0};
+        if (::ppoll(&watched, 1, &timeout, nullptr) == 0) {
+            return std::nullopt;
         }
-        waitLimit_ = limit;
     }
-    return receive(0);
+    return read();
 }
 
 std::optional<Datagram> UdpEndpoint::receive(int flags) {
@@ -225,7 +221,6 @@ void UdpEndpoint::close() {
         ::close(fd_);
         fd_ = -1;
     }
-    waitLimit_ = std::chrono::microseconds{0};
     localPort_ = 0; // the local address stays readable after close
 }
 

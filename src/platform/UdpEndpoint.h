@@ -60,7 +60,6 @@ private:
     std::uint16_t remotePort_ = 0;
     std::error_code lastError_;
     std::vector<std::uint8_t> receiveBuffer_; // sized on the first read, kept for the next
-    std::chrono::microseconds waitLimit_{0};  // SO_RCVTIMEO of a blocking readWithin(); 0 = never set
 };
 
 } // namespace fw

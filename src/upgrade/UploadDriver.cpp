@@ -12,11 +12,12 @@
 namespace fw {
 namespace {
 
-// A round trip to a device on the LAN takes well under this; a slower ACK comes through the event
-// loop as usual.
+// A round trip to a device on the LAN takes well under this. The longest the thread is held for one
+// ACK, and only while the device's last answer came within it: an ACK that takes longer comes
+// through the event loop, so a slow device never holds up other uploads or the window.
 constexpr std::chrono::microseconds kReplyWait{1000};
 // Blocks answered back to back before the event loop runs again.
-constexpr std::chrono::milliseconds kWaitingPass{8};
+constexpr std::chrono::milliseconds kWaitingPass{2};
 
 } // namespace
 
@@ -102,15 +103,21 @@ void UploadDriver::readTransfer() {
         if (!d) {
             break;
         }
+        const bool quick = std::chrono::steady_clock::now() - answeredAt_ <= kReplyWait;
         upload_.onDatagram(UdpAddress{d->senderIp, d->senderPort}, d->bytes);
-        wait = alive && awaitingReply(passEnd);
+        if (!alive) {
+            break;
+        }
+        answeredAt_ = std::chrono::steady_clock::now();
+        wait = quick && awaitingReply(passEnd);
     }
 }
 
 // One block is in flight and its ACK is a round trip away: waiting for it here, as a plain blocking
-// client does, costs one call where a turn of the event loop costs three. The wait is short and
-// the pass bounded, so the window still repaints and takes Cancel within a few milliseconds, and it
-// never reaches into the timer's next tick.
+// client does, costs one call where a turn of the event loop costs three. Only a device whose last
+// answer came within the wait is waited for (readTransfer), the wait is short and the pass bounded,
+// so the window still repaints and takes Cancel within a few milliseconds, other uploads on this
+// thread keep their pace, and it never reaches into the timer's next tick.
 bool UploadDriver::awaitingReply(std::chrono::steady_clock::time_point passEnd) const {
     const auto phase = upload_.phase();
     if ((phase != TftpUpload::Phase::Requesting && phase != TftpUpload::Phase::Sending) || !due_) {

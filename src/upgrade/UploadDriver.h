@@ -83,6 +83,9 @@ private:
     std::optional<std::chrono::steady_clock::time_point> due_; // none while the upload's timer is stopped
     std::chrono::steady_clock::time_point armedFor_;
     std::chrono::milliseconds interval_{0};
+    // When the transfer's last datagram was handled (and the next block sent): the device's next
+    // answer is waited for in place only if the one before came within kReplyWait of it.
+    std::chrono::steady_clock::time_point answeredAt_;
     // What the display shows: the upload reports its percent for every block.
     std::optional<std::string> shownLabel_;
     std::optional<int> shownProgress_;

@@ -37,6 +37,7 @@ class TftpConfig:
     timeout_ms: int = 1000
     retries: int = 5
     restart_ms: int = 0  # after a received image: silent on port 4000 this long, as a rebooting device
+    ack_delay_ms: int = 0
 
 
 @dataclass
@@ -176,6 +177,8 @@ def parse_tftp(obj):
             t.retries = _int(k, value, 0, 1000)
         elif key == "restart_ms":
             t.restart_ms = _int(k, value, 0, 3600000)
+        elif key == "ack_delay_ms":
+            t.ack_delay_ms = _int(k, value, 0, 60000)
         else:
             raise ConfigError(f"unknown key {k}")
     return t

@@ -403,7 +403,11 @@ class Simulator:
         dev = run.dev
         for o in outs:
             if o.kind == OutKind.SEND:
-                self._send(dev, run.sock, run.client, o.data, kind="tftp", note=o.note)
+                send = functools.partial(self._send, dev, run.sock, run.client, o.data, kind="tftp", note=o.note)
+                if dev.cfg.tftp.ack_delay_ms:  # a slow device: each answer leaves that long after its cause
+                    self.call_later(dev.cfg.tftp.ack_delay_ms / 1000.0, send)
+                else:
+                    send()
             elif o.kind == OutKind.THIRD:
                 if run.third is not None:
                     self._send(dev, run.third, run.client, o.data, kind="tftp", note=o.note)
