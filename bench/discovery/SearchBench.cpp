@@ -5,6 +5,7 @@
 // which is the same clock as std::chrono::steady_clock here. The reader runs on another core, so a
 // row can be listed a few microseconds before the simulator has logged the send: the lag can read
 // as slightly negative.
+#include "../LabBench.h"
 #include "support/SearchRig.h"
 
 #include <QApplication>
@@ -13,7 +14,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <unistd.h>
 
 namespace fw {
 namespace {
@@ -70,17 +70,10 @@ int run(int deviceCount, int searches) {
 } // namespace fw
 
 int main(int argc, char** argv) {
-    if (geteuid() != 0) {
-        std::fprintf(stderr, "bench_discovery_search builds network namespaces and needs root\n");
+    if (!fw::bench::readyForLab()) {
         return 77;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("FERNWICK_SOURCE_DIR")) {
-        qputenv("FERNWICK_SOURCE_DIR", FW_SOURCE_DIR);
-    }
-    if (qEnvironmentVariableIsEmpty("FERNWICK_BINARY_DIR")) {
-        qputenv("FERNWICK_BINARY_DIR", FW_BINARY_DIR);
-    }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // the Searching dialog comes and goes
     int devices = 1000;

@@ -3,6 +3,7 @@
 // the code the upgrade dialog runs (UploadDriver on real sockets, against tftpd-hpa in a lab).
 // Prints one "key value" line per figure. Needs root; exits 77 otherwise.
 #include "../BenchClock.h"
+#include "../LabBench.h"
 #include "support/LabUpload.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -12,7 +13,6 @@
 #include <ctime>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 using namespace fw;
 using namespace fw::test;
@@ -37,12 +37,8 @@ long statusKiB(const std::string& field) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (geteuid() != 0) {
-        std::printf("SKIPPED: the benchmark builds network namespaces and needs root\n");
+    if (!bench::readyForLab()) {
         return 77;
-    }
-    if (qEnvironmentVariableIsEmpty("FERNWICK_SOURCE_DIR")) {
-        qputenv("FERNWICK_SOURCE_DIR", FERNWICK_SOURCE_DIR);
     }
     QCoreApplication app(argc, argv);
     NetLab lab;

@@ -9,6 +9,7 @@
 //
 //   bench_upgrade_beside_slow [rounds] [ack delay in ms]      defaults 5 and 3
 
+#include "../LabBench.h"
 #include "support/LabUpload.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -16,30 +17,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace fw;
 using namespace fw::test;
-
-namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-} // namespace
+using bench::median;
 
 int main(int argc, char** argv) {
-    if (geteuid() != 0) {
-        std::printf("SKIPPED: the benchmark builds network namespaces and needs root\n");
+    if (!bench::readyForLab()) {
         return 77;
-    }
-    if (qEnvironmentVariableIsEmpty("FERNWICK_SOURCE_DIR")) {
-        qputenv("FERNWICK_SOURCE_DIR", FERNWICK_SOURCE_DIR);
-    }
-    if (qEnvironmentVariableIsEmpty("FERNWICK_BINARY_DIR")) {
-        qputenv("FERNWICK_BINARY_DIR", FERNWICK_BINARY_DIR);
     }
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;

@@ -8,6 +8,7 @@
 //   bench_upgrade [rounds]      default 5; each of our rounds pays the 13 s start sequence first
 
 #include "../BenchClock.h"
+#include "../LabBench.h"
 #include "support/LabUpload.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -20,24 +21,19 @@
 #include <ctime>
 #include <functional>
 #include <sys/resource.h>
-#include <unistd.h>
 
 using namespace fw;
 using namespace fw::test;
 
 namespace {
 
+using bench::median;
 using bench::processCpuSeconds;
 
 struct Run {
     double seconds = 0;
     double cpuSeconds = 0;
 };
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // CPU of the children waited for so far (tftp-hpa's client and the `ip netns exec` that starts it).
 double childrenCpuSeconds() {
@@ -52,12 +48,8 @@ double childrenCpuSeconds() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (geteuid() != 0) {
-        std::printf("SKIPPED: the benchmark builds network namespaces and needs root\n");
+    if (!bench::readyForLab()) {
         return 77;
-    }
-    if (qEnvironmentVariableIsEmpty("FERNWICK_SOURCE_DIR")) {
-        qputenv("FERNWICK_SOURCE_DIR", FERNWICK_SOURCE_DIR);
     }
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;

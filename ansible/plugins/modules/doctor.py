@@ -16,15 +16,6 @@ description:
     UDP port 4001, the nftables input chains and a probe search) and returns its findings.
   - Fails, with the findings, when one of them has a severity named in I(fail_on).
 options:
-  fernwick_cli:
-    description: The program, a path or a name looked up in C(PATH).
-    type: str
-    default: fernwick-cli
-  interfaces:
-    description: Look at these interfaces only (all when empty).
-    type: list
-    elements: str
-    default: []
   timeout:
     description: Seconds to wait for answers to the probe search.
     type: float
@@ -38,6 +29,8 @@ options:
 notes:
   - Run as root it also reads the nftables ruleset and watches each adapter with a packet socket.
   - Check mode is supported; the doctor changes nothing.
+extends_documentation_fragment:
+  - fernwick.lan.common
 author:
   - Fernwick developers (!UNKNOWN)
 '''

@@ -16,15 +16,6 @@ description:
     answered the discovery broadcast, also as the fact C(fernwick_devices).
   - No device answering is not an error; the list is empty.
 options:
-  fernwick_cli:
-    description: The program, a path or a name looked up in C(PATH).
-    type: str
-    default: fernwick-cli
-  interfaces:
-    description: Search on these adapters only (all usable adapters when empty).
-    type: list
-    elements: str
-    default: []
   timeout:
     description: Seconds to wait for answers.
     type: float
@@ -32,6 +23,8 @@ options:
 notes:
   - Only one program at a time can search on an adapter of a host.
   - Check mode is supported; a search changes nothing.
+extends_documentation_fragment:
+  - fernwick.lan.common
 author:
   - Fernwick developers (!UNKNOWN)
 '''

@@ -18,15 +18,6 @@ description:
     its planned address gets no request, so the task is C(changed) only when a request was sent.
   - A device is reached by a broadcast naming its MAC, so one on a foreign subnet is reached too.
 options:
-  fernwick_cli:
-    description: The program, a path or a name looked up in C(PATH).
-    type: str
-    default: fernwick-cli
-  interfaces:
-    description: Search on these adapters only (all usable adapters when empty).
-    type: list
-    elements: str
-    default: []
   mac:
     description: The device's MAC address (C(00-0A-1B-2C-3D-4E) or C(00:0a:1b:2c:3d:4e)).
     type: str
@@ -92,6 +83,8 @@ notes:
   - The rows are applied one after another; the task fails at the first device that refuses or does
     not come back, with the rows done so far in I(devices).
   - Check mode says which devices would get a request; C(--diff) shows their old and new addresses.
+extends_documentation_fragment:
+  - fernwick.lan.common
 author:
   - Fernwick developers (!UNKNOWN)
 '''

@@ -18,15 +18,6 @@ description:
     C(changed) only when an image was uploaded, and a second run uploads nothing.
   - Fails when a device is not done (refused, timed out, not back, not found...), with the report.
 options:
-  fernwick_cli:
-    description: The program, a path or a name looked up in C(PATH).
-    type: str
-    default: fernwick-cli
-  interfaces:
-    description: Look for the devices on these adapters only (all usable adapters when empty).
-    type: list
-    elements: str
-    default: []
   image:
     description: The firmware image, a path on the managed host.
     type: path
@@ -69,6 +60,8 @@ notes:
   - About 13 s of device preparation come before each upload.
   - Check mode reads the report and says which devices would get the image (with I(all), a search
     finds them); it sends nothing.
+extends_documentation_fragment:
+  - fernwick.lan.common
 author:
   - Fernwick developers (!UNKNOWN)
 '''
