@@ -35,7 +35,8 @@ std::optional<fw::DeviceRow> expectedRow(std::span<const std::uint8_t> d, std::i
     row.channel = p[53];
     row.wep = p[54] == 1;
     std::copy_n(p.begin() + 14, 6, row.mac.begin());
-    row.isAp = (p[92] == 'A' && p[93] == 'P') || (p[93] == 'A' && p[94] == 'P');
+    const bool ap = (p[92] == 'A' && p[93] == 'P') || (p[93] == 'A' && p[94] == 'P');
+    row.kind = ap ? fw::DeviceKind::AccessPoint : fw::DeviceKind::Bridge;
     row.adapterIp = on;
     return row;
 }
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (reply) {
             require(reply->name == expected->name && reply->essId == expected->essId &&
                         reply->channel == expected->channel && reply->wep == expected->wep &&
-                        reply->deviceMac == expected->mac && reply->isAp == expected->isAp,
+                        reply->deviceMac == expected->mac && reply->kind == expected->kind,
                     "the reply's values follow the byte layout");
             require(reply->essId.size() <= 32 && reply->name.size() <= 32,
                     "texts stay in their 32-byte fields");

@@ -12,6 +12,7 @@ packages=(
     scdoc gzip
     lintian appstream desktop-file-utils man-db bash-completion
     ansible-core openssh-server python3-voluptuous yamllint  # the Ansible collection's lab and sanity checks
+    libasio-dev libcli11-dev nlohmann-json3-dev libgcrypt20-dev  # the network engine and the Qt-free command line
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -341,7 +341,7 @@ void MainWindow::upgradeCommand() {
     }
     const DeviceRow picked = *row;
     takeHandOffFrom(picked);
-    values_.selectedDeviceIsAp = picked.isAp;
+    values_.selectedDeviceKind = picked.kind;
     search_->closeDiscoverySockets();
     dialogs_.openUpgrade(this, values_);
 }

@@ -143,7 +143,7 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
             jobs_.push_back(std::move(job));
             return;
         }
-        const ImageDecision decision = checkImage(command_.image, file_, row->isAp);
+        const ImageDecision decision = checkImage(command_.image, file_, row->kind);
         if (decision.kind != ImageDecision::Kind::Accept) {
             if (!command_.yes) {
                 job.entry.state = RolloutState::Skipped;
@@ -162,8 +162,9 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
         add(describe(t), it == rows.end() ? nullptr : &*it);
     }
     std::vector<DeviceRow> kinds;
-    std::copy_if(rows.begin(), rows.end(), std::back_inserter(kinds),
-                 [&](const DeviceRow& r) { return r.isAp ? command_.allAp : command_.allBridge; });
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(kinds), [&](const DeviceRow& r) {
+        return r.kind == DeviceKind::AccessPoint ? command_.allAp : command_.allBridge;
+    });
     std::sort(kinds.begin(), kinds.end(),
               [](const DeviceRow& a, const DeviceRow& b) { return a.ip.toHostOrder() < b.ip.toHostOrder(); });
     for (const DeviceRow& r : kinds) {

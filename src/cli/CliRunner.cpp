@@ -235,7 +235,7 @@ void CliRunner::runUpgrade(const UpgradeCommand& command) {
     // The refusals for a missing, unreadable or oversized file do not depend on the device's kind:
     // give them before anything is sent.
     auto file = std::make_shared<ImageFile>(readImageFile(command.image, kTftpMaxImageBytes));
-    const ImageDecision early = checkImage(command.image, *file, true);
+    const ImageDecision early = checkImage(command.image, *file, DeviceKind::AccessPoint);
     if (early.kind == ImageDecision::Kind::Refuse) {
         console_.err(command.image + ": " + early.message.text);
         finish(ExitStatus::Usage);
@@ -254,7 +254,7 @@ void CliRunner::runUpgrade(const UpgradeCommand& command) {
                 finish(ExitStatus::NoAnswer);
                 return;
             }
-            const ImageDecision decision = checkImage(command.image, *file, row->isAp);
+            const ImageDecision decision = checkImage(command.image, *file, row->kind);
             if (decision.kind == ImageDecision::Kind::Refuse) {
                 console_.err(command.image + ": " + decision.message.text);
                 finish(ExitStatus::Usage);
@@ -284,7 +284,7 @@ void CliRunner::runUpgrade(const UpgradeCommand& command) {
 // before anything is sent.
 void CliRunner::runRollout(const RolloutCommand& command) {
     ImageFile file = readImageFile(command.image, kTftpMaxImageBytes);
-    const ImageDecision early = checkImage(command.image, file, true);
+    const ImageDecision early = checkImage(command.image, file, DeviceKind::AccessPoint);
     if (early.kind == ImageDecision::Kind::Refuse) {
         console_.err(command.image + ": " + early.message.text);
         finish(ExitStatus::Usage);

@@ -127,7 +127,8 @@ std::string printableText(const std::string& text) {
 }
 
 std::string kindName(const DeviceRow& row) {
-    return row.isAp ? "ap" : "adapter";
+    // "adapter" is the documented JSON value for every device that is not an access point.
+    return row.kind == DeviceKind::AccessPoint ? "ap" : "adapter";
 }
 
 std::string formatDevices(const std::vector<DeviceRow>& rows, const AdapterTable& adapters,

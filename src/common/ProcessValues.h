@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/AdapterEntry.h"
+#include "common/DeviceKind.h"
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
 
@@ -12,12 +13,12 @@ namespace fw {
 // The values that windows hand to each other for the whole run. One copy, owned by the main window
 // and passed by reference; nothing here is global.
 struct ProcessValues {
-    AdapterTable adapterTable;            // rebuilt at every search; AdapterCount is its size
-    std::optional<Ipv4> selectedDeviceIp; // none before any reply or pick
-    bool selectedDeviceIsAp = false;      // the device kind for the image check
-    MacAddress selectedDeviceMac{};       // the target of Set IP
-    std::optional<Ipv4> localAdapterIp;   // our address on the adapter the device answered on
-    int setIpAdapterIndex = 0;            // chosen when the Set IP dialog loads, 0 at start
+    AdapterTable adapterTable;                          // rebuilt at every search; AdapterCount is its size
+    std::optional<Ipv4> selectedDeviceIp;               // none before any reply or pick
+    DeviceKind selectedDeviceKind = DeviceKind::Bridge; // for the image check
+    MacAddress selectedDeviceMac{};                     // the target of Set IP
+    std::optional<Ipv4> localAdapterIp;                 // our address on the adapter the device answered on
+    int setIpAdapterIndex = 0;                          // chosen when the Set IP dialog loads, 0 at start
 };
 
 } // namespace fw

@@ -53,7 +53,7 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     case 5:
         return QString::fromStdString(formatMac(r.mac));
     default:
-        return r.isAp ? QStringLiteral("A") : QStringLiteral("G");
+        return r.kind == DeviceKind::AccessPoint ? QStringLiteral("A") : QStringLiteral("G");
     }
 }
 

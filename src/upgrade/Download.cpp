@@ -136,7 +136,7 @@ bool Download::checkImageAndConfirm(std::vector<std::uint8_t>& image) {
     if (!path.empty()) {
         file = readImageFile(path, kTftpMaxImageBytes);
     }
-    const ImageDecision decision = checkImage(path, file, values_.selectedDeviceIsAp);
+    const ImageDecision decision = checkImage(path, file, values_.selectedDeviceKind);
     if (decision.kind != ImageDecision::Kind::Accept) {
         const QPointer<Download> alive(this);
         const MessageAnswer answer = platform_.messages.show(this, decision.message);

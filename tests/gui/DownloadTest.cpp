@@ -23,7 +23,7 @@ class DownloadDialog : public ::testing::Test {
 protected:
     FakePlatform fakes;
     Platform platform = fakes.platform();
-    ProcessValues values{{}, kDevice, true, {}, kAdapter, 0}; // the picked device, an AP
+    ProcessValues values{{}, kDevice, DeviceKind::AccessPoint, {}, kAdapter, 0}; // the picked device, an AP
     UploadCarryOver carry;
     QTemporaryDir dir;
     std::unique_ptr<Download> dlg = std::make_unique<Download>(platform, values, carry);

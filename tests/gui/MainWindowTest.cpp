@@ -280,9 +280,14 @@ TEST(MainWindowRows, RowCommandsNeedAPickAndConnectOpensThePickedDevice) {
 // The row commands take the picked row's own values, never those of the device listed last; the
 // list's cells still read back as those values (MAC by position, kind exactly "A").
 TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
-    const DeviceRow picked{
-        "dev", *Ipv4::parse("10.0.1.40"), "ess", 6, false, {0xff, 0xee, 0xdd, 0xcc, 0xbb, 0xaa},
-        true,  *Ipv4::parse("10.0.1.1")};
+    const DeviceRow picked{"dev",
+                           *Ipv4::parse("10.0.1.40"),
+                           "ess",
+                           6,
+                           false,
+                           {0xff, 0xee, 0xdd, 0xcc, 0xbb, 0xaa},
+                           DeviceKind::AccessPoint,
+                           *Ipv4::parse("10.0.1.1")};
     for (const std::string command : {"Msetip", "Mload"}) {
         MainWindowHarness h;
         h.start();
@@ -297,7 +302,7 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
         if (command == "Msetip") {
             EXPECT_EQ(values.selectedDeviceMac, picked.mac);
         } else {
-            EXPECT_TRUE(values.selectedDeviceIsAp);
+            EXPECT_EQ(values.selectedDeviceKind, fw::DeviceKind::AccessPoint);
             EXPECT_EQ(values.selectedDeviceIp, picked.ip);
         }
         EXPECT_EQ(values.localAdapterIp, picked.adapterIp) << command;
@@ -309,7 +314,7 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
                 return model.index(row, column).data().toString().toStdString();
             };
             EXPECT_EQ(parseMac(cell(5)), model.rowAt(row).mac);
-            EXPECT_EQ(cell(6) == "A", model.rowAt(row).isAp);
+            EXPECT_EQ(cell(6) == "A", model.rowAt(row).kind == fw::DeviceKind::AccessPoint);
         }
     }
 }

@@ -72,7 +72,7 @@ TEST(HostileSearchNet, JunkFloodDuringTheCountdownLeavesTheWindowAnsweringAndThe
     EXPECT_EQ(rows[0].ip, Ipv4::parse("10.77.1.10"));
     EXPECT_EQ(rows[0].name, "Lobby AP");
     EXPECT_EQ(rows[1].ip, Ipv4::parse("10.77.2.20"));
-    EXPECT_FALSE(rows[1].isAp);
+    EXPECT_EQ(rows[1].kind, fw::DeviceKind::Bridge);
 }
 
 TEST(HostileSearchNet, AThousandDevicesAnsweringAtOnceGiveAThousandRows) {

@@ -13,7 +13,8 @@ Ipv4 ip(const char* text) {
 }
 
 DeviceRow row(std::uint8_t mac, const char* address, const char* adapter = "10.77.1.1") {
-    return DeviceRow{"d", ip(address), "net", 6, false, {0, 0x0A, 0x1B, 0, 0, mac}, true, ip(adapter)};
+    return DeviceRow{
+        "d", ip(address), "net", 6, false, {0, 0x0A, 0x1B, 0, 0, mac}, DeviceKind::AccessPoint, ip(adapter)};
 }
 
 // eth0 holds two subnets; eth1 one.

@@ -15,7 +15,13 @@ Ipv4 ip(const char* text) {
 }
 DeviceRow row(std::string name, const char* at, std::string ess, std::uint8_t channel, bool wep,
               std::uint8_t macTail, bool ap, const char* adapter) {
-    return {std::move(name), ip(at), std::move(ess), channel, wep, {0, 0x0A, 0x1B, 0, 0, macTail}, ap,
+    return {std::move(name),
+            ip(at),
+            std::move(ess),
+            channel,
+            wep,
+            {0, 0x0A, 0x1B, 0, 0, macTail},
+            ap ? DeviceKind::AccessPoint : DeviceKind::Bridge,
             ip(adapter)};
 }
 

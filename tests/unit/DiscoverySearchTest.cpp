@@ -52,12 +52,12 @@ TEST_F(DiscoverySearchTest, OneRowPerSenderAddressTheFirstWinsAndValuesFollowLis
     EXPECT_EQ(reply({.name = "second", .kind = "G"}, "192.168.1.1", eth1), Verdict::Repeat);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].name, "first");
-    EXPECT_TRUE(values.selectedDeviceIsAp);
+    EXPECT_EQ(values.selectedDeviceKind, fw::DeviceKind::AccessPoint);
     EXPECT_EQ(values.localAdapterIp, eth0);
 
     EXPECT_EQ(reply({.kind = "G"}, "10.77.2.20", eth1), Verdict::Listed);
     EXPECT_EQ(values.selectedDeviceIp, ip("10.77.2.20"));
-    EXPECT_FALSE(values.selectedDeviceIsAp);
+    EXPECT_EQ(values.selectedDeviceKind, fw::DeviceKind::Bridge);
     EXPECT_EQ(values.localAdapterIp, eth1);
 
     search.begin(); // a new search lists everyone again

@@ -48,7 +48,8 @@ class Check : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(Check, Decides) {
     const auto& c = GetParam();
-    const ImageDecision d = checkImage(c.path, c.file, c.deviceIsAp);
+    const ImageDecision d =
+        checkImage(c.path, c.file, c.deviceIsAp ? DeviceKind::AccessPoint : DeviceKind::Bridge);
     EXPECT_EQ(d.kind, c.kind);
     EXPECT_EQ(d.message.text, c.text);
     EXPECT_EQ(d.focusPathBox, c.kind == ImageDecision::Kind::Refuse);

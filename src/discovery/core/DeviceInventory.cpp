@@ -15,7 +15,7 @@ std::vector<DeviceInventory::Field> differences(const DeviceRow& a, const Device
         {F::EssId, a.essId != b.essId},
         {F::Channel, a.channel != b.channel},
         {F::Wep, a.wep != b.wep},
-        {F::Kind, a.isAp != b.isAp},
+        {F::Kind, a.kind != b.kind},
         {F::Adapter, a.adapterIp != b.adapterIp},
     };
     for (const auto& [field, differs] : checks) {

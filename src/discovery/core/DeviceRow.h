@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/DeviceKind.h"
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
 
@@ -17,7 +18,7 @@ struct DeviceRow {
     std::uint8_t channel = 0;
     bool wep = false;
     MacAddress mac{};
-    bool isAp = false;
+    DeviceKind kind = DeviceKind::Bridge;
     // Not shown: the local address of the adapter the reply came in on, so that picking the row
     // points Set IP and the upgrade at the right adapter.
     Ipv4 adapterIp;

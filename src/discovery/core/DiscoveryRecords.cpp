@@ -57,8 +57,9 @@ std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t>
         reply.name = textUpToNul(bytes.subspan(kNameOffset, kTextWidth));
     }
     // "AP" at offset 92 or 93; NUL bytes do not end the search.
-    reply.isAp = (bytes[kKindOffset] == 'A' && bytes[kKindOffset + 1] == 'P') ||
-                 (bytes[kKindOffset + 1] == 'A' && bytes[kKindOffset + 2] == 'P');
+    const bool ap = (bytes[kKindOffset] == 'A' && bytes[kKindOffset + 1] == 'P') ||
+                    (bytes[kKindOffset + 1] == 'A' && bytes[kKindOffset + 2] == 'P');
+    reply.kind = ap ? DeviceKind::AccessPoint : DeviceKind::Bridge;
     return reply;
 }
 

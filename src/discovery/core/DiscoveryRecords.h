@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/DeviceKind.h"
 #include "common/MacAddress.h"
 #include "common/RecordHeader.h"
 
@@ -26,7 +27,7 @@ struct DiscoveryReply {
     std::uint8_t channel = 0;
     bool wep = false;
     std::string name; // already limited by the NameLength byte
-    bool isAp = false;
+    DeviceKind kind = DeviceKind::Bridge;
 
     bool operator==(const DiscoveryReply&) const = default;
 };

@@ -38,9 +38,9 @@ DiscoverySearch::Verdict DiscoverySearch::onDatagram(std::span<const std::uint8_
         return Verdict::Repeat;
     }
     const DeviceRow row{reply->name, sender,           reply->essId, reply->channel,
-                        reply->wep,  reply->deviceMac, reply->isAp,  receivedOn};
+                        reply->wep,  reply->deviceMac, reply->kind,  receivedOn};
     values_.selectedDeviceIp = sender;
-    values_.selectedDeviceIsAp = reply->isAp;
+    values_.selectedDeviceKind = reply->kind;
     values_.localAdapterIp = receivedOn;
     listener_.rowListed(row);
     return Verdict::Listed;

@@ -35,7 +35,8 @@ bool containsMarker(std::span<const std::uint8_t> bytes, std::string_view marker
     return it != bytes.end() || marker.empty();
 }
 
-ImageDecision checkImage(std::string_view pathText, const ImageFile& file, bool deviceIsAp) {
+ImageDecision checkImage(std::string_view pathText, const ImageFile& file, DeviceKind kind) {
+    const bool deviceIsAp = kind == DeviceKind::AccessPoint;
     if (pathText.empty()) {
         return refuse(Str::KeyinPath, MessageIcon::Information);
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/DeviceKind.h"
 #include "common/Message.h"
 
 #include <cstdint>
@@ -35,7 +36,7 @@ struct ImageDecision {
 // The checks in order: a path was typed, a file is there, it can be read, the block counter can
 // carry it, and it holds the marker of the selected device's kind ("AP Config" for an access
 // point, "Bridge Config" otherwise) anywhere, in any letter case.
-ImageDecision checkImage(std::string_view pathText, const ImageFile& file, bool deviceIsAp);
+ImageDecision checkImage(std::string_view pathText, const ImageFile& file, DeviceKind kind);
 
 // Case-insensitive (ASCII letters) search of the marker anywhere in the bytes.
 bool containsMarker(std::span<const std::uint8_t> bytes, std::string_view marker);
