@@ -3,6 +3,7 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
+#include "cli/RolloutReport.h"
 #include "platform/LinuxAdapterSource.h"
 #include "platform/UdpEndpoint.h"
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    fw::cli::RolloutReport::initialiseHashing();
     QCoreApplication app(argc, argv);
     fw::cli::Console console;
     const fw::cli::ParsedCommandLine parsed = fw::cli::parseCommandLine(QCoreApplication::arguments());
