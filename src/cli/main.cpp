@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     fw::cli::RolloutReport::initialiseHashing();
     QCoreApplication app(argc, argv);
     fw::cli::Console console;
-    const fw::cli::ParsedCommandLine parsed = fw::cli::parseCommandLine(QCoreApplication::arguments());
+    const fw::cli::ParsedCommandLine parsed =
+        fw::cli::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     switch (parsed.kind) {
     case fw::cli::ParsedCommandLine::Kind::Help:
     case fw::cli::ParsedCommandLine::Kind::Version:
