@@ -40,8 +40,8 @@ check('man page: options', set(re.findall(r'\*(--[\w-]+)\*', '\n'.join(re.findal
       top.union(*(o for o, *_ in per_command.values())))
 check('man page: short forms', set(re.findall(r'^\*(-\w)\*, \*(--[\w-]+)\*', man_options, re.M)),
       set(top_short.items()).union(*(s.items() for _, s, *_ in per_command.values())))
-check('man page: commands', set(re.findall(r'^\*(\w[\w-]*)\*', man.split('# COMMANDS')[1].split('\n# ')[0],
-                                            re.M)), set(commands) | {'help'})
+man_commands = man.split('# COMMANDS')[1].split('\n# ')[0]
+check('man page: commands', set(re.findall(r'^\*(\w[\w-]*)\*', man_commands, re.M)), set(commands) | {'help'})
 
 bash = read('completion/fernwick-cli.bash')
 bash_options = dict(re.findall(r'^\s*"?([\w-]*)"?\) options="([^"]*)"', bash, re.M))
