@@ -5,10 +5,10 @@
 #include "discovery/core/DiscoveryRecords.h"
 #include "doctor/core/DoctorReport.h"
 #include "netif/core/AdapterRules.h"
-#include "platform/NftablesChains.h"
-#include "platform/RouteLookup.h"
-#include "platform/Sysctl.h"
-#include "platform/UdpPortCheck.h"
+#include "platform/linux/NftablesChains.h"
+#include "platform/linux/RouteLookup.h"
+#include "platform/linux/Sysctl.h"
+#include "platform/linux/UdpPortCheck.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -5,7 +5,7 @@
 #include "cli/Console.h"
 #include "doctor/core/DoctorFacts.h"
 #include "platform/DatagramEndpoint.h"
-#include "platform/PacketTap.h"
+#include "platform/linux/PacketTap.h"
 
 #include <QObject>
 

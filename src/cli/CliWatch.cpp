@@ -4,7 +4,7 @@
 #include "cli/AdapterChoice.h"
 #include "cli/CliSearch.h"
 #include "cli/DeviceReport.h"
-#include "platform/TerminationSignals.h"
+#include "platform/linux/TerminationSignals.h"
 
 #include <QDateTime>
 #include <QJsonArray>

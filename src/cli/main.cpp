@@ -3,8 +3,8 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
-#include "platform/LinuxAdapterSource.h"
 #include "platform/UdpEndpoint.h"
+#include "platform/linux/LinuxAdapterSource.h"
 
 #include <QCoreApplication>
 #include <QTimer>

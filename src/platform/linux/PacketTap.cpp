@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/PacketTap.h"
+#include "platform/linux/PacketTap.h"
 
 #include <arpa/inet.h>
 #include <array>

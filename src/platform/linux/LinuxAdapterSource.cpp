@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/LinuxAdapterSource.h"
+#include "platform/linux/LinuxAdapterSource.h"
 
 #include "common/Ipv4.h"
 #include "netif/core/AdapterRules.h"
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <algorithm>
 #include <cstring>

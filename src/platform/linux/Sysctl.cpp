@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/Sysctl.h"
+#include "platform/linux/Sysctl.h"
 
 #include <algorithm>
 #include <fstream>

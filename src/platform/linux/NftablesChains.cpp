@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/NftablesChains.h"
+#include "platform/linux/NftablesChains.h"
 
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <arpa/inet.h>
 #include <cstring>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/RouteLookup.h"
+#include "platform/linux/RouteLookup.h"
 
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <cstring>
 #include <linux/rtnetlink.h>

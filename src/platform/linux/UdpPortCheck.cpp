@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/UdpPortCheck.h"
+#include "platform/linux/UdpPortCheck.h"
 
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/NeighbourTable.h"
+#include "platform/linux/NeighbourTable.h"
 
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <cerrno>
 #include <cstring>

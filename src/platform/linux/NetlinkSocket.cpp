@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <cerrno>
 #include <cstring>
