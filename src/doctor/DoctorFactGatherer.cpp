@@ -6,6 +6,7 @@
 #include "doctor/core/DoctorRules.h"
 #include "netif/core/AdapterRules.h"
 #include "platform/linux/NftablesChains.h"
+#include "platform/linux/PacketTap.h"
 #include "platform/linux/RouteLookup.h"
 #include "platform/linux/Sysctl.h"
 #include "platform/linux/UdpPortCheck.h"
@@ -38,6 +39,9 @@ InterfaceFacts readInterface(const AdapterFacts& adapter, const std::vector<Adap
 }
 
 } // namespace
+
+DoctorFactGatherer::DoctorFactGatherer() = default;
+DoctorFactGatherer::~DoctorFactGatherer() = default;
 
 Status<GatherError> DoctorFactGatherer::readHost(const AdapterListing& listing,
                                                  const std::vector<std::string>& named) {

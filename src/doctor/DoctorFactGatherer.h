@@ -5,13 +5,16 @@
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
 #include "doctor/core/DoctorFacts.h"
-#include "platform/linux/PacketTap.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
+
+namespace fw {
+class PacketTap;
+} // namespace fw
 
 namespace fw::doctor {
 
@@ -44,6 +47,11 @@ struct ProbeSearchResult {
 // readHost(); when probeAdapters() is not empty, watchWire(), the search, recordProbe(); takeFacts().
 class DoctorFactGatherer {
 public:
+    DoctorFactGatherer();
+    ~DoctorFactGatherer();
+    DoctorFactGatherer(const DoctorFactGatherer&) = delete;
+    DoctorFactGatherer& operator=(const DoctorFactGatherer&) = delete;
+
     // The facts of the interfaces named (every one when none is), from the listing.
     Status<GatherError> readHost(const AdapterListing& listing, const std::vector<std::string>& named);
     // The adapters the probe searches, in the search's order; empty when none can be: no probe runs.
