@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "setip/core/SetIpPlan.h"
+
+#include <gtest/gtest.h>
+
+namespace fw {
+namespace {
+
+using E = PlanError;
+
+Ipv4 ip(const char* text) {
+    return *Ipv4::parse(text);
+}
+
+TEST(SetIpPlan, ReadsColumnsInAnyOrderQuotesAndDhcp) {
+    const auto rows = parseSetIpPlan("\xEF\xBB\xBF# site B\r\nLabel, MAC,gateway,ip,Mask\r\n"
+                                     "\"mast 3, \"\"north\"\"\",00-0A-1B-2C-3D-4E,,10.0.0.5,255.255.255.0\n\n"
+                                     "  # spare\nroof,00:0a:1b:2c:3d:4f,,DHCP,\n")
+                          .value();
+    EXPECT_EQ(rows, (std::vector<PlanRow>{{3,
+                                           {0, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E},
+                                           FixedAddress{ip("10.0.0.5"), ip("255.255.255.0"), Ipv4::any()},
+                                           "mast 3, \"north\""},
+                                          {6, {0, 0x0A, 0x1B, 0x2C, 0x3D, 0x4F}, std::nullopt, "roof"}}));
+}
+
+TEST(SetIpPlan, ReportsEveryBadRowWithItsLine) {
+    const auto problems = parseSetIpPlan("mac,ip,mask,gateway\n"
+                                         "000A1B2C3D01,10.0.0.1,255.255.255.0,\n"
+                                         "000A1B2C3D02,10.0.0.1,255.255.255.0,10.0.0.254\n"
+                                         "000A1B2C3D01,10.0.0.3,255.255.255.0,\n"
+                                         "000A1B2C3D0,10.0.0.255,,gw\n"
+                                         "000A1B2C3D05,dhcp,255.0.0.0,\n"
+                                         "000A1B2C3D06,10.0.0.6\n"
+                                         "\"000A1B2C3D07,10.0.0.7,255.0.0.0,\n")
+                              .error();
+    EXPECT_EQ(problems, (std::vector<PlanProblem>{{E::RepeatedAddress, 3, "10.0.0.1", 2},
+                                                  {E::RepeatedMac, 4, "00-0A-1B-2C-3D-01", 2},
+                                                  {E::BadMac, 5, "000A1B2C3D0"},
+                                                  {E::BadAddress, 5, "10.0.0.255"},
+                                                  {E::BadMask, 5, ""},
+                                                  {E::BadGateway, 5, "gw"},
+                                                  {E::DhcpWithAddress, 6, "255.0.0.0"},
+                                                  {E::FieldCount, 7, "000A1B2C3D06,10.0.0.6"},
+                                                  {E::BadQuotes, 8, "\"000A1B2C3D07,10.0.0.7,255.0.0.0,"}}));
+    EXPECT_EQ(parseSetIpPlan("# nothing\n").error(), (std::vector<PlanProblem>{{E::NoHeader, 1, {}}}));
+    EXPECT_EQ(parseSetIpPlan("mac,ip,mask,vlan,ip\n").error(),
+              (std::vector<PlanProblem>{{E::UnknownColumn, 1, "vlan"},
+                                        {E::RepeatedColumn, 1, "ip"},
+                                        {E::MissingColumn, 1, "gateway"}}));
+}
+
+TEST(SetIpPlan, ActionComparesOnlyTheAddressAnyAdapterAnswersFrom) {
+    const MacAddress a{0, 1, 2, 3, 4, 5};
+    const FixedAddress planned{ip("10.0.0.5"), ip("255.0.0.0"), Ipv4::any()};
+    std::vector<DeviceRow> seen(2);
+    seen[0].ip = ip("10.9.9.9"); // the same device on two adapters, from two addresses
+    seen[1].ip = ip("10.0.0.5");
+    seen[0].mac = seen[1].mac = a;
+    EXPECT_EQ(planAction({1, a, planned, ""}, seen), PlanAction::Unchanged);
+    EXPECT_EQ(planAction({1, a, std::nullopt, ""}, seen), PlanAction::Send); // DHCP cannot be seen
+    EXPECT_EQ(planAction({1, a, planned, ""}, std::span(seen).first(1)), PlanAction::Send);
+    EXPECT_EQ(planAction({1, {9}, planned, ""}, seen), PlanAction::NotFound);
+}
+
+} // namespace
+} // namespace fw
