@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setip/core/SetIpPlan.h"
 
+#include "setip/core/PlanEntry.h"
+
 #include <gtest/gtest.h>
 
 namespace fw {
@@ -61,6 +63,27 @@ TEST(SetIpPlan, ActionComparesOnlyTheAddressAnyAdapterAnswersFrom) {
     EXPECT_EQ(planAction({1, a, std::nullopt, ""}, seen), PlanAction::Send); // DHCP cannot be seen
     EXPECT_EQ(planAction({1, a, planned, ""}, std::span(seen).first(1)), PlanAction::Send);
     EXPECT_EQ(planAction({1, {9}, planned, ""}, seen), PlanAction::NotFound);
+}
+
+TEST(SetIpPlan, OwnMembersDoNotTakeAnAddressAndChangedRowsAreSentAgain) {
+    const FixedAddress planned{ip("10.0.0.5"), ip("255.0.0.0"), Ipv4::any()};
+    const PlanRow a{1, {0xA}, planned, ""};
+    std::vector<DeviceRow> seen(1);
+    seen[0].ip = planned.address;
+    seen[0].mac = {0xB};
+    EXPECT_EQ(takenBy(a, seen, std::vector{a}), &seen[0]);
+    EXPECT_EQ(takenBy(a, seen, std::vector{a, PlanRow{2, {0xB}, std::nullopt, ""}}), nullptr); // a swap
+    const auto entry = [](const PlanRow& row, PlanState state) {
+        PlanEntry e;
+        e.row = row;
+        e.state = state;
+        return e;
+    };
+    const PlanEntry done = entry(a, PlanState::Done);
+    EXPECT_TRUE(settledEarlier(a, std::vector{done}));
+    EXPECT_FALSE(settledEarlier({1, {0xA}, FixedAddress{planned.address, ip("255.255.0.0"), {}}, ""},
+                                std::vector{done}));
+    EXPECT_FALSE(settledEarlier(a, std::vector{entry(a, PlanState::NotBack)}));
 }
 
 } // namespace

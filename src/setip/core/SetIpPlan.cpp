@@ -222,4 +222,15 @@ PlanAction planAction(const PlanRow& row, std::span<const DeviceRow> seen) {
     return found ? PlanAction::Send : PlanAction::NotFound;
 }
 
+const DeviceRow* takenBy(const PlanRow& row, std::span<const DeviceRow> seen, std::span<const PlanRow> plan) {
+    if (!row.address) {
+        return nullptr;
+    }
+    const auto it = std::find_if(seen.begin(), seen.end(), [&](const DeviceRow& d) {
+        return d.ip == row.address->address && d.mac != row.mac &&
+               std::none_of(plan.begin(), plan.end(), [&](const PlanRow& p) { return p.mac == d.mac; });
+    });
+    return it == seen.end() ? nullptr : &*it;
+}
+
 } // namespace fw

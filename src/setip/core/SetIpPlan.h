@@ -62,4 +62,9 @@ Result<std::vector<PlanRow>, std::vector<PlanProblem>> parseSetIpPlan(std::strin
 enum class PlanAction { Send, Unchanged, NotFound };
 PlanAction planAction(const PlanRow& row, std::span<const DeviceRow> seen);
 
+// What makes a row's address taken (set-ip --verify): a device answering from it that is not the
+// row's own and that the plan does not move elsewhere, so a plan that renumbers or swaps devices is
+// not refused for its own members. Null for a DHCP row or a free address.
+const DeviceRow* takenBy(const PlanRow& row, std::span<const DeviceRow> seen, std::span<const PlanRow> plan);
+
 } // namespace fw
