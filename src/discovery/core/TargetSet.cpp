@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "discovery/core/TargetSet.h"
 
+#include "common/TextLines.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -20,14 +22,6 @@ constexpr std::array<Block, 4> kRefused{{{0x00000000, 0x00FFFFFF, TargetError::T
                                          {0x7F000000, 0x7FFFFFFF, TargetError::Loopback},
                                          {0xE0000000, 0xEFFFFFFF, TargetError::Multicast},
                                          {0xFFFFFFFF, 0xFFFFFFFF, TargetError::LimitedBroadcast}}};
-
-std::string_view trimmed(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
 
 Result<Ipv4Range, TargetError> parseBlock(std::string_view address, std::string_view prefixText) {
     const auto a = Ipv4::parse(address);
@@ -83,7 +77,7 @@ std::optional<TargetError> refusal(const Ipv4Range& r, const AdapterTable& adapt
 Result<Ipv4Range, TargetError> parseTarget(std::string_view text) {
     text = trimmed(text);
     if (const auto slash = text.find('/'); slash != std::string_view::npos) {
-        return parseBlock(text.substr(0, slash), text.substr(slash + 1));
+        return parseBlock(trimmed(text.substr(0, slash)), trimmed(text.substr(slash + 1)));
     }
     if (const auto dash = text.find('-'); dash != std::string_view::npos) {
         const auto a = Ipv4::parse(trimmed(text.substr(0, dash)));
@@ -106,15 +100,10 @@ Result<Ipv4Range, TargetError> parseTarget(std::string_view text) {
 Result<std::vector<Target>, std::vector<TargetProblem>> parseTargetList(std::string_view content) {
     std::vector<Target> targets;
     std::vector<TargetProblem> problems;
-    std::size_t line = 0;
-    while (!content.empty()) {
-        ++line;
-        const auto end = content.find('\n');
-        std::string_view text = content.substr(0, end);
-        content = end == std::string_view::npos ? std::string_view{} : content.substr(end + 1);
+    forEachLine(content, [&](std::size_t line, std::string_view text) {
         text = trimmed(text.substr(0, text.find('#')));
         if (text.empty()) {
-            continue;
+            return;
         }
         auto range = parseTarget(text);
         if (range) {
@@ -122,7 +111,7 @@ Result<std::vector<Target>, std::vector<TargetProblem>> parseTargetList(std::str
         } else {
             problems.push_back(TargetProblem{range.error(), line, std::string(text)});
         }
-    }
+    });
     if (!problems.empty()) {
         return Failure{std::move(problems)};
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setip/core/SetIpPlan.h"
 
+#include "common/TextLines.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -13,12 +15,6 @@ enum Column : std::size_t { Mac, Ip, Mask, Gateway, Label, kColumns };
 constexpr std::array<std::string_view, kColumns> kColumnNames{"mac", "ip", "mask", "gateway", "label"};
 constexpr std::size_t kRequiredColumns = Label;
 constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
-
-std::string_view trimmed(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    return first == std::string_view::npos ? std::string_view{}
-                                           : s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
 
 std::string lowered(std::string_view s) {
     std::string out(s);
@@ -151,56 +147,54 @@ Result<std::vector<PlanRow>, std::vector<PlanProblem>> parseSetIpPlan(std::strin
     std::vector<PlanProblem> problems;
     std::map<MacAddress, std::size_t> macLine;
     std::map<std::uint32_t, std::size_t> addressLine; // host order
-    std::size_t line = 0;
-    while (!content.empty()) {
-        ++line;
-        const auto end = content.find('\n');
-        const std::string_view text = trimmed(content.substr(0, end));
-        content = end == std::string_view::npos ? std::string_view{} : content.substr(end + 1);
-        if (text.empty() || text.front() == '#') {
-            continue;
+    bool stopped = false;                             // the header is bad: no row can be read
+    std::size_t lines = 0;
+    forEachLine(content, [&](std::size_t line, std::string_view text) {
+        lines = line;
+        text = trimmed(text);
+        if (stopped || text.empty() || text.front() == '#') {
+            return;
         }
         const auto fields = splitFields(text);
         if (!fields) {
             problems.push_back({PlanError::BadQuotes, line, std::string(text)});
-            if (!columns) {
-                return Failure{std::move(problems)};
-            }
-            continue;
+            stopped = !columns;
+            return;
         }
         if (!columns) {
             auto header = readHeader(*fields, line);
-            if (!header) {
-                return Failure{header.error()};
+            stopped = !header;
+            if (stopped) {
+                problems = header.error();
+                return;
             }
             columns = *header;
             columnCount = fields->size();
-            continue;
+            return;
         }
         if (fields->size() != columnCount) {
             problems.push_back({PlanError::FieldCount, line, std::string(text)});
-            continue;
+            return;
         }
         auto row = readRow(*fields, *columns, line, problems);
         if (!row) {
-            continue;
+            return;
         }
         if (const auto [it, added] = macLine.emplace(row->mac, line); !added) {
             problems.push_back({PlanError::RepeatedMac, line, formatMac(row->mac), it->second});
-            continue;
+            return;
         }
         if (row->address) {
-            if (const auto [it, added] = addressLine.emplace(row->address->address.toHostOrder(), line);
-                !added) {
-                problems.push_back(
-                    {PlanError::RepeatedAddress, line, row->address->address.toString(), it->second});
-                continue;
+            const Ipv4 ip = row->address->address;
+            if (const auto [it, added] = addressLine.emplace(ip.toHostOrder(), line); !added) {
+                problems.push_back({PlanError::RepeatedAddress, line, ip.toString(), it->second});
+                return;
             }
         }
         rows.push_back(std::move(*row));
-    }
-    if (!columns) {
-        problems.push_back({PlanError::NoHeader, line, {}});
+    });
+    if (!columns && !stopped) {
+        problems.push_back({PlanError::NoHeader, lines, {}});
     }
     if (!problems.empty()) {
         return Failure{std::move(problems)};
