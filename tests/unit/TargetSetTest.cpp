@@ -70,7 +70,8 @@ TEST(TargetSet, MergesOverlapsAndSkipsTheSubnetsEnds) {
     EXPECT_EQ(given.front(), ip("192.168.1.1"));
     EXPECT_EQ(given[253], ip("192.168.1.254"));
     EXPECT_EQ(given[254], ip("192.168.2.0"));
-    EXPECT_EQ(set.given(), 257u);
+    EXPECT_EQ(set.size(), 257u);
+    EXPECT_EQ(set.left(), 0u);
 }
 
 TEST(TargetSet, CapsARunAtASlash12UnlessForced) {

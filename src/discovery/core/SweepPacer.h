@@ -27,7 +27,8 @@ public:
     // is still awaited.
     SweepPacer(int rate, std::chrono::milliseconds answerWait, Clock::time_point start);
 
-    // How many requests may go at `now`, at most `wanted`; they are counted as sent at `now`.
+    // How many requests may go at `now`, at most `wanted` (the targets left); they are counted as
+    // sent at `now`.
     std::uint64_t take(Clock::time_point now, std::uint64_t wanted);
 
     // When the next request may go: the time to wake at while requests are left.
@@ -37,7 +38,6 @@ public:
     // Requests sent within the answer wait before `now` (to within 1/16 of it).
     std::uint64_t inFlight(Clock::time_point now) const;
     std::uint64_t sent() const { return sent_; }
-    int burst() const { return static_cast<int>(burst_); }
 
 private:
     static constexpr std::size_t kSlices = 16;

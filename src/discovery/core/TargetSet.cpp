@@ -153,12 +153,26 @@ Result<TargetSet, std::vector<TargetProblem>> TargetSet::make(const std::vector<
             skipped.push_back(ends->second);
         }
     }
-    std::sort(skipped.begin(), skipped.end());
     TargetSet set(std::move(merged), std::move(skipped));
-    if (!force && set.covered() > kTargetCap) {
-        return Failure{std::vector{TargetProblem{TargetError::TooLarge, 0, {}, set.covered()}}};
+    if (!force && set.size() > kTargetCap) {
+        return Failure{std::vector{TargetProblem{TargetError::TooLarge, 0, {}, set.size()}}};
     }
     return set;
+}
+
+TargetSet::TargetSet(std::vector<Ipv4Range> ranges, std::vector<std::uint32_t> skipped)
+    : ranges_(std::move(ranges)), skipped_(std::move(skipped)) {
+    std::erase_if(skipped_, [this](std::uint32_t a) {
+        return std::none_of(ranges_.begin(), ranges_.end(), [a](const Ipv4Range& r) {
+            return r.first.toHostOrder() <= a && a <= r.last.toHostOrder();
+        });
+    });
+    std::sort(skipped_.begin(), skipped_.end());
+    skipped_.erase(std::unique(skipped_.begin(), skipped_.end()), skipped_.end());
+    for (const Ipv4Range& r : ranges_) {
+        size_ += r.size();
+    }
+    size_ -= skipped_.size();
 }
 
 std::optional<Ipv4> TargetSet::next() {
@@ -182,14 +196,6 @@ void TargetSet::rewind() {
     range_ = 0;
     offset_ = 0;
     given_ = 0;
-}
-
-std::uint64_t TargetSet::covered() const {
-    std::uint64_t n = 0;
-    for (const Ipv4Range& r : ranges_) {
-        n += r.size();
-    }
-    return n;
 }
 
 } // namespace fw

@@ -82,17 +82,18 @@ public:
     // Start again from the lowest address.
     void rewind();
 
-    // Addresses given out by next() in all (skipped ones not counted) and covered by the ranges.
+    // Addresses next() gives out in all, has given since the start, and has still to give.
+    std::uint64_t size() const { return size_; }
     std::uint64_t given() const { return given_; }
-    std::uint64_t covered() const;
+    std::uint64_t left() const { return size_ - given_; }
     const std::vector<Ipv4Range>& ranges() const { return ranges_; }
 
 private:
-    TargetSet(std::vector<Ipv4Range> ranges, std::vector<std::uint32_t> skipped)
-        : ranges_(std::move(ranges)), skipped_(std::move(skipped)) {}
+    TargetSet(std::vector<Ipv4Range> ranges, std::vector<std::uint32_t> skipped);
 
     std::vector<Ipv4Range> ranges_;      // sorted, neither overlapping nor adjacent
-    std::vector<std::uint32_t> skipped_; // sorted host-order addresses never given out
+    std::vector<std::uint32_t> skipped_; // sorted host-order addresses inside ranges_, never given out
+    std::uint64_t size_ = 0;
     std::size_t range_ = 0;
     std::uint64_t offset_ = 0; // within ranges_[range_]
     std::uint64_t given_ = 0;
