@@ -52,38 +52,27 @@ TEST(SetIpPlan, ReportsEveryBadRowWithItsLine) {
                                         {E::MissingColumn, 1, "gateway"}}));
 }
 
-TEST(SetIpPlan, ActionComparesOnlyTheAddressAnyAdapterAnswersFrom) {
-    const MacAddress a{0, 1, 2, 3, 4, 5};
-    const FixedAddress planned{ip("10.0.0.5"), ip("255.0.0.0"), Ipv4::any()};
-    std::vector<DeviceRow> seen(2);
-    seen[0].ip = ip("10.9.9.9"); // the same device on two adapters, from two addresses
-    seen[1].ip = ip("10.0.0.5");
-    seen[0].mac = seen[1].mac = a;
-    EXPECT_EQ(planAction({1, a, planned, ""}, seen), PlanAction::Unchanged);
-    EXPECT_EQ(planAction({1, a, std::nullopt, ""}, seen), PlanAction::Send); // DHCP cannot be seen
-    EXPECT_EQ(planAction({1, a, planned, ""}, std::span(seen).first(1)), PlanAction::Send);
-    EXPECT_EQ(planAction({1, {9}, planned, ""}, seen), PlanAction::NotFound);
-}
-
-TEST(SetIpPlan, OwnMembersDoNotTakeAnAddressAndChangedRowsAreSentAgain) {
+TEST(SetIpPlan, ActionTakenAndSettledEarlier) {
     const FixedAddress planned{ip("10.0.0.5"), ip("255.0.0.0"), Ipv4::any()};
     const PlanRow a{1, {0xA}, planned, ""};
-    std::vector<DeviceRow> seen(1);
-    seen[0].ip = planned.address;
-    seen[0].mac = {0xB};
-    EXPECT_EQ(takenBy(a, seen, std::vector{a}), &seen[0]);
-    EXPECT_EQ(takenBy(a, seen, std::vector{a, PlanRow{2, {0xB}, std::nullopt, ""}}), nullptr); // a swap
-    const auto entry = [](const PlanRow& row, PlanState state) {
-        PlanEntry e;
-        e.row = row;
-        e.state = state;
-        return e;
-    };
-    const PlanEntry done = entry(a, PlanState::Done);
+    std::vector<DeviceRow> seen(3);
+    seen[0].ip = ip("10.9.9.9"); // device A on two adapters, from two addresses; B on A's address
+    seen[1].ip = seen[2].ip = planned.address;
+    seen[0].mac = seen[1].mac = a.mac;
+    seen[2].mac = {0xB};
+    EXPECT_EQ(planAction(a, seen), PlanAction::Unchanged); // only the address can be compared
+    EXPECT_EQ(planAction({1, a.mac, std::nullopt, ""}, seen), PlanAction::Send); // DHCP cannot be seen
+    EXPECT_EQ(planAction(a, std::span(seen).first(1)), PlanAction::Send);
+    EXPECT_EQ(planAction({1, {9}, planned, ""}, seen), PlanAction::NotFound);
+    EXPECT_EQ(takenBy(a, seen, std::vector{a}), &seen[2]);
+    EXPECT_EQ(takenBy(a, seen, std::vector{a, PlanRow{2, {0xB}, std::nullopt, ""}}), nullptr); // B moves
+    PlanEntry done;
+    done.row = a;
+    EXPECT_FALSE(settledEarlier(a, std::vector{done})); // not found
+    done.state = PlanState::Done;
     EXPECT_TRUE(settledEarlier(a, std::vector{done}));
-    EXPECT_FALSE(settledEarlier({1, {0xA}, FixedAddress{planned.address, ip("255.255.0.0"), {}}, ""},
+    EXPECT_FALSE(settledEarlier({1, a.mac, FixedAddress{planned.address, ip("255.255.0.0"), {}}, ""},
                                 std::vector{done}));
-    EXPECT_FALSE(settledEarlier(a, std::vector{entry(a, PlanState::NotBack)}));
 }
 
 } // namespace
