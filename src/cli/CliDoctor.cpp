@@ -4,14 +4,7 @@
 #include "cli/CliSearch.h"
 #include "discovery/core/DiscoveryRecords.h"
 #include "doctor/core/DoctorReport.h"
-#include "netif/core/AdapterRules.h"
-#include "platform/NftablesChains.h"
-#include "platform/RouteLookup.h"
-#include "platform/Sysctl.h"
-#include "platform/UdpPortCheck.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
 namespace fw::cli {
@@ -19,13 +12,6 @@ namespace {
 
 // The probe is the first search of its CliSearch, so devices answer with sequence 1.
 const std::int16_t kProbeSequence = nextSearchSequence(0);
-
-void addOnce(std::vector<doctor::SeenAnswer>& list, const doctor::SeenAnswer& seen) {
-    if (std::find_if(list.begin(), list.end(), [&](const auto& a) { return a.mac == seen.mac; }) ==
-        list.end()) {
-        list.push_back(seen);
-    }
-}
 
 } // namespace
 
@@ -38,121 +24,44 @@ CliDoctor::~CliDoctor() = default;
 
 void CliDoctor::start(const DoctorCommand& command) {
     format_ = command.format;
-    const AdapterListing listing = listAdapters_();
-    if (!listing.readable) {
-        console_.err("the kernel's interface list could not be read");
+    if (const auto read = gatherer_.readHost(listAdapters_(), command.interfaces); !read) {
+        const doctor::GatherError& e = read.error();
+        console_.err(e.kind == doctor::GatherError::Kind::ListingUnreadable
+                         ? "the kernel's interface list could not be read"
+                         : "doctor: no interface named '" + e.interfaceName + "'");
         emit finished(ExitStatus::Usage);
         return;
     }
-    facts_.path = listing.path;
-    facts_.restricted = !command.interfaces.empty();
-    for (const AdapterFacts& a : listing.adapters) {
-        const bool named = command.interfaces.empty() ||
-                           std::find(command.interfaces.begin(), command.interfaces.end(), a.interfaceName) !=
-                               command.interfaces.end();
-        if (named) {
-            doctor::InterfaceFacts f;
-            f.adapter = a;
-            f.rpFilter = Sysctl::reversePathFilter(a.interfaceName);
-            const auto master =
-                std::find_if(listing.adapters.begin(), listing.adapters.end(), [&](const AdapterFacts& m) {
-                    return a.masterIndex != 0 && m.interfaceIndex == a.masterIndex;
-                });
-            if (master != listing.adapters.end()) {
-                f.master = *master;
-            }
-            f.arpFluxGuarded = Sysctl::arpFluxGuarded(a.interfaceName);
-            facts_.interfaces.push_back(std::move(f));
-        }
-    }
-    for (const std::string& name : command.interfaces) {
-        if (std::none_of(listing.adapters.begin(), listing.adapters.end(),
-                         [&](const AdapterFacts& a) { return a.interfaceName == name; })) {
-            console_.err("doctor: no interface named '" + name + "'");
-            emit finished(ExitStatus::Usage);
-            return;
-        }
-    }
-    const auto states = doctor::classifyInterfaces(facts_.interfaces, facts_.path);
-    for (std::size_t i = 0; i < states.size(); ++i) {
-        if (doctor::isSearched(states[i])) {
-            auto& f = facts_.interfaces[i];
-            f.port = UdpPortCheck::check(f.adapter.interfaceName, f.adapter.interfaceIndex, kWorkstationPort);
-        }
-    }
-    facts_.firewall = NftablesChains::inputDropChains();
     probe(command.timeout);
 }
 
 void CliDoctor::probe(std::chrono::milliseconds wait) {
-    AdapterListing searched;
-    searched.readable = true;
-    searched.path = facts_.path;
-    for (const auto& f : facts_.interfaces) {
-        searched.adapters.push_back(f.adapter);
-    }
-    const AdapterSelection selection = selectAdapters(searched);
-    if (selection.outcome != AdapterOutcome::Ok) {
+    if (gatherer_.probeAdapters().empty()) {
         report();
         return;
     }
-    facts_.probe.ran = true;
-    facts_.probe.wireWatched = true;
-    for (const AdapterEntry& e : selection.table) {
-        auto tap = std::make_unique<PacketTap>();
-        if (!tap->open(e.interfaceIndex, kWorkstationPort)) {
-            if (tap->lastErrno() != EPERM && tap->lastErrno() != EACCES) {
-                console_.err("doctor: cannot watch " + e.interfaceName + ": " + tap->lastError());
-            }
-            facts_.probe.wireWatched = false;
-            taps_.clear();
-            break;
-        }
-        taps_.push_back(std::move(tap));
+    if (const auto watched = gatherer_.watchWire(); !watched && !watched.error().notPermitted()) {
+        console_.err("doctor: cannot watch " + watched.error().interfaceName + ": " +
+                     watched.error().code.message());
     }
     // Keyed as the watch keys: two devices on one address, or one device on two adapters, are all
     // received, so neither looks like an answer this host dropped.
     auto* search =
-        new CliSearch(makeEndpoint_, selection.table, this, DiscoverySearch::Keying::MacAndAdapter);
+        new CliSearch(makeEndpoint_, gatherer_.probeAdapters(), this, DiscoverySearch::Keying::MacAndAdapter);
     connect(search, &CliSearch::finished, this, [this, search] {
         search->deleteLater();
-        const AdapterTable& table = search->adapters();
-        for (std::size_t i = 0; i < table.size(); ++i) {
-            const AdapterEntry& e = table[i];
-            doctor::ProbeAdapter a;
-            a.interfaceName = e.interfaceName;
-            a.ip = e.ip.value_or(Ipv4{});
-            a.mask = e.mask.value_or(Ipv4{});
-            const auto& failures = search->bindFailures();
-            a.sent = std::none_of(failures.begin(), failures.end(),
-                                  [&](const CliSearch::BindFailure& f) { return f.adapter == e; });
-            for (const DeviceRow& row : search->rows()) {
-                if (row.adapterIp == a.ip) {
-                    addOnce(a.received, {row.mac, row.ip});
-                }
-            }
-            if (i < taps_.size()) {
-                for (const auto& packet : taps_[i]->drain()) {
-                    if (const auto seen = doctor::parseWireAnswer(packet, kProbeSequence)) {
-                        addOnce(a.onWire, *seen);
-                    }
-                }
-                for (const doctor::SeenAnswer& seen : a.onWire) {
-                    if (!RouteLookup::hasRoute(seen.source)) {
-                        a.noRouteBack.push_back(seen.source);
-                    }
-                }
-            }
-            facts_.probe.adapters.push_back(std::move(a));
+        doctor::ProbeSearchResult found{kProbeSequence, search->rows(), {}};
+        for (const CliSearch::BindFailure& f : search->bindFailures()) {
+            found.unbound.push_back(f.adapter);
         }
-        taps_.clear();
+        gatherer_.recordProbe(found);
         report();
     });
     search->start(wait);
 }
 
 void CliDoctor::report() {
-    const doctor::DoctorReport r = doctor::makeReport(std::move(facts_));
+    const doctor::DoctorReport r = doctor::makeReport(gatherer_.takeFacts());
     const std::string text = format_ == DoctorFormat::Json ? doctor::formatJson(r) : doctor::formatText(r);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);

@@ -3,15 +3,12 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
-#include "doctor/core/DoctorFacts.h"
+#include "doctor/DoctorFactGatherer.h"
 #include "platform/DatagramEndpoint.h"
-#include "platform/PacketTap.h"
 
 #include <QObject>
 
 #include <functional>
-#include <memory>
-#include <vector>
 
 namespace fw::cli {
 
@@ -38,8 +35,7 @@ private:
     std::function<AdapterListing()> listAdapters_;
     EndpointFactory makeEndpoint_;
     DoctorFormat format_ = DoctorFormat::Text;
-    doctor::DoctorFacts facts_;
-    std::vector<std::unique_ptr<PacketTap>> taps_; // one per probed adapter, when permitted
+    doctor::DoctorFactGatherer gatherer_;
 };
 
 } // namespace fw::cli

@@ -12,7 +12,7 @@
 #include "cli/DeviceReport.h"
 #include "common/StringTable.h"
 #include "doctor/core/DoctorRules.h"
-#include "platform/Sysctl.h"
+#include "platform/linux/Sysctl.h"
 #include "upgrade/ImageFileReader.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpPackets.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliShell.h"
 
-#include "platform/NeighbourTable.h"
+#include "platform/linux/NeighbourTable.h"
 
 namespace fw::cli {
 

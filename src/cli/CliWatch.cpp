@@ -5,7 +5,7 @@
 #include "cli/CliSearch.h"
 #include "cli/DeviceReport.h"
 #include "cli/WatchReport.h"
-#include "platform/TerminationSignals.h"
+#include "platform/linux/TerminationSignals.h"
 
 #include <algorithm>
 #include <cstdio>

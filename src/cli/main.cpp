@@ -4,8 +4,8 @@
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
 #include "cli/RolloutReport.h"
-#include "platform/LinuxAdapterSource.h"
 #include "platform/UdpEndpoint.h"
+#include "platform/linux/LinuxAdapterSource.h"
 
 #include <QCoreApplication>
 #include <QTimer>
