@@ -3,25 +3,39 @@
 
 #include "engine/SocketOptions.h"
 
+#include <algorithm>
 #include <asio/ip/udp.hpp>
-#include <asio/redirect_error.hpp>
+#include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
+#include <vector>
 
 namespace fw::engine {
 
 using asio::ip::udp;
 
 struct AsioEndpoint::State {
+    // The receive suspended now; resumed by a readiness signal, the deadline or close().
+    class Waiter {
+    public:
+        virtual ~Waiter() = default;
+        virtual void resume() = 0;
+    };
+
     explicit State(asio::io_context& context) : socket(context), timer(context) {}
 
     udp::socket socket;
     asio::steady_timer timer;
     Ipv4 local;
     std::uint16_t port = 0;
+    std::unique_ptr<Waiter> waiter;
     Clock::time_point deadline;                            // of the receive waiting now
     Clock::time_point armedFor = Clock::time_point::max(); // max: the timer is not armed
-    bool waiting = false;
+    bool watching = false;           // a readiness wait is queued; from the first receive on, always
+    bool readable = false;           // the socket signalled since it was last read
+    bool empty = false;              // the last read left nothing behind, and it has been watched since
+    std::vector<std::uint8_t> spare; // a second datagram taken by the last read, for the next receive
+    std::optional<Arrival> spareArrival;
 };
 
 namespace {
@@ -42,18 +56,43 @@ SocketError socketError(const std::error_code& error) {
     return SocketError::from(error);
 }
 
-// The timer ends a wait whose deadline has come by cancelling the socket's readiness wait; one that
-// fires early (the deadline moved on since it was armed) is re-armed for the deadline.
+void wake(State& s) {
+    if (auto waiter = std::move(s.waiter)) {
+        waiter->resume();
+    }
+}
+
+// A readiness wait is queued at all times, so that no signal of the socket's goes unseen even while
+// nobody receives: a read that found the socket empty then needs no second read before the next
+// wait, and a lock-step exchange costs one send, one wait and one read per datagram.
+void watch(const std::shared_ptr<State>& s) {
+    if (s->watching || !s->socket.is_open()) {
+        return;
+    }
+    s->watching = true;
+    s->socket.async_wait(udp::socket::wait_read, [s](const std::error_code& error) {
+        s->watching = false;
+        if (error) {
+            return; // closed: close() has woken the receive
+        }
+        s->readable = true;
+        watch(s);
+        wake(*s);
+    });
+}
+
+// The timer ends a wait whose deadline has come; one that fires early (the deadline moved on since
+// it was armed) is re-armed for the deadline.
 void onTimer(const std::shared_ptr<State>& s, const std::error_code& error) {
     if (error) {
         return; // re-armed or closed: a newer arming or nobody waits
     }
     s->armedFor = Clock::time_point::max();
-    if (!s->waiting) {
+    if (!s->waiter) {
         return;
     }
     if (Clock::now() >= s->deadline) {
-        s->socket.cancel();
+        wake(*s);
     } else {
         arm(s);
     }
@@ -68,38 +107,69 @@ void arm(const std::shared_ptr<State>& s) {
     s->timer.async_wait([s](const std::error_code& error) { onTimer(s, error); });
 }
 
+template <class Handler> class HandlerWaiter final : public State::Waiter {
+public:
+    explicit HandlerWaiter(Handler handler) : handler_(std::move(handler)) {}
+    void resume() override { std::move(handler_)(); }
+
+private:
+    Handler handler_;
+};
+
+auto suspend(State& s) {
+    return asio::async_initiate<const asio::use_awaitable_t<>&, void()>(
+        [&s](auto handler) {
+            s.waiter = std::make_unique<HandlerWaiter<decltype(handler)>>(std::move(handler));
+        },
+        asio::use_awaitable);
+}
+
+Received fromSpare(State& s, std::span<std::uint8_t> buffer) {
+    const Arrival arrival = *s.spareArrival;
+    s.spareArrival.reset();
+    const std::size_t n = std::min(arrival.size, buffer.size());
+    std::copy_n(s.spare.begin(), n, buffer.begin());
+    return Received{arrival.from, buffer.first(n)};
+}
+
 // A free coroutine holding the state, so that an endpoint destroyed while it waits leaves nothing
-// dangling: the closed socket ends the wait and this frame finds it closed.
+// dangling: close() resumes it and it finds the socket closed.
 asio::awaitable<std::optional<Received>> receiveOn(std::shared_ptr<State> s, std::span<std::uint8_t> buffer,
                                                    Clock::time_point deadline) {
     for (;;) {
         if (!s->socket.is_open()) {
             co_return std::nullopt;
         }
-        udp::endpoint from;
-        std::error_code error;
-        const std::size_t n =
-            s->socket.receive_from(asio::buffer(buffer.data(), buffer.size()), from, 0, error);
-        if (!error) {
-            co_return Received{UdpAddress{Ipv4::fromHostOrder(from.address().to_v4().to_uint()), from.port()},
-                               buffer.first(n)};
+        if (s->spareArrival) {
+            co_return fromSpare(*s, buffer);
         }
-        if (error != asio::error::would_block && error != asio::error::try_again) {
-            if (error == asio::error::bad_descriptor) {
-                co_return std::nullopt;
+        watch(s);
+        if (!s->empty || s->readable) {
+            s->readable = false;
+            if (s->spare.size() < buffer.size()) {
+                s->spare.resize(buffer.size()); // once: the same buffer size comes every time
             }
-            continue; // a pending socket error (an ICMP report, say) was taken with it; read on
+            std::array<Arrival, 2> arrivals{};
+            const auto taken = receiveUpToTwo(s->socket.native_handle(), buffer,
+                                              std::span(s->spare).first(buffer.size()), arrivals);
+            if (!taken) {
+                s->empty = false;
+                continue; // the socket's pending error was taken with the read; read on
+            }
+            s->empty = *taken < 2;
+            if (*taken == 2) {
+                s->spareArrival = arrivals[1];
+            }
+            if (*taken > 0) {
+                co_return Received{arrivals[0].from, buffer.first(std::min(arrivals[0].size, buffer.size()))};
+            }
         }
         if (Clock::now() >= deadline) {
             co_return std::nullopt;
         }
         s->deadline = deadline;
-        s->waiting = true;
         arm(s);
-        std::error_code waited;
-        co_await s->socket.async_wait(udp::socket::wait_read,
-                                      asio::redirect_error(asio::use_awaitable, waited));
-        s->waiting = false;
+        co_await suspend(*s);
         // Readable, the deadline came, or closed: the next turn reads, looks at the clock and the socket.
     }
 }
@@ -192,6 +262,11 @@ void AsioEndpoint::close() {
     state_->socket.close(ignored);
     state_->timer.cancel();
     state_->armedFor = Clock::time_point::max();
+    state_->spareArrival.reset();
+    if (state_->waiter) {
+        // Later, not inside the caller: the receive's owner may be in the middle of a call of its own.
+        asio::post(state_->socket.get_executor(), [s = state_] { wake(*s); });
+    }
 }
 
 bool AsioEndpoint::isOpen() const {

@@ -32,6 +32,7 @@ struct DeadlineCase {
     const char* fault;
     std::chrono::milliseconds sendAt;
     std::vector<Wait> waits;
+    int datagrams = 1; // sent back to back
 };
 
 TEST(Engine, EachReceiveEndsAtItsOwnDeadlineAndLosesNothing) {
