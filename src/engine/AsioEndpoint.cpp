@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <asio/ip/udp.hpp>
 #include <asio/post.hpp>
+#include <asio/redirect_error.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <vector>
@@ -14,28 +15,31 @@ namespace fw::engine {
 
 using asio::ip::udp;
 
-struct AsioEndpoint::State {
-    // The receive suspended now; resumed by a readiness signal, the deadline or close().
-    class Waiter {
-    public:
-        virtual ~Waiter() = default;
-        virtual void resume() = 0;
-    };
+namespace {
 
+// A round trip to a device on the LAN takes well under this. An endpoint whose last datagram came
+// within it of the receive's start waits for the next one in place, holding the thread, as a plain
+// blocking client does: one call where the reactor costs three. A slower answer goes through the
+// reactor, so a slow device never holds up the other jobs on the engine.
+constexpr std::chrono::microseconds kInPlaceWait{1000};
+// Datagrams taken in place back to back before the other jobs on the engine get a turn.
+constexpr std::chrono::milliseconds kInPlacePass{2};
+
+} // namespace
+
+struct AsioEndpoint::State {
     explicit State(asio::io_context& context) : socket(context), timer(context) {}
 
     udp::socket socket;
     asio::steady_timer timer;
     Ipv4 local;
     std::uint16_t port = 0;
-    std::unique_ptr<Waiter> waiter;
     Clock::time_point deadline;                            // of the receive waiting now
     Clock::time_point armedFor = Clock::time_point::max(); // max: the timer is not armed
-    bool watching = false;           // a readiness wait is queued; from the first receive on, always
-    bool readable = false;           // the socket signalled since it was last read
-    bool empty = false;              // the last read left nothing behind, and it has been watched since
-    std::vector<std::uint8_t> spare; // a second datagram taken by the last read, for the next receive
-    std::optional<Arrival> spareArrival;
+    bool receiving = false;                                // a receive waits in the reactor
+    bool lockStep = false;                                 // a unicast endpoint: it may wait in place
+    bool quick = false;          // the last datagram came within kInPlaceWait of its receive's start
+    Clock::time_point passStart; // when the other jobs last had a turn
 };
 
 namespace {
@@ -46,7 +50,9 @@ udp::endpoint toEndpoint(Ipv4 ip, std::uint16_t port) {
     return {asio::ip::address_v4(ip.toHostOrder()), port};
 }
 
-void arm(const std::shared_ptr<State>& s);
+UdpAddress toAddress(const udp::endpoint& from) {
+    return UdpAddress{Ipv4::fromHostOrder(from.address().to_v4().to_uint()), from.port()};
+}
 
 // Asio reports the system's errors in a category of its own, which std::errc does not compare with.
 SocketError socketError(const std::error_code& error) {
@@ -56,48 +62,28 @@ SocketError socketError(const std::error_code& error) {
     return SocketError::from(error);
 }
 
-void wake(State& s) {
-    if (auto waiter = std::move(s.waiter)) {
-        waiter->resume();
-    }
-}
+void arm(const std::shared_ptr<State>& s);
 
-// A readiness wait is queued at all times, so that no signal of the socket's goes unseen even while
-// nobody receives: a read that found the socket empty then needs no second read before the next
-// wait, and a lock-step exchange costs one send, one wait and one read per datagram.
-void watch(const std::shared_ptr<State>& s) {
-    if (s->watching || !s->socket.is_open()) {
-        return;
-    }
-    s->watching = true;
-    s->socket.async_wait(udp::socket::wait_read, [s](const std::error_code& error) {
-        s->watching = false;
-        if (error) {
-            return; // closed: close() has woken the receive
-        }
-        s->readable = true;
-        watch(s);
-        wake(*s);
-    });
-}
-
-// The timer ends a wait whose deadline has come; one that fires early (the deadline moved on since
-// it was armed) is re-armed for the deadline.
+// The timer ends a wait whose deadline has come by cancelling the receive, which takes nothing off
+// the socket; one that fires early (the deadline moved on since it was armed) is re-armed.
 void onTimer(const std::shared_ptr<State>& s, const std::error_code& error) {
     if (error) {
         return; // re-armed or closed: a newer arming or nobody waits
     }
     s->armedFor = Clock::time_point::max();
-    if (!s->waiter) {
+    if (!s->receiving) {
         return;
     }
     if (Clock::now() >= s->deadline) {
-        wake(*s);
+        std::error_code ignored;
+        s->socket.cancel(ignored);
     } else {
         arm(s);
     }
 }
 
+// One timer per endpoint, re-armed only when a wait ends earlier than the one it is armed for: a
+// lock-step exchange, whose deadline moves on with every datagram, pays no timer call per datagram.
 void arm(const std::shared_ptr<State>& s) {
     if (s->armedFor <= s->deadline) {
         return; // it fires first and moves itself on
@@ -107,88 +93,67 @@ void arm(const std::shared_ptr<State>& s) {
     s->timer.async_wait([s](const std::error_code& error) { onTimer(s, error); });
 }
 
-template <class Handler> class HandlerWaiter final : public State::Waiter {
-public:
-    explicit HandlerWaiter(Handler handler) : handler_(std::move(handler)) {}
-    void resume() override { std::move(handler_)(); }
-
-private:
-    Handler handler_;
-};
-
-auto suspend(State& s) {
-    return asio::async_initiate<const asio::use_awaitable_t<>&, void()>(
-        [&s](auto handler) {
-            s.waiter = std::make_unique<HandlerWaiter<decltype(handler)>>(std::move(handler));
-        },
-        asio::use_awaitable);
-}
-
-Received fromSpare(State& s, std::span<std::uint8_t> buffer) {
-    const Arrival arrival = *s.spareArrival;
-    s.spareArrival.reset();
-    const std::size_t n = std::min(arrival.size, buffer.size());
-    std::copy_n(s.spare.begin(), n, buffer.begin());
-    return Received{arrival.from, buffer.first(n)};
+// The in-place wait (see kInPlaceWait); none when nothing came within it. The socket is switched
+// to blocking mode for it; Asio switches it back when it next waits in the reactor.
+asio::awaitable<std::optional<Received>> receiveInPlace(const std::shared_ptr<State>& s,
+                                                        std::span<std::uint8_t> buffer,
+                                                        Clock::time_point start, Clock::time_point deadline) {
+    if (deadline - start < kInPlaceWait) {
+        co_return std::nullopt;
+    }
+    if (start - s->passStart >= kInPlacePass) {
+        co_await asio::post(s->socket.get_executor(), asio::use_awaitable);
+        s->passStart = Clock::now();
+    }
+    std::error_code error;
+    if (s->socket.native_non_blocking()) {
+        s->socket.native_non_blocking(false, error);
+    }
+    const auto got = error ? std::nullopt : receiveBlocking(s->socket.native_handle(), buffer);
+    if (!got) {
+        co_return std::nullopt;
+    }
+    s->quick = Clock::now() - start <= kInPlaceWait;
+    co_return Received{got->second, buffer.first(got->first)};
 }
 
 // A free coroutine holding the state, so that an endpoint destroyed while it waits leaves nothing
-// dangling: close() resumes it and it finds the socket closed.
+// dangling: the closed socket ends the receive and this frame finds it closed.
 asio::awaitable<std::optional<Received>> receiveOn(std::shared_ptr<State> s, std::span<std::uint8_t> buffer,
                                                    Clock::time_point deadline) {
     for (;;) {
         if (!s->socket.is_open()) {
             co_return std::nullopt;
         }
-        if (s->spareArrival) {
-            co_return fromSpare(*s, buffer);
-        }
-        watch(s);
-        if (!s->empty || s->readable) {
-            s->readable = false;
-            if (s->spare.size() < buffer.size()) {
-                s->spare.resize(buffer.size()); // once: the same buffer size comes every time
+        const auto start = Clock::now();
+        if (s->lockStep && s->quick) {
+            if (auto got = co_await receiveInPlace(s, buffer, start, deadline)) {
+                co_return got;
             }
-            std::array<Arrival, 2> arrivals{};
-            const auto taken = receiveUpToTwo(s->socket.native_handle(), buffer,
-                                              std::span(s->spare).first(buffer.size()), arrivals);
-            if (!taken) {
-                s->empty = false;
-                continue; // the socket's pending error was taken with the read; read on
-            }
-            s->empty = *taken < 2;
-            if (*taken == 2) {
-                s->spareArrival = arrivals[1];
-            }
-            if (*taken > 0) {
-                co_return Received{arrivals[0].from, buffer.first(std::min(arrivals[0].size, buffer.size()))};
+            if (!s->socket.is_open()) {
+                co_return std::nullopt;
             }
         }
-        if (Clock::now() >= deadline) {
+        // Asio reads first and waits only when nothing is there; a cancelled receive has taken nothing.
+        s->deadline = deadline;
+        s->receiving = true;
+        arm(s);
+        udp::endpoint from;
+        std::error_code error;
+        const std::size_t n =
+            co_await s->socket.async_receive_from(asio::buffer(buffer.data(), buffer.size()), from,
+                                                  asio::redirect_error(asio::use_awaitable, error));
+        s->receiving = false;
+        s->passStart = Clock::now();
+        if (!error) {
+            s->quick = s->passStart - start <= kInPlaceWait;
+            co_return Received{toAddress(from), buffer.first(n)};
+        }
+        if (error == asio::error::operation_aborted && (!s->socket.is_open() || Clock::now() >= deadline)) {
             co_return std::nullopt;
         }
-        s->deadline = deadline;
-        arm(s);
-        co_await suspend(*s);
-        // Readable, the deadline came, or closed: the next turn reads, looks at the clock and the socket.
+        // Otherwise a pending socket error (an ICMP report, say) was taken with the read: read on.
     }
-}
-
-EndpointResult bound(std::shared_ptr<State> s, udp::endpoint at, std::optional<Ipv4> reported) {
-    std::error_code error;
-    growReceiveBuffer(s->socket.native_handle(), AsioEndpoint::kReceiveBufferBytes);
-    s->socket.bind(at, error);
-    if (!error) {
-        s->socket.non_blocking(true, error);
-    }
-    if (!error) {
-        s->port = s->socket.local_endpoint(error).port();
-    }
-    if (error) {
-        return Failure{socketError(error)};
-    }
-    s->local = reported.value_or(Ipv4::fromHostOrder(at.address().to_v4().to_uint()));
-    return AsioEndpoint::adopt(std::move(s));
 }
 
 std::optional<SocketError> openBroadcast(State& s) {
@@ -203,6 +168,32 @@ std::optional<SocketError> openBroadcast(State& s) {
     return std::nullopt;
 }
 
+EndpointResult bound(std::shared_ptr<State> s, udp::endpoint at, std::optional<Ipv4> reported) {
+    std::error_code error;
+    growReceiveBuffer(s->socket.native_handle(), AsioEndpoint::kReceiveBufferBytes);
+    if (s->lockStep) {
+        limitBlockingReceive(s->socket.native_handle(), kInPlaceWait);
+    }
+    s->socket.bind(at, error);
+    if (!error) {
+        s->port = s->socket.local_endpoint(error).port();
+    }
+    if (error) {
+        return Failure{socketError(error)};
+    }
+    s->local = reported.value_or(Ipv4::fromHostOrder(at.address().to_v4().to_uint()));
+    return AsioEndpoint::adopt(std::move(s));
+}
+
+EndpointResult bindAddress(asio::io_context& context, Ipv4 local, std::uint16_t port, bool lockStep) {
+    auto s = std::make_shared<State>(context);
+    s->lockStep = lockStep;
+    if (auto error = openBroadcast(*s)) {
+        return Failure{*error};
+    }
+    return bound(std::move(s), toEndpoint(local, port), std::nullopt);
+}
+
 } // namespace
 
 EndpointResult AsioEndpoint::adopt(std::shared_ptr<State> state) {
@@ -213,7 +204,7 @@ EndpointResult AsioEndpoint::bindToAdapter(asio::io_context& context, const Adap
                                            std::uint16_t port) {
     const Ipv4 ip = adapter.ip.value_or(Ipv4::any());
     if (adapter.interfaceName.empty()) {
-        return bindToAddress(context, ip, port);
+        return bindAddress(context, ip, port, false);
     }
     auto s = std::make_shared<State>(context);
     if (auto error = openBroadcast(*s)) {
@@ -226,12 +217,9 @@ EndpointResult AsioEndpoint::bindToAdapter(asio::io_context& context, const Adap
     return bound(std::move(s), toEndpoint(Ipv4::any(), port), ip);
 }
 
+// A unicast endpoint exchanges datagrams with one device in lock-step: it may wait in place.
 EndpointResult AsioEndpoint::bindToAddress(asio::io_context& context, Ipv4 local, std::uint16_t port) {
-    auto s = std::make_shared<State>(context);
-    if (auto error = openBroadcast(*s)) {
-        return Failure{*error};
-    }
-    return bound(std::move(s), toEndpoint(local, port), std::nullopt);
+    return bindAddress(context, local, port, true);
 }
 
 AsioEndpoint::AsioEndpoint(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -262,11 +250,6 @@ void AsioEndpoint::close() {
     state_->socket.close(ignored);
     state_->timer.cancel();
     state_->armedFor = Clock::time_point::max();
-    state_->spareArrival.reset();
-    if (state_->waiter) {
-        // Later, not inside the caller: the receive's owner may be in the middle of a call of its own.
-        asio::post(state_->socket.get_executor(), [s = state_] { wake(*s); });
-    }
 }
 
 bool AsioEndpoint::isOpen() const {

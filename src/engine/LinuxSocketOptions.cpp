@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 namespace fw::engine {
 
@@ -25,37 +26,24 @@ void growReceiveBuffer(int socket, int bytes) {
     }
 }
 
-// recvmmsg: one call takes the datagram waited for and tells whether another is already there, so
-// that the next wait needs no read of its own first.
-Result<int, std::error_code> receiveUpToTwo(int socket, std::span<std::uint8_t> first,
-                                            std::span<std::uint8_t> second,
-                                            std::array<Arrival, 2>& arrivals) {
-    std::array<iovec, 2> parts{iovec{first.data(), first.size()}, iovec{second.data(), second.size()}};
-    std::array<sockaddr_in, 2> senders{};
-    std::array<mmsghdr, 2> messages{};
-    for (std::size_t i = 0; i < 2; ++i) {
-        messages[i].msg_hdr.msg_name = &senders[i];
-        messages[i].msg_hdr.msg_namelen = sizeof senders[i];
-        messages[i].msg_hdr.msg_iov = &parts[i];
-        messages[i].msg_hdr.msg_iovlen = 1;
-    }
-    int n = -1;
-    do {
-        n = ::recvmmsg(socket, messages.data(), 2, MSG_DONTWAIT, nullptr);
-    } while (n < 0 && errno == EINTR);
+void limitBlockingReceive(int socket, std::chrono::microseconds limit) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
+    const timeval timeout{static_cast<time_t>(seconds.count()),
+                          static_cast<suseconds_t>((limit - seconds).count())};
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+}
+
+std::optional<std::pair<std::size_t, UdpAddress>> receiveBlocking(int socket,
+                                                                  std::span<std::uint8_t> buffer) {
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    const ssize_t n =
+        ::recvfrom(socket, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
     if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            return 0;
-        }
-        return Failure{std::error_code(errno, std::system_category())};
+        return std::nullopt;
     }
-    for (int i = 0; i < n; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        arrivals[k].from =
-            UdpAddress{Ipv4::fromHostOrder(ntohl(senders[k].sin_addr.s_addr)), ntohs(senders[k].sin_port)};
-        arrivals[k].size = messages[k].msg_len;
-    }
-    return n;
+    return std::pair{static_cast<std::size_t>(n),
+                     UdpAddress{Ipv4::fromHostOrder(ntohl(from.sin_addr.s_addr)), ntohs(from.sin_port)}};
 }
 
 } // namespace fw::engine

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/Result.h"
 #include "upgrade/core/TftpUpload.h" // UdpAddress
 
-#include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace fw::engine {
 
@@ -20,14 +21,11 @@ std::error_code tieToAdapter(int socket, const std::string& interfaceName);
 // Asks for a receive buffer of `bytes`, as far as the system grants it.
 void growReceiveBuffer(int socket, int bytes);
 
-struct Arrival {
-    UdpAddress from;
-    std::size_t size = 0; // as taken: a datagram longer than its buffer is cut
-};
-// Takes up to two datagrams without waiting, the first into `first`, the second into `second`, in
-// one call. The number taken: fewer than two means the socket had no more at that moment. An error
-// is the socket's pending one (an ICMP report, say), taken with the call.
-Result<int, std::error_code> receiveUpToTwo(int socket, std::span<std::uint8_t> first,
-                                            std::span<std::uint8_t> second, std::array<Arrival, 2>& arrivals);
+// Bounds a blocking receive on the socket: it gives up after `limit`, rounded up to the system's
+// clock tick (4 ms at HZ=250), which costs nothing per call, unlike a precise timer.
+void limitBlockingReceive(int socket, std::chrono::microseconds limit);
+// One datagram by a blocking receive (the socket must be in blocking mode), into `buffer`; its size
+// and sender, or none when the limit passed or the system refused.
+std::optional<std::pair<std::size_t, UdpAddress>> receiveBlocking(int socket, std::span<std::uint8_t> buffer);
 
 } // namespace fw::engine
