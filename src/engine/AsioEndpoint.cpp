@@ -95,26 +95,17 @@ void arm(const std::shared_ptr<State>& s) {
 
 // The in-place wait (see kInPlaceWait); none when nothing came within it. The socket is switched
 // to blocking mode for it; Asio switches it back when it next waits in the reactor.
-asio::awaitable<std::optional<Received>> receiveInPlace(const std::shared_ptr<State>& s,
-                                                        std::span<std::uint8_t> buffer,
-                                                        Clock::time_point start, Clock::time_point deadline) {
-    if (deadline - start < kInPlaceWait) {
-        co_return std::nullopt;
-    }
-    if (start - s->passStart >= kInPlacePass) {
-        co_await asio::post(s->socket.get_executor(), asio::use_awaitable);
-        s->passStart = Clock::now();
-    }
+std::optional<Received> receiveInPlace(State& s, std::span<std::uint8_t> buffer, Clock::time_point start) {
     std::error_code error;
-    if (s->socket.native_non_blocking()) {
-        s->socket.native_non_blocking(false, error);
+    if (s.socket.native_non_blocking()) {
+        s.socket.native_non_blocking(false, error);
     }
-    const auto got = error ? std::nullopt : receiveBlocking(s->socket.native_handle(), buffer);
+    const auto got = error ? std::nullopt : receiveBlocking(s.socket.native_handle(), buffer);
     if (!got) {
-        co_return std::nullopt;
+        return std::nullopt;
     }
-    s->quick = Clock::now() - start <= kInPlaceWait;
-    co_return Received{got->second, buffer.first(got->first)};
+    s.quick = Clock::now() - start <= kInPlaceWait;
+    return Received{got->second, buffer.first(got->first)};
 }
 
 // A free coroutine holding the state, so that an endpoint destroyed while it waits leaves nothing
@@ -126,12 +117,14 @@ asio::awaitable<std::optional<Received>> receiveOn(std::shared_ptr<State> s, std
             co_return std::nullopt;
         }
         const auto start = Clock::now();
-        if (s->lockStep && s->quick) {
-            if (auto got = co_await receiveInPlace(s, buffer, start, deadline)) {
-                co_return got;
+        if (s->lockStep && s->quick && deadline - start >= kInPlaceWait) {
+            if (start - s->passStart >= kInPlacePass) {
+                co_await asio::post(s->socket.get_executor(), asio::use_awaitable);
+                s->passStart = Clock::now();
+                continue;
             }
-            if (!s->socket.is_open()) {
-                co_return std::nullopt;
+            if (auto got = receiveInPlace(*s, buffer, start)) {
+                co_return got;
             }
         }
         // Asio reads first and waits only when nothing is there; a cancelled receive has taken nothing.
