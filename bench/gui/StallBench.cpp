@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How long the window's thread stalls while the network is busy: a 1 ms repeating timer on the GUI
+// thread records its worst lateness (the longest gap between two ticks, less the 1 ms) during a
+// search that 1,000 devices answer at once and during an upload of the largest image (16,776,703
+// bytes) to tftpd-hpa, both run by the real main window and upgrade dialog on real sockets in a
+// namespace lab. Needs root; prints SKIPPED and exits 77 otherwise.
+//
+//   bench_gui_stall [searches]      default 3
+
+#include "../LabBench.h"
+#include "app/MainWindow.h"
+#include "app/RowDialogs.h"
+#include "discovery/DeviceListModel.h"
+#include "platform/LinuxAdapterSource.h"
+#include "platform/NeighbourTable.h"
+#include "support/Fakes.h"
+#include "support/SearchRig.h"
+#include "upgrade/Download.h"
+#include "upgrade/PathBox.h"
+#include "upgrade/core/TftpPackets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+
+namespace fw {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using test::NetLab;
+
+// Ticks every millisecond on the GUI thread; any gap beyond that is time the thread was not
+// running its event loop.
+class StallProbe {
+public:
+    StallProbe() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.callOnTimeout([this] { tick(); });
+    }
+    void start() {
+        worst_ = {};
+        ticks_ = 0;
+        last_ = Clock::now();
+        timer_.start(1);
+    }
+    void stop() { timer_.stop(); }
+    double worstMs() const { return std::chrono::duration<double, std::milli>(worst_).count(); }
+    long ticks() const { return ticks_; }
+
+private:
+    void tick() {
+        const auto now = Clock::now();
+        worst_ = std::max(worst_, now - last_ - std::chrono::milliseconds{1});
+        last_ = now;
+        ++ticks_;
+    }
+    QTimer timer_;
+    Clock::time_point last_;
+    Clock::duration worst_{};
+    long ticks_ = 0;
+};
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct NoRowDialogs final : RowDialogs {
+    void openSetIp(QWidget*, ProcessValues&) override {}
+    void openUpgrade(QWidget*, ProcessValues&) override {}
+};
+
+class LabShell final : public Shell {
+public:
+    void flushNeighbour(Ipv4 ip) override { NeighbourTable().remove(ip); }
+    void openUrl(const std::string&) override {}
+};
+
+struct Rig {
+    test::FakeMessageBoxes messages;
+    LabShell shell;
+    LinuxAdapterSource adapters;
+    test::FakeFileChooser files;
+    Platform platform{messages, shell, adapters, files, [] {
+                          return std::unique_ptr<DatagramEndpoint>(std::make_unique<UdpEndpoint>());
+                      }};
+};
+
+// Every search of the window: the first one on showing, the rest from Edit -> Search. Each is
+// measured from its start to half a second after its 3 s countdown.
+bool searches(int count) {
+    NetLab lab;
+    test::startManyDevices(lab, 1000);
+    lab.enterWorkstation();
+    Rig rig;
+    NoRowDialogs dialogs;
+    MainWindow window(rig.platform, dialogs);
+    StallProbe probe;
+    bool allListed = true;
+    probe.start();
+    window.show(); // the first search starts half a second later
+    for (int s = 1; s <= count; ++s) {
+        if (s > 1) {
+            probe.start();
+            window.findChild<QAction*>("search")->trigger();
+        }
+        runFor(s == 1 ? 4000 : 3500);
+        probe.stop();
+        const int rows = window.deviceList().rowCount();
+        allListed = allListed && rows == 1000;
+        std::printf("search %d: %d of 1000 rows; GUI thread's worst stall %.2f ms (%ld ticks of 1 ms)\n", s, rows,
+                    probe.worstMs(), probe.ticks());
+    }
+    return allListed;
+}
+
+// The upgrade dialog, OK to its close: 13 s of start sequence, then the transfer.
+bool upload() {
+    NetLab lab;
+    lab.addHost("d0", "a", "10.77.1.10/24");
+    const QString root = test::startTftpd(lab, "d0");
+    const QString path =
+        lab.writeFile("image.bin", test::firmwareImage(kTftpMaxImageBytes, "AP Config", 7));
+    lab.enterWorkstation();
+    Rig rig;
+    ProcessValues values;
+    values.selectedDeviceIp = Ipv4::parse("10.77.1.10");
+    values.selectedDeviceKind = DeviceKind::AccessPoint;
+    values.localAdapterIp = Ipv4::parse("10.77.1.1");
+    UploadCarryOver carry;
+    Download dialog(rig.platform, values, carry);
+    dialog.show();
+    StallProbe probe;
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    dialog.findChild<PathBox*>("Combo1")->setEditText(path);
+    // OK reads and checks the image before anything is sent; that part is timed on its own.
+    const auto start = Clock::now();
+    dialog.findChild<QPushButton*>("Command1")->click();
+    const double checkMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    probe.start();
+    loop.exec();
+    probe.stop();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const auto stored = test::fileBytes(QDir(root).filePath("fw.bin"));
+    const bool ok = rig.messages.texts() == std::vector<std::string>{"Data transmit finish"} && stored &&
+                    stored->size() == kTftpMaxImageBytes;
+    std::printf("upload of %zu bytes: %s in %.1f s; image check on OK %.1f ms; then the GUI thread's worst "
+                "stall %.2f ms (%ld ticks of 1 ms)\n",
+                kTftpMaxImageBytes, ok ? "stored" : "FAILED", seconds, checkMs, probe.worstMs(), probe.ticks());
+    return ok;
+}
+
+} // namespace
+} // namespace fw
+
+int main(int argc, char** argv) {
+    if (!fw::bench::readyForLab()) {
+        return 77;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    try {
+        const bool found = fw::searches(count);
+        const bool uploaded = fw::upload();
+        return found && uploaded ? 0 : 1;
+    } catch (const std::exception& e) { // the lab or the simulator did not come up
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+}
