@@ -122,7 +122,7 @@ void MainWindow::connectCommands() {
     connect(list_, &DeviceListView::leftDoubleClicked, this, &MainWindow::connectToDevice);
 
     connect(search_, &SearchCycle::searchStarted, this, [this] { apply(EnablingEvent::SearchStarts); });
-    connect(search_, &SearchCycle::rowAdded, this, [this] { apply(EnablingEvent::ReplyAddsRow); });
+    connect(search_, &SearchCycle::rowAdded, this, &MainWindow::onRowListed);
     connect(search_, &SearchCycle::searchFinished, this, &MainWindow::onSearchFinished);
     connect(search_, &SearchCycle::adapterFailure, this, &MainWindow::endProgram);
 }
@@ -264,6 +264,14 @@ void MainWindow::onSearchFinished() {
         searchButtonLocked_ = false;
         apply(EnablingEvent::SearchButtonDone);
     }
+}
+
+// The device listed last becomes the selected one, as if picked, until the operator picks a row.
+void MainWindow::onRowListed(int row) {
+    const DeviceRow& listed = model_->rowAt(row);
+    takeHandOffFrom(listed);
+    values_.selectedDeviceKind = listed.kind;
+    apply(EnablingEvent::ReplyAddsRow);
 }
 
 void MainWindow::onPicked(int row, Qt::MouseButton button) {

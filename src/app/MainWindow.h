@@ -56,6 +56,7 @@ private:
     void search();
     void searchWithButtonLocking();
     void onSearchFinished();
+    void onRowListed(int row);
     void onPicked(int row, Qt::MouseButton button);
     void onRightReleased(const QPoint& globalPos);
     void onAdminAboutToShow();

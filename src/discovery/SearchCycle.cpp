@@ -23,7 +23,7 @@ std::string text(Str id) {
 SearchCycle::SearchCycle(Platform& platform, ProcessValues& values, DeviceListModel& model,
                          QWidget* dialogParent, QObject* parent)
     : QObject(parent), platform_(platform), values_(values), model_(model), dialogParent_(dialogParent),
-      search_(values, *this) {}
+      search_(*this) {}
 
 SearchCycle::~SearchCycle() {
     delete dialog_.data();
