@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // 1,000 devices answer one search at once: are all of them listed, and how long after the last
-// reply left its device is the last row in the list? Runs a real SearchCycle on real sockets in a
+// reply left its device is the last row in the list? Runs the window's search on real sockets in a
 // namespace lab; the simulator logs the monotonic time of every reply right after its send returns,
 // which is the same clock as std::chrono::steady_clock here. The reader runs on another core, so a
 // row can be listed a few microseconds before the simulator has logged the send: the lag can read
@@ -39,7 +39,7 @@ int run(int deviceCount, int searches) {
     auto& cycle = rig.cycle;
     auto& model = rig.model;
     Clock::time_point lastRow;
-    QObject::connect(&cycle, &SearchCycle::rowAdded, [&lastRow] { lastRow = Clock::now(); });
+    QObject::connect(&cycle, &WindowSearch::rowAdded, [&lastRow] { lastRow = Clock::now(); });
 
     std::printf("%d simulated devices on one segment, %d searches\n", deviceCount, searches);
     bool allListed = true;

@@ -83,14 +83,16 @@ public:
     void openUrl(const std::string&) override {}
 };
 
+// Made once the thread is in the workstation's namespace: the engine's thread starts there too.
 struct Rig {
+    Rig() { engine.startThread(); }
     test::FakeMessageBoxes messages;
     LabShell shell;
     LinuxAdapterSource adapters;
     test::FakeFileChooser files;
-    Platform platform{messages, shell, adapters, files, [] {
-                          return std::unique_ptr<DatagramEndpoint>(std::make_unique<UdpEndpoint>());
-                      }};
+    Platform platform{messages, shell, adapters, files};
+    engine::Engine engine;
+    EngineLink link{engine, engine.endpoints()};
 };
 
 // Every search of the window: the first one on showing, the rest from Edit -> Search. Each is
@@ -101,7 +103,7 @@ bool searches(int count) {
     lab.enterWorkstation();
     Rig rig;
     NoRowDialogs dialogs;
-    MainWindow window(rig.platform, dialogs);
+    MainWindow window(rig.platform, rig.link, dialogs);
     StallProbe probe;
     bool allListed = true;
     probe.start();
@@ -135,7 +137,7 @@ bool upload() {
     values.selectedDeviceKind = DeviceKind::AccessPoint;
     values.localAdapterIp = Ipv4::parse("10.77.1.1");
     UploadCarryOver carry;
-    Download dialog(rig.platform, values, carry);
+    Download dialog(rig.platform, rig.link, values, carry);
     dialog.show();
     StallProbe probe;
     QEventLoop loop;

@@ -28,7 +28,7 @@ protected:
     void open(const char* adapterIp = "192.168.1.20") {
         values.adapterTable = {test::adapterOn24(adapterIp, "192.168.1.1", {2, 0, 0, 0, 0, 1}, "eth0", 2)};
         values.localAdapterIp = Ipv4::parse(adapterIp);
-        dialog = std::make_unique<Setips>(platform, values, exchange);
+        dialog = std::make_unique<Setips>(platform, fake.link(), values, exchange);
         dialog->show();
         dialog->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
@@ -84,8 +84,9 @@ TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
     EXPECT_EQ(fake.messages.shown.size(), 2u);
     EXPECT_EQ(fake.messages.shown.back(),
               (Message{"00.1.2.3is not a valid IP address", "Fernwick", MessageIcon::Exclamation}));
-    const auto& sent = fake.network.alive().back()->sent;
+    const auto sent = fake.sent();
     ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].to, (UdpAddress{Ipv4::broadcast(), 4000}));
     EXPECT_EQ(Bytes(sent[0].bytes.begin() + 4, sent[0].bytes.begin() + 8), (Bytes{0x20, 0x10, 0x00, 0x03}));
     EXPECT_EQ(Bytes(sent[0].bytes.begin() + 20, sent[0].bytes.begin() + 24), (Bytes{10, 1, 2, 3}));
 }
@@ -97,12 +98,12 @@ TEST_F(SetipsTest, AFailedBindIsSaidOnceWithWhatHappened) {
          "Local port 4001 is in use by another program, so no request can be sent: Address already in use"},
         {std::errc::no_such_device, "Cannot use UDP port 4001 on this adapter: No such device"},
     };
-    fake.network.failBinds = true;
     for (const auto& [error, text] : cases) {
         fake.messages.shown.clear();
-        fake.network.bindError = std::make_error_code(error);
+        fake.refuse("eth0", 4001, error);
         open();
         click("Command2");
+        fake.settle();
         ASSERT_EQ(fake.messages.shown.size(), 1u) << text;
         EXPECT_EQ(fake.messages.shown[0].title, "Fernwick");
         EXPECT_EQ(fake.messages.shown[0].text, text);
