@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/Engine.h"
 #include "engine/EndpointFactory.h"
+#include "engine/Engine.h"
 
 namespace fw {
 

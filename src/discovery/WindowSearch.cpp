@@ -16,16 +16,24 @@ std::string text(Str id) {
 
 } // namespace
 
-WindowSearch::WindowSearch(Platform& platform, EngineLink engine, ProcessValues& values, DeviceListModel& model,
-                           QWidget* dialogParent, QObject* parent)
+WindowSearch::WindowSearch(Platform& platform, EngineLink engine, ProcessValues& values,
+                           DeviceListModel& model, QWidget* dialogParent, QObject* parent)
     : QObject(parent), platform_(platform), engine_(engine), values_(values), model_(model),
       dialogParent_(dialogParent) {
     // Each listed row is tagged with the search it answers, read on the engine's thread.
     auto driver = std::make_shared<std::weak_ptr<engine::SearchDriver>>();
     driver_ = std::make_shared<engine::SearchDriver>(
-        engine_.endpoints, [driver, back = back_.sender(), this](const DeviceRow& row) {
+        engine_.endpoints, [driver, batch = batch_, back = back_.sender(), this](const DeviceRow& row) {
             const auto d = driver->lock();
-            back([this, sequence = d ? d->sequence() : std::int16_t{0}, row] { rowArrived(sequence, row); });
+            bool first = false;
+            {
+                const std::lock_guard lock(batch->mutex);
+                batch->rows.emplace_back(d ? d->sequence() : std::int16_t{0}, row);
+                first = batch->rows.size() == 1;
+            }
+            if (first) { // a new batch: the window has taken the one before
+                back([this] { takeBatch(); });
+            }
         });
     *driver = driver_;
 }
@@ -77,12 +85,23 @@ void WindowSearch::closeDiscoverySockets() {
     engine_.engine.post([driver = driver_] { driver->close(); });
 }
 
-void WindowSearch::rowArrived(std::int16_t sequence, const DeviceRow& row) {
-    if (sequence != sequence_) {
-        return; // queued before the list was emptied for a newer search
+void WindowSearch::takeBatch() {
+    std::vector<std::pair<std::int16_t, DeviceRow>> taken;
+    {
+        const std::lock_guard lock(batch_->mutex);
+        taken.swap(batch_->rows);
     }
-    model_.appendRow(row);
-    emit rowAdded(model_.rowCount() - 1);
+    std::vector<DeviceRow> rows;
+    rows.reserve(taken.size());
+    for (auto& [sequence, row] : taken) {
+        if (sequence == sequence_) { // else it answered a search before the list was emptied
+            rows.push_back(std::move(row));
+        }
+    }
+    if (!rows.empty()) {
+        model_.appendRows(std::move(rows));
+        emit rowAdded(model_.rowCount() - 1);
+    }
 }
 
 void WindowSearch::failAdapters(AdapterOutcome outcome) {

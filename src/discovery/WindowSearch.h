@@ -11,6 +11,8 @@
 #include <QPointer>
 
 #include <memory>
+#include <mutex>
+#include <vector>
 
 class QWidget;
 
@@ -28,6 +30,9 @@ class SearchingDialog;
 // 4001, kept open between searches) and the replies; this side rebuilds the adapter table, empties
 // the list, runs the Searching dialog's countdown (15 x 0.2 s) and appends each listed row as it
 // comes back. Rows of an earlier search that arrive late are dropped.
+// Rows come back in batches: the engine's thread adds to the batch and queues one call for it, the
+// window takes the whole batch in one insertion, so a burst of a thousand replies is a few short
+// turns of the event loop instead of a thousand queued calls handled in one go.
 class WindowSearch final : public QObject {
     Q_OBJECT
 public:
@@ -46,7 +51,7 @@ public:
 
 signals:
     void searchStarted();                        // the list was emptied; File -> Connect goes off
-    void rowAdded(int row);                      // a reply became a row; the row commands go on
+    void rowAdded(int row);                      // replies became rows, the last at `row`; row commands go on
     void searchFinished();                       // the countdown ended (or was cancelled)
     void adapterFailure(AdapterOutcome outcome); // string 29/30 was shown; the program must end now
 
@@ -55,7 +60,11 @@ private:
         std::string interfaceName;
         std::optional<Ipv4> ip;
     };
-    void rowArrived(std::int16_t sequence, const DeviceRow& row);
+    struct Batch {
+        std::mutex mutex;
+        std::vector<std::pair<std::int16_t, DeviceRow>> rows; // with the search each answers
+    };
+    void takeBatch();
     void failAdapters(AdapterOutcome outcome);
     void reportPortsInUse(const std::vector<PortInUse>& adapters);
     void startCountdown();
@@ -69,6 +78,7 @@ private:
     // Used and finally destroyed on the engine's thread.
     std::shared_ptr<engine::SearchDriver> driver_;
     QPointer<SearchingDialog> dialog_;
+    std::shared_ptr<Batch> batch_ = std::make_shared<Batch>();
     GuiPost back_{this};
 };
 

@@ -4,13 +4,13 @@
 #include "common/RecordHeader.h"
 
 #include <array>
-#include <deque>
-#include <vector>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/redirect_error.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
+#include <deque>
+#include <vector>
 
 namespace fw::engine {
 
@@ -62,7 +62,7 @@ struct SetIpDriver::State final : SetIpExchange::Io {
     std::optional<SetIpAnswer> answer_;
     asio::steady_timer* wait = nullptr; // request()'s, while it waits
     bool holdAcks = false;
-    bool answering = false;                       // inside onDatagram, after answered()
+    bool answering = false;                     // inside onDatagram, after answered()
     std::deque<std::vector<std::uint8_t>> held; // acknowledgements waiting for acknowledge()
 };
 

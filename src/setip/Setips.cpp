@@ -4,10 +4,10 @@
 #include "common/ProcessValues.h"
 #include "common/StringTable.h"
 #include "common/Twips.h"
+#include "engine/SetIpDriver.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "platform/Platform.h"
 #include "platform/UiText.h"
-#include "engine/SetIpDriver.h"
 #include "setip/SetIpAnswerText.h"
 #include "setip/core/FixedAddressCheck.h"
 #include "setip/core/SetIpExchange.h"
@@ -190,8 +190,8 @@ void Setips::openExchange() {
                 }
             });
         });
-    engine_.engine.post([sock1 = sock1_, &exchange = exchange_, adapters, local = values_.localAdapterIp, index,
-                         mac = values_.selectedDeviceMac, back = back_.sender(), this] {
+    engine_.engine.post([sock1 = sock1_, &exchange = exchange_, adapters, local = values_.localAdapterIp,
+                         index, mac = values_.selectedDeviceMac, back = back_.sender(), this] {
         exchange.open(adapters, local, index, mac);
         sock1->holdAcknowledgements();
         if (adapters.empty()) {
@@ -207,8 +207,9 @@ void Setips::openExchange() {
 // else (the adapter went away, say) gets the neutral text and the system's reason.
 void Setips::showBindFailure(const engine::SocketError& error) {
     const Str id = error.kind == engine::SocketError::Kind::PortInUse ? Str::PortInUse : Str::PortUnusable;
-    platform_.messages.show(this, Message{std::string(loadResString(id)) + " " + error.code.message(),
-                                          std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
+    platform_.messages.show(this,
+                            Message{std::string(loadResString(id)) + " " + error.code.message(),
+                                    std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
 }
 
 void Setips::staticSelected() {

@@ -3,8 +3,8 @@
 
 #include "common/StringTable.h"
 #include "common/Twips.h"
-#include "platform/UiText.h"
 #include "engine/UpgradeDriver.h"
+#include "platform/UiText.h"
 #include "upgrade/ImageFileReader.h"
 #include "upgrade/PathBox.h"
 #include "upgrade/UploadDisplay.h"
@@ -144,15 +144,18 @@ void Download::startUpgrade() {
 void Download::startDriver(std::vector<std::uint8_t> image) {
     const GuiPost::Sender back = back_.sender();
     engine::UpgradeDriver::Display display;
-    display.progress = [back, this](int value) { back([this, value] { bar_->setValue(value); }); };
+    display.progress = [back, this](int value) {
+        back([this, value] { bar_->setValue(value); });
+    };
     display.label = [back, this](const std::string& text) {
         back([this, text] { percent_->setText(QString::fromStdString(text)); });
     };
     driver_ = std::make_shared<engine::UpgradeDriver>(
         engine_.endpoints, [&shell = platform_.shell](Ipv4 device) { shell.flushNeighbour(device); }, carry_,
         std::move(display));
-    engine_.engine.post([driver = driver_, executor = engine_.endpoints.executor(), device = values_.selectedDeviceIp,
-                         local = values_.localAdapterIp, image = std::move(image), back, this]() mutable {
+    engine_.engine.post([driver = driver_, executor = engine_.endpoints.executor(),
+                         device = values_.selectedDeviceIp, local = values_.localAdapterIp,
+                         image = std::move(image), back, this]() mutable {
         asio::co_spawn(executor, driver->run(device, local, std::move(image)),
                        [driver, back, this](const std::exception_ptr&, TftpUpload::Result result) {
                            back([this, result, portError = driver->transferPortError()] {
@@ -199,7 +202,8 @@ void Download::showProgressView() {
 }
 
 // The transfer is over: its message, then the dialog closes. A cancelled one finds it closed.
-void Download::uploadEnded(const TftpUpload::Result& result, const std::optional<engine::SocketError>& portError) {
+void Download::uploadEnded(const TftpUpload::Result& result,
+                           const std::optional<engine::SocketError>& portError) {
     if (view_ == View::Closed) {
         return;
     }

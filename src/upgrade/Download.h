@@ -59,12 +59,12 @@ private:
     ProcessValues& values_;
     UploadCarryOver& carry_;
     View view_ = View::Selection;
-    QLabel* prompt_;      // Label2
-    PathBox* pathBox_;    // Combo1
-    QPushButton* ok_;     // Command1
-    QPushButton* cancel_; // Command2
-    QProgressBar* bar_;   // ProgressBar1
-    QLabel* percent_;     // Label1
+    QLabel* prompt_;                                // Label2
+    PathBox* pathBox_;                              // Combo1
+    QPushButton* ok_;                               // Command1
+    QPushButton* cancel_;                           // Command2
+    QProgressBar* bar_;                             // ProgressBar1
+    QLabel* percent_;                               // Label1
     std::shared_ptr<engine::UpgradeDriver> driver_; // used and finally destroyed on the engine's thread
     GuiPost back_{this};
 };

@@ -37,7 +37,9 @@ struct RecordingDialogs final : RowDialogs {
     };
     explicit RecordingDialogs(FakePlatform& f) : fakes(f) {}
     void openSetIp(QWidget*, ProcessValues& v) override { calls.push_back({"Setips", v, fakes.openCount()}); }
-    void openUpgrade(QWidget*, ProcessValues& v) override { calls.push_back({"Download", v, fakes.openCount()}); }
+    void openUpgrade(QWidget*, ProcessValues& v) override {
+        calls.push_back({"Download", v, fakes.openCount()});
+    }
     FakePlatform& fakes;
     std::vector<Call> calls;
 };
@@ -267,7 +269,7 @@ TEST(MainWindowRows, RowCommandsNeedAPickAndConnectOpensThePickedDevice) {
     h.action("connect")->trigger();
     QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.rowPoint(0));
     EXPECT_EQ(h.fakes.shell.calls(), (std::vector<std::string>{"flush 10.0.0.21", "open http://10.0.0.21",
-                                                             "flush 10.0.0.20", "open http://10.0.0.20"}));
+                                                               "flush 10.0.0.20", "open http://10.0.0.20"}));
 }
 
 // The row commands take the picked row's own values, never those of the device listed last; the
@@ -284,7 +286,7 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
     for (const std::string command : {"Msetip", "Mload"}) {
         MainWindowHarness h;
         h.start();
-        h.window->deviceList().appendRow(picked);
+        h.window->deviceList().appendRows({picked});
         h.reply(kTwo, 1); // listed last: the hand-off values now point at it
         h.rightClick(h.rowPoint(0));
         h.closePopups();

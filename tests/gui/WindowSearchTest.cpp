@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/DeviceListModel.h"
 #include "discovery/WindowSearch.h"
+
+#include "discovery/DeviceListModel.h"
 #include "support/Fakes.h"
 #include "support/ReplyBytes.h"
 
