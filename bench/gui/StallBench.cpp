@@ -14,7 +14,7 @@
 #include "platform/LinuxAdapterSource.h"
 #include "platform/NeighbourTable.h"
 #include "support/Fakes.h"
-#include "support/SearchRig.h"
+#include "support/ManyDevices.h"
 #include "upgrade/Download.h"
 #include "upgrade/PathBox.h"
 #include "upgrade/core/TftpPackets.h"
