@@ -178,21 +178,20 @@ bool upload() {
     QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     dialog.findChild<PathBox*>("Combo1")->setEditText(path);
-    // OK reads and checks the image before anything is sent; that part is timed on its own.
     const auto start = Clock::now();
-    dialog.findChild<QPushButton*>("Command1")->click();
-    const double checkMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     probe.start();
+    dialog.findChild<QPushButton*>("Command1")->click(); // the image is read and checked, then sent
     loop.exec();
     probe.stop();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const auto stored = test::fileBytes(QDir(root).filePath("fw.bin"));
     const bool ok = rig.messages.texts() == std::vector<std::string>{"Data transmit finish"} && stored &&
                     stored->size() == kTftpMaxImageBytes;
-    std::printf("upload of %zu bytes: %s in %.1f s; image check on OK %.1f ms; then the GUI thread's worst "
-                "stall %.2f ms, %.0f ms in; most CPU between ticks %.2f ms (%ld ticks of 1 ms)\n",
-                kTftpMaxImageBytes, ok ? "stored" : "FAILED", seconds, checkMs, probe.worstMs(),
-                probe.worstAtMs(), probe.worstBusyMs(), probe.ticks());
+    std::printf(
+        "upload of %zu bytes: %s in %.1f s from OK; GUI thread's worst stall %.2f ms, %.0f ms in; most "
+        "CPU between ticks %.2f ms (%ld ticks of 1 ms)\n",
+        kTftpMaxImageBytes, ok ? "stored" : "FAILED", seconds, probe.worstMs(), probe.worstAtMs(),
+        probe.worstBusyMs(), probe.ticks());
     return ok;
 }
 

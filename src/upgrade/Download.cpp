@@ -127,15 +127,36 @@ void Download::startUpgrade() {
         return; // one upgrade per opening
     }
     view_ = View::Checking;
-    const QPointer<Download> alive(this);
-    std::vector<std::uint8_t> image;
-    const bool accepted = checkImageAndConfirm(image);
-    if (!alive || view_ == View::Closed) {
-        return; // closed while a message box was open
+    // Reading and searching an image of up to 16 MiB takes a while: the engine's thread does it.
+    engine_.engine.post([path = pathBox_->currentText().toStdString(), kind = values_.selectedDeviceKind,
+                         back = back_.sender(), this] {
+        auto file = std::make_shared<ImageFile>();
+        if (!path.empty()) {
+            *file = readImageFile(path, kTftpMaxImageBytes);
+        }
+        back([this, decision = checkImage(path, *file, kind), file] {
+            imageChecked(decision, std::move(file->bytes));
+        });
+    });
+}
+
+void Download::imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image) {
+    if (view_ != View::Checking) {
+        return; // closed meanwhile
     }
-    if (!accepted) {
-        view_ = View::Selection;
-        return;
+    if (decision.kind != ImageDecision::Kind::Accept) {
+        const QPointer<Download> alive(this);
+        const MessageAnswer answer = platform_.messages.show(this, decision.message);
+        if (!alive || view_ == View::Closed) {
+            return; // closed while the message box was open
+        }
+        if (decision.focusPathBox) {
+            pathBox_->setFocus();
+        }
+        if (decision.kind == ImageDecision::Kind::Refuse || answer == MessageAnswer::Cancel) {
+            view_ = View::Selection;
+            return;
+        }
     }
     showProgressView();
     startDriver(std::move(image));
@@ -163,30 +184,6 @@ void Download::startDriver(std::vector<std::uint8_t> image) {
                            });
                        });
     });
-}
-
-bool Download::checkImageAndConfirm(std::vector<std::uint8_t>& image) {
-    const std::string path = pathBox_->currentText().toStdString();
-    ImageFile file;
-    if (!path.empty()) {
-        file = readImageFile(path, kTftpMaxImageBytes);
-    }
-    const ImageDecision decision = checkImage(path, file, values_.selectedDeviceKind);
-    if (decision.kind != ImageDecision::Kind::Accept) {
-        const QPointer<Download> alive(this);
-        const MessageAnswer answer = platform_.messages.show(this, decision.message);
-        if (!alive || view_ == View::Closed) {
-            return false;
-        }
-        if (decision.focusPathBox) {
-            pathBox_->setFocus();
-        }
-        if (decision.kind == ImageDecision::Kind::Refuse || answer == MessageAnswer::Cancel) {
-            return false;
-        }
-    }
-    image = std::move(file.bytes);
-    return true;
 }
 
 void Download::showProgressView() {

@@ -5,6 +5,7 @@
 #include "app/GuiPost.h"
 #include "common/ProcessValues.h"
 #include "platform/Platform.h"
+#include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpUpload.h"
 #include "upgrade/core/UploadCarryOver.h"
 
@@ -46,7 +47,7 @@ protected:
 private:
     void browse();
     void startUpgrade();
-    bool checkImageAndConfirm(std::vector<std::uint8_t>& image);
+    void imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image);
     void showProgressView();
     void startDriver(std::vector<std::uint8_t> image);
     void uploadEnded(const TftpUpload::Result& result, const std::optional<engine::SocketError>& portError);

@@ -46,6 +46,7 @@ protected:
     void okWith(const std::string& path) {
         pathBox()->setEditText(QString::fromStdString(path));
         QTest::mouseClick(ok(), Qt::LeftButton);
+        fakes.settle(); // the engine's thread reads and checks the image
     }
 };
 
@@ -58,6 +59,7 @@ TEST_F(DownloadDialog, DropDownOpensTheFileDialogAndCancelKeepsTheText) {
     pathBox()->showPopup();
     EXPECT_EQ(pathBox()->currentText(), "/chosen/fw.bin");
     QTest::mouseClick(ok(), Qt::LeftButton);
+    fakes.settle();
     EXPECT_EQ(fakes.messages.texts(),
               std::vector<std::string>{"This file not exist."}); // OK checks the chosen path
     EXPECT_EQ(pathBox()->count(), 0);                            // no history
