@@ -121,6 +121,7 @@ TEST_F(DownloadDialog, ClosedWhileAQuestionIsOpenOrDestroyedMidSequenceLeavesNot
     dlg.reset();
     EXPECT_EQ(fakes.openCount(), 0u);
     QTest::qWait(1200); // no timer may fire into the destroyed dialog
+    EXPECT_EQ(fakes.sent().size(), 1u) << "only the handshake: no write request after Cancel";
 }
 
 // Another program on port 14321: said at once, not "Time Out" after half a minute, and no handshake.
