@@ -91,6 +91,25 @@ TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
     EXPECT_EQ(Bytes(sent[0].bytes.begin() + 20, sent[0].bytes.begin() + 24), (Bytes{10, 1, 2, 3}));
 }
 
+// The device's "done" is acknowledged only once its box is closed, as the operator saw it.
+TEST_F(SetipsTest, TheAcknowledgementLeavesAfterTheAnswersBoxIsClosed) {
+    open();
+    click("Command2"); // DHCP, request 1
+    std::vector<std::size_t> sentWhileShown;
+    fake.messages.onShow = [&](const Message&) {
+        sentWhileShown.push_back(fake.sent().size());
+    };
+    Bytes done(32, 0);
+    std::copy_n(std::begin({0x87, 0x65, 0x43, 0x21, 0x21, 0x10, 0x00, 0x01}), 8, done.begin());
+    ASSERT_TRUE(
+        fake.deliver({*Ipv4::parse("192.168.1.20"), 4001}, {*Ipv4::parse("192.168.1.50"), 4000}, done));
+    EXPECT_EQ(fake.messages.texts(), std::vector<std::string>{"Set DHCP OK"});
+    EXPECT_EQ(sentWhileShown, std::vector<std::size_t>{1});
+    const auto sent = fake.sent();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(Bytes(sent[1].bytes.begin() + 4, sent[1].bytes.begin() + 6), (Bytes{0xA0, 0x99}));
+}
+
 // Only EADDRINUSE means another program; any other bind failure gets the neutral text.
 TEST_F(SetipsTest, AFailedBindIsSaidOnceWithWhatHappened) {
     const std::pair<std::errc, const char*> cases[]{
