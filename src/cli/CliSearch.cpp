@@ -7,7 +7,7 @@ namespace fw::cli {
 
 CliSearch::CliSearch(EndpointFactory makeEndpoint, AdapterTable adapters, QObject* parent,
                      DiscoverySearch::Keying keying)
-    : QObject(parent), makeEndpoint_(std::move(makeEndpoint)), search_(values_, *this, keying) {
+    : QObject(parent), makeEndpoint_(std::move(makeEndpoint)), search_(*this, keying) {
     values_.adapterTable = std::move(adapters);
     wait_.setSingleShot(true);
     connect(&wait_, &QTimer::timeout, this, &CliSearch::finish);
