@@ -4,12 +4,8 @@
 #include "cli/AdapterChoice.h"
 #include "cli/CliSearch.h"
 #include "cli/DeviceReport.h"
+#include "cli/WatchReport.h"
 #include "platform/TerminationSignals.h"
-
-#include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,176 +14,11 @@ namespace fw::cli {
 namespace {
 
 using Event = DeviceInventory::Event;
-using EventKind = DeviceInventory::EventKind;
-using Field = DeviceInventory::Field;
 
 // A search waits for answers for half the interval, at most the window's 3 s, so that between two
 // searches port 4001 is free for set-ip or upgrade.
 constexpr std::chrono::milliseconds kLongestWait{3000};
 constexpr std::size_t kRecentLines = 10;
-
-const char* eventName(EventKind kind) {
-    switch (kind) {
-    case EventKind::Appeared:
-        return "appeared";
-    case EventKind::Changed:
-        return "changed";
-    case EventKind::Gone:
-        return "gone";
-    case EventKind::DuplicateIp:
-        return "duplicate-ip";
-    case EventKind::ForeignSubnet:
-        return "foreign-subnet";
-    case EventKind::MacOnTwoAdapters:
-        return "mac-on-two-adapters";
-    case EventKind::AdapterChanged:
-        return "adapter-changed";
-    }
-    return "";
-}
-
-const char* fieldName(Field field) {
-    switch (field) {
-    case Field::Name:
-        return "name";
-    case Field::Ip:
-        return "ip";
-    case Field::EssId:
-        return "essid";
-    case Field::Channel:
-        return "channel";
-    case Field::Wep:
-        return "wep";
-    case Field::Kind:
-        return "kind";
-    case Field::Adapter:
-        return "adapter";
-    }
-    return "";
-}
-
-QJsonValue fieldValue(const DeviceRow& row, Field field, const AdapterTable& table) {
-    const QJsonObject o = deviceObject(row, table);
-    return o[fieldName(field)];
-}
-
-// A field's value as the plain line shows it.
-std::string fieldText(const DeviceRow& row, Field field, const AdapterTable& table) {
-    switch (field) {
-    case Field::Name:
-        return "'" + printableText(row.name) + "'";
-    case Field::EssId:
-        return "'" + printableText(row.essId) + "'";
-    case Field::Ip:
-        return row.ip.toString();
-    case Field::Channel:
-        return std::to_string(row.channel);
-    case Field::Wep:
-        return row.wep ? "on" : "off";
-    case Field::Kind:
-        return kindName(row);
-    case Field::Adapter:
-        return adapterName(table, row.adapterIp);
-    }
-    return {};
-}
-
-std::string now() {
-    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
-}
-
-bool isWarning(EventKind kind) {
-    return kind == EventKind::DuplicateIp || kind == EventKind::ForeignSubnet ||
-           kind == EventKind::MacOnTwoAdapters;
-}
-
-std::string jsonLine(const Event& e, const AdapterTable& table) {
-    QJsonObject o{{"time", QString::fromStdString(now())}, {"event", eventName(e.kind)}};
-    if (e.moved) {
-        o["adapter"] = QString::fromStdString(e.moved->adapter);
-        o["ip"] = QJsonObject{{"old", QString::fromStdString(e.moved->from.toString())},
-                              {"new", QString::fromStdString(e.moved->to.toString())}};
-        return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
-    }
-    const DeviceRow& first = e.devices.front();
-    switch (e.kind) {
-    case EventKind::Changed: {
-        QJsonObject changes;
-        for (const Field f : e.fields) {
-            changes[fieldName(f)] =
-                QJsonObject{{"old", fieldValue(*e.before, f, table)}, {"new", fieldValue(first, f, table)}};
-        }
-        o["changes"] = changes;
-        o["device"] = deviceObject(first, table);
-        break;
-    }
-    case EventKind::DuplicateIp:
-    case EventKind::MacOnTwoAdapters: {
-        QJsonArray devices;
-        for (const DeviceRow& r : e.devices) {
-            devices.append(deviceObject(r, table));
-        }
-        if (e.kind == EventKind::DuplicateIp) {
-            o["ip"] = QString::fromStdString(first.ip.toString());
-            o["adapter"] = QString::fromStdString(adapterName(table, first.adapterIp));
-        } else {
-            o["mac"] = QString::fromStdString(formatMac(first.mac));
-        }
-        o["devices"] = devices;
-        break;
-    }
-    case EventKind::Appeared:
-    case EventKind::Gone:
-    case EventKind::ForeignSubnet:
-    case EventKind::AdapterChanged:
-        o["device"] = deviceObject(first, table);
-        break;
-    }
-    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
-}
-
-std::string plainLine(const Event& e, const AdapterTable& table) {
-    std::string text = now() + " " + (isWarning(e.kind) ? "warning " : "") + eventName(e.kind) + " ";
-    if (e.moved) {
-        return text + e.moved->adapter + " " + e.moved->from.toString() + " -> " + e.moved->to.toString();
-    }
-    const DeviceRow& d = e.devices.front();
-    const std::string mac = formatMac(d.mac);
-    const std::string on = adapterName(table, d.adapterIp);
-    switch (e.kind) {
-    case EventKind::Appeared:
-    case EventKind::AdapterChanged:
-        return text + mac + " " + d.ip.toString() + " '" + printableText(d.name) + "' " + kindName(d) +
-               " on " + on;
-    case EventKind::Gone:
-        return text + mac + " " + d.ip.toString() + " on " + on;
-    case EventKind::Changed: {
-        text += mac;
-        const char* separator = " ";
-        for (const Field f : e.fields) {
-            text += separator + std::string(fieldName(f)) + " " + fieldText(*e.before, f, table) + " -> " +
-                    fieldText(d, f, table);
-            separator = ", ";
-        }
-        return text;
-    }
-    case EventKind::ForeignSubnet:
-        return text + mac + " " + d.ip.toString() + " is in no subnet of " + on +
-               "; give it an address there with set-ip";
-    case EventKind::DuplicateIp:
-    case EventKind::MacOnTwoAdapters: {
-        text += e.kind == EventKind::DuplicateIp ? d.ip.toString() + " on " + on + ":" : mac + " on";
-        const char* separator = " ";
-        for (const DeviceRow& r : e.devices) {
-            text += separator +
-                    (e.kind == EventKind::DuplicateIp ? formatMac(r.mac) : adapterName(table, r.adapterIp));
-            separator = ", ";
-        }
-        return text;
-    }
-    }
-    return text;
-}
 
 void write(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -276,12 +107,13 @@ void CliWatch::searched(CliSearch* search, const AdapterTable& table) {
 
 void CliWatch::report(const std::vector<DeviceInventory::Event>& events, const AdapterTable& table) {
     for (const Event& e : events) {
+        const auto now = std::chrono::system_clock::now();
         if (command_.format == WatchFormat::Jsonl) {
-            write(jsonLine(e, table) + "\n");
+            write(watchJsonLine(e, table, now) + "\n");
         } else if (!live_) {
-            write(plainLine(e, table) + "\n");
+            write(watchPlainLine(e, table, now) + "\n");
         } else {
-            recent_.push_back(plainLine(e, table));
+            recent_.push_back(watchPlainLine(e, table, now));
             if (recent_.size() > kRecentLines) {
                 recent_.pop_front();
             }
@@ -298,7 +130,7 @@ void CliWatch::redraw(const AdapterTable& table) {
     std::string view = "\x1b[H\x1b[2J";
     view += "fernwick-cli watch: " + std::to_string(devices.size()) + " device" +
             (devices.size() == 1 ? "" : "s") + ", last search " +
-            QDateTime::currentDateTime().toString("HH:mm:ss").toStdString() + " (Ctrl+C ends)\n\n";
+            localClock(std::chrono::system_clock::now()) + " (Ctrl+C ends)\n\n";
     if (!devices.empty()) {
         view += formatDevices(devices, table, OutputFormat::Table);
     }

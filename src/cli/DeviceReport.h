@@ -5,9 +5,9 @@
 #include "common/AdapterEntry.h"
 #include "discovery/core/DeviceRow.h"
 
-#include <QJsonObject>
-
+#include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fw::cli {
@@ -23,7 +23,17 @@ std::string formatDevices(const std::vector<DeviceRow>& rows, const AdapterTable
 
 // One device as the json format writes it: {name, ip, essid, channel, wep, mac, kind, adapter,
 // adapter_ip}.
-QJsonObject deviceObject(const DeviceRow& row, const AdapterTable& adapters);
+nlohmann::json deviceObject(const DeviceRow& row, const AdapterTable& adapters);
+
+// A document as the CLI's files and json output have always been laid out: four-space indents, an
+// empty array or object still opened on its own line, whole doubles without a fraction, and a
+// closing newline.
+std::string indentedJson(const nlohmann::json& value);
+
+// An 8-bit device text as UTF-8.
+std::string latin1ToUtf8(std::string_view latin1);
+// UTF-8 back to 8-bit text; characters past U+00FF become '?'.
+std::string utf8ToLatin1(std::string_view utf8);
 
 // An 8-bit device text as UTF-8 with control characters written as \xNN (and "\" as "\\").
 std::string printableText(const std::string& latin1);
