@@ -17,7 +17,7 @@
 namespace fw::cli {
 namespace {
 
-// The probe is the first search of its CliSearch, so devices answer with sequence 1.
+// The probe is the first search of its driver, so devices answer with sequence 1.
 const std::int16_t kProbeSequence = nextSearchSequence(0);
 
 void addOnce(std::vector<doctor::SeenAnswer>& list, const doctor::SeenAnswer& seen) {
@@ -29,20 +29,16 @@ void addOnce(std::vector<doctor::SeenAnswer>& list, const doctor::SeenAnswer& se
 
 } // namespace
 
-CliDoctor::CliDoctor(Console& console, std::function<AdapterListing()> listAdapters,
-                     EndpointFactory makeEndpoint, QObject* parent)
-    : QObject(parent), console_(console), listAdapters_(std::move(listAdapters)),
-      makeEndpoint_(std::move(makeEndpoint)) {}
+CliDoctor::CliDoctor(CliContext& ctx) : ctx_(ctx) {}
 
 CliDoctor::~CliDoctor() = default;
 
-void CliDoctor::start(const DoctorCommand& command) {
+asio::awaitable<ExitStatus> CliDoctor::run(const DoctorCommand& command) {
     format_ = command.format;
-    const AdapterListing listing = listAdapters_();
+    const AdapterListing listing = ctx_.listAdapters();
     if (!listing.readable) {
-        console_.err("the kernel's interface list could not be read");
-        emit finished(ExitStatus::Usage);
-        return;
+        ctx_.console.err("the kernel's interface list could not be read");
+        co_return ExitStatus::Usage;
     }
     facts_.path = listing.path;
     facts_.restricted = !command.interfaces.empty();
@@ -68,9 +64,8 @@ void CliDoctor::start(const DoctorCommand& command) {
     for (const std::string& name : command.interfaces) {
         if (std::none_of(listing.adapters.begin(), listing.adapters.end(),
                          [&](const AdapterFacts& a) { return a.interfaceName == name; })) {
-            console_.err("doctor: no interface named '" + name + "'");
-            emit finished(ExitStatus::Usage);
-            return;
+            ctx_.console.err("doctor: no interface named '" + name + "'");
+            co_return ExitStatus::Usage;
         }
     }
     const auto states = doctor::classifyInterfaces(facts_.interfaces, facts_.path);
@@ -81,10 +76,11 @@ void CliDoctor::start(const DoctorCommand& command) {
         }
     }
     facts_.firewall = NftablesChains::inputDropChains();
-    probe(command.timeout);
+    co_await probe(command.timeout);
+    co_return report();
 }
 
-void CliDoctor::probe(std::chrono::milliseconds wait) {
+asio::awaitable<void> CliDoctor::probe(std::chrono::milliseconds wait) {
     AdapterListing searched;
     searched.readable = true;
     searched.path = facts_.path;
@@ -93,8 +89,7 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
     }
     const AdapterSelection selection = selectAdapters(searched);
     if (selection.outcome != AdapterOutcome::Ok) {
-        report();
-        return;
+        co_return;
     }
     facts_.probe.ran = true;
     facts_.probe.wireWatched = true;
@@ -102,7 +97,7 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
         auto tap = std::make_unique<PacketTap>();
         if (!tap->open(e.interfaceIndex, kWorkstationPort)) {
             if (tap->lastErrno() != EPERM && tap->lastErrno() != EACCES) {
-                console_.err("doctor: cannot watch " + e.interfaceName + ": " + tap->lastError());
+                ctx_.console.err("doctor: cannot watch " + e.interfaceName + ": " + tap->lastError());
             }
             facts_.probe.wireWatched = false;
             taps_.clear();
@@ -112,51 +107,46 @@ void CliDoctor::probe(std::chrono::milliseconds wait) {
     }
     // Keyed as the watch keys: two devices on one address, or one device on two adapters, are all
     // received, so neither looks like an answer this host dropped.
-    auto* search =
-        new CliSearch(makeEndpoint_, selection.table, this, DiscoverySearch::Keying::MacAndAdapter);
-    connect(search, &CliSearch::finished, this, [this, search] {
-        search->deleteLater();
-        const AdapterTable& table = search->adapters();
-        for (std::size_t i = 0; i < table.size(); ++i) {
-            const AdapterEntry& e = table[i];
-            doctor::ProbeAdapter a;
-            a.interfaceName = e.interfaceName;
-            a.ip = e.ip.value_or(Ipv4{});
-            a.mask = e.mask.value_or(Ipv4{});
-            const auto& failures = search->bindFailures();
-            a.sent = std::none_of(failures.begin(), failures.end(),
-                                  [&](const CliSearch::BindFailure& f) { return f.adapter == e; });
-            for (const DeviceRow& row : search->rows()) {
-                if (row.adapterIp == a.ip) {
-                    addOnce(a.received, {row.mac, row.ip});
-                }
+    const SearchSummary probed =
+        co_await searchOnce(ctx_, selection.table, wait, {}, DiscoverySearch::Keying::MacAndAdapter);
+    const AdapterTable& table = selection.table;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const AdapterEntry& e = table[i];
+        doctor::ProbeAdapter a;
+        a.interfaceName = e.interfaceName;
+        a.ip = e.ip.value_or(Ipv4{});
+        a.mask = e.mask.value_or(Ipv4{});
+        const auto& failures = probed.started.unbindable;
+        a.sent =
+            std::none_of(failures.begin(), failures.end(), [&](const auto& f) { return f.adapter == e; });
+        for (const DeviceRow& row : probed.rows) {
+            if (row.adapterIp == a.ip) {
+                addOnce(a.received, {row.mac, row.ip});
             }
-            if (i < taps_.size()) {
-                for (const auto& packet : taps_[i]->drain()) {
-                    if (const auto seen = doctor::parseWireAnswer(packet, kProbeSequence)) {
-                        addOnce(a.onWire, *seen);
-                    }
-                }
-                for (const doctor::SeenAnswer& seen : a.onWire) {
-                    if (!RouteLookup::hasRoute(seen.source)) {
-                        a.noRouteBack.push_back(seen.source);
-                    }
-                }
-            }
-            facts_.probe.adapters.push_back(std::move(a));
         }
-        taps_.clear();
-        report();
-    });
-    search->start(wait);
+        if (i < taps_.size()) {
+            for (const auto& packet : taps_[i]->drain()) {
+                if (const auto seen = doctor::parseWireAnswer(packet, kProbeSequence)) {
+                    addOnce(a.onWire, *seen);
+                }
+            }
+            for (const doctor::SeenAnswer& seen : a.onWire) {
+                if (!RouteLookup::hasRoute(seen.source)) {
+                    a.noRouteBack.push_back(seen.source);
+                }
+            }
+        }
+        facts_.probe.adapters.push_back(std::move(a));
+    }
+    taps_.clear();
 }
 
-void CliDoctor::report() {
+ExitStatus CliDoctor::report() {
     const doctor::DoctorReport r = doctor::makeReport(std::move(facts_));
     const std::string text = format_ == DoctorFormat::Json ? doctor::formatJson(r) : doctor::formatText(r);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
-    emit finished(r.status == 0 ? ExitStatus::Ok : ExitStatus::Negative);
+    return r.status == 0 ? ExitStatus::Ok : ExitStatus::Negative;
 }
 
 } // namespace fw::cli

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/CliContext.h"
 #include "cli/CommandLine.h"
-#include "cli/Console.h"
 #include "doctor/core/DoctorFacts.h"
-#include "platform/DatagramEndpoint.h"
 #include "platform/PacketTap.h"
 
-#include <QObject>
-
-#include <functional>
+#include <asio/awaitable.hpp>
 #include <memory>
 #include <vector>
 
@@ -17,26 +14,19 @@ namespace fw::cli {
 
 // `fernwick-cli doctor`: reads the interfaces' facts from the kernel, checks the port and the
 // firewall, runs one search while packet sockets watch the adapters, prints the report and
-// emits finished(exit status).
-class CliDoctor final : public QObject {
-    Q_OBJECT
+// returns the exit status.
+class CliDoctor final {
 public:
-    CliDoctor(Console& console, std::function<AdapterListing()> listAdapters, EndpointFactory makeEndpoint,
-              QObject* parent = nullptr);
-    ~CliDoctor() override;
+    explicit CliDoctor(CliContext& ctx);
+    ~CliDoctor();
 
-    void start(const DoctorCommand& command);
-
-signals:
-    void finished(ExitStatus status);
+    asio::awaitable<ExitStatus> run(const DoctorCommand& command);
 
 private:
-    void probe(std::chrono::milliseconds wait);
-    void report();
+    asio::awaitable<void> probe(std::chrono::milliseconds wait);
+    ExitStatus report();
 
-    Console& console_;
-    std::function<AdapterListing()> listAdapters_;
-    EndpointFactory makeEndpoint_;
+    CliContext& ctx_;
     DoctorFormat format_ = DoctorFormat::Text;
     doctor::DoctorFacts facts_;
     std::vector<std::unique_ptr<PacketTap>> taps_; // one per probed adapter, when permitted
