@@ -34,6 +34,14 @@ udp::endpoint toEndpoint(Ipv4 ip, std::uint16_t port) {
 
 void arm(const std::shared_ptr<State>& s);
 
+// Asio reports the system's errors in a category of its own, which std::errc does not compare with.
+SocketError socketError(const std::error_code& error) {
+    if (error.category() == asio::system_category()) {
+        return SocketError::from(std::error_code(error.value(), std::system_category()));
+    }
+    return SocketError::from(error);
+}
+
 // The timer ends a wait whose deadline has come by cancelling the socket's readiness wait; one that
 // fires early (the deadline moved on since it was armed) is re-armed for the deadline.
 void onTimer(const std::shared_ptr<State>& s, const std::error_code& error) {
@@ -107,7 +115,7 @@ EndpointResult bound(std::shared_ptr<State> s, udp::endpoint at, std::optional<I
         s->port = s->socket.local_endpoint(error).port();
     }
     if (error) {
-        return Failure{SocketError::from(error)};
+        return Failure{socketError(error)};
     }
     s->local = reported.value_or(Ipv4::fromHostOrder(at.address().to_v4().to_uint()));
     return AsioEndpoint::adopt(std::move(s));
@@ -120,7 +128,7 @@ std::optional<SocketError> openBroadcast(State& s) {
         s.socket.set_option(asio::socket_base::broadcast(true), error);
     }
     if (error) {
-        return SocketError::from(error);
+        return socketError(error);
     }
     return std::nullopt;
 }
@@ -143,7 +151,7 @@ EndpointResult AsioEndpoint::bindToAdapter(asio::io_context& context, const Adap
     }
     // Tied before bind, so that the port is taken on this interface only.
     if (const std::error_code error = tieToAdapter(s->socket.native_handle(), adapter.interfaceName)) {
-        return Failure{SocketError::from(error)};
+        return Failure{socketError(error)};
     }
     return bound(std::move(s), toEndpoint(Ipv4::any(), port), ip);
 }
@@ -169,7 +177,7 @@ Status<SocketError> AsioEndpoint::send(UdpAddress to, std::span<const std::uint8
     }
     state_->socket.send_to(asio::buffer(bytes.data(), bytes.size()), toEndpoint(to.ip, to.port), 0, error);
     if (error) {
-        return Failure{SocketError::from(error)};
+        return Failure{socketError(error)};
     }
     return Done{};
 }

@@ -25,11 +25,11 @@ class UpgradeDriver {
 public:
     // Where the upload shows itself; each is called on the engine thread and may be empty.
     struct Display {
-        std::function<void(int)> progress;                     // 0..100, changes only
-        std::function<void(const std::string&)> label;         // changes only
-        std::function<void(const TftpUpload::Result&)> result; // how it ended
-        std::function<void(TftpUpload::Outcome)> ended;        // after result: the display closes
-        std::function<void()> secondRequestSent;               // the transfer proper begins
+        std::function<void(int)> progress{};                     // 0..100, changes only
+        std::function<void(const std::string&)> label{};         // changes only
+        std::function<void(const TftpUpload::Result&)> result{}; // how it ended
+        std::function<void(TftpUpload::Outcome)> ended{};        // after result: the display closes
+        std::function<void()> secondRequestSent{};               // the transfer proper begins
     };
     using FlushArp = std::function<void(Ipv4)>; // the device's neighbour entry; fails silently
 
