@@ -45,6 +45,7 @@ asio::awaitable<Verdict> CliUpload::run(Ipv4 device, Ipv4 local, const std::stri
     began_ = Clock::now();
     const auto ended = co_await (driver_.run(device, local, std::move(image)) || refresh());
     const TftpUpload::Result result = ended.index() == 0 ? std::get<0>(ended) : TftpUpload::Result{};
+    driver_.cancel(); // port 14321 free again at once: a rollout's next upload on the adapter binds it
     outcome_ = stalled_ ? TftpUpload::Outcome::PeerFault : result.outcome;
     const auto portError = driver_.transferPortError();
     const Verdict verdict =
