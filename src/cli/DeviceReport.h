@@ -30,11 +30,6 @@ nlohmann::json deviceObject(const DeviceRow& row, const AdapterTable& adapters);
 // closing newline.
 std::string indentedJson(const nlohmann::json& value);
 
-// An 8-bit device text as UTF-8.
-std::string latin1ToUtf8(std::string_view latin1);
-// UTF-8 back to 8-bit text; characters past U+00FF become '?'.
-std::string utf8ToLatin1(std::string_view utf8);
-
 // An 8-bit device text as UTF-8 with control characters written as \xNN (and "\" as "\\").
 std::string printableText(const std::string& latin1);
 

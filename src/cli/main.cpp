@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
 #include "engine/Engine.h"
+#include "cli/RolloutReport.h"
 #include "platform/LinuxAdapterSource.h"
 #include "platform/NeighbourTable.h"
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    fw::cli::RolloutReport::initialiseHashing();
     fw::cli::Console console;
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
