@@ -4,8 +4,8 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
-#include "engine/Engine.h"
 #include "cli/RolloutReport.h"
+#include "engine/Engine.h"
 #include "platform/LinuxAdapterSource.h"
 #include "platform/NeighbourTable.h"
 
