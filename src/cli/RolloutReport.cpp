@@ -129,11 +129,13 @@ fs::path folderOf(const fs::path& path) {
 // Replaces `path` by a file holding `text`, or leaves it as it was: written to a new file beside
 // it, flushed to the disk, then renamed over it. The error is the system's reason.
 std::optional<std::string> replaceFile(const fs::path& given, const std::string& text) {
-    std::error_code ec;
     // A link stays a link: the file it points to is the one replaced.
-    const fs::path path = fs::is_symlink(given, ec) ? fs::canonical(given, ec) : given;
-    if (ec) {
-        return ec.message();
+    fs::path path = given;
+    if (std::error_code ec; fs::is_symlink(given, ec)) {
+        path = fs::canonical(given, ec);
+        if (ec) {
+            return ec.message();
+        }
     }
     const auto [fd, temporary] = createTemporary(folderOf(path));
     if (fd < 0) {

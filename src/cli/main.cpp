@@ -9,18 +9,13 @@
 #include "platform/LinuxAdapterSource.h"
 #include "platform/NeighbourTable.h"
 
-#include <QStringList>
-
 #include <cstdio>
 
 int main(int argc, char** argv) {
     fw::cli::RolloutReport::initialiseHashing();
     fw::cli::Console console;
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments.push_back(QString::fromLocal8Bit(argv[i]));
-    }
-    const fw::cli::ParsedCommandLine parsed = fw::cli::parseCommandLine(arguments);
+    const fw::cli::ParsedCommandLine parsed =
+        fw::cli::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     switch (parsed.kind) {
     case fw::cli::ParsedCommandLine::Kind::Help:
     case fw::cli::ParsedCommandLine::Kind::Version:
