@@ -7,7 +7,8 @@ function(fernwick_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
 endfunction()
 
-# A pure C++ core: no Qt is ever linked into it, so a Qt include fails to build.
+# A library without Qt (the pure cores, the platform facts, the doctor's gathering): no Qt is ever
+# linked into it, so a Qt include fails to build.
 function(fernwick_core_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})

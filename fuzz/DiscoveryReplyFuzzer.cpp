@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Discovery replies off port 4001: acceptance, decoding into a row, and the search's bookkeeping.
+// Discovery replies off port 4001 (and as captured packets): acceptance, decoding into a row, and the
+// search's bookkeeping.
 #include "FuzzInput.h"
 #include "discovery/core/DiscoverySearch.h"
 #include "support/CoreFakes.h"
@@ -90,6 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
 
+        // The same bytes as a captured IPv4 packet: read within its bounds whatever its header says.
+        static_cast<void>(fw::acceptCapturedReply(d, search.sequence()));
         const std::size_t before = rows.rows.size();
         const auto verdict = search.onDatagram(d, from, on);
         if (!expected) {

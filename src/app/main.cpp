@@ -6,11 +6,11 @@
 #include "app/MainWindow.h"
 #include "app/ModalRowDialogs.h"
 #include "platform/DesktopShell.h"
-#include "platform/LinuxAdapterSource.h"
 #include "platform/QtFileChooser.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/SingleInstance.h"
 #include "platform/UdpEndpoint.h"
+#include "platform/linux/LinuxAdapterSource.h"
 
 #include <QApplication>
 

@@ -3,12 +3,9 @@
 
 #include "cli/CliContext.h"
 #include "cli/CommandLine.h"
-#include "doctor/core/DoctorFacts.h"
-#include "platform/PacketTap.h"
+#include "doctor/DoctorFactGatherer.h"
 
 #include <asio/awaitable.hpp>
-#include <memory>
-#include <vector>
 
 namespace fw::cli {
 
@@ -17,19 +14,15 @@ namespace fw::cli {
 // returns the exit status.
 class CliDoctor final {
 public:
-    explicit CliDoctor(CliContext& ctx);
-    ~CliDoctor();
+    explicit CliDoctor(CliContext& ctx) : ctx_(ctx) {}
 
     asio::awaitable<ExitStatus> run(const DoctorCommand& command);
 
 private:
     asio::awaitable<void> probe(std::chrono::milliseconds wait);
-    ExitStatus report();
 
     CliContext& ctx_;
-    DoctorFormat format_ = DoctorFormat::Text;
-    doctor::DoctorFacts facts_;
-    std::vector<std::unique_ptr<PacketTap>> taps_; // one per probed adapter, when permitted
+    doctor::DoctorFactGatherer gatherer_;
 };
 
 } // namespace fw::cli

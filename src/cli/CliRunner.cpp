@@ -11,7 +11,7 @@
 #include "cli/DeviceReport.h"
 #include "common/StringTable.h"
 #include "doctor/core/DoctorRules.h"
-#include "platform/Sysctl.h"
+#include "platform/linux/Sysctl.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -6,8 +6,8 @@
 #include "cli/Console.h"
 #include "cli/RolloutReport.h"
 #include "engine/Engine.h"
-#include "platform/LinuxAdapterSource.h"
-#include "platform/NeighbourTable.h"
+#include "platform/linux/LinuxAdapterSource.h"
+#include "platform/linux/NeighbourTable.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/DesktopShell.h"
 
-#include "platform/NeighbourTable.h"
+#include "platform/linux/NeighbourTable.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/LinuxAdapterSource.h"
-#include "platform/NeighbourTable.h"
+#include "platform/linux/LinuxAdapterSource.h"
+#include "platform/linux/NeighbourTable.h"
 #include "support/NetLab.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 // Uploads run by UploadDriver on real sockets inside a lab's workstation namespace, each to its own
 // tftpd-hpa host and from its own workstation address. Shared by the net tests and the benchmark.
 
-#include "platform/NeighbourTable.h"
 #include "platform/UdpEndpoint.h"
+#include "platform/linux/NeighbourTable.h"
 #include "support/NetLab.h"
 #include "support/VirtualLink.h"
 #include "upgrade/UploadDisplay.h"

@@ -7,8 +7,8 @@
 
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchCycle.h"
-#include "platform/LinuxAdapterSource.h"
 #include "platform/UdpEndpoint.h"
+#include "platform/linux/LinuxAdapterSource.h"
 #include "support/Fakes.h"
 #include "support/NetLab.h"
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "discovery/core/DiscoverySearch.h"
 
+#include "discovery/core/DiscoveryRecords.h"
 #include "support/CoreFakes.h"
 #include "support/ReplyBytes.h"
 
@@ -63,6 +64,37 @@ TEST_F(DiscoverySearchTest, OneRowPerSenderAddressTheFirstWinsAndValuesFollowLis
     search.begin(); // a new search lists everyone again
     EXPECT_EQ(reply({.sequence = 2}, "192.168.1.1", eth0), Verdict::Listed);
     EXPECT_EQ(search.replyCount(), 1);
+}
+
+// A reply as the doctor's packet socket captures it, from the IPv4 header on.
+std::vector<std::uint8_t> capturedPacket(std::uint16_t dport, std::int16_t sequence,
+                                         std::uint8_t ihlWords = 5, std::uint8_t fragmentHigh = 0x40) {
+    const auto reply = test::replyBytes({.sequence = sequence, .mac = {0, 0x0A, 0, 0, 0, 3}});
+    const std::size_t ihl = ihlWords * 4u;
+    std::vector<std::uint8_t> p(ihl + 8, 0);
+    p[0] = static_cast<std::uint8_t>(0x40 | ihlWords);
+    p[6] = fragmentHigh;
+    p[9] = 17;
+    p[12] = 192, p[13] = 168, p[14] = 99, p[15] = 7;
+    p[ihl + 2] = static_cast<std::uint8_t>(dport >> 8);
+    p[ihl + 3] = static_cast<std::uint8_t>(dport);
+    p[ihl + 5] = static_cast<std::uint8_t>(8 + reply.size());
+    p.insert(p.end(), reply.begin(), reply.end());
+    return p;
+}
+
+TEST(DiscoveryRecords, CapturedRepliesAreRepliesToPort4001) {
+    const auto seen = acceptCapturedReply(capturedPacket(4001, 1), 1);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(formatMac(seen->reply.deviceMac), "00-0A-00-00-00-03");
+    EXPECT_EQ(seen->source.toString(), "192.168.99.7");
+    EXPECT_TRUE(acceptCapturedReply(capturedPacket(4001, 1, 6), 1)); // IP options shift the UDP header
+    EXPECT_FALSE(acceptCapturedReply(capturedPacket(4000, 1), 1));
+    EXPECT_FALSE(acceptCapturedReply(capturedPacket(4001, 2), 1));
+    EXPECT_FALSE(acceptCapturedReply(capturedPacket(4001, 1, 5, 0x20), 1)); // first fragment
+    auto cut = capturedPacket(4001, 1);
+    cut.resize(cut.size() - 40); // UDP length now claims more than arrived
+    EXPECT_FALSE(acceptCapturedReply(cut, 1));
 }
 
 } // namespace

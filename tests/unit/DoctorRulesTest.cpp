@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "doctor/core/DoctorReport.h"
-#include "support/ReplyBytes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -117,36 +116,6 @@ TEST(DoctorRules, CleanHostExitsZero) {
     EXPECT_EQ(makeReport(facts).status, 0);
     facts.interfaces[1].rpFilter = ReversePathFilter{1, 0}; // all=1 is strict for every interface
     EXPECT_EQ(makeReport(facts).status, 1);
-}
-
-std::vector<std::uint8_t> answerPacket(std::uint16_t dport, std::int16_t sequence, std::uint8_t ihlWords = 5,
-                                       std::uint8_t fragmentHigh = 0x40) {
-    const auto reply = test::replyBytes({.sequence = sequence, .mac = {0, 0x0A, 0, 0, 0, 3}});
-    const std::size_t ihl = ihlWords * 4u;
-    std::vector<std::uint8_t> p(ihl + 8, 0);
-    p[0] = static_cast<std::uint8_t>(0x40 | ihlWords);
-    p[6] = fragmentHigh;
-    p[9] = 17;
-    p[12] = 192, p[13] = 168, p[14] = 99, p[15] = 7;
-    p[ihl + 2] = static_cast<std::uint8_t>(dport >> 8);
-    p[ihl + 3] = static_cast<std::uint8_t>(dport);
-    p[ihl + 5] = static_cast<std::uint8_t>(8 + reply.size());
-    p.insert(p.end(), reply.begin(), reply.end());
-    return p;
-}
-
-TEST(DoctorRules, WireAnswersAreDiscoveryRepliesToTheProbe) {
-    const auto seen = parseWireAnswer(answerPacket(4001, 1), 1);
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(formatMac(seen->mac), "00-0A-00-00-00-03");
-    EXPECT_EQ(seen->source.toString(), "192.168.99.7");
-    EXPECT_TRUE(parseWireAnswer(answerPacket(4001, 1, 6), 1)); // IP options shift the UDP header
-    EXPECT_FALSE(parseWireAnswer(answerPacket(4000, 1), 1));
-    EXPECT_FALSE(parseWireAnswer(answerPacket(4001, 2), 1));
-    EXPECT_FALSE(parseWireAnswer(answerPacket(4001, 1, 5, 0x20), 1)); // first fragment
-    auto cut = answerPacket(4001, 1);
-    cut.resize(cut.size() - 40); // UDP length now claims more than arrived
-    EXPECT_FALSE(parseWireAnswer(cut, 1));
 }
 
 TEST(DoctorRules, JsonStaysValidForHostileNames) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/LinuxAdapterSource.h"
+#include "platform/linux/LinuxAdapterSource.h"
 
 #include <gtest/gtest.h>
 

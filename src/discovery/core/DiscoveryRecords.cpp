@@ -16,6 +16,10 @@ constexpr std::size_t kNameLengthOffset = 55;
 constexpr std::size_t kNameOffset = 60;
 constexpr std::size_t kKindOffset = 92;
 
+constexpr std::size_t kIpv4HeaderMinSize = 20;
+constexpr std::size_t kUdpHeaderSize = 8;
+constexpr std::uint8_t kProtocolUdp = 17;
+
 std::string textUpToNul(std::span<const std::uint8_t> field) {
     const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
     return {field.begin(), end};
@@ -61,6 +65,31 @@ std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t>
                     (bytes[kKindOffset + 1] == 'A' && bytes[kKindOffset + 2] == 'P');
     reply.kind = ap ? DeviceKind::AccessPoint : DeviceKind::Bridge;
     return reply;
+}
+
+std::optional<CapturedReply> acceptCapturedReply(std::span<const std::uint8_t> packet, std::int16_t current) {
+    // IPv4 header: version/IHL at 0, fragment field at 6, protocol at 9, source at 12.
+    if (packet.size() < kIpv4HeaderMinSize || (packet[0] >> 4) != 4 || packet[9] != kProtocolUdp) {
+        return std::nullopt;
+    }
+    const std::size_t ihl = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
+    const bool fragment = ((packet[6] & 0x3F) | packet[7]) != 0; // more-fragments flag or an offset
+    if (ihl < kIpv4HeaderMinSize || fragment || packet.size() < ihl + kUdpHeaderSize) {
+        return std::nullopt;
+    }
+    const auto udp = packet.subspan(ihl);
+    const unsigned dport = (udp[2] << 8) | udp[3];
+    const std::size_t udpLength = (static_cast<std::size_t>(udp[4]) << 8) | udp[5];
+    if (dport != kWorkstationPort || udpLength < kUdpHeaderSize || udpLength > udp.size()) {
+        return std::nullopt;
+    }
+    auto reply = acceptDiscoveryReply(udp.subspan(kUdpHeaderSize, udpLength - kUdpHeaderSize), current);
+    if (!reply) {
+        return std::nullopt;
+    }
+    CapturedReply captured{{}, std::move(*reply)};
+    std::copy_n(packet.begin() + 12, 4, captured.source.octets.begin());
+    return captured;
 }
 
 } // namespace fw

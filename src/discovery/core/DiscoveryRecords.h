@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/DeviceKind.h"
+#include "common/Ipv4.h"
 #include "common/MacAddress.h"
 #include "common/RecordHeader.h"
 
@@ -42,5 +43,15 @@ DiscoveryRequest buildDiscoveryRequest(std::int16_t sequence, const MacAddress& 
 // the current sequence. It is decoded from its first 96 bytes (shorter ones read as zero-padded).
 std::optional<DiscoveryReply> acceptDiscoveryReply(std::span<const std::uint8_t> datagram,
                                                    std::int16_t current);
+
+// A reply as a packet socket sees it: from the IPv4 header on, with the address it came from.
+struct CapturedReply {
+    Ipv4 source;
+    DiscoveryReply reply;
+};
+
+// An IPv4 packet whose UDP datagram to port 4001 is accepted by acceptDiscoveryReply; none for
+// another port, a fragment or a datagram cut short.
+std::optional<CapturedReply> acceptCapturedReply(std::span<const std::uint8_t> packet, std::int16_t current);
 
 } // namespace fw

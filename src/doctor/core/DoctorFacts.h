@@ -4,39 +4,13 @@
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
 #include "netif/core/AdapterFacts.h"
+#include "netif/core/HostFacts.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace fw::doctor {
-
-// net.ipv4.conf.{all,IF}.rp_filter. The kernel applies the larger of the two:
-// 0 off, 1 strict (the source must be routed back out of the arriving adapter), 2 loose.
-struct ReversePathFilter {
-    int all = 0;
-    int own = 0;
-    int effective() const { return std::max(all, own); }
-    bool operator==(const ReversePathFilter&) const = default;
-};
-
-// A process holding a UDP socket. pid 0: the socket exists but its owner could not be read
-// (another user's process, seen without root).
-struct PortHolder {
-    int pid = 0;
-    std::string name;
-    bool operator==(const PortHolder&) const = default;
-};
-
-enum class PortState { NotChecked, Free, InUse, Failed };
-
-// Whether 0.0.0.0:4001 tied to the adapter could be bound without SO_REUSEADDR.
-struct PortCheck {
-    PortState state = PortState::NotChecked;
-    std::vector<PortHolder> holders; // InUse: the programs that hold it
-    std::string error;               // InUse, Failed: the system's reason
-};
 
 struct InterfaceFacts {
     AdapterFacts adapter;
@@ -46,22 +20,6 @@ struct InterfaceFacts {
     // arp_ignore >= 1 and arp_announce >= 2 (the larger of "all" and the interface's own): the host
     // answers ARP for an address only on the adapter that has it.
     bool arpFluxGuarded = false;
-};
-
-// An nftables base chain on the input hook whose policy drops what no rule accepts.
-struct DropChain {
-    std::string family; // "ip" or "inet"
-    std::string table;
-    std::string chain;
-    bool operator==(const DropChain&) const = default;
-};
-
-enum class FirewallCheck { Checked, NeedsRoot, Unreadable };
-
-struct FirewallFacts {
-    FirewallCheck check = FirewallCheck::NeedsRoot;
-    std::vector<DropChain> dropChains;
-    bool legacyIptables = false; // root only: the legacy iptables filter table exists (rules not read)
 };
 
 // One discovery answer: who sent it (the device's MAC from bytes 14-19) and from which address.

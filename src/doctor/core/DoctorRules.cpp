@@ -2,7 +2,6 @@
 #include "doctor/core/DoctorRules.h"
 
 #include "discovery/core/DeviceInventory.h"
-#include "discovery/core/DiscoveryRecords.h"
 #include "netif/core/AdapterRules.h"
 
 #include <algorithm>
@@ -13,8 +12,6 @@ namespace fw::doctor {
 namespace {
 
 constexpr std::string_view kTftpReplyPort = "14321";
-constexpr std::size_t kUdpHeaderSize = 8;
-constexpr std::uint8_t kProtocolUdp = 17;
 
 struct StateText {
     InterfaceState state;
@@ -626,7 +623,7 @@ int exitStatusFor(const std::vector<Finding>& findings) {
 }
 
 std::optional<std::string> searchHint(const std::string& interfaceName,
-                                      std::optional<ReversePathFilter> rpFilter, bool carrier) {
+                                      const Result<ReversePathFilter, SettingError>& rpFilter, bool carrier) {
     const std::string doctor = "; 'fernwick-cli doctor' tells more";
     if (!carrier) {
         return interfaceName + " got no answer: it has no carrier" + doctor;
@@ -638,33 +635,6 @@ std::optional<std::string> searchHint(const std::string& interfaceName,
                rpFix(interfaceName) + " allows them)" + doctor;
     }
     return std::nullopt;
-}
-
-std::optional<SeenAnswer> parseWireAnswer(std::span<const std::uint8_t> packet, std::int16_t sequence) {
-    // IPv4 header: version/IHL at 0, fragment field at 6, protocol at 9, source at 12.
-    if (packet.size() < 20 || (packet[0] >> 4) != 4 || packet[9] != kProtocolUdp) {
-        return std::nullopt;
-    }
-    const std::size_t ihl = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
-    const bool fragment = ((packet[6] & 0x3F) | packet[7]) != 0; // more-fragments flag or an offset
-    if (ihl < 20 || fragment || packet.size() < ihl + kUdpHeaderSize) {
-        return std::nullopt;
-    }
-    const auto udp = packet.subspan(ihl);
-    const unsigned dport = (udp[2] << 8) | udp[3];
-    const std::size_t udpLength = (static_cast<std::size_t>(udp[4]) << 8) | udp[5];
-    if (dport != kWorkstationPort || udpLength < kUdpHeaderSize || udpLength > udp.size()) {
-        return std::nullopt;
-    }
-    const auto reply =
-        acceptDiscoveryReply(udp.subspan(kUdpHeaderSize, udpLength - kUdpHeaderSize), sequence);
-    if (!reply) {
-        return std::nullopt;
-    }
-    SeenAnswer seen;
-    seen.mac = reply->deviceMac;
-    std::copy_n(packet.begin() + 12, 4, seen.source.octets.begin());
-    return seen;
 }
 
 } // namespace fw::doctor

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/Result.h"
 #include "doctor/core/DoctorFacts.h"
 
-#include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,10 +44,6 @@ int exitStatusFor(const std::vector<Finding>& findings);
 
 // One line for a search that got no answer on the adapter, when a blocker is known; none otherwise.
 std::optional<std::string> searchHint(const std::string& interfaceName,
-                                      std::optional<ReversePathFilter> rpFilter, bool carrier);
-
-// An IPv4 packet (from its header on) carrying a UDP datagram to port 4001 that is a discovery
-// answer to the search with this sequence; none for anything else.
-std::optional<SeenAnswer> parseWireAnswer(std::span<const std::uint8_t> packet, std::int16_t sequence);
+                                      const Result<ReversePathFilter, SettingError>& rpFilter, bool carrier);
 
 } // namespace fw::doctor

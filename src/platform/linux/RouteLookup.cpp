@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/RouteLookup.h"
+#include "platform/linux/RouteLookup.h"
 
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <cstring>
 #include <linux/rtnetlink.h>
@@ -23,7 +23,7 @@ bool RouteLookup::hasRoute(Ipv4 destination) {
     std::memcpy(body.data() + NLMSG_ALIGN(sizeof header), &attribute, sizeof attribute);
     std::memcpy(body.data() + NLMSG_ALIGN(sizeof header) + RTA_LENGTH(0), destination.octets.data(), 4);
     NetlinkSocket nl;
-    return nl.isOpen() && nl.request(RTM_GETROUTE, 0, body) == 0;
+    return nl.request(RTM_GETROUTE, 0, body).has_value();
 }
 
 } // namespace fw

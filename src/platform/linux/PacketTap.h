@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/Result.h"
+
 #include <cstdint>
-#include <string>
+#include <system_error>
 #include <vector>
 
 namespace fw {
@@ -16,17 +18,13 @@ public:
     PacketTap(const PacketTap&) = delete;
     PacketTap& operator=(const PacketTap&) = delete;
 
-    // False with lastError() set when the socket cannot be opened (EPERM without the capability).
-    bool open(int interfaceIndex, std::uint16_t udpPort);
+    // Fails with the system's reason when the socket cannot be opened (EPERM without the capability).
+    Status<std::error_code> open(int interfaceIndex, std::uint16_t udpPort);
     // The IPv4 packets (from the IP header on) captured so far; none when closed.
     std::vector<std::vector<std::uint8_t>> drain();
-    const std::string& lastError() const { return lastError_; }
-    int lastErrno() const { return lastErrno_; }
 
 private:
     int fd_ = -1;
-    std::string lastError_;
-    int lastErrno_ = 0;
 };
 
 } // namespace fw

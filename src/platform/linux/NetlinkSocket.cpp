@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <cerrno>
 #include <cstring>
@@ -24,6 +24,10 @@ constexpr std::size_t align4(std::size_t n) {
     return (n + 3) & ~std::size_t{3};
 }
 
+std::error_code lastSystemError() {
+    return {errno, std::system_category()};
+}
+
 } // namespace
 
 NetlinkSocket::NetlinkSocket(int protocol) {
@@ -45,9 +49,10 @@ NetlinkSocket::~NetlinkSocket() {
     }
 }
 
-bool NetlinkSocket::sendRequest(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body) {
+Status<std::error_code> NetlinkSocket::sendRequest(std::uint16_t type, std::uint16_t flags,
+                                                   std::span<const std::uint8_t> body) {
     if (fd_ < 0) {
-        return false;
+        return Failure{std::make_error_code(std::errc::bad_file_descriptor)};
     }
     std::vector<std::uint8_t> packet(NLMSG_HDRLEN + align4(body.size()), 0);
     nlmsghdr header{};
@@ -63,20 +68,26 @@ bool NetlinkSocket::sendRequest(std::uint16_t type, std::uint16_t flags, std::sp
     kernel.nl_family = AF_NETLINK;
     const ssize_t n = ::sendto(fd_, packet.data(), header.nlmsg_len, 0,
                                reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel);
-    return n == static_cast<ssize_t>(header.nlmsg_len);
+    if (n < 0) {
+        return Failure{lastSystemError()};
+    }
+    if (n != static_cast<ssize_t>(header.nlmsg_len)) {
+        return Failure{std::make_error_code(std::errc::message_size)};
+    }
+    return Done{};
 }
 
-NetlinkSocket::Received NetlinkSocket::receive(std::vector<std::uint8_t>& buffer) {
+Result<std::vector<std::uint8_t>, std::error_code> NetlinkSocket::receive() {
     pollfd p{fd_, POLLIN, 0};
     int ready = -1;
     do {
         ready = ::poll(&p, 1, kAnswerTimeoutMs); // a signal may cut the wait short: wait again
     } while (ready < 0 && errno == EINTR);
     if (ready == 0) {
-        return Received::TimedOut;
+        return Failure{std::make_error_code(std::errc::timed_out)};
     }
     if (ready < 0) {
-        return Received::Failed;
+        return Failure{lastSystemError()};
     }
     // Learn the size first: dump datagrams can outgrow any fixed buffer.
     ssize_t size = -1;
@@ -84,41 +95,38 @@ NetlinkSocket::Received NetlinkSocket::receive(std::vector<std::uint8_t>& buffer
         size = ::recv(fd_, nullptr, 0, MSG_PEEK | MSG_TRUNC);
     } while (size < 0 && errno == EINTR);
     if (size < 0) {
-        return Received::Failed;
+        return Failure{lastSystemError()};
     }
-    buffer.assign(static_cast<std::size_t>(size) + 1, 0);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size) + 1, 0);
     ssize_t n = -1;
     do {
         n = ::recv(fd_, buffer.data(), buffer.size(), 0);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
-        return Received::Failed;
+        return Failure{lastSystemError()};
     }
     buffer.resize(static_cast<std::size_t>(n));
-    return Received::Ok;
+    return buffer;
 }
 
-NetlinkSocket::DumpResult NetlinkSocket::dump(std::uint16_t type, std::span<const std::uint8_t> body,
-                                              const std::function<void(const NetlinkMessage&)>& onMessage) {
+Status<NetlinkSocket::DumpError>
+NetlinkSocket::dump(std::uint16_t type, std::span<const std::uint8_t> body,
+                    const std::function<void(const NetlinkMessage&)>& onMessage) {
     if (!sendRequest(type, NLM_F_DUMP, body)) {
-        return DumpResult::Failed;
+        return Failure{DumpError::Failed};
     }
     const std::uint32_t wanted = sequence_;
-    std::vector<std::uint8_t> buffer;
     for (;;) {
-        switch (receive(buffer)) {
-        case Received::Ok:
-            break;
-        case Received::TimedOut:
-            return DumpResult::Interrupted;
-        case Received::Failed:
-            return DumpResult::Failed;
+        const auto buffer = receive();
+        if (!buffer) {
+            return Failure{buffer.error() == std::errc::timed_out ? DumpError::Interrupted
+                                                                  : DumpError::Failed};
         }
-        std::span<const std::uint8_t> rest(buffer);
+        std::span<const std::uint8_t> rest(*buffer);
         while (rest.size() >= sizeof(nlmsghdr)) {
             const auto header = readAs<nlmsghdr>(rest);
             if (header.nlmsg_len < sizeof(nlmsghdr) || header.nlmsg_len > rest.size()) {
-                return DumpResult::Failed;
+                return Failure{DumpError::Failed};
             }
             const auto payload = rest.subspan(NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN);
             rest = rest.subspan(std::min<std::size_t>(align4(header.nlmsg_len), rest.size()));
@@ -126,47 +134,50 @@ NetlinkSocket::DumpResult NetlinkSocket::dump(std::uint16_t type, std::span<cons
                 continue; // a late answer to an earlier request
             }
             if ((header.nlmsg_flags & NLM_F_DUMP_INTR) != 0) {
-                return DumpResult::Interrupted; // the table changed while it was read
+                return Failure{DumpError::Interrupted}; // the table changed while it was read
             }
             if (header.nlmsg_type == NLMSG_DONE) {
                 // The dump's own result: 0, or -errno when the kernel gave up half way.
-                return payload.size() < sizeof(int) || readAs<int>(payload) == 0 ? DumpResult::Complete
-                                                                                 : DumpResult::Failed;
+                if (payload.size() >= sizeof(int) && readAs<int>(payload) != 0) {
+                    return Failure{DumpError::Failed};
+                }
+                return Done{};
             }
             if (header.nlmsg_type == NLMSG_ERROR) {
-                return DumpResult::Failed;
+                return Failure{DumpError::Failed};
             }
             onMessage(NetlinkMessage{header.nlmsg_type, payload});
         }
     }
 }
 
-int NetlinkSocket::request(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body) {
-    if (!sendRequest(type, static_cast<std::uint16_t>(flags | NLM_F_ACK), body)) {
-        return fd_ < 0 ? EBADF : errno;
+Status<std::error_code> NetlinkSocket::request(std::uint16_t type, std::uint16_t flags,
+                                               std::span<const std::uint8_t> body) {
+    if (auto sent = sendRequest(type, static_cast<std::uint16_t>(flags | NLM_F_ACK), body); !sent) {
+        return sent;
     }
     const std::uint32_t wanted = sequence_;
-    std::vector<std::uint8_t> buffer;
     for (;;) {
-        switch (receive(buffer)) {
-        case Received::Ok:
-            break;
-        case Received::TimedOut:
-            return ETIMEDOUT;
-        case Received::Failed:
-            return EIO;
+        const auto buffer = receive();
+        if (!buffer) {
+            return Failure{buffer.error()};
         }
-        std::span<const std::uint8_t> rest(buffer);
+        std::span<const std::uint8_t> rest(*buffer);
         while (rest.size() >= sizeof(nlmsghdr)) {
             const auto header = readAs<nlmsghdr>(rest);
             if (header.nlmsg_len < sizeof(nlmsghdr) || header.nlmsg_len > rest.size()) {
-                return EPROTO;
+                return Failure{std::make_error_code(std::errc::protocol_error)};
             }
             const auto payload = rest.subspan(NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN);
             rest = rest.subspan(std::min<std::size_t>(align4(header.nlmsg_len), rest.size()));
             if (header.nlmsg_seq == wanted && header.nlmsg_type == NLMSG_ERROR &&
                 payload.size() >= sizeof(int)) {
-                return -readAs<int>(payload); // the kernel sends -errno, 0 as the acknowledgement
+                // The kernel sends -errno, 0 as the acknowledgement.
+                const int error = -readAs<int>(payload);
+                if (error != 0) {
+                    return Failure{std::error_code(error, std::system_category())};
+                }
+                return Done{};
             }
         }
     }

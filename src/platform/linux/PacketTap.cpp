@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/PacketTap.h"
+#include "platform/linux/PacketTap.h"
 
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <linux/filter.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
@@ -25,14 +24,12 @@ PacketTap::~PacketTap() {
     }
 }
 
-bool PacketTap::open(int interfaceIndex, std::uint16_t udpPort) {
+Status<std::error_code> PacketTap::open(int interfaceIndex, std::uint16_t udpPort) {
     // SOCK_DGRAM: the filter and the reader see the packet from its IPv4 header on.
     // Opened with protocol 0 so that nothing is queued before the filter is in place.
     fd_ = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) {
-        lastErrno_ = errno;
-        lastError_ = std::strerror(errno);
-        return false;
+        return Failure{std::error_code(errno, std::system_category())};
     }
     // UDP (byte 9 = 17), not a fragment (offset and MF bit clear), destination port at IHL + 2;
     // every failed test jumps to the last instruction, which keeps nothing.
@@ -56,13 +53,12 @@ bool PacketTap::open(int interfaceIndex, std::uint16_t udpPort) {
     where.sll_ifindex = interfaceIndex;
     if (::setsockopt(fd_, SOL_SOCKET, SO_ATTACH_FILTER, &fprog, sizeof fprog) != 0 ||
         ::bind(fd_, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0) {
-        lastErrno_ = errno;
-        lastError_ = std::strerror(errno);
+        const std::error_code error(errno, std::system_category());
         ::close(fd_);
         fd_ = -1;
-        return false;
+        return Failure{error};
     }
-    return true;
+    return Done{};
 }
 
 std::vector<std::vector<std::uint8_t>> PacketTap::drain() {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "doctor/core/DoctorFacts.h"
+#include "netif/core/HostFacts.h"
 
 namespace fw {
 
@@ -10,7 +10,7 @@ namespace fw {
 // either needs root.
 class NftablesChains {
 public:
-    static doctor::FirewallFacts inputDropChains();
+    static FirewallFacts inputDropChains();
 };
 
 } // namespace fw

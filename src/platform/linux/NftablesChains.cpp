@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/NftablesChains.h"
+#include "platform/linux/NftablesChains.h"
 
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <arpa/inet.h>
 #include <cstring>
@@ -46,10 +46,10 @@ bool legacyFilterTable() {
 
 } // namespace
 
-doctor::FirewallFacts NftablesChains::inputDropChains() {
-    doctor::FirewallFacts facts;
+FirewallFacts NftablesChains::inputDropChains() {
+    FirewallFacts facts;
     if (::geteuid() != 0) {
-        facts.check = doctor::FirewallCheck::NeedsRoot;
+        facts.check = FirewallCheck::NeedsRoot;
         return facts;
     }
     nfgenmsg request{};
@@ -60,9 +60,9 @@ doctor::FirewallFacts NftablesChains::inputDropChains() {
     constexpr auto kGetChain = static_cast<std::uint16_t>((NFNL_SUBSYS_NFTABLES << 8) | NFT_MSG_GETCHAIN);
     constexpr auto kNewChain = static_cast<std::uint16_t>((NFNL_SUBSYS_NFTABLES << 8) | NFT_MSG_NEWCHAIN);
     // A ruleset changed while it was read is asked for again, on a fresh socket.
-    using Dump = NetlinkSocket::DumpResult;
-    Dump result = Dump::Interrupted;
-    for (int attempt = 0; attempt < 3 && result == Dump::Interrupted; ++attempt) {
+    using DumpError = NetlinkSocket::DumpError;
+    Status<DumpError> result = Failure{DumpError::Interrupted};
+    for (int attempt = 0; attempt < 3 && !result && result.error() == DumpError::Interrupted; ++attempt) {
         facts.dropChains.clear();
         NetlinkSocket nl(NETLINK_NETFILTER);
         result = nl.dump(kGetChain, body, [&](const NetlinkMessage& m) {
@@ -74,7 +74,7 @@ doctor::FirewallFacts NftablesChains::inputDropChains() {
             if (family != NFPROTO_IPV4 && family != NFPROTO_INET) {
                 return;
             }
-            doctor::DropChain chain;
+            DropChain chain;
             chain.family = family == NFPROTO_IPV4 ? "ip" : "inet";
             std::optional<std::uint32_t> hook;
             std::optional<std::uint32_t> policy;
@@ -105,8 +105,7 @@ doctor::FirewallFacts NftablesChains::inputDropChains() {
             }
         });
     }
-    facts.check =
-        result == Dump::Complete ? doctor::FirewallCheck::Checked : doctor::FirewallCheck::Unreadable;
+    facts.check = result ? FirewallCheck::Checked : FirewallCheck::Unreadable;
     facts.legacyIptables = legacyFilterTable();
     return facts;
 }

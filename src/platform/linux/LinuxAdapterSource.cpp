@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/LinuxAdapterSource.h"
+#include "platform/linux/LinuxAdapterSource.h"
 
 #include "common/Ipv4.h"
 #include "netif/core/AdapterRules.h"
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <algorithm>
 #include <cstring>
@@ -54,7 +54,7 @@ template <typename T> std::vector<std::uint8_t> requestBody(const T& header) {
     return body;
 }
 
-NetlinkSocket::DumpResult readLinks(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
+Status<NetlinkSocket::DumpError> readLinks(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
     ifinfomsg request{};
     request.ifi_family = AF_UNSPEC;
     return nl.dump(RTM_GETLINK, requestBody(request), [&](const NetlinkMessage& m) {
@@ -81,7 +81,7 @@ NetlinkSocket::DumpResult readLinks(NetlinkSocket& nl, std::map<int, AdapterFact
     });
 }
 
-NetlinkSocket::DumpResult readAddresses(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
+Status<NetlinkSocket::DumpError> readAddresses(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
     ifaddrmsg request{};
     request.ifa_family = AF_INET;
     return nl.dump(RTM_GETADDR, requestBody(request), [&](const NetlinkMessage& m) {
@@ -126,7 +126,7 @@ void offerRoute(std::map<int, DefaultRoute>& best, int oif, Ipv4 gateway, std::u
     }
 }
 
-NetlinkSocket::DumpResult readDefaultGateways(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
+Status<NetlinkSocket::DumpError> readDefaultGateways(NetlinkSocket& nl, std::map<int, AdapterFacts>& links) {
     rtmsg request{};
     request.rtm_family = AF_INET;
     std::map<int, DefaultRoute> best;
@@ -188,7 +188,7 @@ NetlinkSocket::DumpResult readDefaultGateways(NetlinkSocket& nl, std::map<int, A
             offerRoute(best, hopOif, hopGateway, metric);
         }
     });
-    if (result != NetlinkSocket::DumpResult::Complete) {
+    if (!result) {
         return result;
     }
     for (const auto& [oif, route] : best) {
@@ -202,23 +202,21 @@ NetlinkSocket::DumpResult readDefaultGateways(NetlinkSocket& nl, std::map<int, A
 
 // One reading of links, addresses and default routes.
 ListingAttempt readOnce() {
-    using Dump = NetlinkSocket::DumpResult;
+    using DumpError = NetlinkSocket::DumpError;
     ListingAttempt attempt;
     attempt.listing.path = ListingPath::Main;
     NetlinkSocket nl;
     std::map<int, AdapterFacts> links; // ordered by interface index
-    if (!nl.isOpen()) {
-        return attempt;
-    }
     for (const auto& read : {readLinks, readAddresses}) {
-        const Dump result = read(nl, links);
-        if (result != Dump::Complete) {
-            attempt.interrupted = result == Dump::Interrupted;
+        const auto result = read(nl, links);
+        if (!result) {
+            attempt.interrupted = result.error() == DumpError::Interrupted;
             return attempt;
         }
     }
     // Without the routing table the adapters are still searched; they only show no gateway.
-    attempt.interrupted = readDefaultGateways(nl, links) == Dump::Interrupted;
+    const auto routes = readDefaultGateways(nl, links);
+    attempt.interrupted = !routes && routes.error() == DumpError::Interrupted;
     attempt.listing.readable = true;
     for (auto& [index, facts] : links) {
         attempt.listing.adapters.push_back(std::move(facts));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "doctor/core/DoctorFacts.h"
+#include "netif/core/HostFacts.h"
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@ namespace fw {
 // kernel's socket table (sock_diag) and the owners of those sockets (/proc/PID/fd).
 class UdpPortCheck {
 public:
-    static doctor::PortCheck check(const std::string& interfaceName, int interfaceIndex, std::uint16_t port);
+    static PortCheck check(const std::string& interfaceName, int interfaceIndex, std::uint16_t port);
 };
 
 } // namespace fw

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/NeighbourTable.h"
+#include "platform/linux/NeighbourTable.h"
 
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
-#include <cerrno>
 #include <cstring>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
@@ -54,14 +53,14 @@ bool NeighbourTable::remove(Ipv4 ip) {
         });
     });
     // An interrupted listing still names entries that exist; removing those is what can be done.
-    if (listed == NetlinkSocket::DumpResult::Failed) {
+    if (!listed && listed.error() == NetlinkSocket::DumpError::Failed) {
         return false;
     }
     bool allRemoved = true;
     for (const int ifindex : interfaces) {
-        const int error = nl.request(RTM_DELNEIGH, 0, neighbourBody(ifindex, &ip));
+        const auto removed = nl.request(RTM_DELNEIGH, 0, neighbourBody(ifindex, &ip));
         // ENOENT: it went away on its own meanwhile, which is just as good.
-        if (error != 0 && error != ENOENT) {
+        if (!removed && removed.error() != std::errc::no_such_file_or_directory) {
             allRemoved = false;
         }
     }

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/Result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <system_error>
 #include <vector>
 
 namespace fw {
@@ -24,27 +27,25 @@ public:
     NetlinkSocket(const NetlinkSocket&) = delete;
     NetlinkSocket& operator=(const NetlinkSocket&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
-
-    enum class DumpResult {
-        Complete,
+    enum class DumpError {
         Interrupted, // the table changed while it was read (NLM_F_DUMP_INTR) or the kernel was slow
                      // to answer: asking again, on a fresh socket, is expected to work
-        Failed,      // the request could not be sent or the kernel reported an error
+        Failed,      // no socket, the request could not be sent or the kernel reported an error
     };
     // Sends a dump request of the given type with body after the header, and hands every message
-    // of the answer to onMessage. Only a Complete answer is the whole table.
-    DumpResult dump(std::uint16_t type, std::span<const std::uint8_t> body,
-                    const std::function<void(const NetlinkMessage&)>& onMessage);
+    // of the answer to onMessage. Only a successful dump has given the whole table.
+    Status<DumpError> dump(std::uint16_t type, std::span<const std::uint8_t> body,
+                           const std::function<void(const NetlinkMessage&)>& onMessage);
 
-    // Sends one request that asks for an acknowledgement; 0 on success, else the errno the kernel gave.
-    int request(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body);
+    // Sends one request that asks for an acknowledgement; fails with the errno the kernel gave.
+    Status<std::error_code> request(std::uint16_t type, std::uint16_t flags,
+                                    std::span<const std::uint8_t> body);
 
 private:
-    bool sendRequest(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body);
-    enum class Received { Ok, TimedOut, Failed };
+    Status<std::error_code> sendRequest(std::uint16_t type, std::uint16_t flags,
+                                        std::span<const std::uint8_t> body);
     // Reads one datagram of messages (whole, whatever its size), waiting at most a second.
-    Received receive(std::vector<std::uint8_t>& buffer);
+    Result<std::vector<std::uint8_t>, std::error_code> receive();
 
     int fd_ = -1;
     std::uint32_t sequence_ = 0;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/UdpPortCheck.h"
+#include "platform/linux/UdpPortCheck.h"
 
-#include "platform/NetlinkSocket.h"
+#include "platform/linux/NetlinkSocket.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -32,7 +32,8 @@ std::set<unsigned long> conflictingInodes(int interfaceIndex, std::uint16_t port
     req.idiag_states = ~0u;
     std::vector<std::uint8_t> body(sizeof req);
     std::memcpy(body.data(), &req, sizeof req);
-    nl.dump(SOCK_DIAG_BY_FAMILY, body, [&](const NetlinkMessage& m) {
+    // A table cut short still names holders; the ones it missed show as unreadable (pid 0).
+    static_cast<void>(nl.dump(SOCK_DIAG_BY_FAMILY, body, [&](const NetlinkMessage& m) {
         if (m.type != SOCK_DIAG_BY_FAMILY || m.payload.size() < sizeof(inet_diag_msg)) {
             return;
         }
@@ -42,7 +43,7 @@ std::set<unsigned long> conflictingInodes(int interfaceIndex, std::uint16_t port
         if (ntohs(msg.id.idiag_sport) == port && (boundIf == 0 || boundIf == interfaceIndex)) {
             inodes.insert(msg.idiag_inode);
         }
-    });
+    }));
     return inodes;
 }
 
@@ -55,9 +56,9 @@ std::string commOf(const std::filesystem::path& processDir) {
 
 // Every process with a descriptor on one of the sockets; a socket whose owner cannot be read
 // (another user's, without root) gives a holder with pid 0.
-std::vector<doctor::PortHolder> ownersOf(const std::set<unsigned long>& inodes) {
+std::vector<PortHolder> ownersOf(const std::set<unsigned long>& inodes) {
     namespace fs = std::filesystem;
-    std::vector<doctor::PortHolder> holders;
+    std::vector<PortHolder> holders;
     std::set<unsigned long> found;
     std::error_code ec;
     for (fs::directory_iterator proc("/proc", ec), end; !ec && proc != end; proc.increment(ec)) {
@@ -77,26 +78,25 @@ std::vector<doctor::PortHolder> ownersOf(const std::set<unsigned long>& inodes) 
                 continue;
             }
             found.insert(inode);
-            const doctor::PortHolder h{std::stoi(pid), commOf(proc->path())};
+            const PortHolder h{std::stoi(pid), commOf(proc->path())};
             if (std::find(holders.begin(), holders.end(), h) == holders.end()) {
                 holders.push_back(h);
             }
         }
     }
     if (found.size() < inodes.size()) {
-        holders.push_back(doctor::PortHolder{0, {}});
+        holders.push_back(PortHolder{0, {}});
     }
     return holders;
 }
 
 } // namespace
 
-doctor::PortCheck UdpPortCheck::check(const std::string& interfaceName, int interfaceIndex,
-                                      std::uint16_t port) {
-    doctor::PortCheck result;
+PortCheck UdpPortCheck::check(const std::string& interfaceName, int interfaceIndex, std::uint16_t port) {
+    PortCheck result;
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        result.state = doctor::PortState::Failed;
+        result.state = PortState::Failed;
         result.error = std::strerror(errno);
         return result;
     }
@@ -115,15 +115,15 @@ doctor::PortCheck UdpPortCheck::check(const std::string& interfaceName, int inte
     }
     ::close(fd);
     if (error == 0) {
-        result.state = doctor::PortState::Free;
+        result.state = PortState::Free;
         return result;
     }
     result.error = std::strerror(error);
     if (error != EADDRINUSE) {
-        result.state = doctor::PortState::Failed;
+        result.state = PortState::Failed;
         return result;
     }
-    result.state = doctor::PortState::InUse;
+    result.state = PortState::InUse;
     result.holders = ownersOf(conflictingInodes(interfaceIndex, port));
     return result;
 }

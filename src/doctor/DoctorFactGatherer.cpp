@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "doctor/DoctorFactGatherer.h"
+
+#include "common/RecordHeader.h"
+#include "discovery/core/DiscoveryRecords.h"
+#include "doctor/core/DoctorRules.h"
+#include "netif/core/AdapterRules.h"
+#include "platform/linux/NftablesChains.h"
+#include "platform/linux/PacketTap.h"
+#include "platform/linux/RouteLookup.h"
+#include "platform/linux/Sysctl.h"
+#include "platform/linux/UdpPortCheck.h"
+
+#include <algorithm>
+
+namespace fw::doctor {
+namespace {
+
+void addOnce(std::vector<SeenAnswer>& list, const SeenAnswer& seen) {
+    if (std::none_of(list.begin(), list.end(), [&](const SeenAnswer& a) { return a.mac == seen.mac; })) {
+        list.push_back(seen);
+    }
+}
+
+InterfaceFacts readInterface(const AdapterFacts& adapter, const std::vector<AdapterFacts>& all) {
+    InterfaceFacts f;
+    f.adapter = adapter;
+    if (const auto rp = Sysctl::reversePathFilter(adapter.interfaceName)) {
+        f.rpFilter = *rp;
+    }
+    const auto master = std::find_if(all.begin(), all.end(), [&](const AdapterFacts& m) {
+        return adapter.masterIndex != 0 && m.interfaceIndex == adapter.masterIndex;
+    });
+    if (master != all.end()) {
+        f.master = *master;
+    }
+    f.arpFluxGuarded = Sysctl::arpFluxGuarded(adapter.interfaceName);
+    return f;
+}
+
+} // namespace
+
+DoctorFactGatherer::DoctorFactGatherer() = default;
+DoctorFactGatherer::~DoctorFactGatherer() = default;
+
+Status<GatherError> DoctorFactGatherer::readHost(const AdapterListing& listing,
+                                                 const std::vector<std::string>& named) {
+    if (!listing.readable) {
+        return Failure{GatherError{GatherError::Kind::ListingUnreadable, {}}};
+    }
+    for (const std::string& name : named) {
+        if (std::none_of(listing.adapters.begin(), listing.adapters.end(),
+                         [&](const AdapterFacts& a) { return a.interfaceName == name; })) {
+            return Failure{GatherError{GatherError::Kind::NoSuchInterface, name}};
+        }
+    }
+    facts_ = {};
+    facts_.path = listing.path;
+    facts_.restricted = !named.empty();
+    AdapterListing searched{true, listing.path, {}};
+    for (const AdapterFacts& a : listing.adapters) {
+        if (named.empty() || std::find(named.begin(), named.end(), a.interfaceName) != named.end()) {
+            facts_.interfaces.push_back(readInterface(a, listing.adapters));
+            searched.adapters.push_back(a);
+        }
+    }
+    const auto states = classifyInterfaces(facts_.interfaces, facts_.path);
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        if (isSearched(states[i])) {
+            auto& f = facts_.interfaces[i];
+            f.port = UdpPortCheck::check(f.adapter.interfaceName, f.adapter.interfaceIndex, kWorkstationPort);
+        }
+    }
+    facts_.firewall = NftablesChains::inputDropChains();
+    const AdapterSelection selection = selectAdapters(searched);
+    probeTable_ = selection.outcome == AdapterOutcome::Ok ? selection.table : AdapterTable{};
+    return Done{};
+}
+
+Status<WatchError> DoctorFactGatherer::watchWire() {
+    taps_.clear();
+    for (const AdapterEntry& e : probeTable_) {
+        auto tap = std::make_unique<PacketTap>();
+        if (const auto opened = tap->open(e.interfaceIndex, kWorkstationPort); !opened) {
+            taps_.clear();
+            return Failure{WatchError{e.interfaceName, opened.error()}};
+        }
+        taps_.push_back(std::move(tap));
+    }
+    return Done{};
+}
+
+void DoctorFactGatherer::recordProbe(const ProbeSearchResult& search) {
+    facts_.probe.ran = true;
+    facts_.probe.wireWatched = !taps_.empty();
+    for (std::size_t i = 0; i < probeTable_.size(); ++i) {
+        const AdapterEntry& e = probeTable_[i];
+        ProbeAdapter a;
+        a.interfaceName = e.interfaceName;
+        a.ip = e.ip.value_or(Ipv4{});
+        a.mask = e.mask.value_or(Ipv4{});
+        a.sent = std::find(search.unbound.begin(), search.unbound.end(), e) == search.unbound.end();
+        for (const DeviceRow& row : search.rows) {
+            if (row.adapterIp == a.ip) {
+                addOnce(a.received, {row.mac, row.ip});
+            }
+        }
+        if (i < taps_.size()) {
+            for (const auto& packet : taps_[i]->drain()) {
+                if (const auto captured = acceptCapturedReply(packet, search.sequence)) {
+                    addOnce(a.onWire, {captured->reply.deviceMac, captured->source});
+                }
+            }
+            for (const SeenAnswer& seen : a.onWire) {
+                if (!RouteLookup::hasRoute(seen.source)) {
+                    a.noRouteBack.push_back(seen.source);
+                }
+            }
+        }
+        facts_.probe.adapters.push_back(std::move(a));
+    }
+    taps_.clear();
+}
+
+} // namespace fw::doctor
