@@ -5,7 +5,7 @@
 #include "common/Twips.h"
 #include "engine/UpgradeDriver.h"
 #include "platform/UiText.h"
-#include "upgrade/ImageFileReader.h"
+#include "platform/ImageFileReader.h"
 #include "upgrade/PathBox.h"
 #include "upgrade/UploadDisplay.h"
 #include "upgrade/core/ImageCheck.h"

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/ImageFileReader.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace fw {
+
+ImageFile readImageFile(const std::string& path, std::size_t limit) {
+    ImageFile out;
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error); // follows a link, as the file is read
+    if (!std::filesystem::exists(status)) {
+        return out; // Missing
+    }
+    out.state = ImageFile::State::Unreadable;
+    if (!std::filesystem::is_regular_file(status)) {
+        return out; // a folder, or a FIFO that would block
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return out;
+    }
+    const std::size_t wanted = limit + 1;
+    std::vector<std::uint8_t> bytes;
+    // The file may grow or shrink while it is read; what was read is what is sent.
+    while (bytes.size() < wanted && file) {
+        const std::size_t got = bytes.size();
+        bytes.resize(std::min(wanted, got + 65536));
+        file.read(reinterpret_cast<char*>(bytes.data() + got),
+                  static_cast<std::streamsize>(bytes.size() - got));
+        bytes.resize(got + static_cast<std::size_t>(file.gcount()));
+    }
+    if (file.bad()) {
+        return out;
+    }
+    out.bytes = std::move(bytes);
+    out.state = ImageFile::State::Read;
+    return out;
+}
+
+} // namespace fw
