@@ -5,8 +5,8 @@
 // Prints one "key value" line per figure. Needs root; exits 77 otherwise.
 #include "../BenchClock.h"
 #include "../LabBench.h"
-#include "../upgrade/EngineUpload.h"
 #include "engine/Engine.h"
+#include "support/EngineUpload.h"
 #include "support/VirtualLink.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     const long withImageKiB = statusKiB("VmRSS");
 
     engine::Engine e;
-    bench::EngineUpload u(e.endpoints());
+    test::EngineUpload u(e.endpoints());
     double cpuAtSecond = -1;
     double wallAtSecond = -1;
     u.onSecondRequest = [&] {

@@ -10,8 +10,8 @@
 //   bench_upgrade_beside_slow [rounds] [ack delay in ms]      defaults 5 and 3
 
 #include "../LabBench.h"
-#include "EngineUpload.h"
 #include "engine/Engine.h"
+#include "support/EngineUpload.h"
 #include "support/VirtualLink.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
     };
     const auto fast = [&](bool besideSlow) -> std::optional<Run> {
         engine::Engine e;
-        bench::EngineUpload f(e.endpoints());
-        bench::EngineUpload slow(e.endpoints());
+        test::EngineUpload f(e.endpoints());
+        test::EngineUpload slow(e.endpoints());
         std::uint64_t slowBytes0 = 0;
         f.onSecondRequest = [&] {
             slowBytes0 = slow.driver.bytesAcknowledged();

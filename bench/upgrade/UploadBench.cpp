@@ -9,8 +9,8 @@
 
 #include "../BenchClock.h"
 #include "../LabBench.h"
-#include "EngineUpload.h"
 #include "engine/Engine.h"
+#include "support/EngineUpload.h"
 #include "support/VirtualLink.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
     const auto fernwick = [&]() -> std::optional<Run> {
         engine::Engine e;
-        bench::EngineUpload u(e.endpoints());
+        test::EngineUpload u(e.endpoints());
         double cpu0 = 0;
         u.onSecondRequest = [&] {
             cpu0 = processCpuSeconds();

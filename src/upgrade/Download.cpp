@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "upgrade/Download.h"
 
+#include "common/Message.h"
 #include "common/StringTable.h"
 #include "common/Twips.h"
 #include "engine/UpgradeDriver.h"
-#include "platform/UiText.h"
 #include "platform/ImageFileReader.h"
+#include "platform/UiText.h"
 #include "upgrade/PathBox.h"
-#include "upgrade/UploadDisplay.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpPackets.h"
+#include "upgrade/core/UploadResultText.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,6 +27,16 @@ namespace {
 QRect twips(double dpi, int left, int top, int width, int height) {
     return {twipsToPixels(left, dpi), twipsToPixels(top, dpi), twipsToPixels(width, dpi),
             twipsToPixels(height, dpi)};
+}
+
+// The box a result shows (uploadResultText); nothing for a result without a text.
+std::optional<Message> uploadResultMessage(const TftpUpload::Result& result) {
+    const auto id = uploadResultText(result);
+    if (!id) {
+        return std::nullopt;
+    }
+    return Message{std::string(loadResString(*id)), std::string(loadResString(Str::Product)),
+                   MessageIcon::None, MessageButtons::Ok};
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/Engine.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "setip/Setips.h"
 #include "setip/core/SetIpExchange.h"
-#include "support/LabUpload.h"
+#include "support/EngineUpload.h"
 #include "support/SearchRig.h"
+#include "support/VirtualLink.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -11,6 +13,10 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <asio/steady_timer.hpp>
+#include <asio/this_coro.hpp>
+#include <asio/use_awaitable.hpp>
 
 namespace fw::test {
 namespace {
@@ -155,6 +161,22 @@ TEST(HostileSetIpNet, ForgedAndStaleAnswersChangeNothing) {
     EXPECT_TRUE(acks()[0]["matches_request"].toBool());
 }
 
+// Polls `done` every 50 ms on the engine's thread until it holds or `limit` has passed, then waits
+// `after`; true when it held.
+asio::awaitable<bool> settle(std::function<bool()> done, std::chrono::milliseconds limit,
+                             std::chrono::milliseconds after) {
+    asio::steady_timer timer(co_await asio::this_coro::executor);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        timer.expires_after(std::chrono::milliseconds(50));
+        co_await timer.async_wait(asio::use_awaitable);
+    }
+    const bool held = done();
+    timer.expires_after(after);
+    co_await timer.async_wait(asio::use_awaitable);
+    co_return held;
+}
+
 // Uploads through a seeded relay that loses, duplicates and reorders datagrams in front of tftpd-hpa.
 // Whatever the relay does, an upload either completes with the stored file identical to the image,
 // ends with "Time Out", or (a late duplicate ACK of an older block) stalls after sending ERROR 0 with
@@ -190,34 +212,45 @@ TEST(LossyUpload, CompletesByteIdenticalOrTimesOutNeverAFalseSuccess) {
     }
     ul.lab.enterWorkstation();
 
-    std::vector<std::unique_ptr<LabUpload>> uploads;
+    std::vector<std::optional<TftpUpload::Result>> results(kCases);
+    engine::Engine e;
+    std::vector<std::unique_ptr<EngineUpload>> uploads;
     for (int i = 0; i < kCases; ++i) {
-        uploads.push_back(std::make_unique<LabUpload>());
-        uploads.back()->driver.begin(Ipv4::parse(UploadLab::deviceIp(i)), Ipv4::parse(UploadLab::localIp(i)),
-                                     labImage(kImageSize, 100 + i));
+        uploads.push_back(std::make_unique<EngineUpload>(e.endpoints()));
+        asio::co_spawn(e.context(), uploads.back()->run(i, labImage(kImageSize, 100 + i)),
+                       [&results, i](const std::exception_ptr&, TftpUpload::Result r) { results[i] = r; });
     }
-    const auto settled = [](const auto& u) {
-        return u->ended() || u->driver.phase() == TftpUpload::Phase::Stalled;
+    const auto settled = [&] {
+        for (int i = 0; i < kCases; ++i) {
+            if (!results[i] && uploads[i]->driver.phase() != TftpUpload::Phase::Stalled) {
+                return false;
+            }
+        }
+        return true;
     };
-    // 13 s of start sequence, then at most seven time-outs of 3 s each.
-    ASSERT_TRUE(waitUntil([&] { return std::all_of(uploads.begin(), uploads.end(), settled); }, 60000));
-    // A stalled transfer stays stalled: nothing moves it on its own (the server has given up).
-    waitUntil([] { return false; }, 4000);
+    // 13 s of start sequence, then at most seven time-outs of 3 s each. Then 4 s more: a stalled
+    // transfer stays stalled, nothing moves it on its own (the server has given up).
+    ASSERT_TRUE(e.run(settle(settled, std::chrono::seconds(60), std::chrono::seconds(4))));
 
+    const auto text = [](const TftpUpload::Result& r) {
+        const auto id = uploadResultText(r);
+        return id ? std::string(loadResString(*id)) : std::string();
+    };
     for (int i = 0; i < kCases; ++i) {
         SCOPED_TRACE(cases[i].name);
-        const LabUpload& u = *uploads[i];
-        if (u.outcome == TftpUpload::Outcome::Completed) {
-            EXPECT_EQ(u.messages, std::vector<std::string>{"Data transmit finish"});
+        if (uploads[i]->driver.phase() == TftpUpload::Phase::Stalled) {
+            EXPECT_FALSE(results[i]) << "a stalled upload ended";
+            continue;
+        }
+        ASSERT_TRUE(results[i]);
+        if (results[i]->outcome == TftpUpload::Outcome::Completed) {
+            EXPECT_EQ(text(*results[i]), "Data transmit finish");
             EXPECT_EQ(ul.received(i), labImage(kImageSize, 100 + i))
                 << "success reported for a corrupted file";
-        } else if (u.driver.phase() == TftpUpload::Phase::Stalled) {
-            EXPECT_FALSE(u.ended());
-            EXPECT_TRUE(u.messages.empty());
         } else {
             EXPECT_TRUE(cases[i].mayTimeOut) << "no loss, yet the upload did not complete";
-            EXPECT_EQ(u.outcome, TftpUpload::Outcome::TimedOut);
-            EXPECT_EQ(u.messages, std::vector<std::string>{"Time Out"});
+            EXPECT_EQ(results[i]->outcome, TftpUpload::Outcome::TimedOut);
+            EXPECT_EQ(text(*results[i]), "Time Out");
         }
     }
 }

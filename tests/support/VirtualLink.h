@@ -4,8 +4,8 @@
 // A virtual-time world for TftpUpload: a clock, its one periodic timer, the transfer socket's
 // open/closed state, datagrams in flight, and a device's TFTP server that answers what is sent.
 
-#include "upgrade/UploadDisplay.h"
 #include "upgrade/core/TftpUpload.h"
+#include "upgrade/core/UploadResultText.h"
 
 #include <chrono>
 #include <map>
@@ -92,8 +92,8 @@ public:
     void setProgress(int value) override { bars.emplace_back(now, value); }
     void setLabel(const std::string& text) override { labels.push_back(text); }
     void ended(const TftpUpload::Result& result) override {
-        if (const auto m = uploadResultMessage(result)) {
-            messages.push_back(m->text);
+        if (const auto id = uploadResultText(result)) {
+            messages.emplace_back(loadResString(*id));
         }
     }
     void close() override { closedAt = now; }

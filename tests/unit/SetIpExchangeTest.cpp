@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setip/core/SetIpExchange.h"
 
-#include "setip/SetIpSocket.h"
+#include "setip/SetIpAnswerText.h"
 #include "support/CoreFakes.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,8 @@
 #pragma once
 
 // One upload on the engine to device i of an UploadLab, timed from the second write request (the
-// start sequence's end) to its end; the ARP flush is the kernel's.
+// start sequence's end) to its end; the ARP flush is the kernel's. Shared by the net tests and the
+// benchmarks.
 
 #include "engine/UpgradeDriver.h"
 #include "platform/linux/NeighbourTable.h"
@@ -11,7 +12,7 @@
 #include <chrono>
 #include <functional>
 
-namespace fw::bench {
+namespace fw::test {
 
 struct EngineUpload {
     using Clock = std::chrono::steady_clock;
@@ -29,8 +30,8 @@ struct EngineUpload {
                                                  }}) {}
 
     asio::awaitable<TftpUpload::Result> run(int device, std::vector<std::uint8_t> image) {
-        return driver.run(Ipv4::parse(test::UploadLab::deviceIp(device)),
-                          Ipv4::parse(test::UploadLab::localIp(device)), std::move(image));
+        return driver.run(Ipv4::parse(UploadLab::deviceIp(device)), Ipv4::parse(UploadLab::localIp(device)),
+                          std::move(image));
     }
     double transferSeconds() const {
         return std::chrono::duration<double>(endedAt - secondRequestAt).count();
@@ -43,4 +44,4 @@ struct EngineUpload {
     engine::UpgradeDriver driver;
 };
 
-} // namespace fw::bench
+} // namespace fw::test
