@@ -313,9 +313,8 @@ void CliRollout::writeReport() {
             entries.push_back(j.entry);
         }
     }
-    std::string error;
-    if (!report_->save(command_.report, entries, error)) {
-        reportError_ = error.empty() ? "unknown error" : error;
+    if (const auto saved = report_->save(command_.report, entries); !saved) {
+        reportError_ = saved.error().empty() ? "unknown error" : saved.error();
         ctx_.console.err(command_.report + ": " + reportError_ + "; no further device is started");
         stopStarting();
     }

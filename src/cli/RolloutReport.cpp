@@ -128,18 +128,18 @@ fs::path folderOf(const fs::path& path) {
 
 // Replaces `path` by a file holding `text`, or leaves it as it was: written to a new file beside
 // it, flushed to the disk, then renamed over it. The error is the system's reason.
-std::optional<std::string> replaceFile(const fs::path& given, const std::string& text) {
+Status<std::string> replaceFile(const fs::path& given, const std::string& text) {
     // A link stays a link: the file it points to is the one replaced.
     fs::path path = given;
     if (std::error_code ec; fs::is_symlink(given, ec)) {
         path = fs::canonical(given, ec);
         if (ec) {
-            return ec.message();
+            return Failure{ec.message()};
         }
     }
     const auto [fd, temporary] = createTemporary(folderOf(path));
     if (fd < 0) {
-        return std::string(std::strerror(errno));
+        return Failure{std::string(std::strerror(errno))};
     }
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0) {
@@ -161,9 +161,9 @@ std::optional<std::string> replaceFile(const fs::path& given, const std::string&
     if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
         const int reason = ok ? errno : error;
         ::unlink(temporary.c_str());
-        return std::string(std::strerror(reason));
+        return Failure{std::string(std::strerror(reason))};
     }
-    return std::nullopt;
+    return Done{};
 }
 
 } // namespace
@@ -182,18 +182,14 @@ void RolloutReport::initialiseHashing() {
 RolloutReport::RolloutReport(std::string image, std::span<const std::uint8_t> bytes)
     : image_(std::move(image)), sha256_(sha256Hex(bytes)) {}
 
-bool RolloutReport::save(const std::string& path, const std::vector<RolloutEntry>& entries,
-                         std::string& error) const {
+Status<std::string> RolloutReport::save(const std::string& path,
+                                        const std::vector<RolloutEntry>& entries) const {
     json devices = json::array();
     for (const RolloutEntry& e : entries) {
         devices.push_back(toJson(e));
     }
     const json root{{"image", image_}, {"image_sha256", sha256_}, {"devices", devices}};
-    if (auto problem = replaceFile(path, indentedJson(root))) {
-        error = std::move(*problem);
-        return false;
-    }
-    return true;
+    return replaceFile(path, indentedJson(root));
 }
 
 std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const std::string& path) const {

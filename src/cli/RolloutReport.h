@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/Result.h"
 #include "upgrade/core/RolloutEntry.h"
 
 #include <optional>
@@ -19,8 +20,8 @@ class RolloutReport {
 public:
     RolloutReport(std::string image, std::span<const std::uint8_t> bytes);
 
-    // False, with the reason in `error`, when the file could not be written.
-    bool save(const std::string& path, const std::vector<RolloutEntry>& entries, std::string& error) const;
+    // The system's reason when the file could not be written.
+    Status<std::string> save(const std::string& path, const std::vector<RolloutEntry>& entries) const;
 
     // The entries a report lists as done with this very image (by its SHA-256); none for a missing
     // file. The string is the reason a file that is there could not be used.
