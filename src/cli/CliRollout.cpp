@@ -104,7 +104,7 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
             return missing.empty();
         };
     }
-    const auto searched = co_await search(ctx_, table_, kSearchWait, allSeen);
+    const auto searched = co_await search(ctx_, table_, SearchCountdown::kWait, allSeen);
     if (!searched) {
         co_return searched.error();
     }

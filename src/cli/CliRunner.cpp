@@ -86,7 +86,7 @@ Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vec
 
 asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>>
 locate(CliContext& ctx, const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted) {
-    const auto searched = co_await search(ctx, table, kSearchWait, wanted);
+    const auto searched = co_await search(ctx, table, SearchCountdown::kWait, wanted);
     if (!searched) {
         co_return Failure{searched.error()};
     }

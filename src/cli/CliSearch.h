@@ -15,9 +15,8 @@
 
 namespace fw::cli {
 
-// The window's countdown (15 steps of 0.2 s): how long the searches that find a command's devices
-// wait, ended early once they have answered.
-inline constexpr std::chrono::milliseconds kSearchWait = SearchCountdown::kSteps * SearchCountdown::kStep;
+// The searches that find a command's devices wait as long as the window's countdown
+// (SearchCountdown::kWait), ended early once they have answered.
 
 using SearchSummary = engine::SearchDriver::Summary;
 using StopWhen = engine::SearchDriver::StopWhen;

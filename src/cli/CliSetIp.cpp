@@ -51,7 +51,7 @@ check(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table) {
         return ip && r.ip == *ip && r.mac != mac;
     };
     const auto searched =
-        co_await search(ctx, table, kSearchWait, other, DiscoverySearch::Keying::MacAndAdapter);
+        co_await search(ctx, table, SearchCountdown::kWait, other, DiscoverySearch::Keying::MacAndAdapter);
     if (!searched) {
         co_return Failure{searched.error()};
     }

@@ -50,8 +50,8 @@ public:
                 // Half the interval, at most the window's 3 s, so that between two searches port
                 // 4001 is free for set-ip or upgrade.
                 const auto summary =
-                    co_await searchOnce(ctx_, table, std::min(kSearchWait, command_.interval / 2), {},
-                                        DiscoverySearch::Keying::MacAndAdapter);
+                    co_await searchOnce(ctx_, table, std::min(SearchCountdown::kWait, command_.interval / 2),
+                                        {}, DiscoverySearch::Keying::MacAndAdapter);
                 if ((co_await asio::this_coro::cancellation_state).cancelled() !=
                     asio::cancellation_type::none) {
                     co_return; // ended meanwhile: a search cut short says nothing of the devices

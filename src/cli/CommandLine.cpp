@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 
 #include "Version.h"
+#include "common/AdapterEntry.h"
 #include "setip/core/FixedAddressCheck.h"
 
 #include <CLI/CLI.hpp>
@@ -18,7 +19,6 @@ namespace {
 
 constexpr double kMaxTimeoutSeconds = 3600;
 constexpr int kMaxRetries = 100;
-constexpr int kMaxParallel = 11;       // one upload per adapter, and a search uses eleven at most
 constexpr double kLeastInterval = 0.2; // below it a watch's search would hardly wait for answers
 constexpr std::string_view kNoGateway = "0.0.0.0";
 
@@ -648,7 +648,8 @@ ParsedCommandLine parseRollout(const Options& o) {
     c.allBridge = o.isSet("all-bridge");
     c.report = o.value("report");
     c.skipDone = o.value("skip-done");
-    if (auto e = o.count("parallel", c.parallel, 1, kMaxParallel)) {
+    // One upload per adapter, and a search uses kMaxAdapters at most.
+    if (auto e = o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters))) {
         return *e;
     }
     if (auto e = o.seconds("back-timeout", c.backTimeout)) {

@@ -3,6 +3,7 @@
 
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
+#include "discovery/core/SearchCountdown.h"
 #include "upgrade/core/DeviceList.h"
 
 #include <chrono>
@@ -26,7 +27,7 @@ enum class OutputFormat { Table, Json, Csv };
 
 struct SearchCommand {
     std::vector<std::string> interfaces; // empty: every usable adapter
-    std::chrono::milliseconds timeout{3000};
+    std::chrono::milliseconds timeout{SearchCountdown::kWait};
     OutputFormat format = OutputFormat::Table;
     bool operator==(const SearchCommand&) const = default;
 };
@@ -62,7 +63,7 @@ enum class DoctorFormat { Text, Json };
 
 struct DoctorCommand {
     std::vector<std::string> interfaces; // empty: every interface
-    std::chrono::milliseconds timeout{3000};
+    std::chrono::milliseconds timeout{SearchCountdown::kWait};
     DoctorFormat format = DoctorFormat::Text;
     bool operator==(const DoctorCommand&) const = default;
 };

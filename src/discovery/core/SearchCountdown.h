@@ -13,6 +13,8 @@ public:
     static constexpr int kSteps = 15;
     static constexpr int kLastValue = kSteps - 1;
     static constexpr std::chrono::milliseconds kStep{200};
+    // The whole wait; also the command line's searches wait this long by default.
+    static constexpr std::chrono::milliseconds kWait = kSteps * kStep;
 
     class Io {
     public:
