@@ -2,6 +2,7 @@
 #include "cli/CliVerdict.h"
 
 #include "common/StringTable.h"
+#include "setip/core/SetIpAnswerText.h"
 #include "upgrade/core/UploadResultText.h"
 
 namespace fw::cli {
@@ -12,12 +13,9 @@ Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress&
                                           std::to_string(requests) +
                                           (requests == 1 ? " request" : " requests")};
     }
-    const bool fixed = answer->mode == SetIpMode::Fixed;
-    if (answer->result == SetIpResult::Done) {
-        return {ExitStatus::Ok, std::string(loadResString(fixed ? Str::SetIpOk : Str::SetDhcpOk)), true};
-    }
-    return {ExitStatus::Negative, std::string(loadResString(fixed ? Str::SetIpFailure : Str::SetDhcpFailure)),
-            true};
+    const bool done = answer->result == SetIpResult::Done;
+    return {done ? ExitStatus::Ok : ExitStatus::Negative,
+            std::string(loadResString(setIpAnswerText(*answer))), true};
 }
 
 Verdict uploadVerdict(const TftpUpload::Result& result, bool stalled, const std::string& portProblem) {

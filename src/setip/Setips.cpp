@@ -8,8 +8,8 @@
 #include "ipcontrol/ZavikIPAddress.h"
 #include "platform/Platform.h"
 #include "platform/UiText.h"
-#include "setip/SetIpAnswerText.h"
 #include "setip/core/FixedAddressCheck.h"
+#include "setip/core/SetIpAnswerText.h"
 #include "setip/core/SetIpExchange.h"
 
 #include <QGroupBox>
@@ -184,7 +184,9 @@ void Setips::openExchange() {
     sock1_ = std::make_shared<engine::SetIpDriver>(
         engine_.endpoints, exchange_, [back = back_.sender(), this](const SetIpAnswer& answer) {
             back([this, answer] {
-                platform_.messages.show(this, setIpAnswerMessage(answer));
+                platform_.messages.show(this, Message{std::string(loadResString(setIpAnswerText(answer))),
+                                                      std::string(loadResString(Str::Product)),
+                                                      MessageIcon::Information});
                 if (sock1_) {
                     engine_.engine.post([sock1 = sock1_] { sock1->acknowledge(); });
                 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setip/core/SetIpExchange.h"
 
-#include "setip/SetIpAnswerText.h"
+#include "setip/core/SetIpAnswerText.h"
 #include "support/CoreFakes.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +83,7 @@ TEST_F(ExchangeTest, OutcomesAndTheAcknowledgement) {
         exchange.onDatagram(io, reply(1, c.result, 60));
         exchange.onDatagram(io, reply(1, c.result)); // a repeated reply is acted on again
         ASSERT_EQ(io.answers.size(), 2u);
-        EXPECT_EQ(setIpAnswerMessage(io.answers[1]).text, c.text);
+        EXPECT_EQ(loadResString(setIpAnswerText(io.answers[1])), c.text);
         Bytes ack = io.sent[0];
         ack[4] = 0xA0, ack[5] = 0x99;
         const auto expected =
