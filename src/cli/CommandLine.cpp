@@ -486,13 +486,8 @@ std::optional<ParsedCommandLine> unexpected(const Options& o) {
 
 // search and doctor take the same options: --interface (repeatable), --timeout and --format.
 template <typename Command, typename Format, std::size_t N>
-ParsedCommandLine parseListing(std::string_view name, const std::vector<std::string>& rest,
-                               const std::array<Named<Format>, N>& formats) {
-    Options o(spec(name));
+ParsedCommandLine parseListing(const Options& o, const std::array<Named<Format>, N>& formats) {
     Command c;
-    if (auto e = o.parse(rest)) {
-        return *e;
-    }
     if (auto e = unexpected(o)) {
         return *e;
     }
@@ -506,11 +501,7 @@ ParsedCommandLine parseListing(std::string_view name, const std::vector<std::str
     return run(c);
 }
 
-ParsedCommandLine parseSetIp(const std::vector<std::string>& rest) {
-    Options o(spec("set-ip"));
-    if (auto e = o.parse(rest)) {
-        return *e;
-    }
+ParsedCommandLine parseSetIp(const Options& o) {
     const auto& args = o.positionals();
     if (args.empty()) {
         return o.failure("the device's MAC address is missing");
@@ -580,11 +571,7 @@ ParsedCommandLine parseSetIp(const std::vector<std::string>& rest) {
     return run(c);
 }
 
-ParsedCommandLine parseWatch(const std::vector<std::string>& rest) {
-    Options o(spec("watch"));
-    if (auto e = o.parse(rest)) {
-        return *e;
-    }
+ParsedCommandLine parseWatch(const Options& o) {
     if (auto e = unexpected(o)) {
         return *e;
     }
@@ -661,11 +648,7 @@ ParsedCommandLine parseRollout(const Options& o) {
     return run(c);
 }
 
-ParsedCommandLine parseUpgrade(const std::vector<std::string>& rest) {
-    Options o(spec("upgrade"));
-    if (auto e = o.parse(rest)) {
-        return *e;
-    }
+ParsedCommandLine parseUpgrade(const Options& o) {
     if (std::any_of(kRolloutChoices.begin(), kRolloutChoices.end(), [&](auto n) { return o.isSet(n); })) {
         return parseRollout(o);
     }
@@ -697,6 +680,21 @@ ParsedCommandLine parseUpgrade(const std::vector<std::string>& rest) {
     return run(c);
 }
 
+// Each command's parser, given its options once read.
+constexpr std::array<std::pair<std::string_view, ParsedCommandLine (*)(const Options&)>, 5> kCommands{{
+    {"search",
+     [](const Options& o) {
+         return parseListing<SearchCommand>(o, kOutputFormats);
+     }},
+    {"set-ip", parseSetIp},
+    {"upgrade", parseUpgrade},
+    {"doctor",
+     [](const Options& o) {
+         return parseListing<DoctorCommand>(o, kDoctorFormats);
+     }},
+    {"watch", parseWatch},
+}};
+
 } // namespace
 
 std::string versionText() {
@@ -718,20 +716,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (first == "-V" || first == "--version") {
         return {ParsedCommandLine::Kind::Version, std::nullopt, versionText()};
     }
-    if (first == "search") {
-        return parseListing<SearchCommand>(first, rest, kOutputFormats);
-    }
-    if (first == "set-ip") {
-        return parseSetIp(rest);
-    }
-    if (first == "upgrade") {
-        return parseUpgrade(rest);
-    }
-    if (first == "doctor") {
-        return parseListing<DoctorCommand>(first, rest, kDoctorFormats);
-    }
-    if (first == "watch") {
-        return parseWatch(rest);
+    for (const auto& [name, parse] : kCommands) {
+        if (first == name) {
+            Options o(spec(name));
+            if (auto e = o.parse(rest)) {
+                return *e;
+            }
+            return parse(o);
+        }
     }
     if (first.starts_with('-')) {
         return error({}, "unknown option " + quoted(first) + " (a command comes first)");

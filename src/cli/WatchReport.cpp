@@ -15,44 +15,20 @@ using Event = DeviceInventory::Event;
 using EventKind = DeviceInventory::EventKind;
 using Field = DeviceInventory::Field;
 
+// The names the JSON lines and the plain lines give events and fields, in the enums' order.
+constexpr std::array<const char*, 7> kEventNames{"appeared",       "changed",        "gone",
+                                                 "duplicate-ip",   "foreign-subnet", "mac-on-two-adapters",
+                                                 "adapter-changed"};
+static_assert(static_cast<std::size_t>(EventKind::AdapterChanged) + 1 == kEventNames.size());
+constexpr std::array<const char*, 7> kFieldNames{"name", "ip", "essid", "channel", "wep", "kind", "adapter"};
+static_assert(static_cast<std::size_t>(Field::Adapter) + 1 == kFieldNames.size());
+
 const char* eventName(EventKind kind) {
-    switch (kind) {
-    case EventKind::Appeared:
-        return "appeared";
-    case EventKind::Changed:
-        return "changed";
-    case EventKind::Gone:
-        return "gone";
-    case EventKind::DuplicateIp:
-        return "duplicate-ip";
-    case EventKind::ForeignSubnet:
-        return "foreign-subnet";
-    case EventKind::MacOnTwoAdapters:
-        return "mac-on-two-adapters";
-    case EventKind::AdapterChanged:
-        return "adapter-changed";
-    }
-    return "";
+    return kEventNames.at(static_cast<std::size_t>(kind));
 }
 
 const char* fieldName(Field field) {
-    switch (field) {
-    case Field::Name:
-        return "name";
-    case Field::Ip:
-        return "ip";
-    case Field::EssId:
-        return "essid";
-    case Field::Channel:
-        return "channel";
-    case Field::Wep:
-        return "wep";
-    case Field::Kind:
-        return "kind";
-    case Field::Adapter:
-        return "adapter";
-    }
-    return "";
+    return kFieldNames.at(static_cast<std::size_t>(field));
 }
 
 // A field's value as the plain line shows it.
