@@ -681,7 +681,7 @@ ParsedCommandLine parseUpgrade(const Options& o) {
 }
 
 // Each command's parser, given its options once read.
-constexpr std::array<std::pair<std::string_view, ParsedCommandLine (*)(const Options&)>, 5> kCommands{{
+constexpr std::array<std::pair<std::string_view, ParsedCommandLine (*)(const Options&)>, 5> kParsers{{
     {"search",
      [](const Options& o) {
          return parseListing<SearchCommand>(o, kOutputFormats);
@@ -716,7 +716,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (first == "-V" || first == "--version") {
         return {ParsedCommandLine::Kind::Version, std::nullopt, versionText()};
     }
-    for (const auto& [name, parse] : kCommands) {
+    for (const auto& [name, parse] : kParsers) {
         if (first == name) {
             Options o(spec(name));
             if (auto e = o.parse(rest)) {
