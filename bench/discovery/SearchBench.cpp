@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // 1,000 devices answer one search at once: are all of them listed, and how long after the last
-// reply left its device is the last row in the list? Runs a real SearchCycle on real sockets in a
+// reply left its device is the last row listed? Runs the engine's SearchDriver on real sockets in a
 // namespace lab; the simulator logs the monotonic time of every reply right after its send returns,
 // which is the same clock as std::chrono::steady_clock here. The reader runs on another core, so a
 // row can be listed a few microseconds before the simulator has logged the send: the lag can read
 // as slightly negative.
 #include "../LabBench.h"
-#include "support/SearchRig.h"
+#include "engine/Engine.h"
+#include "engine/SearchDriver.h"
+#include "platform/LinuxAdapterSource.h"
+#include "support/ManyDevices.h"
+#include "support/NetLab.h"
 
-#include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
+#include <QCoreApplication>
 
 #include <chrono>
 #include <cstdio>
@@ -25,28 +27,23 @@ double seconds(Clock::time_point t) {
     return std::chrono::duration<double>(t.time_since_epoch()).count();
 }
 
-// Runs the event loop for a while (a real loop, so datagrams are read as soon as they arrive).
-void runFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+// The Searching dialog's 3 s, then 0.5 s for stragglers.
+constexpr std::chrono::milliseconds kSearchWait{3500};
 
 int run(int deviceCount, int searches) {
     NetLab lab;
     const QString log = test::startManyDevices(lab, deviceCount);
-    test::SearchRig rig(lab);
-    auto& cycle = rig.cycle;
-    auto& model = rig.model;
+    lab.enterWorkstation();
+    AdapterTable adapters = LinuxAdapterSource().enumerateAdapters().table;
+    engine::Engine engine;
     Clock::time_point lastRow;
-    QObject::connect(&cycle, &SearchCycle::rowAdded, [&lastRow] { lastRow = Clock::now(); });
+    engine::SearchDriver search(engine.endpoints(), [&lastRow](const DeviceRow&) { lastRow = Clock::now(); });
 
     std::printf("%d simulated devices on one segment, %d searches\n", deviceCount, searches);
     bool allListed = true;
     for (int s = 1; s <= searches; ++s) {
         const Clock::time_point start = Clock::now();
-        rig.searchToEnd(); // the Searching dialog's 3 s
-        runFor(500);       // stragglers
+        const auto summary = engine.run(search.once(adapters, kSearchWait));
 
         double lastReply = 0;
         int replies = 0;
@@ -56,7 +53,7 @@ int run(int deviceCount, int searches) {
                 lastReply = std::max(lastReply, o["t"].toDouble());
             }
         }
-        const int rows = model.rowCount();
+        const int rows = static_cast<int>(summary.rows.size());
         allListed = allListed && rows == deviceCount;
         std::printf("search %d: %d of %d rows listed (%d replies sent); last reply -> last row %.3f ms; "
                     "search start -> last row %.1f ms\n",
@@ -73,12 +70,10 @@ int main(int argc, char** argv) {
     if (!fw::bench::readyForLab()) {
         return 77;
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false); // the Searching dialog comes and goes
+    QCoreApplication app(argc, argv);
     int devices = 1000;
     int searches = 3;
-    const QStringList args = QApplication::arguments();
+    const QStringList args = QCoreApplication::arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--devices") {
             devices = args[i + 1].toInt();

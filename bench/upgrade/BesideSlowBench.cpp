@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of an upload to a fast device (tftpd-hpa) alone and beside a second upload to a slow
-// device (the simulator, acknowledging every block some milliseconds late), both driven from this
-// one thread as a parallel rollout drives them. Each round times the fast upload of the largest
+// device (the simulator, acknowledging every block some milliseconds late), both driven by one
+// engine on this thread as a parallel rollout drives them. Each round times the fast upload of the largest
 // image alone and beside the slow one, in alternating order; the two uploads of the pair start
 // together, so both pay the 13 s start sequence at once and the slow one is sending throughout the
 // fast one's transfer. The figure is the median of the rounds' throughput ratios, beside / alone.
@@ -10,12 +10,17 @@
 //   bench_upgrade_beside_slow [rounds] [ack delay in ms]      defaults 5 and 3
 
 #include "../LabBench.h"
-#include "support/LabUpload.h"
+#include "EngineUpload.h"
+#include "engine/Engine.h"
+#include "support/VirtualLink.h"
 #include "upgrade/core/TftpPackets.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <algorithm>
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
 #include <cstdio>
 
 using namespace fw;
@@ -47,23 +52,24 @@ int main(int argc, char** argv) {
         double slowBlocksPerSecond = 0; // of the slow upload beside it, during its transfer
     };
     const auto fast = [&](bool besideSlow) -> std::optional<Run> {
-        LabUpload f;
-        LabUpload slow;
+        engine::Engine e;
+        bench::EngineUpload f(e.endpoints());
+        bench::EngineUpload slow(e.endpoints());
         std::uint64_t slowBytes0 = 0;
-        QObject::connect(&f.driver, &UploadDriver::secondRequestSent,
-                         [&] { slowBytes0 = slow.driver.bytesAcknowledged(); });
+        f.onSecondRequest = [&] {
+            slowBytes0 = slow.driver.bytesAcknowledged();
+        };
         if (besideSlow) {
-            slow.driver.begin(Ipv4::parse(UploadLab::deviceIp(1)), Ipv4::parse(UploadLab::localIp(1)), image);
+            asio::co_spawn(e.context(), slow.run(1, image), asio::detached);
         }
-        f.driver.begin(Ipv4::parse(UploadLab::deviceIp(0)), Ipv4::parse(UploadLab::localIp(0)), image);
-        const bool ran = waitUntil([&] { return f.ended(); }, 120000);
+        const bool ran = e.run(f.run(0, image)).outcome == TftpUpload::Outcome::Completed;
         const auto slowBlocks =
             static_cast<double>(slow.driver.bytesAcknowledged() - slowBytes0) / kTftpBlockSize;
         const bool slowSending = slow.driver.phase() == TftpUpload::Phase::Sending;
-        slow.driver.stop();
+        slow.driver.cancel();
         const bool stored = lab.received(0) == image;
         QFile::remove(QDir(lab.root(0)).filePath("fw.bin"));
-        if (!ran || f.outcome != TftpUpload::Outcome::Completed || !stored || (besideSlow && !slowSending)) {
+        if (!ran || !stored || (besideSlow && !slowSending)) {
             return std::nullopt;
         }
         return Run{f.transferSeconds(), slowBlocks / f.transferSeconds()};

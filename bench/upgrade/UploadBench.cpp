@@ -9,10 +9,14 @@
 
 #include "../BenchClock.h"
 #include "../LabBench.h"
-#include "support/LabUpload.h"
+#include "EngineUpload.h"
+#include "engine/Engine.h"
+#include "support/VirtualLink.h"
 #include "upgrade/core/TftpPackets.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 #include <algorithm>
@@ -72,14 +76,15 @@ int main(int argc, char** argv) {
     };
 
     const auto fernwick = [&]() -> std::optional<Run> {
-        LabUpload u;
+        engine::Engine e;
+        bench::EngineUpload u(e.endpoints());
         double cpu0 = 0;
-        QObject::connect(&u.driver, &UploadDriver::secondRequestSent, [&] { cpu0 = processCpuSeconds(); });
-        u.driver.begin(Ipv4::parse(UploadLab::deviceIp(0)), Ipv4::parse(UploadLab::localIp(0)), image);
-        // The harness polls every 20 ms for the end; what that adds after it is idle time.
-        const bool ran = waitUntil([&] { return u.ended(); }, 120000);
+        u.onSecondRequest = [&] {
+            cpu0 = processCpuSeconds();
+        };
+        const auto result = e.run(u.run(0, image));
         const double cpu = processCpuSeconds() - cpu0;
-        if (!ran || u.outcome != TftpUpload::Outcome::Completed || !stored()) {
+        if (result.outcome != TftpUpload::Outcome::Completed || !stored()) {
             return std::nullopt;
         }
         return Run{u.transferSeconds(), cpu};

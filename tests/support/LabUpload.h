@@ -7,6 +7,7 @@
 #include "platform/UdpEndpoint.h"
 #include "platform/linux/NeighbourTable.h"
 #include "support/NetLab.h"
+#include "support/UploadLab.h"
 #include "support/VirtualLink.h"
 #include "upgrade/UploadDisplay.h"
 #include "upgrade/UploadDriver.h"
@@ -58,28 +59,6 @@ public:
     qint64 secondRequestNs = -1, endedNs = -1;
     std::optional<TftpUpload::Outcome> outcome;
     std::vector<std::string> messages;
-};
-
-// Device i is host d<i> at 10.77.1.(10 + i) running tftpd-hpa (a request for "/" writes
-// root(i)/fw.bin); upload i goes from workstation address 10.77.1.(1 + i).
-class UploadLab {
-public:
-    NetLab lab;
-
-    void addDevice(int i, const QStringList& tftpdArgs = {}) {
-        const std::string host = "d" + std::to_string(i);
-        lab.addHost(host, "a", deviceIp(i) + "/24");
-        startTftpd(lab, host, tftpdArgs);
-        if (i > 0) {
-            lab.run("ws", {"ip", "addr", "add", QString::fromStdString(localIp(i) + "/24"), "dev", "eth0"});
-        }
-    }
-    static std::string deviceIp(int i) { return "10.77.1." + std::to_string(10 + i); }
-    static std::string localIp(int i) { return "10.77.1." + std::to_string(1 + i); }
-    QString root(int i) const { return QDir(lab.dir()).filePath(QString("d%1-tftp").arg(i)); }
-    std::optional<std::vector<std::uint8_t>> received(int i) const {
-        return fileBytes(QDir(root(i)).filePath("fw.bin"));
-    }
 };
 
 } // namespace fw::test

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// One upload on the engine to device i of an UploadLab, timed from the second write request (the
+// start sequence's end) to its end; the ARP flush is the kernel's.
+
+#include "engine/UpgradeDriver.h"
+#include "platform/NeighbourTable.h"
+#include "support/UploadLab.h"
+
+#include <chrono>
+#include <functional>
+
+namespace fw::bench {
+
+struct EngineUpload {
+    using Clock = std::chrono::steady_clock;
+
+    explicit EngineUpload(engine::EndpointFactory& endpoints)
+        : driver(
+              endpoints, [](Ipv4 ip) { NeighbourTable().remove(ip); }, carry,
+              engine::UpgradeDriver::Display{.ended = [this](TftpUpload::Outcome) { endedAt = Clock::now(); },
+                                             .secondRequestSent =
+                                                 [this] {
+                                                     secondRequestAt = Clock::now();
+                                                     if (onSecondRequest) {
+                                                         onSecondRequest();
+                                                     }
+                                                 }}) {}
+
+    asio::awaitable<TftpUpload::Result> run(int device, std::vector<std::uint8_t> image) {
+        return driver.run(Ipv4::parse(test::UploadLab::deviceIp(device)),
+                          Ipv4::parse(test::UploadLab::localIp(device)), std::move(image));
+    }
+    double transferSeconds() const {
+        return std::chrono::duration<double>(endedAt - secondRequestAt).count();
+    }
+
+    UploadCarryOver carry;
+    std::function<void()> onSecondRequest;
+    Clock::time_point secondRequestAt;
+    Clock::time_point endedAt;
+    engine::UpgradeDriver driver;
+};
+
+} // namespace fw::bench

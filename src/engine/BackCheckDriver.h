@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/AdapterEntry.h"
+#include "common/MacAddress.h"
+#include "discovery/core/DeviceRow.h"
+#include "engine/EndpointFactory.h"
+#include "upgrade/core/RolloutEntry.h"
+
+#include <asio/awaitable.hpp>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace fw::engine {
+
+// Whether a device came back after its upload: searches for its MAC on its own adapter (the entries
+// of the table given), one after
+// another with a pause between, fed to RolloutBackCheck until it decides. A search that could not
+// be sent (port 4001 held meanwhile) says nothing about the device. Engine thread only.
+class BackCheckDriver {
+public:
+    struct Timing {
+        std::chrono::milliseconds backTimeout{0};
+        std::chrono::milliseconds searchWait{1000}; // each search, cut short when the device answers
+        std::chrono::milliseconds pause{500};       // between searches
+    };
+    struct Outcome {
+        RolloutState state = RolloutState::NotBack;
+        std::optional<DeviceRow> row;         // the answer that made it Done
+        std::chrono::milliseconds elapsed{0}; // from run() to the deciding search's end
+    };
+
+    explicit BackCheckDriver(EndpointFactory& endpoints);
+    ~BackCheckDriver(); // cancel()
+    BackCheckDriver(const BackCheckDriver&) = delete;
+    BackCheckDriver& operator=(const BackCheckDriver&) = delete;
+
+    // restarts: the device must go silent before an answer counts (false for --no-restart).
+    // None when cancelled.
+    asio::awaitable<std::optional<Outcome>> run(AdapterTable adapters, MacAddress mac, bool restarts,
+                                                Timing timing);
+    // Ends the search and the pause at once; run() returns none.
+    void cancel();
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+} // namespace fw::engine

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/AdapterEntry.h"
+#include "discovery/core/DeviceRow.h"
+#include "discovery/core/DiscoverySearch.h"
+#include "engine/EndpointFactory.h"
+#include "engine/SocketError.h"
+
+#include <asio/awaitable.hpp>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace fw::engine {
+
+// The searches of a window or a command: one endpoint per adapter (0.0.0.0:4001 tied to it), one
+// request each to 255.255.255.255:4000, and every reply fed to DiscoverySearch; each listed row
+// goes to the sink. An adapter whose port cannot be bound is skipped, the search goes on, and
+// start() names it: the one policy for an unbindable port (the caller says so to the operator).
+// Engine thread only. The object may go at any time: the readers still queued end on their own.
+class SearchDriver {
+public:
+    using RowSink = std::function<void(const DeviceRow&)>; // on the engine thread
+    using StopWhen = std::function<bool(const DeviceRow&)>;
+
+    struct BindFailure {
+        AdapterEntry adapter;
+        SocketError error; // Kind::PortInUse: another program holds port 4001 there
+    };
+    struct Started {
+        std::vector<BindFailure> unbindable; // in table order
+        int requestsSent = 0;                // 0: the search reached nobody
+    };
+    struct Summary {
+        Started started;
+        std::vector<DeviceRow> rows; // every listed row, in arrival order
+        std::int64_t replyCount = 0; // accepted replies, repeats included
+    };
+
+    SearchDriver(EndpointFactory& endpoints, RowSink sink,
+                 DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender);
+    ~SearchDriver(); // close()
+    SearchDriver(const SearchDriver&) = delete;
+    SearchDriver& operator=(const SearchDriver&) = delete;
+
+    // The window's search: a new sequence number, the endpoints bound (endpoint 0 stays as it is
+    // while open; the others are made anew), one request per bound adapter. Replies to this search
+    // go on becoming rows until the next start() or close().
+    Started start(const AdapterTable& adapters);
+    // Closes every endpoint at once: nothing more is listed, port 4001 is free again.
+    void close();
+
+    // A command's search: start(), then the wait (cut short once stopWhen holds for a listed row),
+    // then close(). Rows also go to the sink as they come.
+    asio::awaitable<Summary> once(AdapterTable adapters, std::chrono::milliseconds wait,
+                                  StopWhen stopWhen = {});
+
+    std::int16_t sequence() const;
+
+    struct State; // shared with the driver's coroutines
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+} // namespace fw::engine

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/AdapterEntry.h"
+#include "common/Ipv4.h"
+#include "common/Result.h"
+#include "engine/EndpointFactory.h"
+#include "engine/SocketError.h"
+#include "setip/core/SetIpExchange.h"
+
+#include <asio/awaitable.hpp>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace fw::engine {
+
+// The Set IP exchange on its endpoint: 0.0.0.0:4001 tied to one adapter, sending to
+// 255.255.255.255:4000. Every datagram that arrives while open goes to the exchange, which sends
+// the acknowledgement of a done answer right after the sink has returned. The exchange is the
+// caller's (it lives for the whole run) and is touched on the engine thread only while open.
+// Engine thread only.
+class SetIpDriver {
+public:
+    using AnswerSink = std::function<void(const SetIpAnswer&)>; // on the engine thread
+
+    struct Fixed {
+        Ipv4 address;
+        Ipv4 mask;
+        Ipv4 gateway;
+    };
+
+    SetIpDriver(EndpointFactory& endpoints, SetIpExchange& exchange, AnswerSink sink);
+    ~SetIpDriver(); // close()
+    SetIpDriver(const SetIpDriver&) = delete;
+    SetIpDriver& operator=(const SetIpDriver&) = delete;
+
+    // Binds the endpoint; a port another program holds there is SocketError::Kind::PortInUse.
+    Status<SocketError> open(const AdapterEntry& adapter);
+    void close();
+    bool isOpen() const;
+
+    // The window's OK press, after exchange.numberRequest(): one request, as the exchange words it.
+    void sendFixed(const Fixed& fixed);
+    void sendDhcp();
+
+    // A command's exchange, once open: a new number, the request (none: DHCP), then up to `timeout`
+    // for the answer, the same request again up to `retries` times. None: no answer came.
+    asio::awaitable<std::optional<SetIpAnswer>> request(std::optional<Fixed> fixed, int retries,
+                                                        std::chrono::milliseconds timeout);
+
+    struct State; // shared with the driver's coroutines
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+} // namespace fw::engine

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "upgrade/core/TftpUpload.h" // UdpAddress
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <system_error>
+#include <utility>
+
+namespace fw::engine {
+
+// The operating system's part of an adapter's endpoint, one small file per system.
+
+// Ties the unbound socket to the adapter's interface, so that it sends out of that adapter only
+// and its port is taken on that adapter only.
+std::error_code tieToAdapter(int socket, const std::string& interfaceName);
+// Asks for a receive buffer of `bytes`, as far as the system grants it.
+void growReceiveBuffer(int socket, int bytes);
+
+// Bounds a blocking receive on the socket: it gives up after `limit`, rounded up to the system's
+// clock tick (4 ms at HZ=250), which costs nothing per call, unlike a precise timer.
+void limitBlockingReceive(int socket, std::chrono::microseconds limit);
+// One datagram by a blocking receive (the socket must be in blocking mode), into `buffer`; its size
+// and sender, or none when the limit passed or the system refused.
+std::optional<std::pair<std::size_t, UdpAddress>> receiveBlocking(int socket, std::span<std::uint8_t> buffer);
+
+} // namespace fw::engine

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The engine's seams: the deadline raced against a receive on a real loopback socket, a port that
+// is taken, and a cancel after which nothing leaves.
+#include "engine/AsioEndpoint.h"
+#include "engine/UpgradeDriver.h"
+#include "support/EngineFakes.h"
+#include "upgrade/core/TftpPackets.h"
+
+#include <gtest/gtest.h>
+
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+
+namespace fw::test {
+namespace {
+
+using namespace std::chrono_literals;
+using engine::AsioEndpoint;
+using engine::Clock;
+using Kind = engine::SocketError::Kind;
+
+const Ipv4 kLoopback{{127, 0, 0, 1}};
+
+// One receive after another on one endpoint, each with its own deadline; a datagram is sent to it
+// `sendAt` after the first began. The results say which receive got it and when each ended.
+struct Wait {
+    std::chrono::milliseconds deadline; // from the receive's start
+    bool gets;                          // takes the datagram
+    std::chrono::milliseconds endsBefore;
+};
+struct DeadlineCase {
+    const char* fault;
+    std::chrono::milliseconds sendAt;
+    std::vector<Wait> waits;
+    int datagrams = 1; // sent back to back
+};
+
+TEST(Engine, EachReceiveEndsAtItsOwnDeadlineAndLosesNothing) {
+    const std::vector<DeadlineCase> cases{
+        {"a late answer is lost or taken by the wait that ended",
+         60ms,
+         {{20ms, false, 50ms}, {500ms, true, 200ms}}},
+        {"a stale short arming cuts the next, longer wait",
+         120ms,
+         {{10ms, false, 40ms}, {400ms, true, 300ms}}},
+        {"a wait ends at the earlier deadline it was armed for",
+         10ms,
+         {{1000ms, true, 200ms}, {30ms, false, 150ms}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        asio::io_context context;
+        auto rx = AsioEndpoint::bindToAddress(context, kLoopback, 0);
+        auto tx = AsioEndpoint::bindToAddress(context, kLoopback, 0);
+        ASSERT_TRUE(rx && tx);
+        const UdpAddress to{kLoopback, (*rx)->localPort()};
+        asio::steady_timer sender(context, c.sendAt);
+        sender.async_wait([&](std::error_code) {
+            (void)(*tx)->send(to, std::array<std::uint8_t, 3>{1, 2, 3});
+        });
+        std::vector<std::pair<bool, Clock::duration>> got;
+        asio::co_spawn(
+            context,
+            [&]() -> asio::awaitable<void> {
+                std::array<std::uint8_t, 16> buffer{};
+                for (const Wait& w : c.waits) {
+                    const auto start = Clock::now();
+                    const auto r = co_await (*rx)->receive(buffer, start + w.deadline);
+                    got.emplace_back(r && r->bytes.size() == 3 && r->bytes[2] == 3, Clock::now() - start);
+                }
+                context.stop(); // the endpoint's timer may still be armed for a deadline met early
+            },
+            asio::detached);
+        context.run();
+        ASSERT_EQ(got.size(), c.waits.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].first, c.waits[i].gets) << "wait " << i;
+            EXPECT_LT(got[i].second, c.waits[i].endsBefore) << "wait " << i;
+            if (!c.waits[i].gets) {
+                EXPECT_GE(got[i].second, c.waits[i].deadline) << "wait " << i;
+            }
+        }
+    }
+}
+
+TEST(Engine, APortThatIsTakenIsATypedError) {
+    asio::io_context context;
+    auto first = AsioEndpoint::bindToAddress(context, kLoopback, 0);
+    ASSERT_TRUE(first);
+    const auto second = AsioEndpoint::bindToAddress(context, kLoopback, (*first)->localPort());
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.error().kind, Kind::PortInUse);
+    const auto gone =
+        AsioEndpoint::bindToAdapter(context, AdapterEntry{kLoopback, {}, {}, {}, "fw-no-such0", 0}, 0);
+    ASSERT_FALSE(gone);
+    EXPECT_EQ(gone.error().kind, Kind::NoSuchAdapter);
+}
+
+struct EngineUpgrade : ::testing::Test {
+    asio::io_context context;
+    FakeEndpoints endpoints{context};
+    UploadCarryOver carry;
+    std::vector<TftpUpload::Outcome> ended;
+    engine::UpgradeDriver driver{endpoints, [](Ipv4) {}, carry,
+                                 engine::UpgradeDriver::Display{.ended = [this](TftpUpload::Outcome o) {
+                                     ended.push_back(o);
+                                 }}};
+    std::optional<TftpUpload::Result> result;
+
+    void begin() {
+        asio::co_spawn(
+            context, driver.run(Ipv4{{10, 0, 0, 9}}, Ipv4{{10, 0, 0, 1}}, std::vector<std::uint8_t>(600, 7)),
+            [this](std::exception_ptr, TftpUpload::Result r) { result = r; });
+    }
+};
+
+TEST_F(EngineUpgrade, TheTransferPortTakenEndsItBeforeAnythingIsSent) {
+    endpoints.refuse[{"10.0.0.1", kTftpLocalPort}] =
+        engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
+    begin();
+    context.run_for(50ms);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->outcome, TftpUpload::Outcome::PortUnavailable);
+    EXPECT_EQ(driver.transferPortError()->kind, Kind::PortInUse);
+    EXPECT_TRUE(endpoints.sent.empty());
+}
+
+TEST_F(EngineUpgrade, NothingIsSentAfterCancel) {
+    begin();
+    context.run_for(50ms);
+    ASSERT_EQ(endpoints.sent.size(), 1U); // the handshake; the first write request is a second away
+    driver.cancel();
+    context.run_for(1200ms);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->outcome, TftpUpload::Outcome::Cancelled);
+    EXPECT_EQ(endpoints.sent.size(), 1U);
+    EXPECT_EQ(endpoints.openCount(), 0U);
+}
+
+} // namespace
+} // namespace fw::test
