@@ -9,5 +9,5 @@ clang-format-14 --dry-run --Werror "${cxx[@]}"
 mapfile -t tidy < <(git ls-files '*.cpp' | grep -E '^(src|tools)/')
 run-clang-tidy-14 -quiet -j 2 -p build/default "${tidy[@]/#/$PWD/}" > build/clang-tidy.log 2>&1 ||
     { grep -E 'warning:|error:' build/clang-tidy.log; exit 1; }
-flake8 tools/devsim tests/devsim tools/netlab tests/net/junk-flood.py ansible
+flake8 tests/cli_docs.py tools/devsim tests/devsim tools/netlab tests/net/junk-flood.py ansible
 scripts/layers.sh

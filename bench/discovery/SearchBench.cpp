@@ -8,7 +8,7 @@
 #include "../LabBench.h"
 #include "engine/Engine.h"
 #include "engine/SearchDriver.h"
-#include "platform/LinuxAdapterSource.h"
+#include "platform/linux/LinuxAdapterSource.h"
 #include "support/ManyDevices.h"
 #include "support/NetLab.h"
 

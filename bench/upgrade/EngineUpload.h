@@ -5,7 +5,7 @@
 // start sequence's end) to its end; the ARP flush is the kernel's.
 
 #include "engine/UpgradeDriver.h"
-#include "platform/NeighbourTable.h"
+#include "platform/linux/NeighbourTable.h"
 #include "support/UploadLab.h"
 
 #include <chrono>

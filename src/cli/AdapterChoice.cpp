@@ -48,10 +48,15 @@ std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing&
     return selectAdapters(named);
 }
 
-std::string adapterName(const AdapterTable& table, Ipv4 ip) {
+const AdapterEntry* adapterAt(const AdapterTable& table, Ipv4 ip) {
     const auto it =
         std::find_if(table.begin(), table.end(), [&](const AdapterEntry& e) { return e.ip == ip; });
-    return it == table.end() || it->interfaceName.empty() ? ip.toString() : it->interfaceName;
+    return it == table.end() ? nullptr : &*it;
+}
+
+std::string adapterName(const AdapterTable& table, Ipv4 ip) {
+    const AdapterEntry* adapter = adapterAt(table, ip);
+    return adapter == nullptr || adapter->interfaceName.empty() ? ip.toString() : adapter->interfaceName;
 }
 
 } // namespace fw::cli

@@ -18,6 +18,8 @@ namespace fw::cli {
 std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing& listing,
                                                            const std::vector<std::string>& names);
 
+// The adapter whose address is ip, or null.
+const AdapterEntry* adapterAt(const AdapterTable& table, Ipv4 ip);
 // The interface name of the adapter whose address is ip; the address itself when none has it.
 std::string adapterName(const AdapterTable& table, Ipv4 ip);
 

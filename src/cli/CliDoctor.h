@@ -1,39 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/CliContext.h"
 #include "cli/CommandLine.h"
-#include "cli/Console.h"
 #include "doctor/DoctorFactGatherer.h"
-#include "platform/DatagramEndpoint.h"
 
-#include <QObject>
-
-#include <functional>
+#include <asio/awaitable.hpp>
+#include <chrono>
 
 namespace fw::cli {
 
 // `fernwick-cli doctor`: reads the interfaces' facts from the kernel, checks the port and the
 // firewall, runs one search while packet sockets watch the adapters, prints the report and
-// emits finished(exit status).
-class CliDoctor final : public QObject {
-    Q_OBJECT
+// returns the exit status.
+class CliDoctor final {
 public:
-    CliDoctor(Console& console, std::function<AdapterListing()> listAdapters, EndpointFactory makeEndpoint,
-              QObject* parent = nullptr);
-    ~CliDoctor() override;
+    explicit CliDoctor(CliContext& ctx);
+    ~CliDoctor();
 
-    void start(const DoctorCommand& command);
-
-signals:
-    void finished(ExitStatus status);
+    asio::awaitable<ExitStatus> run(const DoctorCommand& command);
 
 private:
-    void probe(std::chrono::milliseconds wait);
-    void report();
+    asio::awaitable<void> probe(std::chrono::milliseconds wait);
+    ExitStatus report();
 
-    Console& console_;
-    std::function<AdapterListing()> listAdapters_;
-    EndpointFactory makeEndpoint_;
+    CliContext& ctx_;
     DoctorFormat format_ = DoctorFormat::Text;
     doctor::DoctorFactGatherer gatherer_;
 };

@@ -1,48 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/CliContext.h"
 #include "cli/CommandLine.h"
-#include "cli/Console.h"
 #include "cli/RolloutReport.h"
+#include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
-#include "platform/DatagramEndpoint.h"
-#include "platform/Shell.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/RolloutEntry.h"
 #include "upgrade/core/RolloutQueue.h"
 
-#include <QElapsedTimer>
-#include <QObject>
-#include <QPointer>
-#include <QTimer>
-
+#include <asio/awaitable.hpp>
+#include <asio/steady_timer.hpp>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <vector>
 
 namespace fw::cli {
 
-class CliSearch;
-class CliUpgrade;
+class CliUpload;
 
 // One image to many devices: a search finds them, each gets the upgrade's handshake and upload
 // (side by side only on different adapters), then must restart and answer a search on its adapter
 // again within the back timeout. The report is rewritten after every device and keeps the devices
 // done in earlier runs; the summary table goes to stdout at the end. When the report cannot be
 // written, nothing more starts.
-class CliRollout final : public QObject {
-    Q_OBJECT
+class CliRollout {
 public:
-    CliRollout(EndpointFactory makeEndpoint, Shell& shell, Console& console, QObject* parent = nullptr);
+    explicit CliRollout(CliContext& ctx);
 
-    // The image has passed the checks that do not depend on the device; targets holds --device
-    // and --from; earlier, the devices --skip-done found done with this image.
-    void start(const RolloutCommand& command, AdapterTable table, std::vector<std::uint8_t> image,
-               std::vector<DeviceTarget> targets, std::vector<RolloutEntry> earlier);
-
-signals:
-    void finished(ExitStatus status);
+    asio::awaitable<ExitStatus> run(const RolloutCommand& command);
 
 private:
     struct Job {
@@ -52,21 +39,23 @@ private:
         bool settled = false;         // its entry is final
     };
 
+    struct Inputs {
+        std::vector<DeviceTarget> targets; // --device and --from, each once
+        std::vector<RolloutEntry> earlier; // the devices --skip-done found done with this image
+    };
+    // Everything a rollout reads (the image, the device list, the earlier report), read and judged
+    // before anything is sent; Usage after saying why.
+    Result<Inputs, ExitStatus> prepare();
     void plan(const std::vector<DeviceRow>& rows, const std::vector<DeviceTarget>& targets,
               const std::vector<RolloutEntry>& earlier);
     void startNext();
-    void upload(std::size_t index);
-    struct BackWait;
-    void awaitBack(std::size_t index, std::shared_ptr<BackWait> wait);
+    asio::awaitable<void> upload(std::size_t index);
     void settle(std::size_t index);
     void writeReport();
     void stopStarting();
     void render();
-    bool reportSearchSent(const CliSearch& search);
 
-    EndpointFactory makeEndpoint_;
-    Shell& shell_;
-    Console& console_;
+    CliContext& ctx_;
     RolloutCommand command_;
     AdapterTable table_;
     ImageFile file_; // read once; these bytes go to every device
@@ -74,10 +63,9 @@ private:
     std::vector<Job> jobs_;
     std::vector<std::size_t> queued_; // job index of each queue slot
     std::optional<RolloutQueue> queue_;
-    std::vector<QPointer<CliUpgrade>> running_; // drawn on one terminal line
-    QTimer refresh_;
-    std::string reportError_; // why the report could not be written; empty while it could
-    bool over_ = false;
+    std::vector<const CliUpload*> running_; // drawn on one terminal line
+    std::string reportError_;               // why the report could not be written; empty while it could
+    asio::steady_timer wake_;               // the next redraw, sooner when a device is settled
 };
 
 } // namespace fw::cli

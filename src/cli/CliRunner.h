@@ -1,63 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "cli/CliShell.h"
+#include "cli/CliContext.h"
 #include "cli/CommandLine.h"
-#include "cli/Console.h"
+#include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
-#include "netif/core/AdapterFacts.h"
-#include "platform/DatagramEndpoint.h"
 
-#include <QObject>
-#include <QPointer>
-
+#include <asio/awaitable.hpp>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace fw::cli {
 
-class CliSearch;
+// Runs one parsed command to its end; returns its exit status.
+asio::awaitable<ExitStatus> runCommand(CliContext& ctx, Command command);
 
-// Runs one parsed command on the event loop and reports its exit status once. The adapter listing
-// and the endpoints come from outside, so the program uses the kernel's and tests may use fakes.
-class CliRunner final : public QObject {
-    Q_OBJECT
-public:
-    using ListAdapters = std::function<AdapterListing()>;
+// The adapters of the command; Usage after the reason was said.
+Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vector<std::string>& names);
 
-    CliRunner(Console& console, ListAdapters listAdapters, EndpointFactory makeEndpoint,
-              QObject* parent = nullptr);
-
-    void run(const Command& command);
-
-signals:
-    void finished(int status);
-
-private:
-    void runSearch(const SearchCommand& command);
-    void runSetIp(const SetIpCommand& command);
-    void runUpgrade(const UpgradeCommand& command);
-    void runDoctor(const DoctorCommand& command);
-    void runWatch(const WatchCommand& command);
-    void runRollout(const RolloutCommand& command);
-    // One line per adapter that got no answer and has a blocker the doctor knows.
-    void hintBlockers(const CliSearch& search);
-
-    // The adapters of the command, or none after the failure was reported.
-    std::optional<AdapterTable> adapters(const std::vector<std::string>& names);
-    // Searches until a row satisfies `wanted` or the wait is over; then(row or null).
-    static bool portTaken(const CliSearch& search);
-    // Reports adapters a search could not use; false (and exit status 2) when it sent nothing.
-    bool reportSearchSent(const CliSearch& search);
-    void locate(const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted,
-                std::function<void(const DeviceRow*)> then);
-    void finish(ExitStatus status);
-
-    Console& console_;
-    ListAdapters listAdapters_;
-    EndpointFactory makeEndpoint_;
-    CliShell shell_;
-    bool finished_ = false;
-};
+// Searches until a row satisfies `wanted` or the window's wait is over: the row, or none. Usage when
+// the search could send nothing, or found nothing while another program held port 4001 somewhere
+// (the device may be behind that adapter).
+asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>>
+locate(CliContext& ctx, const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted);
 
 } // namespace fw::cli

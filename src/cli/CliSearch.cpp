@@ -1,81 +1,50 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliSearch.h"
 
-#include "discovery/core/DiscoveryRecords.h"
+#include <algorithm>
 
 namespace fw::cli {
 
-CliSearch::CliSearch(EndpointFactory makeEndpoint, AdapterTable adapters, QObject* parent,
-                     DiscoverySearch::Keying keying)
-    : QObject(parent), makeEndpoint_(std::move(makeEndpoint)), search_(values_, *this, keying) {
-    values_.adapterTable = std::move(adapters);
-    wait_.setSingleShot(true);
-    connect(&wait_, &QTimer::timeout, this, &CliSearch::finish);
+asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, const AdapterTable& table,
+                                          std::chrono::milliseconds wait, StopWhen stopWhen,
+                                          DiscoverySearch::Keying keying) {
+    engine::SearchDriver driver(ctx.endpoints, {}, keying);
+    co_return co_await driver.once(table, wait, std::move(stopWhen));
 }
 
-CliSearch::~CliSearch() {
-    for (auto& s : sockets_) {
-        s->close();
-    }
-}
-
-void CliSearch::start(std::chrono::milliseconds wait, std::function<bool(const DeviceRow&)> stopWhen) {
-    stopWhen_ = std::move(stopWhen);
-    search_.begin();
-    for (const AdapterEntry& adapter : values_.adapterTable) {
-        auto socket = makeEndpoint_();
-        DatagramEndpoint* raw = socket.get();
-        connect(raw, &DatagramEndpoint::datagramsReady, this, [this, raw] { readPending(raw); });
-        socket->setRemote(Ipv4::broadcast(), kDevicePort);
-        if (!socket->bindToAdapter(adapter, kWorkstationPort)) {
-            bindFailures_.push_back({adapter, socket->lastError()});
-        } else if (socket->send(search_.requestFor(adapter))) {
-            ++requestsSent_;
+asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const AdapterTable& table,
+                                                          std::chrono::milliseconds wait, StopWhen stopWhen,
+                                                          DiscoverySearch::Keying keying) {
+    SearchSummary summary = co_await searchOnce(ctx, table, wait, std::move(stopWhen), keying);
+    // Said once: a watch beside this command may hold the port during several of its searches.
+    for (const auto& failure : summary.started.unbindable) {
+        const bool taken = failure.error.kind == engine::SocketError::Kind::PortInUse;
+        const std::string problem =
+            portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure.error) +
+            (taken ? "; 'fernwick-cli doctor' names it" : "");
+        if (ctx.portProblemsSaid.insert(problem).second) {
+            ctx.console.err(problem);
         }
-        sockets_.push_back(std::move(socket));
     }
-    wait_.start(wait);
+    if (summary.started.requestsSent == 0) {
+        ctx.console.err("no discovery request could be sent");
+        co_return Failure{ExitStatus::Usage};
+    }
+    co_return summary;
 }
 
-void CliSearch::rowListed(const DeviceRow& row) {
-    rows_.push_back(row);
-    if (stopWhen_ && stopWhen_(row)) {
-        stopRequested_ = true;
-    }
+bool portTaken(const SearchSummary& summary) {
+    return std::any_of(summary.started.unbindable.begin(), summary.started.unbindable.end(),
+                       [](const auto& f) { return f.error.kind == engine::SocketError::Kind::PortInUse; });
 }
 
-void CliSearch::readPending(DatagramEndpoint* socket) {
-    while (!done_ && socket->isOpen()) {
-        const auto d = socket->read();
-        if (!d) {
-            break;
-        }
-        search_.onDatagram(d->bytes, d->senderIp, socket->localAddress());
-    }
-    if (stopRequested_ && !done_) {
-        // From the event loop, not from inside the socket's own notification.
-        QTimer::singleShot(0, this, &CliSearch::finish);
-    }
-}
-
-void CliSearch::finish() {
-    if (done_) {
-        return;
-    }
-    done_ = true;
-    wait_.stop();
-    for (auto& s : sockets_) {
-        s->close();
-    }
-    emit finished();
-}
-
-std::string portProblem(const AdapterEntry& adapter, std::error_code error) {
-    const std::string where = "UDP port 4001 on " + adapter.interfaceName + " (" + toText(adapter.ip) + ")";
-    if (error == std::errc::address_in_use) {
+std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip,
+                        const engine::SocketError& error, std::uint16_t port) {
+    const std::string where = "UDP port " + std::to_string(port) + " on " + adapter + " (" + toText(ip) + ")";
+    if (error.kind == engine::SocketError::Kind::PortInUse) {
         return where + " is in use by another program";
     }
-    return "cannot use " + where + ": " + error.message();
+    return "cannot use " + where + ": " + error.code.message();
 }
 
 } // namespace fw::cli

@@ -1,70 +1,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/ProcessValues.h"
-#include "discovery/core/DiscoverySearch.h"
-#include "platform/DatagramEndpoint.h"
+#include "cli/CliContext.h"
+#include "cli/CommandLine.h"
+#include "common/RecordHeader.h"
+#include "common/Result.h"
+#include "discovery/core/SearchCountdown.h"
+#include "engine/SearchDriver.h"
 
-#include <QObject>
-#include <QTimer>
-
+#include <asio/awaitable.hpp>
 #include <chrono>
-#include <functional>
-#include <memory>
+#include <optional>
 #include <string>
-#include <system_error>
-#include <vector>
 
 namespace fw::cli {
 
-// One search, as the main window runs it but without a window: one socket per adapter on port 4001
-// tied to the adapter, one request each to 255.255.255.255:4000, every accepted reply from a new
-// sender kept, finished() when the wait is over. The sockets close when it finishes, so Set IP can
-// take port 4001 afterwards.
-class CliSearch final : public QObject, private DiscoverySearch::Listener {
-    Q_OBJECT
-public:
-    CliSearch(EndpointFactory makeEndpoint, AdapterTable adapters, QObject* parent = nullptr,
-              DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender);
-    ~CliSearch() override;
+// The window's countdown (15 steps of 0.2 s): how long the searches that find a command's devices
+// wait, ended early once they have answered.
+inline constexpr std::chrono::milliseconds kSearchWait = SearchCountdown::kSteps * SearchCountdown::kStep;
 
-    // stopWhen, when given, ends the wait as soon as a listed row satisfies it.
-    void start(std::chrono::milliseconds wait, std::function<bool(const DeviceRow&)> stopWhen = {});
+using SearchSummary = engine::SearchDriver::Summary;
+using StopWhen = engine::SearchDriver::StopWhen;
 
-    const std::vector<DeviceRow>& rows() const { return rows_; }
-    const AdapterTable& adapters() const { return values_.adapterTable; }
-    struct BindFailure {
-        AdapterEntry adapter;
-        std::error_code error; // std::errc::address_in_use: another program holds port 4001 there
-    };
-    // Each adapter whose socket could not be bound, in table order.
-    const std::vector<BindFailure>& bindFailures() const { return bindFailures_; }
-    // Requests that left; 0 means the search reached nobody.
-    int requestsSent() const { return requestsSent_; }
+// One search on `table` until a listed row satisfies stopWhen or the wait is over; its sockets are
+// closed when it returns, so Set IP or an upload can take port 4001 afterwards.
+asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, const AdapterTable& table,
+                                          std::chrono::milliseconds wait, StopWhen stopWhen = {},
+                                          DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender);
 
-signals:
-    void finished();
+// The same, with the one policy for an adapter whose port 4001 could not be bound: the search goes
+// on without it and each such problem is said once per run; a search that could send nothing ends
+// the command with Usage.
+asio::awaitable<Result<SearchSummary, ExitStatus>>
+search(CliContext& ctx, const AdapterTable& table, std::chrono::milliseconds wait, StopWhen stopWhen = {},
+       DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender);
 
-private:
-    void rowListed(const DeviceRow& row) override;
-    void readPending(DatagramEndpoint* socket);
-    void finish();
+// Another program holds port 4001 on one of the adapters: it takes the answers that arrive there,
+// so the search is incomplete however many devices it listed elsewhere.
+bool portTaken(const SearchSummary& summary);
 
-    EndpointFactory makeEndpoint_;
-    ProcessValues values_;
-    DiscoverySearch search_;
-    std::vector<std::unique_ptr<DatagramEndpoint>> sockets_;
-    std::vector<DeviceRow> rows_;
-    std::vector<BindFailure> bindFailures_;
-    std::function<bool(const DeviceRow&)> stopWhen_;
-    QTimer wait_;
-    int requestsSent_ = 0;
-    bool stopRequested_ = false;
-    bool done_ = false;
-};
-
-// "UDP port 4001 on eth1 (10.77.2.1) is in use by another program" for EADDRINUSE, otherwise
-// "cannot use UDP port 4001 on eth1 (10.77.2.1): " and the system's reason.
-std::string portProblem(const AdapterEntry& adapter, std::error_code error);
+// "UDP port 4001 on eth1 (10.77.2.1) is in use by another program" for a port another program
+// holds, otherwise "cannot use UDP port 4001 on eth1 (10.77.2.1): " and the system's reason.
+std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip,
+                        const engine::SocketError& error, std::uint16_t port = kWorkstationPort);
 
 } // namespace fw::cli

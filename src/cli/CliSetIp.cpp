@@ -1,12 +1,139 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliSetIp.h"
 
+#include "cli/AdapterChoice.h"
+#include "cli/CliRunner.h"
 #include "cli/CliSearch.h"
+#include "cli/CliVerdict.h"
+#include "engine/SetIpDriver.h"
 #include "setip/core/FixedAddressCheck.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace fw::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// After the OK the device is searched for a second at a time, so one that comes back is seen soon.
+constexpr std::chrono::milliseconds kVerifyWait{1000};
+
+std::string secondsText(Clock::duration d) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", std::chrono::duration<double>(d).count());
+    return text;
+}
+
+// The adapter the device answered on; with no answer, the only adapter there is.
+Result<AdapterEntry, ExitStatus> deviceAdapter(CliContext& ctx, const AdapterTable& table,
+                                               const std::optional<DeviceRow>& row, const MacAddress& mac) {
+    if (row) {
+        const AdapterEntry* adapter = adapterAt(table, row->adapterIp);
+        return adapter == nullptr ? table.front() : *adapter;
+    }
+    if (table.size() > 1) {
+        ctx.console.err("no device with MAC " + formatMac(mac) +
+                        " answered a search; name its adapter with --interface");
+        return Failure{ExitStatus::NoAnswer};
+    }
+    return table.front();
+}
+
+// The search before a verified request: refuses an address another device answers from (unless
+// --force) and finds the device. Keyed by MAC, so a device that shares an address is still seen;
+// it ends early once another device is seen on the address, as that settles the refusal.
+asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>>
+check(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table) {
+    const MacAddress mac = command.mac;
+    const std::optional<Ipv4> ip = command.address ? std::optional(command.address->ip) : std::nullopt;
+    const auto other = [mac, ip](const DeviceRow& r) {
+        return ip && r.ip == *ip && r.mac != mac;
+    };
+    const auto searched =
+        co_await search(ctx, table, kSearchWait, other, DiscoverySearch::Keying::MacAndAdapter);
+    if (!searched) {
+        co_return Failure{searched.error()};
+    }
+    const auto& rows = searched->rows;
+    if (const auto taken = std::find_if(rows.begin(), rows.end(), other); taken != rows.end()) {
+        const std::string who = ip->toString() + " is taken: " + formatMac(taken->mac) +
+                                " answers from it on " + adapterName(table, taken->adapterIp);
+        if (!command.force) {
+            ctx.console.err(who + "; give --force to set it anyway");
+            co_return Failure{ExitStatus::Usage};
+        }
+        ctx.console.err(who + "; setting it anyway (--force)");
+    }
+    const auto device =
+        std::find_if(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.mac == mac; });
+    co_return device == rows.end() ? std::nullopt : std::optional(*device);
+}
+
+// The request and its copies from the adapter, through the exchange the window uses.
+asio::awaitable<ExitStatus> request(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table,
+                                    const AdapterEntry& adapter) {
+    SetIpExchange exchange;
+    const auto at = std::find(table.begin(), table.end(), adapter);
+    exchange.open(table, std::nullopt, at == table.end() ? 0 : static_cast<int>(at - table.begin()),
+                  command.mac);
+    engine::SetIpDriver driver(ctx.endpoints, exchange, {});
+    if (const auto opened = driver.open(adapter); !opened) {
+        ctx.console.err(portProblem(adapter.interfaceName, adapter.ip, opened.error()));
+        co_return ExitStatus::Usage;
+    }
+    std::optional<engine::SetIpDriver::Fixed> fixed;
+    if (command.address) {
+        fixed =
+            engine::SetIpDriver::Fixed{command.address->ip, command.address->mask, command.address->gateway};
+    }
+    const auto answer = co_await driver.request(fixed, command.retries, command.timeout);
+    const Verdict verdict = setIpVerdict(answer, command.mac, command.retries + 1);
+    say(ctx.console, verdict);
+    co_return verdict.status;
+}
+
+// After the device's OK: searches until its MAC answers from the new address (for DHCP: from any).
+asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table) {
+    const auto okAt = Clock::now();
+    const auto wanted = [&command](const DeviceRow& r) {
+        return r.mac == command.mac && (!command.address || r.ip == command.address->ip);
+    };
+    std::optional<DeviceRow> lastSeen; // the device's latest answer meanwhile
+    for (;;) {
+        const auto left = command.verifyTimeout -
+                          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - okAt);
+        const auto searched =
+            co_await search(ctx, table, std::clamp(left, std::chrono::milliseconds(1), kVerifyWait), wanted,
+                            DiscoverySearch::Keying::MacAndAdapter);
+        if (!searched) {
+            co_return searched.error();
+        }
+        const auto& rows = searched->rows;
+        if (const auto back = std::find_if(rows.begin(), rows.end(), wanted); back != rows.end()) {
+            ctx.console.out("Verified: " + formatMac(back->mac) + " answers from " + back->ip.toString() +
+                            " on " + adapterName(table, back->adapterIp) + " after " +
+                            secondsText(Clock::now() - okAt));
+            co_return ExitStatus::Ok;
+        }
+        const auto seen =
+            std::find_if(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.mac == command.mac; });
+        if (seen != rows.end()) {
+            lastSeen = *seen;
+        }
+        if (Clock::now() - okAt >= command.verifyTimeout) {
+            break;
+        }
+    }
+    const std::string mac = formatMac(command.mac);
+    const std::string after = secondsText(command.verifyTimeout);
+    ctx.console.err(lastSeen ? mac + " said OK but still answers from " + lastSeen->ip.toString() +
+                                   " after " + after
+                             : mac + " said OK but did not answer a search within " + after);
+    co_return ExitStatus::NotBack;
+}
+
+} // namespace
 
 bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listing, Console& console) {
     if (!command.address) {
@@ -24,68 +151,34 @@ bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listin
     return holder != nullptr;
 }
 
-CliSetIp::CliSetIp(EndpointFactory makeEndpoint, Console& console, QObject* parent)
-    : QObject(parent), console_(console),
-      socket_(exchange_, makeEndpoint(), [this](const SetIpAnswer& a) { onAnswer(a); }) {
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &CliSetIp::onTimeout);
-}
-
-bool CliSetIp::start(const SetIpCommand& command, const AdapterTable& adapters, const AdapterEntry& adapter) {
-    command_ = command;
-    copiesLeft_ = command.retries;
-    const auto at = std::find(adapters.begin(), adapters.end(), adapter);
-    exchange_.open(adapters, std::nullopt, at == adapters.end() ? 0 : static_cast<int>(at - adapters.begin()),
-                   command.mac);
-    if (!socket_.open(adapter)) {
-        console_.err(portProblem(adapter, socket_.lastError()));
-        return false;
+asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command) {
+    const auto table = commandAdapters(ctx, command.interfaces);
+    if (!table) {
+        co_return table.error();
     }
-    exchange_.numberRequest();
-    send();
-    return true;
-}
-
-void CliSetIp::send() {
-    if (command_.address) {
-        exchange_.sendFixed(socket_, command_.address->ip, command_.address->mask, command_.address->gateway);
-    } else {
-        exchange_.sendDhcp(socket_);
+    if (refuseHostAddress(command, ctx.listAdapters(), ctx.console)) {
+        co_return ExitStatus::Usage;
     }
-    timer_.start(command_.timeout);
-}
-
-void CliSetIp::onTimeout() {
-    if (done_) {
-        return;
+    // The request is a broadcast naming the device; with one adapter there is nothing to find.
+    Result<std::optional<DeviceRow>, ExitStatus> device = std::optional<DeviceRow>();
+    if (command.verify) {
+        device = co_await check(ctx, command, *table);
+    } else if (table->size() > 1) {
+        const MacAddress mac = command.mac;
+        device = co_await locate(ctx, *table, [mac](const DeviceRow& row) { return row.mac == mac; });
     }
-    if (copiesLeft_ > 0) {
-        --copiesLeft_;
-        send();
-        return;
+    if (!device) {
+        co_return device.error();
     }
-    console_.err("no answer from " + formatMac(command_.mac) + " after " +
-                 std::to_string(command_.retries + 1) + (command_.retries == 0 ? " request" : " requests"));
-    finish(ExitStatus::NoAnswer);
-}
-
-void CliSetIp::onAnswer(const SetIpAnswer& answer) {
-    if (done_) {
-        return;
+    const auto adapter = deviceAdapter(ctx, *table, *device, command.mac);
+    if (!adapter) {
+        co_return adapter.error();
     }
-    const bool ok = answer.result == SetIpResult::Done;
-    console_.out(setIpAnswerMessage(answer).text);
-    // The exchange sends its acknowledgement right after this returns; finishing is queued behind it.
-    finish(ok ? ExitStatus::Ok : ExitStatus::Negative);
-}
-
-void CliSetIp::finish(ExitStatus status) {
-    done_ = true;
-    timer_.stop();
-    QTimer::singleShot(0, this, [this, status] {
-        socket_.close();
-        emit finished(status);
-    });
+    const ExitStatus status = co_await request(ctx, command, *table, *adapter);
+    if (!command.verify || status != ExitStatus::Ok) {
+        co_return status;
+    }
+    co_return co_await verify(ctx, command, *table);
 }
 
 } // namespace fw::cli

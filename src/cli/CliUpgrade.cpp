@@ -1,174 +1,191 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliUpgrade.h"
 
-#include "common/StringTable.h"
+#include "cli/AdapterChoice.h"
+#include "cli/CliRunner.h"
+#include "cli/CliSearch.h"
+#include "cli/DeviceReport.h"
+#include "upgrade/ImageFileReader.h"
 #include "upgrade/core/TftpPackets.h"
 
 #include <algorithm>
+#include <asio/experimental/awaitable_operators.hpp>
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/use_awaitable.hpp>
 #include <cmath>
 
 namespace fw::cli {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // The start sequence before the second write request: eleven 1 s steps and two 1 s pauses.
 constexpr double kStartSeconds = 13;
-constexpr int kRefreshMs = 200;
+constexpr std::chrono::milliseconds kRefresh{200};
 constexpr int kLineStepPercent = 10;
+
+double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 } // namespace
 
-CliUpgrade::CliUpgrade(EndpointFactory makeEndpoint, Shell& shell, Console& console, std::string label,
-                       QObject* parent)
-    : QObject(parent), console_(console), label_(std::move(label)),
-      driver_(std::move(makeEndpoint), shell, carry_, *this) {
-    refresh_.setInterval(kRefreshMs);
-    connect(&refresh_, &QTimer::timeout, this, &CliUpgrade::render);
-    connect(&driver_, &UploadDriver::secondRequestSent, this, [this] {
-        sinceTransfer_.start();
-        if (!console_.progressOnTerminal()) {
-            say("write request sent; uploading " + std::to_string(total_) + " bytes", false);
-        }
-    });
-}
+CliUpload::CliUpload(CliContext& ctx, std::string label)
+    : ctx_(ctx), label_(std::move(label)), driver_(ctx.endpoints, ctx.flushNeighbour, carry_,
+                                                   engine::UpgradeDriver::Display{{}, {}, {}, {}, [this] {
+                                                                                      secondRequestSent();
+                                                                                  }}) {}
 
-void CliUpgrade::begin(Ipv4 device, Ipv4 local, const std::string& adapter, std::vector<std::uint8_t> image) {
+asio::awaitable<Verdict> CliUpload::run(Ipv4 device, Ipv4 local, const std::string& adapter,
+                                        std::vector<std::uint8_t> image) {
+    using namespace asio::experimental::awaitable_operators;
     total_ = image.size();
-    where_ = "UDP port " + std::to_string(kTftpLocalPort) + " on " + adapter + " (" + local.toString() + ")";
-    sinceBegin_.start();
-    refresh_.start();
-    driver_.begin(device, local, std::move(image));
-    if (finished_) {
-        return; // port 14321 could not be bound: said so, nothing sent
+    device_ = device;
+    began_ = Clock::now();
+    const auto ended = co_await (driver_.run(device, local, std::move(image)) || refresh());
+    const TftpUpload::Result result = ended.index() == 0 ? std::get<0>(ended) : TftpUpload::Result{};
+    driver_.cancel(); // port 14321 free again at once: a rollout's next upload on the adapter binds it
+    outcome_ = stalled_ ? TftpUpload::Outcome::PeerFault : result.outcome;
+    const auto portError = driver_.transferPortError();
+    const Verdict verdict =
+        uploadVerdict(result, stalled_,
+                      portError ? portProblem(adapter, local, *portError, kTftpLocalPort) : std::string());
+    if (verdict.status == ExitStatus::Ok) {
+        if (ctx_.console.progressOnTerminal() && label_.empty()) {
+            ctx_.console.progress(progressBar(progress(), ctx_.console.width() - 1));
+        } else {
+            note(progressLine(progress()));
+        }
     }
-    if (!console_.progressOnTerminal()) {
-        say("handshake sent to " + device.toString() + "; preparing the device (about 13 s)", false);
-    }
-    render();
+    say(ctx_.console, verdict, label_);
+    ctx_.console.endProgress();
+    co_return verdict;
 }
 
-UploadProgress CliUpgrade::progress() const {
-    const auto& c = driver_.counters();
-    return {std::min(c.bytesAcknowledged, total_), total_,
-            sinceTransfer_.isValid() ? static_cast<double>(sinceTransfer_.elapsed()) / 1000 : 0,
+// Every 0.2 s while the driver runs; run() ends it.
+asio::awaitable<void> CliUpload::refresh() {
+    co_await asio::post(ctx_.endpoints.executor(), asio::use_awaitable); // the driver's first steps go first
+    // Not when port 14321 could not be bound: then nothing was sent. Never returning early: that
+    // would end the upload.
+    if (driver_.phase() == TftpUpload::Phase::Starting && !ctx_.console.progressOnTerminal()) {
+        note("handshake sent to " + device_.toString() + "; preparing the device (about 13 s)");
+    }
+    asio::steady_timer timer(ctx_.endpoints.executor());
+    for (;;) {
+        render();
+        timer.expires_after(kRefresh);
+        co_await timer.async_wait(asio::use_awaitable);
+    }
+}
+
+void CliUpload::secondRequestSent() {
+    transferBegan_ = Clock::now();
+    if (!ctx_.console.progressOnTerminal()) {
+        note("write request sent; uploading " + std::to_string(total_) + " bytes");
+    }
+}
+
+double CliUpload::seconds() const {
+    return secondsSince(began_);
+}
+
+UploadProgress CliUpload::progress() const {
+    const auto c = driver_.counters();
+    return {std::min(c.bytesAcknowledged, total_), total_, transferBegan_ ? secondsSince(*transferBegan_) : 0,
             c.retransmissions, c.timeouts};
 }
 
-// A rollout runs several uploads: each line names its device, and results are diagnostics there.
-void CliUpgrade::say(const std::string& text, bool isResult) {
-    if (label_.empty()) {
-        if (isResult) {
-            console_.out(text);
-        } else {
-            console_.note(text);
-        }
-        return;
-    }
-    console_.note(label_ + ": " + text);
+void CliUpload::note(const std::string& text) {
+    ctx_.console.note(label_.empty() ? text : label_ + ": " + text);
 }
 
-void CliUpgrade::render() {
-    if (finished_) {
+void CliUpload::render() {
+    if (stalled_) {
         return;
     }
     if (driver_.phase() == TftpUpload::Phase::Stalled) {
         // ERROR 0 has gone to the device; the window would wait for Cancel, a script cannot.
-        driver_.stop();
-        result_ = TftpUpload::Result{TftpUpload::Outcome::PeerFault, std::nullopt};
-        errorText_ = std::string(loadResString(Str::TftpError0)) +
-                     " The device acknowledged a block that was not sent; the upload was stopped.";
-        complain(errorText_);
-        finish(ExitStatus::Negative);
+        stalled_ = true;
+        driver_.cancel();
         return;
     }
-    const bool transferring = sinceTransfer_.isValid();
-    if (console_.progressOnTerminal()) {
+    if (ctx_.console.progressOnTerminal()) {
         if (label_.empty()) {
-            console_.progress(progressView(console_.width() - 1));
+            ctx_.console.progress(progressView(ctx_.console.width() - 1));
         }
         return; // a rollout draws the line of all its uploads
     }
-    if (transferring) {
+    if (transferBegan_) {
         const int percent = percentOf(progress());
         if (percent / kLineStepPercent != lastLinePercent_ / kLineStepPercent || lastLinePercent_ < 0) {
             lastLinePercent_ = percent;
-            say(progressLine(progress()), false);
+            note(progressLine(progress()));
         }
     }
 }
 
-std::string CliUpgrade::progressView(int width) const {
-    if (!sinceTransfer_.isValid()) {
-        const double left = std::max(0.0, kStartSeconds - static_cast<double>(sinceBegin_.elapsed()) / 1000);
+std::string CliUpload::progressView(int width) const {
+    if (!transferBegan_) {
+        const double left = std::max(0.0, kStartSeconds - secondsSince(began_));
         return "preparing the device: " + std::to_string(static_cast<int>(std::ceil(left))) + " s";
     }
     return progressBar(progress(), width);
 }
 
-void CliUpgrade::showResult(const TftpUpload::Result& result) {
-    result_ = result;
+Result<ImageFile, ExitStatus> readImage(CliContext& ctx, const std::string& path) {
+    ImageFile file = readImageFile(path, kTftpMaxImageBytes);
+    const ImageDecision early = checkImage(path, file, DeviceKind::AccessPoint);
+    if (early.kind == ImageDecision::Kind::Refuse) {
+        ctx.console.err(path + ": " + early.message.text);
+        return Failure{ExitStatus::Usage};
+    }
+    return file;
 }
 
-void CliUpgrade::uploadEnded(TftpUpload::Outcome outcome) {
-    if (finished_) {
-        return;
+std::string upgradingText(const DeviceRow& row, const std::string& adapter) {
+    return "upgrading " + (row.name.empty() ? std::string("device") : "'" + printableText(row.name) + "'") +
+           " at " + row.ip.toString() + " (" + formatMac(row.mac) + ", " + kindName(row) + ") on " + adapter;
+}
+
+asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& command) {
+    auto file = readImage(ctx, command.image);
+    if (!file) {
+        co_return file.error();
     }
-    const auto message = result_ ? uploadResultMessage(*result_) : std::nullopt;
-    const std::string text = message ? message->text : std::string();
-    switch (outcome) {
-    case TftpUpload::Outcome::Completed:
-        if (console_.progressOnTerminal() && label_.empty()) {
-            console_.progress(progressBar(progress(), console_.width() - 1));
-        } else {
-            say(progressLine(progress()), false);
+    const auto table = commandAdapters(ctx, command.interfaces);
+    if (!table) {
+        co_return table.error();
+    }
+    const DeviceTarget target = command.target;
+    const auto located =
+        co_await locate(ctx, *table, [target](const DeviceRow& row) { return matches(target, row); });
+    if (!located) {
+        co_return located.error();
+    }
+    if (!*located) {
+        ctx.console.err("no device at " + describe(command.target) + " answered a search");
+        co_return ExitStatus::NoAnswer;
+    }
+    const DeviceRow& row = **located;
+    const ImageDecision decision = checkImage(command.image, *file, row.kind);
+    if (decision.kind == ImageDecision::Kind::Refuse) {
+        ctx.console.err(command.image + ": " + decision.message.text);
+        co_return ExitStatus::Usage;
+    }
+    if (decision.kind == ImageDecision::Kind::Confirm) {
+        if (!command.yes) {
+            ctx.console.err(decision.message.text + " Refused; give --yes to upload it anyway.");
+            co_return ExitStatus::Usage;
         }
-        say(text, true);
-        finish(ExitStatus::Ok);
-        return;
-    case TftpUpload::Outcome::TimedOut:
-        complain(text);
-        finish(ExitStatus::NoAnswer);
-        return;
-    case TftpUpload::Outcome::DeviceError:
-        errorText_ = text.empty() ? "the device ended the upload with an error of its own" : text;
-        complain(errorText_);
-        finish(ExitStatus::Negative);
-        return;
-    case TftpUpload::Outcome::PeerFault:
-        errorText_ =
-            "the device answered with a packet that has no place in an upload; the upload was stopped";
-        complain(errorText_);
-        finish(ExitStatus::Negative);
-        return;
-    case TftpUpload::Outcome::PortUnavailable: {
-        const std::error_code error = driver_.transferPortError();
-        errorText_ = error == std::errc::address_in_use
-                         ? where_ + " is in use by another program; nothing was sent"
-                         : "cannot use " + where_ + ": " + error.message() + "; nothing was sent";
-        complain(errorText_);
-        finish(ExitStatus::Usage);
-        return;
+        ctx.console.err(decision.message.text + " Uploading, as --yes was given.");
     }
-    case TftpUpload::Outcome::Cancelled:
-    case TftpUpload::Outcome::None:
-        break;
-    }
-    complain("the upload ended without a result");
-    finish(ExitStatus::Negative);
-}
-
-void CliUpgrade::complain(const std::string& text) {
-    console_.err(label_.empty() ? text : label_ + ": " + text);
-}
-
-void CliUpgrade::finish(ExitStatus status) {
-    finished_ = true;
-    refresh_.stop();
-    console_.endProgress();
-    // Out of the driver's call stack: the driver is still running the handler that ended it.
-    QTimer::singleShot(0, this, [this, status] {
-        driver_.stop();
-        emit finished(status);
-    });
+    const std::string adapter = adapterName(*table, row.adapterIp);
+    ctx.console.note(upgradingText(row, adapter) + " with " + command.image + ", " +
+                     std::to_string(file->bytes.size()) + " bytes");
+    CliUpload upload(ctx);
+    const Verdict verdict = co_await upload.run(row.ip, row.adapterIp, adapter, std::move(file->bytes));
+    co_return verdict.status;
 }
 
 } // namespace fw::cli

@@ -4,11 +4,13 @@
 #include "Version.h"
 #include "setip/core/FixedAddressCheck.h"
 
-#include <QCommandLineParser>
-
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <span>
+#include <string_view>
 #include <utility>
 
 namespace fw::cli {
@@ -16,74 +18,173 @@ namespace {
 
 constexpr double kMaxTimeoutSeconds = 3600;
 constexpr int kMaxRetries = 100;
-constexpr int kMaxParallel = 11; // one upload per adapter, and a search uses eleven at most
+constexpr int kMaxParallel = 11;       // one upload per adapter, and a search uses eleven at most
+constexpr double kLeastInterval = 0.2; // below it a watch's search would hardly wait for answers
+constexpr std::string_view kNoGateway = "0.0.0.0";
 
-const char* const kGeneralHelp = R"(Usage: fernwick-cli COMMAND [OPTIONS]
+template <typename T> struct Named {
+    std::string_view name;
+    T value;
+};
+constexpr std::array kOutputFormats{Named<OutputFormat>{"table", OutputFormat::Table},
+                                    Named<OutputFormat>{"json", OutputFormat::Json},
+                                    Named<OutputFormat>{"csv", OutputFormat::Csv}};
+constexpr std::array kDoctorFormats{Named<DoctorFormat>{"text", DoctorFormat::Text},
+                                    Named<DoctorFormat>{"json", DoctorFormat::Json}};
+constexpr std::array kWatchFormats{Named<WatchFormat>{"table", WatchFormat::Table},
+                                   Named<WatchFormat>{"jsonl", WatchFormat::Jsonl}};
 
-Finds, addresses and upgrades wireless LAN devices on the local segments.
+template <typename T, std::size_t N> std::string nameOf(const std::array<Named<T>, N>& names, T value) {
+    const auto it = std::find_if(names.begin(), names.end(), [&](const auto& n) { return n.value == value; });
+    return it == names.end() ? std::string() : std::string(it->name);
+}
 
-Commands:
-  search     list every device that answers a discovery broadcast
-  set-ip     give one device, named by its MAC address, a fixed address or DHCP
-  upgrade    upload a firmware image to one device by TFTP, or roll it out to many
-  doctor     tell why a device does not answer, and how to fix it
-  watch      search again and again; report devices appearing, changing, going, and conflicts
+// The shortest text that reads back as the same number: 3, 0.2, 3600.
+std::string number(double n) {
+    std::array<char, 32> text{};
+    return {text.data(), std::to_chars(text.data(), text.data() + text.size(), n).ptr};
+}
+std::string seconds(std::chrono::milliseconds ms) {
+    return number(static_cast<double>(ms.count()) / 1000);
+}
 
-Options:
-  -h, --help     show this help (fernwick-cli COMMAND --help for a command's options)
-  -V, --version  show the version
+// One option of a command. The defaults are those of the command's struct; `shown` renders one.
+struct OptionSpec {
+    std::string_view names; // as CLI11 takes them: "-i,--interface"
+    std::string_view value; // the value's name in the help; empty for a flag
+    std::string_view help;
+    std::string (*shown)() = nullptr;
+    bool repeatable = false;
+};
 
-Exit status: 0 success, 1 no device / refused / device error, 2 bad arguments, nothing
-could be sent or another program holds UDP port 4001 on an adapter, 3 no answer from the device,
-4 (set-ip --verify) the device said OK but did not come back as asked.
-)";
+struct CommandSpec {
+    std::string_view name;
+    std::string_view summary; // its line in the general help
+    std::string_view usage;
+    std::string_view description;
+    std::string_view footer;
+    std::span<const OptionSpec> options;
+};
 
-const char* const kSearchHelp =
-    R"(Usage: fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]
+constexpr OptionSpec kInterface{"-i,--interface", "IF", "search on this adapter only (repeat for several)",
+                                nullptr, true};
 
-Broadcasts one discovery request on every usable adapter and lists each device that answers:
-name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.
+constexpr std::array kSearchOptions{
+    kInterface,
+    OptionSpec{"-t,--timeout", "S", "seconds to wait for answers",
+               [] {
+                   return seconds(SearchCommand{}.timeout);
+               }},
+    OptionSpec{"-f,--format", "F", "table, json or csv",
+               [] {
+                   return nameOf(kOutputFormats, SearchCommand{}.format);
+               }},
+};
 
-Options:
-  -i, --interface IF   search on this adapter only (repeat for several)
-  -t, --timeout S      seconds to wait for answers (default 3)
-  -f, --format F       table (default), json or csv
-  -h, --help           show this help
+constexpr std::array kSetIpOptions{
+    OptionSpec{"--dhcp", "", "switch the device to DHCP"},
+    OptionSpec{"--ip", "A", "the new address (first number not 0, last neither 0 nor 255)"},
+    OptionSpec{"--mask", "M", "the new subnet mask"},
+    OptionSpec{"--gateway", "G", "the new default gateway",
+               [] {
+                   return std::string(kNoGateway);
+               }},
+    OptionSpec{"-i,--interface", "IF", "the adapter the device is on (otherwise a search finds it)", nullptr,
+               true},
+    OptionSpec{"-t,--timeout", "S", "seconds to wait for an answer to each request",
+               [] {
+                   return seconds(SetIpCommand{}.timeout);
+               }},
+    OptionSpec{"-r,--retries", "N", "further copies of the request when no answer came",
+               [] {
+                   return std::to_string(SetIpCommand{}.retries);
+               }},
+    OptionSpec{"--verify", "",
+               "first refuse an address another device answers from; after the\n"
+               "device's OK, search until it answers from the new address (DHCP: from any)"},
+    OptionSpec{"--force", "", "with --verify: set the address even though another device answers from it"},
+    OptionSpec{"--verify-timeout", "S", "seconds the device has to come back",
+               [] {
+                   return seconds(SetIpCommand{}.verifyTimeout);
+               }},
+};
 
-Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, no usable adapter or
-UDP port 4001 held by another program on a searched adapter.
-)";
+constexpr std::array kUpgradeOptions{
+    OptionSpec{"-y,--yes", "", "upload even when the image does not carry the marker of the device's kind"},
+    OptionSpec{"-i,--interface", "IF", "look for the device on this adapter only (repeat for several)",
+               nullptr, true},
+    OptionSpec{"--device", "D", "a device of the rollout, IP or MAC (repeat for several)", nullptr, true},
+    OptionSpec{"--from", "FILE", "the rollout's devices from a file"},
+    OptionSpec{"--all-ap", "", "every access point a search finds"},
+    OptionSpec{"--all-bridge", "", "every bridge (wireless adapter) a search finds"},
+    OptionSpec{"--report", "FILE", "write the rollout's report as JSON, after every device"},
+    OptionSpec{"--skip-done", "FILE", "leave out the devices that a report lists as done with this image"},
+    OptionSpec{"--parallel", "N", "up to N uploads at once, never two on one adapter",
+               [] {
+                   return std::to_string(RolloutCommand{}.parallel);
+               }},
+    OptionSpec{"--back-timeout", "S", "seconds a device has to restart and answer again",
+               [] {
+                   return seconds(RolloutCommand{}.backTimeout);
+               }},
+    OptionSpec{"--no-restart", "",
+               "the devices do not restart after an upload: an answer is enough to be done"},
+};
 
-const char* const kSetIpHelp =
-    R"(Usage: fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]
+constexpr std::array kDoctorOptions{
+    OptionSpec{"-i,--interface", "IF", "look at this interface only (repeat for several)", nullptr, true},
+    OptionSpec{"-t,--timeout", "S", "seconds to wait for answers to the probe search",
+               [] {
+                   return seconds(DoctorCommand{}.timeout);
+               }},
+    OptionSpec{"-f,--format", "F", "text or json",
+               [] {
+                   return nameOf(kDoctorFormats, DoctorCommand{}.format);
+               }},
+};
 
-Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
+constexpr std::array kWatchOptions{
+    OptionSpec{"-n,--interval", "S", "seconds from one search to the next, at least 0.2",
+               [] {
+                   return seconds(WatchCommand{}.interval);
+               }},
+    OptionSpec{"-m,--missed", "N", "searches without an answer before a device is gone",
+               [] {
+                   return std::to_string(WatchCommand{}.missed);
+               }},
+    kInterface,
+    OptionSpec{"-f,--format", "F",
+               "table (a live view on a terminal, one line per event otherwise) or\n"
+               "jsonl (one JSON object per event, with \"time\" and \"event\")",
+               [] {
+                   return nameOf(kWatchFormats, WatchCommand{}.format);
+               }},
+};
+
+constexpr std::array kCommands{
+    CommandSpec{
+        "search", "list every device that answers a discovery broadcast",
+        "fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]",
+        R"(Broadcasts one discovery request on every usable adapter and lists each device that answers:
+name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.)",
+        R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, no usable adapter or
+UDP port 4001 held by another program on a searched adapter.)",
+        kSearchOptions},
+    CommandSpec{
+        "set-ip", "give one device, named by its MAC address, a fixed address or DHCP",
+        "fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]",
+        R"(Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
 so a device on a foreign subnet is reached too, and prints its answer. An address one of this
-host's adapters holds is refused before anything is sent (exit 2, even with --force).
-
-Options:
-  --dhcp               switch the device to DHCP
-  --ip A               the new address (first number not 0, last neither 0 nor 255)
-  --mask M             the new subnet mask
-  --gateway G          the new default gateway (default 0.0.0.0)
-  -i, --interface IF   the adapter the device is on (otherwise a search finds it)
-  -t, --timeout S      seconds to wait for an answer to each request (default 2)
-  -r, --retries N      further copies of the request when no answer came (default 2)
-  --verify             first refuse an address another device answers from; after the device's
-                       OK, search until it answers from the new address (DHCP: from any)
-  --force              with --verify: set the address even though another device answers from it
-  --verify-timeout S   seconds the device has to come back (default 15)
-  -h, --help           show this help
-
-Exit status: 0 done (with --verify: and back as asked), 1 refused, 2 bad arguments, UDP port 4001
+host's adapters holds is refused before anything is sent (exit 2, even with --force).)",
+        R"(Exit status: 0 done (with --verify: and back as asked), 1 refused, 2 bad arguments, UDP port 4001
 in use, the address is this host's or (--verify) taken, 3 no answer, 4 the device said OK but did
-not come back as asked.
-)";
-
-const char* const kUpgradeHelp = R"(Usage: fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
-       fernwick-cli upgrade IMAGE (--device D... | --from FILE | --all-ap | --all-bridge) [OPTIONS]
-
-Finds the device by a search, checks the image against the device's kind, sends the handshake and
+not come back as asked.)",
+        kSetIpOptions},
+    CommandSpec{
+        "upgrade", "upload a firmware image to one device by TFTP, or roll it out to many",
+        R"(fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
+       fernwick-cli upgrade IMAGE (--device D... | --from FILE | --all-ap | --all-bridge) [OPTIONS])",
+        R"(Finds the device by a search, checks the image against the device's kind, sends the handshake and
 uploads the image by TFTP (about 13 s of device preparation come first).
 
 The second form is a rollout: every named device (IP or MAC), every one listed in FILE (one a line,
@@ -104,49 +205,24 @@ At the end a table lists each device's state, bytes, seconds, retransmissions an
 The report must be writable: a missing folder, the image, the --from file or an existing file that
 is not a rollout report is refused before anything is sent. Earlier done devices of --skip-done
 stay in the report whatever this run's devices are. A report that cannot be written later ends the
-rollout after the uploads under way.
-
-Options:
-  -y, --yes            upload even when the image does not carry the marker of the device's kind
-  -i, --interface IF   look for the device on this adapter only (repeat for several)
-  --device D           a device of the rollout, IP or MAC (repeat for several)
-  --from FILE          the rollout's devices from a file
-  --all-ap             every access point a search finds
-  --all-bridge         every bridge (wireless adapter) a search finds
-  --report FILE        write the rollout's report as JSON, after every device
-  --skip-done FILE     leave out the devices that a report lists as done with this image
-  --parallel N         up to N uploads at once, never two on one adapter (default 1)
-  --back-timeout S     seconds a device has to restart and answer again (default 60)
-  --no-restart         the devices do not restart after an upload: an answer is enough to be done
-  -h, --help           show this help
-
-Exit status: 0 "Data transmit finish" (a rollout: every device done), 1 the device ended the
+rollout after the uploads under way.)",
+        R"(Exit status: 0 "Data transmit finish" (a rollout: every device done), 1 the device ended the
 upload (its text is printed; a rollout: a device not done, or the report could not be written),
 2 bad arguments, image refused or (one device) local UDP port 14321 in use, 3 "Time Out" or the
-device was not found.
-)";
-
-const char* const kDoctorHelp =
-    R"(Usage: fernwick-cli doctor [--interface IF]... [--timeout SECONDS] [--format text|json]
-
-Lists every interface with the reason a search skips it, its reverse-path filter and whether UDP
+device was not found.)",
+        kUpgradeOptions},
+    CommandSpec{
+        "doctor", "tell why a device does not answer, and how to fix it",
+        "fernwick-cli doctor [--interface IF]... [--timeout SECONDS] [--format text|json]",
+        R"(Lists every interface with the reason a search skips it, its reverse-path filter and whether UDP
 port 4001 is free there (naming the program that holds it), checks the nftables input chains
 (as root), and runs one search: as root a packet socket on each adapter shows answers that reached
-the wire but were dropped by this host. Every finding comes with the command that fixes it.
-
-Options:
-  -i, --interface IF   look at this interface only (repeat for several)
-  -t, --timeout S      seconds to wait for answers to the probe search (default 3)
-  -f, --format F       text (default) or json
-  -h, --help           show this help
-
-Exit status: 0 nothing found, 1 a problem found, 2 could not run.
-)";
-
-const char* const kWatchHelp =
-    R"(Usage: fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]
-
-Searches every S seconds until interrupted (Ctrl+C ends it with status 0) and knows devices by MAC,
+the wire but were dropped by this host. Every finding comes with the command that fixes it.)",
+        "Exit status: 0 nothing found, 1 a problem found, 2 could not run.", kDoctorOptions},
+    CommandSpec{
+        "watch", "search again and again; report devices appearing, changing, going, and conflicts",
+        "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]",
+        R"(Searches every S seconds until interrupted (Ctrl+C ends it with status 0) and knows devices by MAC,
 so two devices answering from one address are both seen. Each search waits for answers for half
 the interval, at most 3 s; between searches no socket is held, so other commands can run beside it.
 Reports: appeared, changed (the fields, old and new), gone (after N searches without an answer), and
@@ -154,245 +230,335 @@ the warnings duplicate-ip (two devices answer from one address on one adapter), 
 address lies in no subnet of the adapter it answered on: it needs Set IP) and mac-on-two-adapters
 (one MAC answers on two adapters: bridged segments or a loop). duplicate-ip counts only devices
 that answered that search. When a local adapter's address changes, that is one adapter-changed
-(the adapter's name, old and new address); its devices are not reported changed.
+(the adapter's name, old and new address); its devices are not reported changed.)",
+        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments or no usable adapter.", kWatchOptions},
+};
 
-Options:
-  -n, --interval S     seconds from one search to the next (default 10, at least 0.2)
-  -m, --missed N       searches without an answer before a device is gone (default 3)
-  -i, --interface IF   search on this adapter only (repeat for several)
-  -f, --format F       table (default: a live view on a terminal, one line per event otherwise) or
-                       jsonl (one JSON object per event, with "time" and "event")
-  -h, --help           show this help
+constexpr std::string_view kProgramDescription =
+    "Finds, addresses and upgrades wireless LAN devices on the local segments.";
+constexpr std::string_view kProgramFooter =
+    R"(Exit status: 0 success, 1 no device / refused / device error, 2 bad arguments, nothing
+could be sent or another program holds UDP port 4001 on an adapter, 3 no answer from the device,
+4 (set-ip --verify) the device said OK but did not come back as asked.)";
 
-Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments or no usable adapter.
-)";
-
-ParsedCommandLine error(const QString& command, const QString& message) {
-    const QString prefix = command.isEmpty() ? QString() : command + ": ";
-    return {ParsedCommandLine::Kind::Error, std::nullopt,
-            (prefix + message + "\nTry 'fernwick-cli " + (command.isEmpty() ? QString() : command + " ") +
-             "--help'.")
-                .toStdString()};
-}
-
-ParsedCommandLine help(const char* text) {
-    return {ParsedCommandLine::Kind::Help, std::nullopt, text};
-}
-
-QString quoted(const QString& text) {
-    return "'" + text + "'";
-}
-
-// The options of one command, with its parser. Checks that single-valued options came once.
-class OptionSet {
+// The help's layout: CLI11 lists the options; the usage lines and the description come first.
+class HelpLayout final : public CLI::Formatter {
 public:
-    explicit OptionSet(QString command) : command_(std::move(command)) {
-        parser_.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-        add({{"h", "help"}, "help"});
+    HelpLayout(std::string_view usage, std::string_view description)
+        : usage_(usage), description_(description) {
+        column_width(24);
+        label("Subcommands", "Commands");
     }
-    void add(const QCommandLineOption& option) { parser_.addOption(option); }
-    void flag(const QStringList& names) { add(QCommandLineOption(names, names.last())); }
-    void value(const QStringList& names) { add(QCommandLineOption(names, names.last(), "value")); }
-
-    std::optional<ParsedCommandLine> parse(const QStringList& rest, const std::vector<QString>& single) {
-        if (!parser_.parse(QStringList{"fernwick-cli"} + rest)) {
-            return error(command_, parser_.errorText());
-        }
-        for (const QString& name : single) {
-            if (parser_.values(name).size() > 1) {
-                return error(command_, "--" + name + " given more than once");
-            }
-        }
-        return std::nullopt;
-    }
-    QCommandLineParser& parser() { return parser_; }
-    const QString& command() const { return command_; }
-
-    std::vector<std::string> interfaces() const {
-        std::vector<std::string> out;
-        for (const QString& v : parser_.values("interface")) {
-            out.push_back(v.toStdString());
-        }
-        return out;
-    }
-
-    // Fails with the message when the text is not a duration.
-    std::optional<ParsedCommandLine> timeout(std::chrono::milliseconds& into) const {
-        return seconds("timeout", into);
-    }
-    std::optional<ParsedCommandLine> seconds(const QString& name, std::chrono::milliseconds& into,
-                                             double least = 0) const {
-        if (!parser_.isSet(name)) {
-            return std::nullopt;
-        }
-        const QString text = parser_.value(name);
-        bool ok = false;
-        const double seconds = text.toDouble(&ok);
-        if (!ok || !std::isfinite(seconds) || (least > 0 ? seconds < least : seconds <= 0) ||
-            seconds > kMaxTimeoutSeconds) {
-            return error(command_, "--" + name + ": " + quoted(text) + " is not a number of seconds " +
-                                       (least > 0 ? "from " : "between ") + QString::number(least) +
-                                       (least > 0 ? " to " : " and ") + QString::number(kMaxTimeoutSeconds));
-        }
-        into = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
-        return std::nullopt;
-    }
-    // Fails with the message when the text is not a whole number from least to most.
-    std::optional<ParsedCommandLine> count(const QString& name, int& into, int least, int most) const {
-        if (!parser_.isSet(name)) {
-            return std::nullopt;
-        }
-        const QString text = parser_.value(name);
-        bool ok = false;
-        const int n = text.toInt(&ok, 10);
-        if (!ok || n < least || n > most) {
-            return error(command_, "--" + name + ": " + quoted(text) + " is not a count from " +
-                                       QString::number(least) + " to " + QString::number(most));
-        }
-        into = n;
-        return std::nullopt;
+    std::string make_description(const CLI::App* /*app*/) const override { return {}; }
+    std::string make_positionals(const CLI::App* /*app*/) const override { return {}; }
+    std::string make_usage(const CLI::App* /*app*/, std::string /*name*/) const override {
+        return "Usage: " + usage_ + "\n\n" + description_ + "\n";
     }
 
 private:
-    QString command_;
-    QCommandLineParser parser_;
+    std::string usage_;
+    std::string description_;
 };
+
+ParsedCommandLine error(std::string_view command, const std::string& message) {
+    const std::string prefix = command.empty() ? std::string() : std::string(command) + ": ";
+    return {ParsedCommandLine::Kind::Error, std::nullopt,
+            prefix + message + "\nTry 'fernwick-cli " +
+                (command.empty() ? std::string() : std::string(command) + " ") + "--help'."};
+}
 
 ParsedCommandLine run(Command command) {
     return {ParsedCommandLine::Kind::Run, std::move(command), {}};
 }
 
-// search and doctor take the same options: --interface (repeatable), --timeout and --format, whose
-// accepted names and values come from the command.
-template <typename Command, typename Format, std::size_t N>
-ParsedCommandLine parseListing(const char* name, const char* helpText, const QStringList& rest,
-                               const std::array<std::pair<const char*, Format>, N>& formats) {
-    OptionSet o(name);
-    o.value({"i", "interface"});
-    o.value({"t", "timeout"});
-    o.value({"f", "format"});
-    if (auto e = o.parse(rest, {"timeout", "format"})) {
-        return *e;
+std::string quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+std::string_view longName(std::string_view names) {
+    return names.substr(names.find("--") + 2);
+}
+
+// A number as an operator types it: blanks around it and a leading '+' are fine, nothing else is.
+template <typename T> std::optional<T> numberIn(std::string text) {
+    const auto first = text.find_first_not_of(" \t\n\r\f\v");
+    const auto last = text.find_last_not_of(" \t\n\r\f\v");
+    if (first == std::string::npos) {
+        return std::nullopt;
     }
-    if (o.parser().isSet("help")) {
-        return help(helpText);
+    text = text.substr(first, last - first + 1);
+    if (text.starts_with('+')) {
+        text.erase(0, 1);
     }
-    if (!o.parser().positionalArguments().isEmpty()) {
-        return error(name, "unexpected argument " + quoted(o.parser().positionalArguments().first()));
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
     }
-    Command c;
-    c.interfaces = o.interfaces();
-    if (auto e = o.timeout(c.timeout)) {
-        return *e;
-    }
-    if (o.parser().isSet("format")) {
-        const QString f = o.parser().value("format");
-        const auto it =
-            std::find_if(formats.begin(), formats.end(), [&](const auto& e) { return f == e.first; });
-        if (it == formats.end()) {
-            QStringList names;
-            for (const auto& e : formats) {
-                names << e.first;
+    return value;
+}
+
+// One command's options, parsed by CLI11 from the command's table.
+class Options {
+public:
+    explicit Options(const CommandSpec& spec)
+        : spec_(spec), app_(std::string(), "fernwick-cli " + std::string(spec.name)) {
+        app_.formatter(std::make_shared<HelpLayout>(spec.usage, spec.description));
+        app_.footer(std::string(spec.footer));
+        app_.set_help_flag("-h,--help", "show this help");
+        app_.allow_extras(); // unknown options are named below, as this program always has
+        for (const OptionSpec& o : spec.options) {
+            std::string help(o.help);
+            if (o.shown != nullptr) {
+                help += " (default " + o.shown() + ")";
             }
-            return error(name, "--format: " + quoted(f) + " is not one of " + names.join(", "));
+            CLI::Option* option =
+                o.value.empty() ? app_.add_flag(std::string(o.names))
+                                : app_.add_option(std::string(o.names))->type_name(std::string(o.value));
+            option->description(help)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
         }
-        c.format = it->second;
+        app_.add_option("arguments", positionals_);
+    }
+
+    // Help, or the error; none when the command's options and arguments were read.
+    std::optional<ParsedCommandLine> parse(std::vector<std::string> args) {
+        for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+            // --name=value: split here, so that "--from=" is an empty value as with any parser.
+            const auto equals = args[i].find('=');
+            if (!args[i].starts_with("--") || equals == std::string::npos) {
+                continue;
+            }
+            const std::string name = args[i].substr(0, equals);
+            if (const OptionSpec* o = find(name.substr(2)); o != nullptr && o->value.empty()) {
+                return failure("Unexpected value after '" + name + "'.");
+            }
+            args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args[i].substr(equals + 1));
+            args[i] = name;
+            ++i;
+        }
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        try {
+            app_.parse(reversed);
+        } catch (const CLI::CallForHelp&) {
+            return ParsedCommandLine{ParsedCommandLine::Kind::Help, std::nullopt, app_.help()};
+        } catch (const CLI::ArgumentMismatch&) {
+            return failure("Missing value after '" + args.back() + "'.");
+        } catch (const CLI::Error& e) {
+            return failure(e.what());
+        }
+        std::vector<std::string> unknown;
+        for (const std::string& extra : app_.remaining()) {
+            if (extra != "--") {
+                unknown.push_back(extra.substr(extra.find_first_not_of('-'),
+                                               extra.find('=') - extra.find_first_not_of('-')));
+            }
+        }
+        if (unknown.size() == 1) {
+            return failure("Unknown option '" + unknown.front() + "'.");
+        }
+        if (!unknown.empty()) {
+            std::string names;
+            for (const std::string& u : unknown) {
+                names += (names.empty() ? "" : ", ") + u;
+            }
+            return failure("Unknown options: " + names + ".");
+        }
+        for (const OptionSpec& o : spec_.options) {
+            if (!o.repeatable && !o.value.empty() && values(longName(o.names)).size() > 1) {
+                return failure("--" + std::string(longName(o.names)) + " given more than once");
+            }
+        }
+        return std::nullopt;
+    }
+
+    ParsedCommandLine failure(const std::string& message) const { return error(spec_.name, message); }
+
+    bool isSet(std::string_view name) const { return option(name)->count() > 0; }
+    std::vector<std::string> values(std::string_view name) const { return option(name)->results(); }
+    std::string value(std::string_view name) const {
+        const auto v = values(name);
+        return v.empty() ? std::string() : v.front();
+    }
+    const std::vector<std::string>& positionals() const { return positionals_; }
+    std::vector<std::string> interfaces() const { return values("interface"); }
+
+    // Fails with the message when the text is not a duration.
+    std::optional<ParsedCommandLine> seconds(std::string_view name, std::chrono::milliseconds& into,
+                                             double least = 0) const {
+        if (!isSet(name)) {
+            return std::nullopt;
+        }
+        const std::string text = value(name);
+        const auto s = numberIn<double>(text);
+        if (!s || !std::isfinite(*s) || (least > 0 ? *s < least : *s <= 0) || *s > kMaxTimeoutSeconds) {
+            return failure("--" + std::string(name) + ": " + quoted(text) + " is not a number of seconds " +
+                           (least > 0 ? "from " : "between ") + number(least) +
+                           (least > 0 ? " to " : " and ") + number(kMaxTimeoutSeconds));
+        }
+        into = std::chrono::milliseconds(std::max<long long>(1, std::llround(*s * 1000)));
+        return std::nullopt;
+    }
+    // Fails with the message when the text is not a whole number from least to most.
+    std::optional<ParsedCommandLine> count(std::string_view name, int& into, int least, int most) const {
+        if (!isSet(name)) {
+            return std::nullopt;
+        }
+        const std::string text = value(name);
+        const auto n = numberIn<int>(text);
+        if (!n || *n < least || *n > most) {
+            return failure("--" + std::string(name) + ": " + quoted(text) + " is not a count from " +
+                           std::to_string(least) + " to " + std::to_string(most));
+        }
+        into = *n;
+        return std::nullopt;
+    }
+    // Fails with the message when the text is none of the names.
+    template <typename T, std::size_t N>
+    std::optional<ParsedCommandLine> choice(const std::array<Named<T>, N>& names, T& into) const {
+        if (!isSet("format")) {
+            return std::nullopt;
+        }
+        const std::string f = value("format");
+        const auto it = std::find_if(names.begin(), names.end(), [&](const auto& n) { return n.name == f; });
+        if (it == names.end()) {
+            std::string all;
+            for (const auto& n : names) {
+                all += (all.empty() ? "" : ", ") + std::string(n.name);
+            }
+            return failure("--format: " + quoted(f) + " is not one of " + all);
+        }
+        into = it->value;
+        return std::nullopt;
+    }
+
+private:
+    const OptionSpec* find(std::string_view name) const {
+        const auto it = std::find_if(spec_.options.begin(), spec_.options.end(),
+                                     [&](const OptionSpec& o) { return longName(o.names) == name; });
+        return it == spec_.options.end() ? nullptr : &*it;
+    }
+    const CLI::Option* option(std::string_view name) const {
+        return app_.get_option("--" + std::string(name));
+    }
+
+    const CommandSpec& spec_;
+    CLI::App app_;
+    std::vector<std::string> positionals_;
+};
+
+const CommandSpec& spec(std::string_view name) {
+    return *std::find_if(kCommands.begin(), kCommands.end(),
+                         [&](const CommandSpec& c) { return c.name == name; });
+}
+
+std::string generalHelp() {
+    CLI::App app(std::string(), "fernwick-cli");
+    app.formatter(std::make_shared<HelpLayout>("fernwick-cli COMMAND [OPTIONS]", kProgramDescription));
+    app.footer(std::string(kProgramFooter));
+    app.set_help_flag("-h,--help", "show this help (fernwick-cli COMMAND --help for a command's options)");
+    app.set_version_flag("-V,--version", std::string(), "show the version");
+    for (const CommandSpec& c : kCommands) {
+        app.add_subcommand(std::string(c.name), std::string(c.summary))->group("Commands");
+    }
+    return app.help();
+}
+
+std::optional<ParsedCommandLine> unexpected(const Options& o) {
+    if (!o.positionals().empty()) {
+        return o.failure("unexpected argument " + quoted(o.positionals().front()));
+    }
+    return std::nullopt;
+}
+
+// search and doctor take the same options: --interface (repeatable), --timeout and --format.
+template <typename Command, typename Format, std::size_t N>
+ParsedCommandLine parseListing(std::string_view name, const std::vector<std::string>& rest,
+                               const std::array<Named<Format>, N>& formats) {
+    Options o(spec(name));
+    Command c;
+    if (auto e = o.parse(rest)) {
+        return *e;
+    }
+    if (auto e = unexpected(o)) {
+        return *e;
+    }
+    c.interfaces = o.interfaces();
+    if (auto e = o.seconds("timeout", c.timeout)) {
+        return *e;
+    }
+    if (auto e = o.choice(formats, c.format)) {
+        return *e;
     }
     return run(c);
 }
 
-ParsedCommandLine parseSearch(const QStringList& rest) {
-    return parseListing<SearchCommand>("search", kSearchHelp, rest,
-                                       std::array{std::pair{"table", OutputFormat::Table},
-                                                  std::pair{"json", OutputFormat::Json},
-                                                  std::pair{"csv", OutputFormat::Csv}});
-}
-
-ParsedCommandLine badMac(const QString& command, const QString& text) {
-    return error(command, quoted(text) + " is not a MAC address (write it like 00-0A-1B-2C-3D-4E)");
-}
-
-ParsedCommandLine parseSetIp(const QStringList& rest) {
-    OptionSet o("set-ip");
-    o.flag({"dhcp"});
-    o.value({"ip"});
-    o.value({"mask"});
-    o.value({"gateway"});
-    o.value({"i", "interface"});
-    o.value({"t", "timeout"});
-    o.value({"r", "retries"});
-    o.flag({"verify"});
-    o.flag({"force"});
-    o.value({"verify-timeout"});
-    if (auto e = o.parse(rest, {"ip", "mask", "gateway", "timeout", "retries", "verify-timeout"})) {
+ParsedCommandLine parseSetIp(const std::vector<std::string>& rest) {
+    Options o(spec("set-ip"));
+    if (auto e = o.parse(rest)) {
         return *e;
     }
-    QCommandLineParser& p = o.parser();
-    if (p.isSet("help")) {
-        return help(kSetIpHelp);
-    }
-    const QStringList args = p.positionalArguments();
-    if (args.isEmpty()) {
-        return error("set-ip", "the device's MAC address is missing");
+    const auto& args = o.positionals();
+    if (args.empty()) {
+        return o.failure("the device's MAC address is missing");
     }
     if (args.size() > 1) {
-        return error("set-ip", "unexpected argument " + quoted(args[1]));
+        return o.failure("unexpected argument " + quoted(args[1]));
     }
     SetIpCommand c;
-    const auto mac = parseMac(args[0].toStdString());
+    const auto mac = parseMac(args[0]);
     if (!mac) {
-        return badMac("set-ip", args[0]);
+        return o.failure(quoted(args[0]) + " is not a MAC address (write it like 00-0A-1B-2C-3D-4E)");
     }
     c.mac = *mac;
 
-    const bool dhcp = p.isSet("dhcp");
-    const bool anyStatic = p.isSet("ip") || p.isSet("mask") || p.isSet("gateway");
+    const bool dhcp = o.isSet("dhcp");
+    const bool anyStatic = o.isSet("ip") || o.isSet("mask") || o.isSet("gateway");
     if (dhcp && anyStatic) {
-        return error("set-ip", "--dhcp cannot be combined with --ip, --mask or --gateway");
+        return o.failure("--dhcp cannot be combined with --ip, --mask or --gateway");
     }
     if (!dhcp && !anyStatic) {
-        return error("set-ip", "give either --dhcp or --ip and --mask");
+        return o.failure("give either --dhcp or --ip and --mask");
     }
     if (!dhcp) {
-        if (!p.isSet("ip")) {
-            return error("set-ip", "--ip is missing (--mask and --gateway need it)");
+        if (!o.isSet("ip")) {
+            return o.failure("--ip is missing (--mask and --gateway need it)");
         }
-        if (!p.isSet("mask")) {
-            return error("set-ip", "--mask is missing");
+        if (!o.isSet("mask")) {
+            return o.failure("--mask is missing");
         }
         // The same judgement as the dialog: the address must be one a device can take; mask and
         // gateway need only be addresses.
-        const QString ip = p.value("ip");
-        const QString mask = p.value("mask");
-        const QString gateway = p.isSet("gateway") ? p.value("gateway") : QString("0.0.0.0");
-        const auto parsedIp = Ipv4::parse(ip.toStdString());
+        const std::string ip = o.value("ip");
+        const std::string mask = o.value("mask");
+        const std::string gateway = o.isSet("gateway") ? o.value("gateway") : std::string(kNoGateway);
+        const auto parsedIp = Ipv4::parse(ip);
         if (!parsedIp || !isAcceptableDeviceAddress(*parsedIp)) {
-            return error("set-ip", "--ip " + quoted(ip) + " is not a valid IP address");
+            return o.failure("--ip " + quoted(ip) + " is not a valid IP address");
         }
-        if (!Ipv4::parse(mask.toStdString())) {
-            return error("set-ip", "--mask " + quoted(mask) + " is not a valid IP address");
+        if (!Ipv4::parse(mask)) {
+            return o.failure("--mask " + quoted(mask) + " is not a valid IP address");
         }
-        if (!Ipv4::parse(gateway.toStdString())) {
-            return error("set-ip", "--gateway " + quoted(gateway) + " is not a valid IP address");
+        if (!Ipv4::parse(gateway)) {
+            return o.failure("--gateway " + quoted(gateway) + " is not a valid IP address");
         }
-        const auto checked = checkFixedAddress(ip.toStdString(), mask.toStdString(), gateway.toStdString());
+        const auto checked = checkFixedAddress(ip, mask, gateway);
         const auto* fixed = std::get_if<FixedAddress>(&checked);
         if (fixed == nullptr) {
-            return error("set-ip", QString::fromStdString(std::get<Message>(checked).text));
+            return o.failure(std::get<Message>(checked).text);
         }
         c.address = StaticAddress{fixed->address, fixed->mask, fixed->gateway};
     }
     c.interfaces = o.interfaces();
-    if (auto e = o.timeout(c.timeout)) {
+    if (auto e = o.seconds("timeout", c.timeout)) {
         return *e;
     }
     if (auto e = o.count("retries", c.retries, 0, kMaxRetries)) {
         return *e;
     }
-    c.verify = p.isSet("verify");
-    c.force = p.isSet("force");
-    if (!c.verify && (c.force || p.isSet("verify-timeout"))) {
-        return error("set-ip", "--force and --verify-timeout need --verify");
+    c.verify = o.isSet("verify");
+    c.force = o.isSet("force");
+    if (!c.verify && (c.force || o.isSet("verify-timeout"))) {
+        return o.failure("--force and --verify-timeout need --verify");
     }
     if (auto e = o.seconds("verify-timeout", c.verifyTimeout)) {
         return *e;
@@ -400,157 +566,120 @@ ParsedCommandLine parseSetIp(const QStringList& rest) {
     return run(c);
 }
 
-ParsedCommandLine parseWatch(const QStringList& rest) {
-    OptionSet o("watch");
-    o.value({"n", "interval"});
-    o.value({"m", "missed"});
-    o.value({"i", "interface"});
-    o.value({"f", "format"});
-    if (auto e = o.parse(rest, {"interval", "missed", "format"})) {
+ParsedCommandLine parseWatch(const std::vector<std::string>& rest) {
+    Options o(spec("watch"));
+    if (auto e = o.parse(rest)) {
         return *e;
     }
-    QCommandLineParser& p = o.parser();
-    if (p.isSet("help")) {
-        return help(kWatchHelp);
-    }
-    if (!p.positionalArguments().isEmpty()) {
-        return error("watch", "unexpected argument " + quoted(p.positionalArguments().first()));
+    if (auto e = unexpected(o)) {
+        return *e;
     }
     WatchCommand c;
     c.interfaces = o.interfaces();
-    // Below 0.2 s a search would hardly wait for answers.
-    if (auto e = o.seconds("interval", c.interval, 0.2)) {
+    if (auto e = o.seconds("interval", c.interval, kLeastInterval)) {
         return *e;
     }
     if (auto e = o.count("missed", c.missed, 1, kMaxRetries)) {
         return *e;
     }
-    if (p.isSet("format")) {
-        const QString f = p.value("format");
-        if (f != "table" && f != "jsonl") {
-            return error("watch", "--format: " + quoted(f) + " is not one of table, jsonl");
-        }
-        c.format = f == "jsonl" ? WatchFormat::Jsonl : WatchFormat::Table;
+    if (auto e = o.choice(kWatchFormats, c.format)) {
+        return *e;
     }
     return run(c);
 }
 
-std::optional<DeviceTarget> deviceTarget(const QString& text) {
-    if (const auto ip = Ipv4::parse(text.toStdString())) {
+std::optional<DeviceTarget> deviceTarget(const std::string& text) {
+    if (const auto ip = Ipv4::parse(text)) {
         return *ip;
     }
-    if (const auto mac = parseMac(text.toStdString())) {
+    if (const auto mac = parseMac(text)) {
         return *mac;
     }
     return std::nullopt;
 }
 
-ParsedCommandLine notADevice(const QString& text) {
-    return error("upgrade", quoted(text) + " is neither an IPv4 address nor a MAC address");
+ParsedCommandLine notADevice(const Options& o, const std::string& text) {
+    return o.failure(quoted(text) + " is neither an IPv4 address nor a MAC address");
 }
 
 // The options that choose a rollout's devices, and those that only a rollout takes.
-const std::array kRolloutChoices{"device", "from", "all-ap", "all-bridge"};
-const std::array kRolloutOnly{"report", "skip-done", "parallel", "back-timeout", "no-restart"};
+constexpr std::array<std::string_view, 4> kRolloutChoices{"device", "from", "all-ap", "all-bridge"};
+constexpr std::array<std::string_view, 5> kRolloutOnly{"report", "skip-done", "parallel", "back-timeout",
+                                                       "no-restart"};
 
-ParsedCommandLine parseRollout(OptionSet& o) {
-    QCommandLineParser& p = o.parser();
-    const QStringList args = p.positionalArguments();
-    if (args.isEmpty() || args[0].isEmpty()) {
-        return error("upgrade", "the image file is missing");
+ParsedCommandLine parseRollout(const Options& o) {
+    const auto& args = o.positionals();
+    if (args.empty() || args[0].empty()) {
+        return o.failure("the image file is missing");
     }
     if (args.size() > 1) {
-        return error("upgrade",
-                     "unexpected argument " + quoted(args[1]) + " (a rollout takes the image only)");
+        return o.failure("unexpected argument " + quoted(args[1]) + " (a rollout takes the image only)");
     }
     RolloutCommand c;
-    c.image = args[0].toStdString();
-    for (const QString& d : p.values("device")) {
+    c.image = args[0];
+    for (const std::string& d : o.values("device")) {
         const auto target = deviceTarget(d);
         if (!target) {
-            return notADevice(d);
+            return notADevice(o, d);
         }
         c.devices.push_back(*target);
     }
     for (const char* name : {"from", "report", "skip-done"}) {
-        if (p.isSet(name) && p.value(name).isEmpty()) {
-            return error("upgrade", QString("--") + name + ": the file name is empty");
+        if (o.isSet(name) && o.value(name).empty()) {
+            return o.failure(std::string("--") + name + ": the file name is empty");
         }
     }
-    c.fromFile = p.value("from").toStdString();
-    c.allAp = p.isSet("all-ap");
-    c.allBridge = p.isSet("all-bridge");
-    c.report = p.value("report").toStdString();
-    c.skipDone = p.value("skip-done").toStdString();
+    c.fromFile = o.value("from");
+    c.allAp = o.isSet("all-ap");
+    c.allBridge = o.isSet("all-bridge");
+    c.report = o.value("report");
+    c.skipDone = o.value("skip-done");
     if (auto e = o.count("parallel", c.parallel, 1, kMaxParallel)) {
         return *e;
     }
     if (auto e = o.seconds("back-timeout", c.backTimeout)) {
         return *e;
     }
-    c.noRestart = p.isSet("no-restart");
-    c.yes = p.isSet("yes");
+    c.noRestart = o.isSet("no-restart");
+    c.yes = o.isSet("yes");
     c.interfaces = o.interfaces();
     return run(c);
 }
 
-ParsedCommandLine parseUpgrade(const QStringList& rest) {
-    OptionSet o("upgrade");
-    o.flag({"y", "yes"});
-    o.value({"i", "interface"});
-    o.value({"device"});
-    o.value({"from"});
-    o.flag({"all-ap"});
-    o.flag({"all-bridge"});
-    o.value({"report"});
-    o.value({"skip-done"});
-    o.value({"parallel"});
-    o.value({"back-timeout"});
-    o.flag({"no-restart"});
-    if (auto e = o.parse(rest, {"from", "report", "skip-done", "parallel", "back-timeout"})) {
+ParsedCommandLine parseUpgrade(const std::vector<std::string>& rest) {
+    Options o(spec("upgrade"));
+    if (auto e = o.parse(rest)) {
         return *e;
     }
-    QCommandLineParser& p = o.parser();
-    if (p.isSet("help")) {
-        return help(kUpgradeHelp);
-    }
-    if (std::any_of(kRolloutChoices.begin(), kRolloutChoices.end(),
-                    [&](const char* n) { return p.isSet(n); })) {
+    if (std::any_of(kRolloutChoices.begin(), kRolloutChoices.end(), [&](auto n) { return o.isSet(n); })) {
         return parseRollout(o);
     }
-    for (const char* name : kRolloutOnly) {
-        if (p.isSet(name)) {
-            return error("upgrade",
-                         QString("--") + name + " needs --device, --from, --all-ap or --all-bridge");
+    for (const std::string_view name : kRolloutOnly) {
+        if (o.isSet(name)) {
+            return o.failure("--" + std::string(name) + " needs --device, --from, --all-ap or --all-bridge");
         }
     }
-    const QStringList args = p.positionalArguments();
+    const auto& args = o.positionals();
     if (args.size() < 2) {
-        return error("upgrade", args.isEmpty() ? "the device (IP or MAC) and the image are missing"
-                                               : "the image file is missing");
+        return o.failure(args.empty() ? "the device (IP or MAC) and the image are missing"
+                                      : "the image file is missing");
     }
     if (args.size() > 2) {
-        return error("upgrade", "unexpected argument " + quoted(args[2]));
+        return o.failure("unexpected argument " + quoted(args[2]));
     }
     UpgradeCommand c;
     const auto target = deviceTarget(args[0]);
     if (!target) {
-        return notADevice(args[0]);
+        return notADevice(o, args[0]);
     }
     c.target = *target;
-    if (args[1].isEmpty()) {
-        return error("upgrade", "the image path is empty");
+    if (args[1].empty()) {
+        return o.failure("the image path is empty");
     }
-    c.image = args[1].toStdString();
-    c.yes = p.isSet("yes");
+    c.image = args[1];
+    c.yes = o.isSet("yes");
     c.interfaces = o.interfaces();
     return run(c);
-}
-
-ParsedCommandLine parseDoctor(const QStringList& rest) {
-    return parseListing<DoctorCommand>(
-        "doctor", kDoctorHelp, rest,
-        std::array{std::pair{"text", DoctorFormat::Text}, std::pair{"json", DoctorFormat::Json}});
 }
 
 } // namespace
@@ -559,23 +688,23 @@ std::string versionText() {
     return std::string("fernwick-cli ") + FERNWICK_VERSION + "\n";
 }
 
-ParsedCommandLine parseCommandLine(const QStringList& arguments) {
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments.size() < 2) {
         return error({}, "no command given (search, set-ip, upgrade, doctor or watch)");
     }
-    const QString& first = arguments[1];
-    const QStringList rest = arguments.mid(2);
+    const std::string& first = arguments[1];
+    const std::vector<std::string> rest(arguments.begin() + 2, arguments.end());
     if (first == "-h" || first == "--help" || first == "help") {
-        if (first == "help" && !rest.isEmpty()) {
-            return parseCommandLine(QStringList{arguments[0], rest[0], "--help"});
+        if (first == "help" && !rest.empty()) {
+            return parseCommandLine({arguments[0], rest[0], "--help"});
         }
-        return help(kGeneralHelp);
+        return {ParsedCommandLine::Kind::Help, std::nullopt, generalHelp()};
     }
     if (first == "-V" || first == "--version") {
         return {ParsedCommandLine::Kind::Version, std::nullopt, versionText()};
     }
     if (first == "search") {
-        return parseSearch(rest);
+        return parseListing<SearchCommand>(first, rest, kOutputFormats);
     }
     if (first == "set-ip") {
         return parseSetIp(rest);
@@ -584,12 +713,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         return parseUpgrade(rest);
     }
     if (first == "doctor") {
-        return parseDoctor(rest);
+        return parseListing<DoctorCommand>(first, rest, kDoctorFormats);
     }
     if (first == "watch") {
         return parseWatch(rest);
     }
-    if (first.startsWith('-')) {
+    if (first.starts_with('-')) {
         return error({}, "unknown option " + quoted(first) + " (a command comes first)");
     }
     return error({}, "unknown command " + quoted(first) + " (search, set-ip, upgrade, doctor or watch)");

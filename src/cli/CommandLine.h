@@ -5,8 +5,6 @@
 #include "common/MacAddress.h"
 #include "upgrade/core/DeviceList.h"
 
-#include <QStringList>
-
 #include <chrono>
 #include <optional>
 #include <string>
@@ -110,7 +108,7 @@ struct ParsedCommandLine {
 };
 
 // argv (program name first) to a command or a message; sends nothing and reads no file.
-ParsedCommandLine parseCommandLine(const QStringList& arguments);
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 std::string versionText();
 

@@ -2,13 +2,14 @@
 #include "cli/DeviceReport.h"
 
 #include "cli/AdapterChoice.h"
+#include "common/Latin1.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QString>
-
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 
 namespace fw::cli {
 namespace {
@@ -16,78 +17,97 @@ namespace {
 constexpr std::array<const char*, 8> kColumns{"name", "ip",  "essid", "channel",
                                               "wep",  "mac", "kind",  "adapter"};
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+void appendEscape(std::string& out, unsigned code) {
+    std::array<char, 5> hex{};
+    std::snprintf(hex.data(), hex.size(), "\\x%02X", code);
+    out += hex.data();
 }
 
-// C0, DEL and C1 controls become \xNN; a backslash is doubled so the escape cannot be forged.
-QString printable(const QString& text) {
-    QString out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0)) {
-            out += "\\x" + QString::number(u, 16).rightJustified(2, '0').toUpper();
-        } else if (u == '\\') {
+// UTF-8 with C0, DEL and C1 controls as \xNN; a backslash is doubled so the escape cannot be forged.
+std::string printable(std::string_view utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0U;
+        if (b < 0x20 || b == 0x7F) {
+            appendEscape(out, b);
+        } else if (b == 0xC2 && next >= 0x80 && next < 0xA0) { // U+0080..U+009F
+            appendEscape(out, next);
+            ++i;
+        } else if (b == '\\') {
             out += "\\\\";
         } else {
-            out += c;
+            out += utf8[i];
         }
     }
     return out;
 }
 
-std::array<QString, 8> cells(const DeviceRow& r, const AdapterTable& adapters) {
-    return {printable(latin1(r.name)),
-            QString::fromStdString(r.ip.toString()),
-            printable(latin1(r.essId)),
-            QString::number(r.channel),
-            r.wep ? QStringLiteral("Enabled") : QStringLiteral("Disabled"),
-            QString::fromStdString(formatMac(r.mac)),
-            QString::fromStdString(kindName(r)),
-            printable(QString::fromStdString(adapterName(adapters, r.adapterIp)))};
+// Characters, not bytes, so that columns line up under é.
+std::size_t width(const std::string& utf8) {
+    return static_cast<std::size_t>(std::count_if(
+        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-QString csvField(const QString& s) {
-    if (!s.contains(',') && !s.contains('"') && !s.startsWith(' ') && !s.endsWith(' ')) {
+std::array<std::string, 8> cells(const DeviceRow& r, const AdapterTable& adapters) {
+    return {printableText(r.name),
+            r.ip.toString(),
+            printableText(r.essId),
+            std::to_string(r.channel),
+            r.wep ? "Enabled" : "Disabled",
+            formatMac(r.mac),
+            kindName(r),
+            printable(adapterName(adapters, r.adapterIp))};
+}
+
+std::string csvField(const std::string& s) {
+    if (s.find_first_of(",\"") == std::string::npos && !s.starts_with(' ') && !s.ends_with(' ')) {
         return s;
     }
-    return '"' + QString(s).replace("\"", "\"\"") + '"';
+    std::string out = "\"";
+    for (const char c : s) {
+        out += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return out + '"';
 }
 
 std::string table(const std::vector<DeviceRow>& rows, const AdapterTable& adapters) {
-    std::vector<std::array<QString, 8>> lines;
-    std::array<QString, 8> header;
+    std::vector<std::array<std::string, 8>> lines(1);
     for (std::size_t i = 0; i < kColumns.size(); ++i) {
-        header[i] = QString(kColumns[i]).toUpper();
+        for (const char* c = kColumns[i]; *c != '\0'; ++c) {
+            lines[0][i] += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+        }
     }
-    lines.push_back(header);
     for (const DeviceRow& r : rows) {
         lines.push_back(cells(r, adapters));
     }
-    std::array<qsizetype, 8> width{};
+    std::array<std::size_t, 8> widths{};
     for (const auto& l : lines) {
         for (std::size_t i = 0; i < l.size(); ++i) {
-            width[i] = std::max(width[i], l[i].size());
+            widths[i] = std::max(widths[i], width(l[i]));
         }
     }
-    QString out;
+    std::string out;
     for (const auto& l : lines) {
-        QString line;
+        std::string line;
         for (std::size_t i = 0; i < l.size(); ++i) {
-            line += i + 1 < l.size() ? l[i].leftJustified(width[i] + 2) : l[i];
+            line += l[i];
+            if (i + 1 < l.size()) {
+                line.append(widths[i] + 2 - width(l[i]), ' ');
+            }
         }
-        while (line.endsWith(' ')) {
-            line.chop(1);
+        while (line.ends_with(' ')) {
+            line.pop_back();
         }
         out += line + '\n';
     }
-    return out.toStdString();
+    return out;
 }
 
 std::string csv(const std::vector<DeviceRow>& rows, const AdapterTable& adapters) {
-    QString out;
+    std::string out;
     for (std::size_t i = 0; i < kColumns.size(); ++i) {
-        out += QString(i ? "," : "") + kColumns[i];
+        out += std::string(i ? "," : "") + kColumns[i];
     }
     out += ",adapter_ip\n";
     for (const DeviceRow& r : rows) {
@@ -95,35 +115,64 @@ std::string csv(const std::vector<DeviceRow>& rows, const AdapterTable& adapters
         for (std::size_t i = 0; i < c.size(); ++i) {
             out += (i ? "," : "") + csvField(c[i]);
         }
-        out += "," + QString::fromStdString(r.adapterIp.toString()) + '\n';
+        out += "," + r.adapterIp.toString() + '\n';
     }
-    return out.toStdString();
+    return out;
 }
 
-std::string json(const std::vector<DeviceRow>& rows, const AdapterTable& adapters) {
-    QJsonArray array;
-    for (const DeviceRow& r : rows) {
-        array.append(deviceObject(r, adapters));
+// The shortest text that reads back as the same double, a whole one without a fraction.
+std::string number(double d) {
+    if (!std::isfinite(d)) {
+        return "null";
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
+    std::array<char, 32> buffer{};
+    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), d).ptr;
+    return {buffer.data(), end};
+}
+
+void indented(const nlohmann::json& v, std::size_t depth, std::string& out) {
+    if (!v.is_object() && !v.is_array()) {
+        out += v.is_number_float() ? number(v.get<double>())
+                                   : v.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        return;
+    }
+    out += v.is_object() ? "{\n" : "[\n";
+    const std::string inner((depth + 1) * 4, ' ');
+    for (auto it = v.begin(); it != v.end(); ++it) {
+        out += inner;
+        if (v.is_object()) {
+            out += nlohmann::json(it.key()).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                   ": ";
+        }
+        indented(*it, depth + 1, out);
+        out += std::next(it) == v.end() ? "\n" : ",\n";
+    }
+    out.append(depth * 4, ' ');
+    out += v.is_object() ? '}' : ']';
 }
 
 } // namespace
 
-QJsonObject deviceObject(const DeviceRow& r, const AdapterTable& adapters) {
-    return QJsonObject{{"name", latin1(r.name)},
-                       {"ip", QString::fromStdString(r.ip.toString())},
-                       {"essid", latin1(r.essId)},
-                       {"channel", r.channel},
-                       {"wep", r.wep},
-                       {"mac", QString::fromStdString(formatMac(r.mac))},
-                       {"kind", QString::fromStdString(kindName(r))},
-                       {"adapter", QString::fromStdString(adapterName(adapters, r.adapterIp))},
-                       {"adapter_ip", QString::fromStdString(r.adapterIp.toString())}};
+std::string indentedJson(const nlohmann::json& value) {
+    std::string out;
+    indented(value, 0, out);
+    return out + '\n';
+}
+
+nlohmann::json deviceObject(const DeviceRow& r, const AdapterTable& adapters) {
+    return {{"name", latin1ToUtf8(r.name)},
+            {"ip", r.ip.toString()},
+            {"essid", latin1ToUtf8(r.essId)},
+            {"channel", r.channel},
+            {"wep", r.wep},
+            {"mac", formatMac(r.mac)},
+            {"kind", kindName(r)},
+            {"adapter", adapterName(adapters, r.adapterIp)},
+            {"adapter_ip", r.adapterIp.toString()}};
 }
 
 std::string printableText(const std::string& text) {
-    return printable(latin1(text)).toStdString();
+    return printable(latin1ToUtf8(text));
 }
 
 std::string kindName(const DeviceRow& row) {
@@ -134,8 +183,13 @@ std::string kindName(const DeviceRow& row) {
 std::string formatDevices(const std::vector<DeviceRow>& rows, const AdapterTable& adapters,
                           OutputFormat format) {
     switch (format) {
-    case OutputFormat::Json:
-        return json(rows, adapters);
+    case OutputFormat::Json: {
+        nlohmann::json array = nlohmann::json::array();
+        for (const DeviceRow& r : rows) {
+            array.push_back(deviceObject(r, adapters));
+        }
+        return indentedJson(array);
+    }
     case OutputFormat::Csv:
         return csv(rows, adapters);
     case OutputFormat::Table:

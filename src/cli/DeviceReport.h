@@ -5,9 +5,9 @@
 #include "common/AdapterEntry.h"
 #include "discovery/core/DeviceRow.h"
 
-#include <QJsonObject>
-
+#include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fw::cli {
@@ -23,7 +23,12 @@ std::string formatDevices(const std::vector<DeviceRow>& rows, const AdapterTable
 
 // One device as the json format writes it: {name, ip, essid, channel, wep, mac, kind, adapter,
 // adapter_ip}.
-QJsonObject deviceObject(const DeviceRow& row, const AdapterTable& adapters);
+nlohmann::json deviceObject(const DeviceRow& row, const AdapterTable& adapters);
+
+// A document as the CLI's files and json output have always been laid out: four-space indents, an
+// empty array or object still opened on its own line, whole doubles without a fraction, and a
+// closing newline.
+std::string indentedJson(const nlohmann::json& value);
 
 // An 8-bit device text as UTF-8 with control characters written as \xNN (and "\" as "\\").
 std::string printableText(const std::string& latin1);

@@ -2,36 +2,36 @@
 #include "cli/RolloutReport.h"
 
 #include "cli/DeviceReport.h"
-
-#include <QCryptographicHash>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QSaveFile>
-#include <QTemporaryFile>
+#include "common/Latin1.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gcrypt.h>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fw::cli {
 namespace {
 
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
+namespace fs = std::filesystem;
+using nlohmann::json;
 
-QJsonObject toJson(const RolloutEntry& e) {
-    return {{"target", text(e.target)},
-            {"mac", e.mac ? text(formatMac(*e.mac)) : QJsonValue()},
-            {"ip", e.ip ? text(e.ip->toString()) : QJsonValue()},
-            {"name", QString::fromLatin1(e.name.data(), static_cast<qsizetype>(e.name.size()))},
-            {"adapter", text(e.adapter)},
-            {"state", text(std::string(rolloutStateName(e.state)))},
-            {"detail", text(e.detail)},
-            {"bytes", static_cast<qint64>(e.bytes)},
+json toJson(const RolloutEntry& e) {
+    return {{"target", e.target},
+            {"mac", e.mac ? json(formatMac(*e.mac)) : json(nullptr)},
+            {"ip", e.ip ? json(e.ip->toString()) : json(nullptr)},
+            {"name", latin1ToUtf8(e.name)},
+            {"adapter", e.adapter},
+            {"state", std::string(rolloutStateName(e.state))},
+            {"detail", e.detail},
+            {"bytes", e.bytes},
             {"upload_seconds", e.uploadSeconds},
             {"back_seconds", e.backSeconds},
             {"retransmissions", e.retransmissions},
@@ -39,39 +39,51 @@ QJsonObject toJson(const RolloutEntry& e) {
             {"earlier", e.earlier}};
 }
 
-std::optional<RolloutEntry> fromJson(const QJsonObject& o) {
-    const auto state = rolloutStateNamed(o["state"].toString().toStdString());
-    const auto mac = parseMac(o["mac"].toString().toStdString());
+// A member's value, or the type's empty value when it is missing or of another type.
+template <typename T> T member(const json& o, const char* key) {
+    const auto it = o.find(key);
+    if (it == o.end() || (std::is_same_v<T, std::string> ? !it->is_string() : !it->is_number())) {
+        return T{};
+    }
+    return it->get<T>();
+}
+
+std::optional<RolloutEntry> fromJson(const json& o) {
+    if (!o.is_object()) {
+        return std::nullopt;
+    }
+    const auto state = rolloutStateNamed(member<std::string>(o, "state"));
+    const auto mac = parseMac(member<std::string>(o, "mac"));
     if (!state || !mac) {
         return std::nullopt;
     }
     RolloutEntry e;
-    e.target = o["target"].toString().toStdString();
+    e.target = member<std::string>(o, "target");
     e.mac = mac;
-    e.ip = Ipv4::parse(o["ip"].toString().toStdString());
-    e.name = o["name"].toString().toLatin1().toStdString();
-    e.adapter = o["adapter"].toString().toStdString();
+    e.ip = Ipv4::parse(member<std::string>(o, "ip"));
+    e.name = utf8ToLatin1(member<std::string>(o, "name"));
+    e.adapter = member<std::string>(o, "adapter");
     e.state = *state;
-    e.detail = o["detail"].toString().toStdString();
-    e.bytes = static_cast<std::uint64_t>(o["bytes"].toInteger());
-    e.uploadSeconds = o["upload_seconds"].toDouble();
-    e.backSeconds = o["back_seconds"].toDouble();
-    e.retransmissions = o["retransmissions"].toInt();
-    e.timeouts = o["timeouts"].toInt();
+    e.detail = member<std::string>(o, "detail");
+    e.bytes = member<std::uint64_t>(o, "bytes");
+    e.uploadSeconds = member<double>(o, "upload_seconds");
+    e.backSeconds = member<double>(o, "back_seconds");
+    e.retransmissions = member<int>(o, "retransmissions");
+    e.timeouts = member<int>(o, "timeouts");
     e.earlier = true;
     return e;
 }
 
 // The report's document, or why the file is not a rollout report. The file exists.
-std::variant<QJsonDocument, std::string> readReport(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return file.errorString().toStdString();
+std::variant<json, std::string> readReport(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::string(std::strerror(errno));
     }
-    QJsonParseError parseError{};
-    QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !doc.isObject() || !doc["devices"].isArray() ||
-        !doc["image_sha256"].isString()) {
+    json doc =
+        json::parse(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>(), nullptr, false);
+    if (doc.is_discarded() || !doc.is_object() || !doc.contains("devices") || !doc["devices"].is_array() ||
+        !doc.contains("image_sha256") || !doc["image_sha256"].is_string()) {
         return std::string("not a rollout report");
     }
     return doc;
@@ -83,46 +95,123 @@ std::string seconds(double s) {
     return buffer;
 }
 
+std::string sha256Hex(std::span<const std::uint8_t> bytes) {
+    RolloutReport::initialiseHashing();
+    std::array<unsigned char, 32> digest{};
+    gcry_md_hash_buffer(GCRY_MD_SHA256, digest.data(), bytes.data(), bytes.size());
+    std::string hex;
+    for (const unsigned char b : digest) {
+        std::array<char, 3> two{};
+        std::snprintf(two.data(), two.size(), "%02x", b);
+        hex += two.data();
+    }
+    return hex;
+}
+
+// A new file in `folder` that no one else has opened: its descriptor and name.
+std::pair<int, fs::path> createTemporary(const fs::path& folder) {
+    for (unsigned n = 0;; ++n) {
+        const fs::path name =
+            folder / (".fernwick-report-" + std::to_string(::getpid()) + "-" + std::to_string(n));
+        // 0666 less the umask, as any new file of the user's.
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return {fd, name};
+        }
+    }
+}
+
+// The folder a report at `path` is replaced in, absolute: renaming works only within it.
+fs::path folderOf(const fs::path& path) {
+    return fs::absolute(path).lexically_normal().parent_path();
+}
+
+// Replaces `path` by a file holding `text`, or leaves it as it was: written to a new file beside
+// it, flushed to the disk, then renamed over it. The error is the system's reason.
+std::optional<std::string> replaceFile(const fs::path& given, const std::string& text) {
+    // A link stays a link: the file it points to is the one replaced.
+    fs::path path = given;
+    if (std::error_code ec; fs::is_symlink(given, ec)) {
+        path = fs::canonical(given, ec);
+        if (ec) {
+            return ec.message();
+        }
+    }
+    const auto [fd, temporary] = createTemporary(folderOf(path));
+    if (fd < 0) {
+        return std::string(std::strerror(errno));
+    }
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) {
+        ::fchmod(fd, old.st_mode & 07777); // the report keeps its permissions
+    }
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    const bool ok = written == text.size() && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int reason = ok ? errno : error;
+        ::unlink(temporary.c_str());
+        return std::string(std::strerror(reason));
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
+void RolloutReport::initialiseHashing() {
+    // Runs once: the hash needs nothing but the version check and the end of initialisation.
+    static const bool ready = [] {
+        gcry_check_version(GCRYPT_VERSION);
+        gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
+        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+        return true;
+    }();
+    (void)ready;
+}
+
 RolloutReport::RolloutReport(std::string image, std::span<const std::uint8_t> bytes)
-    : image_(std::move(image)),
-      sha256_(QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                                       QCryptographicHash::Sha256)
-                  .toHex()
-                  .toStdString()) {}
+    : image_(std::move(image)), sha256_(sha256Hex(bytes)) {}
 
 bool RolloutReport::save(const std::string& path, const std::vector<RolloutEntry>& entries,
                          std::string& error) const {
-    QJsonArray devices;
+    json devices = json::array();
     for (const RolloutEntry& e : entries) {
-        devices.append(toJson(e));
+        devices.push_back(toJson(e));
     }
-    const QJsonObject root{{"image", text(image_)}, {"image_sha256", text(sha256_)}, {"devices", devices}};
-    QSaveFile file(text(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit()) {
-        error = file.errorString().toStdString();
+    const json root{{"image", image_}, {"image_sha256", sha256_}, {"devices", devices}};
+    if (auto problem = replaceFile(path, indentedJson(root))) {
+        error = std::move(*problem);
         return false;
     }
     return true;
 }
 
 std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const std::string& path) const {
-    if (!QFileInfo::exists(text(path))) {
+    std::error_code ec;
+    if (!fs::exists(path, ec)) {
         return std::vector<RolloutEntry>{};
     }
-    const auto read = readReport(text(path));
+    const auto read = readReport(path);
     if (const auto* problem = std::get_if<std::string>(&read)) {
         return *problem;
     }
-    const QJsonDocument& doc = std::get<QJsonDocument>(read);
+    const json& doc = std::get<json>(read);
     std::vector<RolloutEntry> done;
-    if (doc["image_sha256"].toString().toStdString() != sha256_) {
+    if (doc["image_sha256"].get<std::string>() != sha256_) {
         return done; // another image: nothing of it is done with this one
     }
-    const QJsonArray devices = doc["devices"].toArray();
-    for (const auto& v : devices) {
-        const auto e = fromJson(v.toObject());
+    for (const json& v : doc["devices"]) {
+        const auto e = fromJson(v);
         if (e && e->state == RolloutState::Done) {
             done.push_back(*e);
         }
@@ -133,31 +222,32 @@ std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const
 std::optional<std::string>
 RolloutReport::refusal(const std::string& path,
                        const std::vector<std::pair<std::string, std::string>>& inputs) {
-    const QFileInfo info(text(path));
-    if (info.isDir()) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
         return std::string("is a folder");
     }
-    if (info.exists()) {
+    if (fs::exists(path, ec)) {
         for (const auto& [input, what] : inputs) {
-            if (info.canonicalFilePath() == QFileInfo(text(input)).canonicalFilePath()) {
+            if (fs::equivalent(path, input, ec)) {
                 return "is " + what + "; the report would replace it";
             }
         }
-        const auto read = readReport(info.filePath());
-        if (info.size() > 0 && std::holds_alternative<std::string>(read)) {
+        const auto read = readReport(path);
+        if (fs::file_size(path, ec) > 0 && !ec && std::holds_alternative<std::string>(read)) {
             return "exists and is " + std::get<std::string>(read) + "; it would be replaced";
         }
     }
     // The report is replaced by renaming a new file in its folder: that must work there.
-    const QFileInfo folder(info.absolutePath());
-    if (!folder.isDir()) {
-        return "cannot be written: there is no folder " + folder.filePath().toStdString();
+    const fs::path folder = folderOf(path);
+    if (!fs::is_directory(folder, ec)) {
+        return "cannot be written: there is no folder " + folder.string();
     }
-    QTemporaryFile probe(folder.filePath() + "/.fernwick-report-XXXXXX");
-    if (!probe.open()) {
-        return "cannot be written in " + folder.filePath().toStdString() + ": " +
-               probe.errorString().toStdString();
+    const auto [fd, probe] = createTemporary(folder);
+    if (fd < 0) {
+        return "cannot be written in " + folder.string() + ": " + std::strerror(errno);
     }
+    ::close(fd);
+    ::unlink(probe.c_str());
     return std::nullopt;
 }
 

@@ -35,6 +35,10 @@ public:
     // The table printed at the end: one aligned line per device, then "N of M devices done".
     static std::string summary(const std::vector<RolloutEntry>& entries);
 
+    // Readies libgcrypt, which hashes the image; main calls it first thing, the constructor again
+    // (only the first call does anything).
+    static void initialiseHashing();
+
 private:
     std::string image_;
     std::string sha256_;

@@ -1,20 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// fernwick-cli: search, Set IP and firmware upgrade from the command line, on QtCore's event loop.
+// fernwick-cli: search, Set IP and firmware upgrade from the command line, each command a coroutine
+// on the engine, run on this thread.
 #include "cli/CliRunner.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
-#include "platform/UdpEndpoint.h"
+#include "cli/RolloutReport.h"
+#include "engine/Engine.h"
 #include "platform/linux/LinuxAdapterSource.h"
-
-#include <QCoreApplication>
-#include <QTimer>
+#include "platform/linux/NeighbourTable.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    fw::cli::RolloutReport::initialiseHashing();
     fw::cli::Console console;
-    const fw::cli::ParsedCommandLine parsed = fw::cli::parseCommandLine(QCoreApplication::arguments());
+    const fw::cli::ParsedCommandLine parsed =
+        fw::cli::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     switch (parsed.kind) {
     case fw::cli::ParsedCommandLine::Kind::Help:
     case fw::cli::ParsedCommandLine::Kind::Version:
@@ -26,12 +27,11 @@ int main(int argc, char** argv) {
     case fw::cli::ParsedCommandLine::Kind::Run:
         break;
     }
-    fw::cli::CliRunner runner(
-        console, [] { return fw::LinuxAdapterSource().readListing(); },
-        [] { return std::make_unique<fw::UdpEndpoint>(); });
-    QObject::connect(
-        &runner, &fw::cli::CliRunner::finished, &app, [](int status) { QCoreApplication::exit(status); },
-        Qt::QueuedConnection);
-    QTimer::singleShot(0, &runner, [&] { runner.run(*parsed.command); });
-    return QCoreApplication::exec();
+    fw::engine::Engine engine;
+    fw::cli::CliContext ctx{console,
+                            engine.endpoints(),
+                            [] { return fw::LinuxAdapterSource().readListing(); },
+                            [](fw::Ipv4 ip) { fw::NeighbourTable().remove(ip); },
+                            {}};
+    return static_cast<int>(engine.run(fw::cli::runCommand(ctx, *parsed.command)));
 }

@@ -1,45 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "upgrade/ImageFileReader.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <filesystem>
+#include <fstream>
 
 namespace fw {
 
 ImageFile readImageFile(const std::string& path, std::size_t limit) {
     ImageFile out;
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    if (!info.exists()) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error); // follows a link, as the file is read
+    if (!std::filesystem::exists(status)) {
         return out; // Missing
     }
     out.state = ImageFile::State::Unreadable;
-    if (!info.isFile()) {
-        return out;
+    if (!std::filesystem::is_regular_file(status)) {
+        return out; // a folder, or a FIFO that would block
     }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
         return out;
     }
     const std::size_t wanted = limit + 1;
-    std::vector<std::uint8_t> bytes(std::min<std::size_t>(wanted, static_cast<std::size_t>(info.size())));
-    std::size_t got = 0;
+    std::vector<std::uint8_t> bytes;
     // The file may grow or shrink while it is read; what was read is what is sent.
-    while (got < wanted) {
-        if (got == bytes.size()) {
-            bytes.resize(std::min(wanted, bytes.size() + 65536));
-        }
-        const qint64 n =
-            file.read(reinterpret_cast<char*>(bytes.data() + got), static_cast<qint64>(bytes.size() - got));
-        if (n < 0) {
-            return out;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
+    while (bytes.size() < wanted && file) {
+        const std::size_t got = bytes.size();
+        bytes.resize(std::min(wanted, got + 65536));
+        file.read(reinterpret_cast<char*>(bytes.data() + got),
+                  static_cast<std::streamsize>(bytes.size() - got));
+        bytes.resize(got + static_cast<std::size_t>(file.gcount()));
     }
-    bytes.resize(got);
+    if (file.bad()) {
+        return out;
+    }
     out.bytes = std::move(bytes);
     out.state = ImageFile::State::Read;
     return out;

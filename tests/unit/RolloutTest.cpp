@@ -19,16 +19,18 @@ TEST(Rollout, CommandLineChoosesTheFormByTheDeviceOptions) {
     const auto& r = std::get<cli::RolloutCommand>(*parsed.command);
     EXPECT_TRUE(r.image == "fw.bin" && r.allAp && !r.allBridge);
     // A rollout option without a device choice would silently upgrade one device: refused.
-    const std::pair<QStringList, const char*> errors[] = {
-        {{"upgrade", "10.77.1.10", "fw.bin", "--report", "r.json"}, "--report needs --device"},
-        {{"upgrade", "fw.bin", "x.bin", "--all-ap"}, "'x.bin'"},
-        {{"upgrade", "fw.bin", "--from", "a", "--from", "b"}, "--from given more than once"},
-        {{"upgrade", "fw.bin", "--all-bridge", "--parallel", "12"}, "'12'"},
-        {{"upgrade", "fw.bin", "--from", ""}, "--from: the file name is empty"}, // not a search
+    const std::pair<std::vector<std::string>, const char*> errors[] = {
+        {{"fernwick-cli", "upgrade", "10.77.1.10", "fw.bin", "--report", "r.json"},
+         "--report needs --device"},
+        {{"fernwick-cli", "upgrade", "fw.bin", "x.bin", "--all-ap"}, "'x.bin'"},
+        {{"fernwick-cli", "upgrade", "fw.bin", "--from", "a", "--from", "b"}, "--from given more than once"},
+        {{"fernwick-cli", "upgrade", "fw.bin", "--all-bridge", "--parallel", "12"}, "'12'"},
+        {{"fernwick-cli", "upgrade", "fw.bin", "--from", ""},
+         "--from: the file name is empty"}, // not a search
     };
     for (const auto& [args, text] : errors) {
-        const auto e = cli::parseCommandLine(QStringList{"fernwick-cli"} + args);
-        EXPECT_EQ(e.kind, cli::ParsedCommandLine::Kind::Error) << args.join(' ').toStdString();
+        const auto e = cli::parseCommandLine(args);
+        EXPECT_EQ(e.kind, cli::ParsedCommandLine::Kind::Error) << text;
         EXPECT_NE(e.text.find(text), std::string::npos) << e.text;
     }
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "doctor/core/DoctorReport.h"
 
-#include "doctor/core/JsonWriter.h"
+#include "common/Latin1.h"
+
+#include <nlohmann/json.hpp>
 
 namespace fw::doctor {
 namespace {
@@ -32,64 +34,48 @@ std::string_view firewallName(FirewallCheck c) {
     return "unreadable";
 }
 
-void answers(JsonWriter& j, std::string_view key, const std::vector<SeenAnswer>& list) {
-    j.beginArray(key);
-    for (const SeenAnswer& a : list) {
-        j.beginObject();
-        j.value("mac", formatMac(a.mac));
-        j.value("ip", a.source.toString());
-        j.endObject();
-    }
-    j.endArray();
+using Json = nlohmann::ordered_json; // members in the order written, as the report documents them
+
+// Names and messages are 8-bit text: as Latin-1, so any byte gives valid JSON.
+Json text(std::string_view s) {
+    return latin1ToUtf8(s);
+}
+Json textOrNull(std::string_view s) {
+    return s.empty() ? Json(nullptr) : text(s);
 }
 
-void interfaceJson(JsonWriter& j, const InterfaceFacts& f, InterfaceState state) {
+Json answers(const std::vector<SeenAnswer>& list) {
+    Json out = Json::array();
+    for (const SeenAnswer& a : list) {
+        out.push_back({{"mac", formatMac(a.mac)}, {"ip", a.source.toString()}});
+    }
+    return out;
+}
+
+Json interfaceJson(const InterfaceFacts& f, InterfaceState state) {
     const AdapterFacts& a = f.adapter;
-    j.beginObject();
-    j.value("name", a.interfaceName);
-    j.value("index", a.interfaceIndex);
-    j.value("state", stateName(state));
-    j.value("searched", isSearched(state));
-    if (!a.ip) {
-        j.null("ip");
-        j.null("mask");
-    } else {
-        j.value("ip", a.ip->toString());
-        j.value("mask", toText(a.mask));
-    }
-    j.value("mac", formatMac(a.mac));
-    if (f.master) {
-        j.value("master", f.master->interfaceName);
-    } else {
-        j.null("master");
-    }
+    Json j{{"name", text(a.interfaceName)},
+           {"index", a.interfaceIndex},
+           {"state", stateName(state)},
+           {"searched", isSearched(state)},
+           {"ip", a.ip ? Json(a.ip->toString()) : Json(nullptr)},
+           {"mask", a.ip ? Json(toText(a.mask)) : Json(nullptr)},
+           {"mac", formatMac(a.mac)},
+           {"master", f.master ? text(f.master->interfaceName) : Json(nullptr)},
+           {"rp_filter", nullptr}};
     if (f.rpFilter) {
-        j.beginObject("rp_filter");
-        j.value("all", f.rpFilter->all);
-        j.value("interface", f.rpFilter->own);
-        j.value("effective", f.rpFilter->effective());
-        j.value("mode", reversePathMode(f.rpFilter->effective()));
-        j.endObject();
-    } else {
-        j.null("rp_filter");
+        j["rp_filter"] = {{"all", f.rpFilter->all},
+                          {"interface", f.rpFilter->own},
+                          {"effective", f.rpFilter->effective()},
+                          {"mode", reversePathMode(f.rpFilter->effective())}};
     }
-    j.beginObject("port_4001");
-    j.value("state", portStateName(f.port.state));
-    if (f.port.error.empty()) {
-        j.null("error");
-    } else {
-        j.value("error", f.port.error);
-    }
-    j.beginArray("holders");
+    Json holders = Json::array();
     for (const PortHolder& h : f.port.holders) {
-        j.beginObject();
-        j.value("pid", h.pid);
-        j.value("name", h.name);
-        j.endObject();
+        holders.push_back({{"pid", h.pid}, {"name", text(h.name)}});
     }
-    j.endArray();
-    j.endObject();
-    j.endObject();
+    j["port_4001"] = {
+        {"state", portStateName(f.port.state)}, {"error", textOrNull(f.port.error)}, {"holders", holders}};
+    return j;
 }
 
 std::string pad(std::string text, std::size_t width) {
@@ -182,75 +168,44 @@ std::string formatText(const DoctorReport& report) {
 
 std::string formatJson(const DoctorReport& report) {
     const DoctorFacts& facts = report.facts;
-    JsonWriter j;
-    j.beginObject();
-    j.value("status", report.status);
-    j.beginArray("interfaces");
+    Json interfaces = Json::array();
     for (std::size_t i = 0; i < facts.interfaces.size(); ++i) {
-        interfaceJson(j, facts.interfaces[i], report.states[i]);
+        interfaces.push_back(interfaceJson(facts.interfaces[i], report.states[i]));
     }
-    j.endArray();
-    j.beginObject("firewall");
-    j.value("check", firewallName(facts.firewall.check));
-    j.beginArray("input_drop_chains");
+    Json chains = Json::array();
     for (const DropChain& c : facts.firewall.dropChains) {
-        j.beginObject();
-        j.value("family", c.family);
-        j.value("table", c.table);
-        j.value("chain", c.chain);
-        j.endObject();
+        chains.push_back({{"family", text(c.family)}, {"table", text(c.table)}, {"chain", text(c.chain)}});
     }
-    j.endArray();
-    j.value("legacy_iptables", facts.firewall.legacyIptables);
-    j.endObject();
-    j.beginObject("probe");
-    j.value("ran", facts.probe.ran);
-    j.value("wire_watched", facts.probe.wireWatched);
-    j.beginArray("adapters");
+    Json adapters = Json::array();
     for (const ProbeAdapter& a : facts.probe.adapters) {
-        j.beginObject();
-        j.value("name", a.interfaceName);
-        j.value("ip", a.ip.toString());
-        j.value("sent", a.sent);
-        answers(j, "received", a.received);
-        if (facts.probe.wireWatched) {
-            answers(j, "on_wire", a.onWire);
-        } else {
-            j.null("on_wire");
-        }
-        j.endObject();
+        adapters.push_back({{"name", text(a.interfaceName)},
+                            {"ip", a.ip.toString()},
+                            {"sent", a.sent},
+                            {"received", answers(a.received)},
+                            {"on_wire", facts.probe.wireWatched ? answers(a.onWire) : Json(nullptr)}});
     }
-    j.endArray();
-    j.endObject();
-    j.beginArray("findings");
+    Json findings = Json::array();
     for (const Finding& f : report.findings) {
-        j.beginObject();
-        j.value("severity", severityName(f.severity));
-        j.value("code", f.code);
-        if (f.interfaceName.empty()) {
-            j.null("interface");
-        } else {
-            j.value("interface", f.interfaceName);
-        }
-        if (f.device) {
-            j.beginObject("device");
-            j.value("mac", formatMac(f.device->mac));
-            j.value("ip", f.device->source.toString());
-            j.endObject();
-        } else {
-            j.null("device");
-        }
-        j.value("message", f.message);
-        if (f.fix.empty()) {
-            j.null("fix");
-        } else {
-            j.value("fix", f.fix);
-        }
-        j.endObject();
+        findings.push_back({{"severity", severityName(f.severity)},
+                            {"code", text(f.code)},
+                            {"interface", textOrNull(f.interfaceName)},
+                            {"device", f.device ? Json{{"mac", formatMac(f.device->mac)},
+                                                       {"ip", f.device->source.toString()}}
+                                                : Json(nullptr)},
+                            {"message", text(f.message)},
+                            {"fix", textOrNull(f.fix)}});
     }
-    j.endArray();
-    j.endObject();
-    return j.text();
+    const Json doc{
+        {"status", report.status},
+        {"interfaces", interfaces},
+        {"firewall",
+         {{"check", firewallName(facts.firewall.check)},
+          {"input_drop_chains", chains},
+          {"legacy_iptables", facts.firewall.legacyIptables}}},
+        {"probe",
+         {{"ran", facts.probe.ran}, {"wire_watched", facts.probe.wireWatched}, {"adapters", adapters}}},
+        {"findings", findings}};
+    return doc.dump(2, ' ', true, Json::error_handler_t::replace) + "\n";
 }
 
 } // namespace fw::doctor

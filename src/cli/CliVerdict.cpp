@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CliVerdict.h"
+
+#include "common/StringTable.h"
+#include "upgrade/UploadDisplay.h"
+
+namespace fw::cli {
+
+Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress& mac, int requests) {
+    if (!answer) {
+        return {ExitStatus::NoAnswer, "no answer from " + formatMac(mac) + " after " +
+                                          std::to_string(requests) +
+                                          (requests == 1 ? " request" : " requests")};
+    }
+    const bool fixed = answer->mode == SetIpMode::Fixed;
+    if (answer->result == SetIpResult::Done) {
+        return {ExitStatus::Ok, std::string(loadResString(fixed ? Str::SetIpOk : Str::SetDhcpOk)), true};
+    }
+    return {ExitStatus::Negative, std::string(loadResString(fixed ? Str::SetIpFailure : Str::SetDhcpFailure)),
+            true};
+}
+
+Verdict uploadVerdict(const TftpUpload::Result& result, bool stalled, const std::string& portProblem) {
+    using Outcome = TftpUpload::Outcome;
+    if (stalled) {
+        // ERROR 0 has gone to the device; the window would wait for Cancel, a script cannot.
+        return {ExitStatus::Negative,
+                std::string(loadResString(Str::TftpError0)) +
+                    " The device acknowledged a block that was not sent; the upload was stopped."};
+    }
+    const auto message = uploadResultMessage(result);
+    const std::string text = message ? message->text : std::string();
+    switch (result.outcome) {
+    case Outcome::Completed:
+        return {ExitStatus::Ok, text, true};
+    case Outcome::TimedOut:
+        return {ExitStatus::NoAnswer, text};
+    case Outcome::DeviceError:
+        return {ExitStatus::Negative,
+                text.empty() ? "the device ended the upload with an error of its own" : text};
+    case Outcome::PeerFault:
+        return {ExitStatus::Negative,
+                "the device answered with a packet that has no place in an upload; the upload was stopped"};
+    case Outcome::PortUnavailable:
+        return {ExitStatus::Usage, portProblem + "; nothing was sent"};
+    case Outcome::Cancelled:
+    case Outcome::None:
+        break;
+    }
+    return {ExitStatus::Negative, "the upload ended without a result"};
+}
+
+void say(Console& console, const Verdict& verdict, const std::string& label) {
+    if (!label.empty() && verdict.isResult) {
+        console.note(label + ": " + verdict.text); // a rollout's results are diagnostics, as its progress
+    } else if (!label.empty()) {
+        console.err(label + ": " + verdict.text);
+    } else if (verdict.isResult) {
+        console.out(verdict.text);
+    } else {
+        console.err(verdict.text);
+    }
+}
+
+} // namespace fw::cli
