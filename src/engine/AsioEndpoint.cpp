@@ -207,7 +207,7 @@ EndpointResult AsioEndpoint::bindToAdapter(asio::io_context& context, const Adap
     if (const std::error_code error = tieToAdapter(s->socket.native_handle(), adapter.interfaceName)) {
         return Failure{socketError(error)};
     }
-    return bound(std::move(s), toEndpoint(Ipv4::any(), port), ip);
+    return bound(std::move(s), toEndpoint(adapterBindAddress(ip), port), ip);
 }
 
 // A unicast endpoint exchanges datagrams with one device in lock-step: it may wait in place.
