@@ -27,10 +27,7 @@ int main(int argc, char** argv) {
         break;
     }
     fw::engine::Engine engine;
-    fw::cli::CliContext ctx{console,
-                            engine.endpoints(),
-                            fw::host::readAdapters,
-                            fw::host::flushNeighbour,
-                            {}};
+    fw::cli::CliContext ctx{
+        console, engine.endpoints(), fw::host::readAdapters, fw::host::flushNeighbour, {}};
     return static_cast<int>(engine.run(fw::cli::runCommand(ctx, *parsed.command)));
 }

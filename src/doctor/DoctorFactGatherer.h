@@ -30,9 +30,7 @@ struct WatchError {
         return code == std::errc::operation_not_permitted || code == std::errc::permission_denied;
     }
     // The system has no packet capture of its own (Windows): the probe goes on without the wire.
-    bool unsupported() const {
-        return code == std::errc::not_supported;
-    }
+    bool unsupported() const { return code == std::errc::not_supported; }
 };
 
 // What the probe's search brought back. Whoever runs the search fills it: this is the seam between

@@ -57,7 +57,7 @@ UdpAddress toAddress(const udp::endpoint& from) {
 // Asio reports the system's errors in a category of its own, which std::errc does not compare with.
 SocketError socketError(const std::error_code& error) {
     if (error.category() == asio::system_category()) {
-        return SocketError::from(std::error_code(error.value(), std::system_category()));
+        return SocketError::from(systemError(error));
     }
     return SocketError::from(error);
 }

@@ -13,6 +13,10 @@ Ipv4 adapterBindAddress(Ipv4 /*adapterIp*/) {
     return Ipv4::any();
 }
 
+std::error_code systemError(const std::error_code& asioError) {
+    return {asioError.value(), std::system_category()};
+}
+
 // SO_BINDTODEVICE before bind: the port is then taken on this interface only, and datagrams to
 // 255.255.255.255 leave by it rather than by the routing table.
 std::error_code tieToAdapter(NativeSocket socket, const std::string& interfaceName) {

@@ -4,7 +4,6 @@
 #include "upgrade/core/TftpUpload.h" // UdpAddress
 
 #include <asio/ip/udp.hpp>
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -25,6 +24,10 @@ using NativeSocket = asio::ip::udp::socket::native_handle_type;
 // 255.255.255.255) and receiving to the adapter.
 Ipv4 adapterBindAddress(Ipv4 adapterIp);
 
+// An error Asio reported in its own category as one the standard's std::errc compares with (the
+// port-in-use case above all), keeping the system's text where it has one.
+std::error_code systemError(const std::error_code& asioError);
+
 // Ties the unbound socket to the adapter's interface, so that it sends out of that adapter only
 // and its port is taken on that adapter only.
 std::error_code tieToAdapter(NativeSocket socket, const std::string& interfaceName);
@@ -36,6 +39,7 @@ void growReceiveBuffer(NativeSocket socket, int bytes);
 void limitBlockingReceive(NativeSocket socket, std::chrono::microseconds limit);
 // One datagram by a blocking receive (the socket must be in blocking mode), into `buffer`; its size
 // and sender, or none when the limit passed or the system refused.
-std::optional<std::pair<std::size_t, UdpAddress>> receiveBlocking(NativeSocket socket, std::span<std::uint8_t> buffer);
+std::optional<std::pair<std::size_t, UdpAddress>> receiveBlocking(NativeSocket socket,
+                                                                  std::span<std::uint8_t> buffer);
 
 } // namespace fw::engine

@@ -15,7 +15,8 @@ TEST(NeighbourFlush, AsksEveryAdapterAndTakesItsAnswer) {
         unsigned long answer;
         bool flushed;
     };
-    for (const Case c : {Case{NO_ERROR, true}, Case{ERROR_NOT_FOUND, true}, Case{ERROR_ACCESS_DENIED, false}}) {
+    for (const Case c :
+         {Case{NO_ERROR, true}, Case{ERROR_NOT_FOUND, true}, Case{ERROR_ACCESS_DENIED, false}}) {
         std::vector<std::pair<unsigned long, Ipv4>> asked;
         const auto fake = [&](unsigned long index, Ipv4 address) {
             asked.emplace_back(index, address);

@@ -8,10 +8,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // winsock2.h first: iphlpapi.h needs its types.
-#include <iphlpapi.h>
-
 #include <fstream>
 #include <io.h>
+#include <iphlpapi.h>
 
 namespace fw::host {
 namespace {
@@ -25,10 +24,10 @@ std::string systemMessage(DWORD error) {
 // A new file beside the ones in `folder` that no one else has opened.
 std::pair<HANDLE, fs::path> createTemporary(const fs::path& folder) {
     for (unsigned n = 0;; ++n) {
-        const fs::path name = folder / (".fernwick-report-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                        std::to_string(n));
-        const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr);
+        const fs::path name =
+            folder / (".fernwick-report-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n));
+        const HANDLE h =
+            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
             return {h, name};
         }
@@ -77,7 +76,8 @@ bool hasRoute(Ipv4 destination) {
     return GetBestRoute(htonl(destination.toHostOrder()), 0, &row) == NO_ERROR;
 }
 
-Result<std::unique_ptr<WireTap>, std::error_code> openWireTap(int /*interfaceIndex*/, std::uint16_t /*udpPort*/) {
+Result<std::unique_ptr<WireTap>, std::error_code> openWireTap(int /*interfaceIndex*/,
+                                                              std::uint16_t /*udpPort*/) {
     return Failure{std::make_error_code(std::errc::not_supported)};
 }
 
@@ -104,7 +104,8 @@ std::optional<std::string> replaceFile(const fs::path& path, const std::string& 
                     written == text.size() && FlushFileBuffers(h) != 0;
     const DWORD error = GetLastError();
     CloseHandle(h);
-    if (!ok || MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    if (!ok || MoveFileExW(temporary.c_str(), path.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
         const DWORD reason = ok ? GetLastError() : error;
         DeleteFileW(temporary.c_str());
         return systemMessage(reason);

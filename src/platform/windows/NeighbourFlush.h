@@ -20,7 +20,8 @@ public:
 
     // Asks deleteEntry on each adapter that has an IPv4 address. False when it could not be asked
     // (no such function) or refused every one (ERROR_ACCESS_DENIED without the right): quietly.
-    static bool flush(Ipv4 ip, const std::vector<unsigned long>& interfaceIndexes, const DeleteEntry& deleteEntry);
+    static bool flush(Ipv4 ip, const std::vector<unsigned long>& interfaceIndexes,
+                      const DeleteEntry& deleteEntry);
 };
 
 } // namespace fw

@@ -4,10 +4,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // winsock2.h first: iphlpapi.h needs its types.
-#include <iphlpapi.h>
-
 #include <algorithm>
 #include <array>
+#include <iphlpapi.h>
 #include <string>
 #include <system_error>
 #include <vector>

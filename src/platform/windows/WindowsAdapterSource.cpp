@@ -6,9 +6,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // winsock2.h first: iphlpapi.h needs its types.
-#include <iphlpapi.h>
-
 #include <algorithm>
+#include <iphlpapi.h>
 #include <string>
 #include <vector>
 
