@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CPU used during the 13 s upgrade start sequence and resident memory around a 16 MiB upload, for
-// the code the upgrade dialog runs (UploadDriver on real sockets, against tftpd-hpa in a lab).
+// the code the upgrade dialog runs (the engine's UpgradeDriver on real sockets, against tftpd-hpa in a
+// lab).
 // Prints one "key value" line per figure. Needs root; exits 77 otherwise.
 #include "../BenchClock.h"
 #include "../LabBench.h"
-#include "support/LabUpload.h"
+#include "../upgrade/EngineUpload.h"
+#include "engine/Engine.h"
+#include "support/VirtualLink.h"
 #include "upgrade/core/TftpPackets.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <ctime>
@@ -41,45 +45,34 @@ int main(int argc, char** argv) {
         return 77;
     }
     QCoreApplication app(argc, argv);
-    NetLab lab;
-    lab.addHost("d", "a", "10.77.1.10/24");
-    const QString root = startTftpd(lab, "d");
-    lab.enterWorkstation();
+    UploadLab lab;
+    lab.addDevice(0);
+    const QString root = lab.root(0);
+    lab.lab.enterWorkstation();
 
     const long idleKiB = statusKiB("VmRSS");
     auto image = labImage(kTftpMaxImageBytes, 11);
     const auto expected = image;
     const long withImageKiB = statusKiB("VmRSS");
 
-    LabUpload u;
+    engine::Engine e;
+    bench::EngineUpload u(e.endpoints());
     double cpuAtSecond = -1;
     double wallAtSecond = -1;
-    QObject::connect(&u.driver, &UploadDriver::secondRequestSent, [&] {
+    u.onSecondRequest = [&] {
         cpuAtSecond = processCpuSeconds();
         wallAtSecond = monotonicSeconds();
-    });
+    };
     const double cpu0 = processCpuSeconds();
     const double wall0 = monotonicSeconds();
-    u.driver.begin(Ipv4::parse("10.77.1.10"), Ipv4::parse("10.77.1.1"), std::move(image));
-    // The dialog just runs its event loop; a slow poll stands in for it, so the figures are the
-    // driver's and not a busy harness's. The peak is the kernel's high-water mark, reset here.
+    // The peak is the kernel's high-water mark, reset here.
     std::ofstream("/proc/self/clear_refs") << "5";
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (u.ended()) {
-            loop.quit();
-        }
-    });
-    poll.start(500);
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    loop.exec();
-    const bool ended = u.ended();
+    const auto result = e.run(u.run(0, std::move(image)));
     const long peakKiB = statusKiB("VmHWM");
     const double cpuEnd = processCpuSeconds();
     const double wallEnd = monotonicSeconds();
     const auto stored = fileBytes(QDir(root).filePath("fw.bin"));
-    if (!ended || u.outcome != TftpUpload::Outcome::Completed || !stored || *stored != expected ||
+    if (result.outcome != TftpUpload::Outcome::Completed || !stored || *stored != expected ||
         cpuAtSecond < 0) {
         std::fprintf(stderr, "the upload did not complete byte-identical\n");
         return 1;

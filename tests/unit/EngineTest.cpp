@@ -2,8 +2,10 @@
 // The engine's seams: the deadline raced against a receive on a real loopback socket, a port that
 // is taken, and a cancel after which nothing leaves.
 #include "engine/AsioEndpoint.h"
+#include "engine/SearchDriver.h"
 #include "engine/UpgradeDriver.h"
 #include "support/EngineFakes.h"
+#include "support/ReplyBytes.h"
 #include "upgrade/core/TftpPackets.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +98,31 @@ TEST(Engine, APortThatIsTakenIsATypedError) {
     ASSERT_FALSE(gone);
     EXPECT_EQ(gone.error().kind, Kind::NoSuchAdapter);
 #endif
+}
+
+// The one policy for a port another program holds: that adapter is named, the others search on.
+TEST(Engine, AnUnbindableAdapterIsNamedAndTheOthersSearch) {
+    asio::io_context context;
+    FakeEndpoints endpoints(context);
+    const AdapterTable adapters{{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1},
+                                {Ipv4{{10, 2, 0, 1}}, {}, {}, {}, "eth1", 2}};
+    endpoints.refuse[{"eth1", kWorkstationPort}] =
+        engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
+    engine::SearchDriver search(endpoints, {});
+    std::optional<engine::SearchDriver::Summary> summary;
+    asio::co_spawn(context, search.once(adapters, 100ms), [&](std::exception_ptr, auto s) { summary = s; });
+    context.run_for(20ms);
+    endpoints.deliver({adapters[0].ip.value(), kWorkstationPort}, {Ipv4{{10, 1, 0, 9}}, kDevicePort},
+                      replyBytes({}));
+    context.run();
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->started.unbindable.size(), 1U);
+    EXPECT_EQ(summary->started.unbindable[0].adapter.interfaceName, "eth1");
+    EXPECT_EQ(summary->started.unbindable[0].error.kind, Kind::PortInUse);
+    EXPECT_EQ(summary->started.requestsSent, 1);
+    ASSERT_EQ(summary->rows.size(), 1U);
+    EXPECT_EQ(summary->rows[0].adapterIp, adapters[0].ip);
+    EXPECT_EQ(endpoints.openCount(), 0U);
 }
 
 struct EngineUpgrade : ::testing::Test {
