@@ -15,12 +15,7 @@ const std::int16_t kProbeSequence = nextSearchSequence(0);
 
 } // namespace
 
-CliDoctor::CliDoctor(CliContext& ctx) : ctx_(ctx) {}
-
-CliDoctor::~CliDoctor() = default;
-
 asio::awaitable<ExitStatus> CliDoctor::run(const DoctorCommand& command) {
-    format_ = command.format;
     if (const auto read = gatherer_.readHost(ctx_.listAdapters(), command.interfaces); !read) {
         const doctor::GatherError& e = read.error();
         ctx_.console.err(e.kind == doctor::GatherError::Kind::ListingUnreadable
@@ -29,7 +24,12 @@ asio::awaitable<ExitStatus> CliDoctor::run(const DoctorCommand& command) {
         co_return ExitStatus::Usage;
     }
     co_await probe(command.timeout);
-    co_return report();
+    const doctor::DoctorReport r = doctor::makeReport(gatherer_.takeFacts());
+    const std::string text =
+        command.format == DoctorFormat::Json ? doctor::formatJson(r) : doctor::formatText(r);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    co_return r.status == 0 ? ExitStatus::Ok : ExitStatus::Negative;
 }
 
 asio::awaitable<void> CliDoctor::probe(std::chrono::milliseconds wait) {
@@ -43,21 +43,13 @@ asio::awaitable<void> CliDoctor::probe(std::chrono::milliseconds wait) {
     }
     // Keyed as the watch keys: two devices on one address, or one device on two adapters, are all
     // received, so neither looks like an answer this host dropped.
-    const SearchSummary probed = co_await searchOnce(ctx_, gatherer_.probeAdapters(), wait, {},
-                                                     DiscoverySearch::Keying::MacAndAdapter);
-    doctor::ProbeSearchResult found{kProbeSequence, probed.rows, {}};
-    for (const auto& f : probed.started.unbindable) {
+    const SearchSummary searched = co_await searchOnce(ctx_, gatherer_.probeAdapters(), wait, {},
+                                                       DiscoverySearch::Keying::MacAndAdapter);
+    doctor::ProbeSearchResult found{kProbeSequence, searched.rows, {}};
+    for (const auto& f : searched.started.unbindable) {
         found.unbound.push_back(f.adapter);
     }
     gatherer_.recordProbe(found);
-}
-
-ExitStatus CliDoctor::report() {
-    const doctor::DoctorReport r = doctor::makeReport(gatherer_.takeFacts());
-    const std::string text = format_ == DoctorFormat::Json ? doctor::formatJson(r) : doctor::formatText(r);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-    return r.status == 0 ? ExitStatus::Ok : ExitStatus::Negative;
 }
 
 } // namespace fw::cli

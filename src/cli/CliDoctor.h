@@ -6,7 +6,6 @@
 #include "doctor/DoctorFactGatherer.h"
 
 #include <asio/awaitable.hpp>
-#include <chrono>
 
 namespace fw::cli {
 
@@ -15,17 +14,14 @@ namespace fw::cli {
 // returns the exit status.
 class CliDoctor final {
 public:
-    explicit CliDoctor(CliContext& ctx);
-    ~CliDoctor();
+    explicit CliDoctor(CliContext& ctx) : ctx_(ctx) {}
 
     asio::awaitable<ExitStatus> run(const DoctorCommand& command);
 
 private:
     asio::awaitable<void> probe(std::chrono::milliseconds wait);
-    ExitStatus report();
 
     CliContext& ctx_;
-    DoctorFormat format_ = DoctorFormat::Text;
     doctor::DoctorFactGatherer gatherer_;
 };
 

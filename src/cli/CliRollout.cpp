@@ -14,14 +14,31 @@
 #include <asio/use_awaitable.hpp>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
-#include <sstream>
 
 namespace fw::cli {
 namespace {
 
 constexpr std::chrono::milliseconds kRefresh{200};
+
+// The whole file, or the system's reason it could not be read.
+Result<std::string, std::string> readText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return Failure{std::string(std::strerror(errno))};
+    }
+    if (std::error_code ignored; std::filesystem::is_directory(path, ignored)) {
+        return Failure{std::string(std::strerror(EISDIR))}; // opens, but reads as nothing
+    }
+    std::string text{std::istreambuf_iterator<char>(file), {}};
+    if (file.bad()) {
+        return Failure{std::string(std::strerror(errno))};
+    }
+    return text;
+}
 
 } // namespace
 
@@ -35,13 +52,12 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     file_ = std::move(*file);
     Inputs in{command_.devices, {}};
     if (!command_.fromFile.empty()) {
-        std::ifstream list(command_.fromFile, std::ios::binary);
-        std::ostringstream text;
-        if (!(list && text << list.rdbuf())) {
-            ctx_.console.err(command_.fromFile + ": " + std::strerror(errno));
+        const auto text = readText(command_.fromFile);
+        if (!text) {
+            ctx_.console.err(command_.fromFile + ": " + text.error());
             return Failure{ExitStatus::Usage};
         }
-        const auto parsed = parseDeviceList(text.str());
+        const auto parsed = parseDeviceList(*text);
         if (const auto* message = std::get_if<std::string>(&parsed)) {
             ctx_.console.err(command_.fromFile + ": " + *message);
             return Failure{ExitStatus::Usage};

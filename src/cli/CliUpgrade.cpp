@@ -5,7 +5,7 @@
 #include "cli/CliRunner.h"
 #include "cli/CliSearch.h"
 #include "cli/DeviceReport.h"
-#include "upgrade/ImageFileReader.h"
+#include "platform/ImageFileReader.h"
 #include "upgrade/core/TftpPackets.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 #include "cli/CliVerdict.h"
 
 #include "common/StringTable.h"
-#include "upgrade/UploadDisplay.h"
+#include "upgrade/core/UploadResultText.h"
 
 namespace fw::cli {
 
@@ -28,8 +28,8 @@ Verdict uploadVerdict(const TftpUpload::Result& result, bool stalled, const std:
                 std::string(loadResString(Str::TftpError0)) +
                     " The device acknowledged a block that was not sent; the upload was stopped."};
     }
-    const auto message = uploadResultMessage(result);
-    const std::string text = message ? message->text : std::string();
+    const auto id = uploadResultText(result);
+    const std::string text = id ? std::string(loadResString(*id)) : std::string();
     switch (result.outcome) {
     case Outcome::Completed:
         return {ExitStatus::Ok, text, true};

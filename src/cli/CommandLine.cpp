@@ -323,13 +323,17 @@ public:
     // Help, or the error; none when the command's options and arguments were read.
     std::optional<ParsedCommandLine> parse(std::vector<std::string> args) {
         for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+            if (const OptionSpec* o = named(args[i]); o != nullptr && !o->value.empty()) {
+                ++i; // its value, whatever it looks like
+                continue;
+            }
             // --name=value: split here, so that "--from=" is an empty value as with any parser.
             const auto equals = args[i].find('=');
             if (!args[i].starts_with("--") || equals == std::string::npos) {
                 continue;
             }
             const std::string name = args[i].substr(0, equals);
-            if (const OptionSpec* o = find(name.substr(2)); o != nullptr && o->value.empty()) {
+            if (const OptionSpec* o = named(name); o != nullptr && o->value.empty()) {
                 return failure("Unexpected value after '" + name + "'.");
             }
             args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args[i].substr(equals + 1));
@@ -432,9 +436,12 @@ public:
     }
 
 private:
-    const OptionSpec* find(std::string_view name) const {
-        const auto it = std::find_if(spec_.options.begin(), spec_.options.end(),
-                                     [&](const OptionSpec& o) { return longName(o.names) == name; });
+    // The option an argument names as a whole ("-i", "--interface"), if any.
+    const OptionSpec* named(std::string_view arg) const {
+        const auto it = std::find_if(spec_.options.begin(), spec_.options.end(), [&](const OptionSpec& o) {
+            return (arg.starts_with("--") && longName(o.names) == arg.substr(2)) ||
+                   (arg.size() == 2 && o.names.starts_with(arg) && o.names[2] == ',');
+        });
         return it == spec_.options.end() ? nullptr : &*it;
     }
     const CLI::Option* option(std::string_view name) const {

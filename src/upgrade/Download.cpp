@@ -4,7 +4,7 @@
 #include "common/StringTable.h"
 #include "common/Twips.h"
 #include "platform/UiText.h"
-#include "upgrade/ImageFileReader.h"
+#include "platform/ImageFileReader.h"
 #include "upgrade/PathBox.h"
 #include "upgrade/UploadDriver.h"
 #include "upgrade/core/ImageCheck.h"

@@ -4,6 +4,7 @@
 #include "common/Message.h"
 #include "common/StringTable.h"
 #include "upgrade/core/TftpUpload.h"
+#include "upgrade/core/UploadResultText.h"
 
 #include <optional>
 #include <string>
@@ -22,27 +23,9 @@ public:
     virtual void uploadEnded(TftpUpload::Outcome outcome) = 0;
 };
 
-// The box a result shows: string 25 on completion, 26 on a time-out, 201-208 for the device's
-// error codes 0-7; nothing for the rest.
+// The box a result shows (uploadResultText); nothing for a result without a text.
 inline std::optional<Message> uploadResultMessage(const TftpUpload::Result& result) {
-    constexpr std::uint16_t kCodesWithText = 8;
-    std::optional<std::uint16_t> id;
-    switch (result.outcome) {
-    case TftpUpload::Outcome::Completed:
-        id = static_cast<std::uint16_t>(Str::TransmitFinish);
-        break;
-    case TftpUpload::Outcome::TimedOut:
-        id = static_cast<std::uint16_t>(Str::TimeOut);
-        break;
-    case TftpUpload::Outcome::DeviceError:
-        if (result.deviceErrorCode && *result.deviceErrorCode < kCodesWithText) {
-            id = static_cast<std::uint16_t>(static_cast<std::uint16_t>(Str::TftpError0) +
-                                            *result.deviceErrorCode);
-        }
-        break;
-    default:
-        break;
-    }
+    const auto id = uploadResultText(result);
     if (!id) {
         return std::nullopt;
     }

@@ -15,19 +15,11 @@ ParsedCommandLine parse(Args args) {
     return parseCommandLine(args);
 }
 
-std::string joined(const Args& args) {
-    std::string out;
-    for (const std::string& a : args) {
-        out += a + " ";
-    }
-    return out;
-}
-
 template <typename T> T commandOf(const Args& args) {
     const ParsedCommandLine p = parse(args);
     EXPECT_EQ(p.kind, Kind::Run) << p.text;
     if (!p.command || !std::holds_alternative<T>(*p.command)) {
-        ADD_FAILURE() << "wrong command for " << joined(args);
+        ADD_FAILURE() << "wrong command for " << testing::PrintToString(args);
         return T{};
     }
     return std::get<T>(*p.command);
@@ -74,30 +66,21 @@ TEST(CommandLine, ErrorsNameTheBadText) {
         {{"search", "--timeout"}, "Missing value after '--timeout'."},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp=no"}, "Unexpected value after '--dhcp'."},
         {{"search", "extra"}, "'extra'"},
-        {{"search", "--format", "xml"}, "'xml'"},
         {{"search", "-f", "json", "-f", "csv"}, "--format given more than once"},
         {{"doctor", "--format", "csv"}, "'csv' is not one of text, json"},
         {{"set-ip", "--dhcp"}, "MAC address is missing"},
         {{"set-ip", "00-0A-1B-2C-3D", "--dhcp"}, "'00-0A-1B-2C-3D' is not a MAC address"},
-        {{"set-ip", "00-0A-1B-2C-3D-4E", "00-0A-1B-2C-3D-4F", "--dhcp"}, "'00-0A-1B-2C-3D-4F'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E"}, "either --dhcp or --ip"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "--ip", "10.0.0.1"}, "cannot be combined"},
-        {{"set-ip", "00-0A-1B-2C-3D-4E", "--ip", "10.0.0.1"}, "--mask is missing"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--mask", "255.0.0.0"}, "--ip is missing"},
-        {{"set-ip", "00-0A-1B-2C-3D-4E", "--ip", "10.0.0.1", "--mask", "255.255.255.256"},
-         "'255.255.255.256'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--ip", "10.0.0.1", "--mask", "255.0.0.0", "--gateway", "10.0.0"},
          "--gateway '10.0.0'"},
-        {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-t", "0"}, "'0'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-t", "nan"}, "'nan'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-t", "3601"}, "'3601'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-r", "-1"}, "'-1'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "-r", "2.5"}, "'2.5'"},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "--force"}, "need --verify"},
         {{"watch", "--interval", "0.1"}, "'0.1'"},
-        {{"watch", "--missed", "0"}, "'0'"},
-        {{"watch", "--format", "json"}, "'json'"},
-        {{"upgrade"}, "missing"},
         {{"upgrade", "10.0.0.1"}, "image file is missing"},
         {{"upgrade", "10.0.0.1", ""}, "image path is empty"},
         {{"upgrade", "10.0.0", "fw.bin"}, "'10.0.0' is neither"},
@@ -105,8 +88,9 @@ TEST(CommandLine, ErrorsNameTheBadText) {
     };
     for (const auto& [args, expected] : cases) {
         const ParsedCommandLine p = parse(args);
-        EXPECT_EQ(p.kind, Kind::Error) << joined(args);
-        EXPECT_NE(p.text.find(expected), std::string::npos) << joined(args) << " gave: " << p.text;
+        EXPECT_EQ(p.kind, Kind::Error) << testing::PrintToString(args);
+        EXPECT_NE(p.text.find(expected), std::string::npos)
+            << testing::PrintToString(args) << " gave: " << p.text;
         EXPECT_FALSE(p.command.has_value());
     }
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "upgrade/ImageFileReader.h"
+#include "platform/ImageFileReader.h"
 
 #include <filesystem>
 #include <fstream>
