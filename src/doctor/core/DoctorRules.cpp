@@ -303,7 +303,8 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                        {},
                        {},
                        "rp_filter, the ARP settings and nftables do not exist on this system and were not "
-                       "checked; its own firewall must let UDP 4001 and 14321 in.",
+                       "checked, nor can answers be watched on the wire; its own firewall must let UDP 4001 "
+                       "and 14321 in.",
                        {}});
         return;
     case FirewallCheck::Checked:
@@ -431,7 +432,7 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
     if (!facts.probe.ran) {
         return;
     }
-    if (!facts.probe.wireWatched) {
+    if (!facts.probe.wireWatched && facts.kernelSettingsApply) { // elsewhere "not-applicable" says it
         out.push_back({Severity::Info,
                        "probe-not-watched",
                        {},
