@@ -10,7 +10,7 @@
 #include "common/MacAddress.h"
 #include "common/Twips.h"
 #include "discovery/DeviceListModel.h"
-#include "discovery/SearchCycle.h"
+#include "discovery/WindowSearch.h"
 #include "platform/UiText.h"
 
 #include <QAction>
@@ -31,14 +31,14 @@ constexpr int kFirstSearchDelayMs = 500;
 
 } // namespace
 
-MainWindow::MainWindow(Platform& platform, RowDialogs& dialogs, QWidget* parent)
+MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), platform_(platform), dialogs_(dialogs),
       listTopTwips_(list_layout::kInitialListTop) {
     setObjectName("start");
     setWindowIcon(AppIcons::program());
     menus_ = new MainMenus(*this);
     model_ = new DeviceListModel(this);
-    search_ = new SearchCycle(platform_, values_, *model_, this, this);
+    search_ = new WindowSearch(platform_, engine, values_, *model_, this, this);
     buildClientArea();
     connectCommands();
 
@@ -121,10 +121,10 @@ void MainWindow::connectCommands() {
     connect(list_, &DeviceListView::rightReleased, this, &MainWindow::onRightReleased);
     connect(list_, &DeviceListView::leftDoubleClicked, this, &MainWindow::connectToDevice);
 
-    connect(search_, &SearchCycle::searchStarted, this, [this] { apply(EnablingEvent::SearchStarts); });
-    connect(search_, &SearchCycle::rowAdded, this, [this] { apply(EnablingEvent::ReplyAddsRow); });
-    connect(search_, &SearchCycle::searchFinished, this, &MainWindow::onSearchFinished);
-    connect(search_, &SearchCycle::adapterFailure, this, &MainWindow::endProgram);
+    connect(search_, &WindowSearch::searchStarted, this, [this] { apply(EnablingEvent::SearchStarts); });
+    connect(search_, &WindowSearch::rowAdded, this, &MainWindow::onRowListed);
+    connect(search_, &WindowSearch::searchFinished, this, &MainWindow::onSearchFinished);
+    connect(search_, &WindowSearch::adapterFailure, this, &MainWindow::endProgram);
 }
 
 void MainWindow::apply(EnablingEvent event) {
@@ -264,6 +264,14 @@ void MainWindow::onSearchFinished() {
         searchButtonLocked_ = false;
         apply(EnablingEvent::SearchButtonDone);
     }
+}
+
+// The device listed last becomes the selected one, as if picked, until the operator picks a row.
+void MainWindow::onRowListed(int row) {
+    const DeviceRow& listed = model_->rowAt(row);
+    takeHandOffFrom(listed);
+    values_.selectedDeviceKind = listed.kind;
+    apply(EnablingEvent::ReplyAddsRow);
 }
 
 void MainWindow::onPicked(int row, Qt::MouseButton button) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/EngineLink.h"
 #include "app/core/CommandEnabling.h"
 #include "common/ProcessValues.h"
 #include "platform/Platform.h"
@@ -16,7 +17,7 @@ class DeviceListModel;
 class DeviceListView;
 class MainMenus;
 class RowDialogs;
-class SearchCycle;
+class WindowSearch;
 struct DeviceRow;
 
 // The main window (start): menus, the two-button toolbar, the device list and the row commands.
@@ -27,13 +28,13 @@ struct DeviceRow;
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(Platform& platform, RowDialogs& dialogs, QWidget* parent = nullptr);
+    MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override; // closes the discovery sockets
 
     ProcessValues& values() { return values_; }
     const CommandEnabling& enabling() const { return enabling_; }
     DeviceListModel& deviceList() { return *model_; }
-    SearchCycle& searchCycle() { return *search_; }
+    WindowSearch& searches() { return *search_; }
 
 signals:
     void programEnding(int exitStatus); // 0 after OK on the confirmation, 1 without a usable adapter
@@ -56,6 +57,7 @@ private:
     void search();
     void searchWithButtonLocking();
     void onSearchFinished();
+    void onRowListed(int row);
     void onPicked(int row, Qt::MouseButton button);
     void onRightReleased(const QPoint& globalPos);
     void onAdminAboutToShow();
@@ -76,7 +78,7 @@ private:
 
     MainMenus* menus_ = nullptr;
     DeviceListModel* model_ = nullptr;
-    SearchCycle* search_ = nullptr;
+    WindowSearch* search_ = nullptr;
     QWidget* client_ = nullptr;
     QFrame* line1_ = nullptr;
     QToolButton* command3_ = nullptr; // Delete

@@ -9,21 +9,22 @@
 namespace fw {
 
 // What the dialogs keep for the whole run: the Set IP record and mode, the upload's last percent.
+// The engine's thread uses them while a dialog's job runs there.
 struct ModalRowDialogs::RunState {
     SetIpExchange exchange;
     UploadCarryOver carryOver;
 };
 
-ModalRowDialogs::ModalRowDialogs(Platform& platform)
-    : platform_(platform), run_(std::make_unique<RunState>()) {}
+ModalRowDialogs::ModalRowDialogs(Platform& platform, EngineLink engine)
+    : platform_(platform), engine_(engine), run_(std::make_unique<RunState>()) {}
 
 void ModalRowDialogs::openSetIp(QWidget* parent, ProcessValues& values) {
-    Setips dialog(platform_, values, run_->exchange, parent);
+    Setips dialog(platform_, engine_, values, run_->exchange, parent);
     dialog.exec();
 }
 
 void ModalRowDialogs::openUpgrade(QWidget* parent, ProcessValues& values) {
-    Download dialog(platform_, values, run_->carryOver, parent);
+    Download dialog(platform_, engine_, values, run_->carryOver, parent);
     dialog.exec();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/EngineLink.h"
 #include "app/RowDialogs.h"
 #include "platform/Platform.h"
 
@@ -12,7 +13,7 @@ namespace fw {
 // The Set IP exchange and the upload carry-over live here for the whole run.
 class ModalRowDialogs final : public RowDialogs {
 public:
-    explicit ModalRowDialogs(Platform& platform);
+    ModalRowDialogs(Platform& platform, EngineLink engine);
     ~ModalRowDialogs() override;
 
     void openSetIp(QWidget* parent, ProcessValues& values) override;
@@ -21,6 +22,7 @@ public:
 private:
     struct RunState;
     Platform& platform_;
+    EngineLink engine_;
     std::unique_ptr<RunState> run_;
 };
 

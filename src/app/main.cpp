@@ -3,13 +3,13 @@
 // QApplication), no settings, no environment of its own.
 
 #include "app/AppIcons.h"
+#include "app/EngineLink.h"
 #include "app/MainWindow.h"
 #include "app/ModalRowDialogs.h"
 #include "platform/DesktopShell.h"
 #include "platform/QtFileChooser.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/SingleInstance.h"
-#include "platform/UdpEndpoint.h"
 #include "platform/linux/LinuxAdapterSource.h"
 
 #include <QApplication>
@@ -41,16 +41,19 @@ int main(int argc, char** argv) {
     fw::DesktopShell shell;
     fw::LinuxAdapterSource adapters;
     fw::QtFileChooser files;
-    fw::Platform platform{messages, shell, adapters, files, [] {
-                              return std::unique_ptr<fw::DatagramEndpoint>(
-                                  std::make_unique<fw::UdpEndpoint>());
-                          }};
-    fw::ModalRowDialogs dialogs(platform);
+    fw::Platform platform{messages, shell, adapters, files};
+    // Sockets and timers run on the engine's own thread; the windows post to it.
+    fw::engine::Engine engine;
+    engine.startThread();
+    const fw::EngineLink link{engine, engine.endpoints()};
+    fw::ModalRowDialogs dialogs(platform, link);
 
-    fw::MainWindow window(platform, dialogs);
+    fw::MainWindow window(platform, link, dialogs);
     // OK on the exit confirmation, or no usable adapter: the run ends now, with no further question.
     QObject::connect(&window, &fw::MainWindow::programEnding, &app,
                      [](int exitStatus) { QCoreApplication::exit(exitStatus); });
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    engine.stop(); // before the dialogs' run-long state goes
+    return status;
 }

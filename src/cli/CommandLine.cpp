@@ -344,35 +344,15 @@ public:
         try {
             app_.parse(reversed);
         } catch (const CLI::CallForHelp&) {
-            return ParsedCommandLine{ParsedCommandLine::Kind::Help, std::nullopt, app_.help()};
+            // CLI11 stops at --help; a wrong option given with it is still the answer.
+            return misuse().value_or(
+                ParsedCommandLine{ParsedCommandLine::Kind::Help, std::nullopt, app_.help()});
         } catch (const CLI::ArgumentMismatch&) {
             return failure("Missing value after '" + args.back() + "'.");
         } catch (const CLI::Error& e) {
             return failure(e.what());
         }
-        std::vector<std::string> unknown;
-        for (const std::string& extra : app_.remaining()) {
-            if (extra != "--") {
-                unknown.push_back(extra.substr(extra.find_first_not_of('-'),
-                                               extra.find('=') - extra.find_first_not_of('-')));
-            }
-        }
-        if (unknown.size() == 1) {
-            return failure("Unknown option '" + unknown.front() + "'.");
-        }
-        if (!unknown.empty()) {
-            std::string names;
-            for (const std::string& u : unknown) {
-                names += (names.empty() ? "" : ", ") + u;
-            }
-            return failure("Unknown options: " + names + ".");
-        }
-        for (const OptionSpec& o : spec_.options) {
-            if (!o.repeatable && !o.value.empty() && values(longName(o.names)).size() > 1) {
-                return failure("--" + std::string(longName(o.names)) + " given more than once");
-            }
-        }
-        return std::nullopt;
+        return misuse();
     }
 
     ParsedCommandLine failure(const std::string& message) const { return error(spec_.name, message); }
@@ -436,6 +416,33 @@ public:
     }
 
 private:
+    // An unknown option (named as this program always has), or a single-valued one given twice.
+    std::optional<ParsedCommandLine> misuse() const {
+        std::vector<std::string> unknown;
+        for (const std::string& extra : app_.remaining()) {
+            if (extra != "--") {
+                unknown.push_back(extra.substr(extra.find_first_not_of('-'),
+                                               extra.find('=') - extra.find_first_not_of('-')));
+            }
+        }
+        if (unknown.size() == 1) {
+            return failure("Unknown option '" + unknown.front() + "'.");
+        }
+        if (!unknown.empty()) {
+            std::string names;
+            for (const std::string& u : unknown) {
+                names += (names.empty() ? "" : ", ") + u;
+            }
+            return failure("Unknown options: " + names + ".");
+        }
+        for (const OptionSpec& o : spec_.options) {
+            if (!o.repeatable && !o.value.empty() && values(longName(o.names)).size() > 1) {
+                return failure("--" + std::string(longName(o.names)) + " given more than once");
+            }
+        }
+        return std::nullopt;
+    }
+
     // The option an argument names as a whole ("-i", "--interface"), if any.
     const OptionSpec* named(std::string_view arg) const {
         const auto it = std::find_if(spec_.options.begin(), spec_.options.end(), [&](const OptionSpec& o) {

@@ -70,10 +70,13 @@ QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, i
     return uiText(kTitles[section]);
 }
 
-void DeviceListModel::appendRow(DeviceRow row) {
+void DeviceListModel::appendRows(std::vector<DeviceRow> rows) {
+    if (rows.empty()) {
+        return;
+    }
     const int at = rowCount();
-    beginInsertRows({}, at, at);
-    rows_.push_back(std::move(row));
+    beginInsertRows({}, at, at + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
 }
 

@@ -25,7 +25,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    void appendRow(DeviceRow row);
+    // One insertion for many rows: the view lays itself out once, not once per row.
+    void appendRows(std::vector<DeviceRow> rows);
     void removeDeviceRow(int row);
     void clear();
     const DeviceRow& rowAt(int row) const { return rows_.at(static_cast<std::size_t>(row)); }

@@ -24,7 +24,7 @@ constexpr std::size_t kReplyBufferBytes = 2048;
 
 struct SearchDriver::State final : DiscoverySearch::Listener {
     State(EndpointFactory& e, RowSink s, DiscoverySearch::Keying keying)
-        : endpoints(e), sink(std::move(s)), search(values, *this, keying) {}
+        : endpoints(e), sink(std::move(s)), search(*this, keying) {}
 
     void rowListed(const DeviceRow& row) override {
         if (collected != nullptr) {
@@ -52,7 +52,6 @@ struct SearchDriver::State final : DiscoverySearch::Listener {
 
     EndpointFactory& endpoints;
     RowSink sink;
-    ProcessValues values;
     DiscoverySearch search;
     std::vector<std::shared_ptr<Endpoint>> sockets; // i belongs to adapter i; shared with its reader
     // While once() waits:
@@ -86,7 +85,6 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
 SearchDriver::Started State::start(const std::shared_ptr<State>& self, const AdapterTable& adapters) {
     Started started;
     search.begin();
-    values.adapterTable = adapters;
     // Endpoint 0 stays as it is while open; the others are made anew.
     while (sockets.size() > (adapters.empty() ? 0 : 1)) {
         if (sockets.back()) {

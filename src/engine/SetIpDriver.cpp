@@ -9,6 +9,8 @@
 #include <asio/redirect_error.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
+#include <deque>
+#include <vector>
 
 namespace fw::engine {
 
@@ -18,12 +20,18 @@ struct SetIpDriver::State final : SetIpExchange::Io {
 
     // A failed send is not reported: the exchange has no retransmission of its own to drive.
     void send(std::span<const std::uint8_t> record) override {
+        if (answering) { // the acknowledgement of the answer just reported
+            answering = false;
+            held.emplace_back(record.begin(), record.end());
+            return;
+        }
         if (endpoint) {
             (void)endpoint->send(UdpAddress{Ipv4::broadcast(), kDevicePort}, record);
         }
     }
     void answered(const SetIpAnswer& answer) override {
         answer_ = answer;
+        answering = holdAcks;
         if (sink) {
             sink(answer);
         }
@@ -53,6 +61,9 @@ struct SetIpDriver::State final : SetIpExchange::Io {
     std::shared_ptr<Endpoint> endpoint; // shared with its reader
     std::optional<SetIpAnswer> answer_;
     asio::steady_timer* wait = nullptr; // request()'s, while it waits
+    bool holdAcks = false;
+    bool answering = false;                     // inside onDatagram, after answered()
+    std::deque<std::vector<std::uint8_t>> held; // acknowledgements waiting for acknowledge()
 };
 
 namespace {
@@ -67,6 +78,7 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
     while (endpoint->isOpen()) {
         if (const auto got = co_await endpoint->receive(buffer, Clock::time_point::max())) {
             s->exchange.onDatagram(*s, got->bytes);
+            s->answering = false; // a refusal has no acknowledgement
         }
     }
 }
@@ -126,6 +138,19 @@ void SetIpDriver::sendFixed(const Fixed& fixed) {
 
 void SetIpDriver::sendDhcp() {
     state_->sendOne(std::nullopt);
+}
+
+void SetIpDriver::holdAcknowledgements() {
+    state_->holdAcks = true;
+}
+
+void SetIpDriver::acknowledge() {
+    if (state_->held.empty()) {
+        return;
+    }
+    const auto ack = std::move(state_->held.front());
+    state_->held.pop_front();
+    state_->send(ack);
 }
 
 asio::awaitable<std::optional<SetIpAnswer>> SetIpDriver::request(std::optional<Fixed> fixed, int retries,

@@ -44,6 +44,11 @@ public:
     // The window's OK press, after exchange.numberRequest(): one request, as the exchange words it.
     void sendFixed(const Fixed& fixed);
     void sendDhcp();
+    // A window shows each answer in a modal box and sends the acknowledgement only once the box is
+    // closed: after holdAcknowledgements(), each done answer's acknowledgement waits for one
+    // acknowledge() (in order) instead of leaving right after the sink.
+    void holdAcknowledgements();
+    void acknowledge();
 
     // A command's exchange, once open: a new number, the request (none: DHCP), then up to `timeout`
     // for the answer, the same request again up to `retries` times. None: no answer came.

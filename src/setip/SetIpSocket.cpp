@@ -46,15 +46,6 @@ void SetIpSocket::answered(const SetIpAnswer& answer) {
     }
 }
 
-Message setIpAnswerMessage(const SetIpAnswer& answer) {
-    const bool fixed = answer.mode == SetIpMode::Fixed;
-    const bool done = answer.result == SetIpResult::Done;
-    const Str text =
-        done ? (fixed ? Str::SetIpOk : Str::SetDhcpOk) : (fixed ? Str::SetIpFailure : Str::SetDhcpFailure);
-    return Message{std::string(loadResString(text)), std::string(loadResString(Str::Product)),
-                   MessageIcon::Information};
-}
-
 void SetIpSocket::readPending() {
     // A message box shown from here lets events run, so this may be entered again meanwhile; each
     // datagram is taken off the socket before it is handled.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/Message.h"
+#include "setip/SetIpAnswerText.h"
 #include "setip/core/SetIpExchange.h"
 
 #include <QObject>
@@ -45,8 +45,5 @@ private:
     std::unique_ptr<DatagramEndpoint> endpoint_;
     Answered answered_;
 };
-
-// The box an answer shows: strings 39/40 (done, fixed/DHCP) and 43/44 (refused).
-Message setIpAnswerMessage(const SetIpAnswer& answer);
 
 } // namespace fw

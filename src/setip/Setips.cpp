@@ -4,10 +4,11 @@
 #include "common/ProcessValues.h"
 #include "common/StringTable.h"
 #include "common/Twips.h"
+#include "engine/SetIpDriver.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "platform/Platform.h"
 #include "platform/UiText.h"
-#include "setip/SetIpSocket.h"
+#include "setip/SetIpAnswerText.h"
 #include "setip/core/FixedAddressCheck.h"
 #include "setip/core/SetIpExchange.h"
 
@@ -53,8 +54,9 @@ void fitAround(QWidget* container, int designWidth, int designHeight, int margin
 
 } // namespace
 
-Setips::Setips(Platform& platform, ProcessValues& values, SetIpExchange& exchange, QWidget* parent)
-    : QDialog(parent), platform_(platform), values_(values), exchange_(exchange) {
+Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, SetIpExchange& exchange,
+               QWidget* parent)
+    : QDialog(parent), platform_(platform), engine_(engine), values_(values), exchange_(exchange) {
     setObjectName(QStringLiteral("Setips"));
     buildControls();
 
@@ -87,16 +89,18 @@ Setips::Setips(Platform& platform, ProcessValues& values, SetIpExchange& exchang
 }
 
 Setips::~Setips() {
-    if (sock1_) {
-        sock1_->close();
-    }
+    closeSock1();
 }
 
 void Setips::done(int result) {
-    if (sock1_) {
-        sock1_->close();
-    }
+    closeSock1();
     QDialog::done(result);
+}
+
+void Setips::closeSock1() {
+    if (sock1_) {
+        engine_.engine.post([sock1 = std::move(sock1_)] { sock1->close(); });
+    }
 }
 
 void Setips::keyPressEvent(QKeyEvent* event) {
@@ -171,23 +175,41 @@ void Setips::buildControls() {
 
 void Setips::openExchange() {
     const AdapterTable& adapters = values_.adapterTable;
-    values_.setIpAdapterIndex = exchange_.open(adapters, values_.localAdapterIp, values_.setIpAdapterIndex,
-                                               values_.selectedDeviceMac);
-    sock1_ = std::make_unique<SetIpSocket>(exchange_, platform_.makeEndpoint(), [this](const SetIpAnswer& a) {
-        platform_.messages.show(this, setIpAnswerMessage(a));
+    // The adapter is the exchange's choice; a scratch exchange makes it here, so that the run's one
+    // is touched on the engine's thread only.
+    const int index = SetIpExchange{}.open(adapters, values_.localAdapterIp, values_.setIpAdapterIndex,
+                                           values_.selectedDeviceMac);
+    values_.setIpAdapterIndex = index;
+    // Each answer is shown in a modal box; its acknowledgement leaves once the box is closed.
+    sock1_ = std::make_shared<engine::SetIpDriver>(
+        engine_.endpoints, exchange_, [back = back_.sender(), this](const SetIpAnswer& answer) {
+            back([this, answer] {
+                platform_.messages.show(this, setIpAnswerMessage(answer));
+                if (sock1_) {
+                    engine_.engine.post([sock1 = sock1_] { sock1->acknowledge(); });
+                }
+            });
+        });
+    engine_.engine.post([sock1 = sock1_, &exchange = exchange_, adapters, local = values_.localAdapterIp,
+                         index, mac = values_.selectedDeviceMac, back = back_.sender(), this] {
+        exchange.open(adapters, local, index, mac);
+        sock1->holdAcknowledgements();
+        if (adapters.empty()) {
+            return; // nothing to bind to; OK then sends nothing
+        }
+        if (auto opened = sock1->open(adapters[static_cast<std::size_t>(index)]); !opened) {
+            back([this, error = opened.error()] { showBindFailure(error); });
+        }
     });
-    if (adapters.empty()) {
-        return; // nothing to bind to; OK then sends nothing
-    }
-    if (!sock1_->open(adapters[static_cast<std::size_t>(values_.setIpAdapterIndex)])) {
-        // Say why once, or OK would look dead. Only EADDRINUSE means another program has the port;
-        // anything else (the adapter went away, say) gets the neutral text and the system's reason.
-        const std::error_code error = sock1_->lastError();
-        const Str id = error == std::errc::address_in_use ? Str::PortInUse : Str::PortUnusable;
-        platform_.messages.show(this,
-                                Message{std::string(loadResString(id)) + " " + error.message(),
-                                        std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
-    }
+}
+
+// Said once, or OK would look dead. Only EADDRINUSE means another program has the port; anything
+// else (the adapter went away, say) gets the neutral text and the system's reason.
+void Setips::showBindFailure(const engine::SocketError& error) {
+    const Str id = error.kind == engine::SocketError::Kind::PortInUse ? Str::PortInUse : Str::PortUnusable;
+    platform_.messages.show(this,
+                            Message{std::string(loadResString(id)) + " " + error.code.message(),
+                                    std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
 }
 
 void Setips::staticSelected() {
@@ -214,10 +236,19 @@ void Setips::setEntriesEnabled(bool enabled) {
     }
 }
 
+// Every press uses up a request number, before anything is checked.
 void Setips::okPressed() {
-    exchange_.numberRequest();
+    if (!sock1_) {
+        return; // closed
+    }
+    const auto numberAnd = [this](auto send) {
+        engine_.engine.post([sock1 = sock1_, &exchange = exchange_, send] {
+            exchange.numberRequest();
+            send(*sock1);
+        });
+    };
     if (!option1_->isChecked()) {
-        exchange_.sendDhcp(*sock1_);
+        numberAnd([](engine::SetIpDriver& sock1) { sock1.sendDhcp(); });
         return;
     }
     const std::string address = entries_[0]->ipAddress().toStdString();
@@ -225,19 +256,22 @@ void Setips::okPressed() {
     const std::string gateway = entries_[2]->ipAddress().toStdString();
     const auto checked = checkFixedAddress(address, mask, gateway);
     if (const auto* refusal = std::get_if<Message>(&checked)) {
+        numberAnd([](engine::SetIpDriver&) {});
         platform_.messages.show(this, *refusal);
         return;
     }
     const auto& values = std::get<FixedAddress>(checked);
     // A device given one of our own addresses would be cut off; the adapters are the last search's.
     if (const AdapterEntry* holder = adapterHolding(values_.adapterTable, values.address)) {
+        numberAnd([](engine::SetIpDriver&) {});
         platform_.messages.show(this,
                                 Message{address + " " + std::string(loadResString(Str::HostHoldsAddress)) +
                                             " " + holder->interfaceName,
                                         std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
         return;
     }
-    exchange_.sendFixed(*sock1_, values.address, values.mask, values.gateway);
+    numberAnd([fixed = engine::SetIpDriver::Fixed{values.address, values.mask, values.gateway}](
+                  engine::SetIpDriver& sock1) { sock1.sendFixed(fixed); });
 }
 
 } // namespace fw

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/EngineLink.h"
+#include "app/GuiPost.h"
+
 #include <QDialog>
 
 #include <array>
@@ -16,18 +19,24 @@ namespace fw {
 struct Platform;
 struct ProcessValues;
 class SetIpExchange;
-class SetIpSocket;
 class ZavikIPAddress;
+
+namespace engine {
+class SetIpDriver;
+struct SocketError;
+} // namespace engine
 
 // The Set IP dialog: a fixed address with mask and gateway, or DHCP, for the device picked in the
 // main list (values.selectedDeviceMac). Opens with DHCP selected; the static option proposes the
 // local adapter's address with its last number + 1. OK sends one request; the device's answer comes
-// as a message box and the dialog stays open until Exit. The caller closes its own sockets on port
-// 4001 first and runs it with exec().
+// as a message box and the dialog stays open until Exit. The exchange (the run's one) and sock1 live
+// on the engine's thread: this side posts the OK presses there and shows what comes back. The caller
+// closes its own sockets on port 4001 first and runs it with exec().
 class Setips : public QDialog {
     Q_OBJECT
 public:
-    Setips(Platform& platform, ProcessValues& values, SetIpExchange& exchange, QWidget* parent = nullptr);
+    Setips(Platform& platform, EngineLink engine, ProcessValues& values, SetIpExchange& exchange,
+           QWidget* parent = nullptr);
     ~Setips() override;
 
     void done(int result) override;
@@ -41,12 +50,16 @@ private:
     void staticSelected();
     void dhcpSelected();
     void okPressed();
+    void showBindFailure(const engine::SocketError& error);
+    void closeSock1();
     void setEntriesEnabled(bool enabled);
 
     Platform& platform_;
+    EngineLink engine_;
     ProcessValues& values_;
     SetIpExchange& exchange_;
-    std::unique_ptr<SetIpSocket> sock1_;
+    std::shared_ptr<engine::SetIpDriver> sock1_; // used and finally destroyed on the engine's thread
+    GuiPost back_{this};
 
     // Children of this dialog.
     QGroupBox* frame1_ = nullptr;

@@ -3,10 +3,11 @@
 
 #include "common/StringTable.h"
 #include "common/Twips.h"
+#include "engine/UpgradeDriver.h"
 #include "platform/UiText.h"
 #include "platform/ImageFileReader.h"
 #include "upgrade/PathBox.h"
-#include "upgrade/UploadDriver.h"
+#include "upgrade/UploadDisplay.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpPackets.h"
 
@@ -16,6 +17,8 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+
+#include <asio/co_spawn.hpp>
 
 namespace fw {
 namespace {
@@ -27,11 +30,11 @@ QRect twips(double dpi, int left, int top, int width, int height) {
 
 } // namespace
 
-Download::Download(Platform& platform, ProcessValues& values, UploadCarryOver& carry, QWidget* parent)
-    : QDialog(parent), platform_(platform), values_(values), prompt_(new QLabel(this)),
-      pathBox_(new PathBox(this)), ok_(new QPushButton(this)), cancel_(new QPushButton(this)),
-      bar_(new QProgressBar(this)), percent_(new QLabel(this)),
-      driver_(new UploadDriver(platform.makeEndpoint, platform.shell, carry, *this, this)) {
+Download::Download(Platform& platform, EngineLink engine, ProcessValues& values, UploadCarryOver& carry,
+                   QWidget* parent)
+    : QDialog(parent), platform_(platform), engine_(engine), values_(values), carry_(carry),
+      prompt_(new QLabel(this)), pathBox_(new PathBox(this)), ok_(new QPushButton(this)),
+      cancel_(new QPushButton(this)), bar_(new QProgressBar(this)), percent_(new QLabel(this)) {
     setObjectName("Download");
     prompt_->setObjectName("Label2");
     pathBox_->setObjectName("Combo1");
@@ -78,15 +81,23 @@ Download::Download(Platform& platform, ProcessValues& values, UploadCarryOver& c
 }
 
 Download::~Download() {
-    driver_->stop();
+    stopDriver();
 }
 
 void Download::done(int result) {
     if (view_ != View::Closed) {
         view_ = View::Closed;
-        driver_->stop();
+        stopDriver();
     }
     QDialog::done(result);
+}
+
+// The timer stops and both sockets close before the engine runs anything posted later: nothing is
+// sent after this.
+void Download::stopDriver() {
+    if (driver_) {
+        engine_.engine.post([driver = std::move(driver_)] { driver->cancel(); });
+    }
 }
 
 void Download::keyPressEvent(QKeyEvent* event) {
@@ -116,42 +127,63 @@ void Download::startUpgrade() {
         return; // one upgrade per opening
     }
     view_ = View::Checking;
-    const QPointer<Download> alive(this);
-    std::vector<std::uint8_t> image;
-    const bool accepted = checkImageAndConfirm(image);
-    if (!alive || view_ == View::Closed) {
-        return; // closed while a message box was open
-    }
-    if (!accepted) {
-        view_ = View::Selection;
-        return;
-    }
-    showProgressView();
-    driver_->begin(values_.selectedDeviceIp, values_.localAdapterIp, std::move(image));
+    // Reading and searching an image of up to 16 MiB takes a while: the engine's thread does it.
+    engine_.engine.post([path = pathBox_->currentText().toStdString(), kind = values_.selectedDeviceKind,
+                         back = back_.sender(), this] {
+        auto file = std::make_shared<ImageFile>();
+        if (!path.empty()) {
+            *file = readImageFile(path, kTftpMaxImageBytes);
+        }
+        back([this, decision = checkImage(path, *file, kind), file] {
+            imageChecked(decision, std::move(file->bytes));
+        });
+    });
 }
 
-bool Download::checkImageAndConfirm(std::vector<std::uint8_t>& image) {
-    const std::string path = pathBox_->currentText().toStdString();
-    ImageFile file;
-    if (!path.empty()) {
-        file = readImageFile(path, kTftpMaxImageBytes);
+void Download::imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image) {
+    if (view_ != View::Checking) {
+        return; // closed meanwhile
     }
-    const ImageDecision decision = checkImage(path, file, values_.selectedDeviceKind);
     if (decision.kind != ImageDecision::Kind::Accept) {
         const QPointer<Download> alive(this);
         const MessageAnswer answer = platform_.messages.show(this, decision.message);
         if (!alive || view_ == View::Closed) {
-            return false;
+            return; // closed while the message box was open
         }
         if (decision.focusPathBox) {
             pathBox_->setFocus();
         }
         if (decision.kind == ImageDecision::Kind::Refuse || answer == MessageAnswer::Cancel) {
-            return false;
+            view_ = View::Selection;
+            return;
         }
     }
-    image = std::move(file.bytes);
-    return true;
+    showProgressView();
+    startDriver(std::move(image));
+}
+
+void Download::startDriver(std::vector<std::uint8_t> image) {
+    const GuiPost::Sender back = back_.sender();
+    engine::UpgradeDriver::Display display;
+    display.progress = [back, this](int value) {
+        back([this, value] { bar_->setValue(value); });
+    };
+    display.label = [back, this](const std::string& text) {
+        back([this, text] { percent_->setText(QString::fromStdString(text)); });
+    };
+    driver_ = std::make_shared<engine::UpgradeDriver>(
+        engine_.endpoints, [&shell = platform_.shell](Ipv4 device) { shell.flushNeighbour(device); }, carry_,
+        std::move(display));
+    engine_.engine.post([driver = driver_, executor = engine_.endpoints.executor(),
+                         device = values_.selectedDeviceIp, local = values_.localAdapterIp,
+                         image = std::move(image), back, this]() mutable {
+        asio::co_spawn(executor, driver->run(device, local, std::move(image)),
+                       [driver, back, this](const std::exception_ptr&, TftpUpload::Result result) {
+                           back([this, result, portError = driver->transferPortError()] {
+                               uploadEnded(result, portError);
+                           });
+                       });
+    });
 }
 
 void Download::showProgressView() {
@@ -166,31 +198,28 @@ void Download::showProgressView() {
     cancel_->setFocus();
 }
 
-void Download::setProgress(int value) {
-    bar_->setValue(value);
-}
-
-void Download::setLabel(const std::string& label) {
-    percent_->setText(QString::fromStdString(label));
-}
-
-void Download::showResult(const TftpUpload::Result& result) {
+// The transfer is over: its message, then the dialog closes. A cancelled one finds it closed.
+void Download::uploadEnded(const TftpUpload::Result& result,
+                           const std::optional<engine::SocketError>& portError) {
+    if (view_ == View::Closed) {
+        return;
+    }
     auto message = uploadResultMessage(result);
     if (result.outcome == TftpUpload::Outcome::PortUnavailable) {
         // Not "Time Out": nothing was sent, and the user can free the port and try again.
-        const std::error_code error = driver_->transferPortError();
-        const bool taken = error == std::errc::address_in_use;
+        const bool taken = portError && portError->kind == engine::SocketError::Kind::PortInUse;
+        const std::string reason = portError ? portError->code.message() : std::string();
         message = Message{std::string(loadResString(taken ? Str::UploadPortInUse : Str::UploadPortUnusable)) +
-                              " " + toText(values_.localAdapterIp) + (taken ? "." : ": " + error.message()),
+                              " " + toText(values_.localAdapterIp) + (taken ? "." : ": " + reason),
                           std::string(loadResString(Str::Product)), MessageIcon::Exclamation};
     }
-    if (message && view_ != View::Closed) {
+    const QPointer<Download> alive(this);
+    if (message) {
         platform_.messages.show(this, *message);
     }
-}
-
-void Download::uploadEnded(TftpUpload::Outcome outcome) {
-    done(outcome == TftpUpload::Outcome::Completed ? QDialog::Accepted : QDialog::Rejected);
+    if (alive) {
+        done(result.outcome == TftpUpload::Outcome::Completed ? QDialog::Accepted : QDialog::Rejected);
+    }
 }
 
 } // namespace fw

@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/EngineLink.h"
+#include "app/GuiPost.h"
 #include "common/ProcessValues.h"
 #include "platform/Platform.h"
-#include "upgrade/UploadDisplay.h"
+#include "upgrade/core/ImageCheck.h"
+#include "upgrade/core/TftpUpload.h"
 #include "upgrade/core/UploadCarryOver.h"
 
 #include <QDialog>
+
+#include <memory>
+#include <optional>
 
 class QLabel;
 class QKeyEvent;
@@ -16,15 +22,21 @@ class QPushButton;
 namespace fw {
 
 class PathBox;
-class UploadDriver;
+
+namespace engine {
+class UpgradeDriver;
+struct SocketError;
+} // namespace engine
 
 // The upgrade dialog: pick an image (selection view), then watch it go (progress view). OK checks
-// the image, sends the handshake and starts the upload; the dialog closes itself when the transfer
-// ends. One upgrade per opening. Closing it at any point stops the timer and closes both sockets.
-class Download final : public QDialog, private UploadDisplay {
+// the image and hands the upgrade (ARP flush, handshake, upload) to the engine's thread, whose
+// progress comes back here; the dialog closes itself when the transfer ends. One upgrade per
+// opening. Closing it at any point tells the engine to stop the timer and close both sockets.
+class Download final : public QDialog {
     Q_OBJECT
 public:
-    Download(Platform& platform, ProcessValues& values, UploadCarryOver& carry, QWidget* parent = nullptr);
+    Download(Platform& platform, EngineLink engine, ProcessValues& values, UploadCarryOver& carry,
+             QWidget* parent = nullptr);
     ~Download() override;
 
     void done(int result) override;
@@ -35,27 +47,27 @@ protected:
 private:
     void browse();
     void startUpgrade();
-    bool checkImageAndConfirm(std::vector<std::uint8_t>& image);
+    void imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image);
     void showProgressView();
-
-    // UploadDisplay
-    void setProgress(int value) override;
-    void setLabel(const std::string& text) override;
-    void showResult(const TftpUpload::Result& result) override;
-    void uploadEnded(TftpUpload::Outcome outcome) override;
+    void startDriver(std::vector<std::uint8_t> image);
+    void uploadEnded(const TftpUpload::Result& result, const std::optional<engine::SocketError>& portError);
+    void stopDriver();
 
     enum class View { Selection, Checking, Progress, Closed };
 
     Platform& platform_;
+    EngineLink engine_;
     ProcessValues& values_;
+    UploadCarryOver& carry_;
     View view_ = View::Selection;
-    QLabel* prompt_;      // Label2
-    PathBox* pathBox_;    // Combo1
-    QPushButton* ok_;     // Command1
-    QPushButton* cancel_; // Command2
-    QProgressBar* bar_;   // ProgressBar1
-    QLabel* percent_;     // Label1
-    UploadDriver* driver_;
+    QLabel* prompt_;                                // Label2
+    PathBox* pathBox_;                              // Combo1
+    QPushButton* ok_;                               // Command1
+    QPushButton* cancel_;                           // Command2
+    QProgressBar* bar_;                             // ProgressBar1
+    QLabel* percent_;                               // Label1
+    std::shared_ptr<engine::UpgradeDriver> driver_; // used and finally destroyed on the engine's thread
+    GuiPost back_{this};
 };
 
 } // namespace fw

@@ -16,8 +16,8 @@ TEST(DialogScaling, DialogsGrowWithTheFontDpi) {
     ProcessValues values;
     SetIpExchange exchange;
     UploadCarryOver carry;
-    Setips setips(platform, values, exchange);
-    Download download(platform, values, carry);
+    Setips setips(platform, fakes.link(), values, exchange);
+    Download download(platform, fakes.link(), values, carry);
     AboutDialog about;
     const int dpi = qEnvironmentVariableIntValue("QT_FONT_DPI");
     ASSERT_EQ(about.logicalDpiX(), dpi);

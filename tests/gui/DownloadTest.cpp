@@ -26,7 +26,7 @@ protected:
     ProcessValues values{{}, kDevice, DeviceKind::AccessPoint, {}, kAdapter, 0}; // the picked device, an AP
     UploadCarryOver carry;
     QTemporaryDir dir;
-    std::unique_ptr<Download> dlg = std::make_unique<Download>(platform, values, carry);
+    std::unique_ptr<Download> dlg = std::make_unique<Download>(platform, fakes.link(), values, carry);
 
     void SetUp() override { dlg->show(); }
 
@@ -46,6 +46,7 @@ protected:
     void okWith(const std::string& path) {
         pathBox()->setEditText(QString::fromStdString(path));
         QTest::mouseClick(ok(), Qt::LeftButton);
+        fakes.settle(); // the engine's thread reads and checks the image
     }
 };
 
@@ -58,6 +59,7 @@ TEST_F(DownloadDialog, DropDownOpensTheFileDialogAndCancelKeepsTheText) {
     pathBox()->showPopup();
     EXPECT_EQ(pathBox()->currentText(), "/chosen/fw.bin");
     QTest::mouseClick(ok(), Qt::LeftButton);
+    fakes.settle();
     EXPECT_EQ(fakes.messages.texts(),
               std::vector<std::string>{"This file not exist."}); // OK checks the chosen path
     EXPECT_EQ(pathBox()->count(), 0);                            // no history
@@ -76,36 +78,35 @@ TEST_F(DownloadDialog, RefusalsKeepTheSelectionViewAndSendNothing) {
                   "This file not exist.",
                   "The image is too large for a TFTP transfer. The largest image is 16776703 bytes.",
                   "This is a ethernet adapter Firmware, do you really want to update?"}));
-    EXPECT_EQ(fakes.network.created(), 0u);
-    EXPECT_TRUE(fakes.shell.calls.empty());
+    EXPECT_EQ(fakes.bindCount(), 0);
+    EXPECT_TRUE(fakes.shell.calls().empty());
 }
 
 TEST_F(DownloadDialog, OkSendsTheHandshakeAndStartsTheSequenceOnce) {
     okWith(image("other.bin", "no marker here")); // the question is answered OK
     EXPECT_TRUE(!pathBox()->isVisible() && !ok()->isVisible() && child("ProgressBar1")->isVisible());
     EXPECT_EQ(percent(), "0%");
-    const auto sockets = fakes.network.alive(); // port 14321 is bound before the handshake leaves
-    ASSERT_EQ(sockets.size(), 2u);
-    EXPECT_EQ(fakes.network.openOnPort(14321), std::vector{sockets[0]});
-    ASSERT_EQ(sockets[1]->sent.size(), 1u); // the handshake, from a free port
-    EXPECT_NE(sockets[1]->localPort(), 14321);
-    EXPECT_EQ(sockets[1]->sent[0].to, kDevice);
-    EXPECT_EQ(sockets[1]->sent[0].port, 4000);
-    EXPECT_EQ(sockets[1]->sent[0].bytes.size(), 52u);
-    EXPECT_EQ(fakes.shell.calls.front(), "flush 10.0.0.20");
+    fakes.settle();
+    EXPECT_EQ(fakes.openCount(), 2u); // port 14321, and the handshake's
+    const auto sent = fakes.sent();
+    ASSERT_EQ(sent.size(), 1u); // the handshake, from a free port
+    EXPECT_NE(sent[0].from.port, 14321);
+    EXPECT_EQ(sent[0].to, (UdpAddress{kDevice, 4000}));
+    EXPECT_EQ(sent[0].bytes.size(), 52u);
+    EXPECT_EQ(fakes.shell.calls().front(), "flush 10.0.0.20");
     QTest::keyClick(pathBox()->lineEdit(), Qt::Key_Return); // no second upgrade
-    EXPECT_EQ(fakes.network.created(), 2u);
+    fakes.settle();
+    EXPECT_EQ(fakes.bindCount(), 2);
 }
 
 TEST_F(DownloadDialog, EscapeLeavesTheUpgradeRunningAndTheCloseButtonStopsIt) {
     okWith(image("ap.bin", "AP Config"));
-    FakeEndpoint* handshake = fakes.network.alive().at(1);
     QTest::keyClick(dlg->focusWidget(), Qt::Key_Escape);
     EXPECT_TRUE(dlg->isVisible());
-    EXPECT_TRUE(handshake->isOpen());
+    EXPECT_EQ(fakes.openCount(), 2u);
     dlg->close();
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_FALSE(handshake->isOpen());
+    EXPECT_EQ(fakes.openCount(), 0u);
 }
 
 TEST_F(DownloadDialog, ClosedWhileAQuestionIsOpenOrDestroyedMidSequenceLeavesNothing) {
@@ -113,27 +114,27 @@ TEST_F(DownloadDialog, ClosedWhileAQuestionIsOpenOrDestroyedMidSequenceLeavesNot
         dlg->reject();
     };
     okWith(image("none.bin", "no marker"));
-    EXPECT_EQ(fakes.network.created(), 0u);
+    EXPECT_EQ(fakes.bindCount(), 0);
 
-    dlg = std::make_unique<Download>(platform, values, carry);
+    dlg = std::make_unique<Download>(platform, fakes.link(), values, carry);
     okWith(image("ap.bin", "AP Config"));
     dlg.reset();
-    EXPECT_TRUE(fakes.network.alive().empty());
+    EXPECT_EQ(fakes.openCount(), 0u);
     QTest::qWait(1200); // no timer may fire into the destroyed dialog
+    EXPECT_EQ(fakes.sent().size(), 1u) << "only the handshake: no write request after Cancel";
 }
 
 // Another program on port 14321: said at once, not "Time Out" after half a minute, and no handshake.
 TEST_F(DownloadDialog, PortHeldByAnotherProgramIsSaidAtOnceAndNothingIsSent) {
-    fakes.network.failBinds = true;
+    fakes.refuse("10.0.0.1", 14321, std::errc::address_in_use);
     okWith(image("ap.bin", "AP Config"));
+    fakes.settle();
     EXPECT_EQ(
         fakes.messages.texts(),
         std::vector<std::string>{
             "Local port 14321 is in use by another program, so no firmware can be sent from 10.0.0.1."});
     EXPECT_FALSE(dlg->isVisible());
-    for (FakeEndpoint* e : fakes.network.alive()) {
-        EXPECT_TRUE(e->sent.empty());
-    }
+    EXPECT_TRUE(fakes.sent().empty());
 }
 
 // The one test that waits out the 13-second start sequence.
@@ -141,15 +142,14 @@ TEST_F(DownloadDialog, UploadRunsToItsEndAndClosesTheDialog) {
     QByteArray bytes(600, 'x');
     bytes.replace(0, 9, "AP Config");
     okWith(image("ap.bin", bytes));
-    FakeEndpoint* tftp = fakes.network.openOnPort(14321).at(0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return tftp->sent.size() == 2; }, 16000));
+    // The handshake, then the two write requests.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.sent().size() == 3; }, 16000));
     auto ack = [&](std::uint8_t block) {
-        tftp->deliver({0, 4, 0, block}, kDevice, 40001);
-        QCoreApplication::processEvents();
+        fakes.deliver({kAdapter, 14321}, {kDevice, 40001}, {0, 4, 0, block});
     };
     ack(0);
     ack(1);
-    ASSERT_EQ(tftp->sent.size(), 4u);
+    ASSERT_EQ(fakes.sent().size(), 5u);
     EXPECT_EQ(percent(), "86%"); // byte 513 of 600, hundredth 6: 85.5 to even
     fakes.messages.onShow = [this](const Message&) {
         EXPECT_EQ(percent(), "100");
@@ -158,7 +158,7 @@ TEST_F(DownloadDialog, UploadRunsToItsEndAndClosesTheDialog) {
     EXPECT_EQ(fakes.messages.texts(), std::vector<std::string>{"Data transmit finish"});
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
-    EXPECT_FALSE(tftp->isOpen());
+    EXPECT_EQ(fakes.openCount(), 0u);
 }
 
 } // namespace

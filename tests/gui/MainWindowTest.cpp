@@ -6,7 +6,7 @@
 #include "app/RowDialogs.h"
 #include "common/StringTable.h"
 #include "discovery/DeviceListModel.h"
-#include "discovery/SearchCycle.h"
+#include "discovery/WindowSearch.h"
 #include "support/Fakes.h"
 #include "support/ReplyBytes.h"
 
@@ -22,7 +22,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -36,11 +35,12 @@ struct RecordingDialogs final : RowDialogs {
         ProcessValues values;
         std::size_t openDiscovery;
     };
-    explicit RecordingDialogs(FakeNetwork& n) : network(n) {}
-    void openSetIp(QWidget*, ProcessValues& v) override { calls.push_back({"Setips", v, open()}); }
-    void openUpgrade(QWidget*, ProcessValues& v) override { calls.push_back({"Download", v, open()}); }
-    std::size_t open() const { return network.openOnPort(4001).size(); }
-    FakeNetwork& network;
+    explicit RecordingDialogs(FakePlatform& f) : fakes(f) {}
+    void openSetIp(QWidget*, ProcessValues& v) override { calls.push_back({"Setips", v, fakes.openCount()}); }
+    void openUpgrade(QWidget*, ProcessValues& v) override {
+        calls.push_back({"Download", v, fakes.openCount()});
+    }
+    FakePlatform& fakes;
     std::vector<Call> calls;
 };
 
@@ -50,14 +50,14 @@ using FakeDevice = std::pair<ReplyFields, const char*>; // a reply and its sende
 struct MainWindowHarness {
     FakePlatform fakes;
     Platform platform = fakes.platform();
-    RecordingDialogs dialogs{fakes.network};
+    RecordingDialogs dialogs{fakes};
     std::unique_ptr<MainWindow> window;
     std::vector<int> programEndings; // exit statuses asked for
 
     MainWindowHarness() {
         fakes.adapters.selection.table.push_back(
             adapterOn24("10.0.1.1", "0.0.0.0", {2, 0, 0, 0, 0, 2}, "eth1", 3));
-        window = std::make_unique<MainWindow>(platform, dialogs);
+        window = std::make_unique<MainWindow>(platform, fakes.link(), dialogs);
         QObject::connect(window.get(), &MainWindow::programEnding,
                          [this](int status) { programEndings.push_back(status); });
     }
@@ -66,15 +66,14 @@ struct MainWindowHarness {
     void start() {
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return fakes.network.openOnPort(4001).size() == 2; }, 3000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return fakes.openCount() == 2; }, 3000));
     }
-    // A reply to the current search, arriving on adapter socket `adapter`.
+    // A reply to the current search, arriving on adapter `adapter`'s socket.
     void reply(const FakeDevice& device, std::size_t adapter = 0) {
-        const auto open = fakes.network.openOnPort(4001);
-        ASSERT_LT(adapter, open.size());
         ReplyFields fields = device.first;
-        fields.sequence = window->searchCycle().searchSequence();
-        open[adapter]->deliver(replyBytes(fields), *Ipv4::parse(device.second), 4000);
+        fields.sequence = window->searches().searchSequence();
+        const Ipv4 local = *fakes.adapters.selection.table.at(adapter).ip;
+        ASSERT_TRUE(fakes.deliver({local, 4001}, {*Ipv4::parse(device.second), 4000}, replyBytes(fields)));
     }
     DeviceListView* list() const { return window->findChild<DeviceListView*>("ListView1"); }
     QWidget* listViewport() const { return list()->viewport(); }
@@ -134,11 +133,7 @@ struct MainWindowHarness {
         a->trigger();
         a->setVisible(false);
     }
-    std::size_t sent() const {
-        const auto all = fakes.network.alive();
-        return std::accumulate(all.begin(), all.end(), std::size_t{0},
-                               [](auto n, FakeEndpoint* e) { return n + e->sent.size(); });
-    }
+    std::size_t sent() { return fakes.sent().size(); }
 };
 
 // Every command whose enabling moves, in this order, as '1' (on) or '0' (off).
@@ -204,13 +199,13 @@ TEST(MainWindowEnabling, FollowsTheListThroughASession) {
 TEST(MainWindowEnabling, SearchButtonLocking) {
     MainWindowHarness h;
     h.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !h.window->searchCycle().countdownRunning(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !h.window->searches().countdownRunning(); }, 5000));
     h.reply(kOne);
     ASSERT_TRUE(h.enabled("Command3"));
 
-    const std::int16_t before = h.window->searchCycle().searchSequence();
+    const std::int16_t before = h.window->searches().searchSequence();
     QTest::mouseClick(h.widget("Command4"), Qt::LeftButton);
-    EXPECT_EQ(h.window->searchCycle().searchSequence(), before + 1);
+    EXPECT_EQ(h.window->searches().searchSequence(), before + 1);
     EXPECT_EQ(h.window->deviceList().rowCount(), 0);
     EXPECT_FALSE(h.enabled("Command4") || h.enabled("Command3") || h.enabled("connect"));
     EXPECT_TRUE(h.enabled("delete")) << "only the button is locked";
@@ -234,8 +229,8 @@ TEST(MainWindowClose, EveryWayAsksAndCancelChangesNothing) {
     EXPECT_TRUE(h.window->isVisible());
     EXPECT_TRUE(h.programEndings.empty());
     EXPECT_EQ(h.window->deviceList().rowCount(), 1);
-    EXPECT_EQ(h.fakes.network.openOnPort(4001).size(), 2u) << "sockets stay open";
-    EXPECT_TRUE(h.window->searchCycle().countdownRunning()) << "the search goes on";
+    EXPECT_EQ(h.fakes.openCount(), 2u) << "sockets stay open";
+    EXPECT_TRUE(h.window->searches().countdownRunning()) << "the search goes on";
     h.window->close();
     EXPECT_EQ(h.fakes.messages.shown.size(), 2u);
     EXPECT_EQ(h.programEndings, std::vector<int>{0});
@@ -266,15 +261,15 @@ TEST(MainWindowRows, RowCommandsNeedAPickAndConnectOpensThePickedDevice) {
     }
     QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.spacePoint());
     EXPECT_EQ(h.window->deviceList().rowCount(), 2);
-    EXPECT_TRUE(h.fakes.shell.calls.empty());
+    EXPECT_TRUE(h.fakes.shell.calls().empty());
     EXPECT_TRUE(h.dialogs.calls.empty());
-    EXPECT_EQ(h.fakes.network.openOnPort(4001).size(), 2u);
+    EXPECT_EQ(h.fakes.openCount(), 2u);
 
     h.press(Qt::LeftButton, h.rowPoint(1));
     h.action("connect")->trigger();
     QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.rowPoint(0));
-    EXPECT_EQ(h.fakes.shell.calls, (std::vector<std::string>{"flush 10.0.0.21", "open http://10.0.0.21",
-                                                             "flush 10.0.0.20", "open http://10.0.0.20"}));
+    EXPECT_EQ(h.fakes.shell.calls(), (std::vector<std::string>{"flush 10.0.0.21", "open http://10.0.0.21",
+                                                               "flush 10.0.0.20", "open http://10.0.0.20"}));
 }
 
 // The row commands take the picked row's own values, never those of the device listed last; the
@@ -291,7 +286,7 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
     for (const std::string command : {"Msetip", "Mload"}) {
         MainWindowHarness h;
         h.start();
-        h.window->deviceList().appendRow(picked);
+        h.window->deviceList().appendRows({picked});
         h.reply(kTwo, 1); // listed last: the hand-off values now point at it
         h.rightClick(h.rowPoint(0));
         h.closePopups();
@@ -323,7 +318,7 @@ TEST(MainWindowRows, MaintenanceCommandsSendNothing) {
     MainWindowHarness h;
     h.start();
     h.invokeHidden("Mreturn");
-    EXPECT_TRUE(h.fakes.shell.calls.empty()) << "no address yet";
+    EXPECT_TRUE(h.fakes.shell.calls().empty()) << "no address yet";
     h.reply(kOne);
     h.rightClick(h.rowPoint(0));
     h.closePopups();
@@ -332,7 +327,7 @@ TEST(MainWindowRows, MaintenanceCommandsSendNothing) {
         h.invokeHidden(command); // Mreturn is off since the right release on the row
     }
     EXPECT_EQ(h.sent(), sentBefore);
-    EXPECT_EQ(h.fakes.shell.calls, (std::vector<std::string>{"flush 10.0.0.20"}));
+    EXPECT_EQ(h.fakes.shell.calls(), (std::vector<std::string>{"flush 10.0.0.20"}));
     EXPECT_TRUE(h.fakes.messages.shown.empty());
 }
 

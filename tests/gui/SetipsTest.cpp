@@ -28,7 +28,7 @@ protected:
     void open(const char* adapterIp = "192.168.1.20") {
         values.adapterTable = {test::adapterOn24(adapterIp, "192.168.1.1", {2, 0, 0, 0, 0, 1}, "eth0", 2)};
         values.localAdapterIp = Ipv4::parse(adapterIp);
-        dialog = std::make_unique<Setips>(platform, values, exchange);
+        dialog = std::make_unique<Setips>(platform, fake.link(), values, exchange);
         dialog->show();
         dialog->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
@@ -84,10 +84,30 @@ TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
     EXPECT_EQ(fake.messages.shown.size(), 2u);
     EXPECT_EQ(fake.messages.shown.back(),
               (Message{"00.1.2.3is not a valid IP address", "Fernwick", MessageIcon::Exclamation}));
-    const auto& sent = fake.network.alive().back()->sent;
+    const auto sent = fake.sent();
     ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].to, (UdpAddress{Ipv4::broadcast(), 4000}));
     EXPECT_EQ(Bytes(sent[0].bytes.begin() + 4, sent[0].bytes.begin() + 8), (Bytes{0x20, 0x10, 0x00, 0x03}));
     EXPECT_EQ(Bytes(sent[0].bytes.begin() + 20, sent[0].bytes.begin() + 24), (Bytes{10, 1, 2, 3}));
+}
+
+// The device's "done" is acknowledged only once its box is closed, as the operator saw it.
+TEST_F(SetipsTest, TheAcknowledgementLeavesAfterTheAnswersBoxIsClosed) {
+    open();
+    click("Command2"); // DHCP, request 1
+    std::vector<std::size_t> sentWhileShown;
+    fake.messages.onShow = [&](const Message&) {
+        sentWhileShown.push_back(fake.sent().size());
+    };
+    Bytes done(32, 0);
+    std::copy_n(std::begin({0x87, 0x65, 0x43, 0x21, 0x21, 0x10, 0x00, 0x01}), 8, done.begin());
+    ASSERT_TRUE(
+        fake.deliver({*Ipv4::parse("192.168.1.20"), 4001}, {*Ipv4::parse("192.168.1.50"), 4000}, done));
+    EXPECT_EQ(fake.messages.texts(), std::vector<std::string>{"Set DHCP OK"});
+    EXPECT_EQ(sentWhileShown, std::vector<std::size_t>{1});
+    const auto sent = fake.sent();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(Bytes(sent[1].bytes.begin() + 4, sent[1].bytes.begin() + 6), (Bytes{0xA0, 0x99}));
 }
 
 // Only EADDRINUSE means another program; any other bind failure gets the neutral text.
@@ -97,12 +117,12 @@ TEST_F(SetipsTest, AFailedBindIsSaidOnceWithWhatHappened) {
          "Local port 4001 is in use by another program, so no request can be sent: Address already in use"},
         {std::errc::no_such_device, "Cannot use UDP port 4001 on this adapter: No such device"},
     };
-    fake.network.failBinds = true;
     for (const auto& [error, text] : cases) {
         fake.messages.shown.clear();
-        fake.network.bindError = std::make_error_code(error);
+        fake.refuse("eth0", 4001, error);
         open();
         click("Command2");
+        fake.settle();
         ASSERT_EQ(fake.messages.shown.size(), 1u) << text;
         EXPECT_EQ(fake.messages.shown[0].title, "Fernwick");
         EXPECT_EQ(fake.messages.shown[0].text, text);

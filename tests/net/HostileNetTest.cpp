@@ -37,7 +37,7 @@ TEST(HostileSearchNet, JunkFloodDuringTheCountdownLeavesTheWindowAnsweringAndThe
     SearchRig ws(lab);
     QEventLoop loop;
     bool finished = false;
-    QObject::connect(&ws.cycle, &SearchCycle::searchFinished, &loop, [&] {
+    QObject::connect(&ws.cycle, &WindowSearch::searchFinished, &loop, [&] {
         finished = true;
         loop.quit();
     });
@@ -128,13 +128,14 @@ TEST(HostileSetIpNet, ForgedAndStaleAnswersChangeNothing) {
     ws.values.localAdapterIp = Ipv4::parse("10.77.1.1");
     ws.values.selectedDeviceMac = parseMac("00:0A:1B:00:00:01").value();
     SetIpExchange exchange;
-    Setips dialog(ws.platform, ws.values, exchange);
+    Setips dialog(ws.platform, ws.link, ws.values, exchange);
     dialog.show();
     dialog.findChild<QRadioButton*>("Option1")->click();
     dialog.findChild<ZavikIPAddress*>("ZavikIPAddress1")->setIpAddress("10.77.1.77");
     auto* ok = dialog.findChild<QPushButton*>("Command2");
     ok->click(); // request 1: its answer will be stale
     ok->click(); // request 2, the latest
+    ws.settle();
     ASSERT_EQ(exchange.sequence(), 2);
     QProcess* forger = lab.spawn("x", {"python3", "-c", kForger, QString::number(exchange.sequence())});
 

@@ -1,15 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Recording fakes of the platform interfaces, for GUI tests.
+// Recording fakes of the platform interfaces and the engine's sockets, for GUI tests.
 
+#include "app/EngineLink.h"
 #include "platform/Platform.h"
-#include "support/FakeEndpoint.h"
+#include "support/EngineFakes.h"
+
+#include <QCoreApplication>
 
 #include <deque>
 #include <functional>
+#include <future>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace fw::test {
@@ -46,11 +52,23 @@ public:
     std::function<void(const Message&)> onShow; // runs while the box is "open"
 };
 
+// The upgrade flushes from the engine's thread, the window from its own.
 class FakeShell final : public Shell {
 public:
-    void flushNeighbour(Ipv4 ip) override { calls.push_back("flush " + ip.toString()); }
-    void openUrl(const std::string& url) override { calls.push_back("open " + url); }
-    std::vector<std::string> calls;
+    void flushNeighbour(Ipv4 ip) override { record("flush " + ip.toString()); }
+    void openUrl(const std::string& url) override { record("open " + url); }
+    std::vector<std::string> calls() const {
+        const std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+private:
+    void record(std::string call) {
+        const std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
 };
 
 class FakeAdapterSource final : public AdapterSource {
@@ -70,14 +88,65 @@ public:
     int calls = 0;
 };
 
-// A whole Platform made of fakes.
+// A whole Platform made of fakes, and a running engine whose sockets are fakes. The fakes belong to
+// the engine's thread: a test reaches them through onEngine().
 struct FakePlatform {
     FakeMessageBoxes messages;
     FakeShell shell;
     FakeAdapterSource adapters;
     FakeFileChooser files;
-    FakeNetwork network;
-    Platform platform() { return Platform{messages, shell, adapters, files, network.factory()}; }
+    engine::Engine engine;
+    FakeEndpoints endpoints{engine.context()};
+
+    FakePlatform() { engine.startThread(); }
+    ~FakePlatform() {
+        onEngine([] {}); // what the windows left behind runs before the fakes go
+        engine.stop();
+    }
+    Platform platform() { return Platform{messages, shell, adapters, files}; }
+    EngineLink link() { return EngineLink{engine, endpoints}; }
+
+    // Runs fn on the engine's thread and returns its result.
+    template <typename F> std::invoke_result_t<F> onEngine(F fn) {
+        std::packaged_task<std::invoke_result_t<F>()> task(std::move(fn));
+        auto result = task.get_future();
+        engine.post([&task] { task(); });
+        return result.get();
+    }
+    // Lets the engine run what it has queued, and what that queued in turn (a coroutine's start).
+    void quiet() {
+        for (int i = 0; i < 3; ++i) {
+            onEngine([] {});
+        }
+    }
+    // The same, then the window takes what came back.
+    void settle() {
+        quiet();
+        QCoreApplication::processEvents();
+    }
+    std::vector<FakeEndpoints::Sent> sent() {
+        quiet();
+        return onEngine([this] { return endpoints.sent; });
+    }
+    std::size_t openCount() {
+        quiet();
+        return onEngine([this] { return endpoints.openCount(); });
+    }
+    int bindCount() {
+        quiet();
+        return onEngine([this] { return endpoints.bindCount; });
+    }
+    // A datagram from `from` to the open endpoint at `to`; the window has seen it when this returns.
+    bool deliver(UdpAddress to, UdpAddress from, std::vector<std::uint8_t> bytes) {
+        const bool delivered = onEngine([&] { return endpoints.deliver(to, from, std::move(bytes)); });
+        settle();
+        return delivered;
+    }
+    void refuse(const std::string& where, std::uint16_t port, std::errc error) {
+        onEngine([&] {
+            endpoints.refuse[{where, port}] = engine::SocketError::from(std::make_error_code(error));
+        });
+    }
 };
 
 } // namespace fw::test

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The program's platform on a lab workstation's real adapters and sockets (fake message boxes, shell
-// and file chooser) with a SearchCycle over it, for the hostile net tests.
+// The program's platform on a lab workstation's real adapters and the engine's real sockets (fake
+// message boxes, shell and file chooser) with the window's search over it, for the hostile net tests.
 
 #include "discovery/DeviceListModel.h"
-#include "discovery/SearchCycle.h"
-#include "platform/UdpEndpoint.h"
+#include "discovery/WindowSearch.h"
 #include "platform/linux/LinuxAdapterSource.h"
 #include "support/Fakes.h"
 #include "support/ManyDevices.h"
@@ -20,28 +19,37 @@
 
 namespace fw::test {
 
-// Moves the thread into the lab's workstation namespace; the Searching dialog has a real parent.
+// Moves the thread into the lab's workstation namespace, then starts the engine's thread there; the
+// Searching dialog has a real parent.
 struct SearchRig {
     explicit SearchRig(NetLab& lab) {
         lab.enterWorkstation();
+        engine.startThread();
         window.show();
     }
     FakeMessageBoxes messages;
     FakeShell shell;
     FakeFileChooser files;
     LinuxAdapterSource adapters;
-    Platform platform{messages, shell, adapters, files, [] {
-                          return std::make_unique<UdpEndpoint>();
-                      }};
+    Platform platform{messages, shell, adapters, files};
+    engine::Engine engine;
+    EngineLink link{engine, engine.endpoints()};
     ProcessValues values;
     DeviceListModel model;
     QWidget window;
-    SearchCycle cycle{platform, values, model, &window};
+    WindowSearch cycle{platform, link, values, model, &window};
+
+    // Returns once the engine has run every job posted before.
+    void settle() {
+        std::promise<void> done;
+        engine.post([&done] { done.set_value(); });
+        done.get_future().wait();
+    }
 
     // One search, run in a real event loop until its countdown ends (at most 10 s).
     void searchToEnd() {
         QEventLoop loop;
-        QObject::connect(&cycle, &SearchCycle::searchFinished, &loop, &QEventLoop::quit);
+        QObject::connect(&cycle, &WindowSearch::searchFinished, &loop, &QEventLoop::quit);
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
         cycle.search();
         loop.exec();

@@ -39,9 +39,6 @@ DiscoverySearch::Verdict DiscoverySearch::onDatagram(std::span<const std::uint8_
     }
     const DeviceRow row{reply->name, sender,           reply->essId, reply->channel,
                         reply->wep,  reply->deviceMac, reply->kind,  receivedOn};
-    values_.selectedDeviceIp = sender;
-    values_.selectedDeviceKind = reply->kind;
-    values_.localAdapterIp = receivedOn;
     listener_.rowListed(row);
     return Verdict::Listed;
 }

@@ -3,7 +3,6 @@
 
 #include "common/AdapterEntry.h"
 #include "common/Ipv4.h"
-#include "common/ProcessValues.h"
 #include "discovery/core/DeviceRow.h"
 #include "discovery/core/DiscoveryRecords.h"
 
@@ -40,8 +39,8 @@ public:
     // device answering on two segments, are all seen.
     enum class Keying { Sender, MacAndAdapter };
 
-    DiscoverySearch(ProcessValues& values, Listener& listener, Keying keying = Keying::Sender)
-        : values_(values), listener_(listener), keying_(keying) {}
+    explicit DiscoverySearch(Listener& listener, Keying keying = Keying::Sender)
+        : listener_(listener), keying_(keying) {}
 
     // A new search: the next sequence number (held at 32767), no reply counted, no sender known.
     std::int16_t begin();
@@ -52,8 +51,7 @@ public:
     std::vector<DiscoveryRequest> requestsFor(const AdapterTable& table) const;
 
     // A datagram that arrived from `sender` on the discovery socket whose local address is
-    // `receivedOn`. A listed reply also updates SelectedDeviceIp, SelectedDeviceIsAp and
-    // LocalAdapterIp.
+    // `receivedOn`.
     Verdict onDatagram(std::span<const std::uint8_t> bytes, const Ipv4& sender, const Ipv4& receivedOn);
 
     std::int16_t sequence() const { return sequence_; }
@@ -62,7 +60,6 @@ public:
     std::size_t listedCount() const { return known_.size() + knownDevices_.size(); }
 
 private:
-    ProcessValues& values_;
     Listener& listener_;
     Keying keying_;
     std::int16_t sequence_ = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "discovery/WindowSearch.h"
+
 #include "discovery/DeviceListModel.h"
-#include "discovery/SearchCycle.h"
 #include "support/Fakes.h"
 #include "support/ReplyBytes.h"
 
@@ -18,7 +19,6 @@
 namespace fw {
 namespace {
 
-using test::FakeEndpoint;
 using test::replyBytes;
 
 Ipv4 ip(const char* text) {
@@ -37,7 +37,7 @@ QDialog* searchingDialog() {
     return nullptr;
 }
 
-class SearchCycleGui : public ::testing::Test {
+class WindowSearchGui : public ::testing::Test {
 protected:
     void SetUp() override { fake.adapters.selection = {AdapterOutcome::Ok, {kEth0, kEth1}}; }
 
@@ -48,18 +48,34 @@ protected:
         ASSERT_NE(d, nullptr);
         QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
         ASSERT_TRUE(QTest::qWaitFor([this] { return !cycle.countdownRunning(); }, 1000));
+        fake.settle();
     }
-    FakeEndpoint* socket(std::size_t i) const { return fake.network.alive().at(i); }
+    // What the discovery socket of `adapter` sent, as (sequence, requester MAC) pairs.
+    std::vector<std::pair<int, MacAddress>> requestsFrom(Ipv4 adapter) {
+        std::vector<std::pair<int, MacAddress>> out;
+        for (const auto& d : fake.sent()) {
+            if (d.from == UdpAddress{adapter, 4001}) {
+                EXPECT_EQ(d.to, (UdpAddress{Ipv4::broadcast(), 4000}));
+                MacAddress mac{};
+                std::copy_n(d.bytes.begin() + 8, 6, mac.begin());
+                out.emplace_back(d.bytes[6] << 8 | d.bytes[7], mac);
+            }
+        }
+        return out;
+    }
+    void reply(const test::ReplyFields& fields, const char* from, const AdapterEntry& on) {
+        fake.deliver({*on.ip, 4001}, {ip(from), 4000}, replyBytes(fields));
+    }
 
     test::FakePlatform fake;
     Platform platform = fake.platform();
     ProcessValues values;
     DeviceListModel model;
-    SearchCycle cycle{platform, values, model, nullptr};
-    QSignalSpy finished{&cycle, &SearchCycle::searchFinished};
+    WindowSearch cycle{platform, fake.link(), values, model, nullptr};
+    QSignalSpy finished{&cycle, &WindowSearch::searchFinished};
 };
 
-TEST_F(SearchCycleGui, TheSearchingDialogShowsItsTextsAndStopsOneStepAfterAnyCancel) {
+TEST_F(WindowSearchGui, TheSearchingDialogShowsItsTextsAndStopsOneStepAfterAnyCancel) {
     cycle.search();
     QDialog* d = searchingDialog();
     ASSERT_NE(d, nullptr);
@@ -77,7 +93,7 @@ TEST_F(SearchCycleGui, TheSearchingDialogShowsItsTextsAndStopsOneStepAfterAnyCan
               QRect(qRound(2040 * px), qRound(1560 * px), qRound(1455 * px), qRound(375 * px)));
 
     int barAtEnd = -1; // the dialog deletes itself once it has closed
-    QObject::connect(&cycle, &SearchCycle::searchFinished, bar,
+    QObject::connect(&cycle, &WindowSearch::searchFinished, bar,
                      [&barAtEnd, bar] { barAtEnd = bar->value(); });
     QElapsedTimer t;
     t.start();
@@ -96,72 +112,58 @@ TEST_F(SearchCycleGui, TheSearchingDialogShowsItsTextsAndStopsOneStepAfterAnyCan
     }
 }
 
-TEST_F(SearchCycleGui, SocketsLiveAcrossSearchesAndEachAdapterSendsItsOwnRequest) {
+TEST_F(WindowSearchGui, SocketsLiveAcrossSearchesAndEachAdapterSendsItsOwnRequest) {
     searchAndCancel();
-    FakeEndpoint* zero = socket(0);
-    // The adapter's address changes: socket 0 keeps its binding, the new socket 1 binds afresh.
+    // The adapter's address changes: socket 0 keeps its binding, socket 1 binds afresh.
     AdapterEntry moved = kEth0;
     moved.ip = Ipv4::parse("10.77.1.99");
     fake.adapters.selection.table = {moved, kEth1};
     searchAndCancel();
-    ASSERT_EQ(fake.network.alive().size(), 2u);
-    EXPECT_EQ(socket(0), zero);
-    EXPECT_EQ(zero->bindCount, 1);
-    EXPECT_EQ(zero->localAddress(), ip("10.77.1.1"));
-    for (std::size_t i = 0; i < 2; ++i) {
-        const AdapterEntry& a = i == 0 ? kEth0 : kEth1;
-        EXPECT_EQ(socket(i)->boundInterface, a.interfaceName);
-        EXPECT_EQ(socket(i)->localPort(), 4001);
-        const auto& sent = socket(i)->sent;
-        ASSERT_EQ(sent.size(), i == 0 ? 2u : 1u); // socket 1 is new at every search
-        EXPECT_EQ(std::make_pair(sent.back().to, sent.back().port),
-                  std::make_pair(Ipv4::broadcast(), std::uint16_t{4000}));
-        EXPECT_TRUE(std::equal(a.mac.begin(), a.mac.end(), sent.back().bytes.begin() + 8)); // its own MAC
-    }
+    EXPECT_EQ(fake.bindCount(), 3);
+    using Requests = std::vector<std::pair<int, MacAddress>>;
+    EXPECT_EQ(requestsFrom(*kEth0.ip), (Requests{{1, kEth0.mac}, {2, kEth0.mac}})); // each its own MAC
+    EXPECT_EQ(requestsFrom(*kEth1.ip), (Requests{{1, kEth1.mac}, {2, kEth1.mac}}));
     EXPECT_EQ(values.adapterTable, (AdapterTable{moved, kEth1}));
 
     cycle.closeDiscoverySockets();
-    EXPECT_TRUE(fake.network.openOnPort(4001).empty());
+    EXPECT_EQ(fake.openCount(), 0u);
     searchAndCancel();
-    EXPECT_EQ(zero->bindCount, 2);
-    EXPECT_EQ(zero->localAddress(), ip("10.77.1.99"));
-    EXPECT_EQ(fake.network.openOnPort(4001).size(), 2u);
+    EXPECT_EQ(requestsFrom(*moved.ip), (Requests{{3, kEth0.mac}}));
+    EXPECT_EQ(fake.openCount(), 2u);
 }
 
 // Port 4001 held by another program is said once per search, naming the adapters; an empty list
 // would otherwise read as "no devices there".
-TEST_F(SearchCycleGui, ASocketThatCannotBeBoundIsSkippedSaidAndTriedAgainNextSearch) {
-    fake.network.failBinds = true;
+TEST_F(WindowSearchGui, ASocketThatCannotBeBoundIsSkippedSaidAndTriedAgainNextSearch) {
+    fake.refuse("eth0", 4001, std::errc::address_in_use);
+    fake.refuse("eth1", 4001, std::errc::address_in_use);
     searchAndCancel(); // the dialog runs all the same
-    EXPECT_TRUE(socket(0)->sent.empty());
-    fake.network.failBinds = false; // socket 0 keeps failing; the new socket 1 binds
+    EXPECT_TRUE(fake.sent().empty());
+    fake.onEngine([this] { fake.endpoints.refuse.erase({"eth1", 4001}); }); // eth0 keeps failing
     searchAndCancel();
-    EXPECT_EQ(socket(0)->bindCount, 2);
-    EXPECT_TRUE(socket(0)->sent.empty());
-    EXPECT_EQ(socket(1)->sent.size(), 1u);
+    EXPECT_EQ(fake.bindCount(), 4);
+    EXPECT_EQ(fake.sent().size(), 1u);
     EXPECT_EQ(fake.messages.shown.at(0).title, "Fernwick");
     EXPECT_EQ(fake.messages.texts(),
               (std::vector<std::string>{"eth0 (10.77.1.1): UDP port 4001 is in use by another program\n"
                                         "eth1 (10.77.2.1): UDP port 4001 is in use by another program",
                                         "eth0 (10.77.1.1): UDP port 4001 is in use by another program"}));
 
-    socket(0)->failReason = std::make_error_code(std::errc::no_such_device); // not another program
+    fake.refuse("eth0", 4001, std::errc::no_such_device); // not another program
     searchAndCancel();
     EXPECT_EQ(fake.messages.shown.size(), 2u);
 }
 
-TEST_F(SearchCycleGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSearch) {
-    QSignalSpy added(&cycle, &SearchCycle::rowAdded);
+TEST_F(WindowSearchGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSearch) {
+    QSignalSpy added(&cycle, &WindowSearch::rowAdded);
     searchAndCancel();
     QTest::qWait(300);
-    socket(1)->deliver(replyBytes({.sequence = 1, .wep = 1, .name = "late", .kind = "G"}), ip("192.168.99.7"),
-                       4000);
-    socket(0)->deliver(replyBytes({.sequence = 1}), ip("192.168.99.7"), 4000); // same sender again
+    reply({.sequence = 1, .wep = 1, .name = "late", .kind = "G"}, "192.168.99.7", kEth1);
+    reply({.sequence = 1}, "192.168.99.7", kEth0); // same sender again
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(added.count(), 1);
     EXPECT_EQ(model.rowAt(0).name, "late");
     EXPECT_EQ(model.rowAt(0).adapterIp, ip("10.77.2.1"));
-    EXPECT_EQ(values.localAdapterIp, ip("10.77.2.1"));
 
     // A search while the countdown runs: list emptied, requests sent, no second countdown.
     cycle.search();
@@ -169,7 +171,7 @@ TEST_F(SearchCycleGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSear
     cycle.search();
     EXPECT_EQ(searchingDialog(), first);
     EXPECT_EQ(model.rowCount(), 0);
-    socket(0)->deliver(replyBytes({.sequence = 3}), ip("10.77.1.10"), 4000);
+    reply({.sequence = 3}, "10.77.1.10", kEth0);
     EXPECT_EQ(model.rowCount(), 1);
     QTest::mouseClick(first->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 2; }, 1000));

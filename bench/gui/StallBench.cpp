@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How long the window's thread stalls while the network is busy: a 1 ms repeating timer on the GUI
+// thread records its worst lateness (the longest gap between two ticks, less the 1 ms) during a
+// search that 1,000 devices answer at once and during an upload of the largest image (16,776,703
+// bytes) to tftpd-hpa, both run by the real main window and upgrade dialog on real sockets in a
+// namespace lab. Needs root; prints SKIPPED and exits 77 otherwise.
+//
+//   bench_gui_stall [searches]      default 3
+
+#include "../LabBench.h"
+#include "app/MainWindow.h"
+#include "app/RowDialogs.h"
+#include "discovery/DeviceListModel.h"
+#include "platform/linux/LinuxAdapterSource.h"
+#include "platform/linux/NeighbourTable.h"
+#include "support/Fakes.h"
+#include "support/ManyDevices.h"
+#include "upgrade/Download.h"
+#include "upgrade/PathBox.h"
+#include "upgrade/core/TftpPackets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+namespace fw {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using test::NetLab;
+
+// Ticks every millisecond on the GUI thread; any gap beyond that is time the thread was not
+// running its event loop: busy with work of its own (the CPU it used in the gap says how much), or
+// waiting for a CPU on a loaded machine.
+class StallProbe {
+public:
+    StallProbe() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.callOnTimeout([this] { tick(); });
+    }
+    void start() {
+        worst_ = {};
+        worstBusy_ = 0;
+        ticks_ = 0;
+        last_ = start_ = Clock::now();
+        lastCpu_ = threadCpuMs();
+        timer_.start(1);
+    }
+    void stop() { timer_.stop(); }
+    double worstMs() const { return std::chrono::duration<double, std::milli>(worst_).count(); }
+    // The most CPU the thread used between two ticks.
+    double worstBusyMs() const { return worstBusy_; }
+    // When the worst stall began, from start().
+    double worstAtMs() const { return std::chrono::duration<double, std::milli>(worstAt_ - start_).count(); }
+    long ticks() const { return ticks_; }
+
+private:
+    static double threadCpuMs() {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+    }
+    void tick() {
+        const double cpu = threadCpuMs();
+        worstBusy_ = std::max(worstBusy_, cpu - lastCpu_);
+        lastCpu_ = cpu;
+        const auto now = Clock::now();
+        if (now - last_ - std::chrono::milliseconds{1} > worst_) {
+            worst_ = now - last_ - std::chrono::milliseconds{1};
+            worstAt_ = last_;
+        }
+        last_ = now;
+        ++ticks_;
+    }
+    QTimer timer_;
+    Clock::time_point start_;
+    Clock::time_point last_;
+    Clock::time_point worstAt_;
+    Clock::duration worst_{};
+    double lastCpu_ = 0;
+    double worstBusy_ = 0;
+    long ticks_ = 0;
+};
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct NoRowDialogs final : RowDialogs {
+    void openSetIp(QWidget*, ProcessValues&) override {}
+    void openUpgrade(QWidget*, ProcessValues&) override {}
+};
+
+class LabShell final : public Shell {
+public:
+    void flushNeighbour(Ipv4 ip) override { NeighbourTable().remove(ip); }
+    void openUrl(const std::string&) override {}
+};
+
+// Made once the thread is in the workstation's namespace: the engine's thread starts there too.
+struct Rig {
+    Rig() { engine.startThread(); }
+    test::FakeMessageBoxes messages;
+    LabShell shell;
+    LinuxAdapterSource adapters;
+    test::FakeFileChooser files;
+    Platform platform{messages, shell, adapters, files};
+    engine::Engine engine;
+    EngineLink link{engine, engine.endpoints()};
+};
+
+// The machine's own floor: the same probe for 3 s with nothing else to do.
+void idle() {
+    StallProbe probe;
+    probe.start();
+    runFor(3000);
+    probe.stop();
+    std::printf(
+        "idle: GUI thread's worst stall %.2f ms; most CPU between ticks %.2f ms (%ld ticks of 1 ms)\n",
+        probe.worstMs(), probe.worstBusyMs(), probe.ticks());
+}
+
+// Every search of the window: the first one on showing, the rest from Edit -> Search. Each is
+// measured from its start to half a second after its 3 s countdown.
+bool searches(int count) {
+    NetLab lab;
+    test::startManyDevices(lab, 1000);
+    lab.enterWorkstation();
+    Rig rig;
+    NoRowDialogs dialogs;
+    MainWindow window(rig.platform, rig.link, dialogs);
+    StallProbe probe;
+    bool allListed = true;
+    probe.start();
+    window.show(); // the first search starts half a second later
+    for (int s = 1; s <= count; ++s) {
+        if (s > 1) {
+            probe.start();
+            window.findChild<QAction*>("search")->trigger();
+        }
+        runFor(s == 1 ? 4000 : 3500);
+        probe.stop();
+        const int rows = window.deviceList().rowCount();
+        allListed = allListed && rows == 1000;
+        std::printf("search %d: %d of 1000 rows; GUI thread's worst stall %.2f ms, %.0f ms in; most CPU "
+                    "between ticks %.2f ms (%ld ticks of 1 ms)\n",
+                    s, rows, probe.worstMs(), probe.worstAtMs(), probe.worstBusyMs(), probe.ticks());
+    }
+    return allListed;
+}
+
+// The upgrade dialog, OK to its close: 13 s of start sequence, then the transfer.
+bool upload() {
+    NetLab lab;
+    lab.addHost("d0", "a", "10.77.1.10/24");
+    const QString root = test::startTftpd(lab, "d0");
+    const QString path = lab.writeFile("image.bin", test::firmwareImage(kTftpMaxImageBytes, "AP Config", 7));
+    lab.enterWorkstation();
+    Rig rig;
+    ProcessValues values;
+    values.selectedDeviceIp = Ipv4::parse("10.77.1.10");
+    values.selectedDeviceKind = DeviceKind::AccessPoint;
+    values.localAdapterIp = Ipv4::parse("10.77.1.1");
+    UploadCarryOver carry;
+    Download dialog(rig.platform, rig.link, values, carry);
+    dialog.show();
+    StallProbe probe;
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    dialog.findChild<PathBox*>("Combo1")->setEditText(path);
+    const auto start = Clock::now();
+    probe.start();
+    dialog.findChild<QPushButton*>("Command1")->click(); // the image is read and checked, then sent
+    loop.exec();
+    probe.stop();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const auto stored = test::fileBytes(QDir(root).filePath("fw.bin"));
+    const bool ok = rig.messages.texts() == std::vector<std::string>{"Data transmit finish"} && stored &&
+                    stored->size() == kTftpMaxImageBytes;
+    std::printf(
+        "upload of %zu bytes: %s in %.1f s from OK; GUI thread's worst stall %.2f ms, %.0f ms in; most "
+        "CPU between ticks %.2f ms (%ld ticks of 1 ms)\n",
+        kTftpMaxImageBytes, ok ? "stored" : "FAILED", seconds, probe.worstMs(), probe.worstAtMs(),
+        probe.worstBusyMs(), probe.ticks());
+    return ok;
+}
+
+} // namespace
+} // namespace fw
+
+int main(int argc, char** argv) {
+    if (!fw::bench::readyForLab()) {
+        return 77;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    try {
+        fw::idle();
+        const bool found = fw::searches(count);
+        const bool uploaded = fw::upload();
+        return found && uploaded ? 0 : 1;
+    } catch (const std::exception& e) { // the lab or the simulator did not come up
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+}
