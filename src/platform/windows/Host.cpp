@@ -81,8 +81,18 @@ Result<std::unique_ptr<WireTap>, std::error_code> openWireTap(int /*interfaceInd
     return Failure{std::make_error_code(std::errc::not_supported)};
 }
 
+// A console also gets to understand the escape that clears the progress line's rest (ESC [ K),
+// which Windows 10's console does only when asked.
 bool isTerminal(std::FILE* stream) {
-    return _isatty(_fileno(stream)) != 0;
+    if (_isatty(_fileno(stream)) == 0) {
+        return false;
+    }
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode) != 0) {
+        SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
+    return true;
 }
 
 int terminalColumns(std::FILE* stream) {
