@@ -19,8 +19,8 @@ endfunction()
 
 # A Qt-based library (windows, platform glue).
 function(fernwick_qt_library name)
-    if(FERNWICK_CORES_ONLY)
-        return() # a cores-only tree has no Qt
+    if(FERNWICK_CORES_ONLY OR WIN32)
+        return() # a cores-only tree and the Windows build have no Qt
     endif()
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})

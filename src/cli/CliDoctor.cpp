@@ -36,7 +36,8 @@ asio::awaitable<void> CliDoctor::probe(std::chrono::milliseconds wait) {
     if (gatherer_.probeAdapters().empty()) {
         co_return;
     }
-    if (const auto watched = gatherer_.watchWire(); !watched && !watched.error().notPermitted()) {
+    if (const auto watched = gatherer_.watchWire();
+        !watched && !watched.error().notPermitted() && !watched.error().unsupported()) {
         ctx_.console.err("doctor: cannot watch " + watched.error().interfaceName + ": " +
                          watched.error().code.message());
     }

@@ -11,7 +11,7 @@
 #include "cli/DeviceReport.h"
 #include "common/StringTable.h"
 #include "doctor/core/DoctorRules.h"
-#include "platform/linux/Sysctl.h"
+#include "platform/Host.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,7 +31,7 @@ void hintBlockers(CliContext& ctx, const AdapterTable& table, const std::vector<
                          [&](const AdapterFacts& f) { return f.interfaceName == e.interfaceName; });
         const bool carrier = facts == listing.adapters.end() || !facts->link || facts->link->carrier;
         if (const auto hint =
-                doctor::searchHint(e.interfaceName, Sysctl::reversePathFilter(e.interfaceName), carrier)) {
+                doctor::searchHint(e.interfaceName, host::reversePathFilter(e.interfaceName), carrier)) {
             ctx.console.err(*hint);
         }
     }

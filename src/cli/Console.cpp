@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Console.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "platform/Host.h"
 
 namespace fw::cli {
 
 Console::Console(std::FILE* out, std::FILE* err)
-    : out_(out), err_(err), terminal_(::isatty(::fileno(err)) == 1 && ::isatty(::fileno(out)) == 1) {}
+    : out_(out), err_(err), terminal_(host::isTerminal(err) && host::isTerminal(out)) {}
 
 void Console::write(std::FILE* stream, std::string_view text) {
     if (progressShown_) {
@@ -31,11 +30,7 @@ void Console::note(std::string_view line) {
 }
 
 int Console::width() const {
-    winsize size{};
-    if (::ioctl(::fileno(err_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-        return size.ws_col;
-    }
-    return 80;
+    return host::terminalColumns(err_);
 }
 
 void Console::progress(std::string_view text) {

@@ -3,19 +3,15 @@
 
 #include "cli/DeviceReport.h"
 #include "common/Latin1.h"
+#include "platform/Host.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gcrypt.h>
 #include <iterator>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fw::cli {
 namespace {
@@ -108,19 +104,6 @@ std::string sha256Hex(std::span<const std::uint8_t> bytes) {
     return hex;
 }
 
-// A new file in `folder` that no one else has opened: its descriptor and name.
-std::pair<int, fs::path> createTemporary(const fs::path& folder) {
-    for (unsigned n = 0;; ++n) {
-        const fs::path name =
-            folder / (".fernwick-report-" + std::to_string(::getpid()) + "-" + std::to_string(n));
-        // 0666 less the umask, as any new file of the user's.
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return {fd, name};
-        }
-    }
-}
-
 // The folder a report at `path` is replaced in, absolute: renaming works only within it.
 fs::path folderOf(const fs::path& path) {
     return fs::absolute(path).lexically_normal().parent_path();
@@ -137,31 +120,8 @@ Status<std::string> replaceFile(const fs::path& given, const std::string& text) 
             return Failure{ec.message()};
         }
     }
-    const auto [fd, temporary] = createTemporary(folderOf(path));
-    if (fd < 0) {
-        return Failure{std::string(std::strerror(errno))};
-    }
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777); // the report keeps its permissions
-    }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    const bool ok = written == text.size() && ::fsync(fd) == 0;
-    const int error = errno;
-    if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int reason = ok ? errno : error;
-        ::unlink(temporary.c_str());
-        return Failure{std::string(std::strerror(reason))};
+    if (auto problem = host::replaceFile(folderOf(path) / path.filename(), text)) {
+        return Failure{std::move(*problem)};
     }
     return Done{};
 }
@@ -238,12 +198,9 @@ RolloutReport::refusal(const std::string& path,
     if (!fs::is_directory(folder, ec)) {
         return "cannot be written: there is no folder " + folder.string();
     }
-    const auto [fd, probe] = createTemporary(folder);
-    if (fd < 0) {
-        return "cannot be written in " + folder.string() + ": " + std::strerror(errno);
+    if (const auto reason = host::canCreateIn(folder)) {
+        return "cannot be written in " + folder.string() + ": " + *reason;
     }
-    ::close(fd);
-    ::unlink(probe.c_str());
     return std::nullopt;
 }
 

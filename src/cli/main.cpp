@@ -6,8 +6,7 @@
 #include "cli/Console.h"
 #include "cli/RolloutReport.h"
 #include "engine/Engine.h"
-#include "platform/linux/LinuxAdapterSource.h"
-#include "platform/linux/NeighbourTable.h"
+#include "platform/Host.h"
 
 #include <cstdio>
 
@@ -28,10 +27,7 @@ int main(int argc, char** argv) {
         break;
     }
     fw::engine::Engine engine;
-    fw::cli::CliContext ctx{console,
-                            engine.endpoints(),
-                            [] { return fw::LinuxAdapterSource().readListing(); },
-                            [](fw::Ipv4 ip) { fw::NeighbourTable().remove(ip); },
-                            {}};
+    fw::cli::CliContext ctx{
+        console, engine.endpoints(), fw::host::readAdapters, fw::host::flushNeighbour, {}};
     return static_cast<int>(engine.run(fw::cli::runCommand(ctx, *parsed.command)));
 }

@@ -5,11 +5,7 @@
 #include "discovery/core/DiscoveryRecords.h"
 #include "doctor/core/DoctorRules.h"
 #include "netif/core/AdapterRules.h"
-#include "platform/linux/NftablesChains.h"
-#include "platform/linux/PacketTap.h"
-#include "platform/linux/RouteLookup.h"
-#include "platform/linux/Sysctl.h"
-#include "platform/linux/UdpPortCheck.h"
+#include "platform/Host.h"
 
 #include <algorithm>
 
@@ -25,16 +21,14 @@ void addOnce(std::vector<SeenAnswer>& list, const SeenAnswer& seen) {
 InterfaceFacts readInterface(const AdapterFacts& adapter, const std::vector<AdapterFacts>& all) {
     InterfaceFacts f;
     f.adapter = adapter;
-    if (const auto rp = Sysctl::reversePathFilter(adapter.interfaceName)) {
-        f.rpFilter = *rp;
-    }
+    f.rpFilter = host::reversePathFilter(adapter.interfaceName);
     const auto master = std::find_if(all.begin(), all.end(), [&](const AdapterFacts& m) {
         return adapter.masterIndex != 0 && m.interfaceIndex == adapter.masterIndex;
     });
     if (master != all.end()) {
         f.master = *master;
     }
-    f.arpFluxGuarded = Sysctl::arpFluxGuarded(adapter.interfaceName);
+    f.arpFluxGuarded = host::arpFluxGuarded(adapter.interfaceName);
     return f;
 }
 
@@ -68,10 +62,11 @@ Status<GatherError> DoctorFactGatherer::readHost(const AdapterListing& listing,
     for (std::size_t i = 0; i < states.size(); ++i) {
         if (isSearched(states[i])) {
             auto& f = facts_.interfaces[i];
-            f.port = UdpPortCheck::check(f.adapter.interfaceName, f.adapter.interfaceIndex, kWorkstationPort);
+            f.port = host::checkPort(f.adapter, kWorkstationPort);
         }
     }
-    facts_.firewall = NftablesChains::inputDropChains();
+    facts_.firewall = host::firewall();
+    facts_.kernelSettingsApply = host::kernelSettingsApply();
     const AdapterSelection selection = selectAdapters(searched);
     probeTable_ = selection.outcome == AdapterOutcome::Ok ? selection.table : AdapterTable{};
     return Done{};
@@ -80,12 +75,12 @@ Status<GatherError> DoctorFactGatherer::readHost(const AdapterListing& listing,
 Status<WatchError> DoctorFactGatherer::watchWire() {
     taps_.clear();
     for (const AdapterEntry& e : probeTable_) {
-        auto tap = std::make_unique<PacketTap>();
-        if (const auto opened = tap->open(e.interfaceIndex, kWorkstationPort); !opened) {
+        auto tap = host::openWireTap(e.interfaceIndex, kWorkstationPort);
+        if (!tap) {
             taps_.clear();
-            return Failure{WatchError{e.interfaceName, opened.error()}};
+            return Failure{WatchError{e.interfaceName, tap.error()}};
         }
-        taps_.push_back(std::move(tap));
+        taps_.push_back(std::move(*tap));
     }
     return Done{};
 }
@@ -112,7 +107,7 @@ void DoctorFactGatherer::recordProbe(const ProbeSearchResult& search) {
                 }
             }
             for (const SeenAnswer& seen : a.onWire) {
-                if (!RouteLookup::hasRoute(seen.source)) {
+                if (!host::hasRoute(seen.source)) {
                     a.noRouteBack.push_back(seen.source);
                 }
             }

@@ -5,16 +5,13 @@
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
 #include "doctor/core/DoctorFacts.h"
+#include "platform/WireTap.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
-
-namespace fw {
-class PacketTap;
-} // namespace fw
 
 namespace fw::doctor {
 
@@ -32,6 +29,8 @@ struct WatchError {
     bool notPermitted() const {
         return code == std::errc::operation_not_permitted || code == std::errc::permission_denied;
     }
+    // The system has no packet capture of its own (Windows): the probe goes on without the wire.
+    bool unsupported() const { return code == std::errc::not_supported; }
 };
 
 // What the probe's search brought back. Whoever runs the search fills it: this is the seam between
@@ -67,7 +66,7 @@ public:
 private:
     DoctorFacts facts_;
     AdapterTable probeTable_;
-    std::vector<std::unique_ptr<PacketTap>> taps_; // one per probed adapter, when watched
+    std::vector<std::unique_ptr<WireTap>> taps_; // one per probed adapter, when watched
 };
 
 } // namespace fw::doctor

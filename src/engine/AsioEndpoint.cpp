@@ -56,7 +56,7 @@ UdpAddress toAddress(const udp::endpoint& from) {
 // Asio reports the system's errors in a category of its own, which std::errc does not compare with.
 SocketError socketError(const std::error_code& error) {
     if (error.category() == asio::system_category()) {
-        return SocketError::from(std::error_code(error.value(), std::system_category()));
+        return SocketError::from(systemError(error));
     }
     return SocketError::from(error);
 }
@@ -203,7 +203,7 @@ EndpointResult AsioEndpoint::bindToAdapter(asio::io_context& context, const Adap
     if (const std::error_code error = tieToAdapter(s->socket.native_handle(), adapter.interfaceName)) {
         return Failure{socketError(error)};
     }
-    return bound(std::move(s), toEndpoint(Ipv4::any(), port), ip);
+    return bound(std::move(s), toEndpoint(adapterBindAddress(ip), port), ip);
 }
 
 // A unicast endpoint exchanges datagrams with one device in lock-step: it may wait in place.

@@ -99,10 +99,12 @@ TEST(Engine, APortThatIsTakenIsATypedError) {
     const auto second = AsioEndpoint::bindToAddress(context, kLoopback, (*first)->localPort());
     ASSERT_FALSE(second);
     EXPECT_EQ(second.error().kind, Kind::PortInUse);
+#ifndef _WIN32 // Windows ties an endpoint to its adapter by the address, not by the name
     const auto gone =
         AsioEndpoint::bindToAdapter(context, AdapterEntry{kLoopback, {}, {}, {}, "fw-no-such0", 0}, 0);
     ASSERT_FALSE(gone);
     EXPECT_EQ(gone.error().kind, Kind::NoSuchAdapter);
+#endif
 }
 
 // The one policy for a port another program holds: that adapter is named, the others search on.

@@ -51,6 +51,7 @@ struct DoctorFacts {
     ListingPath path = ListingPath::Main;
     FirewallFacts firewall;
     ProbeFacts probe;
+    bool kernelSettingsApply = true; // false: the system has no rp_filter or ARP settings (Windows)
 };
 
 } // namespace fw::doctor

@@ -28,6 +28,8 @@ std::string_view firewallName(FirewallCheck c) {
         return "checked";
     case FirewallCheck::NeedsRoot:
         return "needs-root";
+    case FirewallCheck::NotApplicable:
+        return "not-applicable";
     case FirewallCheck::Unreadable:
         break;
     }
@@ -85,7 +87,7 @@ std::string pad(std::string text, std::size_t width) {
     return text;
 }
 
-std::string interfaceLine(const InterfaceFacts& f, InterfaceState state) {
+std::string interfaceLine(const InterfaceFacts& f, InterfaceState state, bool kernelSettingsApply) {
     const AdapterFacts& a = f.adapter;
     std::string line = "  " + pad(a.interfaceName, 10) + pad(std::string(stateName(state)), 15);
     if (!isSearched(state)) {
@@ -94,6 +96,8 @@ std::string interfaceLine(const InterfaceFacts& f, InterfaceState state) {
     line += toText(a.ip) + "/" + toText(a.mask) + "  " + formatMac(a.mac);
     if (f.rpFilter) {
         line += "  rp_filter " + std::string(reversePathMode(f.rpFilter->effective()));
+    } else if (!kernelSettingsApply) {
+        line += "  rp_filter n/a";
     }
     line += "  port 4001 " + std::string(portStateName(f.port.state));
     return line;
@@ -118,7 +122,7 @@ std::string formatText(const DoctorReport& report) {
     const DoctorFacts& facts = report.facts;
     std::string out = "Interfaces:\n";
     for (std::size_t i = 0; i < facts.interfaces.size(); ++i) {
-        out += interfaceLine(facts.interfaces[i], report.states[i]) + "\n";
+        out += interfaceLine(facts.interfaces[i], report.states[i], facts.kernelSettingsApply) + "\n";
     }
     out += "Firewall: ";
     switch (facts.firewall.check) {
@@ -131,6 +135,9 @@ std::string formatText(const DoctorReport& report) {
         break;
     case FirewallCheck::Unreadable:
         out += "no nftables ruleset could be read\n";
+        break;
+    case FirewallCheck::NotApplicable:
+        out += "not applicable (no nftables here; the system's own firewall is not read)\n";
         break;
     }
     if (facts.firewall.legacyIptables) {

@@ -297,6 +297,16 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
              "The nftables ruleset could not be read (nf_tables is not loaded, so it filters nothing).",
              {}});
         return;
+    case FirewallCheck::NotApplicable:
+        out.push_back({Severity::Info,
+                       "not-applicable",
+                       {},
+                       {},
+                       "rp_filter, the ARP settings and nftables do not exist on this system and were not "
+                       "checked, nor can answers be watched on the wire; its own firewall must let UDP 4001 "
+                       "and 14321 in.",
+                       {}});
+        return;
     case FirewallCheck::Checked:
         break;
     }
@@ -422,7 +432,7 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
     if (!facts.probe.ran) {
         return;
     }
-    if (!facts.probe.wireWatched) {
+    if (!facts.probe.wireWatched && facts.kernelSettingsApply) { // elsewhere "not-applicable" says it
         out.push_back({Severity::Info,
                        "probe-not-watched",
                        {},
@@ -623,7 +633,7 @@ int exitStatusFor(const std::vector<Finding>& findings) {
 }
 
 std::optional<std::string> searchHint(const std::string& interfaceName,
-                                      const Result<ReversePathFilter, SettingError>& rpFilter, bool carrier) {
+                                      const std::optional<ReversePathFilter>& rpFilter, bool carrier) {
     const std::string doctor = "; 'fernwick-cli doctor' tells more";
     if (!carrier) {
         return interfaceName + " got no answer: it has no carrier" + doctor;

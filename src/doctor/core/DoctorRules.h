@@ -44,6 +44,6 @@ int exitStatusFor(const std::vector<Finding>& findings);
 
 // One line for a search that got no answer on the adapter, when a blocker is known; none otherwise.
 std::optional<std::string> searchHint(const std::string& interfaceName,
-                                      const Result<ReversePathFilter, SettingError>& rpFilter, bool carrier);
+                                      const std::optional<ReversePathFilter>& rpFilter, bool carrier);
 
 } // namespace fw::doctor

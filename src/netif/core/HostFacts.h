@@ -50,7 +50,8 @@ struct DropChain {
     bool operator==(const DropChain&) const = default;
 };
 
-enum class FirewallCheck { Checked, NeedsRoot, Unreadable };
+// NotApplicable: the system has no nftables (Windows); its own firewall is not read.
+enum class FirewallCheck { Checked, NeedsRoot, Unreadable, NotApplicable };
 
 struct FirewallFacts {
     FirewallCheck check = FirewallCheck::NeedsRoot;

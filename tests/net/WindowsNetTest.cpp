@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/NetLab.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+// fernwick-cli.exe (the windows preset's build, named by FERNWICK_WINDOWS_CLI; skipped without)
+// under wine in the lab's workstation namespace. wine's sockets live where its wineserver runs:
+// cmake/wine-run.sh starts one in the namespace for each run, with the lab's own prefix, and
+// stops it at the end.
+
+namespace fw {
+namespace {
+
+using namespace test;
+
+QString env(const char* name) {
+    return qEnvironmentVariable(name);
+}
+
+// wine's helper processes outlive a program that failed the test: its wineserver goes with them.
+struct WineServerStop {
+    ~WineServerStop() {
+        (void)!std::system(
+            ("WINEPREFIX='" + env("FERNWICK_WINEPREFIX").toStdString() + "' wineserver -k").c_str());
+    }
+};
+
+// Lines end in CR LF, as a Windows program's text does.
+NetLab::Outcome wineCli(NetLab& lab, const QStringList& args) {
+    NetLab::Outcome r =
+        lab.runApart("ws", QStringList{"env", "WINEPREFIX=" + env("FERNWICK_WINEPREFIX"),
+                                       NetLab::sourcePath("cmake/wine-run.sh"), env("FERNWICK_WINDOWS_CLI")} +
+                               args);
+    r.out.replace("\r\n", "\n");
+    r.err.replace("\r\n", "\n");
+    return r;
+}
+
+TEST(WindowsCliNet, SearchesSetsAnAddressUpgradesAndNamesAPortHolderUnderWine) {
+    if (env("FERNWICK_WINDOWS_CLI").isEmpty()) {
+        GTEST_SKIP() << "FERNWICK_WINDOWS_CLI does not name fernwick-cli.exe";
+    }
+    NetLab lab;
+    const WineServerStop stop;
+    lab.addHost("ap", "a", "10.77.1.10/24");
+    lab.addHost("br", "b", "10.77.2.20/24");
+    lab.startSimulator("ap",
+                       R"({"devices": [{"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "kind": "AP"}]})");
+    const QString brLog = lab.startSimulator("br", R"({"devices": [
+      {"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"},
+      {"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "kind": "AP", "reply": "broadcast"}]})");
+
+    const NetLab::Outcome found = wineCli(lab, {"search", "--format", "csv"});
+    EXPECT_EQ(found.status, 0) << found.err.toStdString();
+    EXPECT_EQ(found.out.count('\n'), 4) << found.out.toStdString();
+    for (const char* row : {",10.77.1.10,", ",00-0A-1B-00-00-10,ap,eth0,10.77.1.1\n", ",10.77.2.20,",
+                            ",00-0A-1B-00-00-20,adapter,eth1,10.77.2.1\n", ",192.168.99.7,",
+                            ",00-0A-1B-00-00-03,ap,eth1,10.77.2.1\n"}) {
+        EXPECT_TRUE(found.out.contains(row)) << row;
+    }
+
+    // Set IP by MAC reaches the device on the foreign subnet by broadcast.
+    const NetLab::Outcome moved =
+        wineCli(lab, {"set-ip", "00-0A-1B-00-00-03", "--ip", "10.77.2.77", "--mask", "255.255.255.0"});
+    EXPECT_EQ(moved.out, "Set IP OK\n") << moved.err.toStdString();
+    EXPECT_FALSE(simulatorEvents(brLog, "setip-ack").empty());
+    EXPECT_TRUE(wineCli(lab, {"search", "-i", "eth1", "--format", "csv"}).out.contains(",10.77.2.77,"));
+
+    // The upload reaches tftpd-hpa byte for byte (the image read through wine's Z: drive).
+    const QString root = startTftpd(lab, "ap");
+    const QByteArray image = firmwareImage(200001, "ap config", 3);
+    const QString path = "Z:" + lab.writeFile("ap.bin", image).replace('/', '\\');
+    const NetLab::Outcome upgraded = wineCli(lab, {"upgrade", "10.77.1.10", path});
+    EXPECT_EQ(upgraded.out, "Data transmit finish\n") << upgraded.err.toStdString();
+    EXPECT_EQ(fileBytes(QDir(root).filePath("fw.bin")),
+              std::vector<std::uint8_t>(image.begin(), image.end()));
+
+    // A second fernwick-cli.exe holding port 4001 on eth0 (a Windows process, whose owner wine's UDP
+    // table knows): the search says so, the doctor names it. Each run stops the wineserver, and
+    // so the holder.
+    const auto holdPort = [&] {
+        lab.spawn("ws", {"env", "WINEPREFIX=" + env("FERNWICK_WINEPREFIX"), "WINEDEBUG=-all", "wine",
+                         env("FERNWICK_WINDOWS_CLI"), "search", "-i", "eth0", "--timeout", "30"});
+        lab.sh("ws", "for i in $(seq 150); do ss -uan | grep -q :4001 && exit 0; sleep 0.1; done; exit 1");
+    };
+    holdPort();
+    const NetLab::Outcome beside = wineCli(lab, {"search", "--timeout", "1"});
+    EXPECT_TRUE(beside.err.contains("UDP port 4001 on eth0 (10.77.1.1) is in use by another program"))
+        << beside.err.toStdString();
+    holdPort();
+    const NetLab::Outcome doctor = wineCli(lab, {"doctor", "--format", "json", "-i", "eth0"});
+    EXPECT_TRUE(doctor.out.contains("\"name\": \"fernwick-cli.exe\"")) << doctor.out.toStdString();
+    EXPECT_TRUE(doctor.out.contains("\"not-applicable\""));
+}
+
+} // namespace
+} // namespace fw
