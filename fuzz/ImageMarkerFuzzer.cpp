@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fw::fuzz::require(fw::containsMarker(bytes, marker) == found, "marker search");
 
     fw::ImageFile file{fw::ImageFile::State::Read, {bytes.begin(), bytes.end()}};
-    const auto decision = fw::checkImage("image.bin", file, ap);
+    const auto decision =
+        fw::checkImage("image.bin", file, ap ? fw::DeviceKind::AccessPoint : fw::DeviceKind::Bridge);
     fw::fuzz::require(decision.kind ==
                           (found ? fw::ImageDecision::Kind::Accept : fw::ImageDecision::Kind::Confirm),
                       "a readable image is accepted with its marker, asked about without");
