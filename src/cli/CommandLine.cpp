@@ -49,7 +49,7 @@ std::string seconds(std::chrono::milliseconds ms) {
 }
 
 // One option of a command. The defaults are those of the command's struct; `shown` renders one.
-struct OptionSpec {
+struct OptionRow {
     std::string_view names; // as CLI11 takes them: "-i,--interface"
     std::string_view value; // the value's name in the help; empty for a flag
     std::string_view help;
@@ -57,112 +57,112 @@ struct OptionSpec {
     bool repeatable = false;
 };
 
-struct CommandSpec {
+struct CommandRow {
     std::string_view name;
     std::string_view summary; // its line in the general help
     std::string_view usage;
     std::string_view description;
     std::string_view footer;
-    std::span<const OptionSpec> options;
+    std::span<const OptionRow> options;
 };
 
-constexpr OptionSpec kInterface{"-i,--interface", "IF", "search on this adapter only (repeat for several)",
-                                nullptr, true};
+constexpr OptionRow kInterface{"-i,--interface", "IF", "search on this adapter only (repeat for several)",
+                               nullptr, true};
 
 constexpr std::array kSearchOptions{
     kInterface,
-    OptionSpec{"-t,--timeout", "S", "seconds to wait for answers",
-               [] {
-                   return seconds(SearchCommand{}.timeout);
-               }},
-    OptionSpec{"-f,--format", "F", "table, json or csv",
-               [] {
-                   return nameOf(kOutputFormats, SearchCommand{}.format);
-               }},
+    OptionRow{"-t,--timeout", "S", "seconds to wait for answers",
+              [] {
+                  return seconds(SearchCommand{}.timeout);
+              }},
+    OptionRow{"-f,--format", "F", "table, json or csv",
+              [] {
+                  return nameOf(kOutputFormats, SearchCommand{}.format);
+              }},
 };
 
 constexpr std::array kSetIpOptions{
-    OptionSpec{"--dhcp", "", "switch the device to DHCP"},
-    OptionSpec{"--ip", "A", "the new address (first number not 0, last neither 0 nor 255)"},
-    OptionSpec{"--mask", "M", "the new subnet mask"},
-    OptionSpec{"--gateway", "G", "the new default gateway",
-               [] {
-                   return std::string(kNoGateway);
-               }},
-    OptionSpec{"-i,--interface", "IF", "the adapter the device is on (otherwise a search finds it)", nullptr,
-               true},
-    OptionSpec{"-t,--timeout", "S", "seconds to wait for an answer to each request",
-               [] {
-                   return seconds(SetIpCommand{}.timeout);
-               }},
-    OptionSpec{"-r,--retries", "N", "further copies of the request when no answer came",
-               [] {
-                   return std::to_string(SetIpCommand{}.retries);
-               }},
-    OptionSpec{"--verify", "",
-               "first refuse an address another device answers from; after the\n"
-               "device's OK, search until it answers from the new address (DHCP: from any)"},
-    OptionSpec{"--force", "", "with --verify: set the address even though another device answers from it"},
-    OptionSpec{"--verify-timeout", "S", "seconds the device has to come back",
-               [] {
-                   return seconds(SetIpCommand{}.verifyTimeout);
-               }},
+    OptionRow{"--dhcp", "", "switch the device to DHCP"},
+    OptionRow{"--ip", "A", "the new address (first number not 0, last neither 0 nor 255)"},
+    OptionRow{"--mask", "M", "the new subnet mask"},
+    OptionRow{"--gateway", "G", "the new default gateway",
+              [] {
+                  return std::string(kNoGateway);
+              }},
+    OptionRow{"-i,--interface", "IF", "the adapter the device is on (otherwise a search finds it)", nullptr,
+              true},
+    OptionRow{"-t,--timeout", "S", "seconds to wait for an answer to each request",
+              [] {
+                  return seconds(SetIpCommand{}.timeout);
+              }},
+    OptionRow{"-r,--retries", "N", "further copies of the request when no answer came",
+              [] {
+                  return std::to_string(SetIpCommand{}.retries);
+              }},
+    OptionRow{"--verify", "",
+              "first refuse an address another device answers from; after the\n"
+              "device's OK, search until it answers from the new address (DHCP: from any)"},
+    OptionRow{"--force", "", "with --verify: set the address even though another device answers from it"},
+    OptionRow{"--verify-timeout", "S", "seconds the device has to come back",
+              [] {
+                  return seconds(SetIpCommand{}.verifyTimeout);
+              }},
 };
 
 constexpr std::array kUpgradeOptions{
-    OptionSpec{"-y,--yes", "", "upload even when the image does not carry the marker of the device's kind"},
-    OptionSpec{"-i,--interface", "IF", "look for the device on this adapter only (repeat for several)",
-               nullptr, true},
-    OptionSpec{"--device", "D", "a device of the rollout, IP or MAC (repeat for several)", nullptr, true},
-    OptionSpec{"--from", "FILE", "the rollout's devices from a file"},
-    OptionSpec{"--all-ap", "", "every access point a search finds"},
-    OptionSpec{"--all-bridge", "", "every bridge (wireless adapter) a search finds"},
-    OptionSpec{"--report", "FILE", "write the rollout's report as JSON, after every device"},
-    OptionSpec{"--skip-done", "FILE", "leave out the devices that a report lists as done with this image"},
-    OptionSpec{"--parallel", "N", "up to N uploads at once, never two on one adapter",
-               [] {
-                   return std::to_string(RolloutCommand{}.parallel);
-               }},
-    OptionSpec{"--back-timeout", "S", "seconds a device has to restart and answer again",
-               [] {
-                   return seconds(RolloutCommand{}.backTimeout);
-               }},
-    OptionSpec{"--no-restart", "",
-               "the devices do not restart after an upload: an answer is enough to be done"},
+    OptionRow{"-y,--yes", "", "upload even when the image does not carry the marker of the device's kind"},
+    OptionRow{"-i,--interface", "IF", "look for the device on this adapter only (repeat for several)",
+              nullptr, true},
+    OptionRow{"--device", "D", "a device of the rollout, IP or MAC (repeat for several)", nullptr, true},
+    OptionRow{"--from", "FILE", "the rollout's devices from a file"},
+    OptionRow{"--all-ap", "", "every access point a search finds"},
+    OptionRow{"--all-bridge", "", "every bridge (wireless adapter) a search finds"},
+    OptionRow{"--report", "FILE", "write the rollout's report as JSON, after every device"},
+    OptionRow{"--skip-done", "FILE", "leave out the devices that a report lists as done with this image"},
+    OptionRow{"--parallel", "N", "up to N uploads at once, never two on one adapter",
+              [] {
+                  return std::to_string(RolloutCommand{}.parallel);
+              }},
+    OptionRow{"--back-timeout", "S", "seconds a device has to restart and answer again",
+              [] {
+                  return seconds(RolloutCommand{}.backTimeout);
+              }},
+    OptionRow{"--no-restart", "",
+              "the devices do not restart after an upload: an answer is enough to be done"},
 };
 
 constexpr std::array kDoctorOptions{
-    OptionSpec{"-i,--interface", "IF", "look at this interface only (repeat for several)", nullptr, true},
-    OptionSpec{"-t,--timeout", "S", "seconds to wait for answers to the probe search",
-               [] {
-                   return seconds(DoctorCommand{}.timeout);
-               }},
-    OptionSpec{"-f,--format", "F", "text or json",
-               [] {
-                   return nameOf(kDoctorFormats, DoctorCommand{}.format);
-               }},
+    OptionRow{"-i,--interface", "IF", "look at this interface only (repeat for several)", nullptr, true},
+    OptionRow{"-t,--timeout", "S", "seconds to wait for answers to the probe search",
+              [] {
+                  return seconds(DoctorCommand{}.timeout);
+              }},
+    OptionRow{"-f,--format", "F", "text or json",
+              [] {
+                  return nameOf(kDoctorFormats, DoctorCommand{}.format);
+              }},
 };
 
 constexpr std::array kWatchOptions{
-    OptionSpec{"-n,--interval", "S", "seconds from one search to the next, at least 0.2",
-               [] {
-                   return seconds(WatchCommand{}.interval);
-               }},
-    OptionSpec{"-m,--missed", "N", "searches without an answer before a device is gone",
-               [] {
-                   return std::to_string(WatchCommand{}.missed);
-               }},
+    OptionRow{"-n,--interval", "S", "seconds from one search to the next, at least 0.2",
+              [] {
+                  return seconds(WatchCommand{}.interval);
+              }},
+    OptionRow{"-m,--missed", "N", "searches without an answer before a device is gone",
+              [] {
+                  return std::to_string(WatchCommand{}.missed);
+              }},
     kInterface,
-    OptionSpec{"-f,--format", "F",
-               "table (a live view on a terminal, one line per event otherwise) or\n"
-               "jsonl (one JSON object per event, with \"time\" and \"event\")",
-               [] {
-                   return nameOf(kWatchFormats, WatchCommand{}.format);
-               }},
+    OptionRow{"-f,--format", "F",
+              "table (a live view on a terminal, one line per event otherwise) or\n"
+              "jsonl (one JSON object per event, with \"time\" and \"event\")",
+              [] {
+                  return nameOf(kWatchFormats, WatchCommand{}.format);
+              }},
 };
 
 constexpr std::array kCommands{
-    CommandSpec{
+    CommandRow{
         "search", "list every device that answers a discovery broadcast",
         "fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]",
         R"(Broadcasts one discovery request on every usable adapter and lists each device that answers:
@@ -170,7 +170,7 @@ name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter i
         R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, no usable adapter or
 UDP port 4001 held by another program on a searched adapter.)",
         kSearchOptions},
-    CommandSpec{
+    CommandRow{
         "set-ip", "give one device, named by its MAC address, a fixed address or DHCP",
         "fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]",
         R"(Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
@@ -180,7 +180,7 @@ host's adapters holds is refused before anything is sent (exit 2, even with --fo
 in use, the address is this host's or (--verify) taken, 3 no answer, 4 the device said OK but did
 not come back as asked.)",
         kSetIpOptions},
-    CommandSpec{
+    CommandRow{
         "upgrade", "upload a firmware image to one device by TFTP, or roll it out to many",
         R"(fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
        fernwick-cli upgrade IMAGE (--device D... | --from FILE | --all-ap | --all-bridge) [OPTIONS])",
@@ -211,7 +211,7 @@ upload (its text is printed; a rollout: a device not done, or the report could n
 2 bad arguments, image refused or (one device) local UDP port 14321 in use, 3 "Time Out" or the
 device was not found.)",
         kUpgradeOptions},
-    CommandSpec{
+    CommandRow{
         "doctor", "tell why a device does not answer, and how to fix it",
         "fernwick-cli doctor [--interface IF]... [--timeout SECONDS] [--format text|json]",
         R"(Lists every interface with the reason a search skips it, its reverse-path filter and whether UDP
@@ -219,7 +219,7 @@ port 4001 is free there (naming the program that holds it), checks the nftables 
 (as root), and runs one search: as root a packet socket on each adapter shows answers that reached
 the wire but were dropped by this host. Every finding comes with the command that fixes it.)",
         "Exit status: 0 nothing found, 1 a problem found, 2 could not run.", kDoctorOptions},
-    CommandSpec{
+    CommandRow{
         "watch", "search again and again; report devices appearing, changing, going, and conflicts",
         "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]",
         R"(Searches every S seconds until interrupted (Ctrl+C ends it with status 0) and knows devices by MAC,
@@ -301,13 +301,13 @@ template <typename T> std::optional<T> numberIn(std::string text) {
 // One command's options, parsed by CLI11 from the command's table.
 class Options {
 public:
-    explicit Options(const CommandSpec& spec)
-        : spec_(spec), app_(std::string(), "fernwick-cli " + std::string(spec.name)) {
-        app_.formatter(std::make_shared<HelpLayout>(spec.usage, spec.description));
-        app_.footer(std::string(spec.footer));
+    explicit Options(const CommandRow& commandRow)
+        : row_(commandRow), app_(std::string(), "fernwick-cli " + std::string(commandRow.name)) {
+        app_.formatter(std::make_shared<HelpLayout>(commandRow.usage, commandRow.description));
+        app_.footer(std::string(commandRow.footer));
         app_.set_help_flag("-h,--help", "show this help");
         app_.allow_extras(); // unknown options are named below, as this program always has
-        for (const OptionSpec& o : spec.options) {
+        for (const OptionRow& o : commandRow.options) {
             std::string help(o.help);
             if (o.shown != nullptr) {
                 help += " (default " + o.shown() + ")";
@@ -323,7 +323,7 @@ public:
     // Help, or the error; none when the command's options and arguments were read.
     std::optional<ParsedCommandLine> parse(std::vector<std::string> args) {
         for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
-            if (const OptionSpec* o = named(args[i]); o != nullptr && !o->value.empty()) {
+            if (const OptionRow* o = named(args[i]); o != nullptr && !o->value.empty()) {
                 ++i; // its value, whatever it looks like
                 continue;
             }
@@ -333,7 +333,7 @@ public:
                 continue;
             }
             const std::string name = args[i].substr(0, equals);
-            if (const OptionSpec* o = named(name); o != nullptr && o->value.empty()) {
+            if (const OptionRow* o = named(name); o != nullptr && o->value.empty()) {
                 return failure("Unexpected value after '" + name + "'.");
             }
             args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args[i].substr(equals + 1));
@@ -355,7 +355,7 @@ public:
         return misuse();
     }
 
-    ParsedCommandLine failure(const std::string& message) const { return error(spec_.name, message); }
+    ParsedCommandLine failure(const std::string& message) const { return error(row_.name, message); }
 
     bool isSet(std::string_view name) const { return option(name)->count() > 0; }
     std::vector<std::string> values(std::string_view name) const { return option(name)->results(); }
@@ -435,7 +435,7 @@ private:
             }
             return failure("Unknown options: " + names + ".");
         }
-        for (const OptionSpec& o : spec_.options) {
+        for (const OptionRow& o : row_.options) {
             if (!o.repeatable && !o.value.empty() && values(longName(o.names)).size() > 1) {
                 return failure("--" + std::string(longName(o.names)) + " given more than once");
             }
@@ -444,25 +444,25 @@ private:
     }
 
     // The option an argument names as a whole ("-i", "--interface"), if any.
-    const OptionSpec* named(std::string_view arg) const {
-        const auto it = std::find_if(spec_.options.begin(), spec_.options.end(), [&](const OptionSpec& o) {
+    const OptionRow* named(std::string_view arg) const {
+        const auto it = std::find_if(row_.options.begin(), row_.options.end(), [&](const OptionRow& o) {
             return (arg.starts_with("--") && longName(o.names) == arg.substr(2)) ||
                    (arg.size() == 2 && o.names.starts_with(arg) && o.names[2] == ',');
         });
-        return it == spec_.options.end() ? nullptr : &*it;
+        return it == row_.options.end() ? nullptr : &*it;
     }
     const CLI::Option* option(std::string_view name) const {
         return app_.get_option("--" + std::string(name));
     }
 
-    const CommandSpec& spec_;
+    const CommandRow& row_;
     CLI::App app_;
     std::vector<std::string> positionals_;
 };
 
-const CommandSpec& spec(std::string_view name) {
+const CommandRow& commandRow(std::string_view name) {
     return *std::find_if(kCommands.begin(), kCommands.end(),
-                         [&](const CommandSpec& c) { return c.name == name; });
+                         [&](const CommandRow& c) { return c.name == name; });
 }
 
 std::string generalHelp() {
@@ -471,7 +471,7 @@ std::string generalHelp() {
     app.footer(std::string(kProgramFooter));
     app.set_help_flag("-h,--help", "show this help (fernwick-cli COMMAND --help for a command's options)");
     app.set_version_flag("-V,--version", std::string(), "show the version");
-    for (const CommandSpec& c : kCommands) {
+    for (const CommandRow& c : kCommands) {
         app.add_subcommand(std::string(c.name), std::string(c.summary))->group("Commands");
     }
     return app.help();
@@ -718,7 +718,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     }
     for (const auto& [name, parse] : kParsers) {
         if (first == name) {
-            Options o(spec(name));
+            Options o(commandRow(name));
             if (auto e = o.parse(rest)) {
                 return *e;
             }
