@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setip/core/PlanEntry.h"
 
+#include "common/NameTable.h"
+
 #include <algorithm>
-#include <array>
-#include <utility>
 
 namespace fw {
 namespace {
 
-constexpr std::array<std::pair<PlanState, std::string_view>, 9> kNames{{
+constexpr NameTable<PlanState, 9> kNames{{
     {PlanState::Done, "done"},
     {PlanState::Unchanged, "unchanged"},
     {PlanState::NotFound, "not-found"},
@@ -23,15 +23,11 @@ constexpr std::array<std::pair<PlanState, std::string_view>, 9> kNames{{
 } // namespace
 
 std::string_view planStateName(PlanState state) {
-    const auto it =
-        std::find_if(kNames.begin(), kNames.end(), [&](const auto& e) { return e.first == state; });
-    return it->second;
+    return nameIn(kNames, state);
 }
 
 std::optional<PlanState> planStateNamed(std::string_view name) {
-    const auto it =
-        std::find_if(kNames.begin(), kNames.end(), [&](const auto& e) { return e.second == name; });
-    return it == kNames.end() ? std::nullopt : std::optional(it->first);
+    return valueNamed(kNames, name);
 }
 
 bool settledEarlier(const PlanRow& row, std::span<const PlanEntry> earlier) {

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "upgrade/core/RolloutEntry.h"
 
+#include "common/NameTable.h"
+
 #include <algorithm>
-#include <array>
-#include <utility>
 
 namespace fw {
 namespace {
 
-constexpr std::array<std::pair<RolloutState, std::string_view>, 9> kNames{{
+constexpr NameTable<RolloutState, 9> kNames{{
     {RolloutState::Done, "done"},
     {RolloutState::Refused, "refused"},
     {RolloutState::DeviceError, "device-error"},
@@ -23,18 +23,11 @@ constexpr std::array<std::pair<RolloutState, std::string_view>, 9> kNames{{
 } // namespace
 
 std::string_view rolloutStateName(RolloutState state) {
-    const auto it =
-        std::find_if(kNames.begin(), kNames.end(), [&](const auto& e) { return e.first == state; });
-    return it->second;
+    return nameIn(kNames, state);
 }
 
 std::optional<RolloutState> rolloutStateNamed(std::string_view name) {
-    const auto it =
-        std::find_if(kNames.begin(), kNames.end(), [&](const auto& e) { return e.second == name; });
-    if (it == kNames.end()) {
-        return std::nullopt;
-    }
-    return it->first;
+    return valueNamed(kNames, name);
 }
 
 std::optional<RolloutState> rolloutStateOf(TftpUpload::Outcome outcome,
