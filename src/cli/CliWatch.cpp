@@ -105,7 +105,10 @@ private:
     }
 
     bool targeted(Ipv4 ip) const {
-        const auto& ranges = sweep_ ? sweep_->targets.ranges() : std::vector<Ipv4Range>{};
+        if (!sweep_) {
+            return false;
+        }
+        const auto& ranges = sweep_->targets.ranges();
         return std::any_of(ranges.begin(), ranges.end(), [ip](const Ipv4Range& r) {
             return r.first.toHostOrder() <= ip.toHostOrder() && ip.toHostOrder() <= r.last.toHostOrder();
         });
