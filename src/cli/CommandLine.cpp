@@ -277,8 +277,8 @@ address lies in no subnet of the adapter it answered on: it needs Set IP) and ma
 (one MAC answers on two adapters: bridged segments or a loop). duplicate-ip counts only devices
 that answered that search. When a local adapter's address changes, that is one adapter-changed
 (the adapter's name, old and new address); its devices are not reported changed. With --target
-every search also sweeps the targets as 'search --target' does; a sweep longer than the interval
-delays the next search.)",
+every search also sweeps the targets as 'search --target' does (a sweep longer than the interval
+delays the next search), and a device found at a target address is not foreign-subnet.)",
         "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets or no usable adapter.",
         kWatchOptions},
 };
