@@ -18,7 +18,9 @@ bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listin
 // several), sent again with the same number while no answer has come; the answer goes to stdout.
 // With --verify a search first refuses an address another device already answers from (unless
 // --force), and after the device's OK searches until its MAC answers from the new address (for
-// DHCP: from any address) or the verification time is over.
+// DHCP: from any address) or the verification time is over. A device found at one of its
+// --target addresses gets the request there by unicast; its answer, a broadcast, may not come back
+// across a router, so with --verify no answer is followed by that search too, there by unicast.
 asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command);
 
 } // namespace fw::cli
