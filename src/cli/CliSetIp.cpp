@@ -133,8 +133,8 @@ sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapte
     const auto at = std::find(table.begin(), table.end(), adapter);
     exchange.open(table, std::nullopt, at == table.end() ? 0 : static_cast<int>(at - table.begin()), mac);
     engine::SetIpDriver driver(ctx.endpoints, exchange, {});
-    if (auto opened = driver.open(adapter); !opened) {
-        co_return Failure{std::move(opened.error())};
+    if (const auto opened = driver.open(adapter); !opened) {
+        co_return Failure{opened.error()};
     }
     std::optional<engine::SetIpDriver::Fixed> fixed;
     if (address) {
