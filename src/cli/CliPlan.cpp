@@ -4,6 +4,7 @@
 #include "cli/AdapterChoice.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSetIp.h"
+#include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
 #include "cli/DeviceReport.h"
 #include "cli/ReportFile.h"
@@ -14,6 +15,7 @@
 #include <asio/use_awaitable.hpp>
 #include <cstdio>
 #include <set>
+#include <utility>
 
 namespace fw::cli {
 namespace {
@@ -74,6 +76,21 @@ std::string rowName(const PlanRow& row) {
     return formatMac(row.mac) + (row.label.empty() ? "" : " (" + row.label + ")");
 }
 
+// The command's targets and these addresses besides (those that could be a device's).
+Sweep withAddresses(const Sweep& sweep, std::span<const Ipv4> addresses, const AdapterTable& table) {
+    Sweep more = sweepOf(addresses, table, sweep.broadcast, sweep.rate);
+    std::vector<Target> targets;
+    for (const TargetSet* set : {&sweep.targets, &std::as_const(more.targets)}) {
+        for (const Ipv4Range& r : set->ranges()) {
+            targets.push_back({r, 0, {}});
+        }
+    }
+    if (auto made = TargetSet::make(targets, table, true)) {
+        more.targets = std::move(*made);
+    }
+    return more;
+}
+
 } // namespace
 
 CliPlan::CliPlan(CliContext& ctx) : ctx_(ctx), wake_(ctx.endpoints.executor()) {}
@@ -121,6 +138,11 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
         co_return table.error();
     }
     table_ = *table;
+    auto sweep = commandSweep(ctx_, command_.targets, table_);
+    if (!sweep) {
+        co_return sweep.error();
+    }
+    sweep_ = std::move(*sweep);
     report_.emplace(command_.planFile);
     begin(*in);
     std::set<MacAddress> missing;
@@ -130,6 +152,12 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
         }
     }
     std::vector<DeviceRow> seen;
+    std::vector<Ipv4> planned; // verified: a routed device answering from one takes it
+    for (const PlanRow& row : in->rows) {
+        if (row.address && command_.verify) {
+            planned.push_back(row.address->address);
+        }
+    }
     if (!missing.empty()) {
         // Verified, the whole wait: only then is an address no other device answers from free.
         StopWhen allSeen;
@@ -139,7 +167,12 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
                 return missing.empty();
             };
         }
-        const auto searched = co_await find(SearchCountdown::kWait, allSeen);
+        // Named: a temporary of a conditional inside co_await is destroyed twice by GCC 12.
+        std::optional<Sweep> sweep;
+        if (sweep_) {
+            sweep = withAddresses(*sweep_, planned, table_);
+        }
+        const auto searched = co_await find(SearchCountdown::kWait, allSeen, std::move(sweep));
         if (!searched) {
             co_return searched.error();
         }
@@ -201,10 +234,10 @@ void CliPlan::begin(const Inputs& in) {
 }
 
 // The one search of the run and the verifying ones, on the adapters the command runs on.
-asio::awaitable<Result<SearchSummary, ExitStatus>> CliPlan::find(std::chrono::milliseconds wait,
-                                                                 StopWhen stopWhen) {
-    co_return co_await search(ctx_, table_, wait, std::move(stopWhen),
-                              DiscoverySearch::Keying::MacAndAdapter);
+asio::awaitable<Result<SearchSummary, ExitStatus>>
+CliPlan::find(std::chrono::milliseconds wait, StopWhen stopWhen, std::optional<Sweep> sweep) {
+    co_return co_await search(ctx_, table_, wait, std::move(stopWhen), DiscoverySearch::Keying::MacAndAdapter,
+                              std::move(sweep));
 }
 
 void CliPlan::decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan) {
@@ -328,9 +361,19 @@ asio::awaitable<void> CliPlan::verify() {
             }
             return missing.empty();
         };
+        std::vector<Ipv4> at; // a routed device's new address and its old one
+        for (const std::size_t i : left) {
+            const PlanEntry& e = jobs_[i].entry;
+            at.push_back(e.row.address ? e.row.address->address : *e.before);
+            at.push_back(*e.before);
+        }
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
-        const auto searched =
-            co_await find(std::clamp(wait, std::chrono::milliseconds(1), kVerifyWait), allBack);
+        std::optional<Sweep> sweep;
+        if (sweep_) {
+            sweep = sweepOf(at, table_, true, sweep_->rate);
+        }
+        const auto searched = co_await find(std::clamp(wait, std::chrono::milliseconds(1), kVerifyWait),
+                                            allBack, std::move(sweep));
         const std::vector<DeviceRow> none;
         const auto& rows = searched ? searched->rows : none;
         for (const std::size_t i : left) {

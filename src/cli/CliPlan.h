@@ -52,8 +52,9 @@ private:
     Result<Inputs, ExitStatus> prepare();
     // Each row's job; those settled before any search (earlier, this host's address) are final.
     void begin(const Inputs& in);
-    asio::awaitable<Result<SearchSummary, ExitStatus>> find(std::chrono::milliseconds wait,
-                                                            StopWhen stopWhen);
+    // With targets, the sweep says where: their addresses and those the search must see.
+    asio::awaitable<Result<SearchSummary, ExitStatus>> find(std::chrono::milliseconds wait, StopWhen stopWhen,
+                                                            std::optional<Sweep> sweep);
     void decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan);
     void startNext();
     asio::awaitable<void> send(std::size_t index);
@@ -66,6 +67,7 @@ private:
     CliContext& ctx_;
     SetIpPlanCommand command_;
     AdapterTable table_;
+    std::optional<Sweep> sweep_; // the command's targets; none: the broadcast alone
     std::optional<PlanReport> report_;
     std::vector<Job> jobs_;
     std::vector<std::size_t> queued_; // job index of each queue slot
