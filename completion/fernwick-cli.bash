@@ -19,7 +19,7 @@ _fernwick_cli() {
         case "$word" in
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
         -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
-        --device | --from | --report | --skip-done | --parallel | --back-timeout) skip=1 ;;
+        --device | --from | --report | --skip-done | --parallel | --back-timeout | --plan) skip=1 ;;
         -*) ;;
         *)
             if [[ -z "$command" ]]; then
@@ -53,6 +53,7 @@ _fernwick_cli() {
         local formats="table json csv"
         [[ "$command" == doctor ]] && formats="text json"
         [[ "$command" == watch ]] && formats="table jsonl"
+        [[ "$command" == set-ip ]] && formats="table json"
         mapfile -t COMPREPLY < <(compgen -W "$formats" -- "$value")
         return
         ;;
@@ -62,7 +63,7 @@ _fernwick_cli() {
     --device | --parallel | --back-timeout)
         return
         ;;
-    --from | --report | --skip-done)
+    --from | --report | --skip-done | --plan)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$value")
         return
@@ -73,7 +74,7 @@ _fernwick_cli() {
     case "$command" in
     "") options="--help --version" ;;
     search) options="--interface --timeout --format --help" ;;
-    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --help" ;;
+    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --help" ;;
     upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --back-timeout --no-restart --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
     watch) options="--interval --missed --interface --format --help" ;;
