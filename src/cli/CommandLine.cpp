@@ -75,7 +75,8 @@ constexpr OptionRow kInterface{"-i,--interface", "IF", "search on this adapter o
 // Where the device or devices are looked for beyond the broadcast (TargetOptions).
 constexpr OptionRow kTarget{"--target", "T",
                             "send the discovery request by unicast to T: an address, a block\n"
-                            "A/N or a range A-B, also behind a router (repeat for several)",
+                            "A/N or a range A-B, also behind a router (repeat for several); a\n"
+                            "device that answers only by broadcast is not reached that way",
                             nullptr, true};
 constexpr OptionRow kTargetsFrom{"--targets-from", "FILE",
                                  "the targets from a file, one a line (# comments)"};
@@ -214,20 +215,20 @@ constexpr std::array kCommands{
     CommandRow{
         "search", "list every device that answers a discovery broadcast",
         R"(fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]
-       fernwick-cli search --target T... [--targets-from FILE] [--rate N] [--broadcast] [OPTIONS])",
+       fernwick-cli search --target T... [--targets-from FILE] [--rate N] [--force] [--broadcast] [OPTIONS])",
         R"(Broadcasts one discovery request on every usable adapter and lists each device that answers:
 name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.
 
 With --target or --targets-from the request goes instead by unicast to each target address, paced
-at --rate a second, out of the adapter the route to it leaves by, so devices behind routers and
-VPNs answer too (a /16 takes about half a minute at the default rate); --broadcast adds the
+at --rate a second, out of the adapter the route to it leaves by, so devices behind routers
+answer too (a /16 takes about half a minute at the default rate); --broadcast adds the
 broadcast search. The timeout counts from the last request. A device that answers only by
 broadcast cannot be reached across a router. Refused (exit 2, nothing sent): loopback,
 multicast, 0.0.0.0/8, 255.255.255.255, a connected subnet's network or broadcast address, and
 more than a /12 of addresses without --force. Addresses without a route out of a searched
 adapter are skipped, and counted on stderr.)",
-        R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, no usable adapter or
-UDP port 4001 held by another program on a searched adapter.)",
+        R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, a refused target, no
+usable adapter, nothing could be sent or UDP port 4001 held by another program on a searched adapter.)",
         kSearchOptions},
     CommandRow{
         "set-ip", "give one device, named by its MAC address, a fixed address or DHCP",

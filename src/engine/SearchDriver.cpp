@@ -23,6 +23,9 @@ constexpr std::size_t kReplyBufferBytes = 2048;
 // A sweep sends a batch at most this often; the pacer allows the 10 ms it would catch up, so the
 // rate holds while the engine wakes 200 times a second rather than once per request.
 constexpr std::chrono::milliseconds kSweepBatchGap{5};
+// Route look-ups of addresses not sent to (about 15 us each) in one batch at most, so that a range
+// without a route cannot hold the engine for seconds.
+constexpr std::uint64_t kSkipsPerBatch = 1024;
 
 } // namespace
 
@@ -139,7 +142,9 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
             break; // stopWhen held, or close()
         }
         // An address without a usable route costs no slot of the pace.
-        for (std::uint64_t n = pacer.take(Clock::now(), sweep.targets.left()); n > 0;) {
+        std::uint64_t skips = 0;
+        for (std::uint64_t n = pacer.take(Clock::now(), sweep.targets.left());
+             n > 0 && skips < kSkipsPerBatch;) {
             const auto to = sweep.targets.next();
             if (!to) {
                 break;
@@ -147,6 +152,7 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
             const auto source = s->endpoints.routeSource(*to);
             if (!source) {
                 ++swept.noRoute;
+                ++skips;
                 continue;
             }
             const auto adapter = std::find_if(adapters.begin(), adapters.end(),
@@ -155,9 +161,14 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
             if (adapter == adapters.end() || i >= s->sockets.size() || !s->sockets[i] ||
                 !s->sockets[i]->isOpen()) {
                 ++swept.notSearched;
+                ++skips;
                 continue;
             }
-            ++(s->sockets[i]->send(UdpAddress{*to, kDevicePort}, requests[i]) ? swept.sent : swept.unsent);
+            if (s->sockets[i]->send(UdpAddress{*to, kDevicePort}, requests[i])) {
+                ++swept.sent;
+            } else {
+                ++swept.unsent;
+            }
             --n;
         }
     }
