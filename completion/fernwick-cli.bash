@@ -19,7 +19,7 @@ _fernwick_cli() {
         case "$word" in
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
         -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
-        --device | --from | --report | --skip-done | --parallel | --back-timeout) skip=1 ;;
+        --device | --from | --report | --skip-done | --parallel | --back-timeout | --plan) skip=1 ;;
         --target | --targets-from | --rate) skip=1 ;;
         -*) ;;
         *)
@@ -54,6 +54,7 @@ _fernwick_cli() {
         local formats="table json csv"
         [[ "$command" == doctor ]] && formats="text json"
         [[ "$command" == watch ]] && formats="table jsonl"
+        [[ "$command" == set-ip ]] && formats="table json"
         mapfile -t COMPREPLY < <(compgen -W "$formats" -- "$value")
         return
         ;;
@@ -63,7 +64,7 @@ _fernwick_cli() {
     --device | --parallel | --back-timeout | --target | --rate)
         return
         ;;
-    --from | --report | --skip-done | --targets-from)
+    --from | --report | --skip-done | --plan | --targets-from)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$value")
         return
@@ -74,7 +75,7 @@ _fernwick_cli() {
     case "$command" in
     "") options="--help --version" ;;
     search) options="--interface --timeout --format --target --targets-from --rate --broadcast --force --help" ;;
-    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --target --targets-from --rate --broadcast --help" ;;
+    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --target --targets-from --rate --broadcast --help" ;;
     upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --back-timeout --no-restart --target --targets-from --rate --broadcast --force --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
     watch) options="--interval --missed --interface --format --target --targets-from --rate --broadcast --force --help" ;;

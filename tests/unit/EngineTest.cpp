@@ -3,6 +3,7 @@
 // is taken, and a cancel after which nothing leaves.
 #include "engine/AsioEndpoint.h"
 #include "engine/SearchDriver.h"
+#include "engine/SetIpDriver.h"
 #include "engine/UpgradeDriver.h"
 #include "support/EngineFakes.h"
 #include "support/ReplyBytes.h"
@@ -212,6 +213,28 @@ TEST_F(EngineUpgrade, NothingIsSentAfterCancel) {
     EXPECT_EQ(result->outcome, TftpUpload::Outcome::Cancelled);
     EXPECT_EQ(endpoints.sent.size(), 1U);
     EXPECT_EQ(endpoints.openCount(), 0U);
+}
+
+// A device behind a router gets the request at its address and answers from its new one, where
+// the acknowledgement then goes.
+TEST(Engine, SetIpByUnicastAcknowledgesWhereTheAnswerCameFrom) {
+    asio::io_context context;
+    FakeEndpoints endpoints(context);
+    const AdapterEntry adapter{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1};
+    const UdpAddress old{Ipv4{{10, 9, 0, 5}}, kDevicePort}, moved{Ipv4{{10, 9, 0, 6}}, kDevicePort};
+    SetIpExchange exchange;
+    exchange.open({adapter}, adapter.ip, 0, MacAddress{});
+    engine::SetIpDriver driver(endpoints, exchange, {});
+    ASSERT_TRUE(driver.open(adapter, old.ip));
+    asio::co_spawn(context, driver.request(std::nullopt, 0, 200ms), asio::detached);
+    context.run_for(20ms);
+    std::vector<std::uint8_t> ok(endpoints.sent.at(0).bytes.begin(), endpoints.sent.at(0).bytes.end());
+    ok[21] = 0; // done
+    endpoints.deliver({adapter.ip.value(), kWorkstationPort}, moved, ok);
+    context.run_for(20ms);
+    ASSERT_EQ(endpoints.sent.size(), 2U);
+    EXPECT_EQ(endpoints.sent[0].to, old);
+    EXPECT_EQ(endpoints.sent[1].to, moved);
 }
 
 } // namespace
