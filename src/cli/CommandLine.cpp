@@ -12,6 +12,7 @@
 #include <cmath>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace fw::cli {
@@ -69,8 +70,26 @@ struct CommandRow {
 constexpr OptionRow kInterface{"-i,--interface", "IF", "search on this adapter only (repeat for several)",
                                nullptr, true};
 
+// Where the device or devices are looked for beyond the broadcast (TargetOptions).
+constexpr OptionRow kTarget{"--target", "T",
+                            "send the discovery request by unicast to T: an address, a block\n"
+                            "A/N or a range A-B, also behind a router (repeat for several)",
+                            nullptr, true};
+constexpr OptionRow kTargetsFrom{"--targets-from", "FILE",
+                                 "the targets from a file, one a line (# comments)"};
+constexpr OptionRow kRate{"--rate", "N", "unicast requests to the targets a second", [] {
+                              return std::to_string(TargetOptions{}.rate);
+                          }};
+constexpr OptionRow kTargetCapForce{"--force", "", "send to targets of more than a /12 (1048576 addresses)"};
+constexpr OptionRow kBroadcast{"--broadcast", "", "with targets: also the broadcast search on the adapters"};
+
 constexpr std::array kSearchOptions{
     kInterface,
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
     OptionRow{"-t,--timeout", "S", "seconds to wait for answers",
               [] {
                   return seconds(SearchCommand{}.timeout);
@@ -102,11 +121,17 @@ constexpr std::array kSetIpOptions{
     OptionRow{"--verify", "",
               "first refuse an address another device answers from; after the\n"
               "device's OK, search until it answers from the new address (DHCP: from any)"},
-    OptionRow{"--force", "", "with --verify: set the address even though another device answers from it"},
+    OptionRow{"--force", "",
+              "with --verify: set the address even though another device answers\n"
+              "from it; with targets: send to more than a /12 of them"},
     OptionRow{"--verify-timeout", "S", "seconds the device has to come back",
               [] {
                   return seconds(SetIpCommand{}.verifyTimeout);
               }},
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kBroadcast,
 };
 
 constexpr std::array kUpgradeOptions{
@@ -129,6 +154,11 @@ constexpr std::array kUpgradeOptions{
               }},
     OptionRow{"--no-restart", "",
               "the devices do not restart after an upload: an answer is enough to be done"},
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
 };
 
 constexpr std::array kDoctorOptions{
@@ -153,6 +183,11 @@ constexpr std::array kWatchOptions{
                   return std::to_string(WatchCommand{}.missed);
               }},
     kInterface,
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
     OptionRow{"-f,--format", "F",
               "table (a live view on a terminal, one line per event otherwise) or\n"
               "jsonl (one JSON object per event, with \"time\" and \"event\")",
@@ -164,9 +199,19 @@ constexpr std::array kWatchOptions{
 constexpr std::array kCommands{
     CommandRow{
         "search", "list every device that answers a discovery broadcast",
-        "fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]",
+        R"(fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]
+       fernwick-cli search --target T... [--targets-from FILE] [--rate N] [--broadcast] [OPTIONS])",
         R"(Broadcasts one discovery request on every usable adapter and lists each device that answers:
-name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.)",
+name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.
+
+With --target or --targets-from the request goes instead by unicast to each target address, paced
+at --rate a second, out of the adapter the route to it leaves by, so devices behind routers and
+VPNs answer too (a /16 takes about half a minute at the default rate); --broadcast adds the
+broadcast search. The timeout counts from the last request. A device that answers only by
+broadcast cannot be reached across a router. Refused (exit 2, nothing sent): loopback,
+multicast, 0.0.0.0/8, 255.255.255.255, a connected subnet's network or broadcast address, and
+more than a /12 of addresses without --force. Addresses without a route out of a searched
+adapter are skipped, and counted on stderr.)",
         R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, no usable adapter or
 UDP port 4001 held by another program on a searched adapter.)",
         kSearchOptions},
@@ -230,8 +275,11 @@ the warnings duplicate-ip (two devices answer from one address on one adapter), 
 address lies in no subnet of the adapter it answered on: it needs Set IP) and mac-on-two-adapters
 (one MAC answers on two adapters: bridged segments or a loop). duplicate-ip counts only devices
 that answered that search. When a local adapter's address changes, that is one adapter-changed
-(the adapter's name, old and new address); its devices are not reported changed.)",
-        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments or no usable adapter.", kWatchOptions},
+(the adapter's name, old and new address); its devices are not reported changed. With --target
+every search also sweeps the targets as 'search --target' does; a sweep longer than the interval
+delays the next search.)",
+        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets or no usable adapter.",
+        kWatchOptions},
 };
 
 constexpr std::string_view kProgramDescription =
@@ -484,6 +532,27 @@ std::optional<ParsedCommandLine> unexpected(const Options& o) {
     return std::nullopt;
 }
 
+// --target, --targets-from, --rate, --broadcast and (unless the command's --force means more)
+// --force; the targets themselves are read when the command runs.
+std::optional<ParsedCommandLine> targetOptions(const Options& o, TargetOptions& into, bool ownForce = false) {
+    into.targets = o.values("target");
+    if (o.isSet("targets-from") && o.value("targets-from").empty()) {
+        return o.failure("--targets-from: the file name is empty");
+    }
+    into.targetsFrom = o.value("targets-from");
+    if (auto e = o.count("rate", into.rate, 1, SweepPacer::kMaxRate)) {
+        return e;
+    }
+    into.force = o.isSet("force");
+    into.broadcast = o.isSet("broadcast");
+    for (const std::string_view name : {"rate", "broadcast", "force"}) {
+        if (!into.any() && o.isSet(name) && !(ownForce && name == "force")) {
+            return o.failure("--" + std::string(name) + " needs --target or --targets-from");
+        }
+    }
+    return std::nullopt;
+}
+
 // search and doctor take the same options: --interface (repeatable), --timeout and --format.
 template <typename Command, typename Format, std::size_t N>
 ParsedCommandLine parseListing(const Options& o, const std::array<Named<Format>, N>& formats) {
@@ -497,6 +566,11 @@ ParsedCommandLine parseListing(const Options& o, const std::array<Named<Format>,
     }
     if (auto e = o.choice(formats, c.format)) {
         return *e;
+    }
+    if constexpr (std::is_same_v<Command, SearchCommand>) {
+        if (auto e = targetOptions(o, c.targets)) {
+            return *e;
+        }
     }
     return run(c);
 }
@@ -562,7 +636,10 @@ ParsedCommandLine parseSetIp(const Options& o) {
     }
     c.verify = o.isSet("verify");
     c.force = o.isSet("force");
-    if (!c.verify && (c.force || o.isSet("verify-timeout"))) {
+    if (auto e = targetOptions(o, c.targets, true)) {
+        return *e;
+    }
+    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
         return o.failure("--force and --verify-timeout need --verify");
     }
     if (auto e = o.seconds("verify-timeout", c.verifyTimeout)) {
@@ -584,6 +661,9 @@ ParsedCommandLine parseWatch(const Options& o) {
         return *e;
     }
     if (auto e = o.choice(kWatchFormats, c.format)) {
+        return *e;
+    }
+    if (auto e = targetOptions(o, c.targets)) {
         return *e;
     }
     return run(c);
@@ -645,6 +725,9 @@ ParsedCommandLine parseRollout(const Options& o) {
     c.noRestart = o.isSet("no-restart");
     c.yes = o.isSet("yes");
     c.interfaces = o.interfaces();
+    if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
     return run(c);
 }
 
@@ -677,6 +760,9 @@ ParsedCommandLine parseUpgrade(const Options& o) {
     c.image = args[1];
     c.yes = o.isSet("yes");
     c.interfaces = o.interfaces();
+    if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
     return run(c);
 }
 
