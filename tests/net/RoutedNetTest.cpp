@@ -50,7 +50,9 @@ TEST_F(RoutedNet, SearchListsExactlyTheDevicesAnsweringByUnicast) {
     const auto r = cli(*lab_, QStringList{"search", "--format", "json"} + kTargets);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     std::map<std::string, std::string> found; // MAC -> address
-    for (const QJsonValue& d : QJsonDocument::fromJson(r.out).array()) {
+    const QJsonArray devices = QJsonDocument::fromJson(r.out).array();
+    for (const auto& v : devices) {
+        const QJsonObject d = v.toObject();
         found[d["mac"].toString().toStdString()] = d["ip"].toString().toStdString();
         EXPECT_EQ(d["adapter"], "eth0") << r.out.toStdString();
     }
