@@ -4,6 +4,7 @@
 #include "cli/AdapterChoice.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSearch.h"
+#include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
 #include "cli/DeviceReport.h"
 #include "engine/BackCheckDriver.h"
@@ -95,6 +96,11 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
         co_return table.error();
     }
     table_ = *table;
+    auto sweep = commandSweep(ctx_, command_.targets, table_);
+    if (!sweep) {
+        co_return sweep.error();
+    }
+    sweep_ = std::move(*sweep);
     report_.emplace(command_.image, file_.bytes);
     // Named devices only: the search may end as soon as each has answered.
     StopWhen allSeen;
@@ -104,7 +110,8 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
             return missing.empty();
         };
     }
-    const auto searched = co_await search(ctx_, table_, SearchCountdown::kWait, allSeen);
+    const auto searched = co_await search(ctx_, table_, SearchCountdown::kWait, allSeen,
+                                          DiscoverySearch::Keying::Sender, sweep_);
     if (!searched) {
         co_return searched.error();
     }
@@ -277,7 +284,12 @@ asio::awaitable<void> CliRollout::upload(std::size_t index) {
     engine::BackCheckDriver back(ctx_.endpoints);
     engine::BackCheckDriver::Timing timing;
     timing.backTimeout = command_.backTimeout;
-    const auto outcome = co_await back.run(own, job.row->mac, !command_.noRestart, timing);
+    // One found at a target, perhaps behind a router, is asked at its address alone.
+    std::optional<Sweep> at;
+    if (sweep_ && sweep_->targets.covers(job.row->ip)) {
+        at = sweepOf(std::span(&job.row->ip, 1), table_);
+    }
+    const auto outcome = co_await back.run(own, job.row->mac, !command_.noRestart, timing, std::move(at));
     e.state = outcome ? outcome->state : RolloutState::NotBack;
     e.backSeconds = outcome ? std::chrono::duration<double>(outcome->elapsed).count() : 0;
     if (e.state == RolloutState::Done) {

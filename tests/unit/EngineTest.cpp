@@ -3,6 +3,7 @@
 // is taken, and a cancel after which nothing leaves.
 #include "engine/AsioEndpoint.h"
 #include "engine/SearchDriver.h"
+#include "engine/SetIpDriver.h"
 #include "engine/UpgradeDriver.h"
 #include "support/EngineFakes.h"
 #include "support/ReplyBytes.h"
@@ -171,6 +172,32 @@ TEST_F(EngineUpgrade, NothingIsSentAfterCancel) {
     EXPECT_EQ(result->outcome, TftpUpload::Outcome::Cancelled);
     EXPECT_EQ(endpoints.sent.size(), 1U);
     EXPECT_EQ(endpoints.openCount(), 0U);
+}
+
+// A device behind a router gets the request at its address and, having taken the new one, answers
+// from there: the acknowledgement goes there too.
+TEST(Engine, SetIpByUnicastAcknowledgesWhereTheAnswerCameFrom) {
+    asio::io_context context;
+    FakeEndpoints endpoints(context);
+    const AdapterEntry adapter{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1};
+    const Ipv4 old{{10, 9, 0, 5}};
+    const Ipv4 moved{{10, 9, 0, 6}};
+    SetIpExchange exchange;
+    exchange.open({adapter}, adapter.ip, 0, MacAddress{});
+    engine::SetIpDriver driver(endpoints, exchange, {});
+    ASSERT_TRUE(driver.open(adapter, old));
+    std::optional<std::optional<SetIpAnswer>> answer;
+    asio::co_spawn(context, driver.request(engine::SetIpDriver::Fixed{moved, {}, {}}, 0, 200ms),
+                   [&](std::exception_ptr, auto a) { answer = a; });
+    context.run_for(20ms);
+    std::vector<std::uint8_t> ok(24, 0);
+    std::copy_n(endpoints.sent.at(0).bytes.begin(), 8, ok.begin()); // magic and sequence
+    endpoints.deliver({adapter.ip.value(), kWorkstationPort}, {moved, kDevicePort}, ok);
+    context.run_for(20ms);
+    ASSERT_TRUE(answer && *answer);
+    ASSERT_EQ(endpoints.sent.size(), 2U);
+    EXPECT_EQ(endpoints.sent[0].to, (UdpAddress{old, kDevicePort}));
+    EXPECT_EQ(endpoints.sent[1].to, (UdpAddress{moved, kDevicePort}));
 }
 
 } // namespace
