@@ -7,16 +7,13 @@
 #include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
 #include "cli/DeviceReport.h"
+#include "cli/ReportFile.h"
 #include "engine/BackCheckDriver.h"
 
 #include <algorithm>
 #include <asio/co_spawn.hpp>
 #include <asio/redirect_error.hpp>
 #include <asio/use_awaitable.hpp>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <set>
 
@@ -24,22 +21,6 @@ namespace fw::cli {
 namespace {
 
 constexpr std::chrono::milliseconds kRefresh{200};
-
-// The whole file, or the system's reason it could not be read.
-Result<std::string, std::string> readText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return Failure{std::string(std::strerror(errno))};
-    }
-    if (std::error_code ignored; std::filesystem::is_directory(path, ignored)) {
-        return Failure{std::string(std::strerror(EISDIR))}; // opens, but reads as nothing
-    }
-    std::string text{std::istreambuf_iterator<char>(file), {}};
-    if (file.bad()) {
-        return Failure{std::string(std::strerror(errno))};
-    }
-    return text;
-}
 
 } // namespace
 
@@ -53,7 +34,7 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     file_ = std::move(*file);
     Inputs in{command_.devices, {}};
     if (!command_.fromFile.empty()) {
-        const auto text = readText(command_.fromFile);
+        const auto text = readTextFile(command_.fromFile);
         if (!text) {
             ctx_.console.err(command_.fromFile + ": " + text.error());
             return Failure{ExitStatus::Usage};

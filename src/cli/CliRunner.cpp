@@ -3,6 +3,7 @@
 
 #include "cli/AdapterChoice.h"
 #include "cli/CliDoctor.h"
+#include "cli/CliPlan.h"
 #include "cli/CliRollout.h"
 #include "cli/CliSearch.h"
 #include "cli/CliSetIp.h"
@@ -123,6 +124,10 @@ asio::awaitable<ExitStatus> runCommand(CliContext& ctx, Command command) {
     }
     if (const auto* c = std::get_if<WatchCommand>(&command)) {
         co_return co_await runWatch(ctx, *c);
+    }
+    if (const auto* c = std::get_if<SetIpPlanCommand>(&command)) {
+        CliPlan plan(ctx);
+        co_return co_await plan.run(*c);
     }
     CliRollout rollout(ctx);
     co_return co_await rollout.run(std::get<RolloutCommand>(command));

@@ -50,6 +50,11 @@ std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept)
     };
     skipped(swept.noRoute, "this host has no route to them");
     skipped(swept.notSearched, "their route leaves by an adapter that is not searched");
+    if (swept.unsent > 0) {
+        problems.push_back(std::to_string(swept.unsent) +
+                           " requests to targets could not be sent: the system's send buffer was full "
+                           "(neighbours or a gateway not answering ARP?); a lower --rate helps");
+    }
     return problems;
 }
 

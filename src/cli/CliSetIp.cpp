@@ -92,28 +92,19 @@ asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> check(CliContext& 
     co_return device == rows.end() ? std::nullopt : std::optional(*device);
 }
 
-// The request and its copies from the adapter, through the exchange the window uses; to the
-// device's address by unicast when it is `routed`.
+// The request and its copies from the adapter, to the device's address by unicast when it is
+// `routed`; the answer on its stream.
 asio::awaitable<ExitStatus> request(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table,
                                     const AdapterEntry& adapter, std::optional<Ipv4> routed) {
-    SetIpExchange exchange;
-    const auto at = std::find(table.begin(), table.end(), adapter);
-    exchange.open(table, std::nullopt, at == table.end() ? 0 : static_cast<int>(at - table.begin()),
-                  command.mac);
-    engine::SetIpDriver driver(ctx.endpoints, exchange, {});
-    if (const auto opened = driver.open(adapter, routed); !opened) {
-        ctx.console.err(portProblem(adapter.interfaceName, adapter.ip, opened.error()));
+    const auto answer = co_await sendSetIp(ctx, table, adapter, command.mac, command.address, command.retries,
+                                           command.timeout, routed);
+    if (!answer) {
+        ctx.console.err(portProblem(adapter.interfaceName, adapter.ip, answer.error()));
         co_return ExitStatus::Usage;
     }
-    std::optional<engine::SetIpDriver::Fixed> fixed;
-    if (command.address) {
-        fixed =
-            engine::SetIpDriver::Fixed{command.address->ip, command.address->mask, command.address->gateway};
-    }
-    const auto answer = co_await driver.request(fixed, command.retries, command.timeout);
     const int requests = command.retries + 1;
-    const Verdict verdict = routed ? setIpVerdict(answer, command.mac, requests, *routed, command.verify)
-                                   : setIpVerdict(answer, command.mac, requests);
+    const Verdict verdict = routed ? setIpVerdict(*answer, command.mac, requests, *routed, command.verify)
+                                   : setIpVerdict(*answer, command.mac, requests);
     say(ctx.console, verdict);
     co_return verdict.status;
 }
@@ -161,20 +152,43 @@ asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command,
 
 } // namespace
 
-bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listing, Console& console) {
-    if (!command.address) {
-        return false;
+asio::awaitable<Result<std::optional<SetIpAnswer>, engine::SocketError>>
+sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapter, const MacAddress& mac,
+          const std::optional<StaticAddress>& address, int retries, std::chrono::milliseconds timeout,
+          std::optional<Ipv4> device) {
+    SetIpExchange exchange;
+    const auto at = std::find(table.begin(), table.end(), adapter);
+    exchange.open(table, std::nullopt, at == table.end() ? 0 : static_cast<int>(at - table.begin()), mac);
+    engine::SetIpDriver driver(ctx.endpoints, exchange, {});
+    if (const auto opened = driver.open(adapter, device); !opened) {
+        co_return Failure{opened.error()};
     }
+    std::optional<engine::SetIpDriver::Fixed> fixed;
+    if (address) {
+        fixed = engine::SetIpDriver::Fixed{address->ip, address->mask, address->gateway};
+    }
+    co_return co_await driver.request(fixed, retries, timeout);
+}
+
+std::optional<std::string> hostAdapterHolding(const AdapterListing& listing, Ipv4 ip) {
     AdapterTable all;
     for (const AdapterFacts& f : listing.adapters) {
         all.push_back(AdapterEntry{f.ip, f.mask, f.gateway, f.mac, f.interfaceName, f.interfaceIndex});
     }
-    const AdapterEntry* holder = adapterHolding(all, command.address->ip);
-    if (holder != nullptr) {
-        console.err(command.address->ip.toString() + " is this host's own address on " +
-                    holder->interfaceName + ": a device given it would be cut off; nothing was sent");
+    const AdapterEntry* holder = adapterHolding(all, ip);
+    return holder == nullptr ? std::nullopt : std::optional(holder->interfaceName);
+}
+
+bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listing, Console& console) {
+    if (!command.address) {
+        return false;
     }
-    return holder != nullptr;
+    const auto holder = hostAdapterHolding(listing, command.address->ip);
+    if (holder) {
+        console.err(command.address->ip.toString() + " is this host's own address on " + *holder +
+                    ": a device given it would be cut off; nothing was sent");
+    }
+    return holder.has_value();
 }
 
 asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command) {

@@ -3,6 +3,7 @@
 
 #include "common/NameTable.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -13,10 +14,10 @@ namespace fw::cli {
 namespace {
 
 constexpr NameTable<TargetError, 11> kTargetReasons{{
-    {TargetError::BadSyntax, "not an address, a block (A/N) or a range (A-B)"},
-    {TargetError::BadPrefix, "the prefix length is not 0 to 32"},
-    {TargetError::HostBits, "the block's address has host bits set (write its first address)"},
-    {TargetError::Reversed, "the range's first address is above its last"},
+    {TargetError::BadSyntax, "is not an address, a block (A/N) or a range (A-B)"},
+    {TargetError::BadPrefix, "has a prefix length other than 0 to 32"},
+    {TargetError::HostBits, "has host bits set: a block is written with its first address"},
+    {TargetError::Reversed, "is a range whose first address is above its last"},
     {TargetError::Loopback, "touches loopback (127.0.0.0/8)"},
     {TargetError::ThisNetwork, "touches 0.0.0.0/8"},
     {TargetError::Multicast, "touches multicast (224.0.0.0/4)"},
@@ -79,12 +80,16 @@ Result<std::optional<Sweep>, ExitStatus> commandSweep(CliContext& ctx, const Tar
             problems.insert(problems.end(), listed.error().begin(), listed.error().end());
         }
     }
-    if (problems.empty()) {
-        auto made = TargetSet::make(targets, table, options.force);
-        if (made) {
-            return std::optional(Sweep{std::move(*made), options.rate, options.broadcast});
-        }
-        problems = made.error();
+    // The others are judged too, so that every problem is said at once; the cap only when there is
+    // no other.
+    auto made = TargetSet::make(targets, table, options.force || !problems.empty());
+    if (made && problems.empty()) {
+        return std::optional(Sweep{std::move(*made), options.rate, options.broadcast});
+    }
+    if (!made) {
+        problems.insert(problems.end(), made.error().begin(), made.error().end());
+        std::stable_sort(problems.begin(), problems.end(),
+                         [](const TargetProblem& a, const TargetProblem& b) { return a.line < b.line; });
     }
     for (const TargetProblem& p : problems) {
         ctx.console.err(targetProblemText(p, options.targetsFrom));

@@ -30,6 +30,8 @@ template <typename T> struct Named {
 constexpr std::array kOutputFormats{Named<OutputFormat>{"table", OutputFormat::Table},
                                     Named<OutputFormat>{"json", OutputFormat::Json},
                                     Named<OutputFormat>{"csv", OutputFormat::Csv}};
+constexpr std::array kPlanFormats{Named<OutputFormat>{"table", OutputFormat::Table},
+                                  Named<OutputFormat>{"json", OutputFormat::Json}};
 constexpr std::array kDoctorFormats{Named<DoctorFormat>{"text", DoctorFormat::Text},
                                     Named<DoctorFormat>{"json", DoctorFormat::Json}};
 constexpr std::array kWatchFormats{Named<WatchFormat>{"table", WatchFormat::Table},
@@ -132,6 +134,18 @@ constexpr std::array kSetIpOptions{
     kTargetsFrom,
     kRate,
     kBroadcast,
+    OptionRow{"--plan", "FILE", "give every device of a CSV plan its address (mac,ip,mask,gateway,label)"},
+    OptionRow{"--report", "FILE", "with --plan: write the plan's report as JSON, after every row"},
+    OptionRow{"--skip-done", "FILE",
+              "with --plan: leave out the rows that report settled with the same values"},
+    OptionRow{"--parallel", "N", "with --plan: up to N requests at once, never two on one adapter",
+              [] {
+                  return std::to_string(SetIpPlanCommand{}.parallel);
+              }},
+    OptionRow{"-f,--format", "F", "with --plan: table or json (the report's rows)",
+              [] {
+                  return nameOf(kPlanFormats, SetIpPlanCommand{}.format);
+              }},
 };
 
 constexpr std::array kUpgradeOptions{
@@ -217,13 +231,34 @@ UDP port 4001 held by another program on a searched adapter.)",
         kSearchOptions},
     CommandRow{
         "set-ip", "give one device, named by its MAC address, a fixed address or DHCP",
-        "fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]",
+        R"(fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]
+       fernwick-cli set-ip --plan FILE [--report FILE] [--skip-done FILE] [--parallel N] [OPTIONS])",
         R"(Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
 so a device on a foreign subnet is reached too, and prints its answer. An address one of this
-host's adapters holds is refused before anything is sent (exit 2, even with --force).)",
-        R"(Exit status: 0 done (with --verify: and back as asked), 1 refused, 2 bad arguments, UDP port 4001
-in use, the address is this host's or (--verify) taken, 3 no answer, 4 the device said OK but did
-not come back as asked.)",
+host's adapters holds is refused before anything is sent (exit 2, even with --force).
+
+The second form gives every device of a plan its address: CSV with a header naming the columns
+mac, ip, mask, gateway and optionally label, one row per device, "dhcp" in ip for DHCP, # comments.
+Every bad row (unknown column, bad MAC or address, two rows for one MAC, two MACs for one address)
+is named with its line before anything is sent. One search finds the devices; each row's request
+goes from its device's adapter, side by side on different adapters with --parallel. At the end a
+table (or with --format json the report's rows) gives each row's state:
+  done          the device said OK (with --verify: and answers from the planned address)
+  unchanged     it already answered from the planned address: no request was sent
+  not-found     no search listed it
+  refused       the device refused the request
+  timed-out     no answer to the request and its copies
+  not-back      (--verify) it said OK but did not answer from the planned address in time
+  taken         (--verify) another device, not in the plan, answers from the address
+  host-address  one of this host's adapters holds the address: nothing was sent
+  not-sent      UDP port 4001 unusable on its adapter, or the run stopped because its report
+                could not be written
+The report must be writable as for an upgrade rollout; --skip-done carries over the rows an
+earlier report lists as done or unchanged with the same address, mask and gateway.)",
+        R"(Exit status: 0 done (with --verify: and back as asked; a plan: every row done or unchanged),
+1 refused (a plan: a row neither done nor unchanged, or the report could not be written), 2 bad
+arguments or plan, UDP port 4001 in use, the address is this host's or (--verify) taken, 3 no
+answer, 4 the device said OK but did not come back as asked.)",
         kSetIpOptions},
     CommandRow{
         "upgrade", "upload a firmware image to one device by TFTP, or roll it out to many",
@@ -575,7 +610,61 @@ ParsedCommandLine parseListing(const Options& o, const std::array<Named<Format>,
     return run(c);
 }
 
+// The options only a plan takes, and those a plan replaces.
+constexpr std::array<std::string_view, 5> kPlanOnly{"report", "skip-done", "parallel", "format", "plan"};
+constexpr std::array<std::string_view, 4> kOneDevice{"dhcp", "ip", "mask", "gateway"};
+
+ParsedCommandLine parseSetIpPlan(const Options& o) {
+    if (!o.positionals().empty()) {
+        return o.failure("unexpected argument " + quoted(o.positionals().front()) +
+                         " (a plan names its devices)");
+    }
+    for (const std::string_view name : kOneDevice) {
+        if (o.isSet(name)) {
+            return o.failure("--plan cannot be combined with --" + std::string(name));
+        }
+    }
+    SetIpPlanCommand c;
+    for (const char* name : {"plan", "report", "skip-done"}) {
+        if (o.isSet(name) && o.value(name).empty()) {
+            return o.failure(std::string("--") + name + ": the file name is empty");
+        }
+    }
+    c.planFile = o.value("plan");
+    c.report = o.value("report");
+    c.skipDone = o.value("skip-done");
+    c.interfaces = o.interfaces();
+    c.verify = o.isSet("verify");
+    c.force = o.isSet("force");
+    if (auto e = targetOptions(o, c.targets, true)) {
+        return *e;
+    }
+    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
+        return o.failure("--force and --verify-timeout need --verify");
+    }
+    for (auto e : {o.seconds("timeout", c.timeout), o.seconds("verify-timeout", c.verifyTimeout),
+                   o.count("retries", c.retries, 0, kMaxRetries),
+                   // One request per adapter, and a search uses kMaxAdapters at most.
+                   o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters))}) {
+        if (e) {
+            return *e;
+        }
+    }
+    if (auto e = o.choice(kPlanFormats, c.format)) {
+        return *e;
+    }
+    return run(c);
+}
+
 ParsedCommandLine parseSetIp(const Options& o) {
+    if (o.isSet("plan")) {
+        return parseSetIpPlan(o);
+    }
+    for (const std::string_view name : kPlanOnly) {
+        if (o.isSet(name)) {
+            return o.failure("--" + std::string(name) + " needs --plan");
+        }
+    }
     const auto& args = o.positionals();
     if (args.empty()) {
         return o.failure("the device's MAC address is missing");

@@ -68,6 +68,24 @@ struct SetIpCommand {
     bool operator==(const SetIpCommand&) const = default;
 };
 
+// set-ip --plan FILE: every row of the plan its address, side by side on different adapters, with
+// a report rewritten after every row.
+struct SetIpPlanCommand {
+    std::string planFile; // read when the command runs
+    std::vector<std::string> interfaces;
+    std::chrono::milliseconds timeout = SetIpCommand{}.timeout;
+    int retries = SetIpCommand{}.retries;
+    bool verify = false;
+    bool force = false;
+    std::chrono::milliseconds verifyTimeout = SetIpCommand{}.verifyTimeout;
+    std::string report;   // --report: rewritten after every row
+    std::string skipDone; // --skip-done: rows that report settled with the same values are left out
+    int parallel = 1;
+    OutputFormat format = OutputFormat::Table; // table or json
+    TargetOptions targets;
+    bool operator==(const SetIpPlanCommand&) const = default;
+};
+
 struct UpgradeCommand {
     DeviceTarget target;
     std::string image;
@@ -116,8 +134,8 @@ struct RolloutCommand {
     bool operator==(const RolloutCommand&) const = default;
 };
 
-using Command =
-    std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand, RolloutCommand>;
+using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand,
+                             RolloutCommand, SetIpPlanCommand>;
 
 // What the command line asks for. Help and Version carry the text to print on stdout; Error carries
 // the message for stderr (exit 2).

@@ -204,7 +204,13 @@ EndpointResult AsioEndpoint::bindToAdapter(asio::io_context& context, const Adap
     if (const std::error_code error = tieToAdapter(s->socket.native_handle(), adapter.interfaceName)) {
         return Failure{socketError(error)};
     }
-    return bound(std::move(s), toEndpoint(adapterBindAddress(ip), port), ip);
+    auto endpoint = bound(s, toEndpoint(adapterBindAddress(ip), port), ip);
+    // A send the system cannot take at once fails instead of holding the engine: datagrams to
+    // neighbours that do not resolve stay charged to the socket for the 3 s of ARP, so a sweep
+    // towards them fills the send buffer.
+    std::error_code ignored;
+    s->socket.non_blocking(true, ignored);
+    return endpoint;
 }
 
 // A unicast endpoint exchanges datagrams with one device in lock-step: it may wait in place.

@@ -138,7 +138,7 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
         if (s->cutShort) {
             break; // stopWhen held, or close()
         }
-        // An address that is not sent to costs no slot of the pace.
+        // An address without a usable route costs no slot of the pace.
         for (std::uint64_t n = pacer.take(Clock::now(), sweep.targets.left()); n > 0;) {
             const auto to = sweep.targets.next();
             if (!to) {
@@ -157,8 +157,7 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
                 ++swept.notSearched;
                 continue;
             }
-            (void)s->sockets[i]->send(UdpAddress{*to, kDevicePort}, requests[i]); // as the broadcast's
-            ++swept.sent;
+            ++(s->sockets[i]->send(UdpAddress{*to, kDevicePort}, requests[i]) ? swept.sent : swept.unsent);
             --n;
         }
     }

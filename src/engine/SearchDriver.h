@@ -51,6 +51,7 @@ public:
         std::uint64_t sent = 0;
         std::uint64_t noRoute = 0;     // the system has no route to them
         std::uint64_t notSearched = 0; // their route leaves by an adapter not searched (or unbindable)
+        std::uint64_t unsent = 0;      // the system refused the request (its send buffer was full)
     };
     struct Summary {
         Started started;
