@@ -311,19 +311,33 @@ asio::awaitable<void> CliPlan::send(std::size_t index) {
     }
     ctx_.console.note(rowName(row) + ": Set IP to " + (address ? address->ip.toString() : "DHCP") + " on " +
                       e.adapter);
+    // A device found at one of the targets gets the request at its address, across the router.
+    std::optional<Ipv4> routed;
+    if (sweep_ && sweep_->targets.covers(job.device->ip)) {
+        routed = job.device->ip;
+    }
     job.sentAt = Clock::now();
-    const auto answer =
-        co_await sendSetIp(ctx_, table_, adapter, row.mac, address, command_.retries, command_.timeout);
+    const auto answer = co_await sendSetIp(ctx_, table_, adapter, row.mac, address, command_.retries,
+                                           command_.timeout, routed);
     e.seconds = secondsSince(job.sentAt);
     if (!answer) {
         e.state = PlanState::NotSent;
         e.detail = portProblem(adapter.interfaceName, adapter.ip, answer.error());
     } else {
-        const Verdict verdict = setIpVerdict(*answer, row.mac, command_.retries + 1);
+        const Verdict verdict =
+            routed ? setIpVerdict(*answer, row.mac, command_.retries + 1, *routed, command_.verify)
+                   : setIpVerdict(*answer, row.mac, command_.retries + 1);
         e.state = !answer->has_value()               ? PlanState::TimedOut
                   : verdict.status != ExitStatus::Ok ? PlanState::Refused
                                                      : PlanState::Done;
         e.detail = verdict.status == ExitStatus::Ok ? std::string() : verdict.text;
+    }
+    // Its answer may be lost on the way back across the router; verified, the device answering
+    // from its planned address decides.
+    job.lostAnswer = routed && answer && !answer->has_value();
+    if (job.lostAnswer && command_.verify) {
+        e.state = PlanState::Done;
+        e.detail.clear();
     }
     job.okAt = Clock::now();
     job.settled = e.state != PlanState::Done || !command_.verify; // verified: once it is back
@@ -398,6 +412,10 @@ asio::awaitable<void> CliPlan::verify() {
                     secondsText(std::chrono::duration<double>(command_.verifyTimeout).count());
                 e.state = PlanState::NotBack;
                 e.detail = !searched ? "said OK, but no search could be sent to see it back"
+                           : job.lostAnswer
+                               ? "no answer came back across the router, and it did not answer from its "
+                                 "planned address within " +
+                                     after
                            : job.seenSince
                                ? "said OK but still answers from " + e.ip->toString() + " after " + after
                                : "said OK but did not answer a search within " + after;

@@ -39,6 +39,7 @@ private:
         std::optional<DeviceRow> device; // what the search found: the request goes to its adapter
         bool settled = false;            // its entry is final
         bool seenSince = false;          // verifying: it answered, but not from the planned address
+        bool lostAnswer = false;         // routed: no answer came back across the router
         Clock::time_point sentAt;        // its request
         Clock::time_point okAt;          // its OK, from which --verify-timeout counts
     };

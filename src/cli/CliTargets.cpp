@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliTargets.h"
 
+#include "cli/ReportFile.h"
 #include "common/NameTable.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace fw::cli {
 namespace {
@@ -27,21 +23,6 @@ constexpr NameTable<TargetError, 11> kTargetReasons{{
      "is the broadcast address of an adapter's subnet (a plain search reaches it)"},
     {TargetError::TooLarge, ""},
 }};
-
-Result<std::string, std::string> readText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return Failure{std::string(std::strerror(errno))};
-    }
-    if (std::error_code ignored; std::filesystem::is_directory(path, ignored)) {
-        return Failure{std::string(std::strerror(EISDIR))}; // opens, but reads as nothing
-    }
-    std::string text{std::istreambuf_iterator<char>(file), {}};
-    if (file.bad()) {
-        return Failure{std::string(std::strerror(errno))};
-    }
-    return text;
-}
 
 } // namespace
 
@@ -69,7 +50,7 @@ Result<std::optional<Sweep>, ExitStatus> commandSweep(CliContext& ctx, const Tar
         }
     }
     if (!options.targetsFrom.empty()) {
-        const auto content = readText(options.targetsFrom);
+        const auto content = readTextFile(options.targetsFrom);
         if (!content) {
             ctx.console.err("--targets-from: cannot read " + options.targetsFrom + ": " + content.error());
             return Failure{ExitStatus::Usage};
