@@ -20,7 +20,8 @@
 namespace fw::cli {
 namespace {
 
-// After the OKs the devices are searched for a second at a time, so one that comes back is seen soon.
+// After the OKs the devices are searched for a second at a time, so one that comes back is seen soon;
+// a row whose time ran out while other rows were sent still gets one such search.
 constexpr std::chrono::milliseconds kVerifyWait{1000};
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -355,11 +356,9 @@ asio::awaitable<void> CliPlan::verify() {
     };
     for (;;) {
         std::vector<std::size_t> left;
-        Clock::time_point due = Clock::time_point::max();
         for (std::size_t i = 0; i < jobs_.size(); ++i) {
             if (!jobs_[i].settled) {
                 left.push_back(i);
-                due = std::min(due, jobs_[i].okAt + command_.verifyTimeout);
             }
         }
         if (left.empty()) {
@@ -381,13 +380,11 @@ asio::awaitable<void> CliPlan::verify() {
             at.push_back(e.row.address ? e.row.address->address : *e.before);
             at.push_back(*e.before);
         }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
         std::optional<Sweep> sweep;
         if (sweep_) {
             sweep = sweepOf(at, table_, true, sweep_->rate);
         }
-        const auto searched = co_await find(std::clamp(wait, std::chrono::milliseconds(1), kVerifyWait),
-                                            allBack, std::move(sweep));
+        const auto searched = co_await find(kVerifyWait, allBack, std::move(sweep));
         const std::vector<DeviceRow> none;
         const auto& rows = searched ? searched->rows : none;
         for (const std::size_t i : left) {
