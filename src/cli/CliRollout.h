@@ -22,9 +22,9 @@ namespace fw::cli {
 class CliUpload;
 
 // One image to many devices: a search finds them, each gets the upgrade's handshake and upload
-// (side by side: up to --per-adapter of them on one adapter, sharing its ports), then must restart and answer a search on its adapter
-// again within the back timeout. The report is rewritten after every device and keeps the devices
-// done in earlier runs; the summary table goes to stdout at the end. When the report cannot be
+// (side by side: up to --per-adapter of them on one adapter, sharing its ports), then must restart and answer
+// a search on its adapter again within the back timeout. The report is rewritten after every device and keeps
+// the devices done in earlier runs; the summary table goes to stdout at the end. When the report cannot be
 // written, nothing more starts.
 class CliRollout {
 public:

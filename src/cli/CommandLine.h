@@ -90,7 +90,7 @@ struct RolloutCommand {
     std::string report;   // --report: rewritten after every device
     std::string skipDone; // --skip-done: devices done with this image in that report are left out
     int parallel = 1;
-    int perAdapter = 1; // uploads at once on one adapter, sharing its port 14321
+    int perAdapter = 1;                           // uploads at once on one adapter, sharing its port 14321
     std::chrono::milliseconds backTimeout{60000}; // for the device to restart and answer a search again
     bool noRestart = false; // the devices do not restart after an upload: any answer means back
     bool yes = false;

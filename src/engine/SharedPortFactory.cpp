@@ -3,8 +3,7 @@
 
 namespace fw::engine {
 
-template <typename Bind>
-EndpointResult SharedPortFactory::shared(const Key& key, Bind bind) {
+template <typename Bind> EndpointResult SharedPortFactory::shared(const Key& key, Bind bind) {
     std::erase_if(ports_, [](const auto& p) {
         const auto port = p.second.lock();
         return !port || !port->isOpen();

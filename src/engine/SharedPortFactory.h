@@ -30,8 +30,7 @@ private:
         std::uint16_t port = 0;
         bool operator==(const Key&) const = default;
     };
-    template <typename Bind>
-    EndpointResult shared(const Key& key, Bind bind);
+    template <typename Bind> EndpointResult shared(const Key& key, Bind bind);
 
     EndpointFactory& sockets_;
     std::vector<std::pair<Key, std::weak_ptr<SharedTransferPort>>> ports_;

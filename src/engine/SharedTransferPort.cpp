@@ -66,9 +66,8 @@ public:
 private:
     // A free coroutine holding the view, so that an exchange destroyed while it waits leaves nothing
     // dangling. What is queued is taken even past the deadline, as a socket is read before waiting.
-    static asio::awaitable<std::optional<Received>> take(std::shared_ptr<View> view,
-                                                         std::span<std::uint8_t> buffer,
-                                                         Clock::time_point deadline) {
+    static asio::awaitable<std::optional<Received>>
+    take(std::shared_ptr<View> view, std::span<std::uint8_t> buffer, Clock::time_point deadline) {
         while (view->open && view->queue.empty() && Clock::now() < deadline) {
             view->wake.expires_at(deadline);
             std::error_code ignored;
@@ -93,7 +92,8 @@ SharedTransferPort::SharedTransferPort(asio::any_io_executor executor, std::uniq
 
 std::shared_ptr<SharedTransferPort> SharedTransferPort::adopt(asio::any_io_executor executor,
                                                               std::unique_ptr<Endpoint> socket) {
-    return std::shared_ptr<SharedTransferPort>(new SharedTransferPort(std::move(executor), std::move(socket)));
+    return std::shared_ptr<SharedTransferPort>(
+        new SharedTransferPort(std::move(executor), std::move(socket)));
 }
 
 std::unique_ptr<Endpoint> SharedTransferPort::view() {

@@ -6,8 +6,8 @@
 namespace fw {
 
 RolloutQueue::RolloutQueue(std::vector<Ipv4> adapters, int parallel, int perAdapter)
-    : adapters_(std::move(adapters)), slots_(adapters_.size(), Slot::Waiting), parallel_(std::max(1, parallel)),
-      perAdapter_(std::max(1, perAdapter)) {}
+    : adapters_(std::move(adapters)), slots_(adapters_.size(), Slot::Waiting),
+      parallel_(std::max(1, parallel)), perAdapter_(std::max(1, perAdapter)) {}
 
 std::optional<std::size_t> RolloutQueue::next() {
     if (running_ >= parallel_) {
