@@ -19,7 +19,7 @@ _fernwick_cli() {
         case "$word" in
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
         -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
-        --device | --from | --report | --skip-done | --parallel | --back-timeout) skip=1 ;;
+        --device | --from | --report | --skip-done | --parallel | --per-adapter | --back-timeout) skip=1 ;;
         -*) ;;
         *)
             if [[ -z "$command" ]]; then
@@ -59,7 +59,7 @@ _fernwick_cli() {
     -t | --timeout | -r | --retries | --ip | --mask | --gateway | -n | --interval | -m | --missed | --verify-timeout)
         return # a number or an address: nothing to offer
         ;;
-    --device | --parallel | --back-timeout)
+    --device | --parallel | --per-adapter | --back-timeout)
         return
         ;;
     --from | --report | --skip-done)
@@ -74,7 +74,7 @@ _fernwick_cli() {
     "") options="--help --version" ;;
     search) options="--interface --timeout --format --help" ;;
     set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --help" ;;
-    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --back-timeout --no-restart --help" ;;
+    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
     watch) options="--interval --missed --interface --format --help" ;;
     help)

@@ -72,7 +72,7 @@ def one_run(cli, lab, work, image_path, devices, options, logs):
         path = os.path.join(work, f"store-{i}.bin")
         if os.path.exists(path):
             os.remove(path)
-    report = os.path.join(work, "report.json")
+    report = os.path.join(work, f"report-{len(options)}.json")
     since = time.monotonic()
     done = subprocess.run(["ip", "netns", "exec", f"{lab}-ws", cli, "upgrade", image_path, "--all-ap",
                            "--interface", "eth0", "--back-timeout", "30", "--report", report] + options,
@@ -85,6 +85,7 @@ def one_run(cli, lab, work, image_path, devices, options, logs):
         sys.stderr.write(done.stderr)
         raise RuntimeError(f"{' '.join(options) or 'serial'}: exit {done.returncode}, {done_count} done")
     upload = {e["mac"].replace("-", ":"): e["upload_seconds"] for e in entries}
+    print(f"{'serial' if len(options) == 2 else 'shared'}_timeouts_max {max(e['timeouts'] for e in entries)}")
     return total, upload, transfers(logs, since)
 
 
@@ -94,6 +95,7 @@ def main():
     p.add_argument("--devices", type=int, default=50)
     p.add_argument("--parallel", type=int, default=10)
     p.add_argument("--image-kib", type=int, default=1024)
+    p.add_argument("--keep", action="store_true", help="keep the logs and reports (printed: work)")
     a = p.parse_args()
     if os.geteuid() != 0:
         print("SKIPPED: needs root (network namespaces)")
@@ -129,7 +131,10 @@ def main():
             sim.terminate()
             sim.wait()
         subprocess.run(NETLAB + ["down", lab], check=False)
-        subprocess.run(["rm", "-rf", work], check=False)
+        if a.keep:
+            print(f"work {work}")
+        else:
+            subprocess.run(["rm", "-rf", work], check=False)
 
     mib = len(image) / 2**20
     alone, shared = runs["serial"], runs["shared"]

@@ -123,7 +123,7 @@ constexpr std::array kUpgradeOptions{
               [] {
                   return std::to_string(RolloutCommand{}.parallel);
               }},
-    OptionRow{"--per-adapter", "M", "up to M of the uploads at once on one adapter (1-16)",
+    OptionRow{"--per-adapter", "M", "up to M of the uploads on one adapter at once, 16 at most",
               [] {
                   return std::to_string(RolloutCommand{}.perAdapter);
               }},

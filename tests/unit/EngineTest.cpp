@@ -146,7 +146,6 @@ TEST(Engine, TransfersSharingAPortHearOnlyTheirDevices) {
     ASSERT_TRUE(a && b);
     EXPECT_EQ(endpoints.bindCount, 1);
     ASSERT_TRUE((*a)->send({d1.ip, 69}, std::array<std::uint8_t, 1>{1}) && (*b)->send({d2.ip, 69}, {}));
-    EXPECT_EQ(endpoints.sent.at(1).from, port);
     endpoints.deliver(port, d2, {2});
     endpoints.deliver(port, {Ipv4{{10, 0, 0, 13}}, 5003}, {3});
     endpoints.deliver(port, d1, {1});
