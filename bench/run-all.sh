@@ -24,6 +24,8 @@ trap 'rm -rf "$out"' EXIT
 
 echo "running: reply burst (1,000 devices, $rounds searches)" >&2
 "$build/bench/discovery/bench_discovery_search" --searches "$rounds" >"$out/burst" 2>&1 || true
+echo "running: routed sweeps of a /16 and a /24 (about 35 s each round; $rounds rounds)" >&2
+python3 bench/discovery/sweep-bench.py "$build/src/cli/fernwick-cli" --rounds "$rounds" >"$out/sweep" 2>&1 || true
 echo "running: 16 MiB upload against tftp-hpa and a bare C loop ($upload_rounds rounds, turns interleaved)" >&2
 "$build/bench/upgrade/bench_upgrade" "$upload_rounds" >"$out/upload" 2>&1 || true
 echo "running: 16 MiB upload alone and beside one to a device acknowledging 3 ms late ($upload_rounds rounds)" >&2
@@ -65,6 +67,16 @@ if burst:
     row("reply burst: last reply sent -> last row", f"{lag:.2f} ms", "-", None)
 else:
     row("reply burst", "FAILED: " + text("burst").strip().splitlines()[-1:][0] if text("burst").strip() else "FAILED", "", False)
+
+s = keys("sweep")
+if "sweep16_wall_s" in s:
+    row("routed sweep of a /16 at 2,000/s, 5 devices: wall time", f"{s['sweep16_wall_s']:.1f} s ({s['sweep16_listed']:.0f} listed)", "about 33 s", s["sweep16_listed"] == 5)
+    row("the /16 sweep's CPU", f"{s['sweep16_cpu_s']:.2f} s", "-", None)
+    kib16, kib24 = s["sweep16_rss_peak_kib"], s["sweep24_rss_peak_kib"]
+    row("fernwick-cli peak RSS: /16 sweep / /24 sweep", f"{kib16/1024:.1f} / {kib24/1024:.1f} MiB", "flat (< 1 MiB more)", kib16 - kib24 < 1024)
+else:
+    tail = text("sweep").strip().splitlines()[-1:]
+    row("routed sweep", "FAILED" + (": " + tail[0] if tail else ""), "", False)
 
 num = r"([\d.]+) s \(([\d.]+) MB/s, CPU ([\d.]+) ms/MiB\)"
 m = re.search(r"fernwick " + num + r", tftp-hpa put " + num + r", C loop " + num +

@@ -19,7 +19,8 @@ _fernwick_cli() {
         case "$word" in
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
         -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
-        --device | --from | --report | --skip-done | --parallel | --per-adapter | --back-timeout) skip=1 ;;
+        --device | --from | --report | --skip-done | --parallel | --per-adapter | --back-timeout | --plan) skip=1 ;;
+        --target | --targets-from | --rate) skip=1 ;;
         -*) ;;
         *)
             if [[ -z "$command" ]]; then
@@ -53,16 +54,17 @@ _fernwick_cli() {
         local formats="table json csv"
         [[ "$command" == doctor ]] && formats="text json"
         [[ "$command" == watch ]] && formats="table jsonl"
+        [[ "$command" == set-ip ]] && formats="table json"
         mapfile -t COMPREPLY < <(compgen -W "$formats" -- "$value")
         return
         ;;
     -t | --timeout | -r | --retries | --ip | --mask | --gateway | -n | --interval | -m | --missed | --verify-timeout)
         return # a number or an address: nothing to offer
         ;;
-    --device | --parallel | --per-adapter | --back-timeout)
+    --device | --parallel | --per-adapter | --back-timeout | --target | --rate)
         return
         ;;
-    --from | --report | --skip-done)
+    --from | --report | --skip-done | --plan | --targets-from)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$value")
         return
@@ -72,11 +74,11 @@ _fernwick_cli() {
     local options
     case "$command" in
     "") options="--help --version" ;;
-    search) options="--interface --timeout --format --help" ;;
-    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --help" ;;
-    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --help" ;;
+    search) options="--interface --timeout --format --target --targets-from --rate --broadcast --force --help" ;;
+    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --target --targets-from --rate --broadcast --help" ;;
+    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --target --targets-from --rate --broadcast --force --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
-    watch) options="--interval --missed --interface --format --help" ;;
+    watch) options="--interval --missed --interface --format --target --targets-from --rate --broadcast --force --help" ;;
     help)
         ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch" -- "$cur")
         return

@@ -4,18 +4,16 @@
 #include "cli/AdapterChoice.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSearch.h"
+#include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
 #include "cli/DeviceReport.h"
+#include "cli/ReportFile.h"
 #include "engine/BackCheckDriver.h"
 
 #include <algorithm>
 #include <asio/co_spawn.hpp>
 #include <asio/redirect_error.hpp>
 #include <asio/use_awaitable.hpp>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <set>
 
@@ -23,22 +21,6 @@ namespace fw::cli {
 namespace {
 
 constexpr std::chrono::milliseconds kRefresh{200};
-
-// The whole file, or the system's reason it could not be read.
-Result<std::string, std::string> readText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return Failure{std::string(std::strerror(errno))};
-    }
-    if (std::error_code ignored; std::filesystem::is_directory(path, ignored)) {
-        return Failure{std::string(std::strerror(EISDIR))}; // opens, but reads as nothing
-    }
-    std::string text{std::istreambuf_iterator<char>(file), {}};
-    if (file.bad()) {
-        return Failure{std::string(std::strerror(errno))};
-    }
-    return text;
-}
 
 } // namespace
 
@@ -52,7 +34,7 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     file_ = std::move(*file);
     Inputs in{command_.devices, {}};
     if (!command_.fromFile.empty()) {
-        const auto text = readText(command_.fromFile);
+        const auto text = readTextFile(command_.fromFile);
         if (!text) {
             ctx_.console.err(command_.fromFile + ": " + text.error());
             return Failure{ExitStatus::Usage};
@@ -95,6 +77,11 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
         co_return table.error();
     }
     table_ = *table;
+    auto sweep = commandSweep(ctx_, command_.targets, table_);
+    if (!sweep) {
+        co_return sweep.error();
+    }
+    sweep_ = std::move(*sweep);
     report_.emplace(command_.image, file_.bytes);
     // Named devices only: the search may end as soon as each has answered.
     StopWhen allSeen;
@@ -104,7 +91,8 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
             return missing.empty();
         };
     }
-    const auto searched = co_await search(ctx_, table_, SearchCountdown::kWait, allSeen);
+    const auto searched = co_await search(ctx_, table_, SearchCountdown::kWait, allSeen,
+                                          DiscoverySearch::Keying::Sender, sweep_);
     if (!searched) {
         co_return searched.error();
     }
@@ -283,7 +271,12 @@ asio::awaitable<void> CliRollout::upload(std::size_t index) {
     engine::BackCheckDriver back(ctx.endpoints);
     engine::BackCheckDriver::Timing timing;
     timing.backTimeout = command_.backTimeout;
-    const auto outcome = co_await back.run(own, job.row->mac, !command_.noRestart, timing);
+    // One found at a target, perhaps behind a router, is asked at its address alone.
+    std::optional<Sweep> at;
+    if (sweep_ && sweep_->targets.covers(job.row->ip)) {
+        at = sweepOf(std::span(&job.row->ip, 1), table_);
+    }
+    const auto outcome = co_await back.run(own, job.row->mac, !command_.noRestart, timing, std::move(at));
     e.state = outcome ? outcome->state : RolloutState::NotBack;
     e.backSeconds = outcome ? std::chrono::duration<double>(outcome->elapsed).count() : 0;
     if (e.state == RolloutState::Done) {

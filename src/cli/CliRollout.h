@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/CliContext.h"
+#include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
 #include "cli/RolloutReport.h"
 #include "common/Result.h"
@@ -59,7 +60,8 @@ private:
     CliContext& ctx_;
     RolloutCommand command_;
     AdapterTable table_;
-    ImageFile file_; // read once; these bytes go to every device
+    std::optional<Sweep> sweep_; // --target: the search's, and where a routed device is checked back
+    ImageFile file_;             // read once; these bytes go to every device
     std::optional<RolloutReport> report_;
     std::vector<Job> jobs_;
     std::vector<std::size_t> queued_; // job index of each queue slot

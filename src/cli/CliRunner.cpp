@@ -3,9 +3,11 @@
 
 #include "cli/AdapterChoice.h"
 #include "cli/CliDoctor.h"
+#include "cli/CliPlan.h"
 #include "cli/CliRollout.h"
 #include "cli/CliSearch.h"
 #include "cli/CliSetIp.h"
+#include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
 #include "cli/CliWatch.h"
 #include "cli/DeviceReport.h"
@@ -42,7 +44,12 @@ asio::awaitable<ExitStatus> runSearch(CliContext& ctx, const SearchCommand& comm
     if (!table) {
         co_return table.error();
     }
-    const auto searched = co_await search(ctx, *table, command.timeout);
+    auto sweep = commandSweep(ctx, command.targets, *table);
+    if (!sweep) {
+        co_return sweep.error();
+    }
+    const auto searched =
+        co_await search(ctx, *table, command.timeout, {}, DiscoverySearch::Keying::Sender, std::move(*sweep));
     if (!searched) {
         co_return searched.error();
     }
@@ -51,7 +58,9 @@ asio::awaitable<ExitStatus> runSearch(CliContext& ctx, const SearchCommand& comm
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::fflush(stdout);
     }
-    hintBlockers(ctx, *table, searched->rows);
+    if (!command.targets.any() || command.targets.broadcast) {
+        hintBlockers(ctx, *table, searched->rows); // about the broadcast's adapters
+    }
     if (portTaken(*searched)) {
         co_return ExitStatus::Usage;
     }
@@ -85,8 +94,10 @@ Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vec
 }
 
 asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>>
-locate(CliContext& ctx, const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted) {
-    const auto searched = co_await search(ctx, table, SearchCountdown::kWait, wanted);
+locate(CliContext& ctx, const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted,
+       std::optional<Sweep> sweep) {
+    const auto searched = co_await search(ctx, table, SearchCountdown::kWait, wanted,
+                                          DiscoverySearch::Keying::Sender, std::move(sweep));
     if (!searched) {
         co_return Failure{searched.error()};
     }
@@ -113,6 +124,10 @@ asio::awaitable<ExitStatus> runCommand(CliContext& ctx, Command command) {
     }
     if (const auto* c = std::get_if<WatchCommand>(&command)) {
         co_return co_await runWatch(ctx, *c);
+    }
+    if (const auto* c = std::get_if<SetIpPlanCommand>(&command)) {
+        CliPlan plan(ctx);
+        co_return co_await plan.run(*c);
     }
     CliRollout rollout(ctx);
     co_return co_await rollout.run(std::get<RolloutCommand>(command));

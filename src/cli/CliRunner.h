@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/CliContext.h"
+#include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
@@ -22,8 +23,9 @@ Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vec
 
 // Searches until a row satisfies `wanted` or the window's wait is over: the row, or none. Usage when
 // the search could send nothing, or found nothing while another program held port 4001 somewhere
-// (the device may be behind that adapter).
+// (the device may be behind that adapter). With a sweep, the device is looked for at its targets.
 asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>>
-locate(CliContext& ctx, const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted);
+locate(CliContext& ctx, const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted,
+       std::optional<Sweep> sweep = std::nullopt);
 
 } // namespace fw::cli

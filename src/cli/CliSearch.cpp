@@ -7,15 +7,17 @@ namespace fw::cli {
 
 asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, const AdapterTable& table,
                                           std::chrono::milliseconds wait, StopWhen stopWhen,
-                                          DiscoverySearch::Keying keying) {
+                                          DiscoverySearch::Keying keying, std::optional<Sweep> sweep) {
     engine::SearchDriver driver(ctx.endpoints, {}, keying);
-    co_return co_await driver.once(table, wait, std::move(stopWhen));
+    co_return co_await driver.once(table, wait, std::move(stopWhen), std::move(sweep));
 }
 
 asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const AdapterTable& table,
                                                           std::chrono::milliseconds wait, StopWhen stopWhen,
-                                                          DiscoverySearch::Keying keying) {
-    SearchSummary summary = co_await searchOnce(ctx, table, wait, std::move(stopWhen), keying);
+                                                          DiscoverySearch::Keying keying,
+                                                          std::optional<Sweep> sweep) {
+    SearchSummary summary =
+        co_await searchOnce(ctx, table, wait, std::move(stopWhen), keying, std::move(sweep));
     // Said once: a watch beside this command may hold the port during several of its searches.
     for (const auto& failure : summary.started.unbindable) {
         const bool taken = failure.error.kind == engine::SocketError::Kind::PortInUse;
@@ -26,11 +28,34 @@ asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const
             ctx.console.err(problem);
         }
     }
-    if (summary.started.requestsSent == 0) {
+    for (const std::string& problem : sweepProblems(summary.swept)) {
+        if (ctx.portProblemsSaid.insert(problem).second) {
+            ctx.console.err(problem);
+        }
+    }
+    if (summary.started.requestsSent == 0 && summary.swept.sent == 0) {
         ctx.console.err("no discovery request could be sent");
         co_return Failure{ExitStatus::Usage};
     }
     co_return summary;
+}
+
+std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept) {
+    std::vector<std::string> problems;
+    const auto skipped = [&](std::uint64_t n, const char* why) {
+        if (n > 0) {
+            problems.push_back(std::to_string(n) + " target address" + (n == 1 ? "" : "es") +
+                               " skipped: " + why);
+        }
+    };
+    skipped(swept.noRoute, "this host has no route to them");
+    skipped(swept.notSearched, "their route leaves by an adapter that is not searched");
+    if (swept.unsent > 0) {
+        problems.push_back(std::to_string(swept.unsent) +
+                           " requests to targets could not be sent: the system's send buffer was full "
+                           "(neighbours or a gateway not answering ARP?); a lower --rate helps");
+    }
+    return problems;
 }
 
 bool portTaken(const SearchSummary& summary) {

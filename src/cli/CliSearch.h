@@ -12,6 +12,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace fw::cli {
 
@@ -20,19 +21,28 @@ namespace fw::cli {
 
 using SearchSummary = engine::SearchDriver::Summary;
 using StopWhen = engine::SearchDriver::StopWhen;
+using Sweep = engine::SearchDriver::Sweep; // CliTargets.h makes one
 
 // One search on `table` until a listed row satisfies stopWhen or the wait is over; its sockets are
-// closed when it returns, so Set IP or an upload can take port 4001 afterwards.
+// closed when it returns, so Set IP or an upload can take port 4001 afterwards. With a sweep, its
+// targets are searched by unicast (and the adapters by broadcast only when it says so); the wait
+// then counts from its last request.
 asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, const AdapterTable& table,
                                           std::chrono::milliseconds wait, StopWhen stopWhen = {},
-                                          DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender);
+                                          DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender,
+                                          std::optional<Sweep> sweep = std::nullopt);
 
 // The same, with the one policy for an adapter whose port 4001 could not be bound: the search goes
-// on without it and each such problem is said once per run; a search that could send nothing ends
-// the command with Usage.
+// on without it and each such problem is said once per run; so are the sweep's addresses that were
+// not sent to; a search that could send nothing ends the command with Usage.
 asio::awaitable<Result<SearchSummary, ExitStatus>>
 search(CliContext& ctx, const AdapterTable& table, std::chrono::milliseconds wait, StopWhen stopWhen = {},
-       DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender);
+       DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender,
+       std::optional<Sweep> sweep = std::nullopt);
+
+// "3 target addresses skipped: no route to them" and the like, one line per reason; none when
+// every address was sent to.
+std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept);
 
 // Another program holds port 4001 on one of the adapters: it takes the answers that arrive there,
 // so the search is incomplete however many devices it listed elsewhere.

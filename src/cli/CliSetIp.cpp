@@ -4,11 +4,13 @@
 #include "cli/AdapterChoice.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSearch.h"
+#include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
 #include "engine/SetIpDriver.h"
 #include "setip/core/FixedAddressCheck.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace fw::cli {
@@ -25,33 +27,53 @@ std::string secondsText(Clock::duration d) {
     return text;
 }
 
-// The adapter the device answered on; with no answer, the only adapter there is.
+// The adapter the device answered on; with no answer, the only adapter there is (not after a
+// search of targets, which was to find the device's address).
 Result<AdapterEntry, ExitStatus> deviceAdapter(CliContext& ctx, const AdapterTable& table,
-                                               const std::optional<DeviceRow>& row, const MacAddress& mac) {
+                                               const std::optional<DeviceRow>& row, const MacAddress& mac,
+                                               bool swept) {
     if (row) {
         const AdapterEntry* adapter = adapterAt(table, row->adapterIp);
         return adapter == nullptr ? table.front() : *adapter;
     }
-    if (table.size() > 1) {
-        ctx.console.err("no device with MAC " + formatMac(mac) +
-                        " answered a search; name its adapter with --interface");
+    if (table.size() > 1 || swept) {
+        ctx.console.err("no device with MAC " + formatMac(mac) + " answered a search" +
+                        (swept ? "" : "; name its adapter with --interface"));
         return Failure{ExitStatus::NoAnswer};
     }
     return table.front();
 }
 
+// The command's targets and the new address: a device already answering from it is seen too.
+Sweep withAddress(Sweep sweep, Ipv4 ip, const AdapterTable& table) {
+    std::vector<Target> targets{{Ipv4Range{ip, ip}, 0, ip.toString()}};
+    for (const Ipv4Range& r : sweep.targets.ranges()) {
+        targets.push_back({r, 0, {}});
+    }
+    if (auto made = TargetSet::make(targets, table, true)) {
+        sweep.targets = std::move(*made);
+    }
+    return sweep;
+}
+
 // The search before a verified request: refuses an address another device answers from (unless
 // --force) and finds the device. Keyed by MAC, so a device that shares an address is still seen;
 // it ends early once another device is seen on the address, as that settles the refusal.
-asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>>
-check(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table) {
+asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> check(CliContext& ctx,
+                                                                    const SetIpCommand& command,
+                                                                    const AdapterTable& table,
+                                                                    const std::optional<Sweep>& targets) {
     const MacAddress mac = command.mac;
     const std::optional<Ipv4> ip = command.address ? std::optional(command.address->ip) : std::nullopt;
     const auto other = [mac, ip](const DeviceRow& r) {
         return ip && r.ip == *ip && r.mac != mac;
     };
-    const auto searched =
-        co_await search(ctx, table, SearchCountdown::kWait, other, DiscoverySearch::Keying::MacAndAdapter);
+    std::optional<Sweep> sweep = targets;
+    if (sweep && ip) {
+        sweep = withAddress(std::move(*sweep), *ip, table);
+    }
+    const auto searched = co_await search(ctx, table, SearchCountdown::kWait, other,
+                                          DiscoverySearch::Keying::MacAndAdapter, std::move(sweep));
     if (!searched) {
         co_return Failure{searched.error()};
     }
@@ -70,31 +92,27 @@ check(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table) {
     co_return device == rows.end() ? std::nullopt : std::optional(*device);
 }
 
-// The request and its copies from the adapter, through the exchange the window uses.
+// The request and its copies from the adapter, to the device's address by unicast when it is
+// `routed`; the answer on its stream.
 asio::awaitable<ExitStatus> request(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table,
-                                    const AdapterEntry& adapter) {
-    SetIpExchange exchange;
-    const auto at = std::find(table.begin(), table.end(), adapter);
-    exchange.open(table, std::nullopt, at == table.end() ? 0 : static_cast<int>(at - table.begin()),
-                  command.mac);
-    engine::SetIpDriver driver(ctx.endpoints, exchange, {});
-    if (const auto opened = driver.open(adapter); !opened) {
-        ctx.console.err(portProblem(adapter.interfaceName, adapter.ip, opened.error()));
+                                    const AdapterEntry& adapter, std::optional<Ipv4> routed) {
+    const auto answer = co_await sendSetIp(ctx, table, adapter, command.mac, command.address, command.retries,
+                                           command.timeout, routed);
+    if (!answer) {
+        ctx.console.err(portProblem(adapter.interfaceName, adapter.ip, answer.error()));
         co_return ExitStatus::Usage;
     }
-    std::optional<engine::SetIpDriver::Fixed> fixed;
-    if (command.address) {
-        fixed =
-            engine::SetIpDriver::Fixed{command.address->ip, command.address->mask, command.address->gateway};
-    }
-    const auto answer = co_await driver.request(fixed, command.retries, command.timeout);
-    const Verdict verdict = setIpVerdict(answer, command.mac, command.retries + 1);
+    const int requests = command.retries + 1;
+    const Verdict verdict = routed ? setIpVerdict(*answer, command.mac, requests, *routed, command.verify)
+                                   : setIpVerdict(*answer, command.mac, requests);
     say(ctx.console, verdict);
     co_return verdict.status;
 }
 
-// After the device's OK: searches until its MAC answers from the new address (for DHCP: from any).
-asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table) {
+// After the device's OK (or, behind a router, no answer): searches until its MAC answers from the
+// new address (for DHCP: from any), there by unicast with a sweep.
+asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table,
+                                   const std::optional<Sweep>& sweep, bool answered) {
     const auto okAt = Clock::now();
     const auto wanted = [&command](const DeviceRow& r) {
         return r.mac == command.mac && (!command.address || r.ip == command.address->ip);
@@ -105,7 +123,7 @@ asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command,
                           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - okAt);
         const auto searched =
             co_await search(ctx, table, std::clamp(left, std::chrono::milliseconds(1), kVerifyWait), wanted,
-                            DiscoverySearch::Keying::MacAndAdapter);
+                            DiscoverySearch::Keying::MacAndAdapter, sweep);
         if (!searched) {
             co_return searched.error();
         }
@@ -125,30 +143,52 @@ asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command,
             break;
         }
     }
-    const std::string mac = formatMac(command.mac);
+    const std::string mac = formatMac(command.mac) + (answered ? " said OK but" : "");
     const std::string after = secondsText(command.verifyTimeout);
-    ctx.console.err(lastSeen ? mac + " said OK but still answers from " + lastSeen->ip.toString() +
-                                   " after " + after
-                             : mac + " said OK but did not answer a search within " + after);
+    ctx.console.err(lastSeen ? mac + " still answers from " + lastSeen->ip.toString() + " after " + after
+                             : mac + " did not answer a search within " + after);
     co_return ExitStatus::NotBack;
 }
 
 } // namespace
 
-bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listing, Console& console) {
-    if (!command.address) {
-        return false;
+asio::awaitable<Result<std::optional<SetIpAnswer>, engine::SocketError>>
+sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapter, const MacAddress& mac,
+          const std::optional<StaticAddress>& address, int retries, std::chrono::milliseconds timeout,
+          std::optional<Ipv4> device) {
+    SetIpExchange exchange;
+    const auto at = std::find(table.begin(), table.end(), adapter);
+    exchange.open(table, std::nullopt, at == table.end() ? 0 : static_cast<int>(at - table.begin()), mac);
+    engine::SetIpDriver driver(ctx.endpoints, exchange, {});
+    if (const auto opened = driver.open(adapter, device); !opened) {
+        co_return Failure{opened.error()};
     }
+    std::optional<engine::SetIpDriver::Fixed> fixed;
+    if (address) {
+        fixed = engine::SetIpDriver::Fixed{address->ip, address->mask, address->gateway};
+    }
+    co_return co_await driver.request(fixed, retries, timeout);
+}
+
+std::optional<std::string> hostAdapterHolding(const AdapterListing& listing, Ipv4 ip) {
     AdapterTable all;
     for (const AdapterFacts& f : listing.adapters) {
         all.push_back(AdapterEntry{f.ip, f.mask, f.gateway, f.mac, f.interfaceName, f.interfaceIndex});
     }
-    const AdapterEntry* holder = adapterHolding(all, command.address->ip);
-    if (holder != nullptr) {
-        console.err(command.address->ip.toString() + " is this host's own address on " +
-                    holder->interfaceName + ": a device given it would be cut off; nothing was sent");
+    const AdapterEntry* holder = adapterHolding(all, ip);
+    return holder == nullptr ? std::nullopt : std::optional(holder->interfaceName);
+}
+
+bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listing, Console& console) {
+    if (!command.address) {
+        return false;
     }
-    return holder != nullptr;
+    const auto holder = hostAdapterHolding(listing, command.address->ip);
+    if (holder) {
+        console.err(command.address->ip.toString() + " is this host's own address on " + *holder +
+                    ": a device given it would be cut off; nothing was sent");
+    }
+    return holder.has_value();
 }
 
 asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command) {
@@ -159,26 +199,45 @@ asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& comman
     if (refuseHostAddress(command, ctx.listAdapters(), ctx.console)) {
         co_return ExitStatus::Usage;
     }
-    // The request is a broadcast naming the device; with one adapter there is nothing to find.
+    const auto sweep = commandSweep(ctx, command.targets, *table);
+    if (!sweep) {
+        co_return sweep.error();
+    }
+    // The request is a broadcast naming the device; with one adapter and no targets there is
+    // nothing to find.
     Result<std::optional<DeviceRow>, ExitStatus> device = std::optional<DeviceRow>();
     if (command.verify) {
-        device = co_await check(ctx, command, *table);
-    } else if (table->size() > 1) {
+        device = co_await check(ctx, command, *table, *sweep);
+    } else if (table->size() > 1 || *sweep) {
         const MacAddress mac = command.mac;
-        device = co_await locate(ctx, *table, [mac](const DeviceRow& row) { return row.mac == mac; });
+        device = co_await locate(
+            ctx, *table, [mac](const DeviceRow& row) { return row.mac == mac; }, *sweep);
     }
     if (!device) {
         co_return device.error();
     }
-    const auto adapter = deviceAdapter(ctx, *table, *device, command.mac);
+    const auto adapter = deviceAdapter(ctx, *table, *device, command.mac, sweep->has_value());
     if (!adapter) {
         co_return adapter.error();
     }
-    const ExitStatus status = co_await request(ctx, command, *table, *adapter);
-    if (!command.verify || status != ExitStatus::Ok) {
+    // A broadcast does not cross a router: a device found at one of the targets is sent the
+    // request at its address, and checked there afterwards.
+    std::optional<Ipv4> routed;
+    std::optional<Sweep> verifySweep;
+    if (*sweep && *device && (*sweep)->targets.covers((*device)->ip)) {
+        routed = (*device)->ip;
+        verifySweep = *sweep;
+        if (command.address) { // and the old address, to say when it still answers from there
+            const std::array<Ipv4, 2> at{command.address->ip, *routed};
+            verifySweep = sweepOf(at, *table, command.targets.broadcast, command.targets.rate);
+        }
+    }
+    const ExitStatus status = co_await request(ctx, command, *table, *adapter, routed);
+    const bool answered = status == ExitStatus::Ok;
+    if (!command.verify || !(answered || (routed && status == ExitStatus::NoAnswer))) {
         co_return status;
     }
-    co_return co_await verify(ctx, command, *table);
+    co_return co_await verify(ctx, command, *table, verifySweep, answered);
 }
 
 } // namespace fw::cli

@@ -4,21 +4,41 @@
 #include "cli/CliContext.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
+#include "common/Result.h"
+#include "engine/SocketError.h"
 #include "netif/core/AdapterFacts.h"
+#include "setip/core/SetIpExchange.h"
 
 #include <asio/awaitable.hpp>
+#include <chrono>
+#include <optional>
+#include <string>
 
 namespace fw::cli {
+
+// The interface of this host that holds the address, searched on or not; none when no adapter does.
+std::optional<std::string> hostAdapterHolding(const AdapterListing& listing, Ipv4 ip);
 
 // True (after saying why) when the command would give the device an address one of this host's
 // adapters holds, searched on or not: the device would be cut off. --force does not change that.
 bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listing, Console& console);
 
+// One Set IP request from the adapter, through the exchange the window uses, sent again with the
+// same number up to `retries` times while no answer has come: the answer, none without one, or why
+// port 4001 could not be had there. Set IP by MAC and set-ip --plan send through it alike.
+// device: its address, for one behind a router: the request goes there by unicast.
+asio::awaitable<Result<std::optional<SetIpAnswer>, engine::SocketError>>
+sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapter, const MacAddress& mac,
+          const std::optional<StaticAddress>& address, int retries, std::chrono::milliseconds timeout,
+          std::optional<Ipv4> device = std::nullopt);
+
 // set-ip: one Set IP request from the adapter the device is on (found by a search when there are
 // several), sent again with the same number while no answer has come; the answer goes to stdout.
 // With --verify a search first refuses an address another device already answers from (unless
 // --force), and after the device's OK searches until its MAC answers from the new address (for
-// DHCP: from any address) or the verification time is over.
+// DHCP: from any address) or the verification time is over. A device found at one of its
+// --target addresses gets the request there by unicast; its answer, a broadcast, may not come back
+// across a router, so with --verify no answer is followed by that search too, there by unicast.
 asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command);
 
 } // namespace fw::cli

@@ -4,6 +4,7 @@
 #include "cli/AdapterChoice.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSearch.h"
+#include "cli/CliTargets.h"
 #include "cli/DeviceReport.h"
 #include "platform/ImageFileReader.h"
 #include "upgrade/core/TftpPackets.h"
@@ -157,9 +158,15 @@ asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& co
     if (!table) {
         co_return table.error();
     }
+    auto sweep = commandSweep(ctx, command.targets, *table);
+    if (!sweep) {
+        co_return sweep.error();
+    }
+    // The handshake and the transfer are unicast: a device found behind a router is upgraded from
+    // the adapter it answered on, the one the route to it leaves by.
     const DeviceTarget target = command.target;
-    const auto located =
-        co_await locate(ctx, *table, [target](const DeviceRow& row) { return matches(target, row); });
+    const auto located = co_await locate(
+        ctx, *table, [target](const DeviceRow& row) { return matches(target, row); }, std::move(*sweep));
     if (!located) {
         co_return located.error();
     }

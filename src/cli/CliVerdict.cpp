@@ -18,6 +18,19 @@ Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress&
             std::string(loadResString(setIpAnswerText(*answer))), true};
 }
 
+Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress& mac, int requests, Ipv4 to,
+                     bool verifying) {
+    Verdict verdict = setIpVerdict(answer, mac, requests);
+    if (!answer) {
+        verdict.text = "no answer from " + formatMac(mac) + " at " + to.toString() + " after " +
+                       std::to_string(requests) + (requests == 1 ? " request" : " requests") +
+                       ": a device behind a router answers by broadcast, which does not come back across "
+                       "it; " +
+                       (verifying ? "checking whether it took the address" : "give --verify to check it");
+    }
+    return verdict;
+}
+
 Verdict uploadVerdict(const TftpUpload::Result& result, bool stalled, const std::string& portProblem) {
     using Outcome = TftpUpload::Outcome;
     if (stalled) {

@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
+#include "common/Ipv4.h"
 #include "common/MacAddress.h"
 #include "setip/core/SetIpExchange.h"
 #include "upgrade/core/TftpUpload.h"
@@ -22,6 +23,11 @@ struct Verdict {
 
 // The device's answer to Set IP (strings 39/40 and 43/44), or none after `requests` requests.
 Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress& mac, int requests);
+// The same for requests sent by unicast to the device at `to`, which may be behind a router: its
+// answer is a broadcast that does not cross one, so no answer does not mean nothing was set.
+// verifying: the device is checked at its new address next.
+Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress& mac, int requests, Ipv4 to,
+                     bool verifying);
 
 // How an upload ended (string 25, 26, 201-208 and the CLI's own words). stalled: it was stopped
 // because the device acknowledged a block never sent; portProblem: why port 14321 could not be used.

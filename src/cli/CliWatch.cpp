@@ -3,6 +3,7 @@
 
 #include "cli/AdapterChoice.h"
 #include "cli/CliSearch.h"
+#include "cli/CliTargets.h"
 #include "cli/DeviceReport.h"
 #include "cli/WatchReport.h"
 #include "discovery/core/DeviceInventory.h"
@@ -30,8 +31,8 @@ void write(const std::string& text) {
 
 class Watch {
 public:
-    Watch(CliContext& ctx, const WatchCommand& command)
-        : ctx_(ctx), command_(command), inventory_(command.missed),
+    Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep)
+        : ctx_(ctx), command_(command), sweep_(std::move(sweep)), inventory_(command.missed),
           live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()) {}
 
     // The searches, one every interval, until cancelled.
@@ -51,7 +52,7 @@ public:
                 // 4001 is free for set-ip or upgrade.
                 const auto summary =
                     co_await searchOnce(ctx_, table, std::min(SearchCountdown::kWait, command_.interval / 2),
-                                        {}, DiscoverySearch::Keying::MacAndAdapter);
+                                        {}, DiscoverySearch::Keying::MacAndAdapter, sweep_);
                 if ((co_await asio::this_coro::cancellation_state).cancelled() !=
                     asio::cancellation_type::none) {
                     co_return; // ended meanwhile: a search cut short says nothing of the devices
@@ -71,12 +72,16 @@ private:
             if (const auto ip = failure.adapter.ip) {
                 unsearched.push_back(*ip);
             }
-            problems.push_back(portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure.error));
+            problems.push_back(portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure.error) +
+                               "; its devices are not counted as missing");
+        }
+        for (const std::string& p : sweepProblems(summary.swept)) {
+            problems.push_back(p);
         }
         // Said again only when they change.
         if (problems != lastPortProblems_) {
             for (const std::string& p : problems) {
-                ctx_.console.err(p + "; its devices are not counted as missing");
+                ctx_.console.err(p);
             }
             lastPortProblems_ = problems;
         }
@@ -89,7 +94,24 @@ private:
             }
         }
         named_ = std::move(named);
-        report(inventory_.update(summary.rows, table, unsearched));
+        auto events = inventory_.update(summary.rows, table, unsearched);
+        // A device reached across a router is outside the adapter's subnet by design, not in need
+        // of Set IP.
+        std::erase_if(events, [this](const Event& e) {
+            return e.kind == DeviceInventory::EventKind::ForeignSubnet && !e.devices.empty() &&
+                   targeted(e.devices[0].ip);
+        });
+        report(events);
+    }
+
+    bool targeted(Ipv4 ip) const {
+        if (!sweep_) {
+            return false;
+        }
+        const auto& ranges = sweep_->targets.ranges();
+        return std::any_of(ranges.begin(), ranges.end(), [ip](const Ipv4Range& r) {
+            return r.first.toHostOrder() <= ip.toHostOrder() && ip.toHostOrder() <= r.last.toHostOrder();
+        });
     }
 
     void report(const std::vector<Event>& events) {
@@ -131,6 +153,7 @@ private:
 
     CliContext& ctx_;
     const WatchCommand& command_;
+    std::optional<Sweep> sweep_; // each search walks a copy
     DeviceInventory inventory_;
     std::vector<std::string> lastPortProblems_;
     AdapterTable named_;             // this search's adapters, then earlier addresses
@@ -149,8 +172,13 @@ asio::awaitable<ExitStatus> runWatch(CliContext& ctx, const WatchCommand& comman
                                              : "no usable adapter to search on");
         co_return ExitStatus::Usage;
     }
+    // Refused against the adapters as they are at the start.
+    auto sweep = commandSweep(ctx, command.targets, selection->table);
+    if (!sweep) {
+        co_return sweep.error();
+    }
     asio::signal_set termination(ctx.endpoints.executor(), SIGINT, SIGTERM);
-    Watch watch(ctx, command);
+    Watch watch(ctx, command, std::move(*sweep));
     co_await (watch.run() || termination.async_wait(asio::use_awaitable));
     co_return ExitStatus::Ok;
 }

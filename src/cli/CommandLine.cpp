@@ -12,6 +12,7 @@
 #include <cmath>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace fw::cli {
@@ -29,6 +30,8 @@ template <typename T> struct Named {
 constexpr std::array kOutputFormats{Named<OutputFormat>{"table", OutputFormat::Table},
                                     Named<OutputFormat>{"json", OutputFormat::Json},
                                     Named<OutputFormat>{"csv", OutputFormat::Csv}};
+constexpr std::array kPlanFormats{Named<OutputFormat>{"table", OutputFormat::Table},
+                                  Named<OutputFormat>{"json", OutputFormat::Json}};
 constexpr std::array kDoctorFormats{Named<DoctorFormat>{"text", DoctorFormat::Text},
                                     Named<DoctorFormat>{"json", DoctorFormat::Json}};
 constexpr std::array kWatchFormats{Named<WatchFormat>{"table", WatchFormat::Table},
@@ -69,8 +72,27 @@ struct CommandRow {
 constexpr OptionRow kInterface{"-i,--interface", "IF", "search on this adapter only (repeat for several)",
                                nullptr, true};
 
+// Where the device or devices are looked for beyond the broadcast (TargetOptions).
+constexpr OptionRow kTarget{"--target", "T",
+                            "send the discovery request by unicast to T: an address, a block\n"
+                            "A/N or a range A-B, also behind a router (repeat for several); a\n"
+                            "device that answers only by broadcast is not reached that way",
+                            nullptr, true};
+constexpr OptionRow kTargetsFrom{"--targets-from", "FILE",
+                                 "the targets from a file, one a line (# comments)"};
+constexpr OptionRow kRate{"--rate", "N", "unicast requests to the targets a second", [] {
+                              return std::to_string(TargetOptions{}.rate);
+                          }};
+constexpr OptionRow kTargetCapForce{"--force", "", "send to targets of more than a /12 (1048576 addresses)"};
+constexpr OptionRow kBroadcast{"--broadcast", "", "with targets: also the broadcast search on the adapters"};
+
 constexpr std::array kSearchOptions{
     kInterface,
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
     OptionRow{"-t,--timeout", "S", "seconds to wait for answers",
               [] {
                   return seconds(SearchCommand{}.timeout);
@@ -102,10 +124,28 @@ constexpr std::array kSetIpOptions{
     OptionRow{"--verify", "",
               "first refuse an address another device answers from; after the\n"
               "device's OK, search until it answers from the new address (DHCP: from any)"},
-    OptionRow{"--force", "", "with --verify: set the address even though another device answers from it"},
+    OptionRow{"--force", "",
+              "with --verify: set the address even though another device answers\n"
+              "from it; with targets: send to more than a /12 of them"},
     OptionRow{"--verify-timeout", "S", "seconds the device has to come back",
               [] {
                   return seconds(SetIpCommand{}.verifyTimeout);
+              }},
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kBroadcast,
+    OptionRow{"--plan", "FILE", "give every device of a CSV plan its address (mac,ip,mask,gateway,label)"},
+    OptionRow{"--report", "FILE", "with --plan: write the plan's report as JSON, after every row"},
+    OptionRow{"--skip-done", "FILE",
+              "with --plan: leave out the rows that report settled with the same values"},
+    OptionRow{"--parallel", "N", "with --plan: up to N requests at once, never two on one adapter",
+              [] {
+                  return std::to_string(SetIpPlanCommand{}.parallel);
+              }},
+    OptionRow{"-f,--format", "F", "with --plan: table or json (the report's rows)",
+              [] {
+                  return nameOf(kPlanFormats, SetIpPlanCommand{}.format);
               }},
 };
 
@@ -133,6 +173,11 @@ constexpr std::array kUpgradeOptions{
               }},
     OptionRow{"--no-restart", "",
               "the devices do not restart after an upload: an answer is enough to be done"},
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
 };
 
 constexpr std::array kDoctorOptions{
@@ -157,6 +202,11 @@ constexpr std::array kWatchOptions{
                   return std::to_string(WatchCommand{}.missed);
               }},
     kInterface,
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
     OptionRow{"-f,--format", "F",
               "table (a live view on a terminal, one line per event otherwise) or\n"
               "jsonl (one JSON object per event, with \"time\" and \"event\")",
@@ -168,21 +218,52 @@ constexpr std::array kWatchOptions{
 constexpr std::array kCommands{
     CommandRow{
         "search", "list every device that answers a discovery broadcast",
-        "fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]",
+        R"(fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]
+       fernwick-cli search --target T... [--targets-from FILE] [--rate N] [--force] [--broadcast] [OPTIONS])",
         R"(Broadcasts one discovery request on every usable adapter and lists each device that answers:
-name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.)",
-        R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, no usable adapter or
-UDP port 4001 held by another program on a searched adapter.)",
+name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.
+
+With --target or --targets-from the request goes instead by unicast to each target address, paced
+at --rate a second, out of the adapter the route to it leaves by, so devices behind routers
+answer too (a /16 takes about half a minute at the default rate); --broadcast adds the
+broadcast search. The timeout counts from the last request. A device that answers only by
+broadcast cannot be reached across a router. Refused (exit 2, nothing sent): loopback,
+multicast, 0.0.0.0/8, 255.255.255.255, a connected subnet's network or broadcast address, and
+more than a /12 of addresses without --force. Addresses without a route out of a searched
+adapter are skipped, and counted on stderr.)",
+        R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, a refused target, no
+usable adapter, nothing could be sent or UDP port 4001 held by another program on a searched adapter.)",
         kSearchOptions},
     CommandRow{
         "set-ip", "give one device, named by its MAC address, a fixed address or DHCP",
-        "fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]",
+        R"(fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]
+       fernwick-cli set-ip --plan FILE [--report FILE] [--skip-done FILE] [--parallel N] [OPTIONS])",
         R"(Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
 so a device on a foreign subnet is reached too, and prints its answer. An address one of this
-host's adapters holds is refused before anything is sent (exit 2, even with --force).)",
-        R"(Exit status: 0 done (with --verify: and back as asked), 1 refused, 2 bad arguments, UDP port 4001
-in use, the address is this host's or (--verify) taken, 3 no answer, 4 the device said OK but did
-not come back as asked.)",
+host's adapters holds is refused before anything is sent (exit 2, even with --force).
+
+The second form gives every device of a plan its address: CSV with a header naming the columns
+mac, ip, mask, gateway and optionally label, one row per device, "dhcp" in ip for DHCP, # comments.
+Every bad row (unknown column, bad MAC or address, two rows for one MAC, two MACs for one address)
+is named with its line before anything is sent. One search finds the devices; each row's request
+goes from its device's adapter, side by side on different adapters with --parallel. At the end a
+table (or with --format json the report's rows) gives each row's state:
+  done          the device said OK (with --verify: and answers from the planned address)
+  unchanged     it already answered from the planned address: no request was sent
+  not-found     no search listed it
+  refused       the device refused the request
+  timed-out     no answer to the request and its copies
+  not-back      (--verify) it said OK but did not answer from the planned address in time
+  taken         (--verify) another device, not in the plan, answers from the address
+  host-address  one of this host's adapters holds the address: nothing was sent
+  not-sent      UDP port 4001 unusable on its adapter, or the run stopped because its report
+                could not be written
+The report must be writable as for an upgrade rollout; --skip-done carries over the rows an
+earlier report lists as done or unchanged with the same address, mask and gateway.)",
+        R"(Exit status: 0 done (with --verify: and back as asked; a plan: every row done or unchanged),
+1 refused (a plan: a row neither done nor unchanged, or the report could not be written), 2 bad
+arguments or plan, UDP port 4001 in use, the address is this host's or (--verify) taken, 3 no
+answer, 4 the device said OK but did not come back as asked.)",
         kSetIpOptions},
     CommandRow{
         "upgrade", "upload a firmware image to one device by TFTP, or roll it out to many",
@@ -234,8 +315,11 @@ the warnings duplicate-ip (two devices answer from one address on one adapter), 
 address lies in no subnet of the adapter it answered on: it needs Set IP) and mac-on-two-adapters
 (one MAC answers on two adapters: bridged segments or a loop). duplicate-ip counts only devices
 that answered that search. When a local adapter's address changes, that is one adapter-changed
-(the adapter's name, old and new address); its devices are not reported changed.)",
-        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments or no usable adapter.", kWatchOptions},
+(the adapter's name, old and new address); its devices are not reported changed. With --target
+every search also sweeps the targets as 'search --target' does (a sweep longer than the interval
+delays the next search), and a device found at a target address is not foreign-subnet.)",
+        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets or no usable adapter.",
+        kWatchOptions},
 };
 
 constexpr std::string_view kProgramDescription =
@@ -488,6 +572,27 @@ std::optional<ParsedCommandLine> unexpected(const Options& o) {
     return std::nullopt;
 }
 
+// --target, --targets-from, --rate, --broadcast and (unless the command's --force means more)
+// --force; the targets themselves are read when the command runs.
+std::optional<ParsedCommandLine> targetOptions(const Options& o, TargetOptions& into, bool ownForce = false) {
+    into.targets = o.values("target");
+    if (o.isSet("targets-from") && o.value("targets-from").empty()) {
+        return o.failure("--targets-from: the file name is empty");
+    }
+    into.targetsFrom = o.value("targets-from");
+    if (auto e = o.count("rate", into.rate, 1, SweepPacer::kMaxRate)) {
+        return e;
+    }
+    into.force = o.isSet("force");
+    into.broadcast = o.isSet("broadcast");
+    for (const std::string_view name : {"rate", "broadcast", "force"}) {
+        if (!into.any() && o.isSet(name) && !(ownForce && name == "force")) {
+            return o.failure("--" + std::string(name) + " needs --target or --targets-from");
+        }
+    }
+    return std::nullopt;
+}
+
 // search and doctor take the same options: --interface (repeatable), --timeout and --format.
 template <typename Command, typename Format, std::size_t N>
 ParsedCommandLine parseListing(const Options& o, const std::array<Named<Format>, N>& formats) {
@@ -502,10 +607,69 @@ ParsedCommandLine parseListing(const Options& o, const std::array<Named<Format>,
     if (auto e = o.choice(formats, c.format)) {
         return *e;
     }
+    if constexpr (std::is_same_v<Command, SearchCommand>) {
+        if (auto e = targetOptions(o, c.targets)) {
+            return *e;
+        }
+    }
+    return run(c);
+}
+
+// The options only a plan takes, and those a plan replaces.
+constexpr std::array<std::string_view, 5> kPlanOnly{"report", "skip-done", "parallel", "format", "plan"};
+constexpr std::array<std::string_view, 4> kOneDevice{"dhcp", "ip", "mask", "gateway"};
+
+ParsedCommandLine parseSetIpPlan(const Options& o) {
+    if (!o.positionals().empty()) {
+        return o.failure("unexpected argument " + quoted(o.positionals().front()) +
+                         " (a plan names its devices)");
+    }
+    for (const std::string_view name : kOneDevice) {
+        if (o.isSet(name)) {
+            return o.failure("--plan cannot be combined with --" + std::string(name));
+        }
+    }
+    SetIpPlanCommand c;
+    for (const char* name : {"plan", "report", "skip-done"}) {
+        if (o.isSet(name) && o.value(name).empty()) {
+            return o.failure(std::string("--") + name + ": the file name is empty");
+        }
+    }
+    c.planFile = o.value("plan");
+    c.report = o.value("report");
+    c.skipDone = o.value("skip-done");
+    c.interfaces = o.interfaces();
+    c.verify = o.isSet("verify");
+    c.force = o.isSet("force");
+    if (auto e = targetOptions(o, c.targets, true)) {
+        return *e;
+    }
+    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
+        return o.failure("--force and --verify-timeout need --verify");
+    }
+    for (auto e : {o.seconds("timeout", c.timeout), o.seconds("verify-timeout", c.verifyTimeout),
+                   o.count("retries", c.retries, 0, kMaxRetries),
+                   // One request per adapter, and a search uses kMaxAdapters at most.
+                   o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters))}) {
+        if (e) {
+            return *e;
+        }
+    }
+    if (auto e = o.choice(kPlanFormats, c.format)) {
+        return *e;
+    }
     return run(c);
 }
 
 ParsedCommandLine parseSetIp(const Options& o) {
+    if (o.isSet("plan")) {
+        return parseSetIpPlan(o);
+    }
+    for (const std::string_view name : kPlanOnly) {
+        if (o.isSet(name)) {
+            return o.failure("--" + std::string(name) + " needs --plan");
+        }
+    }
     const auto& args = o.positionals();
     if (args.empty()) {
         return o.failure("the device's MAC address is missing");
@@ -566,7 +730,10 @@ ParsedCommandLine parseSetIp(const Options& o) {
     }
     c.verify = o.isSet("verify");
     c.force = o.isSet("force");
-    if (!c.verify && (c.force || o.isSet("verify-timeout"))) {
+    if (auto e = targetOptions(o, c.targets, true)) {
+        return *e;
+    }
+    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
         return o.failure("--force and --verify-timeout need --verify");
     }
     if (auto e = o.seconds("verify-timeout", c.verifyTimeout)) {
@@ -588,6 +755,9 @@ ParsedCommandLine parseWatch(const Options& o) {
         return *e;
     }
     if (auto e = o.choice(kWatchFormats, c.format)) {
+        return *e;
+    }
+    if (auto e = targetOptions(o, c.targets)) {
         return *e;
     }
     return run(c);
@@ -654,6 +824,9 @@ ParsedCommandLine parseRollout(const Options& o) {
     c.noRestart = o.isSet("no-restart");
     c.yes = o.isSet("yes");
     c.interfaces = o.interfaces();
+    if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
     return run(c);
 }
 
@@ -686,6 +859,9 @@ ParsedCommandLine parseUpgrade(const Options& o) {
     c.image = args[1];
     c.yes = o.isSet("yes");
     c.interfaces = o.interfaces();
+    if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
     return run(c);
 }
 

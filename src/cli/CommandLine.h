@@ -4,6 +4,7 @@
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
 #include "discovery/core/SearchCountdown.h"
+#include "discovery/core/SweepPacer.h"
 #include "upgrade/core/DeviceList.h"
 
 #include <chrono>
@@ -25,10 +26,25 @@ enum class ExitStatus : int {
 
 enum class OutputFormat { Table, Json, Csv };
 
+// Where a command looks for devices beyond the broadcast: --target (an address, a block or a range,
+// repeatable) and --targets-from FILE are sent the discovery request by unicast, --rate a second.
+// The texts are read, and refused, when the command runs (CliTargets.h): only then are the
+// adapters' subnets known.
+struct TargetOptions {
+    std::vector<std::string> targets;
+    std::string targetsFrom;
+    int rate = SweepPacer::kDefaultRate;
+    bool force = false;     // beyond kTargetCap addresses
+    bool broadcast = false; // also the broadcast search, which runs alone when no target is given
+    bool operator==(const TargetOptions&) const = default;
+    bool any() const { return !targets.empty() || !targetsFrom.empty(); }
+};
+
 struct SearchCommand {
     std::vector<std::string> interfaces; // empty: every usable adapter
     std::chrono::milliseconds timeout{SearchCountdown::kWait};
     OutputFormat format = OutputFormat::Table;
+    TargetOptions targets;
     bool operator==(const SearchCommand&) const = default;
 };
 
@@ -48,7 +64,26 @@ struct SetIpCommand {
     bool verify = false;                     // refuse a taken address; afterwards search for the device
     bool force = false;                      // with verify: set an address another device answers from
     std::chrono::milliseconds verifyTimeout{15000}; // how long the device has to answer from its new address
+    TargetOptions targets;
     bool operator==(const SetIpCommand&) const = default;
+};
+
+// set-ip --plan FILE: every row of the plan its address, side by side on different adapters, with
+// a report rewritten after every row.
+struct SetIpPlanCommand {
+    std::string planFile; // read when the command runs
+    std::vector<std::string> interfaces;
+    std::chrono::milliseconds timeout = SetIpCommand{}.timeout;
+    int retries = SetIpCommand{}.retries;
+    bool verify = false;
+    bool force = false;
+    std::chrono::milliseconds verifyTimeout = SetIpCommand{}.verifyTimeout;
+    std::string report;   // --report: rewritten after every row
+    std::string skipDone; // --skip-done: rows that report settled with the same values are left out
+    int parallel = 1;
+    OutputFormat format = OutputFormat::Table; // table or json
+    TargetOptions targets;
+    bool operator==(const SetIpPlanCommand&) const = default;
 };
 
 struct UpgradeCommand {
@@ -56,6 +91,7 @@ struct UpgradeCommand {
     std::string image;
     bool yes = false; // upload even when the image lacks the marker of the device's kind
     std::vector<std::string> interfaces;
+    TargetOptions targets;
     bool operator==(const UpgradeCommand&) const = default;
 };
 
@@ -75,6 +111,7 @@ struct WatchCommand {
     std::chrono::milliseconds interval{10000};
     int missed = 3; // searches without an answer before a device is gone
     WatchFormat format = WatchFormat::Table;
+    TargetOptions targets;
     bool operator==(const WatchCommand&) const = default;
 };
 
@@ -95,11 +132,12 @@ struct RolloutCommand {
     bool noRestart = false; // the devices do not restart after an upload: any answer means back
     bool yes = false;
     std::vector<std::string> interfaces;
+    TargetOptions targets;
     bool operator==(const RolloutCommand&) const = default;
 };
 
-using Command =
-    std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand, RolloutCommand>;
+using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand,
+                             RolloutCommand, SetIpPlanCommand>;
 
 // What the command line asks for. Help and Version carry the text to print on stdout; Error carries
 // the message for stderr (exit 2).

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/AsioEndpoint.h"
 
+#include "common/RecordHeader.h"
 #include "engine/SocketOptions.h"
 
 #include <algorithm>
@@ -203,12 +204,34 @@ EndpointResult AsioEndpoint::bindToAdapter(asio::io_context& context, const Adap
     if (const std::error_code error = tieToAdapter(s->socket.native_handle(), adapter.interfaceName)) {
         return Failure{socketError(error)};
     }
-    return bound(std::move(s), toEndpoint(adapterBindAddress(ip), port), ip);
+    auto endpoint = bound(s, toEndpoint(adapterBindAddress(ip), port), ip);
+    // A send the system cannot take at once fails instead of holding the engine: datagrams to
+    // neighbours that do not resolve stay charged to the socket for the 3 s of ARP, so a sweep
+    // towards them fills the send buffer.
+    std::error_code ignored;
+    s->socket.non_blocking(true, ignored);
+    return endpoint;
 }
 
 // A unicast endpoint exchanges datagrams with one device in lock-step: it may wait in place.
 EndpointResult AsioEndpoint::bindToAddress(asio::io_context& context, Ipv4 local, std::uint16_t port) {
     return bindAddress(context, local, port, true);
+}
+
+// Connecting a UDP socket sends nothing: it only asks the routing table, and binds the socket to the
+// route's source address, which getsockname() then tells. The same on Linux and Windows.
+std::optional<Ipv4> AsioEndpoint::routeSource(asio::io_context& context, Ipv4 to) {
+    udp::socket socket(context);
+    std::error_code error;
+    socket.open(udp::v4(), error);
+    if (!error) {
+        socket.connect(toEndpoint(to, kDevicePort), error);
+    }
+    const auto local = error ? udp::endpoint() : socket.local_endpoint(error);
+    if (error || local.address().is_unspecified()) {
+        return std::nullopt;
+    }
+    return Ipv4::fromHostOrder(local.address().to_v4().to_uint());
 }
 
 AsioEndpoint::AsioEndpoint(std::shared_ptr<State> state) : state_(std::move(state)) {}

@@ -21,6 +21,7 @@ public:
     static EndpointResult bindToAdapter(asio::io_context& context, const AdapterEntry& adapter,
                                         std::uint16_t port);
     static EndpointResult bindToAddress(asio::io_context& context, Ipv4 local, std::uint16_t port);
+    static std::optional<Ipv4> routeSource(asio::io_context& context, Ipv4 to);
 
     ~AsioEndpoint() override;
 

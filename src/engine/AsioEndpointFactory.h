@@ -17,6 +17,7 @@ public:
     EndpointResult bindToAddress(Ipv4 local, std::uint16_t port) override {
         return AsioEndpoint::bindToAddress(context_, local, port);
     }
+    std::optional<Ipv4> routeSource(Ipv4 to) override { return AsioEndpoint::routeSource(context_, to); }
 
 private:
     asio::io_context& context_;

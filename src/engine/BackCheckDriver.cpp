@@ -26,15 +26,15 @@ using State = BackCheckDriver::State;
 
 asio::awaitable<std::optional<BackCheckDriver::Outcome>> runOn(std::shared_ptr<State> s,
                                                                AdapterTable adapters, MacAddress mac,
-                                                               bool restarts,
-                                                               BackCheckDriver::Timing timing) {
+                                                               bool restarts, BackCheckDriver::Timing timing,
+                                                               std::optional<SearchDriver::Sweep> sweep) {
     RolloutBackCheck check(restarts, timing.backTimeout);
     const auto since = Clock::now();
     while (!s->cancelled) {
         SearchDriver search(s->endpoints, {});
         s->search = &search;
-        const auto summary = co_await search.once(adapters, timing.searchWait,
-                                                  [mac](const DeviceRow& r) { return r.mac == mac; });
+        const auto summary = co_await search.once(
+            adapters, timing.searchWait, [mac](const DeviceRow& r) { return r.mac == mac; }, sweep);
         s->search = nullptr;
         if (s->cancelled) {
             break;
@@ -43,7 +43,8 @@ asio::awaitable<std::optional<BackCheckDriver::Outcome>> runOn(std::shared_ptr<S
                                        [&](const DeviceRow& r) { return r.mac == mac; });
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
         // A search that could not be sent (port 4001 held meanwhile) says nothing about the device.
-        const bool unsent = summary.started.requestsSent == 0 && elapsed < timing.backTimeout;
+        const bool unsent =
+            summary.started.requestsSent == 0 && summary.swept.sent == 0 && elapsed < timing.backTimeout;
         const auto state = unsent ? std::nullopt : check.searched(back != summary.rows.end(), elapsed);
         if (state) {
             BackCheckDriver::Outcome outcome{*state, std::nullopt, elapsed};
@@ -68,8 +69,9 @@ BackCheckDriver::~BackCheckDriver() {
 }
 
 asio::awaitable<std::optional<BackCheckDriver::Outcome>>
-BackCheckDriver::run(AdapterTable adapters, MacAddress mac, bool restarts, Timing timing) {
-    return runOn(state_, std::move(adapters), mac, restarts, timing);
+BackCheckDriver::run(AdapterTable adapters, MacAddress mac, bool restarts, Timing timing,
+                     std::optional<SearchDriver::Sweep> sweep) {
+    return runOn(state_, std::move(adapters), mac, restarts, timing, std::move(sweep));
 }
 
 void BackCheckDriver::cancel() {

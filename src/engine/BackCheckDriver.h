@@ -5,6 +5,7 @@
 #include "common/MacAddress.h"
 #include "discovery/core/DeviceRow.h"
 #include "engine/EndpointFactory.h"
+#include "engine/SearchDriver.h"
 #include "upgrade/core/RolloutEntry.h"
 
 #include <asio/awaitable.hpp>
@@ -15,8 +16,8 @@
 namespace fw::engine {
 
 // Whether a device came back after its upload: searches for its MAC on its own adapter (the entries
-// of the table given), one after
-// another with a pause between, fed to RolloutBackCheck until it decides. A search that could not
+// of the table given; by unicast to its address for one behind a router), one after another with a
+// pause between, fed to RolloutBackCheck until it decides. A search that could not
 // be sent (port 4001 held meanwhile) says nothing about the device. Engine thread only.
 class BackCheckDriver {
 public:
@@ -37,9 +38,10 @@ public:
     BackCheckDriver& operator=(const BackCheckDriver&) = delete;
 
     // restarts: the device must go silent before an answer counts (false for --no-restart).
-    // None when cancelled.
+    // sweep: each search's, as SearchDriver::once() takes it. None when cancelled.
     asio::awaitable<std::optional<Outcome>> run(AdapterTable adapters, MacAddress mac, bool restarts,
-                                                Timing timing);
+                                                Timing timing,
+                                                std::optional<SearchDriver::Sweep> sweep = std::nullopt);
     // Ends the search and the pause at once; run() returns none.
     void cancel();
 

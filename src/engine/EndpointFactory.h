@@ -10,6 +10,7 @@
 #include <asio/any_io_executor.hpp>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace fw::engine {
 
@@ -29,6 +30,9 @@ public:
     virtual EndpointResult bindToAdapter(const AdapterEntry& adapter, std::uint16_t port) = 0;
     // local:port (port 0: a free one), for unicast exchanges with one device.
     virtual EndpointResult bindToAddress(Ipv4 local, std::uint16_t port) = 0;
+    // The local address the system would send from to `to` (its route's source); none without a
+    // route. Asks the routing table only: nothing is sent.
+    virtual std::optional<Ipv4> routeSource(Ipv4 to) = 0;
 };
 
 } // namespace fw::engine

@@ -3,6 +3,7 @@
 
 #include "common/RecordHeader.h"
 
+#include <algorithm>
 #include <array>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
@@ -19,6 +20,12 @@ namespace {
 constexpr int kReadBatch = 256;
 // A reply is read from its first 96 bytes; a longer datagram is cut, which changes nothing.
 constexpr std::size_t kReplyBufferBytes = 2048;
+// A sweep sends a batch at most this often; the pacer allows the 10 ms it would catch up, so the
+// rate holds while the engine wakes 200 times a second rather than once per request.
+constexpr std::chrono::milliseconds kSweepBatchGap{5};
+// Route look-ups of addresses not sent to (about 15 us each) in one batch at most, so that a range
+// without a route cannot hold the engine for seconds.
+constexpr std::uint64_t kSkipsPerBatch = 1024;
 
 } // namespace
 
@@ -34,12 +41,14 @@ struct SearchDriver::State final : DiscoverySearch::Listener {
             sink(row);
         }
         if (stopWhen && wait != nullptr && stopWhen(row)) {
+            cutShort = true;
             wait->cancel();
         }
     }
 
-    Started start(const std::shared_ptr<State>& self, const AdapterTable& adapters);
+    Started start(const std::shared_ptr<State>& self, const AdapterTable& adapters, bool broadcast = true);
     void close() {
+        cutShort = true;
         for (const auto& endpoint : sockets) {
             if (endpoint) {
                 endpoint->close();
@@ -58,6 +67,7 @@ struct SearchDriver::State final : DiscoverySearch::Listener {
     std::vector<DeviceRow>* collected = nullptr;
     StopWhen stopWhen;
     asio::steady_timer* wait = nullptr;
+    bool cutShort = false; // stopWhen held: a sweep sends no more
 };
 
 namespace {
@@ -82,7 +92,8 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
 
 } // namespace
 
-SearchDriver::Started State::start(const std::shared_ptr<State>& self, const AdapterTable& adapters) {
+SearchDriver::Started State::start(const std::shared_ptr<State>& self, const AdapterTable& adapters,
+                                   bool broadcast) {
     Started started;
     search.begin();
     // Endpoint 0 stays as it is while open; the others are made anew.
@@ -105,7 +116,8 @@ SearchDriver::Started State::start(const std::shared_ptr<State>& self, const Ada
             endpoint = std::move(*bound);
             asio::co_spawn(endpoints.executor(), reader(self, endpoint), asio::detached);
         }
-        if (endpoint->send(UdpAddress{Ipv4::broadcast(), kDevicePort}, search.requestFor(adapters[i]))) {
+        if (broadcast &&
+            endpoint->send(UdpAddress{Ipv4::broadcast(), kDevicePort}, search.requestFor(adapters[i]))) {
             ++started.requestsSent; // a failed send is not reported
         }
     }
@@ -114,16 +126,76 @@ SearchDriver::Started State::start(const std::shared_ptr<State>& self, const Ada
 
 namespace {
 
+// The sweep's requests, paced, each from the endpoint of the adapter its route leaves by. Nothing
+// is kept per address: the replies are told apart by the search's sequence as the broadcast's are.
+asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const AdapterTable& adapters,
+                                             SearchDriver::Sweep& sweep, SweepPacer& pacer,
+                                             asio::steady_timer& timer) {
+    SearchDriver::Swept swept;
+    std::vector<DiscoveryRequest> requests = s->search.requestsFor(adapters);
+    sweep.targets.rewind();
+    while (!s->cutShort && sweep.targets.left() > 0) {
+        timer.expires_at(std::max(pacer.nextSend(), Clock::now() + kSweepBatchGap));
+        std::error_code ignored;
+        co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
+        if (s->cutShort) {
+            break; // stopWhen held, or close()
+        }
+        // An address without a usable route costs no slot of the pace.
+        std::uint64_t skips = 0;
+        for (std::uint64_t n = pacer.take(Clock::now(), sweep.targets.left());
+             n > 0 && skips < kSkipsPerBatch;) {
+            const auto to = sweep.targets.next();
+            if (!to) {
+                break;
+            }
+            const auto source = s->endpoints.routeSource(*to);
+            if (!source) {
+                ++swept.noRoute;
+                ++skips;
+                continue;
+            }
+            const auto adapter = std::find_if(adapters.begin(), adapters.end(),
+                                              [&](const AdapterEntry& e) { return e.ip == source; });
+            const auto i = static_cast<std::size_t>(adapter - adapters.begin());
+            if (adapter == adapters.end() || i >= s->sockets.size() || !s->sockets[i] ||
+                !s->sockets[i]->isOpen()) {
+                ++swept.notSearched;
+                ++skips;
+                continue;
+            }
+            if (s->sockets[i]->send(UdpAddress{*to, kDevicePort}, requests[i])) {
+                ++swept.sent;
+            } else {
+                ++swept.unsent;
+            }
+            --n;
+        }
+    }
+    co_return swept;
+}
+
 asio::awaitable<SearchDriver::Summary> onceOn(std::shared_ptr<State> s, AdapterTable adapters,
-                                              std::chrono::milliseconds wait,
-                                              SearchDriver::StopWhen stopWhen) {
+                                              std::chrono::milliseconds wait, SearchDriver::StopWhen stopWhen,
+                                              std::optional<SearchDriver::Sweep> sweep) {
     SearchDriver::Summary summary;
+    const auto begun = Clock::now();
     asio::steady_timer timer(s->endpoints.executor(), wait);
     s->collected = &summary.rows;
     s->stopWhen = std::move(stopWhen);
     s->wait = &timer;
-    summary.started = s->start(s, adapters); // the readers list nothing before this waits
+    s->cutShort = false;
+    // The readers list nothing before this waits.
+    summary.started = s->start(s, adapters, !sweep || sweep->broadcast);
     std::error_code ignored;
+    if (sweep) {
+        SweepPacer pacer(sweep->rate, wait, begun);
+        summary.swept = co_await sweepOn(s, adapters, *sweep, pacer, timer);
+        // The wait counts from the last request, and from the broadcast if there was one.
+        const auto end = std::max(summary.swept.sent > 0 ? pacer.quietAt() : begun,
+                                  sweep->broadcast ? begun + wait : begun);
+        timer.expires_at(s->cutShort ? Clock::now() : end);
+    }
     co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
     s->wait = nullptr;
     s->stopWhen = nullptr;
@@ -152,8 +224,9 @@ void SearchDriver::close() {
 }
 
 asio::awaitable<SearchDriver::Summary> SearchDriver::once(AdapterTable adapters,
-                                                          std::chrono::milliseconds wait, StopWhen stopWhen) {
-    return onceOn(state_, std::move(adapters), wait, std::move(stopWhen));
+                                                          std::chrono::milliseconds wait, StopWhen stopWhen,
+                                                          std::optional<Sweep> sweep) {
+    return onceOn(state_, std::move(adapters), wait, std::move(stopWhen), std::move(sweep));
 }
 
 std::int16_t SearchDriver::sequence() const {

@@ -4,6 +4,8 @@
 #include "common/AdapterEntry.h"
 #include "discovery/core/DeviceRow.h"
 #include "discovery/core/DiscoverySearch.h"
+#include "discovery/core/SweepPacer.h"
+#include "discovery/core/TargetSet.h"
 #include "engine/EndpointFactory.h"
 #include "engine/SocketError.h"
 
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace fw::engine {
@@ -20,6 +23,9 @@ namespace fw::engine {
 // request each to 255.255.255.255:4000, and every reply fed to DiscoverySearch; each listed row
 // goes to the sink. An adapter whose port cannot be bound is skipped, the search goes on, and
 // start() names it: the one policy for an unbindable port (the caller says so to the operator).
+// A command's search may also sweep targets: the same request by unicast to port 4000 of each
+// address, paced, from port 4001 of the adapter the route to the address leaves by, so replies
+// across a router come back to the same endpoints and the same search.
 // Engine thread only. The object may go at any time: the readers still queued end on their own.
 class SearchDriver {
 public:
@@ -34,8 +40,22 @@ public:
         std::vector<BindFailure> unbindable; // in table order
         int requestsSent = 0;                // 0: the search reached nobody
     };
+    // A routed search's addresses. The set is walked once, from its start, by each once().
+    struct Sweep {
+        TargetSet targets;
+        int rate = SweepPacer::kDefaultRate; // requests a second
+        bool broadcast = false;              // also the broadcast on every adapter
+    };
+    // Addresses of the sweep, by what became of them.
+    struct Swept {
+        std::uint64_t sent = 0;
+        std::uint64_t noRoute = 0;     // the system has no route to them
+        std::uint64_t notSearched = 0; // their route leaves by an adapter not searched (or unbindable)
+        std::uint64_t unsent = 0;      // the system refused the request (its send buffer was full)
+    };
     struct Summary {
         Started started;
+        Swept swept;
         std::vector<DeviceRow> rows; // every listed row, in arrival order
         std::int64_t replyCount = 0; // accepted replies, repeats included
     };
@@ -54,9 +74,10 @@ public:
     void close();
 
     // A command's search: start(), then the wait (cut short once stopWhen holds for a listed row),
-    // then close(). Rows also go to the sink as they come.
+    // then close(). Rows also go to the sink as they come. With a sweep, the broadcast goes only
+    // when it asks for it, and the wait counts from the sweep's last request.
     asio::awaitable<Summary> once(AdapterTable adapters, std::chrono::milliseconds wait,
-                                  StopWhen stopWhen = {});
+                                  StopWhen stopWhen = {}, std::optional<Sweep> sweep = std::nullopt);
 
     std::int16_t sequence() const;
 

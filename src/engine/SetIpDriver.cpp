@@ -20,18 +20,22 @@ struct SetIpDriver::State final : SetIpExchange::Io {
 
     // A failed send is not reported: the exchange has no retransmission of its own to drive.
     void send(std::span<const std::uint8_t> record) override {
-        if (answering) { // the acknowledgement of the answer just reported
-            answering = false;
-            held.emplace_back(record.begin(), record.end());
+        const bool ack = acking;
+        acking = false;
+        // A device reached by unicast took its new address before answering: the acknowledgement
+        // goes to where the answer came from.
+        const UdpAddress to{device ? (ack ? answerFrom : *device) : Ipv4::broadcast(), kDevicePort};
+        if (ack && holdAcks) { // the acknowledgement of the answer just reported
+            held.push_back({to, {record.begin(), record.end()}});
             return;
         }
         if (endpoint) {
-            (void)endpoint->send(UdpAddress{Ipv4::broadcast(), kDevicePort}, record);
+            (void)endpoint->send(to, record);
         }
     }
     void answered(const SetIpAnswer& answer) override {
         answer_ = answer;
-        answering = holdAcks;
+        acking = true;
         if (sink) {
             sink(answer);
         }
@@ -59,11 +63,17 @@ struct SetIpDriver::State final : SetIpExchange::Io {
     SetIpExchange& exchange;
     AnswerSink sink;
     std::shared_ptr<Endpoint> endpoint; // shared with its reader
+    std::optional<Ipv4> device;         // where requests go by unicast; none: the broadcast address
+    Ipv4 answerFrom;                    // the sender of the datagram being read
     std::optional<SetIpAnswer> answer_;
     asio::steady_timer* wait = nullptr; // request()'s, while it waits
     bool holdAcks = false;
-    bool answering = false;                     // inside onDatagram, after answered()
-    std::deque<std::vector<std::uint8_t>> held; // acknowledgements waiting for acknowledge()
+    bool acking = false; // inside onDatagram, after answered(): the next send is its acknowledgement
+    struct Held {
+        UdpAddress to;
+        std::vector<std::uint8_t> record;
+    };
+    std::deque<Held> held; // acknowledgements waiting for acknowledge()
 };
 
 namespace {
@@ -77,8 +87,9 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
     std::array<std::uint8_t, kAnswerBufferBytes> buffer{};
     while (endpoint->isOpen()) {
         if (const auto got = co_await endpoint->receive(buffer, Clock::time_point::max())) {
+            s->answerFrom = got->from.ip;
             s->exchange.onDatagram(*s, got->bytes);
-            s->answering = false; // a refusal has no acknowledgement
+            s->acking = false; // a refusal has no acknowledgement
         }
     }
 }
@@ -112,8 +123,9 @@ SetIpDriver::~SetIpDriver() {
     close();
 }
 
-Status<SocketError> SetIpDriver::open(const AdapterEntry& adapter) {
+Status<SocketError> SetIpDriver::open(const AdapterEntry& adapter, std::optional<Ipv4> device) {
     close();
+    state_->device = device;
     auto bound = state_->endpoints.bindToAdapter(adapter, kWorkstationPort);
     if (!bound) {
         state_->endpoint.reset();
@@ -150,7 +162,9 @@ void SetIpDriver::acknowledge() {
     }
     const auto ack = std::move(state_->held.front());
     state_->held.pop_front();
-    state_->send(ack);
+    if (state_->endpoint) {
+        (void)state_->endpoint->send(ack.to, ack.record);
+    }
 }
 
 asio::awaitable<std::optional<SetIpAnswer>> SetIpDriver::request(std::optional<Fixed> fixed, int retries,

@@ -17,10 +17,10 @@
 namespace fw::engine {
 
 // The Set IP exchange on its endpoint: 0.0.0.0:4001 tied to one adapter, sending to
-// 255.255.255.255:4000. Every datagram that arrives while open goes to the exchange, which sends
-// the acknowledgement of a done answer right after the sink has returned. The exchange is the
-// caller's (it lives for the whole run) and is touched on the engine thread only while open.
-// Engine thread only.
+// 255.255.255.255:4000, or by unicast to port 4000 of a device behind a router. Every datagram
+// that arrives while open goes to the exchange, which sends the acknowledgement of a done answer
+// right after the sink has returned. The exchange is the caller's (it lives for the whole run) and
+// is touched on the engine thread only while open. Engine thread only.
 class SetIpDriver {
 public:
     using AnswerSink = std::function<void(const SetIpAnswer&)>; // on the engine thread
@@ -37,7 +37,9 @@ public:
     SetIpDriver& operator=(const SetIpDriver&) = delete;
 
     // Binds the endpoint; a port another program holds there is SocketError::Kind::PortInUse.
-    Status<SocketError> open(const AdapterEntry& adapter);
+    // device: its current address, where the requests then go instead of the broadcast address
+    // (the record still names its MAC); the acknowledgement goes to the answer's sender.
+    Status<SocketError> open(const AdapterEntry& adapter, std::optional<Ipv4> device = std::nullopt);
     void close();
     bool isOpen() const;
 

@@ -22,6 +22,7 @@ public:
     asio::any_io_executor executor() override { return sockets_.executor(); }
     EndpointResult bindToAdapter(const AdapterEntry& adapter, std::uint16_t port) override;
     EndpointResult bindToAddress(Ipv4 local, std::uint16_t port) override;
+    std::optional<Ipv4> routeSource(Ipv4 to) override { return sockets_.routeSource(to); }
 
 private:
     struct Key {

@@ -143,5 +143,54 @@ TEST(WatchNet, VerifiedSetIpTakesChecksAndRefuses) {
         << stuck.err.toStdString();
 }
 
+// A plan: a taken address, an unchanged device, one that moves, a refusal; then a bad plan sends nothing.
+TEST(WatchNet, PlanSetsMovesAndLeavesAlone) {
+    NetLab lab;
+    lab.addHost("d", "a", "10.77.1.10/24");
+    const QString log = lab.startSimulator("d", R"({"devices": [
+      {"mac": "00:0A:1B:00:00:21", "ip": "10.77.1.21"}, {"mac": "00:0A:1B:00:00:22", "ip": "10.77.1.22"},
+      {"mac": "00:0A:1B:00:00:23", "ip": "10.77.1.23"}, {"mac": "00:0A:1B:00:00:24", "ip": "10.77.1.24"},
+      {"mac": "00:0A:1B:00:00:25", "ip": "10.77.1.25", "setip": "refuse"}]})");
+    const QString plan =
+        lab.writeFile("plan.csv", "# site A\nMAC,ip,mask,gateway,label\n"
+                                  "00-0A-1B-00-00-21,10.77.1.24,255.255.255.0,,taken\n"
+                                  "00-0A-1B-00-00-22,10.77.1.22,255.255.255.0,,same\n"
+                                  "00-0A-1B-00-00-23,10.77.1.60,255.255.255.0,10.77.1.1,moves\n"
+                                  "00-0A-1B-00-00-25,dhcp,,,refuses\n"
+                                  "00-0A-1B-00-00-26,10.77.2.1,255.255.255.0,,own\n");
+    const QString report = lab.dir() + "/report.json";
+    const QStringList run{"set-ip", "--plan", plan, "--verify", "--report", report, "--format", "json"};
+    const auto first = cli(lab, run);
+    EXPECT_EQ(first.status, 1) << first.err.toStdString();
+    QStringList states;
+    for (const auto value : QJsonDocument::fromJson(first.out).array()) {
+        const QJsonObject row = value.toObject();
+        states << row["state"].toString() + (row["old_ip"].isNull() ? "" : " " + row["old_ip"].toString());
+    }
+    EXPECT_EQ(states, (QStringList{"taken 10.77.1.21", "unchanged 10.77.1.22", "done 10.77.1.23",
+                                   "refused 10.77.1.25", "host-address"}))
+        << first.out.toStdString();
+    std::size_t sent = 0;
+    for (const QJsonObject& o : simulatorEvents(log, "rx")) {
+        sent += o["kind"] == "setip" && !o.contains("ignored") ? 1 : 0;
+    }
+    EXPECT_EQ(sent, 2u) << "a request for the mover and the refuser only";
+
+    // Resumed: the rows settled in the first run are carried over, the others judged again.
+    const auto again = cli(lab, run + QStringList{"--skip-done", report});
+    const QJsonArray rows = QJsonDocument::fromJson(again.out).array();
+    EXPECT_TRUE(!rows[0]["earlier"].toBool() && rows[1]["earlier"].toBool() && rows[2]["earlier"].toBool())
+        << again.out.toStdString();
+
+    const QString bad =
+        lab.writeFile("bad.csv", "mac,ip,mask,gateway\n00-0A-1B-00-00-23,10.77.1.61,255.255.255.0,\n"
+                                 "00-0A-1B-00-00-24,10.77.1.61,255.255.255.0,\n");
+    const auto refused = cli(lab, {"set-ip", "--plan", bad});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains("bad.csv:3: 10.77.1.61 is planned for another device already (line 2)"))
+        << refused.err.toStdString();
+    EXPECT_EQ(simulatorEvents(log, "setip-applied").size(), 1u) << "the bad plan sent nothing";
+}
+
 } // namespace
 } // namespace fw

@@ -2,8 +2,8 @@
 #pragma once
 
 // The engine's endpoints without sockets, on a test's io_context: every datagram sent is recorded,
-// a test delivers datagrams to an open endpoint by its local address and port, and a bind can be
-// refused with a chosen error.
+// a test delivers datagrams to an open endpoint by its local address and port, a bind can be
+// refused with a chosen error, and routes are a table of /24s.
 
 #include "engine/EndpointFactory.h"
 
@@ -14,6 +14,7 @@
 #include <asio/use_awaitable.hpp>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ public:
     engine::EndpointResult bindToAddress(Ipv4 local, std::uint16_t port) override {
         return bind(local.toString(), local, port);
     }
+    std::optional<Ipv4> routeSource(Ipv4 to) override {
+        const auto r = routes.find(to.toHostOrder() >> 8);
+        return r == routes.end() ? std::nullopt : std::optional(r->second);
+    }
 
     // To the open endpoint bound to local:port; false when there is none.
     bool deliver(UdpAddress local, UdpAddress from, std::vector<std::uint8_t> bytes) {
@@ -57,6 +62,8 @@ public:
     // Binds refused, by interface name (bindToAdapter) or dotted address (bindToAddress) and port.
     std::map<std::pair<std::string, std::uint16_t>, engine::SocketError> refuse;
     int bindCount = 0;
+    // The source address of the route to each /24 (its first three bytes, host order); none: no route.
+    std::map<std::uint32_t, Ipv4> routes;
 
 private:
     struct Link {

@@ -67,6 +67,10 @@ NetLab::~NetLab() {
     }
 }
 
+void NetLab::addRouter() {
+    runOrThrow({"python3", netlabScript(), "router", QString::fromStdString(name_)});
+}
+
 void NetLab::addHost(const std::string& host, const std::string& segment, const std::string& cidr) {
     runOrThrow({"python3", netlabScript(), "host", QString::fromStdString(name_),
                 QString::fromStdString(host), "--segment", QString::fromStdString(segment), "--addr",

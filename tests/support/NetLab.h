@@ -31,7 +31,11 @@ public:
     // Writes dir()/name and returns its path (throws when it cannot).
     QString writeFile(const QString& name, const QByteArray& bytes) const;
 
-    // A host namespace with eth0 on segment "a" or "b", e.g. addHost("d1", "a", "10.77.1.10/24").
+    // The router namespace: 10.77.1.254 on segment a, routing to segments c (10.77.3.0/24),
+    // d (10.77.4.0/24) and e (10.78.0.0/16), itself .254 there.
+    void addRouter();
+    // A host namespace with eth0 on a segment, e.g. addHost("d1", "a", "10.77.1.10/24"); on a routed
+    // one (after addRouter) its default route leads to the router.
     void addHost(const std::string& host, const std::string& segment, const std::string& cidr);
 
     // Starts a program inside a host's namespace; it is killed at teardown. Output goes to

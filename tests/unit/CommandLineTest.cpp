@@ -56,6 +56,19 @@ TEST(CommandLine, UpgradeTargets) {
     EXPECT_EQ(byMac.interfaces, std::vector<std::string>{"eth1"});
 }
 
+TEST(CommandLine, TargetOptions) {
+    const SearchCommand s = commandOf<SearchCommand>(
+        {"search", "--target", "10.1.0.0/16", "--target=10.2.0.1-10.2.0.9", "--rate", "500", "--broadcast"});
+    EXPECT_EQ(s.targets, (TargetOptions{{"10.1.0.0/16", "10.2.0.1-10.2.0.9"}, "", 500, false, true}));
+    const RolloutCommand r =
+        commandOf<RolloutCommand>({"upgrade", "fw.bin", "--all-ap", "--targets-from", "t.txt", "--force"});
+    EXPECT_EQ(r.targets, (TargetOptions{{}, "t.txt", SweepPacer::kDefaultRate, true, false}));
+    // set-ip's --force also lifts the cap, and needs no --verify then.
+    EXPECT_TRUE(
+        commandOf<SetIpCommand>({"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp", "--target", "10.1.2.3", "--force"})
+            .targets.force);
+}
+
 // Every mistake is refused, and the message names what was wrong.
 TEST(CommandLine, ErrorsNameTheBadText) {
     const std::pair<Args, const char*> cases[] = {
@@ -85,6 +98,11 @@ TEST(CommandLine, ErrorsNameTheBadText) {
         {{"upgrade", "10.0.0.1", ""}, "image path is empty"},
         {{"upgrade", "10.0.0", "fw.bin"}, "'10.0.0' is neither"},
         {{"upgrade", "10.0.0.1", "fw.bin", "more.bin"}, "'more.bin'"},
+        {{"search", "--rate", "10"}, "--rate needs --target"},
+        {{"watch", "--broadcast"}, "--broadcast needs --target"},
+        {{"upgrade", "10.0.0.1", "fw.bin", "--force"}, "--force needs --target"},
+        {{"search", "--target", "10.0.0.1", "--rate", "0"}, "'0' is not a count from 1 to 1000000"},
+        {{"search", "--targets-from="}, "file name is empty"},
     };
     for (const auto& [args, expected] : cases) {
         const ParsedCommandLine p = parse(args);

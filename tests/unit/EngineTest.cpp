@@ -3,6 +3,7 @@
 // is taken, and a cancel after which nothing leaves.
 #include "engine/AsioEndpoint.h"
 #include "engine/SearchDriver.h"
+#include "engine/SetIpDriver.h"
 #include "engine/SharedPortFactory.h"
 #include "engine/UpgradeDriver.h"
 #include "support/EngineFakes.h"
@@ -173,6 +174,47 @@ TEST(Engine, TransfersSharingAPortHearOnlyTheirDevices) {
     EXPECT_EQ(endpoints.openCount(), 0U);
 }
 
+// A sweep sends from the endpoint of the adapter its route leaves by, at the pace asked, and skips
+// an address routed out of no searched adapter or not at all; the wait counts from its last request.
+TEST(Engine, ASweepSendsEachTargetFromItsRoutesAdapterPaced) {
+    asio::io_context context;
+    FakeEndpoints endpoints(context);
+    const AdapterTable adapters{{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1},
+                                {Ipv4{{10, 2, 0, 1}}, {}, {}, {}, "eth1", 2}};
+    endpoints.routes = {
+        {0x0A0900, Ipv4{{10, 2, 0, 1}}}, {0x0A0800, Ipv4{{10, 1, 0, 1}}}, {0x0A0700, Ipv4{{10, 3, 0, 1}}}};
+    const std::vector<Target> targets{{{Ipv4{{10, 9, 0, 0}}, Ipv4{{10, 9, 0, 255}}}, 0, {}},
+                                      {{Ipv4{{10, 8, 0, 5}}, Ipv4{{10, 8, 0, 5}}}, 0, {}},
+                                      {{Ipv4{{10, 7, 0, 1}}, Ipv4{{10, 7, 0, 1}}}, 0, {}},
+                                      {{Ipv4{{10, 6, 0, 1}}, Ipv4{{10, 6, 0, 1}}}, 0, {}}};
+    engine::SearchDriver search(endpoints, {});
+    std::optional<engine::SearchDriver::Summary> summary;
+    const auto start = Clock::now();
+    asio::co_spawn(
+        context,
+        search.once(adapters, 50ms, {},
+                    engine::SearchDriver::Sweep{TargetSet::make(targets, adapters, false).value(), 1000}),
+        [&](std::exception_ptr, auto s) { summary = s; });
+    context.run_for(30ms);
+    endpoints.deliver({adapters[1].ip.value(), kWorkstationPort}, {Ipv4{{10, 9, 0, 7}}, kDevicePort},
+                      replyBytes({}));
+    context.run();
+    ASSERT_TRUE(summary);
+    EXPECT_GE(Clock::now() - start, 250ms + 50ms); // 257 requests at 1000 a second, then the wait
+    EXPECT_EQ(summary->started.requestsSent, 0);   // no broadcast unless asked for
+    EXPECT_EQ(summary->swept.sent, 257U);
+    EXPECT_EQ(summary->swept.notSearched, 1U);
+    EXPECT_EQ(summary->swept.noRoute, 1U);
+    ASSERT_EQ(endpoints.sent.size(), 257U);
+    for (const auto& sent : endpoints.sent) {
+        EXPECT_EQ(sent.to.port, kDevicePort);
+        EXPECT_EQ(sent.from.ip, sent.to.ip.toHostOrder() >> 8 == 0x0A0900 ? adapters[1].ip : adapters[0].ip);
+    }
+    ASSERT_EQ(summary->rows.size(), 1U);
+    EXPECT_EQ(summary->rows[0].ip, (Ipv4{{10, 9, 0, 7}}));
+    EXPECT_EQ(summary->rows[0].adapterIp, adapters[1].ip);
+}
+
 struct EngineUpgrade : ::testing::Test {
     asio::io_context context;
     FakeEndpoints endpoints{context};
@@ -212,6 +254,28 @@ TEST_F(EngineUpgrade, NothingIsSentAfterCancel) {
     EXPECT_EQ(result->outcome, TftpUpload::Outcome::Cancelled);
     EXPECT_EQ(endpoints.sent.size(), 1U);
     EXPECT_EQ(endpoints.openCount(), 0U);
+}
+
+// A device behind a router gets the request at its address and answers from its new one, where
+// the acknowledgement then goes.
+TEST(Engine, SetIpByUnicastAcknowledgesWhereTheAnswerCameFrom) {
+    asio::io_context context;
+    FakeEndpoints endpoints(context);
+    const AdapterEntry adapter{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1};
+    const UdpAddress old{Ipv4{{10, 9, 0, 5}}, kDevicePort}, moved{Ipv4{{10, 9, 0, 6}}, kDevicePort};
+    SetIpExchange exchange;
+    exchange.open({adapter}, adapter.ip, 0, MacAddress{});
+    engine::SetIpDriver driver(endpoints, exchange, {});
+    ASSERT_TRUE(driver.open(adapter, old.ip));
+    asio::co_spawn(context, driver.request(std::nullopt, 0, 200ms), asio::detached);
+    context.run_for(20ms);
+    std::vector<std::uint8_t> ok(endpoints.sent.at(0).bytes.begin(), endpoints.sent.at(0).bytes.end());
+    ok[21] = 0; // done
+    endpoints.deliver({adapter.ip.value(), kWorkstationPort}, moved, ok);
+    context.run_for(20ms);
+    ASSERT_EQ(endpoints.sent.size(), 2U);
+    EXPECT_EQ(endpoints.sent[0].to, old);
+    EXPECT_EQ(endpoints.sent[1].to, moved);
 }
 
 } // namespace

@@ -14,8 +14,9 @@ version_added: 2.3.0
 description:
   - Gives one device (I(mac) with I(ip), I(mask) and I(gateway), or I(dhcp)) or every device of a
     I(plan) its address with C(fernwick-cli set-ip) on the managed host.
-  - A search (C(fernwick-cli search --format json)) runs first; a device that already answers from
-    its planned address gets no request, so the task is C(changed) only when a request was sent.
+  - The rows go to one C(fernwick-cli set-ip --plan --format json) run, which searches first; a
+    device that already answers from its planned address gets no request, so the task is
+    C(changed) only when a request was sent.
   - A device is reached by a broadcast naming its MAC, so one on a foreign subnet is reached too.
 options:
   mac:
@@ -74,15 +75,17 @@ options:
     type: float
     default: 15
   timeout:
-    description: Seconds to wait for answers to the search and to each request.
+    description: Seconds to wait for an answer to each request, and for answers to the search of check mode.
     type: float
     default: 3
 notes:
   - The search shows a device's address but not its mask, gateway or DHCP mode, so only the address
     is compared; a C(dhcp) row is always sent.
-  - The rows are applied one after another; the task fails at the first device that refuses or does
-    not come back, with the rows done so far in I(devices).
-  - Check mode says which devices would get a request; C(--diff) shows their old and new addresses.
+  - Requests on different adapters go side by side, one at a time on each. The task fails when a
+    row ends neither C(done) nor C(unchanged) (a device not found, refusing, silent, not back, an
+    address taken or this host's own), with every row and its I(state) in I(devices).
+  - Check mode searches and says which devices would get a request; C(--diff) shows their old and
+    new addresses.
 extends_documentation_fragment:
   - fernwick.lan.common
 author:
@@ -116,42 +119,72 @@ devices:
     old_ip: {description: 'The address the search found it at, null when it did not answer.', type: str}
     ip: {description: The planned address or C(dhcp)., type: str}
     changed: {description: 'Whether a request was sent (in check mode, would be).', type: bool}
+    state:
+      description:
+        - How the row ended, as C(set-ip --plan) reports it (C(done), C(unchanged), C(not-found),
+          C(refused), C(timed-out), C(not-back), C(taken), C(host-address), C(not-sent)); none in
+          check mode.
+      type: str
   sample:
-    - {mac: 00-0A-1B-00-00-01, label: lobby, old_ip: 10.77.1.10, ip: 10.77.1.50, changed: true}
+    - {mac: 00-0A-1B-00-00-01, label: lobby, old_ip: 10.77.1.10, ip: 10.77.1.50, changed: true, state: done}
 '''
+
+import csv
+import json
+import os
+import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.fernwick.lan.plugins.module_utils.fernwick import (
     COMMON_ARGS, fail, interface_args, normal_mac, run, search)
 
+# The states of rows a request was sent to.
+SENT = ('done', 'refused', 'timed-out', 'not-back')
 
-def request(module, row):
-    p = module.params
-    args = ['set-ip', row['mac'], '--timeout', str(p['timeout'])] + interface_args(module)
-    if row['ip'] == 'dhcp':
-        args += ['--dhcp']
-    else:
-        args += ['--ip', row['ip'], '--mask', row['mask'], '--gateway', row['gateway']]
-    if p['verify']:
-        args += ['--verify', '--verify-timeout', str(p['verify_timeout'])] + (['--force'] if p['force'] else [])
-    return args
+
+def preview(module, rows):
+    """Check mode: what a search says would change; nothing is sent."""
+    found = dict((normal_mac(d['mac']), d['ip']) for d in search(module, module.params['timeout']))
+    return [dict(mac=r['mac'], label=r.get('label'), old_ip=found.get(r['mac']), ip=r['ip'], state=None,
+                 changed=r['ip'] == 'dhcp' or found.get(r['mac']) != r['ip']) for r in rows]
+
+
+def write_plan(module, rows):
+    fd, path = tempfile.mkstemp(suffix='.csv', dir=module.tmpdir)
+    with os.fdopen(fd, 'w', newline='') as f:
+        out = csv.writer(f, lineterminator='\n')
+        out.writerow(['mac', 'ip', 'mask', 'gateway', 'label'])
+        for r in rows:
+            dhcp = r['ip'] == 'dhcp'
+            out.writerow([r['mac'], r['ip'], '' if dhcp else r['mask'], '' if dhcp else r['gateway'],
+                          r.get('label') or ''])
+    return path
 
 
 def apply_plan(module, rows):
-    """Sends each row whose device does not answer from its planned address yet, one after another.
-    The one place that sends: a set-ip that takes a whole plan can replace this loop."""
-    found = dict((normal_mac(d['mac']), d['ip']) for d in search(module, module.params['timeout']))
-    done = []
-    for row in rows:
-        old = found.get(row['mac'])
-        entry = dict(mac=row['mac'], label=row.get('label'), old_ip=old, ip=row['ip'],
-                     changed=row['ip'] == 'dhcp' or old != row['ip'])
-        if entry['changed'] and not module.check_mode:
-            rc, out, err = run(module, request(module, row))
-            if rc != 0:
-                fail(module, 'set-ip ' + row['mac'], rc, out, err, devices=done + [entry])
-        done.append(entry)
-    return done
+    """The whole plan in one set-ip --plan run; its JSON rows say what was sent."""
+    if module.check_mode or not rows:
+        return preview(module, rows) if rows else []
+    p = module.params
+    args = ['set-ip', '--plan', write_plan(module, rows), '--format', 'json',
+            '--timeout', str(p['timeout'])] + interface_args(module)
+    if p['verify']:
+        args += ['--verify', '--verify-timeout', str(p['verify_timeout'])] + (['--force'] if p['force'] else [])
+    rc, out, err = run(module, args)
+    try:
+        entries = json.loads(out) if rc in (0, 1) else None
+    except ValueError as e:
+        fail(module, 'set-ip --plan', rc, out, 'unreadable JSON: %s' % e)
+    if entries is None:
+        fail(module, 'set-ip --plan', rc, out, err)
+    devices = [dict(mac=e['mac'], label=e['label'] or None, old_ip=e['old_ip'], ip=e['planned_ip'],
+                    state=e['state'], changed=e['state'] in SENT) for e in entries]
+    if rc != 0:
+        unsettled = ', '.join('%s %s' % (d['mac'], d['state']) for d in devices
+                              if d['state'] not in ('done', 'unchanged'))
+        fail(module, 'set-ip --plan', rc, out, unsettled or err, changed=any(d['changed'] for d in devices),
+             devices=devices)
+    return devices
 
 
 def rows_of(module):

@@ -192,6 +192,14 @@ std::optional<Ipv4> TargetSet::next() {
     return std::nullopt;
 }
 
+bool TargetSet::covers(Ipv4 ip) const {
+    const std::uint32_t a = ip.toHostOrder();
+    return !std::binary_search(skipped_.begin(), skipped_.end(), a) &&
+           std::any_of(ranges_.begin(), ranges_.end(), [a](const Ipv4Range& r) {
+               return r.first.toHostOrder() <= a && a <= r.last.toHostOrder();
+           });
+}
+
 void TargetSet::rewind() {
     range_ = 0;
     offset_ = 0;

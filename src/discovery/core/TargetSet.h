@@ -79,6 +79,8 @@ public:
 
     // The next address to send to, or none when all were given out.
     std::optional<Ipv4> next();
+    // Whether next() gives out `ip` (or gave it out).
+    bool covers(Ipv4 ip) const;
     // Start again from the lowest address.
     void rewind();
 

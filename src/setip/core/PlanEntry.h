@@ -32,12 +32,13 @@ constexpr bool planRowSettled(PlanState state) {
 struct PlanEntry {
     PlanRow row;
     PlanState state = PlanState::NotFound;
-    std::optional<Ipv4> ip; // the address the device last answered from
-    std::string name;       // 8-bit text from the device
-    std::string adapter;    // interface name
-    std::string detail;     // why nothing was sent, or what answered instead
-    double seconds = 0;     // the request to the device's answer from its new address
-    bool earlier = false;   // settled in an earlier run, carried over from --skip-done
+    std::optional<Ipv4> ip;     // the address the device last answered from
+    std::optional<Ipv4> before; // the address the search before the run found it at
+    std::string name;           // 8-bit text from the device
+    std::string adapter;        // interface name
+    std::string detail;         // why nothing was sent, or what answered instead
+    double seconds = 0;         // the request to the device's answer from its new address
+    bool earlier = false;       // settled in an earlier run, carried over from --skip-done
     bool operator==(const PlanEntry&) const = default;
 };
 

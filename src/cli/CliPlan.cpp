@@ -1,0 +1,458 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CliPlan.h"
+
+#include "cli/AdapterChoice.h"
+#include "cli/CliRunner.h"
+#include "cli/CliSetIp.h"
+#include "cli/CliTargets.h"
+#include "cli/CliVerdict.h"
+#include "cli/DeviceReport.h"
+#include "cli/ReportFile.h"
+
+#include <algorithm>
+#include <asio/co_spawn.hpp>
+#include <asio/redirect_error.hpp>
+#include <asio/use_awaitable.hpp>
+#include <cstdio>
+#include <set>
+#include <utility>
+
+namespace fw::cli {
+namespace {
+
+// After the OKs the devices are searched for a second at a time, so one that comes back is seen soon.
+constexpr std::chrono::milliseconds kVerifyWait{1000};
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string secondsText(double s) {
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%.1f s", s);
+    return text.data();
+}
+
+std::string quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+std::string problemText(const PlanProblem& p) {
+    const std::string first = " (line " + std::to_string(p.firstLine) + ")";
+    switch (p.error) {
+    case PlanError::NoHeader:
+        return "no header naming the columns mac, ip, mask, gateway (and label)";
+    case PlanError::UnknownColumn:
+        return "unknown column " + quoted(p.text) + " (mac, ip, mask, gateway and label are known)";
+    case PlanError::MissingColumn:
+        return "the header lacks the column " + quoted(p.text);
+    case PlanError::RepeatedColumn:
+        return "the column " + quoted(p.text) + " is named twice";
+    case PlanError::BadQuotes:
+        return "a quote is left open, or followed by more than the next comma";
+    case PlanError::FieldCount:
+        return "the row does not have one field for each column of the header";
+    case PlanError::BadMac:
+        return quoted(p.text) + " is not a MAC address (write it like 00-0A-1B-2C-3D-4E)";
+    case PlanError::BadAddress:
+        return "ip " + quoted(p.text) + " is not a valid IP address";
+    case PlanError::BadMask:
+        return p.text.empty() ? "the mask is missing"
+                              : "mask " + quoted(p.text) + " is not a valid IP address";
+    case PlanError::BadGateway:
+        return "gateway " + quoted(p.text) + " is not a valid IP address";
+    case PlanError::DhcpWithAddress:
+        return "dhcp takes no mask or gateway, but " + quoted(p.text) + " is given";
+    case PlanError::RepeatedMac:
+        return p.text + " has a row already" + first;
+    case PlanError::RepeatedAddress:
+        return p.text + " is planned for another device already" + first;
+    }
+    return {};
+}
+
+// How the operator tells the rows apart: the MAC and the label.
+std::string rowName(const PlanRow& row) {
+    return formatMac(row.mac) + (row.label.empty() ? "" : " (" + row.label + ")");
+}
+
+// The command's targets and these addresses besides (those that could be a device's).
+Sweep withAddresses(const Sweep& sweep, std::span<const Ipv4> addresses, const AdapterTable& table) {
+    Sweep more = sweepOf(addresses, table, sweep.broadcast, sweep.rate);
+    std::vector<Target> targets;
+    for (const TargetSet* set : {&sweep.targets, &std::as_const(more.targets)}) {
+        for (const Ipv4Range& r : set->ranges()) {
+            targets.push_back({r, 0, {}});
+        }
+    }
+    if (auto made = TargetSet::make(targets, table, true)) {
+        more.targets = std::move(*made);
+    }
+    return more;
+}
+
+} // namespace
+
+CliPlan::CliPlan(CliContext& ctx) : ctx_(ctx), wake_(ctx.endpoints.executor()) {}
+
+Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
+    const auto text = readTextFile(command_.planFile);
+    if (!text) {
+        ctx_.console.err(command_.planFile + ": " + text.error());
+        return Failure{ExitStatus::Usage};
+    }
+    auto rows = parseSetIpPlan(*text);
+    if (!rows) {
+        for (const PlanProblem& p : rows.error()) {
+            ctx_.console.err(command_.planFile + ":" + std::to_string(p.line) + ": " + problemText(p));
+        }
+        ctx_.console.err("nothing was sent");
+        return Failure{ExitStatus::Usage};
+    }
+    Inputs in{std::move(*rows), {}};
+    if (!command_.report.empty()) {
+        if (const auto refusal = PlanReport::refusal(command_.report, {{command_.planFile, "the plan"}})) {
+            ctx_.console.err("--report " + command_.report + ": " + *refusal);
+            return Failure{ExitStatus::Usage};
+        }
+    }
+    if (!command_.skipDone.empty()) {
+        auto settled = PlanReport::settledIn(command_.skipDone);
+        if (const auto* message = std::get_if<std::string>(&settled)) {
+            ctx_.console.err(command_.skipDone + ": " + *message);
+            return Failure{ExitStatus::Usage};
+        }
+        in.earlier = std::move(std::get<std::vector<PlanEntry>>(settled));
+    }
+    return in;
+}
+
+asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
+    command_ = command;
+    const auto in = prepare();
+    if (!in) {
+        co_return in.error();
+    }
+    const auto table = commandAdapters(ctx_, command_.interfaces);
+    if (!table) {
+        co_return table.error();
+    }
+    table_ = *table;
+    auto sweep = commandSweep(ctx_, command_.targets, table_);
+    if (!sweep) {
+        co_return sweep.error();
+    }
+    sweep_ = std::move(*sweep);
+    report_.emplace(command_.planFile);
+    begin(*in);
+    std::set<MacAddress> missing;
+    for (const Job& j : jobs_) {
+        if (!j.settled) {
+            missing.insert(j.entry.row.mac);
+        }
+    }
+    std::vector<DeviceRow> seen;
+    std::vector<Ipv4> planned; // verified: a routed device answering from one takes it
+    for (const PlanRow& row : in->rows) {
+        if (row.address && command_.verify) {
+            planned.push_back(row.address->address);
+        }
+    }
+    if (!missing.empty()) {
+        // Verified, the whole wait: only then is an address no other device answers from free.
+        StopWhen allSeen;
+        if (!command_.verify) {
+            allSeen = [missing](const DeviceRow& row) mutable {
+                missing.erase(row.mac);
+                return missing.empty();
+            };
+        }
+        // Named: a temporary of a conditional inside co_await is destroyed twice by GCC 12.
+        std::optional<Sweep> sweep;
+        if (sweep_) {
+            sweep = withAddresses(*sweep_, planned, table_);
+        }
+        const auto searched = co_await find(SearchCountdown::kWait, allSeen, std::move(sweep));
+        if (!searched) {
+            co_return searched.error();
+        }
+        seen = searched->rows;
+    }
+    decide(seen, in->rows);
+    startNext();
+    while (queue_ && !queue_->over()) {
+        wake_.expires_at(Clock::time_point::max());
+        asio::error_code woken;
+        co_await wake_.async_wait(asio::redirect_error(asio::use_awaitable, woken));
+    }
+    co_await verify();
+
+    std::vector<PlanEntry> entries;
+    for (const Job& j : jobs_) {
+        entries.push_back(j.entry);
+    }
+    const std::string out = command_.format == OutputFormat::Json ? indentedJson(PlanReport::rows(entries))
+                                                                  : PlanReport::summary(entries);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+    if (jobs_.empty()) {
+        ctx_.console.err(command_.planFile + ": the plan has no rows");
+    }
+    if (!reportError_.empty()) {
+        ctx_.console.err(command_.report + ": the report could not be written (" + reportError_ +
+                         "); the table above is this run's record");
+    }
+    const bool allSettled =
+        !jobs_.empty() && reportError_.empty() &&
+        std::all_of(jobs_.begin(), jobs_.end(), [](const Job& j) { return planRowSettled(j.entry.state); });
+    co_return allSettled ? ExitStatus::Ok : ExitStatus::Negative;
+}
+
+void CliPlan::begin(const Inputs& in) {
+    const AdapterListing listing = ctx_.listAdapters();
+    for (const PlanRow& row : in.rows) {
+        Job job;
+        job.entry.row = row;
+        const auto earlier = std::find_if(in.earlier.begin(), in.earlier.end(), [&](const PlanEntry& e) {
+            return settledEarlier(row, std::span(&e, 1));
+        });
+        if (earlier != in.earlier.end()) {
+            job.entry = *earlier;
+            job.entry.row = row; // this plan's line and label
+            job.settled = true;
+            ctx_.console.note(rowName(row) + ": " + std::string(planStateName(job.entry.state)) +
+                              " in an earlier run; left out");
+        } else if (const auto holder =
+                       row.address ? hostAdapterHolding(listing, row.address->address) : std::nullopt) {
+            job.entry.state = PlanState::HostAddress;
+            job.entry.detail = row.address->address.toString() + " is this host's own address on " + *holder +
+                               ": a device given it would be cut off";
+            job.settled = true;
+        }
+        jobs_.push_back(std::move(job));
+    }
+}
+
+// The one search of the run and the verifying ones, on the adapters the command runs on.
+asio::awaitable<Result<SearchSummary, ExitStatus>>
+CliPlan::find(std::chrono::milliseconds wait, StopWhen stopWhen, std::optional<Sweep> sweep) {
+    co_return co_await search(ctx_, table_, wait, std::move(stopWhen), DiscoverySearch::Keying::MacAndAdapter,
+                              std::move(sweep));
+}
+
+void CliPlan::decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan) {
+    std::vector<Ipv4> adapters;
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+        Job& job = jobs_[i];
+        PlanEntry& e = job.entry;
+        if (job.settled) {
+            continue;
+        }
+        const PlanAction action = planAction(e.row, seen);
+        const auto device =
+            std::find_if(seen.begin(), seen.end(), [&](const DeviceRow& r) { return r.mac == e.row.mac; });
+        if (device != seen.end()) {
+            job.device = *device;
+            e.before = e.ip = device->ip;
+            e.name = device->name;
+            e.adapter = adapterName(table_, device->adapterIp);
+        }
+        const DeviceRow* taker = command_.verify ? takenBy(e.row, seen, plan) : nullptr;
+        if (action == PlanAction::Unchanged) {
+            e.state = PlanState::Unchanged;
+            e.ip = e.before = e.row.address->address;
+        } else if (action == PlanAction::NotFound) {
+            e.state = PlanState::NotFound;
+            e.detail = "no device answered the search";
+        } else if (taker != nullptr && !command_.force) {
+            e.state = PlanState::Taken;
+            e.detail = e.row.address->address.toString() + " is taken: " + formatMac(taker->mac) +
+                       " answers from it on " + adapterName(table_, taker->adapterIp) +
+                       "; give --force to set it anyway";
+        } else {
+            if (taker != nullptr) {
+                ctx_.console.err(rowName(e.row) + ": " + e.row.address->address.toString() + " is taken: " +
+                                 formatMac(taker->mac) + " answers from it; setting it anyway (--force)");
+            }
+            queued_.push_back(i);
+            adapters.push_back(device->adapterIp);
+            continue;
+        }
+        job.settled = true;
+    }
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+        if (jobs_[i].settled && !jobs_[i].entry.earlier) {
+            settle(i);
+        }
+    }
+    queue_.emplace(std::move(adapters), command_.parallel);
+    writeReport();
+}
+
+void CliPlan::startNext() {
+    while (const auto slot = queue_->next()) {
+        asio::co_spawn(ctx_.endpoints.executor(), send(queued_[*slot]), [](std::exception_ptr e) {
+            if (e) {
+                std::rethrow_exception(e);
+            }
+        });
+    }
+}
+
+asio::awaitable<void> CliPlan::send(std::size_t index) {
+    Job& job = jobs_[index];
+    PlanEntry& e = job.entry;
+    const PlanRow& row = e.row;
+    const AdapterEntry* found = adapterAt(table_, job.device->adapterIp);
+    const AdapterEntry& adapter = found == nullptr ? table_.front() : *found;
+    std::optional<StaticAddress> address;
+    if (row.address) {
+        address = StaticAddress{row.address->address, row.address->mask, row.address->gateway};
+    }
+    ctx_.console.note(rowName(row) + ": Set IP to " + (address ? address->ip.toString() : "DHCP") + " on " +
+                      e.adapter);
+    job.sentAt = Clock::now();
+    const auto answer =
+        co_await sendSetIp(ctx_, table_, adapter, row.mac, address, command_.retries, command_.timeout);
+    e.seconds = secondsSince(job.sentAt);
+    if (!answer) {
+        e.state = PlanState::NotSent;
+        e.detail = portProblem(adapter.interfaceName, adapter.ip, answer.error());
+    } else {
+        const Verdict verdict = setIpVerdict(*answer, row.mac, command_.retries + 1);
+        e.state = !answer->has_value()               ? PlanState::TimedOut
+                  : verdict.status != ExitStatus::Ok ? PlanState::Refused
+                                                     : PlanState::Done;
+        e.detail = verdict.status == ExitStatus::Ok ? std::string() : verdict.text;
+    }
+    job.okAt = Clock::now();
+    job.settled = e.state != PlanState::Done || !command_.verify; // verified: once it is back
+    if (job.settled) {
+        settle(index);
+    }
+    finish(index);
+}
+
+// After the OKs: searches until each device answers from its planned address (DHCP: from any), or
+// its time is over.
+asio::awaitable<void> CliPlan::verify() {
+    const auto back = [](const PlanRow& row, const DeviceRow& r) {
+        return r.mac == row.mac && (!row.address || r.ip == row.address->address);
+    };
+    for (;;) {
+        std::vector<std::size_t> left;
+        Clock::time_point due = Clock::time_point::max();
+        for (std::size_t i = 0; i < jobs_.size(); ++i) {
+            if (!jobs_[i].settled) {
+                left.push_back(i);
+                due = std::min(due, jobs_[i].okAt + command_.verifyTimeout);
+            }
+        }
+        if (left.empty()) {
+            co_return;
+        }
+        std::set<MacAddress> missing;
+        for (const std::size_t i : left) {
+            missing.insert(jobs_[i].entry.row.mac);
+        }
+        const auto allBack = [&](const DeviceRow& r) {
+            if (std::any_of(left.begin(), left.end(), [&](auto i) { return back(jobs_[i].entry.row, r); })) {
+                missing.erase(r.mac);
+            }
+            return missing.empty();
+        };
+        std::vector<Ipv4> at; // a routed device's new address and its old one
+        for (const std::size_t i : left) {
+            const PlanEntry& e = jobs_[i].entry;
+            at.push_back(e.row.address ? e.row.address->address : *e.before);
+            at.push_back(*e.before);
+        }
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
+        std::optional<Sweep> sweep;
+        if (sweep_) {
+            sweep = sweepOf(at, table_, true, sweep_->rate);
+        }
+        const auto searched = co_await find(std::clamp(wait, std::chrono::milliseconds(1), kVerifyWait),
+                                            allBack, std::move(sweep));
+        const std::vector<DeviceRow> none;
+        const auto& rows = searched ? searched->rows : none;
+        for (const std::size_t i : left) {
+            Job& job = jobs_[i];
+            PlanEntry& e = job.entry;
+            const auto found =
+                std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return back(e.row, r); });
+            const auto seen =
+                std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.mac == e.row.mac; });
+            if (found != rows.end()) {
+                e.ip = found->ip;
+                e.seconds = secondsSince(job.sentAt);
+            } else if (seen != rows.end()) {
+                e.ip = seen->ip;
+                job.seenSince = true;
+            }
+            if (found == rows.end() && searched && Clock::now() < job.okAt + command_.verifyTimeout) {
+                continue;
+            }
+            if (found == rows.end()) {
+                const std::string after =
+                    secondsText(std::chrono::duration<double>(command_.verifyTimeout).count());
+                e.state = PlanState::NotBack;
+                e.detail = !searched ? "said OK, but no search could be sent to see it back"
+                           : job.seenSince
+                               ? "said OK but still answers from " + e.ip->toString() + " after " + after
+                               : "said OK but did not answer a search within " + after;
+            }
+            job.settled = true;
+            settle(i);
+        }
+    }
+}
+
+void CliPlan::finish(std::size_t index) {
+    const auto slot = std::find(queued_.begin(), queued_.end(), index);
+    queue_->finished(static_cast<std::size_t>(slot - queued_.begin()));
+    startNext();
+    wake_.cancel();
+}
+
+void CliPlan::settle(std::size_t index) {
+    const PlanEntry& e = jobs_[index].entry;
+    ctx_.console.note(rowName(e.row) + ": " + std::string(planStateName(e.state)) +
+                      (e.detail.empty() ? "" : " (" + e.detail + ")"));
+    if (queue_) { // the rows settled before the requests are written at once after them
+        writeReport();
+    }
+}
+
+void CliPlan::writeReport() {
+    if (command_.report.empty() || !reportError_.empty()) {
+        return;
+    }
+    std::vector<PlanEntry> entries;
+    for (const Job& j : jobs_) {
+        if (j.settled) {
+            entries.push_back(j.entry);
+        }
+    }
+    if (const auto saved = report_->save(command_.report, entries); !saved) {
+        reportError_ = saved.error().empty() ? "unknown error" : saved.error();
+        ctx_.console.err(command_.report + ": " + reportError_ + "; no further request is sent");
+        stopStarting();
+    }
+}
+
+// Without a report a resumed run could not tell what is done: nothing more is sent, the requests
+// under way end as usual.
+void CliPlan::stopStarting() {
+    if (!queue_) {
+        return;
+    }
+    for (const std::size_t slot : queue_->dropWaiting()) {
+        Job& job = jobs_[queued_[slot]];
+        job.entry.state = PlanState::NotSent;
+        job.entry.detail = "the run stopped: its report could not be written";
+        job.settled = true;
+    }
+}
+
+} // namespace fw::cli

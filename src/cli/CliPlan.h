@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/CliContext.h"
+#include "cli/CliSearch.h"
+#include "cli/CommandLine.h"
+#include "cli/PlanReport.h"
+#include "common/Result.h"
+#include "discovery/core/DeviceRow.h"
+#include "setip/core/PlanEntry.h"
+#include "upgrade/core/RolloutQueue.h"
+
+#include <asio/awaitable.hpp>
+#include <asio/steady_timer.hpp>
+#include <chrono>
+#include <optional>
+#include <vector>
+
+namespace fw::cli {
+
+// set-ip --plan: the plan is read and judged whole before anything is sent; rows whose address
+// this host holds, or that an earlier report settled, are left out; one search finds the devices;
+// a device already answering from its planned address gets no request, and with --verify neither
+// does one whose address another device holds. Each request goes from its device's adapter, side
+// by side only on different adapters (each request holds port 4001 there); with --verify, searches
+// afterwards wait for each device at its new address. The report is rewritten after every row;
+// when it cannot be written, nothing more is sent.
+class CliPlan {
+public:
+    explicit CliPlan(CliContext& ctx);
+
+    asio::awaitable<ExitStatus> run(const SetIpPlanCommand& command);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Job {
+        PlanEntry entry;
+        std::optional<DeviceRow> device; // what the search found: the request goes to its adapter
+        bool settled = false;            // its entry is final
+        bool seenSince = false;          // verifying: it answered, but not from the planned address
+        Clock::time_point sentAt;        // its request
+        Clock::time_point okAt;          // its OK, from which --verify-timeout counts
+    };
+
+    struct Inputs {
+        std::vector<PlanRow> rows;
+        std::vector<PlanEntry> earlier; // what --skip-done found settled
+    };
+    // The plan, the report's place and the earlier report, judged before anything is sent; Usage
+    // after saying why.
+    Result<Inputs, ExitStatus> prepare();
+    // Each row's job; those settled before any search (earlier, this host's address) are final.
+    void begin(const Inputs& in);
+    // With targets, the sweep says where: their addresses and those the search must see.
+    asio::awaitable<Result<SearchSummary, ExitStatus>> find(std::chrono::milliseconds wait, StopWhen stopWhen,
+                                                            std::optional<Sweep> sweep);
+    void decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan);
+    void startNext();
+    asio::awaitable<void> send(std::size_t index);
+    asio::awaitable<void> verify();
+    void finish(std::size_t index);
+    void settle(std::size_t index);
+    void writeReport();
+    void stopStarting();
+
+    CliContext& ctx_;
+    SetIpPlanCommand command_;
+    AdapterTable table_;
+    std::optional<Sweep> sweep_; // the command's targets; none: the broadcast alone
+    std::optional<PlanReport> report_;
+    std::vector<Job> jobs_;
+    std::vector<std::size_t> queued_; // job index of each queue slot
+    std::optional<RolloutQueue> queue_;
+    std::string reportError_; // why the report could not be written; empty while it could
+    asio::steady_timer wake_; // woken when a request ends
+};
+
+} // namespace fw::cli

@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/ReportFile.h"
+
+#include "platform/Host.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fw::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The folder a report at `path` is replaced in, absolute: renaming works only within it.
+fs::path folderOf(const fs::path& path) {
+    return fs::absolute(path).lexically_normal().parent_path();
+}
+
+} // namespace
+
+Result<std::string, std::string> readTextFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return Failure{std::string(std::strerror(errno))};
+    }
+    if (std::error_code ignored; fs::is_directory(path, ignored)) {
+        return Failure{std::string(std::strerror(EISDIR))}; // opens, but reads as nothing
+    }
+    std::string text{std::istreambuf_iterator<char>(file), {}};
+    if (file.bad()) {
+        return Failure{std::string(std::strerror(errno))};
+    }
+    return text;
+}
+
+Status<std::string> replaceReport(const std::string& path, const std::string& text) {
+    // A link stays a link: the file it points to is the one replaced.
+    fs::path target = path;
+    if (std::error_code ec; fs::is_symlink(target, ec)) {
+        target = fs::canonical(target, ec);
+        if (ec) {
+            return Failure{ec.message()};
+        }
+    }
+    if (auto problem = host::replaceFile(folderOf(target) / target.filename(), text)) {
+        return Failure{std::move(*problem)};
+    }
+    return Done{};
+}
+
+std::variant<nlohmann::json, std::string> readReport(const std::string& path, ReportKind kind) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::string(std::strerror(errno));
+    }
+    nlohmann::json doc = nlohmann::json::parse(std::istreambuf_iterator<char>(file),
+                                               std::istreambuf_iterator<char>(), nullptr, false);
+    if (doc.is_discarded() || !kind.isReport(doc)) {
+        return "not " + std::string(kind.what);
+    }
+    return doc;
+}
+
+std::optional<std::string> reportRefusal(const std::string& path,
+                                         const std::vector<std::pair<std::string, std::string>>& inputs,
+                                         ReportKind kind) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        return std::string("is a folder");
+    }
+    if (fs::exists(path, ec)) {
+        for (const auto& [input, what] : inputs) {
+            if (!input.empty() && fs::equivalent(path, input, ec)) {
+                return "is " + what + "; the report would replace it";
+            }
+        }
+        const auto read = readReport(path, kind);
+        if (fs::file_size(path, ec) > 0 && !ec && std::holds_alternative<std::string>(read)) {
+            return "exists and is " + std::get<std::string>(read) + "; it would be replaced";
+        }
+    }
+    // The report is replaced by renaming a new file in its folder: that must work there.
+    const fs::path folder = folderOf(path);
+    if (!fs::is_directory(folder, ec)) {
+        return "cannot be written: there is no folder " + folder.string();
+    }
+    if (const auto reason = host::canCreateIn(folder)) {
+        return "cannot be written in " + folder.string() + ": " + *reason;
+    }
+    return std::nullopt;
+}
+
+std::string alignedLines(const std::vector<std::vector<std::string>>& lines) {
+    std::vector<std::size_t> width;
+    for (const auto& l : lines) {
+        width.resize(std::max(width.size(), l.size()));
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            width[i] = std::max(width[i], l[i].size());
+        }
+    }
+    std::string out;
+    for (const auto& l : lines) {
+        std::string line;
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            line += l[i];
+            if (i + 1 < l.size()) {
+                line += std::string(width[i] + 2 - l[i].size(), ' ');
+            }
+        }
+        while (!line.empty() && line.back() == ' ') {
+            line.pop_back();
+        }
+        out += line + "\n";
+    }
+    return out;
+}
+
+} // namespace fw::cli

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/Result.h"
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace fw::cli {
+
+// The file side of a command's JSON report (a rollout's, a plan's): it is replaced atomically, so an
+// interrupted run leaves the last whole one, and refused before anything is sent when it could not
+// be written. `isReport` tells this command's reports from other documents; `what` names them
+// ("a rollout report").
+struct ReportKind {
+    bool (*isReport)(const nlohmann::json& document);
+    std::string_view what;
+};
+
+// The whole of a file a run reads (a device list, a plan), or the system's reason it could not be
+// read.
+Result<std::string, std::string> readTextFile(const std::string& path);
+
+// A member of a report's object, or the type's empty value when it is missing or of another type.
+template <typename T> T jsonMember(const nlohmann::json& object, const char* key) {
+    const auto it = object.find(key);
+    if (it == object.end() || (std::is_same_v<T, std::string> ? !it->is_string() : !it->is_number())) {
+        return T{};
+    }
+    return it->get<T>();
+}
+
+// Replaces the file by one holding `text` (a link's target for a link); the system's reason when
+// it could not.
+Status<std::string> replaceReport(const std::string& path, const std::string& text);
+
+// The report's document, or why the file (which exists) is none: the system's reason, or "not "
+// and the kind's name.
+std::variant<nlohmann::json, std::string> readReport(const std::string& path, ReportKind kind);
+
+// Why a report cannot go to `path`: the folder is missing or cannot be written, the path is a
+// folder, one of `inputs` ({path, what it is}), or a non-empty file that is no report of the kind.
+// None: it can be written.
+std::optional<std::string> reportRefusal(const std::string& path,
+                                         const std::vector<std::pair<std::string, std::string>>& inputs,
+                                         ReportKind kind);
+
+// A report's summary as the terminal shows it: the cells of each line (the first one the header)
+// padded to their column's width, two blanks apart, no blanks at a line's end.
+std::string alignedLines(const std::vector<std::vector<std::string>>& lines);
+
+} // namespace fw::cli
