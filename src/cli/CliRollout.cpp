@@ -271,9 +271,11 @@ asio::awaitable<void> CliRollout::upload(std::size_t index) {
     engine::BackCheckDriver back(ctx.endpoints);
     engine::BackCheckDriver::Timing timing;
     timing.backTimeout = command_.backTimeout;
-    // One found at a target, perhaps behind a router, is asked at its address alone.
+    // One found at a target, perhaps behind a router, is asked at its address alone; so is each of
+    // several on one adapter (--per-adapter): their searches share its port 4001, where an answer to
+    // another's broadcast would be taken for an answer to its own.
     std::optional<Sweep> at;
-    if (sweep_ && sweep_->targets.covers(job.row->ip)) {
+    if ((sweep_ && sweep_->targets.covers(job.row->ip)) || sharing_) {
         at = sweepOf(std::span(&job.row->ip, 1), table_);
     }
     const auto outcome = co_await back.run(own, job.row->mac, !command_.noRestart, timing, std::move(at));

@@ -144,12 +144,11 @@ TEST(Engine, TransfersSharingAPortHearOnlyTheirDevices) {
     const UdpAddress d1{Ipv4{{10, 0, 0, 11}}, 5001}, d2{Ipv4{{10, 0, 0, 12}}, 5002},
         port{local, kTftpLocalPort};
     auto a = shared.bindToAddress(local, kTftpLocalPort), b = shared.bindToAddress(local, kTftpLocalPort);
-    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(a && b && (*a)->send({d1.ip, 69}, {}) && (*b)->send({d2.ip, 69}, {}));
     EXPECT_EQ(endpoints.bindCount, 1);
-    ASSERT_TRUE((*a)->send({d1.ip, 69}, std::array<std::uint8_t, 1>{1}) && (*b)->send({d2.ip, 69}, {}));
-    endpoints.deliver(port, d2, {2});
-    endpoints.deliver(port, {Ipv4{{10, 0, 0, 13}}, 5003}, {3});
-    endpoints.deliver(port, d1, {1});
+    for (const UdpAddress& from : {d2, UdpAddress{Ipv4{{10, 0, 0, 13}}, 5003}, d1}) {
+        endpoints.deliver(port, from, {1});
+    }
     std::vector<std::optional<UdpAddress>> got;
     std::size_t openWithOneLeft = 0;
     asio::co_spawn(
