@@ -10,9 +10,11 @@ if [[ $EUID -ne 0 ]]; then
     exit 77
 fi
 rounds=3
+rollout_devices=50
 upload_rounds=5 # the upload's ratios are medians of per-round ratios: an odd count of at least five
 if [[ "${1:-}" == --quick ]]; then
     rounds=1
+    rollout_devices=20
     upload_rounds=1
 fi
 build=${FERNWICK_BUILD_DIR:-build/default}
@@ -32,6 +34,8 @@ echo "running: upgrade start sequence and upload memory" >&2
 "$build/bench/resources/bench_upgrade_resources" >"$out/resources" 2>&1 || true
 echo "running: the fernwick program (start-up, countdown CPU, idle memory; $rounds rounds)" >&2
 python3 bench/resources/program-bench.py "$build/src/app/fernwick" --rounds "$rounds" >"$out/program" 2>&1 || true
+echo "running: rollout to $rollout_devices simulated devices on one segment, serial and 10 per adapter (about $((rollout_devices / 4)) minutes)" >&2
+python3 bench/upgrade/rollout-bench.py "$build/src/cli/fernwick-cli" --devices "$rollout_devices" >"$out/rollout" 2>&1 || true
 
 python3 - "$out" <<'PY'
 import os, re, statistics, sys
@@ -117,6 +121,25 @@ if "search_countdown_cpu_pct" in p:
     row("fernwick: RSS idle (offscreen)", f"{p['rss_idle_kib']/1024:.1f} MiB", "-", None)
 else:
     row("fernwick program", "FAILED", "", False)
+
+o = keys("rollout")
+if "speedup" in o:
+    n = int(o["devices"])
+    row(f"rollout, {n} devices on one segment, {o['image_mib']:.0f} MiB image: serial / --parallel 10 --per-adapter 10",
+        f"{o['serial_total_s']:.0f} s / {o['shared_total_s']:.0f} s (x{o['speedup']:.1f})", "-", None)
+    row("rollout: time per device, serial / shared", f"{o['serial_per_device_s']:.2f} / {o['shared_per_device_s']:.2f} s", "-", None)
+    row("rollout: transfer throughput per device (median), serial / shared",
+        f"{o['serial_transfer_mib_s_median']:.2f} / {o['shared_transfer_mib_s_median']:.2f} MiB/s", "-", None)
+    row("rollout: stores byte-identical, serial / shared", f"{o['serial_identical']:.0f} / {o['shared_identical']:.0f} of {n}",
+        f"{n} / {n}", o["serial_identical"] == n and o["shared_identical"] == n)
+    row("rollout: slowest upload beside the others / alone", f"{o['upload_speed_vs_alone_min']:.3f}", ">= 0.90",
+        o["upload_speed_vs_alone_min"] >= 0.9)
+    row("rollout: slowest transfer beside / alone, raw and times the transfers sharing the link",
+        f"{o['transfer_speed_vs_alone_min']:.3f} / {o['transfer_speed_vs_alone_shared_link_min']:.3f}", "- / >= 0.90",
+        o["transfer_speed_vs_alone_shared_link_min"] >= 0.9)
+else:
+    tail = text("rollout").strip().splitlines()[-1:]
+    row("rollout serial vs per adapter", "FAILED" + (": " + tail[0] if tail else ""), "", False)
 
 w = [max(len(r[i]) for r in rows + [("Figure", "Measured", "Goal", "Met")]) for i in range(4)]
 line = lambda r: "| " + " | ".join(r[i].ljust(w[i]) for i in range(4)) + " |"

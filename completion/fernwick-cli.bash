@@ -19,7 +19,7 @@ _fernwick_cli() {
         case "$word" in
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
         -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
-        --device | --from | --report | --skip-done | --parallel | --back-timeout | --plan) skip=1 ;;
+        --device | --from | --report | --skip-done | --parallel | --per-adapter | --back-timeout | --plan) skip=1 ;;
         --target | --targets-from | --rate) skip=1 ;;
         -*) ;;
         *)
@@ -61,7 +61,7 @@ _fernwick_cli() {
     -t | --timeout | -r | --retries | --ip | --mask | --gateway | -n | --interval | -m | --missed | --verify-timeout)
         return # a number or an address: nothing to offer
         ;;
-    --device | --parallel | --back-timeout | --target | --rate)
+    --device | --parallel | --per-adapter | --back-timeout | --target | --rate)
         return
         ;;
     --from | --report | --skip-done | --plan | --targets-from)
@@ -76,7 +76,7 @@ _fernwick_cli() {
     "") options="--help --version" ;;
     search) options="--interface --timeout --format --target --targets-from --rate --broadcast --force --help" ;;
     set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --target --targets-from --rate --broadcast --help" ;;
-    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --back-timeout --no-restart --target --targets-from --rate --broadcast --force --help" ;;
+    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --target --targets-from --rate --broadcast --force --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
     watch) options="--interval --missed --interface --format --target --targets-from --rate --broadcast --force --help" ;;
     help)

@@ -96,6 +96,11 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
     if (!searched) {
         co_return searched.error();
     }
+    if (command_.perAdapter > 1) {
+        shared_.emplace(ctx_.endpoints);
+        sharing_.emplace(CliContext{ctx_.console, *shared_, ctx_.listAdapters, ctx_.flushNeighbour,
+                                    ctx_.portProblemsSaid});
+    }
     plan(searched->rows, in->targets, in->earlier);
     startNext();
     while (!queue_->over()) {
@@ -220,7 +225,7 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
             jobs_[i].settled = true;
         }
     }
-    queue_.emplace(std::move(adapters), command_.parallel);
+    queue_.emplace(std::move(adapters), command_.parallel, command_.perAdapter);
     writeReport();
 }
 
@@ -238,7 +243,8 @@ asio::awaitable<void> CliRollout::upload(std::size_t index) {
     const Job& job = jobs_[index];
     RolloutEntry& e = jobs_[index].entry;
     ctx_.console.note(e.target + ": " + upgradingText(*job.row, e.adapter));
-    CliUpload upload(ctx_, e.target);
+    CliContext& ctx = sharing_ ? *sharing_ : ctx_;
+    CliUpload upload(ctx, e.target);
     running_.push_back(&upload);
     const Verdict verdict = co_await upload.run(job.row->ip, job.row->adapterIp, e.adapter, file_.bytes);
     std::erase(running_, &upload);
@@ -256,18 +262,20 @@ asio::awaitable<void> CliRollout::upload(std::size_t index) {
     ctx_.console.note(e.target + (command_.noRestart
                                       ? ": uploaded; waiting for it to answer a search again"
                                       : ": uploaded; waiting for it to restart and answer again"));
-    // On the device's own adapter: no other upload runs there meanwhile, so no other search of this
-    // rollout holds its port.
+    // On the device's own adapter: its port 4001 is held by no other search of this rollout, or
+    // shared with the back-checks of the other uploads there (--per-adapter).
     AdapterTable own;
     if (const AdapterEntry* adapter = adapterAt(table_, job.row->adapterIp)) {
         own.push_back(*adapter);
     }
-    engine::BackCheckDriver back(ctx_.endpoints);
+    engine::BackCheckDriver back(ctx.endpoints);
     engine::BackCheckDriver::Timing timing;
     timing.backTimeout = command_.backTimeout;
-    // One found at a target, perhaps behind a router, is asked at its address alone.
+    // One found at a target, perhaps behind a router, is asked at its address alone; so is each of
+    // several on one adapter (--per-adapter): their searches share its port 4001, where an answer to
+    // another's broadcast would be taken for an answer to its own.
     std::optional<Sweep> at;
-    if (sweep_ && sweep_->targets.covers(job.row->ip)) {
+    if ((sweep_ && sweep_->targets.covers(job.row->ip)) || sharing_) {
         at = sweepOf(std::span(&job.row->ip, 1), table_);
     }
     const auto outcome = co_await back.run(own, job.row->mac, !command_.noRestart, timing, std::move(at));

@@ -7,6 +7,7 @@
 #include "cli/RolloutReport.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
+#include "engine/SharedPortFactory.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/RolloutEntry.h"
 #include "upgrade/core/RolloutQueue.h"
@@ -22,9 +23,9 @@ namespace fw::cli {
 class CliUpload;
 
 // One image to many devices: a search finds them, each gets the upgrade's handshake and upload
-// (side by side only on different adapters), then must restart and answer a search on its adapter
-// again within the back timeout. The report is rewritten after every device and keeps the devices
-// done in earlier runs; the summary table goes to stdout at the end. When the report cannot be
+// (side by side: up to --per-adapter of them on one adapter, sharing its ports), then must restart and answer
+// a search on its adapter again within the back timeout. The report is rewritten after every device and keeps
+// the devices done in earlier runs; the summary table goes to stdout at the end. When the report cannot be
 // written, nothing more starts.
 class CliRollout {
 public:
@@ -65,6 +66,9 @@ private:
     std::vector<Job> jobs_;
     std::vector<std::size_t> queued_; // job index of each queue slot
     std::optional<RolloutQueue> queue_;
+    // With --per-adapter above 1: the uploads and their back-checks share each adapter's ports.
+    std::optional<engine::SharedPortFactory> shared_;
+    std::optional<CliContext> sharing_;
     std::vector<const CliUpload*> running_; // drawn on one terminal line
     std::string reportError_;               // why the report could not be written; empty while it could
     asio::steady_timer wake_;               // the next redraw, sooner when a device is settled

@@ -159,9 +159,13 @@ constexpr std::array kUpgradeOptions{
     OptionRow{"--all-bridge", "", "every bridge (wireless adapter) a search finds"},
     OptionRow{"--report", "FILE", "write the rollout's report as JSON, after every device"},
     OptionRow{"--skip-done", "FILE", "leave out the devices that a report lists as done with this image"},
-    OptionRow{"--parallel", "N", "up to N uploads at once, never two on one adapter",
+    OptionRow{"--parallel", "N", "up to N uploads at once, at most --per-adapter of them on one adapter",
               [] {
                   return std::to_string(RolloutCommand{}.parallel);
+              }},
+    OptionRow{"--per-adapter", "M", "up to M of the uploads on one adapter at once, 16 at most",
+              [] {
+                  return std::to_string(RolloutCommand{}.perAdapter);
               }},
     OptionRow{"--back-timeout", "S", "seconds a device has to restart and answer again",
               [] {
@@ -775,8 +779,10 @@ ParsedCommandLine notADevice(const Options& o, const std::string& text) {
 
 // The options that choose a rollout's devices, and those that only a rollout takes.
 constexpr std::array<std::string_view, 4> kRolloutChoices{"device", "from", "all-ap", "all-bridge"};
-constexpr std::array<std::string_view, 5> kRolloutOnly{"report", "skip-done", "parallel", "back-timeout",
-                                                       "no-restart"};
+constexpr std::array<std::string_view, 6> kRolloutOnly{"report",      "skip-done",    "parallel",
+                                                       "per-adapter", "back-timeout", "no-restart"};
+// Uploads on one adapter at once, all from its one port 14321.
+constexpr int kMaxPerAdapter = 16;
 
 ParsedCommandLine parseRollout(const Options& o) {
     const auto& args = o.positionals();
@@ -805,8 +811,11 @@ ParsedCommandLine parseRollout(const Options& o) {
     c.allBridge = o.isSet("all-bridge");
     c.report = o.value("report");
     c.skipDone = o.value("skip-done");
-    // One upload per adapter, and a search uses kMaxAdapters at most.
-    if (auto e = o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters))) {
+    // A search uses kMaxAdapters at most, each with at most kMaxPerAdapter uploads.
+    if (auto e = o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters) * kMaxPerAdapter)) {
+        return *e;
+    }
+    if (auto e = o.count("per-adapter", c.perAdapter, 1, kMaxPerAdapter)) {
         return *e;
     }
     if (auto e = o.seconds("back-timeout", c.backTimeout)) {

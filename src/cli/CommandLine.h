@@ -116,7 +116,8 @@ struct WatchCommand {
 };
 
 // upgrade IMAGE with --device, --from, --all-ap or --all-bridge: a rollout over several devices,
-// one after another (or side by side on different adapters), each awaited back after its upload.
+// one after another (or side by side, --per-adapter of them on one adapter), each awaited back after
+// its upload.
 struct RolloutCommand {
     std::string image;
     std::vector<DeviceTarget> devices; // --device, in the order given
@@ -126,6 +127,7 @@ struct RolloutCommand {
     std::string report;   // --report: rewritten after every device
     std::string skipDone; // --skip-done: devices done with this image in that report are left out
     int parallel = 1;
+    int perAdapter = 1;                           // uploads at once on one adapter, sharing its port 14321
     std::chrono::milliseconds backTimeout{60000}; // for the device to restart and answer a search again
     bool noRestart = false; // the devices do not restart after an upload: any answer means back
     bool yes = false;

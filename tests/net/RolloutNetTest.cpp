@@ -130,5 +130,32 @@ TEST(RolloutNet, RefusalsSendNothingThenRestartedDoneRefusedNotRestartedAndAResu
     EXPECT_TRUE(stored.readAll() == image);
 }
 
+// Three devices on one adapter at once, all from its one port 14321: each gets the image whole.
+TEST(RolloutNet, UploadsSharingOneAdaptersPortRunSideBySide) {
+    NetLab lab;
+    const QByteArray image = firmwareImage(400000, "ap config", 9);
+    const QString imagePath = lab.writeFile("fw.bin", image);
+    QStringList stores, logs;
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray ip = "10.77.1." + QByteArray::number(10 + i),
+                         mac = "00:0A:1B:00:00:1" + QByteArray::number(i);
+        lab.addHost("d" + std::to_string(i), "a", ip.toStdString() + "/24");
+        stores << lab.dir() + "/s" + QString::number(i);
+        logs << lab.startSimulator("d" + std::to_string(i), ap(mac.constData(), ip.constData(), stores.back(),
+                                                               R"(, "restart_ms": 500)"));
+    }
+    const NetLab::Outcome run =
+        lab.runApart("ws", {NetLab::binaryPath("src/cli/fernwick-cli"), "upgrade", imagePath, "--all-ap",
+                            "-i", "eth0", "--parallel", "3", "--per-adapter", "3", "--back-timeout", "10"});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    double lastStart = 0, firstDone = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(fileBytes(stores[i]), std::vector<std::uint8_t>(image.begin(), image.end())) << i;
+        lastStart = std::max(lastStart, firstTime(logs[i], "handshake"));
+        firstDone = std::min(firstDone, firstTime(logs[i], "tftp-done"));
+    }
+    EXPECT_LT(lastStart, firstDone); // all three began before any ended
+}
+
 } // namespace
 } // namespace fw::test

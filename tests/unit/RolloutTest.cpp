@@ -23,7 +23,8 @@ TEST(Rollout, CommandLineChoosesTheFormByTheDeviceOptions) {
         {{"fernwick-cli", "upgrade", "10.77.1.10", "fw.bin", "--report", "r.json"},
          "--report needs --device"},
         {{"fernwick-cli", "upgrade", "fw.bin", "x.bin", "--all-ap"}, "'x.bin'"},
-        {{"fernwick-cli", "upgrade", "fw.bin", "--all-bridge", "--parallel", "12"}, "'12'"},
+        {{"fernwick-cli", "upgrade", "fw.bin", "--all-bridge", "--parallel", "177"}, "'177'"},
+        {{"fernwick-cli", "upgrade", "fw.bin", "--all-bridge", "--per-adapter", "17"}, "'17'"},
         {{"fernwick-cli", "upgrade", "fw.bin", "--from", ""},
          "--from: the file name is empty"}, // not a search
     };

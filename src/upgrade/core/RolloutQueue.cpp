@@ -5,9 +5,9 @@
 
 namespace fw {
 
-RolloutQueue::RolloutQueue(std::vector<Ipv4> adapters, int parallel)
+RolloutQueue::RolloutQueue(std::vector<Ipv4> adapters, int parallel, int perAdapter)
     : adapters_(std::move(adapters)), slots_(adapters_.size(), Slot::Waiting),
-      parallel_(std::max(1, parallel)) {}
+      parallel_(std::max(1, parallel)), perAdapter_(std::max(1, perAdapter)) {}
 
 std::optional<std::size_t> RolloutQueue::next() {
     if (running_ >= parallel_) {
@@ -17,11 +17,11 @@ std::optional<std::size_t> RolloutQueue::next() {
         if (slots_[i] != Slot::Waiting) {
             continue;
         }
-        bool adapterBusy = false;
+        int onAdapter = 0;
         for (std::size_t j = 0; j < slots_.size(); ++j) {
-            adapterBusy = adapterBusy || (slots_[j] == Slot::Running && adapters_[j] == adapters_[i]);
+            onAdapter += slots_[j] == Slot::Running && adapters_[j] == adapters_[i] ? 1 : 0;
         }
-        if (!adapterBusy) {
+        if (onAdapter < perAdapter_) {
             slots_[i] = Slot::Running;
             ++running_;
             return i;

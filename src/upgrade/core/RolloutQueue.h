@@ -9,12 +9,13 @@
 
 namespace fw {
 
-// Which device's upload starts next. Devices go in the given order, at most `parallel` at once,
-// and never two on one adapter: both would need the adapter's TFTP port 14321.
+// Which device's upload starts next. Devices go in the given order, at most `parallel` at once
+// and at most `perAdapter` on one adapter: with one, two never need the adapter's TFTP port 14321
+// at once; with more, they share it.
 class RolloutQueue {
 public:
     // The local adapter address each device is reached through, in rollout order.
-    RolloutQueue(std::vector<Ipv4> adapters, int parallel);
+    RolloutQueue(std::vector<Ipv4> adapters, int parallel, int perAdapter = 1);
 
     // The next device that may start now, marked running; none when all slots or adapters are busy
     // or nothing is left.
@@ -30,6 +31,7 @@ private:
     std::vector<Ipv4> adapters_;
     std::vector<Slot> slots_;
     int parallel_;
+    int perAdapter_;
     int running_ = 0;
 };
 
