@@ -18,10 +18,10 @@ std::string namesOf(const AdapterTable& table) {
 
 } // namespace
 
-std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing& listing,
-                                                           const std::vector<std::string>& names) {
+std::variant<AdapterSelection, std::string>
+chooseAdapters(const AdapterListing& listing, const std::vector<std::string>& names, bool withTunnels) {
     if (names.empty() || !listing.readable) {
-        return selectAdapters(listing);
+        return selectAdapters(listing, withTunnels);
     }
     const AdapterSelection all = selectAdapters(listing);
     AdapterListing named = listing;
@@ -32,9 +32,9 @@ std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing&
         if (it == listing.adapters.end()) {
             return "no adapter named '" + name + "' (usable: " + namesOf(all.table) + ")";
         }
-        if (!isUsableAdapter(*it, listing.path)) {
-            return "adapter '" + name + "' cannot be used: it is down, a loopback or point-to-point link, " +
-                   "or has no IPv4 address";
+        if (!isUsableAdapter(*it, listing.path) && !(withTunnels && isTunnel(*it, listing.path))) {
+            return "adapter '" + name + "' cannot be used: it is down, a loopback or point-to-point link " +
+                   "(a tunnel serves only --target), or has no IPv4 address";
         }
         const bool seen = std::any_of(named.adapters.begin(), named.adapters.end(),
                                       [&](const AdapterFacts& f) { return f.interfaceName == name; });
@@ -45,7 +45,7 @@ std::variant<AdapterSelection, std::string> chooseAdapters(const AdapterListing&
     if (named.adapters.size() > kMaxAdapters) {
         return "at most " + std::to_string(kMaxAdapters) + " adapters can be searched at once";
     }
-    return selectAdapters(named);
+    return selectAdapters(named, withTunnels);
 }
 
 const AdapterEntry* adapterAt(const AdapterTable& table, Ipv4 ip) {

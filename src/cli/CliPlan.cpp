@@ -134,7 +134,7 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
     if (!in) {
         co_return in.error();
     }
-    const auto table = commandAdapters(ctx_, command_.interfaces);
+    const auto table = commandAdapters(ctx_, command_.interfaces, command_.targets.any());
     if (!table) {
         co_return table.error();
     }

@@ -72,7 +72,7 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
     if (!in) {
         co_return in.error();
     }
-    const auto table = commandAdapters(ctx_, command_.interfaces);
+    const auto table = commandAdapters(ctx_, command_.interfaces, command_.targets.any());
     if (!table) {
         co_return table.error();
     }

@@ -25,7 +25,8 @@ namespace {
 void hintBlockers(CliContext& ctx, const AdapterTable& table, const std::vector<DeviceRow>& rows) {
     const AdapterListing listing = ctx.listAdapters();
     for (const AdapterEntry& e : table) {
-        if (std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp == e.ip; })) {
+        if (e.tunnel ||
+            std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp == e.ip; })) {
             continue;
         }
         const auto facts =
@@ -40,7 +41,7 @@ void hintBlockers(CliContext& ctx, const AdapterTable& table, const std::vector<
 }
 
 asio::awaitable<ExitStatus> runSearch(CliContext& ctx, const SearchCommand& command) {
-    const auto table = commandAdapters(ctx, command.interfaces);
+    const auto table = commandAdapters(ctx, command.interfaces, command.targets.any());
     if (!table) {
         co_return table.error();
     }
@@ -73,8 +74,9 @@ asio::awaitable<ExitStatus> runSearch(CliContext& ctx, const SearchCommand& comm
 
 } // namespace
 
-Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vector<std::string>& names) {
-    const auto choice = chooseAdapters(ctx.listAdapters(), names);
+Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vector<std::string>& names,
+                                                 bool withTunnels) {
+    const auto choice = chooseAdapters(ctx.listAdapters(), names, withTunnels);
     if (const auto* message = std::get_if<std::string>(&choice)) {
         ctx.console.err(*message);
         return Failure{ExitStatus::Usage};

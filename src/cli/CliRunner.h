@@ -19,7 +19,8 @@ namespace fw::cli {
 asio::awaitable<ExitStatus> runCommand(CliContext& ctx, Command command);
 
 // The adapters of the command; Usage after the reason was said.
-Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vector<std::string>& names);
+Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vector<std::string>& names,
+                                                 bool withTunnels = false);
 
 // Searches until a row satisfies `wanted` or the window's wait is over: the row, or none. Usage when
 // the search could send nothing, or found nothing while another program held port 4001 somewhere

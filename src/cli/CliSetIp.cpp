@@ -192,7 +192,7 @@ bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listin
 }
 
 asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command) {
-    const auto table = commandAdapters(ctx, command.interfaces);
+    const auto table = commandAdapters(ctx, command.interfaces, command.targets.any());
     if (!table) {
         co_return table.error();
     }

@@ -154,7 +154,7 @@ asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& co
     if (!file) {
         co_return file.error();
     }
-    const auto table = commandAdapters(ctx, command.interfaces);
+    const auto table = commandAdapters(ctx, command.interfaces, command.targets.any());
     if (!table) {
         co_return table.error();
     }

@@ -19,6 +19,9 @@ struct AdapterEntry {
     MacAddress mac{};
     std::string interfaceName; // the kernel's name (eth0); sockets are tied to the adapter by it
     int interfaceIndex = 0;
+    // A point-to-point link (a VPN's tunnel): only a routed search's unicast requests use it, since
+    // it carries no broadcast.
+    bool tunnel = false;
 
     bool operator==(const AdapterEntry&) const = default;
 };

@@ -116,7 +116,7 @@ SearchDriver::Started State::start(const std::shared_ptr<State>& self, const Ada
             endpoint = std::move(*bound);
             asio::co_spawn(endpoints.executor(), reader(self, endpoint), asio::detached);
         }
-        if (broadcast &&
+        if (broadcast && !adapters[i].tunnel &&
             endpoint->send(UdpAddress{Ipv4::broadcast(), kDevicePort}, search.requestFor(adapters[i]))) {
             ++started.requestsSent; // a failed send is not reported
         }

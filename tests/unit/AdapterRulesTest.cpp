@@ -57,6 +57,21 @@ TEST(AdapterRules, FallbackPathKnowsNoGateway) {
     EXPECT_FALSE(s.table[1].ip || s.table[1].mask || s.table[1].gateway);
 }
 
+// A VPN's tunnel is searched only by a routed search, and then marked so that nothing broadcasts on it.
+TEST(AdapterRules, TunnelsOnlyWhenAsked) {
+    AdapterFacts wg = adapter("wg0", "10.8.0.2", 3);
+    wg.link = LinkFlags{.up = true, .pointToPoint = true};
+    AdapterFacts bare = wg;
+    bare.ip.reset();
+    const AdapterListing listing{true, ListingPath::Main, {adapter("NIC"), wg, bare}};
+    EXPECT_EQ(selectAdapters(listing).table.size(), 1u);
+    const AdapterSelection s = selectAdapters(listing, true);
+    ASSERT_EQ(s.table.size(), 2u);
+    EXPECT_FALSE(s.table[0].tunnel);
+    EXPECT_TRUE(s.table[1].tunnel);
+    EXPECT_EQ(s.table[1].ip, wg.ip);
+}
+
 TEST(AdapterRules, StopsAtElevenEntries) {
     std::vector<AdapterFacts> many;
     for (int i = 1; i <= 14; ++i) {

@@ -178,8 +178,9 @@ TEST(Engine, TransfersSharingAPortHearOnlyTheirDevices) {
 TEST(Engine, ASweepSendsEachTargetFromItsRoutesAdapterPaced) {
     asio::io_context context;
     FakeEndpoints endpoints(context);
+    // eth1 is a VPN's tunnel: the sweep sends through it, the broadcast never does.
     const AdapterTable adapters{{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1},
-                                {Ipv4{{10, 2, 0, 1}}, {}, {}, {}, "eth1", 2}};
+                                {Ipv4{{10, 2, 0, 1}}, {}, {}, {}, "wg0", 2, true}};
     endpoints.routes = {
         {0x0A0900, Ipv4{{10, 2, 0, 1}}}, {0x0A0800, Ipv4{{10, 1, 0, 1}}}, {0x0A0700, Ipv4{{10, 3, 0, 1}}}};
     const std::vector<Target> targets{{{Ipv4{{10, 9, 0, 0}}, Ipv4{{10, 9, 0, 255}}}, 0, {}},
@@ -189,23 +190,25 @@ TEST(Engine, ASweepSendsEachTargetFromItsRoutesAdapterPaced) {
     engine::SearchDriver search(endpoints, {});
     std::optional<engine::SearchDriver::Summary> summary;
     const auto start = Clock::now();
-    asio::co_spawn(
-        context,
-        search.once(adapters, 50ms, {},
-                    engine::SearchDriver::Sweep{TargetSet::make(targets, adapters, false).value(), 1000}),
-        [&](std::exception_ptr, auto s) { summary = s; });
+    asio::co_spawn(context,
+                   search.once(adapters, 50ms, {},
+                               engine::SearchDriver::Sweep{TargetSet::make(targets, adapters, false).value(),
+                                                           1000, true}),
+                   [&](std::exception_ptr, auto s) { summary = s; });
     context.run_for(30ms);
     endpoints.deliver({adapters[1].ip.value(), kWorkstationPort}, {Ipv4{{10, 9, 0, 7}}, kDevicePort},
                       replyBytes({}));
     context.run();
     ASSERT_TRUE(summary);
     EXPECT_GE(Clock::now() - start, 250ms + 50ms); // 257 requests at 1000 a second, then the wait
-    EXPECT_EQ(summary->started.requestsSent, 0);   // no broadcast unless asked for
+    EXPECT_EQ(summary->started.requestsSent, 1);   // eth0's broadcast, asked for; none on the tunnel
     EXPECT_EQ(summary->swept.sent, 257U);
     EXPECT_EQ(summary->swept.notSearched, 1U);
     EXPECT_EQ(summary->swept.noRoute, 1U);
-    ASSERT_EQ(endpoints.sent.size(), 257U);
-    for (const auto& sent : endpoints.sent) {
+    ASSERT_EQ(endpoints.sent.size(), 258U);
+    EXPECT_EQ(endpoints.sent[0].to.ip, Ipv4::broadcast());
+    EXPECT_EQ(endpoints.sent[0].from.ip, adapters[0].ip);
+    for (const auto& sent : std::span(endpoints.sent).subspan(1)) {
         EXPECT_EQ(sent.to.port, kDevicePort);
         EXPECT_EQ(sent.from.ip, sent.to.ip.toHostOrder() >> 8 == 0x0A0900 ? adapters[1].ip : adapters[0].ip);
     }

@@ -58,7 +58,11 @@ bool isUsableAdapter(const AdapterFacts& facts, ListingPath path) {
     return !adapterSkip(facts, path).has_value();
 }
 
-AdapterSelection selectAdapters(const AdapterListing& listing) {
+bool isTunnel(const AdapterFacts& facts, ListingPath path) {
+    return adapterSkip(facts, path) == AdapterSkip::PointToPoint && facts.ip.has_value();
+}
+
+AdapterSelection selectAdapters(const AdapterListing& listing, bool withTunnels) {
     AdapterSelection result;
     if (!listing.readable) {
         result.outcome =
@@ -66,13 +70,15 @@ AdapterSelection selectAdapters(const AdapterListing& listing) {
         return result;
     }
     for (const AdapterFacts& facts : listing.adapters) {
-        if (!isUsableAdapter(facts, listing.path)) {
+        const bool tunnel = withTunnels && isTunnel(facts, listing.path);
+        if (!tunnel && !isUsableAdapter(facts, listing.path)) {
             continue;
         }
         if (result.table.size() == kMaxAdapters) {
             break;
         }
         result.table.push_back(entryFrom(facts, listing.path));
+        result.table.back().tunnel = tunnel;
     }
     result.outcome = result.table.empty() ? AdapterOutcome::NoAdapter : AdapterOutcome::Ok;
     return result;

@@ -24,9 +24,14 @@ std::optional<AdapterSkip> adapterSkip(const AdapterFacts& facts, ListingPath pa
 // Whether the adapter is searched on, by the rules of the path it was listed on.
 bool isUsableAdapter(const AdapterFacts& facts, ListingPath path);
 
-// The table of adapters to search on: the usable ones in listing order, at most kMaxAdapters.
-// An unreadable main listing gives StatusError; no usable adapter (or an unreadable fallback
-// listing) gives NoAdapter. The caller decides what to do with the two fatal outcomes.
-AdapterSelection selectAdapters(const AdapterListing& listing);
+// A point-to-point link with an IPv4 address, which a routed search may send through (marked
+// `tunnel` in the table) though a broadcast search passes it over.
+bool isTunnel(const AdapterFacts& facts, ListingPath path);
+
+// The table of adapters to search on: the usable ones in listing order, at most kMaxAdapters;
+// withTunnels, the tunnels too. An unreadable main listing gives StatusError; no usable adapter
+// (or an unreadable fallback listing) gives NoAdapter. The caller decides what to do with the two
+// fatal outcomes.
+AdapterSelection selectAdapters(const AdapterListing& listing, bool withTunnels = false);
 
 } // namespace fw
