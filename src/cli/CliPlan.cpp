@@ -443,13 +443,7 @@ void CliPlan::writeReport() {
     if (command_.report.empty() || !reportError_.empty()) {
         return;
     }
-    std::vector<PlanEntry> entries;
-    for (const Job& j : jobs_) {
-        if (j.settled) {
-            entries.push_back(j.entry);
-        }
-    }
-    if (const auto saved = report_->save(command_.report, entries); !saved) {
+    if (const auto saved = saveSettled(*report_, command_.report, jobs_); !saved) {
         reportError_ = saved.error().empty() ? "unknown error" : saved.error();
         ctx_.console.err(command_.report + ": " + reportError_ + "; no further request is sent");
         stopStarting();

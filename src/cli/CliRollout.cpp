@@ -308,13 +308,7 @@ void CliRollout::writeReport() {
     if (command_.report.empty() || !reportError_.empty()) {
         return;
     }
-    std::vector<RolloutEntry> entries;
-    for (const Job& j : jobs_) {
-        if (j.settled) {
-            entries.push_back(j.entry);
-        }
-    }
-    if (const auto saved = report_->save(command_.report, entries); !saved) {
+    if (const auto saved = saveSettled(*report_, command_.report, jobs_); !saved) {
         reportError_ = saved.error().empty() ? "unknown error" : saved.error();
         ctx_.console.err(command_.report + ": " + reportError_ + "; no further device is started");
         stopStarting();

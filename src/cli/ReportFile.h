@@ -51,6 +51,19 @@ std::optional<std::string> reportRefusal(const std::string& path,
                                          const std::vector<std::pair<std::string, std::string>>& inputs,
                                          ReportKind kind);
 
+// Saves the entries of the settled jobs (each with `settled` and `entry`), in job order: what a
+// run's report holds after each job. The system's reason when the file could not be replaced.
+template <typename Report, typename Job>
+Status<std::string> saveSettled(Report& report, const std::string& path, const std::vector<Job>& jobs) {
+    std::vector<decltype(Job::entry)> entries;
+    for (const Job& j : jobs) {
+        if (j.settled) {
+            entries.push_back(j.entry);
+        }
+    }
+    return report.save(path, entries);
+}
+
 // A report's summary as the terminal shows it: the cells of each line (the first one the header)
 // padded to their column's width, two blanks apart, no blanks at a line's end.
 std::string alignedLines(const std::vector<std::vector<std::string>>& lines);
