@@ -2,6 +2,7 @@
 // Set IP presses and port-4001 datagrams in any order: only a reply to the latest request with result
 // 0 or 1 shows anything, and only a success is acknowledged.
 #include "FuzzInput.h"
+#include "common/RecordNumbers.h"
 #include "setip/core/SetIpExchange.h"
 #include "support/CoreFakes.h"
 
@@ -18,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     const fw::MacAddress target{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
     fw::SetIpExchange exchange;
+    fw::RecordNumbers numbers(static_cast<std::int16_t>(32700 + in.byte() % 68)); // and round past 32767
     fw::test::RecordingSetIpIo io;
     const int index = exchange.open(adapters, (in.byte() & 1) ? Ipv4::parse("10.0.0.10") : std::nullopt,
                                     in.byte() % 4, target);
@@ -30,19 +32,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int kind = op % 5;
         switch (kind) {
         case 0:
-            exchange.numberRequest();
+            exchange.numberRequest(numbers.next());
             break;
         case 1: {
             const auto a = in.take(12);
             std::array<std::uint8_t, 12> v{};
             std::copy(a.begin(), a.end(), v.begin());
-            exchange.numberRequest();
+            exchange.numberRequest(numbers.next());
             exchange.sendFixed(io, Ipv4{{v[0], v[1], v[2], v[3]}}, Ipv4{{v[4], v[5], v[6], v[7]}},
                                Ipv4{{v[8], v[9], v[10], v[11]}});
             break;
         }
         case 2:
-            exchange.numberRequest();
+            exchange.numberRequest(numbers.next());
             exchange.sendDhcp(io);
             break;
         default: {
@@ -58,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto body = in.take(in.byte());
             d.insert(d.end(), body.begin(), body.end());
             const std::int16_t seq = exchange.sequence();
-            const auto verdict = fw::acceptSetIpReply(d, seq);
+            const auto verdict = fw::acceptSetIpReply(d, seq, target);
             const auto modeBefore = exchange.mode();
             exchange.onDatagram(io, d);
             if (!verdict || seq == 0) {
@@ -67,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             require(d.size() >= 24 && d[21] <= 1, "only results 0 and 1 are replies");
+            require(std::equal(target.begin(), target.end(), d.begin() + 8) ||
+                        std::equal(target.begin(), target.end(), d.begin() + 14),
+                    "only the target's answer is taken");
             require(static_cast<std::int16_t>((d[6] << 8) | d[7]) == seq,
                     "only the latest number is answered");
             require(io.answers.size() == shownBefore + 1, "a reply shows one message");
@@ -101,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(static_cast<std::int16_t>((exchange.record()[6] << 8) | exchange.record()[7]) ==
                     exchange.sequence(),
                 "record carries the sequence");
-        require(exchange.sequence() >= 0, "sequence never wraps");
+        require(exchange.sequence() >= 0, "the sequence is never negative");
     }
     return 0;
 }

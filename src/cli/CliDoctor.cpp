@@ -2,18 +2,11 @@
 #include "cli/CliDoctor.h"
 
 #include "cli/CliSearch.h"
-#include "discovery/core/DiscoveryRecords.h"
 #include "doctor/core/DoctorReport.h"
 
 #include <cstdio>
 
 namespace fw::cli {
-namespace {
-
-// The probe is the first search of its driver, so devices answer with sequence 1.
-const std::int16_t kProbeSequence = nextSearchSequence(0);
-
-} // namespace
 
 asio::awaitable<ExitStatus> CliDoctor::run(const DoctorCommand& command) {
     if (const auto read = gatherer_.readHost(ctx_.listAdapters(), command.interfaces); !read) {
@@ -45,7 +38,7 @@ asio::awaitable<void> CliDoctor::probe(std::chrono::milliseconds wait) {
     // received, so neither looks like an answer this host dropped.
     const SearchSummary searched = co_await searchOnce(ctx_, gatherer_.probeAdapters(), wait, {},
                                                        DiscoverySearch::Keying::MacAndAdapter);
-    doctor::ProbeSearchResult found{kProbeSequence, searched.rows, {}};
+    doctor::ProbeSearchResult found{searched.started.sequence, searched.rows, {}};
     for (const auto& f : searched.started.unbindable) {
         found.unbound.push_back(f.adapter);
     }

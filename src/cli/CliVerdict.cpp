@@ -39,16 +39,20 @@ Verdict uploadVerdict(const TftpUpload::Result& result, bool stalled, const std:
                 std::string(loadResString(Str::TftpError0)) +
                     " The device acknowledged a block that was not sent; the upload was stopped."};
     }
-    const auto id = uploadResultText(result);
-    const std::string text = id ? std::string(loadResString(*id)) : std::string();
+    const std::string text = uploadResultText(result).value_or(std::string());
     switch (result.outcome) {
     case Outcome::Completed:
         return {ExitStatus::Ok, text, true};
     case Outcome::TimedOut:
         return {ExitStatus::NoAnswer, text};
     case Outcome::DeviceError:
-        return {ExitStatus::Negative,
-                text.empty() ? "the device ended the upload with an error of its own" : text};
+        if (text.empty()) {
+            const std::string said = deviceErrorText(result);
+            return {ExitStatus::Negative, "the device ended the upload with an error of its own (code " +
+                                              std::to_string(result.deviceErrorCode.value_or(0)) + ")" +
+                                              (said.empty() ? std::string() : ": " + said)};
+        }
+        return {ExitStatus::Negative, text};
     case Outcome::PeerFault:
         return {ExitStatus::Negative,
                 "the device answered with a packet that has no place in an upload; the upload was stopped"};

@@ -4,7 +4,6 @@
 #include "common/StringTable.h"
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchingDialog.h"
-#include "discovery/core/DiscoveryRecords.h"
 #include "engine/SearchDriver.h"
 
 namespace fw {
@@ -21,21 +20,18 @@ WindowSearch::WindowSearch(Platform& platform, EngineLink engine, ProcessValues&
     : QObject(parent), platform_(platform), engine_(engine), values_(values), model_(model),
       dialogParent_(dialogParent) {
     // Each listed row is tagged with the search it answers, read on the engine's thread.
-    auto driver = std::make_shared<std::weak_ptr<engine::SearchDriver>>();
     driver_ = std::make_shared<engine::SearchDriver>(
-        engine_.endpoints, [driver, batch = batch_, back = back_.sender(), this](const DeviceRow& row) {
-            const auto d = driver->lock();
+        engine_.endpoints, [batch = batch_, back = back_.sender(), this](const DeviceRow& row) {
             bool first = false;
             {
                 const std::lock_guard lock(batch->mutex);
-                batch->rows.emplace_back(d ? d->sequence() : std::int16_t{0}, row);
+                batch->rows.emplace_back(batch->listing, row);
                 first = batch->rows.size() == 1;
             }
             if (first) { // a new batch: the window has taken the one before
                 back([this] { takeBatch(); });
             }
         });
-    *driver = driver_;
 }
 
 WindowSearch::~WindowSearch() {
@@ -57,11 +53,20 @@ void WindowSearch::search() {
         selection.table.resize(kMaxAdapters);
     }
     values_.adapterTable = std::move(selection.table);
-    sequence_ = nextSearchSequence(sequence_);
+    const std::uint64_t search = ++searches_;
+    sequence_.reset();
 
     emit searchStarted();
-    engine_.engine.post([driver = driver_, table = values_.adapterTable, back = back_.sender(), this] {
+    engine_.engine.post([driver = driver_, batch = batch_, search, table = values_.adapterTable,
+                         back = back_.sender(), this] {
+        // Rows listed from here on answer this search: the driver drops the earlier ones' replies.
+        batch->listing = search;
         const auto started = driver->start(table);
+        back([this, search, sequence = started.sequence] {
+            if (search == searches_) {
+                sequence_ = sequence;
+            }
+        });
         std::vector<PortInUse> taken;
         for (const auto& failure : started.unbindable) {
             if (failure.error.kind == engine::SocketError::Kind::PortInUse) {
@@ -86,15 +91,15 @@ void WindowSearch::closeDiscoverySockets() {
 }
 
 void WindowSearch::takeBatch() {
-    std::vector<std::pair<std::int16_t, DeviceRow>> taken;
+    std::vector<std::pair<std::uint64_t, DeviceRow>> taken;
     {
         const std::lock_guard lock(batch_->mutex);
         taken.swap(batch_->rows);
     }
     std::vector<DeviceRow> rows;
     rows.reserve(taken.size());
-    for (auto& [sequence, row] : taken) {
-        if (sequence == sequence_) { // else it answered a search before the list was emptied
+    for (auto& [search, row] : taken) {
+        if (search == searches_) { // else it answered a search before the list was emptied
             rows.push_back(std::move(row));
         }
     }

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class QWidget;
@@ -47,7 +48,8 @@ public:
     // Before Set IP and the upgrade, which need port 4001 or the adapter themselves. The engine
     // closes them before it runs any job posted later.
     void closeDiscoverySockets();
-    std::int16_t searchSequence() const { return sequence_; }
+    // The number the engine gave the latest search, once it has said; none before.
+    std::optional<std::int16_t> searchSequence() const { return sequence_; }
 
 signals:
     void searchStarted();                        // the list was emptied; File -> Connect goes off
@@ -62,7 +64,8 @@ private:
     };
     struct Batch {
         std::mutex mutex;
-        std::vector<std::pair<std::int16_t, DeviceRow>> rows; // with the search each answers
+        std::vector<std::pair<std::uint64_t, DeviceRow>> rows; // with the search each answers
+        std::uint64_t listing = 0; // the search the driver lists rows for: the engine's thread only
     };
     void takeBatch();
     void failAdapters(AdapterOutcome outcome);
@@ -74,7 +77,8 @@ private:
     ProcessValues& values_;
     DeviceListModel& model_;
     QPointer<QWidget> dialogParent_;
-    std::int16_t sequence_ = 0; // the driver's numbering, one step per search started
+    std::uint64_t searches_ = 0;           // searches started; rows are tagged with the one they answer
+    std::optional<std::int16_t> sequence_; // the latest search's number, as the driver reported it
     // Used and finally destroyed on the engine's thread.
     std::shared_ptr<engine::SearchDriver> driver_;
     QPointer<SearchingDialog> dialog_;

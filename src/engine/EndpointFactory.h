@@ -3,6 +3,7 @@
 
 #include "common/AdapterEntry.h"
 #include "common/Ipv4.h"
+#include "common/RecordNumbers.h"
 #include "common/Result.h"
 #include "engine/Endpoint.h"
 #include "engine/SocketError.h"
@@ -33,6 +34,9 @@ public:
     // The local address the system would send from to `to` (its route's source); none without a
     // route. Asks the routing table only: nothing is sent.
     virtual std::optional<Ipv4> routeSource(Ipv4 to) = 0;
+    // The run's record numbers: every search and Set IP request takes its number here, so that no
+    // two exchanges of one run share one.
+    virtual RecordNumbers& recordNumbers() = 0;
 };
 
 } // namespace fw::engine

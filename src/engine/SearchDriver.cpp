@@ -95,7 +95,8 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
 SearchDriver::Started State::start(const std::shared_ptr<State>& self, const AdapterTable& adapters,
                                    bool broadcast) {
     Started started;
-    search.begin();
+    started.sequence = endpoints.recordNumbers().next();
+    search.begin(started.sequence);
     // Endpoint 0 stays as it is while open; the others are made anew.
     while (sockets.size() > (adapters.empty() ? 0 : 1)) {
         if (sockets.back()) {
@@ -227,10 +228,6 @@ asio::awaitable<SearchDriver::Summary> SearchDriver::once(AdapterTable adapters,
                                                           std::chrono::milliseconds wait, StopWhen stopWhen,
                                                           std::optional<Sweep> sweep) {
     return onceOn(state_, std::move(adapters), wait, std::move(stopWhen), std::move(sweep));
-}
-
-std::int16_t SearchDriver::sequence() const {
-    return state_->search.sequence();
 }
 
 } // namespace fw::engine

@@ -37,6 +37,7 @@ public:
         SocketError error; // Kind::PortInUse: another program holds port 4001 there
     };
     struct Started {
+        std::int16_t sequence = 0;           // the search's number, which its replies carry
         std::vector<BindFailure> unbindable; // in table order
         int requestsSent = 0;                // 0: the search reached nobody
     };
@@ -66,7 +67,7 @@ public:
     SearchDriver(const SearchDriver&) = delete;
     SearchDriver& operator=(const SearchDriver&) = delete;
 
-    // The window's search: a new sequence number, the endpoints bound (endpoint 0 stays as it is
+    // The window's search: the run's next sequence number, the endpoints bound (endpoint 0 stays as it is
     // while open; the others are made anew), one request per bound adapter. Replies to this search
     // go on becoming rows until the next start() or close().
     Started start(const AdapterTable& adapters);
@@ -78,8 +79,6 @@ public:
     // when it asks for it, and the wait counts from the sweep's last request.
     asio::awaitable<Summary> once(AdapterTable adapters, std::chrono::milliseconds wait,
                                   StopWhen stopWhen = {}, std::optional<Sweep> sweep = std::nullopt);
-
-    std::int16_t sequence() const;
 
     struct State; // shared with the driver's coroutines
 

@@ -97,7 +97,7 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
 asio::awaitable<std::optional<SetIpAnswer>> requestOn(std::shared_ptr<State> s,
                                                       std::optional<SetIpDriver::Fixed> fixed, int retries,
                                                       std::chrono::milliseconds timeout) {
-    s->exchange.numberRequest();
+    s->exchange.numberRequest(s->endpoints.recordNumbers().next());
     s->answer_.reset();
     for (int copy = 0; copy <= retries && s->endpoint && s->endpoint->isOpen(); ++copy) {
         s->sendOne(fixed);
@@ -142,6 +142,10 @@ void SetIpDriver::close() {
 
 bool SetIpDriver::isOpen() const {
     return state_->endpoint && state_->endpoint->isOpen();
+}
+
+void SetIpDriver::numberRequest() {
+    state_->exchange.numberRequest(state_->endpoints.recordNumbers().next());
 }
 
 void SetIpDriver::sendFixed(const Fixed& fixed) {

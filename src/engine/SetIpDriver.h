@@ -43,7 +43,9 @@ public:
     void close();
     bool isOpen() const;
 
-    // The window's OK press, after exchange.numberRequest(): one request, as the exchange words it.
+    // The first step of the window's OK press: the exchange takes the run's next number.
+    void numberRequest();
+    // Then one request, as the exchange words it.
     void sendFixed(const Fixed& fixed);
     void sendDhcp();
     // A window shows each answer in a modal box and sends the acknowledgement only once the box is

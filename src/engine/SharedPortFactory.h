@@ -23,6 +23,7 @@ public:
     EndpointResult bindToAdapter(const AdapterEntry& adapter, std::uint16_t port) override;
     EndpointResult bindToAddress(Ipv4 local, std::uint16_t port) override;
     std::optional<Ipv4> routeSource(Ipv4 to) override { return sockets_.routeSource(to); }
+    RecordNumbers& recordNumbers() override { return sockets_.recordNumbers(); }
 
 private:
     struct Key {

@@ -160,10 +160,11 @@ asio::awaitable<TftpUpload::Result> runOn(std::shared_ptr<State> s, std::optiona
     while (!s->over && !s->cancelled) {
         const auto deadline = s->due.value_or(Clock::now() + kNoDeadline);
         if (s->transfer && s->transfer->isOpen()) {
+            // The deadline is looked at after every datagram too: a socket that always has one
+            // waiting (a flood of strays) must not hold the timer off.
             const auto got = co_await s->transfer->receive(s->buffer, deadline);
             if (got && !s->cancelled) {
                 s->upload.onDatagram(got->from, got->bytes);
-                continue;
             }
         } else {
             s->idle.expires_at(deadline);

@@ -244,8 +244,8 @@ void Setips::okPressed() {
         return; // closed
     }
     const auto numberAnd = [this](auto send) {
-        engine_.engine.post([sock1 = sock1_, &exchange = exchange_, send] {
-            exchange.numberRequest();
+        engine_.engine.post([sock1 = sock1_, send] {
+            sock1->numberRequest();
             send(*sock1);
         });
     };

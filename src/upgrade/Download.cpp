@@ -31,12 +31,12 @@ QRect twips(double dpi, int left, int top, int width, int height) {
 
 // The box a result shows (uploadResultText); nothing for a result without a text.
 std::optional<Message> uploadResultMessage(const TftpUpload::Result& result) {
-    const auto id = uploadResultText(result);
-    if (!id) {
+    auto text = uploadResultText(result);
+    if (!text) {
         return std::nullopt;
     }
-    return Message{std::string(loadResString(*id)), std::string(loadResString(Str::Product)),
-                   MessageIcon::None, MessageButtons::Ok};
+    return Message{std::move(*text), std::string(loadResString(Str::Product)), MessageIcon::None,
+                   MessageButtons::Ok};
 }
 
 } // namespace

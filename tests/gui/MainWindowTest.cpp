@@ -71,7 +71,9 @@ struct MainWindowHarness {
     // A reply to the current search, arriving on adapter `adapter`'s socket.
     void reply(const FakeDevice& device, std::size_t adapter = 0) {
         ReplyFields fields = device.first;
-        fields.sequence = window->searches().searchSequence();
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return window->searches().searchSequence().has_value(); }, 3000));
+        fields.sequence = *window->searches().searchSequence();
         const Ipv4 local = *fakes.adapters.selection.table.at(adapter).ip;
         ASSERT_TRUE(fakes.deliver({local, 4001}, {*Ipv4::parse(device.second), 4000}, replyBytes(fields)));
     }
@@ -203,12 +205,12 @@ TEST(MainWindowEnabling, SearchButtonLocking) {
     h.reply(kOne);
     ASSERT_TRUE(h.enabled("Command3"));
 
-    const std::int16_t before = h.window->searches().searchSequence();
+    const std::optional<std::int16_t> before = h.window->searches().searchSequence();
     QTest::mouseClick(h.widget("Command4"), Qt::LeftButton);
-    EXPECT_EQ(h.window->searches().searchSequence(), before + 1);
     EXPECT_EQ(h.window->deviceList().rowCount(), 0);
     EXPECT_FALSE(h.enabled("Command4") || h.enabled("Command3") || h.enabled("connect"));
     EXPECT_TRUE(h.enabled("delete")) << "only the button is locked";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return h.window->searches().searchSequence() == *before + 1; }, 3000));
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.enabled("Command4"); }, 5000));
     EXPECT_FALSE(h.enabled("Command3")) << "stays off until a reply";

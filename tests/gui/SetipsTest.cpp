@@ -99,8 +99,10 @@ TEST_F(SetipsTest, TheAcknowledgementLeavesAfterTheAnswersBoxIsClosed) {
     fake.messages.onShow = [&](const Message&) {
         sentWhileShown.push_back(fake.sent().size());
     };
-    Bytes done(32, 0);
-    std::copy_n(std::begin({0x87, 0x65, 0x43, 0x21, 0x21, 0x10, 0x00, 0x01}), 8, done.begin());
+    Bytes done(32, 0); // the head of the request (its number and the device's MAC), result 0
+    const auto request = fake.sent().at(0).bytes;
+    std::copy_n(request.begin(), 20, done.begin());
+    done[4] = 0x21;
     ASSERT_TRUE(
         fake.deliver({*Ipv4::parse("192.168.1.20"), 4001}, {*Ipv4::parse("192.168.1.50"), 4000}, done));
     EXPECT_EQ(fake.messages.texts(), std::vector<std::string>{"Set DHCP OK"});

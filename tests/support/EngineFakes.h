@@ -26,6 +26,7 @@ public:
         UdpAddress from; // the endpoint's local address and port
         UdpAddress to;
         std::vector<std::uint8_t> bytes;
+        engine::Clock::time_point at{};
     };
 
     explicit FakeEndpoints(asio::io_context& context) : context_(context) {}
@@ -41,6 +42,7 @@ public:
         const auto r = routes.find(to.toHostOrder() >> 8);
         return r == routes.end() ? std::nullopt : std::optional(r->second);
     }
+    RecordNumbers& recordNumbers() override { return numbers; }
 
     // To the open endpoint bound to local:port; false when there is none.
     bool deliver(UdpAddress local, UdpAddress from, std::vector<std::uint8_t> bytes) {
@@ -62,8 +64,18 @@ public:
     // Binds refused, by interface name (bindToAdapter) or dotted address (bindToAddress) and port.
     std::map<std::pair<std::string, std::uint16_t>, engine::SocketError> refuse;
     int bindCount = 0;
+    RecordNumbers numbers; // from 1, so that tests know the numbers
     // The source address of the route to each /24 (its first three bytes, host order); none: no route.
     std::map<std::uint32_t, Ipv4> routes;
+    // A sender that never pauses: until `until`, an endpoint bound at `local` (later) finds this
+    // datagram waiting whenever its inbox is empty.
+    struct Flood {
+        UdpAddress local;
+        UdpAddress from;
+        std::vector<std::uint8_t> bytes;
+        engine::Clock::time_point until;
+    };
+    std::optional<Flood> flood;
 
 private:
     struct Link {
@@ -72,6 +84,7 @@ private:
         bool open = true;
         std::deque<std::pair<UdpAddress, std::vector<std::uint8_t>>> inbox;
         asio::steady_timer wake;
+        std::optional<Flood> flood;
     };
 
     class Endpoint final : public engine::Endpoint {
@@ -83,7 +96,7 @@ private:
                 return Failure{
                     engine::SocketError::from(std::make_error_code(std::errc::bad_file_descriptor))};
             }
-            owner_.sent.push_back({link_->local, to, {bytes.begin(), bytes.end()}});
+            owner_.sent.push_back({link_->local, to, {bytes.begin(), bytes.end()}, engine::Clock::now()});
             return Done{};
         }
         asio::awaitable<std::optional<engine::Received>>
@@ -101,6 +114,10 @@ private:
     private:
         static asio::awaitable<std::optional<engine::Received>>
         take(std::shared_ptr<Link> link, std::span<std::uint8_t> buffer, engine::Clock::time_point deadline) {
+            if (link->open && link->inbox.empty() && link->flood &&
+                engine::Clock::now() < link->flood->until) {
+                link->inbox.emplace_back(link->flood->from, link->flood->bytes);
+            }
             while (link->open && link->inbox.empty() && engine::Clock::now() < deadline) {
                 link->wake.expires_at(deadline);
                 std::error_code ignored;
@@ -126,6 +143,9 @@ private:
         }
         auto link = std::make_shared<Link>(context_);
         link->local = {ip, port == 0 ? std::uint16_t{50000} : port};
+        if (flood && flood->local == link->local) {
+            link->flood = flood;
+        }
         links_.push_back(link);
         return std::unique_ptr<engine::Endpoint>(new Endpoint(*this, std::move(link)));
     }

@@ -92,8 +92,8 @@ public:
     void setProgress(int value) override { bars.emplace_back(now, value); }
     void setLabel(const std::string& text) override { labels.push_back(text); }
     void ended(const TftpUpload::Result& result) override {
-        if (const auto id = uploadResultText(result)) {
-            messages.emplace_back(loadResString(*id));
+        if (auto text = uploadResultText(result)) {
+            messages.push_back(std::move(*text));
         }
     }
     void close() override { closedAt = now; }

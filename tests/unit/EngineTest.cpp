@@ -2,6 +2,7 @@
 // The engine's seams: the deadline raced against a receive on a real loopback socket, a port that
 // is taken, and a cancel after which nothing leaves.
 #include "engine/AsioEndpoint.h"
+#include "engine/BackCheckDriver.h"
 #include "engine/SearchDriver.h"
 #include "engine/SetIpDriver.h"
 #include "engine/SharedPortFactory.h"
@@ -246,6 +247,20 @@ TEST_F(EngineUpgrade, TheTransferPortTakenEndsItBeforeAnythingIsSent) {
     EXPECT_TRUE(endpoints.sent.empty());
 }
 
+// A sender that keeps port 14321 busy (a datagram always waiting) must not hold off the upload's
+// timer: the first write request still leaves one second after the start.
+TEST_F(EngineUpgrade, AStreamOfStraysDoesNotHoldOffTheTimer) {
+    const auto begun = Clock::now();
+    endpoints.flood = FakeEndpoints::Flood{
+        {Ipv4{{10, 0, 0, 1}}, kTftpLocalPort}, {Ipv4{{10, 0, 0, 66}}, 5000}, {0, 5, 0, 0, 0}, begun + 1500ms};
+    begin();
+    context.run_for(1700ms);
+    const auto wrq = std::find_if(endpoints.sent.begin(), endpoints.sent.end(),
+                                  [](const auto& s) { return s.to.port == kTftpDevicePort; });
+    ASSERT_NE(wrq, endpoints.sent.end());
+    EXPECT_LT(wrq->at - begun, 1300ms);
+}
+
 TEST_F(EngineUpgrade, NothingIsSentAfterCancel) {
     begin();
     context.run_for(50ms);
@@ -278,6 +293,100 @@ TEST(Engine, SetIpByUnicastAcknowledgesWhereTheAnswerCameFrom) {
     ASSERT_EQ(endpoints.sent.size(), 2U);
     EXPECT_EQ(endpoints.sent[0].to, old);
     EXPECT_EQ(endpoints.sent[1].to, moved);
+}
+
+// Set IP to a slow device, given up on, then to a silent one (in one run, as a window's two
+// openings or a plan's rows): the slow device's late answer to the first request, and an answer of
+// it that carries the second request's number (from an earlier run that used it), are not the
+// silent device's answer. Only the device named in the request is answered.
+TEST(Engine, SetIpTakesOnlyTheNamedDevicesAnswerToTheLatestRequest) {
+    asio::io_context context;
+    FakeEndpoints endpoints(context);
+    const AdapterEntry adapter{Ipv4{{10, 1, 0, 1}}, {}, {}, {2, 0, 0, 0, 0, 1}, "eth0", 1};
+    const MacAddress slow{0x00, 0x0A, 0x1B, 0, 0, 1}, silent{0x00, 0x0A, 0x1B, 0, 0, 2};
+    const UdpAddress slowAt{Ipv4{{10, 1, 0, 7}}, kDevicePort}, silentAt{Ipv4{{10, 1, 0, 8}}, kDevicePort};
+    const UdpAddress port{*adapter.ip, kWorkstationPort};
+    // A device answers with the head of the request (its number and the MAC it names), result 0.
+    const auto answer = [](std::vector<std::uint8_t> request, const MacAddress& mac) {
+        request[4] = 0x21, request[21] = 0;
+        std::copy(mac.begin(), mac.end(), request.begin() + 8);
+        return request;
+    };
+    const auto exchangeWith = [&](const MacAddress& mac, const std::function<void()>& meanwhile) {
+        SetIpExchange exchange;
+        exchange.open({adapter}, adapter.ip, 0, mac);
+        engine::SetIpDriver driver(endpoints, exchange, {});
+        EXPECT_TRUE(driver.open(adapter));
+        std::optional<std::optional<SetIpAnswer>> got;
+        asio::co_spawn(context, driver.request(std::nullopt, 0, 150ms),
+                       [&](std::exception_ptr, std::optional<SetIpAnswer> a) { got = a; });
+        context.run_for(20ms);
+        meanwhile();
+        context.run_for(200ms);
+        context.restart();
+        return got.value_or(std::nullopt);
+    };
+
+    EXPECT_FALSE(exchangeWith(slow, [] {}));
+    const auto first = endpoints.sent.at(0).bytes;
+    const auto late = exchangeWith(silent, [&] {
+        const auto second = endpoints.sent.at(1).bytes;
+        endpoints.deliver(port, slowAt, answer(first, slow));
+        endpoints.deliver(port, slowAt, answer(second, slow));
+    });
+    EXPECT_FALSE(late) << "another device's answer was taken";
+    EXPECT_EQ(endpoints.sent.size(), 2U) << "an acknowledgement went to the wrong device";
+
+    const auto own = exchangeWith(
+        silent, [&] { endpoints.deliver(port, silentAt, answer(endpoints.sent.at(2).bytes, silent)); });
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->result, SetIpResult::Done);
+    ASSERT_EQ(endpoints.sent.size(), 4U);
+    EXPECT_EQ(endpoints.sent[3].bytes[4], 0xA0);
+}
+
+// A device that answers every search only after that search has ended, and never restarts: each
+// answer carries the number of the search before, which the next search must not take. Were it
+// taken, the device would look as if it had gone silent and come back: done.
+TEST(Engine, ALateReplyToOneSearchIsNotTakenByTheNext) {
+    asio::io_context context;
+    FakeEndpoints endpoints(context);
+    const AdapterEntry adapter{Ipv4{{10, 1, 0, 1}}, {}, {}, {2, 0, 0, 0, 0, 1}, "eth0", 1};
+    const test::ReplyFields device{};
+    const MacAddress mac{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+    engine::BackCheckDriver check(endpoints);
+    std::optional<engine::BackCheckDriver::Outcome> outcome;
+    bool ended = false;
+    asio::co_spawn(
+        context, check.run({adapter}, mac, true, {.backTimeout = 900ms, .searchWait = 100ms, .pause = 20ms}),
+        [&](std::exception_ptr, std::optional<engine::BackCheckDriver::Outcome> o) {
+            outcome = o;
+            ended = true;
+        });
+    // Each request is answered 150 ms after it left: by then the next search listens.
+    std::size_t answered = 0;
+    asio::steady_timer poll(context);
+    std::function<void()> answerLate = [&] {
+        for (; answered < endpoints.sent.size(); ++answered) {
+            test::ReplyFields fields = device;
+            const auto& request = endpoints.sent[answered].bytes;
+            fields.sequence = static_cast<std::int16_t>(request[6] << 8 | request[7]);
+            auto later = std::make_shared<asio::steady_timer>(context, 150ms);
+            later->async_wait([&, later, fields](std::error_code) {
+                endpoints.deliver({*adapter.ip, kWorkstationPort}, {Ipv4{{10, 1, 0, 7}}, kDevicePort},
+                                  test::replyBytes(fields));
+            });
+        }
+        if (!ended) {
+            poll.expires_after(5ms);
+            poll.async_wait([&](std::error_code) { answerLate(); });
+        }
+    };
+    answerLate();
+    context.run_for(2s);
+    ASSERT_TRUE(ended && outcome);
+    EXPECT_GE(answered, 3U);
+    EXPECT_EQ(outcome->state, RolloutState::NotBack);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setip/core/SetIpExchange.h"
 
+#include "common/RecordNumbers.h"
 #include "setip/core/SetIpAnswerText.h"
 #include "support/CoreFakes.h"
 
@@ -15,10 +16,13 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr MacAddress kTarget{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
 
-Bytes reply(std::uint16_t sequence, std::uint8_t result, std::size_t size = 24) {
+// The device's answer: the head of the request, its MAC at 8-13 (or at 14-19), the result at 21.
+Bytes reply(std::uint16_t sequence, std::uint8_t result, std::size_t size = 24,
+            const MacAddress& mac = kTarget, std::size_t macAt = 8) {
     Bytes b(size, 0);
     b[0] = 0x87, b[1] = 0x65, b[2] = 0x43, b[3] = 0x21, b[21] = result;
     b[6] = static_cast<std::uint8_t>(sequence >> 8), b[7] = static_cast<std::uint8_t>(sequence);
+    std::copy(mac.begin(), mac.end(), b.begin() + static_cast<std::ptrdiff_t>(macAt));
     return b;
 }
 
@@ -30,11 +34,12 @@ struct ExchangeTest : ::testing::Test {
     AdapterTable adapters{{Ipv4::parse("10.0.0.1"), {}, {}, {2, 0, 0, 0, 0, 0xA}, "eth0", 2},
                           {Ipv4::parse("10.0.0.12"), {}, {}, {2, 0, 0, 0, 0, 0xB}, "eth1", 3}};
     SetIpExchange exchange;
+    RecordNumbers numbers;
     test::RecordingSetIpIo io;
 
     void open() { exchange.open(adapters, Ipv4::parse("10.0.0.1"), 0, kTarget); }
     void press(bool fixed) {
-        exchange.numberRequest();
+        exchange.numberRequest(numbers.next());
         if (fixed) {
             exchange.sendFixed(io, *Ipv4::parse("192.168.1.21"), *Ipv4::parse("255.255.255.0"),
                                *Ipv4::parse("192.168.1.254"));
@@ -46,11 +51,11 @@ struct ExchangeTest : ::testing::Test {
 
 TEST_F(ExchangeTest, RequestsAndTheirNumbers) {
     open();
-    exchange.numberRequest(); // a press the dialog refused: nothing sent, number used up
-    press(false);             // DHCP before any fixed request: zeros at 20-31
+    exchange.numberRequest(numbers.next()); // a press the dialog refused: nothing sent, number used up
+    press(false);                           // DHCP before any fixed request: zeros at 20-31
     press(true);
     open();
-    press(false); // a new opening numbers from 1 and repeats the last fixed values
+    press(false); // a new opening numbers on and repeats the last fixed values
     const Bytes fixed{0x87, 0x65, 0x43, 0x21, 0x20, 0x10, 0x00, 0x03, 0x00, 0x0A, 0x1B,
                       0x2C, 0x3D, 0x4E, 2,    0,    0,    0,    0,    0x0A, 192,  168,
                       1,    21,   255,  255,  255,  0,    192,  168,  1,    254};
@@ -58,15 +63,27 @@ TEST_F(ExchangeTest, RequestsAndTheirNumbers) {
     EXPECT_EQ(slice(io.sent[0], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x02}));
     EXPECT_EQ(slice(io.sent[0], 20, 12), Bytes(12, 0));
     EXPECT_EQ(io.sent[1], fixed);
-    EXPECT_EQ(slice(io.sent[2], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x01}));
+    EXPECT_EQ(slice(io.sent[2], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x04}));
     EXPECT_EQ(slice(io.sent[2], 8, 24), slice(fixed, 8, 24));
 
-    for (int i = 0; i < 40000; ++i) {
-        exchange.numberRequest();
-    }
-    exchange.sendDhcp(io);
-    EXPECT_EQ(slice(io.sent.back(), 6, 2), (Bytes{0x7F, 0xFF})); // held, never wrapped
-    exchange.onDatagram(io, reply(0x7FFF, 0));
+    // The run's numbers stay positive: after 32767 they start at 1 again, never 0 or negative.
+    RecordNumbers last(32767);
+    EXPECT_EQ(std::vector<int>({last.next(), last.next(), last.next()}), std::vector<int>({32767, 1, 2}));
+    EXPECT_EQ(RecordNumbers(-5).next(), 1);
+}
+
+// Only the named device's answer to the latest request counts: an answer naming another MAC (a
+// slow device answering an earlier exchange) or carrying an older number changes nothing.
+TEST_F(ExchangeTest, TheAnswerMustNameTheDevice) {
+    constexpr MacAddress kOther{0x00, 0x0A, 0x1B, 0x00, 0x00, 0x09};
+    open();
+    press(false);
+    exchange.onDatagram(io, reply(1, 0, 32, kOther));
+    exchange.onDatagram(io, reply(1, 0, 32, kOther, 14));
+    exchange.onDatagram(io, reply(0, 0));
+    EXPECT_TRUE(io.answers.empty());
+    EXPECT_EQ(io.sent.size(), 1u);
+    exchange.onDatagram(io, reply(1, 1, 32, kTarget, 14)); // worded like a discovery reply
     EXPECT_EQ(io.answers.size(), 1u);
 }
 
@@ -80,8 +97,9 @@ TEST_F(ExchangeTest, OutcomesAndTheAcknowledgement) {
         io = test::RecordingSetIpIo{};
         open();
         press(false);
-        exchange.onDatagram(io, reply(1, c.result, 60));
-        exchange.onDatagram(io, reply(1, c.result)); // a repeated reply is acted on again
+        const auto number = static_cast<std::uint16_t>(exchange.sequence());
+        exchange.onDatagram(io, reply(number, c.result, 60));
+        exchange.onDatagram(io, reply(number, c.result)); // a repeated reply is acted on again
         ASSERT_EQ(io.answers.size(), 2u);
         EXPECT_EQ(loadResString(setIpAnswerText(io.answers[1])), c.text);
         Bytes ack = io.sent[0];

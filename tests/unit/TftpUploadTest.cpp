@@ -165,29 +165,72 @@ const Bytes kIllegal = withText({0, 5, 0, 4}, "Illegal TFTP operation.");
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Receive,
-    ::testing::Values(ReceiveCase{"Rrq", withText({0, 1}, "x"), kAccessViolation, "", true},
-                      ReceiveCase{"ErrorCode1", withText({0, 5, 0, 1}, "?"), {}, "File not found.", true},
-                      ReceiveCase{"ErrorCodeLowByteOnly", {0, 5, 1, 7}, {}, "No such user.", true},
-                      ReceiveCase{"ErrorCode9", {0, 5, 0, 9}, {}, "", true},
-                      ReceiveCase{"OtherOpcode", {0, 6, 0, 0}, kIllegal, "", true},
-                      ReceiveCase{"OpcodeLowByteOnly", {5, 0}, kIllegal, "", true}),
+    ::testing::Values(
+        ReceiveCase{"Rrq", withText({0, 1}, "x"), kAccessViolation, "", true},
+        ReceiveCase{"ErrorCode1", withText({0, 5, 0, 1}, "?"), {}, "File not found.", true},
+        // Code 0 is "see the message": the device's own words, not our text for code 0.
+        ReceiveCase{"ErrorCode0SaysTheDevicesText",
+                    withText({0, 5, 0, 0}, "Flash write failed"),
+                    {},
+                    "Flash write failed",
+                    true},
+        ReceiveCase{"ErrorCode0WithoutText", {0, 5, 0, 0}, {}, "Block number is out of sequence.", true},
+        ReceiveCase{"ErrorCodeLowByteOnly", {0, 5, 1, 7}, {}, "No such user.", true},
+        ReceiveCase{"ErrorCode9", {0, 5, 0, 9}, {}, "", true},
+        ReceiveCase{"OtherOpcode", {0, 6, 0, 0}, kIllegal, "", true},
+        ReceiveCase{"OpcodeLowByteOnly", {5, 0}, kIllegal, "", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Upload, OnlyTheDeviceSteersTheTransferAndItsLastPortIsUsed) {
+// The device's first answer fixes the transfer's peer, its port the transfer ID (RFC 1350): a
+// datagram from another host, or from another port of the device, gets ERROR 5 (unless it is an
+// ERROR, or no TFTP at all) and leaves the transfer and its timer as they were.
+struct StrayCase {
+    const char* name;
+    UdpAddress from;
+    Bytes packet;
+    bool answered;
+};
+class Strays : public Upload, public ::testing::WithParamInterface<StrayCase> {};
+
+const Ipv4 kOtherHost{{10, 77, 1, 99}};
+const Bytes kUnknownTransferId = withText({0, 5, 0, 5}, "Unknown transfer ID.");
+
+TEST_P(Strays, OnlyTheDevicesAnsweringPortSteersTheTransfer) {
+    const auto& c = GetParam();
     start(3000);
     runTo(kSecondRequestAt);
-    for (const Bytes& p : {ack(0), withText({0, 1}, "x"), Bytes{0, 5, 0, 1}, Bytes{0, 9}}) {
-        arrive(p, 40001, Ipv4{{10, 77, 1, 99}});
-    }
-    EXPECT_EQ(link.sent.size(), 2u);
-    EXPECT_FALSE(link.closedAt);
+    arrive(ack(0), 40001, kOtherHost); // before the device has answered: not ours either
+    EXPECT_EQ(last().bytes, kUnknownTransferId);
+    EXPECT_EQ(upload.phase(), TftpUpload::Phase::Requesting);
     arrive(ack(0), 5555);
+    ASSERT_TRUE(isData(last(), 1));
     EXPECT_EQ(last().to, (UdpAddress{kDevice, 5555}));
-    arrive({0, 3, 0, 0}, 6666); // a DATA from the device is ignored, but its port is taken
-    runTo(link.now + Ms{1000}); // timeout resend
+
+    const auto before = link.sent.size();
+    const auto due = link.timerDue;
+    arrive(c.packet, c.from.port, c.from.ip);
+    ASSERT_EQ(link.sent.size(), before + c.answered);
+    if (c.answered) {
+        EXPECT_EQ(last().bytes, kUnknownTransferId);
+        EXPECT_EQ(last().to, c.from);
+    }
+    EXPECT_EQ(upload.phase(), TftpUpload::Phase::Sending);
+    EXPECT_EQ(link.timerDue, due);
+    runTo(link.now + Ms{1000}); // the timeout resends block 1 to the device's port
     EXPECT_TRUE(isData(last(), 1));
-    EXPECT_EQ(last().to, (UdpAddress{kDevice, 6666}));
+    EXPECT_EQ(last().to, (UdpAddress{kDevice, 5555}));
+    EXPECT_FALSE(link.closedAt);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Strays,
+    ::testing::Values(StrayCase{"OtherHostsAck", {kOtherHost, 5555}, ack(1), true},
+                      StrayCase{"OtherHostsWrq", {kOtherHost, 5555}, withText({0, 2}, "x"), true},
+                      StrayCase{"DevicesOtherPortAck", {kDevice, 6666}, ack(1), true},
+                      StrayCase{"DevicesOtherPortData", {kDevice, 6666}, {0, 3, 0, 0}, true},
+                      StrayCase{"DevicesOtherPortError", {kDevice, 6666}, {0, 5, 0, 1}, false},
+                      StrayCase{"OtherHostsJunk", {kOtherHost, 5555}, {7}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct AckCase {
     const char* name;

@@ -27,10 +27,6 @@ std::string textUpToNul(std::span<const std::uint8_t> field) {
 
 } // namespace
 
-std::int16_t nextSearchSequence(std::int16_t current) {
-    return current == INT16_MAX ? current : static_cast<std::int16_t>(current + 1);
-}
-
 DiscoveryRequest buildDiscoveryRequest(std::int16_t sequence, const MacAddress& adapterMac) {
     DiscoveryRequest r{};
     std::copy(kRecordMagic.begin(), kRecordMagic.end(), r.begin());

@@ -33,9 +33,6 @@ struct DiscoveryReply {
     bool operator==(const DiscoveryReply&) const = default;
 };
 
-// The search number: +1 per search, held at 32767 once reached.
-std::int16_t nextSearchSequence(std::int16_t current);
-
 // 87 65 43 21 | 10 | 00 | sequence (big-endian) | adapter MAC | 00 00
 DiscoveryRequest buildDiscoveryRequest(std::int16_t sequence, const MacAddress& adapterMac);
 

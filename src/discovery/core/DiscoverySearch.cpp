@@ -3,12 +3,11 @@
 
 namespace fw {
 
-std::int16_t DiscoverySearch::begin() {
-    sequence_ = nextSearchSequence(sequence_);
+void DiscoverySearch::begin(std::int16_t sequence) {
+    sequence_ = sequence;
     replyCount_ = 0;
     known_.clear();
     knownDevices_.clear();
-    return sequence_;
 }
 
 DiscoveryRequest DiscoverySearch::requestFor(const AdapterEntry& adapter) const {

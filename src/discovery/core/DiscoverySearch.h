@@ -42,8 +42,9 @@ public:
     explicit DiscoverySearch(Listener& listener, Keying keying = Keying::Sender)
         : listener_(listener), keying_(keying) {}
 
-    // A new search: the next sequence number (held at 32767), no reply counted, no sender known.
-    std::int16_t begin();
+    // A new search numbered `sequence` (the run's next, RecordNumbers): no reply counted, no sender
+    // known; replies to any other number are dropped from now on.
+    void begin(std::int16_t sequence);
 
     // The copy of the request that the socket of this adapter sends.
     DiscoveryRequest requestFor(const AdapterEntry& adapter) const;

@@ -2,7 +2,6 @@
 #include "setip/core/SetIpExchange.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace fw {
 namespace {
@@ -30,10 +29,8 @@ int SetIpExchange::open(const AdapterTable& adapters, std::optional<Ipv4> localA
     return index;
 }
 
-void SetIpExchange::numberRequest() {
-    if (sequence_ < std::numeric_limits<std::int16_t>::max()) {
-        ++sequence_;
-    }
+void SetIpExchange::numberRequest(std::int16_t number) {
+    sequence_ = number;
     writeRecordSequence(record_, sequence_);
 }
 
@@ -64,7 +61,7 @@ void SetIpExchange::onDatagram(Io& io, std::span<const std::uint8_t> datagram) {
     if (sequence_ == 0) {
         return;
     }
-    const auto result = acceptSetIpReply(datagram, sequence_);
+    const auto result = acceptSetIpReply(datagram, sequence_, targetMac_);
     if (!result) {
         return;
     }

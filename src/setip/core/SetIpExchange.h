@@ -25,8 +25,9 @@ struct SetIpAnswer {
 
 // The Set IP exchange without its socket. One object lives for the whole run: the record (so a DHCP
 // request repeats the last fixed values at offsets 20-31) and the mode persist across openings of
-// the dialog, while open() starts a fresh numbering. One request per OK press, no retransmission,
-// no time-out; only a reply with the latest number is acted on.
+// the dialog. One request per OK press, no retransmission, no time-out; only the named device's
+// reply with the latest number is acted on. The numbers are the run's (RecordNumbers), never one
+// an earlier exchange used, so a slow device's late answer to an earlier opening is not taken.
 class SetIpExchange {
 public:
     class Io {
@@ -40,14 +41,14 @@ public:
 
     // Dialog load. Chooses the adapter whose address equals localAdapterIp (the first such entry);
     // with none, previousIndex stays when it is still an entry, else 0. Its MAC becomes the requester
-    // MAC of this opening's requests; targetMac names the device. Numbering restarts (the first
-    // request carries 1). Returns the index chosen.
+    // MAC of this opening's requests; targetMac names the device. No request is outstanding until
+    // the next numberRequest(). Returns the index chosen.
     int open(const AdapterTable& adapters, std::optional<Ipv4> localAdapterIp, int previousIndex,
              const MacAddress& targetMac);
 
     // First step of every OK press, before anything is checked: a refused press uses up a number.
-    // Held at 32767 once reached.
-    void numberRequest();
+    // number: the run's next (1..32767).
+    void numberRequest(std::int16_t number);
     void sendFixed(Io& io, Ipv4 address, Ipv4 mask, Ipv4 gateway);
     void sendDhcp(Io& io);
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/Ipv4.h"
+#include "common/MacAddress.h"
 #include "common/RecordHeader.h"
 
 #include <array>
@@ -39,15 +40,23 @@ inline constexpr std::size_t kAddressOffset = 20;
 inline constexpr std::size_t kMaskOffset = 24;
 inline constexpr std::size_t kGatewayOffset = 28;
 
-// Replies: at least 24 bytes; byte 21 holds the result.
+// Replies: at least 24 bytes; byte 21 holds the result. The device answers with the head of the
+// request, so its MAC comes back at 8-13, where the request named it; a device that words its
+// answer like its discovery reply has it at 14-19. The other of the two fields holds the
+// requester's adapter MAC, never the device's, so either one names the device.
 inline constexpr std::size_t kReplyMinSize = 24;
 inline constexpr std::size_t kResultOffset = 21;
+inline constexpr std::size_t kReplyEchoMacOffset = 8;
+inline constexpr std::size_t kReplyDeviceMacOffset = 14;
 } // namespace setip
 
 enum class SetIpResult { Done, Refused };
 
-// A datagram is the answer to request number `sequence` when it has at least 24 bytes, the magic and
-// that sequence; its result byte must be 0 (done) or 1 (refused). Anything else gives no value.
-std::optional<SetIpResult> acceptSetIpReply(std::span<const std::uint8_t> datagram, std::int16_t sequence);
+// A datagram is the answer of device `device` to request number `sequence` when it has at least 24
+// bytes, the magic, that sequence and that MAC (see above); its result byte must be 0 (done) or 1
+// (refused). Anything else gives no value: a late answer of another device, or to another
+// request, is not this one's.
+std::optional<SetIpResult> acceptSetIpReply(std::span<const std::uint8_t> datagram, std::int16_t sequence,
+                                            const MacAddress& device);
 
 } // namespace fw

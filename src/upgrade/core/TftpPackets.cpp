@@ -66,4 +66,13 @@ std::optional<std::uint8_t> tftpErrorCodeOf(std::span<const std::uint8_t> packet
     return packet[3];
 }
 
+std::string tftpErrorMessageOf(std::span<const std::uint8_t> packet) {
+    if (packet.size() <= 4) {
+        return {};
+    }
+    const auto text = packet.subspan(4, std::min(packet.size() - 4, kTftpErrorTextMax));
+    const auto end = std::find(text.begin(), text.end(), std::uint8_t{0});
+    return {text.begin(), end};
+}
+
 } // namespace fw

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,5 +37,9 @@ std::optional<std::uint8_t> tftpOpcodeOf(std::span<const std::uint8_t> packet);
 std::optional<std::int16_t> tftpAckBlockOf(std::span<const std::uint8_t> packet);
 // Byte 3 of an ERROR (the low byte of the code). None when under 4 bytes.
 std::optional<std::uint8_t> tftpErrorCodeOf(std::span<const std::uint8_t> packet);
+// The message of an ERROR: its 8-bit text from byte 4 to the first NUL (or the end), at most
+// kTftpErrorTextMax bytes of it.
+inline constexpr std::size_t kTftpErrorTextMax = 255;
+std::string tftpErrorMessageOf(std::span<const std::uint8_t> packet);
 
 } // namespace fw

@@ -14,6 +14,7 @@ constexpr int kBarStepsBeforeRequest = 10; // bar 0, 10, ..., 100 at one-second 
 constexpr std::uint8_t kErrorOutOfSequence = 0;
 constexpr std::uint8_t kErrorAccessViolation = 2;
 constexpr std::uint8_t kErrorIllegalOperation = 4;
+constexpr std::uint8_t kErrorUnknownTransferId = 5;
 
 // The ERROR packets we send carry the device-facing texts of strings 201-208.
 std::string_view errorText(std::uint8_t code) {
@@ -51,7 +52,7 @@ void TftpUpload::start(Ipv4 device, std::vector<std::uint8_t> image) {
     setBar(0);
     io_.setLabel("0%");
     if (!io_.openTransferSocket()) {
-        end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt});
+        end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt, {}});
         return;
     }
     io_.flushArp();
@@ -72,10 +73,11 @@ void TftpUpload::startStep() {
         io_.flushArp();
     } else {
         if (!io_.openTransferSocket()) {
-            end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt});
+            end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt, {}});
             return;
         }
         peer_ = UdpAddress{device_, kTftpDevicePort};
+        peerKnown_ = false;
         finished_ = false;
         timeoutCount_ = 0;
         replySeen_ = false;
@@ -94,8 +96,7 @@ void TftpUpload::onDatagram(UdpAddress from, std::span<const std::uint8_t> bytes
     if (phase_ != Phase::Requesting && phase_ != Phase::Sending && phase_ != Phase::Stalled) {
         return;
     }
-    // Only the device steers the transfer; anything else on the port is not ours to answer.
-    if (from.ip != device_) {
+    if (!fromPeer(from, bytes)) {
         return;
     }
     const auto opcode = tftpOpcodeOf(bytes);
@@ -104,37 +105,51 @@ void TftpUpload::onDatagram(UdpAddress from, std::span<const std::uint8_t> bytes
     }
     switch (static_cast<TftpOpcode>(*opcode)) {
     case TftpOpcode::Data:
-        peer_ = from;
         return;
     case TftpOpcode::Ack: {
         const auto block = tftpAckBlockOf(bytes);
         if (!block) {
             return;
         }
-        peer_ = from;
         onAck(*block);
         return;
     }
     case TftpOpcode::Rrq:
     case TftpOpcode::Wrq:
-        peer_ = from;
         sendError(kErrorAccessViolation);
-        end(Phase::Ended, {Outcome::PeerFault, std::nullopt});
+        end(Phase::Ended, {Outcome::PeerFault, std::nullopt, {}});
         return;
     case TftpOpcode::Error: {
         const auto code = tftpErrorCodeOf(bytes);
         if (!code) {
             return;
         }
-        peer_ = from;
         io_.stopTimer();
-        end(Phase::Ended, {Outcome::DeviceError, *code});
+        end(Phase::Ended, {Outcome::DeviceError, *code, tftpErrorMessageOf(bytes)});
         return;
     }
     }
-    peer_ = from;
     sendError(kErrorIllegalOperation);
-    end(Phase::Ended, {Outcome::PeerFault, std::nullopt});
+    end(Phase::Ended, {Outcome::PeerFault, std::nullopt, {}});
+}
+
+// The device's first answer to the second WRQ, from whatever port, fixes the transfer's peer (its
+// transfer ID); from then on only that address and port steer the transfer. A datagram from
+// anywhere else gets ERROR 5 and leaves the transfer, its timer included, as it was; an ERROR or a
+// datagram too short to be TFTP is not answered, so that two peers never trade errors.
+bool TftpUpload::fromPeer(UdpAddress from, std::span<const std::uint8_t> bytes) {
+    if (peerKnown_ ? from == peer_ : from.ip == device_) {
+        if (!peerKnown_ && tftpOpcodeOf(bytes)) {
+            peer_ = from;
+            peerKnown_ = true;
+        }
+        return true;
+    }
+    const auto opcode = tftpOpcodeOf(bytes);
+    if (opcode && *opcode != static_cast<std::uint8_t>(TftpOpcode::Error)) {
+        io_.send(from, buildTftpError(kErrorUnknownTransferId, errorText(kErrorUnknownTransferId)));
+    }
+    return false;
 }
 
 void TftpUpload::onAck(std::int16_t block) {
@@ -210,7 +225,7 @@ void TftpUpload::complete() {
     interval_ = kFirstInterval;
     finished_ = true;
     lastBlockSent_ = false;
-    end(Phase::Completed, {Outcome::Completed, std::nullopt});
+    end(Phase::Completed, {Outcome::Completed, std::nullopt, {}});
 }
 
 void TftpUpload::onTimer() {
@@ -235,7 +250,7 @@ void TftpUpload::onTimer() {
         sendCurrent();
     }
     if (timeoutCount_ > kTimeoutLimit && !finished_) {
-        end(Phase::Ended, {Outcome::TimedOut, std::nullopt});
+        end(Phase::Ended, {Outcome::TimedOut, std::nullopt, {}});
     }
 }
 

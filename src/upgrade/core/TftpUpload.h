@@ -27,11 +27,12 @@ struct UdpAddress {
 // WRQ, retransmission timer at 1000 ms. The device's TFTP server takes the first request as a
 // wake-up; the transfer runs on the second.
 //
-// Transfer: one block in flight; every packet after the WRQ goes to the address and port the
-// device last sent from. An ACK of block k-1 while k is outstanding resends k; ACK 0 advances; an
-// ACK of the current block advances or completes; any other ACK gets ERROR 0 and the transfer
-// stalls until cancelled. A tick without a reply since the last new packet is a timeout: resend,
-// interval 3000 ms, bar +5; the seventh timeout of the transfer (not in a row) ends it.
+// Transfer: one block in flight; every packet after the WRQ goes to the port the device first
+// answered it from, its transfer ID (RFC 1350). A datagram from any other port or address changes
+// nothing; unless it is an ERROR, its sender gets ERROR 5 "Unknown transfer ID." An ACK of block k-1 while k
+// is outstanding resends k; ACK 0 advances; an ACK of the current block advances or completes; any other ACK
+// gets ERROR 0 and the transfer stalls until cancelled. A tick without a reply since the last new packet is a
+// timeout: resend, interval 3000 ms, bar +5; the seventh timeout of the transfer (not in a row) ends it.
 class TftpUpload {
 public:
     enum class Phase { Idle, Starting, Requesting, Sending, Stalled, Completed, Ended, Cancelled };
@@ -39,11 +40,12 @@ public:
     // transfer ends at once instead of timing out on a socket that was never open.
     enum class Outcome { None, Completed, TimedOut, DeviceError, PeerFault, Cancelled, PortUnavailable };
 
-    // How a transfer ended: the owner picks the words. deviceErrorCode is the code of the device's
-    // ERROR packet (DeviceError only).
+    // How a transfer ended: the owner picks the words. deviceErrorCode and deviceErrorText are the
+    // code and the message (8-bit text, as sent) of the device's ERROR packet (DeviceError only).
     struct Result {
         Outcome outcome = Outcome::None;
         std::optional<std::uint16_t> deviceErrorCode;
+        std::string deviceErrorText;
         bool operator==(const Result&) const = default;
     };
 
@@ -103,6 +105,7 @@ private:
     void complete();
     void sendCurrent();
     void sendError(std::uint8_t code);
+    bool fromPeer(UdpAddress from, std::span<const std::uint8_t> bytes);
     void end(Phase phase, Result result);
     void setBar(int value);
     void restartTimer();
@@ -114,6 +117,7 @@ private:
 
     Ipv4 device_;
     UdpAddress peer_;
+    bool peerKnown_ = false; // the device has answered the second WRQ: peer_ is its transfer ID
     std::vector<std::uint8_t> image_;
     std::vector<std::uint8_t> currentPacket_;
     std::int16_t currentBlock_ = 0;
