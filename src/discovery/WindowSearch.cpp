@@ -57,6 +57,7 @@ void WindowSearch::search() {
         selection.table.resize(kMaxAdapters);
     }
     values_.adapterTable = std::move(selection.table);
+    values_.hostAdapters = std::move(selection.hostAdapters);
     sequence_ = nextSearchSequence(sequence_);
 
     emit searchStarted();
