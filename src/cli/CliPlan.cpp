@@ -153,9 +153,11 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
         }
     }
     std::vector<DeviceRow> seen;
-    std::vector<Ipv4> planned; // verified: a routed device answering from one takes it
+    // A routed device already at its planned address is unchanged, and with --verify one that
+    // answers from another row's takes it: the search sweeps them whether verified or not.
+    std::vector<Ipv4> planned;
     for (const PlanRow& row : in->rows) {
-        if (row.address && command_.verify) {
+        if (row.address) {
             planned.push_back(row.address->address);
         }
     }
@@ -179,6 +181,7 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
         }
         seen = searched->rows;
     }
+    before_ = seen;
     decide(seen, in->rows);
     startNext();
     while (queue_ && !queue_->over()) {
@@ -342,17 +345,24 @@ asio::awaitable<void> CliPlan::send(std::size_t index) {
     }
     job.okAt = Clock::now();
     job.settled = e.state != PlanState::Done || !command_.verify; // verified: once it is back
+    if (e.state == PlanState::Done && !command_.verify) {
+        // The OK comes from the address the device has just taken; after DHCP that is unknown.
+        e.ip = row.address ? std::optional(row.address->address) : std::nullopt;
+    }
     if (job.settled) {
         settle(index);
     }
     finish(index);
 }
 
-// After the OKs: searches until each device answers from its planned address (DHCP: from any), or
-// its time is over.
+// After the OKs: searches until each device answers from its planned address (DHCP: from any) and
+// no other device answers from there, or its time is over.
 asio::awaitable<void> CliPlan::verify() {
-    const auto back = [](const PlanRow& row, const DeviceRow& r) {
-        return r.mac == row.mac && (!row.address || r.ip == row.address->address);
+    // An address that another device answered from before the run may still be that device's,
+    // whose answer can come after this one's: such a row does not end a search early.
+    const auto wasOthers = [this](const PlanRow& row, Ipv4 ip) {
+        return std::any_of(before_.begin(), before_.end(),
+                           [&](const DeviceRow& d) { return d.ip == ip && d.mac != row.mac; });
     };
     for (;;) {
         std::vector<std::size_t> left;
@@ -364,15 +374,14 @@ asio::awaitable<void> CliPlan::verify() {
         if (left.empty()) {
             co_return;
         }
-        std::set<MacAddress> missing;
-        for (const std::size_t i : left) {
-            missing.insert(jobs_[i].entry.row.mac);
-        }
+        std::vector<DeviceRow> sofar;
         const auto allBack = [&](const DeviceRow& r) {
-            if (std::any_of(left.begin(), left.end(), [&](auto i) { return back(jobs_[i].entry.row, r); })) {
-                missing.erase(r.mac);
-            }
-            return missing.empty();
+            sofar.push_back(r);
+            return std::all_of(left.begin(), left.end(), [&](std::size_t i) {
+                const PlanRow& row = jobs_[i].entry.row;
+                const PlanCheck check = checkRow(row, sofar);
+                return check.sighting == PlanSighting::Back && !wasOthers(row, check.device->ip);
+            });
         };
         std::vector<Ipv4> at; // a routed device's new address and its old one
         for (const std::size_t i : left) {
@@ -390,23 +399,27 @@ asio::awaitable<void> CliPlan::verify() {
         for (const std::size_t i : left) {
             Job& job = jobs_[i];
             PlanEntry& e = job.entry;
-            const auto found =
-                std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return back(e.row, r); });
-            const auto seen =
-                std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.mac == e.row.mac; });
-            if (found != rows.end()) {
-                e.ip = found->ip;
+            const PlanCheck check = checkRow(e.row, rows);
+            if (check.device != nullptr) {
+                e.ip = check.device->ip;
+            }
+            if (check.sighting == PlanSighting::Back || check.sighting == PlanSighting::Shared) {
                 e.seconds = secondsSince(job.sentAt);
-            } else if (seen != rows.end()) {
-                e.ip = seen->ip;
+            } else if (check.sighting == PlanSighting::Elsewhere) {
                 job.seenSince = true;
             }
-            if (found == rows.end() && searched && Clock::now() < job.okAt + command_.verifyTimeout) {
+            const bool back = check.sighting == PlanSighting::Back;
+            if (!back && searched && Clock::now() < job.okAt + command_.verifyTimeout) {
                 continue;
             }
-            if (found == rows.end()) {
-                const std::string after =
-                    secondsText(std::chrono::duration<double>(command_.verifyTimeout).count());
+            const std::string after =
+                secondsText(std::chrono::duration<double>(command_.verifyTimeout).count());
+            if (check.sighting == PlanSighting::Shared) {
+                e.state = PlanState::Taken;
+                e.detail = "said OK and answers from " + e.ip->toString() + ", but after " + after + " " +
+                           formatMac(check.other->mac) + " still answers from it too (on " +
+                           adapterName(table_, check.other->adapterIp) + ")";
+            } else if (!back) {
                 e.state = PlanState::NotBack;
                 e.detail = !searched ? "said OK, but no search could be sent to see it back"
                            : job.lostAnswer

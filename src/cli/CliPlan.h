@@ -68,7 +68,8 @@ private:
     CliContext& ctx_;
     SetIpPlanCommand command_;
     AdapterTable table_;
-    std::optional<Sweep> sweep_; // the command's targets; none: the broadcast alone
+    std::optional<Sweep> sweep_;    // the command's targets; none: the broadcast alone
+    std::vector<DeviceRow> before_; // what the search before the requests found
     std::optional<PlanReport> report_;
     std::vector<Job> jobs_;
     std::vector<std::size_t> queued_; // job index of each queue slot

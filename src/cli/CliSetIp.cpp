@@ -7,6 +7,7 @@
 #include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
 #include "engine/SetIpDriver.h"
+#include "netif/core/AdapterRules.h"
 #include "setip/core/FixedAddressCheck.h"
 
 #include <algorithm>
@@ -171,10 +172,7 @@ sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapte
 }
 
 std::optional<std::string> hostAdapterHolding(const AdapterListing& listing, Ipv4 ip) {
-    AdapterTable all;
-    for (const AdapterFacts& f : listing.adapters) {
-        all.push_back(AdapterEntry{f.ip, f.mask, f.gateway, f.mac, f.interfaceName, f.interfaceIndex});
-    }
+    const AdapterTable all = hostAdapters(listing);
     const AdapterEntry* holder = adapterHolding(all, ip);
     return holder == nullptr ? std::nullopt : std::optional(holder->interfaceName);
 }

@@ -16,7 +16,8 @@
 
 namespace fw::cli {
 
-// The interface of this host that holds the address, searched on or not; none when no adapter does.
+// The interface of this host that holds the address as its first or any further one, searched on
+// or not; none when no adapter does.
 std::optional<std::string> hostAdapterHolding(const AdapterListing& listing, Ipv4 ip);
 
 // True (after saying why) when the command would give the device an address one of this host's

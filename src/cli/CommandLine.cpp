@@ -248,13 +248,14 @@ Every bad row (unknown column, bad MAC or address, two rows for one MAC, two MAC
 is named with its line before anything is sent. One search finds the devices; each row's request
 goes from its device's adapter, side by side on different adapters with --parallel. At the end a
 table (or with --format json the report's rows) gives each row's state:
-  done          the device said OK (with --verify: and answers from the planned address)
-  unchanged     it already answered from the planned address: no request was sent
+  done          the device said OK (with --verify: and answers from the planned address, alone)
+  unchanged     it already answered from the planned address, alone: no request was sent
   not-found     no search listed it
   refused       the device refused the request
   timed-out     no answer to the request and its copies
   not-back      (--verify) it said OK but did not answer from the planned address in time
-  taken         (--verify) another device, not in the plan, answers from the address
+  taken         (--verify) another device answers from the address: one not in the plan
+                (nothing was sent), or any other still after the device took it
   host-address  one of this host's adapters holds the address: nothing was sent
   not-sent      UDP port 4001 unusable on its adapter, or the run stopped because its report
                 could not be written

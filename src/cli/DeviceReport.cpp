@@ -43,12 +43,6 @@ std::string printable(std::string_view utf8) {
     return out;
 }
 
-// Characters, not bytes, so that columns line up under é.
-std::size_t width(const std::string& utf8) {
-    return static_cast<std::size_t>(std::count_if(
-        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 std::array<std::string, 8> cells(const DeviceRow& r, const AdapterTable& adapters) {
     return {printableText(r.name),
             r.ip.toString(),
@@ -84,7 +78,7 @@ std::string table(const std::vector<DeviceRow>& rows, const AdapterTable& adapte
     std::array<std::size_t, 8> widths{};
     for (const auto& l : lines) {
         for (std::size_t i = 0; i < l.size(); ++i) {
-            widths[i] = std::max(widths[i], width(l[i]));
+            widths[i] = std::max(widths[i], displayWidth(l[i]));
         }
     }
     std::string out;
@@ -93,7 +87,7 @@ std::string table(const std::vector<DeviceRow>& rows, const AdapterTable& adapte
         for (std::size_t i = 0; i < l.size(); ++i) {
             line += l[i];
             if (i + 1 < l.size()) {
-                line.append(widths[i] + 2 - width(l[i]), ' ');
+                line.append(widths[i] + 2 - displayWidth(l[i]), ' ');
             }
         }
         while (line.ends_with(' ')) {
@@ -169,6 +163,12 @@ nlohmann::json deviceObject(const DeviceRow& r, const AdapterTable& adapters) {
             {"kind", kindName(r)},
             {"adapter", adapterName(adapters, r.adapterIp)},
             {"adapter_ip", r.adapterIp.toString()}};
+}
+
+// Characters, not bytes, so that columns line up under é.
+std::size_t displayWidth(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(
+        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string printableText(const std::string& text) {

@@ -33,6 +33,9 @@ std::string indentedJson(const nlohmann::json& value);
 // An 8-bit device text as UTF-8 with control characters written as \xNN (and "\" as "\\").
 std::string printableText(const std::string& latin1);
 
+// The columns a UTF-8 text takes on a terminal: one per character.
+std::size_t displayWidth(std::string_view utf8);
+
 // "ap" for an access point, "adapter" otherwise.
 std::string kindName(const DeviceRow& row);
 

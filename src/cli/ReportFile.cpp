@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/ReportFile.h"
 
+#include "cli/DeviceReport.h"
 #include "platform/Host.h"
 
 #include <algorithm>
@@ -99,7 +100,7 @@ std::string alignedLines(const std::vector<std::vector<std::string>>& lines) {
     for (const auto& l : lines) {
         width.resize(std::max(width.size(), l.size()));
         for (std::size_t i = 0; i < l.size(); ++i) {
-            width[i] = std::max(width[i], l[i].size());
+            width[i] = std::max(width[i], displayWidth(l[i]));
         }
     }
     std::string out;
@@ -108,7 +109,7 @@ std::string alignedLines(const std::vector<std::vector<std::string>>& lines) {
         for (std::size_t i = 0; i < l.size(); ++i) {
             line += l[i];
             if (i + 1 < l.size()) {
-                line += std::string(width[i] + 2 - l[i].size(), ' ');
+                line += std::string(width[i] + 2 - displayWidth(l[i]), ' ');
             }
         }
         while (!line.empty() && line.back() == ' ') {

@@ -14,6 +14,7 @@ namespace fw {
 // and passed by reference; nothing here is global.
 struct ProcessValues {
     AdapterTable adapterTable;                          // rebuilt at every search; AdapterCount is its size
+    AdapterTable hostAdapters;                          // with it: every adapter, searched on or not
     std::optional<Ipv4> selectedDeviceIp;               // none before any reply or pick
     DeviceKind selectedDeviceKind = DeviceKind::Bridge; // for the image check
     MacAddress selectedDeviceMac{};                     // the target of Set IP

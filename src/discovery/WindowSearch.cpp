@@ -53,6 +53,7 @@ void WindowSearch::search() {
         selection.table.resize(kMaxAdapters);
     }
     values_.adapterTable = std::move(selection.table);
+    values_.hostAdapters = std::move(selection.hostAdapters);
     const std::uint64_t search = ++searches_;
     sequence_.reset();
 

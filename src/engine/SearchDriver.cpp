@@ -156,8 +156,12 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
                 ++skips;
                 continue;
             }
-            const auto adapter = std::find_if(adapters.begin(), adapters.end(),
-                                              [&](const AdapterEntry& e) { return e.ip == source; });
+            // The route's source may be any of the adapter's addresses, a further one included.
+            const auto adapter = std::find_if(adapters.begin(), adapters.end(), [&](const AdapterEntry& e) {
+                const auto all = addressesOf(e);
+                return std::any_of(all.begin(), all.end(),
+                                   [&](const AdapterAddress& a) { return a.ip == source; });
+            });
             const auto i = static_cast<std::size_t>(adapter - adapters.begin());
             if (adapter == adapters.end() || i >= s->sockets.size() || !s->sockets[i] ||
                 !s->sockets[i]->isOpen()) {

@@ -263,8 +263,12 @@ void Setips::okPressed() {
         return;
     }
     const auto& values = std::get<FixedAddress>(checked);
-    // A device given one of our own addresses would be cut off; the adapters are the last search's.
-    if (const AdapterEntry* holder = adapterHolding(values_.adapterTable, values.address)) {
+    // A device given any of our own addresses would be cut off; the adapters are the last search's.
+    const AdapterEntry* holder = adapterHolding(values_.hostAdapters, values.address);
+    if (holder == nullptr) {
+        holder = adapterHolding(values_.adapterTable, values.address);
+    }
+    if (holder != nullptr) {
         numberAnd([](engine::SetIpDriver&) {});
         platform_.messages.show(this,
                                 Message{address + " " + std::string(loadResString(Str::HostHoldsAddress)) +

@@ -15,8 +15,8 @@ namespace {
 TEST(LinuxAdapterSourceNet, ListsTheTwoEthernetAdaptersOfTheWorkstation) {
     NetLab lab;
     // Interfaces that must not be searched on: a point-to-point tunnel with an address, a link that is
-    // down with an address, and a link that is up without one. Only the first address and the
-    // lowest-metric default route of the main table count.
+    // down with an address, and a link that is up without one. The first address is searched on, the
+    // others are listed with it; the lowest-metric default route of the main table counts.
     lab.sh("ws", "ip tuntap add dev tun0 mode tun; ip addr add 10.66.0.1/30 dev tun0; ip link set tun0 up\n"
                  "ip link add spare0 type veth peer name spare1; ip addr add 10.88.0.1/24 dev spare0\n"
                  "ip link set spare1 up; ip addr add 10.77.1.2/16 dev eth0\n"
@@ -30,10 +30,13 @@ TEST(LinuxAdapterSourceNet, ListsTheTwoEthernetAdaptersOfTheWorkstation) {
     ASSERT_EQ(s.table.size(), 2u);
     for (int i : {0, 1}) {
         const std::string net = "10.77." + std::to_string(i + 1);
-        EXPECT_EQ(s.table[i],
-                  (AdapterEntry{Ipv4::parse(net + ".1"), Ipv4::parse("255.255.255.0"),
-                                Ipv4::parse(net + ".254"), MacAddress{2, 0xfe, 0, 0, std::uint8_t(i + 1), 1},
-                                "eth" + std::to_string(i), s.table[i].interfaceIndex}));
+        AdapterEntry expected{Ipv4::parse(net + ".1"),   Ipv4::parse("255.255.255.0"),
+                              Ipv4::parse(net + ".254"), MacAddress{2, 0xfe, 0, 0, std::uint8_t(i + 1), 1},
+                              "eth" + std::to_string(i), s.table[i].interfaceIndex};
+        if (i == 0) {
+            expected.moreAddresses = {{*Ipv4::parse("10.77.1.2"), *Ipv4::parse("255.255.0.0")}};
+        }
+        EXPECT_EQ(s.table[i], expected);
     }
     EXPECT_LT(s.table[0].interfaceIndex, s.table[1].interfaceIndex);
 

@@ -67,6 +67,15 @@ TEST(RoutedNet, SearchUpgradeAndVerifiedSetIpReachExactlyTheDevicesAnsweringByUn
     const auto applied = simulatorEvents(logC, "setip-applied");
     ASSERT_EQ(applied.size(), 1u);
     EXPECT_EQ(applied.front()["ip"], "10.77.3.50");
+
+    // Run again at its old address, without --verify: the planned address is swept all the same.
+    const auto again =
+        cli(lab, {"set-ip", "--plan",
+                  lab.writeFile("plan.csv", "mac,ip,mask,gateway\n"
+                                            "00-0A-1B-00-03-11,10.77.3.50,255.255.255.0,10.77.3.254\n"),
+                  "--target", "10.77.3.11"});
+    EXPECT_EQ(again.status, 0) << again.out.toStdString() << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains("unchanged")) << again.out.toStdString();
 }
 
 } // namespace

@@ -143,10 +143,12 @@ TEST(WatchNet, VerifiedSetIpTakesChecksAndRefuses) {
         << stuck.err.toStdString();
 }
 
-// A plan: a taken address, an unchanged device, one that moves, a refusal; then a bad plan sends nothing.
+// A plan: a taken address, an unchanged device, one that moves, a refusal, this host's second
+// address; then a member that stays on another's new address, and a bad plan that sends nothing.
 TEST(WatchNet, PlanSetsMovesAndLeavesAlone) {
     NetLab lab;
     lab.addHost("d", "a", "10.77.1.10/24");
+    lab.sh("ws", "ip address add 10.77.1.5/24 dev eth0");
     const QString log = lab.startSimulator("d", R"({"devices": [
       {"mac": "00:0A:1B:00:00:21", "ip": "10.77.1.21"}, {"mac": "00:0A:1B:00:00:22", "ip": "10.77.1.22"},
       {"mac": "00:0A:1B:00:00:23", "ip": "10.77.1.23"}, {"mac": "00:0A:1B:00:00:24", "ip": "10.77.1.24"},
@@ -157,7 +159,7 @@ TEST(WatchNet, PlanSetsMovesAndLeavesAlone) {
                                   "00-0A-1B-00-00-22,10.77.1.22,255.255.255.0,,same\n"
                                   "00-0A-1B-00-00-23,10.77.1.60,255.255.255.0,10.77.1.1,moves\n"
                                   "00-0A-1B-00-00-25,dhcp,,,refuses\n"
-                                  "00-0A-1B-00-00-26,10.77.2.1,255.255.255.0,,own\n");
+                                  "00-0A-1B-00-00-26,10.77.1.5,255.255.255.0,,own\n");
     const QString report = lab.dir() + "/report.json";
     const QStringList run{"set-ip", "--plan", plan, "--verify", "--report", report, "--format", "json"};
     const auto first = cli(lab, run);
@@ -182,6 +184,18 @@ TEST(WatchNet, PlanSetsMovesAndLeavesAlone) {
     EXPECT_TRUE(!rows[0]["earlier"].toBool() && rows[1]["earlier"].toBool() && rows[2]["earlier"].toBool())
         << again.out.toStdString();
 
+    // 25 refuses to leave 10.77.1.25: 23 took it, but is not done while 25 answers from it too.
+    const QString stays = lab.writeFile("stays.csv", "mac,ip,mask,gateway\n"
+                                                     "00-0A-1B-00-00-23,10.77.1.25,255.255.255.0,\n"
+                                                     "00-0A-1B-00-00-25,10.77.1.26,255.255.255.0,\n");
+    const auto shared =
+        cli(lab, {"set-ip", "--plan", stays, "--verify", "--verify-timeout", "2", "--format", "json"});
+    EXPECT_EQ(shared.status, 1) << shared.err.toStdString();
+    const QJsonArray sharedRows = QJsonDocument::fromJson(shared.out).array();
+    EXPECT_TRUE(sharedRows.size() == 2 && sharedRows[0]["state"] == "taken" &&
+                sharedRows[1]["state"] == "refused")
+        << shared.out.toStdString();
+
     const QString bad =
         lab.writeFile("bad.csv", "mac,ip,mask,gateway\n00-0A-1B-00-00-23,10.77.1.61,255.255.255.0,\n"
                                  "00-0A-1B-00-00-24,10.77.1.61,255.255.255.0,\n");
@@ -189,7 +203,7 @@ TEST(WatchNet, PlanSetsMovesAndLeavesAlone) {
     EXPECT_EQ(refused.status, 2);
     EXPECT_TRUE(refused.err.contains("bad.csv:3: 10.77.1.61 is planned for another device already (line 2)"))
         << refused.err.toStdString();
-    EXPECT_EQ(simulatorEvents(log, "setip-applied").size(), 1u) << "the bad plan sent nothing";
+    EXPECT_EQ(simulatorEvents(log, "setip-applied").size(), 2u) << "the bad plan sent nothing";
 }
 
 } // namespace

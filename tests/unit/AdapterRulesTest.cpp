@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "netif/core/AdapterRules.h"
 
+#include "discovery/core/TargetSet.h"
+#include "setip/core/FixedAddressCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -70,6 +73,40 @@ TEST(AdapterRules, TunnelsOnlyWhenAsked) {
     EXPECT_FALSE(s.table[0].tunnel);
     EXPECT_TRUE(s.table[1].tunnel);
     EXPECT_EQ(s.table[1].ip, wg.ip);
+}
+
+// An adapter's second address is the host's too: no device may be given it, and the ends of its
+// subnet are refused as targets; a down or loopback adapter's addresses count as well.
+TEST(AdapterRules, EveryAddressOfEveryAdapterIsTheHosts) {
+    AdapterFacts eth = adapter("eth0", "10.77.1.1", 2);
+    eth.moreAddresses = {{*Ipv4::parse("10.77.1.5"), *Ipv4::parse("255.255.255.0")},
+                         {*Ipv4::parse("10.77.9.5"), *Ipv4::parse("255.255.255.0")}};
+    eth.link = LinkFlags{.up = true};
+    AdapterFacts down = adapter("eth1", "10.77.5.1", 3);
+    down.link = LinkFlags{};
+    AdapterFacts lo = adapter("lo", "127.0.0.1", 1);
+    lo.link = LinkFlags{.up = true, .loopback = true};
+    const AdapterSelection s = selectAdapters({true, ListingPath::Main, {lo, eth, down}});
+    ASSERT_EQ(s.table.size(), 1u);
+    EXPECT_EQ(s.table[0].ip, eth.ip); // searched on its first address alone
+    EXPECT_EQ(s.hostAdapters.size(), 3u);
+    const std::vector<std::pair<const char*, const char*>> holders{{"10.77.1.1", "if2"}, {"10.77.1.5", "if2"},
+                                                                   {"10.77.9.5", "if2"}, {"10.77.5.1", "if3"},
+                                                                   {"127.0.0.1", "if1"}, {"10.77.1.6", "-"}};
+    for (const auto& [address, holder] : holders) {
+        const AdapterEntry* e = adapterHolding(s.hostAdapters, *Ipv4::parse(address));
+        EXPECT_EQ(e == nullptr ? std::string("-") : e->interfaceName, holder) << address;
+    }
+    const std::vector<std::pair<const char*, std::optional<TargetError>>> targets{
+        {"10.77.9.255", TargetError::SubnetBroadcast},
+        {"10.77.9.0", TargetError::SubnetNetwork},
+        {"10.77.9.7", std::nullopt}};
+    for (const auto& [text, error] : targets) {
+        const auto made = TargetSet::make({{*parseTarget(text), 1, text}}, s.table, false);
+        EXPECT_EQ(made ? std::nullopt : std::optional(made.error().at(0).error), error) << text;
+    }
+    EXPECT_FALSE(TargetSet::make({{*parseTarget("10.77.9.0/24"), 1, {}}}, s.table, false)
+                     ->covers(*Ipv4::parse("10.77.9.255")));
 }
 
 TEST(AdapterRules, StopsAtElevenEntries) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/DeviceReport.h"
 
+#include "cli/PlanReport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -79,6 +81,16 @@ TEST(DeviceReport, LatinOneControlsAreEscapedToo) {
                             "b\x7F"
                             "c\xA0"),
               "a\\x9Bb\\x7Fc\xC2\xA0");
+}
+
+// A plan's labels are the operator's UTF-8: "mât" is three columns wide, not four.
+TEST(DeviceReport, PlanTableLinesUpUnderUtf8Labels) {
+    std::vector<PlanEntry> entries(2);
+    entries[0].row.label = "m\xC3\xA2t";
+    entries[1].row.label = "roof";
+    const auto l = lines(PlanReport::summary(entries));
+    ASSERT_EQ(l.size(), 4u);
+    EXPECT_EQ(l[1].find("not-found") - 1, l[2].find("not-found")) << l[1] << "\n" << l[2];
 }
 
 } // namespace

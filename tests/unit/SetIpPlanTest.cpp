@@ -60,11 +60,13 @@ TEST(SetIpPlan, ActionTakenAndSettledEarlier) {
     seen[1].ip = seen[2].ip = planned.address;
     seen[0].mac = seen[1].mac = a.mac;
     seen[2].mac = {0xB};
-    EXPECT_EQ(planAction(a, seen), PlanAction::Unchanged); // only the address can be compared
+    // Sent again though it answers from the address, since B does too: then it is verified.
+    EXPECT_EQ(planAction(a, seen), PlanAction::Send);
     EXPECT_EQ(planAction({1, a.mac, std::nullopt, ""}, seen), PlanAction::Send); // DHCP cannot be seen
     EXPECT_EQ(planAction(a, std::span(seen).first(1)), PlanAction::Send);
     EXPECT_EQ(planAction({1, {9}, planned, ""}, seen), PlanAction::NotFound);
     EXPECT_EQ(takenBy(a, seen, std::vector{a}), &seen[2]);
+    EXPECT_EQ(planAction(a, std::vector{seen[1]}), PlanAction::Unchanged);
     EXPECT_EQ(takenBy(a, seen, std::vector{a, PlanRow{2, {0xB}, std::nullopt, ""}}), nullptr); // B moves
     PlanEntry done;
     done.row = a;
@@ -73,6 +75,50 @@ TEST(SetIpPlan, ActionTakenAndSettledEarlier) {
     EXPECT_TRUE(settledEarlier(a, std::vector{done}));
     EXPECT_FALSE(settledEarlier({1, a.mac, FixedAddress{planned.address, ip("255.255.0.0"), {}}, ""},
                                 std::vector{done}));
+}
+
+// A row is back only when its device answers from the planned address and no other device does
+// (a plan member that refused to move away, or kept its address over DHCP).
+TEST(SetIpPlan, VerifiedBackOnlyWhenNoOtherDeviceAnswersFromTheAddress) {
+    const Ipv4 eleven = ip("10.77.1.11");
+    const PlanRow a{1, {0xA}, FixedAddress{eleven, ip("255.255.255.0"), Ipv4::any()}, ""};
+    const PlanRow dhcp{2, {0xB}, std::nullopt, ""};
+    const auto device = [](std::uint8_t mac, const char* at) {
+        DeviceRow d;
+        d.mac = {mac};
+        d.ip = ip(at);
+        return d;
+    };
+    using S = PlanSighting;
+    const struct {
+        const char* name;
+        const PlanRow& row;
+        std::vector<DeviceRow> seen;
+        PlanSighting sighting;
+        std::optional<std::uint8_t> other;
+    } cases[] = {
+        {"alone on it", a, {device(0xA, "10.77.1.11"), device(0xB, "10.77.1.12")}, S::Back, {}},
+        {"B still on it", a, {device(0xB, "10.77.1.11"), device(0xA, "10.77.1.11")}, S::Shared, 0xB},
+        {"not moved", a, {device(0xA, "10.77.1.10"), device(0xB, "10.77.1.11")}, S::Elsewhere, {}},
+        {"on two adapters, one moved",
+         a,
+         {device(0xA, "10.77.1.10"), device(0xA, "10.77.1.11")},
+         S::Back,
+         {}},
+        {"silent", a, {device(0xB, "10.77.1.11")}, S::Silent, {}},
+        {"dhcp kept A's address",
+         dhcp,
+         {device(0xA, "10.77.1.11"), device(0xB, "10.77.1.11")},
+         S::Shared,
+         0xA},
+        {"dhcp alone", dhcp, {device(0xB, "10.77.1.40")}, S::Back, {}},
+    };
+    for (const auto& c : cases) {
+        const PlanCheck check = checkRow(c.row, c.seen);
+        EXPECT_EQ(check.sighting, c.sighting) << c.name;
+        EXPECT_EQ(check.other ? std::optional(check.other->mac[0]) : std::nullopt, c.other) << c.name;
+        EXPECT_EQ(check.device != nullptr, c.sighting != S::Silent) << c.name;
+    }
 }
 
 } // namespace

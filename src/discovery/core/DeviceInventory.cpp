@@ -43,8 +43,12 @@ bool inAdapterSubnet(const AdapterTable& adapters, Ipv4 adapterIp, Ipv4 ip) {
     if (owner == adapters.end()) {
         return true; // an adapter we cannot judge: no warning
     }
+    // Any subnet of the adapter's, by its first address or a further one.
     return std::any_of(adapters.begin(), adapters.end(), [&](const AdapterEntry& e) {
-        return e.interfaceName == owner->interfaceName && e.ip && e.mask && inSubnet(ip, *e.ip, *e.mask);
+        const auto all = addressesOf(e);
+        return e.interfaceName == owner->interfaceName &&
+               std::any_of(all.begin(), all.end(),
+                           [&](const AdapterAddress& a) { return inSubnet(ip, a.ip, a.mask); });
     });
 }
 

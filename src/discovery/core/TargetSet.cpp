@@ -42,14 +42,17 @@ Result<Ipv4Range, TargetError> parseBlock(std::string_view address, std::string_
     return Ipv4Range{*a, Ipv4::fromHostOrder(a->toHostOrder() | hostBits)};
 }
 
-// The network and broadcast address of the subnet an adapter is on; none for a /31 or /32, which
-// have neither.
-std::optional<std::pair<std::uint32_t, std::uint32_t>> subnetEnds(const AdapterEntry& e) {
-    if (!e.ip || !e.mask || (~e.mask->toHostOrder()) < 3) {
-        return std::nullopt;
+// The network and broadcast address of each subnet an adapter is on, by any of its addresses; none
+// for a /31 or /32, which have neither.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> subnetEnds(const AdapterEntry& e) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ends;
+    for (const AdapterAddress& a : addressesOf(e)) {
+        if ((~a.mask.toHostOrder()) >= 3) {
+            const std::uint32_t network = a.ip.toHostOrder() & a.mask.toHostOrder();
+            ends.emplace_back(network, network | ~a.mask.toHostOrder());
+        }
     }
-    const std::uint32_t network = e.ip->toHostOrder() & e.mask->toHostOrder();
-    return std::pair{network, network | ~e.mask->toHostOrder()};
+    return ends;
 }
 
 std::optional<TargetError> refusal(const Ipv4Range& r, const AdapterTable& adapters) {
@@ -61,12 +64,13 @@ std::optional<TargetError> refusal(const Ipv4Range& r, const AdapterTable& adapt
         }
     }
     for (const AdapterEntry& e : adapters) {
-        const auto ends = subnetEnds(e);
-        if (ends && first == last && first == ends->first) {
-            return TargetError::SubnetNetwork;
-        }
-        if (ends && first == last && first == ends->second) {
-            return TargetError::SubnetBroadcast;
+        for (const auto& [network, broadcast] : subnetEnds(e)) {
+            if (first == last && first == network) {
+                return TargetError::SubnetNetwork;
+            }
+            if (first == last && first == broadcast) {
+                return TargetError::SubnetBroadcast;
+            }
         }
     }
     return std::nullopt;
@@ -148,9 +152,9 @@ Result<TargetSet, std::vector<TargetProblem>> TargetSet::make(const std::vector<
     }
     std::vector<std::uint32_t> skipped;
     for (const AdapterEntry& e : adapters) {
-        if (const auto ends = subnetEnds(e)) {
-            skipped.push_back(ends->first);
-            skipped.push_back(ends->second);
+        for (const auto& [network, broadcast] : subnetEnds(e)) {
+            skipped.push_back(network);
+            skipped.push_back(broadcast);
         }
     }
     TargetSet set(std::move(merged), std::move(skipped));

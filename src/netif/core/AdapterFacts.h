@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/AdapterEntry.h"
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
 
@@ -28,7 +29,8 @@ struct AdapterFacts {
     std::string interfaceName;
     int interfaceIndex = 0;
     std::optional<LinkFlags> link;
-    int masterIndex = 0; // the bridge or bond this interface is a port of; 0 for none
+    int masterIndex = 0;                         // the bridge or bond this interface is a port of; 0 for none
+    std::vector<AdapterAddress> moreAddresses{}; // the IPv4 addresses after ip, in the platform's order
 };
 
 // Where the facts came from. The main path is the full adapter list; the fallback path is the

@@ -23,6 +23,7 @@ AdapterEntry entryFrom(const AdapterFacts& facts, ListingPath path) {
         e.gateway = facts.gateway.value_or(Ipv4::any());
     }
     e.mac = facts.mac;
+    e.moreAddresses = facts.moreAddresses;
     e.interfaceName = facts.interfaceName;
     e.interfaceIndex = facts.interfaceIndex;
     return e;
@@ -62,8 +63,17 @@ bool isTunnel(const AdapterFacts& facts, ListingPath path) {
     return adapterSkip(facts, path) == AdapterSkip::PointToPoint && facts.ip.has_value();
 }
 
+AdapterTable hostAdapters(const AdapterListing& listing) {
+    AdapterTable all;
+    for (const AdapterFacts& facts : listing.adapters) {
+        all.push_back(entryFrom(facts, listing.path));
+    }
+    return all;
+}
+
 AdapterSelection selectAdapters(const AdapterListing& listing, bool withTunnels) {
     AdapterSelection result;
+    result.hostAdapters = hostAdapters(listing);
     if (!listing.readable) {
         result.outcome =
             listing.path == ListingPath::Main ? AdapterOutcome::StatusError : AdapterOutcome::NoAdapter;

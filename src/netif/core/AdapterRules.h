@@ -28,10 +28,13 @@ bool isUsableAdapter(const AdapterFacts& facts, ListingPath path);
 // `tunnel` in the table) though a broadcast search passes it over.
 bool isTunnel(const AdapterFacts& facts, ListingPath path);
 
+// Every adapter of the listing as an entry, whatever the rules say, in listing order.
+AdapterTable hostAdapters(const AdapterListing& listing);
+
 // The table of adapters to search on: the usable ones in listing order, at most kMaxAdapters;
 // withTunnels, the tunnels too. An unreadable main listing gives StatusError; no usable adapter
 // (or an unreadable fallback listing) gives NoAdapter. The caller decides what to do with the two
-// fatal outcomes.
+// fatal outcomes. hostAdapters lists every adapter, searched on or not.
 AdapterSelection selectAdapters(const AdapterListing& listing, bool withTunnels = false);
 
 } // namespace fw

@@ -90,8 +90,8 @@ Status<NetlinkSocket::DumpError> readAddresses(NetlinkSocket& nl, std::map<int, 
             return;
         }
         const auto link = links.find(static_cast<int>(info->ifa_index));
-        if (link == links.end() || link->second.ip) {
-            return; // only the first address of an interface counts
+        if (link == links.end()) {
+            return;
         }
         std::optional<Ipv4> local;
         std::optional<Ipv4> address;
@@ -107,9 +107,13 @@ Status<NetlinkSocket::DumpError> readAddresses(NetlinkSocket& nl, std::map<int, 
         });
         // On a point-to-point link IFA_ADDRESS is the peer; IFA_LOCAL is always ours.
         const std::optional<Ipv4> ours = local ? local : address;
-        if (ours) {
-            link->second.ip = ours;
-            link->second.mask = maskOf(info->ifa_prefixlen);
+        // The first address is the one searched on; the others are the host's all the same.
+        AdapterFacts& f = link->second;
+        if (ours && !f.ip) {
+            f.ip = ours;
+            f.mask = maskOf(info->ifa_prefixlen);
+        } else if (ours) {
+            f.moreAddresses.push_back({*ours, maskOf(info->ifa_prefixlen)});
         }
     });
 }

@@ -47,11 +47,14 @@ AdapterFacts factsOf(const IP_ADAPTER_ADDRESSES& a) {
     if (a.PhysicalAddressLength == f.mac.size()) {
         std::copy_n(a.PhysicalAddress, f.mac.size(), f.mac.begin());
     }
+    // Every unicast address is the host's; the first is the one searched on.
     for (const IP_ADAPTER_UNICAST_ADDRESS* u = a.FirstUnicastAddress; u != nullptr; u = u->Next) {
-        if (const auto ip = ipv4Of(u->Address)) {
+        const auto ip = ipv4Of(u->Address);
+        if (ip && !f.ip) {
             f.ip = ip;
             f.mask = maskOf(u->OnLinkPrefixLength);
-            break;
+        } else if (ip) {
+            f.moreAddresses.push_back({*ip, maskOf(u->OnLinkPrefixLength)});
         }
     }
     for (const IP_ADAPTER_GATEWAY_ADDRESS_LH* g = a.FirstGatewayAddress; g != nullptr; g = g->Next) {

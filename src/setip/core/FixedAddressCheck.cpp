@@ -14,8 +14,10 @@ bool isAcceptableDeviceAddress(Ipv4 address) {
 }
 
 const AdapterEntry* adapterHolding(const AdapterTable& adapters, Ipv4 address) {
-    const auto it = std::find_if(adapters.begin(), adapters.end(),
-                                 [&](const AdapterEntry& e) { return e.ip == address; });
+    const auto it = std::find_if(adapters.begin(), adapters.end(), [&](const AdapterEntry& e) {
+        const auto all = addressesOf(e);
+        return std::any_of(all.begin(), all.end(), [&](const AdapterAddress& a) { return a.ip == address; });
+    });
     return it == adapters.end() ? nullptr : &*it;
 }
 

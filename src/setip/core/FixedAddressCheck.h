@@ -22,8 +22,9 @@ struct FixedAddress {
 // keeps out 0.0.0.0 and 255.255.255.255). Judged on the values, so "010.1.2.3" is 10.1.2.3.
 bool isAcceptableDeviceAddress(Ipv4 address);
 
-// The local adapter that already holds the address, or null: a device given it would answer from
-// the workstation's own address, and the two could no longer reach each other.
+// The local adapter that already holds the address (its first or any further one), or null: a
+// device given it would answer from the workstation's own address, and the two could no longer
+// reach each other.
 const AdapterEntry* adapterHolding(const AdapterTable& adapters, Ipv4 address);
 
 // The refusal: the text as typed, then "is not a valid IP address" with no blank between.

@@ -12,10 +12,11 @@
 namespace fw {
 
 // How one row of a plan ended. Done: the device said OK (and, verified, answers from the planned
-// address); Unchanged: it already did, so nothing was sent. TimedOut: no answer to the request;
-// NotBack: it said OK but did not come back as planned. Taken: another device, not in the plan, answers
-// from the address; HostAddress: one of this host's adapters holds it. NotSent: port 4001 could not
-// be had on the device's adapter, or the run stopped first.
+// address, alone); Unchanged: it already did, so nothing was sent. TimedOut: no answer to the
+// request; NotBack: it said OK but did not come back as planned. Taken: another device answers from
+// the address: before the request one not in the plan (nothing was sent), or, verified, any other
+// still does after the row's device took it; HostAddress: one of this host's adapters holds it.
+// NotSent: port 4001 could not be had on the device's adapter, or the run stopped first.
 enum class PlanState { Done, Unchanged, NotFound, Refused, TimedOut, NotBack, Taken, HostAddress, NotSent };
 
 // "done", "unchanged", "not-found", "refused", "timed-out", "not-back", "taken", "host-address",

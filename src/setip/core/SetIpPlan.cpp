@@ -202,18 +202,46 @@ Result<std::vector<PlanRow>, std::vector<PlanProblem>> parseSetIpPlan(std::strin
     return rows;
 }
 
+namespace {
+
+// A device other than mac answering from ip.
+const DeviceRow* otherOn(std::span<const DeviceRow> seen, Ipv4 ip, const MacAddress& mac) {
+    const auto it = std::find_if(seen.begin(), seen.end(),
+                                 [&](const DeviceRow& d) { return d.ip == ip && d.mac != mac; });
+    return it == seen.end() ? nullptr : &*it;
+}
+
+} // namespace
+
 PlanAction planAction(const PlanRow& row, std::span<const DeviceRow> seen) {
-    bool found = false;
+    const PlanCheck check = checkRow(row, seen);
+    if (check.sighting == PlanSighting::Silent) {
+        return PlanAction::NotFound;
+    }
+    // A shared address is sent again, so that it is verified with the others.
+    return row.address && check.sighting == PlanSighting::Back ? PlanAction::Unchanged : PlanAction::Send;
+}
+
+PlanCheck checkRow(const PlanRow& row, std::span<const DeviceRow> seen) {
+    PlanCheck check;
     for (const DeviceRow& d : seen) {
         if (d.mac != row.mac) {
             continue;
         }
-        found = true;
-        if (row.address && d.ip == row.address->address) {
-            return PlanAction::Unchanged;
+        if (row.address && d.ip != row.address->address) {
+            if (check.sighting == PlanSighting::Silent) {
+                check = {PlanSighting::Elsewhere, &d, nullptr};
+            }
+            continue;
+        }
+        // From the planned address; for DHCP from any, where the first other device decides.
+        const DeviceRow* other = otherOn(seen, d.ip, row.mac);
+        check = {other == nullptr ? PlanSighting::Back : PlanSighting::Shared, &d, other};
+        if (other == nullptr) {
+            return check;
         }
     }
-    return found ? PlanAction::Send : PlanAction::NotFound;
+    return check;
 }
 
 const DeviceRow* takenBy(const PlanRow& row, std::span<const DeviceRow> seen, std::span<const PlanRow> plan) {

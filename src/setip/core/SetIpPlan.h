@@ -56,11 +56,22 @@ struct PlanProblem {
 Result<std::vector<PlanRow>, std::vector<PlanProblem>> parseSetIpPlan(std::string_view content);
 
 // What to do with a row, given what the search before the run listed. Unchanged: the MAC already
-// answers from the planned address; only the address can be compared, since the discovery reply
-// carries neither the mask nor the gateway. A DHCP row is always sent: a reply cannot tell whether
-// the device took its address by DHCP.
+// answers from the planned address and no other device does; only the address can be compared,
+// since the discovery reply carries neither the mask nor the gateway. A DHCP row is always sent: a
+// reply cannot tell whether the device took its address by DHCP.
 enum class PlanAction { Send, Unchanged, NotFound };
 PlanAction planAction(const PlanRow& row, std::span<const DeviceRow> seen);
+
+// What a verifying search saw of a row's device after its OK. Back: it answers from its planned
+// address (DHCP: from any) and no other device does; Shared: it does, but another device answers
+// from that address too; Elsewhere: it answers, from other addresses only; Silent: not at all.
+enum class PlanSighting { Back, Shared, Elsewhere, Silent };
+struct PlanCheck {
+    PlanSighting sighting = PlanSighting::Silent;
+    const DeviceRow* device = nullptr; // Back, Shared: the answer from the address; Elsewhere: one
+    const DeviceRow* other = nullptr;  // Shared: the other device on the address
+};
+PlanCheck checkRow(const PlanRow& row, std::span<const DeviceRow> seen);
 
 // What makes a row's address taken (set-ip --verify): a device answering from it that is not the
 // row's own and that the plan does not move elsewhere, so a plan that renumbers or swaps devices is
