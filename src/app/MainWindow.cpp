@@ -300,14 +300,16 @@ void MainWindow::onAdminAboutToShow() {
 }
 
 // Flush the neighbour entry first so the browser's request resolves the device afresh (devices
-// often change address). Without a picked row there is nothing to open.
+// often change address). Without a picked row there is nothing to open. The address is taken once:
+// rows listed while the shell works must not change (or move) what the second step opens.
 void MainWindow::connectToDevice() {
     const DeviceRow* row = pickedRow();
     if (row == nullptr) {
         return;
     }
-    platform_.shell.flushNeighbour(row->ip);
-    platform_.shell.openUrl("http://" + row->ip.toString());
+    const Ipv4 device = row->ip;
+    platform_.shell.flushNeighbour(device);
+    platform_.shell.openUrl("http://" + device.toString());
 }
 
 void MainWindow::deletePicked() {

@@ -83,6 +83,7 @@ Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, Set
     setFixedSize(size());
 
     openExchange();
+    values.setIpAdapterIndex = values_.setIpAdapterIndex; // the next opening starts from it
     setEntriesEnabled(false);
     option2_->setChecked(true); // runs dhcpSelected
     command1_->setFocus();
