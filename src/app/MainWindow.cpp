@@ -47,6 +47,11 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     menus_->applyCaptions();
     command3_->setToolTip(uiText(Str::Delete));
     command4_->setToolTip(uiText(Str::Search));
+    // The picture buttons have no text of their own: screen readers say the menu entry each one
+    // stands for (its caption without the mnemonic), and the list by what it lists.
+    command3_->setAccessibleName(menus_->deleteRow->iconText());
+    command4_->setAccessibleName(menus_->search->iconText());
+    list_->setAccessibleName(uiText(Str::ColDevice));
     setWindowTitle(uiText(Str::Product));
     command3_->setIcon(AppIcons::deleteRow());
     command4_->setIcon(AppIcons::search());

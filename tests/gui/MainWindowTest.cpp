@@ -10,8 +10,8 @@
 #include "discovery/WindowSearch.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "support/Fakes.h"
-#include "upgrade/PathBox.h"
 #include "support/ReplyBytes.h"
+#include "upgrade/PathBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -353,7 +353,8 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
 TEST(MainWindowRows, RowsListedWhileADialogIsOpenLeaveItsTargetUnchanged) {
     const FakeDevice picked{{.mac = {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x01}, .name = "picked", .kind = "AP"},
                             "10.0.0.20"};
-    const FakeDevice late{{.mac = {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x02}, .name = "late", .kind = ""}, "10.0.1.21"};
+    const FakeDevice late{{.mac = {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x02}, .name = "late", .kind = ""},
+                          "10.0.1.21"};
     const Ipv4 pickedIp{{10, 0, 0, 20}}, pickedAdapter{{10, 0, 0, 1}};
     QTemporaryDir dir;
     const QString apImage = dir.filePath("ap.bin");
@@ -369,7 +370,8 @@ TEST(MainWindowRows, RowsListedWhileADialogIsOpenLeaveItsTargetUnchanged) {
         h.queueReply(late, 1);
         h.runRowDialog(command, [&](QWidget& dialog) {
             h.fakes.settle();
-            EXPECT_EQ(h.window->deviceList().rowCount(), 2) << "the late row came in while the dialog was open";
+            EXPECT_EQ(h.window->deviceList().rowCount(), 2)
+                << "the late row came in while the dialog was open";
             EXPECT_EQ(h.window->values().selectedDeviceIp, Ipv4::parse(late.second));
             const std::size_t before = h.fakes.sent().size();
             if (std::string(command) == "Mload") {
@@ -416,6 +418,30 @@ TEST(MainWindowRows, MaintenanceCommandsSendNothing) {
     EXPECT_EQ(h.sent(), sentBefore);
     EXPECT_EQ(h.fakes.shell.calls(), (std::vector<std::string>{"flush 10.0.0.20"}));
     EXPECT_TRUE(h.fakes.messages.shown.empty());
+}
+
+// Screen readers get the captions: the picture buttons their menu entries', the list its devices'
+// column title, the Set IP entries (and each of their boxes) the labels beside them.
+TEST(MainWindowAccessibility, ControlsAreNamedFromTheirCaptions) {
+    const auto text = [](Str id) {
+        return QString::fromUtf8(loadResString(id).data());
+    };
+    MainWindowHarness h(true);
+    h.start();
+    EXPECT_EQ(h.widget("Command3")->accessibleName(), h.action("delete")->text());
+    EXPECT_EQ(h.widget("Command4")->accessibleName(), h.action("search")->text());
+    EXPECT_EQ(h.widget("ListView1")->accessibleName(), text(Str::ColDevice));
+    h.reply(kOne);
+    h.press(Qt::LeftButton, h.rowPoint(0));
+    h.runRowDialog("setip", [&](QWidget& dialog) {
+        const std::pair<int, Str> entries[]{{1, Str::Ip}, {2, Str::Mask}, {3, Str::Gateway}};
+        for (const auto& [n, caption] : entries) {
+            auto* entry = dialog.findChild<QWidget*>(QStringLiteral("ZavikIPAddress%1").arg(n));
+            EXPECT_EQ(entry->accessibleName(), text(caption));
+            EXPECT_EQ(entry->findChild<QWidget*>("txtIP2")->accessibleName(),
+                      text(caption) + ", part 3 of 4");
+        }
+    });
 }
 
 // A right release shows the popup for what is under the pointer, a left one shows nothing; either
