@@ -47,6 +47,11 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     menus_->applyCaptions();
     command3_->setToolTip(uiText(Str::Delete));
     command4_->setToolTip(uiText(Str::Search));
+    // The picture buttons have no text of their own: screen readers say the menu entry each one
+    // stands for (its caption without the mnemonic), and the list by what it lists.
+    command3_->setAccessibleName(menus_->deleteRow->iconText());
+    command4_->setAccessibleName(menus_->search->iconText());
+    list_->setAccessibleName(uiText(Str::ColDevice));
     setWindowTitle(uiText(Str::Product));
     command3_->setIcon(AppIcons::deleteRow());
     command4_->setIcon(AppIcons::search());
@@ -300,14 +305,16 @@ void MainWindow::onAdminAboutToShow() {
 }
 
 // Flush the neighbour entry first so the browser's request resolves the device afresh (devices
-// often change address). Without a picked row there is nothing to open.
+// often change address). Without a picked row there is nothing to open. The address is taken once:
+// rows listed while the shell works must not change (or move) what the second step opens.
 void MainWindow::connectToDevice() {
     const DeviceRow* row = pickedRow();
     if (row == nullptr) {
         return;
     }
-    platform_.shell.flushNeighbour(row->ip);
-    platform_.shell.openUrl("http://" + row->ip.toString());
+    const Ipv4 device = row->ip;
+    platform_.shell.flushNeighbour(device);
+    platform_.shell.openUrl("http://" + device.toString());
 }
 
 void MainWindow::deletePicked() {

@@ -23,7 +23,7 @@ void ModalRowDialogs::openSetIp(QWidget* parent, ProcessValues& values) {
     dialog.exec();
 }
 
-void ModalRowDialogs::openUpgrade(QWidget* parent, ProcessValues& values) {
+void ModalRowDialogs::openUpgrade(QWidget* parent, const ProcessValues& values) {
     Download dialog(platform_, engine_, values, run_->carryOver, parent);
     dialog.exec();
 }

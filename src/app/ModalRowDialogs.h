@@ -17,7 +17,7 @@ public:
     ~ModalRowDialogs() override;
 
     void openSetIp(QWidget* parent, ProcessValues& values) override;
-    void openUpgrade(QWidget* parent, ProcessValues& values) override;
+    void openUpgrade(QWidget* parent, const ProcessValues& values) override;
 
 private:
     struct RunState;

@@ -2,6 +2,7 @@
 #include "ipcontrol/ZavikIPAddress.h"
 
 #include "platform/MessageBoxes.h"
+#include "platform/UiText.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -50,6 +51,7 @@ ZavikIPAddress::ZavikIPAddress(QWidget* parent)
         boxes_[static_cast<std::size_t>(i)] = box;
     }
     setFocusProxy(boxes_[0]);
+    setFieldName(uiText(Str::ColIp));
     applyColours();
     relayout();
     resize(minimumSize());
@@ -68,6 +70,14 @@ void ZavikIPAddress::setMessageBoxes(MessageBoxes* messages) {
 
 void ZavikIPAddress::setBeeper(std::function<void()> beep) {
     beep_ = std::move(beep);
+}
+
+void ZavikIPAddress::setFieldName(const QString& name) {
+    setAccessibleName(name);
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        boxes_[i]->setAccessibleName(
+            QStringLiteral("%1, part %2 of %3").arg(name).arg(i + 1).arg(boxes_.size()));
+    }
 }
 
 QString ZavikIPAddress::ipAddress() const {

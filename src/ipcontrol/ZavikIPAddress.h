@@ -39,6 +39,9 @@ public:
     void setMessageBoxes(MessageBoxes* messages);
     // The refusal sound; QApplication::beep unless replaced (tests count it).
     void setBeeper(std::function<void()> beep);
+    // What screen readers call the control (its caption, "IP Address" until set) and each of its
+    // boxes ("Mask, part 2 of 4").
+    void setFieldName(const QString& name);
 
     QString ipAddress() const;
     void setIpAddress(const QString& ip);

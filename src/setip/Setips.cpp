@@ -69,6 +69,13 @@ Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, Set
     label4_->setText(uiText(Str::Mask));
     label5_->setText(uiText(Str::Gateway));
     label1_->setText(uiText(Str::EnableDhcp));
+    // The entries and the option buttons are named by the captions beside them.
+    const std::array<QLabel*, 3> captions{label2_, label4_, label5_};
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        entries_[i]->setFieldName(captions[i]->text());
+    }
+    option1_->setAccessibleName(label3_->text());
+    option2_->setAccessibleName(label1_->text());
 
     // Captions may have grown the controls; lay out around them once the texts are in.
     place(label3_, 840, 360, 1935, 375);
@@ -83,6 +90,7 @@ Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, Set
     setFixedSize(size());
 
     openExchange();
+    values.setIpAdapterIndex = values_.setIpAdapterIndex; // the next opening starts from it
     setEntriesEnabled(false);
     option2_->setChecked(true); // runs dhcpSelected
     command1_->setFocus();

@@ -3,6 +3,7 @@
 
 #include "app/EngineLink.h"
 #include "app/GuiPost.h"
+#include "common/ProcessValues.h"
 
 #include <QDialog>
 
@@ -17,7 +18,6 @@ class QRadioButton;
 namespace fw {
 
 struct Platform;
-struct ProcessValues;
 class SetIpExchange;
 class ZavikIPAddress;
 
@@ -31,7 +31,8 @@ struct SocketError;
 // local adapter's address with its last number + 1. OK sends one request; the device's answer comes
 // as a message box and the dialog stays open until Exit. The exchange (the run's one) and sock1 live
 // on the engine's thread: this side posts the OK presses there and shows what comes back. The caller
-// closes its own sockets on port 4001 first and runs it with exec().
+// closes its own sockets on port 4001 first and runs it with exec(). It works on the device picked
+// when it opened, whatever the window lists meanwhile; it hands back only the adapter index it chose.
 class Setips : public QDialog {
     Q_OBJECT
 public:
@@ -56,7 +57,9 @@ private:
 
     Platform& platform_;
     EngineLink engine_;
-    ProcessValues& values_;
+    // The picked device's MAC, our adapter and the adapter table, copied at opening: rows listed
+    // while the dialog is open move the window's values to the device listed last.
+    ProcessValues values_;
     SetIpExchange& exchange_;
     std::shared_ptr<engine::SetIpDriver> sock1_; // used and finally destroyed on the engine's thread
     GuiPost back_{this};

@@ -41,7 +41,7 @@ std::optional<Message> uploadResultMessage(const TftpUpload::Result& result) {
 
 } // namespace
 
-Download::Download(Platform& platform, EngineLink engine, ProcessValues& values, UploadCarryOver& carry,
+Download::Download(Platform& platform, EngineLink engine, const ProcessValues& values, UploadCarryOver& carry,
                    QWidget* parent)
     : QDialog(parent), platform_(platform), engine_(engine), values_(values), carry_(carry),
       prompt_(new QLabel(this)), pathBox_(new PathBox(this)), ok_(new QPushButton(this)),

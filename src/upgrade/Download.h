@@ -32,10 +32,11 @@ struct SocketError;
 // the image and hands the upgrade (ARP flush, handshake, upload) to the engine's thread, whose
 // progress comes back here; the dialog closes itself when the transfer ends. One upgrade per
 // opening. Closing it at any point tells the engine to stop the timer and close both sockets.
+// It works on the device picked when it opened, whatever the window lists meanwhile.
 class Download final : public QDialog {
     Q_OBJECT
 public:
-    Download(Platform& platform, EngineLink engine, ProcessValues& values, UploadCarryOver& carry,
+    Download(Platform& platform, EngineLink engine, const ProcessValues& values, UploadCarryOver& carry,
              QWidget* parent = nullptr);
     ~Download() override;
 
@@ -57,7 +58,9 @@ private:
 
     Platform& platform_;
     EngineLink engine_;
-    ProcessValues& values_;
+    // The picked device (address, kind) and our adapter, copied at opening: rows listed while the
+    // dialog is open move the window's values to the device listed last.
+    const ProcessValues values_;
     UploadCarryOver& carry_;
     View view_ = View::Selection;
     QLabel* prompt_;                                // Label2

@@ -3,17 +3,25 @@
 #include "app/MainWindow.h"
 
 #include "app/DeviceListView.h"
+#include "app/ModalRowDialogs.h"
 #include "app/RowDialogs.h"
 #include "common/StringTable.h"
 #include "discovery/DeviceListModel.h"
 #include "discovery/WindowSearch.h"
+#include "ipcontrol/ZavikIPAddress.h"
 #include "support/Fakes.h"
 #include "support/ReplyBytes.h"
+#include "upgrade/PathBox.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -37,7 +45,7 @@ struct RecordingDialogs final : RowDialogs {
     };
     explicit RecordingDialogs(FakePlatform& f) : fakes(f) {}
     void openSetIp(QWidget*, ProcessValues& v) override { calls.push_back({"Setips", v, fakes.openCount()}); }
-    void openUpgrade(QWidget*, ProcessValues& v) override {
+    void openUpgrade(QWidget*, const ProcessValues& v) override {
         calls.push_back({"Download", v, fakes.openCount()});
     }
     FakePlatform& fakes;
@@ -46,18 +54,21 @@ struct RecordingDialogs final : RowDialogs {
 
 using FakeDevice = std::pair<ReplyFields, const char*>; // a reply and its sender
 
-// Two fake adapters, 10.0.0.1 (eth0) and 10.0.1.1 (eth1).
+// Two fake adapters, 10.0.0.1 (eth0) and 10.0.1.1 (eth1). The row dialogs are recorded, or the
+// program's own ones on the fake endpoints.
 struct MainWindowHarness {
     FakePlatform fakes;
     Platform platform = fakes.platform();
     RecordingDialogs dialogs{fakes};
+    ModalRowDialogs realDialogs{platform, fakes.link()};
     std::unique_ptr<MainWindow> window;
     std::vector<int> programEndings; // exit statuses asked for
 
-    MainWindowHarness() {
+    explicit MainWindowHarness(bool real = false) {
         fakes.adapters.selection.table.push_back(
             adapterOn24("10.0.1.1", "0.0.0.0", {2, 0, 0, 0, 0, 2}, "eth1", 3));
-        window = std::make_unique<MainWindow>(platform, fakes.link(), dialogs);
+        window = std::make_unique<MainWindow>(platform, fakes.link(),
+                                              real ? static_cast<RowDialogs&>(realDialogs) : dialogs);
         QObject::connect(window.get(), &MainWindow::programEnding,
                          [this](int status) { programEndings.push_back(status); });
     }
@@ -70,12 +81,34 @@ struct MainWindowHarness {
     }
     // A reply to the current search, arriving on adapter `adapter`'s socket.
     void reply(const FakeDevice& device, std::size_t adapter = 0) {
+        queueReply(device, adapter);
+        QCoreApplication::processEvents();
+    }
+    // The same, taken by the engine but not yet by the window: it comes in its next event loop.
+    void queueReply(const FakeDevice& device, std::size_t adapter = 0) {
         ReplyFields fields = device.first;
         ASSERT_TRUE(
             QTest::qWaitFor([this] { return window->searches().searchSequence().has_value(); }, 3000));
         fields.sequence = *window->searches().searchSequence();
         const Ipv4 local = *fakes.adapters.selection.table.at(adapter).ip;
-        ASSERT_TRUE(fakes.deliver({local, 4001}, {*Ipv4::parse(device.second), 4000}, replyBytes(fields)));
+        ASSERT_TRUE(fakes.onEngine([&] {
+            return fakes.endpoints.deliver({local, 4001}, {*Ipv4::parse(device.second), 4000},
+                                           replyBytes(fields));
+        }));
+        fakes.quiet();
+    }
+    // Chooses a row command whose dialog then runs `inside` (with the dialog) and closes.
+    void runRowDialog(const char* command, const std::function<void(QWidget&)>& inside) {
+        QTimer::singleShot(0, window.get(), [this, inside] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog == nullptr || dialog == window.get()) {
+                ADD_FAILURE() << "no dialog open";
+                return;
+            }
+            inside(*dialog);
+            dialog->close();
+        });
+        action(command)->trigger();
     }
     DeviceListView* list() const { return window->findChild<DeviceListView*>("ListView1"); }
     QWidget* listViewport() const { return list()->viewport(); }
@@ -316,6 +349,62 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
     }
 }
 
+// Rows listed before the engine closed the discovery sockets reach the window inside the dialog's
+// event loop and move the window's hand-off values to the device listed last. The open dialog still
+// checks, flushes, shakes hands with and configures the device picked for it, through its adapter.
+TEST(MainWindowRows, RowsListedWhileADialogIsOpenLeaveItsTargetUnchanged) {
+    const FakeDevice picked{{.mac = {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x01}, .name = "picked", .kind = "AP"},
+                            "10.0.0.20"};
+    const FakeDevice late{{.mac = {0, 0x0a, 0x1b, 0x2c, 0x3d, 0x02}, .name = "late", .kind = ""},
+                          "10.0.1.21"};
+    const Ipv4 pickedIp{{10, 0, 0, 20}}, pickedAdapter{{10, 0, 0, 1}};
+    QTemporaryDir dir;
+    const QString apImage = dir.filePath("ap.bin");
+    QFile file(apImage);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("AP Config") > 0);
+    file.close();
+
+    for (const char* command : {"Mload", "setip"}) {
+        MainWindowHarness h(true);
+        h.start();
+        h.reply(picked);
+        h.press(Qt::LeftButton, h.rowPoint(0));
+        h.queueReply(late, 1);
+        h.runRowDialog(command, [&](QWidget& dialog) {
+            h.fakes.settle();
+            EXPECT_EQ(h.window->deviceList().rowCount(), 2)
+                << "the late row came in while the dialog was open";
+            EXPECT_EQ(h.window->values().selectedDeviceIp, Ipv4::parse(late.second));
+            const std::size_t before = h.fakes.sent().size();
+            if (std::string(command) == "Mload") {
+                dialog.findChild<PathBox*>("Combo1")->setEditText(apImage);
+                QTest::mouseClick(dialog.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+                ASSERT_TRUE(QTest::qWaitFor([&] { return h.fakes.sent().size() > before; }, 3000));
+                EXPECT_TRUE(h.fakes.messages.shown.empty()) << "an AP image for an AP: no question";
+                const auto flushes = h.fakes.shell.calls();
+                EXPECT_FALSE(flushes.empty());
+                for (const std::string& call : flushes) {
+                    EXPECT_EQ(call, "flush 10.0.0.20");
+                }
+                const auto handshake = h.fakes.sent().back();
+                EXPECT_EQ(handshake.to, (UdpAddress{pickedIp, 4000}));
+                EXPECT_EQ(handshake.from.ip, pickedAdapter);
+            } else {
+                QTest::mouseClick(dialog.findChild<QRadioButton*>("Option1"), Qt::LeftButton);
+                EXPECT_EQ(dialog.findChild<ZavikIPAddress*>("ZavikIPAddress1")->ipAddress(), "10.0.0.2");
+                QTest::mouseClick(dialog.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+                const auto sent = h.fakes.sent();
+                ASSERT_EQ(sent.size(), before + 1);
+                EXPECT_EQ(sent.back().from, (UdpAddress{pickedAdapter, 4001}));
+                using Bytes = std::vector<std::uint8_t>;
+                EXPECT_EQ(Bytes(sent.back().bytes.begin() + 8, sent.back().bytes.begin() + 14),
+                          Bytes(std::begin(picked.first.mac), std::end(picked.first.mac)));
+            }
+        });
+        h.fakes.quiet();
+    }
+}
+
 TEST(MainWindowRows, MaintenanceCommandsSendNothing) {
     MainWindowHarness h;
     h.start();
@@ -331,6 +420,30 @@ TEST(MainWindowRows, MaintenanceCommandsSendNothing) {
     EXPECT_EQ(h.sent(), sentBefore);
     EXPECT_EQ(h.fakes.shell.calls(), (std::vector<std::string>{"flush 10.0.0.20"}));
     EXPECT_TRUE(h.fakes.messages.shown.empty());
+}
+
+// Screen readers get the captions: the picture buttons their menu entries', the list its devices'
+// column title, the Set IP entries (and each of their boxes) the labels beside them.
+TEST(MainWindowAccessibility, ControlsAreNamedFromTheirCaptions) {
+    const auto text = [](Str id) {
+        return QString::fromUtf8(loadResString(id).data());
+    };
+    MainWindowHarness h(true);
+    h.start();
+    EXPECT_EQ(h.widget("Command3")->accessibleName(), h.action("delete")->text());
+    EXPECT_EQ(h.widget("Command4")->accessibleName(), h.action("search")->text());
+    EXPECT_EQ(h.widget("ListView1")->accessibleName(), text(Str::ColDevice));
+    h.reply(kOne);
+    h.press(Qt::LeftButton, h.rowPoint(0));
+    h.runRowDialog("setip", [&](QWidget& dialog) {
+        const std::pair<int, Str> entries[]{{1, Str::Ip}, {2, Str::Mask}, {3, Str::Gateway}};
+        for (const auto& [n, caption] : entries) {
+            auto* entry = dialog.findChild<QWidget*>(QStringLiteral("ZavikIPAddress%1").arg(n));
+            EXPECT_EQ(entry->accessibleName(), text(caption));
+            EXPECT_EQ(entry->findChild<QWidget*>("txtIP2")->accessibleName(),
+                      text(caption) + ", part 3 of 4");
+        }
+    });
 }
 
 // A right release shows the popup for what is under the pointer, a left one shows nothing; either
