@@ -16,10 +16,11 @@ namespace fw {
 // NotBack: it said OK but did not come back as planned. Taken: another device, not in the plan, answers
 // from the address; HostAddress: one of this host's adapters holds it. NotSent: port 4001 could not
 // be had on the device's adapter, or the run stopped first.
-enum class PlanState { Done, Unchanged, NotFound, Refused, TimedOut, NotBack, Taken, HostAddress, NotSent };
+// Pending: a dry run would send it a request.
+enum class PlanState { Done, Unchanged, NotFound, Refused, TimedOut, NotBack, Taken, HostAddress, NotSent, Pending };
 
 // "done", "unchanged", "not-found", "refused", "timed-out", "not-back", "taken", "host-address",
-// "not-sent"
+// "not-sent", "pending"
 std::string_view planStateName(PlanState state);
 std::optional<PlanState> planStateNamed(std::string_view name);
 
