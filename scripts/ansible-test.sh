@@ -29,13 +29,14 @@ copy() {
 # validate-modules over the plugins of one type, run where they are; it fails when none is found,
 # so that a check that looks in the wrong place cannot pass.
 validate() {
-    local root="$1" type="$2" files
+    local root="$1" type="$2" files kind=()
+    [[ "$type" == modules ]] || kind=(--plugin-type "${type%s}")
     (cd "$root/ansible_collections/fernwick/lan" && files=(plugins/"$type"/*.py) &&
         [[ -f "${files[0]}" ]] || { echo "validate-modules: no plugin in plugins/$type" >&2; exit 1; } &&
         echo "validate-modules: ${#files[@]} $type: ${files[*]##*/}" &&
         ANSIBLE_COLLECTIONS_PATH="$root" PYTHONPATH="$vm" /usr/bin/python3 "$vm/validate.py" --format plain \
             --arg-spec --collection ansible_collections/fernwick/lan --collection-version "$version" \
-            $([[ "$type" == modules ]] || echo --plugin-type "${type%s}") "${files[@]}")
+            "${kind[@]}" "${files[@]}")
 }
 
 # Everything but ansible-test's own run, on the collection under ROOT. Each step returns on

@@ -145,7 +145,9 @@ devices:
           mode C(pending) for a row that would get a request.
       type: str
     detail:
-      description: Why the row is not done, in the program's words (the device's own reason, the device that holds a taken address...); empty when done.
+      description:
+        - Why the row is not done, in the program's words (the device's own reason, the device
+          that holds a taken address...); empty when done.
       type: str
   sample:
     - {mac: 00-0A-1B-00-00-01, label: lobby, old_ip: 10.77.1.10, ip: 10.77.1.50, changed: true, state: done, detail: ''}
@@ -245,8 +247,8 @@ def rows_of(module):
         r['mac'] = normal_mac(r['mac'])
         r['ip'] = 'dhcp' if r['ip'].lower() == 'dhcp' else r['ip']
         if r['ip'] != 'dhcp' and not r.get('mask'):
-            module.fail_json(msg='%s: %s: a fixed address needs a mask; nothing was sent' % (item_name(module, i + 2),
-                                                                                                r['mac']))
+            module.fail_json(msg='%s: %s: a fixed address needs a mask; nothing was sent'
+                             % (item_name(module, i + 2), r['mac']))
     return rows
 
 
