@@ -204,11 +204,11 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
                          "); the table above is this run's record");
     }
     const bool dryRun = command_.dryRun;
-    const bool allSettled = !jobs_.empty() && reportError_.empty() &&
-                            std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
-                                return planRowSettled(j.entry.state) ||
-                                       (dryRun && j.entry.state == PlanState::Pending);
-                            });
+    const bool allSettled =
+        !jobs_.empty() && reportError_.empty() &&
+        std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
+            return planRowSettled(j.entry.state) || (dryRun && j.entry.state == PlanState::Pending);
+        });
     co_return allSettled ? ExitStatus::Ok : ExitStatus::Negative;
 }
 

@@ -114,8 +114,9 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
         entries.push_back(j.entry);
     }
     ctx_.console.endProgress();
-    const std::string summary = command_.format == OutputFormat::Json ? indentedJson(report_->document(entries))
-                                                                      : RolloutReport::summary(entries);
+    const std::string summary = command_.format == OutputFormat::Json
+                                    ? indentedJson(report_->document(entries))
+                                    : RolloutReport::summary(entries);
     std::fwrite(summary.data(), 1, summary.size(), stdout);
     std::fflush(stdout);
     if (jobs_.empty()) {
@@ -126,11 +127,11 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
                          "); the table above is this run's record");
     }
     const bool dryRun = command_.dryRun;
-    const bool allDone = !jobs_.empty() && reportError_.empty() &&
-                         std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
-                             return j.entry.state == RolloutState::Done ||
-                                    (dryRun && j.entry.state == RolloutState::Pending);
-                         });
+    const bool allDone =
+        !jobs_.empty() && reportError_.empty() &&
+        std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
+            return j.entry.state == RolloutState::Done || (dryRun && j.entry.state == RolloutState::Pending);
+        });
     co_return allDone ? ExitStatus::Ok : ExitStatus::Negative;
 }
 

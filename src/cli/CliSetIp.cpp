@@ -216,7 +216,8 @@ asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& comman
     if (!device) {
         co_return device.error();
     }
-    const auto adapter = deviceAdapter(ctx, *table, *device, command.mac, sweep->has_value() || command.dryRun);
+    const auto adapter =
+        deviceAdapter(ctx, *table, *device, command.mac, sweep->has_value() || command.dryRun);
     if (!adapter) {
         co_return adapter.error();
     }

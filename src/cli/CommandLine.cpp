@@ -792,8 +792,8 @@ ParsedCommandLine notADevice(const Options& o, const std::string& text) {
 
 // The options that choose a rollout's devices, and those that only a rollout takes.
 constexpr std::array<std::string_view, 4> kRolloutChoices{"device", "from", "all-ap", "all-bridge"};
-constexpr std::array<std::string_view, 7> kRolloutOnly{"report",       "skip-done",  "parallel", "per-adapter",
-                                                       "back-timeout", "no-restart", "format"};
+constexpr std::array<std::string_view, 7> kRolloutOnly{
+    "report", "skip-done", "parallel", "per-adapter", "back-timeout", "no-restart", "format"};
 // Uploads on one adapter at once, all from its one port 14321.
 constexpr int kMaxPerAdapter = 16;
 

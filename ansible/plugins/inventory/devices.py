@@ -163,10 +163,14 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
         for site in sites:
             hostvars = combine_vars(get_group_vars(site.get_groups()), site.get_vars())
             hostvars.setdefault('inventory_hostname', site.name)
-            jobs.append((site.name, hostvars))
+            # Made here, one after another: loading a connection plugin is not safe in threads.
+            try:
+                jobs.append((site.name, self._connection(site.name, hostvars), self._command(hostvars)))
+            except Exception as e:  # whatever the connection plugin raises
+                jobs.append((site.name, e, None))
         with ThreadPoolExecutor(max_workers=max(1, self.get_option('parallel'))) as pool:
-            results = list(pool.map(lambda job: self._search(*job), jobs))
-        return dict((name, result) for (name, _), result in zip(jobs, results))
+            results = list(pool.map(lambda job: self._search(*job[1:]), jobs))
+        return dict((job[0], result) for job, result in zip(jobs, results))
 
     def _command(self, hostvars):
         cli = hostvars.get('fernwick_cli', self.get_option('fernwick_cli'))
@@ -192,12 +196,14 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
         connection.set_options(var_options=variables)
         return connection
 
-    def _search(self, site, hostvars):
+    @staticmethod
+    def _search(connection, command):
         """{devices, warning}; never raises, as one site must not stop the others."""
         try:
-            connection = self._connection(site, hostvars)
+            if isinstance(connection, Exception):
+                raise connection
             try:
-                rc, out, err = connection.exec_command(self._command(hostvars))
+                rc, out, err = connection.exec_command(command)
             finally:
                 connection.close()
         except Exception as e:  # whatever the connection plugin raises

@@ -17,7 +17,18 @@ namespace fw {
 // from the address; HostAddress: one of this host's adapters holds it. NotSent: port 4001 could not
 // be had on the device's adapter, or the run stopped first.
 // Pending: a dry run would send it a request.
-enum class PlanState { Done, Unchanged, NotFound, Refused, TimedOut, NotBack, Taken, HostAddress, NotSent, Pending };
+enum class PlanState {
+    Done,
+    Unchanged,
+    NotFound,
+    Refused,
+    TimedOut,
+    NotBack,
+    Taken,
+    HostAddress,
+    NotSent,
+    Pending
+};
 
 // "done", "unchanged", "not-found", "refused", "timed-out", "not-back", "taken", "host-address",
 // "not-sent", "pending"
