@@ -54,7 +54,7 @@ _fernwick_cli() {
         local formats="table json csv"
         [[ "$command" == doctor ]] && formats="text json"
         [[ "$command" == watch ]] && formats="table jsonl"
-        [[ "$command" == set-ip ]] && formats="table json"
+        [[ "$command" == set-ip || "$command" == upgrade ]] && formats="table json"
         mapfile -t COMPREPLY < <(compgen -W "$formats" -- "$value")
         return
         ;;
@@ -75,8 +75,8 @@ _fernwick_cli() {
     case "$command" in
     "") options="--help --version" ;;
     search) options="--interface --timeout --format --target --targets-from --rate --broadcast --force --help" ;;
-    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --target --targets-from --rate --broadcast --help" ;;
-    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --target --targets-from --rate --broadcast --force --help" ;;
+    set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --target --targets-from --rate --broadcast --dry-run --help" ;;
+    upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --format --target --targets-from --rate --broadcast --force --dry-run --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
     watch) options="--interval --missed --interface --format --target --targets-from --rate --broadcast --force --help" ;;
     help)

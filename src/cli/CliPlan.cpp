@@ -206,9 +206,12 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
         ctx_.console.err(command_.report + ": the report could not be written (" + reportError_ +
                          "); the table above is this run's record");
     }
+    const bool dryRun = command_.dryRun;
     const bool allSettled =
         !jobs_.empty() && reportError_.empty() &&
-        std::all_of(jobs_.begin(), jobs_.end(), [](const Job& j) { return planRowSettled(j.entry.state); });
+        std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
+            return planRowSettled(j.entry.state) || (dryRun && j.entry.state == PlanState::Pending);
+        });
     co_return allSettled ? ExitStatus::Ok : ExitStatus::Negative;
 }
 
@@ -277,6 +280,11 @@ void CliPlan::decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow
             if (taker != nullptr) {
                 ctx_.console.err(rowName(e.row) + ": " + e.row.address->address.toString() + " is taken: " +
                                  formatMac(taker->mac) + " answers from it; setting it anyway (--force)");
+            }
+            if (command_.dryRun) {
+                e.state = PlanState::Pending;
+                job.settled = true;
+                continue;
             }
             queued_.push_back(i);
             adapters.push_back(device->adapterIp);
@@ -453,7 +461,7 @@ void CliPlan::settle(std::size_t index) {
 }
 
 void CliPlan::writeReport() {
-    if (command_.report.empty() || !reportError_.empty()) {
+    if (command_.report.empty() || !reportError_.empty() || command_.dryRun) {
         return;
     }
     if (const auto saved = saveSettled(*report_, command_.report, jobs_); !saved) {

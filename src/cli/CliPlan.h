@@ -24,7 +24,8 @@ namespace fw::cli {
 // does one whose address another device holds. Each request goes from its device's adapter, side
 // by side only on different adapters (each request holds port 4001 there); with --verify, searches
 // afterwards wait for each device at its new address. The report is rewritten after every row;
-// when it cannot be written, nothing more is sent.
+// when it cannot be written, nothing more is sent. A dry run stops after the search: the rows that
+// would get a request end pending, and no report is written.
 class CliPlan {
 public:
     explicit CliPlan(CliContext& ctx);

@@ -114,7 +114,9 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
         entries.push_back(j.entry);
     }
     ctx_.console.endProgress();
-    const std::string summary = RolloutReport::summary(entries);
+    const std::string summary = command_.format == OutputFormat::Json
+                                    ? indentedJson(report_->document(entries))
+                                    : RolloutReport::summary(entries);
     std::fwrite(summary.data(), 1, summary.size(), stdout);
     std::fflush(stdout);
     if (jobs_.empty()) {
@@ -124,9 +126,12 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
         ctx_.console.err(command_.report + ": the report could not be written (" + reportError_ +
                          "); the table above is this run's record");
     }
-    const bool allDone = !jobs_.empty() && reportError_.empty() &&
-                         std::all_of(jobs_.begin(), jobs_.end(),
-                                     [](const Job& j) { return j.entry.state == RolloutState::Done; });
+    const bool dryRun = command_.dryRun;
+    const bool allDone =
+        !jobs_.empty() && reportError_.empty() &&
+        std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
+            return j.entry.state == RolloutState::Done || (dryRun && j.entry.state == RolloutState::Pending);
+        });
     co_return allDone ? ExitStatus::Ok : ExitStatus::Negative;
 }
 
@@ -218,7 +223,10 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
     }
     std::vector<Ipv4> adapters;
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
-        if (jobs_[i].upload) {
+        if (jobs_[i].upload && command_.dryRun) {
+            jobs_[i].entry.state = RolloutState::Pending;
+            jobs_[i].settled = true;
+        } else if (jobs_[i].upload) {
             queued_.push_back(i);
             adapters.push_back(jobs_[i].row->adapterIp);
         } else {
@@ -305,7 +313,7 @@ void CliRollout::settle(std::size_t index) {
 }
 
 void CliRollout::writeReport() {
-    if (command_.report.empty() || !reportError_.empty()) {
+    if (command_.report.empty() || !reportError_.empty() || command_.dryRun) {
         return;
     }
     if (const auto saved = saveSettled(*report_, command_.report, jobs_); !saved) {

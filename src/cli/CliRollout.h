@@ -25,8 +25,9 @@ class CliUpload;
 // One image to many devices: a search finds them, each gets the upgrade's handshake and upload
 // (side by side: up to --per-adapter of them on one adapter, sharing its ports), then must restart and answer
 // a search on its adapter again within the back timeout. The report is rewritten after every device and keeps
-// the devices done in earlier runs; the summary table goes to stdout at the end. When the report cannot be
-// written, nothing more starts.
+// the devices done in earlier runs; the summary table (or the report's document) goes to stdout at the end.
+// When the report cannot be written, nothing more starts. A dry run stops after the search: the devices that
+// would get the image end pending, and no report is written.
 class CliRollout {
 public:
     explicit CliRollout(CliContext& ctx);

@@ -206,7 +206,7 @@ asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& comman
     Result<std::optional<DeviceRow>, ExitStatus> device = std::optional<DeviceRow>();
     if (command.verify) {
         device = co_await check(ctx, command, *table, *sweep);
-    } else if (table->size() > 1 || *sweep) {
+    } else if (table->size() > 1 || *sweep || command.dryRun) { // a dry run says whether it is there
         const MacAddress mac = command.mac;
         device = co_await locate(
             ctx, *table, [mac](const DeviceRow& row) { return row.mac == mac; }, *sweep);
@@ -214,9 +214,17 @@ asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& comman
     if (!device) {
         co_return device.error();
     }
-    const auto adapter = deviceAdapter(ctx, *table, *device, command.mac, sweep->has_value());
+    const auto adapter =
+        deviceAdapter(ctx, *table, *device, command.mac, sweep->has_value() || command.dryRun);
     if (!adapter) {
         co_return adapter.error();
+    }
+    if (command.dryRun) {
+        ctx.console.out("Dry run: " + formatMac(command.mac) + " answers from " + (*device)->ip.toString() +
+                        " on " + adapter->interfaceName + "; Set IP to " +
+                        (command.address ? command.address->ip.toString() : std::string("DHCP")) +
+                        " would be sent");
+        co_return ExitStatus::Ok;
     }
     // A broadcast does not cross a router: a device found at one of the targets is sent the
     // request at its address, and checked there afterwards.

@@ -40,6 +40,7 @@ sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapte
 // DHCP: from any address) or the verification time is over. A device found at one of its
 // --target addresses gets the request there by unicast; its answer, a broadcast, may not come back
 // across a router, so with --verify no answer is followed by that search too, there by unicast.
+// A dry run always searches, and stops where the request would be sent.
 asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command);
 
 } // namespace fw::cli

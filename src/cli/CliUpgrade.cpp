@@ -188,6 +188,11 @@ asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& co
         ctx.console.err(decision.message.text + " Uploading, as --yes was given.");
     }
     const std::string adapter = adapterName(*table, row.adapterIp);
+    if (command.dryRun) {
+        ctx.console.out("Dry run: " + upgradingText(row, adapter) + " with " + command.image +
+                        " would start now");
+        co_return ExitStatus::Ok;
+    }
     ctx.console.note(upgradingText(row, adapter) + " with " + command.image + ", " +
                      std::to_string(file->bytes.size()) + " bytes");
     CliUpload upload(ctx);

@@ -68,7 +68,7 @@ Result<ImageFile, ExitStatus> readImage(CliContext& ctx, const std::string& path
 // "upgrading 'Lobby AP' at 10.77.1.10 (00-0A-1B-2C-3D-4E, ap) on eth0"
 std::string upgradingText(const DeviceRow& row, const std::string& adapter);
 
-// upgrade DEVICE IMAGE: the image checked, the device found, then one upload.
+// upgrade DEVICE IMAGE: the image checked, the device found, then one upload (not in a dry run).
 asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& command);
 
 } // namespace fw::cli

@@ -85,6 +85,9 @@ constexpr OptionRow kRate{"--rate", "N", "unicast requests to the targets a seco
                           }};
 constexpr OptionRow kTargetCapForce{"--force", "", "send to targets of more than a /12 (1048576 addresses)"};
 constexpr OptionRow kBroadcast{"--broadcast", "", "with targets: also the broadcast search on the adapters"};
+constexpr OptionRow kDryRun{"--dry-run", "",
+                            "search and judge as a real run would, but send nothing to a device\n"
+                            "and write no report (rows that would be sent end \"pending\")"};
 
 constexpr std::array kSearchOptions{
     kInterface,
@@ -147,6 +150,7 @@ constexpr std::array kSetIpOptions{
               [] {
                   return nameOf(kPlanFormats, SetIpPlanCommand{}.format);
               }},
+    kDryRun,
 };
 
 constexpr std::array kUpgradeOptions{
@@ -173,11 +177,16 @@ constexpr std::array kUpgradeOptions{
               }},
     OptionRow{"--no-restart", "",
               "the devices do not restart after an upload: an answer is enough to be done"},
+    OptionRow{"-f,--format", "F", "with a rollout: table or json (the report's document)",
+              [] {
+                  return nameOf(kPlanFormats, RolloutCommand{}.format);
+              }},
     kTarget,
     kTargetsFrom,
     kRate,
     kTargetCapForce,
     kBroadcast,
+    kDryRun,
 };
 
 constexpr std::array kDoctorOptions{
@@ -259,6 +268,7 @@ table (or with --format json the report's rows) gives each row's state:
   host-address  one of this host's adapters holds the address: nothing was sent
   not-sent      UDP port 4001 unusable on its adapter, or the run stopped because its report
                 could not be written
+  pending       (--dry-run) it would be sent the request
 The report must be writable as for an upgrade rollout; --skip-done carries over the rows an
 earlier report lists as done or unchanged with the same address, mask and gateway.)",
         R"(Exit status: 0 done (with --verify: and back as asked; a plan: every row done or unchanged),
@@ -288,6 +298,7 @@ At the end a table lists each device's state, bytes, seconds, retransmissions an
   skipped        the image lacks the marker of its kind and --yes was not given
   not-sent       nothing sent: local UDP port 14321 unusable (another rollout on the adapter?),
                  or the rollout stopped because its report could not be written
+  pending        (--dry-run) it would get the image
 The report must be writable: a missing folder, the image, the --from file or an existing file that
 is not a rollout report is refused before anything is sent. Earlier done devices of --skip-done
 stay in the report whatever this run's devices are. A report that cannot be written later ends the
@@ -659,6 +670,7 @@ ParsedCommandLine parseSetIpPlan(const Options& o) {
     if (auto e = o.choice(kPlanFormats, c.format)) {
         return *e;
     }
+    c.dryRun = o.isSet("dry-run");
     return run(c);
 }
 
@@ -740,6 +752,7 @@ ParsedCommandLine parseSetIp(const Options& o) {
     if (auto e = o.seconds("verify-timeout", c.verifyTimeout)) {
         return *e;
     }
+    c.dryRun = o.isSet("dry-run");
     return run(c);
 }
 
@@ -780,8 +793,8 @@ ParsedCommandLine notADevice(const Options& o, const std::string& text) {
 
 // The options that choose a rollout's devices, and those that only a rollout takes.
 constexpr std::array<std::string_view, 4> kRolloutChoices{"device", "from", "all-ap", "all-bridge"};
-constexpr std::array<std::string_view, 6> kRolloutOnly{"report",      "skip-done",    "parallel",
-                                                       "per-adapter", "back-timeout", "no-restart"};
+constexpr std::array<std::string_view, 7> kRolloutOnly{
+    "report", "skip-done", "parallel", "per-adapter", "back-timeout", "no-restart", "format"};
 // Uploads on one adapter at once, all from its one port 14321.
 constexpr int kMaxPerAdapter = 16;
 
@@ -828,6 +841,10 @@ ParsedCommandLine parseRollout(const Options& o) {
     if (auto e = targetOptions(o, c.targets)) {
         return *e;
     }
+    if (auto e = o.choice(kPlanFormats, c.format)) {
+        return *e;
+    }
+    c.dryRun = o.isSet("dry-run");
     return run(c);
 }
 
@@ -863,6 +880,7 @@ ParsedCommandLine parseUpgrade(const Options& o) {
     if (auto e = targetOptions(o, c.targets)) {
         return *e;
     }
+    c.dryRun = o.isSet("dry-run");
     return run(c);
 }
 

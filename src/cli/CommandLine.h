@@ -65,6 +65,7 @@ struct SetIpCommand {
     bool force = false;                      // with verify: set an address another device answers from
     std::chrono::milliseconds verifyTimeout{15000}; // how long the device has to answer from its new address
     TargetOptions targets;
+    bool dryRun = false; // search and judge as a real run would, then stop before the request
     bool operator==(const SetIpCommand&) const = default;
 };
 
@@ -83,6 +84,7 @@ struct SetIpPlanCommand {
     int parallel = 1;
     OutputFormat format = OutputFormat::Table; // table or json
     TargetOptions targets;
+    bool dryRun = false; // rows that would get a request end pending; no report is written
     bool operator==(const SetIpPlanCommand&) const = default;
 };
 
@@ -92,6 +94,7 @@ struct UpgradeCommand {
     bool yes = false; // upload even when the image lacks the marker of the device's kind
     std::vector<std::string> interfaces;
     TargetOptions targets;
+    bool dryRun = false; // find the device and check the image, then stop before the handshake
     bool operator==(const UpgradeCommand&) const = default;
 };
 
@@ -133,6 +136,8 @@ struct RolloutCommand {
     bool yes = false;
     std::vector<std::string> interfaces;
     TargetOptions targets;
+    bool dryRun = false; // devices that would get the image end pending; no report is written
+    OutputFormat format = OutputFormat::Table; // table or json (the report's document)
     bool operator==(const RolloutCommand&) const = default;
 };
 

@@ -100,14 +100,17 @@ void RolloutReport::initialiseHashing() {
 RolloutReport::RolloutReport(std::string image, std::span<const std::uint8_t> bytes)
     : image_(std::move(image)), sha256_(sha256Hex(bytes)) {}
 
-Status<std::string> RolloutReport::save(const std::string& path,
-                                        const std::vector<RolloutEntry>& entries) const {
+json RolloutReport::document(const std::vector<RolloutEntry>& entries) const {
     json devices = json::array();
     for (const RolloutEntry& e : entries) {
         devices.push_back(toJson(e));
     }
-    const json root{{"image", image_}, {"image_sha256", sha256_}, {"devices", devices}};
-    return replaceReport(path, indentedJson(root));
+    return {{"image", image_}, {"image_sha256", sha256_}, {"devices", devices}};
+}
+
+Status<std::string> RolloutReport::save(const std::string& path,
+                                        const std::vector<RolloutEntry>& entries) const {
+    return replaceReport(path, indentedJson(document(entries)));
 }
 
 std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const std::string& path) const {

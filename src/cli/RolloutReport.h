@@ -4,6 +4,7 @@
 #include "common/Result.h"
 #include "upgrade/core/RolloutEntry.h"
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +20,9 @@ namespace fw::cli {
 class RolloutReport {
 public:
     RolloutReport(std::string image, std::span<const std::uint8_t> bytes);
+
+    // {"image", "image_sha256", "devices"}: what save() writes, and upgrade --format json prints.
+    nlohmann::json document(const std::vector<RolloutEntry>& entries) const;
 
     // The system's reason when the file could not be written.
     Status<std::string> save(const std::string& path, const std::vector<RolloutEntry>& entries) const;

@@ -14,14 +14,19 @@ constexpr MacAddress kMac{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
 
 // --device, --from, --parallel, --back-timeout, --report and --no-restart run in the rollout net test.
 TEST(Rollout, CommandLineChoosesTheFormByTheDeviceOptions) {
-    const auto parsed = cli::parseCommandLine({"fernwick-cli", "upgrade", "fw.bin", "--all-ap"});
+    const auto parsed =
+        cli::parseCommandLine({"fernwick-cli", "upgrade", "fw.bin", "--all-ap", "--dry-run", "-f", "json"});
     ASSERT_EQ(parsed.kind, cli::ParsedCommandLine::Kind::Run) << parsed.text;
     const auto& r = std::get<cli::RolloutCommand>(*parsed.command);
-    EXPECT_TRUE(r.image == "fw.bin" && r.allAp && !r.allBridge);
+    EXPECT_TRUE(r.image == "fw.bin" && r.allAp && !r.allBridge && r.dryRun);
+    EXPECT_EQ(r.format, cli::OutputFormat::Json);
     // A rollout option without a device choice would silently upgrade one device: refused.
     const std::pair<std::vector<std::string>, const char*> errors[] = {
         {{"fernwick-cli", "upgrade", "10.77.1.10", "fw.bin", "--report", "r.json"},
          "--report needs --device"},
+        {{"fernwick-cli", "upgrade", "10.77.1.10", "fw.bin", "--format", "json"}, "--format needs --device"},
+        {{"fernwick-cli", "upgrade", "fw.bin", "--all-ap", "--format", "csv"},
+         "'csv' is not one of table, json"},
         {{"fernwick-cli", "upgrade", "fw.bin", "x.bin", "--all-ap"}, "'x.bin'"},
         {{"fernwick-cli", "upgrade", "fw.bin", "--all-bridge", "--parallel", "177"}, "'177'"},
         {{"fernwick-cli", "upgrade", "fw.bin", "--all-bridge", "--per-adapter", "17"}, "'17'"},

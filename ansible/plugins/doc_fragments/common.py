@@ -20,3 +20,19 @@ options:
     elements: str
     default: []
 '''
+
+    # module_utils.fernwick.TARGET_ARGS, for the modules whose command searches.
+    TARGETS = r'''
+options:
+  targets:
+    description:
+      - Also send the discovery request by unicast to these, each an address, a block C(A/N) or a
+        range C(A-B), also behind a router (C(--target)). A device that answers only by broadcast
+        is not reached that way.
+    type: list
+    elements: str
+    default: []
+  targets_from:
+    description: The targets from this file on the managed host, one a line (C(--targets-from)).
+    type: path
+'''

@@ -14,10 +14,25 @@ COMMON_ARGS = dict(
     interfaces=dict(type='list', elements='str', default=[]),
 )
 
+# Where the commands that search look beyond the broadcast (--target, --targets-from).
+TARGET_ARGS = dict(
+    targets=dict(type='list', elements='str', default=[]),
+    targets_from=dict(type='path'),
+)
+
+# The program's JSON calls a bridge's kind "adapter"; the collection calls it "bridge" everywhere,
+# as the upgrade's all=bridge and the program's --all-bridge do.
+KIND_NAMES = {'adapter': 'bridge'}
+
 
 def normal_mac(text):
     """00:0a:1b:2c:3d:4e and 00-0A-1B-2C-3D-4E name one device; the program writes the second."""
     return text.strip().upper().replace(':', '-')
+
+
+def device_kind(device):
+    kind = device.get('kind')
+    return KIND_NAMES.get(kind, kind)
 
 
 def cli_path(module):
@@ -34,6 +49,15 @@ def interface_args(module):
     return args
 
 
+def target_args(module):
+    args = []
+    for target in module.params.get('targets') or []:
+        args += ['--target', target]
+    if module.params.get('targets_from'):
+        args += ['--targets-from', module.params['targets_from']]
+    return args
+
+
 def run(module, args):
     """Runs the program; returns (status, stdout, stderr). Status 2 and above is left to the caller."""
     return module.run_command([cli_path(module)] + args)
@@ -44,15 +68,26 @@ def fail(module, what, rc, out, err, **result):
                      rc=rc, stdout=out, stderr=err, **result)
 
 
+def read_json(module, what, rc, out, err):
+    try:
+        return json.loads(out)
+    except ValueError as e:
+        fail(module, what, rc, out, 'unreadable JSON (%s); %s' % (e, err.strip()))
+
+
 def search(module, timeout=None):
-    """The devices that answered, as search --format json lists them; none is not an error."""
-    args = ['search', '--format', 'json'] + interface_args(module)
+    """The devices that answered, as search --format json lists them (kinds named as above); none is
+    not an error. With port 4001 held on one adapter the program still lists what the others found:
+    those are kept, with a warning."""
+    args = ['search', '--format', 'json'] + interface_args(module) + target_args(module)
     if timeout is not None:
         args += ['--timeout', str(timeout)]
     rc, out, err = run(module, args)
-    if rc not in (0, 1):
+    if rc not in (0, 1) and not out.strip():
         fail(module, 'search', rc, out, err)
-    try:
-        return json.loads(out) if out.strip() else []
-    except ValueError as e:
-        fail(module, 'search', rc, out, 'unreadable JSON: %s' % e)
+    devices = read_json(module, 'search', rc, out, err) if out.strip() else []
+    if rc not in (0, 1):
+        module.warn('fernwick-cli search (exit %d): %s' % (rc, err.strip()))
+    for d in devices:
+        d['kind'] = device_kind(d)
+    return devices

@@ -26,9 +26,15 @@ options:
     elements: str
     choices: [problem, warning, info]
     default: [problem]
+attributes:
+  check_mode:
+    description: Runs in check mode as it does otherwise; the doctor changes nothing.
+    support: full
+  diff_mode:
+    description: Returns no diff.
+    support: none
 notes:
   - Run as root it also reads the nftables ruleset and watches each adapter with a packet socket.
-  - Check mode is supported; the doctor changes nothing.
 extends_documentation_fragment:
   - fernwick.lan.common
 author:

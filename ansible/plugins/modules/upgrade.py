@@ -44,7 +44,13 @@ options:
     type: bool
     default: false
   parallel:
-    description: Up to this many uploads at once, never two on one adapter.
+    description: Up to this many uploads at once, at most I(per_adapter) of them on one adapter.
+    type: int
+    default: 1
+  per_adapter:
+    description:
+      - Up to this many of the uploads at once on one adapter (C(--per-adapter), 1 to 16); they
+        share the adapter's UDP port 14321.
     type: int
     default: 1
   back_timeout:
@@ -55,13 +61,26 @@ options:
     description: The devices do not restart after an upload; an answer is enough to be done.
     type: bool
     default: false
+attributes:
+  check_mode:
+    description:
+      - Runs the rollout with C(--dry-run), which does all a real run does before sending (reads and
+        checks the image, the report and its folder, searches, matches the report's done devices by
+        MAC, checks the image against each device's kind) and uploads nothing. A device that would
+        fail fails the task as the real run would; one that would get the image is in I(uploaded),
+        with I(state) C(pending).
+    support: full
+  diff_mode:
+    description: Returns no diff.
+    support: none
 notes:
   - I(force) is the program's C(--yes).
   - About 13 s of device preparation come before each upload.
-  - Check mode reads the report and says which devices would get the image (with I(all), a search
-    finds them); it sends nothing.
+  - I(all=bridge) is the program's C(--all-bridge), the devices the inventory groups as
+    C(kind_bridge).
 extends_documentation_fragment:
   - fernwick.lan.common
+  - fernwick.lan.common.targets
 author:
   - Fernwick developers (!UNKNOWN)
 '''
@@ -85,7 +104,7 @@ devices:
   description:
     - The report's devices, with C(target), C(mac), C(ip), C(name), C(adapter), C(state), C(detail),
       C(bytes), C(upload_seconds), C(back_seconds), C(retransmissions), C(timeouts) and C(earlier).
-    - In check mode, C(target) and C(state) (C(done) or C(pending)) of each named device.
+    - In check mode a device that would get the image has I(state) C(pending).
   returned: always
   type: list
   elements: dict
@@ -102,39 +121,21 @@ image_sha256:
   description: The image's SHA-256.
   returned: always
   type: str
+stdout:
+  description: What C(fernwick-cli upgrade) printed, the report's document as JSON (C(--format json)).
+  returned: when the program ran
+  type: str
+stderr:
+  description: Its messages, one per line, such as each device's progress and the reason it is not done.
+  returned: when the program ran
+  type: str
 '''
 
-import json
 import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.fernwick.lan.plugins.module_utils.fernwick import (
-    COMMON_ARGS, fail, interface_args, normal_mac, run, search)
-
-
-def read_report(path, sha256):
-    """The report's devices when it is about this image, else none."""
-    try:
-        with open(path) as f:
-            report = json.load(f)
-    except (IOError, OSError, ValueError):
-        return []
-    return report.get('devices', []) if report.get('image_sha256') == sha256 else []
-
-
-def is_done(target, entries):
-    names = set([target, normal_mac(target)])
-    return any(e.get('state') == 'done' and names & set([e.get('target'), e.get('mac'), e.get('ip')])
-               for e in entries)
-
-
-def preview(module, targets, entries):
-    """Check mode: which devices the rollout would upload to."""
-    if module.params['all']:
-        kind = 'ap' if module.params['all'] == 'ap' else 'adapter'
-        targets = [d['mac'] for d in search(module) if d.get('kind') == kind]
-    devices = [dict(target=t, state='done' if is_done(t, entries) else 'pending') for t in targets]
-    return devices, [d['target'] for d in devices if d['state'] == 'pending']
+    COMMON_ARGS, TARGET_ARGS, fail, interface_args, read_json, run, target_args)
 
 
 def main():
@@ -142,8 +143,9 @@ def main():
         argument_spec=dict(COMMON_ARGS, image=dict(type='path', required=True), device=dict(type='str'),
                            devices=dict(type='list', elements='str'), all=dict(type='str', choices=['ap', 'bridge']),
                            report=dict(type='path'), force=dict(type='bool', default=False),
-                           parallel=dict(type='int', default=1), back_timeout=dict(type='float', default=60),
-                           no_restart=dict(type='bool', default=False)),
+                           parallel=dict(type='int', default=1), per_adapter=dict(type='int', default=1),
+                           back_timeout=dict(type='float', default=60), no_restart=dict(type='bool', default=False),
+                           **TARGET_ARGS),
         mutually_exclusive=[('device', 'devices', 'all')],
         required_one_of=[('device', 'devices', 'all')],
         supports_check_mode=True)
@@ -151,31 +153,34 @@ def main():
     report = p['report'] or p['image'] + '.report.json'
     if not os.path.isfile(p['image']):
         module.fail_json(msg='%s: no such image' % p['image'])
-    sha256 = module.sha256(p['image'])
     targets = [p['device']] if p['device'] else p['devices'] or []
-    result = dict(changed=False, report=report, image_sha256=sha256, devices=[], uploaded=[])
+    result = dict(changed=False, report=report, image_sha256=None, devices=[], uploaded=[])
     if not p['all'] and not targets:
         module.exit_json(**result)  # an empty group of devices: nothing to do
-    if module.check_mode:
-        result['devices'], result['uploaded'] = preview(module, targets, read_report(report, sha256))
-        result['changed'] = bool(result['uploaded'])
-        module.exit_json(**result)
 
-    args = ['upgrade', p['image'], '--report', report, '--skip-done', report,
-            '--parallel', str(p['parallel']), '--back-timeout', str(p['back_timeout'])]
+    args = ['upgrade', p['image'], '--report', report, '--skip-done', report, '--format', 'json',
+            '--parallel', str(p['parallel']), '--per-adapter', str(p['per_adapter']),
+            '--back-timeout', str(p['back_timeout'])]
     args += ['--all-' + p['all']] if p['all'] else [a for t in targets for a in ('--device', t)]
-    args += (['--yes'] if p['force'] else []) + (['--no-restart'] if p['no_restart'] else []) + interface_args(module)
+    args += (['--yes'] if p['force'] else []) + (['--no-restart'] if p['no_restart'] else [])
+    args += interface_args(module) + target_args(module) + (['--dry-run'] if module.check_mode else [])
     rc, out, err = run(module, args)
-    result['devices'] = read_report(report, sha256)
-    result['uploaded'] = [e['target'] for e in result['devices'] if not e.get('earlier') and e.get('bytes', 0) > 0]
+    if rc not in (0, 1) or not out.strip():
+        fail(module, 'upgrade', rc, out, err, **result)
+    document = read_json(module, 'upgrade', rc, out, err)
+    result.update(stdout=out, stderr=err, image_sha256=document.get('image_sha256'),
+                  devices=document.get('devices', []))
+    # In check mode pending is what would be uploaded; for real, what sent bytes in this run.
+    result['uploaded'] = [e['target'] for e in result['devices'] if not e.get('earlier') and
+                          (e.get('state') == 'pending' or e.get('bytes', 0) > 0)]
     result['changed'] = bool(result['uploaded'])
     undone = ['%s %s%s' % (e['target'], e['state'], ' (%s)' % e['detail'] if e.get('detail') else '')
-              for e in result['devices'] if e.get('state') != 'done']
+              for e in result['devices'] if e.get('state') not in ('done', 'pending')]
     if rc != 0 and undone:
-        module.fail_json(msg='not done: ' + ', '.join(undone), rc=rc, stdout=out, stderr=err, **result)
+        module.fail_json(msg='not done: ' + ', '.join(undone), rc=rc, **result)
     if rc != 0:
         fail(module, 'upgrade', rc, out, err, **result)
-    module.exit_json(stdout=out, stderr=err, **result)
+    module.exit_json(**result)
 
 
 if __name__ == '__main__':

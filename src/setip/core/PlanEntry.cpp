@@ -8,7 +8,7 @@
 namespace fw {
 namespace {
 
-constexpr NameTable<PlanState, 9> kNames{{
+constexpr NameTable<PlanState, 10> kNames{{
     {PlanState::Done, "done"},
     {PlanState::Unchanged, "unchanged"},
     {PlanState::NotFound, "not-found"},
@@ -18,6 +18,7 @@ constexpr NameTable<PlanState, 9> kNames{{
     {PlanState::Taken, "taken"},
     {PlanState::HostAddress, "host-address"},
     {PlanState::NotSent, "not-sent"},
+    {PlanState::Pending, "pending"},
 }};
 
 } // namespace

@@ -17,10 +17,22 @@ namespace fw {
 // the address: before the request one not in the plan (nothing was sent), or, verified, any other
 // still does after the row's device took it; HostAddress: one of this host's adapters holds it.
 // NotSent: port 4001 could not be had on the device's adapter, or the run stopped first.
-enum class PlanState { Done, Unchanged, NotFound, Refused, TimedOut, NotBack, Taken, HostAddress, NotSent };
+// Pending: a dry run would send it a request.
+enum class PlanState {
+    Done,
+    Unchanged,
+    NotFound,
+    Refused,
+    TimedOut,
+    NotBack,
+    Taken,
+    HostAddress,
+    NotSent,
+    Pending
+};
 
 // "done", "unchanged", "not-found", "refused", "timed-out", "not-back", "taken", "host-address",
-// "not-sent"
+// "not-sent", "pending"
 std::string_view planStateName(PlanState state);
 std::optional<PlanState> planStateNamed(std::string_view name);
 

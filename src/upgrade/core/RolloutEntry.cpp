@@ -8,7 +8,7 @@
 namespace fw {
 namespace {
 
-constexpr NameTable<RolloutState, 9> kNames{{
+constexpr NameTable<RolloutState, 10> kNames{{
     {RolloutState::Done, "done"},
     {RolloutState::Refused, "refused"},
     {RolloutState::DeviceError, "device-error"},
@@ -18,6 +18,7 @@ constexpr NameTable<RolloutState, 9> kNames{{
     {RolloutState::Skipped, "skipped"},
     {RolloutState::NotRestarted, "not-restarted"},
     {RolloutState::NotSent, "not-sent"},
+    {RolloutState::Pending, "pending"},
 }};
 
 } // namespace

@@ -19,6 +19,7 @@ namespace fw {
 // --yes was not given, so nothing was sent to it. NotRestarted: the image went through but the
 // device answered throughout the back timeout, never silent: it did not restart. NotSent: the
 // upload could not start here (local port 14321 unusable, or the rollout stopped first).
+// Pending: a dry run would upload to it.
 enum class RolloutState {
     Done,
     Refused,
@@ -28,11 +29,12 @@ enum class RolloutState {
     NotFound,
     Skipped,
     NotRestarted,
-    NotSent
+    NotSent,
+    Pending
 };
 
 // "done", "refused", "device-error", "timed-out", "not-back", "not-found", "skipped",
-// "not-restarted", "not-sent"
+// "not-restarted", "not-sent", "pending"
 std::string_view rolloutStateName(RolloutState state);
 std::optional<RolloutState> rolloutStateNamed(std::string_view name);
 
