@@ -36,7 +36,7 @@ install(FILES ${packaging_out}/copyright ${packaging_out}/changelog.gz ${PROJECT
 fernwick_third_party(${packaging_out}/THIRD-PARTY
     TITLE "Third-party notices: the fernwick package ${PROJECT_VERSION}"
     PROGRAM "Fernwick"
-    LICENSE "/usr/share/doc/fernwick/copyright"
+    LICENSE "see /usr/share/doc/fernwick/copyright"
     SCOPE "fernwick and fernwick-cli have the header-only libraries below compiled in."
     INPUTS /usr/include/CLI/CLI.hpp /usr/include/nlohmann/json.hpp /usr/include/asio.hpp)
 

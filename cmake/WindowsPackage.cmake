@@ -20,7 +20,7 @@ endforeach()
 fernwick_third_party(${PROJECT_BINARY_DIR}/zip/THIRD-PARTY.txt
     TITLE "Third-party notices: fernwick-cli ${PROJECT_VERSION} for Windows"
     PROGRAM "fernwick-cli.exe"
-    LICENSE "LICENSE.txt"
+    LICENSE "see LICENSE.txt"
     SCOPE "It has the libraries below linked in, statically: no DLL of theirs comes with it."
     INPUTS ${GCRYPT_STATIC} ${GPG_ERROR_STATIC} /usr/include/CLI/CLI.hpp /usr/include/nlohmann/json.hpp
            /usr/include/asio.hpp ${runtime_archives}
