@@ -6,10 +6,6 @@
 #                    fernwick never need.
 #   cmake --build --preset default --target package   (or: cd build/default && cpack -G DEB)
 
-# Who answers for the package and where the project lives: defined here only. The domain is a
-# reserved one (RFC 2606) until the project has its own; lintian accepts it as a mail host.
-set(FERNWICK_MAINTAINER "Fernwick developers <developers@fernwick.example.org>")
-set(FERNWICK_HOMEPAGE "https://fernwick.example.org")
 # AppStream wants a reverse-DNS id; it is the homepage's host turned round.
 set(FERNWICK_APP_ID "org.example.fernwick")
 
@@ -30,9 +26,19 @@ configure_file(${packaging_dir}/copyright ${packaging_out}/copyright @ONLY)
 configure_file(${packaging_dir}/changelog ${packaging_out}/changelog @ONLY)
 execute_process(COMMAND gzip -9nf ${packaging_out}/changelog COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${packaging_out}/copyright ${packaging_out}/changelog.gz ${PROJECT_SOURCE_DIR}/README.md
+              ${packaging_out}/THIRD-PARTY
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/fernwick COMPONENT fernwick)
 install(FILES ${packaging_out}/copyright ${packaging_out}/changelog.gz ${PROJECT_SOURCE_DIR}/tools/devsim/README.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/fernwick-devsim COMPONENT devsim)
+
+# The header-only libraries compiled into fernwick and fernwick-cli, with their notices and the source
+# offer; the libraries they load (Qt, libgcrypt, the C++ runtime) come with their own packages.
+fernwick_third_party(${packaging_out}/THIRD-PARTY
+    TITLE "Third-party notices: the fernwick package ${PROJECT_VERSION}"
+    PROGRAM "Fernwick"
+    LICENSE "see /usr/share/doc/fernwick/copyright"
+    SCOPE "fernwick and fernwick-cli have the header-only libraries below compiled in."
+    INPUTS /usr/include/CLI/CLI.hpp /usr/include/nlohmann/json.hpp /usr/include/asio.hpp)
 
 # Software centres list the program from its metainfo.
 configure_file(${packaging_dir}/fernwick.metainfo.xml.in ${packaging_out}/${FERNWICK_APP_ID}.metainfo.xml @ONLY)

@@ -38,6 +38,16 @@ add_subdirectory(src/platform)
 add_subdirectory(src/engine)
 add_subdirectory(src/cli)
 
+# The manifest makes UTF-8 the program's ANSI code page; the arguments are read as UTF-16 anyway
+# (platform/windows/WideText.h), so a system that ignores it loses nothing there.
+enable_language(RC)
+configure_file(packaging/windows/fernwick-cli.exe.manifest ${PROJECT_BINARY_DIR}/fernwick-cli.exe.manifest @ONLY)
+file(WRITE ${PROJECT_BINARY_DIR}/fernwick-cli.rc
+    "1 24 \"${PROJECT_BINARY_DIR}/fernwick-cli.exe.manifest\"\n") # RT_MANIFEST, the process's own
+target_sources(fernwick-cli PRIVATE ${PROJECT_BINARY_DIR}/fernwick-cli.rc)
+set_property(SOURCE ${PROJECT_BINARY_DIR}/fernwick-cli.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${PROJECT_BINARY_DIR}/fernwick-cli.exe.manifest)
+
 if(FERNWICK_BUILD_TESTS)
     # GoogleTest from the sources Debian's libgtest-dev ships, built with this compiler.
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

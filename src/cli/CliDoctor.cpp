@@ -12,7 +12,7 @@ asio::awaitable<ExitStatus> CliDoctor::run(const DoctorCommand& command) {
     if (const auto read = gatherer_.readHost(ctx_.listAdapters(), command.interfaces); !read) {
         const doctor::GatherError& e = read.error();
         ctx_.console.err(e.kind == doctor::GatherError::Kind::ListingUnreadable
-                             ? "the kernel's interface list could not be read"
+                             ? "the system's list of network interfaces could not be read"
                              : "doctor: no interface named '" + e.interfaceName + "'");
         co_return ExitStatus::Usage;
     }

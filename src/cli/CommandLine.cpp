@@ -69,6 +69,21 @@ struct CommandRow {
     std::span<const OptionRow> options;
 };
 
+// The doctor checks what the system has, and its help says so in that system's terms.
+#ifdef _WIN32
+constexpr std::string_view kDoctorDescription =
+    R"(Lists every adapter with the reason a search skips it and whether UDP port 4001 is free there
+(naming the program that holds it; another user's program is named to an administrator), and runs
+one search. Windows Firewall's rules are not read: it must let UDP 4001 and 14321 in. Every finding
+comes with the command that fixes it.)";
+#else
+constexpr std::string_view kDoctorDescription =
+    R"(Lists every interface with the reason a search skips it, its reverse-path filter and whether UDP
+port 4001 is free there (naming the program that holds it), checks the nftables input chains
+(as root), and runs one search: as root a packet socket on each adapter shows answers that reached
+the wire but were dropped by this host. Every finding comes with the command that fixes it.)";
+#endif
+
 constexpr OptionRow kInterface{"-i,--interface", "IF", "search on this adapter only (repeat for several)",
                                nullptr, true};
 
@@ -308,14 +323,10 @@ upload (its text is printed; a rollout: a device not done, or the report could n
 2 bad arguments, image refused or (one device) local UDP port 14321 in use, 3 "Time Out" or the
 device was not found.)",
         kUpgradeOptions},
-    CommandRow{
-        "doctor", "tell why a device does not answer, and how to fix it",
-        "fernwick-cli doctor [--interface IF]... [--timeout SECONDS] [--format text|json]",
-        R"(Lists every interface with the reason a search skips it, its reverse-path filter and whether UDP
-port 4001 is free there (naming the program that holds it), checks the nftables input chains
-(as root), and runs one search: as root a packet socket on each adapter shows answers that reached
-the wire but were dropped by this host. Every finding comes with the command that fixes it.)",
-        "Exit status: 0 nothing found, 1 a problem found, 2 could not run.", kDoctorOptions},
+    CommandRow{"doctor", "tell why a device does not answer, and how to fix it",
+               "fernwick-cli doctor [--interface IF]... [--timeout SECONDS] [--format text|json]",
+               kDoctorDescription, "Exit status: 0 nothing found, 1 a problem found, 2 could not run.",
+               kDoctorOptions},
     CommandRow{
         "watch", "search again and again; report devices appearing, changing, going, and conflicts",
         "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]",
@@ -407,6 +418,8 @@ public:
         app_.footer(std::string(commandRow.footer));
         app_.set_help_flag("-h,--help", "show this help");
         app_.allow_extras(); // unknown options are named below, as this program always has
+        // Only - and -- start an option on every system: on Windows "/tmp/ap.bin" is a path too.
+        app_.allow_windows_style_options(false);
         for (const OptionRow& o : commandRow.options) {
             std::string help(o.help);
             if (o.shown != nullptr) {

@@ -4,6 +4,7 @@
 #include "cli/DeviceReport.h"
 #include "cli/ReportFile.h"
 #include "common/Latin1.h"
+#include "platform/FilePath.h"
 
 #include <array>
 #include <cstdio>
@@ -98,7 +99,7 @@ json PlanReport::rows(const std::vector<PlanEntry>& entries) {
 
 std::variant<std::vector<PlanEntry>, std::string> PlanReport::settledIn(const std::string& path) {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    if (!std::filesystem::exists(filePath(path), ec)) {
         return std::vector<PlanEntry>{};
     }
     const auto read = readReport(path, kPlanReport);

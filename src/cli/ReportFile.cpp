@@ -2,6 +2,7 @@
 #include "cli/ReportFile.h"
 
 #include "cli/DeviceReport.h"
+#include "platform/FilePath.h"
 #include "platform/Host.h"
 
 #include <algorithm>
@@ -23,7 +24,8 @@ fs::path folderOf(const fs::path& path) {
 
 } // namespace
 
-Result<std::string, std::string> readTextFile(const std::string& path) {
+Result<std::string, std::string> readTextFile(const std::string& utf8Path) {
+    const fs::path path = filePath(utf8Path);
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return Failure{std::string(std::strerror(errno))};
@@ -40,7 +42,7 @@ Result<std::string, std::string> readTextFile(const std::string& path) {
 
 Status<std::string> replaceReport(const std::string& path, const std::string& text) {
     // A link stays a link: the file it points to is the one replaced.
-    fs::path target = path;
+    fs::path target = filePath(path);
     if (std::error_code ec; fs::is_symlink(target, ec)) {
         target = fs::canonical(target, ec);
         if (ec) {
@@ -54,7 +56,7 @@ Status<std::string> replaceReport(const std::string& path, const std::string& te
 }
 
 std::variant<nlohmann::json, std::string> readReport(const std::string& path, ReportKind kind) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(filePath(path), std::ios::binary);
     if (!file) {
         return std::string(std::strerror(errno));
     }
@@ -66,20 +68,21 @@ std::variant<nlohmann::json, std::string> readReport(const std::string& path, Re
     return doc;
 }
 
-std::optional<std::string> reportRefusal(const std::string& path,
+std::optional<std::string> reportRefusal(const std::string& utf8Path,
                                          const std::vector<std::pair<std::string, std::string>>& inputs,
                                          ReportKind kind) {
+    const fs::path path = filePath(utf8Path);
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         return std::string("is a folder");
     }
     if (fs::exists(path, ec)) {
         for (const auto& [input, what] : inputs) {
-            if (!input.empty() && fs::equivalent(path, input, ec)) {
+            if (!input.empty() && fs::equivalent(path, filePath(input), ec)) {
                 return "is " + what + "; the report would replace it";
             }
         }
-        const auto read = readReport(path, kind);
+        const auto read = readReport(utf8Path, kind);
         if (fs::file_size(path, ec) > 0 && !ec && std::holds_alternative<std::string>(read)) {
             return "exists and is " + std::get<std::string>(read) + "; it would be replaced";
         }
@@ -87,10 +90,10 @@ std::optional<std::string> reportRefusal(const std::string& path,
     // The report is replaced by renaming a new file in its folder: that must work there.
     const fs::path folder = folderOf(path);
     if (!fs::is_directory(folder, ec)) {
-        return "cannot be written: there is no folder " + folder.string();
+        return "cannot be written: there is no folder " + pathText(folder);
     }
     if (const auto reason = host::canCreateIn(folder)) {
-        return "cannot be written in " + folder.string() + ": " + *reason;
+        return "cannot be written in " + pathText(folder) + ": " + *reason;
     }
     return std::nullopt;
 }

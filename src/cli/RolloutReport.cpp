@@ -4,6 +4,7 @@
 #include "cli/DeviceReport.h"
 #include "cli/ReportFile.h"
 #include "common/Latin1.h"
+#include "platform/FilePath.h"
 
 #include <algorithm>
 #include <array>
@@ -115,7 +116,7 @@ Status<std::string> RolloutReport::save(const std::string& path,
 
 std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const std::string& path) const {
     std::error_code ec;
-    if (!fs::exists(path, ec)) {
+    if (!fs::exists(filePath(path), ec)) {
         return std::vector<RolloutEntry>{};
     }
     const auto read = readReport(path, kRolloutReport);

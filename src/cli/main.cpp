@@ -7,14 +7,17 @@
 #include "cli/RolloutReport.h"
 #include "engine/Engine.h"
 #include "platform/Host.h"
+#include "platform/Utf8Console.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
     fw::cli::RolloutReport::initialiseHashing();
+    const fw::Utf8Console utf8Console;
     fw::cli::Console console;
+    // Arguments, paths and adapter names are UTF-8 from here on, on every system.
     const fw::cli::ParsedCommandLine parsed =
-        fw::cli::parseCommandLine(std::vector<std::string>(argv, argv + argc));
+        fw::cli::parseCommandLine(fw::host::commandLineArguments(argc, argv));
     switch (parsed.kind) {
     case fw::cli::ParsedCommandLine::Kind::Help:
     case fw::cli::ParsedCommandLine::Kind::Version:

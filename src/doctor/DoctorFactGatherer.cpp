@@ -66,7 +66,7 @@ Status<GatherError> DoctorFactGatherer::readHost(const AdapterListing& listing,
         }
     }
     facts_.firewall = host::firewall();
-    facts_.kernelSettingsApply = host::kernelSettingsApply();
+    facts_.system = host::hostSystem();
     const AdapterSelection selection = selectAdapters(searched);
     probeTable_ = selection.outcome == AdapterOutcome::Ok ? selection.table : AdapterTable{};
     return Done{};

@@ -14,10 +14,15 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 // What the command-line program and the doctor ask of the operating system, one implementation
 // per system (linux/Host.cpp, windows/Host.cpp): the seam that keeps them free of either.
 namespace fw::host {
+
+// The program's arguments as UTF-8: on Windows read again from the UTF-16 command line (argv holds
+// them in the ANSI code page, which loses every other character), elsewhere argv as given.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // Every adapter with its facts, before any rule.
 AdapterListing readAdapters();
@@ -26,12 +31,12 @@ AdapterListing readAdapters();
 void flushNeighbour(Ipv4 ip);
 
 // The system's reverse-path filter for the interface; none when unreadable or when the system
-// has no such setting (then kernelSettingsApply() is false).
+// has no such setting (Windows).
 std::optional<ReversePathFilter> reversePathFilter(const std::string& interfaceName);
 // arp_ignore/arp_announce guard against ARP flux (Linux only).
 bool arpFluxGuarded(const std::string& interfaceName);
-// Whether rp_filter and the ARP settings exist on this system at all.
-bool kernelSettingsApply();
+// Which system this is: what exists to be checked, and how its fixes are written.
+HostSystem hostSystem();
 // Whether a search could listen on the adapter's port, and who holds it when not.
 PortCheck checkPort(const AdapterFacts& adapter, std::uint16_t port);
 // The host firewall's input chains that drop by default (NotApplicable where there is no nftables).

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ImageFileReader.h"
 
+#include "platform/FilePath.h"
+
 #include <filesystem>
 #include <fstream>
 
 namespace fw {
 
-ImageFile readImageFile(const std::string& path, std::size_t limit) {
+ImageFile readImageFile(const std::string& utf8Path, std::size_t limit) {
+    const std::filesystem::path path = filePath(utf8Path);
     ImageFile out;
     std::error_code error;
     const auto status = std::filesystem::status(path, error); // follows a link, as the file is read

@@ -29,10 +29,11 @@ struct WineServerStop {
     }
 };
 
-// Lines end in CR LF, as a Windows program's text does.
+// Lines end in CR LF, as a Windows program's text does. wine names the adapters in the Unix
+// locale's encoding: UTF-8, so that a Linux interface name reaches Windows' API as Unicode.
 NetLab::Outcome wineCli(NetLab& lab, const QStringList& args) {
     NetLab::Outcome r =
-        lab.runApart("ws", QStringList{"env", "WINEPREFIX=" + env("FERNWICK_WINEPREFIX"),
+        lab.runApart("ws", QStringList{"env", "WINEPREFIX=" + env("FERNWICK_WINEPREFIX"), "LC_ALL=C.UTF-8",
                                        NetLab::sourcePath("cmake/wine-run.sh"), env("FERNWICK_WINDOWS_CLI")} +
                                args);
     r.out.replace("\r\n", "\n");
@@ -70,10 +71,15 @@ TEST(WindowsCliNet, SearchesSetsAnAddressUpgradesAndNamesAPortHolderUnderWine) {
     EXPECT_FALSE(simulatorEvents(brLog, "setip-ack").empty());
     EXPECT_TRUE(wineCli(lab, {"search", "-i", "eth1", "--format", "csv"}).out.contains(",10.77.2.77,"));
 
-    // The upload reaches tftpd-hpa byte for byte (the image read through wine's Z: drive).
+    // The upload reaches tftpd-hpa byte for byte (the image read through wine's Z: drive), from a
+    // file whose name no 8-bit code page holds whole.
     const QString root = startTftpd(lab, "ap");
     const QByteArray image = firmwareImage(200001, "ap config", 3);
-    const QString path = "Z:" + lab.writeFile("ap.bin", image).replace('/', '\\');
+    const QString path =
+        "Z:" + lab.writeFile(QString::fromUtf8("\xce\xb1-\xd0\xbf\xd1\x80\xd0\xbe\xd1\x88\xd0\xb8\xd0\xb2"
+                                               "\xd0\xba\xd0\xb0.bin"),
+                             image)
+                   .replace('/', '\\');
     const NetLab::Outcome upgraded = wineCli(lab, {"upgrade", "10.77.1.10", path});
     EXPECT_EQ(upgraded.out, "Data transmit finish\n") << upgraded.err.toStdString();
     EXPECT_EQ(fileBytes(QDir(root).filePath("fw.bin")),
@@ -95,6 +101,16 @@ TEST(WindowsCliNet, SearchesSetsAnAddressUpgradesAndNamesAPortHolderUnderWine) {
     const NetLab::Outcome doctor = wineCli(lab, {"doctor", "--format", "json", "-i", "eth0"});
     EXPECT_TRUE(doctor.out.contains("\"name\": \"fernwick-cli.exe\"")) << doctor.out.toStdString();
     EXPECT_TRUE(doctor.out.contains("\"not-applicable\""));
+
+    // An adapter named outside ASCII is found by its name, which the doctor lists as it is.
+    const QString reseau = QString::fromUtf8("r\xc3\xa9seau");
+    lab.sh("ws",
+           "ip link set eth1 down && ip link set eth1 name " + reseau + " && ip link set " + reseau + " up");
+    const NetLab::Outcome named = wineCli(lab, {"search", "-i", reseau, "--format", "csv"});
+    EXPECT_TRUE(named.out.contains(",00-0A-1B-00-00-20,adapter," + reseau.toUtf8() + ",10.77.2.1\n"))
+        << named.out.toStdString() << named.err.toStdString();
+    EXPECT_TRUE(wineCli(lab, {"doctor", "--format", "json", "-i", reseau})
+                    .out.contains("\"name\": \"" + reseau.toUtf8()));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Main of the GUI test binaries: one QApplication on the offscreen platform, then GoogleTest.
+// Main of the GUI test binaries: one QApplication on the offscreen platform, then GoogleTest; a
+// skipped test makes the binary report skipped (support/SkipStatus.h).
+#include "support/SkipStatus.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -8,5 +11,5 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return fw::test::statusCountingSkips(RUN_ALL_TESTS());
 }

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Main of the net test binaries. They build network namespaces, which needs root; without it the
-// binary says so and exits 77, which CTest reports as skipped (never as passed).
+// binary says so and exits 77, which CTest reports as skipped (never as passed); so does one whose
+// tests skipped themselves (GTEST_SKIP).
+#include "support/SkipStatus.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -11,10 +14,10 @@
 int main(int argc, char** argv) {
     if (geteuid() != 0) {
         std::printf("SKIPPED: net tests create network namespaces and need root\n");
-        return 77;
+        return fw::test::kSkippedStatus;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return fw::test::statusCountingSkips(RUN_ALL_TESTS());
 }

@@ -54,6 +54,8 @@ TEST(CommandLine, UpgradeTargets) {
     EXPECT_EQ(byMac.image, "a b.bin");
     EXPECT_TRUE(byMac.yes);
     EXPECT_EQ(byMac.interfaces, std::vector<std::string>{"eth1"});
+    // A path from the root is a path on every system, not a Windows-style option.
+    EXPECT_EQ(commandOf<UpgradeCommand>({"upgrade", "10.77.1.10", "/tmp/ap.bin"}).image, "/tmp/ap.bin");
 }
 
 TEST(CommandLine, TargetOptions) {
@@ -79,6 +81,7 @@ TEST(CommandLine, ErrorsNameTheBadText) {
         {{"search", "--timeout"}, "Missing value after '--timeout'."},
         {{"set-ip", "00-0A-1B-2C-3D-4E", "--dhcp=no"}, "Unexpected value after '--dhcp'."},
         {{"search", "extra"}, "'extra'"},
+        {{"search", "/t:1"}, "'/t:1'"},
         {{"search", "-f", "json", "-f", "csv"}, "--format given more than once"},
         {{"doctor", "--format", "csv"}, "'csv' is not one of text, json"},
         {{"set-ip", "--dhcp"}, "MAC address is missing"},

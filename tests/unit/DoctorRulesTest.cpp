@@ -107,6 +107,41 @@ TEST(DoctorRules, FixesNameTheInterface) {
     EXPECT_EQ(fixOf(facts, "shared-subnet"), "info: " + arp);
 }
 
+// On Windows every fix is a Windows command and no text speaks of Linux's settings or sudo; a
+// UTF-8 adapter name stays itself in the JSON.
+TEST(DoctorRules, WindowsFindingsUseWindowsTerms) {
+    DoctorFacts facts;
+    facts.system = HostSystem::Windows;
+    facts.firewall.check = FirewallCheck::NotApplicable;
+    facts.interfaces = {iface("Ethernet 2", {false, false, false}),
+                        iface("r\xc3\xa9seau", {true, false, false}),
+                        iface("Wi-Fi", {true, false, false}, "10.0.0.9")};
+    for (InterfaceFacts& f : facts.interfaces) {
+        f.rpFilter.reset();
+        f.arpFluxGuarded = true;
+    }
+    facts.interfaces[1].port = {PortState::InUse, {{77, ""}}, "in use"};
+    const DoctorReport r = makeReport(facts);
+    const std::pair<const char*, const char*> expected[] = {
+        {"interface-down", "netsh interface set interface name=\"Ethernet 2\" admin=enabled"},
+        {"port-in-use", "taskkill /PID 77"},
+        {"shared-subnet", ""},
+        {"not-applicable", "New-NetFirewallRule -DisplayName fernwick-cli -Direction Inbound -Protocol UDP "
+                           "-LocalPort 4001,14321 -Action Allow"},
+    };
+    ASSERT_EQ(r.findings.size(), std::size(expected));
+    for (std::size_t i = 0; i < r.findings.size(); ++i) {
+        EXPECT_EQ(r.findings[i].code, expected[i].first);
+        EXPECT_EQ(r.findings[i].fix, expected[i].second) << expected[i].first;
+    }
+    EXPECT_NE(r.findings[1].message.find("a process of another user (pid 77)"), std::string::npos);
+    const std::string text = formatText(r);
+    for (const char* linux : {"sudo", "sysctl", "nftables", "rp_filter", "ip link", "kill 77"}) {
+        EXPECT_EQ(text.find(linux), std::string::npos) << linux << " in:\n" << text;
+    }
+    EXPECT_EQ(nlohmann::json::parse(formatJson(r))["interfaces"][1]["name"], "r\u00e9seau");
+}
+
 TEST(DoctorRules, CleanHostExitsZero) {
     DoctorFacts facts;
     facts.interfaces = {iface("lo", {true, true, false}, "127.0.0.1"), iface("eth0", {true, false, false})};

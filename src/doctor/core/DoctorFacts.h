@@ -51,7 +51,7 @@ struct DoctorFacts {
     ListingPath path = ListingPath::Main;
     FirewallFacts firewall;
     ProbeFacts probe;
-    bool kernelSettingsApply = true; // false: the system has no rp_filter or ARP settings (Windows)
+    HostSystem system = HostSystem::Linux; // names the settings, commands and privileges of the fixes
 };
 
 } // namespace fw::doctor

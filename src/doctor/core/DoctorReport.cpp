@@ -38,9 +38,32 @@ std::string_view firewallName(FirewallCheck c) {
 
 using Json = nlohmann::ordered_json; // members in the order written, as the report documents them
 
-// Names and messages are 8-bit text: as Latin-1, so any byte gives valid JSON.
+bool isUtf8(std::string_view s) {
+    std::size_t follow = 0; // continuation bytes still due
+    for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (follow > 0) {
+            if ((u & 0xC0U) != 0x80U) {
+                return false;
+            }
+            --follow;
+        } else if (u >= 0xF5U || (u >= 0x80U && u < 0xC2U)) {
+            return false;
+        } else if (u >= 0xF0U) {
+            follow = 3;
+        } else if (u >= 0xE0U) {
+            follow = 2;
+        } else if (u >= 0xC2U) {
+            follow = 1;
+        }
+    }
+    return follow == 0;
+}
+
+// Interface names are UTF-8 (Windows gives them so, and Linux names normally are); a name that is
+// not is 8-bit text, read as Latin-1, so any byte gives valid JSON.
 Json text(std::string_view s) {
-    return latin1ToUtf8(s);
+    return isUtf8(s) ? std::string(s) : latin1ToUtf8(s);
 }
 Json textOrNull(std::string_view s) {
     return s.empty() ? Json(nullptr) : text(s);
@@ -87,17 +110,15 @@ std::string pad(std::string text, std::size_t width) {
     return text;
 }
 
-std::string interfaceLine(const InterfaceFacts& f, InterfaceState state, bool kernelSettingsApply) {
+std::string interfaceLine(const InterfaceFacts& f, InterfaceState state) {
     const AdapterFacts& a = f.adapter;
     std::string line = "  " + pad(a.interfaceName, 10) + pad(std::string(stateName(state)), 15);
     if (!isSearched(state)) {
         return line + "not searched" + (f.master ? " (port of " + f.master->interfaceName + ")" : "");
     }
     line += toText(a.ip) + "/" + toText(a.mask) + "  " + formatMac(a.mac);
-    if (f.rpFilter) {
+    if (f.rpFilter) { // none where the system has no such filter
         line += "  rp_filter " + std::string(reversePathMode(f.rpFilter->effective()));
-    } else if (!kernelSettingsApply) {
-        line += "  rp_filter n/a";
     }
     line += "  port 4001 " + std::string(portStateName(f.port.state));
     return line;
@@ -122,7 +143,7 @@ std::string formatText(const DoctorReport& report) {
     const DoctorFacts& facts = report.facts;
     std::string out = "Interfaces:\n";
     for (std::size_t i = 0; i < facts.interfaces.size(); ++i) {
-        out += interfaceLine(facts.interfaces[i], report.states[i], facts.kernelSettingsApply) + "\n";
+        out += interfaceLine(facts.interfaces[i], report.states[i]) + "\n";
     }
     out += "Firewall: ";
     switch (facts.firewall.check) {
@@ -137,7 +158,9 @@ std::string formatText(const DoctorReport& report) {
         out += "no nftables ruleset could be read\n";
         break;
     case FirewallCheck::NotApplicable:
-        out += "not applicable (no nftables here; the system's own firewall is not read)\n";
+        out += facts.system == HostSystem::Windows
+                   ? "Windows Firewall, not read (it must let UDP 4001 and 14321 in)\n"
+                   : "not applicable (no nftables here; the system's own firewall is not read)\n";
         break;
     }
     if (facts.firewall.legacyIptables) {

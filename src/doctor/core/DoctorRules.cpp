@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 
 namespace fw::doctor {
 namespace {
@@ -56,24 +57,86 @@ std::string rpOffFix(const std::string& name) {
     return "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf." + name + ".rp_filter=0";
 }
 
-std::string holderText(const std::vector<PortHolder>& holders) {
+// A fix is written in the host system's own terms: Linux's iproute2, sysctl, kill and sudo;
+// Windows' netsh, taskkill and an administrator's command prompt.
+bool onWindows(HostSystem system) {
+    return system == HostSystem::Windows;
+}
+
+// The name as one word on the system's command line: Windows' adapter names have spaces
+// ("Ethernet 2"). Bytes past ASCII are letters of a UTF-8 name.
+std::string word(HostSystem system, const std::string& name) {
+    const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x80 || std::isalnum(u) != 0 || c == '-' || c == '_' || c == '.' || c == '@';
+    });
+    if (plain) {
+        return name;
+    }
+    if (onWindows(system)) {
+        return "\"" + name + "\"";
+    }
+    std::string quoted = "'";
+    for (const char c : name) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// The doctor with the rights to see every port holder (and, on Linux, the firewall and the wire).
+std::string asAdministrator(HostSystem system) {
+    return onWindows(system) ? "fernwick-cli doctor (in a command prompt run as administrator)"
+                             : "sudo fernwick-cli doctor";
+}
+
+std::string upCommand(HostSystem system, const std::string& name) {
+    return onWindows(system) ? "netsh interface set interface name=\"" + name + "\" admin=enabled"
+                             : "ip link set dev " + word(system, name) + " up";
+}
+
+std::string addAddressCommand(HostSystem system, const std::string& name) {
+    return onWindows(system)
+               ? "netsh interface ipv4 add address name=\"" + name + "\" address=ADDRESS mask=MASK"
+               : "ip address add ADDRESS/PREFIX dev " + word(system, name);
+}
+
+// Where a fix holds a value the doctor cannot know, the message says how to choose it.
+std::string_view chooseAddress(HostSystem system) {
+    return onWindows(system) ? " For ADDRESS and MASK choose a free address in the devices' subnet and "
+                               "that subnet's mask."
+                             : " For ADDRESS/PREFIX choose a free address in the devices' subnet and that "
+                               "subnet's prefix length.";
+}
+
+std::string holderText(HostSystem system, const std::vector<PortHolder>& holders) {
     std::string out;
     for (const PortHolder& h : holders) {
         out += out.empty() ? "" : ", ";
-        out += h.pid == 0 ? "a process of another user" : h.name + " (pid " + std::to_string(h.pid) + ")";
+        const std::string pid = "pid " + std::to_string(h.pid);
+        if (h.pid == 0) {
+            out += onWindows(system) ? "a process Windows does not name" : "a process of another user";
+        } else if (h.name.empty()) {
+            // Windows lists every owner's pid, but names another user's process only to an administrator.
+            out += onWindows(system) ? "a process of another user (" + pid + ")" : "a process (" + pid + ")";
+        } else {
+            out += h.name + " (" + pid + ")";
+        }
     }
     return out.empty() ? "another program" : out;
 }
 
-std::string holderFix(const std::vector<PortHolder>& holders) {
+std::string holderFix(HostSystem system, const std::vector<PortHolder>& holders) {
     std::string pids;
     for (const PortHolder& h : holders) {
         if (h.pid != 0) {
-            pids += " " + std::to_string(h.pid);
+            pids += (onWindows(system) ? " /PID " : " ") + std::to_string(h.pid);
         }
     }
-    // Without a pid the user needs root to learn it; say how.
-    return pids.empty() ? "sudo fernwick-cli doctor" : "kill" + pids;
+    // Without a pid the user needs more rights to learn it; say how.
+    if (pids.empty()) {
+        return asAdministrator(system);
+    }
+    return (onWindows(system) ? "taskkill" : "kill") + pids;
 }
 
 std::string acceptRule(const DropChain& c) {
@@ -92,10 +155,6 @@ std::string subnetText(Ipv4 ip, Ipv4 mask) {
     const std::uint32_t m = mask.toHostOrder();
     return Ipv4::fromHostOrder(ip.toHostOrder() & m).toString() + "/" + std::to_string(std::popcount(m));
 }
-
-// Where a fix holds a value the doctor cannot know, the message says how to choose it.
-constexpr const char* kChooseAddress =
-    " For ADDRESS/PREFIX choose a free address in the devices' subnet and that subnet's prefix length.";
 
 // Answers the packet socket saw arrive on the adapter that no search socket got. One whose device
 // was received on another adapter is no drop: the device is listed (mac-on-two-adapters says why).
@@ -138,16 +197,16 @@ std::optional<Ipv4> foreignAnswerLetIn(const DoctorFacts& facts, const std::stri
 }
 
 // The fix that makes an adapter searchable, by its reason for being skipped.
-std::string searchableFix(const AdapterFacts& a, ListingPath path) {
+std::string searchableFix(HostSystem system, const AdapterFacts& a, ListingPath path) {
     const auto skip = adapterSkip(a, path);
     if (skip == AdapterSkip::Down) {
-        return "ip link set dev " + a.interfaceName + " up";
+        return upCommand(system, a.interfaceName);
     }
-    return skip == AdapterSkip::NoIpv4 ? "ip address add ADDRESS/PREFIX dev " + a.interfaceName : "";
+    return skip == AdapterSkip::NoIpv4 ? addAddressCommand(system, a.interfaceName) : "";
 }
 
 // A port of a bridge or bond needs no address: its master carries it and is searched in its place.
-bool portFinding(const InterfaceFacts& f, ListingPath path, std::vector<Finding>& out) {
+bool portFinding(const InterfaceFacts& f, HostSystem system, ListingPath path, std::vector<Finding>& out) {
     if (!f.master) {
         return false;
     }
@@ -163,14 +222,15 @@ bool portFinding(const InterfaceFacts& f, ListingPath path, std::vector<Finding>
                        {}});
         return true;
     }
-    const std::string fix = searchableFix(*f.master, path);
+    const std::string fix = searchableFix(system, *f.master, path);
     out.push_back({Severity::Warning,
                    "no-ipv4",
                    n,
                    {},
                    n + " is a port of the bridge or bond " + m + ", which cannot be searched (" +
                        std::string(stateName(stateOf(*adapterSkip(*f.master, path)))) + "): make " + m +
-                       " searchable." + (fix.find("ADDRESS") != std::string::npos ? kChooseAddress : ""),
+                       " searchable." +
+                       std::string(fix.find("ADDRESS") != std::string::npos ? chooseAddress(system) : ""),
                    fix});
     return true;
 }
@@ -178,6 +238,7 @@ bool portFinding(const InterfaceFacts& f, ListingPath path, std::vector<Finding>
 void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, InterfaceState state,
                        std::vector<Finding>& out) {
     const std::string& n = f.adapter.interfaceName;
+    const HostSystem system = facts.system;
     switch (state) {
     case InterfaceState::Down:
         out.push_back({Severity::Warning,
@@ -185,10 +246,10 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
                        n,
                        {},
                        n + " is down: no search runs on it.",
-                       "ip link set dev " + n + " up"});
+                       upCommand(system, n)});
         return;
     case InterfaceState::NoIpv4:
-        if (portFinding(f, facts.path, out)) {
+        if (portFinding(f, system, facts.path, out)) {
             return;
         }
         out.push_back({Severity::Warning,
@@ -198,8 +259,8 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
                        n +
                            " has no IPv4 address: no search runs on it. Give it an address on the "
                            "devices' segment." +
-                           kChooseAddress,
-                       "ip address add ADDRESS/PREFIX dev " + n});
+                           std::string(chooseAddress(system)),
+                       addAddressCommand(system, n)});
         return;
     case InterfaceState::Loopback:
         out.push_back({Severity::Info, "loopback", n, {}, n + " is a loopback interface: not searched.", {}});
@@ -222,7 +283,7 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
                        {},
                        n + " is past the first " + std::to_string(kMaxAdapters) +
                            " usable adapters: a search without --interface skips it.",
-                       "fernwick-cli search --interface " + n});
+                       "fernwick-cli search --interface " + word(system, n)});
         return;
     case InterfaceState::NoCarrier:
         out.push_back({Severity::Warning,
@@ -265,9 +326,9 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
                        "port-in-use",
                        n,
                        {},
-                       "UDP port 4001 on " + n + " is held by " + holderText(f.port.holders) +
+                       "UDP port 4001 on " + n + " is held by " + holderText(system, f.port.holders) +
                            ": a search cannot listen there, so answers on " + n + " are lost to it.",
-                       holderFix(f.port.holders)});
+                       holderFix(system, f.port.holders)});
     } else if (f.port.state == PortState::Failed) {
         out.push_back({Severity::Warning,
                        "port-unavailable",
@@ -286,7 +347,7 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                        {},
                        {},
                        "The nftables ruleset was not checked: reading it needs root.",
-                       "sudo fernwick-cli doctor"});
+                       asAdministrator(facts.system)});
         return;
     case FirewallCheck::Unreadable:
         out.push_back(
@@ -298,14 +359,30 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
              {}});
         return;
     case FirewallCheck::NotApplicable:
-        out.push_back({Severity::Info,
-                       "not-applicable",
-                       {},
-                       {},
-                       "rp_filter, the ARP settings and nftables do not exist on this system and were not "
-                       "checked, nor can answers be watched on the wire; its own firewall must let UDP 4001 "
-                       "and 14321 in.",
-                       {}});
+        if (onWindows(facts.system)) {
+            out.push_back(
+                {Severity::Info,
+                 "not-applicable",
+                 {},
+                 {},
+                 "Windows Firewall's rules are not read, and answers cannot be watched on the wire: "
+                 "the firewall must let UDP ports 4001 and " +
+                     std::string(kTftpReplyPort) +
+                     " in (allow fernwick-cli when Windows asks, or add the rule below in a "
+                     "PowerShell run as administrator).",
+                 "New-NetFirewallRule -DisplayName fernwick-cli -Direction Inbound -Protocol UDP "
+                 "-LocalPort 4001," +
+                     std::string(kTftpReplyPort) + " -Action Allow"});
+        } else {
+            out.push_back({Severity::Info,
+                           "not-applicable",
+                           {},
+                           {},
+                           "This system has no nftables: the firewall was not checked, nor can answers be "
+                           "watched on the wire; it must let UDP 4001 and " +
+                               std::string(kTftpReplyPort) + " in.",
+                           {}});
+        }
         return;
     case FirewallCheck::Checked:
         break;
@@ -355,7 +432,8 @@ std::string adapterOf(const ProbeFacts& probe, Ipv4 ip) {
     return ip.toString();
 }
 
-std::optional<Finding> conflictFinding(const ProbeFacts& probe, const DeviceInventory::Event& e) {
+std::optional<Finding> conflictFinding(HostSystem system, const ProbeFacts& probe,
+                                       const DeviceInventory::Event& e) {
     using Kind = DeviceInventory::EventKind;
     if (e.devices.size() < 2 || (e.kind != Kind::DuplicateIp && e.kind != Kind::MacOnTwoAdapters)) {
         return std::nullopt;
@@ -378,7 +456,7 @@ std::optional<Finding> conflictFinding(const ProbeFacts& probe, const DeviceInve
                            ": their segments are bridged (or looped), or the adapters are on one segment, "
                            "so a search may list it on either. Take all but one adapter off that segment, "
                            "or search on one only.",
-                       "fernwick-cli search --interface " + first};
+                       "fernwick-cli search --interface " + word(system, first)};
     }
     const auto a = std::find_if(probe.adapters.begin(), probe.adapters.end(),
                                 [&](const ProbeAdapter& p) { return p.ip == last.adapterIp; });
@@ -397,7 +475,7 @@ std::optional<Finding> conflictFinding(const ProbeFacts& probe, const DeviceInve
 
 // Two devices on one address, or one device on two adapters: the watch's rules, applied to every
 // answer the probe got or saw on the wire.
-void conflictFindings(const ProbeFacts& probe, std::vector<Finding>& out) {
+void conflictFindings(HostSystem system, const ProbeFacts& probe, std::vector<Finding>& out) {
     AdapterTable table;
     std::vector<DeviceRow> rows;
     for (const ProbeAdapter& a : probe.adapters) {
@@ -422,7 +500,7 @@ void conflictFindings(const ProbeFacts& probe, std::vector<Finding>& out) {
     }
     DeviceInventory inventory(1);
     for (const DeviceInventory::Event& e : inventory.update(rows, table)) {
-        if (auto f = conflictFinding(probe, e)) {
+        if (auto f = conflictFinding(system, probe, e)) {
             out.push_back(std::move(*f));
         }
     }
@@ -432,16 +510,16 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
     if (!facts.probe.ran) {
         return;
     }
-    if (!facts.probe.wireWatched && facts.kernelSettingsApply) { // elsewhere "not-applicable" says it
+    if (!facts.probe.wireWatched && !onWindows(facts.system)) { // elsewhere "not-applicable" says it
         out.push_back({Severity::Info,
                        "probe-not-watched",
                        {},
                        {},
                        "Answers that reach an adapter but are dropped by this host cannot be seen without "
                        "CAP_NET_RAW; as root the doctor names each such device and the cause.",
-                       "sudo fernwick-cli doctor"});
+                       asAdministrator(facts.system)});
     }
-    conflictFindings(facts.probe, out);
+    conflictFindings(facts.system, facts.probe, out);
     for (const ProbeAdapter& a : facts.probe.adapters) {
         for (const SeenAnswer& seen : droppedAnswers(facts.probe, a)) {
             const std::string who = "Device " + formatMac(seen.mac) + " at " + seen.source.toString() +
@@ -451,9 +529,10 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                 std::find(a.noRouteBack.begin(), a.noRouteBack.end(), seen.source) == a.noRouteBack.end();
             const int rpFilter = f != nullptr && f->rpFilter ? f->rpFilter->effective() : 0;
             if (f != nullptr && f->port.state == PortState::InUse) {
-                out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
-                               who + ": port 4001 there is held by " + holderText(f->port.holders) + ".",
-                               holderFix(f->port.holders)});
+                out.push_back(
+                    {Severity::Problem, "answer-dropped", a.interfaceName, seen,
+                     who + ": port 4001 there is held by " + holderText(facts.system, f->port.holders) + ".",
+                     holderFix(facts.system, f->port.holders)});
             } else if (f != nullptr && strict(*f) && !inSubnet(seen.source, a.ip, a.mask)) {
                 out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
                                who + ": its address is outside " + a.interfaceName +
@@ -484,7 +563,7 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                                    (checked ? "no reverse-path filter, held port or firewall chain found "
                                               "explains it)."
                                             : "the firewall was not checked: that needs root)."),
-                               checked ? "" : "sudo fernwick-cli doctor"});
+                               checked ? "" : asAdministrator(facts.system)});
             }
         }
     }
@@ -511,6 +590,15 @@ void sharedSubnetFindings(const DoctorFacts& facts, const std::vector<InterfaceS
                                      subnetText(*a.adapter.ip, *a.adapter.mask) + ") and " +
                                      b.adapter.interfaceName + " (" +
                                      subnetText(*b.adapter.ip, *b.adapter.mask) + ") are in one subnet";
+            if (onWindows(facts.system)) { // the strong host model: no ARP flux, no setting for it
+                out.push_back({Severity::Info,
+                               "shared-subnet",
+                               a.adapter.interfaceName,
+                               {},
+                               pair + "; Windows answers ARP for each address only on its own adapter.",
+                               {}});
+                continue;
+            }
             const bool guarded = a.arpFluxGuarded && b.arpFluxGuarded;
             out.push_back(
                 {guarded ? Severity::Info : Severity::Warning,
@@ -533,13 +621,13 @@ void noAdapterFinding(const DoctorFacts& facts, std::vector<Finding>& out) {
     std::string fix;
     for (const InterfaceFacts& f : facts.interfaces) {
         const AdapterFacts& target = f.master ? *f.master : f.adapter;
-        fix = searchableFix(target, facts.path);
+        fix = searchableFix(facts.system, target, facts.path);
         if (!fix.empty()) {
             break;
         }
     }
     if (fix.find("ADDRESS") != std::string::npos) {
-        message += kChooseAddress;
+        message += chooseAddress(facts.system);
     } else if (fix.empty() && facts.restricted) {
         const auto port = std::find_if(facts.interfaces.begin(), facts.interfaces.end(),
                                        [](const InterfaceFacts& f) { return f.master.has_value(); });

@@ -10,6 +10,10 @@ namespace fw {
 // What the platform tells about the host around the adapters: kernel settings, who holds a port,
 // the firewall. Plain values, read by the platform layer and judged by the doctor's rules.
 
+// The system the host runs. Linux has rp_filter, the ARP sysctls, nftables and packet sockets;
+// Windows has none of them, and its commands and privileges have other names.
+enum class HostSystem { Linux, Windows };
+
 // net.ipv4.conf.{all,IF}.rp_filter. The kernel applies the larger of the two:
 // 0 off, 1 strict (the source must be routed back out of the arriving adapter), 2 loose.
 struct ReversePathFilter {

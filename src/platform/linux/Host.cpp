@@ -36,6 +36,10 @@ std::pair<int, fs::path> createTemporary(const fs::path& folder) {
 
 } // namespace
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return {argv, argv + argc};
+}
+
 AdapterListing readAdapters() {
     return LinuxAdapterSource().readListing();
 }
@@ -55,8 +59,8 @@ bool arpFluxGuarded(const std::string& interfaceName) {
     return Sysctl::arpFluxGuarded(interfaceName);
 }
 
-bool kernelSettingsApply() {
-    return true;
+HostSystem hostSystem() {
+    return HostSystem::Linux;
 }
 
 PortCheck checkPort(const AdapterFacts& adapter, std::uint16_t port) {

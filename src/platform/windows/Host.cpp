@@ -3,6 +3,7 @@
 
 #include "platform/windows/NeighbourFlush.h"
 #include "platform/windows/UdpPortCheck.h"
+#include "platform/windows/WideText.h"
 #include "platform/windows/WindowsAdapterSource.h"
 
 #include <winsock2.h>
@@ -36,6 +37,14 @@ std::pair<HANDLE, fs::path> createTemporary(const fs::path& folder) {
 
 } // namespace
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    std::vector<std::string> args = utf8Arguments(GetCommandLineW());
+    if (args.empty()) {
+        args.assign(argv, argv + argc);
+    }
+    return args;
+}
+
 AdapterListing readAdapters() {
     return WindowsAdapterSource().readListing();
 }
@@ -59,8 +68,8 @@ bool arpFluxGuarded(const std::string& /*interfaceName*/) {
     return true;
 }
 
-bool kernelSettingsApply() {
-    return false;
+HostSystem hostSystem() {
+    return HostSystem::Windows;
 }
 
 PortCheck checkPort(const AdapterFacts& adapter, std::uint16_t port) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/windows/UdpPortCheck.h"
 
+#include "platform/windows/WideText.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // winsock2.h first: iphlpapi.h needs its types.
@@ -20,14 +22,14 @@ std::string imageName(DWORD pid) {
     if (process == nullptr) {
         return {};
     }
-    std::array<char, MAX_PATH> path{};
+    std::array<wchar_t, MAX_PATH> path{};
     DWORD size = path.size();
-    const bool ok = QueryFullProcessImageNameA(process, 0, path.data(), &size) != 0;
+    const bool ok = QueryFullProcessImageNameW(process, 0, path.data(), &size) != 0;
     CloseHandle(process);
     if (!ok) {
         return {};
     }
-    const std::string full(path.data(), size);
+    const std::string full = utf8Of(std::wstring_view(path.data(), size));
     return full.substr(full.find_last_of("\\/") + 1);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/windows/WindowsAdapterSource.h"
 
 #include "netif/core/AdapterRules.h"
+#include "platform/windows/WideText.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -15,14 +16,7 @@ namespace fw {
 namespace {
 
 std::string utf8(const wchar_t* text) {
-    if (text == nullptr || *text == 0) {
-        return {};
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(std::max(n, 1)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(std::max(n - 1, 0)));
-    return out;
+    return text == nullptr ? std::string() : utf8Of(text);
 }
 
 std::optional<Ipv4> ipv4Of(const SOCKET_ADDRESS& address) {
