@@ -7,13 +7,13 @@
 #include "cli/RolloutReport.h"
 #include "engine/Engine.h"
 #include "platform/Host.h"
-#include "platform/Utf8Console.h"
 
 #include <cstdio>
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     fw::cli::RolloutReport::initialiseHashing();
-    const fw::Utf8Console utf8Console;
     fw::cli::Console console;
     // Arguments, paths and adapter names are UTF-8 from here on, on every system.
     const fw::cli::ParsedCommandLine parsed =
@@ -33,4 +33,13 @@ int main(int argc, char** argv) {
     fw::cli::CliContext ctx{
         console, engine.endpoints(), fw::host::readAdapters, fw::host::flushNeighbour, {}};
     return static_cast<int>(engine.run(fw::cli::runCommand(ctx, *parsed.command)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const unsigned codePage = fw::host::useUtf8Console();
+    const int status = run(argc, argv);
+    fw::host::restoreConsole(codePage);
+    return status;
 }

@@ -23,6 +23,11 @@ namespace fw::host {
 // The program's arguments as UTF-8: on Windows read again from the UTF-16 command line (argv holds
 // them in the ANSI code page, which loses every other character), elsewhere argv as given.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
+// Lets a console show the UTF-8 text the program writes: Windows' console reads output in its own
+// code page (the OEM one) unless told. The console's code page outlives the program, so what it
+// was is returned for restoreConsole(); elsewhere nothing changes.
+unsigned useUtf8Console();
+void restoreConsole(unsigned previous);
 
 // Every adapter with its facts, before any rule.
 AdapterListing readAdapters();

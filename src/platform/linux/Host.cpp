@@ -40,6 +40,12 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return {argv, argv + argc};
 }
 
+unsigned useUtf8Console() {
+    return 0;
+}
+
+void restoreConsole(unsigned /*previous*/) {}
+
 AdapterListing readAdapters() {
     return LinuxAdapterSource().readListing();
 }

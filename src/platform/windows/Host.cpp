@@ -45,6 +45,17 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return args;
 }
 
+unsigned useUtf8Console() {
+    const UINT current = GetConsoleOutputCP(); // 0 without a console
+    return current != 0 && current != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0 ? current : 0;
+}
+
+void restoreConsole(unsigned previous) {
+    if (previous != 0) {
+        SetConsoleOutputCP(previous);
+    }
+}
+
 AdapterListing readAdapters() {
     return WindowsAdapterSource().readListing();
 }
