@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ImageFileReader.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -11,14 +13,26 @@ ImageFile readImageFile(const std::string& path, std::size_t limit) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error); // follows a link, as the file is read
     if (!std::filesystem::exists(status)) {
+        if (error && error != std::errc::no_such_file_or_directory) {
+            // A folder on the way that cannot be entered: something is there, it cannot be read.
+            out.state = ImageFile::State::Unreadable;
+            out.reason = error.message();
+        }
         return out; // Missing
     }
     out.state = ImageFile::State::Unreadable;
-    if (!std::filesystem::is_regular_file(status)) {
-        return out; // a folder, or a FIFO that would block
+    if (std::filesystem::is_directory(status)) {
+        out.reason = std::make_error_code(std::errc::is_a_directory).message();
+        return out;
     }
+    if (!std::filesystem::is_regular_file(status)) {
+        out.reason = "not a regular file"; // a FIFO would block, a device never ends
+        return out;
+    }
+    errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
+        out.reason = errno != 0 ? std::strerror(errno) : "cannot be opened";
         return out;
     }
     const std::size_t wanted = limit + 1;
@@ -32,6 +46,7 @@ ImageFile readImageFile(const std::string& path, std::size_t limit) {
         bytes.resize(got + static_cast<std::size_t>(file.gcount()));
     }
     if (file.bad()) {
+        out.reason = errno != 0 ? std::strerror(errno) : "read error";
         return out;
     }
     out.bytes = std::move(bytes);
