@@ -12,15 +12,14 @@ ImageFile readImageFile(const std::string& path, std::size_t limit) {
     ImageFile out;
     std::error_code error;
     const auto status = std::filesystem::status(path, error); // follows a link, as the file is read
-    if (!std::filesystem::exists(status)) {
-        if (error && error != std::errc::no_such_file_or_directory) {
-            // A folder on the way that cannot be entered: something is there, it cannot be read.
-            out.state = ImageFile::State::Unreadable;
-            out.reason = error.message();
-        }
+    if (!std::filesystem::exists(status) && error != std::errc::permission_denied) {
         return out; // Missing
     }
     out.state = ImageFile::State::Unreadable;
+    if (error == std::errc::permission_denied) {
+        out.reason = error.message(); // a folder on the way that cannot be entered
+        return out;
+    }
     if (std::filesystem::is_directory(status)) {
         out.reason = std::make_error_code(std::errc::is_a_directory).message();
         return out;
