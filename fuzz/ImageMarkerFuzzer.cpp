@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool found = naiveContains(bytes, marker);
     fw::fuzz::require(fw::containsMarker(bytes, marker) == found, "marker search");
 
-    fw::ImageFile file{fw::ImageFile::State::Read, {bytes.begin(), bytes.end()}};
+    fw::ImageFile file{fw::ImageFile::State::Read, {bytes.begin(), bytes.end()}, {}};
     const auto decision =
         fw::checkImage("image.bin", file, ap ? fw::DeviceKind::AccessPoint : fw::DeviceKind::Bridge);
     fw::fuzz::require(decision.kind ==

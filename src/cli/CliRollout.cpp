@@ -96,6 +96,10 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
     if (!searched) {
         co_return searched.error();
     }
+    if (const auto refusal = portRefusal(*searched, in->targets, in->earlier)) {
+        ctx_.console.err(*refusal);
+        co_return ExitStatus::Usage;
+    }
     if (command_.perAdapter > 1) {
         shared_.emplace(ctx_.endpoints);
         sharing_.emplace(CliContext{ctx_.console, *shared_, ctx_.listAdapters, ctx_.flushNeighbour,
@@ -133,6 +137,39 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
             return j.entry.state == RolloutState::Done || (dryRun && j.entry.state == RolloutState::Pending);
         });
     co_return allDone ? ExitStatus::Ok : ExitStatus::Negative;
+}
+
+// Another program holds port 4001 on an adapter the search used: a named device not found (and not
+// done earlier) or a device of the searched kinds may be behind it. Refused before anything is sent,
+// as a single upgrade is, rather than reported not-found.
+std::optional<std::string> CliRollout::portRefusal(const SearchSummary& searched,
+                                                   const std::vector<DeviceTarget>& targets,
+                                                   const std::vector<RolloutEntry>& earlier) const {
+    if (!portTaken(searched)) {
+        return std::nullopt;
+    }
+    std::string missing;
+    int count = 0;
+    for (const DeviceTarget& t : targets) {
+        const bool found = std::any_of(searched.rows.begin(), searched.rows.end(),
+                                       [&](const DeviceRow& r) { return matches(t, r); });
+        const bool done = std::any_of(earlier.begin(), earlier.end(),
+                                      [&](const RolloutEntry& e) { return e.target == describe(t); });
+        if (!found && !done) {
+            missing += (missing.empty() ? "" : ", ") + describe(t);
+            ++count;
+        }
+    }
+    const std::string held = portTakenOn(searched);
+    if (!missing.empty()) {
+        return missing + " did not answer; " + (count == 1 ? "it" : "they") + " may be behind " + held +
+               ", where another program holds UDP port 4001; nothing was sent";
+    }
+    if (command_.allAp || command_.allBridge) {
+        return "the devices behind " + held +
+               " could not be searched, as another program holds UDP port 4001 there; nothing was sent";
+    }
+    return std::nullopt;
 }
 
 // On a terminal, one line for every running upload: its device and its bar, or side by side the

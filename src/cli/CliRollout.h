@@ -16,6 +16,7 @@
 #include <asio/steady_timer.hpp>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace fw::cli {
@@ -49,6 +50,9 @@ private:
     // Everything a rollout reads (the image, the device list, the earlier report), read and judged
     // before anything is sent; Usage after saying why.
     Result<Inputs, ExitStatus> prepare();
+    std::optional<std::string> portRefusal(const SearchSummary& searched,
+                                           const std::vector<DeviceTarget>& targets,
+                                           const std::vector<RolloutEntry>& earlier) const;
     void plan(const std::vector<DeviceRow>& rows, const std::vector<DeviceTarget>& targets,
               const std::vector<RolloutEntry>& earlier);
     void startNext();

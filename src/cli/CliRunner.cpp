@@ -105,7 +105,9 @@ locate(CliContext& ctx, const AdapterTable& table, std::function<bool(const Devi
     }
     const auto it = std::find_if(searched->rows.begin(), searched->rows.end(), wanted);
     if (it == searched->rows.end() && portTaken(*searched)) {
-        co_return Failure{ExitStatus::Usage}; // the device may be behind the adapter whose port is taken
+        ctx.console.err("the device did not answer; it may be behind " + portTakenOn(*searched) +
+                        ", where another program holds UDP port 4001; nothing was sent");
+        co_return Failure{ExitStatus::Usage};
     }
     co_return it == searched->rows.end() ? std::nullopt : std::optional(*it);
 }

@@ -63,6 +63,16 @@ bool portTaken(const SearchSummary& summary) {
                        [](const auto& f) { return f.error.kind == engine::SocketError::Kind::PortInUse; });
 }
 
+std::string portTakenOn(const SearchSummary& summary) {
+    std::string names;
+    for (const auto& f : summary.started.unbindable) {
+        if (f.error.kind == engine::SocketError::Kind::PortInUse) {
+            names += (names.empty() ? "" : ", ") + f.adapter.interfaceName;
+        }
+    }
+    return names;
+}
+
 std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip,
                         const engine::SocketError& error, std::uint16_t port) {
     const std::string where = "UDP port " + std::to_string(port) + " on " + adapter + " (" + toText(ip) + ")";

@@ -48,6 +48,9 @@ std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept)
 // so the search is incomplete however many devices it listed elsewhere.
 bool portTaken(const SearchSummary& summary);
 
+// The adapters where another program holds port 4001, "eth1" or "eth1, eth2"; empty when none.
+std::string portTakenOn(const SearchSummary& summary);
+
 // "UDP port 4001 on eth1 (10.77.2.1) is in use by another program" for a port another program
 // holds, otherwise "cannot use UDP port 4001 on eth1 (10.77.2.1): " and the system's reason.
 std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip,

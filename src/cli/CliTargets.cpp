@@ -9,9 +9,10 @@
 namespace fw::cli {
 namespace {
 
-constexpr NameTable<TargetError, 11> kTargetReasons{{
+constexpr NameTable<TargetError, 12> kTargetReasons{{
     {TargetError::BadSyntax, "is not an address, a block (A/N) or a range (A-B)"},
-    {TargetError::BadPrefix, "has a prefix length other than 0 to 32"},
+    {TargetError::BadPrefix, "has a prefix length above 32"},
+    {TargetError::PrefixZero, "has a prefix length written with a leading zero"},
     {TargetError::HostBits, "has host bits set: a block is written with its first address"},
     {TargetError::Reversed, "is a range whose first address is above its last"},
     {TargetError::Loopback, "touches loopback (127.0.0.0/8)"},
@@ -55,23 +56,31 @@ Result<std::optional<Sweep>, ExitStatus> commandSweep(CliContext& ctx, const Tar
             ctx.console.err("--targets-from: cannot read " + options.targetsFrom + ": " + content.error());
             return Failure{ExitStatus::Usage};
         }
-        if (auto listed = parseTargetList(*content)) {
-            targets.insert(targets.end(), listed->begin(), listed->end());
-        } else {
-            problems.insert(problems.end(), listed.error().begin(), listed.error().end());
+        TargetList listed = parseTargetList(*content);
+        if (listed.targets.empty() && listed.problems.empty()) {
+            ctx.console.err("--targets-from: " + options.targetsFrom +
+                            " lists no target (one address, block A/N or range A-B a line)");
+            return Failure{ExitStatus::Usage};
         }
+        targets.insert(targets.end(), listed.targets.begin(), listed.targets.end());
+        problems.insert(problems.end(), listed.problems.begin(), listed.problems.end());
     }
     // The others are judged too, so that every problem is said at once; the cap only when there is
     // no other.
     auto made = TargetSet::make(targets, table, options.force || !problems.empty());
+    if (made && problems.empty() && made->size() == 0) {
+        ctx.console.err("the targets hold only network and broadcast addresses of the adapters' subnets: "
+                        "no address is left to send to");
+        return Failure{ExitStatus::Usage};
+    }
     if (made && problems.empty()) {
         return std::optional(Sweep{std::move(*made), options.rate, options.broadcast});
     }
     if (!made) {
         problems.insert(problems.end(), made.error().begin(), made.error().end());
-        std::stable_sort(problems.begin(), problems.end(),
-                         [](const TargetProblem& a, const TargetProblem& b) { return a.line < b.line; });
     }
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const TargetProblem& a, const TargetProblem& b) { return a.line < b.line; });
     for (const TargetProblem& p : problems) {
         ctx.console.err(targetProblemText(p, options.targetsFrom));
     }

@@ -136,6 +136,10 @@ std::string CliUpload::progressView(int width) const {
 
 Result<ImageFile, ExitStatus> readImage(CliContext& ctx, const std::string& path) {
     ImageFile file = readImageFile(path, kTftpMaxImageBytes);
+    if (file.state == ImageFile::State::Unreadable) {
+        ctx.console.err("cannot read " + path + ": " + file.reason);
+        return Failure{ExitStatus::Usage};
+    }
     const ImageDecision early = checkImage(path, file, DeviceKind::AccessPoint);
     if (early.kind == ImageDecision::Kind::Refuse) {
         ctx.console.err(path + ": " + early.message.text);

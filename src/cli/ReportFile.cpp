@@ -56,14 +56,13 @@ Status<std::string> replaceReport(const std::string& path, const std::string& te
 }
 
 std::variant<nlohmann::json, std::string> readReport(const std::string& path, ReportKind kind) {
-    std::ifstream file(filePath(path), std::ios::binary);
-    if (!file) {
-        return std::string(std::strerror(errno));
+    const auto text = readTextFile(path);
+    if (!text) {
+        return "cannot be read: " + text.error();
     }
-    nlohmann::json doc = nlohmann::json::parse(std::istreambuf_iterator<char>(file),
-                                               std::istreambuf_iterator<char>(), nullptr, false);
+    nlohmann::json doc = nlohmann::json::parse(*text, nullptr, false);
     if (doc.is_discarded() || !kind.isReport(doc)) {
-        return "not " + std::string(kind.what);
+        return "is not " + std::string(kind.what);
     }
     return doc;
 }
@@ -82,9 +81,13 @@ std::optional<std::string> reportRefusal(const std::string& utf8Path,
                 return "is " + what + "; the report would replace it";
             }
         }
+        // What cannot be read cannot be told from a document of the operator's: it is not replaced.
+        if (const auto text = readTextFile(utf8Path); !text) {
+            return "exists but cannot be read: " + text.error();
+        }
         const auto read = readReport(utf8Path, kind);
         if (fs::file_size(path, ec) > 0 && !ec && std::holds_alternative<std::string>(read)) {
-            return "exists and is " + std::get<std::string>(read) + "; it would be replaced";
+            return "exists and " + std::get<std::string>(read) + "; it would be replaced";
         }
     }
     // The report is replaced by renaming a new file in its folder: that must work there.

@@ -23,8 +23,8 @@ struct ReportKind {
     std::string_view what;
 };
 
-// The whole of a file a run reads (a device list, a plan), or the system's reason it could not be
-// read.
+// The whole of a file a run reads (a device list, a plan, a targets file), or the system's reason
+// it could not be read. The lines' reader (forEachLine) drops a UTF-8 byte order mark.
 Result<std::string, std::string> readTextFile(const std::string& path);
 
 // A member of a report's object, or the type's empty value when it is missing or of another type.
@@ -40,8 +40,8 @@ template <typename T> T jsonMember(const nlohmann::json& object, const char* key
 // it could not.
 Status<std::string> replaceReport(const std::string& path, const std::string& text);
 
-// The report's document, or why the file (which exists) is none: the system's reason, or "not "
-// and the kind's name.
+// The report's document, or why the file (which exists) is none, as the end of a sentence about
+// it: "cannot be read: " and the system's reason, or "is not " and the kind's name.
 std::variant<nlohmann::json, std::string> readReport(const std::string& path, ReportKind kind);
 
 // Why a report cannot go to `path`: the folder is missing or cannot be written, the path is a

@@ -129,9 +129,10 @@ namespace {
 
 // The sweep's requests, paced, each from the endpoint of the adapter its route leaves by. Nothing
 // is kept per address: the replies are told apart by the search's sequence as the broadcast's are.
+// `routedTo[i]`: some address's route left by adapter i, whether or not it could send there.
 asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const AdapterTable& adapters,
                                              SearchDriver::Sweep& sweep, SweepPacer& pacer,
-                                             asio::steady_timer& timer) {
+                                             asio::steady_timer& timer, std::vector<bool>& routedTo) {
     SearchDriver::Swept swept;
     std::vector<DiscoveryRequest> requests = s->search.requestsFor(adapters);
     sweep.targets.rewind();
@@ -163,6 +164,9 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
                                    [&](const AdapterAddress& a) { return a.ip == source; });
             });
             const auto i = static_cast<std::size_t>(adapter - adapters.begin());
+            if (adapter != adapters.end()) {
+                routedTo[i] = true;
+            }
             if (adapter == adapters.end() || i >= s->sockets.size() || !s->sockets[i] ||
                 !s->sockets[i]->isOpen()) {
                 ++swept.notSearched;
@@ -195,7 +199,16 @@ asio::awaitable<SearchDriver::Summary> onceOn(std::shared_ptr<State> s, AdapterT
     std::error_code ignored;
     if (sweep) {
         SweepPacer pacer(sweep->rate, wait, begun);
-        summary.swept = co_await sweepOn(s, adapters, *sweep, pacer, timer);
+        std::vector<bool> routedTo(adapters.size(), false);
+        summary.swept = co_await sweepOn(s, adapters, *sweep, pacer, timer, routedTo);
+        if (!sweep->broadcast) {
+            // Only the adapters the sweep sent by, or would have, are this search's: another
+            // program on port 4001 elsewhere takes nothing from it.
+            std::erase_if(summary.started.unbindable, [&](const SearchDriver::BindFailure& f) {
+                const auto at = std::find(adapters.begin(), adapters.end(), f.adapter);
+                return at == adapters.end() || !routedTo[static_cast<std::size_t>(at - adapters.begin())];
+            });
+        }
         // The wait counts from the last request, and from the broadcast if there was one.
         const auto end = std::max(summary.swept.sent > 0 ? pacer.quietAt() : begun,
                                   sweep->broadcast ? begun + wait : begun);

@@ -76,7 +76,8 @@ public:
 
     // A command's search: start(), then the wait (cut short once stopWhen holds for a listed row),
     // then close(). Rows also go to the sink as they come. With a sweep, the broadcast goes only
-    // when it asks for it, and the wait counts from the sweep's last request.
+    // when it asks for it, and the wait counts from the sweep's last request; without the
+    // broadcast, started.unbindable names only the adapters the sweep's routes leave by.
     asio::awaitable<Summary> once(AdapterTable adapters, std::chrono::milliseconds wait,
                                   StopWhen stopWhen = {}, std::optional<Sweep> sweep = std::nullopt);
 

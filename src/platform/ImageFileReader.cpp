@@ -3,6 +3,8 @@
 
 #include "platform/FilePath.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -13,15 +15,26 @@ ImageFile readImageFile(const std::string& utf8Path, std::size_t limit) {
     ImageFile out;
     std::error_code error;
     const auto status = std::filesystem::status(path, error); // follows a link, as the file is read
-    if (!std::filesystem::exists(status)) {
+    if (!std::filesystem::exists(status) && error != std::errc::permission_denied) {
         return out; // Missing
     }
     out.state = ImageFile::State::Unreadable;
-    if (!std::filesystem::is_regular_file(status)) {
-        return out; // a folder, or a FIFO that would block
+    if (error == std::errc::permission_denied) {
+        out.reason = error.message(); // a folder on the way that cannot be entered
+        return out;
     }
+    if (std::filesystem::is_directory(status)) {
+        out.reason = std::make_error_code(std::errc::is_a_directory).message();
+        return out;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        out.reason = "not a regular file"; // a FIFO would block, a device never ends
+        return out;
+    }
+    errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
+        out.reason = errno != 0 ? std::strerror(errno) : "cannot be opened";
         return out;
     }
     const std::size_t wanted = limit + 1;
@@ -35,6 +48,7 @@ ImageFile readImageFile(const std::string& utf8Path, std::size_t limit) {
         bytes.resize(got + static_cast<std::size_t>(file.gcount()));
     }
     if (file.bad()) {
+        out.reason = errno != 0 ? std::strerror(errno) : "read error";
         return out;
     }
     out.bytes = std::move(bytes);

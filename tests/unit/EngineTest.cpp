@@ -135,6 +135,37 @@ TEST(Engine, AnUnbindableAdapterIsNamedAndTheOthersSearch) {
     EXPECT_EQ(endpoints.openCount(), 0U);
 }
 
+// A routed search without the broadcast uses only the adapters its routes leave by: a port held on
+// another one is none of its business, and one held where a route leaves is named.
+TEST(Engine, ARoutedSearchNamesOnlyTheHeldPortsItsRoutesUse) {
+    const AdapterTable adapters{{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1},
+                                {Ipv4{{10, 2, 0, 1}}, {}, {}, {}, "eth1", 2}};
+    for (const auto& [target, unbindable] :
+         {std::pair{Ipv4{{10, 9, 0, 5}}, std::vector<std::string>{}},
+          std::pair{Ipv4{{10, 8, 0, 5}}, std::vector<std::string>{"eth1"}}}) {
+        asio::io_context context;
+        FakeEndpoints endpoints(context);
+        endpoints.refuse[{"eth1", kWorkstationPort}] =
+            engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
+        endpoints.routes = {{0x0A0900, adapters[0].ip.value()}, {0x0A0800, adapters[1].ip.value()}};
+        const std::vector<Target> targets{{{target, target}, 0, {}}};
+        engine::SearchDriver search(endpoints, {});
+        std::optional<engine::SearchDriver::Summary> summary;
+        asio::co_spawn(
+            context,
+            search.once(adapters, 10ms, {},
+                        engine::SearchDriver::Sweep{TargetSet::make(targets, adapters, false).value(), 1000}),
+            [&](std::exception_ptr, auto s) { summary = s; });
+        context.run();
+        ASSERT_TRUE(summary);
+        std::vector<std::string> named;
+        for (const auto& f : summary->started.unbindable) {
+            named.push_back(f.adapter.interfaceName);
+        }
+        EXPECT_EQ(named, unbindable) << target.toString();
+    }
+}
+
 // Two transfers on one port 14321: each hears only the device it sent to, a third peer is heard by
 // neither, and one closing leaves the other (and the socket) open.
 TEST(Engine, TransfersSharingAPortHearOnlyTheirDevices) {

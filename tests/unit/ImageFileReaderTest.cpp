@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,12 +40,14 @@ TEST(ImageFileReader, ReadsRegularFilesOnlyAndStopsOneByteOverTheLimit) {
          {std::pair{write("empty.bin", {}), S::Read}, std::pair{path("link.bin"), S::Read},
           std::pair{path("none.bin"), S::Missing}, std::pair{path("folder.bin"), S::Unreadable},
           std::pair{path("fifo.bin"), S::Unreadable}}) {
-        EXPECT_EQ(readImageFile(p, 1000).state, state) << p;
+        const ImageFile read = readImageFile(p, 1000);
+        EXPECT_EQ(read.state, state) << p;
+        EXPECT_EQ(read.reason.empty(), state != S::Unreadable) << p; // the operator is told why
     }
     if (geteuid() != 0) { // root reads every file
         const auto locked = write("locked.bin", "abc");
         QFile::setPermissions(QString::fromStdString(locked), QFileDevice::WriteOwner);
-        EXPECT_EQ(readImageFile(locked, 1000).state, S::Unreadable);
+        EXPECT_EQ(readImageFile(locked, 1000).reason, std::strerror(EACCES));
     }
 }
 

@@ -62,7 +62,7 @@ TEST_P(Check, Decides) {
 }
 
 ImageFile read(Bytes b) {
-    return {ImageFile::State::Read, std::move(b)};
+    return {ImageFile::State::Read, std::move(b), {}};
 }
 ImageFile ofSize(std::size_t size) { // marker at the very end
     Bytes b(size - 9, 0xEE);
@@ -71,7 +71,7 @@ ImageFile ofSize(std::size_t size) { // marker at the very end
 }
 const std::string kAsk252 = "This is a ethernet adapter Firmware, do you really want to update?";
 const std::string kAsk251 = "This is a AP Firmware, do you really want to update?";
-const ImageFile kMissing{ImageFile::State::Missing, {}};
+const ImageFile kMissing{ImageFile::State::Missing, {}, {}};
 using K = ImageDecision::Kind;
 using I = MessageIcon;
 
@@ -79,6 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, Check,
     ::testing::Values(
         CheckCase{"Missing", "x", kMissing, true, K::Refuse, "This file not exist.", I::Information},
+        CheckCase{"Locked",
+                  "x",
+                  {ImageFile::State::Unreadable, {}, "Permission denied"},
+                  true,
+                  K::Refuse,
+                  "This file cannot be read.",
+                  I::Exclamation},
         CheckCase{"ApMarkerLowerCase", "x", read(bytesOf("..ap config..")), true, K::Accept, "", I::None},
         CheckCase{"ApGivenBridgeImage", "x", read(bytesOf("Bridge Config")), true, K::Confirm, kAsk252,
                   I::Information},

@@ -41,7 +41,7 @@ TEST(Rollout, CommandLineChoosesTheFormByTheDeviceOptions) {
 }
 
 TEST(Rollout, DeviceListTakesAddressesAndMacsAndNamesTheBadLine) {
-    const auto ok = parseDeviceList("# yard\n10.77.1.10  # mast\r\n\n  00-0A-1B-2C-3D-4E\n");
+    const auto ok = parseDeviceList("\xEF\xBB\xBF# yard\n10.77.1.10  # mast\r\n\n  00-0A-1B-2C-3D-4E\n");
     EXPECT_EQ(std::get<std::vector<DeviceTarget>>(ok),
               (std::vector<DeviceTarget>{Ipv4{{10, 77, 1, 10}}, kMac}));
     const auto bad = parseDeviceList("10.77.1.10\n\n10.77.1.300\n");

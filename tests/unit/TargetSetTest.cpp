@@ -35,8 +35,9 @@ TEST(TargetSet, ParsesAddressesBlocksAndRanges) {
         EXPECT_EQ(parseTarget(text).value(), (Ipv4Range{ip(first), ip(last)})) << text;
     }
     const std::vector<std::pair<const char*, E>> bad{
-        {"10.1.2.0/16", E::HostBits},   {"10.0.0.0/33", E::BadPrefix},      {"10.0.0.0/", E::BadPrefix},
-        {"10.0.0.0/123", E::BadPrefix}, {"10.0.0.5-10.0.0.1", E::Reversed}, {"10.0.0.1-", E::BadSyntax},
+        {"10.1.2.0/16", E::HostBits},   {"10.0.0.0/33", E::BadPrefix},      {"10.0.0.0/", E::BadSyntax},
+        {"10.0.0.0/123", E::BadPrefix}, {"10.77.3.0/024", E::PrefixZero},   {"10.0.0.0/2x", E::BadSyntax},
+        {"10.0.0.0/-8", E::BadSyntax},  {"10.0.0.5-10.0.0.1", E::Reversed}, {"10.0.0.1-", E::BadSyntax},
         {"gw.example", E::BadSyntax}};
     for (const auto& [text, error] : bad) {
         EXPECT_EQ(parseTarget(text).error(), error) << text;
@@ -79,11 +80,17 @@ TEST(TargetSet, CapsARunAtASlash12UnlessForced) {
     EXPECT_TRUE(setOf({"10.0.0.0/8"}, true));
 }
 
-TEST(TargetSet, FileReportsEveryBadLineWithItsNumber) {
-    EXPECT_EQ(parseTargetList("# site A\n10.0.0.1\n\n10.0.0.0/33 # typo\r\nrouter\n").error(),
-              (std::vector<TargetProblem>{{E::BadPrefix, 4, "10.0.0.0/33"}, {E::BadSyntax, 5, "router"}}));
-    EXPECT_EQ(parseTargetList("10.0.0.1  # gw\n").value(),
-              (std::vector<Target>{{{ip("10.0.0.1"), ip("10.0.0.1")}, 1, "10.0.0.1"}}));
+// A byte order mark is no part of line 1, and a bad line hides neither the other bad lines nor the
+// refusals of the good ones.
+TEST(TargetSet, FileReportsEveryProblemWithItsLine) {
+    const TargetList list = parseTargetList("\xEF\xBB\xBF"
+                                            "10.0.0.1  # gw\n\n10.0.0.0/33 # typo\r\n127.0.0.1\nrouter\n");
+    EXPECT_EQ(list.targets, (std::vector<Target>{{{ip("10.0.0.1"), ip("10.0.0.1")}, 1, "10.0.0.1"},
+                                                 {{ip("127.0.0.1"), ip("127.0.0.1")}, 4, "127.0.0.1"}}));
+    EXPECT_EQ(list.problems,
+              (std::vector<TargetProblem>{{E::BadPrefix, 3, "10.0.0.0/33"}, {E::BadSyntax, 5, "router"}}));
+    EXPECT_EQ(TargetSet::make(list.targets, kLan, true).error(),
+              (std::vector<TargetProblem>{{E::Loopback, 4, "127.0.0.1"}}));
 }
 
 TEST(SweepPacer, KeepsTheRateExactlyOverVirtualTime) {

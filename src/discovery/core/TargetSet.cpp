@@ -25,12 +25,15 @@ constexpr std::array<Block, 4> kRefused{{{0x00000000, 0x00FFFFFF, TargetError::T
 
 Result<Ipv4Range, TargetError> parseBlock(std::string_view address, std::string_view prefixText) {
     const auto a = Ipv4::parse(address);
-    if (!a) {
+    if (!a || prefixText.empty() || prefixText.find_first_not_of("0123456789") != std::string_view::npos) {
         return Failure{TargetError::BadSyntax};
     }
-    int prefix = prefixText.empty() || prefixText.size() > 2 ? 99 : 0;
-    for (const char c : prefixText.substr(0, 2)) {
-        prefix = c >= '0' && c <= '9' ? prefix * 10 + (c - '0') : 99;
+    if (prefixText.size() > 1 && prefixText.front() == '0') {
+        return Failure{TargetError::PrefixZero};
+    }
+    int prefix = 0;
+    for (const char c : prefixText) {
+        prefix = std::min(prefix * 10 + (c - '0'), 99); // no overflow, however many digits
     }
     if (prefix > 32) {
         return Failure{TargetError::BadPrefix};
@@ -101,9 +104,8 @@ Result<Ipv4Range, TargetError> parseTarget(std::string_view text) {
     return Ipv4Range{*a, *a};
 }
 
-Result<std::vector<Target>, std::vector<TargetProblem>> parseTargetList(std::string_view content) {
-    std::vector<Target> targets;
-    std::vector<TargetProblem> problems;
+TargetList parseTargetList(std::string_view content) {
+    TargetList list;
     forEachLine(content, [&](std::size_t line, std::string_view text) {
         text = trimmed(text.substr(0, text.find('#')));
         if (text.empty()) {
@@ -111,15 +113,12 @@ Result<std::vector<Target>, std::vector<TargetProblem>> parseTargetList(std::str
         }
         auto range = parseTarget(text);
         if (range) {
-            targets.push_back(Target{*range, line, std::string(text)});
+            list.targets.push_back(Target{*range, line, std::string(text)});
         } else {
-            problems.push_back(TargetProblem{range.error(), line, std::string(text)});
+            list.problems.push_back(TargetProblem{range.error(), line, std::string(text)});
         }
     });
-    if (!problems.empty()) {
-        return Failure{std::move(problems)};
-    }
-    return targets;
+    return list;
 }
 
 Result<TargetSet, std::vector<TargetProblem>> TargetSet::make(const std::vector<Target>& targets,

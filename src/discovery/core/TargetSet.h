@@ -26,7 +26,8 @@ struct Ipv4Range {
 
 enum class TargetError {
     BadSyntax,        // not an address, a block or a range
-    BadPrefix,        // a prefix length other than 0-32
+    BadPrefix,        // a prefix length above 32
+    PrefixZero,       // a prefix length with a leading zero (/024): a typo, or read as octal elsewhere
     HostBits,         // 10.1.2.0/16: the address is not the block's first; likely a typo
     Reversed,         // a range whose first address is above its last
     Loopback,         // touches 127.0.0.0/8
@@ -61,8 +62,13 @@ inline constexpr std::uint64_t kTargetCap = std::uint64_t{1} << 20;
 Result<Ipv4Range, TargetError> parseTarget(std::string_view text);
 
 // A targets file: one target per line; blank lines and everything after '#' are ignored. Every bad
-// line is reported, with its number, not just the first.
-Result<std::vector<Target>, std::vector<TargetProblem>> parseTargetList(std::string_view content);
+// line is reported, with its number, and the good ones are kept, so that TargetSet::make can judge
+// them too and the operator hears of every problem at once.
+struct TargetList {
+    std::vector<Target> targets;
+    std::vector<TargetProblem> problems; // in line order
+};
+TargetList parseTargetList(std::string_view content);
 
 // The addresses of a routed search, in ascending order, each once however the targets overlap. It
 // holds the merged ranges and a position, never a list of addresses, so a /12 costs what a /32 does.

@@ -137,10 +137,6 @@ std::optional<PlanRow> readRow(const std::vector<std::string>& f, const std::arr
 } // namespace
 
 Result<std::vector<PlanRow>, std::vector<PlanProblem>> parseSetIpPlan(std::string_view content) {
-    // A spreadsheet's UTF-8 byte order mark is not part of the first column's name.
-    if (content.substr(0, 3) == "\xEF\xBB\xBF") {
-        content.remove_prefix(3);
-    }
     std::optional<std::array<std::size_t, kColumns>> columns;
     std::size_t columnCount = 0;
     std::vector<PlanRow> rows;

@@ -40,10 +40,13 @@ ImageDecision checkImage(std::string_view pathText, const ImageFile& file, Devic
     if (pathText.empty()) {
         return refuse(Str::KeyinPath, MessageIcon::Information);
     }
-    // A path that is there but cannot be read as a file gets the same answer as a missing one:
-    // either way there is no image to send.
-    if (file.state != ImageFile::State::Read) {
+    if (file.state == ImageFile::State::Missing) {
         return refuse(Str::FileNotExist, MessageIcon::Information);
+    }
+    // Locked, a folder, a read error: the file is there, so "not exist" would send the operator
+    // looking for it in the wrong place.
+    if (file.state == ImageFile::State::Unreadable) {
+        return refuse(Str::FileNotReadable, MessageIcon::Exclamation);
     }
     if (file.bytes.size() > kTftpMaxImageBytes) {
         return refuse(Str::ImageTooLarge, MessageIcon::Exclamation);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct ImageFile {
     };
     State state = State::Missing;
     std::vector<std::uint8_t> bytes;
+    std::string reason; // Unreadable: the system's reason ("Permission denied", "Is a directory")
 };
 
 struct ImageDecision {
