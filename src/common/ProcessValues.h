@@ -14,12 +14,12 @@ namespace fw {
 // and passed by reference; nothing here is global.
 struct ProcessValues {
     AdapterTable adapterTable;                          // rebuilt at every search; AdapterCount is its size
-    AdapterTable hostAdapters;                          // with it: every adapter, searched on or not
     std::optional<Ipv4> selectedDeviceIp;               // none before any reply or pick
     DeviceKind selectedDeviceKind = DeviceKind::Bridge; // for the image check
     MacAddress selectedDeviceMac{};                     // the target of Set IP
     std::optional<Ipv4> localAdapterIp;                 // our address on the adapter the device answered on
     int setIpAdapterIndex = 0;                          // chosen when the Set IP dialog loads, 0 at start
+    AdapterTable hostAdapters{}; // rebuilt with adapterTable: every adapter, searched on or not
 };
 
 } // namespace fw

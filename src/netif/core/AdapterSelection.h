@@ -13,7 +13,7 @@ struct AdapterSelection {
     AdapterOutcome outcome = AdapterOutcome::NoAdapter;
     AdapterTable table; // 1..11 entries when outcome is Ok
     // Every adapter listed, searched on or not, with all its addresses: what this host answers for.
-    AdapterTable hostAdapters;
+    AdapterTable hostAdapters{};
 };
 
 } // namespace fw
