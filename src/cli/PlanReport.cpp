@@ -124,8 +124,10 @@ std::string PlanReport::summary(const std::vector<PlanEntry>& entries) {
     std::vector<std::vector<std::string>> lines{
         {"LINE", "MAC", "LABEL", "PLANNED", "ADAPTER", "STATE", "SECONDS", "DETAIL"}};
     std::size_t settled = 0;
+    std::size_t pending = 0; // a dry run's rows that would be sent
     for (const PlanEntry& e : entries) {
         settled += planRowSettled(e.state) ? 1 : 0;
+        pending += e.state == PlanState::Pending ? 1 : 0;
         std::array<char, 32> seconds{};
         std::snprintf(seconds.data(), seconds.size(), "%.1f", e.seconds);
         lines.push_back({std::to_string(e.row.line), formatMac(e.row.mac),
@@ -134,8 +136,12 @@ std::string PlanReport::summary(const std::vector<PlanEntry>& entries) {
                          std::string(planStateName(e.state)) + (e.earlier ? " (earlier)" : ""),
                          seconds.data(), printableText(e.detail)});
     }
-    return alignedLines(lines) + std::to_string(settled) + " of " + std::to_string(entries.size()) +
-           " rows done or unchanged\n";
+    std::string total = alignedLines(lines) + std::to_string(settled) + " of " +
+                        std::to_string(entries.size()) + " rows done or unchanged";
+    if (pending > 0) {
+        total += ", " + std::to_string(pending) + " would be sent";
+    }
+    return total + "\n";
 }
 
 } // namespace fw::cli
