@@ -97,7 +97,7 @@ void runFor(int ms) {
 
 struct NoRowDialogs final : RowDialogs {
     void openSetIp(QWidget*, ProcessValues&) override {}
-    void openUpgrade(QWidget*, ProcessValues&) override {}
+    void openUpgrade(QWidget*, const ProcessValues&) override {}
 };
 
 class LabShell final : public Shell {
