@@ -101,6 +101,11 @@ TEST(WindowsCliNet, SearchesSetsAnAddressUpgradesAndNamesAPortHolderUnderWine) {
     const NetLab::Outcome doctor = wineCli(lab, {"doctor", "--format", "json", "-i", "eth0"});
     EXPECT_TRUE(doctor.out.contains("\"name\": \"fernwick-cli.exe\"")) << doctor.out.toStdString();
     EXPECT_TRUE(doctor.out.contains("\"not-applicable\""));
+    // Its fixes are Windows commands.
+    for (const char* fix : {"taskkill /PID ", "New-NetFirewallRule "}) {
+        EXPECT_TRUE(doctor.out.contains(fix)) << fix;
+    }
+    EXPECT_FALSE(doctor.out.contains("sudo"));
 
     // An adapter named outside ASCII is found by its name, which the doctor lists as it is.
     const QString reseau = QString::fromUtf8("r\xc3\xa9seau");
@@ -109,8 +114,9 @@ TEST(WindowsCliNet, SearchesSetsAnAddressUpgradesAndNamesAPortHolderUnderWine) {
     const NetLab::Outcome named = wineCli(lab, {"search", "-i", reseau, "--format", "csv"});
     EXPECT_TRUE(named.out.contains(",00-0A-1B-00-00-20,adapter," + reseau.toUtf8() + ",10.77.2.1\n"))
         << named.out.toStdString() << named.err.toStdString();
-    EXPECT_TRUE(wineCli(lab, {"doctor", "--format", "json", "-i", reseau})
-                    .out.contains("\"name\": \"" + reseau.toUtf8()));
+    // The report is ASCII JSON: the name's one character past ASCII is escaped, not two Latin-1 ones.
+    EXPECT_TRUE(
+        wineCli(lab, {"doctor", "--format", "json", "-i", reseau}).out.contains(R"("name": "r\u00e9seau")"));
 }
 
 } // namespace
