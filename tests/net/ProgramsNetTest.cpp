@@ -63,18 +63,6 @@ TEST(CliNet, SearchListsTheSimulatedDevicesExactly) {
     ASSERT_EQ(expected.size(), 4u);
     EXPECT_EQ(byMac(all.out), expected) << all.out.toStdString();
 
-    // Only segment b's adapter, as CSV (its layout is the report's): a header and a line per device.
-    const CliResult b = cli(lab, {"search", "-i", "eth1", "--timeout", "1.5", "--format", "csv"});
-    EXPECT_EQ(b.status, 0);
-    EXPECT_TRUE(b.out.startsWith("name,ip,essid,channel,wep,mac,kind,adapter,adapter_ip\n"));
-    EXPECT_EQ(std::pair(b.out.count('\n'), b.out.count(",eth1,10.77.2.1\n")), std::pair(3ll, 2ll))
-        << b.out.toStdString();
-
-    const CliResult unknown = cli(lab, {"search", "--interface", "eth9"});
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_TRUE(unknown.err.contains("'eth9'")) << unknown.err.toStdString();
-    EXPECT_TRUE(unknown.out.isEmpty());
-
     // A second program beside a running search: the port is not shared (the kernel would hand each
     // unicast answer to only one of the two), so the second says which port is busy where, and the
     // first still hears every device.
@@ -135,10 +123,13 @@ TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndReportsRefusalsAndSilence) {
             requests.push_back(o["hex"].toString());
         }
     }
-    // DHCP, number 1, the device, eth0's MAC as the requester; a fresh process has zeros at 20-31.
-    EXPECT_EQ(requests, std::vector<QString>(3, "8765432120110001000a1b000003"
-                                                "02fe00000101"
-                                                "000000000000000000000000"));
+    // DHCP, the device, eth0's MAC as the requester, all three with one number at 6-7 (a run's
+    // numbers start anywhere); a fresh process has zeros at 20-31.
+    ASSERT_EQ(requests.size(), 3u);
+    for (const QString& r : requests) {
+        EXPECT_EQ(r.left(12) + r.mid(16), "876543212011000a1b00000302fe00000101000000000000000000000000");
+        EXPECT_EQ(r.mid(12, 4), requests[0].mid(12, 4));
+    }
 
     // A MAC nobody has: with two adapters the program must find the device first, and says so.
     const CliResult nobody = cli(lab, {"set-ip", "00-0A-1B-00-00-99", "--dhcp"});

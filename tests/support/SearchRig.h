@@ -39,13 +39,6 @@ struct SearchRig {
     QWidget window;
     WindowSearch cycle{platform, link, values, model, &window};
 
-    // Returns once the engine has run every job posted before.
-    void settle() {
-        std::promise<void> done;
-        engine.post([&done] { done.set_value(); });
-        done.get_future().wait();
-    }
-
     // One search, run in a real event loop until its countdown ends (at most 10 s).
     void searchToEnd() {
         QEventLoop loop;

@@ -73,14 +73,18 @@ TEST_F(ExchangeTest, RequestsAndTheirNumbers) {
 }
 
 // Only the named device's answer to the latest request counts: an answer naming another MAC (a
-// slow device answering an earlier exchange) or carrying an older number changes nothing.
+// slow device answering an earlier exchange), carrying another number, behind a wrong magic, one
+// byte short of 24 or with a result other than 0 and 1 changes nothing.
 TEST_F(ExchangeTest, TheAnswerMustNameTheDevice) {
     constexpr MacAddress kOther{0x00, 0x0A, 0x1B, 0x00, 0x00, 0x09};
     open();
     press(false);
-    exchange.onDatagram(io, reply(1, 0, 32, kOther));
-    exchange.onDatagram(io, reply(1, 0, 32, kOther, 14));
-    exchange.onDatagram(io, reply(0, 0));
+    Bytes badMagic = reply(1, 0);
+    badMagic[3] = 0x20;
+    for (const Bytes& forged : {reply(1, 0, 32, kOther), reply(1, 0, 32, kOther, 14), reply(0, 0),
+                                reply(2, 0), badMagic, reply(1, 0, 23), reply(1, 2), reply(1, 255)}) {
+        exchange.onDatagram(io, forged);
+    }
     EXPECT_TRUE(io.answers.empty());
     EXPECT_EQ(io.sent.size(), 1u);
     exchange.onDatagram(io, reply(1, 1, 32, kTarget, 14)); // worded like a discovery reply

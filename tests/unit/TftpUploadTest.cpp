@@ -320,7 +320,8 @@ INSTANTIATE_TEST_SUITE_P(
     Device, Faults,
     ::testing::Values(FaultCase{.name = "LoseBothWays", .loseIn = {2, 5, 9}, .loseOut = {2, 4, 12}},
                       FaultCase{.name = "DuplicateEveryAck",
-                                .duplicateOut = {kAnswers1To39.begin(), kAnswers1To39.end()}},
+                                .duplicateOut = {kAnswers1To39.begin(), kAnswers1To39.end()},
+                                .resentAndTimeouts = std::pair(41, 0)}, // one resend per block, no snowball
                       // ACK 2 (answer 4) twice: the first sends block 3, the second resends it at once. The
                       // device misses both copies (arrivals 5 and 6); only the timer can bring it on.
                       FaultCase{.name = "LostResendAfterARepeatedAck",
