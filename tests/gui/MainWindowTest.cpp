@@ -72,7 +72,13 @@ struct MainWindowHarness {
         QObject::connect(window.get(), &MainWindow::programEnding,
                          [this](int status) { programEndings.push_back(status); });
     }
-    ~MainWindowHarness() { closePopups(); } // then the window goes, before the fakes it uses
+    // The window goes first; then the engine runs what its dialogs posted (a Set IP dialog's opening
+    // writes into the run's exchange) before realDialogs, which owns that exchange, goes.
+    ~MainWindowHarness() {
+        closePopups();
+        window.reset();
+        fakes.quiet();
+    }
     // Shows the window and waits for the first search to have sent its requests.
     void start() {
         window->show();
