@@ -27,8 +27,10 @@ struct Recorder final : fw::TftpUpload::Io {
     void closeTransferSocket() override {}
     void send(fw::UdpAddress to, std::span<const std::uint8_t> bytes) override {
         require(!over, "nothing sent after the end");
-        require(to.ip == kDevice, "packets only go to the device");
         require(bytes.size() >= 4, "no runt packets");
+        // A stray sender (another host or port than the device's transfer ID) gets ERROR 5 only.
+        const bool unknownTid = bytes[0] == 0 && bytes[1] == 5 && bytes[2] == 0 && bytes[3] == 5;
+        require(to.ip == kDevice || unknownTid, "packets only go to the device, or ERROR 5 to a stray");
         if (bytes[1] != 3) {
             return;
         }
