@@ -4,8 +4,8 @@
 #include "FuzzInput.h"
 #include "common/RecordNumbers.h"
 #include "setip/core/SetIpExchange.h"
-#include "support/CoreFakes.h"
 
+#include <optional>
 #include <vector>
 
 using fw::Ipv4;
@@ -20,15 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fw::MacAddress target{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
     fw::SetIpExchange exchange;
     fw::RecordNumbers numbers(static_cast<std::int16_t>(32700 + in.byte() % 68)); // and round past 32767
-    fw::test::RecordingSetIpIo io;
     const int index = exchange.open(adapters, (in.byte() & 1) ? Ipv4::parse("10.0.0.10") : std::nullopt,
                                     in.byte() % 4, target);
     require(index >= 0 && index < 2, "an adapter of the table is chosen");
 
     while (!in.empty()) {
         const std::uint8_t op = in.byte();
-        const std::size_t sentBefore = io.sent.size();
-        const std::size_t shownBefore = io.answers.size();
+        std::optional<fw::SetIpRecord> request;
         const int kind = op % 5;
         switch (kind) {
         case 0:
@@ -39,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::array<std::uint8_t, 12> v{};
             std::copy(a.begin(), a.end(), v.begin());
             exchange.numberRequest(numbers.next());
-            exchange.sendFixed(io, Ipv4{{v[0], v[1], v[2], v[3]}}, Ipv4{{v[4], v[5], v[6], v[7]}},
-                               Ipv4{{v[8], v[9], v[10], v[11]}});
+            request = exchange.requestFixed(Ipv4{{v[0], v[1], v[2], v[3]}}, Ipv4{{v[4], v[5], v[6], v[7]}},
+                                            Ipv4{{v[8], v[9], v[10], v[11]}});
             break;
         }
         case 2:
             exchange.numberRequest(numbers.next());
-            exchange.sendDhcp(io);
+            request = exchange.requestDhcp();
             break;
         default: {
             // A reply: often well-formed up to the result byte, which the input picks.
@@ -62,10 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::int16_t seq = exchange.sequence();
             const auto verdict = fw::acceptSetIpReply(d, seq, target);
             const auto modeBefore = exchange.mode();
-            exchange.onDatagram(io, d);
+            const auto answered = exchange.onDatagram(d);
             if (!verdict || seq == 0) {
-                require(io.sent.size() == sentBefore && io.answers.size() == shownBefore,
-                        "a reply to no current request changes nothing");
+                require(!answered, "a reply to no current request changes nothing");
                 break;
             }
             require(d.size() >= 24 && d[21] <= 1, "only results 0 and 1 are replies");
@@ -74,27 +71,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "only the target's answer is taken");
             require(static_cast<std::int16_t>((d[6] << 8) | d[7]) == seq,
                     "only the latest number is answered");
-            require(io.answers.size() == shownBefore + 1, "a reply shows one message");
+            require(answered.has_value(), "a reply is answered");
             if (*verdict == fw::SetIpResult::Refused) {
-                require(io.sent.size() == sentBefore, "a refusal is not acknowledged");
-                require(io.answers.back() == fw::SetIpAnswer{fw::SetIpResult::Refused, modeBefore},
+                require(!answered->acknowledgement, "a refusal is not acknowledged");
+                require(answered->answer == fw::SetIpAnswer{fw::SetIpResult::Refused, modeBefore},
                         "a refusal is reported with the mode");
             } else {
-                require(io.sent.size() == sentBefore + 1, "a success is acknowledged once");
-                const auto& ack = io.sent.back();
-                require(ack.size() == fw::kSetIpRecordSize, "records are 32 bytes");
+                require(answered->acknowledgement.has_value(), "a success is acknowledged");
+                const auto& ack = *answered->acknowledgement;
                 require(ack[4] == 0xA0 && ack[5] == 0x99, "acknowledgement command");
                 require(static_cast<std::int16_t>((ack[6] << 8) | ack[7]) == seq, "acknowledgement number");
-                require(io.answers.back() == fw::SetIpAnswer{fw::SetIpResult::Done, modeBefore},
+                require(answered->answer == fw::SetIpAnswer{fw::SetIpResult::Done, modeBefore},
                         "a success is reported with the mode");
             }
             break;
         }
         }
         if (kind == 1 || kind == 2) {
-            require(io.sent.size() == sentBefore + 1, "one request per press");
-            const auto& r = io.sent.back();
-            require(r.size() == fw::kSetIpRecordSize, "records are 32 bytes");
+            require(request.has_value(), "one request per press");
+            const auto& r = *request;
             require(r[0] == 0x87 && r[1] == 0x65 && r[2] == 0x43 && r[3] == 0x21 && r[4] == 0x20,
                     "request header");
             require(r[5] == (kind == 1 ? 0x10 : 0x11), "request action");

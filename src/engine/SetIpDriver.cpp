@@ -9,38 +9,40 @@
 #include <asio/redirect_error.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
-#include <deque>
-#include <vector>
+#include <utility>
 
 namespace fw::engine {
 
-struct SetIpDriver::State final : SetIpExchange::Io {
+struct SetIpDriver::State {
     State(EndpointFactory& e, SetIpExchange& x, AnswerSink s)
         : endpoints(e), exchange(x), sink(std::move(s)) {}
 
     // A failed send is not reported: the exchange has no retransmission of its own to drive.
-    void send(std::span<const std::uint8_t> record) override {
-        const bool ack = acking;
-        acking = false;
-        // A device reached by unicast took its new address before answering: the acknowledgement
-        // goes to where the answer came from.
-        const UdpAddress to{device ? (ack ? answerFrom : *device) : Ipv4::broadcast(), kDevicePort};
-        if (ack && holdAcks) { // the acknowledgement of the answer just reported
-            held.push_back({to, {record.begin(), record.end()}});
-            return;
-        }
+    void send(Ipv4 to, std::span<const std::uint8_t> record) const {
         if (endpoint) {
-            (void)endpoint->send(to, record);
+            (void)endpoint->send({to, kDevicePort}, record);
         }
     }
-    void answered(const SetIpAnswer& answer) override {
-        answer_ = answer;
-        acking = true;
-        if (sink) {
-            sink(answer);
+    void sendRequest(const std::optional<Fixed>& fixed) {
+        const SetIpRecord record = fixed ? exchange.requestFixed(fixed->address, fixed->mask, fixed->gateway)
+                                         : exchange.requestDhcp();
+        send(device.value_or(Ipv4::broadcast()), record);
+    }
+    void onDatagram(Ipv4 from, std::span<const std::uint8_t> bytes) {
+        const auto answered = exchange.onDatagram(bytes);
+        if (!answered) {
+            return;
+        }
+        Answer answer{answered->answer, std::nullopt};
+        if (answered->acknowledgement) {
+            answer.acknowledgement =
+                Acknowledgement{*answered->acknowledgement, device ? from : Ipv4::broadcast()};
         }
         if (wait != nullptr) {
-            wait->cancel(); // request() goes on after the acknowledgement has left
+            requestAnswer = answer;
+            wait->cancel(); // request() acknowledges it
+        } else if (sink) {
+            sink(answer);
         }
     }
     void close() {
@@ -51,29 +53,14 @@ struct SetIpDriver::State final : SetIpExchange::Io {
             wait->cancel();
         }
     }
-    void sendOne(const std::optional<Fixed>& fixed) {
-        if (fixed) {
-            exchange.sendFixed(*this, fixed->address, fixed->mask, fixed->gateway);
-        } else {
-            exchange.sendDhcp(*this);
-        }
-    }
 
     EndpointFactory& endpoints;
     SetIpExchange& exchange;
     AnswerSink sink;
     std::shared_ptr<Endpoint> endpoint; // shared with its reader
     std::optional<Ipv4> device;         // where requests go by unicast; none: the broadcast address
-    Ipv4 answerFrom;                    // the sender of the datagram being read
-    std::optional<SetIpAnswer> answer_;
     asio::steady_timer* wait = nullptr; // request()'s, while it waits
-    bool holdAcks = false;
-    bool acking = false; // inside onDatagram, after answered(): the next send is its acknowledgement
-    struct Held {
-        UdpAddress to;
-        std::vector<std::uint8_t> record;
-    };
-    std::deque<Held> held; // acknowledgements waiting for acknowledge()
+    std::optional<Answer> requestAnswer;
 };
 
 namespace {
@@ -87,9 +74,7 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
     std::array<std::uint8_t, kAnswerBufferBytes> buffer{};
     while (endpoint->isOpen()) {
         if (const auto got = co_await endpoint->receive(buffer, Clock::time_point::max())) {
-            s->answerFrom = got->from.ip;
-            s->exchange.onDatagram(*s, got->bytes);
-            s->acking = false; // a refusal has no acknowledgement
+            s->onDatagram(got->from.ip, got->bytes);
         }
     }
 }
@@ -98,16 +83,19 @@ asio::awaitable<std::optional<SetIpAnswer>> requestOn(std::shared_ptr<State> s,
                                                       std::optional<SetIpDriver::Fixed> fixed, int retries,
                                                       std::chrono::milliseconds timeout) {
     s->exchange.numberRequest(s->endpoints.recordNumbers().next());
-    s->answer_.reset();
+    s->requestAnswer.reset();
     for (int copy = 0; copy <= retries && s->endpoint && s->endpoint->isOpen(); ++copy) {
-        s->sendOne(fixed);
+        s->sendRequest(fixed);
         asio::steady_timer timer(s->endpoints.executor(), timeout);
         s->wait = &timer;
         std::error_code ignored;
         co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
         s->wait = nullptr;
-        if (s->answer_) {
-            co_return s->answer_;
+        if (const auto got = std::exchange(s->requestAnswer, std::nullopt)) {
+            if (got->acknowledgement) {
+                s->send(got->acknowledgement->to, got->acknowledgement->record);
+            }
+            co_return got->answer;
         }
     }
     co_return std::nullopt;
@@ -149,26 +137,15 @@ void SetIpDriver::numberRequest() {
 }
 
 void SetIpDriver::sendFixed(const Fixed& fixed) {
-    state_->sendOne(fixed);
+    state_->sendRequest(fixed);
 }
 
 void SetIpDriver::sendDhcp() {
-    state_->sendOne(std::nullopt);
+    state_->sendRequest(std::nullopt);
 }
 
-void SetIpDriver::holdAcknowledgements() {
-    state_->holdAcks = true;
-}
-
-void SetIpDriver::acknowledge() {
-    if (state_->held.empty()) {
-        return;
-    }
-    const auto ack = std::move(state_->held.front());
-    state_->held.pop_front();
-    if (state_->endpoint) {
-        (void)state_->endpoint->send(ack.to, ack.record);
-    }
+void SetIpDriver::acknowledge(const Acknowledgement& acknowledgement) {
+    state_->send(acknowledgement.to, acknowledgement.record);
 }
 
 asio::awaitable<std::optional<SetIpAnswer>> SetIpDriver::request(std::optional<Fixed> fixed, int retries,

@@ -18,12 +18,25 @@ namespace fw::engine {
 
 // The Set IP exchange on its endpoint: 0.0.0.0:4001 tied to one adapter, sending to
 // 255.255.255.255:4000, or by unicast to port 4000 of a device behind a router. Every datagram
-// that arrives while open goes to the exchange, which sends the acknowledgement of a done answer
-// right after the sink has returned. The exchange is the caller's (it lives for the whole run) and
-// is touched on the engine thread only while open. Engine thread only.
+// that arrives while open goes to the exchange; its answers go to request() while that waits for
+// one, else to the sink, which sends a done answer's acknowledgement with acknowledge() when it
+// chooses (a window: once the operator has closed the answer's box). The exchange is the caller's
+// (it lives for the whole run) and is touched on the engine thread only while open. Engine thread
+// only.
 class SetIpDriver {
 public:
-    using AnswerSink = std::function<void(const SetIpAnswer&)>; // on the engine thread
+    // A done answer's acknowledgement and where it goes (port 4000): the broadcast address, or the
+    // answer's sender when the device is reached by unicast (it took its new address before
+    // answering).
+    struct Acknowledgement {
+        SetIpRecord record;
+        Ipv4 to;
+    };
+    struct Answer {
+        SetIpAnswer answer;
+        std::optional<Acknowledgement> acknowledgement; // done only
+    };
+    using AnswerSink = std::function<void(const Answer&)>; // on the engine thread
 
     struct Fixed {
         Ipv4 address;
@@ -48,14 +61,12 @@ public:
     // Then one request, as the exchange words it.
     void sendFixed(const Fixed& fixed);
     void sendDhcp();
-    // A window shows each answer in a modal box and sends the acknowledgement only once the box is
-    // closed: after holdAcknowledgements(), each done answer's acknowledgement waits for one
-    // acknowledge() (in order) instead of leaving right after the sink.
-    void holdAcknowledgements();
-    void acknowledge();
+    // Sends an acknowledgement the sink was given; nothing once closed.
+    void acknowledge(const Acknowledgement& acknowledgement);
 
     // A command's exchange, once open: a new number, the request (none: DHCP), then up to `timeout`
-    // for the answer, the same request again up to `retries` times. None: no answer came.
+    // for the answer, the same request again up to `retries` times. A done answer is acknowledged
+    // at once. None: no answer came.
     asio::awaitable<std::optional<SetIpAnswer>> request(std::optional<Fixed> fixed, int retries,
                                                         std::chrono::milliseconds timeout);
 

@@ -188,22 +188,23 @@ void Setips::openExchange() {
     const int index = SetIpExchange{}.open(adapters, values_.localAdapterIp, values_.setIpAdapterIndex,
                                            values_.selectedDeviceMac);
     values_.setIpAdapterIndex = index;
-    // Each answer is shown in a modal box; its acknowledgement leaves once the box is closed.
+    // Each answer is shown in a modal box; a done answer's acknowledgement leaves once it is closed.
     sock1_ = std::make_shared<engine::SetIpDriver>(
-        engine_.endpoints, exchange_, [back = back_.sender(), this](const SetIpAnswer& answer) {
+        engine_.endpoints, exchange_,
+        [back = back_.sender(), this](const engine::SetIpDriver::Answer& answer) {
             back([this, answer] {
-                platform_.messages.show(this, Message{std::string(loadResString(setIpAnswerText(answer))),
-                                                      std::string(loadResString(Str::Product)),
-                                                      MessageIcon::Information});
-                if (sock1_) {
-                    engine_.engine.post([sock1 = sock1_] { sock1->acknowledge(); });
+                platform_.messages.show(
+                    this, Message{std::string(loadResString(setIpAnswerText(answer.answer))),
+                                  std::string(loadResString(Str::Product)), MessageIcon::Information});
+                if (sock1_ && answer.acknowledgement) {
+                    engine_.engine.post(
+                        [sock1 = sock1_, ack = *answer.acknowledgement] { sock1->acknowledge(ack); });
                 }
             });
         });
     engine_.engine.post([sock1 = sock1_, &exchange = exchange_, adapters, local = values_.localAdapterIp,
                          index, mac = values_.selectedDeviceMac, back = back_.sender(), this] {
         exchange.open(adapters, local, index, mac);
-        sock1->holdAcknowledgements();
         if (adapters.empty()) {
             return; // nothing to bind to; OK then sends nothing
         }

@@ -3,7 +3,6 @@
 
 #include "common/RecordNumbers.h"
 #include "setip/core/SetIpAnswerText.h"
-#include "support/CoreFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -35,36 +34,33 @@ struct ExchangeTest : ::testing::Test {
                           {Ipv4::parse("10.0.0.12"), {}, {}, {2, 0, 0, 0, 0, 0xB}, "eth1", 3}};
     SetIpExchange exchange;
     RecordNumbers numbers;
-    test::RecordingSetIpIo io;
 
     void open() { exchange.open(adapters, Ipv4::parse("10.0.0.1"), 0, kTarget); }
-    void press(bool fixed) {
+    Bytes press(bool fixed) {
         exchange.numberRequest(numbers.next());
-        if (fixed) {
-            exchange.sendFixed(io, *Ipv4::parse("192.168.1.21"), *Ipv4::parse("255.255.255.0"),
-                               *Ipv4::parse("192.168.1.254"));
-        } else {
-            exchange.sendDhcp(io);
-        }
+        const SetIpRecord r =
+            fixed ? exchange.requestFixed(*Ipv4::parse("192.168.1.21"), *Ipv4::parse("255.255.255.0"),
+                                          *Ipv4::parse("192.168.1.254"))
+                  : exchange.requestDhcp();
+        return {r.begin(), r.end()};
     }
 };
 
 TEST_F(ExchangeTest, RequestsAndTheirNumbers) {
     open();
     exchange.numberRequest(numbers.next()); // a press the dialog refused: nothing sent, number used up
-    press(false);                           // DHCP before any fixed request: zeros at 20-31
-    press(true);
+    std::vector<Bytes> sent{press(false)};  // DHCP before any fixed request: zeros at 20-31
+    sent.push_back(press(true));
     open();
-    press(false); // a new opening numbers on and repeats the last fixed values
+    sent.push_back(press(false)); // a new opening numbers on and repeats the last fixed values
     const Bytes fixed{0x87, 0x65, 0x43, 0x21, 0x20, 0x10, 0x00, 0x03, 0x00, 0x0A, 0x1B,
                       0x2C, 0x3D, 0x4E, 2,    0,    0,    0,    0,    0x0A, 192,  168,
                       1,    21,   255,  255,  255,  0,    192,  168,  1,    254};
-    ASSERT_EQ(io.sent.size(), 3u);
-    EXPECT_EQ(slice(io.sent[0], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x02}));
-    EXPECT_EQ(slice(io.sent[0], 20, 12), Bytes(12, 0));
-    EXPECT_EQ(io.sent[1], fixed);
-    EXPECT_EQ(slice(io.sent[2], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x04}));
-    EXPECT_EQ(slice(io.sent[2], 8, 24), slice(fixed, 8, 24));
+    EXPECT_EQ(slice(sent[0], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x02}));
+    EXPECT_EQ(slice(sent[0], 20, 12), Bytes(12, 0));
+    EXPECT_EQ(sent[1], fixed);
+    EXPECT_EQ(slice(sent[2], 4, 4), (Bytes{0x20, 0x11, 0x00, 0x04}));
+    EXPECT_EQ(slice(sent[2], 8, 24), slice(fixed, 8, 24));
 
     // The run's numbers stay positive: after 32767 they start at 1 again, never 0 or negative.
     RecordNumbers last(32767);
@@ -83,12 +79,9 @@ TEST_F(ExchangeTest, TheAnswerMustNameTheDevice) {
     badMagic[3] = 0x20;
     for (const Bytes& forged : {reply(1, 0, 32, kOther), reply(1, 0, 32, kOther, 14), reply(0, 0),
                                 reply(2, 0), badMagic, reply(1, 0, 23), reply(1, 2), reply(1, 255)}) {
-        exchange.onDatagram(io, forged);
+        EXPECT_FALSE(exchange.onDatagram(forged));
     }
-    EXPECT_TRUE(io.answers.empty());
-    EXPECT_EQ(io.sent.size(), 1u);
-    exchange.onDatagram(io, reply(1, 1, 32, kTarget, 14)); // worded like a discovery reply
-    EXPECT_EQ(io.answers.size(), 1u);
+    EXPECT_TRUE(exchange.onDatagram(reply(1, 1, 32, kTarget, 14))); // worded like a discovery reply
 }
 
 TEST_F(ExchangeTest, OutcomesAndTheAcknowledgement) {
@@ -98,21 +91,19 @@ TEST_F(ExchangeTest, OutcomesAndTheAcknowledgement) {
         const char* text;
     };
     for (const Case& c : {Case{0, "Set DHCP OK"}, Case{1, "Set DHCP Failure"}}) {
-        io = test::RecordingSetIpIo{};
         open();
-        press(false);
+        const Bytes request = press(false);
         const auto number = static_cast<std::uint16_t>(exchange.sequence());
-        exchange.onDatagram(io, reply(number, c.result, 60));
-        exchange.onDatagram(io, reply(number, c.result)); // a repeated reply is acted on again
-        ASSERT_EQ(io.answers.size(), 2u);
-        EXPECT_EQ(loadResString(setIpAnswerText(io.answers[1])), c.text);
-        Bytes ack = io.sent[0];
+        SetIpRecord ack{};
+        std::copy(request.begin(), request.end(), ack.begin());
         ack[4] = 0xA0, ack[5] = 0x99;
-        const auto expected =
-            c.result == 0 ? std::vector<Bytes>{io.sent[0], ack, ack} : std::vector<Bytes>{io.sent[0]};
-        EXPECT_EQ(io.sent, expected);
-        EXPECT_EQ(io.sentWhenAnswered, c.result == 0 ? 2u : 1u)
-            << "the acknowledgement waits for the message to close";
+        const SetIpAnswered expected{
+            {c.result == 0 ? SetIpResult::Done : SetIpResult::Refused, SetIpMode::Dhcp},
+            c.result == 0 ? std::optional(ack) : std::nullopt};
+        EXPECT_EQ(exchange.onDatagram(reply(number, c.result, 60)), expected);
+        const auto again = exchange.onDatagram(reply(number, c.result)); // a repeated reply is acted on again
+        EXPECT_EQ(again, expected);
+        EXPECT_EQ(loadResString(setIpAnswerText(again.value().answer)), c.text);
     }
 }
 
@@ -122,8 +113,7 @@ TEST_F(ExchangeTest, AdapterIsMatchedByItsWholeAddress) {
         {"10.0.0.1", 1, 0}, {"10.0.0.12", 0, 1}, {"", 1, 1}, {"10.9.9.9", 7, 0}};
     for (const auto& [local, previous, chosen] : cases) {
         EXPECT_EQ(exchange.open(adapters, Ipv4::parse(local), previous, kTarget), chosen) << local;
-        press(false);
-        EXPECT_EQ(io.sent.back()[19], chosen == 0 ? 0xA : 0xB) << local;
+        EXPECT_EQ(press(false)[19], chosen == 0 ? 0xA : 0xB) << local;
     }
     EXPECT_EQ(exchange.open({}, Ipv4::parse("10.0.0.1"), 3, kTarget), 0);
 }

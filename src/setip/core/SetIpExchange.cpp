@@ -41,40 +41,36 @@ void SetIpExchange::composeHeader(std::uint8_t action) {
     put(record_, setip::kRequesterMacOffset, requesterMac_);
 }
 
-void SetIpExchange::sendFixed(Io& io, Ipv4 address, Ipv4 mask, Ipv4 gateway) {
+SetIpRecord SetIpExchange::requestFixed(Ipv4 address, Ipv4 mask, Ipv4 gateway) {
     mode_ = SetIpMode::Fixed;
     composeHeader(setip::kActionFixed);
     put(record_, setip::kAddressOffset, address.octets);
     put(record_, setip::kMaskOffset, mask.octets);
     put(record_, setip::kGatewayOffset, gateway.octets);
-    io.send(record_);
+    return record_;
 }
 
-void SetIpExchange::sendDhcp(Io& io) {
+SetIpRecord SetIpExchange::requestDhcp() {
     mode_ = SetIpMode::Dhcp;
     composeHeader(setip::kActionDhcp); // offsets 20-31 keep the last fixed values
-    io.send(record_);
+    return record_;
 }
 
-void SetIpExchange::onDatagram(Io& io, std::span<const std::uint8_t> datagram) {
+std::optional<SetIpAnswered> SetIpExchange::onDatagram(std::span<const std::uint8_t> datagram) {
     // Before the first request of this opening there is nothing a reply could answer.
     if (sequence_ == 0) {
-        return;
+        return std::nullopt;
     }
     const auto result = acceptSetIpReply(datagram, sequence_, targetMac_);
     if (!result) {
-        return;
+        return std::nullopt;
     }
     if (*result == SetIpResult::Refused) {
-        io.answered({*result, mode_});
-        return;
+        return SetIpAnswered{{*result, mode_}, std::nullopt};
     }
     record_[setip::kCommandOffset] = setip::kCommandAck;
     record_[setip::kActionOffset] = setip::kActionAck;
-    // Taken now: the acknowledgement answers this reply even if events run while the box is open.
-    const SetIpRecord ack = record_;
-    io.answered({*result, mode_});
-    io.send(ack);
+    return SetIpAnswered{{*result, mode_}, record_};
 }
 
 } // namespace fw
