@@ -45,6 +45,7 @@ check "the system's host is built outside the programs' main()" '^src/(?!platfor
 
 # Folder cycles: each file's folder (src/X, or src/X/core for a core) to the folders it includes.
 # tsort names the folders of a cycle.
+# shellcheck disable=SC2016 # the quoted text is a Perl program
 edges=$(git ls-files 'src/*.h' 'src/*.cpp' | xargs perl -ne '
     sub folder { my $p = shift; $p =~ m{^([a-z]+)(/core)?/} ? $1 . ($2 // "") : undef }
     if (/^\s*#\s*include\s*"([a-z]+\/[^"]+)"/) {
