@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Fails when an #include runs from a lower layer up. The layers, lowest first:
+# Fails when an #include runs from a lower layer up, when the folders' includes make a cycle, or when
+# a system's backend is reached from outside the platform layer. The layers, lowest first:
 #   cores      src/common, src/*/core          pure: only common/ and */core/ headers, no Qt
-#   platform   src/platform, src/doctor        host facts and I/O behind plain interfaces
+#   platform   src/platform, src/doctor        host facts and I/O behind plain interfaces; only
+#                                              src/platform includes its linux/ and windows/ backends
 #   engine     src/engine                      Asio, no Qt
-#   front ends src/app and the other folders' windows (Qt Widgets); src/cli (no Qt)
-# Lists every offending line as FILE:LINE:TEXT and exits 1 when there is any.
+#   front ends src/guilink (windows <-> engine), then the windows in src/discovery, src/setip,
+#              src/upgrade, src/ipcontrol, then src/app (Qt Widgets); src/cli (no Qt). They reach the
+#              host through platform/Host.h; only the programs' main() builds the system's one.
+# Lists every offending line as FILE:LINE:TEXT (or the folders of a cycle) and exits 1 when there is any.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-windows='"(app/|(discovery|setip|upgrade|ipcontrol)/(?!core/))'
+windows='"(app/|guilink/|(discovery|setip|upgrade|ipcontrol)/(?!core/))'
 qt='<Q[A-Za-z]*(/|>)'
 found=0
 
@@ -31,4 +35,27 @@ check "the platform layer includes the engine, a window or the CLI" '^src/(platf
     "\"(engine|cli)/|$windows"
 check "the engine includes Qt, a window or the CLI" '^src/engine/' "$qt|\"cli/|$windows"
 check "the CLI includes Qt or a window" '^src/cli/' "$qt|$windows"
+check "a window includes the main window's folder" '^src/(guilink|(discovery|setip|upgrade|ipcontrol)/(?!core/))' \
+    '"app/'
+# Tests of a backend itself (tests/unit, tests/net, tests/windows) may reach it; shared test support may not.
+check "a backend is included from outside src/platform" '^(src/(?!platform/)|tools/|bench/|fuzz/|tests/support/)' \
+    '"platform/(linux|windows)/'
+check "the system's host is built outside the programs' main()" '^src/(?!platform/|app/main\.cpp$|cli/main\.cpp$)' \
+    '"platform/SystemHost\.h"'
+
+# Folder cycles: each file's folder (src/X, or src/X/core for a core) to the folders it includes.
+# tsort names the folders of a cycle.
+# shellcheck disable=SC2016 # the quoted text is a Perl program
+edges=$(git ls-files 'src/*.h' 'src/*.cpp' | xargs perl -ne '
+    sub folder { my $p = shift; $p =~ m{^([a-z]+)(/core)?/} ? $1 . ($2 // "") : undef }
+    if (/^\s*#\s*include\s*"([a-z]+\/[^"]+)"/) {
+        my $to = folder($1);
+        (my $from = $ARGV) =~ s{^src/}{};
+        my ($f, $t) = (folder($from), $to);
+        print "$f $t\n" if defined $f && defined $t && $f ne $t;
+    }' | sort -u)
+if ! loops=$(tsort <<<"$edges" 2>&1 >/dev/null) || [[ -n "$loops" ]]; then
+    printf 'the folders include each other in a cycle:\n%s\n' "$(sed -e 's/^tsort: -: input contains a loop:/  one:/' -e 's/^tsort: /    /' <<<"$loops")"
+    found=1
+fi
 exit "$found"

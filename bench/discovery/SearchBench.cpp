@@ -8,7 +8,8 @@
 #include "../LabBench.h"
 #include "engine/Engine.h"
 #include "engine/SearchDriver.h"
-#include "platform/linux/LinuxAdapterSource.h"
+#include "netif/core/AdapterRules.h"
+#include "platform/SystemHost.h"
 #include "support/ManyDevices.h"
 #include "support/NetLab.h"
 
@@ -34,7 +35,7 @@ int run(int deviceCount, int searches) {
     NetLab lab;
     const QString log = test::startManyDevices(lab, deviceCount);
     lab.enterWorkstation();
-    AdapterTable adapters = LinuxAdapterSource().enumerateAdapters().table;
+    AdapterTable adapters = selectAdapters(SystemHost().readAdapters()).table;
     engine::Engine engine;
     Clock::time_point lastRow;
     engine::SearchDriver search(engine.endpoints(), [&lastRow](const DeviceRow&) { lastRow = Clock::now(); });

@@ -11,8 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/RowDialogs.h"
 #include "discovery/DeviceListModel.h"
-#include "platform/linux/LinuxAdapterSource.h"
-#include "platform/linux/NeighbourTable.h"
+#include "platform/SystemHost.h"
 #include "support/Fakes.h"
 #include "support/ManyDevices.h"
 #include "upgrade/Download.h"
@@ -102,7 +101,6 @@ struct NoRowDialogs final : RowDialogs {
 
 class LabShell final : public Shell {
 public:
-    void flushNeighbour(Ipv4 ip) override { NeighbourTable().remove(ip); }
     void openUrl(const std::string&) override {}
 };
 
@@ -111,9 +109,9 @@ struct Rig {
     Rig() { engine.startThread(); }
     test::FakeMessageBoxes messages;
     LabShell shell;
-    LinuxAdapterSource adapters;
+    SystemHost host;
     test::FakeFileChooser files;
-    Platform platform{messages, shell, adapters, files};
+    Platform platform{messages, shell, host, files};
     engine::Engine engine;
     EngineLink link{engine, engine.endpoints()};
 };

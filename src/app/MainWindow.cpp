@@ -313,7 +313,7 @@ void MainWindow::connectToDevice() {
         return;
     }
     const Ipv4 device = row->ip;
-    platform_.shell.flushNeighbour(device);
+    platform_.host.flushNeighbour(device);
     platform_.shell.openUrl("http://" + device.toString());
 }
 
@@ -366,7 +366,7 @@ void MainWindow::diagnostic() {}
 
 void MainWindow::returnToNormalMode() {
     if (values_.selectedDeviceIp) {
-        platform_.shell.flushNeighbour(*values_.selectedDeviceIp);
+        platform_.host.flushNeighbour(*values_.selectedDeviceIp);
     }
 }
 

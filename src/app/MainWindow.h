@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/EngineLink.h"
 #include "app/core/CommandEnabling.h"
 #include "common/ProcessValues.h"
+#include "guilink/EngineLink.h"
+#include "netif/core/AdapterSelection.h"
 #include "platform/Platform.h"
 
 #include <QMainWindow>

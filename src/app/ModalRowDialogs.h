@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/EngineLink.h"
 #include "app/RowDialogs.h"
+#include "guilink/EngineLink.h"
 #include "platform/Platform.h"
 
 #include <memory>

@@ -3,14 +3,14 @@
 // QApplication), no settings, no environment of its own.
 
 #include "app/AppIcons.h"
-#include "app/EngineLink.h"
 #include "app/MainWindow.h"
 #include "app/ModalRowDialogs.h"
+#include "guilink/EngineLink.h"
 #include "platform/DesktopShell.h"
 #include "platform/QtFileChooser.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/SingleInstance.h"
-#include "platform/linux/LinuxAdapterSource.h"
+#include "platform/SystemHost.h"
 
 #include <QApplication>
 
@@ -39,9 +39,9 @@ int main(int argc, char** argv) {
 
     fw::QtMessageBoxes messages;
     fw::DesktopShell shell;
-    fw::LinuxAdapterSource adapters;
+    fw::SystemHost host;
     fw::QtFileChooser files;
-    fw::Platform platform{messages, shell, adapters, files};
+    fw::Platform platform{messages, shell, host, files};
     // Sockets and timers run on the engine's own thread; the windows post to it.
     fw::engine::Engine engine;
     engine.startThread();

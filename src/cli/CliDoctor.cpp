@@ -9,7 +9,7 @@
 namespace fw::cli {
 
 asio::awaitable<ExitStatus> CliDoctor::run(const DoctorCommand& command) {
-    if (const auto read = gatherer_.readHost(ctx_.listAdapters(), command.interfaces); !read) {
+    if (const auto read = gatherer_.readHost(ctx_.host.readAdapters(), command.interfaces); !read) {
         const doctor::GatherError& e = read.error();
         ctx_.console.err(e.kind == doctor::GatherError::Kind::ListingUnreadable
                              ? "the system's list of network interfaces could not be read"

@@ -14,7 +14,7 @@ namespace fw::cli {
 // returns the exit status.
 class CliDoctor final {
 public:
-    explicit CliDoctor(CliContext& ctx) : ctx_(ctx) {}
+    explicit CliDoctor(CliContext& ctx) : ctx_(ctx), gatherer_(ctx.host) {}
 
     asio::awaitable<ExitStatus> run(const DoctorCommand& command);
 

@@ -216,7 +216,7 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
 }
 
 void CliPlan::begin(const Inputs& in) {
-    const AdapterListing listing = ctx_.listAdapters();
+    const AdapterListing listing = ctx_.host.readAdapters();
     for (const PlanRow& row : in.rows) {
         Job job;
         job.entry.row = row;

@@ -102,8 +102,7 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
     }
     if (command_.perAdapter > 1) {
         shared_.emplace(ctx_.endpoints);
-        sharing_.emplace(CliContext{ctx_.console, *shared_, ctx_.listAdapters, ctx_.flushNeighbour,
-                                    ctx_.portProblemsSaid});
+        sharing_.emplace(CliContext{ctx_.console, *shared_, ctx_.host, ctx_.portProblemsSaid});
     }
     plan(searched->rows, in->targets, in->earlier);
     startNext();

@@ -13,7 +13,6 @@
 #include "cli/DeviceReport.h"
 #include "common/StringTable.h"
 #include "doctor/core/DoctorRules.h"
-#include "platform/Host.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,7 +22,7 @@ namespace {
 
 // One line per adapter that got no answer and has a blocker the doctor knows.
 void hintBlockers(CliContext& ctx, const AdapterTable& table, const std::vector<DeviceRow>& rows) {
-    const AdapterListing listing = ctx.listAdapters();
+    const AdapterListing listing = ctx.host.readAdapters();
     for (const AdapterEntry& e : table) {
         if (e.tunnel ||
             std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp == e.ip; })) {
@@ -34,7 +33,7 @@ void hintBlockers(CliContext& ctx, const AdapterTable& table, const std::vector<
                          [&](const AdapterFacts& f) { return f.interfaceName == e.interfaceName; });
         const bool carrier = facts == listing.adapters.end() || !facts->link || facts->link->carrier;
         if (const auto hint =
-                doctor::searchHint(e.interfaceName, host::reversePathFilter(e.interfaceName), carrier)) {
+                doctor::searchHint(e.interfaceName, ctx.host.reversePathFilter(e.interfaceName), carrier)) {
             ctx.console.err(*hint);
         }
     }
@@ -76,7 +75,7 @@ asio::awaitable<ExitStatus> runSearch(CliContext& ctx, const SearchCommand& comm
 
 Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vector<std::string>& names,
                                                  bool withTunnels) {
-    const auto choice = chooseAdapters(ctx.listAdapters(), names, withTunnels);
+    const auto choice = chooseAdapters(ctx.host.readAdapters(), names, withTunnels);
     if (const auto* message = std::get_if<std::string>(&choice)) {
         ctx.console.err(*message);
         return Failure{ExitStatus::Usage};

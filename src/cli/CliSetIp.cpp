@@ -194,7 +194,7 @@ asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& comman
     if (!table) {
         co_return table.error();
     }
-    if (refuseHostAddress(command, ctx.listAdapters(), ctx.console)) {
+    if (refuseHostAddress(command, ctx.host.readAdapters(), ctx.console)) {
         co_return ExitStatus::Usage;
     }
     const auto sweep = commandSweep(ctx, command.targets, *table);

@@ -33,10 +33,12 @@ double secondsSince(Clock::time_point t) {
 } // namespace
 
 CliUpload::CliUpload(CliContext& ctx, std::string label)
-    : ctx_(ctx), label_(std::move(label)), driver_(ctx.endpoints, ctx.flushNeighbour, carry_,
-                                                   engine::UpgradeDriver::Display{{}, {}, {}, {}, [this] {
-                                                                                      secondRequestSent();
-                                                                                  }}) {}
+    : ctx_(ctx), label_(std::move(label)),
+      driver_(
+          ctx.endpoints, [&host = ctx.host](Ipv4 ip) { host.flushNeighbour(ip); }, carry_,
+          engine::UpgradeDriver::Display{{}, {}, {}, {}, [this] {
+                                             secondRequestSent();
+                                         }}) {}
 
 asio::awaitable<Verdict> CliUpload::run(Ipv4 device, Ipv4 local, const std::string& adapter,
                                         std::vector<std::uint8_t> image) {

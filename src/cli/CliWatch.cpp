@@ -42,7 +42,7 @@ public:
             const auto startedAt = std::chrono::steady_clock::now();
             // Read again each time: adapters come and go, and addresses change, during a long watch.
             const auto choice =
-                chooseAdapters(ctx_.listAdapters(), command_.interfaces, command_.targets.any());
+                chooseAdapters(ctx_.host.readAdapters(), command_.interfaces, command_.targets.any());
             const auto* selection = std::get_if<AdapterSelection>(&choice);
             if (selection == nullptr || selection->outcome != AdapterOutcome::Ok) {
                 ctx_.console.err(selection == nullptr ? std::get<std::string>(choice)
@@ -166,7 +166,7 @@ private:
 
 asio::awaitable<ExitStatus> runWatch(CliContext& ctx, const WatchCommand& command) {
     using namespace asio::experimental::awaitable_operators;
-    const auto choice = chooseAdapters(ctx.listAdapters(), command.interfaces, command.targets.any());
+    const auto choice = chooseAdapters(ctx.host.readAdapters(), command.interfaces, command.targets.any());
     const auto* selection = std::get_if<AdapterSelection>(&choice);
     if (selection == nullptr || selection->outcome != AdapterOutcome::Ok) {
         ctx.console.err(selection == nullptr ? std::get<std::string>(choice)

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Console.h"
 
-#include "platform/Host.h"
+#include "platform/Terminal.h"
 
 namespace fw::cli {
 
 Console::Console(std::FILE* out, std::FILE* err)
-    : out_(out), err_(err), terminal_(host::isTerminal(err) && host::isTerminal(out)) {}
+    : out_(out), err_(err), terminal_(terminal::isTerminal(err) && terminal::isTerminal(out)) {}
 
 void Console::write(std::FILE* stream, std::string_view text) {
     if (progressShown_) {
@@ -30,7 +30,7 @@ void Console::note(std::string_view line) {
 }
 
 int Console::width() const {
-    return host::terminalColumns(err_);
+    return terminal::columns(err_);
 }
 
 void Console::progress(std::string_view text) {

@@ -3,7 +3,7 @@
 
 #include "cli/DeviceReport.h"
 #include "platform/FilePath.h"
-#include "platform/Host.h"
+#include "platform/FileReplace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -49,8 +49,8 @@ Status<std::string> replaceReport(const std::string& path, const std::string& te
             return Failure{ec.message()};
         }
     }
-    if (auto problem = host::replaceFile(folderOf(target) / target.filename(), text)) {
-        return Failure{std::move(*problem)};
+    if (const auto replaced = files::replaceFile(folderOf(target) / target.filename(), text); !replaced) {
+        return Failure{replaced.error().message()};
     }
     return Done{};
 }
@@ -95,8 +95,8 @@ std::optional<std::string> reportRefusal(const std::string& utf8Path,
     if (!fs::is_directory(folder, ec)) {
         return "cannot be written: there is no folder " + pathText(folder);
     }
-    if (const auto reason = host::canCreateIn(folder)) {
-        return "cannot be written in " + pathText(folder) + ": " + *reason;
+    if (const auto probe = files::canCreateIn(folder); !probe) {
+        return "cannot be written in " + pathText(folder) + ": " + probe.error().message();
     }
     return std::nullopt;
 }

@@ -6,7 +6,8 @@
 #include "cli/Console.h"
 #include "cli/RolloutReport.h"
 #include "engine/Engine.h"
-#include "platform/Host.h"
+#include "platform/SystemHost.h"
+#include "platform/Terminal.h"
 
 #include <cstdio>
 
@@ -17,7 +18,7 @@ int run(int argc, char** argv) {
     fw::cli::Console console;
     // Arguments, paths and adapter names are UTF-8 from here on, on every system.
     const fw::cli::ParsedCommandLine parsed =
-        fw::cli::parseCommandLine(fw::host::commandLineArguments(argc, argv));
+        fw::cli::parseCommandLine(fw::terminal::commandLineArguments(argc, argv));
     switch (parsed.kind) {
     case fw::cli::ParsedCommandLine::Kind::Help:
     case fw::cli::ParsedCommandLine::Kind::Version:
@@ -30,16 +31,16 @@ int run(int argc, char** argv) {
         break;
     }
     fw::engine::Engine engine;
-    fw::cli::CliContext ctx{
-        console, engine.endpoints(), fw::host::readAdapters, fw::host::flushNeighbour, {}};
+    fw::SystemHost host;
+    fw::cli::CliContext ctx{console, engine.endpoints(), host, {}};
     return static_cast<int>(engine.run(fw::cli::runCommand(ctx, *parsed.command)));
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const unsigned codePage = fw::host::useUtf8Console();
+    const unsigned codePage = fw::terminal::useUtf8Console();
     const int status = run(argc, argv);
-    fw::host::restoreConsole(codePage);
+    fw::terminal::restoreConsole(codePage);
     return status;
 }

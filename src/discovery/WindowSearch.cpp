@@ -5,6 +5,7 @@
 #include "discovery/DeviceListModel.h"
 #include "discovery/SearchingDialog.h"
 #include "engine/SearchDriver.h"
+#include "netif/core/AdapterRules.h"
 
 namespace fw {
 namespace {
@@ -41,7 +42,7 @@ WindowSearch::~WindowSearch() {
 
 void WindowSearch::search() {
     model_.clear();
-    AdapterSelection selection = platform_.adapters.enumerateAdapters();
+    AdapterSelection selection = selectAdapters(platform_.host.readAdapters());
     if (selection.outcome == AdapterOutcome::Ok && selection.table.empty()) {
         selection.outcome = AdapterOutcome::NoAdapter;
     }

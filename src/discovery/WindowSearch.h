@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/EngineLink.h"
-#include "app/GuiPost.h"
 #include "common/ProcessValues.h"
 #include "discovery/core/DeviceRow.h"
+#include "guilink/EngineLink.h"
+#include "guilink/GuiPost.h"
+#include "netif/core/AdapterSelection.h"
 #include "platform/Platform.h"
 
 #include <QObject>

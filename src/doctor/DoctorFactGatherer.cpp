@@ -5,7 +5,6 @@
 #include "discovery/core/DiscoveryRecords.h"
 #include "doctor/core/DoctorRules.h"
 #include "netif/core/AdapterRules.h"
-#include "platform/Host.h"
 
 #include <algorithm>
 
@@ -18,24 +17,25 @@ void addOnce(std::vector<SeenAnswer>& list, const SeenAnswer& seen) {
     }
 }
 
-InterfaceFacts readInterface(const AdapterFacts& adapter, const std::vector<AdapterFacts>& all) {
+} // namespace
+
+DoctorFactGatherer::DoctorFactGatherer(Host& host) : host_(host) {}
+DoctorFactGatherer::~DoctorFactGatherer() = default;
+
+InterfaceFacts DoctorFactGatherer::readInterface(const AdapterFacts& adapter,
+                                                 const std::vector<AdapterFacts>& all) {
     InterfaceFacts f;
     f.adapter = adapter;
-    f.rpFilter = host::reversePathFilter(adapter.interfaceName);
+    f.rpFilter = host_.reversePathFilter(adapter.interfaceName);
     const auto master = std::find_if(all.begin(), all.end(), [&](const AdapterFacts& m) {
         return adapter.masterIndex != 0 && m.interfaceIndex == adapter.masterIndex;
     });
     if (master != all.end()) {
         f.master = *master;
     }
-    f.arpFluxGuarded = host::arpFluxGuarded(adapter.interfaceName);
+    f.arpFluxGuarded = host_.arpFluxGuarded(adapter.interfaceName);
     return f;
 }
-
-} // namespace
-
-DoctorFactGatherer::DoctorFactGatherer() = default;
-DoctorFactGatherer::~DoctorFactGatherer() = default;
 
 Status<GatherError> DoctorFactGatherer::readHost(const AdapterListing& listing,
                                                  const std::vector<std::string>& named) {
@@ -62,11 +62,11 @@ Status<GatherError> DoctorFactGatherer::readHost(const AdapterListing& listing,
     for (std::size_t i = 0; i < states.size(); ++i) {
         if (isSearched(states[i])) {
             auto& f = facts_.interfaces[i];
-            f.port = host::checkPort(f.adapter, kWorkstationPort);
+            f.port = host_.checkPort(f.adapter, kWorkstationPort);
         }
     }
-    facts_.firewall = host::firewall();
-    facts_.system = host::hostSystem();
+    facts_.firewall = host_.firewall();
+    facts_.system = host_.hostSystem();
     const AdapterSelection selection = selectAdapters(searched);
     probeTable_ = selection.outcome == AdapterOutcome::Ok ? selection.table : AdapterTable{};
     return Done{};
@@ -75,7 +75,7 @@ Status<GatherError> DoctorFactGatherer::readHost(const AdapterListing& listing,
 Status<WatchError> DoctorFactGatherer::watchWire() {
     taps_.clear();
     for (const AdapterEntry& e : probeTable_) {
-        auto tap = host::openWireTap(e.interfaceIndex, kWorkstationPort);
+        auto tap = host_.openWireTap(e.interfaceIndex, kWorkstationPort);
         if (!tap) {
             taps_.clear();
             return Failure{WatchError{e.interfaceName, tap.error()}};
@@ -107,7 +107,7 @@ void DoctorFactGatherer::recordProbe(const ProbeSearchResult& search) {
                 }
             }
             for (const SeenAnswer& seen : a.onWire) {
-                if (!host::hasRoute(seen.source)) {
+                if (!host_.hasRoute(seen.source)) {
                     a.noRouteBack.push_back(seen.source);
                 }
             }

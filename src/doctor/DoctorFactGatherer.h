@@ -5,7 +5,7 @@
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
 #include "doctor/core/DoctorFacts.h"
-#include "platform/WireTap.h"
+#include "platform/Host.h"
 
 #include <cstdint>
 #include <memory>
@@ -41,12 +41,12 @@ struct ProbeSearchResult {
     std::vector<AdapterEntry> unbound; // adapters whose port could not be bound: nothing was sent there
 };
 
-// Reads the doctor's facts from this host: the interfaces' kernel settings, who holds port 4001,
+// Reads the doctor's facts from the host: the interfaces' kernel settings, who holds port 4001,
 // the firewall's input chains, and around the probe's search what arrived on the wire. The order:
 // readHost(); when probeAdapters() is not empty, watchWire(), the search, recordProbe(); takeFacts().
 class DoctorFactGatherer {
 public:
-    DoctorFactGatherer();
+    explicit DoctorFactGatherer(Host& host);
     ~DoctorFactGatherer();
     DoctorFactGatherer(const DoctorFactGatherer&) = delete;
     DoctorFactGatherer& operator=(const DoctorFactGatherer&) = delete;
@@ -64,6 +64,9 @@ public:
     DoctorFacts takeFacts() { return std::move(facts_); }
 
 private:
+    InterfaceFacts readInterface(const AdapterFacts& adapter, const std::vector<AdapterFacts>& all);
+
+    Host& host_;
     DoctorFacts facts_;
     AdapterTable probeTable_;
     std::vector<std::unique_ptr<WireTap>> taps_; // one per probed adapter, when watched

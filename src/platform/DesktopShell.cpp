@@ -1,16 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/DesktopShell.h"
 
-#include "platform/linux/NeighbourTable.h"
-
 #include <QDesktopServices>
 #include <QUrl>
 
 namespace fw {
-
-void DesktopShell::flushNeighbour(Ipv4 ip) {
-    NeighbourTable{}.remove(ip);
-}
 
 void DesktopShell::openUrl(const std::string& url) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url), QUrl::StrictMode));

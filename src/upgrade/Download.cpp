@@ -183,7 +183,7 @@ void Download::startDriver(std::vector<std::uint8_t> image) {
         back([this, text] { percent_->setText(QString::fromStdString(text)); });
     };
     driver_ = std::make_shared<engine::UpgradeDriver>(
-        engine_.endpoints, [&shell = platform_.shell](Ipv4 device) { shell.flushNeighbour(device); }, carry_,
+        engine_.endpoints, [&host = platform_.host](Ipv4 device) { host.flushNeighbour(device); }, carry_,
         std::move(display));
     engine_.engine.post([driver = driver_, executor = engine_.endpoints.executor(),
                          device = values_.selectedDeviceIp, local = values_.localAdapterIp,

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/EngineLink.h"
-#include "app/GuiPost.h"
 #include "common/ProcessValues.h"
+#include "guilink/EngineLink.h"
+#include "guilink/GuiPost.h"
 #include "platform/Platform.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/TftpUpload.h"

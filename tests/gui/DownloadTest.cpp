@@ -79,7 +79,7 @@ TEST_F(DownloadDialog, RefusalsKeepTheSelectionViewAndSendNothing) {
                   "The image is too large for a TFTP transfer. The largest image is 16776703 bytes.",
                   "This is a ethernet adapter Firmware, do you really want to update?"}));
     EXPECT_EQ(fakes.bindCount(), 0);
-    EXPECT_TRUE(fakes.shell.calls().empty());
+    EXPECT_TRUE(fakes.calls.list().empty());
 }
 
 TEST_F(DownloadDialog, OkSendsTheHandshakeAndStartsTheSequenceOnce) {
@@ -93,7 +93,7 @@ TEST_F(DownloadDialog, OkSendsTheHandshakeAndStartsTheSequenceOnce) {
     EXPECT_NE(sent[0].from.port, 14321);
     EXPECT_EQ(sent[0].to, (UdpAddress{kDevice, 4000}));
     EXPECT_EQ(sent[0].bytes.size(), 52u);
-    EXPECT_EQ(fakes.shell.calls().front(), "flush 10.0.0.20");
+    EXPECT_EQ(fakes.calls.list().front(), "flush 10.0.0.20");
     QTest::keyClick(pathBox()->lineEdit(), Qt::Key_Return); // no second upgrade
     fakes.settle();
     EXPECT_EQ(fakes.bindCount(), 2);

@@ -65,8 +65,7 @@ struct MainWindowHarness {
     std::vector<int> programEndings; // exit statuses asked for
 
     explicit MainWindowHarness(bool real = false) {
-        fakes.adapters.selection.table.push_back(
-            adapterOn24("10.0.1.1", "0.0.0.0", {2, 0, 0, 0, 0, 2}, "eth1", 3));
+        fakes.host.addAdapter(adapterOn24("10.0.1.1", "0.0.0.0", {2, 0, 0, 0, 0, 2}, "eth1", 3));
         window = std::make_unique<MainWindow>(platform, fakes.link(),
                                               real ? static_cast<RowDialogs&>(realDialogs) : dialogs);
         QObject::connect(window.get(), &MainWindow::programEnding,
@@ -96,7 +95,7 @@ struct MainWindowHarness {
         ASSERT_TRUE(
             QTest::qWaitFor([this] { return window->searches().searchSequence().has_value(); }, 3000));
         fields.sequence = *window->searches().searchSequence();
-        const Ipv4 local = *fakes.adapters.selection.table.at(adapter).ip;
+        const Ipv4 local = *fakes.host.listing.adapters.at(adapter).ip;
         ASSERT_TRUE(fakes.onEngine([&] {
             return fakes.endpoints.deliver({local, 4001}, {*Ipv4::parse(device.second), 4000},
                                            replyBytes(fields));
@@ -280,7 +279,7 @@ TEST(MainWindowClose, EveryWayAsksAndCancelChangesNothing) {
 
 TEST(MainWindowClose, AdapterFailureEndsWithoutAsking) {
     MainWindowHarness h;
-    h.fakes.adapters.selection = AdapterSelection{AdapterOutcome::NoAdapter, {}};
+    h.fakes.host.useAdapters({});
     h.window->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !h.programEndings.empty(); }, 3000));
     EXPECT_EQ(h.programEndings, std::vector<int>{1}) << "a failure ends with a failure status";
@@ -302,15 +301,15 @@ TEST(MainWindowRows, RowCommandsNeedAPickAndConnectOpensThePickedDevice) {
     }
     QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.spacePoint());
     EXPECT_EQ(h.window->deviceList().rowCount(), 2);
-    EXPECT_TRUE(h.fakes.shell.calls().empty());
+    EXPECT_TRUE(h.fakes.calls.list().empty());
     EXPECT_TRUE(h.dialogs.calls.empty());
     EXPECT_EQ(h.fakes.openCount(), 2u);
 
     h.press(Qt::LeftButton, h.rowPoint(1));
     h.action("connect")->trigger();
     QTest::mouseDClick(h.listViewport(), Qt::LeftButton, {}, h.rowPoint(0));
-    EXPECT_EQ(h.fakes.shell.calls(), (std::vector<std::string>{"flush 10.0.0.21", "open http://10.0.0.21",
-                                                               "flush 10.0.0.20", "open http://10.0.0.20"}));
+    EXPECT_EQ(h.fakes.calls.list(), (std::vector<std::string>{"flush 10.0.0.21", "open http://10.0.0.21",
+                                                              "flush 10.0.0.20", "open http://10.0.0.20"}));
 }
 
 // The row commands take the picked row's own values, never those of the device listed last; the
@@ -387,7 +386,7 @@ TEST(MainWindowRows, RowsListedWhileADialogIsOpenLeaveItsTargetUnchanged) {
                 QTest::mouseClick(dialog.findChild<QPushButton*>("Command1"), Qt::LeftButton);
                 ASSERT_TRUE(QTest::qWaitFor([&] { return h.fakes.sent().size() > before; }, 3000));
                 EXPECT_TRUE(h.fakes.messages.shown.empty()) << "an AP image for an AP: no question";
-                const auto flushes = h.fakes.shell.calls();
+                const auto flushes = h.fakes.calls.list();
                 EXPECT_FALSE(flushes.empty());
                 for (const std::string& call : flushes) {
                     EXPECT_EQ(call, "flush 10.0.0.20");
@@ -415,7 +414,7 @@ TEST(MainWindowRows, MaintenanceCommandsSendNothing) {
     MainWindowHarness h;
     h.start();
     h.invokeHidden("Mreturn");
-    EXPECT_TRUE(h.fakes.shell.calls().empty()) << "no address yet";
+    EXPECT_TRUE(h.fakes.calls.list().empty()) << "no address yet";
     h.reply(kOne);
     h.rightClick(h.rowPoint(0));
     h.closePopups();
@@ -424,7 +423,7 @@ TEST(MainWindowRows, MaintenanceCommandsSendNothing) {
         h.invokeHidden(command); // Mreturn is off since the right release on the row
     }
     EXPECT_EQ(h.sent(), sentBefore);
-    EXPECT_EQ(h.fakes.shell.calls(), (std::vector<std::string>{"flush 10.0.0.20"}));
+    EXPECT_EQ(h.fakes.calls.list(), (std::vector<std::string>{"flush 10.0.0.20"}));
     EXPECT_TRUE(h.fakes.messages.shown.empty());
 }
 

@@ -39,7 +39,7 @@ QDialog* searchingDialog() {
 
 class WindowSearchGui : public ::testing::Test {
 protected:
-    void SetUp() override { fake.adapters.selection = {AdapterOutcome::Ok, {kEth0, kEth1}}; }
+    void SetUp() override { fake.host.useAdapters({kEth0, kEth1}); }
 
     // Presses Cancel at once, so each search takes one 0.2 s step.
     void searchAndCancel() {
@@ -117,7 +117,7 @@ TEST_F(WindowSearchGui, SocketsLiveAcrossSearchesAndEachAdapterSendsItsOwnReques
     // The adapter's address changes: socket 0 keeps its binding, socket 1 binds afresh.
     AdapterEntry moved = kEth0;
     moved.ip = Ipv4::parse("10.77.1.99");
-    fake.adapters.selection.table = {moved, kEth1};
+    fake.host.useAdapters({moved, kEth1});
     searchAndCancel();
     EXPECT_EQ(fake.bindCount(), 3);
     using Requests = std::vector<std::pair<int, MacAddress>>;

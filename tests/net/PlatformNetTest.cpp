@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "netif/core/AdapterRules.h"
 #include "platform/linux/LinuxAdapterSource.h"
 #include "platform/linux/NeighbourTable.h"
 #include "support/NetLab.h"
@@ -25,7 +26,7 @@ TEST(LinuxAdapterSourceNet, ListsTheTwoEthernetAdaptersOfTheWorkstation) {
                  "ip route add default via 10.77.2.253 dev eth1 metric 250");
     lab.enterWorkstation();
 
-    const AdapterSelection s = LinuxAdapterSource().enumerateAdapters();
+    const AdapterSelection s = selectAdapters(LinuxAdapterSource().readListing());
     ASSERT_EQ(s.outcome, AdapterOutcome::Ok);
     ASSERT_EQ(s.table.size(), 2u);
     for (int i : {0, 1}) {
@@ -58,9 +59,9 @@ TEST(LinuxAdapterSourceNet, ListsTheTwoEthernetAdaptersOfTheWorkstation) {
     // With no default route of the main table the gateway is 0.0.0.0; links down leave no adapter.
     lab.sh("ws",
            "ip route del default via 10.77.2.254 dev eth1; ip route del default via 10.77.2.253 dev eth1");
-    EXPECT_EQ(LinuxAdapterSource{}.enumerateAdapters().table.at(1).gateway, Ipv4::parse("0.0.0.0"));
+    EXPECT_EQ(selectAdapters(LinuxAdapterSource{}.readListing()).table.at(1).gateway, Ipv4::parse("0.0.0.0"));
     lab.sh("ws", "ip link set eth0 down; ip link set eth1 down");
-    EXPECT_EQ(LinuxAdapterSource{}.enumerateAdapters().outcome, AdapterOutcome::NoAdapter);
+    EXPECT_EQ(selectAdapters(LinuxAdapterSource{}.readListing()).outcome, AdapterOutcome::NoAdapter);
 }
 
 TEST(NeighbourTableNet, RemovesTheEntryOnEveryInterfaceAndNeedsPrivilege) {

@@ -6,7 +6,7 @@
 // benchmarks.
 
 #include "engine/UpgradeDriver.h"
-#include "platform/linux/NeighbourTable.h"
+#include "platform/SystemHost.h"
 #include "support/UploadLab.h"
 
 #include <chrono>
@@ -19,7 +19,7 @@ struct EngineUpload {
 
     explicit EngineUpload(engine::EndpointFactory& endpoints)
         : driver(
-              endpoints, [](Ipv4 ip) { NeighbourTable().remove(ip); }, carry,
+              endpoints, [](Ipv4 ip) { SystemHost().flushNeighbour(ip); }, carry,
               engine::UpgradeDriver::Display{.ended = [this](TftpUpload::Outcome) { endedAt = Clock::now(); },
                                              .secondRequestSent =
                                                  [this] {

@@ -3,9 +3,10 @@
 
 // Recording fakes of the platform interfaces and the engine's sockets, for GUI tests.
 
-#include "app/EngineLink.h"
+#include "guilink/EngineLink.h"
 #include "platform/Platform.h"
 #include "support/EngineFakes.h"
+#include "support/FakeHost.h"
 
 #include <QCoreApplication>
 
@@ -19,12 +20,6 @@
 #include <vector>
 
 namespace fw::test {
-
-// An adapter on a /24 network.
-inline AdapterEntry adapterOn24(const char* ip, const char* gateway, MacAddress mac, std::string name,
-                                int index) {
-    return {Ipv4::parse(ip), Ipv4::parse("255.255.255.0"), Ipv4::parse(gateway), mac, std::move(name), index};
-}
 
 // Answers message boxes from a queue (Ok when the queue is empty) and records every box shown.
 class FakeMessageBoxes final : public MessageBoxes {
@@ -52,30 +47,14 @@ public:
     std::function<void(const Message&)> onShow; // runs while the box is "open"
 };
 
-// The upgrade flushes from the engine's thread, the window from its own.
+// Records each URL opened as "open URL", in the log the host's flushes go to.
 class FakeShell final : public Shell {
 public:
-    void flushNeighbour(Ipv4 ip) override { record("flush " + ip.toString()); }
-    void openUrl(const std::string& url) override { record("open " + url); }
-    std::vector<std::string> calls() const {
-        const std::lock_guard lock(mutex_);
-        return calls_;
-    }
+    explicit FakeShell(CallLog& log) : log_(log) {}
+    void openUrl(const std::string& url) override { log_.record("open " + url); }
 
 private:
-    void record(std::string call) {
-        const std::lock_guard lock(mutex_);
-        calls_.push_back(std::move(call));
-    }
-    mutable std::mutex mutex_;
-    std::vector<std::string> calls_;
-};
-
-class FakeAdapterSource final : public AdapterSource {
-public:
-    AdapterSelection enumerateAdapters() override { return selection; }
-    AdapterSelection selection{AdapterOutcome::Ok,
-                               {adapterOn24("10.0.0.1", "10.0.0.254", {2, 0, 0, 0, 0, 1}, "eth0", 2)}};
+    CallLog& log_;
 };
 
 class FakeFileChooser final : public FileChooser {
@@ -92,8 +71,9 @@ public:
 // the engine's thread: a test reaches them through onEngine().
 struct FakePlatform {
     FakeMessageBoxes messages;
-    FakeShell shell;
-    FakeAdapterSource adapters;
+    CallLog calls; // the flushes and the URLs opened, in order
+    FakeShell shell{calls};
+    FakeHost host{calls};
     FakeFileChooser files;
     engine::Engine engine;
     FakeEndpoints endpoints{engine.context()};
@@ -103,7 +83,7 @@ struct FakePlatform {
         onEngine([] {}); // what the windows left behind runs before the fakes go
         engine.stop();
     }
-    Platform platform() { return Platform{messages, shell, adapters, files}; }
+    Platform platform() { return Platform{messages, shell, host, files}; }
     EngineLink link() { return EngineLink{engine, endpoints}; }
 
     // Runs fn on the engine's thread and returns its result.

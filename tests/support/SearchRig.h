@@ -6,7 +6,7 @@
 
 #include "discovery/DeviceListModel.h"
 #include "discovery/WindowSearch.h"
-#include "platform/linux/LinuxAdapterSource.h"
+#include "platform/SystemHost.h"
 #include "support/Fakes.h"
 #include "support/ManyDevices.h"
 #include "support/NetLab.h"
@@ -28,10 +28,11 @@ struct SearchRig {
         window.show();
     }
     FakeMessageBoxes messages;
-    FakeShell shell;
+    CallLog calls;
+    FakeShell shell{calls};
     FakeFileChooser files;
-    LinuxAdapterSource adapters;
-    Platform platform{messages, shell, adapters, files};
+    SystemHost host;
+    Platform platform{messages, shell, host, files};
     engine::Engine engine;
     EngineLink link{engine, engine.endpoints()};
     ProcessValues values;

@@ -2,7 +2,6 @@
 #include "platform/linux/LinuxAdapterSource.h"
 
 #include "common/Ipv4.h"
-#include "netif/core/AdapterRules.h"
 #include "platform/linux/NetlinkSocket.h"
 
 #include <algorithm>
@@ -242,10 +241,6 @@ AdapterListing LinuxAdapterSource::readListing() const {
         attempt = readAttempt_();
     }
     return std::move(attempt.listing);
-}
-
-AdapterSelection LinuxAdapterSource::enumerateAdapters() {
-    return selectAdapters(readListing());
 }
 
 } // namespace fw

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "netif/core/AdapterFacts.h"
-#include "platform/AdapterSource.h"
 
 #include <chrono>
 #include <functional>
@@ -18,7 +17,7 @@ struct ListingAttempt {
 
 // The adapters of the calling thread's network namespace, read from the kernel by rtnetlink
 // (links, IPv4 addresses, routes of the main table), in interface index order.
-class LinuxAdapterSource final : public AdapterSource {
+class LinuxAdapterSource {
 public:
     using ReadAttempt = std::function<ListingAttempt()>;
     static constexpr int kAttempts = 5;
@@ -27,7 +26,6 @@ public:
     // readAttempt: one reading of the tables; empty for the kernel's (tests inject interruptions).
     explicit LinuxAdapterSource(ReadAttempt readAttempt = {});
 
-    AdapterSelection enumerateAdapters() override;
     // Every interface with its facts, before any rule; unreadable when the kernel could not be asked
     // for its links or addresses. An interrupted reading is repeated up to kAttempts times in all;
     // interfaces with no default route have an empty gateway.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/windows/WindowsAdapterSource.h"
 
-#include "netif/core/AdapterRules.h"
 #include "platform/windows/WideText.h"
 
 #include <winsock2.h>
@@ -93,10 +92,6 @@ AdapterListing WindowsAdapterSource::readListing() const {
         listing.adapters.push_back(factsOf(*a));
     }
     return listing;
-}
-
-AdapterSelection WindowsAdapterSource::enumerateAdapters() {
-    return selectAdapters(readListing());
 }
 
 } // namespace fw

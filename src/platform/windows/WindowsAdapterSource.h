@@ -2,16 +2,14 @@
 #pragma once
 
 #include "netif/core/AdapterFacts.h"
-#include "platform/AdapterSource.h"
 
 namespace fw {
 
 // The adapters as GetAdaptersAddresses reports them, in its order: the friendly name ("Ethernet 2")
 // is the interface name, the first IPv4 unicast address with its prefix, the first IPv4 gateway.
 // Loopback, tunnels and PPP links come flagged so that the rules skip them as on Linux.
-class WindowsAdapterSource final : public AdapterSource {
+class WindowsAdapterSource {
 public:
-    AdapterSelection enumerateAdapters() override;
     AdapterListing readListing() const;
 };
 
