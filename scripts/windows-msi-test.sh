@@ -15,7 +15,7 @@ IFS=. read -r major minor patch <<<"$version"
 newer_version="$major.$minor.$((patch + 1))"
 work="$(mktemp -d "${TMPDIR:-/tmp}/fernwick-msi.XXXXXX")"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 fail() {
     echo "windows-msi-test: $*" >&2

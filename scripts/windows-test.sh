@@ -24,8 +24,10 @@ if grep -q 'Skipped' build/windows/lab-test.log; then
 fi
 zip="$(ls build/windows/fernwick-cli-*-windows-x64.zip)"
 # The notices of what is linked in, and the licence texts they name, travel with the program.
+# Listed once: grep -q ending the pipe early would fail a listing still being written (pipefail).
+entries="$(cmake -E tar tf "$zip")"
 for entry in fernwick-cli.exe LICENSE.txt README.txt THIRD-PARTY.txt; do
-    cmake -E tar tf "$zip" | grep -q "/$entry\$" || { echo "windows-test: $zip lacks $entry" >&2; exit 1; }
+    grep -q "/$entry\$" <<<"$entries" || { echo "windows-test: $zip lacks $entry" >&2; exit 1; }
 done
 for name in libgcrypt20 libgpg-error cli11 nlohmann-json3 asio gcc-mingw-w64 mingw-w64 common-licenses/LGPL-2.1; do
     grep -q "$name" build/windows/package/THIRD-PARTY.txt || { echo "windows-test: THIRD-PARTY.txt lacks $name" >&2; exit 1; }
