@@ -14,6 +14,7 @@ packages=(
     ansible-core openssh-server python3-voluptuous yamllint  # the Ansible collection's lab and sanity checks
     libasio-dev libcli11-dev nlohmann-json3-dev libgcrypt20-dev  # the network engine and the Qt-free command line
     g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine wine64  # fernwick-cli.exe, tested under wine
+    wixl  # the Windows installer (.msi), installed under wine in the test
 )
 missing=()
 for p in "${packages[@]}"; do

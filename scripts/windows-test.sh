@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # fernwick-cli for Windows: cross-builds the windows preset (mingw-w64), runs its unit tests under
 # wine from ctest, runs fernwick-cli.exe under wine in the lab (tests/net/WindowsNetTest.cpp: root,
-# and the default build for the test binary) and packs fernwick-cli-VERSION-windows-x64.zip.
+# and the default build for the test binary), packs fernwick-cli-VERSION-windows-x64.zip and builds
+# fernwick-VERSION-x64.msi, which scripts/windows-msi-test.sh installs, upgrades and removes under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -10,7 +11,7 @@ cmake --preset windows
 cmake --build --preset windows
 # One wine prefix per network namespace: this one for the host's, made on first use (about 7 s).
 WINEPREFIX="$PWD/build/windows/wine-host" ctest --preset windows
-cmake --build --preset windows --target windows-zip
+cmake --build --preset windows --target windows-zip windows-msi
 cmake --preset default >/dev/null
 cmake --build --preset default --target test_windows_net
 FERNWICK_WINDOWS_CLI="$PWD/build/windows/src/cli/fernwick-cli.exe" \
@@ -23,10 +24,13 @@ if grep -q 'Skipped' build/windows/lab-test.log; then
 fi
 zip="$(ls build/windows/fernwick-cli-*-windows-x64.zip)"
 # The notices of what is linked in, and the licence texts they name, travel with the program.
+# Listed once: grep -q ending the pipe early would fail a listing still being written (pipefail).
+entries="$(cmake -E tar tf "$zip")"
 for entry in fernwick-cli.exe LICENSE.txt README.txt THIRD-PARTY.txt; do
-    cmake -E tar tf "$zip" | grep -q "/$entry\$" || { echo "windows-test: $zip lacks $entry" >&2; exit 1; }
+    grep -q "/$entry\$" <<<"$entries" || { echo "windows-test: $zip lacks $entry" >&2; exit 1; }
 done
 for name in libgcrypt20 libgpg-error cli11 nlohmann-json3 asio gcc-mingw-w64 mingw-w64 common-licenses/LGPL-2.1; do
-    grep -q "$name" build/windows/zip/THIRD-PARTY.txt || { echo "windows-test: THIRD-PARTY.txt lacks $name" >&2; exit 1; }
+    grep -q "$name" build/windows/package/THIRD-PARTY.txt || { echo "windows-test: THIRD-PARTY.txt lacks $name" >&2; exit 1; }
 done
-ls -l "$zip"
+scripts/windows-msi-test.sh
+ls -l "$zip" build/windows/fernwick-*-x64.msi

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The MSI under wine, in a throwaway prefix: a silent install puts every file of the package in
+# Program Files\Fernwick and the shortcut in the Start menu; a newer build of the same .wxs replaces
+# it (one product installed, the newer version, files still there); the older one then refuses to
+# install over it; a silent removal leaves nothing of ours. Installing runs no program of ours, so
+# this needs no network namespace. Run by scripts/windows-test.sh after the windows-msi target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="$PWD/build/windows"
+msi="$(ls "$build"/fernwick-*-x64.msi)"
+version="${msi##*/fernwick-}"
+version="${version%-x64.msi}"
+IFS=. read -r major minor patch <<<"$version"
+newer_version="$major.$minor.$((patch + 1))"
+work="$(mktemp -d "${TMPDIR:-/tmp}/fernwick-msi.XXXXXX")"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+
+fail() {
+    echo "windows-msi-test: $*" >&2
+    exit 1
+}
+# msiexec's status; its log goes to a file, wine's helpers must not hold a pipe of ours. The
+# wineserver is waited for, so that system.reg holds what the installer registered.
+msiexec() {
+    local status=0
+    wine msiexec "$@" /qn /l "C:\\msi.log" >"$work/wine.out" 2>&1 </dev/null || status=$?
+    wineserver -w
+    return $status
+}
+# The DisplayVersion of every product named Fernwick in Add or Remove Programs (the Uninstall key).
+installed_versions() {
+    awk -F'"' 'function done() { if (ours) print version }
+        /^\[/ { done(); uninstall = /\\\\Uninstall\\\\\{/; ours = 0; version = "" }
+        uninstall && $2 == "DisplayName" && $4 == "Fernwick" { ours = 1 }
+        uninstall && $2 == "DisplayVersion" { version = $4 }
+        END { done() }' "$WINEPREFIX/system.reg"
+}
+
+wxs="$build/msi/fernwick.wxs"
+mapfile -t files < <(sed -n 's/.*<File Id="[^"]*" Name="\([^"]*\)".*/\1/p' "$wxs")
+for required in fernwick-cli.exe LICENSE.txt README.txt THIRD-PARTY.txt; do
+    [[ " ${files[*]} " == *" $required "* ]] || fail "the package lacks $required"
+done
+if [[ " ${files[*]} " == *" fernwick.exe "* ]]; then shortcut="Fernwick.lnk"; else shortcut="Fernwick README.lnk"; fi
+(cd "$build/package" && wixl --arch x64 --define ProductVersion="$newer_version" --output "$work/newer.msi" "$wxs")
+install_dir="$WINEPREFIX/drive_c/Program Files/Fernwick"
+# Windows puts a per-machine shortcut in ProgramData's Start menu; wine's msi puts it in the user's.
+find_shortcut() {
+    find "$WINEPREFIX/drive_c" -path "*/Start Menu/Programs/$shortcut"
+}
+
+msiexec /i "$msi" || fail "installing $msi failed"
+for file in "${files[@]}"; do
+    cmp -s "$build/package/$file" "$install_dir/$file" || fail "$file is not installed as packed"
+done
+[[ -n "$(find_shortcut)" ]] || fail "no Start-menu shortcut $shortcut"
+[[ "$(installed_versions)" == "$version" ]] || fail "installed: $(installed_versions), not $version"
+
+msiexec /i "$work/newer.msi" || fail "installing $newer_version over $version failed"
+[[ "$(installed_versions)" == "$newer_version" ]] || fail "after the upgrade: $(installed_versions)"
+for file in "${files[@]}"; do
+    [[ -f "$install_dir/$file" ]] || fail "$file is gone after the upgrade"
+done
+if msiexec /i "$msi"; then fail "$version installed over $newer_version"; fi
+[[ "$(installed_versions)" == "$newer_version" ]] || fail "after the refused downgrade: $(installed_versions)"
+
+msiexec /x "$work/newer.msi" || fail "removing $newer_version failed"
+[[ ! -e "$install_dir" ]] || fail "left behind: $(ls -A "$install_dir")"
+[[ -z "$(find_shortcut)" ]] || fail "the shortcut is left behind"
+[[ -z "$(installed_versions)" ]] || fail "still registered: $(installed_versions)"
+echo "windows-msi-test: $msi installs, upgrades to $newer_version, refuses a downgrade and is removed under wine"
