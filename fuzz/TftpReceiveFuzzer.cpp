@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The upload's receive path under any mix of ticks, cancel and datagrams: DATA carries the image's
+// The upload's receive path under any mix of deadlines, cancel and datagrams: DATA carries the image's
 // bytes, nothing leaves after the end, completion needs the whole image sent and its last block acked.
 #include "FuzzInput.h"
 #include "upgrade/core/TftpPackets.h"
 #include "upgrade/core/TftpUpload.h"
 
+#include <chrono>
 #include <vector>
 
 namespace {
@@ -13,20 +14,35 @@ using fw::fuzz::require;
 
 const fw::Ipv4 kDevice{{10, 9, 0, 2}};
 
-struct Recorder final : fw::TftpUpload::Io {
+using Clock = std::chrono::steady_clock;
+
+// Does what the upload answers, and checks every answer.
+struct Recorder {
     const std::vector<std::uint8_t>* image = nullptr;
-    bool over = false; // closed or cancelled: nothing may leave any more
+    Clock::time_point now{};
+    bool over = false; // ended or cancelled: nothing may leave any more
     int highestBlock = 0;
     bool shortBlockSent = false;
-    int closes = 0;
+    int ends = 0;
 
-    bool openTransferSocket() override {
-        require(!over, "no socket after the end");
-        return true;
+    void apply(const fw::TftpUpload::Actions& a) {
+        require(!over || (!a.openSocket && !a.send && !a.deadline), "nothing after the end");
+        if (a.send) {
+            sent(a.send->to, a.send->bytes);
+        }
+        if (a.deadline) {
+            require(*a.deadline > now && *a.deadline <= now + std::chrono::milliseconds(3000), "deadlines");
+        }
+        if (a.progress) {
+            require(a.progress->bar >= 0 && a.progress->bar <= 100, "bar in 0..100");
+        }
+        if (a.finished) {
+            ++ends;
+            over = true;
+            require(!a.deadline, "no deadline after the end");
+        }
     }
-    void closeTransferSocket() override {}
-    void send(fw::UdpAddress to, std::span<const std::uint8_t> bytes) override {
-        require(!over, "nothing sent after the end");
+    void sent(fw::UdpAddress to, std::span<const std::uint8_t> bytes) {
         require(bytes.size() >= 4, "no runt packets");
         // A stray sender (another host or port than the device's transfer ID) gets ERROR 5 only.
         const bool unknownTid = bytes[0] == 0 && bytes[1] == 5 && bytes[2] == 0 && bytes[3] == 5;
@@ -48,18 +64,10 @@ struct Recorder final : fw::TftpUpload::Io {
         highestBlock = std::max(highestBlock, block);
         shortBlockSent = shortBlockSent || payload.size() < fw::kTftpBlockSize;
     }
-    void flushArp() override {}
-    void startTimer(std::chrono::milliseconds interval) override {
-        require(!over, "no timer after the end");
-        require(interval.count() == 1000 || interval.count() == 3000, "timer periods");
-    }
-    void stopTimer() override {}
-    void setProgress(int value) override { require(value >= 0 && value <= 100, "bar in 0..100"); }
-    void setLabel(const std::string&) override {}
-    void ended(const fw::TftpUpload::Result&) override {}
-    void close() override {
-        ++closes;
-        over = true;
+    // The deadline passes (or, without one, some time does).
+    void tick(fw::TftpUpload& upload) {
+        now = upload.deadline().value_or(now + std::chrono::milliseconds(500));
+        apply(upload.onDeadline(now));
     }
 };
 
@@ -74,12 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Recorder io;
     io.image = &image;
     fw::UploadCarryOver carry;
-    fw::TftpUpload upload(io, carry);
-    upload.start(kDevice, image);
-    // 13 ticks take the start sequence to the second request; fewer leave it part-way.
+    fw::TftpUpload upload(carry);
+    io.apply(upload.start(io.now, kDevice, image));
+    // 13 deadlines take the start sequence to the second request; fewer leave it part-way.
     const int ticks = in.byte() % 16;
     for (int i = 0; i < ticks; ++i) {
-        upload.onTimer();
+        io.tick(upload);
     }
 
     std::int16_t lastDeviceAck = -1;
@@ -95,14 +103,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   static_cast<std::uint16_t>(1024 + (op & 0x0F))};
         switch ((op >> 4) & 0x07) {
         case 0:
-            upload.onTimer();
+            io.tick(upload);
             break;
         case 1:
             if (op == 0x1F) {
-                upload.cancel();
-                io.over = true;
+                const bool wasOver = io.over;
+                const auto a = upload.cancel();
+                require(a.closeSocket && !a.deadline, "cancel closes the socket and drops the deadline");
+                require(a.finished.has_value() != wasOver, "cancel ends what has not ended");
+                io.apply(a);
             } else {
-                upload.onTimer();
+                io.tick(upload);
             }
             break;
         case 2:
@@ -115,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::array<std::uint8_t, 4> ack{0, 4, static_cast<std::uint8_t>(wire >> 8),
                                                   static_cast<std::uint8_t>(wire)};
             const bool counts = deviceAckCounts(device);
-            upload.onDatagram(from, ack);
+            io.apply(upload.onDatagram(io.now, from, ack));
             if (counts) {
                 lastDeviceAck = block;
             }
@@ -124,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default: {
             const auto bytes = in.take(in.byte() % 40);
             const bool counts = deviceAckCounts(device && bytes.size() >= 4 && bytes[1] == 4);
-            upload.onDatagram(from, bytes);
+            io.apply(upload.onDatagram(io.now, from, bytes));
             if (counts) {
                 lastDeviceAck = static_cast<std::int16_t>((bytes[2] << 8) | bytes[3]);
             }
@@ -133,8 +144,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const auto phase = upload.phase();
         const bool ended = phase == fw::TftpUpload::Phase::Completed || phase == fw::TftpUpload::Phase::Ended;
-        require(ended == (io.closes > 0), "the window closes exactly when the transfer ends");
-        require(io.closes <= 1, "closed once");
+        require(ended == (io.ends > 0) || phase == fw::TftpUpload::Phase::Cancelled,
+                "the answer says the end exactly when the transfer ends");
+        require(io.ends <= 1, "one end");
         require(upload.timeoutCount() <= fw::TftpUpload::kTimeoutLimit + 1, "time-outs end the transfer");
         if (upload.outcome() == fw::TftpUpload::Outcome::Completed) {
             require(io.shortBlockSent, "completion needs the short last block sent");

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     const double cpuEnd = processCpuSeconds();
     const double wallEnd = monotonicSeconds();
     const auto stored = fileBytes(QDir(root).filePath("fw.bin"));
-    if (result.outcome != TftpUpload::Outcome::Completed || !stored || *stored != expected ||
+    if (result.result.outcome != TftpUpload::Outcome::Completed || !stored || *stored != expected ||
         cpuAtSecond < 0) {
         std::fprintf(stderr, "the upload did not complete byte-identical\n");
         return 1;

@@ -57,14 +57,13 @@ int main(int argc, char** argv) {
         test::EngineUpload slow(e.endpoints());
         std::uint64_t slowBytes0 = 0;
         f.onSecondRequest = [&] {
-            slowBytes0 = slow.driver.bytesAcknowledged();
+            slowBytes0 = slow.bytesAcknowledged;
         };
         if (besideSlow) {
             asio::co_spawn(e.context(), slow.run(1, image), asio::detached);
         }
-        const bool ran = e.run(f.run(0, image)).outcome == TftpUpload::Outcome::Completed;
-        const auto slowBlocks =
-            static_cast<double>(slow.driver.bytesAcknowledged() - slowBytes0) / kTftpBlockSize;
+        const bool ran = e.run(f.run(0, image)).result.outcome == TftpUpload::Outcome::Completed;
+        const auto slowBlocks = static_cast<double>(slow.bytesAcknowledged - slowBytes0) / kTftpBlockSize;
         const bool slowSending = slow.driver.phase() == TftpUpload::Phase::Sending;
         slow.driver.cancel();
         const bool stored = lab.received(0) == image;

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         };
         const auto result = e.run(u.run(0, image));
         const double cpu = processCpuSeconds() - cpu0;
-        if (result.outcome != TftpUpload::Outcome::Completed || !stored()) {
+        if (result.result.outcome != TftpUpload::Outcome::Completed || !stored()) {
             return std::nullopt;
         }
         return Run{u.transferSeconds(), cpu};

@@ -10,10 +10,6 @@
 #include "upgrade/core/TftpPackets.h"
 
 #include <algorithm>
-#include <asio/experimental/awaitable_operators.hpp>
-#include <asio/post.hpp>
-#include <asio/steady_timer.hpp>
-#include <asio/use_awaitable.hpp>
 #include <cmath>
 
 namespace fw::cli {
@@ -21,8 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The start sequence before the second write request: eleven 1 s steps and two 1 s pauses.
-constexpr double kStartSeconds = 13;
 constexpr std::chrono::milliseconds kRefresh{200};
 constexpr int kLineStepPercent = 10;
 
@@ -36,24 +30,25 @@ CliUpload::CliUpload(CliContext& ctx, std::string label)
     : ctx_(ctx), label_(std::move(label)),
       driver_(
           ctx.endpoints, [&host = ctx.host](Ipv4 ip) { host.flushNeighbour(ip); }, carry_,
-          engine::UpgradeDriver::Display{{}, {}, {}, {}, [this] {
-                                             secondRequestSent();
-                                         }}) {}
+          engine::UpgradeDriver::Observer{[this](TftpUpload::Phase phase) { phaseChanged(phase); },
+                                          [this](const TftpUpload::Progress& p) {
+                                              counters_ = p.counters;
+                                              render();
+                                          }}) {}
 
 asio::awaitable<Verdict> CliUpload::run(Ipv4 device, Ipv4 local, const std::string& adapter,
                                         std::vector<std::uint8_t> image) {
-    using namespace asio::experimental::awaitable_operators;
     total_ = image.size();
     device_ = device;
     began_ = Clock::now();
-    const auto ended = co_await (driver_.run(device, local, std::move(image)) || refresh());
-    const TftpUpload::Result result = ended.index() == 0 ? std::get<0>(ended) : TftpUpload::Result{};
+    const auto summary =
+        co_await driver_.run(device, local, std::move(image), engine::UpgradeDriver::OnStall::End);
     driver_.cancel(); // port 14321 free again at once: a rollout's next upload on the adapter binds it
-    outcome_ = stalled_ ? TftpUpload::Outcome::PeerFault : result.outcome;
-    const auto portError = driver_.transferPortError();
-    const Verdict verdict =
-        uploadVerdict(result, stalled_,
-                      portError ? portProblem(adapter, local, *portError, kTftpLocalPort) : std::string());
+    outcome_ = summary.result.outcome;
+    counters_ = summary.counters;
+    const Verdict verdict = uploadVerdict(
+        summary.result,
+        summary.portError ? portProblem(adapter, local, *summary.portError, kTftpLocalPort) : std::string());
     if (verdict.status == ExitStatus::Ok) {
         if (ctx_.console.progressOnTerminal() && label_.empty()) {
             ctx_.console.progress(progressBar(progress(), ctx_.console.width() - 1));
@@ -66,26 +61,17 @@ asio::awaitable<Verdict> CliUpload::run(Ipv4 device, Ipv4 local, const std::stri
     co_return verdict;
 }
 
-// Every 0.2 s while the driver runs; run() ends it.
-asio::awaitable<void> CliUpload::refresh() {
-    co_await asio::post(ctx_.endpoints.executor(), asio::use_awaitable); // the driver's first steps go first
-    // Not when port 14321 could not be bound: then nothing was sent. Never returning early: that
-    // would end the upload.
-    if (driver_.phase() == TftpUpload::Phase::Starting && !ctx_.console.progressOnTerminal()) {
-        note("handshake sent to " + device_.toString() + "; preparing the device (about 13 s)");
+// Not when port 14321 could not be bound: then nothing was sent and the upload never starts.
+void CliUpload::phaseChanged(TftpUpload::Phase phase) {
+    if (phase == TftpUpload::Phase::Starting && !ctx_.console.progressOnTerminal()) {
+        note("handshake sent to " + device_.toString() + "; preparing the device (about " +
+             std::to_string(TftpUpload::kStartSequence.count()) + " s)");
     }
-    asio::steady_timer timer(ctx_.endpoints.executor());
-    for (;;) {
-        render();
-        timer.expires_after(kRefresh);
-        co_await timer.async_wait(asio::use_awaitable);
-    }
-}
-
-void CliUpload::secondRequestSent() {
-    transferBegan_ = Clock::now();
-    if (!ctx_.console.progressOnTerminal()) {
-        note("write request sent; uploading " + std::to_string(total_) + " bytes");
+    if (phase == TftpUpload::Phase::Requesting && !transferBegan_) {
+        transferBegan_ = Clock::now();
+        if (!ctx_.console.progressOnTerminal()) {
+            note("write request sent; uploading " + std::to_string(total_) + " bytes");
+        }
     }
 }
 
@@ -94,25 +80,23 @@ double CliUpload::seconds() const {
 }
 
 UploadProgress CliUpload::progress() const {
-    const auto c = driver_.counters();
-    return {std::min(c.bytesAcknowledged, total_), total_, transferBegan_ ? secondsSince(*transferBegan_) : 0,
-            c.retransmissions, c.timeouts};
+    return {std::min(counters_.bytesAcknowledged, total_), total_,
+            transferBegan_ ? secondsSince(*transferBegan_) : 0, counters_.retransmissions,
+            counters_.timeouts};
 }
 
 void CliUpload::note(const std::string& text) {
     ctx_.console.note(label_.empty() ? text : label_ + ": " + text);
 }
 
+// On the upload's progress (a block acknowledged, a step of the start sequence, a timeout), at most
+// once per refresh period.
 void CliUpload::render() {
-    if (stalled_) {
+    const auto now = Clock::now();
+    if (drawn_ && now - *drawn_ < kRefresh) {
         return;
     }
-    if (driver_.phase() == TftpUpload::Phase::Stalled) {
-        // ERROR 0 has gone to the device; the window would wait for Cancel, a script cannot.
-        stalled_ = true;
-        driver_.cancel();
-        return;
-    }
+    drawn_ = now;
     if (ctx_.console.progressOnTerminal()) {
         if (label_.empty()) {
             ctx_.console.progress(progressView(ctx_.console.width() - 1));
@@ -130,7 +114,8 @@ void CliUpload::render() {
 
 std::string CliUpload::progressView(int width) const {
     if (!transferBegan_) {
-        const double left = std::max(0.0, kStartSeconds - secondsSince(began_));
+        const double left = std::max(0.0, std::chrono::duration<double>(TftpUpload::kStartSequence).count() -
+                                              secondsSince(began_));
         return "preparing the device: " + std::to_string(static_cast<int>(std::ceil(left))) + " s";
     }
     return progressBar(progress(), width);

@@ -19,8 +19,8 @@
 namespace fw::cli {
 
 // One firmware upload by the engine's upgrade driver (handshake, start sequence, TFTP), shown as a
-// progress bar on a terminal or as plain lines otherwise. An acknowledgement out of sequence, on
-// which the window would wait for Cancel, ends the upload here.
+// progress bar on a terminal or as plain lines otherwise, drawn as the driver tells its progress. An
+// acknowledgement out of sequence, on which the window would wait for Cancel, ends the upload here.
 class CliUpload {
 public:
     // A label (one device of a rollout) goes before each progress line, results become
@@ -31,10 +31,10 @@ public:
     asio::awaitable<Verdict> run(Ipv4 device, Ipv4 local, const std::string& adapter,
                                  std::vector<std::uint8_t> image);
 
-    // How it went, once run() returned: the outcome (PeerFault when stopped here), the transfer's
-    // counters and the time since run() began.
+    // How it went, once run() returned: the outcome, the transfer's counters and the time since
+    // run() began.
     TftpUpload::Outcome outcome() const { return outcome_; }
-    TftpUpload::Counters counters() const { return driver_.counters(); }
+    const TftpUpload::Counters& counters() const { return counters_; }
     double seconds() const;
     const std::string& label() const { return label_; }
     // The terminal line of this upload in at most `width` columns: the device's preparation
@@ -42,9 +42,8 @@ public:
     std::string progressView(int width) const;
 
 private:
-    asio::awaitable<void> refresh();
+    void phaseChanged(TftpUpload::Phase phase);
     void render();
-    void secondRequestSent();
     void note(const std::string& text);
     UploadProgress progress() const;
 
@@ -55,9 +54,10 @@ private:
     Ipv4 device_;
     std::chrono::steady_clock::time_point began_;
     std::optional<std::chrono::steady_clock::time_point> transferBegan_;
+    std::optional<std::chrono::steady_clock::time_point> drawn_; // the last render
+    TftpUpload::Counters counters_;
     std::uint64_t total_ = 0;
     int lastLinePercent_ = -1;
-    bool stalled_ = false;
     TftpUpload::Outcome outcome_ = TftpUpload::Outcome::None;
 };
 

@@ -31,14 +31,8 @@ Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress&
     return verdict;
 }
 
-Verdict uploadVerdict(const TftpUpload::Result& result, bool stalled, const std::string& portProblem) {
+Verdict uploadVerdict(const TftpUpload::Result& result, const std::string& portProblem) {
     using Outcome = TftpUpload::Outcome;
-    if (stalled) {
-        // ERROR 0 has gone to the device; the window would wait for Cancel, a script cannot.
-        return {ExitStatus::Negative,
-                std::string(loadResString(Str::TftpError0)) +
-                    " The device acknowledged a block that was not sent; the upload was stopped."};
-    }
     const std::string text = uploadResultText(result).value_or(std::string());
     switch (result.outcome) {
     case Outcome::Completed:
@@ -56,6 +50,11 @@ Verdict uploadVerdict(const TftpUpload::Result& result, bool stalled, const std:
     case Outcome::PeerFault:
         return {ExitStatus::Negative,
                 "the device answered with a packet that has no place in an upload; the upload was stopped"};
+    case Outcome::Stalled:
+        // ERROR 0 has gone to the device; the window would wait for Cancel, a script cannot.
+        return {ExitStatus::Negative,
+                std::string(loadResString(Str::TftpError0)) +
+                    " The device acknowledged a block that was not sent; the upload was stopped."};
     case Outcome::PortUnavailable:
         return {ExitStatus::Usage, portProblem + "; nothing was sent"};
     case Outcome::Cancelled:

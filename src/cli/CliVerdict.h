@@ -29,9 +29,9 @@ Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress&
 Verdict setIpVerdict(const std::optional<SetIpAnswer>& answer, const MacAddress& mac, int requests, Ipv4 to,
                      bool verifying);
 
-// How an upload ended (string 25, 26, 201-208 and the CLI's own words). stalled: it was stopped
-// because the device acknowledged a block never sent; portProblem: why port 14321 could not be used.
-Verdict uploadVerdict(const TftpUpload::Result& result, bool stalled, const std::string& portProblem);
+// How an upload ended (string 25, 26, 201-208 and the CLI's own words; Stalled: it was stopped
+// because the device acknowledged a block never sent); portProblem: why port 14321 could not be used.
+Verdict uploadVerdict(const TftpUpload::Result& result, const std::string& portProblem);
 
 // The line on its stream. With a label (a rollout's device) it goes first and the line is a
 // diagnostic.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "upgrade/core/TftpUpload.h" // UdpAddress
+#include "common/UdpAddress.h"
 
 #include <asio/ip/udp.hpp>
 #include <chrono>

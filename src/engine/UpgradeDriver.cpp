@@ -14,80 +14,57 @@ namespace {
 // Any datagram is taken whole (the largest UDP payload over IPv4 is 65,507 bytes), as the transfer
 // has always read them; the buffer is made once per upload, not per block.
 constexpr std::size_t kLargestDatagramBytes = 65536;
-// How long a wait with no deadline sleeps before it looks again.
-constexpr std::chrono::hours kNoDeadline{24};
 
 } // namespace
 
-struct UpgradeDriver::State final : TftpUpload::Io {
-    State(EndpointFactory& e, FlushArp f, UploadCarryOver& carry, Display d)
-        : endpoints(e), flush(std::move(f)), display(std::move(d)), upload(*this, carry), idle(e.executor()),
+struct UpgradeDriver::State {
+    State(EndpointFactory& e, FlushArp f, UploadCarryOver& carry, Observer o)
+        : endpoints(e), flush(std::move(f)), observer(std::move(o)), upload(carry), pause(e.executor()),
           buffer(kLargestDatagramBytes) {}
 
-    bool openTransferSocket() override {
-        closeTransferSocket();
+    // Does what the upload said, in its order; a port that cannot be bound ends it before the
+    // record that needed the port goes out.
+    void apply(TftpUpload::Actions a) {
+        if (a.openSocket && !openTransferSocket()) {
+            a = upload.portUnavailable();
+        }
+        if (a.flushArp) {
+            flushArp();
+        }
+        if (a.send && transfer && device) {
+            (void)transfer->send(a.send->to, a.send->bytes); // a lost packet is the deadline's business
+        }
+        if (a.closeSocket && transfer) {
+            transfer->close();
+        }
+        if (a.progress && observer.progressed) {
+            observer.progressed(*a.progress);
+        }
+        if (a.finished) {
+            finished(std::move(*a.finished));
+        }
+    }
+    bool openTransferSocket() {
+        if (transfer) {
+            transfer->close();
+        }
         if (!device || !local) {
             return true; // nowhere to bind: the transfer times out, as it always did
         }
         auto bound = endpoints.bindToAddress(*local, kTftpLocalPort);
         if (!bound) {
-            transferPortError = bound.error();
+            summary.portError = bound.error();
             return false;
         }
         transfer = std::move(*bound);
-        idle.cancel(); // the loop waits on the socket from now on
+        pause.cancel(); // the loop waits on the socket from now on
         return true;
     }
-    void closeTransferSocket() override {
-        if (transfer) {
-            transfer->close();
-        }
-    }
-    void send(UdpAddress to, std::span<const std::uint8_t> bytes) override {
-        if (transfer && device) {
-            (void)transfer->send(to, bytes); // a lost packet is the timer's business
-        }
-    }
-    void flushArp() override {
+    void flushArp() {
         if (device && flush) {
             flush(*device);
         }
     }
-    void startTimer(std::chrono::milliseconds value) override {
-        interval = value;
-        due = Clock::now() + value;
-    }
-    void stopTimer() override { due.reset(); }
-    // The percent changes once every 328 blocks of the largest image; only changes are shown.
-    void setProgress(int value) override {
-        if (value != shownProgress) {
-            shownProgress = value;
-            if (display.progress) {
-                display.progress(value);
-            }
-        }
-    }
-    void setLabel(const std::string& text) override {
-        if (text != shownLabel) {
-            shownLabel = text;
-            if (display.label) {
-                display.label(text);
-            }
-        }
-    }
-    void ended(const TftpUpload::Result& value) override {
-        result = value;
-        if (display.result) {
-            display.result(value);
-        }
-    }
-    void close() override {
-        over = true;
-        if (display.ended) {
-            display.ended(upload.outcome());
-        }
-    }
-
     void sendHandshake() {
         if (!device || !local) {
             return;
@@ -99,133 +76,119 @@ struct UpgradeDriver::State final : TftpUpload::Io {
         handshake = std::move(*bound);
         (void)handshake->send(UdpAddress{*device, kHandshakePort}, buildHandshakeRecord());
     }
-    // The upload's timer is periodic unless the upload stops or restarts it from onTimer().
-    void tick() {
-        const auto now = Clock::now();
-        due = *due + interval < now ? now + interval : *due + interval;
-        const bool wasStarting = upload.phase() == TftpUpload::Phase::Starting;
-        upload.onTimer();
-        if (wasStarting && upload.phase() == TftpUpload::Phase::Requesting && display.secondRequestSent) {
-            display.secondRequestSent();
+    // Tells a new phase; a stall ends the upload for an owner that cannot wait for Cancel.
+    void notePhase() {
+        const auto now = upload.phase();
+        if (now == shownPhase) {
+            return;
+        }
+        shownPhase = now;
+        if (observer.phaseChanged) {
+            observer.phaseChanged(now);
+        }
+        if (now == TftpUpload::Phase::Stalled && onStall == OnStall::End) {
+            apply(upload.cancel());
+            summary.result = {TftpUpload::Outcome::Stalled, std::nullopt, {}};
         }
     }
-    void cancel() {
-        cancelled = true;
-        upload.cancel(); // stops the timer, closes the transfer endpoint
+    void finished(TftpUpload::Result result) {
+        summary.result = std::move(result);
+        summary.counters = upload.counters();
+        over = true;
+        if (transfer) {
+            transfer->close();
+        }
         if (handshake) {
             handshake->close();
         }
-        idle.cancel();
+        pause.cancel();
     }
 
     EndpointFactory& endpoints;
     FlushArp flush;
-    Display display;
+    Observer observer;
     TftpUpload upload;
-    asio::steady_timer idle; // the wait while no transfer endpoint is open
+    asio::steady_timer pause; // the start sequence's waits while the transfer socket is closed
     std::vector<std::uint8_t> buffer;
     std::unique_ptr<Endpoint> handshake; // Winsock1
     std::unique_ptr<Endpoint> transfer;  // Winsock2
     std::optional<Ipv4> device;
     std::optional<Ipv4> local;
-    std::optional<SocketError> transferPortError;
-    std::optional<Clock::time_point> due; // none while the upload's timer is stopped
-    std::chrono::milliseconds interval{0};
-    std::optional<int> shownProgress;
-    std::optional<std::string> shownLabel;
-    TftpUpload::Result result;
-    bool begun = false;
-    bool over = false;
-    bool cancelled = false;
+    OnStall onStall = OnStall::Wait;
+    TftpUpload::Phase shownPhase = TftpUpload::Phase::Idle;
+    Summary summary;
+    bool over = false; // the upload has answered with its end
 };
 
 namespace {
 
 using State = UpgradeDriver::State;
 
-asio::awaitable<TftpUpload::Result> runOn(std::shared_ptr<State> s, std::optional<Ipv4> device,
-                                          std::optional<Ipv4> local, std::vector<std::uint8_t> image) {
-    if (s->begun) {
-        co_return s->result;
+asio::awaitable<UpgradeDriver::Summary> runOn(std::shared_ptr<State> s, std::optional<Ipv4> device,
+                                              std::optional<Ipv4> local, std::vector<std::uint8_t> image,
+                                              UpgradeDriver::OnStall onStall) {
+    if (s->upload.phase() != TftpUpload::Phase::Idle) {
+        co_return s->summary; // run before, or cancelled first
     }
-    s->begun = true;
     s->device = device;
     s->local = local;
+    s->onStall = onStall;
     s->flushArp();
     // Port 14321 first: a port that cannot be bound ends the upload before the device is told of it.
-    s->upload.start(device.value_or(Ipv4::any()), std::move(image));
-    if (s->upload.phase() != TftpUpload::Phase::Ended && !s->cancelled) {
+    s->apply(s->upload.start(Clock::now(), device.value_or(Ipv4::any()), std::move(image)));
+    if (!s->over) {
         s->sendHandshake();
+        s->notePhase();
     }
-    while (!s->over && !s->cancelled) {
-        const auto deadline = s->due.value_or(Clock::now() + kNoDeadline);
+    while (!s->over) {
+        const auto deadline = s->upload.deadline().value_or(Clock::time_point::max());
         if (s->transfer && s->transfer->isOpen()) {
             // The deadline is looked at after every datagram too: a socket that always has one
-            // waiting (a flood of strays) must not hold the timer off.
+            // waiting (a flood of strays) must not hold the timeouts off.
             const auto got = co_await s->transfer->receive(s->buffer, deadline);
-            if (got && !s->cancelled) {
-                s->upload.onDatagram(got->from, got->bytes);
+            if (got && !s->over) {
+                s->apply(s->upload.onDatagram(Clock::now(), got->from, got->bytes));
             }
         } else {
-            s->idle.expires_at(deadline);
+            s->pause.expires_at(deadline);
             std::error_code ignored;
-            co_await s->idle.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
+            co_await s->pause.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
         }
-        if (!s->cancelled && !s->over && s->due && Clock::now() >= *s->due) {
-            s->tick();
+        if (const auto due = s->upload.deadline(); !s->over && due && Clock::now() >= *due) {
+            s->apply(s->upload.onDeadline(Clock::now()));
+        }
+        if (!s->over) {
+            s->notePhase();
         }
     }
-    if (s->handshake) {
-        s->handshake->close();
-    }
-    if (s->cancelled && s->result.outcome == TftpUpload::Outcome::None) {
-        s->result.outcome = s->upload.outcome();
-    }
-    co_return s->result;
+    co_return s->summary;
 }
 
 } // namespace
 
 UpgradeDriver::UpgradeDriver(EndpointFactory& endpoints, FlushArp flushArp, UploadCarryOver& carry,
-                             Display display)
-    : state_(std::make_shared<State>(endpoints, std::move(flushArp), carry, std::move(display))) {}
+                             Observer observer)
+    : state_(std::make_shared<State>(endpoints, std::move(flushArp), carry, std::move(observer))) {}
 
 UpgradeDriver::~UpgradeDriver() {
-    state_->display = {}; // quietly: the display may be half gone by now
+    state_->observer = {}; // quietly: the observer's owner may be half gone by now
     cancel();
 }
 
-asio::awaitable<TftpUpload::Result> UpgradeDriver::run(std::optional<Ipv4> device, std::optional<Ipv4> local,
-                                                       std::vector<std::uint8_t> image) {
-    return runOn(state_, device, local, std::move(image));
+asio::awaitable<UpgradeDriver::Summary> UpgradeDriver::run(std::optional<Ipv4> device,
+                                                           std::optional<Ipv4> local,
+                                                           std::vector<std::uint8_t> image, OnStall onStall) {
+    return runOn(state_, device, local, std::move(image), onStall);
 }
 
 void UpgradeDriver::cancel() {
-    state_->cancel();
+    if (!state_->over) {
+        state_->apply(state_->upload.cancel());
+    }
 }
 
 TftpUpload::Phase UpgradeDriver::phase() const {
     return state_->upload.phase();
-}
-
-TftpUpload::Outcome UpgradeDriver::outcome() const {
-    return state_->upload.outcome();
-}
-
-int UpgradeDriver::progress() const {
-    return state_->upload.progress();
-}
-
-std::uint64_t UpgradeDriver::bytesAcknowledged() const {
-    return state_->upload.bytesAcknowledged();
-}
-
-TftpUpload::Counters UpgradeDriver::counters() const {
-    return state_->upload.counters();
-}
-
-std::optional<SocketError> UpgradeDriver::transferPortError() const {
-    return state_->transferPortError;
 }
 
 } // namespace fw::engine

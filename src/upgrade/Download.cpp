@@ -175,25 +175,31 @@ void Download::imageChecked(const ImageDecision& decision, std::vector<std::uint
 
 void Download::startDriver(std::vector<std::uint8_t> image) {
     const GuiPost::Sender back = back_.sender();
-    engine::UpgradeDriver::Display display;
-    display.progress = [back, this](int value) {
-        back([this, value] { bar_->setValue(value); });
-    };
-    display.label = [back, this](const std::string& text) {
-        back([this, text] { percent_->setText(QString::fromStdString(text)); });
-    };
+    // The counters change with every block; the bar and the label about once in 328 blocks of the
+    // largest image: only their changes cross to the window's thread.
+    engine::UpgradeDriver::Observer observer;
+    observer.progressed =
+        [back, this, shown = std::optional<TftpUpload::Progress>()](const TftpUpload::Progress& now) mutable {
+            if (!shown || now.bar != shown->bar) {
+                back([this, value = now.bar] { bar_->setValue(value); });
+            }
+            if (!shown || now.label() != shown->label()) {
+                back([this, text = now.label()] { percent_->setText(QString::fromStdString(text)); });
+            }
+            shown = now;
+        };
     driver_ = std::make_shared<engine::UpgradeDriver>(
         engine_.endpoints, [&host = platform_.host](Ipv4 device) { host.flushNeighbour(device); }, carry_,
-        std::move(display));
+        std::move(observer));
     engine_.engine.post([driver = driver_, executor = engine_.endpoints.executor(),
                          device = values_.selectedDeviceIp, local = values_.localAdapterIp,
                          image = std::move(image), back, this]() mutable {
-        asio::co_spawn(executor, driver->run(device, local, std::move(image)),
-                       [driver, back, this](const std::exception_ptr&, TftpUpload::Result result) {
-                           back([this, result, portError = driver->transferPortError()] {
-                               uploadEnded(result, portError);
-                           });
-                       });
+        asio::co_spawn(
+            executor, driver->run(device, local, std::move(image)),
+            [driver, back, this](const std::exception_ptr&, engine::UpgradeDriver::Summary summary) {
+                back(
+                    [this, summary = std::move(summary)] { uploadEnded(summary.result, summary.portError); });
+            });
     });
 }
 

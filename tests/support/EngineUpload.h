@@ -20,18 +20,25 @@ struct EngineUpload {
     explicit EngineUpload(engine::EndpointFactory& endpoints)
         : driver(
               endpoints, [](Ipv4 ip) { SystemHost().flushNeighbour(ip); }, carry,
-              engine::UpgradeDriver::Display{.ended = [this](TftpUpload::Outcome) { endedAt = Clock::now(); },
-                                             .secondRequestSent =
-                                                 [this] {
-                                                     secondRequestAt = Clock::now();
-                                                     if (onSecondRequest) {
-                                                         onSecondRequest();
-                                                     }
-                                                 }}) {}
+              engine::UpgradeDriver::Observer{.phaseChanged =
+                                                  [this](TftpUpload::Phase phase) {
+                                                      if (phase == TftpUpload::Phase::Requesting) {
+                                                          secondRequestAt = Clock::now();
+                                                          if (onSecondRequest) {
+                                                              onSecondRequest();
+                                                          }
+                                                      }
+                                                  },
+                                              .progressed =
+                                                  [this](const TftpUpload::Progress& p) {
+                                                      bytesAcknowledged = p.counters.bytesAcknowledged;
+                                                  }}) {}
 
-    asio::awaitable<TftpUpload::Result> run(int device, std::vector<std::uint8_t> image) {
-        return driver.run(Ipv4::parse(UploadLab::deviceIp(device)), Ipv4::parse(UploadLab::localIp(device)),
-                          std::move(image));
+    asio::awaitable<engine::UpgradeDriver::Summary> run(int device, std::vector<std::uint8_t> image) {
+        auto summary = co_await driver.run(Ipv4::parse(UploadLab::deviceIp(device)),
+                                           Ipv4::parse(UploadLab::localIp(device)), std::move(image));
+        endedAt = Clock::now();
+        co_return summary;
     }
     double transferSeconds() const {
         return std::chrono::duration<double>(endedAt - secondRequestAt).count();
@@ -41,6 +48,7 @@ struct EngineUpload {
     std::function<void()> onSecondRequest;
     Clock::time_point secondRequestAt;
     Clock::time_point endedAt;
+    std::uint64_t bytesAcknowledged = 0; // as the driver last told
     engine::UpgradeDriver driver;
 };
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// A virtual-time world for TftpUpload: a clock, its one periodic timer, the transfer socket's
-// open/closed state, datagrams in flight, and a device's TFTP server that answers what is sent.
+// A virtual-time world for TftpUpload: a clock, the transfer socket's open/closed state, datagrams
+// in flight, and a device's TFTP server that answers what is sent.
 
 #include "upgrade/core/TftpUpload.h"
 #include "upgrade/core/UploadResultText.h"
@@ -23,7 +23,8 @@ struct Sent {
     Ms at;
     UdpAddress to;
     Bytes bytes;
-    bool socketOpen; // a send on a closed socket never leaves
+    bool socketOpen;   // a send on a closed socket never leaves
+    std::string label; // the percent label as the record went out
 };
 
 // A seeded pseudo-random image (also for the lab's uploads).
@@ -41,62 +42,55 @@ inline Bytes ack(std::uint16_t block) {
     return {0x00, 0x04, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block & 0xFF)};
 }
 
-class VirtualLink final : public TftpUpload::Io {
+// Drives one TftpUpload and does what it answers: the transfer socket's open/closed state, the ARP
+// flushes, what was sent and when, and what the dialog shows (its changes only).
+class VirtualLink {
 public:
     Ms now{0};
     bool socketOpen = false;
     int arpFlushes = 0;
-    std::optional<Ms> timerDue;
-    Ms timerInterval{0};
     std::vector<Sent> sent;
     std::vector<std::pair<Ms, int>> bars;
     std::vector<std::string> labels;
     std::vector<std::string> messages;
     std::optional<Ms> closedAt;
 
+    static TftpUpload::TimePoint at(Ms t) { return TftpUpload::TimePoint(t); }
+
+    void start(TftpUpload& upload, Ipv4 device, Bytes image) {
+        apply(upload.start(at(now), device, std::move(image)));
+    }
+
     // Dropped at arrival if the socket is closed then.
     void deliver(Ms at, UdpAddress from, Bytes bytes) {
         inFlight_.emplace(at, Arrival{from, std::move(bytes)});
     }
 
-    // Events in time order up to `until`; datagrams still arrive after close (message box open).
+    // Events in time order up to `until`; datagrams still arrive after the end (message box open).
     void run(TftpUpload& upload, Ms until) {
         while (true) {
             const auto next =
                 inFlight_.empty() ? std::optional<Ms>{} : std::optional<Ms>{inFlight_.begin()->first};
-            const bool timerFirst = timerDue && (!next || *timerDue <= *next);
-            const std::optional<Ms> at = timerFirst ? timerDue : next;
-            if (!at || *at > until) {
+            std::optional<Ms> due;
+            if (const auto d = upload.deadline()) {
+                due = std::chrono::duration_cast<Ms>(d->time_since_epoch());
+            }
+            const bool deadlineFirst = due && (!next || *due <= *next);
+            const std::optional<Ms> when = deadlineFirst ? due : next;
+            if (!when || *when > until) {
                 break;
             }
-            now = *at;
-            if (timerFirst) {
-                timerDue = now + timerInterval; // periodic unless the handler says otherwise
-                upload.onTimer();
+            now = *when;
+            if (deadlineFirst) {
+                apply(upload.onDeadline(at(now)));
             } else if (auto node = inFlight_.extract(inFlight_.begin()); socketOpen) {
-                upload.onDatagram(node.mapped().from, node.mapped().bytes);
+                apply(upload.onDatagram(at(now), node.mapped().from, node.mapped().bytes));
             }
         }
         now = std::max(now, until);
     }
 
-    bool openTransferSocket() override { return socketOpen = true; }
-    void closeTransferSocket() override { socketOpen = false; }
-    void send(UdpAddress to, std::span<const std::uint8_t> bytes) override;
-    void flushArp() override { ++arpFlushes; }
-    void startTimer(std::chrono::milliseconds interval) override {
-        timerInterval = interval;
-        timerDue = now + interval;
-    }
-    void stopTimer() override { timerDue.reset(); }
-    void setProgress(int value) override { bars.emplace_back(now, value); }
-    void setLabel(const std::string& text) override { labels.push_back(text); }
-    void ended(const TftpUpload::Result& result) override {
-        if (auto text = uploadResultText(result)) {
-            messages.push_back(std::move(*text));
-        }
-    }
-    void close() override { closedAt = now; }
+    void apply(const TftpUpload::Actions& a);
 
     class Device* device = nullptr;
 
@@ -167,10 +161,33 @@ private:
     int answers_ = 0;
 };
 
-inline void VirtualLink::send(UdpAddress to, std::span<const std::uint8_t> bytes) {
-    sent.push_back(Sent{now, to, Bytes(bytes.begin(), bytes.end()), socketOpen});
-    if (socketOpen && device != nullptr) {
-        device->receive(sent.back());
+inline void VirtualLink::apply(const TftpUpload::Actions& a) {
+    socketOpen = socketOpen || a.openSocket;
+    arpFlushes += a.flushArp ? 1 : 0;
+    if (a.send) {
+        sent.push_back(Sent{now, a.send->to, Bytes(a.send->bytes.begin(), a.send->bytes.end()), socketOpen,
+                            labels.empty() ? std::string() : labels.back()});
+        if (a.progress) {
+            sent.back().label = a.progress->label(); // shown before the block goes out
+        }
+        if (socketOpen && device != nullptr) {
+            device->receive(sent.back());
+        }
+    }
+    socketOpen = socketOpen && !a.closeSocket;
+    if (a.progress) {
+        if (bars.empty() || bars.back().second != a.progress->bar) {
+            bars.emplace_back(now, a.progress->bar);
+        }
+        if (labels.empty() || labels.back() != a.progress->label()) {
+            labels.push_back(a.progress->label());
+        }
+    }
+    if (a.finished) {
+        if (auto text = uploadResultText(*a.finished)) {
+            messages.push_back(std::move(*text));
+        }
+        closedAt = now;
     }
 }
 

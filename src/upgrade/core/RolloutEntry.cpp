@@ -39,6 +39,7 @@ std::optional<RolloutState> rolloutStateOf(TftpUpload::Outcome outcome,
     case TftpUpload::Outcome::DeviceError:
         return counters.requestAcknowledged ? RolloutState::DeviceError : RolloutState::Refused;
     case TftpUpload::Outcome::PeerFault:
+    case TftpUpload::Outcome::Stalled:
         return RolloutState::DeviceError;
     case TftpUpload::Outcome::PortUnavailable:
         return RolloutState::NotSent;

@@ -10,7 +10,6 @@
 namespace fw {
 namespace {
 
-constexpr int kBarStepsBeforeRequest = 10; // bar 0, 10, ..., 100 at one-second steps
 constexpr std::uint8_t kErrorOutOfSequence = 0;
 constexpr std::uint8_t kErrorAccessViolation = 2;
 constexpr std::uint8_t kErrorIllegalOperation = 4;
@@ -32,11 +31,25 @@ std::int64_t divideHalfEven(std::int64_t n, std::int64_t d) {
     return q;
 }
 
-TftpUpload::TftpUpload(Io& io, UploadCarryOver& carry) : io_(io), carry_(carry) {}
+TftpUpload::TftpUpload(UploadCarryOver& carry) : carry_(carry) {}
 
-void TftpUpload::start(Ipv4 device, std::vector<std::uint8_t> image) {
+// The answer to one event: what was decided, the deadline as it now stands, and the progress when
+// it changed since the last answer that carried one.
+TftpUpload::Actions TftpUpload::answer() {
+    Actions done = out_;
+    out_ = {};
+    done.deadline = deadline_;
+    if (!reportedAny_ || shown_ != reported_) {
+        reportedAny_ = true;
+        reported_ = shown_;
+        done.progress = shown_;
+    }
+    return done;
+}
+
+TftpUpload::Actions TftpUpload::start(TimePoint now, Ipv4 device, std::vector<std::uint8_t> image) {
     if (phase_ != Phase::Idle) {
-        return;
+        return answer();
     }
     device_ = device;
     peer_ = UdpAddress{device, kTftpDevicePort};
@@ -44,38 +57,40 @@ void TftpUpload::start(Ipv4 device, std::vector<std::uint8_t> image) {
     imageHundredth_ =
         static_cast<std::int32_t>(divideHalfEven(static_cast<std::int64_t>(image_.size()), 100));
     nextOffset_ = 0;
-    counters_ = {};
+    shown_.counters = {};
     lastBlockSent_ = false;
     currentPacket_ = buildTftpWriteRequest("/");
     phase_ = Phase::Starting;
     startStep_ = 0;
     setBar(0);
-    io_.setLabel("0%");
-    if (!io_.openTransferSocket()) {
-        end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt, {}});
-        return;
-    }
-    io_.flushArp();
-    io_.startTimer(kStepInterval);
+    shown_.percent = 0;
+    shown_.complete = false;
+    out_.openSocket = true;
+    out_.flushArp = true;
+    deadline_ = now + kStepInterval;
+    return answer();
 }
 
-// One tick of the start sequence; the timer carries the one-second waits between the steps.
-void TftpUpload::startStep() {
+TftpUpload::Actions TftpUpload::portUnavailable() {
+    if (phase_ == Phase::Starting) {
+        end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt, {}});
+    }
+    return answer();
+}
+
+// One step of the start sequence; the deadline carries the one-second waits between the steps.
+void TftpUpload::startStep(TimePoint now) {
     if (startStep_ == 0) {
         sendCurrent(); // the first WRQ wakes the device's server up
-        io_.stopTimer();
-        io_.closeTransferSocket();
+        out_.closeSocket = true;
         setBar(0);
     } else if (startStep_ <= kBarStepsBeforeRequest) {
         setBar(10 * startStep_);
     } else if (startStep_ == kBarStepsBeforeRequest + 1) {
         setBar(0);
-        io_.flushArp();
+        out_.flushArp = true;
     } else {
-        if (!io_.openTransferSocket()) {
-            end(Phase::Ended, {Outcome::PortUnavailable, std::nullopt, {}});
-            return;
-        }
+        out_.openSocket = true; // on failure the owner calls portUnavailable() and sends nothing
         peer_ = UdpAddress{device_, kTftpDevicePort};
         peerKnown_ = false;
         finished_ = false;
@@ -85,58 +100,53 @@ void TftpUpload::startStep() {
         interval_ = kFirstInterval;
         phase_ = Phase::Requesting;
         sendCurrent();
-        io_.startTimer(interval_);
+        restartTimer(now);
         return;
     }
     ++startStep_;
-    io_.startTimer(kStepInterval);
+    deadline_ = now + kStepInterval;
 }
 
-void TftpUpload::onDatagram(UdpAddress from, std::span<const std::uint8_t> bytes) {
+TftpUpload::Actions TftpUpload::onDatagram(TimePoint now, UdpAddress from,
+                                           std::span<const std::uint8_t> bytes) {
     if (phase_ != Phase::Requesting && phase_ != Phase::Sending && phase_ != Phase::Stalled) {
-        return;
+        return answer();
     }
     if (!fromPeer(from, bytes)) {
-        return;
+        return answer();
     }
     const auto opcode = tftpOpcodeOf(bytes);
     if (!opcode) {
-        return;
+        return answer();
     }
     switch (static_cast<TftpOpcode>(*opcode)) {
     case TftpOpcode::Data:
-        return;
-    case TftpOpcode::Ack: {
-        const auto block = tftpAckBlockOf(bytes);
-        if (!block) {
-            return;
+        return answer();
+    case TftpOpcode::Ack:
+        if (const auto block = tftpAckBlockOf(bytes)) {
+            onAck(now, *block);
         }
-        onAck(*block);
-        return;
-    }
+        return answer();
     case TftpOpcode::Rrq:
     case TftpOpcode::Wrq:
-        sendError(kErrorAccessViolation);
+        sendError(peer_, kErrorAccessViolation);
         end(Phase::Ended, {Outcome::PeerFault, std::nullopt, {}});
-        return;
-    case TftpOpcode::Error: {
-        const auto code = tftpErrorCodeOf(bytes);
-        if (!code) {
-            return;
+        return answer();
+    case TftpOpcode::Error:
+        if (const auto code = tftpErrorCodeOf(bytes)) {
+            end(Phase::Ended, {Outcome::DeviceError, *code, tftpErrorMessageOf(bytes)});
         }
-        io_.stopTimer();
-        end(Phase::Ended, {Outcome::DeviceError, *code, tftpErrorMessageOf(bytes)});
-        return;
+        return answer();
     }
-    }
-    sendError(kErrorIllegalOperation);
+    sendError(peer_, kErrorIllegalOperation);
     end(Phase::Ended, {Outcome::PeerFault, std::nullopt, {}});
+    return answer();
 }
 
 // The device's first answer to the second WRQ, from whatever port, fixes the transfer's peer (its
 // transfer ID); from then on only that address and port steer the transfer. A datagram from
-// anywhere else gets ERROR 5 and leaves the transfer, its timer included, as it was; an ERROR or a
-// datagram too short to be TFTP is not answered, so that two peers never trade errors.
+// anywhere else gets ERROR 5 and leaves the transfer, its deadline included, as it was; an ERROR or
+// a datagram too short to be TFTP is not answered, so that two peers never trade errors.
 bool TftpUpload::fromPeer(UdpAddress from, std::span<const std::uint8_t> bytes) {
     if (peerKnown_ ? from == peer_ : from.ip == device_) {
         if (!peerKnown_ && tftpOpcodeOf(bytes)) {
@@ -147,55 +157,56 @@ bool TftpUpload::fromPeer(UdpAddress from, std::span<const std::uint8_t> bytes) 
     }
     const auto opcode = tftpOpcodeOf(bytes);
     if (opcode && *opcode != static_cast<std::uint8_t>(TftpOpcode::Error)) {
-        io_.send(from, buildTftpError(kErrorUnknownTransferId, errorText(kErrorUnknownTransferId)));
+        errorPacket_ = buildTftpError(kErrorUnknownTransferId, errorText(kErrorUnknownTransferId));
+        out_.send = Datagram{from, errorPacket_};
     }
     return false;
 }
 
-void TftpUpload::onAck(std::int16_t block) {
+void TftpUpload::onAck(TimePoint now, std::int16_t block) {
     const bool repeat = block == static_cast<std::int16_t>(currentBlock_ - 1);
     if (repeat && repeatAnswered_) {
         // One resend per block answers a repeated ACK. Resending for every further copy would
-        // let duplicated datagrams snowball (each copy of DATA draws another ACK); the timer
+        // let duplicated datagrams snowball (each copy of DATA draws another ACK); the deadline
         // still resends if that copy is lost too.
         return;
     }
-    io_.stopTimer();
+    deadline_.reset();
     replySeen_ = true;
     lastAckBlock_ = block;
     if (repeat) {
         repeatAnswered_ = true;
-        // The device missed what we sent last. Clearing ReplySeen lets the timer resend it again
+        // The device missed what we sent last. Clearing ReplySeen lets the deadline resend it again
         // if this copy is lost too; otherwise the transfer would wait for ever.
         phase_ = currentBlock_ == 0 ? Phase::Requesting : Phase::Sending;
-        restartTimer();
+        restartTimer(now);
         replySeen_ = false;
-        ++counters_.retransmissions;
+        ++shown_.counters.retransmissions;
         sendCurrent();
         return;
     }
     if (block == currentBlock_ && currentBlock_ > 0) {
-        counters_.bytesAcknowledged = nextOffset_; // the end of the block just acknowledged
+        shown_.counters.bytesAcknowledged = nextOffset_; // the end of the block just acknowledged
     }
     if (block == 0) {
-        counters_.requestAcknowledged = true;
+        shown_.counters.requestAcknowledged = true;
     }
     const bool advance = block == 0 || (block == currentBlock_ && !lastBlockSent_);
     if (advance && currentBlock_ < std::numeric_limits<std::int16_t>::max()) {
         ++currentBlock_;
         phase_ = Phase::Sending;
-        nextData();
+        nextData(now);
         return;
     }
     if (!advance && block == currentBlock_ && lastBlockSent_) {
         complete();
         return;
     }
-    sendError(kErrorOutOfSequence);
+    sendError(peer_, kErrorOutOfSequence);
     phase_ = Phase::Stalled;
 }
 
-void TftpUpload::nextData() {
+void TftpUpload::nextData(TimePoint now) {
     const std::size_t remaining = image_.size() - std::min(nextOffset_, image_.size());
     std::size_t length = kTftpBlockSize;
     if (remaining < kTftpBlockSize) {
@@ -207,18 +218,18 @@ void TftpUpload::nextData() {
         carry_.percent = static_cast<std::int16_t>(
             divideHalfEven(static_cast<std::int64_t>(nextOffset_) + 1, imageHundredth_));
     }
-    io_.setLabel(std::to_string(carry_.percent) + "%");
+    shown_.percent = carry_.percent;
     setBar(carry_.percent);
     writeTftpData(currentPacket_, currentBlock_, std::span(image_).subspan(nextOffset_, length));
     repeatAnswered_ = false;
     nextOffset_ += length;
     replySeen_ = false;
     sendCurrent();
-    restartTimer();
+    restartTimer(now);
 }
 
 void TftpUpload::complete() {
-    io_.setLabel("100");
+    shown_.complete = true;
     setBar(100);
     replySeen_ = true;
     timeoutCount_ = 0;
@@ -228,71 +239,75 @@ void TftpUpload::complete() {
     end(Phase::Completed, {Outcome::Completed, std::nullopt, {}});
 }
 
-void TftpUpload::onTimer() {
+TftpUpload::Actions TftpUpload::onDeadline(TimePoint now) {
+    if (!deadline_ || now < *deadline_) {
+        return answer();
+    }
     if (phase_ == Phase::Starting) {
-        startStep();
-        return;
+        startStep(now);
+        return answer();
     }
     if (phase_ != Phase::Requesting && phase_ != Phase::Sending) {
-        return;
+        deadline_.reset();
+        return answer();
     }
     if (replySeen_) {
         interval_ = kFirstInterval;
         timeoutCount_ = 0;
-        restartTimer();
+        restartTimer(now);
     } else {
         interval_ = kRetryInterval;
-        restartTimer();
+        restartTimer(now);
         ++timeoutCount_;
-        ++counters_.timeouts;
-        ++counters_.retransmissions;
-        setBar(bar_ + kTimeoutBarStep);
+        ++shown_.counters.timeouts;
+        ++shown_.counters.retransmissions;
+        setBar(shown_.bar + kTimeoutBarStep);
         sendCurrent();
     }
     if (timeoutCount_ > kTimeoutLimit && !finished_) {
         end(Phase::Ended, {Outcome::TimedOut, std::nullopt, {}});
     }
+    return answer();
 }
 
-void TftpUpload::cancel() {
-    io_.stopTimer();
-    io_.closeTransferSocket();
-    if (phase_ != Phase::Completed && phase_ != Phase::Ended) {
+TftpUpload::Actions TftpUpload::cancel() {
+    deadline_.reset();
+    out_ = {};
+    out_.closeSocket = true;
+    if (phase_ != Phase::Completed && phase_ != Phase::Ended && phase_ != Phase::Cancelled) {
         phase_ = Phase::Cancelled;
         outcome_ = Outcome::Cancelled;
+        out_.finished = Result{Outcome::Cancelled, std::nullopt, {}};
     }
+    return answer();
 }
 
 void TftpUpload::sendCurrent() {
-    io_.send(peer_, currentPacket_);
+    out_.send = Datagram{peer_, currentPacket_};
 }
 
-void TftpUpload::sendError(std::uint8_t code) {
-    const auto packet = buildTftpError(code, errorText(code));
-    io_.stopTimer();
-    io_.send(peer_, packet);
+void TftpUpload::sendError(UdpAddress to, std::uint8_t code) {
+    errorPacket_ = buildTftpError(code, errorText(code));
+    deadline_.reset();
+    out_.send = Datagram{to, errorPacket_};
 }
 
-// The phase changes first: the owner's message box runs events, and whatever arrives meanwhile
-// must find the transfer over.
 void TftpUpload::end(Phase phase, Result result) {
     phase_ = phase;
     outcome_ = result.outcome;
-    io_.stopTimer();
-    io_.ended(result);
-    io_.close();
+    deadline_.reset();
+    out_.finished = std::move(result);
 }
 
 void TftpUpload::setBar(int value) {
     if (value < 0 || value > 100) {
         return; // the bar keeps its value
     }
-    bar_ = value;
-    io_.setProgress(value);
+    shown_.bar = value;
 }
 
-void TftpUpload::restartTimer() {
-    io_.startTimer(interval_);
+void TftpUpload::restartTimer(TimePoint now) {
+    deadline_ = now + interval_;
 }
 
 } // namespace fw
