@@ -23,12 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 // The start sequence before the second write request: eleven 1 s steps and two 1 s pauses.
 constexpr double kStartSeconds = 13;
-constexpr std::chrono::milliseconds kRefresh{200};
 constexpr int kLineStepPercent = 10;
-
-double secondsSince(Clock::time_point t) {
-    return std::chrono::duration<double>(Clock::now() - t).count();
-}
 
 } // namespace
 
@@ -75,7 +70,7 @@ asio::awaitable<void> CliUpload::refresh() {
     asio::steady_timer timer(ctx_.endpoints.executor());
     for (;;) {
         render();
-        timer.expires_after(kRefresh);
+        timer.expires_after(kProgressRefresh);
         co_await timer.async_wait(asio::use_awaitable);
     }
 }

@@ -11,9 +11,6 @@
 namespace fw::engine {
 namespace {
 
-// Any datagram is taken whole (the largest UDP payload over IPv4 is 65,507 bytes), as the transfer
-// has always read them; the buffer is made once per upload, not per block.
-constexpr std::size_t kLargestDatagramBytes = 65536;
 // How long a wait with no deadline sleeps before it looks again.
 constexpr std::chrono::hours kNoDeadline{24};
 
@@ -122,8 +119,8 @@ struct UpgradeDriver::State final : TftpUpload::Io {
     FlushArp flush;
     Display display;
     TftpUpload upload;
-    asio::steady_timer idle; // the wait while no transfer endpoint is open
-    std::vector<std::uint8_t> buffer;
+    asio::steady_timer idle;             // the wait while no transfer endpoint is open
+    std::vector<std::uint8_t> buffer;    // kLargestDatagramBytes, made once per upload, not per block
     std::unique_ptr<Endpoint> handshake; // Winsock1
     std::unique_ptr<Endpoint> transfer;  // Winsock2
     std::optional<Ipv4> device;
