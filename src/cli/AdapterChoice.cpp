@@ -8,17 +8,25 @@
 namespace fw::cli {
 namespace {
 
-std::string namesOf(const AdapterTable& table) {
-    std::string out;
+std::vector<std::string> namesOf(const AdapterTable& table) {
+    std::vector<std::string> names;
     for (const AdapterEntry& e : table) {
-        out += (out.empty() ? "" : ", ") + e.interfaceName;
+        names.push_back(e.interfaceName);
+    }
+    return names;
+}
+
+std::string listText(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) {
+        out += (out.empty() ? "" : ", ") + n;
     }
     return out.empty() ? "none" : out;
 }
 
 } // namespace
 
-std::variant<AdapterSelection, std::string>
+Result<AdapterSelection, AdapterChoiceProblem>
 chooseAdapters(const AdapterListing& listing, const std::vector<std::string>& names, bool withTunnels) {
     if (names.empty() || !listing.readable) {
         return selectAdapters(listing, withTunnels);
@@ -30,11 +38,10 @@ chooseAdapters(const AdapterListing& listing, const std::vector<std::string>& na
         const auto it = std::find_if(listing.adapters.begin(), listing.adapters.end(),
                                      [&](const AdapterFacts& f) { return f.interfaceName == name; });
         if (it == listing.adapters.end()) {
-            return "no adapter named '" + name + "' (usable: " + namesOf(all.table) + ")";
+            return Failure{AdapterChoiceProblem{AdapterChoiceError::Unknown, name, namesOf(all.table)}};
         }
         if (!isUsableAdapter(*it, listing.path) && !(withTunnels && isTunnel(*it, listing.path))) {
-            return "adapter '" + name + "' cannot be used: it is down, a loopback or point-to-point link " +
-                   "(a tunnel serves only --target), or has no IPv4 address";
+            return Failure{AdapterChoiceProblem{AdapterChoiceError::Unusable, name, {}}};
         }
         const bool seen = std::any_of(named.adapters.begin(), named.adapters.end(),
                                       [&](const AdapterFacts& f) { return f.interfaceName == name; });
@@ -43,9 +50,23 @@ chooseAdapters(const AdapterListing& listing, const std::vector<std::string>& na
         }
     }
     if (named.adapters.size() > kMaxAdapters) {
-        return "at most " + std::to_string(kMaxAdapters) + " adapters can be searched at once";
+        return Failure{AdapterChoiceProblem{AdapterChoiceError::TooMany, {}, {}}};
     }
     return selectAdapters(named, withTunnels);
+}
+
+std::string adapterChoiceText(const AdapterChoiceProblem& problem) {
+    switch (problem.error) {
+    case AdapterChoiceError::Unknown:
+        return "no adapter named '" + problem.name + "' (usable: " + listText(problem.usable) + ")";
+    case AdapterChoiceError::Unusable:
+        return "adapter '" + problem.name +
+               "' cannot be used: it is down, a loopback or point-to-point link " +
+               "(a tunnel serves only --target), or has no IPv4 address";
+    case AdapterChoiceError::TooMany:
+        return "at most " + std::to_string(kMaxAdapters) + " adapters can be searched at once";
+    }
+    return {};
 }
 
 const AdapterEntry* adapterAt(const AdapterTable& table, Ipv4 ip) {

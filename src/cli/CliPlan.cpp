@@ -7,32 +7,19 @@
 #include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
 #include "cli/DeviceReport.h"
+#include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
+#include "engine/BackCheckDriver.h"
 
 #include <algorithm>
 #include <asio/co_spawn.hpp>
 #include <asio/redirect_error.hpp>
 #include <asio/use_awaitable.hpp>
-#include <cstdio>
 #include <set>
 #include <utility>
 
 namespace fw::cli {
 namespace {
-
-// After the OKs the devices are searched for a second at a time, so one that comes back is seen soon;
-// a row whose time ran out while other rows were sent still gets one such search.
-constexpr std::chrono::milliseconds kVerifyWait{1000};
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::string secondsText(double s) {
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%.1f s", s);
-    return text.data();
-}
 
 std::string quoted(const std::string& text) {
     return "'" + text + "'";
@@ -112,18 +99,20 @@ Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
     }
     Inputs in{std::move(*rows), {}};
     if (!command_.report.empty()) {
-        if (const auto refusal = PlanReport::refusal(command_.report, {{command_.planFile, "the plan"}})) {
-            ctx_.console.err("--report " + command_.report + ": " + *refusal);
+        if (const auto writable =
+                PlanReport::checkWritable(command_.report, {{command_.planFile, "the plan"}});
+            !writable) {
+            ctx_.console.err("--report " + command_.report + ": " + reportProblemText(writable.error()));
             return Failure{ExitStatus::Usage};
         }
     }
     if (!command_.skipDone.empty()) {
         auto settled = PlanReport::settledIn(command_.skipDone);
-        if (const auto* message = std::get_if<std::string>(&settled)) {
-            ctx_.console.err(command_.skipDone + ": " + *message);
+        if (!settled) {
+            ctx_.console.err(command_.skipDone + ": " + reportProblemText(settled.error()));
             return Failure{ExitStatus::Usage};
         }
-        in.earlier = std::move(std::get<std::vector<PlanEntry>>(settled));
+        in.earlier = std::move(*settled);
     }
     return in;
 }
@@ -364,7 +353,8 @@ asio::awaitable<void> CliPlan::send(std::size_t index) {
 }
 
 // After the OKs: searches until each device answers from its planned address (DHCP: from any) and
-// no other device answers from there, or its time is over.
+// no other device answers from there, or its time is over. A row whose time ran out while other
+// rows were sent still gets one search.
 asio::awaitable<void> CliPlan::verify() {
     // An address that another device answered from before the run may still be that device's,
     // whose answer can come after this one's: such a row does not end a search early.
@@ -401,7 +391,7 @@ asio::awaitable<void> CliPlan::verify() {
         if (sweep_) {
             sweep = sweepOf(at, table_, true, sweep_->rate);
         }
-        const auto searched = co_await find(kVerifyWait, allBack, std::move(sweep));
+        const auto searched = co_await find(engine::kBackSearchWait, allBack, std::move(sweep));
         const std::vector<DeviceRow> none;
         const auto& rows = searched ? searched->rows : none;
         for (const std::size_t i : left) {
@@ -420,8 +410,7 @@ asio::awaitable<void> CliPlan::verify() {
             if (!back && searched && Clock::now() < job.okAt + command_.verifyTimeout) {
                 continue;
             }
-            const std::string after =
-                secondsText(std::chrono::duration<double>(command_.verifyTimeout).count());
+            const std::string after = secondsText(command_.verifyTimeout);
             if (check.sighting == PlanSighting::Shared) {
                 e.state = PlanState::Taken;
                 e.detail = "said OK and answers from " + e.ip->toString() + ", but after " + after + " " +

@@ -7,6 +7,7 @@
 #include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
 #include "cli/DeviceReport.h"
+#include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "engine/BackCheckDriver.h"
 
@@ -18,11 +19,6 @@
 #include <set>
 
 namespace fw::cli {
-namespace {
-
-constexpr std::chrono::milliseconds kRefresh{200};
-
-} // namespace
 
 CliRollout::CliRollout(CliContext& ctx) : ctx_(ctx), wake_(ctx.endpoints.executor()) {}
 
@@ -39,29 +35,29 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
             ctx_.console.err(command_.fromFile + ": " + text.error());
             return Failure{ExitStatus::Usage};
         }
-        const auto parsed = parseDeviceList(*text);
-        if (const auto* message = std::get_if<std::string>(&parsed)) {
-            ctx_.console.err(command_.fromFile + ": " + *message);
+        const auto listed = parseDeviceList(*text);
+        if (!listed) {
+            ctx_.console.err(command_.fromFile + ": " + deviceListProblemText(listed.error()));
             return Failure{ExitStatus::Usage};
         }
-        const auto& listed = std::get<std::vector<DeviceTarget>>(parsed);
-        in.targets.insert(in.targets.end(), listed.begin(), listed.end());
+        in.targets.insert(in.targets.end(), listed->begin(), listed->end());
     }
     in.targets = uniqueTargets(in.targets);
     if (!command_.report.empty()) {
-        if (const auto refusal = RolloutReport::refusal(
-                command_.report, {{command_.image, "the image"}, {command_.fromFile, "the --from file"}})) {
-            ctx_.console.err("--report " + command_.report + ": " + *refusal);
+        if (const auto writable = RolloutReport::checkWritable(
+                command_.report, {{command_.image, "the image"}, {command_.fromFile, "the --from file"}});
+            !writable) {
+            ctx_.console.err("--report " + command_.report + ": " + reportProblemText(writable.error()));
             return Failure{ExitStatus::Usage};
         }
     }
     if (!command_.skipDone.empty()) {
         auto done = RolloutReport(command_.image, file_.bytes).doneIn(command_.skipDone);
-        if (const auto* message = std::get_if<std::string>(&done)) {
-            ctx_.console.err(command_.skipDone + ": " + *message);
+        if (!done) {
+            ctx_.console.err(command_.skipDone + ": " + reportProblemText(done.error()));
             return Failure{ExitStatus::Usage};
         }
-        in.earlier = std::move(std::get<std::vector<RolloutEntry>>(done));
+        in.earlier = std::move(*done);
     }
     return in;
 }
@@ -108,7 +104,7 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
     startNext();
     while (!queue_->over()) {
         render();
-        wake_.expires_after(kRefresh);
+        wake_.expires_after(kProgressRefresh);
         asio::error_code woken;
         co_await wake_.async_wait(asio::redirect_error(asio::use_awaitable, woken));
     }

@@ -76,11 +76,11 @@ asio::awaitable<ExitStatus> runSearch(CliContext& ctx, const SearchCommand& comm
 Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vector<std::string>& names,
                                                  bool withTunnels) {
     const auto choice = chooseAdapters(ctx.host.readAdapters(), names, withTunnels);
-    if (const auto* message = std::get_if<std::string>(&choice)) {
-        ctx.console.err(*message);
+    if (!choice) {
+        ctx.console.err(adapterChoiceText(choice.error()));
         return Failure{ExitStatus::Usage};
     }
-    const auto& selection = std::get<AdapterSelection>(choice);
+    const AdapterSelection& selection = *choice;
     switch (selection.outcome) {
     case AdapterOutcome::Ok:
         return selection.table;

@@ -6,27 +6,19 @@
 #include "cli/CliSearch.h"
 #include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
+#include "cli/ProgressText.h"
+#include "engine/BackCheckDriver.h"
 #include "engine/SetIpDriver.h"
 #include "netif/core/AdapterRules.h"
 #include "setip/core/FixedAddressCheck.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 namespace fw::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// After the OK the device is searched for a second at a time, so one that comes back is seen soon.
-constexpr std::chrono::milliseconds kVerifyWait{1000};
-
-std::string secondsText(Clock::duration d) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", std::chrono::duration<double>(d).count());
-    return text;
-}
 
 // The adapter the device answered on; with no answer, the only adapter there is (not after a
 // search of targets, which was to find the device's address).
@@ -122,9 +114,9 @@ asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command,
     for (;;) {
         const auto left = command.verifyTimeout -
                           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - okAt);
-        const auto searched =
-            co_await search(ctx, table, std::clamp(left, std::chrono::milliseconds(1), kVerifyWait), wanted,
-                            DiscoverySearch::Keying::MacAndAdapter, sweep);
+        const auto searched = co_await search(
+            ctx, table, std::clamp(left, std::chrono::milliseconds(1), engine::kBackSearchWait), wanted,
+            DiscoverySearch::Keying::MacAndAdapter, sweep);
         if (!searched) {
             co_return searched.error();
         }

@@ -17,12 +17,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::chrono::milliseconds kRefresh{200};
 constexpr int kLineStepPercent = 10;
-
-double secondsSince(Clock::time_point t) {
-    return std::chrono::duration<double>(Clock::now() - t).count();
-}
 
 } // namespace
 
@@ -93,7 +88,7 @@ void CliUpload::note(const std::string& text) {
 // once per refresh period.
 void CliUpload::render() {
     const auto now = Clock::now();
-    if (drawn_ && now - *drawn_ < kRefresh) {
+    if (drawn_ && now - *drawn_ < kProgressRefresh) {
         return;
     }
     drawn_ = now;

@@ -43,12 +43,11 @@ public:
             // Read again each time: adapters come and go, and addresses change, during a long watch.
             const auto choice =
                 chooseAdapters(ctx_.host.readAdapters(), command_.interfaces, command_.targets.any());
-            const auto* selection = std::get_if<AdapterSelection>(&choice);
-            if (selection == nullptr || selection->outcome != AdapterOutcome::Ok) {
-                ctx_.console.err(selection == nullptr ? std::get<std::string>(choice)
-                                                      : "no usable adapter to search on; trying again");
+            if (!choice || choice->outcome != AdapterOutcome::Ok) {
+                ctx_.console.err(!choice ? adapterChoiceText(choice.error())
+                                         : "no usable adapter to search on; trying again");
             } else {
-                const AdapterTable table = selection->table;
+                const AdapterTable table = choice->table;
                 // Half the interval, at most the window's 3 s, so that between two searches port
                 // 4001 is free for set-ip or upgrade.
                 const auto summary =
@@ -167,14 +166,12 @@ private:
 asio::awaitable<ExitStatus> runWatch(CliContext& ctx, const WatchCommand& command) {
     using namespace asio::experimental::awaitable_operators;
     const auto choice = chooseAdapters(ctx.host.readAdapters(), command.interfaces, command.targets.any());
-    const auto* selection = std::get_if<AdapterSelection>(&choice);
-    if (selection == nullptr || selection->outcome != AdapterOutcome::Ok) {
-        ctx.console.err(selection == nullptr ? std::get<std::string>(choice)
-                                             : "no usable adapter to search on");
+    if (!choice || choice->outcome != AdapterOutcome::Ok) {
+        ctx.console.err(!choice ? adapterChoiceText(choice.error()) : "no usable adapter to search on");
         co_return ExitStatus::Usage;
     }
     // Refused against the adapters as they are at the start.
-    auto sweep = commandSweep(ctx, command.targets, selection->table);
+    auto sweep = commandSweep(ctx, command.targets, choice->table);
     if (!sweep) {
         co_return sweep.error();
     }

@@ -740,10 +740,9 @@ ParsedCommandLine parseSetIp(const Options& o) {
         if (!Ipv4::parse(gateway)) {
             return o.failure("--gateway " + quoted(gateway) + " is not a valid IP address");
         }
-        const auto checked = checkFixedAddress(ip, mask, gateway);
-        const auto* fixed = std::get_if<FixedAddress>(&checked);
-        if (fixed == nullptr) {
-            return o.failure(std::get<Message>(checked).text);
+        const auto fixed = checkFixedAddress(ip, mask, gateway);
+        if (!fixed) {
+            return o.failure(notValidIpMessage(fixed.error().typed).text);
         }
         c.address = StaticAddress{fixed->address, fixed->mask, fixed->gateway};
     }

@@ -66,36 +66,18 @@ std::string csvField(const std::string& s) {
 }
 
 std::string table(const std::vector<DeviceRow>& rows, const AdapterTable& adapters) {
-    std::vector<std::array<std::string, 8>> lines(1);
-    for (std::size_t i = 0; i < kColumns.size(); ++i) {
-        for (const char* c = kColumns[i]; *c != '\0'; ++c) {
-            lines[0][i] += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    std::vector<std::vector<std::string>> lines(1);
+    for (const char* column : kColumns) {
+        std::string& header = lines[0].emplace_back();
+        for (const char* c = column; *c != '\0'; ++c) {
+            header += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
         }
     }
     for (const DeviceRow& r : rows) {
-        lines.push_back(cells(r, adapters));
+        const auto c = cells(r, adapters);
+        lines.emplace_back(c.begin(), c.end());
     }
-    std::array<std::size_t, 8> widths{};
-    for (const auto& l : lines) {
-        for (std::size_t i = 0; i < l.size(); ++i) {
-            widths[i] = std::max(widths[i], displayWidth(l[i]));
-        }
-    }
-    std::string out;
-    for (const auto& l : lines) {
-        std::string line;
-        for (std::size_t i = 0; i < l.size(); ++i) {
-            line += l[i];
-            if (i + 1 < l.size()) {
-                line.append(widths[i] + 2 - displayWidth(l[i]), ' ');
-            }
-        }
-        while (line.ends_with(' ')) {
-            line.pop_back();
-        }
-        out += line + '\n';
-    }
-    return out;
+    return alignedLines(lines);
 }
 
 std::string csv(const std::vector<DeviceRow>& rows, const AdapterTable& adapters) {
@@ -165,6 +147,31 @@ nlohmann::json deviceObject(const DeviceRow& r, const AdapterTable& adapters) {
             {"adapter_ip", r.adapterIp.toString()}};
 }
 
+std::string alignedLines(const std::vector<std::vector<std::string>>& lines) {
+    std::vector<std::size_t> width;
+    for (const auto& l : lines) {
+        width.resize(std::max(width.size(), l.size()));
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            width[i] = std::max(width[i], displayWidth(l[i]));
+        }
+    }
+    std::string out;
+    for (const auto& l : lines) {
+        std::string line;
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            line += l[i];
+            if (i + 1 < l.size()) {
+                line.append(width[i] + 2 - displayWidth(l[i]), ' ');
+            }
+        }
+        while (line.ends_with(' ')) {
+            line.pop_back();
+        }
+        out += line + '\n';
+    }
+    return out;
+}
+
 // Characters, not bytes, so that columns line up under é.
 std::size_t displayWidth(std::string_view utf8) {
     return static_cast<std::size_t>(std::count_if(
@@ -203,6 +210,17 @@ std::string describe(const DeviceTarget& target) {
         return ip->toString();
     }
     return formatMac(std::get<MacAddress>(target));
+}
+
+std::string deviceListProblemText(const DeviceListProblem& problem) {
+    switch (problem.error) {
+    case DeviceListError::BadLine:
+        return "line " + std::to_string(problem.line) + ": '" + problem.text +
+               "' is neither an IPv4 address nor a MAC address";
+    case DeviceListError::NoDevice:
+        return "it lists no device (one IPv4 address or MAC a line)";
+    }
+    return {};
 }
 
 bool matches(const DeviceTarget& target, const DeviceRow& row) {

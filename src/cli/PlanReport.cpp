@@ -2,12 +2,11 @@
 #include "cli/PlanReport.h"
 
 #include "cli/DeviceReport.h"
+#include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "common/Latin1.h"
 #include "platform/FilePath.h"
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 
 namespace fw::cli {
@@ -97,17 +96,17 @@ json PlanReport::rows(const std::vector<PlanEntry>& entries) {
     return rows;
 }
 
-std::variant<std::vector<PlanEntry>, std::string> PlanReport::settledIn(const std::string& path) {
+Result<std::vector<PlanEntry>, ReportProblem> PlanReport::settledIn(const std::string& path) {
     std::error_code ec;
     if (!std::filesystem::exists(filePath(path), ec)) {
         return std::vector<PlanEntry>{};
     }
     const auto read = readReport(path, kPlanReport);
-    if (const auto* problem = std::get_if<std::string>(&read)) {
-        return *problem;
+    if (!read) {
+        return Failure{read.error()};
     }
     std::vector<PlanEntry> settled;
-    for (const json& v : std::get<json>(read)["rows"]) {
+    for (const json& v : (*read)["rows"]) {
         if (const auto e = fromJson(v); e && planRowSettled(e->state)) {
             settled.push_back(*e);
         }
@@ -115,9 +114,10 @@ std::variant<std::vector<PlanEntry>, std::string> PlanReport::settledIn(const st
     return settled;
 }
 
-std::optional<std::string>
-PlanReport::refusal(const std::string& path, const std::vector<std::pair<std::string, std::string>>& inputs) {
-    return reportRefusal(path, inputs, kPlanReport);
+Status<ReportProblem>
+PlanReport::checkWritable(const std::string& path,
+                          const std::vector<std::pair<std::string, std::string>>& inputs) {
+    return cli::checkWritable(path, inputs, kPlanReport);
 }
 
 std::string PlanReport::summary(const std::vector<PlanEntry>& entries) {
@@ -128,13 +128,11 @@ std::string PlanReport::summary(const std::vector<PlanEntry>& entries) {
     for (const PlanEntry& e : entries) {
         settled += planRowSettled(e.state) ? 1 : 0;
         pending += e.state == PlanState::Pending ? 1 : 0;
-        std::array<char, 32> seconds{};
-        std::snprintf(seconds.data(), seconds.size(), "%.1f", e.seconds);
         lines.push_back({std::to_string(e.row.line), formatMac(e.row.mac),
                          e.row.label.empty() ? "-" : printableText(utf8ToLatin1(e.row.label)),
                          plannedText(e.row), e.adapter.empty() ? "-" : e.adapter,
                          std::string(planStateName(e.state)) + (e.earlier ? " (earlier)" : ""),
-                         seconds.data(), printableText(e.detail)});
+                         tenthsText(e.seconds), printableText(e.detail)});
     }
     std::string total = alignedLines(lines) + std::to_string(settled) + " of " +
                         std::to_string(entries.size()) + " rows done or unchanged";

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/ReportFile.h"
 #include "common/Result.h"
 #include "setip/core/PlanEntry.h"
 
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
 #include <utility>
-#include <variant>
 #include <vector>
 
 namespace fw::cli {
@@ -29,11 +28,11 @@ public:
 
     // The entries a report lists as done or unchanged; none for a missing file. The string is the
     // reason a file that is there could not be used.
-    static std::variant<std::vector<PlanEntry>, std::string> settledIn(const std::string& path);
+    static Result<std::vector<PlanEntry>, ReportProblem> settledIn(const std::string& path);
 
-    // Why a report cannot go to `path`, found before anything is sent (see reportRefusal).
-    static std::optional<std::string> refusal(const std::string& path,
-                                              const std::vector<std::pair<std::string, std::string>>& inputs);
+    // Whether a report can go to `path`, found before anything is sent (see cli::checkWritable).
+    static Status<ReportProblem>
+    checkWritable(const std::string& path, const std::vector<std::pair<std::string, std::string>>& inputs);
 
     // The table printed at the end: one aligned line per row, then "N of M rows done or unchanged".
     static std::string summary(const std::vector<PlanEntry>& entries);

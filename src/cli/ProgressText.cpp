@@ -2,6 +2,7 @@
 #include "cli/ProgressText.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -38,6 +39,20 @@ int percentOf(const UploadProgress& p) {
 
 double rateOf(const UploadProgress& p) {
     return p.seconds > 0 ? static_cast<double>(p.doneBytes) / p.seconds : 0;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string tenthsText(double seconds) {
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%.1f", seconds);
+    return text.data();
+}
+
+std::string secondsText(std::chrono::duration<double> duration) {
+    return tenthsText(duration.count()) + " s";
 }
 
 std::string formatBytes(std::uint64_t bytes) {

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 namespace fw::cli {
+
+// How often a running upload's or rollout's progress is drawn again: often enough to look live,
+// seldom enough to cost nothing.
+inline constexpr std::chrono::milliseconds kProgressRefresh{200};
 
 // How far an upload is: bytes the device has acknowledged, of the image's size, and the seconds
 // since the transfer proper (the second write request) began.
@@ -18,6 +23,13 @@ struct UploadProgress {
 
 int percentOf(const UploadProgress& p); // 0..100 (0 for an empty image)
 double rateOf(const UploadProgress& p); // bytes per second; 0 before any second has passed
+
+// Seconds from `start` until now, as the reports and progress lines count them.
+double secondsSince(std::chrono::steady_clock::time_point start);
+// "2.5": seconds to a tenth, as the reports' SECONDS columns show them.
+std::string tenthsText(double seconds);
+// "2.5 s": a duration as the messages give it.
+std::string secondsText(std::chrono::duration<double> duration);
 
 // "1.5 KiB", "2.0 MiB", "512 B"
 std::string formatBytes(std::uint64_t bytes);

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/ReportFile.h"
 
-#include "cli/DeviceReport.h"
 #include "platform/FilePath.h"
 #include "platform/FileReplace.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -55,75 +53,73 @@ Status<std::string> replaceReport(const std::string& path, const std::string& te
     return Done{};
 }
 
-std::variant<nlohmann::json, std::string> readReport(const std::string& path, ReportKind kind) {
+std::string reportProblemText(const ReportProblem& problem) {
+    switch (problem.error) {
+    case ReportError::Unreadable:
+        return "cannot be read: " + problem.reason;
+    case ReportError::NotReport:
+        return "is not " + problem.what;
+    case ReportError::IsFolder:
+        return "is a folder";
+    case ReportError::IsInput:
+        return "is " + problem.what + "; the report would replace it";
+    case ReportError::ExistsUnreadable:
+        return "exists but cannot be read: " + problem.reason;
+    case ReportError::ExistsNotReport:
+        return "exists and is not " + problem.what + "; it would be replaced";
+    case ReportError::NoFolder:
+        return "cannot be written: there is no folder " + pathText(problem.folder);
+    case ReportError::FolderClosed:
+        return "cannot be written in " + pathText(problem.folder) + ": " + problem.reason;
+    }
+    return {};
+}
+
+Result<nlohmann::json, ReportProblem> readReport(const std::string& path, ReportKind kind) {
     const auto text = readTextFile(path);
     if (!text) {
-        return "cannot be read: " + text.error();
+        return Failure{ReportProblem{ReportError::Unreadable, {}, text.error(), {}}};
     }
     nlohmann::json doc = nlohmann::json::parse(*text, nullptr, false);
     if (doc.is_discarded() || !kind.isReport(doc)) {
-        return "is not " + std::string(kind.what);
+        return Failure{ReportProblem{ReportError::NotReport, std::string(kind.what), {}, {}}};
     }
     return doc;
 }
 
-std::optional<std::string> reportRefusal(const std::string& utf8Path,
-                                         const std::vector<std::pair<std::string, std::string>>& inputs,
-                                         ReportKind kind) {
+Status<ReportProblem> checkWritable(const std::string& utf8Path,
+                                    const std::vector<std::pair<std::string, std::string>>& inputs,
+                                    ReportKind kind) {
     const fs::path path = filePath(utf8Path);
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
-        return std::string("is a folder");
+        return Failure{ReportProblem{ReportError::IsFolder, {}, {}, {}}};
     }
     if (fs::exists(path, ec)) {
         for (const auto& [input, what] : inputs) {
             if (!input.empty() && fs::equivalent(path, filePath(input), ec)) {
-                return "is " + what + "; the report would replace it";
+                return Failure{ReportProblem{ReportError::IsInput, what, {}, {}}};
             }
         }
         // What cannot be read cannot be told from a document of the operator's: it is not replaced.
-        if (const auto text = readTextFile(utf8Path); !text) {
-            return "exists but cannot be read: " + text.error();
-        }
-        const auto read = readReport(utf8Path, kind);
-        if (fs::file_size(path, ec) > 0 && !ec && std::holds_alternative<std::string>(read)) {
-            return "exists and " + std::get<std::string>(read) + "; it would be replaced";
+        if (const auto read = readReport(utf8Path, kind); !read) {
+            if (read.error().error == ReportError::Unreadable) {
+                return Failure{ReportProblem{ReportError::ExistsUnreadable, {}, read.error().reason, {}}};
+            }
+            if (fs::file_size(path, ec) > 0 && !ec) {
+                return Failure{ReportProblem{ReportError::ExistsNotReport, read.error().what, {}, {}}};
+            }
         }
     }
     // The report is replaced by renaming a new file in its folder: that must work there.
     const fs::path folder = folderOf(path);
     if (!fs::is_directory(folder, ec)) {
-        return "cannot be written: there is no folder " + pathText(folder);
+        return Failure{ReportProblem{ReportError::NoFolder, {}, {}, folder}};
     }
     if (const auto probe = files::canCreateIn(folder); !probe) {
-        return "cannot be written in " + pathText(folder) + ": " + probe.error().message();
+        return Failure{ReportProblem{ReportError::FolderClosed, {}, probe.error().message(), folder}};
     }
-    return std::nullopt;
-}
-
-std::string alignedLines(const std::vector<std::vector<std::string>>& lines) {
-    std::vector<std::size_t> width;
-    for (const auto& l : lines) {
-        width.resize(std::max(width.size(), l.size()));
-        for (std::size_t i = 0; i < l.size(); ++i) {
-            width[i] = std::max(width[i], displayWidth(l[i]));
-        }
-    }
-    std::string out;
-    for (const auto& l : lines) {
-        std::string line;
-        for (std::size_t i = 0; i < l.size(); ++i) {
-            line += l[i];
-            if (i + 1 < l.size()) {
-                line += std::string(width[i] + 2 - displayWidth(l[i]), ' ');
-            }
-        }
-        while (!line.empty() && line.back() == ' ') {
-            line.pop_back();
-        }
-        out += line + "\n";
-    }
-    return out;
+    return Done{};
 }
 
 } // namespace fw::cli

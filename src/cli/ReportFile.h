@@ -3,13 +3,12 @@
 
 #include "common/Result.h"
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
 namespace fw::cli {
@@ -40,16 +39,38 @@ template <typename T> T jsonMember(const nlohmann::json& object, const char* key
 // it could not.
 Status<std::string> replaceReport(const std::string& path, const std::string& text);
 
-// The report's document, or why the file (which exists) is none, as the end of a sentence about
-// it: "cannot be read: " and the system's reason, or "is not " and the kind's name.
-std::variant<nlohmann::json, std::string> readReport(const std::string& path, ReportKind kind);
+// Why a report file could not be read, or why a report cannot go to a path.
+enum class ReportError {
+    Unreadable,       // reason: the system's
+    NotReport,        // not a document of the kind; what: the kind's name
+    IsFolder,         // the path is a folder
+    IsInput,          // the path is one of the run's inputs; what: what it is ("the plan")
+    ExistsUnreadable, // a file is there that cannot be read; reason: the system's
+    ExistsNotReport,  // a non-empty file is there that is no report of the kind; what: the kind's name
+    NoFolder,         // folder: the missing one
+    FolderClosed,     // no file can be made in folder; reason: the system's
+};
 
-// Why a report cannot go to `path`: the folder is missing or cannot be written, the path is a
-// folder, one of `inputs` ({path, what it is}), or a non-empty file that is no report of the kind.
-// None: it can be written.
-std::optional<std::string> reportRefusal(const std::string& path,
-                                         const std::vector<std::pair<std::string, std::string>>& inputs,
-                                         ReportKind kind);
+struct ReportProblem {
+    ReportError error = ReportError::Unreadable;
+    std::string what;
+    std::string reason;
+    std::filesystem::path folder;
+};
+
+// The problem as the end of a sentence about the file: "cannot be read: " and the system's reason,
+// "is not a rollout report", "is a folder", ...
+std::string reportProblemText(const ReportProblem& problem);
+
+// The report's document, or why the file (which exists) is none: Unreadable or NotReport.
+Result<nlohmann::json, ReportProblem> readReport(const std::string& path, ReportKind kind);
+
+// Whether a report can go to `path`: not when the folder is missing or cannot be written, the path
+// is a folder, one of `inputs` ({path, what it is}), or a non-empty file that is no report of the
+// kind.
+Status<ReportProblem> checkWritable(const std::string& path,
+                                    const std::vector<std::pair<std::string, std::string>>& inputs,
+                                    ReportKind kind);
 
 // Saves the entries of the settled jobs (each with `settled` and `entry`), in job order: what a
 // run's report holds after each job. The system's reason when the file could not be replaced.
@@ -63,9 +84,5 @@ Status<std::string> saveSettled(Report& report, const std::string& path, const s
     }
     return report.save(path, entries);
 }
-
-// A report's summary as the terminal shows it: the cells of each line (the first one the header)
-// padded to their column's width, two blanks apart, no blanks at a line's end.
-std::string alignedLines(const std::vector<std::vector<std::string>>& lines);
 
 } // namespace fw::cli

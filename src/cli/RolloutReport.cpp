@@ -2,6 +2,7 @@
 #include "cli/RolloutReport.h"
 
 #include "cli/DeviceReport.h"
+#include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "common/Latin1.h"
 #include "platform/FilePath.h"
@@ -66,12 +67,6 @@ bool isRolloutReport(const json& doc) {
 }
 constexpr ReportKind kRolloutReport{isRolloutReport, "a rollout report"};
 
-std::string seconds(double s) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f", s);
-    return buffer;
-}
-
 std::string sha256Hex(std::span<const std::uint8_t> bytes) {
     RolloutReport::initialiseHashing();
     std::array<unsigned char, 32> digest{};
@@ -114,16 +109,16 @@ Status<std::string> RolloutReport::save(const std::string& path,
     return replaceReport(path, indentedJson(document(entries)));
 }
 
-std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const std::string& path) const {
+Result<std::vector<RolloutEntry>, ReportProblem> RolloutReport::doneIn(const std::string& path) const {
     std::error_code ec;
     if (!fs::exists(filePath(path), ec)) {
         return std::vector<RolloutEntry>{};
     }
     const auto read = readReport(path, kRolloutReport);
-    if (const auto* problem = std::get_if<std::string>(&read)) {
-        return *problem;
+    if (!read) {
+        return Failure{read.error()};
     }
-    const json& doc = std::get<json>(read);
+    const json& doc = *read;
     std::vector<RolloutEntry> done;
     if (doc["image_sha256"].get<std::string>() != sha256_) {
         return done; // another image: nothing of it is done with this one
@@ -137,10 +132,10 @@ std::variant<std::vector<RolloutEntry>, std::string> RolloutReport::doneIn(const
     return done;
 }
 
-std::optional<std::string>
-RolloutReport::refusal(const std::string& path,
-                       const std::vector<std::pair<std::string, std::string>>& inputs) {
-    return reportRefusal(path, inputs, kRolloutReport);
+Status<ReportProblem>
+RolloutReport::checkWritable(const std::string& path,
+                             const std::vector<std::pair<std::string, std::string>>& inputs) {
+    return cli::checkWritable(path, inputs, kRolloutReport);
 }
 
 std::string RolloutReport::summary(const std::vector<RolloutEntry>& entries) {
@@ -151,7 +146,7 @@ std::string RolloutReport::summary(const std::vector<RolloutEntry>& entries) {
         done += e.state == RolloutState::Done ? 1 : 0;
         lines.push_back({e.target, e.mac ? formatMac(*e.mac) : "-", e.adapter.empty() ? "-" : e.adapter,
                          std::string(rolloutStateName(e.state)) + (e.earlier ? " (earlier)" : ""),
-                         std::to_string(e.bytes), seconds(e.uploadSeconds + e.backSeconds),
+                         std::to_string(e.bytes), tenthsText(e.uploadSeconds + e.backSeconds),
                          std::to_string(e.retransmissions), std::to_string(e.timeouts),
                          printableText(e.detail)});
     }

@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/ReportFile.h"
 #include "common/Result.h"
 #include "upgrade/core/RolloutEntry.h"
 
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <span>
 #include <string>
 #include <utility>
-#include <variant>
 #include <vector>
 
 namespace fw::cli {
@@ -28,14 +27,14 @@ public:
     Status<std::string> save(const std::string& path, const std::vector<RolloutEntry>& entries) const;
 
     // The entries a report lists as done with this very image (by its SHA-256); none for a missing
-    // file. The string is the reason a file that is there could not be used.
-    std::variant<std::vector<RolloutEntry>, std::string> doneIn(const std::string& path) const;
+    // file. The problem: why a file that is there could not be used.
+    Result<std::vector<RolloutEntry>, ReportProblem> doneIn(const std::string& path) const;
 
-    // Why a report cannot go to `path`, found before anything is sent: the folder is missing or
-    // cannot be written, the path is a folder, one of `inputs` ({path, what it is}: the image, the
-    // device list), or a non-empty file that is not a rollout report. None: it can be written.
-    static std::optional<std::string> refusal(const std::string& path,
-                                              const std::vector<std::pair<std::string, std::string>>& inputs);
+    // Whether a report can go to `path`, found before anything is sent: not when the folder is
+    // missing or cannot be written, the path is a folder, one of `inputs` ({path, what it is}: the
+    // image, the device list), or a non-empty file that is not a rollout report.
+    static Status<ReportProblem>
+    checkWritable(const std::string& path, const std::vector<std::pair<std::string, std::string>>& inputs);
 
     // The table printed at the end: one aligned line per device, then "N of M devices done".
     static std::string summary(const std::vector<RolloutEntry>& entries);

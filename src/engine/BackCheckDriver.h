@@ -15,6 +15,10 @@
 
 namespace fw::engine {
 
+// Whether a device is back (after its upload, its Set IP OK or a plan's OKs) is asked by searches of
+// at most a second each, cut short when it answers, so a device that comes back is seen soon.
+inline constexpr std::chrono::milliseconds kBackSearchWait{1000};
+
 // Whether a device came back after its upload: searches for its MAC on its own adapter (the entries
 // of the table given; by unicast to its address for one behind a router), one after another with a
 // pause between, fed to RolloutBackCheck until it decides. A search that could not
@@ -23,8 +27,8 @@ class BackCheckDriver {
 public:
     struct Timing {
         std::chrono::milliseconds backTimeout{0};
-        std::chrono::milliseconds searchWait{1000}; // each search, cut short when the device answers
-        std::chrono::milliseconds pause{500};       // between searches
+        std::chrono::milliseconds searchWait{kBackSearchWait}; // each search
+        std::chrono::milliseconds pause{500};                  // between searches
     };
     struct Outcome {
         RolloutState state = RolloutState::NotBack;

@@ -8,6 +8,7 @@
 
 #include <asio/awaitable.hpp>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -15,6 +16,12 @@
 namespace fw::engine {
 
 using Clock = std::chrono::steady_clock;
+
+// The buffers datagrams are received into. A search reply or Set IP answer is read from its head
+// (a reply's first 96 bytes, an answer's 32): a longer datagram is cut there, which changes nothing.
+inline constexpr std::size_t kRecordBufferBytes = 2048;
+// A TFTP datagram is taken whole: the largest UDP payload over IPv4 is 65,507 bytes.
+inline constexpr std::size_t kLargestDatagramBytes = 65536;
 
 // One datagram taken by Endpoint::receive: its sender and its bytes, a view of the caller's buffer.
 struct Received {

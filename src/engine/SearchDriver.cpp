@@ -18,8 +18,6 @@ namespace {
 // Replies taken one after another before the other jobs on the engine get a turn, so that a flood
 // of replies cannot hold up an upload or a cancel.
 constexpr int kReadBatch = 256;
-// A reply is read from its first 96 bytes; a longer datagram is cut, which changes nothing.
-constexpr std::size_t kReplyBufferBytes = 2048;
 // A sweep sends a batch at most this often; the pacer allows the 10 ms it would catch up, so the
 // rate holds while the engine wakes 200 times a second rather than once per request.
 constexpr std::chrono::milliseconds kSweepBatchGap{5};
@@ -75,7 +73,7 @@ namespace {
 using State = SearchDriver::State;
 
 asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint> endpoint) {
-    std::array<std::uint8_t, kReplyBufferBytes> buffer{};
+    std::array<std::uint8_t, kRecordBufferBytes> buffer{};
     int batch = 0;
     while (endpoint->isOpen()) {
         const auto got = co_await endpoint->receive(buffer, Clock::time_point::max());

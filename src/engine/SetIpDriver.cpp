@@ -67,11 +67,8 @@ namespace {
 
 using State = SetIpDriver::State;
 
-// Answers are read from their head; a longer datagram is cut here, which changes nothing.
-constexpr std::size_t kAnswerBufferBytes = 2048;
-
 asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint> endpoint) {
-    std::array<std::uint8_t, kAnswerBufferBytes> buffer{};
+    std::array<std::uint8_t, kRecordBufferBytes> buffer{};
     while (endpoint->isOpen()) {
         if (const auto got = co_await endpoint->receive(buffer, Clock::time_point::max())) {
             s->onDatagram(got->from.ip, got->bytes);

@@ -13,9 +13,6 @@
 namespace fw::engine {
 namespace {
 
-// Any datagram is taken whole (the largest UDP payload over IPv4 is 65,507 bytes).
-constexpr std::size_t kLargestDatagramBytes = 65536;
-
 struct Datagram {
     UdpAddress from;
     std::vector<std::uint8_t> bytes;

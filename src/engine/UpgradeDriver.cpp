@@ -9,13 +9,6 @@
 #include <asio/use_awaitable.hpp>
 
 namespace fw::engine {
-namespace {
-
-// Any datagram is taken whole (the largest UDP payload over IPv4 is 65,507 bytes), as the transfer
-// has always read them; the buffer is made once per upload, not per block.
-constexpr std::size_t kLargestDatagramBytes = 65536;
-
-} // namespace
 
 struct UpgradeDriver::State {
     State(EndpointFactory& e, FlushArp f, UploadCarryOver& carry, Observer o)
@@ -108,8 +101,8 @@ struct UpgradeDriver::State {
     FlushArp flush;
     Observer observer;
     TftpUpload upload;
-    asio::steady_timer pause; // the start sequence's waits while the transfer socket is closed
-    std::vector<std::uint8_t> buffer;
+    asio::steady_timer pause;            // the start sequence's waits while the transfer socket is closed
+    std::vector<std::uint8_t> buffer;    // kLargestDatagramBytes, made once per upload, not per block
     std::unique_ptr<Endpoint> handshake; // Winsock1
     std::unique_ptr<Endpoint> transfer;  // Winsock2
     std::optional<Ipv4> device;

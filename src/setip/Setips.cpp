@@ -266,12 +266,12 @@ void Setips::okPressed() {
     const std::string mask = entries_[1]->ipAddress().toStdString();
     const std::string gateway = entries_[2]->ipAddress().toStdString();
     const auto checked = checkFixedAddress(address, mask, gateway);
-    if (const auto* refusal = std::get_if<Message>(&checked)) {
+    if (!checked) {
         numberAnd([](engine::SetIpDriver&) {});
-        platform_.messages.show(this, *refusal);
+        platform_.messages.show(this, notValidIpMessage(checked.error().typed));
         return;
     }
-    const auto& values = std::get<FixedAddress>(checked);
+    const FixedAddress& values = *checked;
     // A device given any of our own addresses would be cut off; the adapters are the last search's.
     const AdapterEntry* holder = adapterHolding(values_.hostAdapters, values.address);
     if (holder == nullptr) {

@@ -21,13 +21,15 @@ TEST(FixedAddressCheck, ValuesDecideAndRefusalsQuoteTheText) {
     for (const auto& [address, mask, gateway, refused] : cases) {
         const auto r = checkFixedAddress(address, mask, gateway);
         if (*refused == 0) {
-            EXPECT_TRUE(std::holds_alternative<FixedAddress>(r)) << address;
+            EXPECT_TRUE(r.has_value()) << address;
         } else {
-            EXPECT_EQ(std::get<Message>(r), (Message{std::string(refused) + "is not a valid IP address",
-                                                     "Fernwick", MessageIcon::Exclamation}));
+            ASSERT_FALSE(r.has_value()) << address;
+            EXPECT_EQ(notValidIpMessage(r.error().typed),
+                      (Message{std::string(refused) + "is not a valid IP address", "Fernwick",
+                               MessageIcon::Exclamation}));
         }
     }
-    EXPECT_EQ(std::get<FixedAddress>(checkFixedAddress("010.1.2.3", "255.255.255.000", "010.0.0.254")),
+    EXPECT_EQ(checkFixedAddress("010.1.2.3", "255.255.255.000", "010.0.0.254").value(),
               (FixedAddress{{{10, 1, 2, 3}}, {{255, 255, 255, 0}}, {{10, 0, 0, 254}}}));
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
+#include "cli/DeviceReport.h"
 #include "upgrade/core/DeviceList.h"
 #include "upgrade/core/RolloutBackCheck.h"
 
@@ -42,12 +43,11 @@ TEST(Rollout, CommandLineChoosesTheFormByTheDeviceOptions) {
 
 TEST(Rollout, DeviceListTakesAddressesAndMacsAndNamesTheBadLine) {
     const auto ok = parseDeviceList("\xEF\xBB\xBF# yard\n10.77.1.10  # mast\r\n\n  00-0A-1B-2C-3D-4E\n");
-    EXPECT_EQ(std::get<std::vector<DeviceTarget>>(ok),
-              (std::vector<DeviceTarget>{Ipv4{{10, 77, 1, 10}}, kMac}));
+    EXPECT_EQ(ok.value(), (std::vector<DeviceTarget>{Ipv4{{10, 77, 1, 10}}, kMac}));
     const auto bad = parseDeviceList("10.77.1.10\n\n10.77.1.300\n");
-    EXPECT_EQ(std::get<std::string>(bad),
+    EXPECT_EQ(cli::deviceListProblemText(bad.error()),
               "line 3: '10.77.1.300' is neither an IPv4 address nor a MAC address");
-    EXPECT_TRUE(std::holds_alternative<std::string>(parseDeviceList("# nothing yet\n\n")));
+    EXPECT_EQ(parseDeviceList("# nothing yet\n\n").error().error, DeviceListError::NoDevice);
     const DeviceTarget ip = Ipv4{{10, 77, 1, 99}};
     EXPECT_EQ(uniqueTargets({ip, kMac, ip}), (std::vector<DeviceTarget>{ip, kMac}));
 }

@@ -2,6 +2,8 @@
 #include "doctor/core/DoctorReport.h"
 
 #include "common/Latin1.h"
+#include "common/RecordHeader.h"
+#include "upgrade/core/TftpPackets.h"
 
 #include <nlohmann/json.hpp>
 
@@ -120,7 +122,7 @@ std::string interfaceLine(const InterfaceFacts& f, InterfaceState state) {
     if (f.rpFilter) { // none where the system has no such filter
         line += "  rp_filter " + std::string(reversePathMode(f.rpFilter->effective()));
     }
-    line += "  port 4001 " + std::string(portStateName(f.port.state));
+    line += "  port " + std::to_string(kWorkstationPort) + " " + std::string(portStateName(f.port.state));
     return line;
 }
 
@@ -159,7 +161,8 @@ std::string formatText(const DoctorReport& report) {
         break;
     case FirewallCheck::NotApplicable:
         out += facts.system == HostSystem::Windows
-                   ? "Windows Firewall, not read (it must let UDP 4001 and 14321 in)\n"
+                   ? "Windows Firewall, not read (it must let UDP " + std::to_string(kWorkstationPort) +
+                         " and " + std::to_string(kTftpLocalPort) + " in)\n"
                    : "not applicable (no nftables here; the system's own firewall is not read)\n";
         break;
     }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "doctor/core/DoctorRules.h"
 
+#include "common/RecordHeader.h"
 #include "discovery/core/DeviceInventory.h"
 #include "netif/core/AdapterRules.h"
+#include "upgrade/core/TftpPackets.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +14,14 @@
 namespace fw::doctor {
 namespace {
 
-constexpr std::string_view kTftpReplyPort = "14321";
+// The ports the firewall must let in, as the messages name them: the searches' and Set IP's, where
+// the devices answer, and the TFTP transfer's, where they acknowledge.
+std::string searchPort() {
+    return std::to_string(kWorkstationPort);
+}
+std::string tftpPort() {
+    return std::to_string(kTftpLocalPort);
+}
 
 struct StateText {
     InterfaceState state;
@@ -140,8 +149,8 @@ std::string holderFix(HostSystem system, const std::vector<PortHolder>& holders)
 }
 
 std::string acceptRule(const DropChain& c) {
-    return "nft insert rule " + c.family + " " + c.table + " " + c.chain + " udp dport { 4001, " +
-           std::string(kTftpReplyPort) + " } accept";
+    return "nft insert rule " + c.family + " " + c.table + " " + c.chain + " udp dport { " + searchPort() +
+           ", " + tftpPort() + " } accept";
 }
 
 const InterfaceFacts* interfaceNamed(const DoctorFacts& facts, const std::string& name) {
@@ -326,7 +335,8 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
                        "port-in-use",
                        n,
                        {},
-                       "UDP port 4001 on " + n + " is held by " + holderText(system, f.port.holders) +
+                       "UDP port " + searchPort() + " on " + n + " is held by " +
+                           holderText(system, f.port.holders) +
                            ": a search cannot listen there, so answers on " + n + " are lost to it.",
                        holderFix(system, f.port.holders)});
     } else if (f.port.state == PortState::Failed) {
@@ -334,7 +344,7 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
                        "port-unavailable",
                        n,
                        {},
-                       "UDP port 4001 cannot be bound on " + n + ": " + f.port.error,
+                       "UDP port " + searchPort() + " cannot be bound on " + n + ": " + f.port.error,
                        {}});
     }
 }
@@ -366,21 +376,21 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                  {},
                  {},
                  "Windows Firewall's rules are not read, and answers cannot be watched on the wire: "
-                 "the firewall must let UDP ports 4001 and " +
-                     std::string(kTftpReplyPort) +
+                 "the firewall must let UDP ports " +
+                     searchPort() + " and " + tftpPort() +
                      " in (allow fernwick-cli when Windows asks, or add the rule below in a "
                      "PowerShell run as administrator).",
                  "New-NetFirewallRule -DisplayName fernwick-cli -Direction Inbound -Protocol UDP "
-                 "-LocalPort 4001," +
-                     std::string(kTftpReplyPort) + " -Action Allow"});
+                 "-LocalPort " +
+                     searchPort() + "," + tftpPort() + " -Action Allow"});
         } else {
             out.push_back({Severity::Info,
                            "not-applicable",
                            {},
                            {},
                            "This system has no nftables: the firewall was not checked, nor can answers be "
-                           "watched on the wire; it must let UDP 4001 and " +
-                               std::string(kTftpReplyPort) + " in.",
+                           "watched on the wire; it must let UDP " +
+                               searchPort() + " and " + tftpPort() + " in.",
                            {}});
         }
         return;
@@ -406,7 +416,7 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                            "nftables chain " + name +
                                " drops input by default; no discovery answer was "
                                "dropped in this run. TFTP acknowledgements to UDP port " +
-                               std::string(kTftpReplyPort) + " must be accepted too.",
+                               tftpPort() + " must be accepted too.",
                            acceptRule(c)});
         } else {
             out.push_back({Severity::Warning,
@@ -415,8 +425,8 @@ void firewallFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                            {},
                            "nftables chain " + name +
                                " drops input by default: unless a rule accepts UDP to "
-                               "ports 4001 and " +
-                               std::string(kTftpReplyPort) +
+                               "ports " +
+                               searchPort() + " and " + tftpPort() +
                                ", device answers and TFTP acknowledgements are dropped.",
                            acceptRule(c)});
         }
@@ -529,10 +539,10 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                 std::find(a.noRouteBack.begin(), a.noRouteBack.end(), seen.source) == a.noRouteBack.end();
             const int rpFilter = f != nullptr && f->rpFilter ? f->rpFilter->effective() : 0;
             if (f != nullptr && f->port.state == PortState::InUse) {
-                out.push_back(
-                    {Severity::Problem, "answer-dropped", a.interfaceName, seen,
-                     who + ": port 4001 there is held by " + holderText(facts.system, f->port.holders) + ".",
-                     holderFix(facts.system, f->port.holders)});
+                out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
+                               who + ": port " + searchPort() + " there is held by " +
+                                   holderText(facts.system, f->port.holders) + ".",
+                               holderFix(facts.system, f->port.holders)});
             } else if (f != nullptr && strict(*f) && !inSubnet(seen.source, a.ip, a.mask)) {
                 out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
                                who + ": its address is outside " + a.interfaceName +
@@ -554,8 +564,8 @@ void probeFindings(const DoctorFacts& facts, std::vector<Finding>& out) {
                 out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,
                                who + ": most likely a legacy iptables rule drops it (the filter table is "
                                      "in use; its rules are not read).",
-                               "iptables-legacy -I INPUT -p udp -m multiport --dports 4001," +
-                                   std::string(kTftpReplyPort) + " -j ACCEPT"});
+                               "iptables-legacy -I INPUT -p udp -m multiport --dports " + searchPort() + "," +
+                                   tftpPort() + " -j ACCEPT"});
             } else {
                 const bool checked = facts.firewall.check == FirewallCheck::Checked;
                 out.push_back({Severity::Problem, "answer-dropped", a.interfaceName, seen,

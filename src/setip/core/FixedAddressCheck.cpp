@@ -26,19 +26,19 @@ Message notValidIpMessage(std::string_view typed) {
                    std::string(loadResString(Str::Product)), MessageIcon::Exclamation};
 }
 
-std::variant<FixedAddress, Message> checkFixedAddress(std::string_view address, std::string_view mask,
-                                                      std::string_view gateway) {
+Result<FixedAddress, InvalidField> checkFixedAddress(std::string_view address, std::string_view mask,
+                                                     std::string_view gateway) {
     const auto a = Ipv4::parse(address);
     if (!a || !isAcceptableDeviceAddress(*a)) {
-        return notValidIpMessage(address);
+        return Failure{InvalidField{FixedField::Address, std::string(address)}};
     }
     const auto m = Ipv4::parse(mask);
     if (!m) {
-        return notValidIpMessage(mask);
+        return Failure{InvalidField{FixedField::Mask, std::string(mask)}};
     }
     const auto g = Ipv4::parse(gateway);
     if (!g) {
-        return notValidIpMessage(gateway);
+        return Failure{InvalidField{FixedField::Gateway, std::string(gateway)}};
     }
     return FixedAddress{*a, *m, *g};
 }

@@ -4,9 +4,10 @@
 #include "common/AdapterEntry.h"
 #include "common/Ipv4.h"
 #include "common/Message.h"
+#include "common/Result.h"
 
+#include <string>
 #include <string_view>
-#include <variant>
 
 namespace fw {
 
@@ -30,10 +31,19 @@ const AdapterEntry* adapterHolding(const AdapterTable& adapters, Ipv4 address);
 // The refusal: the text as typed, then "is not a valid IP address" with no blank between.
 Message notValidIpMessage(std::string_view typed);
 
+enum class FixedField { Address, Mask, Gateway };
+
+// The first of the three texts refused, as typed: the refusal (notValidIpMessage) quotes it.
+struct InvalidField {
+    FixedField field = FixedField::Address;
+    std::string typed;
+    bool operator==(const InvalidField&) const = default;
+};
+
 // The three texts of the static option, read as decimal numbers. The address must be acceptable;
 // mask and gateway are taken as they are, but a text that is no address at all (a number above 255
 // or an empty number) is refused like a bad address rather than sent as something else.
-std::variant<FixedAddress, Message> checkFixedAddress(std::string_view address, std::string_view mask,
-                                                      std::string_view gateway);
+Result<FixedAddress, InvalidField> checkFixedAddress(std::string_view address, std::string_view mask,
+                                                     std::string_view gateway);
 
 } // namespace fw

@@ -4,15 +4,17 @@
 #include "common/TextLines.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace fw {
 
-std::variant<std::vector<DeviceTarget>, std::string> parseDeviceList(std::string_view text) {
+Result<std::vector<DeviceTarget>, DeviceListProblem> parseDeviceList(std::string_view text) {
     std::vector<DeviceTarget> out;
-    std::string problem;
+    std::optional<DeviceListProblem> problem;
     forEachLine(text, [&](std::size_t number, std::string_view line) {
         line = trimmed(line.substr(0, line.find('#')));
-        if (line.empty() || !problem.empty()) {
+        if (line.empty() || problem) {
             return;
         }
         if (const auto ip = Ipv4::parse(line)) {
@@ -20,15 +22,14 @@ std::variant<std::vector<DeviceTarget>, std::string> parseDeviceList(std::string
         } else if (const auto mac = parseMac(line)) {
             out.emplace_back(*mac);
         } else {
-            problem = "line " + std::to_string(number) + ": '" + std::string(line) +
-                      "' is neither an IPv4 address nor a MAC address";
+            problem = DeviceListProblem{DeviceListError::BadLine, number, std::string(line)};
         }
     });
-    if (!problem.empty()) {
-        return problem;
+    if (problem) {
+        return Failure{std::move(*problem)};
     }
     if (out.empty()) {
-        return std::string("it lists no device (one IPv4 address or MAC a line)");
+        return Failure{DeviceListProblem{}};
     }
     return out;
 }

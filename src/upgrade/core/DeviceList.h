@@ -3,7 +3,9 @@
 
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
+#include "common/Result.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -14,10 +16,22 @@ namespace fw {
 // A device named by its address or its MAC.
 using DeviceTarget = std::variant<Ipv4, MacAddress>;
 
+enum class DeviceListError {
+    BadLine,  // line: its number; text: the line without its comment and blanks
+    NoDevice, // nothing but comments and blank lines
+};
+
+struct DeviceListProblem {
+    DeviceListError error = DeviceListError::NoDevice;
+    std::size_t line = 0;
+    std::string text;
+    bool operator==(const DeviceListProblem&) const = default;
+};
+
 // A device list file: one IPv4 address or MAC per line; blank lines and text after '#' are
-// ignored. The error names the first bad line ("line 3: 'x' is neither ..."); a list of no device
-// is an error too, as a rollout of nothing is a mistake, not a search.
-std::variant<std::vector<DeviceTarget>, std::string> parseDeviceList(std::string_view text);
+// ignored. The problem is the first bad line; a list of no device is one too, as a rollout of
+// nothing is a mistake, not a search.
+Result<std::vector<DeviceTarget>, DeviceListProblem> parseDeviceList(std::string_view text);
 
 // The targets in their first order, each once: a device named twice is one device.
 std::vector<DeviceTarget> uniqueTargets(const std::vector<DeviceTarget>& targets);
