@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// fernwick-cli's commands as the program runs them (argv through the parser, runCommand on an
+// io_context), over the engine's fake endpoints in virtual time, with simulated devices that answer
+// searches, Set IP, and the handshake and TFTP upload. The workstation has eth0 (10.77.1.1/24) and
+// eth1 (10.77.2.1/24); a device sits on one of them.
+
+#include "cli/CliRunner.h"
+#include "cli/CommandLine.h"
+#include "cli/RolloutReport.h"
+#include "common/RecordHeader.h"
+#include "discovery/core/DiscoveryRecords.h"
+#include "setip/core/SetIpRecords.h"
+#include "support/EngineFakes.h"
+#include "support/ReplyBytes.h"
+#include "support/VirtualLink.h"
+#include "support/VirtualTime.h"
+#include "upgrade/core/Handshake.h"
+
+#include <gtest/gtest.h>
+
+#include <asio/co_spawn.hpp>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <unistd.h>
+
+namespace fw::test {
+
+struct SimDevice {
+    enum class SetIp { Accept, Refuse, Silent, Pretend }; // Pretend: says OK, keeps its address
+    MacAddress mac{};
+    Ipv4 ip;
+    Ipv4 adapter; // the workstation's address on the device's segment
+    SetIp setIp = SetIp::Accept;
+    bool ap = true;
+    std::optional<std::uint16_t> tftpError; // the write request is answered with this ERROR
+    // After its image: silent for this long, then answering again; none: it never comes back.
+    std::optional<Ms> restart = Ms{2000};
+    bool silent = false; // answers no search (restarting)
+    int setIpRequests = 0;
+    int handshakes = 0;
+    engine::Clock::time_point handshakeAt{}, imageAt{}; // the latest
+    std::unique_ptr<Device> tftp;
+    UdpAddress tftpPeer;
+};
+
+class CommandRig {
+public:
+    struct Run {
+        cli::ExitStatus status;
+        std::string out, err;
+    };
+    static constexpr Ipv4 kEth0{{10, 77, 1, 1}}, kEth1{{10, 77, 2, 1}};
+
+    CommandRig() {
+        cli::RolloutReport::initialiseHashing();
+        listing.adapters = {adapter("eth0", kEth0, 2), adapter("eth1", kEth1, 3)};
+        endpoints.onSend = [this](const FakeEndpoints::Sent& s) {
+            answer(s);
+        };
+        std::filesystem::create_directories(dir);
+    }
+    ~CommandRig() { std::filesystem::remove_all(dir); }
+
+    // Device n (1..255): MAC 00-0A-1B-00-00-n at ip.
+    SimDevice& add(int n, const char* ip, Ipv4 on = kEth0) {
+        SimDevice& d = devices.emplace_back();
+        d.mac = {0x00, 0x0A, 0x1B, 0x00, 0x00, static_cast<std::uint8_t>(n)};
+        d.ip = *Ipv4::parse(ip);
+        d.adapter = on;
+        return d;
+    }
+
+    std::string file(const std::string& name, const std::string& text) const {
+        std::ofstream(dir / name, std::ios::binary) << text;
+        return (dir / name).string();
+    }
+
+    Run run(std::vector<std::string> args) {
+        args.insert(args.begin(), "fernwick-cli");
+        const cli::ParsedCommandLine parsed = cli::parseCommandLine(args);
+        if (parsed.kind != cli::ParsedCommandLine::Kind::Run) {
+            return {cli::ExitStatus::Usage, {}, parsed.text};
+        }
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        std::optional<cli::ExitStatus> status;
+        {
+            cli::Console console;
+            cli::CliContext ctx = context(console);
+            asio::co_spawn(context_, cli::runCommand(ctx, *parsed.command),
+                           [&](std::exception_ptr e, cli::ExitStatus s) {
+                               if (e) {
+                                   std::rethrow_exception(e);
+                               }
+                               status = s;
+                           });
+            const auto begun = engine::Clock::now();
+            time_.run(
+                context_, [&] { return status || engine::Clock::now() - begun > std::chrono::minutes(10); },
+                [this] { fireDue(); });
+        }
+        Run r{status.value_or(cli::ExitStatus::Usage), testing::internal::GetCapturedStdout(),
+              testing::internal::GetCapturedStderr()};
+        EXPECT_TRUE(status) << "the command did not end within 10 virtual minutes";
+        return r;
+    }
+
+    // Runs `event` when `after` has passed in virtual time (from now, or a run's start).
+    void at(Ms after, std::function<void()> event) {
+        due_.emplace(engine::Clock::now() + after, std::move(event));
+    }
+
+    AdapterListing listing{true, ListingPath::Main, {}};
+    std::vector<Ipv4> flushed; // neighbour entries flushed
+    std::deque<SimDevice> devices;
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("fw-commands-" + std::to_string(::getpid()));
+
+private:
+    // The one place a command's context is made.
+    cli::CliContext context(cli::Console& console) {
+        return {
+            console, endpoints, [this] { return listing; }, [this](Ipv4 ip) { flushed.push_back(ip); }, {}};
+    }
+
+    static AdapterFacts adapter(const char* name, Ipv4 ip, int index) {
+        AdapterFacts f;
+        f.interfaceName = name;
+        f.interfaceIndex = index;
+        f.ip = ip;
+        f.mask = Ipv4{{255, 255, 255, 0}};
+        f.mac = {0x02, 0xFE, 0, 0, 1, static_cast<std::uint8_t>(index)};
+        f.link = LinkFlags{true, false, false};
+        return f;
+    }
+
+    // Answers come 1 ms after the request (at the next step of virtual time).
+    void later(Ms delay, UdpAddress to, UdpAddress from, Bytes bytes) {
+        at(delay, [this, to, from, b = std::move(bytes)] { endpoints.deliver(to, from, b); });
+    }
+    void fireDue() {
+        while (!due_.empty() && due_.begin()->first <= engine::Clock::now()) {
+            auto event = std::move(due_.begin()->second);
+            due_.erase(due_.begin());
+            event();
+        }
+    }
+
+    void answer(const FakeEndpoints::Sent& s) {
+        const bool broadcast = s.to.ip == Ipv4::broadcast();
+        for (SimDevice& d : devices) {
+            if (broadcast ? d.adapter != s.from.ip : d.ip != s.to.ip) {
+                continue;
+            }
+            if (s.to.port == kDevicePort) {
+                toPort4000(d, s);
+            } else if (d.tftpError && s.bytes.size() > 1 && s.bytes[1] == 2) {
+                Bytes error{0, 5, 0, static_cast<std::uint8_t>(*d.tftpError)};
+                for (const char c : std::string_view("Access violation.")) {
+                    error.push_back(static_cast<std::uint8_t>(c));
+                }
+                error.push_back(0);
+                later(Ms{1}, s.from, {d.ip, 40001}, std::move(error));
+            } else {
+                d.tftpPeer = s.from;
+                tftpServer(d).receive({Ms{0}, s.to, s.bytes, true});
+                if (d.tftp->complete && !d.silent) {
+                    d.silent = true; // restarting with its new image
+                    d.imageAt = engine::Clock::now();
+                    if (d.restart) {
+                        at(*d.restart, [&d] { d.silent = false; });
+                    }
+                }
+            }
+        }
+    }
+
+    void toPort4000(SimDevice& d, const FakeEndpoints::Sent& s) {
+        const Bytes& b = s.bytes;
+        const auto sequence = static_cast<std::int16_t>((b.at(6) << 8) | b.at(7));
+        if (b.size() == kDiscoveryRequestSize && !d.silent) {
+            ReplyFields f{sequence, {}, 0, "Device", d.ap ? "AP" : "G"};
+            std::copy(d.mac.begin(), d.mac.end(), f.mac);
+            later(Ms{1}, s.from, {d.ip, kDevicePort}, replyBytes(f));
+        } else if (b.size() == kSetIpRecordSize && b[4] == setip::kCommandRequest &&
+                   std::equal(d.mac.begin(), d.mac.end(), b.begin() + setip::kTargetMacOffset)) {
+            ++d.setIpRequests;
+            if (d.setIp == SimDevice::SetIp::Silent) {
+                return;
+            }
+            Bytes reply = b;
+            reply[setip::kResultOffset] = d.setIp == SimDevice::SetIp::Refuse ? 1 : 0;
+            if (d.setIp == SimDevice::SetIp::Accept && b[5] == setip::kActionFixed) {
+                std::copy_n(b.begin() + setip::kAddressOffset, 4, d.ip.octets.begin());
+            }
+            later(Ms{1}, {s.from.ip, kWorkstationPort}, {d.ip, kDevicePort}, std::move(reply));
+        } else if (b.size() == kHandshakeSize) {
+            ++d.handshakes;
+            d.handshakeAt = engine::Clock::now();
+        }
+    }
+
+    Device& tftpServer(SimDevice& d) {
+        if (!d.tftp) {
+            d.tftp = std::make_unique<Device>(
+                d.ip, [this, &d](Ms delay, UdpAddress from, Bytes b) { later(delay, d.tftpPeer, from, b); });
+        }
+        return *d.tftp;
+    }
+
+    VirtualTime time_; // before every timer
+    asio::io_context context_;
+
+public:
+    FakeEndpoints endpoints{context_};
+
+private:
+    std::multimap<engine::Clock::time_point, std::function<void()>> due_;
+};
+
+} // namespace fw::test
