@@ -85,10 +85,9 @@ TEST(CliNet, SearchListsTheSimulatedDevicesExactly) {
 // Devices whose addresses lie outside both of the workstation's subnets: only broadcasts reach them.
 constexpr const char* kSetIpDevices = R"({"devices": [
   {"mac": "00:0A:1B:00:00:01", "ip": "192.0.2.50/24", "setip": "accept"},
-  {"mac": "00:0A:1B:00:00:02", "ip": "192.0.2.51/24", "setip": "refuse"},
   {"mac": "00:0A:1B:00:00:03", "ip": "192.0.2.52/24", "setip": "silent"}]})";
 
-TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndReportsRefusalsAndSilence) {
+TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndRepeatsItsRequestToASilentOne) {
     NetLab lab;
     lab.addHost("dev", "a", "192.0.2.50/24");
     const QString log = lab.startSimulator("dev", kSetIpDevices);
@@ -108,11 +107,6 @@ TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndReportsRefusalsAndSilence) {
     EXPECT_EQ((*it)["ip"], "10.77.1.77");
     EXPECT_EQ((*it)["adapter"], "eth0");
 
-    const CliResult refused =
-        cli(lab, {"set-ip", "00:0A:1B:00:00:02", "--ip", "10.77.1.78", "--mask", "255.255.255.0"});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.out, "Set IP Failure\n");
-
     // The silent one: the first request and (by default) two copies, all with one number, then exit 3.
     const CliResult silent = cli(lab, {"set-ip", "000A1B000003", "--dhcp", "-i", "eth0", "--timeout", "0.3"});
     EXPECT_EQ(silent.status, 3);
@@ -130,11 +124,6 @@ TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndReportsRefusalsAndSilence) {
         EXPECT_EQ(r.left(12) + r.mid(16), "876543212011000a1b00000302fe00000101000000000000000000000000");
         EXPECT_EQ(r.mid(12, 4), requests[0].mid(12, 4));
     }
-
-    // A MAC nobody has: with two adapters the program must find the device first, and says so.
-    const CliResult nobody = cli(lab, {"set-ip", "00-0A-1B-00-00-99", "--dhcp"});
-    EXPECT_EQ(nobody.status, 3);
-    EXPECT_TRUE(nobody.err.contains("00-0A-1B-00-00-99")) << nobody.err.toStdString();
 
     const CliResult empty = cli(lab, {"search", "-i", "eth1", "-t", "1", "-f", "json"});
     EXPECT_EQ(empty.status, 1);

@@ -3,19 +3,16 @@
 
 // fernwick-cli's commands as the program runs them (argv through the parser, runCommand on an
 // io_context), over the engine's fake endpoints in virtual time, with simulated devices that answer
-// searches, Set IP, and the handshake and TFTP upload. The workstation has eth0 (10.77.1.1/24) and
+// searches, Set IP, the handshake and a TFTP upload. The workstation has eth0 (10.77.1.1/24) and
 // eth1 (10.77.2.1/24); a device sits on one of them.
 
 #include "cli/CliRunner.h"
-#include "cli/CommandLine.h"
 #include "cli/RolloutReport.h"
-#include "common/RecordHeader.h"
 #include "discovery/core/DiscoveryRecords.h"
 #include "setip/core/SetIpRecords.h"
 #include "support/EngineFakes.h"
 #include "support/ReplyBytes.h"
 #include "support/VirtualLink.h"
-#include "support/VirtualTime.h"
 #include "upgrade/core/Handshake.h"
 
 #include <gtest/gtest.h>
@@ -24,10 +21,22 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <unistd.h>
 
 namespace fw::test {
+
+// The engine and the commands read steady_clock and wait on asio::steady_timer: while one of these
+// lives, this binary's monotonic clock (clock_gettime, VirtualTime.cpp) stands still but for
+// advance(). run() runs what is ready; when nothing is, time moves on by a step and `tick` runs.
+class VirtualTime {
+public:
+    VirtualTime();
+    ~VirtualTime();
+    VirtualTime(const VirtualTime&) = delete;
+    VirtualTime& operator=(const VirtualTime&) = delete;
+    void advance(std::chrono::nanoseconds by);
+    void run(asio::io_context& context, const std::function<bool()>& done, const std::function<void()>& tick);
+};
 
 struct SimDevice {
     enum class SetIp { Accept, Refuse, Silent, Pretend }; // Pretend: says OK, keeps its address
@@ -35,13 +44,11 @@ struct SimDevice {
     Ipv4 ip;
     Ipv4 adapter; // the workstation's address on the device's segment
     SetIp setIp = SetIp::Accept;
-    bool ap = true;
-    std::optional<std::uint16_t> tftpError; // the write request is answered with this ERROR
+    std::optional<std::uint8_t> tftpError; // the write request is answered with this ERROR
     // After its image: silent for this long, then answering again; none: it never comes back.
     std::optional<Ms> restart = Ms{2000};
-    bool silent = false; // answers no search (restarting)
-    int setIpRequests = 0;
-    int handshakes = 0;
+    bool silent = false; // answers no search
+    int setIpRequests = 0, handshakes = 0;
     engine::Clock::time_point handshakeAt{}, imageAt{}; // the latest
     std::unique_ptr<Device> tftp;
     UdpAddress tftpPeer;
@@ -58,6 +65,7 @@ public:
     CommandRig() {
         cli::RolloutReport::initialiseHashing();
         listing.adapters = {adapter("eth0", kEth0, 2), adapter("eth1", kEth1, 3)};
+        endpoints.routes = {{0x0A4D01, kEth0}, {0x0A4D02, kEth1}};
         endpoints.onSend = [this](const FakeEndpoints::Sent& s) {
             answer(s);
         };
@@ -65,7 +73,7 @@ public:
     }
     ~CommandRig() { std::filesystem::remove_all(dir); }
 
-    // Device n (1..255): MAC 00-0A-1B-00-00-n at ip.
+    // Device n: MAC 00-0A-1B-00-00-n (hexadecimal) at ip, an access point.
     SimDevice& add(int n, const char* ip, Ipv4 on = kEth0) {
         SimDevice& d = devices.emplace_back();
         d.mac = {0x00, 0x0A, 0x1B, 0x00, 0x00, static_cast<std::uint8_t>(n)};
@@ -74,9 +82,14 @@ public:
         return d;
     }
 
-    std::string file(const std::string& name, const std::string& text) const {
+    std::string file(const std::string& name, std::string_view text) const {
         std::ofstream(dir / name, std::ios::binary) << text;
         return (dir / name).string();
+    }
+
+    // Runs `event` when `after` has passed in virtual time (from now, or a run's start).
+    void at(Ms after, std::function<void()> event) {
+        due_.emplace(engine::Clock::now() + after, std::move(event));
     }
 
     Run run(std::vector<std::string> args) {
@@ -88,30 +101,25 @@ public:
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         std::optional<cli::ExitStatus> status;
-        {
-            cli::Console console;
-            cli::CliContext ctx = context(console);
-            asio::co_spawn(context_, cli::runCommand(ctx, *parsed.command),
-                           [&](std::exception_ptr e, cli::ExitStatus s) {
-                               if (e) {
-                                   std::rethrow_exception(e);
-                               }
-                               status = s;
-                           });
-            const auto begun = engine::Clock::now();
-            time_.run(
-                context_, [&] { return status || engine::Clock::now() - begun > std::chrono::minutes(10); },
-                [this] { fireDue(); });
-        }
+        cli::Console console;
+        cli::CliContext ctx{console,
+                            endpoints,
+                            [this] { return listing; },
+                            [this](Ipv4 ip) { flushed.push_back(ip); },
+                            {}}; // the one place it is made
+        asio::co_spawn(context_, cli::runCommand(ctx, *parsed.command), [&](std::exception_ptr e, auto s) {
+            if (e) {
+                std::rethrow_exception(e);
+            }
+            status = s;
+        });
+        const auto end = engine::Clock::now() + std::chrono::minutes(10);
+        time_.run(
+            context_, [&] { return status || engine::Clock::now() > end; }, [this] { fireDue(); });
         Run r{status.value_or(cli::ExitStatus::Usage), testing::internal::GetCapturedStdout(),
               testing::internal::GetCapturedStderr()};
         EXPECT_TRUE(status) << "the command did not end within 10 virtual minutes";
         return r;
-    }
-
-    // Runs `event` when `after` has passed in virtual time (from now, or a run's start).
-    void at(Ms after, std::function<void()> event) {
-        due_.emplace(engine::Clock::now() + after, std::move(event));
     }
 
     AdapterListing listing{true, ListingPath::Main, {}};
@@ -121,24 +129,11 @@ public:
         std::filesystem::temp_directory_path() / ("fw-commands-" + std::to_string(::getpid()));
 
 private:
-    // The one place a command's context is made.
-    cli::CliContext context(cli::Console& console) {
-        return {
-            console, endpoints, [this] { return listing; }, [this](Ipv4 ip) { flushed.push_back(ip); }, {}};
-    }
-
     static AdapterFacts adapter(const char* name, Ipv4 ip, int index) {
-        AdapterFacts f;
-        f.interfaceName = name;
-        f.interfaceIndex = index;
-        f.ip = ip;
-        f.mask = Ipv4{{255, 255, 255, 0}};
-        f.mac = {0x02, 0xFE, 0, 0, 1, static_cast<std::uint8_t>(index)};
-        f.link = LinkFlags{true, false, false};
-        return f;
+        return {name, ip,    Ipv4{{255, 255, 255, 0}},     {}, {2, 0xFE, 0, 0, 1, std::uint8_t(index)},
+                name, index, LinkFlags{true, false, false}};
     }
 
-    // Answers come 1 ms after the request (at the next step of virtual time).
     void later(Ms delay, UdpAddress to, UdpAddress from, Bytes bytes) {
         at(delay, [this, to, from, b = std::move(bytes)] { endpoints.deliver(to, from, b); });
     }
@@ -150,26 +145,28 @@ private:
         }
     }
 
+    // Every answer comes 1 ms after what it answers.
     void answer(const FakeEndpoints::Sent& s) {
-        const bool broadcast = s.to.ip == Ipv4::broadcast();
         for (SimDevice& d : devices) {
-            if (broadcast ? d.adapter != s.from.ip : d.ip != s.to.ip) {
+            if (s.to.ip == Ipv4::broadcast() ? d.adapter != s.from.ip : d.ip != s.to.ip) {
                 continue;
             }
             if (s.to.port == kDevicePort) {
                 toPort4000(d, s);
-            } else if (d.tftpError && s.bytes.size() > 1 && s.bytes[1] == 2) {
-                Bytes error{0, 5, 0, static_cast<std::uint8_t>(*d.tftpError)};
-                for (const char c : std::string_view("Access violation.")) {
-                    error.push_back(static_cast<std::uint8_t>(c));
-                }
-                error.push_back(0);
-                later(Ms{1}, s.from, {d.ip, 40001}, std::move(error));
+            } else if (d.tftpError && s.bytes.at(1) == 2) {
+                const std::string error =
+                    std::string("\0\5\0", 3) + char(*d.tftpError) + "Access violation." + '\0';
+                later(Ms{1}, s.from, {d.ip, 40001}, Bytes(error.begin(), error.end()));
             } else {
                 d.tftpPeer = s.from;
-                tftpServer(d).receive({Ms{0}, s.to, s.bytes, true});
-                if (d.tftp->complete && !d.silent) {
-                    d.silent = true; // restarting with its new image
+                if (!d.tftp) {
+                    d.tftp = std::make_unique<Device>(d.ip, [this, &d](Ms delay, UdpAddress from, Bytes b) {
+                        later(delay, d.tftpPeer, from, std::move(b));
+                    });
+                }
+                d.tftp->receive({Ms{0}, s.to, s.bytes, true});
+                if (d.tftp->complete && !d.silent) { // restarting with its new image
+                    d.silent = true;
                     d.imageAt = engine::Clock::now();
                     if (d.restart) {
                         at(*d.restart, [&d] { d.silent = false; });
@@ -181,17 +178,13 @@ private:
 
     void toPort4000(SimDevice& d, const FakeEndpoints::Sent& s) {
         const Bytes& b = s.bytes;
-        const auto sequence = static_cast<std::int16_t>((b.at(6) << 8) | b.at(7));
         if (b.size() == kDiscoveryRequestSize && !d.silent) {
-            ReplyFields f{sequence, {}, 0, "Device", d.ap ? "AP" : "G"};
+            ReplyFields f{static_cast<std::int16_t>((b[6] << 8) | b[7])};
             std::copy(d.mac.begin(), d.mac.end(), f.mac);
             later(Ms{1}, s.from, {d.ip, kDevicePort}, replyBytes(f));
         } else if (b.size() == kSetIpRecordSize && b[4] == setip::kCommandRequest &&
-                   std::equal(d.mac.begin(), d.mac.end(), b.begin() + setip::kTargetMacOffset)) {
-            ++d.setIpRequests;
-            if (d.setIp == SimDevice::SetIp::Silent) {
-                return;
-            }
+                   std::equal(d.mac.begin(), d.mac.end(), b.begin() + setip::kTargetMacOffset) &&
+                   ++d.setIpRequests > 0 && d.setIp != SimDevice::SetIp::Silent) {
             Bytes reply = b;
             reply[setip::kResultOffset] = d.setIp == SimDevice::SetIp::Refuse ? 1 : 0;
             if (d.setIp == SimDevice::SetIp::Accept && b[5] == setip::kActionFixed) {
@@ -202,14 +195,6 @@ private:
             ++d.handshakes;
             d.handshakeAt = engine::Clock::now();
         }
-    }
-
-    Device& tftpServer(SimDevice& d) {
-        if (!d.tftp) {
-            d.tftp = std::make_unique<Device>(
-                d.ip, [this, &d](Ms delay, UdpAddress from, Bytes b) { later(delay, d.tftpPeer, from, b); });
-        }
-        return *d.tftp;
     }
 
     VirtualTime time_; // before every timer

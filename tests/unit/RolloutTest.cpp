@@ -12,7 +12,7 @@ namespace {
 
 constexpr MacAddress kMac{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
 
-// --device, --from, --parallel, --back-timeout, --report and --no-restart run in the rollout net test.
+// --device, --from, --parallel, --back-timeout, --report and --no-restart run in the rollout command tests.
 TEST(Rollout, CommandLineChoosesTheFormByTheDeviceOptions) {
     const auto parsed =
         cli::parseCommandLine({"fernwick-cli", "upgrade", "fw.bin", "--all-ap", "--dry-run", "-f", "json"});
@@ -53,7 +53,7 @@ TEST(Rollout, DeviceListTakesAddressesAndMacsAndNamesTheBadLine) {
 }
 
 // Each row: whether the device restarts, then its searches: answered, ms after the upload, the state.
-// Done only after a silence and not-restarted run in RolloutNet.
+// Done only after a silence and not-restarted run in the rollout command tests.
 TEST(Rollout, BackCheckGivesUpAtTheBackTimeout) {
     using S = RolloutState;
     using Step = std::tuple<bool, int, std::optional<S>>;

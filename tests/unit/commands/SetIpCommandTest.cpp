@@ -18,34 +18,66 @@ std::vector<std::string> states(const std::string& json) {
 }
 
 TEST(SetIpCommand, VerifyWaitsForTheDeviceAtItsNewAddressAndRefusesAnotherDevicesOne) {
+    const std::vector<std::string> verify{"--verify", "--verify-timeout", "3"};
     const struct {
         const char* fault;
         int device;
         const char* ip;
+        std::vector<std::string> options;
         ExitStatus status;
         const char* out;
         const char* err;
         int requests;
     } cases[] = {
-        {"a device back at its address is not seen", 1, "10.77.1.50", ExitStatus::Ok,
+        {"a device back at its address is not seen", 1, "10.77.1.50", verify, ExitStatus::Ok,
          "Set IP OK\nVerified: 00-0A-1B-00-00-01 answers from 10.77.1.50 on eth0 after ", "", 1},
-        {"an OK is taken for the device's return", 2, "10.77.1.51", ExitStatus::NotBack, "Set IP OK\n",
-         "00-0A-1B-00-00-02 said OK but still answers from 10.77.1.12 after 3.0 s", 1},
-        {"an address another device answers from is given away", 1, "10.77.1.13", ExitStatus::Usage, "",
-         "10.77.1.13 is taken: 00-0A-1B-00-00-03 answers from it on eth0; give --force", 0},
+        {"an OK is taken for the device's return", 2, "10.77.1.51", verify, ExitStatus::NotBack,
+         "Set IP OK\n", "00-0A-1B-00-00-02 said OK but still answers from 10.77.1.12 after 3.0 s", 1},
+        {"an address another device answers from is given away", 1, "10.77.1.13", verify, ExitStatus::Usage,
+         "", "10.77.1.13 is taken: 00-0A-1B-00-00-03 answers from it on eth0; give --force", 0},
+        {"the host's own address on another adapter is given away",
+         1,
+         "10.77.2.1",
+         {"--verify", "--force"},
+         ExitStatus::Usage,
+         "",
+         "10.77.2.1 is this host's own address on eth1",
+         0},
+        {"a refusal passes for success",
+         4,
+         "10.77.1.60",
+         {},
+         ExitStatus::Negative,
+         "Set IP Failure\n",
+         "",
+         1},
+        {"a MAC nobody has is sent to blindly",
+         9,
+         "10.77.1.61",
+         {},
+         ExitStatus::NoAnswer,
+         "",
+         "no device with MAC 00-0A-1B-00-00-09 answered a search",
+         0},
     };
     for (const auto& c : cases) {
         CommandRig rig;
         rig.add(1, "10.77.1.10");
         rig.add(2, "10.77.1.12").setIp = SimDevice::SetIp::Pretend;
         rig.add(3, "10.77.1.13");
-        const std::string mac = "00-0A-1B-00-00-0" + std::to_string(c.device);
-        const auto r = rig.run(
-            {"set-ip", mac, "--ip", c.ip, "--mask", "255.255.255.0", "--verify", "--verify-timeout", "3"});
+        rig.add(4, "10.77.2.14", CommandRig::kEth1).setIp = SimDevice::SetIp::Refuse;
+        std::vector<std::string> args{
+            "set-ip", "00-0A-1B-00-00-0" + std::to_string(c.device), "--ip", c.ip, "--mask", "255.255.255.0"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = rig.run(args);
         EXPECT_EQ(r.status, c.status) << c.fault << "\n" << r.err;
         EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << c.fault << "\n" << r.out;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << c.fault << "\n" << r.err;
-        EXPECT_EQ(rig.devices[static_cast<std::size_t>(c.device - 1)].setIpRequests, c.requests) << c.fault;
+        int requests = 0;
+        for (const SimDevice& d : rig.devices) {
+            requests += d.setIpRequests;
+        }
+        EXPECT_EQ(requests, c.requests) << c.fault;
     }
 }
 
@@ -59,6 +91,8 @@ TEST(SetIpCommand, VerifiedPlanSettlesEveryRowAndARerunCarriesTheSettledOnes) {
     }
     rig.devices[4].setIp = SimDevice::SetIp::Refuse;
     rig.devices[5].setIp = SimDevice::SetIp::Silent;
+    rig.listing.adapters[0].moreAddresses = {
+        {Ipv4{{10, 77, 1, 5}}, Ipv4{{255, 255, 255, 0}}}}; // eth0's second
     const std::string plan =
         rig.file("plan.csv", "# site A\nMAC,ip,mask,gateway,label\n"
                              "00-0A-1B-00-00-15,10.77.1.24,255.255.255.0,,taken\n"
@@ -66,7 +100,7 @@ TEST(SetIpCommand, VerifiedPlanSettlesEveryRowAndARerunCarriesTheSettledOnes) {
                              "00-0A-1B-00-00-17,10.77.1.60,255.255.255.0,10.77.1.1,moves\n"
                              "00-0A-1B-00-00-19,dhcp,,,refuses\n"
                              "00-0A-1B-00-00-1A,10.77.1.61,255.255.255.0,,silent\n"
-                             "00-0A-1B-00-00-1B,10.77.2.1,255.255.255.0,,own\n");
+                             "00-0A-1B-00-00-1B,10.77.1.5,255.255.255.0,,own\n");
     const std::string report = (rig.dir / "report.json").string();
     const std::vector<std::string> run{"set-ip", "--plan",   plan,   "--verify",  "--report",
                                        report,   "--format", "json", "--timeout", "0.5"};
