@@ -44,7 +44,10 @@ struct SimDevice {
     Ipv4 ip;
     Ipv4 adapter; // the workstation's address on the device's segment
     SetIp setIp = SetIp::Accept;
+    enum class Tftp { Serve, Silent, AckAhead }; // AckAhead: block 2 is answered ACK 9
+    Tftp server = Tftp::Serve;
     std::optional<std::uint8_t> tftpError; // the write request is answered with this ERROR
+    bool ap = true;
     // After its image: silent for this long, then answering again; none: it never comes back.
     std::optional<Ms> restart = Ms{2000};
     bool silent = false; // answers no search
@@ -153,6 +156,9 @@ private:
             }
             if (s.to.port == kDevicePort) {
                 toPort4000(d, s);
+            } else if (d.server == SimDevice::Tftp::Silent) {
+            } else if (d.server == SimDevice::Tftp::AckAhead && s.bytes.at(1) == 3 && s.bytes.at(3) == 2) {
+                later(Ms{1}, s.from, {d.ip, 40002}, {0, 4, 0, 9});
             } else if (d.tftpError && s.bytes.at(1) == 2) {
                 const std::string error =
                     std::string("\0\5\0", 3) + char(*d.tftpError) + "Access violation." + '\0';
@@ -179,7 +185,7 @@ private:
     void toPort4000(SimDevice& d, const FakeEndpoints::Sent& s) {
         const Bytes& b = s.bytes;
         if (b.size() == kDiscoveryRequestSize && !d.silent) {
-            ReplyFields f{static_cast<std::int16_t>((b[6] << 8) | b[7])};
+            ReplyFields f{static_cast<std::int16_t>((b[6] << 8) | b[7]), {}, 0, "Device", d.ap ? "AP" : "G"};
             std::copy(d.mac.begin(), d.mac.end(), f.mac);
             later(Ms{1}, s.from, {d.ip, kDevicePort}, replyBytes(f));
         } else if (b.size() == kSetIpRecordSize && b[4] == setip::kCommandRequest &&

@@ -101,18 +101,45 @@ TEST(RolloutCommand, UploadsSharingOneAdaptersPortRunSideBySide) {
     }
 }
 
-// Another program holds port 14321 on the device's adapter: the upgrade ends before the handshake.
-TEST(RolloutCommand, AHeldTransferPortEndsTheUpgradeBeforeTheHandshake) {
-    CommandRig rig;
-    rig.add(1, "10.77.1.10");
-    rig.endpoints.refuse[{"10.77.1.1", kTftpLocalPort}] =
-        engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
+// One upgrade that ends before or during its transfer, each with the status a script branches on.
+TEST(RolloutCommand, AnUpgradeEndsWithItsStatusWhateverStopsIt) {
+    using T = SimDevice::Tftp;
+    const struct {
+        const char* fault;
+        const char* target;
+        T server;
+        bool ap, held; // held: another program holds port 14321 on eth0
+        ExitStatus status;
+        const char* err;
+        int handshakes;
+    } cases[] = {
+        {"a held transfer port is found out after the handshake", "10.77.1.10", T::Serve, true, true,
+         ExitStatus::Usage, "UDP port 14321 on eth0 (10.77.1.1) is in use", 0},
+        {"an image for the other kind is uploaded without --yes", "10.77.1.10", T::Serve, false, false,
+         ExitStatus::Usage, "This is a AP Firmware, do you really want to update? Refused; give --yes", 0},
+        {"a device without a TFTP server is waited for forever", "10.77.1.10", T::Silent, true, false,
+         ExitStatus::NoAnswer, "Time Out", 1},
+        {"a stalled transfer hangs a script", "10.77.1.10", T::AckAhead, true, false, ExitStatus::Negative,
+         "Block number is out of sequence.", 1},
+        {"a device nobody has is uploaded to", "10.77.1.99", T::Serve, true, false, ExitStatus::NoAnswer,
+         "no device at 10.77.1.99 answered a search", 0},
+    };
     const Bytes image = apImage();
-    const auto r =
-        rig.run({"upgrade", "10.77.1.10", rig.file("fw.bin", std::string(image.begin(), image.end()))});
-    EXPECT_EQ(r.status, ExitStatus::Usage);
-    EXPECT_NE(r.err.find("UDP port 14321 on eth0 (10.77.1.1) is in use"), std::string::npos) << r.err;
-    EXPECT_EQ(rig.devices[0].handshakes, 0);
+    for (const auto& c : cases) {
+        CommandRig rig;
+        SimDevice& d = rig.add(1, "10.77.1.10");
+        d.server = c.server;
+        d.ap = c.ap;
+        if (c.held) {
+            rig.endpoints.refuse[{"10.77.1.1", kTftpLocalPort}] =
+                engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
+        }
+        const auto r =
+            rig.run({"upgrade", c.target, rig.file("fw.bin", std::string(image.begin(), image.end()))});
+        EXPECT_EQ(r.status, c.status) << c.fault << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.fault << "\n" << r.err;
+        EXPECT_EQ(d.handshakes, c.handshakes) << c.fault;
+    }
 }
 
 } // namespace

@@ -51,6 +51,14 @@ TEST(SetIpCommand, VerifyWaitsForTheDeviceAtItsNewAddressAndRefusesAnotherDevice
          "Set IP Failure\n",
          "",
          1},
+        {"a silent device gets no copies of the request",
+         5,
+         "10.77.1.62",
+         {"-i", "eth0", "-r", "2"},
+         ExitStatus::NoAnswer,
+         "",
+         "",
+         3},
         {"a MAC nobody has is sent to blindly",
          9,
          "10.77.1.61",
@@ -66,6 +74,7 @@ TEST(SetIpCommand, VerifyWaitsForTheDeviceAtItsNewAddressAndRefusesAnotherDevice
         rig.add(2, "10.77.1.12").setIp = SimDevice::SetIp::Pretend;
         rig.add(3, "10.77.1.13");
         rig.add(4, "10.77.2.14", CommandRig::kEth1).setIp = SimDevice::SetIp::Refuse;
+        rig.add(5, "10.77.1.15").setIp = SimDevice::SetIp::Silent;
         std::vector<std::string> args{
             "set-ip", "00-0A-1B-00-00-0" + std::to_string(c.device), "--ip", c.ip, "--mask", "255.255.255.0"};
         args.insert(args.end(), c.options.begin(), c.options.end());
