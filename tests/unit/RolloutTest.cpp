@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
 #include "upgrade/core/DeviceList.h"
-#include "upgrade/core/RolloutBackCheck.h"
 
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 namespace fw {
 namespace {
@@ -50,23 +47,6 @@ TEST(Rollout, DeviceListTakesAddressesAndMacsAndNamesTheBadLine) {
     EXPECT_TRUE(std::holds_alternative<std::string>(parseDeviceList("# nothing yet\n\n")));
     const DeviceTarget ip = Ipv4{{10, 77, 1, 99}};
     EXPECT_EQ(uniqueTargets({ip, kMac, ip}), (std::vector<DeviceTarget>{ip, kMac}));
-}
-
-// Each row: whether the device restarts, then its searches: answered, ms after the upload, the state.
-// Done only after a silence and not-restarted run in the rollout command tests.
-TEST(Rollout, BackCheckGivesUpAtTheBackTimeout) {
-    using S = RolloutState;
-    using Step = std::tuple<bool, int, std::optional<S>>;
-    const std::pair<bool, std::vector<Step>> rows[] = {
-        {true, {{false, 1000, {}}, {false, 5000, S::NotBack}}},
-        {false, {{false, 5000, S::NotBack}}},
-    };
-    for (const auto& [restarts, steps] : rows) {
-        RolloutBackCheck check(restarts, std::chrono::milliseconds(5000));
-        for (const auto& [answered, ms, state] : steps) {
-            EXPECT_EQ(check.searched(answered, std::chrono::milliseconds(ms)), state) << ms;
-        }
-    }
 }
 
 } // namespace
