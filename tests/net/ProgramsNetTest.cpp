@@ -84,11 +84,9 @@ TEST(CliNet, SearchListsTheSimulatedDevicesExactly) {
 
 // Devices whose addresses lie outside both of the workstation's subnets: only broadcasts reach them.
 constexpr const char* kSetIpDevices = R"({"devices": [
-  {"mac": "00:0A:1B:00:00:01", "ip": "192.0.2.50/24", "setip": "accept"},
-  {"mac": "00:0A:1B:00:00:02", "ip": "192.0.2.51/24", "setip": "refuse"},
-  {"mac": "00:0A:1B:00:00:03", "ip": "192.0.2.52/24", "setip": "silent"}]})";
+  {"mac": "00:0A:1B:00:00:01", "ip": "192.0.2.50/24", "setip": "accept"}]})";
 
-TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndReportsRefusalsAndSilence) {
+TEST(CliNet, SetIpMovesAForeignSubnetDevice) {
     NetLab lab;
     lab.addHost("dev", "a", "192.0.2.50/24");
     const QString log = lab.startSimulator("dev", kSetIpDevices);
@@ -108,68 +106,21 @@ TEST(CliNet, SetIpMovesAForeignSubnetDeviceAndReportsRefusalsAndSilence) {
     EXPECT_EQ((*it)["ip"], "10.77.1.77");
     EXPECT_EQ((*it)["adapter"], "eth0");
 
-    const CliResult refused =
-        cli(lab, {"set-ip", "00:0A:1B:00:00:02", "--ip", "10.77.1.78", "--mask", "255.255.255.0"});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.out, "Set IP Failure\n");
-
-    // The silent one: the first request and (by default) two copies, all with one number, then exit 3.
-    const CliResult silent = cli(lab, {"set-ip", "000A1B000003", "--dhcp", "-i", "eth0", "--timeout", "0.3"});
-    EXPECT_EQ(silent.status, 3);
-    EXPECT_TRUE(silent.out.isEmpty());
-    std::vector<QString> requests;
-    for (const QJsonObject& o : simulatorEvents(log, "rx")) {
-        if (o["device"] == "00:0A:1B:00:00:03" && o["kind"] == "setip" && !o.contains("ignored")) {
-            requests.push_back(o["hex"].toString());
-        }
-    }
-    // DHCP, the device, eth0's MAC as the requester, all three with one number at 6-7 (a run's
-    // numbers start anywhere); a fresh process has zeros at 20-31.
-    ASSERT_EQ(requests.size(), 3u);
-    for (const QString& r : requests) {
-        EXPECT_EQ(r.left(12) + r.mid(16), "876543212011000a1b00000302fe00000101000000000000000000000000");
-        EXPECT_EQ(r.mid(12, 4), requests[0].mid(12, 4));
-    }
-
-    // A MAC nobody has: with two adapters the program must find the device first, and says so.
-    const CliResult nobody = cli(lab, {"set-ip", "00-0A-1B-00-00-99", "--dhcp"});
-    EXPECT_EQ(nobody.status, 3);
-    EXPECT_TRUE(nobody.err.contains("00-0A-1B-00-00-99")) << nobody.err.toStdString();
-
     const CliResult empty = cli(lab, {"search", "-i", "eth1", "-t", "1", "-f", "json"});
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(QJsonDocument::fromJson(empty.out), QJsonDocument(QJsonArray())) << empty.out.toStdString();
 }
 
-TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
+// What an upgrade decides (refusals, time-outs, a stall) is tested over fake endpoints
+// (tests/unit/commands); here the transfer runs over real sockets to tftpd-hpa.
+TEST(CliNet, UpgradeUploadsByteIdenticalToTftpd) {
     NetLab lab;
     lab.addHost("ap", "a", "10.77.1.10/24");
-    lab.addHost("br", "b", "10.77.2.20/24");
     const QString apLog = lab.startSimulator("ap", R"({"devices": [{"mac": "00:0A:1B:00:00:10",
         "ip": "10.77.1.10", "kind": "AP"}]})");
-    const QString brLog = lab.startSimulator("br", R"({"devices": [{"mac": "00:0A:1B:00:00:20",
-        "ip": "10.77.2.20", "kind": "G"}]})");
     const QString root = startTftpd(lab, "ap"); // beside the access point's simulator
-
     const QByteArray apImage = test::firmwareImage(300001, "ap config", 1);
-    const QString apPath = lab.writeFile("ap.bin", apImage);
-
-    // An image without "Bridge Config" for the bridge: refused without --yes, and nothing is sent.
-    const CliResult refused = cli(lab, {"upgrade", "00-0A-1B-00-00-20", apPath});
-    EXPECT_EQ(refused.status, 2);
-    EXPECT_TRUE(refused.err.contains("This is a AP Firmware, do you really want to update?"))
-        << refused.err.toStdString();
-    EXPECT_TRUE(simulatorEvents(brLog, "handshake").empty());
-
-    // Two at once, so the two start sequences overlap: the access point has a TFTP server, the
-    // bridge none, so its upload (given --yes) runs into "Time Out". The second starts once the
-    // first's search has let go of port 4001, which one program at a time holds.
-    CliProcess good(lab, {"upgrade", "10.77.1.10", apPath});
-    ASSERT_TRUE(waitUntil([&] { return !simulatorEvents(apLog, "handshake").empty(); }, 10000));
-    CliProcess unanswered(lab, {"upgrade", "00:0a:1b:00:00:20", apPath, "--yes"});
-    const CliResult ok = good.wait(120000);
-    const CliResult timedOut = unanswered.wait(120000);
-
+    const CliResult ok = cli(lab, {"upgrade", "10.77.1.10", lab.writeFile("ap.bin", apImage)});
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
     EXPECT_EQ(ok.out, "Data transmit finish\n");
     EXPECT_EQ(fileBytes(QDir(root).filePath("fw.bin")),
@@ -177,29 +128,6 @@ TEST(CliNet, UpgradeUploadsByteIdenticalAndAnUnansweredOneTimesOut) {
     // Not a terminal: plain progress lines, ending at the whole image.
     EXPECT_TRUE(ok.err.contains("upload 100%: 300001 of 300001 bytes")) << ok.err.toStdString();
     EXPECT_EQ(simulatorEvents(apLog, "handshake").size(), 1u);
-
-    EXPECT_EQ(timedOut.status, 3) << timedOut.err.toStdString();
-    EXPECT_TRUE(timedOut.err.contains("Time Out"));
-    EXPECT_TRUE(timedOut.out.isEmpty());
-    EXPECT_EQ(simulatorEvents(brLog, "handshake").size(), 1u);
-
-    // A TFTP server that acknowledges a block never sent: the window would wait for Cancel; a
-    // script must not hang.
-    lab.addHost("ap2", "a", "10.77.1.12/24");
-    lab.startSimulator(
-        "ap2",
-        R"({"devices": [{"mac": "00:0A:1B:00:00:12", "ip": "10.77.1.12", "kind": "AP", "reply": "broadcast",
-        "tftp": {"store": ")" +
-            QDir(lab.dir()).filePath("ap2.bin").toUtf8() + R"(", "ack_ahead_at": 2}}]})");
-    const CliResult stalled = cli(lab, {"upgrade", "10.77.1.12", apPath});
-    EXPECT_EQ(stalled.status, 1) << stalled.err.toStdString();
-    EXPECT_TRUE(stalled.err.contains("Block number is out of sequence.")) << stalled.err.toStdString();
-    EXPECT_TRUE(stalled.out.isEmpty());
-
-    // A device nobody has: ends after the search, with exit 3.
-    const CliResult missing = cli(lab, {"upgrade", "10.77.1.99", apPath});
-    EXPECT_EQ(missing.status, 3);
-    EXPECT_TRUE(missing.err.contains("10.77.1.99"));
 }
 
 // The real program, started twice inside a lab's workstation namespace (it searches at start-up, so

@@ -13,6 +13,7 @@
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -61,6 +62,7 @@ public:
     }
 
     std::vector<Sent> sent;
+    std::function<void(const Sent&)> onSend; // simulated devices answer from here
     // Binds refused, by interface name (bindToAdapter) or dotted address (bindToAddress) and port.
     std::map<std::pair<std::string, std::uint16_t>, engine::SocketError> refuse;
     int bindCount = 0;
@@ -97,6 +99,9 @@ private:
                     engine::SocketError::from(std::make_error_code(std::errc::bad_file_descriptor))};
             }
             owner_.sent.push_back({link_->local, to, {bytes.begin(), bytes.end()}, engine::Clock::now()});
+            if (owner_.onSend) {
+                owner_.onSend(Sent(owner_.sent.back())); // a copy: an answer may send in turn
+            }
             return Done{};
         }
         asio::awaitable<std::optional<engine::Received>>

@@ -8,6 +8,7 @@
 #include "upgrade/core/UploadResultText.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -108,7 +109,17 @@ class Device {
 public:
     static constexpr Ipv4 kIp{{10, 77, 1, 10}};
 
-    explicit Device(VirtualLink& link) : link_(link) { link.device = this; }
+    using Answer = std::function<void(Ms delay, UdpAddress from, Bytes bytes)>;
+    explicit Device(VirtualLink& link)
+        : answer_([&link](Ms delay, UdpAddress from, Bytes bytes) {
+              link.deliver(link.now + delay, from, std::move(bytes));
+          }) {
+        link.device = this;
+    }
+    // On other endpoints (a command's over the engine's fakes): answers go to `answer`.
+    Device(Ipv4 at, Answer answer) : ip(at), answer_(std::move(answer)) {}
+
+    Ipv4 ip = kIp;
 
     std::set<int> loseIncoming, loseOutgoing, duplicateOutgoing;
 
@@ -118,7 +129,7 @@ public:
     std::uint16_t port = 0;
 
     void receive(const Sent& s) {
-        if (s.to.ip != kIp || loseIncoming.contains(++incoming_) || s.bytes.size() < 4) {
+        if (s.to.ip != ip || loseIncoming.contains(++incoming_) || s.bytes.size() < 4) {
             return;
         }
         if (s.bytes[1] == 2 && s.to.port == 69) {
@@ -150,12 +161,12 @@ private:
         ++answers_;
         for (int copy = 0; copy < (duplicateOutgoing.contains(answers_) ? 2 : 1); ++copy) {
             if (!loseOutgoing.contains(answers_)) {
-                link_.deliver(link_.now + Ms{1 + copy}, UdpAddress{kIp, port}, bytes);
+                answer_(Ms{1 + copy}, UdpAddress{ip, port}, bytes);
             }
         }
     }
 
-    VirtualLink& link_;
+    Answer answer_;
     std::uint16_t expected_ = 1;
     int incoming_ = 0;
     int answers_ = 0;

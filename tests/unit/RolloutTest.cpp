@@ -2,18 +2,15 @@
 #include "cli/CommandLine.h"
 #include "cli/DeviceReport.h"
 #include "upgrade/core/DeviceList.h"
-#include "upgrade/core/RolloutBackCheck.h"
 
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 namespace fw {
 namespace {
 
 constexpr MacAddress kMac{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
 
-// --device, --from, --parallel, --back-timeout, --report and --no-restart run in the rollout net test.
+// --device, --from, --parallel, --back-timeout, --report and --no-restart run in the rollout command tests.
 TEST(Rollout, CommandLineChoosesTheFormByTheDeviceOptions) {
     const auto parsed =
         cli::parseCommandLine({"fernwick-cli", "upgrade", "fw.bin", "--all-ap", "--dry-run", "-f", "json"});
@@ -50,23 +47,6 @@ TEST(Rollout, DeviceListTakesAddressesAndMacsAndNamesTheBadLine) {
     EXPECT_EQ(parseDeviceList("# nothing yet\n\n").error().error, DeviceListError::NoDevice);
     const DeviceTarget ip = Ipv4{{10, 77, 1, 99}};
     EXPECT_EQ(uniqueTargets({ip, kMac, ip}), (std::vector<DeviceTarget>{ip, kMac}));
-}
-
-// Each row: whether the device restarts, then its searches: answered, ms after the upload, the state.
-// Done only after a silence and not-restarted run in RolloutNet.
-TEST(Rollout, BackCheckGivesUpAtTheBackTimeout) {
-    using S = RolloutState;
-    using Step = std::tuple<bool, int, std::optional<S>>;
-    const std::pair<bool, std::vector<Step>> rows[] = {
-        {true, {{false, 1000, {}}, {false, 5000, S::NotBack}}},
-        {false, {{false, 5000, S::NotBack}}},
-    };
-    for (const auto& [restarts, steps] : rows) {
-        RolloutBackCheck check(restarts, std::chrono::milliseconds(5000));
-        for (const auto& [answered, ms, state] : steps) {
-            EXPECT_EQ(check.searched(answered, std::chrono::milliseconds(ms)), state) << ms;
-        }
-    }
 }
 
 } // namespace

@@ -52,31 +52,6 @@ TEST(SetIpPlan, ReportsEveryBadRowWithItsLine) {
                                         {E::MissingColumn, 1, "gateway"}}));
 }
 
-TEST(SetIpPlan, ActionTakenAndSettledEarlier) {
-    const FixedAddress planned{ip("10.0.0.5"), ip("255.0.0.0"), Ipv4::any()};
-    const PlanRow a{1, {0xA}, planned, ""};
-    std::vector<DeviceRow> seen(3);
-    seen[0].ip = ip("10.9.9.9"); // device A on two adapters, from two addresses; B on A's address
-    seen[1].ip = seen[2].ip = planned.address;
-    seen[0].mac = seen[1].mac = a.mac;
-    seen[2].mac = {0xB};
-    // Sent again though it answers from the address, since B does too: then it is verified.
-    EXPECT_EQ(planAction(a, seen), PlanAction::Send);
-    EXPECT_EQ(planAction({1, a.mac, std::nullopt, ""}, seen), PlanAction::Send); // DHCP cannot be seen
-    EXPECT_EQ(planAction(a, std::span(seen).first(1)), PlanAction::Send);
-    EXPECT_EQ(planAction({1, {9}, planned, ""}, seen), PlanAction::NotFound);
-    EXPECT_EQ(takenBy(a, seen, std::vector{a}), &seen[2]);
-    EXPECT_EQ(planAction(a, std::vector{seen[1]}), PlanAction::Unchanged);
-    EXPECT_EQ(takenBy(a, seen, std::vector{a, PlanRow{2, {0xB}, std::nullopt, ""}}), nullptr); // B moves
-    PlanEntry done;
-    done.row = a;
-    EXPECT_FALSE(settledEarlier(a, std::vector{done})); // not found
-    done.state = PlanState::Done;
-    EXPECT_TRUE(settledEarlier(a, std::vector{done}));
-    EXPECT_FALSE(settledEarlier({1, a.mac, FixedAddress{planned.address, ip("255.255.0.0"), {}}, ""},
-                                std::vector{done}));
-}
-
 // A row is back only when its device answers from the planned address and no other device does
 // (a plan member that refused to move away, or kept its address over DHCP).
 TEST(SetIpPlan, VerifiedBackOnlyWhenNoOtherDeviceAnswersFromTheAddress) {
