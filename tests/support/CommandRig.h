@@ -11,6 +11,7 @@
 #include "discovery/core/DiscoveryRecords.h"
 #include "setip/core/SetIpRecords.h"
 #include "support/EngineFakes.h"
+#include "support/FakeHost.h"
 #include "support/ReplyBytes.h"
 #include "support/VirtualLink.h"
 #include "upgrade/core/Handshake.h"
@@ -67,7 +68,7 @@ public:
 
     CommandRig() {
         cli::RolloutReport::initialiseHashing();
-        listing.adapters = {adapter("eth0", kEth0, 2), adapter("eth1", kEth1, 3)};
+        host.listing.adapters = {adapter("eth0", kEth0, 2), adapter("eth1", kEth1, 3)};
         endpoints.routes = {{0x0A4D01, kEth0}, {0x0A4D02, kEth1}};
         endpoints.onSend = [this](const FakeEndpoints::Sent& s) {
             answer(s);
@@ -105,11 +106,7 @@ public:
         testing::internal::CaptureStderr();
         std::optional<cli::ExitStatus> status;
         cli::Console console;
-        cli::CliContext ctx{console,
-                            endpoints,
-                            [this] { return listing; },
-                            [this](Ipv4 ip) { flushed.push_back(ip); },
-                            {}}; // the one place it is made
+        cli::CliContext ctx{console, endpoints, host, {}}; // the one place it is made
         asio::co_spawn(context_, cli::runCommand(ctx, *parsed.command), [&](std::exception_ptr e, auto s) {
             if (e) {
                 std::rethrow_exception(e);
@@ -125,8 +122,7 @@ public:
         return r;
     }
 
-    AdapterListing listing{true, ListingPath::Main, {}};
-    std::vector<Ipv4> flushed; // neighbour entries flushed
+    FakeHost host; // its listing: eth0 and eth1; it records each neighbour flush
     std::deque<SimDevice> devices;
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("fw-commands-" + std::to_string(::getpid()));
@@ -170,7 +166,7 @@ private:
                         later(delay, d.tftpPeer, from, std::move(b));
                     });
                 }
-                d.tftp->receive({Ms{0}, s.to, s.bytes, true});
+                d.tftp->receive({Ms{0}, s.to, s.bytes, true, {}});
                 if (d.tftp->complete && !d.silent) { // restarting with its new image
                     d.silent = true;
                     d.imageAt = engine::Clock::now();

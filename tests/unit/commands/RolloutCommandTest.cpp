@@ -60,7 +60,7 @@ TEST(RolloutCommand, DoneRefusedNotBackSideBySideByAdapterAndAResumeThatKeepsThe
     EXPECT_EQ(devices[1]["detail"], "Access violation.");
     EXPECT_GT(devices[0]["back_seconds"].get<double>(), 0.9); // its answer after the restart, not before
     EXPECT_EQ(rig.devices[0].tftp->image, image);
-    EXPECT_EQ(rig.flushed.front(), Ipv4({10, 77, 1, 10}));
+    EXPECT_EQ(rig.host.calls().front(), "flush 10.77.1.10");
     // 01 and 03 are on different adapters and ran side by side; 02 shares 01's adapter, so its
     // handshake waited for 01 to be back from its restart.
     EXPECT_LT(rig.devices[2].handshakeAt, rig.devices[0].imageAt);

@@ -102,7 +102,7 @@ TEST(SetIpCommand, VerifiedPlanSettlesEveryRowAndARerunCarriesTheSettledOnes) {
     }
     rig.devices[4].setIp = SimDevice::SetIp::Refuse;
     rig.devices[5].setIp = SimDevice::SetIp::Silent;
-    rig.listing.adapters[0].moreAddresses = {
+    rig.host.listing.adapters[0].moreAddresses = {
         {Ipv4{{10, 77, 1, 5}}, Ipv4{{255, 255, 255, 0}}}}; // eth0's second
     const std::string plan =
         rig.file("plan.csv", "# site A\nMAC,ip,mask,gateway,label\n"

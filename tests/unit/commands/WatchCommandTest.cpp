@@ -24,7 +24,7 @@ TEST(WatchCommand, AppearChangeGoneAndDuplicateAddressEachOnce) {
     });
     // eth1 gets another address: the devices behind it answer there, with no change of theirs.
     rig.at(Ms{5500}, [&] {
-        rig.listing.adapters[1].ip = Ipv4{{10, 77, 2, 5}};
+        rig.host.listing.adapters[1].ip = Ipv4{{10, 77, 2, 5}};
         rig.devices[3].adapter = rig.devices[4].adapter = Ipv4{{10, 77, 2, 5}};
     });
     rig.at(Ms{8500}, [&] { rig.devices[3].silent = rig.devices[4].silent = true; });
