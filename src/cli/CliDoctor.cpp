@@ -36,8 +36,9 @@ asio::awaitable<void> CliDoctor::probe(std::chrono::milliseconds wait) {
     }
     // Keyed as the watch keys: two devices on one address, or one device on two adapters, are all
     // received, so neither looks like an answer this host dropped.
-    const SearchSummary searched = co_await searchOnce(ctx_, gatherer_.probeAdapters(), wait, {},
-                                                       DiscoverySearch::Keying::MacAndAdapter);
+    engine::SearchDriver driver(ctx_.endpoints, {});
+    const SearchSummary searched = co_await driver.once(
+        {gatherer_.probeAdapters(), wait, {}, DiscoverySearch::Keying::MacAndAdapter, {}});
     doctor::ProbeSearchResult found{searched.started.sequence, searched.rows, {}};
     for (const auto& f : searched.started.unbindable) {
         found.unbound.push_back(f.adapter);

@@ -4,14 +4,13 @@
 #include "cli/CliContext.h"
 #include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
+#include "cli/JobRunner.h"
 #include "cli/PlanReport.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
 #include "setip/core/PlanEntry.h"
-#include "upgrade/core/RolloutQueue.h"
 
 #include <asio/awaitable.hpp>
-#include <asio/steady_timer.hpp>
 #include <chrono>
 #include <optional>
 #include <vector>
@@ -54,17 +53,11 @@ private:
     Result<Inputs, ExitStatus> prepare();
     // Each row's job; those settled before any search (earlier, this host's address) are final.
     void begin(const Inputs& in);
-    // With targets, the sweep says where: their addresses and those the search must see.
-    asio::awaitable<Result<SearchSummary, ExitStatus>> find(std::chrono::milliseconds wait, StopWhen stopWhen,
-                                                            std::optional<Sweep> sweep);
     void decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan);
-    void startNext();
     asio::awaitable<void> send(std::size_t index);
     asio::awaitable<void> verify();
-    void finish(std::size_t index);
     void settle(std::size_t index);
     void writeReport();
-    void stopStarting();
 
     CliContext& ctx_;
     SetIpPlanCommand command_;
@@ -73,10 +66,7 @@ private:
     std::vector<DeviceRow> before_; // what the search before the requests found
     std::optional<PlanReport> report_;
     std::vector<Job> jobs_;
-    std::vector<std::size_t> queued_; // job index of each queue slot
-    std::optional<RolloutQueue> queue_;
-    std::string reportError_; // why the report could not be written; empty while it could
-    asio::steady_timer wake_; // woken when a request ends
+    std::optional<JobRunner> runner_; // the requests, side by side on different adapters
 };
 
 } // namespace fw::cli

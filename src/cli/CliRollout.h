@@ -4,16 +4,15 @@
 #include "cli/CliContext.h"
 #include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
+#include "cli/JobRunner.h"
 #include "cli/RolloutReport.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
 #include "engine/SharedPortFactory.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/RolloutEntry.h"
-#include "upgrade/core/RolloutQueue.h"
 
 #include <asio/awaitable.hpp>
-#include <asio/steady_timer.hpp>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -55,11 +54,9 @@ private:
                                            const std::vector<RolloutEntry>& earlier) const;
     void plan(const std::vector<DeviceRow>& rows, const std::vector<DeviceTarget>& targets,
               const std::vector<RolloutEntry>& earlier);
-    void startNext();
     asio::awaitable<void> upload(std::size_t index);
     void settle(std::size_t index);
     void writeReport();
-    void stopStarting();
     void render();
 
     CliContext& ctx_;
@@ -69,14 +66,11 @@ private:
     ImageFile file_;             // read once; these bytes go to every device
     std::optional<RolloutReport> report_;
     std::vector<Job> jobs_;
-    std::vector<std::size_t> queued_; // job index of each queue slot
-    std::optional<RolloutQueue> queue_;
+    std::optional<JobRunner> runner_; // the uploads and their back-checks
     // With --per-adapter above 1: the uploads and their back-checks share each adapter's ports.
     std::optional<engine::SharedPortFactory> shared_;
     std::optional<CliContext> sharing_;
     std::vector<const CliUpload*> running_; // drawn on one terminal line
-    std::string reportError_;               // why the report could not be written; empty while it could
-    asio::steady_timer wake_;               // the next redraw, sooner when a device is settled
 };
 
 } // namespace fw::cli

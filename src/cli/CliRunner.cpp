@@ -10,6 +10,7 @@
 #include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
 #include "cli/CliWatch.h"
+#include "cli/CommandOpening.h"
 #include "cli/DeviceReport.h"
 #include "common/StringTable.h"
 #include "doctor/core/DoctorRules.h"
@@ -41,26 +42,23 @@ void hintBlockers(CliContext& ctx, const AdapterTable& table, const std::vector<
 }
 
 asio::awaitable<ExitStatus> runSearch(CliContext& ctx, const SearchCommand& command) {
-    const auto table = commandAdapters(ctx, command.interfaces, command.targets.any());
-    if (!table) {
-        co_return table.error();
+    const auto opened = openCommand(ctx, command.interfaces, command.targets);
+    if (!opened) {
+        co_return opened.error();
     }
-    auto sweep = commandSweep(ctx, command.targets, *table);
-    if (!sweep) {
-        co_return sweep.error();
-    }
+    const AdapterTable& table = opened->table;
     const auto searched =
-        co_await search(ctx, *table, command.timeout, {}, DiscoverySearch::Keying::Sender, std::move(*sweep));
+        co_await search(ctx, {table, command.timeout, {}, DiscoverySearch::Keying::Sender, opened->sweep});
     if (!searched) {
         co_return searched.error();
     }
-    const std::string report = formatDevices(searched->rows, *table, command.format);
+    const std::string report = formatDevices(searched->rows, table, command.format);
     if (!searched->rows.empty() || command.format != OutputFormat::Table) {
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::fflush(stdout);
     }
     if (!command.targets.any() || command.targets.broadcast) {
-        hintBlockers(ctx, *table, searched->rows); // about the broadcast's adapters
+        hintBlockers(ctx, table, searched->rows); // about the broadcast's adapters
     }
     if (portTaken(*searched)) {
         co_return ExitStatus::Usage;
@@ -73,44 +71,6 @@ asio::awaitable<ExitStatus> runSearch(CliContext& ctx, const SearchCommand& comm
 }
 
 } // namespace
-
-Result<AdapterTable, ExitStatus> commandAdapters(CliContext& ctx, const std::vector<std::string>& names,
-                                                 bool withTunnels) {
-    const auto choice = chooseAdapters(ctx.listAdapters(), names, withTunnels);
-    if (const auto* message = std::get_if<std::string>(&choice)) {
-        ctx.console.err(*message);
-        return Failure{ExitStatus::Usage};
-    }
-    const auto& selection = std::get<AdapterSelection>(choice);
-    switch (selection.outcome) {
-    case AdapterOutcome::Ok:
-        return selection.table;
-    case AdapterOutcome::StatusError:
-        ctx.console.err(loadResString(Str::AdapterStatusError));
-        break;
-    case AdapterOutcome::NoAdapter:
-        ctx.console.err(loadResString(Str::NoAdapter));
-        break;
-    }
-    return Failure{ExitStatus::Usage};
-}
-
-asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>>
-locate(CliContext& ctx, const AdapterTable& table, std::function<bool(const DeviceRow&)> wanted,
-       std::optional<Sweep> sweep) {
-    const auto searched = co_await search(ctx, table, SearchCountdown::kWait, wanted,
-                                          DiscoverySearch::Keying::Sender, std::move(sweep));
-    if (!searched) {
-        co_return Failure{searched.error()};
-    }
-    const auto it = std::find_if(searched->rows.begin(), searched->rows.end(), wanted);
-    if (it == searched->rows.end() && portTaken(*searched)) {
-        ctx.console.err("the device did not answer; it may be behind " + portTakenOn(*searched) +
-                        ", where another program holds UDP port 4001; nothing was sent");
-        co_return Failure{ExitStatus::Usage};
-    }
-    co_return it == searched->rows.end() ? std::nullopt : std::optional(*it);
-}
 
 asio::awaitable<ExitStatus> runCommand(CliContext& ctx, Command command) {
     if (const auto* c = std::get_if<SearchCommand>(&command)) {

@@ -5,19 +5,16 @@
 
 namespace fw::cli {
 
-asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, const AdapterTable& table,
-                                          std::chrono::milliseconds wait, StopWhen stopWhen,
-                                          DiscoverySearch::Keying keying, std::optional<Sweep> sweep) {
-    engine::SearchDriver driver(ctx.endpoints, {}, keying);
-    co_return co_await driver.once(table, wait, std::move(stopWhen), std::move(sweep));
+asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const SearchRequest& request) {
+    engine::SearchDriver driver(ctx.endpoints, {});
+    SearchSummary summary = co_await driver.once(request);
+    if (const auto sent = searchSent(ctx, summary); !sent) {
+        co_return Failure{sent.error()};
+    }
+    co_return summary;
 }
 
-asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const AdapterTable& table,
-                                                          std::chrono::milliseconds wait, StopWhen stopWhen,
-                                                          DiscoverySearch::Keying keying,
-                                                          std::optional<Sweep> sweep) {
-    SearchSummary summary =
-        co_await searchOnce(ctx, table, wait, std::move(stopWhen), keying, std::move(sweep));
+Status<ExitStatus> searchSent(CliContext& ctx, const SearchSummary& summary) {
     // Said once: a watch beside this command may hold the port during several of its searches.
     for (const auto& failure : summary.started.unbindable) {
         const bool taken = failure.error.kind == engine::SocketError::Kind::PortInUse;
@@ -35,9 +32,24 @@ asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const
     }
     if (summary.started.requestsSent == 0 && summary.swept.sent == 0) {
         ctx.console.err("no discovery request could be sent");
+        return Failure{ExitStatus::Usage};
+    }
+    return Done{};
+}
+
+asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> searchDevice(CliContext& ctx,
+                                                                           const SearchRequest& request) {
+    const auto searched = co_await search(ctx, request);
+    if (!searched) {
+        co_return Failure{searched.error()};
+    }
+    const auto it = std::find_if(searched->rows.begin(), searched->rows.end(), request.stopWhen);
+    if (it == searched->rows.end() && portTaken(*searched)) {
+        ctx.console.err("the device did not answer; it may be behind " + portTakenOn(*searched) +
+                        ", where another program holds UDP port 4001; nothing was sent");
         co_return Failure{ExitStatus::Usage};
     }
-    co_return summary;
+    co_return it == searched->rows.end() ? std::nullopt : std::optional(*it);
 }
 
 std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept) {

@@ -20,25 +20,27 @@ namespace fw::cli {
 // (SearchCountdown::kWait), ended early once they have answered.
 
 using SearchSummary = engine::SearchDriver::Summary;
+using SearchRequest = engine::SearchDriver::Request;
 using StopWhen = engine::SearchDriver::StopWhen;
 using Sweep = engine::SearchDriver::Sweep; // CliTargets.h makes one
 
-// One search on `table` until a listed row satisfies stopWhen or the wait is over; its sockets are
-// closed when it returns, so Set IP or an upload can take port 4001 afterwards. With a sweep, its
-// targets are searched by unicast (and the adapters by broadcast only when it says so); the wait
-// then counts from its last request.
-asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, const AdapterTable& table,
-                                          std::chrono::milliseconds wait, StopWhen stopWhen = {},
-                                          DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender,
-                                          std::optional<Sweep> sweep = std::nullopt);
+// A command's search: the request on `table` until a listed row satisfies its stopWhen or the wait
+// is over; its sockets are closed when it returns, so Set IP or an upload can take port 4001
+// afterwards. With a sweep, its targets are searched by unicast (and the adapters by broadcast only
+// when it says so); the wait then counts from its last request. The one policy for an adapter whose
+// port 4001 could not be bound is searchSent's.
+asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const SearchRequest& request);
 
-// The same, with the one policy for an adapter whose port 4001 could not be bound: the search goes
-// on without it and each such problem is said once per run; so are the sweep's addresses that were
+// The policy for what a search could not do: it went on without an adapter whose port 4001 could
+// not be bound, and each such problem is said once per run; so are the sweep's addresses that were
 // not sent to; a search that could send nothing ends the command with Usage.
-asio::awaitable<Result<SearchSummary, ExitStatus>>
-search(CliContext& ctx, const AdapterTable& table, std::chrono::milliseconds wait, StopWhen stopWhen = {},
-       DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender,
-       std::optional<Sweep> sweep = std::nullopt);
+Status<ExitStatus> searchSent(CliContext& ctx, const SearchSummary& summary);
+
+// A search for one device (the first row that satisfies the request's stopWhen): its row, or none.
+// Usage when it found none while another program held port 4001 somewhere (the device may be
+// behind that adapter).
+asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> searchDevice(CliContext& ctx,
+                                                                           const SearchRequest& request);
 
 // "3 target addresses skipped: no route to them" and the like, one line per reason; none when
 // every address was sent to.

@@ -2,10 +2,11 @@
 #include "cli/CliSetIp.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliRunner.h"
 #include "cli/CliSearch.h"
 #include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
+#include "cli/CommandOpening.h"
+#include "engine/BackCheckDriver.h"
 #include "engine/SetIpDriver.h"
 #include "netif/core/AdapterRules.h"
 #include "setip/core/FixedAddressCheck.h"
@@ -73,8 +74,9 @@ asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> check(CliContext& 
     if (sweep && ip) {
         sweep = withAddress(std::move(*sweep), *ip, table);
     }
-    const auto searched = co_await search(ctx, table, SearchCountdown::kWait, other,
-                                          DiscoverySearch::Keying::MacAndAdapter, std::move(sweep));
+    SearchRequest request{table, SearchCountdown::kWait, other, DiscoverySearch::Keying::MacAndAdapter,
+                          std::move(sweep)};
+    const auto searched = co_await search(ctx, request);
     if (!searched) {
         co_return Failure{searched.error()};
     }
@@ -115,40 +117,47 @@ asio::awaitable<ExitStatus> request(CliContext& ctx, const SetIpCommand& command
 asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table,
                                    const std::optional<Sweep>& sweep, bool answered) {
     const auto okAt = Clock::now();
-    const auto wanted = [&command](const DeviceRow& r) {
+    const StopWhen wanted = [&command](const DeviceRow& r) {
         return r.mac == command.mac && (!command.address || r.ip == command.address->ip);
     };
     std::optional<DeviceRow> lastSeen; // the device's latest answer meanwhile
-    for (;;) {
+    ExitStatus status = ExitStatus::NotBack;
+    const engine::BackCheckDriver::Round round = [&] {
         const auto left = command.verifyTimeout -
                           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - okAt);
-        const auto searched =
-            co_await search(ctx, table, std::clamp(left, std::chrono::milliseconds(1), kVerifyWait), wanted,
-                            DiscoverySearch::Keying::MacAndAdapter, sweep);
-        if (!searched) {
-            co_return searched.error();
+        return SearchRequest{table, std::clamp(left, std::chrono::milliseconds(1), kVerifyWait), wanted,
+                             DiscoverySearch::Keying::MacAndAdapter, sweep};
+    };
+    const engine::BackCheckDriver::Judge judge = [&](const SearchSummary& searched) {
+        if (const auto sent = searchSent(ctx, searched); !sent) {
+            status = sent.error();
+            return true;
         }
-        const auto& rows = searched->rows;
+        const auto& rows = searched.rows;
         if (const auto back = std::find_if(rows.begin(), rows.end(), wanted); back != rows.end()) {
             ctx.console.out("Verified: " + formatMac(back->mac) + " answers from " + back->ip.toString() +
                             " on " + adapterName(table, back->adapterIp) + " after " +
                             secondsText(Clock::now() - okAt));
-            co_return ExitStatus::Ok;
+            status = ExitStatus::Ok;
+            return true;
         }
         const auto seen =
             std::find_if(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.mac == command.mac; });
         if (seen != rows.end()) {
             lastSeen = *seen;
         }
-        if (Clock::now() - okAt >= command.verifyTimeout) {
-            break;
+        if (Clock::now() - okAt < command.verifyTimeout) {
+            return false;
         }
-    }
-    const std::string mac = formatMac(command.mac) + (answered ? " said OK but" : "");
-    const std::string after = secondsText(command.verifyTimeout);
-    ctx.console.err(lastSeen ? mac + " still answers from " + lastSeen->ip.toString() + " after " + after
-                             : mac + " did not answer a search within " + after);
-    co_return ExitStatus::NotBack;
+        const std::string mac = formatMac(command.mac) + (answered ? " said OK but" : "");
+        const std::string after = secondsText(command.verifyTimeout);
+        ctx.console.err(lastSeen ? mac + " still answers from " + lastSeen->ip.toString() + " after " + after
+                                 : mac + " did not answer a search within " + after);
+        return true;
+    };
+    engine::BackCheckDriver back(ctx.endpoints);
+    co_await back.run(round, judge);
+    co_return status;
 }
 
 } // namespace
@@ -189,33 +198,25 @@ bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listin
     return holder.has_value();
 }
 
-asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command) {
-    const auto table = commandAdapters(ctx, command.interfaces, command.targets.any());
-    if (!table) {
-        co_return table.error();
-    }
-    if (refuseHostAddress(command, ctx.listAdapters(), ctx.console)) {
-        co_return ExitStatus::Usage;
-    }
-    const auto sweep = commandSweep(ctx, command.targets, *table);
-    if (!sweep) {
-        co_return sweep.error();
-    }
-    // The request is a broadcast naming the device; with one adapter and no targets there is
-    // nothing to find.
+namespace {
+
+// set-ip once its adapters and targets are known.
+asio::awaitable<ExitStatus> setIpOn(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table,
+                                    const std::optional<Sweep>& sweep) {
+    const MacAddress mac = command.mac;
+    const SearchRequest find{table, SearchCountdown::kWait,
+                             [mac](const DeviceRow& row) { return row.mac == mac; },
+                             DiscoverySearch::Keying::Sender, sweep};
     Result<std::optional<DeviceRow>, ExitStatus> device = std::optional<DeviceRow>();
     if (command.verify) {
-        device = co_await check(ctx, command, *table, *sweep);
-    } else if (table->size() > 1 || *sweep || command.dryRun) { // a dry run says whether it is there
-        const MacAddress mac = command.mac;
-        device = co_await locate(
-            ctx, *table, [mac](const DeviceRow& row) { return row.mac == mac; }, *sweep);
+        device = co_await check(ctx, command, table, sweep);
+    } else if (table.size() > 1 || sweep || command.dryRun) { // a dry run says whether it is there
+        device = co_await searchDevice(ctx, find);
     }
     if (!device) {
         co_return device.error();
     }
-    const auto adapter =
-        deviceAdapter(ctx, *table, *device, command.mac, sweep->has_value() || command.dryRun);
+    const auto adapter = deviceAdapter(ctx, table, *device, command.mac, sweep.has_value() || command.dryRun);
     if (!adapter) {
         co_return adapter.error();
     }
@@ -230,20 +231,33 @@ asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& comman
     // request at its address, and checked there afterwards.
     std::optional<Ipv4> routed;
     std::optional<Sweep> verifySweep;
-    if (*sweep && *device && (*sweep)->targets.covers((*device)->ip)) {
+    if (sweep && *device && sweep->targets.covers((*device)->ip)) {
         routed = (*device)->ip;
-        verifySweep = *sweep;
+        verifySweep = sweep;
         if (command.address) { // and the old address, to say when it still answers from there
             const std::array<Ipv4, 2> at{command.address->ip, *routed};
-            verifySweep = sweepOf(at, *table, command.targets.broadcast, command.targets.rate);
+            verifySweep = sweepOf(at, table, command.targets.broadcast, command.targets.rate);
         }
     }
-    const ExitStatus status = co_await request(ctx, command, *table, *adapter, routed);
+    const ExitStatus status = co_await request(ctx, command, table, *adapter, routed);
     const bool answered = status == ExitStatus::Ok;
     if (!command.verify || !(answered || (routed && status == ExitStatus::NoAnswer))) {
         co_return status;
     }
-    co_return co_await verify(ctx, command, *table, verifySweep, answered);
+    co_return co_await verify(ctx, command, table, verifySweep, answered);
+}
+
+} // namespace
+
+asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command) {
+    const std::function<bool()> hostAddress = [&] {
+        return refuseHostAddress(command, ctx.listAdapters(), ctx.console);
+    };
+    const auto opened = openCommand(ctx, command.interfaces, command.targets, hostAddress);
+    if (!opened) {
+        co_return opened.error();
+    }
+    co_return co_await setIpOn(ctx, command, opened->table, opened->sweep);
 }
 
 } // namespace fw::cli

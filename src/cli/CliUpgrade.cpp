@@ -2,9 +2,8 @@
 #include "cli/CliUpgrade.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliRunner.h"
 #include "cli/CliSearch.h"
-#include "cli/CliTargets.h"
+#include "cli/CommandOpening.h"
 #include "cli/DeviceReport.h"
 #include "platform/ImageFileReader.h"
 #include "upgrade/core/TftpPackets.h"
@@ -32,11 +31,12 @@ double secondsSince(Clock::time_point t) {
 
 } // namespace
 
-CliUpload::CliUpload(CliContext& ctx, std::string label)
-    : ctx_(ctx), label_(std::move(label)), driver_(ctx.endpoints, ctx.flushNeighbour, carry_,
-                                                   engine::UpgradeDriver::Display{{}, {}, {}, {}, [this] {
-                                                                                      secondRequestSent();
-                                                                                  }}) {}
+CliUpload::CliUpload(CliContext& ctx, std::string label, std::function<void()> redraw)
+    : ctx_(ctx), label_(std::move(label)), redraw_(std::move(redraw)),
+      driver_(ctx.endpoints, ctx.flushNeighbour, carry_,
+              engine::UpgradeDriver::Display{{}, {}, {}, {}, [this] {
+                                                 secondRequestSent();
+                                             }}) {}
 
 asio::awaitable<Verdict> CliUpload::run(Ipv4 device, Ipv4 local, const std::string& adapter,
                                         std::vector<std::uint8_t> image) {
@@ -114,8 +114,10 @@ void CliUpload::render() {
     if (ctx_.console.progressOnTerminal()) {
         if (label_.empty()) {
             ctx_.console.progress(progressView(ctx_.console.width() - 1));
+        } else if (redraw_) {
+            redraw_(); // a rollout draws the line of all its uploads
         }
-        return; // a rollout draws the line of all its uploads
+        return;
     }
     if (transferBegan_) {
         const int percent = percentOf(progress());
@@ -158,19 +160,20 @@ asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& co
     if (!file) {
         co_return file.error();
     }
-    const auto table = commandAdapters(ctx, command.interfaces, command.targets.any());
-    if (!table) {
-        co_return table.error();
+    auto opened = openCommand(ctx, command.interfaces, command.targets);
+    if (!opened) {
+        co_return opened.error();
     }
-    auto sweep = commandSweep(ctx, command.targets, *table);
-    if (!sweep) {
-        co_return sweep.error();
-    }
+    const AdapterTable table = std::move(opened->table);
     // The handshake and the transfer are unicast: a device found behind a router is upgraded from
     // the adapter it answered on, the one the route to it leaves by.
     const DeviceTarget target = command.target;
-    const auto located = co_await locate(
-        ctx, *table, [target](const DeviceRow& row) { return matches(target, row); }, std::move(*sweep));
+    const auto isDevice = [target](const DeviceRow& row) {
+        return matches(target, row);
+    };
+    SearchRequest request{table, SearchCountdown::kWait, isDevice, DiscoverySearch::Keying::Sender,
+                          opened->sweep};
+    const auto located = co_await searchDevice(ctx, request);
     if (!located) {
         co_return located.error();
     }
@@ -191,7 +194,7 @@ asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& co
         }
         ctx.console.err(decision.message.text + " Uploading, as --yes was given.");
     }
-    const std::string adapter = adapterName(*table, row.adapterIp);
+    const std::string adapter = adapterName(table, row.adapterIp);
     if (command.dryRun) {
         ctx.console.out("Dry run: " + upgradingText(row, adapter) + " with " + command.image +
                         " would start now");

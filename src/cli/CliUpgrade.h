@@ -12,6 +12,7 @@
 
 #include <asio/awaitable.hpp>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +25,9 @@ namespace fw::cli {
 class CliUpload {
 public:
     // A label (one device of a rollout) goes before each progress line, results become
-    // diagnostics, and the rollout draws the terminal line of all its uploads.
-    explicit CliUpload(CliContext& ctx, std::string label = {});
+    // diagnostics, and the rollout draws the terminal line of all its uploads: `redraw`, called
+    // when this one's part of it may have changed.
+    explicit CliUpload(CliContext& ctx, std::string label = {}, std::function<void()> redraw = {});
 
     // The image has passed the image check; `adapter` names the local address's adapter.
     asio::awaitable<Verdict> run(Ipv4 device, Ipv4 local, const std::string& adapter,
@@ -50,6 +52,7 @@ private:
 
     CliContext& ctx_;
     std::string label_;
+    std::function<void()> redraw_;
     UploadCarryOver carry_;
     engine::UpgradeDriver driver_;
     Ipv4 device_;

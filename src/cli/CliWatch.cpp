@@ -3,7 +3,7 @@
 
 #include "cli/AdapterChoice.h"
 #include "cli/CliSearch.h"
-#include "cli/CliTargets.h"
+#include "cli/CommandOpening.h"
 #include "cli/DeviceReport.h"
 #include "cli/WatchReport.h"
 #include "discovery/core/DeviceInventory.h"
@@ -51,9 +51,13 @@ public:
                 const AdapterTable table = selection->table;
                 // Half the interval, at most the window's 3 s, so that between two searches port
                 // 4001 is free for set-ip or upgrade.
+                engine::SearchDriver driver(ctx_.endpoints, {});
                 const auto summary =
-                    co_await searchOnce(ctx_, table, std::min(SearchCountdown::kWait, command_.interval / 2),
-                                        {}, DiscoverySearch::Keying::MacAndAdapter, sweep_);
+                    co_await driver.once({table,
+                                          std::min(SearchCountdown::kWait, command_.interval / 2),
+                                          {},
+                                          DiscoverySearch::Keying::MacAndAdapter,
+                                          sweep_});
                 if ((co_await asio::this_coro::cancellation_state).cancelled() !=
                     asio::cancellation_type::none) {
                     co_return; // ended meanwhile: a search cut short says nothing of the devices
@@ -166,20 +170,13 @@ private:
 
 asio::awaitable<ExitStatus> runWatch(CliContext& ctx, const WatchCommand& command) {
     using namespace asio::experimental::awaitable_operators;
-    const auto choice = chooseAdapters(ctx.listAdapters(), command.interfaces, command.targets.any());
-    const auto* selection = std::get_if<AdapterSelection>(&choice);
-    if (selection == nullptr || selection->outcome != AdapterOutcome::Ok) {
-        ctx.console.err(selection == nullptr ? std::get<std::string>(choice)
-                                             : "no usable adapter to search on");
-        co_return ExitStatus::Usage;
-    }
     // Refused against the adapters as they are at the start.
-    auto sweep = commandSweep(ctx, command.targets, selection->table);
-    if (!sweep) {
-        co_return sweep.error();
+    auto opened = openCommand(ctx, command.interfaces, command.targets, {}, "no usable adapter to search on");
+    if (!opened) {
+        co_return opened.error();
     }
     asio::signal_set termination(ctx.endpoints.executor(), SIGINT, SIGTERM);
-    Watch watch(ctx, command, std::move(*sweep));
+    Watch watch(ctx, command, std::move(opened->sweep));
     co_await (watch.run() || termination.async_wait(asio::use_awaitable));
     co_return ExitStatus::Ok;
 }
