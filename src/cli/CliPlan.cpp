@@ -6,6 +6,7 @@
 #include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
 #include "cli/CommandOpening.h"
+#include "cli/CommandOptions.h"
 #include "cli/DeviceReport.h"
 #include "cli/ReportFile.h"
 #include "engine/BackCheckDriver.h"
@@ -30,10 +31,6 @@ std::string secondsText(double s) {
     std::array<char, 32> text{};
     std::snprintf(text.data(), text.size(), "%.1f s", s);
     return text.data();
-}
-
-std::string quoted(const std::string& text) {
-    return "'" + text + "'";
 }
 
 std::string problemText(const PlanProblem& p) {
@@ -451,6 +448,60 @@ void CliPlan::writeReport() {
         job.entry.detail = "the run stopped: its report could not be written";
         job.settled = true;
     }
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 4> kOneDevice{"dhcp", "ip", "mask", "gateway"};
+
+} // namespace
+
+ParsedCommandLine parsePlan(const Options& o) {
+    if (!o.positionals().empty()) {
+        return o.failure("unexpected argument " + quoted(o.positionals().front()) +
+                         " (a plan names its devices)");
+    }
+    for (const std::string_view name : kOneDevice) {
+        if (o.isSet(name)) {
+            return o.failure("--plan cannot be combined with --" + std::string(name));
+        }
+    }
+    SetIpPlanCommand c;
+    for (const char* name : {"plan", "report", "skip-done"}) {
+        if (o.isSet(name) && o.value(name).empty()) {
+            return o.failure(std::string("--") + name + ": the file name is empty");
+        }
+    }
+    c.planFile = o.value("plan");
+    c.report = o.value("report");
+    c.skipDone = o.value("skip-done");
+    c.interfaces = o.interfaces();
+    c.verify = o.isSet("verify");
+    c.force = o.isSet("force");
+    if (auto e = targetOptions(o, c.targets, true)) {
+        return *e;
+    }
+    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
+        return o.failure("--force and --verify-timeout need --verify");
+    }
+    for (auto e : {o.seconds("timeout", c.timeout), o.seconds("verify-timeout", c.verifyTimeout),
+                   o.count("retries", c.retries, 0, kMaxRetries),
+                   // One request per adapter, and a search uses kMaxAdapters at most.
+                   o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters))}) {
+        if (e) {
+            return *e;
+        }
+    }
+    if (auto e = o.choice(kPlanFormats, c.format)) {
+        return *e;
+    }
+    c.dryRun = o.isSet("dry-run");
+    return toRun(c);
+}
+
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command) {
+    CliPlan plan(ctx);
+    co_return co_await plan.run(command);
 }
 
 } // namespace fw::cli

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
 #include "cli/JobRunner.h"
 #include "cli/PlanReport.h"
 #include "common/Result.h"
@@ -25,6 +26,10 @@ namespace fw::cli {
 // afterwards wait for each device at its new address. The report is rewritten after every row;
 // when it cannot be written, nothing more is sent. A dry run stops after the search: the rows that
 // would get a request end pending, and no report is written.
+// set-ip --plan, read by set-ip's parser, and run.
+ParsedCommandLine parsePlan(const Options& o);
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command);
+
 class CliPlan {
 public:
     explicit CliPlan(CliContext& ctx);

@@ -2,10 +2,11 @@
 #include "cli/CliRollout.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliSearch.h"
 #include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
 #include "cli/CommandOpening.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
 #include "cli/ReportFile.h"
 #include "engine/BackCheckDriver.h"
@@ -328,6 +329,68 @@ void CliRollout::writeReport() {
         job.entry.detail = "the rollout stopped: its report could not be written";
         job.settled = true;
     }
+}
+
+namespace {
+
+// Uploads on one adapter at once, all from its one port 14321.
+constexpr int kMaxPerAdapter = 16;
+
+} // namespace
+
+ParsedCommandLine parseRollout(const Options& o) {
+    const auto& args = o.positionals();
+    if (args.empty() || args[0].empty()) {
+        return o.failure("the image file is missing");
+    }
+    if (args.size() > 1) {
+        return o.failure("unexpected argument " + quoted(args[1]) + " (a rollout takes the image only)");
+    }
+    RolloutCommand c;
+    c.image = args[0];
+    for (const std::string& d : o.values("device")) {
+        const auto target = deviceTarget(d);
+        if (!target) {
+            return notADevice(o, d);
+        }
+        c.devices.push_back(*target);
+    }
+    for (const char* name : {"from", "report", "skip-done"}) {
+        if (o.isSet(name) && o.value(name).empty()) {
+            return o.failure(std::string("--") + name + ": the file name is empty");
+        }
+    }
+    c.fromFile = o.value("from");
+    c.allAp = o.isSet("all-ap");
+    c.allBridge = o.isSet("all-bridge");
+    c.report = o.value("report");
+    c.skipDone = o.value("skip-done");
+    // A search uses kMaxAdapters at most, each with at most kMaxPerAdapter uploads.
+    if (auto e = o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters) * kMaxPerAdapter)) {
+        return *e;
+    }
+    if (auto e = o.count("per-adapter", c.perAdapter, 1, kMaxPerAdapter)) {
+        return *e;
+    }
+    if (auto e = o.seconds("back-timeout", c.backTimeout)) {
+        return *e;
+    }
+    c.noRestart = o.isSet("no-restart");
+    c.yes = o.isSet("yes");
+    c.interfaces = o.interfaces();
+    if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
+    if (auto e = o.choice(kPlanFormats, c.format)) {
+        return *e;
+    }
+    c.dryRun = o.isSet("dry-run");
+    return toRun(c);
+}
+
+asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command) {
+    CliRollout rollout(ctx);
+    co_return co_await rollout.run(command);
 }
 
 } // namespace fw::cli

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
 #include "cli/JobRunner.h"
 #include "cli/RolloutReport.h"
 #include "common/Result.h"
@@ -28,6 +29,10 @@ class CliUpload;
 // the devices done in earlier runs; the summary table (or the report's document) goes to stdout at the end.
 // When the report cannot be written, nothing more starts. A dry run stops after the search: the devices that
 // would get the image end pending, and no report is written.
+// upgrade IMAGE --device/--from/--all-ap/--all-bridge, read by upgrade's parser, and run.
+ParsedCommandLine parseRollout(const Options& o);
+asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command);
+
 class CliRollout {
 public:
     explicit CliRollout(CliContext& ctx);

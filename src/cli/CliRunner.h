@@ -2,20 +2,13 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
-#include "common/Result.h"
-#include "discovery/core/DeviceRow.h"
 
 #include <asio/awaitable.hpp>
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace fw::cli {
 
-// Runs one parsed command to its end; returns its exit status.
+// Runs one parsed command (parseCommandLine) to its end; returns its exit status.
 asio::awaitable<ExitStatus> runCommand(CliContext& ctx, Command command);
 
 } // namespace fw::cli

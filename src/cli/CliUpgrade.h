@@ -4,6 +4,7 @@
 #include "cli/CliContext.h"
 #include "cli/CliVerdict.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandOptions.h"
 #include "cli/ProgressText.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
@@ -72,6 +73,13 @@ Result<ImageFile, ExitStatus> readImage(CliContext& ctx, const std::string& path
 std::string upgradingText(const DeviceRow& row, const std::string& adapter);
 
 // upgrade DEVICE IMAGE: the image checked, the device found, then one upload (not in a dry run).
-asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& command);
+// Its parser reads a rollout's options too (CliRollout.h).
+extern const CommandSpec kUpgradeSpec;
+asio::awaitable<ExitStatus> run(CliContext& ctx, const UpgradeCommand& command);
+
+// A device named on the command line, by its address or its MAC; none for another text.
+std::optional<DeviceTarget> deviceTarget(const std::string& text);
+// The message for such another text.
+ParsedCommandLine notADevice(const Options& o, const std::string& text);
 
 } // namespace fw::cli

@@ -29,7 +29,8 @@ asio::awaitable<bool> roundsOn(std::shared_ptr<State> s, BackCheckDriver::Round 
     while (!s->cancelled) {
         SearchDriver search(s->endpoints, {});
         s->search = &search;
-        const auto summary = co_await search.once(round());
+        SearchDriver::Request request = round();
+        const auto summary = co_await search.once(std::move(request));
         s->search = nullptr;
         if (s->cancelled) {
             break;
