@@ -44,7 +44,8 @@ int run(int deviceCount, int searches) {
     bool allListed = true;
     for (int s = 1; s <= searches; ++s) {
         const Clock::time_point start = Clock::now();
-        const auto summary = engine.run(search.once(adapters, kSearchWait));
+        const auto summary =
+            engine.run(search.once({adapters, kSearchWait, {}, DiscoverySearch::Keying::Sender, {}}));
 
         double lastReply = 0;
         int replies = 0;

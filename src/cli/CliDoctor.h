@@ -3,6 +3,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandOptions.h"
 #include "doctor/DoctorFactGatherer.h"
 
 #include <asio/awaitable.hpp>
@@ -12,6 +13,9 @@ namespace fw::cli {
 // `fernwick-cli doctor`: reads the interfaces' facts from the kernel, checks the port and the
 // firewall, runs one search while packet sockets watch the adapters, prints the report and
 // returns the exit status.
+extern const CommandSpec kDoctorSpec;
+asio::awaitable<ExitStatus> run(CliContext& ctx, const DoctorCommand& command);
+
 class CliDoctor final {
 public:
     explicit CliDoctor(CliContext& ctx) : ctx_(ctx), gatherer_(ctx.host) {}

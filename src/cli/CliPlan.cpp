@@ -2,28 +2,23 @@
 #include "cli/CliPlan.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliRunner.h"
 #include "cli/CliSetIp.h"
 #include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
+#include "cli/CommandOpening.h"
+#include "cli/CommandOptions.h"
 #include "cli/DeviceReport.h"
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "engine/BackCheckDriver.h"
 
 #include <algorithm>
-#include <asio/co_spawn.hpp>
-#include <asio/redirect_error.hpp>
-#include <asio/use_awaitable.hpp>
+#include <cstdio>
 #include <set>
 #include <utility>
 
 namespace fw::cli {
 namespace {
-
-std::string quoted(const std::string& text) {
-    return "'" + text + "'";
-}
 
 std::string problemText(const PlanProblem& p) {
     const std::string first = " (line " + std::to_string(p.firstLine) + ")";
@@ -81,7 +76,7 @@ Sweep withAddresses(const Sweep& sweep, std::span<const Ipv4> addresses, const A
 
 } // namespace
 
-CliPlan::CliPlan(CliContext& ctx) : ctx_(ctx), wake_(ctx.endpoints.executor()) {}
+CliPlan::CliPlan(CliContext& ctx) : ctx_(ctx) {}
 
 Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
     const auto text = readTextFile(command_.planFile);
@@ -123,16 +118,13 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
     if (!in) {
         co_return in.error();
     }
-    const auto table = commandAdapters(ctx_, command_.interfaces, command_.targets.any());
-    if (!table) {
-        co_return table.error();
+    auto opened = openCommand(ctx_, command_.interfaces, command_.targets);
+    if (!opened) {
+        co_return opened.error();
     }
-    table_ = *table;
-    auto sweep = commandSweep(ctx_, command_.targets, table_);
-    if (!sweep) {
-        co_return sweep.error();
-    }
-    sweep_ = std::move(*sweep);
+    table_ = std::move(opened->table);
+    sweep_ = std::move(opened->sweep);
+    runner_.emplace(ctx_, command_.dryRun ? std::string() : command_.report, "no further request is sent");
     report_.emplace(command_.planFile);
     begin(*in);
     std::set<MacAddress> missing;
@@ -164,7 +156,9 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
         if (sweep_) {
             sweep = withAddresses(*sweep_, planned, table_);
         }
-        const auto searched = co_await find(SearchCountdown::kWait, allSeen, std::move(sweep));
+        SearchRequest request{table_, SearchCountdown::kWait, allSeen, DiscoverySearch::Keying::MacAndAdapter,
+                              std::move(sweep)};
+        const auto searched = co_await search(ctx_, request);
         if (!searched) {
             co_return searched.error();
         }
@@ -172,12 +166,7 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
     }
     before_ = seen;
     decide(seen, in->rows);
-    startNext();
-    while (queue_ && !queue_->over()) {
-        wake_.expires_at(Clock::time_point::max());
-        asio::error_code woken;
-        co_await wake_.async_wait(asio::redirect_error(asio::use_awaitable, woken));
-    }
+    co_await runner_->run();
     co_await verify();
 
     std::vector<PlanEntry> entries;
@@ -191,13 +180,14 @@ asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
     if (jobs_.empty()) {
         ctx_.console.err(command_.planFile + ": the plan has no rows");
     }
-    if (!reportError_.empty()) {
-        ctx_.console.err(command_.report + ": the report could not be written (" + reportError_ +
+    const std::string& reportError = runner_->reportError();
+    if (!reportError.empty()) {
+        ctx_.console.err(command_.report + ": the report could not be written (" + reportError +
                          "); the table above is this run's record");
     }
     const bool dryRun = command_.dryRun;
     const bool allSettled =
-        !jobs_.empty() && reportError_.empty() &&
+        !jobs_.empty() && reportError.empty() &&
         std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
             return planRowSettled(j.entry.state) || (dryRun && j.entry.state == PlanState::Pending);
         });
@@ -229,14 +219,8 @@ void CliPlan::begin(const Inputs& in) {
     }
 }
 
-// The one search of the run and the verifying ones, on the adapters the command runs on.
-asio::awaitable<Result<SearchSummary, ExitStatus>>
-CliPlan::find(std::chrono::milliseconds wait, StopWhen stopWhen, std::optional<Sweep> sweep) {
-    co_return co_await search(ctx_, table_, wait, std::move(stopWhen), DiscoverySearch::Keying::MacAndAdapter,
-                              std::move(sweep));
-}
-
 void CliPlan::decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan) {
+    std::vector<std::size_t> queued;
     std::vector<Ipv4> adapters;
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
         Job& job = jobs_[i];
@@ -275,7 +259,7 @@ void CliPlan::decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow
                 job.settled = true;
                 continue;
             }
-            queued_.push_back(i);
+            queued.push_back(i);
             adapters.push_back(device->adapterIp);
             continue;
         }
@@ -286,18 +270,9 @@ void CliPlan::decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow
             settle(i);
         }
     }
-    queue_.emplace(std::move(adapters), command_.parallel);
+    runner_->queue(std::move(queued), std::move(adapters), command_.parallel, 1,
+                   [this](std::size_t index) { return send(index); });
     writeReport();
-}
-
-void CliPlan::startNext() {
-    while (const auto slot = queue_->next()) {
-        asio::co_spawn(ctx_.endpoints.executor(), send(queued_[*slot]), [](std::exception_ptr e) {
-            if (e) {
-                std::rethrow_exception(e);
-            }
-        });
-    }
 }
 
 asio::awaitable<void> CliPlan::send(std::size_t index) {
@@ -349,7 +324,6 @@ asio::awaitable<void> CliPlan::send(std::size_t index) {
     if (job.settled) {
         settle(index);
     }
-    finish(index);
 }
 
 // After the OKs: searches until each device answers from its planned address (DHCP: from any) and
@@ -362,25 +336,30 @@ asio::awaitable<void> CliPlan::verify() {
         return std::any_of(before_.begin(), before_.end(),
                            [&](const DeviceRow& d) { return d.ip == ip && d.mac != row.mac; });
     };
-    for (;;) {
+    const auto unsettled = [this] {
         std::vector<std::size_t> left;
         for (std::size_t i = 0; i < jobs_.size(); ++i) {
             if (!jobs_[i].settled) {
                 left.push_back(i);
             }
         }
-        if (left.empty()) {
-            co_return;
-        }
-        std::vector<DeviceRow> sofar;
-        const auto allBack = [&](const DeviceRow& r) {
-            sofar.push_back(r);
-            return std::all_of(left.begin(), left.end(), [&](std::size_t i) {
-                const PlanRow& row = jobs_[i].entry.row;
-                const PlanCheck check = checkRow(row, sofar);
-                return check.sighting == PlanSighting::Back && !wasOthers(row, check.device->ip);
-            });
-        };
+        return left;
+    };
+    std::vector<std::size_t> left = unsettled();
+    if (left.empty()) {
+        co_return;
+    }
+    std::vector<DeviceRow> sofar;
+    const StopWhen allBack = [&](const DeviceRow& r) {
+        sofar.push_back(r);
+        return std::all_of(left.begin(), left.end(), [&](std::size_t i) {
+            const PlanRow& row = jobs_[i].entry.row;
+            const PlanCheck check = checkRow(row, sofar);
+            return check.sighting == PlanSighting::Back && !wasOthers(row, check.device->ip);
+        });
+    };
+    const engine::BackCheckDriver::Round round = [&] {
+        sofar.clear();
         std::vector<Ipv4> at; // a routed device's new address and its old one
         for (const std::size_t i : left) {
             const PlanEntry& e = jobs_[i].entry;
@@ -391,9 +370,13 @@ asio::awaitable<void> CliPlan::verify() {
         if (sweep_) {
             sweep = sweepOf(at, table_, true, sweep_->rate);
         }
-        const auto searched = co_await find(engine::kBackSearchWait, allBack, std::move(sweep));
+        return SearchRequest{table_, engine::kBackSearchWait, allBack, DiscoverySearch::Keying::MacAndAdapter,
+                             std::move(sweep)};
+    };
+    const engine::BackCheckDriver::Judge judge = [&](const SearchSummary& summary) {
+        const bool searched = searchSent(ctx_, summary).has_value();
         const std::vector<DeviceRow> none;
-        const auto& rows = searched ? searched->rows : none;
+        const auto& rows = searched ? summary.rows : none;
         for (const std::size_t i : left) {
             Job& job = jobs_[i];
             PlanEntry& e = job.entry;
@@ -430,48 +413,84 @@ asio::awaitable<void> CliPlan::verify() {
             job.settled = true;
             settle(i);
         }
-    }
-}
-
-void CliPlan::finish(std::size_t index) {
-    const auto slot = std::find(queued_.begin(), queued_.end(), index);
-    queue_->finished(static_cast<std::size_t>(slot - queued_.begin()));
-    startNext();
-    wake_.cancel();
+        left = unsettled();
+        return left.empty();
+    };
+    engine::BackCheckDriver back(ctx_.endpoints);
+    co_await back.run(round, judge);
 }
 
 void CliPlan::settle(std::size_t index) {
     const PlanEntry& e = jobs_[index].entry;
     ctx_.console.note(rowName(e.row) + ": " + std::string(planStateName(e.state)) +
                       (e.detail.empty() ? "" : " (" + e.detail + ")"));
-    if (queue_) { // the rows settled before the requests are written at once after them
+    if (runner_->queued()) { // the rows settled before the requests are written at once after them
         writeReport();
     }
 }
 
 void CliPlan::writeReport() {
-    if (command_.report.empty() || !reportError_.empty() || command_.dryRun) {
-        return;
-    }
-    if (const auto saved = saveSettled(*report_, command_.report, jobs_); !saved) {
-        reportError_ = saved.error().empty() ? "unknown error" : saved.error();
-        ctx_.console.err(command_.report + ": " + reportError_ + "; no further request is sent");
-        stopStarting();
-    }
-}
-
-// Without a report a resumed run could not tell what is done: nothing more is sent, the requests
-// under way end as usual.
-void CliPlan::stopStarting() {
-    if (!queue_) {
-        return;
-    }
-    for (const std::size_t slot : queue_->dropWaiting()) {
-        Job& job = jobs_[queued_[slot]];
+    for (const std::size_t index :
+         runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); })) {
+        Job& job = jobs_[index];
         job.entry.state = PlanState::NotSent;
         job.entry.detail = "the run stopped: its report could not be written";
         job.settled = true;
     }
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 4> kOneDevice{"dhcp", "ip", "mask", "gateway"};
+
+} // namespace
+
+ParsedCommandLine parsePlan(const Options& o) {
+    if (!o.positionals().empty()) {
+        return o.failure("unexpected argument " + quoted(o.positionals().front()) +
+                         " (a plan names its devices)");
+    }
+    for (const std::string_view name : kOneDevice) {
+        if (o.isSet(name)) {
+            return o.failure("--plan cannot be combined with --" + std::string(name));
+        }
+    }
+    SetIpPlanCommand c;
+    for (const char* name : {"plan", "report", "skip-done"}) {
+        if (o.isSet(name) && o.value(name).empty()) {
+            return o.failure(std::string("--") + name + ": the file name is empty");
+        }
+    }
+    c.planFile = o.value("plan");
+    c.report = o.value("report");
+    c.skipDone = o.value("skip-done");
+    c.interfaces = o.interfaces();
+    c.verify = o.isSet("verify");
+    c.force = o.isSet("force");
+    if (auto e = targetOptions(o, c.targets, true)) {
+        return *e;
+    }
+    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
+        return o.failure("--force and --verify-timeout need --verify");
+    }
+    for (auto e : {o.seconds("timeout", c.timeout), o.seconds("verify-timeout", c.verifyTimeout),
+                   o.count("retries", c.retries, 0, kMaxRetries),
+                   // One request per adapter, and a search uses kMaxAdapters at most.
+                   o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters))}) {
+        if (e) {
+            return *e;
+        }
+    }
+    if (auto e = o.choice(kPlanFormats, c.format)) {
+        return *e;
+    }
+    c.dryRun = o.isSet("dry-run");
+    return toRun(c);
+}
+
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command) {
+    CliPlan plan(ctx);
+    co_return co_await plan.run(command);
 }
 
 } // namespace fw::cli

@@ -2,16 +2,16 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
+#include "cli/JobRunner.h"
 #include "cli/PlanReport.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
 #include "setip/core/PlanEntry.h"
-#include "upgrade/core/RolloutQueue.h"
 
 #include <asio/awaitable.hpp>
-#include <asio/steady_timer.hpp>
 #include <chrono>
 #include <optional>
 #include <vector>
@@ -26,6 +26,10 @@ namespace fw::cli {
 // afterwards wait for each device at its new address. The report is rewritten after every row;
 // when it cannot be written, nothing more is sent. A dry run stops after the search: the rows that
 // would get a request end pending, and no report is written.
+// set-ip --plan, read by set-ip's parser, and run.
+ParsedCommandLine parsePlan(const Options& o);
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command);
+
 class CliPlan {
 public:
     explicit CliPlan(CliContext& ctx);
@@ -54,17 +58,11 @@ private:
     Result<Inputs, ExitStatus> prepare();
     // Each row's job; those settled before any search (earlier, this host's address) are final.
     void begin(const Inputs& in);
-    // With targets, the sweep says where: their addresses and those the search must see.
-    asio::awaitable<Result<SearchSummary, ExitStatus>> find(std::chrono::milliseconds wait, StopWhen stopWhen,
-                                                            std::optional<Sweep> sweep);
     void decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan);
-    void startNext();
     asio::awaitable<void> send(std::size_t index);
     asio::awaitable<void> verify();
-    void finish(std::size_t index);
     void settle(std::size_t index);
     void writeReport();
-    void stopStarting();
 
     CliContext& ctx_;
     SetIpPlanCommand command_;
@@ -73,10 +71,7 @@ private:
     std::vector<DeviceRow> before_; // what the search before the requests found
     std::optional<PlanReport> report_;
     std::vector<Job> jobs_;
-    std::vector<std::size_t> queued_; // job index of each queue slot
-    std::optional<RolloutQueue> queue_;
-    std::string reportError_; // why the report could not be written; empty while it could
-    asio::steady_timer wake_; // woken when a request ends
+    std::optional<JobRunner> runner_; // the requests, side by side on different adapters
 };
 
 } // namespace fw::cli

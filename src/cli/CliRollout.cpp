@@ -2,25 +2,22 @@
 #include "cli/CliRollout.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliRunner.h"
-#include "cli/CliSearch.h"
 #include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
+#include "cli/CommandOpening.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "engine/BackCheckDriver.h"
 
 #include <algorithm>
-#include <asio/co_spawn.hpp>
-#include <asio/redirect_error.hpp>
-#include <asio/use_awaitable.hpp>
 #include <iterator>
 #include <set>
 
 namespace fw::cli {
-
-CliRollout::CliRollout(CliContext& ctx) : ctx_(ctx), wake_(ctx.endpoints.executor()) {}
+CliRollout::CliRollout(CliContext& ctx) : ctx_(ctx) {}
 
 Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     auto file = readImage(ctx_, command_.image);
@@ -68,16 +65,13 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
     if (!in) {
         co_return in.error();
     }
-    const auto table = commandAdapters(ctx_, command_.interfaces, command_.targets.any());
-    if (!table) {
-        co_return table.error();
+    auto opened = openCommand(ctx_, command_.interfaces, command_.targets);
+    if (!opened) {
+        co_return opened.error();
     }
-    table_ = *table;
-    auto sweep = commandSweep(ctx_, command_.targets, table_);
-    if (!sweep) {
-        co_return sweep.error();
-    }
-    sweep_ = std::move(*sweep);
+    table_ = std::move(opened->table);
+    sweep_ = std::move(opened->sweep);
+    runner_.emplace(ctx_, command_.dryRun ? std::string() : command_.report, "no further device is started");
     report_.emplace(command_.image, file_.bytes);
     // Named devices only: the search may end as soon as each has answered.
     StopWhen allSeen;
@@ -87,8 +81,8 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
             return missing.empty();
         };
     }
-    const auto searched = co_await search(ctx_, table_, SearchCountdown::kWait, allSeen,
-                                          DiscoverySearch::Keying::Sender, sweep_);
+    SearchRequest request{table_, SearchCountdown::kWait, allSeen, DiscoverySearch::Keying::Sender, sweep_};
+    const auto searched = co_await search(ctx_, request);
     if (!searched) {
         co_return searched.error();
     }
@@ -101,13 +95,7 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
         sharing_.emplace(CliContext{ctx_.console, *shared_, ctx_.host, ctx_.portProblemsSaid});
     }
     plan(searched->rows, in->targets, in->earlier);
-    startNext();
-    while (!queue_->over()) {
-        render();
-        wake_.expires_after(kProgressRefresh);
-        asio::error_code woken;
-        co_await wake_.async_wait(asio::redirect_error(asio::use_awaitable, woken));
-    }
+    co_await runner_->run();
     std::vector<RolloutEntry> entries;
     for (const Job& j : jobs_) {
         entries.push_back(j.entry);
@@ -121,13 +109,14 @@ asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
     if (jobs_.empty()) {
         ctx_.console.err("no device to upgrade");
     }
-    if (!reportError_.empty()) {
-        ctx_.console.err(command_.report + ": the report could not be written (" + reportError_ +
+    const std::string& reportError = runner_->reportError();
+    if (!reportError.empty()) {
+        ctx_.console.err(command_.report + ": the report could not be written (" + reportError +
                          "); the table above is this run's record");
     }
     const bool dryRun = command_.dryRun;
     const bool allDone =
-        !jobs_.empty() && reportError_.empty() &&
+        !jobs_.empty() && reportError.empty() &&
         std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
             return j.entry.state == RolloutState::Done || (dryRun && j.entry.state == RolloutState::Pending);
         });
@@ -253,30 +242,22 @@ void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<Devi
             jobs_.push_back(std::move(job));
         }
     }
+    std::vector<std::size_t> queued;
     std::vector<Ipv4> adapters;
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
         if (jobs_[i].upload && command_.dryRun) {
             jobs_[i].entry.state = RolloutState::Pending;
             jobs_[i].settled = true;
         } else if (jobs_[i].upload) {
-            queued_.push_back(i);
+            queued.push_back(i);
             adapters.push_back(jobs_[i].row->adapterIp);
         } else {
             jobs_[i].settled = true;
         }
     }
-    queue_.emplace(std::move(adapters), command_.parallel, command_.perAdapter);
+    runner_->queue(std::move(queued), std::move(adapters), command_.parallel, command_.perAdapter,
+                   [this](std::size_t index) { return upload(index); });
     writeReport();
-}
-
-void CliRollout::startNext() {
-    while (const auto slot = queue_->next()) {
-        asio::co_spawn(ctx_.endpoints.executor(), upload(queued_[*slot]), [](std::exception_ptr e) {
-            if (e) {
-                std::rethrow_exception(e);
-            }
-        });
-    }
 }
 
 asio::awaitable<void> CliRollout::upload(std::size_t index) {
@@ -284,7 +265,7 @@ asio::awaitable<void> CliRollout::upload(std::size_t index) {
     RolloutEntry& e = jobs_[index].entry;
     ctx_.console.note(e.target + ": " + upgradingText(*job.row, e.adapter));
     CliContext& ctx = sharing_ ? *sharing_ : ctx_;
-    CliUpload upload(ctx, e.target);
+    CliUpload upload(ctx, e.target, [this] { render(); });
     running_.push_back(&upload);
     const Verdict verdict = co_await upload.run(job.row->ip, job.row->adapterIp, e.adapter, file_.bytes);
     std::erase(running_, &upload);
@@ -338,35 +319,78 @@ void CliRollout::settle(std::size_t index) {
     ctx_.console.note(e.target + ": " + std::string(rolloutStateName(e.state)) +
                       (e.detail.empty() ? "" : " (" + e.detail + ")"));
     writeReport();
-    const auto slot = std::find(queued_.begin(), queued_.end(), index);
-    queue_->finished(static_cast<std::size_t>(slot - queued_.begin()));
-    startNext();
-    wake_.cancel();
 }
 
 void CliRollout::writeReport() {
-    if (command_.report.empty() || !reportError_.empty() || command_.dryRun) {
-        return;
-    }
-    if (const auto saved = saveSettled(*report_, command_.report, jobs_); !saved) {
-        reportError_ = saved.error().empty() ? "unknown error" : saved.error();
-        ctx_.console.err(command_.report + ": " + reportError_ + "; no further device is started");
-        stopStarting();
-    }
-}
-
-// Without a report a resumed rollout would upload again to what is done: nothing more starts, the
-// uploads under way end as usual.
-void CliRollout::stopStarting() {
-    if (!queue_) {
-        return;
-    }
-    for (const std::size_t slot : queue_->dropWaiting()) {
-        Job& job = jobs_[queued_[slot]];
+    for (const std::size_t index :
+         runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); })) {
+        Job& job = jobs_[index];
         job.entry.state = RolloutState::NotSent;
         job.entry.detail = "the rollout stopped: its report could not be written";
         job.settled = true;
     }
+}
+
+namespace {
+
+// Uploads on one adapter at once, all from its one port 14321.
+constexpr int kMaxPerAdapter = 16;
+
+} // namespace
+
+ParsedCommandLine parseRollout(const Options& o) {
+    const auto& args = o.positionals();
+    if (args.empty() || args[0].empty()) {
+        return o.failure("the image file is missing");
+    }
+    if (args.size() > 1) {
+        return o.failure("unexpected argument " + quoted(args[1]) + " (a rollout takes the image only)");
+    }
+    RolloutCommand c;
+    c.image = args[0];
+    for (const std::string& d : o.values("device")) {
+        const auto target = deviceTarget(d);
+        if (!target) {
+            return notADevice(o, d);
+        }
+        c.devices.push_back(*target);
+    }
+    for (const char* name : {"from", "report", "skip-done"}) {
+        if (o.isSet(name) && o.value(name).empty()) {
+            return o.failure(std::string("--") + name + ": the file name is empty");
+        }
+    }
+    c.fromFile = o.value("from");
+    c.allAp = o.isSet("all-ap");
+    c.allBridge = o.isSet("all-bridge");
+    c.report = o.value("report");
+    c.skipDone = o.value("skip-done");
+    // A search uses kMaxAdapters at most, each with at most kMaxPerAdapter uploads.
+    if (auto e = o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters) * kMaxPerAdapter)) {
+        return *e;
+    }
+    if (auto e = o.count("per-adapter", c.perAdapter, 1, kMaxPerAdapter)) {
+        return *e;
+    }
+    if (auto e = o.seconds("back-timeout", c.backTimeout)) {
+        return *e;
+    }
+    c.noRestart = o.isSet("no-restart");
+    c.yes = o.isSet("yes");
+    c.interfaces = o.interfaces();
+    if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
+    if (auto e = o.choice(kPlanFormats, c.format)) {
+        return *e;
+    }
+    c.dryRun = o.isSet("dry-run");
+    return toRun(c);
+}
+
+asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command) {
+    CliRollout rollout(ctx);
+    co_return co_await rollout.run(command);
 }
 
 } // namespace fw::cli

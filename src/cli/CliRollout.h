@@ -2,18 +2,18 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
+#include "cli/JobRunner.h"
 #include "cli/RolloutReport.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
 #include "engine/SharedPortFactory.h"
 #include "upgrade/core/ImageCheck.h"
 #include "upgrade/core/RolloutEntry.h"
-#include "upgrade/core/RolloutQueue.h"
 
 #include <asio/awaitable.hpp>
-#include <asio/steady_timer.hpp>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +29,10 @@ class CliUpload;
 // the devices done in earlier runs; the summary table (or the report's document) goes to stdout at the end.
 // When the report cannot be written, nothing more starts. A dry run stops after the search: the devices that
 // would get the image end pending, and no report is written.
+// upgrade IMAGE --device/--from/--all-ap/--all-bridge, read by upgrade's parser, and run.
+ParsedCommandLine parseRollout(const Options& o);
+asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command);
+
 class CliRollout {
 public:
     explicit CliRollout(CliContext& ctx);
@@ -55,11 +59,9 @@ private:
                                            const std::vector<RolloutEntry>& earlier) const;
     void plan(const std::vector<DeviceRow>& rows, const std::vector<DeviceTarget>& targets,
               const std::vector<RolloutEntry>& earlier);
-    void startNext();
     asio::awaitable<void> upload(std::size_t index);
     void settle(std::size_t index);
     void writeReport();
-    void stopStarting();
     void render();
 
     CliContext& ctx_;
@@ -69,14 +71,11 @@ private:
     ImageFile file_;             // read once; these bytes go to every device
     std::optional<RolloutReport> report_;
     std::vector<Job> jobs_;
-    std::vector<std::size_t> queued_; // job index of each queue slot
-    std::optional<RolloutQueue> queue_;
+    std::optional<JobRunner> runner_; // the uploads and their back-checks
     // With --per-adapter above 1: the uploads and their back-checks share each adapter's ports.
     std::optional<engine::SharedPortFactory> shared_;
     std::optional<CliContext> sharing_;
     std::vector<const CliUpload*> running_; // drawn on one terminal line
-    std::string reportError_;               // why the report could not be written; empty while it could
-    asio::steady_timer wake_;               // the next redraw, sooner when a device is settled
 };
 
 } // namespace fw::cli

@@ -1,85 +1,113 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliSearch.h"
 
+#include "cli/CommandOpening.h"
+#include "cli/CommandSearch.h"
+#include "cli/DeviceReport.h"
+#include "doctor/core/DoctorRules.h"
+#include "platform/Host.h"
+
 #include <algorithm>
+#include <cstdio>
 
 namespace fw::cli {
+namespace {
 
-asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, const AdapterTable& table,
-                                          std::chrono::milliseconds wait, StopWhen stopWhen,
-                                          DiscoverySearch::Keying keying, std::optional<Sweep> sweep) {
-    engine::SearchDriver driver(ctx.endpoints, {}, keying);
-    co_return co_await driver.once(table, wait, std::move(stopWhen), std::move(sweep));
+constexpr std::array kSearchOptions{
+    kInterface,
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
+    OptionRow{"-t,--timeout", "S", "seconds to wait for answers",
+              [] {
+                  return seconds(SearchCommand{}.timeout);
+              }},
+    OptionRow{"-f,--format", "F", "table, json or csv",
+              [] {
+                  return nameOf(kOutputFormats, SearchCommand{}.format);
+              }},
+};
+
+ParsedCommandLine parseSearch(const Options& o) {
+    return parseListing<SearchCommand>(o, kOutputFormats);
 }
 
-asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const AdapterTable& table,
-                                                          std::chrono::milliseconds wait, StopWhen stopWhen,
-                                                          DiscoverySearch::Keying keying,
-                                                          std::optional<Sweep> sweep) {
-    SearchSummary summary =
-        co_await searchOnce(ctx, table, wait, std::move(stopWhen), keying, std::move(sweep));
-    // Said once: a watch beside this command may hold the port during several of its searches.
-    for (const auto& failure : summary.started.unbindable) {
-        const bool taken = failure.error.kind == engine::SocketError::Kind::PortInUse;
-        const std::string problem =
-            portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure.error) +
-            (taken ? "; 'fernwick-cli doctor' names it" : "");
-        if (ctx.portProblemsSaid.insert(problem).second) {
-            ctx.console.err(problem);
+} // namespace
+
+const CommandSpec kSearchSpec{
+    CommandRow{
+        "search", "list every device that answers a discovery broadcast",
+        R"(fernwick-cli search [--interface IF]... [--timeout SECONDS] [--format table|json|csv]
+       fernwick-cli search --target T... [--targets-from FILE] [--rate N] [--force] [--broadcast] [OPTIONS])",
+        R"(Broadcasts one discovery request on every usable adapter and lists each device that answers:
+name, ip, essid, channel, wep, mac, kind (ap or adapter) and the local adapter it answered on.
+
+With --target or --targets-from the request goes instead by unicast to each target address, paced
+at --rate a second, out of the adapter the route to it leaves by, so devices behind routers
+answer too (a /16 takes about half a minute at the default rate); --broadcast adds the
+broadcast search. The timeout counts from the last request. A device that answers only by
+broadcast cannot be reached across a router. Refused (exit 2, nothing sent): loopback,
+multicast, 0.0.0.0/8, 255.255.255.255, a connected subnet's network or broadcast address, and
+more than a /12 of addresses without --force. Addresses without a route out of a searched
+adapter are skipped, and counted on stderr.)",
+        R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, a refused target, no
+usable adapter, nothing could be sent or UDP port 4001 held by another program on a searched adapter.)",
+        kSearchOptions},
+    parseSearch};
+
+namespace {
+
+// One line per adapter that got no answer and has a blocker the doctor knows.
+void hintBlockers(CliContext& ctx, const AdapterTable& table, const std::vector<DeviceRow>& rows) {
+    const AdapterListing listing = ctx.host.readAdapters();
+    for (const AdapterEntry& e : table) {
+        if (e.tunnel ||
+            std::any_of(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.adapterIp == e.ip; })) {
+            continue;
+        }
+        const auto facts =
+            std::find_if(listing.adapters.begin(), listing.adapters.end(),
+                         [&](const AdapterFacts& f) { return f.interfaceName == e.interfaceName; });
+        const bool carrier = facts == listing.adapters.end() || !facts->link || facts->link->carrier;
+        if (const auto hint =
+                doctor::searchHint(e.interfaceName, ctx.host.reversePathFilter(e.interfaceName), carrier)) {
+            ctx.console.err(*hint);
         }
     }
-    for (const std::string& problem : sweepProblems(summary.swept)) {
-        if (ctx.portProblemsSaid.insert(problem).second) {
-            ctx.console.err(problem);
-        }
-    }
-    if (summary.started.requestsSent == 0 && summary.swept.sent == 0) {
-        ctx.console.err("no discovery request could be sent");
-        co_return Failure{ExitStatus::Usage};
-    }
-    co_return summary;
 }
 
-std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept) {
-    std::vector<std::string> problems;
-    const auto skipped = [&](std::uint64_t n, const char* why) {
-        if (n > 0) {
-            problems.push_back(std::to_string(n) + " target address" + (n == 1 ? "" : "es") +
-                               " skipped: " + why);
-        }
-    };
-    skipped(swept.noRoute, "this host has no route to them");
-    skipped(swept.notSearched, "their route leaves by an adapter that is not searched");
-    if (swept.unsent > 0) {
-        problems.push_back(std::to_string(swept.unsent) +
-                           " requests to targets could not be sent: the system's send buffer was full "
-                           "(neighbours or a gateway not answering ARP?); a lower --rate helps");
-    }
-    return problems;
-}
+} // namespace
 
-bool portTaken(const SearchSummary& summary) {
-    return std::any_of(summary.started.unbindable.begin(), summary.started.unbindable.end(),
-                       [](const auto& f) { return f.error.kind == engine::SocketError::Kind::PortInUse; });
-}
-
-std::string portTakenOn(const SearchSummary& summary) {
-    std::string names;
-    for (const auto& f : summary.started.unbindable) {
-        if (f.error.kind == engine::SocketError::Kind::PortInUse) {
-            names += (names.empty() ? "" : ", ") + f.adapter.interfaceName;
-        }
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SearchCommand& command) {
+    const auto opened = openCommand(ctx, command.interfaces, command.targets);
+    if (!opened) {
+        co_return opened.error();
     }
-    return names;
-}
-
-std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip,
-                        const engine::SocketError& error, std::uint16_t port) {
-    const std::string where = "UDP port " + std::to_string(port) + " on " + adapter + " (" + toText(ip) + ")";
-    if (error.kind == engine::SocketError::Kind::PortInUse) {
-        return where + " is in use by another program";
+    const AdapterTable& table = opened->table;
+    // Named: GCC 12 destroys a braced temporary inside co_await twice.
+    const SearchRequest request{table, command.timeout, {}, DiscoverySearch::Keying::Sender, opened->sweep};
+    const auto searched = co_await search(ctx, request);
+    if (!searched) {
+        co_return searched.error();
     }
-    return "cannot use " + where + ": " + error.code.message();
+    const std::string report = formatDevices(searched->rows, table, command.format);
+    if (!searched->rows.empty() || command.format != OutputFormat::Table) {
+        std::fwrite(report.data(), 1, report.size(), stdout);
+        std::fflush(stdout);
+    }
+    if (!command.targets.any() || command.targets.broadcast) {
+        hintBlockers(ctx, table, searched->rows); // about the broadcast's adapters
+    }
+    if (portTaken(*searched)) {
+        co_return ExitStatus::Usage;
+    }
+    if (searched->rows.empty()) {
+        ctx.console.err("no device answered");
+        co_return ExitStatus::Negative;
+    }
+    co_return ExitStatus::Ok;
 }
 
 } // namespace fw::cli

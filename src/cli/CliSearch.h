@@ -3,57 +3,15 @@
 
 #include "cli/CliContext.h"
 #include "cli/CommandLine.h"
-#include "common/RecordHeader.h"
-#include "common/Result.h"
-#include "discovery/core/SearchCountdown.h"
-#include "engine/SearchDriver.h"
+#include "cli/CommandOptions.h"
 
 #include <asio/awaitable.hpp>
-#include <chrono>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace fw::cli {
 
-// The searches that find a command's devices wait as long as the window's countdown
-// (SearchCountdown::kWait), ended early once they have answered.
-
-using SearchSummary = engine::SearchDriver::Summary;
-using StopWhen = engine::SearchDriver::StopWhen;
-using Sweep = engine::SearchDriver::Sweep; // CliTargets.h makes one
-
-// One search on `table` until a listed row satisfies stopWhen or the wait is over; its sockets are
-// closed when it returns, so Set IP or an upload can take port 4001 afterwards. With a sweep, its
-// targets are searched by unicast (and the adapters by broadcast only when it says so); the wait
-// then counts from its last request.
-asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, const AdapterTable& table,
-                                          std::chrono::milliseconds wait, StopWhen stopWhen = {},
-                                          DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender,
-                                          std::optional<Sweep> sweep = std::nullopt);
-
-// The same, with the one policy for an adapter whose port 4001 could not be bound: the search goes
-// on without it and each such problem is said once per run; so are the sweep's addresses that were
-// not sent to; a search that could send nothing ends the command with Usage.
-asio::awaitable<Result<SearchSummary, ExitStatus>>
-search(CliContext& ctx, const AdapterTable& table, std::chrono::milliseconds wait, StopWhen stopWhen = {},
-       DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender,
-       std::optional<Sweep> sweep = std::nullopt);
-
-// "3 target addresses skipped: no route to them" and the like, one line per reason; none when
-// every address was sent to.
-std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept);
-
-// Another program holds port 4001 on one of the adapters: it takes the answers that arrive there,
-// so the search is incomplete however many devices it listed elsewhere.
-bool portTaken(const SearchSummary& summary);
-
-// The adapters where another program holds port 4001, "eth1" or "eth1, eth2"; empty when none.
-std::string portTakenOn(const SearchSummary& summary);
-
-// "UDP port 4001 on eth1 (10.77.2.1) is in use by another program" for a port another program
-// holds, otherwise "cannot use UDP port 4001 on eth1 (10.77.2.1): " and the system's reason.
-std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip,
-                        const engine::SocketError& error, std::uint16_t port = kWorkstationPort);
+// search: one discovery request on every usable adapter (or by unicast to the targets); the
+// devices that answered go to stdout as a table, JSON or CSV.
+extern const CommandSpec kSearchSpec;
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SearchCommand& command);
 
 } // namespace fw::cli

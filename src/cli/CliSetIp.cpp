@@ -2,10 +2,12 @@
 #include "cli/CliSetIp.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliRunner.h"
-#include "cli/CliSearch.h"
+#include "cli/CliPlan.h"
 #include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
+#include "cli/CommandOpening.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
 #include "cli/ProgressText.h"
 #include "engine/BackCheckDriver.h"
 #include "engine/SetIpDriver.h"
@@ -65,8 +67,9 @@ asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> check(CliContext& 
     if (sweep && ip) {
         sweep = withAddress(std::move(*sweep), *ip, table);
     }
-    const auto searched = co_await search(ctx, table, SearchCountdown::kWait, other,
-                                          DiscoverySearch::Keying::MacAndAdapter, std::move(sweep));
+    SearchRequest request{table, SearchCountdown::kWait, other, DiscoverySearch::Keying::MacAndAdapter,
+                          std::move(sweep)};
+    const auto searched = co_await search(ctx, request);
     if (!searched) {
         co_return Failure{searched.error()};
     }
@@ -107,40 +110,47 @@ asio::awaitable<ExitStatus> request(CliContext& ctx, const SetIpCommand& command
 asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table,
                                    const std::optional<Sweep>& sweep, bool answered) {
     const auto okAt = Clock::now();
-    const auto wanted = [&command](const DeviceRow& r) {
+    const StopWhen wanted = [&command](const DeviceRow& r) {
         return r.mac == command.mac && (!command.address || r.ip == command.address->ip);
     };
     std::optional<DeviceRow> lastSeen; // the device's latest answer meanwhile
-    for (;;) {
+    ExitStatus status = ExitStatus::NotBack;
+    const engine::BackCheckDriver::Round round = [&] {
         const auto left = command.verifyTimeout -
                           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - okAt);
-        const auto searched = co_await search(
-            ctx, table, std::clamp(left, std::chrono::milliseconds(1), engine::kBackSearchWait), wanted,
-            DiscoverySearch::Keying::MacAndAdapter, sweep);
-        if (!searched) {
-            co_return searched.error();
+        return SearchRequest{table, std::clamp(left, std::chrono::milliseconds(1), engine::kBackSearchWait),
+                             wanted, DiscoverySearch::Keying::MacAndAdapter, sweep};
+    };
+    const engine::BackCheckDriver::Judge judge = [&](const SearchSummary& searched) {
+        if (const auto sent = searchSent(ctx, searched); !sent) {
+            status = sent.error();
+            return true;
         }
-        const auto& rows = searched->rows;
+        const auto& rows = searched.rows;
         if (const auto back = std::find_if(rows.begin(), rows.end(), wanted); back != rows.end()) {
             ctx.console.out("Verified: " + formatMac(back->mac) + " answers from " + back->ip.toString() +
                             " on " + adapterName(table, back->adapterIp) + " after " +
                             secondsText(Clock::now() - okAt));
-            co_return ExitStatus::Ok;
+            status = ExitStatus::Ok;
+            return true;
         }
         const auto seen =
             std::find_if(rows.begin(), rows.end(), [&](const DeviceRow& r) { return r.mac == command.mac; });
         if (seen != rows.end()) {
             lastSeen = *seen;
         }
-        if (Clock::now() - okAt >= command.verifyTimeout) {
-            break;
+        if (Clock::now() - okAt < command.verifyTimeout) {
+            return false;
         }
-    }
-    const std::string mac = formatMac(command.mac) + (answered ? " said OK but" : "");
-    const std::string after = secondsText(command.verifyTimeout);
-    ctx.console.err(lastSeen ? mac + " still answers from " + lastSeen->ip.toString() + " after " + after
-                             : mac + " did not answer a search within " + after);
-    co_return ExitStatus::NotBack;
+        const std::string mac = formatMac(command.mac) + (answered ? " said OK but" : "");
+        const std::string after = secondsText(command.verifyTimeout);
+        ctx.console.err(lastSeen ? mac + " still answers from " + lastSeen->ip.toString() + " after " + after
+                                 : mac + " did not answer a search within " + after);
+        return true;
+    };
+    engine::BackCheckDriver back(ctx.endpoints);
+    co_await back.run(round, judge);
+    co_return status;
 }
 
 } // namespace
@@ -181,33 +191,25 @@ bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listin
     return holder.has_value();
 }
 
-asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command) {
-    const auto table = commandAdapters(ctx, command.interfaces, command.targets.any());
-    if (!table) {
-        co_return table.error();
-    }
-    if (refuseHostAddress(command, ctx.host.readAdapters(), ctx.console)) {
-        co_return ExitStatus::Usage;
-    }
-    const auto sweep = commandSweep(ctx, command.targets, *table);
-    if (!sweep) {
-        co_return sweep.error();
-    }
-    // The request is a broadcast naming the device; with one adapter and no targets there is
-    // nothing to find.
+namespace {
+
+// set-ip once its adapters and targets are known.
+asio::awaitable<ExitStatus> setIpOn(CliContext& ctx, const SetIpCommand& command, const AdapterTable& table,
+                                    const std::optional<Sweep>& sweep) {
+    const MacAddress mac = command.mac;
+    const SearchRequest find{table, SearchCountdown::kWait,
+                             [mac](const DeviceRow& row) { return row.mac == mac; },
+                             DiscoverySearch::Keying::Sender, sweep};
     Result<std::optional<DeviceRow>, ExitStatus> device = std::optional<DeviceRow>();
     if (command.verify) {
-        device = co_await check(ctx, command, *table, *sweep);
-    } else if (table->size() > 1 || *sweep || command.dryRun) { // a dry run says whether it is there
-        const MacAddress mac = command.mac;
-        device = co_await locate(
-            ctx, *table, [mac](const DeviceRow& row) { return row.mac == mac; }, *sweep);
+        device = co_await check(ctx, command, table, sweep);
+    } else if (table.size() > 1 || sweep || command.dryRun) { // a dry run says whether it is there
+        device = co_await searchDevice(ctx, find);
     }
     if (!device) {
         co_return device.error();
     }
-    const auto adapter =
-        deviceAdapter(ctx, *table, *device, command.mac, sweep->has_value() || command.dryRun);
+    const auto adapter = deviceAdapter(ctx, table, *device, command.mac, sweep.has_value() || command.dryRun);
     if (!adapter) {
         co_return adapter.error();
     }
@@ -222,20 +224,206 @@ asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& comman
     // request at its address, and checked there afterwards.
     std::optional<Ipv4> routed;
     std::optional<Sweep> verifySweep;
-    if (*sweep && *device && (*sweep)->targets.covers((*device)->ip)) {
+    if (sweep && *device && sweep->targets.covers((*device)->ip)) {
         routed = (*device)->ip;
-        verifySweep = *sweep;
+        verifySweep = sweep;
         if (command.address) { // and the old address, to say when it still answers from there
             const std::array<Ipv4, 2> at{command.address->ip, *routed};
-            verifySweep = sweepOf(at, *table, command.targets.broadcast, command.targets.rate);
+            verifySweep = sweepOf(at, table, command.targets.broadcast, command.targets.rate);
         }
     }
-    const ExitStatus status = co_await request(ctx, command, *table, *adapter, routed);
+    const ExitStatus status = co_await request(ctx, command, table, *adapter, routed);
     const bool answered = status == ExitStatus::Ok;
     if (!command.verify || !(answered || (routed && status == ExitStatus::NoAnswer))) {
         co_return status;
     }
-    co_return co_await verify(ctx, command, *table, verifySweep, answered);
+    co_return co_await verify(ctx, command, table, verifySweep, answered);
 }
+
+} // namespace
+
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpCommand& command) {
+    const std::function<bool()> hostAddress = [&] {
+        return refuseHostAddress(command, ctx.host.readAdapters(), ctx.console);
+    };
+    const auto opened = openCommand(ctx, command.interfaces, command.targets, hostAddress);
+    if (!opened) {
+        co_return opened.error();
+    }
+    co_return co_await setIpOn(ctx, command, opened->table, opened->sweep);
+}
+
+namespace {
+
+constexpr std::string_view kNoGateway = "0.0.0.0";
+
+constexpr std::array kSetIpOptions{
+    OptionRow{"--dhcp", "", "switch the device to DHCP"},
+    OptionRow{"--ip", "A", "the new address (first number not 0, last neither 0 nor 255)"},
+    OptionRow{"--mask", "M", "the new subnet mask"},
+    OptionRow{"--gateway", "G", "the new default gateway",
+              [] {
+                  return std::string(kNoGateway);
+              }},
+    OptionRow{"-i,--interface", "IF", "the adapter the device is on (otherwise a search finds it)", nullptr,
+              true},
+    OptionRow{"-t,--timeout", "S", "seconds to wait for an answer to each request",
+              [] {
+                  return seconds(SetIpCommand{}.timeout);
+              }},
+    OptionRow{"-r,--retries", "N", "further copies of the request when no answer came",
+              [] {
+                  return std::to_string(SetIpCommand{}.retries);
+              }},
+    OptionRow{"--verify", "",
+              "first refuse an address another device answers from; after the\n"
+              "device's OK, search until it answers from the new address (DHCP: from any)"},
+    OptionRow{"--force", "",
+              "with --verify: set the address even though another device answers\n"
+              "from it; with targets: send to more than a /12 of them"},
+    OptionRow{"--verify-timeout", "S", "seconds the device has to come back",
+              [] {
+                  return seconds(SetIpCommand{}.verifyTimeout);
+              }},
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kBroadcast,
+    OptionRow{"--plan", "FILE", "give every device of a CSV plan its address (mac,ip,mask,gateway,label)"},
+    OptionRow{"--report", "FILE", "with --plan: write the plan's report as JSON, after every row"},
+    OptionRow{"--skip-done", "FILE",
+              "with --plan: leave out the rows that report settled with the same values"},
+    OptionRow{"--parallel", "N", "with --plan: up to N requests at once, never two on one adapter",
+              [] {
+                  return std::to_string(SetIpPlanCommand{}.parallel);
+              }},
+    OptionRow{"-f,--format", "F", "with --plan: table or json (the report's rows)",
+              [] {
+                  return nameOf(kPlanFormats, SetIpPlanCommand{}.format);
+              }},
+    kDryRun,
+};
+
+// The options only a plan takes, and those a plan replaces.
+constexpr std::array<std::string_view, 5> kPlanOnly{"report", "skip-done", "parallel", "format", "plan"};
+
+ParsedCommandLine parseSetIp(const Options& o) {
+    if (o.isSet("plan")) {
+        return parsePlan(o);
+    }
+    for (const std::string_view name : kPlanOnly) {
+        if (o.isSet(name)) {
+            return o.failure("--" + std::string(name) + " needs --plan");
+        }
+    }
+    const auto& args = o.positionals();
+    if (args.empty()) {
+        return o.failure("the device's MAC address is missing");
+    }
+    if (args.size() > 1) {
+        return o.failure("unexpected argument " + quoted(args[1]));
+    }
+    SetIpCommand c;
+    const auto mac = parseMac(args[0]);
+    if (!mac) {
+        return o.failure(quoted(args[0]) + " is not a MAC address (write it like 00-0A-1B-2C-3D-4E)");
+    }
+    c.mac = *mac;
+
+    const bool dhcp = o.isSet("dhcp");
+    const bool anyStatic = o.isSet("ip") || o.isSet("mask") || o.isSet("gateway");
+    if (dhcp && anyStatic) {
+        return o.failure("--dhcp cannot be combined with --ip, --mask or --gateway");
+    }
+    if (!dhcp && !anyStatic) {
+        return o.failure("give either --dhcp or --ip and --mask");
+    }
+    if (!dhcp) {
+        if (!o.isSet("ip")) {
+            return o.failure("--ip is missing (--mask and --gateway need it)");
+        }
+        if (!o.isSet("mask")) {
+            return o.failure("--mask is missing");
+        }
+        // The same judgement as the dialog: the address must be one a device can take; mask and
+        // gateway need only be addresses.
+        const std::string ip = o.value("ip");
+        const std::string mask = o.value("mask");
+        const std::string gateway = o.isSet("gateway") ? o.value("gateway") : std::string(kNoGateway);
+        const auto parsedIp = Ipv4::parse(ip);
+        if (!parsedIp || !isAcceptableDeviceAddress(*parsedIp)) {
+            return o.failure("--ip " + quoted(ip) + " is not a valid IP address");
+        }
+        if (!Ipv4::parse(mask)) {
+            return o.failure("--mask " + quoted(mask) + " is not a valid IP address");
+        }
+        if (!Ipv4::parse(gateway)) {
+            return o.failure("--gateway " + quoted(gateway) + " is not a valid IP address");
+        }
+        const auto fixed = checkFixedAddress(ip, mask, gateway);
+        if (!fixed) {
+            return o.failure(notValidIpMessage(fixed.error().typed).text);
+        }
+        c.address = StaticAddress{fixed->address, fixed->mask, fixed->gateway};
+    }
+    c.interfaces = o.interfaces();
+    if (auto e = o.seconds("timeout", c.timeout)) {
+        return *e;
+    }
+    if (auto e = o.count("retries", c.retries, 0, kMaxRetries)) {
+        return *e;
+    }
+    c.verify = o.isSet("verify");
+    c.force = o.isSet("force");
+    if (auto e = targetOptions(o, c.targets, true)) {
+        return *e;
+    }
+    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
+        return o.failure("--force and --verify-timeout need --verify");
+    }
+    if (auto e = o.seconds("verify-timeout", c.verifyTimeout)) {
+        return *e;
+    }
+    c.dryRun = o.isSet("dry-run");
+    return toRun(c);
+}
+
+} // namespace
+
+const CommandSpec kSetIpSpec{
+    CommandRow{
+        "set-ip", "give one device, named by its MAC address, a fixed address or DHCP",
+        R"(fernwick-cli set-ip MAC (--dhcp | --ip A --mask M [--gateway G]) [OPTIONS]
+       fernwick-cli set-ip --plan FILE [--report FILE] [--skip-done FILE] [--parallel N] [OPTIONS])",
+        R"(Broadcasts a Set IP request naming the device by its MAC (00-0A-1B-2C-3D-4E or 00:0a:1b:2c:3d:4e),
+so a device on a foreign subnet is reached too, and prints its answer. An address one of this
+host's adapters holds is refused before anything is sent (exit 2, even with --force).
+
+The second form gives every device of a plan its address: CSV with a header naming the columns
+mac, ip, mask, gateway and optionally label, one row per device, "dhcp" in ip for DHCP, # comments.
+Every bad row (unknown column, bad MAC or address, two rows for one MAC, two MACs for one address)
+is named with its line before anything is sent. One search finds the devices; each row's request
+goes from its device's adapter, side by side on different adapters with --parallel. At the end a
+table (or with --format json the report's rows) gives each row's state:
+  done          the device said OK (with --verify: and answers from the planned address, alone)
+  unchanged     it already answered from the planned address, alone: no request was sent
+  not-found     no search listed it
+  refused       the device refused the request
+  timed-out     no answer to the request and its copies
+  not-back      (--verify) it said OK but did not answer from the planned address in time
+  taken         (--verify) another device answers from the address: one not in the plan
+                (nothing was sent), or any other still after the device took it
+  host-address  one of this host's adapters holds the address: nothing was sent
+  not-sent      UDP port 4001 unusable on its adapter, or the run stopped because its report
+                could not be written
+  pending       (--dry-run) it would be sent the request
+The report must be writable as for an upgrade rollout; --skip-done carries over the rows an
+earlier report lists as done or unchanged with the same address, mask and gateway.)",
+        R"(Exit status: 0 done (with --verify: and back as asked; a plan: every row done or unchanged),
+1 refused (a plan: a row neither done nor unchanged, or the report could not be written), 2 bad
+arguments or plan, UDP port 4001 in use, the address is this host's or (--verify) taken, 3 no
+answer, 4 the device said OK but did not come back as asked.)",
+        kSetIpOptions},
+    parseSetIp};
 
 } // namespace fw::cli

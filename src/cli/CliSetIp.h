@@ -3,6 +3,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandOptions.h"
 #include "cli/Console.h"
 #include "common/Result.h"
 #include "engine/SocketError.h"
@@ -41,6 +42,7 @@ sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapte
 // --target addresses gets the request there by unicast; its answer, a broadcast, may not come back
 // across a router, so with --verify no answer is followed by that search too, there by unicast.
 // A dry run always searches, and stops where the request would be sent.
-asio::awaitable<ExitStatus> runSetIp(CliContext& ctx, const SetIpCommand& command);
+extern const CommandSpec kSetIpSpec;
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpCommand& command);
 
 } // namespace fw::cli

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/CliSearch.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandSearch.h"
 #include "common/AdapterEntry.h"
 #include "common/Ipv4.h"
 #include "common/Result.h"

@@ -2,9 +2,10 @@
 #include "cli/CliUpgrade.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliRunner.h"
-#include "cli/CliSearch.h"
-#include "cli/CliTargets.h"
+#include "cli/CliRollout.h"
+#include "cli/CommandOpening.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
 #include "platform/ImageFileReader.h"
 #include "upgrade/core/TftpPackets.h"
@@ -21,8 +22,8 @@ constexpr int kLineStepPercent = 10;
 
 } // namespace
 
-CliUpload::CliUpload(CliContext& ctx, std::string label)
-    : ctx_(ctx), label_(std::move(label)),
+CliUpload::CliUpload(CliContext& ctx, std::string label, std::function<void()> redraw)
+    : ctx_(ctx), label_(std::move(label)), redraw_(std::move(redraw)),
       driver_(
           ctx.endpoints, [&host = ctx.host](Ipv4 ip) { host.flushNeighbour(ip); }, carry_,
           engine::UpgradeDriver::Observer{[this](TftpUpload::Phase phase) { phaseChanged(phase); },
@@ -95,8 +96,10 @@ void CliUpload::render() {
     if (ctx_.console.progressOnTerminal()) {
         if (label_.empty()) {
             ctx_.console.progress(progressView(ctx_.console.width() - 1));
+        } else if (redraw_) {
+            redraw_(); // a rollout draws the line of all its uploads
         }
-        return; // a rollout draws the line of all its uploads
+        return;
     }
     if (transferBegan_) {
         const int percent = percentOf(progress());
@@ -135,24 +138,25 @@ std::string upgradingText(const DeviceRow& row, const std::string& adapter) {
            " at " + row.ip.toString() + " (" + formatMac(row.mac) + ", " + kindName(row) + ") on " + adapter;
 }
 
-asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& command) {
+asio::awaitable<ExitStatus> run(CliContext& ctx, const UpgradeCommand& command) {
     auto file = readImage(ctx, command.image);
     if (!file) {
         co_return file.error();
     }
-    const auto table = commandAdapters(ctx, command.interfaces, command.targets.any());
-    if (!table) {
-        co_return table.error();
+    auto opened = openCommand(ctx, command.interfaces, command.targets);
+    if (!opened) {
+        co_return opened.error();
     }
-    auto sweep = commandSweep(ctx, command.targets, *table);
-    if (!sweep) {
-        co_return sweep.error();
-    }
+    const AdapterTable table = std::move(opened->table);
     // The handshake and the transfer are unicast: a device found behind a router is upgraded from
     // the adapter it answered on, the one the route to it leaves by.
     const DeviceTarget target = command.target;
-    const auto located = co_await locate(
-        ctx, *table, [target](const DeviceRow& row) { return matches(target, row); }, std::move(*sweep));
+    const auto isDevice = [target](const DeviceRow& row) {
+        return matches(target, row);
+    };
+    SearchRequest request{table, SearchCountdown::kWait, isDevice, DiscoverySearch::Keying::Sender,
+                          opened->sweep};
+    const auto located = co_await searchDevice(ctx, request);
     if (!located) {
         co_return located.error();
     }
@@ -173,7 +177,7 @@ asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& co
         }
         ctx.console.err(decision.message.text + " Uploading, as --yes was given.");
     }
-    const std::string adapter = adapterName(*table, row.adapterIp);
+    const std::string adapter = adapterName(table, row.adapterIp);
     if (command.dryRun) {
         ctx.console.out("Dry run: " + upgradingText(row, adapter) + " with " + command.image +
                         " would start now");
@@ -185,5 +189,135 @@ asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& co
     const Verdict verdict = co_await upload.run(row.ip, row.adapterIp, adapter, std::move(file->bytes));
     co_return verdict.status;
 }
+
+namespace {
+
+constexpr std::array kUpgradeOptions{
+    OptionRow{"-y,--yes", "", "upload even when the image does not carry the marker of the device's kind"},
+    OptionRow{"-i,--interface", "IF", "look for the device on this adapter only (repeat for several)",
+              nullptr, true},
+    OptionRow{"--device", "D", "a device of the rollout, IP or MAC (repeat for several)", nullptr, true},
+    OptionRow{"--from", "FILE", "the rollout's devices from a file"},
+    OptionRow{"--all-ap", "", "every access point a search finds"},
+    OptionRow{"--all-bridge", "", "every bridge (wireless adapter) a search finds"},
+    OptionRow{"--report", "FILE", "write the rollout's report as JSON, after every device"},
+    OptionRow{"--skip-done", "FILE", "leave out the devices that a report lists as done with this image"},
+    OptionRow{"--parallel", "N", "up to N uploads at once, at most --per-adapter of them on one adapter",
+              [] {
+                  return std::to_string(RolloutCommand{}.parallel);
+              }},
+    OptionRow{"--per-adapter", "M", "up to M of the uploads on one adapter at once, 16 at most",
+              [] {
+                  return std::to_string(RolloutCommand{}.perAdapter);
+              }},
+    OptionRow{"--back-timeout", "S", "seconds a device has to restart and answer again",
+              [] {
+                  return seconds(RolloutCommand{}.backTimeout);
+              }},
+    OptionRow{"--no-restart", "",
+              "the devices do not restart after an upload: an answer is enough to be done"},
+    OptionRow{"-f,--format", "F", "with a rollout: table or json (the report's document)",
+              [] {
+                  return nameOf(kPlanFormats, RolloutCommand{}.format);
+              }},
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
+    kDryRun,
+};
+
+// The options that choose a rollout's devices, and those that only a rollout takes.
+constexpr std::array<std::string_view, 4> kRolloutChoices{"device", "from", "all-ap", "all-bridge"};
+constexpr std::array<std::string_view, 7> kRolloutOnly{
+    "report", "skip-done", "parallel", "per-adapter", "back-timeout", "no-restart", "format"};
+
+ParsedCommandLine parseUpgrade(const Options& o) {
+    if (std::any_of(kRolloutChoices.begin(), kRolloutChoices.end(), [&](auto n) { return o.isSet(n); })) {
+        return parseRollout(o);
+    }
+    for (const std::string_view name : kRolloutOnly) {
+        if (o.isSet(name)) {
+            return o.failure("--" + std::string(name) + " needs --device, --from, --all-ap or --all-bridge");
+        }
+    }
+    const auto& args = o.positionals();
+    if (args.size() < 2) {
+        return o.failure(args.empty() ? "the device (IP or MAC) and the image are missing"
+                                      : "the image file is missing");
+    }
+    if (args.size() > 2) {
+        return o.failure("unexpected argument " + quoted(args[2]));
+    }
+    UpgradeCommand c;
+    const auto target = deviceTarget(args[0]);
+    if (!target) {
+        return notADevice(o, args[0]);
+    }
+    c.target = *target;
+    if (args[1].empty()) {
+        return o.failure("the image path is empty");
+    }
+    c.image = args[1];
+    c.yes = o.isSet("yes");
+    c.interfaces = o.interfaces();
+    if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
+    c.dryRun = o.isSet("dry-run");
+    return toRun(c);
+}
+
+} // namespace
+
+std::optional<DeviceTarget> deviceTarget(const std::string& text) {
+    if (const auto ip = Ipv4::parse(text)) {
+        return *ip;
+    }
+    if (const auto mac = parseMac(text)) {
+        return *mac;
+    }
+    return std::nullopt;
+}
+
+ParsedCommandLine notADevice(const Options& o, const std::string& text) {
+    return o.failure(quoted(text) + " is neither an IPv4 address nor a MAC address");
+}
+
+const CommandSpec kUpgradeSpec{
+    CommandRow{
+        "upgrade", "upload a firmware image to one device by TFTP, or roll it out to many",
+        R"(fernwick-cli upgrade (IP|MAC) IMAGE [--yes] [--interface IF]...
+       fernwick-cli upgrade IMAGE (--device D... | --from FILE | --all-ap | --all-bridge) [OPTIONS])",
+        R"(Finds the device by a search, checks the image against the device's kind, sends the handshake and
+uploads the image by TFTP (about 13 s of device preparation come first).
+
+The second form is a rollout: every named device (IP or MAC), every one listed in FILE (one a line,
+# comments) or every access point or bridge a search finds gets the image, one after another; a
+device named twice is one device. After its upload each device must restart (stop answering
+searches) and answer a search again by its MAC, within the back timeout, before it counts as done.
+At the end a table lists each device's state, bytes, seconds, retransmissions and timeouts:
+  done           uploaded, restarted and answering again
+  refused        the device answered the write request with a TFTP error
+  device-error   the device ended the transfer later with an error (its text is given)
+  timed-out      the device stopped answering during the transfer
+  not-restarted  uploaded, but it answered throughout the back timeout: it did not restart
+  not-back       uploaded, but it did not answer again within the back timeout
+  not-found      no search listed it
+  skipped        the image lacks the marker of its kind and --yes was not given
+  not-sent       nothing sent: local UDP port 14321 unusable (another rollout on the adapter?),
+                 or the rollout stopped because its report could not be written
+  pending        (--dry-run) it would get the image
+The report must be writable: a missing folder, the image, the --from file or an existing file that
+is not a rollout report is refused before anything is sent. Earlier done devices of --skip-done
+stay in the report whatever this run's devices are. A report that cannot be written later ends the
+rollout after the uploads under way.)",
+        R"(Exit status: 0 "Data transmit finish" (a rollout: every device done), 1 the device ended the
+upload (its text is printed; a rollout: a device not done, or the report could not be written),
+2 bad arguments, image refused or (one device) local UDP port 14321 in use, 3 "Time Out" or the
+device was not found.)",
+        kUpgradeOptions},
+    parseUpgrade};
 
 } // namespace fw::cli

@@ -4,6 +4,7 @@
 #include "cli/CliContext.h"
 #include "cli/CliVerdict.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandOptions.h"
 #include "cli/ProgressText.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
@@ -12,6 +13,7 @@
 
 #include <asio/awaitable.hpp>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +26,9 @@ namespace fw::cli {
 class CliUpload {
 public:
     // A label (one device of a rollout) goes before each progress line, results become
-    // diagnostics, and the rollout draws the terminal line of all its uploads.
-    explicit CliUpload(CliContext& ctx, std::string label = {});
+    // diagnostics, and the rollout draws the terminal line of all its uploads: `redraw`, called
+    // when this one's part of it may have changed.
+    explicit CliUpload(CliContext& ctx, std::string label = {}, std::function<void()> redraw = {});
 
     // The image has passed the image check; `adapter` names the local address's adapter.
     asio::awaitable<Verdict> run(Ipv4 device, Ipv4 local, const std::string& adapter,
@@ -49,6 +52,7 @@ private:
 
     CliContext& ctx_;
     std::string label_;
+    std::function<void()> redraw_;
     UploadCarryOver carry_;
     engine::UpgradeDriver driver_;
     Ipv4 device_;
@@ -69,6 +73,13 @@ Result<ImageFile, ExitStatus> readImage(CliContext& ctx, const std::string& path
 std::string upgradingText(const DeviceRow& row, const std::string& adapter);
 
 // upgrade DEVICE IMAGE: the image checked, the device found, then one upload (not in a dry run).
-asio::awaitable<ExitStatus> runUpgrade(CliContext& ctx, const UpgradeCommand& command);
+// Its parser reads a rollout's options too (CliRollout.h).
+extern const CommandSpec kUpgradeSpec;
+asio::awaitable<ExitStatus> run(CliContext& ctx, const UpgradeCommand& command);
+
+// A device named on the command line, by its address or its MAC; none for another text.
+std::optional<DeviceTarget> deviceTarget(const std::string& text);
+// The message for such another text.
+ParsedCommandLine notADevice(const Options& o, const std::string& text);
 
 } // namespace fw::cli

@@ -2,8 +2,9 @@
 #include "cli/CliWatch.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliSearch.h"
-#include "cli/CliTargets.h"
+#include "cli/CommandOpening.h"
+#include "cli/CommandOptions.h"
+#include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
 #include "cli/WatchReport.h"
 #include "discovery/core/DeviceInventory.h"
@@ -50,9 +51,13 @@ public:
                 const AdapterTable table = choice->table;
                 // Half the interval, at most the window's 3 s, so that between two searches port
                 // 4001 is free for set-ip or upgrade.
-                const auto summary =
-                    co_await searchOnce(ctx_, table, std::min(SearchCountdown::kWait, command_.interval / 2),
-                                        {}, DiscoverySearch::Keying::MacAndAdapter, sweep_);
+                engine::SearchDriver driver(ctx_.endpoints, {});
+                SearchRequest request{table,
+                                      std::min(SearchCountdown::kWait, command_.interval / 2),
+                                      {},
+                                      DiscoverySearch::Keying::MacAndAdapter,
+                                      sweep_};
+                const auto summary = co_await driver.once(std::move(request));
                 if ((co_await asio::this_coro::cancellation_state).cancelled() !=
                     asio::cancellation_type::none) {
                     co_return; // ended meanwhile: a search cut short says nothing of the devices
@@ -163,22 +168,86 @@ private:
 
 } // namespace
 
-asio::awaitable<ExitStatus> runWatch(CliContext& ctx, const WatchCommand& command) {
+asio::awaitable<ExitStatus> run(CliContext& ctx, const WatchCommand& command) {
     using namespace asio::experimental::awaitable_operators;
-    const auto choice = chooseAdapters(ctx.host.readAdapters(), command.interfaces, command.targets.any());
-    if (!choice || choice->outcome != AdapterOutcome::Ok) {
-        ctx.console.err(!choice ? adapterChoiceText(choice.error()) : "no usable adapter to search on");
-        co_return ExitStatus::Usage;
-    }
     // Refused against the adapters as they are at the start.
-    auto sweep = commandSweep(ctx, command.targets, choice->table);
-    if (!sweep) {
-        co_return sweep.error();
+    auto opened = openCommand(ctx, command.interfaces, command.targets, {}, "no usable adapter to search on");
+    if (!opened) {
+        co_return opened.error();
     }
     asio::signal_set termination(ctx.endpoints.executor(), SIGINT, SIGTERM);
-    Watch watch(ctx, command, std::move(*sweep));
+    Watch watch(ctx, command, std::move(opened->sweep));
     co_await (watch.run() || termination.async_wait(asio::use_awaitable));
     co_return ExitStatus::Ok;
 }
+
+namespace {
+
+constexpr double kLeastInterval = 0.2; // below it a watch's search would hardly wait for answers
+
+constexpr std::array kWatchOptions{
+    OptionRow{"-n,--interval", "S", "seconds from one search to the next, at least 0.2",
+              [] {
+                  return seconds(WatchCommand{}.interval);
+              }},
+    OptionRow{"-m,--missed", "N", "searches without an answer before a device is gone",
+              [] {
+                  return std::to_string(WatchCommand{}.missed);
+              }},
+    kInterface,
+    kTarget,
+    kTargetsFrom,
+    kRate,
+    kTargetCapForce,
+    kBroadcast,
+    OptionRow{"-f,--format", "F",
+              "table (a live view on a terminal, one line per event otherwise) or\n"
+              "jsonl (one JSON object per event, with \"time\" and \"event\")",
+              [] {
+                  return nameOf(kWatchFormats, WatchCommand{}.format);
+              }},
+};
+
+ParsedCommandLine parseWatch(const Options& o) {
+    if (auto e = unexpected(o)) {
+        return *e;
+    }
+    WatchCommand c;
+    c.interfaces = o.interfaces();
+    if (auto e = o.seconds("interval", c.interval, kLeastInterval)) {
+        return *e;
+    }
+    if (auto e = o.count("missed", c.missed, 1, kMaxRetries)) {
+        return *e;
+    }
+    if (auto e = o.choice(kWatchFormats, c.format)) {
+        return *e;
+    }
+    if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
+    return toRun(c);
+}
+
+} // namespace
+
+const CommandSpec kWatchSpec{
+    CommandRow{
+        "watch", "search again and again; report devices appearing, changing, going, and conflicts",
+        "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]",
+        R"(Searches every S seconds until interrupted (Ctrl+C ends it with status 0) and knows devices by MAC,
+so two devices answering from one address are both seen. Each search waits for answers for half
+the interval, at most 3 s; between searches no socket is held, so other commands can run beside it.
+Reports: appeared, changed (the fields, old and new), gone (after N searches without an answer), and
+the warnings duplicate-ip (two devices answer from one address on one adapter), foreign-subnet (the
+address lies in no subnet of the adapter it answered on: it needs Set IP) and mac-on-two-adapters
+(one MAC answers on two adapters: bridged segments or a loop). duplicate-ip counts only devices
+that answered that search. When a local adapter's address changes, that is one adapter-changed
+(the adapter's name, old and new address); its devices are not reported changed. With --target
+every search also sweeps the targets as 'search --target' does (a sweep longer than the interval
+delays the next search), and a device found at a target address is not foreign-subnet.)",
+        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets or no usable adapter.",
+        kWatchOptions},
+    parseWatch};
 
 } // namespace fw::cli

@@ -24,40 +24,59 @@ namespace {
 
 using State = BackCheckDriver::State;
 
-asio::awaitable<std::optional<BackCheckDriver::Outcome>> runOn(std::shared_ptr<State> s,
-                                                               AdapterTable adapters, MacAddress mac,
-                                                               bool restarts, BackCheckDriver::Timing timing,
-                                                               std::optional<SearchDriver::Sweep> sweep) {
-    RolloutBackCheck check(restarts, timing.backTimeout);
-    const auto since = Clock::now();
+asio::awaitable<bool> roundsOn(std::shared_ptr<State> s, BackCheckDriver::Round round,
+                               BackCheckDriver::Judge judge, std::chrono::milliseconds pause) {
     while (!s->cancelled) {
         SearchDriver search(s->endpoints, {});
         s->search = &search;
-        const auto summary = co_await search.once(
-            adapters, timing.searchWait, [mac](const DeviceRow& r) { return r.mac == mac; }, sweep);
+        SearchDriver::Request request = round();
+        const auto summary = co_await search.once(std::move(request));
         s->search = nullptr;
         if (s->cancelled) {
             break;
         }
-        const auto back = std::find_if(summary.rows.begin(), summary.rows.end(),
-                                       [&](const DeviceRow& r) { return r.mac == mac; });
+        if (judge(summary)) {
+            co_return true;
+        }
+        if (pause > std::chrono::milliseconds::zero()) {
+            s->pause.expires_after(pause);
+            std::error_code ignored;
+            co_await s->pause.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
+        }
+    }
+    co_return false;
+}
+
+asio::awaitable<std::optional<BackCheckDriver::Outcome>>
+restartedOn(std::shared_ptr<State> s, AdapterTable adapters, MacAddress mac, bool restarts,
+            BackCheckDriver::Timing timing, std::optional<SearchDriver::Sweep> sweep) {
+    RolloutBackCheck check(restarts, timing.backTimeout);
+    const auto since = Clock::now();
+    const auto isDevice = [mac](const DeviceRow& r) {
+        return r.mac == mac;
+    };
+    std::optional<BackCheckDriver::Outcome> outcome;
+    const auto round = [&] {
+        return SearchDriver::Request{adapters, timing.searchWait, isDevice, DiscoverySearch::Keying::Sender,
+                                     sweep};
+    };
+    const auto judge = [&](const SearchDriver::Summary& summary) {
+        const auto back = std::find_if(summary.rows.begin(), summary.rows.end(), isDevice);
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
         // A search that could not be sent (port 4001 held meanwhile) says nothing about the device.
         const bool unsent =
             summary.started.requestsSent == 0 && summary.swept.sent == 0 && elapsed < timing.backTimeout;
         const auto state = unsent ? std::nullopt : check.searched(back != summary.rows.end(), elapsed);
         if (state) {
-            BackCheckDriver::Outcome outcome{*state, std::nullopt, elapsed};
+            outcome = BackCheckDriver::Outcome{*state, std::nullopt, elapsed};
             if (*state == RolloutState::Done && back != summary.rows.end()) {
-                outcome.row = *back;
+                outcome->row = *back;
             }
-            co_return outcome;
         }
-        s->pause.expires_after(timing.pause);
-        std::error_code ignored;
-        co_await s->pause.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
-    }
-    co_return std::nullopt;
+        return state.has_value();
+    };
+    co_await roundsOn(s, round, judge, timing.pause);
+    co_return outcome;
 }
 
 } // namespace
@@ -68,10 +87,14 @@ BackCheckDriver::~BackCheckDriver() {
     cancel();
 }
 
+asio::awaitable<bool> BackCheckDriver::run(Round round, Judge judge, std::chrono::milliseconds pause) {
+    return roundsOn(state_, std::move(round), std::move(judge), pause);
+}
+
 asio::awaitable<std::optional<BackCheckDriver::Outcome>>
 BackCheckDriver::run(AdapterTable adapters, MacAddress mac, bool restarts, Timing timing,
                      std::optional<SearchDriver::Sweep> sweep) {
-    return runOn(state_, std::move(adapters), mac, restarts, timing, std::move(sweep));
+    return restartedOn(state_, std::move(adapters), mac, restarts, timing, std::move(sweep));
 }
 
 void BackCheckDriver::cancel() {

@@ -10,6 +10,7 @@
 
 #include <asio/awaitable.hpp>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,12 +20,17 @@ namespace fw::engine {
 // at most a second each, cut short when it answers, so a device that comes back is seen soon.
 inline constexpr std::chrono::milliseconds kBackSearchWait{1000};
 
-// Whether a device came back after its upload: searches for its MAC on its own adapter (the entries
-// of the table given; by unicast to its address for one behind a router), one after another with a
-// pause between, fed to RolloutBackCheck until it decides. A search that could not
-// be sent (port 4001 held meanwhile) says nothing about the device. Engine thread only.
+// Whether a device is back: searches one after another, each fed to what "back" means for the
+// caller until that has decided. Set IP's verification (its MAC from the new address), a plan's
+// (each row's device from its planned address) and a rollout's (silent after the upload, then
+// answering again) are three meanings of it. Engine thread only.
 class BackCheckDriver {
 public:
+    // The next search: made anew for each, as what is still awaited may change.
+    using Round = std::function<SearchDriver::Request()>;
+    // What "back" means: fed each search's summary; true once it has decided.
+    using Judge = std::function<bool(const SearchDriver::Summary&)>;
+
     struct Timing {
         std::chrono::milliseconds backTimeout{0};
         std::chrono::milliseconds searchWait{kBackSearchWait}; // each search
@@ -41,12 +47,17 @@ public:
     BackCheckDriver(const BackCheckDriver&) = delete;
     BackCheckDriver& operator=(const BackCheckDriver&) = delete;
 
-    // restarts: the device must go silent before an answer counts (false for --no-restart).
-    // sweep: each search's, as SearchDriver::once() takes it. None when cancelled.
+    // Searches until judge decides (true), `pause` apart; false when cancelled.
+    asio::awaitable<bool> run(Round round, Judge judge, std::chrono::milliseconds pause = {});
+
+    // A rollout's meaning: the device after its upload, by its MAC on its own adapter (the entries of
+    // the table given; by unicast to its address for one behind a router), fed to RolloutBackCheck.
+    // restarts: it must go silent before an answer counts (false for --no-restart). A search that
+    // could not be sent (port 4001 held meanwhile) says nothing about the device. None when cancelled.
     asio::awaitable<std::optional<Outcome>> run(AdapterTable adapters, MacAddress mac, bool restarts,
                                                 Timing timing,
                                                 std::optional<SearchDriver::Sweep> sweep = std::nullopt);
-    // Ends the search and the pause at once; run() returns none.
+    // Ends the search and the pause at once; run() returns false or none.
     void cancel();
 
     struct State;

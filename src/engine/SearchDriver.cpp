@@ -28,8 +28,7 @@ constexpr std::uint64_t kSkipsPerBatch = 1024;
 } // namespace
 
 struct SearchDriver::State final : DiscoverySearch::Listener {
-    State(EndpointFactory& e, RowSink s, DiscoverySearch::Keying keying)
-        : endpoints(e), sink(std::move(s)), search(*this, keying) {}
+    State(EndpointFactory& e, RowSink s) : endpoints(e), sink(std::move(s)), search(*this) {}
 
     void rowListed(const DeviceRow& row) override {
         if (collected != nullptr) {
@@ -44,7 +43,8 @@ struct SearchDriver::State final : DiscoverySearch::Listener {
         }
     }
 
-    Started start(const std::shared_ptr<State>& self, const AdapterTable& adapters, bool broadcast = true);
+    Started start(const std::shared_ptr<State>& self, const AdapterTable& adapters, bool broadcast = true,
+                  std::optional<DiscoverySearch::Keying> keying = std::nullopt);
     void close() {
         cutShort = true;
         for (const auto& endpoint : sockets) {
@@ -91,10 +91,10 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
 } // namespace
 
 SearchDriver::Started State::start(const std::shared_ptr<State>& self, const AdapterTable& adapters,
-                                   bool broadcast) {
+                                   bool broadcast, std::optional<DiscoverySearch::Keying> keying) {
     Started started;
     started.sequence = endpoints.recordNumbers().next();
-    search.begin(started.sequence);
+    search.begin(started.sequence, keying);
     // Endpoint 0 stays as it is while open; the others are made anew.
     while (sockets.size() > (adapters.empty() ? 0 : 1)) {
         if (sockets.back()) {
@@ -182,18 +182,19 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
     co_return swept;
 }
 
-asio::awaitable<SearchDriver::Summary> onceOn(std::shared_ptr<State> s, AdapterTable adapters,
-                                              std::chrono::milliseconds wait, SearchDriver::StopWhen stopWhen,
-                                              std::optional<SearchDriver::Sweep> sweep) {
+asio::awaitable<SearchDriver::Summary> onceOn(std::shared_ptr<State> s, SearchDriver::Request request) {
+    const AdapterTable& adapters = request.adapters;
+    const std::chrono::milliseconds wait = request.wait;
+    std::optional<SearchDriver::Sweep>& sweep = request.sweep;
     SearchDriver::Summary summary;
     const auto begun = Clock::now();
     asio::steady_timer timer(s->endpoints.executor(), wait);
     s->collected = &summary.rows;
-    s->stopWhen = std::move(stopWhen);
+    s->stopWhen = std::move(request.stopWhen);
     s->wait = &timer;
     s->cutShort = false;
     // The readers list nothing before this waits.
-    summary.started = s->start(s, adapters, !sweep || sweep->broadcast);
+    summary.started = s->start(s, adapters, !sweep || sweep->broadcast, request.keying);
     std::error_code ignored;
     if (sweep) {
         SweepPacer pacer(sweep->rate, wait, begun);
@@ -223,8 +224,8 @@ asio::awaitable<SearchDriver::Summary> onceOn(std::shared_ptr<State> s, AdapterT
 
 } // namespace
 
-SearchDriver::SearchDriver(EndpointFactory& endpoints, RowSink sink, DiscoverySearch::Keying keying)
-    : state_(std::make_shared<State>(endpoints, std::move(sink), keying)) {}
+SearchDriver::SearchDriver(EndpointFactory& endpoints, RowSink sink)
+    : state_(std::make_shared<State>(endpoints, std::move(sink))) {}
 
 SearchDriver::~SearchDriver() {
     state_->sink = nullptr;
@@ -232,17 +233,15 @@ SearchDriver::~SearchDriver() {
 }
 
 SearchDriver::Started SearchDriver::start(const AdapterTable& adapters) {
-    return state_->start(state_, adapters);
+    return state_->start(state_, adapters, true, DiscoverySearch::Keying::Sender);
 }
 
 void SearchDriver::close() {
     state_->close();
 }
 
-asio::awaitable<SearchDriver::Summary> SearchDriver::once(AdapterTable adapters,
-                                                          std::chrono::milliseconds wait, StopWhen stopWhen,
-                                                          std::optional<Sweep> sweep) {
-    return onceOn(state_, std::move(adapters), wait, std::move(stopWhen), std::move(sweep));
+asio::awaitable<SearchDriver::Summary> SearchDriver::once(Request request) {
+    return onceOn(state_, std::move(request));
 }
 
 } // namespace fw::engine

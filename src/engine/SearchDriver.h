@@ -54,22 +54,30 @@ public:
         std::uint64_t notSearched = 0; // their route leaves by an adapter not searched (or unbindable)
         std::uint64_t unsent = 0;      // the system refused the request (its send buffer was full)
     };
+    // One search of a command: where, how long at most, when it may end early (stopWhen holds for a
+    // listed row), how its replies are told apart, and the targets it sweeps besides the broadcast.
+    struct Request {
+        AdapterTable adapters;
+        std::chrono::milliseconds wait{0};
+        StopWhen stopWhen;
+        DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender;
+        std::optional<Sweep> sweep;
+    };
     struct Summary {
-        Started started;
+        Started started; // started.sequence: the number this search used
         Swept swept;
         std::vector<DeviceRow> rows; // every listed row, in arrival order
         std::int64_t replyCount = 0; // accepted replies, repeats included
     };
 
-    SearchDriver(EndpointFactory& endpoints, RowSink sink,
-                 DiscoverySearch::Keying keying = DiscoverySearch::Keying::Sender);
+    SearchDriver(EndpointFactory& endpoints, RowSink sink);
     ~SearchDriver(); // close()
     SearchDriver(const SearchDriver&) = delete;
     SearchDriver& operator=(const SearchDriver&) = delete;
 
-    // The window's search: the run's next sequence number, the endpoints bound (endpoint 0 stays as it is
-    // while open; the others are made anew), one request per bound adapter. Replies to this search
-    // go on becoming rows until the next start() or close().
+    // The window's search (one row per sender): the run's next sequence number, the endpoints bound (endpoint
+    // 0 stays as it is while open; the others are made anew), one request per bound adapter. Replies to this
+    // search go on becoming rows until the next start() or close().
     Started start(const AdapterTable& adapters);
     // Closes every endpoint at once: nothing more is listed, port 4001 is free again.
     void close();
@@ -78,8 +86,7 @@ public:
     // then close(). Rows also go to the sink as they come. With a sweep, the broadcast goes only
     // when it asks for it, and the wait counts from the sweep's last request; without the
     // broadcast, started.unbindable names only the adapters the sweep's routes leave by.
-    asio::awaitable<Summary> once(AdapterTable adapters, std::chrono::milliseconds wait,
-                                  StopWhen stopWhen = {}, std::optional<Sweep> sweep = std::nullopt);
+    asio::awaitable<Summary> once(Request request);
 
     struct State; // shared with the driver's coroutines
 

@@ -120,7 +120,8 @@ TEST(Engine, AnUnbindableAdapterIsNamedAndTheOthersSearch) {
         engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
     engine::SearchDriver search(endpoints, {});
     std::optional<engine::SearchDriver::Summary> summary;
-    asio::co_spawn(context, search.once(adapters, 100ms), [&](std::exception_ptr, auto s) { summary = s; });
+    asio::co_spawn(context, search.once({adapters, 100ms, {}, DiscoverySearch::Keying::Sender, {}}),
+                   [&](std::exception_ptr, auto s) { summary = s; });
     context.run_for(20ms);
     endpoints.deliver({adapters[0].ip.value(), kWorkstationPort}, {Ipv4{{10, 1, 0, 9}}, kDevicePort},
                       replyBytes({}));
@@ -151,11 +152,14 @@ TEST(Engine, ARoutedSearchNamesOnlyTheHeldPortsItsRoutesUse) {
         const std::vector<Target> targets{{{target, target}, 0, {}}};
         engine::SearchDriver search(endpoints, {});
         std::optional<engine::SearchDriver::Summary> summary;
-        asio::co_spawn(
-            context,
-            search.once(adapters, 10ms, {},
-                        engine::SearchDriver::Sweep{TargetSet::make(targets, adapters, false).value(), 1000}),
-            [&](std::exception_ptr, auto s) { summary = s; });
+        asio::co_spawn(context,
+                       search.once({adapters,
+                                    10ms,
+                                    {},
+                                    DiscoverySearch::Keying::Sender,
+                                    engine::SearchDriver::Sweep{
+                                        TargetSet::make(targets, adapters, false).value(), 1000}}),
+                       [&](std::exception_ptr, auto s) { summary = s; });
         context.run();
         ASSERT_TRUE(summary);
         std::vector<std::string> named;
@@ -223,9 +227,12 @@ TEST(Engine, ASweepSendsEachTargetFromItsRoutesAdapterPaced) {
     std::optional<engine::SearchDriver::Summary> summary;
     const auto start = Clock::now();
     asio::co_spawn(context,
-                   search.once(adapters, 50ms, {},
-                               engine::SearchDriver::Sweep{TargetSet::make(targets, adapters, false).value(),
-                                                           1000, true}),
+                   search.once({adapters,
+                                50ms,
+                                {},
+                                DiscoverySearch::Keying::Sender,
+                                engine::SearchDriver::Sweep{TargetSet::make(targets, adapters, false).value(),
+                                                            1000, true}}),
                    [&](std::exception_ptr, auto s) { summary = s; });
     context.run_for(30ms);
     endpoints.deliver({adapters[1].ip.value(), kWorkstationPort}, {Ipv4{{10, 9, 0, 7}}, kDevicePort},

@@ -3,8 +3,9 @@
 
 namespace fw {
 
-void DiscoverySearch::begin(std::int16_t sequence) {
+void DiscoverySearch::begin(std::int16_t sequence, std::optional<Keying> keying) {
     sequence_ = sequence;
+    keying_ = keying.value_or(keying_);
     replyCount_ = 0;
     known_.clear();
     knownDevices_.clear();

@@ -7,6 +7,7 @@
 #include "discovery/core/DiscoveryRecords.h"
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <span>
 #include <unordered_set>
@@ -44,7 +45,8 @@ public:
 
     // A new search numbered `sequence` (the run's next, RecordNumbers): no reply counted, no sender
     // known; replies to any other number are dropped from now on.
-    void begin(std::int16_t sequence);
+    // keying: from this search on, replies are told apart so (a command's search chooses it).
+    void begin(std::int16_t sequence, std::optional<Keying> keying = std::nullopt);
 
     // The copy of the request that the socket of this adapter sends.
     DiscoveryRequest requestFor(const AdapterEntry& adapter) const;

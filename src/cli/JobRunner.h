@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/CliContext.h"
+#include "common/Ipv4.h"
+#include "common/Result.h"
+#include "upgrade/core/RolloutQueue.h"
+
+#include <asio/awaitable.hpp>
+#include <asio/steady_timer.hpp>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fw::cli {
+
+// The jobs of a plan (a Set IP request each) or a rollout (an upload and back-check each): each
+// a coroutine, started in order as RolloutQueue lets it (so many at once, so many on one adapter),
+// with the run's report rewritten after each settled job. A report that cannot be written stops
+// the starting: without it a resumed run could not tell what is done; the jobs under way end as
+// usual.
+class JobRunner {
+public:
+    using Work = std::function<asio::awaitable<void>(std::size_t job)>;
+    using Save = std::function<Status<std::string>()>;
+
+    // report: the file rewritten after each job, empty for none (a dry run writes none); stopped:
+    // what the operator is told beside the reason it could not be ("no further device is started").
+    JobRunner(CliContext& ctx, std::string report, std::string_view stopped);
+
+    // The jobs to run (the command's indices), each with the adapter it goes through, in order.
+    void queue(std::vector<std::size_t> jobs, std::vector<Ipv4> adapters, int parallel, int perAdapter,
+               Work work);
+    bool queued() const { return queue_.has_value(); }
+
+    // Starts the jobs as they may start; returns once every one has ended or was dropped.
+    asio::awaitable<void> run();
+
+    // Rewrites the report by `save`, unless there is none or an earlier write failed. When this
+    // one fails, it says so and drops the jobs not started: the command's indices of those.
+    std::vector<std::size_t> save(const Save& save);
+    // Why the report could not be written; empty while it could.
+    const std::string& reportError() const { return error_; }
+
+private:
+    void startNext();
+    asio::awaitable<void> runJob(std::size_t slot);
+
+    CliContext& ctx_;
+    std::string report_;
+    std::string stopped_;
+    std::string error_;
+    std::vector<std::size_t> jobs_; // the command's index of each queue slot
+    std::optional<RolloutQueue> queue_;
+    Work work_;
+    asio::steady_timer ended_; // woken when a job ends
+};
+
+} // namespace fw::cli
