@@ -92,24 +92,16 @@ Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
         ctx_.console.err("nothing was sent");
         return Failure{ExitStatus::Usage};
     }
-    Inputs in{std::move(*rows), {}};
-    if (!command_.report.empty()) {
-        if (const auto writable =
-                PlanReport::checkWritable(command_.report, {{command_.planFile, "the plan"}});
-            !writable) {
-            ctx_.console.err("--report " + command_.report + ": " + reportProblemText(writable.error()));
-            return Failure{ExitStatus::Usage};
-        }
+    auto earlier = readReportOptions<std::vector<PlanEntry>>(
+        ctx_.console, command_.report,
+        [&] {
+            return PlanReport::checkWritable(command_.report, {{command_.planFile, "the plan"}});
+        },
+        command_.skipDone, [&] { return PlanReport::settledIn(command_.skipDone); });
+    if (!earlier) {
+        return Failure{earlier.error()};
     }
-    if (!command_.skipDone.empty()) {
-        auto settled = PlanReport::settledIn(command_.skipDone);
-        if (!settled) {
-            ctx_.console.err(command_.skipDone + ": " + reportProblemText(settled.error()));
-            return Failure{ExitStatus::Usage};
-        }
-        in.earlier = std::move(*settled);
-    }
-    return in;
+    return Inputs{std::move(*rows), std::move(*earlier)};
 }
 
 asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
@@ -465,13 +457,8 @@ ParsedCommandLine parsePlan(const Options& o) {
     c.report = o.value("report");
     c.skipDone = o.value("skip-done");
     c.interfaces = o.interfaces();
-    c.verify = o.isSet("verify");
-    c.force = o.isSet("force");
-    if (auto e = targetOptions(o, c.targets, true)) {
+    if (auto e = verifyAndTargetOptions(o, c)) {
         return *e;
-    }
-    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
-        return o.failure("--force and --verify-timeout need --verify");
     }
     for (auto e : {o.seconds("timeout", c.timeout), o.seconds("verify-timeout", c.verifyTimeout),
                    o.count("retries", c.retries, 0, kMaxRetries),
@@ -481,11 +468,7 @@ ParsedCommandLine parsePlan(const Options& o) {
             return *e;
         }
     }
-    if (auto e = o.choice(kPlanFormats, c.format)) {
-        return *e;
-    }
-    c.dryRun = o.isSet("dry-run");
-    return toRun(c);
+    return withFormatAndDryRun(o, c);
 }
 
 asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command) {

@@ -40,22 +40,18 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
         in.targets.insert(in.targets.end(), listed->begin(), listed->end());
     }
     in.targets = uniqueTargets(in.targets);
-    if (!command_.report.empty()) {
-        if (const auto writable = RolloutReport::checkWritable(
+    auto earlier = readReportOptions<std::vector<RolloutEntry>>(
+        ctx_.console, command_.report,
+        [&] {
+            return RolloutReport::checkWritable(
                 command_.report, {{command_.image, "the image"}, {command_.fromFile, "the --from file"}});
-            !writable) {
-            ctx_.console.err("--report " + command_.report + ": " + reportProblemText(writable.error()));
-            return Failure{ExitStatus::Usage};
-        }
+        },
+        command_.skipDone,
+        [&] { return RolloutReport(command_.image, file_.bytes).doneIn(command_.skipDone); });
+    if (!earlier) {
+        return Failure{earlier.error()};
     }
-    if (!command_.skipDone.empty()) {
-        auto done = RolloutReport(command_.image, file_.bytes).doneIn(command_.skipDone);
-        if (!done) {
-            ctx_.console.err(command_.skipDone + ": " + reportProblemText(done.error()));
-            return Failure{ExitStatus::Usage};
-        }
-        in.earlier = std::move(*done);
-    }
+    in.earlier = std::move(*earlier);
     return in;
 }
 
@@ -381,11 +377,7 @@ ParsedCommandLine parseRollout(const Options& o) {
     if (auto e = targetOptions(o, c.targets)) {
         return *e;
     }
-    if (auto e = o.choice(kPlanFormats, c.format)) {
-        return *e;
-    }
-    c.dryRun = o.isSet("dry-run");
-    return toRun(c);
+    return withFormatAndDryRun(o, c);
 }
 
 asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command) {

@@ -373,13 +373,8 @@ ParsedCommandLine parseSetIp(const Options& o) {
     if (auto e = o.count("retries", c.retries, 0, kMaxRetries)) {
         return *e;
     }
-    c.verify = o.isSet("verify");
-    c.force = o.isSet("force");
-    if (auto e = targetOptions(o, c.targets, true)) {
+    if (auto e = verifyAndTargetOptions(o, c)) {
         return *e;
-    }
-    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
-        return o.failure("--force and --verify-timeout need --verify");
     }
     if (auto e = o.seconds("verify-timeout", c.verifyTimeout)) {
         return *e;

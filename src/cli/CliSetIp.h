@@ -17,6 +17,21 @@
 
 namespace fw::cli {
 
+// --verify, --force and the targets, read alike by set-ip and its plan form: --force (but with
+// targets) and --verify-timeout need --verify.
+template <class Command>
+std::optional<ParsedCommandLine> verifyAndTargetOptions(const Options& o, Command& c) {
+    c.verify = o.isSet("verify");
+    c.force = o.isSet("force");
+    if (auto e = targetOptions(o, c.targets, true)) {
+        return e;
+    }
+    if (!c.verify && ((c.force && !c.targets.any()) || o.isSet("verify-timeout"))) {
+        return o.failure("--force and --verify-timeout need --verify");
+    }
+    return std::nullopt;
+}
+
 // The interface of this host that holds the address as its first or any further one, searched on
 // or not; none when no adapter does.
 std::optional<std::string> hostAdapterHolding(const AdapterListing& listing, Ipv4 ip);

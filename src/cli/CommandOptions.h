@@ -301,6 +301,15 @@ std::optional<ParsedCommandLine> targetOptions(const Options& o, TargetOptions& 
 // Each of these options, when given, names a file: an empty name is refused.
 std::optional<ParsedCommandLine> fileNames(const Options& o, std::initializer_list<std::string_view> names);
 
+// A plan's or a rollout's last options, --format (table or json) and --dry-run; then the command.
+template <typename Command> ParsedCommandLine withFormatAndDryRun(const Options& o, Command c) {
+    if (auto e = o.choice(kPlanFormats, c.format)) {
+        return *e;
+    }
+    c.dryRun = o.isSet("dry-run");
+    return toRun(c);
+}
+
 // search and doctor take the same options: --interface (repeatable), --timeout and --format.
 template <typename Command, typename Format, std::size_t N>
 ParsedCommandLine parseListing(const Options& o, const std::array<Named<Format>, N>& formats) {

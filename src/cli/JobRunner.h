@@ -2,6 +2,8 @@
 #pragma once
 
 #include "cli/CliContext.h"
+#include "cli/CommandLine.h"
+#include "cli/ReportFile.h"
 #include "common/Ipv4.h"
 #include "common/Result.h"
 #include "upgrade/core/RolloutQueue.h"
@@ -58,5 +60,28 @@ private:
     Work work_;
     asio::steady_timer ended_; // woken when a job ends
 };
+
+// A plan's or a rollout's --report and --skip-done, judged before anything is sent: the report must
+// be one that may be written (writable()), the earlier report one that can be read (read()). What
+// that report settled; Usage after saying why.
+template <class Earlier, class Writable, class Read>
+Result<Earlier, ExitStatus> readReportOptions(Console& console, const std::string& report, Writable writable,
+                                              const std::string& skipDone, Read read) {
+    if (!report.empty()) {
+        if (const Status<ReportProblem> w = writable(); !w) {
+            console.err("--report " + report + ": " + reportProblemText(w.error()));
+            return Failure{ExitStatus::Usage};
+        }
+    }
+    if (skipDone.empty()) {
+        return Earlier{};
+    }
+    Result<Earlier, ReportProblem> earlier = read();
+    if (!earlier) {
+        console.err(skipDone + ": " + reportProblemText(earlier.error()));
+        return Failure{ExitStatus::Usage};
+    }
+    return std::move(*earlier);
+}
 
 } // namespace fw::cli

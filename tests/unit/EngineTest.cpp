@@ -5,7 +5,6 @@
 #include "engine/BackCheckDriver.h"
 #include "engine/SearchDriver.h"
 #include "engine/SetIpDriver.h"
-#include "engine/SharedPortFactory.h"
 #include "engine/UpgradeDriver.h"
 #include "support/EngineFakes.h"
 #include "support/ReplyBytes.h"
@@ -168,45 +167,6 @@ TEST(Engine, ARoutedSearchNamesOnlyTheHeldPortsItsRoutesUse) {
         }
         EXPECT_EQ(named, unbindable) << target.toString();
     }
-}
-
-// Two transfers on one port 14321: each hears only the device it sent to, a third peer is heard by
-// neither, and one closing leaves the other (and the socket) open.
-TEST(Engine, TransfersSharingAPortHearOnlyTheirDevices) {
-    asio::io_context context;
-    FakeEndpoints endpoints(context);
-    engine::SharedPortFactory shared(endpoints);
-    const Ipv4 local{{10, 0, 0, 1}};
-    const UdpAddress d1{Ipv4{{10, 0, 0, 11}}, 5001}, d2{Ipv4{{10, 0, 0, 12}}, 5002},
-        port{local, kTftpLocalPort};
-    auto a = shared.bindToAddress(local, kTftpLocalPort), b = shared.bindToAddress(local, kTftpLocalPort);
-    ASSERT_TRUE(a && b && (*a)->send({d1.ip, 69}, {}) && (*b)->send({d2.ip, 69}, {}));
-    EXPECT_EQ(endpoints.bindCount, 1);
-    for (const UdpAddress& from : {d2, UdpAddress{Ipv4{{10, 0, 0, 13}}, 5003}, d1}) {
-        endpoints.deliver(port, from, {1});
-    }
-    std::vector<std::optional<UdpAddress>> got;
-    std::size_t openWithOneLeft = 0;
-    asio::co_spawn(
-        context,
-        [&]() -> asio::awaitable<void> {
-            std::array<std::uint8_t, 4> buffer{};
-            for (auto* e : {&*a, &*a, &*b, &*b}) {
-                const auto r = co_await (*e)->receive(buffer, Clock::now() + 30ms);
-                got.push_back(r ? std::optional(r->from) : std::nullopt);
-                if (got.size() == 2) {
-                    (*a)->close();
-                    endpoints.deliver(port, d2, {4});
-                }
-            }
-            openWithOneLeft = endpoints.openCount();
-            (*b)->close(); // the last: the socket closes and its reader ends
-        },
-        asio::detached);
-    context.run();
-    EXPECT_EQ(got, (std::vector<std::optional<UdpAddress>>{d1, std::nullopt, d2, d2}));
-    EXPECT_EQ(openWithOneLeft, 1U);
-    EXPECT_EQ(endpoints.openCount(), 0U);
 }
 
 // A sweep sends from the endpoint of the adapter its route leaves by, at the pace asked, and skips
