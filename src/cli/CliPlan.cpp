@@ -414,21 +414,15 @@ asio::awaitable<void> CliPlan::verify() {
 
 void CliPlan::settle(std::size_t index) {
     const PlanEntry& e = jobs_[index].entry;
-    ctx_.console.note(rowName(e.row) + ": " + std::string(planStateName(e.state)) +
-                      (e.detail.empty() ? "" : " (" + e.detail + ")"));
+    ctx_.console.note(endedText(rowName(e.row), planStateName(e.state), e.detail));
     if (runner_->queued()) { // the rows settled before the requests are written at once after them
         writeReport();
     }
 }
 
 void CliPlan::writeReport() {
-    for (const std::size_t index :
-         runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); })) {
-        Job& job = jobs_[index];
-        job.entry.state = PlanState::NotSent;
-        job.entry.detail = "the run stopped: its report could not be written";
-        job.settled = true;
-    }
+    endDropped(jobs_, runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); }),
+               PlanState::NotSent, "the run stopped: its report could not be written");
 }
 
 namespace {

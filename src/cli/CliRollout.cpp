@@ -312,19 +312,13 @@ asio::awaitable<void> CliRollout::upload(std::size_t index) {
 void CliRollout::settle(std::size_t index) {
     jobs_[index].settled = true;
     const RolloutEntry& e = jobs_[index].entry;
-    ctx_.console.note(e.target + ": " + std::string(rolloutStateName(e.state)) +
-                      (e.detail.empty() ? "" : " (" + e.detail + ")"));
+    ctx_.console.note(endedText(e.target, rolloutStateName(e.state), e.detail));
     writeReport();
 }
 
 void CliRollout::writeReport() {
-    for (const std::size_t index :
-         runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); })) {
-        Job& job = jobs_[index];
-        job.entry.state = RolloutState::NotSent;
-        job.entry.detail = "the rollout stopped: its report could not be written";
-        job.settled = true;
-    }
+    endDropped(jobs_, runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); }),
+               RolloutState::NotSent, "the rollout stopped: its report could not be written");
 }
 
 namespace {

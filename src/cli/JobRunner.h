@@ -61,6 +61,22 @@ private:
     asio::steady_timer ended_; // woken when a job ends
 };
 
+// How a job ended, as the run notes it: "NAME: state (detail)".
+inline std::string endedText(const std::string& name, std::string_view state, const std::string& detail) {
+    return name + ": " + std::string(state) + (detail.empty() ? "" : " (" + detail + ")");
+}
+
+// The jobs JobRunner::save() dropped end in the command's NotSent state, saying why.
+template <class Job, class State>
+void endDropped(std::vector<Job>& jobs, const std::vector<std::size_t>& dropped, State notSent,
+                std::string_view why) {
+    for (const std::size_t index : dropped) {
+        jobs[index].entry.state = notSent;
+        jobs[index].entry.detail = why;
+        jobs[index].settled = true;
+    }
+}
+
 // A plan's or a rollout's --report and --skip-done, judged before anything is sent: the report must
 // be one that may be written (writable()), the earlier report one that can be read (read()). What
 // that report settled; Usage after saying why.
