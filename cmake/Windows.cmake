@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The Windows build (the `windows` preset, cmake/mingw-w64-x86_64.cmake): fernwick-cli.exe and the
-# cores' and engine's unit tests, nothing that needs Qt. Included by the top-level CMakeLists.txt.
+# The Windows build (the `windows` preset, cmake/mingw-w64-x86_64.cmake): fernwick-cli.exe, the Win32
+# views and the cores' and engine's unit tests, nothing that needs Qt. Included by the top-level CMakeLists.txt.
 
 # Windows 10's API (GetAdaptersAddresses' gateways, the IP helper's *2 functions).
 # gmtime_r and localtime_r from mingw-w64's time.h.
@@ -37,6 +37,8 @@ add_subdirectory(src/upgrade)
 add_subdirectory(src/platform)
 add_subdirectory(src/engine)
 add_subdirectory(src/cli)
+add_subdirectory(src/guilink)
+add_subdirectory(src/win32)
 
 # The manifest makes UTF-8 the program's ANSI code page; the arguments are read as UTF-16 anyway
 # (platform/windows/WideText.h), so a system that ignores it loses nothing there.

@@ -174,7 +174,7 @@ void Download::imageChecked(const ImageDecision& decision, std::vector<std::uint
 }
 
 void Download::startDriver(std::vector<std::uint8_t> image) {
-    const GuiPost::Sender back = back_.sender();
+    const UiPost::Sender back = back_.sender();
     // The counters change with every block; the bar and the label about once in 328 blocks of the
     // largest image: only their changes cross to the window's thread.
     engine::UpgradeDriver::Observer observer;
