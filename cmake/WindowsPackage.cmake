@@ -5,9 +5,19 @@
 #   cmake --build --preset windows --target windows-zip   # fernwick-cli-VERSION-windows-x64.zip
 #   cmake --build --preset windows --target windows-msi   # fernwick-VERSION-x64.msi (wixl)
 
-# The programs the packages carry, as targets of this build. The window's target `fernwick` joins
-# here; the MSI's Start-menu shortcut then opens it instead of the README.
-set(windows_programs fernwick-cli)
+# The programs the packages carry, as targets of this build. With the window (`fernwick`, from
+# src/win32) the MSI's Start-menu shortcut opens it; without it, the README.
+if(TARGET fernwick)
+    set(windows_programs fernwick fernwick-cli)
+    set(readme_window_text [=[
+fernwick.exe is the window: it searches every adapter when it starts and lists the devices it
+finds; a device's row menu (right click) sets its address or uploads firmware to it. The MSI adds
+it to the Start menu as "Fernwick". fernwick-cli.exe does the same from the command line.
+]=])
+else()
+    set(windows_programs fernwick-cli)
+    set(readme_window_text "")
+endif()
 
 set(package_dir ${PROJECT_BINARY_DIR}/package)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt.in ${package_dir}/README.txt @ONLY

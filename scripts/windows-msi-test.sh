@@ -56,6 +56,9 @@ for file in "${files[@]}"; do
     cmp -s "$build/package/$file" "$install_dir/$file" || fail "$file is not installed as packed"
 done
 [[ -n "$(find_shortcut)" ]] || fail "no Start-menu shortcut $shortcut"
+target="${shortcut%.lnk}"
+[[ "$target" == Fernwick ]] && target=fernwick.exe || target=README.txt
+grep -aq "$target" "$(find_shortcut)" || fail "the shortcut $shortcut does not open $target"
 [[ "$(installed_versions)" == "$version" ]] || fail "installed: $(installed_versions), not $version"
 
 msiexec /i "$work/newer.msi" || fail "installing $newer_version over $version failed"

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/NetLab.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+// fernwick.exe (the windows preset's build, named by FERNWICK_WINDOWS_GUI; skipped without) under
+// wine in the lab's workstation namespace, on an Xvfb display of its own, driven by fwdrive.exe
+// (FERNWICK_WINDOWS_DRIVER, tests/windows/GuiDriver.cpp) through the same wineserver.
+
+namespace fw {
+namespace {
+
+using namespace test;
+
+QString env(const char* name) {
+    return qEnvironmentVariable(name);
+}
+
+// The lab's wineserver, which every wine process of the test shares, and the programs' and
+// Xvfb's processes go at the end whatever happened (the lab kills what is left in its namespaces).
+struct WineServerStop {
+    WineServerStop() { stop(); } // one left in another namespace would hold sockets there
+    ~WineServerStop() { stop(); }
+    static void stop() {
+        (void)!std::system(
+            ("WINEPREFIX='" + env("FERNWICK_WINEPREFIX").toStdString() + "' wineserver -k 2>/dev/null")
+                .c_str());
+    }
+};
+
+class Wine {
+public:
+    explicit Wine(NetLab& lab) : lab_(lab) {
+        // Xvfb picks a display number nobody holds and says which.
+        const QString file = QDir(lab.dir()).filePath("display");
+        lab.spawn("ws", {"sh", "-c", "exec Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>" + file});
+        waitUntil(
+            [&] {
+                QFile f(file);
+                return f.open(QIODevice::ReadOnly) && f.readAll().endsWith('\n');
+            },
+            15000);
+        QFile f(file);
+        (void)f.open(QIODevice::ReadOnly);
+        display_ = ":" + QString::fromUtf8(f.readAll().trimmed());
+        if (!QFile::exists(env("FERNWICK_WINEPREFIX") + "/.fernwick-win10")) {
+            run({"winecfg", "-v", "win10"});
+            QFile(env("FERNWICK_WINEPREFIX") + "/.fernwick-win10").open(QIODevice::WriteOnly);
+        }
+    }
+    // A program's status and output. wine's helper processes outlive it and hold what it
+    // inherited: its output goes through a file, never a pipe.
+    NetLab::Outcome run(const QStringList& argv) const {
+        const QString out = QDir(lab_.dir()).filePath("wine.out");
+        NetLab::Outcome r =
+            lab_.runApart("ws", QStringList{"sh", "-c", "exec \"$@\" >" + out + " 2>&1 </dev/null", "sh"} +
+                                    command(QStringList{"wine"} + argv));
+        QFile f(out);
+        if (f.open(QIODevice::ReadOnly)) {
+            r.out = f.readAll().replace("\r\n", "\n");
+        }
+        return r;
+    }
+    const QString& display() const { return display_; }
+
+    QStringList command(const QStringList& argv) const {
+        return QStringList{"env",
+                           "WINEPREFIX=" + env("FERNWICK_WINEPREFIX"),
+                           "DISPLAY=" + display_,
+                           "WINEDEBUG=-all",
+                           "WINEDLLOVERRIDES=mscoree,mshtml=",
+                           "LC_ALL=C.UTF-8"} +
+               argv;
+    }
+    QProcess* start() const { return lab_.spawn("ws", command({"wine", env("FERNWICK_WINDOWS_GUI")})); }
+    // fwdrive.exe's answer.
+    QString drive(const QStringList& args) const {
+        return QString::fromUtf8(run(QStringList{env("FERNWICK_WINDOWS_DRIVER")} + args).out);
+    }
+    // Asks until the answer holds `text`.
+    QString until(const QString& text, const QStringList& args, int seconds = 20) const {
+        return drive(QStringList{"--until", text, "--timeout", QString::number(seconds)} + args);
+    }
+
+private:
+    NetLab& lab_;
+    QString display_;
+};
+
+TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
+    if (env("FERNWICK_WINDOWS_GUI").isEmpty() || !QFile::exists(env("FERNWICK_WINDOWS_GUI"))) {
+        GTEST_SKIP() << "FERNWICK_WINDOWS_GUI does not name a built fernwick.exe";
+    }
+    NetLab lab;
+    const WineServerStop stop;
+    lab.addHost("ap", "a", "10.77.1.10/24");
+    lab.addHost("br", "b", "10.77.2.20/24");
+    lab.addHost("late", "b", "10.77.2.30/24");
+    lab.startSimulator("ap",
+                       R"({"devices": [{"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "kind": "AP"}]})");
+    lab.startSimulator("br", R"({"devices": [
+      {"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"},
+      {"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "kind": "AP", "reply": "broadcast"}]})");
+    const Wine wine(lab);
+    QProcess* fernwick = wine.start();
+
+    // The start-up search lists both segments, the device on a foreign subnet too.
+    QString rows = wine.until("192.168.99.7", {"list"}, 40);
+    EXPECT_EQ(rows.count("row\t"), 3) << rows.toStdString();
+    for (const char* ip : {"10.77.1.10", "10.77.2.20", "192.168.99.7"}) {
+        EXPECT_TRUE(rows.contains(ip)) << ip << "\n" << rows.toStdString();
+    }
+
+    // Edit -> Search builds the list anew: the device that came since joins, no row twice.
+    lab.startSimulator("late",
+                       R"({"devices": [{"mac": "00:0A:1B:00:00:30", "ip": "10.77.2.30", "kind": "AP"}]})");
+    EXPECT_EQ(wine.drive({"menu", "Edit/Search"}).trimmed().toStdString(), "ok");
+    rows = wine.until("10.77.2.30", {"list"}, 40);
+    EXPECT_EQ(rows.count("row\t"), 4) << rows.toStdString();
+
+    // A second copy ends by itself, with no window of its own.
+    const NetLab::Outcome second = wine.run({env("FERNWICK_WINDOWS_GUI")});
+    EXPECT_EQ(second.status, 0);
+    const QString windows = wine.drive({"windows"});
+    EXPECT_EQ(windows.count("window\t"), 1) << windows.toStdString();
+    EXPECT_EQ(fernwick->state(), QProcess::Running);
+
+    // File -> Exit asks first: Cancel keeps the window, OK ends the program.
+    const auto askExit = [&] {
+        EXPECT_EQ(wine.drive({"menu", "File/Exit"}).trimmed().toStdString(), "ok");
+        EXPECT_TRUE(wine.until("Exit Fernwick?", {"show", "Exit"}).contains("Exit Fernwick?"));
+    };
+    askExit();
+    EXPECT_EQ(wine.drive({"click", "Exit", "Cancel"}).trimmed().toStdString(), "ok");
+    EXPECT_TRUE(wine.until("no window", {"show", "Exit"}).contains("no window"));
+    EXPECT_EQ(fernwick->state(), QProcess::Running);
+    askExit();
+    EXPECT_EQ(wine.drive({"click", "Exit", "OK"}).trimmed().toStdString(), "ok");
+    EXPECT_TRUE(fernwick->waitForFinished(20000));
+}
+
+} // namespace
+} // namespace fw

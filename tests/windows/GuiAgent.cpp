@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// fwagent.dll: loaded into fernwick.exe by fwdrive.exe (GuiDriver.cpp) to look at and work its
+// windows from inside. wine keeps a process's menus to itself (another process's GetMenuItemCount
+// fails), so menus and popups are found by their text in here; everything else is window
+// messages to the GUI thread, as an operator's input would be. One request at a time: the driver
+// writes a line of tab-separated words into the shared page and sets the request event; the
+// answer, lines of tab-separated words, replaces it and the done event is set.
+#include <commctrl.h>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD kPageBytes = 1 << 16;
+
+std::wstring clean(std::wstring text) {
+    // A menu item's "&" marks its mnemonic and "\t" starts its accelerator's name.
+    if (const auto tab = text.find(L'\t'); tab != std::wstring::npos) {
+        text.resize(tab);
+    }
+    std::wstring out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size()) {
+            ++i; // "&&" is a plain "&"
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::wstring windowText(HWND w) {
+    std::wstring s(static_cast<std::size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
+    s.resize(static_cast<std::size_t>(GetWindowTextW(w, s.data(), static_cast<int>(s.size()))));
+    return s;
+}
+
+std::wstring className(HWND w) {
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    return name;
+}
+
+std::vector<HWND> topWindows() {
+    std::vector<HWND> all;
+    EnumWindows(
+        [](HWND w, LPARAM list) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(w)) {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+std::vector<HWND> children(HWND parent) {
+    std::vector<HWND> all;
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+HWND byTitle(const std::wstring& title) {
+    for (HWND w : topWindows()) {
+        if (windowText(w) == title) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+HWND mainWindow() {
+    for (HWND w : topWindows()) {
+        if (GetMenu(w) != nullptr) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+HWND childOfClass(HWND parent, const wchar_t* cls) {
+    for (HWND c : children(parent)) {
+        if (className(c) == cls) {
+            return c;
+        }
+    }
+    return nullptr;
+}
+
+// The position of the item called `text` in `menu`, or -1.
+int itemPosition(HMENU menu, const std::wstring& text) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t buf[128] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), buf, 128, MF_BYPOSITION);
+        if (clean(buf) == text) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void pressKey(HWND w, WPARAM key) {
+    PostMessageW(w, WM_KEYDOWN, key, 1);
+    PostMessageW(w, WM_KEYUP, key, 0xC0000001);
+}
+
+// "Edit/Search": the entry's command goes to the window as its click would send it.
+std::wstring menuCommand(const std::wstring& path) {
+    HWND main = mainWindow();
+    HMENU menu = main ? GetMenu(main) : nullptr;
+    const std::size_t slash = path.find(L'/');
+    const int top = menu ? itemPosition(menu, path.substr(0, slash)) : -1;
+    HMENU sub = top >= 0 ? GetSubMenu(menu, top) : nullptr;
+    const int item = sub ? itemPosition(sub, path.substr(slash + 1)) : -1;
+    if (item < 0) {
+        return L"missing";
+    }
+    if ((GetMenuState(sub, static_cast<UINT>(item), MF_BYPOSITION) & MF_GRAYED) != 0) {
+        return L"disabled";
+    }
+    PostMessageW(main, WM_COMMAND, GetMenuItemID(sub, item), 0);
+    return L"ok";
+}
+
+// A right click on row `row` of the list (on empty space below the rows when row is -1), then
+// the popup's item `text` chosen with the arrow keys and Enter, as from the keyboard.
+std::wstring popupCommand(int row, const std::wstring& text) {
+    HWND list = childOfClass(mainWindow(), WC_LISTVIEWW);
+    if (list == nullptr) {
+        return L"no list";
+    }
+    RECT r{};
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    if (row >= 0) {
+        r.left = LVIR_LABEL;
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    } else {
+        RECT last{LVIR_BOUNDS, 0, 0, 0};
+        GetClientRect(list, &r);
+        if (count > 0) {
+            SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(count - 1),
+                         reinterpret_cast<LPARAM>(&last));
+            r.top = last.bottom;
+        }
+        r.left = r.right - 40;
+    }
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageW(list, WM_RBUTTONUP, 0, at);
+    HWND popup = nullptr;
+    for (int i = 0; i < 100 && popup == nullptr; ++i) {
+        Sleep(50);
+        popup = FindWindowW(L"#32768", nullptr);
+    }
+    if (popup == nullptr) {
+        return L"no popup";
+    }
+    auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    const int item = itemPosition(menu, text);
+    UINT state = item >= 0 ? GetMenuState(menu, static_cast<UINT>(item), MF_BYPOSITION) : 0;
+    if (item < 0 || (state & MF_GRAYED) != 0) {
+        pressKey(popup, VK_ESCAPE);
+        return item < 0 ? L"missing" : L"disabled";
+    }
+    for (int i = 0; i <= item; ++i) {
+        if ((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR) == 0) {
+            pressKey(popup, VK_DOWN);
+        }
+    }
+    pressKey(popup, VK_RETURN);
+    return L"ok";
+}
+
+std::wstring listRows() {
+    HWND list = childOfClass(mainWindow(), WC_LISTVIEWW);
+    if (list == nullptr) {
+        return L"no list\n";
+    }
+    const auto columns = static_cast<int>(SendMessageW(
+        reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+    std::wstring out;
+    for (int row = 0; row < static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); ++row) {
+        for (int column = 0; column < columns; ++column) {
+            wchar_t buf[256] = {};
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.pszText = buf;
+            item.cchTextMax = 256;
+            SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+            out += (column ? L"\t" : L"row\t") + std::wstring(buf);
+        }
+        out += L"\n";
+    }
+    return out;
+}
+
+// A window's controls: class, enabled (1/0) and text; a progress bar's position as its text.
+std::wstring controls(HWND w) {
+    std::wstring out = L"window\t" + windowText(w) + L"\n";
+    for (HWND c : children(w)) {
+        const std::wstring cls = className(c);
+        const std::wstring text =
+            cls == PROGRESS_CLASSW ? std::to_wstring(SendMessageW(c, PBM_GETPOS, 0, 0)) : windowText(c);
+        out += cls + L"\t" + (IsWindowEnabled(c) ? L"1\t" : L"0\t") + text + L"\n";
+    }
+    return out;
+}
+
+std::wstring run(const std::vector<std::wstring>& words) {
+    const std::wstring& verb = words.at(0);
+    if (verb == L"windows") {
+        std::wstring out;
+        for (HWND w : topWindows()) {
+            out += L"window\t" + className(w) + L"\t" + windowText(w) + L"\n";
+        }
+        return out;
+    }
+    if (verb == L"list") {
+        return listRows();
+    }
+    if (verb == L"menus") { // the menu bar's entries, "Top/Entry" a line
+        std::wstring out;
+        HMENU bar = mainWindow() ? GetMenu(mainWindow()) : nullptr;
+        for (int i = 0; bar && i < GetMenuItemCount(bar); ++i) {
+            wchar_t top[128] = {};
+            GetMenuStringW(bar, static_cast<UINT>(i), top, 128, MF_BYPOSITION);
+            HMENU sub = GetSubMenu(bar, i);
+            for (int j = 0; sub && j < GetMenuItemCount(sub); ++j) {
+                wchar_t item[128] = {};
+                GetMenuStringW(sub, static_cast<UINT>(j), item, 128, MF_BYPOSITION);
+                out += clean(top) + L"/" + clean(item) + L"\n";
+            }
+        }
+        return out;
+    }
+    if (verb == L"menu") {
+        return menuCommand(words.at(1)) + L"\n";
+    }
+    if (verb == L"popup") {
+        return popupCommand(std::stoi(words.at(1)), words.at(2)) + L"\n";
+    }
+    HWND w = byTitle(words.at(1));
+    if (w == nullptr) {
+        return L"no window\n";
+    }
+    if (verb == L"show") {
+        return controls(w);
+    }
+    if (verb == L"click") { // a button by its text
+        for (HWND c : children(w)) {
+            if (className(c) == WC_BUTTONW && clean(windowText(c)) == words.at(2)) {
+                PostMessageW(c, BM_CLICK, 0, 0);
+                return L"ok\n";
+            }
+        }
+        return L"missing\n";
+    }
+    if (verb == L"type") { // the n-th edit box (0-based, in creation order) gets a text
+        int n = std::stoi(words.at(2));
+        for (HWND c : children(w)) {
+            if (className(c) == WC_EDITW && n-- == 0) {
+                SendMessageW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(words.at(3).c_str()));
+                return L"ok\n";
+            }
+        }
+        return L"missing\n";
+    }
+    return L"unknown\n";
+}
+
+DWORD WINAPI serve(LPVOID) {
+    HANDLE page =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kPageBytes, L"fwagent-page");
+    auto* text = static_cast<wchar_t*>(MapViewOfFile(page, FILE_MAP_ALL_ACCESS, 0, 0, kPageBytes));
+    HANDLE request = CreateEventW(nullptr, FALSE, FALSE, L"fwagent-request");
+    HANDLE done = CreateEventW(nullptr, FALSE, FALSE, L"fwagent-done");
+    InitCommonControls();
+    while (WaitForSingleObject(request, INFINITE) == WAIT_OBJECT_0) {
+        std::vector<std::wstring> words{L""};
+        for (const wchar_t* p = text; *p != L'\0'; ++p) {
+            if (*p == L'\t') {
+                words.emplace_back();
+            } else {
+                words.back().push_back(*p);
+            }
+        }
+        std::wstring answer;
+        try {
+            answer = run(words);
+        } catch (const std::exception&) {
+            answer = L"bad request\n";
+        }
+        answer.resize(std::min<std::size_t>(answer.size(), kPageBytes / sizeof(wchar_t) - 1));
+        wcscpy(text, answer.c_str());
+        SetEvent(done);
+    }
+    return 0;
+}
+
+} // namespace
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        CloseHandle(CreateThread(nullptr, 0, serve, nullptr, 0, nullptr));
+    }
+    return TRUE;
+}
