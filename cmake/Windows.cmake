@@ -40,6 +40,7 @@ add_subdirectory(src/cli)
 add_subdirectory(src/guilink)
 add_subdirectory(src/win32)
 add_subdirectory(src/win32/resources)
+add_subdirectory(tools/windrive)
 
 # The manifest makes UTF-8 the program's ANSI code page; the arguments are read as UTF-16 anyway
 # (platform/windows/WideText.h), so a system that ignores it loses nothing there.

@@ -15,6 +15,8 @@ packages=(
     libasio-dev libcli11-dev nlohmann-json3-dev libgcrypt20-dev  # the network engine and the Qt-free command line
     g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine wine64  # fernwick-cli.exe, tested under wine
     wixl  # the Windows installer (.msi), installed under wine in the test
+    librsvg2-bin icoutils  # fernwick.exe's icons, drawn from the SVGs at build time
+    xvfb tcpdump  # fernwick.exe driven under wine in the lab, its datagrams captured
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,7 +10,7 @@
 
 // fernwick.exe (the windows preset's build, named by FERNWICK_WINDOWS_GUI; skipped without) under
 // wine in the lab's workstation namespace, on an Xvfb display of its own, driven by fwdrive.exe
-// (FERNWICK_WINDOWS_DRIVER, tests/windows/GuiDriver.cpp) through the same wineserver.
+// (FERNWICK_WINDOWS_DRIVER, tools/windrive) through the same wineserver.
 
 namespace fw {
 namespace {

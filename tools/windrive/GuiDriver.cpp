@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// fwdrive.exe: drives a running fernwick.exe for the GUI test in the lab, as an operator would.
+// fwdrive.exe: drives a running fernwick.exe under wine, as an operator would (the lab test, the timings).
 // It loads fwagent.dll (GuiAgent.cpp, beside it) into fernwick.exe once, then hands it one request
 // and prints the answer:
 //   fwdrive.exe [--until TEXT] [--timeout SECONDS] VERB ARGS...
@@ -14,11 +14,12 @@
 //     started                      when fernwick.exe's process was made (seconds since 1970)
 // With --until it asks again every 0.2 s until the answer holds TEXT (exit 0) or the time is up
 // (exit 1, the last answer printed).
+#include <windows.h>
+// windows.h first: the other system headers need its types.
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <tlhelp32.h>
-#include <windows.h>
 
 namespace {
 

@@ -5,10 +5,11 @@
 // messages to the GUI thread, as an operator's input would be. One request at a time: the driver
 // writes a line of tab-separated words into the shared page and sets the request event; the
 // answer, lines of tab-separated words, replaces it and the done event is set.
+#include <windows.h>
+// windows.h first: the other system headers need its types.
 #include <commctrl.h>
 #include <string>
 #include <vector>
-#include <windows.h>
 
 namespace {
 
