@@ -10,6 +10,7 @@
 if(TARGET fernwick)
     set(windows_programs fernwick fernwick-cli)
     set(readme_window_text [=[
+
 fernwick.exe is the window: it searches every adapter when it starts and lists the devices it
 finds; a device's row menu (right click) sets its address or uploads firmware to it. The MSI adds
 it to the Start menu as "Fernwick". fernwick-cli.exe does the same from the command line.
