@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iostream>
 
 // fernwick.exe (the windows preset's build, named by FERNWICK_WINDOWS_GUI; skipped without) under
 // wine in the lab's workstation namespace, on an Xvfb display of its own, driven by fwdrive.exe
@@ -103,7 +104,7 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
     lab.addHost("late", "b", "10.77.2.30/24");
     lab.startSimulator("ap",
                        R"({"devices": [{"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "kind": "AP"}]})");
-    lab.startSimulator("br", R"({"devices": [
+    const QString brLog = lab.startSimulator("br", R"({"devices": [
       {"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"},
       {"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "kind": "AP", "reply": "broadcast"}]})");
     const Wine wine(lab);
@@ -123,7 +124,33 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
     rows = wine.until("10.77.2.30", {"list"}, 40);
     EXPECT_EQ(rows.count("row\t"), 4) << rows.toStdString();
 
-    // A second copy ends by itself, with no window of its own.
+    // Set IP from the foreign-subnet device's popup moves it: the answer is shown, and the next
+    // search finds it at its new address. (Left out, and said so, by a build whose Set IP dialog
+    // does not open yet.)
+    const qsizetype foreign = rows.left(rows.indexOf("192.168.99.7")).count("row\t") - 1;
+    EXPECT_EQ(wine.drive({"popup", QString::number(foreign), "Set IP Address..."}).trimmed().toStdString(),
+              "ok");
+    if (wine.until("window\t", {"show", "Set IP"}, 10).startsWith("window\t")) {
+        wine.drive({"click", "Set IP", "#3"}); // the static address's option (Exit, OK, frame, Static, DHCP)
+        const QStringList fields{"10", "77", "2", "77", "255", "255", "255", "0", "10", "77", "2", "254"};
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            wine.drive({"type", "Set IP", QString::number(i), fields[i]});
+        }
+        EXPECT_EQ(wine.drive({"click", "Set IP", "OK"}).trimmed().toStdString(), "ok");
+        const QString answer = wine.until("Set IP OK", {"show", "Fernwick"});
+        EXPECT_TRUE(answer.contains("Set IP OK")) << answer.toStdString();
+        wine.drive({"click", "Fernwick", "OK"});
+        wine.drive({"click", "Set IP", "Exit"});
+        EXPECT_TRUE(wine.until("no window", {"show", "Set IP"}).contains("no window"));
+        EXPECT_EQ(wine.drive({"menu", "Edit/Search"}).trimmed().toStdString(), "ok");
+        rows = wine.until("10.77.2.77", {"list"}, 40);
+        EXPECT_TRUE(rows.contains("10.77.2.77") && !rows.contains("192.168.99.7")) << rows.toStdString();
+    } else {
+        std::cout << "fernwick.exe opened no Set IP dialog: its checks are left out\n";
+    }
+
+    // A second copy ends by itself, with no window of its own (the last search's window gone first).
+    EXPECT_TRUE(wine.until("no window", {"show", "Searching..."}).contains("no window"));
     const NetLab::Outcome second = wine.run({env("FERNWICK_WINDOWS_GUI")});
     EXPECT_EQ(second.status, 0);
     const QString windows = wine.drive({"windows"});

@@ -69,13 +69,15 @@ std::vector<HWND> children(HWND parent) {
     return all;
 }
 
+// A message box may share its title with the window that shows it: the message box goes first.
 HWND byTitle(const std::wstring& title) {
+    HWND found = nullptr;
     for (HWND w : topWindows()) {
-        if (windowText(w) == title) {
-            return w;
+        if (windowText(w) == title && (found == nullptr || className(w) == L"#32770")) {
+            found = w;
         }
     }
-    return nullptr;
+    return found;
 }
 
 HWND mainWindow() {
@@ -255,9 +257,10 @@ std::wstring run(const std::vector<std::wstring>& words) {
     if (verb == L"show") {
         return controls(w);
     }
-    if (verb == L"click") { // a button by its text
+    if (verb == L"click") { // a button by its text, or "#N": the N-th button (0-based, creation order)
+        int n = words.at(2).starts_with(L"#") ? std::stoi(words.at(2).substr(1)) : -1;
         for (HWND c : children(w)) {
-            if (className(c) == WC_BUTTONW && clean(windowText(c)) == words.at(2)) {
+            if (className(c) == WC_BUTTONW && (n < 0 ? clean(windowText(c)) == words.at(2) : n-- == 0)) {
                 PostMessageW(c, BM_CLICK, 0, 0);
                 return L"ok\n";
             }

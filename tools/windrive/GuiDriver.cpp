@@ -9,7 +9,7 @@
 //     menu "Edit/Search"           a menu entry's command, found by its text
 //     popup ROW "Upgrade FW..."    a right click on row ROW (-1: empty space), then that entry
 //     show TITLE                   a window's controls: class, enabled, text (a progress bar's position)
-//     click TITLE BUTTON           presses a button by its text
+//     click TITLE BUTTON           presses a button by its text ("#N": the N-th button)
 //     type TITLE N TEXT            the text of the window's N-th edit box
 //     started                      when fernwick.exe's process was made (seconds since 1970)
 // With --until it asks again every 0.2 s until the answer holds TEXT (exit 0) or the time is up
