@@ -39,10 +39,16 @@ void SetIpDialog::start() {
     callerValues_.setIpAdapterIndex = index; // the next opening starts from it
     view_.setEntriesEnabled(false);
     view_.checkOption(Option::Dhcp);
-    optionChosen(Option::Dhcp);
+    choose(Option::Dhcp);
 }
 
 void SetIpDialog::optionChosen(Option option) {
+    if (option != option_) {
+        choose(option);
+    }
+}
+
+void SetIpDialog::choose(Option option) {
     option_ = option;
     if (option == Option::Dhcp) {
         view_.setEntriesEnabled(false); // what was typed stays
@@ -53,7 +59,7 @@ void SetIpDialog::optionChosen(Option option) {
     if (adapters.empty()) {
         return;
     }
-    // Choosing it again refills all three, replacing what was typed.
+    // Coming back to it from DHCP refills all three, replacing what was typed.
     const AdapterEntry& e = adapters[static_cast<std::size_t>(values_.setIpAdapterIndex)];
     view_.setEntry(Entry::Address, nextAddress(e.ip.value_or(Ipv4::any())).toString()); // none reads 0.0.0.0
     view_.setEntry(Entry::Mask, toText(e.mask));

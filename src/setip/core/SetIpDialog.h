@@ -43,6 +43,7 @@ public:
     // Once the view's controls exist: opens the exchange, selects DHCP.
     void start();
 
+    // Choosing the option already chosen does nothing.
     void optionChosen(Option option);
     void okPressed();
     void exitPressed();
@@ -52,6 +53,7 @@ public:
     void closed();
 
 private:
+    void choose(Option option);
     void answered(const SetIpPort::Answer& answer) override;
     void bindFailed(const SetIpPort::BindFailure& failure) override;
 
