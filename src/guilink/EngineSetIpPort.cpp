@@ -4,18 +4,6 @@
 #include "engine/SetIpDriver.h"
 
 namespace fw {
-namespace {
-
-SetIpPort::Answer answerOf(const engine::SetIpDriver::Answer& answer) {
-    SetIpPort::Answer out{answer.answer, std::nullopt};
-    if (answer.acknowledgement) {
-        out.acknowledgement =
-            SetIpPort::Acknowledgement{answer.acknowledgement->record, answer.acknowledgement->to};
-    }
-    return out;
-}
-
-} // namespace
 
 EngineSetIpPort::EngineSetIpPort(EngineLink engine, SetIpExchange& exchange, UiQueue& queue)
     : engine_(engine), exchange_(exchange), back_(queue) {}
@@ -30,7 +18,7 @@ void EngineSetIpPort::open(const AdapterTable& adapters, std::optional<Ipv4> loc
     sock1_ = std::make_shared<engine::SetIpDriver>(
         engine_.endpoints, exchange_,
         [back = back_.sender(), &listener](const engine::SetIpDriver::Answer& answer) {
-            back([&listener, answer = answerOf(answer)] { listener.answered(answer); });
+            back([&listener, answer] { listener.answered(answer); });
         });
     engine_.engine.post([sock1 = sock1_, &exchange = exchange_, adapters, localAdapterIp, index, device,
                          back = back_.sender(), &listener] {
@@ -73,9 +61,7 @@ void EngineSetIpPort::sendDhcp() {
 
 void EngineSetIpPort::acknowledge(const Acknowledgement& acknowledgement) {
     if (sock1_) {
-        engine_.engine.post(
-            [sock1 = sock1_, ack = engine::SetIpDriver::Acknowledgement{
-                                 acknowledgement.record, acknowledgement.to}] { sock1->acknowledge(ack); });
+        engine_.engine.post([sock1 = sock1_, ack = acknowledgement] { sock1->acknowledge(ack); });
     }
 }
 

@@ -36,16 +36,17 @@ public:
 private:
     using Caret = IpAddressModel::Caret;
 
-    // IpAddressModel::Listener
-    void boxTextSet(int box, const std::string& text) override;
-    void changed(const std::string& ipAddress) override;
-    void focusBox(int box, Caret caret) override;
-    void showMessage(const Message& message) override;
-    void beep() override;
-    void defer(std::function<void()> fn) override;
+    // IpAddressModel::Listener: the boxes and the focus among them,
     int focusedBox() const override;
     bool hasSelection(int box) const override;
+    void focusBox(int box, Caret caret) override;
+    void boxTextSet(int box, const std::string& text) override;
     void insert(int box, char16_t c) override;
+    // and the rest.
+    void changed(const std::string& ipAddress) override;
+    void defer(std::function<void()> fn) override;
+    void showMessage(const Message& message) override;
+    void beep() override;
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK boxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,

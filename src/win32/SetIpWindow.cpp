@@ -13,7 +13,7 @@ namespace fw::win32 {
 namespace {
 
 constexpr const wchar_t* kClassName = L"FernwickSetIp";
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 // Control numbers: none is IDOK or IDCANCEL, which the dialog manager sends for Enter and Escape.
@@ -273,6 +273,17 @@ LRESULT SetIpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         }
         return 0;
+    case WM_ACTIVATE:
+        // As a dialog does: the control that had the focus gets it back (after a message box, say).
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
+                lastFocus_ = focus;
+            }
+        } else if (lastFocus_ != nullptr && IsWindow(lastFocus_)) {
+            SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         logic_.closed();
         done_ = true;

@@ -30,12 +30,12 @@ private:
     SetIpWindow& operator=(const SetIpWindow&) = delete;
 
     // SetIpDialog::View
-    void setEntriesEnabled(bool enabled) override;
-    void setEntry(SetIpDialog::Entry entry, const std::string& address) override;
-    std::string entry(SetIpDialog::Entry entry) const override;
     void checkOption(SetIpDialog::Option option) override;
-    void showMessage(const Message& message) override;
+    void setEntriesEnabled(bool enabled) override;
+    std::string entry(SetIpDialog::Entry entry) const override;
+    void setEntry(SetIpDialog::Entry entry, const std::string& address) override;
     void closeWindow() override;
+    void showMessage(const Message& message) override;
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -48,6 +48,7 @@ private:
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     std::array<std::unique_ptr<IpAddressEdit>, 3> entries_; // address, mask, gateway
+    HWND lastFocus_ = nullptr; // the control that had the focus when the window was last deactivated
     bool done_ = false;
 };
 

@@ -17,7 +17,7 @@ namespace fw {
 // Listener later, on the GUI thread, and never after the port is gone.
 class SetIpPort {
 public:
-    // A done answer's acknowledgement and where it goes (port 4000).
+    // A done answer's acknowledgement and where it goes (port 4000), as the engine's driver gives it.
     struct Acknowledgement {
         SetIpRecord record;
         Ipv4 to;
