@@ -6,6 +6,7 @@
 #include "common/Twips.h"
 #include "platform/UiText.h"
 #include "upgrade/PathBox.h"
+#include "upgrade/core/UpgradeLayout.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,9 +17,9 @@
 namespace fw {
 namespace {
 
-QRect twips(double dpi, int left, int top, int width, int height) {
-    return {twipsToPixels(left, dpi), twipsToPixels(top, dpi), twipsToPixels(width, dpi),
-            twipsToPixels(height, dpi)};
+QRect twips(double dpi, const UpgradeLayout::Rect& r) {
+    return {twipsToPixels(r.left, dpi), twipsToPixels(r.top, dpi), twipsToPixels(r.width, dpi),
+            twipsToPixels(r.height, dpi)};
 }
 
 } // namespace
@@ -42,14 +43,14 @@ Download::Download(Platform& platform, EngineLink engine, const ProcessValues& v
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     const double dpi = logicalDpiX();
-    setFixedSize(twips(dpi, 0, 0, 4575, 1905).size());
+    setFixedSize(twips(dpi, UpgradeLayout::kClient).size());
 
-    prompt_->setGeometry(twips(dpi, 240, 120, 2655, 255));
-    pathBox_->setGeometry(twips(dpi, 120, 600, 4335, 285));
-    bar_->setGeometry(twips(dpi, 120, 480, 4335, 495));
-    ok_->setGeometry(twips(dpi, 480, 1200, 1335, 375));
-    percent_->setGeometry(twips(dpi, 1920, 1080, 615, 255));
-    cancel_->setGeometry(twips(dpi, 2640, 1200, 1335, 375));
+    prompt_->setGeometry(twips(dpi, UpgradeLayout::kPrompt));
+    pathBox_->setGeometry(twips(dpi, UpgradeLayout::kPathBox));
+    bar_->setGeometry(twips(dpi, UpgradeLayout::kBar));
+    ok_->setGeometry(twips(dpi, UpgradeLayout::kOk));
+    percent_->setGeometry(twips(dpi, UpgradeLayout::kPercent));
+    cancel_->setGeometry(twips(dpi, UpgradeLayout::kCancel));
 
     setWindowTitle(uiText(Str::Downloading));
     prompt_->setText(uiText(Str::DownloadFile));
