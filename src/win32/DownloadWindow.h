@@ -32,16 +32,17 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // UpgradeDialog::View, by the controls they touch.
+    void closeDialog(bool accepted) override;
+    MessageAnswer showMessage(const Message& message) override; // owned by this window
+    std::optional<std::string> chooseImage() override;          // the common open-file dialog
     std::string pathText() const override;
     void setPathText(const std::string& path) override;
     void focusPathBox() override;
     void focusOk() override;
-    std::optional<std::string> chooseImage() override;
-    MessageAnswer showMessage(const Message& message) override;
     void showProgressView() override;
-    void setBar(int value) override;
     void setPercent(const std::string& text) override;
-    void closeDialog(bool accepted) override;
+    void setBar(int value) override;
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
