@@ -204,6 +204,19 @@ LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         SendMessageW(pathBox_, CB_SHOWDROPDOWN, FALSE, 0);
         logic_.browse();
         return 0;
+    // A dialog's focus stays on its control while another window (a message box, the file dialog,
+    // another program) is active, and comes back with the activation.
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
+                focus_ = focus;
+            }
+        } else if (focus_ != nullptr && IsWindowVisible(focus_)) {
+            SetFocus(focus_);
+        } else {
+            SetFocus(IsWindowVisible(ok_) ? ok_ : cancel_);
+        }
+        return 0;
     case WM_CLOSE: // the close button and Alt+F4
         logic_.cancel();
         return 0;

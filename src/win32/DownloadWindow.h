@@ -52,6 +52,7 @@ private:
     HWND cancel_ = nullptr;
     HWND bar_ = nullptr;
     HWND percent_ = nullptr;
+    HWND focus_ = nullptr; // the control that had the focus when the dialog was last active
     HFONT font_ = nullptr;
     bool closed_ = false;
     EngineUpgradePort port_;
