@@ -11,6 +11,7 @@
 #include <array>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <utility>
 
 namespace fw::win32 {
 namespace {
@@ -80,34 +81,46 @@ void DownloadWindow::create(HWND owner) {
                               ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2, width, height,
                               owner, nullptr, instance_, this);
 
+    // Made in the tab order: OK, Cancel, then the path box; OK holds the focus when the dialog opens.
+    auto control = [&](const wchar_t* windowClass, const std::wstring& text, DWORD style, int id) {
+        return CreateWindowExW(0, windowClass, text.c_str(), WS_CHILD | style, 0, 0, 0, 0, window_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    };
+    prompt_ = control(WC_STATICW, resText(Str::DownloadFile), WS_VISIBLE, -1);
+    ok_ = control(WC_BUTTONW, resText(Str::Ok), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK);
+    cancel_ = control(WC_BUTTONW, resText(Str::Cancel), WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
+    pathBox_ =
+        control(WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL, kPathBoxId);
+    bar_ = control(PROGRESS_CLASSW, L"", 0, -1);
+    percent_ = control(WC_STATICW, L"", 0, -1);
+    SendMessageW(bar_, PBM_SETRANGE32, 0, 100);
+    SendMessageW(bar_, PBM_SETPOS, 0, 0);
+    layout(dpi);
+}
+
+// The controls at their twips for dpi, in the system's message font at that dpi.
+void DownloadWindow::layout(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-
-    // Made in the tab order: OK, Cancel, then the path box; OK holds the focus when the dialog opens.
-    auto control = [&](const wchar_t* windowClass, const std::wstring& text, DWORD style,
-                       const UpgradeLayout::Rect& place, int id, int extraHeight = 0) {
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    const std::array<std::pair<HWND, UpgradeLayout::Rect>, 6> places{{{prompt_, UpgradeLayout::kPrompt},
+                                                                      {ok_, UpgradeLayout::kOk},
+                                                                      {cancel_, UpgradeLayout::kCancel},
+                                                                      {pathBox_, UpgradeLayout::kPathBox},
+                                                                      {bar_, UpgradeLayout::kBar},
+                                                                      {percent_, UpgradeLayout::kPercent}}};
+    for (const auto& [control, place] : places) {
         const RECT r = pixels(place, dpi);
-        HWND child = CreateWindowExW(0, windowClass, text.c_str(), WS_CHILD | style, r.left, r.top,
-                                     r.right - r.left, r.bottom - r.top + extraHeight, window_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        return child;
-    };
-    prompt_ = control(WC_STATICW, resText(Str::DownloadFile), WS_VISIBLE, UpgradeLayout::kPrompt, -1);
-    ok_ = control(WC_BUTTONW, resText(Str::Ok), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                  UpgradeLayout::kOk, IDOK);
-    cancel_ = control(WC_BUTTONW, resText(Str::Cancel), WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                      UpgradeLayout::kCancel, IDCANCEL);
-    // The drop-down part's height is its list's: the list stays empty, the button asks for Browse.
-    pathBox_ =
-        control(WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL,
-                UpgradeLayout::kPathBox, kPathBoxId, twipsToPixels(UpgradeLayout::kPathBox.height * 3, dpi));
-    bar_ = control(PROGRESS_CLASSW, L"", 0, UpgradeLayout::kBar, -1);
-    percent_ = control(WC_STATICW, L"", 0, UpgradeLayout::kPercent, -1);
-    SendMessageW(bar_, PBM_SETRANGE32, 0, 100);
-    SendMessageW(bar_, PBM_SETPOS, 0, 0);
+        // A combo box's height is its list's too: the list stays empty, the button asks for Browse.
+        const int list = control == pathBox_ ? twipsToPixels(place.height * 3, dpi) : 0;
+        MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top + list, TRUE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+    }
+    font_ = font;
 }
 
 // Modal to the owner: the owner is disabled while the dialog's own loop runs, with IsDialogMessageW
@@ -217,6 +230,13 @@ LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             SetFocus(IsWindowVisible(ok_) ? ok_ : cancel_);
         }
         return 0;
+    case WM_DPICHANGED: { // moved to a screen of another scale: the size Windows proposes
+        const auto* proposed = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
+                     proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        layout(HIWORD(wParam));
+        return 0;
+    }
     case WM_CLOSE: // the close button and Alt+F4
         logic_.cancel();
         return 0;

@@ -27,6 +27,7 @@ private:
     DownloadWindow& operator=(const DownloadWindow&) = delete;
 
     void create(HWND owner);
+    void layout(UINT dpi);
     void runLoop(HWND owner);
     bool key(const MSG& msg); // Enter and Escape; true when taken
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
