@@ -26,8 +26,7 @@ std::wstring textOf(HWND window) {
 
 } // namespace
 
-IpAddressEdit::IpAddressEdit(HINSTANCE instance, HWND parent, const RECT& rect, HFONT font)
-    : model_(*this), font_(font) {
+IpAddressEdit::IpAddressEdit(HINSTANCE instance, HWND parent) : model_(*this) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -37,24 +36,29 @@ IpAddressEdit::IpAddressEdit(HINSTANCE instance, HWND parent, const RECT& rect, 
     windowClass.lpszClassName = kClassName;
     RegisterClassExW(&windowClass); // fails harmlessly when registered already
     // WS_EX_CONTROLPARENT: the dialog manager tabs into the boxes as if they were the dialog's.
-    window_ = CreateWindowExW(
-        WS_EX_CONTROLPARENT, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_GROUP, rect.left,
-        rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr, instance, nullptr);
+    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
+                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_GROUP, 0, 0, 0, 0, parent, nullptr,
+                              instance, nullptr);
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     for (std::size_t i = 0; i < boxes_.size(); ++i) {
         HWND box = CreateWindowExW(0, L"EDIT", L"0", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_CENTER, 0, 0, 0,
                                    0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstBoxId + i)),
                                    instance, nullptr);
-        SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         SendMessageW(box, EM_SETLIMITTEXT, IpAddressModel::kMaxBoxLength, 0);
         SetWindowSubclass(box, &IpAddressEdit::boxProc, i, reinterpret_cast<DWORD_PTR>(this));
         boxes_[i] = box;
     }
+}
+
+void IpAddressEdit::place(const RECT& rect, HFONT font) {
+    font_ = font;
+    for (HWND box : boxes_) {
+        SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    }
     // Never smaller than the font needs.
     const SIZE least = minimumSize();
-    SetWindowPos(window_, nullptr, 0, 0, std::max<LONG>(rect.right - rect.left, least.cx),
-                 std::max<LONG>(rect.bottom - rect.top, least.cy),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_, nullptr, rect.left, rect.top, std::max<LONG>(rect.right - rect.left, least.cx),
+                 std::max<LONG>(rect.bottom - rect.top, least.cy), SWP_NOZORDER | SWP_NOACTIVATE);
     relayout();
 }
 

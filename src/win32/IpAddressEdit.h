@@ -18,12 +18,15 @@ namespace fw::win32 {
 // messages (the range check's) are modal to its top-level window. GUI thread only.
 class IpAddressEdit final : private IpAddressModel::Listener {
 public:
-    // A child of parent at rect (pixels) with the given font, which the caller keeps alive.
-    IpAddressEdit(HINSTANCE instance, HWND parent, const RECT& rect, HFONT font);
+    // A child of parent, placed by place().
+    IpAddressEdit(HINSTANCE instance, HWND parent);
     ~IpAddressEdit();
     IpAddressEdit(const IpAddressEdit&) = delete;
     IpAddressEdit& operator=(const IpAddressEdit&) = delete;
 
+    // At rect (pixels, grown to the minimum) with the font, which the caller keeps alive; again
+    // whenever the window's DPI changes.
+    void place(const RECT& rect, HFONT font);
     HWND handle() const { return window_; }
     std::string ipAddress() const { return model_.ipAddress(); }
     void setIpAddress(const std::string& ip) { model_.setIpAddress(ip); }

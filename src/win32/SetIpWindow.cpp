@@ -71,15 +71,6 @@ private:
     HGDIOBJ old_ = nullptr;
 };
 
-HWND makeControl(HWND parent, HINSTANCE instance, const wchar_t* windowClass, const std::wstring& text,
-                 DWORD style, int id, const RECT& r, HFONT font) {
-    HWND control = CreateWindowExW(0, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style, r.left, r.top,
-                                   r.right - r.left, r.bottom - r.top, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return control;
-}
-
 void growTo(RECT& bounds, const RECT& r) {
     bounds.right = std::max(bounds.right, r.right);
     bounds.bottom = std::max(bounds.bottom, r.bottom);
@@ -135,48 +126,71 @@ void SetIpWindow::create(HWND owner) {
     window_ = CreateWindowExW(kExStyle, kClassName, text(Str::SetIp).c_str(), kStyle, CW_USEDEFAULT,
                               CW_USEDEFAULT, 100, 100, owner, nullptr, context_.instance, this);
 
-    const UINT dpi = GetDpiForWindow(window_);
+    // Made in tab order: Exit, OK, the options, the three entries. The options carry no text; the
+    // captions beside them are plain labels that do nothing.
+    const HINSTANCE instance = context_.instance;
+    const auto make = [&](const wchar_t* windowClass, const std::wstring& caption, DWORD style, int id) {
+        CreateWindowExW(0, windowClass, caption.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    };
+    make(L"BUTTON", text(Str::Exit), WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, kExit);
+    make(L"BUTTON", text(Str::Ok), WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, kOk);
+    make(L"BUTTON", text(Str::SetIp), WS_GROUP | BS_GROUPBOX, kFrame);
+    make(L"BUTTON", L"", WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON, kStaticOption);
+    make(L"BUTTON", L"", BS_AUTORADIOBUTTON, kDhcpOption);
+    for (std::size_t i = 0; i < kCaptions.size(); ++i) {
+        make(L"STATIC", text(kCaptions[i].text), (i == 0 ? WS_GROUP : 0) | SS_LEFT,
+             kFirstLabel + static_cast<int>(i));
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        entries_[i] = std::make_unique<IpAddressEdit>(instance, window_);
+        entries_[i]->setName(text(kCaptions[i + 1].text));
+    }
+
+    const SIZE size = layout(GetDpiForWindow(window_));
+    RECT ownerRect{};
+    if (owner != nullptr && GetWindowRect(owner, &ownerRect)) {
+        // Centred on its owner.
+        SetWindowPos(window_, nullptr, (ownerRect.left + ownerRect.right - size.cx) / 2,
+                     (ownerRect.top + ownerRect.bottom - size.cy) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+SIZE SetIpWindow::layout(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
 
-    const Scale scale(window_, font_);
-    const HINSTANCE instance = context_.instance;
+    const Scale scale(window_, font);
+    const auto put = [&](int id, const RECT& at) {
+        HWND control = GetDlgItem(window_, id);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        MoveWindow(control, at.left, at.top, at.right - at.left, at.bottom - at.top, TRUE);
+    };
     const POINT client{0, 0};
-    // Made in tab order: Exit, OK, the options, the three entries.
-    const SIZE buttonNeed = scale.text(text(Str::Exit), scale.pixels(240), scale.pixels(120));
-    RECT bounds = scale.place({0, 0, SetIpLayout::kClientWidth, SetIpLayout::kClientHeight}, client);
-    const RECT exitRect = scale.place(SetIpLayout::kExit, client, buttonNeed);
+    const RECT exitRect = scale.place(SetIpLayout::kExit, client,
+                                      scale.text(text(Str::Exit), scale.pixels(240), scale.pixels(120)));
     const RECT okRect = scale.place(SetIpLayout::kOk, client,
                                     scale.text(text(Str::Ok), scale.pixels(240), scale.pixels(120)));
-    makeControl(window_, instance, L"BUTTON", text(Str::Exit), WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, kExit,
-                exitRect, font_);
-    makeControl(window_, instance, L"BUTTON", text(Str::Ok), WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, kOk,
-                okRect, font_);
-    HWND frame = makeControl(window_, instance, L"BUTTON", text(Str::SetIp), WS_GROUP | BS_GROUPBOX, kFrame,
-                             scale.place(SetIpLayout::kFrame, client), font_);
+    put(kExit, exitRect);
+    put(kOk, okRect);
     const POINT inFrame{scale.pixels(SetIpLayout::kFrame.left), scale.pixels(SetIpLayout::kFrame.top)};
-    // The options carry no text; the captions beside them are plain labels that do nothing.
     RECT frameBounds = scale.place(SetIpLayout::kFrame, client);
-    const auto option = [&](const SetIpLayout::Rect& r, DWORD group, int id) {
-        const RECT at = scale.place(r, inFrame);
-        makeControl(window_, instance, L"BUTTON", L"", group | BS_AUTORADIOBUTTON, id, at, font_);
+    for (const auto& [id, rect] : {std::pair{kStaticOption, SetIpLayout::kStaticOption},
+                                   std::pair{kDhcpOption, SetIpLayout::kDhcpOption}}) {
+        const RECT at = scale.place(rect, inFrame);
+        put(id, at);
         growTo(frameBounds, at);
-    };
-    option(SetIpLayout::kStaticOption, WS_GROUP | WS_TABSTOP, kStaticOption);
-    option(SetIpLayout::kDhcpOption, 0, kDhcpOption);
+    }
     for (std::size_t i = 0; i < kCaptions.size(); ++i) {
-        const std::wstring caption = text(kCaptions[i].text);
-        const RECT at = scale.place(kCaptions[i].rect, inFrame, scale.text(caption, 0, 0));
-        makeControl(window_, instance, L"STATIC", caption, (i == 0 ? WS_GROUP : 0) | SS_LEFT,
-                    kFirstLabel + static_cast<int>(i), at, font_);
+        const RECT at = scale.place(kCaptions[i].rect, inFrame, scale.text(text(kCaptions[i].text), 0, 0));
+        put(kFirstLabel + static_cast<int>(i), at);
         growTo(frameBounds, at);
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        entries_[i] = std::make_unique<IpAddressEdit>(instance, window_,
-                                                      scale.place(SetIpLayout::kEntries[i], inFrame), font_);
-        entries_[i]->setName(text(kCaptions[i + 1].text));
+        entries_[i]->place(scale.place(SetIpLayout::kEntries[i], inFrame), font);
         RECT at{};
         GetWindowRect(entries_[i]->handle(), &at);
         MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&at), 2);
@@ -186,26 +200,22 @@ void SetIpWindow::create(HWND owner) {
     // designed margin right and below.
     frameBounds.right += scale.pixels(SetIpLayout::kFrameMargin);
     frameBounds.bottom += scale.pixels(SetIpLayout::kFrameMargin);
-    MoveWindow(frame, frameBounds.left, frameBounds.top, frameBounds.right - frameBounds.left,
-               frameBounds.bottom - frameBounds.top, FALSE);
+    put(kFrame, frameBounds);
     RECT content = frameBounds;
     growTo(content, exitRect);
     growTo(content, okRect);
+    RECT bounds = scale.place({0, 0, SetIpLayout::kClientWidth, SetIpLayout::kClientHeight}, client);
     growTo(bounds, RECT{0, 0, content.right + scale.pixels(SetIpLayout::kMargin),
                         content.bottom + scale.pixels(SetIpLayout::kMargin)});
     AdjustWindowRectExForDpi(&bounds, kStyle, FALSE, kExStyle, dpi);
-    RECT ownerRect{};
-    if (owner != nullptr && GetWindowRect(owner, &ownerRect)) {
-        // Centred on its owner.
-        const int width = bounds.right - bounds.left;
-        const int height = bounds.bottom - bounds.top;
-        SetWindowPos(window_, nullptr, (ownerRect.left + ownerRect.right - width) / 2,
-                     (ownerRect.top + ownerRect.bottom - height) / 2, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    } else {
-        SetWindowPos(window_, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size{bounds.right - bounds.left, bounds.bottom - bounds.top};
+    SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    if (font_ != nullptr) {
+        DeleteObject(font_); // no control uses it any more
     }
+    font_ = font;
+    return size;
 }
 
 // The dialog's own loop, so that the dialog manager gives it Tab, the arrows among the options and
@@ -284,6 +294,14 @@ LRESULT SetIpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_DPICHANGED: {
+        // Moved to a screen of another scale: laid out again there, where the system suggests.
+        layout(HIWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_CLOSE:
         logic_.closed();
         done_ = true;
