@@ -3,8 +3,8 @@
 
 #include "Version.h"
 #include "app/AppIcons.h"
+#include "app/core/AboutText.h"
 #include "common/Twips.h"
-#include "platform/UiText.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -33,7 +33,7 @@ QRect toPixels(const TwipRect& r, double dpi) {
 } // namespace
 
 QString AboutDialog::versionText(int major, int minor, int revision) {
-    return uiText(Str::Product) + QStringLiteral("  %1.%2.%3").arg(major).arg(minor).arg(revision);
+    return QString::fromStdString(aboutVersionText(major, minor, revision));
 }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
@@ -79,10 +79,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
     setFixedSize(toPixels(kClient, dpi).size());
 
-    setWindowTitle(uiText(Str::Product));
-    version->setText(versionText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH));
-    notice->setText(uiText(Str::RightsNotice));
-    ok->setText(uiText(Str::Ok));
+    const AboutText text = aboutText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH);
+    setWindowTitle(QString::fromStdString(text.title));
+    version->setText(QString::fromStdString(text.version));
+    notice->setText(QString::fromStdString(text.notice));
+    ok->setText(QString::fromStdString(text.ok));
 }
 
 } // namespace fw
