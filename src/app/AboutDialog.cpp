@@ -3,6 +3,7 @@
 
 #include "Version.h"
 #include "app/AppIcons.h"
+#include "app/core/AboutLayout.h"
 #include "app/core/AboutText.h"
 #include "common/Twips.h"
 
@@ -13,17 +14,7 @@
 namespace fw {
 namespace {
 
-// Design geometry in twips; client area 5730 x 1905.
-struct TwipRect {
-    int left, top, width, height;
-};
-constexpr TwipRect kClient{0, 0, 5730, 1905};
-constexpr TwipRect kIcon{240, 240, 540, 540};
-constexpr int kIconSize = 480; // the 32-pixel icon at 96 dpi
-constexpr TwipRect kVersion{1080, 240, 3885, 225};
-constexpr TwipRect kNotice{1080, 600, 3885, 375};
-constexpr TwipRect kRule{120, 1200, 5684 - 120, 15};
-constexpr TwipRect kOk{4245, 1440, 1260, 345};
+using namespace about_layout;
 
 QRect toPixels(const TwipRect& r, double dpi) {
     return {twipsToPixels(r.left, dpi), twipsToPixels(r.top, dpi), twipsToPixels(r.width, dpi),
