@@ -8,6 +8,8 @@
 #include "win32/ResourceIds.h"
 #include "win32/WindowMetrics.h"
 
+#include <windows.h>
+// windows.h first: the headers below use its types
 #include <commctrl.h>
 
 namespace fw::win32 {

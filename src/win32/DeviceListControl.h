@@ -3,9 +3,10 @@
 
 #include "discovery/core/DeviceRows.h"
 
-#include <commctrl.h>
 #include <vector>
 #include <windows.h>
+// windows.h first: the headers below use its types
+#include <commctrl.h>
 
 namespace fw::win32 {
 

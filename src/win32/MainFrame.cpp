@@ -10,6 +10,8 @@
 #include "win32/SetIpWindow.h"
 #include "win32/Win32MessageBox.h"
 
+#include <windows.h>
+// windows.h first: the headers below use its types
 #include <windowsx.h>
 
 namespace fw::win32 {

@@ -5,6 +5,8 @@
 #include "discovery/core/SearchingLayout.h"
 #include "platform/windows/WideText.h"
 
+#include <windows.h>
+// windows.h first: the headers below use its types
 #include <commctrl.h>
 
 namespace fw::win32 {

@@ -3,8 +3,9 @@
 
 #include "platform/windows/WideText.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// windows.h first: the headers below use its types
+#include <shellapi.h>
 
 namespace fw::win32 {
 

@@ -10,10 +10,11 @@
 #include "win32/Win32Shell.h"
 #include "win32/Win32UiQueue.h"
 
-#include <commctrl.h>
-#include <sddl.h>
 #include <string>
 #include <windows.h>
+// windows.h first: the headers below use its types
+#include <commctrl.h>
+#include <sddl.h>
 
 namespace {
 
