@@ -58,6 +58,8 @@ SearchingWindow::~SearchingWindow() {
 
 void SearchingWindow::start() {
     ShowWindow(window_, SW_SHOWNORMAL);
+    SetActiveWindow(window_);
+    SetFocus(cancel_);
     countdown_.start();
 }
 

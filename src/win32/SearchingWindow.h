@@ -34,6 +34,7 @@ private:
     std::function<void()> ended_;
     HWND window_ = nullptr;
     HWND bar_ = nullptr;
+    HWND cancel_ = nullptr;
     std::unique_ptr<WindowMetrics> metrics_;
 };
 
