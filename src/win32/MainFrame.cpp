@@ -90,6 +90,17 @@ MainFrame::~MainFrame() {
     }
 }
 
+bool MainFrame::moveFocusOnTab(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || IsChild(window_, msg.hwnd) == 0) {
+        return false;
+    }
+    const BOOL back = GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE;
+    if (HWND next = GetNextDlgTabItem(window_, GetFocus(), back)) {
+        SetFocus(next);
+    }
+    return true;
+}
+
 void MainFrame::show(int how) {
     ShowWindow(window_, how);
     UpdateWindow(window_);
@@ -131,12 +142,11 @@ void MainFrame::buildMenus() {
 void MainFrame::buildClientArea() {
     const WindowMetrics& m = *metrics_;
     line_ = m.child(window_, L"STATIC", L"", SS_ETCHEDHORZ, 0, 0, 0, 0, 0);
-    const auto button = [&](int id, int left) {
-        return m.child(window_, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, id, left,
-                       list_layout::kButtonTop, list_layout::kButtonSize, list_layout::kButtonSize);
+    const auto button = [&](int id) { // placed by layoutClient()
+        return m.child(window_, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, id, 0, 0, 0, 0);
     };
-    deleteButton_ = button(kDeleteButtonId, list_layout::kDeleteButtonLeft);
-    searchButton_ = button(kSearchButtonId, list_layout::kSearchButtonLeft);
+    deleteButton_ = button(kDeleteButtonId);
+    searchButton_ = button(kSearchButtonId);
     const int side = MulDiv(16, m.dpi(), USER_DEFAULT_SCREEN_DPI);
     buttonIcons_ = {loadIcon(context_.instance, FW_IDI_DELETE, side),
                     loadIcon(context_.instance, FW_IDI_SEARCH, side)};
@@ -177,6 +187,10 @@ void MainFrame::layoutClient() {
         return;
     }
     MoveWindow(line_, 0, 0, client.right, 2, TRUE);
+    const int button = metrics_->px(list_layout::kButtonSize);
+    const int top = metrics_->px(list_layout::kButtonTop);
+    MoveWindow(deleteButton_, metrics_->px(list_layout::kDeleteButtonLeft), top, button, button, TRUE);
+    MoveWindow(searchButton_, metrics_->px(list_layout::kSearchButtonLeft), top, button, button, TRUE);
     const int listTop = metrics_->px(listTopTwips_);
     MoveWindow(list_->window(), 0, listTop, client.right,
                std::max(0, static_cast<int>(client.bottom) - listTop), TRUE);
@@ -314,6 +328,15 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         layoutClient();
         return 0;
+    case WM_DPICHANGED: { // moved to a monitor of another scale: the system proposes the new frame
+        metrics_ = std::make_unique<WindowMetrics>(window_);
+        SendMessageW(list_->window(), WM_SETFONT, reinterpret_cast<WPARAM>(metrics_->font()), TRUE);
+        const RECT& proposed = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
+                     proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        layoutClient();
+        return 0;
+    }
     case WM_CLOSE:
         if (logic_->closeRequested()) {
             DestroyWindow(window_);

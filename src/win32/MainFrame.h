@@ -29,7 +29,8 @@ public:
 
     void show(int how);
     HWND window() const { return window_; }
-    int exitStatus() const { return exitStatus_; }
+    // Tab and Shift+Tab between the toolbar's buttons and the list; true when msg was that.
+    bool moveFocusOnTab(const MSG& msg);
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

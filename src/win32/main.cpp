@@ -45,12 +45,15 @@ std::wstring userKey() {
     return key;
 }
 
-int runMessageLoop(HWND frame) {
+int runMessageLoop(fw::win32::MainFrame& frame) {
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         // Tab, Enter, Escape and the access keys in the non-modal Searching window.
         HWND active = GetActiveWindow();
-        if (active != nullptr && active != frame && IsDialogMessageW(active, &msg)) {
+        if (active != nullptr && active != frame.window() && IsDialogMessageW(active, &msg)) {
+            continue;
+        }
+        if (frame.moveFocusOnTab(msg)) {
             continue;
         }
         TranslateMessage(&msg);
@@ -90,7 +93,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     {
         fw::win32::MainFrame frame(context);
         frame.show(show);
-        status = runMessageLoop(frame.window());
+        status = runMessageLoop(frame);
         engine.stop(); // before the dialogs' run-long state goes
     }
     if (lock != nullptr) {
