@@ -73,7 +73,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         return 0;
     }
     // The manifest declares per-monitor DPI awareness v2; a build without it says so here.
-    if (FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)) == nullptr) { // RT_MANIFEST
+    if (FindResourceW(nullptr, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST) == nullptr) {
         SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     }
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
