@@ -39,6 +39,7 @@ add_subdirectory(src/platform)
 add_subdirectory(src/engine)
 add_subdirectory(src/cli)
 add_subdirectory(src/guilink)
+add_subdirectory(src/app) # the main window's logic only
 add_subdirectory(src/win32)
 
 # The manifest makes UTF-8 the program's ANSI code page; the arguments are read as UTF-16 anyway
