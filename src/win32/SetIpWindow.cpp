@@ -6,6 +6,7 @@
 #include "platform/windows/WideText.h"
 #include "setip/core/SetIpLayout.h"
 #include "win32/Win32MessageBox.h"
+#include "win32/WindowMetrics.h"
 
 #include <algorithm>
 
@@ -147,17 +148,11 @@ void SetIpWindow::create(HWND owner) {
         entries_[i]->setName(text(kCaptions[i + 1].text));
     }
 
-    const SIZE size = layout(GetDpiForWindow(window_));
-    RECT ownerRect{};
-    if (owner != nullptr && GetWindowRect(owner, &ownerRect)) {
-        // Centred on its owner.
-        SetWindowPos(window_, nullptr, (ownerRect.left + ownerRect.right - size.cx) / 2,
-                     (ownerRect.top + ownerRect.bottom - size.cy) / 2, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    layout(GetDpiForWindow(window_));
+    centreOnOwner(window_, owner);
 }
 
-SIZE SetIpWindow::layout(UINT dpi) {
+void SetIpWindow::layout(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
@@ -208,14 +203,13 @@ SIZE SetIpWindow::layout(UINT dpi) {
     growTo(bounds, RECT{0, 0, content.right + scale.pixels(SetIpLayout::kMargin),
                         content.bottom + scale.pixels(SetIpLayout::kMargin)});
     AdjustWindowRectExForDpi(&bounds, kStyle, FALSE, kExStyle, dpi);
-    const SIZE size{bounds.right - bounds.left, bounds.bottom - bounds.top};
-    SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     if (font_ != nullptr) {
         DeleteObject(font_); // no control uses it any more
     }
     font_ = font;
-    return size;
 }
 
 // The dialog's own loop, so that the dialog manager gives it Tab, the arrows among the options and

@@ -40,8 +40,8 @@ private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void create(HWND owner);
-    // Places every control for dpi with the message font at that scale; returns the window's size.
-    SIZE layout(UINT dpi);
+    // Places every control for dpi with the message font at that scale, and sizes the window.
+    void layout(UINT dpi);
     void modalLoop();
 
     const Win32Context& context_;
