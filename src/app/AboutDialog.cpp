@@ -3,8 +3,9 @@
 
 #include "Version.h"
 #include "app/AppIcons.h"
+#include "app/core/AboutLayout.h"
+#include "app/core/AboutText.h"
 #include "common/Twips.h"
-#include "platform/UiText.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -13,17 +14,7 @@
 namespace fw {
 namespace {
 
-// Design geometry in twips; client area 5730 x 1905.
-struct TwipRect {
-    int left, top, width, height;
-};
-constexpr TwipRect kClient{0, 0, 5730, 1905};
-constexpr TwipRect kIcon{240, 240, 540, 540};
-constexpr int kIconSize = 480; // the 32-pixel icon at 96 dpi
-constexpr TwipRect kVersion{1080, 240, 3885, 225};
-constexpr TwipRect kNotice{1080, 600, 3885, 375};
-constexpr TwipRect kRule{120, 1200, 5684 - 120, 15};
-constexpr TwipRect kOk{4245, 1440, 1260, 345};
+using namespace about_layout;
 
 QRect toPixels(const TwipRect& r, double dpi) {
     return {twipsToPixels(r.left, dpi), twipsToPixels(r.top, dpi), twipsToPixels(r.width, dpi),
@@ -33,7 +24,7 @@ QRect toPixels(const TwipRect& r, double dpi) {
 } // namespace
 
 QString AboutDialog::versionText(int major, int minor, int revision) {
-    return uiText(Str::Product) + QStringLiteral("  %1.%2.%3").arg(major).arg(minor).arg(revision);
+    return QString::fromStdString(aboutVersionText(major, minor, revision));
 }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
@@ -79,10 +70,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
     setFixedSize(toPixels(kClient, dpi).size());
 
-    setWindowTitle(uiText(Str::Product));
-    version->setText(versionText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH));
-    notice->setText(uiText(Str::RightsNotice));
-    ok->setText(uiText(Str::Ok));
+    const AboutText text = aboutText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH);
+    setWindowTitle(QString::fromStdString(text.title));
+    version->setText(QString::fromStdString(text.version));
+    notice->setText(QString::fromStdString(text.notice));
+    ok->setText(QString::fromStdString(text.ok));
 }
 
 } // namespace fw

@@ -7,7 +7,6 @@
 #include "app/MainMenus.h"
 #include "app/RowDialogs.h"
 #include "app/core/ListLayout.h"
-#include "common/MacAddress.h"
 #include "common/Twips.h"
 #include "discovery/DeviceListModel.h"
 #include "discovery/WindowSearch.h"
@@ -27,7 +26,6 @@ namespace {
 
 constexpr int kClientWidthTwips = 9480;
 constexpr int kClientHeightTwips = 6495;
-constexpr int kFirstSearchDelayMs = 500;
 
 } // namespace
 
@@ -39,6 +37,9 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     menus_ = new MainMenus(*this);
     model_ = new DeviceListModel(this);
     search_ = new WindowSearch(platform_, engine, values_, *model_, this, this);
+    MainWindowLogic::View& view = *this;
+    logic_ = std::make_unique<MainWindowLogic>(view, search_->cycle(), *model_, values_);
+    search_->cycle().setEvents(*logic_);
     buildClientArea();
     connectCommands();
 
@@ -49,16 +50,15 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     command4_->setToolTip(uiText(Str::Search));
     // The picture buttons have no text of their own: screen readers say the menu entry each one
     // stands for (its caption without the mnemonic), and the list by what it lists.
-    command3_->setAccessibleName(menus_->deleteRow->iconText());
-    command4_->setAccessibleName(menus_->search->iconText());
+    command3_->setAccessibleName(menus_->action("delete")->iconText());
+    command4_->setAccessibleName(menus_->action("search")->iconText());
     list_->setAccessibleName(uiText(Str::ColDevice));
     setWindowTitle(uiText(Str::Product));
     command3_->setIcon(AppIcons::deleteRow());
     command4_->setIcon(AppIcons::search());
     list_->setModel(model_);
     list_->setColumnHidden(DeviceListModel::kKindColumn, true);
-    model_->clear();
-    apply(EnablingEvent::StartUp);
+    logic_->load();
     command4_->setFocus();
     model_->setRowIcon(AppIcons::normalRow());
 
@@ -99,65 +99,27 @@ void MainWindow::buildClientArea() {
 }
 
 void MainWindow::connectCommands() {
-    MainMenus& m = *menus_;
-    connect(m.connect, &QAction::triggered, this, &MainWindow::connectToDevice);
-    connect(m.mexit, &QAction::triggered, this, &QWidget::close);
-    connect(m.deleteRow, &QAction::triggered, this, &MainWindow::deletePicked);
-    connect(m.mdelete, &QAction::triggered, this, &MainWindow::deletePicked);
-    connect(command3_, &QToolButton::clicked, this, &MainWindow::deletePicked);
-    connect(m.all, &QAction::triggered, this, &MainWindow::deleteAll);
-    connect(m.mdelall, &QAction::triggered, this, &MainWindow::deleteAll);
-    connect(m.search, &QAction::triggered, this, &MainWindow::search);
-    connect(command4_, &QToolButton::clicked, this, &MainWindow::searchWithButtonLocking);
-    connect(m.toolbar, &QAction::toggled, this, &MainWindow::toggleToolbar);
-    connect(m.admin, &QMenu::aboutToShow, this, &MainWindow::onAdminAboutToShow);
-    connect(m.setip, &QAction::triggered, this, &MainWindow::setIpCommand);
-    connect(m.msetip, &QAction::triggered, this, &MainWindow::setIpCommand);
-    connect(m.mload, &QAction::triggered, this, &MainWindow::upgradeCommand);
-    connect(m.mDownload, &QAction::triggered, this, &MainWindow::upgradeCommand);
-    connect(m.mDiagnois, &QAction::triggered, this, &MainWindow::diagnostic);
-    connect(m.mDiag, &QAction::triggered, this, &MainWindow::diagnostic);
-    connect(m.mReturnToNormal, &QAction::triggered, this, &MainWindow::returnToNormalMode);
-    connect(m.mreturn, &QAction::triggered, this, &MainWindow::returnToNormalMode);
-    connect(m.mabout, &QAction::triggered, this, &MainWindow::showAbout);
-    // File -> Open, Save and Save As and Help -> Help Topics... stay hidden and disabled all run long.
+    for (std::size_t i = 0; i < kMenuEntries.size(); ++i) {
+        const MenuCommand command = kMenuEntries[i].command;
+        connect(menus_->action(i), &QAction::triggered, this, [this, command] { logic_->run(command); });
+    }
+    connect(command3_, &QToolButton::clicked, this, [this] { logic_->run(MenuCommand::Delete); });
+    connect(command4_, &QToolButton::clicked, this, [this] { logic_->searchButton(); });
+    connect(menus_->menu(MenuId::Admin), &QMenu::aboutToShow, this, [this] { logic_->adminOpening(); });
 
-    connect(list_, &DeviceListView::picked, this, &MainWindow::onPicked);
-    connect(list_, &DeviceListView::rightReleased, this, &MainWindow::onRightReleased);
-    connect(list_, &DeviceListView::leftDoubleClicked, this, &MainWindow::connectToDevice);
-
-    connect(search_, &WindowSearch::searchStarted, this, [this] { apply(EnablingEvent::SearchStarts); });
-    connect(search_, &WindowSearch::rowAdded, this, &MainWindow::onRowListed);
-    connect(search_, &WindowSearch::searchFinished, this, &MainWindow::onSearchFinished);
-    connect(search_, &WindowSearch::adapterFailure, this, &MainWindow::endProgram);
+    connect(list_, &DeviceListView::picked, this,
+            [this](int row, Qt::MouseButton button) { logic_->picked(row, button == Qt::LeftButton); });
+    connect(list_, &DeviceListView::rightReleased, this, [this](const QPoint& at) {
+        popupAt_ = at;
+        logic_->rightReleased();
+    });
+    connect(list_, &DeviceListView::leftDoubleClicked, this, [this] { logic_->doubleClicked(); });
 }
 
-void MainWindow::apply(EnablingEvent event) {
-    enabling_.apply(event);
-    render();
-}
-
-void MainWindow::render() {
-    const MainMenus& m = *menus_;
-    const auto set = [this](QAction* a, Command c) {
-        a->setEnabled(enabling_.enabled(c));
-    };
-    command3_->setEnabled(enabling_.enabled(Command::DeleteButton));
-    command4_->setEnabled(enabling_.enabled(Command::SearchButton));
-    set(m.deleteRow, Command::EditDelete);
-    set(m.all, Command::EditDeleteAll);
-    set(m.connect, Command::FileConnect);
-    set(m.setip, Command::AdminSetIp);
-    set(m.mload, Command::AdminUpgrade);
-    set(m.msetip, Command::PopupSetIp);
-    set(m.mDownload, Command::PopupUpgrade);
-    set(m.mDiagnois, Command::AdminDiagnostic);
-    set(m.mDiag, Command::PopupDiagnostic);
-    set(m.mreturn, Command::PopupReturnToNormal);
-    set(m.mOpen, Command::FileOpen);
-    set(m.save, Command::FileSave);
-    set(m.saveas, Command::FileSaveAs);
-    set(m.helptopic, Command::HelpTopics);
+void MainWindow::render(const CommandEnabling& enabling) {
+    command3_->setEnabled(enabling.enabled(Command::DeleteButton));
+    command4_->setEnabled(enabling.enabled(Command::SearchButton));
+    menus_->render(enabling);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -196,7 +158,8 @@ void MainWindow::layoutClient() {
     }
 }
 
-void MainWindow::toggleToolbar(bool shown) {
+void MainWindow::showToolbar(bool shown) {
+    menus_->action("toolbar")->setChecked(shown);
     command3_->setVisible(shown);
     command4_->setVisible(shown);
     listTopTwips_ = shown ? list_layout::kShownListTop : 0.0;
@@ -205,169 +168,52 @@ void MainWindow::toggleToolbar(bool shown) {
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!firstShowDone_) {
-        firstShowDone_ = true;
-        // Half a second for the window to be drawn, then the first search.
-        QTimer::singleShot(kFirstSearchDelayMs, this, &MainWindow::search);
-    }
+    logic_->shown();
+}
+
+void MainWindow::startFirstSearchTimer(std::chrono::milliseconds delay) {
+    QTimer::singleShot(delay, this, [this] { logic_->firstSearchDue(); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (ending_) {
+    if (logic_->closeRequested()) {
         event->accept();
-        return;
-    }
-    const Message confirm{std::string(loadResString(Str::ExitConfirm)), std::string(loadResString(Str::Exit)),
-                          MessageIcon::Information, MessageButtons::OkCancel, true};
-    if (platform_.messages.show(this, confirm) != MessageAnswer::Ok) {
-        event->ignore();
-        return;
-    }
-    ending_ = true;
-    event->accept();
-    emit programEnding(0);
-}
-
-// A workstation without a usable adapter cannot do anything; the search has told the operator why.
-void MainWindow::endProgram(AdapterOutcome outcome) {
-    (void)outcome;
-    if (ending_) {
-        return;
-    }
-    ending_ = true;
-    emit programEnding(1);
-    close();
-}
-
-const DeviceRow* MainWindow::pickedRow() const {
-    const int row = list_->pickedRow();
-    if (row < 0 || row >= model_->rowCount()) {
-        return nullptr;
-    }
-    return &model_->rowAt(row);
-}
-
-// A row's address goes to the hand-off values together with the adapter its reply came in on, so
-// that Set IP and the upgrade talk through that adapter.
-void MainWindow::takeHandOffFrom(const DeviceRow& row) {
-    values_.selectedDeviceIp = row.ip;
-    values_.localAdapterIp = row.adapterIp;
-}
-
-void MainWindow::search() {
-    search_->search();
-}
-
-void MainWindow::searchWithButtonLocking() {
-    searchButtonLocked_ = true;
-    apply(EnablingEvent::SearchButtonPressed);
-    search_->search();
-}
-
-void MainWindow::onSearchFinished() {
-    if (searchButtonLocked_) {
-        searchButtonLocked_ = false;
-        apply(EnablingEvent::SearchButtonDone);
-    }
-}
-
-// The device listed last becomes the selected one, as if picked, until the operator picks a row.
-void MainWindow::onRowListed(int row) {
-    const DeviceRow& listed = model_->rowAt(row);
-    takeHandOffFrom(listed);
-    values_.selectedDeviceKind = listed.kind;
-    apply(EnablingEvent::ReplyAddsRow);
-}
-
-void MainWindow::onPicked(int row, Qt::MouseButton button) {
-    if (row < 0 || button != Qt::LeftButton) {
-        return;
-    }
-    takeHandOffFrom(model_->rowAt(row));
-    apply(EnablingEvent::LeftPressOnRow);
-}
-
-void MainWindow::onRightReleased(const QPoint& globalPos) {
-    if (const DeviceRow* row = pickedRow()) {
-        takeHandOffFrom(*row);
-        apply(EnablingEvent::RightReleaseOnRow);
-        menus_->mpop->popup(globalPos);
     } else {
-        apply(EnablingEvent::RightReleaseOnSpace);
-        menus_->mall->popup(globalPos);
+        event->ignore();
     }
 }
 
-void MainWindow::onAdminAboutToShow() {
-    if (pickedRow() == nullptr) {
-        apply(EnablingEvent::AdminOpenedNoPick);
-    }
+MessageAnswer MainWindow::ask(const Message& message) {
+    return platform_.messages.show(this, message);
 }
 
-// Flush the neighbour entry first so the browser's request resolves the device afresh (devices
-// often change address). Without a picked row there is nothing to open. The address is taken once:
-// rows listed while the shell works must not change (or move) what the second step opens.
-void MainWindow::connectToDevice() {
-    const DeviceRow* row = pickedRow();
-    if (row == nullptr) {
-        return;
-    }
-    const Ipv4 device = row->ip;
-    platform_.host.flushNeighbour(device);
-    platform_.shell.openUrl("http://" + device.toString());
+int MainWindow::pickedRow() const {
+    return list_->pickedRow();
 }
 
-void MainWindow::deletePicked() {
-    const int row = list_->pickedRow();
-    if (row < 0 || row >= model_->rowCount()) {
-        return;
-    }
-    // A single-selection view selects the next row when the current one goes; the operator never
-    // picked that one, so a second Delete (or Set IP, Upgrade) must not act on it.
+void MainWindow::unpick() {
     list_->unpick();
-    model_->removeDeviceRow(row);
-    if (model_->isEmpty()) {
-        apply(EnablingEvent::ListEmptied);
-    }
 }
 
-void MainWindow::deleteAll() {
-    model_->clear();
-    apply(EnablingEvent::ListEmptied);
+void MainWindow::showPopup(MainWindowLogic::Popup popup) {
+    menus_->menu(popup == MainWindowLogic::Popup::Row ? MenuId::RowPopup : MenuId::SpacePopup)
+        ->popup(popupAt_);
 }
 
-void MainWindow::setIpCommand() {
-    const DeviceRow* row = pickedRow();
-    if (row == nullptr) {
-        return;
-    }
-    const DeviceRow picked = *row;
-    // The Set IP socket needs local port 4001.
-    search_->closeDiscoverySockets();
-    values_.selectedDeviceMac = picked.mac;
-    values_.localAdapterIp = picked.adapterIp;
-    dialogs_.openSetIp(this, values_);
+void MainWindow::openSetIp(ProcessValues& values) {
+    dialogs_.openSetIp(this, values);
 }
 
-void MainWindow::upgradeCommand() {
-    const DeviceRow* row = pickedRow();
-    if (row == nullptr) {
-        return;
-    }
-    const DeviceRow picked = *row;
-    takeHandOffFrom(picked);
-    values_.selectedDeviceKind = picked.kind;
-    search_->closeDiscoverySockets();
-    dialogs_.openUpgrade(this, values_);
+void MainWindow::openUpgrade(const ProcessValues& values) {
+    dialogs_.openUpgrade(this, values);
 }
 
-// No device protocol goes with the two maintenance commands: nothing is sent.
-void MainWindow::diagnostic() {}
+void MainWindow::flushNeighbour(Ipv4 ip) {
+    platform_.host.flushNeighbour(ip);
+}
 
-void MainWindow::returnToNormalMode() {
-    if (values_.selectedDeviceIp) {
-        platform_.host.flushNeighbour(*values_.selectedDeviceIp);
-    }
+void MainWindow::openUrl(const std::string& url) {
+    platform_.shell.openUrl(url);
 }
 
 void MainWindow::showAbout() {

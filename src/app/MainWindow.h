@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/core/CommandEnabling.h"
+#include "app/core/MainWindowLogic.h"
 #include "common/ProcessValues.h"
 #include "guilink/EngineLink.h"
-#include "netif/core/AdapterSelection.h"
 #include "platform/Platform.h"
 
 #include <QMainWindow>
@@ -19,21 +18,18 @@ class DeviceListView;
 class MainMenus;
 class RowDialogs;
 class WindowSearch;
-struct DeviceRow;
 
-// The main window (start): menus, the two-button toolbar, the device list and the row commands.
-// Construction prepares everything (captions, columns, initial enabling); the first show starts the
-// first search half a second later. Every close request asks for confirmation; OK, and the fatal
-// adapter failure of a search, emit programEnding(), on which the program must end at once with
-// that exit status.
-class MainWindow final : public QMainWindow {
+// The main window (start) in Qt: menus, the two-button toolbar and the device list over the
+// window's logic. OK on the exit confirmation, and the fatal adapter failure of a search, emit
+// programEnding(), on which the program must end at once with that exit status.
+class MainWindow final : public QMainWindow, private MainWindowLogic::View {
     Q_OBJECT
 public:
     MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override; // closes the discovery sockets
 
     ProcessValues& values() { return values_; }
-    const CommandEnabling& enabling() const { return enabling_; }
+    const CommandEnabling& enabling() const { return logic_->enabling(); }
     DeviceListModel& deviceList() { return *model_; }
     WindowSearch& searches() { return *search_; }
 
@@ -48,48 +44,39 @@ protected:
 private:
     void buildClientArea();
     void connectCommands();
-    void apply(EnablingEvent event);
-    void render();
     void layoutClient();
-    void toggleToolbar(bool shown);
-    const DeviceRow* pickedRow() const;
-    void takeHandOffFrom(const DeviceRow& row);
 
-    void search();
-    void searchWithButtonLocking();
-    void onSearchFinished();
-    void onRowListed(int row);
-    void onPicked(int row, Qt::MouseButton button);
-    void onRightReleased(const QPoint& globalPos);
-    void onAdminAboutToShow();
-    void connectToDevice();
-    void deletePicked();
-    void deleteAll();
-    void setIpCommand();
-    void upgradeCommand();
-    void diagnostic();
-    void returnToNormalMode();
-    void showAbout();
-    void endProgram(AdapterOutcome outcome);
+    void render(const CommandEnabling& enabling) override;
+    int pickedRow() const override;
+    void unpick() override;
+    void showPopup(MainWindowLogic::Popup popup) override;
+    MessageAnswer ask(const Message& message) override;
+    void startFirstSearchTimer(std::chrono::milliseconds delay) override;
+    void openSetIp(ProcessValues& values) override;
+    void openUpgrade(const ProcessValues& values) override;
+    void flushNeighbour(Ipv4 ip) override;
+    void openUrl(const std::string& url) override;
+    void showToolbar(bool shown) override;
+    void showAbout() override;
+    void endProgram(int exitStatus) override { emit programEnding(exitStatus); }
+    void closeWindow() override { close(); }
 
     Platform& platform_;
     RowDialogs& dialogs_;
     ProcessValues values_;
-    CommandEnabling enabling_;
 
     MainMenus* menus_ = nullptr;
     DeviceListModel* model_ = nullptr;
     WindowSearch* search_ = nullptr;
+    std::unique_ptr<MainWindowLogic> logic_;
     QWidget* client_ = nullptr;
     QFrame* line1_ = nullptr;
     QToolButton* command3_ = nullptr; // Delete
     QToolButton* command4_ = nullptr; // Search
     DeviceListView* list_ = nullptr;
+    QPoint popupAt_;
 
     double listTopTwips_;
-    bool firstShowDone_ = false;
-    bool searchButtonLocked_ = false;
-    bool ending_ = false;
 };
 
 } // namespace fw

@@ -13,6 +13,11 @@ constexpr int twipsToPixels(double twips, double dpi) noexcept {
     return static_cast<int>(pixels < 0 ? pixels - 0.5 : pixels + 0.5);
 }
 
+// A control's place in its window as designed, in twips.
+struct TwipRect {
+    int left, top, width, height;
+};
+
 constexpr double pixelsToTwips(int pixels, double dpi) noexcept {
     return pixels * kTwipsPerInch / dpi;
 }

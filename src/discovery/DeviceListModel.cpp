@@ -1,21 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "discovery/DeviceListModel.h"
 
-#include "common/StringTable.h"
 #include "platform/UiText.h"
 
 namespace fw {
-namespace {
-
-// Names and ESS-IDs are 8-bit texts from the device; every byte stands for one character.
-QString cellText(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-constexpr Str kTitles[DeviceListModel::kKindColumn] = {Str::ColDevice,  Str::ColIp,  Str::ColEssId,
-                                                       Str::ColChannel, Str::ColWep, Str::ColMac};
-
-} // namespace
 
 DeviceListModel::DeviceListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -39,22 +27,7 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) {
         return {};
     }
-    switch (index.column()) {
-    case 0:
-        return cellText(r.name);
-    case 1:
-        return QString::fromStdString(r.ip.toString());
-    case 2:
-        return cellText(r.essId);
-    case 3:
-        return QString::number(r.channel);
-    case 4:
-        return r.wep ? QStringLiteral("Enabled") : QStringLiteral("Disabled");
-    case 5:
-        return QString::fromStdString(formatMac(r.mac));
-    default:
-        return r.kind == DeviceKind::AccessPoint ? QStringLiteral("A") : QStringLiteral("G");
-    }
+    return QString::fromStdString(deviceCellText(r, index.column()));
 }
 
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -67,7 +40,7 @@ QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, i
     if (section == kKindColumn) {
         return QString();
     }
-    return uiText(kTitles[section]);
+    return uiText(kDeviceColumnTitles[static_cast<std::size_t>(section)]);
 }
 
 void DeviceListModel::appendRows(std::vector<DeviceRow> rows) {

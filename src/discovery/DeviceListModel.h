@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "discovery/core/DeviceRow.h"
+#include "discovery/core/DeviceCells.h"
+#include "discovery/core/DeviceRows.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
@@ -10,13 +11,13 @@
 
 namespace fw {
 
-// The device list's rows: seven columns (name, IP, ESS-ID, channel, WEP, MAC, kind letter),
-// titles from strings 101-106, the seventh untitled. Column 1 carries the "Normal" row icon.
-class DeviceListModel final : public QAbstractTableModel {
+// The device list's rows as Qt's model of them (cells and titles from DeviceCells). Column 1
+// carries the "Normal" row icon.
+class DeviceListModel final : public QAbstractTableModel, public DeviceRows {
     Q_OBJECT
 public:
-    static constexpr int kColumns = 7;
-    static constexpr int kKindColumn = 6; // hidden in the view
+    static constexpr int kColumns = kDeviceColumns;
+    static constexpr int kKindColumn = kDeviceKindColumn; // hidden in the view
 
     explicit DeviceListModel(QObject* parent = nullptr);
 
@@ -25,12 +26,11 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // One insertion for many rows: the view lays itself out once, not once per row.
-    void appendRows(std::vector<DeviceRow> rows);
-    void removeDeviceRow(int row);
-    void clear();
-    const DeviceRow& rowAt(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
-    bool isEmpty() const { return rows_.empty(); }
+    void appendRows(std::vector<DeviceRow> rows) override;
+    void removeDeviceRow(int row) override;
+    void clear() override;
+    const DeviceRow& rowAt(int row) const override { return rows_.at(static_cast<std::size_t>(row)); }
+    int count() const override { return static_cast<int>(rows_.size()); }
 
     void setRowIcon(QIcon icon) { rowIcon_ = std::move(icon); }
 

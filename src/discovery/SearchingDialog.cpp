@@ -3,6 +3,7 @@
 
 #include "common/StringTable.h"
 #include "common/Twips.h"
+#include "discovery/core/SearchingLayout.h"
 #include "platform/UiText.h"
 
 #include <QCloseEvent>
@@ -11,19 +12,7 @@
 #include <QPushButton>
 
 namespace fw {
-namespace {
-
-// Layout in twips.
-struct TwipRect {
-    int left, top, width, height;
-};
-constexpr int kClientWidth = 5535;
-constexpr int kClientHeight = 2160;
-constexpr TwipRect kLabel{120, 240, 5295, 375};
-constexpr TwipRect kBar{120, 840, 5295, 495};
-constexpr TwipRect kButton{2040, 1560, 1455, 375};
-
-} // namespace
+using namespace searching_layout;
 
 SearchingDialog::SearchingDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |

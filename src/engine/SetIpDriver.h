@@ -7,6 +7,7 @@
 #include "engine/EndpointFactory.h"
 #include "engine/SocketError.h"
 #include "setip/core/SetIpExchange.h"
+#include "setip/core/SetIpPort.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>
@@ -27,15 +28,9 @@ class SetIpDriver {
 public:
     // A done answer's acknowledgement and where it goes (port 4000): the broadcast address, or the
     // answer's sender when the device is reached by unicast (it took its new address before
-    // answering).
-    struct Acknowledgement {
-        SetIpRecord record;
-        Ipv4 to;
-    };
-    struct Answer {
-        SetIpAnswer answer;
-        std::optional<Acknowledgement> acknowledgement; // done only
-    };
+    // answering). The window's port hands both on as they are.
+    using Acknowledgement = SetIpPort::Acknowledgement;
+    using Answer = SetIpPort::Answer;
     using AnswerSink = std::function<void(const Answer&)>; // on the engine thread
 
     struct Fixed {

@@ -149,7 +149,7 @@ bool ZavikIPAddress::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonRelease:
             // A middle click pastes the X11 selection, past the key rule: refuse it like Ctrl+V.
             if (static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
-                beep_();
+                model_.pasteAttempted();
                 return true;
             }
             break;
@@ -159,16 +159,19 @@ bool ZavikIPAddress::eventFilter(QObject* watched, QEvent* event) {
                 const QString commit = ime->commitString();
                 QInputMethodEvent rest(ime->preeditString(), ime->attributes());
                 QCoreApplication::sendEvent(watched, &rest);
-                typeText(box, commit);
+                model_.textArrived(box, commit.toStdU16String());
                 return true;
             }
             break;
         case QEvent::FocusIn:
-            boxes_[static_cast<std::size_t>(box)]->selectAll();
+            model_.focusGained(box);
             break;
-        case QEvent::FocusOut:
-            boxLostFocus(box, static_cast<QFocusEvent*>(event)->reason());
+        case QEvent::FocusOut: {
+            // Another window (a message box, another program) taking the focus is not leaving the box.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            model_.focusLost(box, reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason);
             break;
+        }
         default:
             break;
         }
@@ -192,9 +195,7 @@ void ZavikIPAddress::resizeEvent(QResizeEvent* event) {
 
 void ZavikIPAddress::mousePressEvent(QMouseEvent* event) {
     // Only the margins, gaps and dots reach the surface; the boxes take their own clicks.
-    if (isEnabled()) {
-        focusBox(boxAtColumn(event->position().x(), layout_.boxWidth), Caret::SelectAll);
-    }
+    model_.surfaceClicked(event->position().x(), layout_.boxWidth, isEnabled());
     event->accept();
 }
 
@@ -215,16 +216,32 @@ void ZavikIPAddress::changed(const std::string& ipAddress) {
     emit Change(QString::fromStdString(ipAddress));
 }
 
-void ZavikIPAddress::advanceTo(int box) {
-    focusBox(box, Caret::SelectAll);
-}
-
 void ZavikIPAddress::showMessage(const Message& message) {
     if (messages_ != nullptr) {
         messages_->show(window(), message);
     } else {
         beep_();
     }
+}
+
+void ZavikIPAddress::beep() {
+    beep_();
+}
+
+void ZavikIPAddress::defer(std::function<void()> fn) {
+    QTimer::singleShot(0, this, std::move(fn));
+}
+
+int ZavikIPAddress::focusedBox() const {
+    return boxIndex(QApplication::focusWidget());
+}
+
+bool ZavikIPAddress::hasSelection(int box) const {
+    return boxes_[static_cast<std::size_t>(box)]->hasSelectedText();
+}
+
+void ZavikIPAddress::insert(int box, char16_t c) {
+    boxes_[static_cast<std::size_t>(box)]->insert(QString(QChar(c)));
 }
 
 int ZavikIPAddress::boxIndex(const QObject* watched) const {
@@ -241,16 +258,14 @@ bool ZavikIPAddress::keyPressed(int box, const QKeyEvent& event) {
     const int key = event.key();
     if (key == Qt::Key_Left || key == Qt::Key_Right) {
         const int selectionStart = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-        const auto arrow = key == Qt::Key_Left ? IpAddressModel::Arrow::Left : IpAddressModel::Arrow::Right;
-        if (const auto target = IpAddressModel::arrowTarget(box, arrow, selectionStart,
-                                                            static_cast<int>(edit->text().size()))) {
-            focusBox(*target, arrow == IpAddressModel::Arrow::Left ? Caret::AtEnd : Caret::AtStart);
-        }
+        model_.arrowPressed(box,
+                            key == Qt::Key_Left ? IpAddressModel::Arrow::Left : IpAddressModel::Arrow::Right,
+                            selectionStart, static_cast<int>(edit->text().size()));
         return false; // the box still sees the key
     }
     // Ctrl+V types a control character, which the key rule refuses; Shift+Insert types none.
     if (event.matches(QKeySequence::Paste)) {
-        beep_();
+        model_.pasteAttempted();
         return true;
     }
     // Focus navigation and editing keys that type no character.
@@ -258,55 +273,14 @@ bool ZavikIPAddress::keyPressed(int box, const QKeyEvent& event) {
         return false;
     }
     const QString text = event.text();
-    return !text.isEmpty() && charTyped(box, text.front());
-}
-
-// The key rule for one character: true when it is consumed here (refused, or "." moving on), false
-// when the box should take it.
-bool ZavikIPAddress::charTyped(int box, QChar ch) {
-    const char16_t u = ch.unicode();
-    const char c = u < 0x80 ? static_cast<char>(u) : '\0';
-    switch (model_.keyTyped(box, c, boxes_[static_cast<std::size_t>(box)]->hasSelectedText())) {
-    case IpAddressModel::KeyVerdict::Accept:
-        return false;
-    case IpAddressModel::KeyVerdict::NextBox:
-        focusBox((box + 1) % IpAddressModel::kBoxes, Caret::SelectAll);
-        return true;
-    case IpAddressModel::KeyVerdict::Refuse:
-        beep_();
-        return true;
-    }
-    return true;
-}
-
-void ZavikIPAddress::typeText(int box, const QString& text) {
-    for (const QChar ch : text) {
-        // Each character goes where the focus is now: three digits or "." may have moved it on.
-        const int focused = boxIndex(QApplication::focusWidget());
-        const int target = focused >= 0 ? focused : box;
-        if (!charTyped(target, ch)) {
-            boxes_[static_cast<std::size_t>(target)]->insert(QString(ch));
-        }
-    }
-}
-
-void ZavikIPAddress::boxLostFocus(int box, Qt::FocusReason reason) {
-    // Another window (a message box, another program) taking the focus is not leaving the box.
-    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
-        return;
-    }
-    if (model_.boxLeft(box)) {
-        // Not from inside the focus change: a modal box there would fight the focus move.
-        QTimer::singleShot(0, this, [this, box] {
-            showMessage(IpAddressModel::rangeMessage());
-            focusBox(box, Caret::SelectAll);
-        });
-    }
+    return !text.isEmpty() && model_.charTyped(box, text.front().unicode());
 }
 
 void ZavikIPAddress::focusBox(int box, Caret caret) {
     QLineEdit* edit = boxes_[static_cast<std::size_t>(box)];
-    edit->setFocus(Qt::OtherFocusReason);
+    if (!edit->hasFocus()) {
+        edit->setFocus(Qt::OtherFocusReason);
+    }
     switch (caret) {
     case Caret::SelectAll:
         edit->selectAll();

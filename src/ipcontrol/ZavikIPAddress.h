@@ -72,20 +72,21 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    enum class Caret { SelectAll, AtStart, AtEnd };
+    using Caret = IpAddressModel::Caret;
 
     // IpAddressModel::Listener
     void boxTextSet(int box, const std::string& text) override;
     void changed(const std::string& ipAddress) override;
-    void advanceTo(int box) override;
+    void focusBox(int box, Caret caret) override;
     void showMessage(const Message& message) override;
+    void beep() override;
+    void defer(std::function<void()> fn) override;
+    int focusedBox() const override;
+    bool hasSelection(int box) const override;
+    void insert(int box, char16_t c) override;
 
     int boxIndex(const QObject* watched) const;
     bool keyPressed(int box, const QKeyEvent& event);
-    bool charTyped(int box, QChar ch);
-    void typeText(int box, const QString& text);
-    void boxLostFocus(int box, Qt::FocusReason reason);
-    void focusBox(int box, Caret caret);
     void relayout();
     void applyColours();
     IpControlLayout currentLayout() const;

@@ -9,7 +9,7 @@ namespace fw {
 class QtFileChooser final : public FileChooser {
 public:
     // The one filter the dialog offers.
-    static constexpr const char* kImageFilter = "IMG FILE(*.bin)";
+    static constexpr const char* kImageFilter = kImageFilterName;
 
     std::optional<std::string> chooseImage(QWidget* parent) override;
 };

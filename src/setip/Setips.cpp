@@ -4,13 +4,10 @@
 #include "common/ProcessValues.h"
 #include "common/StringTable.h"
 #include "common/Twips.h"
-#include "engine/SetIpDriver.h"
 #include "ipcontrol/ZavikIPAddress.h"
 #include "platform/Platform.h"
 #include "platform/UiText.h"
-#include "setip/core/FixedAddressCheck.h"
-#include "setip/core/SetIpAnswerText.h"
-#include "setip/core/SetIpExchange.h"
+#include "setip/core/SetIpLayout.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -18,19 +15,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <variant>
-
 namespace fw {
 namespace {
 
 // Design positions are in twips. A control never gets less than it needs to show itself with the
 // fonts at hand, so sizes only grow.
-void place(QWidget* w, int left, int top, int width, int height) {
+void place(QWidget* w, const SetIpLayout::Rect& r) {
     const double dpi = w->logicalDpiX();
     const QSize need = w->minimumSizeHint();
-    w->setGeometry(twipsToPixels(left, dpi), twipsToPixels(top, dpi),
-                   std::max(twipsToPixels(width, dpi), need.width()),
-                   std::max(twipsToPixels(height, dpi), need.height()));
+    w->setGeometry(twipsToPixels(r.left, dpi), twipsToPixels(r.top, dpi),
+                   std::max(twipsToPixels(r.width, dpi), need.width()),
+                   std::max(twipsToPixels(r.height, dpi), need.height()));
 }
 
 QFont designFont(const char* family, double points) {
@@ -52,11 +47,15 @@ void fitAround(QWidget* container, int designWidth, int designHeight, int margin
     container->resize(right, bottom);
 }
 
+std::size_t slot(SetIpDialog::Entry entry) {
+    return static_cast<std::size_t>(entry);
+}
+
 } // namespace
 
 Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, SetIpExchange& exchange,
                QWidget* parent)
-    : QDialog(parent), platform_(platform), engine_(engine), values_(values), exchange_(exchange) {
+    : QDialog(parent), platform_(platform), port_(engine, exchange, queue_), logic_(*this, port_, values) {
     setObjectName(QStringLiteral("Setips"));
     buildControls();
 
@@ -78,42 +77,30 @@ Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, Set
     option2_->setAccessibleName(label1_->text());
 
     // Captions may have grown the controls; lay out around them once the texts are in.
-    place(label3_, 840, 360, 1935, 375);
-    place(label2_, 960, 720, 975, 255);
-    place(label4_, 960, 1080, 975, 255);
-    place(label5_, 960, 1440, 975, 255);
-    place(label1_, 840, 2040, 1935, 255);
-    place(command2_, 600, 3000, 855, 375);
-    place(command1_, 3120, 3000, 855, 375);
-    fitAround(frame1_, 4215, 2535, 120);
-    fitAround(this, 4680, 3615, 240);
+    place(label3_, SetIpLayout::kStaticCaption);
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        place(captions[i], SetIpLayout::kEntryCaptions[i]);
+    }
+    place(label1_, SetIpLayout::kDhcpCaption);
+    place(command2_, SetIpLayout::kOk);
+    place(command1_, SetIpLayout::kExit);
+    fitAround(frame1_, SetIpLayout::kFrame.width, SetIpLayout::kFrame.height, SetIpLayout::kFrameMargin);
+    fitAround(this, SetIpLayout::kClientWidth, SetIpLayout::kClientHeight, SetIpLayout::kMargin);
     setFixedSize(size());
 
-    openExchange();
-    values.setIpAdapterIndex = values_.setIpAdapterIndex; // the next opening starts from it
-    setEntriesEnabled(false);
-    option2_->setChecked(true); // runs dhcpSelected
+    logic_.start();
     command1_->setFocus();
 }
 
-Setips::~Setips() {
-    closeSock1();
-}
+Setips::~Setips() = default;
 
 void Setips::done(int result) {
-    closeSock1();
+    logic_.closed();
     QDialog::done(result);
 }
 
-void Setips::closeSock1() {
-    if (sock1_) {
-        engine_.engine.post([sock1 = std::move(sock1_)] { sock1->close(); });
-    }
-}
-
 void Setips::keyPressEvent(QKeyEvent* event) {
-    // Neither button is the cancel button: Escape leaves the dialog open.
-    if (event->key() == Qt::Key_Escape) {
+    if (event->key() == Qt::Key_Escape && !SetIpDialog::escapeCloses) {
         event->accept();
         return;
     }
@@ -133,7 +120,7 @@ void Setips::buildControls() {
     }
     frame1_ = new QGroupBox(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
-    place(frame1_, 240, 240, 4215, 2535);
+    place(frame1_, SetIpLayout::kFrame);
 
     option1_ = new QRadioButton(frame1_);
     option1_->setObjectName(QStringLiteral("Option1"));
@@ -142,8 +129,8 @@ void Setips::buildControls() {
     for (QRadioButton* o : {option1_, option2_}) {
         o->setFont(designFont("MS Sans Serif", 8.25));
     }
-    place(option1_, 240, 360, 375, 195);
-    place(option2_, 240, 2040, 255, 195);
+    place(option1_, SetIpLayout::kStaticOption);
+    place(option2_, SetIpLayout::kDhcpOption);
 
     // The captions beside the options are plain labels: clicking them does nothing.
     const auto label = [this](const char* name) {
@@ -157,88 +144,27 @@ void Setips::buildControls() {
     label4_ = label("Label4");
     label5_ = label("Label5");
 
-    const std::array<int, 3> tops{720, 1080, 1440};
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         auto* e = new ZavikIPAddress(frame1_);
         e->setObjectName(QStringLiteral("ZavikIPAddress%1").arg(i + 1));
         e->setFont(designFont("Tahoma", 9));
         e->setMessageBoxes(&platform_.messages);
-        place(e, 2040, tops[i], 2010, 285);
+        place(e, SetIpLayout::kEntries[i]);
         entries_[i] = e;
     }
 
     connect(option1_, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
-            staticSelected();
+            logic_.optionChosen(SetIpDialog::Option::Static);
         }
     });
     connect(option2_, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
-            dhcpSelected();
+            logic_.optionChosen(SetIpDialog::Option::Dhcp);
         }
     });
-    connect(command2_, &QPushButton::clicked, this, &Setips::okPressed);
-    connect(command1_, &QPushButton::clicked, this, &Setips::close);
-}
-
-void Setips::openExchange() {
-    const AdapterTable& adapters = values_.adapterTable;
-    // The adapter is the exchange's choice; a scratch exchange makes it here, so that the run's one
-    // is touched on the engine's thread only.
-    const int index = SetIpExchange{}.open(adapters, values_.localAdapterIp, values_.setIpAdapterIndex,
-                                           values_.selectedDeviceMac);
-    values_.setIpAdapterIndex = index;
-    // Each answer is shown in a modal box; a done answer's acknowledgement leaves once it is closed.
-    sock1_ = std::make_shared<engine::SetIpDriver>(
-        engine_.endpoints, exchange_,
-        [back = back_.sender(), this](const engine::SetIpDriver::Answer& answer) {
-            back([this, answer] {
-                platform_.messages.show(
-                    this, Message{std::string(loadResString(setIpAnswerText(answer.answer))),
-                                  std::string(loadResString(Str::Product)), MessageIcon::Information});
-                if (sock1_ && answer.acknowledgement) {
-                    engine_.engine.post(
-                        [sock1 = sock1_, ack = *answer.acknowledgement] { sock1->acknowledge(ack); });
-                }
-            });
-        });
-    engine_.engine.post([sock1 = sock1_, &exchange = exchange_, adapters, local = values_.localAdapterIp,
-                         index, mac = values_.selectedDeviceMac, back = back_.sender(), this] {
-        exchange.open(adapters, local, index, mac);
-        if (adapters.empty()) {
-            return; // nothing to bind to; OK then sends nothing
-        }
-        if (auto opened = sock1->open(adapters[static_cast<std::size_t>(index)]); !opened) {
-            back([this, error = opened.error()] { showBindFailure(error); });
-        }
-    });
-}
-
-// Said once, or OK would look dead. Only EADDRINUSE means another program has the port; anything
-// else (the adapter went away, say) gets the neutral text and the system's reason.
-void Setips::showBindFailure(const engine::SocketError& error) {
-    const Str id = error.kind == engine::SocketError::Kind::PortInUse ? Str::PortInUse : Str::PortUnusable;
-    platform_.messages.show(this,
-                            Message{std::string(loadResString(id)) + " " + error.code.message(),
-                                    std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
-}
-
-void Setips::staticSelected() {
-    setEntriesEnabled(true);
-    const AdapterTable& adapters = values_.adapterTable;
-    if (adapters.empty()) {
-        return;
-    }
-    const AdapterEntry& e = adapters[static_cast<std::size_t>(values_.setIpAdapterIndex)];
-    ZavikIPAddress* address = entries_[0];
-    address->setIpAddress(QString::fromStdString(toText(e.ip)));
-    address->setIPValue(3, address->IPValue(3) + 1); // held at 255
-    entries_[1]->setIpAddress(QString::fromStdString(toText(e.mask)));
-    entries_[2]->setIpAddress(QString::fromStdString(toText(e.gateway)));
-}
-
-void Setips::dhcpSelected() {
-    setEntriesEnabled(false);
+    connect(command2_, &QPushButton::clicked, this, [this] { logic_.okPressed(); });
+    connect(command1_, &QPushButton::clicked, this, [this] { logic_.exitPressed(); });
 }
 
 void Setips::setEntriesEnabled(bool enabled) {
@@ -247,46 +173,24 @@ void Setips::setEntriesEnabled(bool enabled) {
     }
 }
 
-// Every press uses up a request number, before anything is checked.
-void Setips::okPressed() {
-    if (!sock1_) {
-        return; // closed
-    }
-    const auto numberAnd = [this](auto send) {
-        engine_.engine.post([sock1 = sock1_, send] {
-            sock1->numberRequest();
-            send(*sock1);
-        });
-    };
-    if (!option1_->isChecked()) {
-        numberAnd([](engine::SetIpDriver& sock1) { sock1.sendDhcp(); });
-        return;
-    }
-    const std::string address = entries_[0]->ipAddress().toStdString();
-    const std::string mask = entries_[1]->ipAddress().toStdString();
-    const std::string gateway = entries_[2]->ipAddress().toStdString();
-    const auto checked = checkFixedAddress(address, mask, gateway);
-    if (!checked) {
-        numberAnd([](engine::SetIpDriver&) {});
-        platform_.messages.show(this, notValidIpMessage(checked.error().typed));
-        return;
-    }
-    const FixedAddress& values = *checked;
-    // A device given any of our own addresses would be cut off; the adapters are the last search's.
-    const AdapterEntry* holder = adapterHolding(values_.hostAdapters, values.address);
-    if (holder == nullptr) {
-        holder = adapterHolding(values_.adapterTable, values.address);
-    }
-    if (holder != nullptr) {
-        numberAnd([](engine::SetIpDriver&) {});
-        platform_.messages.show(this,
-                                Message{address + " " + std::string(loadResString(Str::HostHoldsAddress)) +
-                                            " " + holder->interfaceName,
-                                        std::string(loadResString(Str::Product)), MessageIcon::Exclamation});
-        return;
-    }
-    numberAnd([fixed = engine::SetIpDriver::Fixed{values.address, values.mask, values.gateway}](
-                  engine::SetIpDriver& sock1) { sock1.sendFixed(fixed); });
+void Setips::setEntry(SetIpDialog::Entry entry, const std::string& address) {
+    entries_[slot(entry)]->setIpAddress(QString::fromStdString(address));
+}
+
+std::string Setips::entry(SetIpDialog::Entry entry) const {
+    return entries_[slot(entry)]->ipAddress().toStdString();
+}
+
+void Setips::checkOption(SetIpDialog::Option option) {
+    (option == SetIpDialog::Option::Static ? option1_ : option2_)->setChecked(true);
+}
+
+void Setips::showMessage(const Message& message) {
+    platform_.messages.show(this, message);
+}
+
+void Setips::closeWindow() {
+    close();
 }
 
 } // namespace fw

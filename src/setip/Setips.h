@@ -3,12 +3,13 @@
 
 #include "common/ProcessValues.h"
 #include "guilink/EngineLink.h"
+#include "guilink/EngineSetIpPort.h"
 #include "guilink/GuiPost.h"
+#include "setip/core/SetIpDialog.h"
 
 #include <QDialog>
 
 #include <array>
-#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -21,19 +22,9 @@ struct Platform;
 class SetIpExchange;
 class ZavikIPAddress;
 
-namespace engine {
-class SetIpDriver;
-struct SocketError;
-} // namespace engine
-
-// The Set IP dialog: a fixed address with mask and gateway, or DHCP, for the device picked in the
-// main list (values.selectedDeviceMac). Opens with DHCP selected; the static option proposes the
-// local adapter's address with its last number + 1. OK sends one request; the device's answer comes
-// as a message box and the dialog stays open until Exit. The exchange (the run's one) and sock1 live
-// on the engine's thread: this side posts the OK presses there and shows what comes back. The caller
-// closes its own sockets on port 4001 first and runs it with exec(). It works on the device picked
-// when it opened, whatever the window lists meanwhile; it hands back only the adapter index it chose.
-class Setips : public QDialog {
+// The Set IP dialog's Qt view over SetIpDialog, which decides what it does. The caller closes its
+// own sockets on port 4001 first and runs it with exec().
+class Setips : public QDialog, private SetIpDialog::View {
     Q_OBJECT
 public:
     Setips(Platform& platform, EngineLink engine, ProcessValues& values, SetIpExchange& exchange,
@@ -46,23 +37,20 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // SetIpDialog::View
+    void setEntriesEnabled(bool enabled) override;
+    void setEntry(SetIpDialog::Entry entry, const std::string& address) override;
+    std::string entry(SetIpDialog::Entry entry) const override;
+    void checkOption(SetIpDialog::Option option) override;
+    void showMessage(const Message& message) override;
+    void closeWindow() override;
+
     void buildControls();
-    void openExchange();
-    void staticSelected();
-    void dhcpSelected();
-    void okPressed();
-    void showBindFailure(const engine::SocketError& error);
-    void closeSock1();
-    void setEntriesEnabled(bool enabled);
 
     Platform& platform_;
-    EngineLink engine_;
-    // The picked device's MAC, our adapter and the adapter table, copied at opening: rows listed
-    // while the dialog is open move the window's values to the device listed last.
-    ProcessValues values_;
-    SetIpExchange& exchange_;
-    std::shared_ptr<engine::SetIpDriver> sock1_; // used and finally destroyed on the engine's thread
-    GuiPost back_{this};
+    QtUiQueue queue_{this};
+    EngineSetIpPort port_;
+    SetIpDialog logic_;
 
     // Children of this dialog.
     QGroupBox* frame1_ = nullptr;

@@ -3,16 +3,13 @@
 
 #include "common/ProcessValues.h"
 #include "guilink/EngineLink.h"
+#include "guilink/EngineUpgradePort.h"
 #include "guilink/GuiPost.h"
 #include "platform/Platform.h"
-#include "upgrade/core/ImageCheck.h"
-#include "upgrade/core/TftpUpload.h"
+#include "upgrade/core/UpgradeDialog.h"
 #include "upgrade/core/UploadCarryOver.h"
 
 #include <QDialog>
-
-#include <memory>
-#include <optional>
 
 class QLabel;
 class QKeyEvent;
@@ -23,17 +20,9 @@ namespace fw {
 
 class PathBox;
 
-namespace engine {
-class UpgradeDriver;
-struct SocketError;
-} // namespace engine
-
-// The upgrade dialog: pick an image (selection view), then watch it go (progress view). OK checks
-// the image and hands the upgrade (ARP flush, handshake, upload) to the engine's thread, whose
-// progress comes back here; the dialog closes itself when the transfer ends. One upgrade per
-// opening. Closing it at any point tells the engine to stop the timer and close both sockets.
-// It works on the device picked when it opened, whatever the window lists meanwhile.
-class Download final : public QDialog {
+// The upgrade dialog's Qt view over UpgradeDialog: it builds the controls, forwards their events and
+// shows what the logic says.
+class Download final : public QDialog, private UpgradeDialog::View {
     Q_OBJECT
 public:
     Download(Platform& platform, EngineLink engine, const ProcessValues& values, UploadCarryOver& carry,
@@ -46,31 +35,27 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void browse();
-    void startUpgrade();
-    void imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image);
-    void showProgressView();
-    void startDriver(std::vector<std::uint8_t> image);
-    void uploadEnded(const TftpUpload::Result& result, const std::optional<engine::SocketError>& portError);
-    void stopDriver();
-
-    enum class View { Selection, Checking, Progress, Closed };
+    std::string pathText() const override;
+    void setPathText(const std::string& path) override;
+    void focusPathBox() override;
+    void focusOk() override;
+    std::optional<std::string> chooseImage() override;
+    MessageAnswer showMessage(const Message& message) override;
+    void showProgressView() override;
+    void setBar(int value) override;
+    void setPercent(const std::string& text) override;
+    void closeDialog(bool accepted) override;
 
     Platform& platform_;
-    EngineLink engine_;
-    // The picked device (address, kind) and our adapter, copied at opening: rows listed while the
-    // dialog is open move the window's values to the device listed last.
-    const ProcessValues values_;
-    UploadCarryOver& carry_;
-    View view_ = View::Selection;
-    QLabel* prompt_;                                // Label2
-    PathBox* pathBox_;                              // Combo1
-    QPushButton* ok_;                               // Command1
-    QPushButton* cancel_;                           // Command2
-    QProgressBar* bar_;                             // ProgressBar1
-    QLabel* percent_;                               // Label1
-    std::shared_ptr<engine::UpgradeDriver> driver_; // used and finally destroyed on the engine's thread
-    GuiPost back_{this};
+    QLabel* prompt_;      // Label2
+    PathBox* pathBox_;    // Combo1
+    QPushButton* ok_;     // Command1
+    QPushButton* cancel_; // Command2
+    QProgressBar* bar_;   // ProgressBar1
+    QLabel* percent_;     // Label1
+    QtUiQueue queue_{this};
+    EngineUpgradePort port_;
+    UpgradeDialog logic_; // destroyed first: it stops the port's upgrade
 };
 
 } // namespace fw

@@ -1,8 +1,314 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/DownloadWindow.h"
 
-namespace fw::win32 {
+#include "common/StringTable.h"
+#include "common/Twips.h"
+#include "platform/FileChooser.h"
+#include "platform/windows/WideText.h"
+#include "upgrade/core/UpgradeLayout.h"
+#include "win32/Win32MessageBox.h"
 
-void DownloadWindow::run(HWND, const Win32Context&, const ProcessValues&, UploadCarryOver&) {}
+#include <array>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <utility>
+
+namespace fw::win32 {
+namespace {
+
+constexpr const wchar_t* kClassName = L"FernwickDownload";
+constexpr int kPathBoxId = 100;
+constexpr UINT kBrowse = WM_APP + 1; // the path box's drop-down button, once its list is shut
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+std::wstring resText(Str id) {
+    return wideOf(loadResString(id));
+}
+
+RECT pixels(const UpgradeLayout::Rect& r, UINT dpi) {
+    const int left = twipsToPixels(r.left, dpi), top = twipsToPixels(r.top, dpi);
+    return {left, top, left + twipsToPixels(r.width, dpi), top + twipsToPixels(r.height, dpi)};
+}
+
+std::wstring windowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+} // namespace
+
+void DownloadWindow::run(HWND owner, const Win32Context& context, const ProcessValues& values,
+                         UploadCarryOver& carry) {
+    DownloadWindow dialog(context, values, carry);
+    dialog.create(owner);
+    dialog.runLoop(owner);
+}
+
+DownloadWindow::DownloadWindow(const Win32Context& context, const ProcessValues& values,
+                               UploadCarryOver& carry)
+    : instance_(context.instance), port_(context.engine, context.host, carry, context.queue),
+      logic_(*this, port_, values) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &DownloadWindow::windowProc;
+    windowClass.hInstance = context.instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass); // fails harmlessly from the second opening on
+}
+
+DownloadWindow::~DownloadWindow() {
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+    }
+}
+
+void DownloadWindow::create(HWND owner) {
+    const UINT dpi = owner != nullptr ? GetDpiForWindow(owner) : GetDpiForSystem();
+    RECT frame = pixels(UpgradeLayout::kClient, dpi);
+    AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
+    RECT ownerRect{};
+    GetWindowRect(owner != nullptr ? owner : GetDesktopWindow(), &ownerRect);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    window_ = CreateWindowExW(kExStyle, kClassName, resText(Str::Downloading).c_str(), kStyle,
+                              ownerRect.left + (ownerRect.right - ownerRect.left - width) / 2,
+                              ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2, width, height,
+                              owner, nullptr, instance_, this);
+
+    // Made in the tab order: OK, Cancel, then the path box; OK holds the focus when the dialog opens.
+    auto control = [&](const wchar_t* windowClass, const std::wstring& text, DWORD style, int id) {
+        return CreateWindowExW(0, windowClass, text.c_str(), WS_CHILD | style, 0, 0, 0, 0, window_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    };
+    prompt_ = control(WC_STATICW, resText(Str::DownloadFile), WS_VISIBLE, -1);
+    ok_ = control(WC_BUTTONW, resText(Str::Ok), WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK);
+    cancel_ = control(WC_BUTTONW, resText(Str::Cancel), WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
+    pathBox_ =
+        control(WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL, kPathBoxId);
+    bar_ = control(PROGRESS_CLASSW, L"", 0, -1);
+    percent_ = control(WC_STATICW, L"", 0, -1);
+    SendMessageW(bar_, PBM_SETRANGE32, 0, 100);
+    SendMessageW(bar_, PBM_SETPOS, 0, 0);
+    layout(dpi);
+}
+
+// The controls at their twips for dpi, in the system's message font at that dpi.
+void DownloadWindow::layout(UINT dpi) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    const std::array<std::pair<HWND, UpgradeLayout::Rect>, 6> places{{{prompt_, UpgradeLayout::kPrompt},
+                                                                      {ok_, UpgradeLayout::kOk},
+                                                                      {cancel_, UpgradeLayout::kCancel},
+                                                                      {pathBox_, UpgradeLayout::kPathBox},
+                                                                      {bar_, UpgradeLayout::kBar},
+                                                                      {percent_, UpgradeLayout::kPercent}}};
+    for (const auto& [control, place] : places) {
+        const RECT r = pixels(place, dpi);
+        // A combo box's height is its list's too: the list stays empty, the button asks for Browse.
+        const int list = control == pathBox_ ? twipsToPixels(place.height * 3, dpi) : 0;
+        MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top + list, TRUE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+    }
+    font_ = font;
+}
+
+// Modal to the owner: the owner is disabled while the dialog's own loop runs, with IsDialogMessageW
+// for Tab and the mnemonics. The engine's answers arrive in this loop as the UiQueue's messages.
+void DownloadWindow::runLoop(HWND owner) {
+    if (owner != nullptr) {
+        EnableWindow(owner, FALSE);
+    }
+    ShowWindow(window_, SW_SHOW);
+    SetFocus(ok_);
+    MSG msg{};
+    while (!closed_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam)); // for the owner's loop
+            logic_.cancel();
+            break;
+        }
+        if (got < 0) {
+            break;
+        }
+        if (key(msg) || IsDialogMessageW(window_, &msg)) {
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    // The owner comes back before this window goes, so that it takes the activation.
+    if (owner != nullptr) {
+        EnableWindow(owner, TRUE);
+        SetActiveWindow(owner);
+    }
+    DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+// Enter runs the focused button, otherwise OK (in the path box too); Escape goes to the logic, which
+// keeps a stray one from aborting a flash.
+bool DownloadWindow::key(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || (msg.hwnd != window_ && !IsChild(window_, msg.hwnd))) {
+        return false;
+    }
+    if (msg.wParam == VK_RETURN) {
+        if (GetFocus() == cancel_) {
+            logic_.cancel();
+        } else {
+            logic_.ok();
+        }
+        return true;
+    }
+    if (msg.wParam == VK_ESCAPE) {
+        if (UpgradeDialog::kEscapeCloses) {
+            logic_.cancel();
+        }
+        return true;
+    }
+    return false;
+}
+
+LRESULT CALLBACK DownloadWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<DownloadWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || self->window_ != window) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->handle(message, wParam, lParam);
+}
+
+LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            logic_.ok();
+            return 0;
+        case IDCANCEL:
+            if (HIWORD(wParam) == BN_CLICKED && reinterpret_cast<HWND>(lParam) == cancel_) {
+                logic_.cancel();
+            }
+            return 0;
+        case kPathBoxId:
+            if (HIWORD(wParam) == CBN_DROPDOWN) {
+                PostMessageW(window_, kBrowse, 0, 0);
+            }
+            return 0;
+        default:
+            break;
+        }
+        break;
+    case kBrowse:
+        SendMessageW(pathBox_, CB_SHOWDROPDOWN, FALSE, 0);
+        logic_.browse();
+        return 0;
+    // A dialog's focus stays on its control while another window (a message box, the file dialog,
+    // another program) is active, and comes back with the activation.
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
+                focus_ = focus;
+            }
+        } else if (focus_ != nullptr && IsWindowVisible(focus_)) {
+            SetFocus(focus_);
+        } else {
+            SetFocus(IsWindowVisible(ok_) ? ok_ : cancel_);
+        }
+        return 0;
+    case WM_DPICHANGED: { // moved to a screen of another scale: the size Windows proposes
+        const auto* proposed = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
+                     proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        layout(HIWORD(wParam));
+        return 0;
+    }
+    case WM_CLOSE: // the close button and Alt+F4
+        logic_.cancel();
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+std::string DownloadWindow::pathText() const {
+    return utf8Of(windowText(pathBox_));
+}
+
+void DownloadWindow::setPathText(const std::string& path) {
+    SetWindowTextW(pathBox_, wideOf(path).c_str());
+}
+
+void DownloadWindow::focusPathBox() {
+    SetFocus(pathBox_);
+}
+
+void DownloadWindow::focusOk() {
+    SetFocus(ok_);
+}
+
+std::optional<std::string> DownloadWindow::chooseImage() {
+    // "name\0pattern\0\0", the same one filter as the Qt dialog's.
+    const std::wstring filter =
+        wideOf(kImageFilterName) + L'\0' + wideOf(kImageFilterPattern) + L'\0' + L'\0';
+    std::array<wchar_t, 32768> path{}; // the longest path Windows takes
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (GetOpenFileNameW(&dialog) == FALSE) {
+        return std::nullopt;
+    }
+    return utf8Of(path.data());
+}
+
+MessageAnswer DownloadWindow::showMessage(const Message& message) {
+    return win32::showMessage(window_, message);
+}
+
+void DownloadWindow::showProgressView() {
+    ShowWindow(pathBox_, SW_HIDE);
+    ShowWindow(ok_, SW_HIDE);
+    ShowWindow(bar_, SW_SHOW);
+    ShowWindow(percent_, SW_SHOW);
+    SetWindowTextW(window_, resText(Str::Downloading).c_str());
+    SetFocus(cancel_);
+}
+
+void DownloadWindow::setBar(int value) {
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+}
+
+void DownloadWindow::setPercent(const std::string& text) {
+    SetWindowTextW(percent_, wideOf(text).c_str());
+}
+
+void DownloadWindow::closeDialog(bool) {
+    if (!closed_) {
+        closed_ = true;
+        logic_.closing(); // the loop ends with this message
+    }
+}
 
 } // namespace fw::win32

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "common/ProcessValues.h"
+#include "guilink/EngineUpgradePort.h"
+#include "upgrade/core/UpgradeDialog.h"
 #include "win32/Win32Context.h"
 
 namespace fw {
@@ -10,12 +12,52 @@ struct UploadCarryOver;
 
 namespace fw::win32 {
 
-// The upgrade dialog's Win32 view. run() is modal to owner and returns when the dialog closes; the
+// The upgrade dialog's Win32 view over UpgradeDialog: it builds the controls, forwards their events
+// and shows what the logic says. run() is modal to owner and returns when the dialog closes; the
 // main window has closed its discovery sockets and filled the hand-off values first.
-class DownloadWindow {
+class DownloadWindow final : private UpgradeDialog::View {
 public:
     static void run(HWND owner, const Win32Context& context, const ProcessValues& values,
                     UploadCarryOver& carry);
+
+private:
+    DownloadWindow(const Win32Context& context, const ProcessValues& values, UploadCarryOver& carry);
+    ~DownloadWindow();
+    DownloadWindow(const DownloadWindow&) = delete;
+    DownloadWindow& operator=(const DownloadWindow&) = delete;
+
+    void create(HWND owner);
+    void layout(UINT dpi);
+    void runLoop(HWND owner);
+    bool key(const MSG& msg); // Enter and Escape; true when taken
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // UpgradeDialog::View, by the controls they touch.
+    void closeDialog(bool accepted) override;
+    MessageAnswer showMessage(const Message& message) override; // owned by this window
+    std::optional<std::string> chooseImage() override;          // the common open-file dialog
+    std::string pathText() const override;
+    void setPathText(const std::string& path) override;
+    void focusPathBox() override;
+    void focusOk() override;
+    void showProgressView() override;
+    void setPercent(const std::string& text) override;
+    void setBar(int value) override;
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    HWND prompt_ = nullptr;
+    HWND pathBox_ = nullptr;
+    HWND ok_ = nullptr;
+    HWND cancel_ = nullptr;
+    HWND bar_ = nullptr;
+    HWND percent_ = nullptr;
+    HWND focus_ = nullptr; // the control that had the focus when the dialog was last active
+    HFONT font_ = nullptr;
+    bool closed_ = false;
+    EngineUpgradePort port_;
+    UpgradeDialog logic_; // destroyed first: it stops the port's upgrade
 };
 
 } // namespace fw::win32

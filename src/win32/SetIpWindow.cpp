@@ -1,8 +1,339 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/SetIpWindow.h"
 
-namespace fw::win32 {
+#include "common/StringTable.h"
+#include "common/Twips.h"
+#include "platform/windows/WideText.h"
+#include "setip/core/SetIpLayout.h"
+#include "win32/Win32MessageBox.h"
+#include "win32/WindowMetrics.h"
 
-void SetIpWindow::run(HWND, const Win32Context&, ProcessValues&, SetIpExchange&) {}
+#include <algorithm>
+
+namespace fw::win32 {
+namespace {
+
+constexpr const wchar_t* kClassName = L"FernwickSetIp";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+// Control numbers: none is IDOK or IDCANCEL, which the dialog manager sends for Enter and Escape.
+enum ControlId : int { kExit = 101, kOk, kFrame, kStaticOption, kDhcpOption, kFirstLabel };
+
+// What each static caption says and where it stands in the frame.
+struct Caption {
+    Str text;
+    SetIpLayout::Rect rect;
+};
+constexpr std::array<Caption, 5> kCaptions{{
+    {Str::SetIp, SetIpLayout::kStaticCaption},
+    {Str::Ip, SetIpLayout::kEntryCaptions[0]},
+    {Str::Mask, SetIpLayout::kEntryCaptions[1]},
+    {Str::Gateway, SetIpLayout::kEntryCaptions[2]},
+    {Str::EnableDhcp, SetIpLayout::kDhcpCaption},
+}};
+
+std::size_t slot(SetIpDialog::Entry entry) {
+    return static_cast<std::size_t>(entry);
+}
+
+// Twips to pixels at the window's DPI, a control growing only to fit what it shows.
+class Scale {
+public:
+    Scale(HWND window, HFONT font)
+        : dpi_(static_cast<double>(GetDpiForWindow(window))), dc_(GetDC(window)), window_(window) {
+        old_ = SelectObject(dc_, font);
+    }
+    ~Scale() {
+        SelectObject(dc_, old_);
+        ReleaseDC(window_, dc_);
+    }
+    Scale(const Scale&) = delete;
+    Scale& operator=(const Scale&) = delete;
+
+    int pixels(int twips) const { return twipsToPixels(twips, dpi_); }
+    // The rect of r placed at origin, at least `need` wide and high.
+    RECT place(const SetIpLayout::Rect& r, POINT origin, SIZE need = {}) const {
+        const int left = origin.x + pixels(r.left);
+        const int top = origin.y + pixels(r.top);
+        return RECT{left, top, left + std::max<int>(pixels(r.width), need.cx),
+                    top + std::max<int>(pixels(r.height), need.cy)};
+    }
+    SIZE text(const std::wstring& s, int padX, int padY) const {
+        SIZE size{};
+        GetTextExtentPoint32W(dc_, s.c_str(), static_cast<int>(s.size()), &size);
+        return SIZE{size.cx + padX, size.cy + padY};
+    }
+
+private:
+    double dpi_;
+    HDC dc_;
+    HWND window_;
+    HGDIOBJ old_ = nullptr;
+};
+
+void growTo(RECT& bounds, const RECT& r) {
+    bounds.right = std::max(bounds.right, r.right);
+    bounds.bottom = std::max(bounds.bottom, r.bottom);
+}
+
+std::wstring text(Str id) {
+    return wideOf(loadResString(id));
+}
+
+} // namespace
+
+void SetIpWindow::run(HWND owner, const Win32Context& context, ProcessValues& values,
+                      SetIpExchange& exchange) {
+    SetIpWindow window(context, values, exchange);
+    window.create(owner);
+    if (owner != nullptr) {
+        EnableWindow(owner, FALSE);
+    }
+    window.logic_.start();
+    ShowWindow(window.window_, SW_SHOW);
+    SetFocus(GetDlgItem(window.window_, kExit));
+    window.modalLoop();
+    if (owner != nullptr) {
+        EnableWindow(owner, TRUE); // before the dialog goes, so that the owner gets the activation
+    }
+}
+
+SetIpWindow::SetIpWindow(const Win32Context& context, ProcessValues& values, SetIpExchange& exchange)
+    : context_(context), port_(context.engine, exchange, context.queue), logic_(*this, port_, values) {}
+
+SetIpWindow::~SetIpWindow() {
+    logic_.closed();
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
+    for (auto& e : entries_) {
+        e.reset();
+    }
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+    }
+}
+
+void SetIpWindow::create(HWND owner) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &SetIpWindow::windowProc;
+    windowClass.hInstance = context_.instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass); // fails harmlessly when registered already
+    window_ = CreateWindowExW(kExStyle, kClassName, text(Str::SetIp).c_str(), kStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 100, 100, owner, nullptr, context_.instance, this);
+
+    // Made in tab order: Exit, OK, the options, the three entries. The options carry no text; the
+    // captions beside them are plain labels that do nothing.
+    const HINSTANCE instance = context_.instance;
+    const auto make = [&](const wchar_t* windowClass, const std::wstring& caption, DWORD style, int id) {
+        CreateWindowExW(0, windowClass, caption.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    };
+    make(L"BUTTON", text(Str::Exit), WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, kExit);
+    make(L"BUTTON", text(Str::Ok), WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, kOk);
+    make(L"BUTTON", text(Str::SetIp), WS_GROUP | BS_GROUPBOX, kFrame);
+    make(L"BUTTON", L"", WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON, kStaticOption);
+    make(L"BUTTON", L"", BS_AUTORADIOBUTTON, kDhcpOption);
+    for (std::size_t i = 0; i < kCaptions.size(); ++i) {
+        make(L"STATIC", text(kCaptions[i].text), (i == 0 ? WS_GROUP : 0) | SS_LEFT,
+             kFirstLabel + static_cast<int>(i));
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        entries_[i] = std::make_unique<IpAddressEdit>(instance, window_);
+        entries_[i]->setName(text(kCaptions[i + 1].text));
+    }
+
+    layout(GetDpiForWindow(window_));
+    centreOnOwner(window_, owner);
+}
+
+void SetIpWindow::layout(UINT dpi) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+
+    const Scale scale(window_, font);
+    const auto put = [&](int id, const RECT& at) {
+        HWND control = GetDlgItem(window_, id);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        MoveWindow(control, at.left, at.top, at.right - at.left, at.bottom - at.top, TRUE);
+    };
+    const POINT client{0, 0};
+    const RECT exitRect = scale.place(SetIpLayout::kExit, client,
+                                      scale.text(text(Str::Exit), scale.pixels(240), scale.pixels(120)));
+    const RECT okRect = scale.place(SetIpLayout::kOk, client,
+                                    scale.text(text(Str::Ok), scale.pixels(240), scale.pixels(120)));
+    put(kExit, exitRect);
+    put(kOk, okRect);
+    const POINT inFrame{scale.pixels(SetIpLayout::kFrame.left), scale.pixels(SetIpLayout::kFrame.top)};
+    RECT frameBounds = scale.place(SetIpLayout::kFrame, client);
+    for (const auto& [id, rect] : {std::pair{kStaticOption, SetIpLayout::kStaticOption},
+                                   std::pair{kDhcpOption, SetIpLayout::kDhcpOption}}) {
+        const RECT at = scale.place(rect, inFrame);
+        put(id, at);
+        growTo(frameBounds, at);
+    }
+    for (std::size_t i = 0; i < kCaptions.size(); ++i) {
+        const RECT at = scale.place(kCaptions[i].rect, inFrame, scale.text(text(kCaptions[i].text), 0, 0));
+        put(kFirstLabel + static_cast<int>(i), at);
+        growTo(frameBounds, at);
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        entries_[i]->place(scale.place(SetIpLayout::kEntries[i], inFrame), font);
+        RECT at{};
+        GetWindowRect(entries_[i]->handle(), &at);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&at), 2);
+        growTo(frameBounds, at);
+    }
+    // The frame around its children, the window around the frame and the buttons, each with the
+    // designed margin right and below.
+    frameBounds.right += scale.pixels(SetIpLayout::kFrameMargin);
+    frameBounds.bottom += scale.pixels(SetIpLayout::kFrameMargin);
+    put(kFrame, frameBounds);
+    RECT content = frameBounds;
+    growTo(content, exitRect);
+    growTo(content, okRect);
+    RECT bounds = scale.place({0, 0, SetIpLayout::kClientWidth, SetIpLayout::kClientHeight}, client);
+    growTo(bounds, RECT{0, 0, content.right + scale.pixels(SetIpLayout::kMargin),
+                        content.bottom + scale.pixels(SetIpLayout::kMargin)});
+    AdjustWindowRectExForDpi(&bounds, kStyle, FALSE, kExStyle, dpi);
+    SetWindowPos(window_, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    if (font_ != nullptr) {
+        DeleteObject(font_); // no control uses it any more
+    }
+    font_ = font;
+}
+
+// The dialog's own loop, so that the dialog manager gives it Tab, the arrows among the options and
+// the mnemonics. Neither button is the default: Enter presses nothing.
+void SetIpWindow::modalLoop() {
+    while (!done_) {
+        MSG msg{};
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam)); // for the main loop
+            return;
+        }
+        if (got < 0) {
+            return;
+        }
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
+            (msg.hwnd == window_ || IsChild(window_, msg.hwnd))) {
+            continue;
+        }
+        if (!IsDialogMessageW(window_, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+LRESULT CALLBACK SetIpWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<SetIpWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    if (auto* self = reinterpret_cast<SetIpWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+        return self->handle(message, wParam, lParam);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT SetIpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            switch (LOWORD(wParam)) {
+            case kExit:
+                logic_.exitPressed();
+                return 0;
+            case kOk:
+                logic_.okPressed();
+                return 0;
+            case kStaticOption:
+            case kDhcpOption:
+                if (IsDlgButtonChecked(window_, LOWORD(wParam)) == BST_CHECKED) {
+                    logic_.optionChosen(LOWORD(wParam) == kStaticOption ? SetIpDialog::Option::Static
+                                                                        : SetIpDialog::Option::Dhcp);
+                }
+                return 0;
+            case IDCANCEL: // Escape
+                if (SetIpDialog::escapeCloses) {
+                    logic_.exitPressed();
+                }
+                return 0;
+            default:
+                break;
+            }
+        }
+        return 0;
+    case WM_ACTIVATE:
+        // As a dialog does: the control that had the focus gets it back (after a message box, say).
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
+                lastFocus_ = focus;
+            }
+        } else if (lastFocus_ != nullptr && IsWindow(lastFocus_)) {
+            SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED: {
+        // Moved to a screen of another scale: laid out again there, where the system suggests.
+        layout(HIWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_CLOSE:
+        logic_.closed();
+        done_ = true;
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void SetIpWindow::setEntriesEnabled(bool enabled) {
+    for (const auto& e : entries_) {
+        e->setEnabled(enabled);
+    }
+}
+
+void SetIpWindow::setEntry(SetIpDialog::Entry entry, const std::string& address) {
+    entries_[slot(entry)]->setIpAddress(address);
+}
+
+std::string SetIpWindow::entry(SetIpDialog::Entry entry) const {
+    return entries_[slot(entry)]->ipAddress();
+}
+
+void SetIpWindow::checkOption(SetIpDialog::Option option) {
+    CheckRadioButton(window_, kStaticOption, kDhcpOption,
+                     option == SetIpDialog::Option::Static ? kStaticOption : kDhcpOption);
+}
+
+void SetIpWindow::showMessage(const Message& message) {
+    win32::showMessage(window_, message);
+}
+
+void SetIpWindow::closeWindow() {
+    SendMessageW(window_, WM_CLOSE, 0, 0);
+}
 
 } // namespace fw::win32

@@ -2,7 +2,13 @@
 #pragma once
 
 #include "common/ProcessValues.h"
+#include "guilink/EngineSetIpPort.h"
+#include "setip/core/SetIpDialog.h"
+#include "win32/IpAddressEdit.h"
 #include "win32/Win32Context.h"
+
+#include <array>
+#include <memory>
 
 namespace fw {
 class SetIpExchange;
@@ -10,11 +16,42 @@ class SetIpExchange;
 
 namespace fw::win32 {
 
-// The Set IP dialog's Win32 view. run() is modal to owner and returns when the dialog closes; the
-// main window has closed its discovery sockets and filled the hand-off values first.
-class SetIpWindow {
+// The Set IP dialog's Win32 view over SetIpDialog, which decides what it does. run() is modal to
+// owner and returns when the dialog closes; the main window has closed its discovery sockets and
+// filled the hand-off values first.
+class SetIpWindow final : private SetIpDialog::View {
 public:
     static void run(HWND owner, const Win32Context& context, ProcessValues& values, SetIpExchange& exchange);
+
+private:
+    SetIpWindow(const Win32Context& context, ProcessValues& values, SetIpExchange& exchange);
+    ~SetIpWindow();
+    SetIpWindow(const SetIpWindow&) = delete;
+    SetIpWindow& operator=(const SetIpWindow&) = delete;
+
+    // SetIpDialog::View
+    void checkOption(SetIpDialog::Option option) override;
+    void setEntriesEnabled(bool enabled) override;
+    std::string entry(SetIpDialog::Entry entry) const override;
+    void setEntry(SetIpDialog::Entry entry, const std::string& address) override;
+    void closeWindow() override;
+    void showMessage(const Message& message) override;
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void create(HWND owner);
+    // Places every control for dpi with the message font at that scale, and sizes the window.
+    void layout(UINT dpi);
+    void modalLoop();
+
+    const Win32Context& context_;
+    EngineSetIpPort port_;
+    SetIpDialog logic_;
+    HWND window_ = nullptr;
+    HFONT font_ = nullptr;
+    std::array<std::unique_ptr<IpAddressEdit>, 3> entries_; // address, mask, gateway
+    HWND lastFocus_ = nullptr; // the control that had the focus when the window was last deactivated
+    bool done_ = false;
 };
 
 } // namespace fw::win32

@@ -2,6 +2,7 @@
 #include "ipcontrol/core/IpAddressModel.h"
 
 #include "common/StringTable.h"
+#include "ipcontrol/core/IpControlLayout.h"
 #include "ipcontrol/core/NumericValue.h"
 
 #include <algorithm>
@@ -122,6 +123,64 @@ bool IpAddressModel::boxLeft(int box) {
     return v < 0 || v > 255;
 }
 
+void IpAddressModel::focusGained(int box) {
+    listener_.focusBox(box, Caret::SelectAll);
+}
+
+void IpAddressModel::focusLost(int box, bool toAnotherWindow) {
+    if (toAnotherWindow) {
+        return;
+    }
+    if (boxLeft(box)) {
+        // Not from inside the focus change: a modal box there would fight the focus move.
+        listener_.defer([this, box] {
+            listener_.showMessage(rangeMessage());
+            listener_.focusBox(box, Caret::SelectAll);
+        });
+    }
+}
+
+bool IpAddressModel::charTyped(int box, char16_t c) {
+    const char ascii = c < 0x80 ? static_cast<char>(c) : '\0';
+    switch (keyTyped(box, ascii, listener_.hasSelection(box))) {
+    case KeyVerdict::Accept:
+        return false;
+    case KeyVerdict::NextBox:
+        listener_.focusBox((box + 1) % kBoxes, Caret::SelectAll);
+        return true;
+    case KeyVerdict::Refuse:
+        listener_.beep();
+        return true;
+    }
+    return true;
+}
+
+void IpAddressModel::textArrived(int box, std::u16string_view text) {
+    for (const char16_t c : text) {
+        const int focused = listener_.focusedBox();
+        const int target = focused >= 0 ? focused : box;
+        if (!charTyped(target, c)) {
+            listener_.insert(target, c);
+        }
+    }
+}
+
+void IpAddressModel::arrowPressed(int box, Arrow arrow, int selectionStart, int textLength) {
+    if (const auto target = arrowTarget(box, arrow, selectionStart, textLength)) {
+        listener_.focusBox(*target, arrow == Arrow::Left ? Caret::AtEnd : Caret::AtStart);
+    }
+}
+
+void IpAddressModel::pasteAttempted() {
+    listener_.beep();
+}
+
+void IpAddressModel::surfaceClicked(double x, double boxWidth, bool enabled) {
+    if (enabled) {
+        listener_.focusBox(boxAtColumn(x, boxWidth), Caret::SelectAll);
+    }
+}
+
 Message IpAddressModel::rangeMessage() {
     return exclamation(std::string(loadResString(Str::ValueRange)));
 }
@@ -145,7 +204,7 @@ void IpAddressModel::afterBoxChange(int box) {
         listener_.changed(ipAddress());
     }
     if (boxText(box).size() == kMaxBoxLength && !updating_ && box < kBoxes - 1) {
-        listener_.advanceTo(box + 1);
+        listener_.focusBox(box + 1, Caret::SelectAll);
     }
 }
 

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <windows.h>
+
+namespace fw::win32 {
+
+// The About box (frmAbout): the program's icon, name and version, the rights notice and one OK
+// button that is both the default (Enter) and the cancel button (Escape). Modal to its owner.
+class AboutWindow {
+public:
+    static void run(HINSTANCE instance, HWND owner);
+};
+
+} // namespace fw::win32

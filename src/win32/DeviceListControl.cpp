@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "win32/DeviceListControl.h"
+
+#include "discovery/core/DeviceCells.h"
+#include "platform/windows/WideText.h"
+#include "win32/ResourceIds.h"
+#include "win32/WindowMetrics.h"
+
+namespace fw::win32 {
+
+DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HFONT font, int dpi) {
+    list_ = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+        0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+
+    const int side = MulDiv(16, dpi, USER_DEFAULT_SCREEN_DPI);
+    icons_ = ImageList_Create(side, side, ILC_COLOR32 | ILC_MASK, 1, 0);
+    HICON row = loadIcon(instance, FW_IDI_ROW, side);
+    if (row != nullptr) {
+        ImageList_AddIcon(icons_, row);
+        DestroyIcon(row);
+    }
+    ListView_SetImageList(list_, icons_, LVSIL_SMALL);
+
+    for (int c = 0; c < kDeviceColumns; ++c) {
+        std::wstring title = c == kDeviceKindColumn
+                                 ? L""
+                                 : wideOf(loadResString(kDeviceColumnTitles[static_cast<std::size_t>(c)]));
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = title.data();
+        column.cx = 0;
+        column.iSubItem = c;
+        ListView_InsertColumn(list_, c, &column);
+    }
+    SetWindowTextW(list_, wideOf(loadResString(Str::ColDevice)).c_str()); // what screen readers say
+}
+
+DeviceListControl::~DeviceListControl() {
+    if (icons_ != nullptr) {
+        ImageList_Destroy(icons_);
+    }
+}
+
+void DeviceListControl::appendRows(std::vector<DeviceRow> rows) {
+    if (rows.empty()) {
+        return;
+    }
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    recount();
+}
+
+void DeviceListControl::removeDeviceRow(int row) {
+    if (row < 0 || row >= count()) {
+        return;
+    }
+    rows_.erase(rows_.begin() + row);
+    recount();
+}
+
+void DeviceListControl::clear() {
+    rows_.clear();
+    recount();
+}
+
+void DeviceListControl::recount() {
+    ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    InvalidateRect(list_, nullptr, FALSE);
+}
+
+int DeviceListControl::pickedRow() const {
+    return ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+}
+
+void DeviceListControl::pick(int row) {
+    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (row >= 0) {
+        ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+}
+
+void DeviceListControl::fillCell(NMLVDISPINFOW& info) {
+    LVITEMW& item = info.item;
+    if (item.iItem < 0 || item.iItem >= count()) {
+        return;
+    }
+    if ((item.mask & LVIF_TEXT) != 0U && item.pszText != nullptr && item.cchTextMax > 0) {
+        const std::wstring cell =
+            wideOf(deviceCellText(rows_[static_cast<std::size_t>(item.iItem)], item.iSubItem));
+        lstrcpynW(item.pszText, cell.c_str(), item.cchTextMax);
+    }
+    if ((item.mask & LVIF_IMAGE) != 0U) {
+        item.iImage = item.iSubItem == 0 ? 0 : -1;
+    }
+}
+
+void DeviceListControl::setColumnWidth(int column, int width) {
+    ListView_SetColumnWidth(list_, column, width);
+}
+
+} // namespace fw::win32

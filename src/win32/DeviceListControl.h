@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "discovery/core/DeviceRows.h"
+
+#include <vector>
+#include <windows.h>
+// windows.h first: the headers below use its types
+#include <commctrl.h>
+
+namespace fw::win32 {
+
+// The device list (ListView1): a list view in report mode over the rows it keeps. The list asks for
+// the cells it draws (a virtual list), so a thousand rows arrive as one count change.
+class DeviceListControl final : public DeviceRows {
+public:
+    // Makes the list view as a child of parent, with its columns and small row icon.
+    DeviceListControl(HWND parent, HINSTANCE instance, int id, HFONT font, int dpi);
+    ~DeviceListControl();
+    DeviceListControl(const DeviceListControl&) = delete;
+    DeviceListControl& operator=(const DeviceListControl&) = delete;
+
+    void appendRows(std::vector<DeviceRow> rows) override;
+    void removeDeviceRow(int row) override;
+    void clear() override;
+    const DeviceRow& rowAt(int row) const override { return rows_.at(static_cast<std::size_t>(row)); }
+    int count() const override { return static_cast<int>(rows_.size()); }
+
+    HWND window() const { return list_; }
+    int pickedRow() const;
+    void pick(int row); // -1 picks none
+    // Fills in the text the list asks for (LVN_GETDISPINFOW).
+    void fillCell(NMLVDISPINFOW& info);
+    void setColumnWidth(int column, int width);
+
+private:
+    void recount();
+
+    HWND list_ = nullptr;
+    HIMAGELIST icons_ = nullptr;
+    std::vector<DeviceRow> rows_;
+};
+
+} // namespace fw::win32

@@ -1,0 +1,281 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "win32/IpAddressEdit.h"
+
+#include "platform/windows/WideText.h"
+#include "win32/Win32MessageBox.h"
+
+#include <cmath>
+#include <commctrl.h>
+
+namespace fw::win32 {
+namespace {
+
+constexpr const wchar_t* kClassName = L"FernwickIpAddress";
+constexpr UINT kRunDeferred = WM_APP + 2;
+constexpr int kFirstBoxId = 100;
+
+int px(double v) {
+    return static_cast<int>(std::lround(v));
+}
+
+std::wstring textOf(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+} // namespace
+
+IpAddressEdit::IpAddressEdit(HINSTANCE instance, HWND parent) : model_(*this) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = &IpAddressEdit::windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass); // fails harmlessly when registered already
+    // WS_EX_CONTROLPARENT: the dialog manager tabs into the boxes as if they were the dialog's.
+    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
+                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_GROUP, 0, 0, 0, 0, parent, nullptr,
+                              instance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        HWND box = CreateWindowExW(0, L"EDIT", L"0", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_CENTER, 0, 0, 0,
+                                   0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstBoxId + i)),
+                                   instance, nullptr);
+        SendMessageW(box, EM_SETLIMITTEXT, IpAddressModel::kMaxBoxLength, 0);
+        SetWindowSubclass(box, &IpAddressEdit::boxProc, i, reinterpret_cast<DWORD_PTR>(this));
+        boxes_[i] = box;
+    }
+}
+
+void IpAddressEdit::place(const RECT& rect, HFONT font) {
+    font_ = font;
+    for (HWND box : boxes_) {
+        SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    }
+    // Never smaller than the font needs.
+    const SIZE least = minimumSize();
+    SetWindowPos(window_, nullptr, rect.left, rect.top, std::max<LONG>(rect.right - rect.left, least.cx),
+                 std::max<LONG>(rect.bottom - rect.top, least.cy), SWP_NOZORDER | SWP_NOACTIVATE);
+    relayout();
+}
+
+IpAddressEdit::~IpAddressEdit() {
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        RemoveWindowSubclass(boxes_[i], &IpAddressEdit::boxProc, i);
+    }
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+}
+
+void IpAddressEdit::setEnabled(bool enabled) {
+    EnableWindow(window_, enabled ? TRUE : FALSE);
+    for (HWND box : boxes_) {
+        EnableWindow(box, enabled ? TRUE : FALSE);
+    }
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void IpAddressEdit::setName(const std::wstring& name) {
+    SetWindowTextW(window_, name.c_str());
+}
+
+SIZE IpAddressEdit::minimumSize() const {
+    const IpControlLayout l = measure(0, 0);
+    return SIZE{l.minWidth, l.minHeight};
+}
+
+IpControlLayout IpAddressEdit::measure(int width, int height) const {
+    HDC dc = GetDC(window_);
+    const HGDIOBJ old = SelectObject(dc, font_);
+    SIZE wide{};
+    SIZE line{};
+    GetTextExtentPoint32W(dc, L"XXX", 3, &wide);
+    GetTextExtentPoint32W(dc, L"X", 1, &line);
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+    return IpControlLayout::compute(wide.cx, line.cy, width, height);
+}
+
+void IpAddressEdit::relayout() {
+    RECT client{};
+    GetClientRect(window_, &client);
+    layout_ = measure(client.right, client.bottom);
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        const auto& r = layout_.boxes[i];
+        MoveWindow(boxes_[i], px(r.left), px(r.top), px(r.width), px(r.height), TRUE);
+    }
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void IpAddressEdit::paint() {
+    PAINTSTRUCT ps{};
+    HDC dc = BeginPaint(window_, &ps);
+    RECT client{};
+    GetClientRect(window_, &client);
+    FillRect(dc, &client, GetSysColorBrush(IsWindowEnabled(window_) ? COLOR_WINDOW : COLOR_BTNFACE));
+    FrameRect(dc, &client, GetSysColorBrush(COLOR_BTNSHADOW));
+    for (const auto& dot : layout_.dots) {
+        const RECT r{px(dot.x), px(dot.y), px(dot.x) + IpControlLayout::kDotSize,
+                     px(dot.y) + IpControlLayout::kDotSize};
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    }
+    EndPaint(window_, &ps);
+}
+
+LRESULT CALLBACK IpAddressEdit::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (auto* self = reinterpret_cast<IpAddressEdit*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+        return self->handle(message, wParam, lParam);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT IpAddressEdit::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == EN_CHANGE) {
+            const int box = LOWORD(wParam) - kFirstBoxId;
+            model_.boxEdited(box, utf8Of(textOf(boxes_[static_cast<std::size_t>(box)])));
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        // Only the margins, gaps and dots reach the surface; the boxes take their own clicks.
+        model_.surfaceClicked(static_cast<short>(LOWORD(lParam)), layout_.boxWidth,
+                              IsWindowEnabled(window_) != 0);
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(boxes_[0]);
+        return 0;
+    case WM_SIZE:
+        relayout();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // painted whole in WM_PAINT
+    case WM_PAINT:
+        paint();
+        return 0;
+    case kRunDeferred:
+        if (!deferred_.empty()) {
+            const auto fn = std::move(deferred_.front());
+            deferred_.pop_front();
+            fn();
+        }
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK IpAddressEdit::boxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,
+                                        DWORD_PTR self) {
+    return reinterpret_cast<IpAddressEdit*>(self)->handleBox(box, static_cast<int>(index), message, wParam,
+                                                             lParam);
+}
+
+LRESULT IpAddressEdit::handleBox(HWND box, int index, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CHAR:
+        if (model_.charTyped(index, static_cast<char16_t>(wParam))) {
+            return 0;
+        }
+        break;
+    case WM_PASTE: // Ctrl+V types a control character the key rule refuses; Shift+Insert and the menu come
+                   // here
+        model_.pasteAttempted();
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_LEFT || wParam == VK_RIGHT) {
+            DWORD start = 0;
+            SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+            model_.arrowPressed(
+                index, wParam == VK_LEFT ? IpAddressModel::Arrow::Left : IpAddressModel::Arrow::Right,
+                static_cast<int>(start), GetWindowTextLengthW(box));
+        }
+        break; // the box still sees the key
+    case WM_SETFOCUS: {
+        const LRESULT result = DefSubclassProc(box, message, wParam, lParam);
+        model_.focusGained(index);
+        return result;
+    }
+    case WM_KILLFOCUS: {
+        const LRESULT result = DefSubclassProc(box, message, wParam, lParam);
+        // A message box or another program taking the focus is not leaving the box.
+        const auto to = reinterpret_cast<HWND>(wParam);
+        model_.focusLost(index, to == nullptr || GetAncestor(to, GA_ROOT) != GetAncestor(box, GA_ROOT));
+        return result;
+    }
+    default:
+        break;
+    }
+    return DefSubclassProc(box, message, wParam, lParam);
+}
+
+void IpAddressEdit::boxTextSet(int box, const std::string& text) {
+    SetWindowTextW(boxes_[static_cast<std::size_t>(box)], wideOf(text).c_str());
+}
+
+void IpAddressEdit::changed(const std::string&) {
+    // Nobody here listens: the Set IP dialog reads the address when OK is pressed.
+}
+
+void IpAddressEdit::focusBox(int box, Caret caret) {
+    HWND edit = boxes_[static_cast<std::size_t>(box)];
+    if (GetFocus() != edit) {
+        SetFocus(edit);
+    }
+    const LPARAM end = GetWindowTextLengthW(edit);
+    switch (caret) {
+    case Caret::SelectAll:
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        break;
+    case Caret::AtStart:
+        SendMessageW(edit, EM_SETSEL, 0, 0);
+        break;
+    case Caret::AtEnd:
+        SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
+        break;
+    }
+}
+
+void IpAddressEdit::showMessage(const Message& message) {
+    win32::showMessage(GetAncestor(window_, GA_ROOT), message);
+}
+
+void IpAddressEdit::beep() {
+    MessageBeep(MB_OK);
+}
+
+void IpAddressEdit::defer(std::function<void()> fn) {
+    deferred_.push_back(std::move(fn));
+    PostMessageW(window_, kRunDeferred, 0, 0);
+}
+
+int IpAddressEdit::focusedBox() const {
+    const HWND focus = GetFocus();
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        if (boxes_[i] == focus) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool IpAddressEdit::hasSelection(int box) const {
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(boxes_[static_cast<std::size_t>(box)], EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    return start != end;
+}
+
+void IpAddressEdit::insert(int box, char16_t c) {
+    const wchar_t text[2]{static_cast<wchar_t>(c), L'\0'};
+    SendMessageW(boxes_[static_cast<std::size_t>(box)], EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+}
+
+} // namespace fw::win32

@@ -1,0 +1,362 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "win32/MainFrame.h"
+
+#include "app/core/ListLayout.h"
+#include "common/StringTable.h"
+#include "platform/windows/WideText.h"
+#include "win32/AboutWindow.h"
+#include "win32/DownloadWindow.h"
+#include "win32/ResourceIds.h"
+#include "win32/SetIpWindow.h"
+#include "win32/Win32MessageBox.h"
+
+#include <windows.h>
+// windows.h first: the headers below use its types
+#include <windowsx.h>
+
+namespace fw::win32 {
+namespace {
+
+constexpr const wchar_t* kClassName = L"FernwickMain";
+constexpr int kClientWidthTwips = 9480;
+constexpr int kClientHeightTwips = 6495;
+constexpr int kFirstEntryId = 1000; // menu entry i has command id kFirstEntryId + i
+constexpr int kDeleteButtonId = 2001;
+constexpr int kSearchButtonId = 2002;
+constexpr int kListId = 2003;
+constexpr UINT_PTR kFirstSearchTimer = 1;
+
+std::wstring text(Str id) {
+    return wideOf(loadResString(id));
+}
+
+int entryId(std::size_t entry) {
+    return kFirstEntryId + static_cast<int>(entry);
+}
+
+} // namespace
+
+MainFrame::MainFrame(const Win32Context& context)
+    : context_(context), listTopTwips_(list_layout::kInitialListTop) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &MainFrame::windowProc;
+    windowClass.hInstance = context_.instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.hIcon = LoadIconW(context_.instance, MAKEINTRESOURCEW(FW_IDI_PROGRAM));
+    if (windowClass.hIcon == nullptr) {
+        windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    }
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass);
+
+    window_ = CreateWindowExW(0, kClassName, L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                              context_.instance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    metrics_ = std::make_unique<WindowMetrics>(window_);
+    buildMenus();
+    buildClientArea();
+
+    port_ = std::make_unique<EngineSearch>(context_.engine, context_.host, context_.queue);
+    SearchCycle::View& searchView = *this;
+    search_ = std::make_unique<SearchCycle>(*port_, values_, *list_, searchView);
+    MainWindowLogic::View& view = *this;
+    logic_ = std::make_unique<MainWindowLogic>(view, *search_, *list_, values_);
+    search_->setEvents(*logic_);
+
+    // Load order: captions (the menu table's), title, toolbar pictures, list columns, empty list,
+    // initial enabling. Showing the window then starts the search.
+    SetWindowTextW(window_, text(Str::Product).c_str());
+    logic_->load();
+    metrics_->sizeClient(window_, kClientWidthTwips, kClientHeightTwips, true);
+    layoutClient();
+}
+
+MainFrame::~MainFrame() {
+    searching_.reset();
+    if (search_) {
+        search_->closeDiscoverySockets();
+    }
+    if (window_ != nullptr) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+    for (HICON icon : buttonIcons_) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
+    }
+}
+
+bool MainFrame::moveFocusOnTab(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || IsChild(window_, msg.hwnd) == 0) {
+        return false;
+    }
+    const BOOL back = GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE;
+    if (HWND next = GetNextDlgTabItem(window_, GetFocus(), back)) {
+        SetFocus(next);
+    }
+    return true;
+}
+
+void MainFrame::show(int how) {
+    ShowWindow(window_, how);
+    UpdateWindow(window_);
+    SetFocus(searchButton_);
+    logic_->shown();
+}
+
+// The menu bar's menus and the two popups, entry by entry from the table. Hidden entries are left
+// out: a Win32 menu has no hidden item. The design's access keys are marked in the captions.
+void MainFrame::buildMenus() {
+    bar_ = CreateMenu();
+    for (const MenuDef& def : kMenus) {
+        menus_[static_cast<std::size_t>(def.id)] = CreatePopupMenu();
+    }
+    for (std::size_t i = 0; i < kMenuEntries.size(); ++i) {
+        const MenuEntry& entry = kMenuEntries[i];
+        if (!entry.shown) {
+            continue;
+        }
+        HMENU menu = menus_[static_cast<std::size_t>(entry.menu)];
+        if (entry.command == MenuCommand::None) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        const std::wstring caption = wideOf(captionWithAccessKey(menuCaption(entry), entry.designCaption));
+        AppendMenuW(menu, MF_STRING | (entry.checkable ? MF_CHECKED : 0U), static_cast<UINT_PTR>(entryId(i)),
+                    caption.c_str());
+    }
+    for (const MenuDef& def : kMenus) {
+        if (def.inBar) {
+            const std::wstring caption = wideOf(captionWithAccessKey(menuCaption(def), def.designCaption));
+            AppendMenuW(bar_, MF_POPUP, reinterpret_cast<UINT_PTR>(menus_[static_cast<std::size_t>(def.id)]),
+                        caption.c_str());
+        }
+    }
+    SetMenu(window_, bar_);
+}
+
+void MainFrame::buildClientArea() {
+    const WindowMetrics& m = *metrics_;
+    line_ = m.child(window_, L"STATIC", L"", SS_ETCHEDHORZ, 0, 0, 0, 0, 0);
+    const auto button = [&](int id) { // placed by layoutClient()
+        return m.child(window_, L"BUTTON", L"", WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, id, 0, 0, 0, 0);
+    };
+    deleteButton_ = button(kDeleteButtonId);
+    searchButton_ = button(kSearchButtonId);
+    const int side = MulDiv(16, m.dpi(), USER_DEFAULT_SCREEN_DPI);
+    buttonIcons_ = {loadIcon(context_.instance, FW_IDI_DELETE, side),
+                    loadIcon(context_.instance, FW_IDI_SEARCH, side)};
+    SendMessageW(deleteButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[0]));
+    SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[1]));
+    // The picture buttons have no text of their own: their window texts (what screen readers say)
+    // and tooltips are the menu entries they stand for.
+    SetWindowTextW(deleteButton_, text(Str::Delete).c_str());
+    SetWindowTextW(searchButton_, text(Str::Search).c_str());
+
+    tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, context_.instance,
+                            nullptr);
+    for (const auto& [control, caption] :
+         {std::pair{deleteButton_, Str::Delete}, std::pair{searchButton_, Str::Search}}) {
+        std::wstring tip = text(caption);
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window_;
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = tip.data();
+        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+
+    list_ = std::make_unique<DeviceListControl>(window_, context_.instance, kListId, m.font(), m.dpi());
+}
+
+// The list fills the client area below the toolbar band (from the top with the toolbar hidden), and
+// its six visible columns share the list's width by the w rule. A size that gives w <= 0 (a minimized
+// window) leaves everything as it was.
+void MainFrame::layoutClient() {
+    RECT client{};
+    GetClientRect(window_, &client);
+    const int dpi = metrics_->dpi();
+    const auto unit = list_layout::widthUnit(static_cast<int>(pixelsToTwips(client.right, dpi)));
+    if (!unit) {
+        return;
+    }
+    MoveWindow(line_, 0, 0, client.right, 2, TRUE);
+    const int button = metrics_->px(list_layout::kButtonSize);
+    const int top = metrics_->px(list_layout::kButtonTop);
+    MoveWindow(deleteButton_, metrics_->px(list_layout::kDeleteButtonLeft), top, button, button, TRUE);
+    MoveWindow(searchButton_, metrics_->px(list_layout::kSearchButtonLeft), top, button, button, TRUE);
+    const int listTop = metrics_->px(listTopTwips_);
+    MoveWindow(list_->window(), 0, listTop, client.right,
+               std::max(0, static_cast<int>(client.bottom) - listTop), TRUE);
+    const auto widths = list_layout::columnWidths(*unit);
+    for (int c = 0; c < list_layout::kColumnCount; ++c) {
+        list_->setColumnWidth(c, std::max(0, metrics_->px(widths[static_cast<std::size_t>(c)])));
+    }
+}
+
+void MainFrame::render(const CommandEnabling& enabling) {
+    EnableWindow(deleteButton_, enabling.enabled(Command::DeleteButton) ? TRUE : FALSE);
+    EnableWindow(searchButton_, enabling.enabled(Command::SearchButton) ? TRUE : FALSE);
+    for (std::size_t i = 0; i < kMenuEntries.size(); ++i) {
+        const MenuEntry& entry = kMenuEntries[i];
+        if (entry.shown && entry.enabling) {
+            EnableMenuItem(menus_[static_cast<std::size_t>(entry.menu)], static_cast<UINT>(entryId(i)),
+                           MF_BYCOMMAND | (enabling.enabled(*entry.enabling) ? MF_ENABLED : MF_GRAYED));
+        }
+    }
+}
+
+void MainFrame::showPopup(MainWindowLogic::Popup popup) {
+    const DWORD at = GetMessagePos();
+    HMENU menu = menus_[static_cast<std::size_t>(popup == MainWindowLogic::Popup::Row ? MenuId::RowPopup
+                                                                                      : MenuId::SpacePopup)];
+    // Either button chooses an entry.
+    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON | TPM_LEFTALIGN, GET_X_LPARAM(at), GET_Y_LPARAM(at), window_,
+                     nullptr);
+}
+
+MessageAnswer MainFrame::ask(const Message& message) {
+    return win32::showMessage(window_, message);
+}
+
+void MainFrame::showMessage(const Message& message) {
+    win32::showMessage(window_, message);
+}
+
+void MainFrame::startFirstSearchTimer(std::chrono::milliseconds delay) {
+    SetTimer(window_, kFirstSearchTimer, static_cast<UINT>(delay.count()), nullptr);
+}
+
+void MainFrame::openSetIp(ProcessValues& values) {
+    SetIpWindow::run(window_, context_, values, exchange_);
+}
+
+void MainFrame::openUpgrade(const ProcessValues& values) {
+    DownloadWindow::run(window_, context_, values, carryOver_);
+}
+
+void MainFrame::showToolbar(bool shown) {
+    CheckMenuItem(menus_[static_cast<std::size_t>(MenuId::View)],
+                  static_cast<UINT>(entryId(menuEntryIndex("toolbar"))),
+                  MF_BYCOMMAND | (shown ? MF_CHECKED : MF_UNCHECKED));
+    ShowWindow(deleteButton_, shown ? SW_SHOW : SW_HIDE);
+    ShowWindow(searchButton_, shown ? SW_SHOW : SW_HIDE);
+    listTopTwips_ = shown ? list_layout::kShownListTop : 0.0;
+    layoutClient();
+}
+
+void MainFrame::showAbout() {
+    AboutWindow::run(context_.instance, window_);
+}
+
+// Asynchronous like the frame's close button: the request comes round through the message loop.
+void MainFrame::closeWindow() {
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void MainFrame::startCountdown() {
+    // The window before has gone with its countdown; its object goes now, outside its own messages.
+    searching_ =
+        std::make_unique<SearchingWindow>(context_.instance, window_, [this] { search_->countdownEnded(); });
+    searching_->start();
+}
+
+void MainFrame::command(int id) {
+    if (id == kDeleteButtonId) {
+        logic_->run(MenuCommand::Delete);
+    } else if (id == kSearchButtonId) {
+        logic_->searchButton();
+    } else if (id >= kFirstEntryId && id < entryId(kMenuEntries.size())) {
+        logic_->run(kMenuEntries[static_cast<std::size_t>(id - kFirstEntryId)].command);
+    }
+}
+
+LRESULT MainFrame::notify(const NMHDR& header) {
+    if (header.idFrom != kListId) {
+        return 0;
+    }
+    switch (header.code) {
+    case LVN_GETDISPINFOW:
+        list_->fillCell(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+        return 0;
+    case NM_CLICK:
+    case NM_RCLICK:
+    case NM_DBLCLK: {
+        // A click picks the row under the pointer or, over empty space, no row.
+        const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
+        const int row = activate.iItem;
+        list_->pick(row);
+        if (header.code == NM_CLICK) {
+            logic_->picked(row, true);
+        } else if (header.code == NM_RCLICK) {
+            logic_->rightReleased();
+        } else {
+            logic_->picked(row, true);
+            logic_->doubleClicked();
+        }
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        command(LOWORD(wParam));
+        return 0;
+    case WM_NOTIFY:
+        return notify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_INITMENUPOPUP:
+        if (reinterpret_cast<HMENU>(wParam) == menus_[static_cast<std::size_t>(MenuId::Admin)]) {
+            logic_->adminOpening();
+        }
+        return 0;
+    case WM_TIMER:
+        if (wParam == kFirstSearchTimer) {
+            KillTimer(window_, kFirstSearchTimer);
+            logic_->firstSearchDue();
+        }
+        return 0;
+    case WM_SIZE:
+        layoutClient();
+        return 0;
+    case WM_DPICHANGED: { // moved to a monitor of another scale: the system proposes the new frame
+        metrics_ = std::make_unique<WindowMetrics>(window_);
+        SendMessageW(list_->window(), WM_SETFONT, reinterpret_cast<WPARAM>(metrics_->font()), TRUE);
+        const RECT& proposed = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
+                     proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        layoutClient();
+        return 0;
+    }
+    case WM_CLOSE:
+        if (logic_->closeRequested()) {
+            DestroyWindow(window_);
+        }
+        return 0;
+    case WM_DESTROY:
+        window_ = nullptr;
+        PostQuitMessage(exitStatus_);
+        return 0;
+    default:
+        return DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK MainFrame::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<MainFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || self->window_ != window) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->handle(message, wParam, lParam);
+}
+
+} // namespace fw::win32

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/core/MainWindowLogic.h"
+#include "common/ProcessValues.h"
+#include "discovery/core/SearchCycle.h"
+#include "guilink/EngineSearch.h"
+#include "setip/core/SetIpExchange.h"
+#include "upgrade/core/UploadCarryOver.h"
+#include "win32/DeviceListControl.h"
+#include "win32/SearchingWindow.h"
+#include "win32/Win32Context.h"
+#include "win32/WindowMetrics.h"
+
+#include <array>
+#include <memory>
+
+namespace fw::win32 {
+
+// The main window (start) in Win32: the menu bar from the menu table, the toolbar band with the
+// Delete and Search picture buttons, the device list, the popups, over the window's logic. Closing
+// it asks first; the message loop ends with the program's exit status.
+class MainFrame final : private MainWindowLogic::View, private SearchCycle::View {
+public:
+    explicit MainFrame(const Win32Context& context);
+    ~MainFrame();
+    MainFrame(const MainFrame&) = delete;
+    MainFrame& operator=(const MainFrame&) = delete;
+
+    void show(int how);
+    HWND window() const { return window_; }
+    // Tab and Shift+Tab between the toolbar's buttons and the list; true when msg was that.
+    bool moveFocusOnTab(const MSG& msg);
+
+private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void buildMenus();
+    void buildClientArea();
+    void command(int id);
+    LRESULT notify(const NMHDR& header);
+    void layoutClient();
+
+    // MainWindowLogic::View
+    void render(const CommandEnabling& enabling) override;
+    int pickedRow() const override { return list_->pickedRow(); }
+    void unpick() override { list_->pick(-1); }
+    void showPopup(MainWindowLogic::Popup popup) override;
+    MessageAnswer ask(const Message& message) override;
+    void startFirstSearchTimer(std::chrono::milliseconds delay) override;
+    void openSetIp(ProcessValues& values) override;
+    void openUpgrade(const ProcessValues& values) override;
+    void flushNeighbour(Ipv4 ip) override { context_.host.flushNeighbour(ip); }
+    void openUrl(const std::string& url) override { context_.shell.openUrl(url); }
+    void showToolbar(bool shown) override;
+    void showAbout() override;
+    void endProgram(int exitStatus) override { exitStatus_ = exitStatus; }
+    void closeWindow() override;
+    // SearchCycle::View
+    void startCountdown() override;
+    void showMessage(const Message& message) override;
+
+    Win32Context context_;
+    HWND window_ = nullptr;
+    std::unique_ptr<WindowMetrics> metrics_;
+    HMENU bar_ = nullptr;
+    std::array<HMENU, kMenuCount> menus_{};
+    HWND deleteButton_ = nullptr; // Command3
+    HWND searchButton_ = nullptr; // Command4
+    HWND line_ = nullptr;
+    HWND tips_ = nullptr;
+    std::array<HICON, 2> buttonIcons_{};
+    std::unique_ptr<DeviceListControl> list_;
+    double listTopTwips_;
+    int exitStatus_ = 0;
+
+    ProcessValues values_;
+    SetIpExchange exchange_;    // the Set IP record and mode, for the whole run
+    UploadCarryOver carryOver_; // the upload's last percent, for the whole run
+    std::unique_ptr<EngineSearch> port_;
+    std::unique_ptr<SearchCycle> search_;
+    std::unique_ptr<MainWindowLogic> logic_;
+    std::unique_ptr<SearchingWindow> searching_;
+};
+
+} // namespace fw::win32

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "win32/SearchingWindow.h"
+
+#include "common/StringTable.h"
+#include "discovery/core/SearchingLayout.h"
+#include "platform/windows/WideText.h"
+
+#include <windows.h>
+// windows.h first: the headers below use its types
+#include <commctrl.h>
+
+namespace fw::win32 {
+namespace {
+
+constexpr const wchar_t* kClassName = L"FernwickSearching";
+constexpr UINT_PTR kStepTimer = 1;
+
+std::wstring text(Str id) {
+    return wideOf(loadResString(id));
+}
+
+} // namespace
+
+SearchingWindow::SearchingWindow(HINSTANCE instance, HWND owner, std::function<void()> ended)
+    : ended_(std::move(ended)) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &SearchingWindow::windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass); // fails harmlessly once registered
+
+    window_ =
+        CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, text(Str::SearchingTitle).c_str(),
+                        WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, owner, nullptr, instance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    metrics_ = std::make_unique<WindowMetrics>(window_);
+    const WindowMetrics& m = *metrics_;
+    using namespace searching_layout;
+    m.sizeClient(window_, kClientWidth, kClientHeight);
+    m.child(window_, L"STATIC", text(Str::SearchingText).c_str(), SS_LEFT, 0, kLabel.left, kLabel.top,
+            kLabel.width, kLabel.height);
+    bar_ = m.child(window_, PROGRESS_CLASSW, L"", 0, 0, kBar.left, kBar.top, kBar.width, kBar.height);
+    SendMessageW(bar_, PBM_SETRANGE32, 0, SearchCountdown::kLastValue);
+    m.child(window_, L"BUTTON", text(Str::Cancel).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL,
+            kButton.left, kButton.top, kButton.width, kButton.height);
+    centreOnOwner(window_, owner);
+}
+
+SearchingWindow::~SearchingWindow() {
+    if (window_ != nullptr) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
+
+void SearchingWindow::start() {
+    ShowWindow(window_, SW_SHOWNORMAL);
+    SetActiveWindow(window_);
+    SetFocus(cancel_);
+    countdown_.start();
+}
+
+void SearchingWindow::showProgress(int value) {
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+}
+
+void SearchingWindow::waitStep(std::chrono::milliseconds interval) {
+    SetTimer(window_, kStepTimer, static_cast<UINT>(interval.count()), nullptr);
+}
+
+void SearchingWindow::finish() {
+    KillTimer(window_, kStepTimer);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+    window_ = nullptr;
+    ended_();
+}
+
+LRESULT CALLBACK SearchingWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<SearchingWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self != nullptr) {
+        switch (message) {
+        case WM_TIMER:
+            if (wParam == kStepTimer) {
+                KillTimer(window, kStepTimer);
+                self->countdown_.onStepElapsed();
+                return 0;
+            }
+            break;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL) { // the button, or Escape through the loop's dialog keys
+                self->countdown_.cancel();
+                return 0;
+            }
+            break;
+        case WM_CLOSE:
+            self->countdown_.cancel();
+            return 0;
+        default:
+            break;
+        }
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace fw::win32

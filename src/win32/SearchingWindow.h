@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "discovery/core/SearchCountdown.h"
+#include "win32/WindowMetrics.h"
+
+#include <functional>
+#include <memory>
+#include <windows.h>
+
+namespace fw::win32 {
+
+// The Searching dialog: non-modal over the main window, a label, a bar 0-14 and Cancel. It runs the
+// 15 x 0.2 s countdown on a timer, so replies and clicks are handled while it waits. Cancel, Escape
+// and the frame's close button all stop it at the next step. When the countdown is over the window
+// goes and `ended` is called; the object may then be dropped.
+class SearchingWindow final : private SearchCountdown::Io {
+public:
+    SearchingWindow(HINSTANCE instance, HWND owner, std::function<void()> ended);
+    ~SearchingWindow();
+    SearchingWindow(const SearchingWindow&) = delete;
+    SearchingWindow& operator=(const SearchingWindow&) = delete;
+
+    void start();
+    HWND window() const { return window_; }
+
+private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void showProgress(int value) override;
+    void waitStep(std::chrono::milliseconds interval) override;
+    void finish() override;
+
+    SearchCountdown countdown_{*this};
+    std::function<void()> ended_;
+    HWND window_ = nullptr;
+    HWND bar_ = nullptr;
+    HWND cancel_ = nullptr;
+    std::unique_ptr<WindowMetrics> metrics_;
+};
+
+} // namespace fw::win32

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's logic without a toolkit, as both windows drive it: what the Qt window's tests
+// pin through Qt is not repeated here.
+#include "app/core/MainWindowLogic.h"
+
+#include "support/FakeHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace fw {
+namespace {
+
+TEST(MenuTable, AccessKeysComeFromTheDesignAndDifferWithinAMenu) {
+    const std::tuple<const char*, const char*, const char*> cases[]{
+        // caption, design, shown
+        {"Connect", "&Connect", "&Connect"},
+        {"Delete &All", "Delete &All", "Delete &All"},
+        {"About Fernwick", "&About", "&About Fernwick"},
+        {"Set IP Address...", "Set &IP Address", "Set &IP Address..."},
+        {"Upgrade FW...", "Upgrade FW", "Upgrade FW..."}};
+    for (const auto& [caption, design, shown] : cases) {
+        EXPECT_EQ(captionWithAccessKey(caption, design), shown) << design;
+    }
+    std::map<MenuId, std::set<char>> keys;
+    for (const MenuEntry& entry : kMenuEntries) {
+        const std::string caption = captionWithAccessKey(menuCaption(entry), entry.designCaption);
+        const auto at = caption.find('&');
+        if (entry.shown && at != std::string::npos) {
+            EXPECT_TRUE(keys[entry.menu].insert(static_cast<char>(std::tolower(caption[at + 1]))).second)
+                << entry.name;
+        }
+    }
+}
+
+struct FakePort final : SearchPort {
+    void listen(Listener& l) override { listener = &l; }
+    AdapterListing readAdapters() override { return host.readAdapters(); }
+    void start(std::uint64_t search, AdapterTable) override { started.push_back(search); }
+    void close() override { ++closes; }
+    test::FakeHost host;
+    Listener* listener = nullptr;
+    std::vector<std::uint64_t> started;
+    int closes = 0;
+};
+
+struct Rows final : DeviceRows {
+    void appendRows(std::vector<DeviceRow> r) override { rows.insert(rows.end(), r.begin(), r.end()); }
+    void removeDeviceRow(int row) override { rows.erase(rows.begin() + row); }
+    void clear() override { rows.clear(); }
+    const DeviceRow& rowAt(int row) const override { return rows.at(static_cast<std::size_t>(row)); }
+    int count() const override { return static_cast<int>(rows.size()); }
+    std::vector<DeviceRow> rows;
+};
+
+// Records what the logic asks of its views, one line a call.
+struct View final : MainWindowLogic::View, SearchCycle::View {
+    void render(const CommandEnabling&) override {}
+    int pickedRow() const override { return picked; }
+    void unpick() override { picked = -1; }
+    void showPopup(MainWindowLogic::Popup) override { log.push_back("popup"); }
+    MessageAnswer ask(const Message& m) override {
+        return log.push_back("ask " + m.text), MessageAnswer::Cancel;
+    }
+    void startFirstSearchTimer(std::chrono::milliseconds d) override {
+        log.push_back("timer " + std::to_string(d.count()));
+    }
+    void openSetIp(ProcessValues&) override { log.push_back("setip"); }
+    void openUpgrade(const ProcessValues&) override { log.push_back("upgrade"); }
+    void flushNeighbour(Ipv4 ip) override { log.push_back("flush " + ip.toString()); }
+    void openUrl(const std::string& url) override { log.push_back("open " + url); }
+    void showToolbar(bool) override {}
+    void showAbout() override {}
+    void endProgram(int status) override { log.push_back("end " + std::to_string(status)); }
+    void closeWindow() override { log.push_back("close"); }
+    void startCountdown() override { log.push_back("countdown"); }
+    void showMessage(const Message& m) override { log.push_back("message " + m.text); }
+    int picked = -1;
+    std::vector<std::string> log;
+};
+
+TEST(MainWindowLogic, RunsASessionOverAnyToolkit) {
+    FakePort port;
+    Rows rows;
+    View view;
+    ProcessValues values;
+    SearchCycle search(port, values, rows, view);
+    MainWindowLogic logic(view, search, rows, values);
+    search.setEvents(logic);
+    logic.load();
+    logic.shown();
+    logic.shown();
+    logic.firstSearchDue();
+    const auto row = [](const char* ip) {
+        return DeviceRow{
+            "d", *Ipv4::parse(ip), "e", 1, false, {}, DeviceKind::AccessPoint, *Ipv4::parse("10.0.0.1")};
+    };
+    port.listener->rowsListed({{0, row("10.0.0.9")}, {1, row("10.0.0.20")}, {1, row("10.0.0.21")}});
+    ASSERT_EQ(rows.count(), 2) << "the row of a search before the list was emptied is dropped";
+    EXPECT_EQ(values.selectedDeviceIp, Ipv4::parse("10.0.0.21")) << "the row listed last is the selected one";
+    view.picked = 0;
+    logic.run(MenuCommand::Connect);
+    logic.run(MenuCommand::SetIp);
+    EXPECT_EQ(port.closes, 1) << "Set IP needs port 4001";
+    port.listener->searchSent(1, 7, {{"eth0", Ipv4::parse("10.0.0.1")}});
+    EXPECT_EQ(search.searchSequence(), 7);
+    EXPECT_FALSE(logic.closeRequested()) << "Cancel keeps the window";
+
+    port.host.useAdapters({});
+    logic.run(MenuCommand::Search);
+    EXPECT_TRUE(logic.closeRequested()) << "the program is ending: no second question";
+    EXPECT_EQ(port.started, std::vector<std::uint64_t>{1});
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{
+                  "timer 500", "countdown", "flush 10.0.0.20", "open http://10.0.0.20", "setip",
+                  "message eth0 (10.0.0.1): UDP port 4001 is in use by another program", "ask Exit Fernwick?",
+                  "message " + std::string(loadResString(Str::NoAdapter)), "end 1", "close"}));
+}
+
+} // namespace
+} // namespace fw

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "setip/core/SetIpDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+namespace fw {
+namespace {
+
+// The view and the port as one recorder: what the dialog did, in order.
+class Recorder final : public SetIpDialog::View, public SetIpPort {
+public:
+    void setEntriesEnabled(bool enabled) override { calls.push_back(enabled ? "enable" : "disable"); }
+    void setEntry(SetIpDialog::Entry entry, const std::string& address) override {
+        entries[static_cast<std::size_t>(entry)] = address;
+    }
+    std::string entry(SetIpDialog::Entry entry) const override {
+        return entries[static_cast<std::size_t>(entry)];
+    }
+    void checkOption(SetIpDialog::Option) override {}
+    void showMessage(const Message& message) override { calls.push_back("box " + message.text); }
+    void closeWindow() override { calls.push_back("close window"); }
+
+    void open(const AdapterTable&, std::optional<Ipv4>, int index, const MacAddress&, Listener& l) override {
+        listener = &l;
+        calls.push_back("open " + std::to_string(index));
+    }
+    void useNumber() override { calls.push_back("number"); }
+    void sendFixed(const FixedAddress& fixed) override {
+        calls.push_back("fixed " + fixed.address.toString());
+    }
+    void sendDhcp() override { calls.push_back("dhcp"); }
+    void acknowledge(const Acknowledgement&) override { calls.push_back("ack"); }
+    void close() override { calls.push_back("close port"); }
+
+    std::vector<std::string> calls;
+    std::array<std::string, 3> entries{"0.0.0.0", "0.0.0.0", "0.0.0.0"};
+    Listener* listener = nullptr;
+};
+
+AdapterEntry adapter(const char* ip) {
+    AdapterEntry e;
+    e.ip = Ipv4::parse(ip);
+    e.mask = Ipv4::parse("255.255.255.0");
+    e.gateway = Ipv4::parse("10.0.1.254");
+    e.interfaceName = ip;
+    return e;
+}
+
+TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAcknowledgesOnlyWhileOpen) {
+    Recorder r;
+    ProcessValues values;
+    values.adapterTable = {adapter("10.0.0.1"), adapter("10.0.1.9")};
+    values.localAdapterIp = Ipv4::parse("10.0.1.9");
+    SetIpDialog dialog(r, r, values);
+    dialog.start();
+    EXPECT_EQ(values.setIpAdapterIndex, 1); // handed back for the next opening
+    dialog.optionChosen(SetIpDialog::Option::Static);
+    EXPECT_EQ(r.entries, (std::array<std::string, 3>{"10.0.1.10", "255.255.255.0", "10.0.1.254"}));
+    r.entries[0] = "10.0.1.77";
+    dialog.optionChosen(SetIpDialog::Option::Static); // a second click on the same option
+    dialog.okPressed();
+    const SetIpPort::Answer done{{SetIpResult::Done, SetIpMode::Fixed}, SetIpPort::Acknowledgement{}};
+    r.listener->answered(done);
+    dialog.exitPressed();
+    dialog.closed();
+    r.listener->answered(done); // late: shown, not acknowledged
+    dialog.okPressed();
+    EXPECT_EQ(r.calls, (std::vector<std::string>{"open 1", "disable", "disable", "enable", "fixed 10.0.1.77",
+                                                 "box Set IP OK", "ack", "close window", "close port",
+                                                 "box Set IP OK"}));
+}
+
+} // namespace
+} // namespace fw

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "upgrade/core/UpgradeDialog.h"
+
+#include <gtest/gtest.h>
+
+namespace fw {
+namespace {
+
+// Records what the logic asks of its view and its port; the port's answers are called by hand.
+struct Recorder final : UpgradeDialog::View, UpgradePort {
+    std::vector<std::string> shown, messages;
+    std::optional<bool> closedAs;
+    UpgradePort::Checked checked;
+    UpgradePort::Callbacks started;
+    int stops = 0;
+
+    std::string pathText() const override { return "/fw.bin"; }
+    void setPathText(const std::string& path) override { shown.push_back("path " + path); }
+    void focusPathBox() override { shown.emplace_back("focus path"); }
+    void focusOk() override {}
+    std::optional<std::string> chooseImage() override { return std::nullopt; }
+    MessageAnswer showMessage(const Message& message) override {
+        messages.push_back(message.text);
+        return MessageAnswer::Ok;
+    }
+    void showProgressView() override { shown.emplace_back("progress view"); }
+    void setBar(int value) override { shown.push_back("bar " + std::to_string(value)); }
+    void setPercent(const std::string& text) override { shown.push_back("label " + text); }
+    void closeDialog(bool accepted) override { closedAs = accepted; }
+
+    void checkImage(std::string, DeviceKind, Checked done) override { checked = std::move(done); }
+    void start(std::optional<Ipv4>, std::optional<Ipv4>, std::vector<std::uint8_t>,
+               Callbacks callbacks) override {
+        started = std::move(callbacks);
+    }
+    void stop() override { ++stops; }
+};
+
+const ProcessValues kValues{{}, Ipv4{{10, 0, 0, 20}}, DeviceKind::AccessPoint, {}, Ipv4{{10, 0, 0, 1}}, 0};
+
+// Each end says its words once and closes the dialog, accepted only when the image went whole.
+TEST(UpgradeDialog, EachEndSaysItsTextAndCloses) {
+    using O = TftpUpload::Outcome;
+    const struct {
+        TftpUpload::Result result;
+        std::optional<UpgradePort::PortFault> fault;
+        std::vector<std::string> messages;
+        bool accepted;
+    } cases[] = {
+        {{O::Completed, {}, {}}, {}, {"Data transmit finish"}, true},
+        {{O::TimedOut, {}, {}}, {}, {"Time Out"}, false},
+        {{O::DeviceError, 0, "disk full"}, {}, {"disk full"}, false},
+        {{O::PortUnavailable, {}, {}},
+         UpgradePort::PortFault{false, "Permission denied"},
+         {"Cannot use UDP port 14321 for the firmware upload from 10.0.0.1: Permission denied"},
+         false},
+    };
+    for (const auto& c : cases) {
+        Recorder r;
+        UpgradeDialog logic(r, r, kValues);
+        logic.ok();
+        r.checked(ImageDecision{ImageDecision::Kind::Accept, {}, false}, {1, 2, 3});
+        r.started.progressed({40, "37%"});
+        r.started.ended(c.result, c.fault);
+        EXPECT_EQ(r.messages, c.messages);
+        EXPECT_EQ(r.closedAs, c.accepted);
+        EXPECT_EQ(r.shown,
+                  (std::vector<std::string>{"progress view", "bar 0", "label 0%", "bar 40", "label 37%"}));
+    }
+}
+
+// Closed while the engine still reads the image: its answer finds nothing to do, and the port stops.
+TEST(UpgradeDialog, AnAnswerAfterClosingIsDropped) {
+    Recorder r;
+    {
+        UpgradeDialog logic(r, r, kValues);
+        logic.ok();
+        logic.cancel();
+        logic.closing();
+        EXPECT_EQ(r.closedAs, false);
+        r.checked(ImageDecision{ImageDecision::Kind::Refuse, {}, true}, {});
+        logic.ok();
+        logic.browse();
+        EXPECT_TRUE(r.messages.empty() && r.shown.empty());
+        EXPECT_FALSE(r.started.ended);
+    }
+    EXPECT_GE(r.stops, 1);
+}
+
+} // namespace
+} // namespace fw
