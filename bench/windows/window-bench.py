@@ -9,7 +9,7 @@ one "key value" line per figure; nothing here is a test. Needs root.
   startup_from_wine_ms     the same from `wine fernwick.exe` being run (wine's own start-up too)
   cli_upload_mib_s         fernwick-cli.exe's upload of the image to tftpd-hpa, first to last
                            datagram of the transfer on the wire
-  window_upload_mib_s      the same image from the window's Upgrade FW dialog (when it has one)
+  window_upload_mib_s      the same image from the window's Upgrade FW... dialog
 
     window-bench.py --gui fernwick.exe --cli fernwick-cli.exe --driver fwdrive.exe
                     [--prefix DIR] [--image-mib N] [--screenshot PNG]
@@ -169,13 +169,14 @@ def main():
             subprocess.run(["import", "-display", lab.env["DISPLAY"], "-window", "root", "-trim", "+repage",
                             a.screenshot], check=True)
 
-        # The window's upload: the row's Upgrade FW dialog, the image typed into its box, Start.
+        # The window's upload: the row's Upgrade FW... dialog, the image typed into its box, OK.
         since = time.time()
-        opened = lab.drive("popup", "0", "Upgrade FW...").strip() == "ok"
-        if opened and lab.drive("show", "Upgrade FW").startswith("window\t"):
-            lab.drive("type", "Upgrade FW", "0", windows_path)
-            lab.drive("click", "Upgrade FW", "Start")
-            lab.drive("--until", "Data transmit finish", "windows", timeout=600)
+        row = rows[:rows.index("10.77.1.10")].count("row\t") - 1
+        opened = lab.drive("popup", str(row), "Upgrade FW...").strip() == "ok"
+        if opened and lab.drive("--until", "window\t", "show", "Downloading...").startswith("window\t"):
+            lab.drive("type", "Downloading...", "0", windows_path)
+            lab.drive("click", "Downloading...", "OK")
+            lab.drive("--until", "Data transmit finish", "show", "Fernwick", timeout=600)
             seconds = transfer_seconds(lab, since)
             if seconds:
                 figures["window_upload_mib_s"] = a.image_mib / seconds
