@@ -22,12 +22,7 @@
 #include <QToolButton>
 
 namespace fw {
-namespace {
-
-constexpr int kClientWidthTwips = 9480;
-constexpr int kClientHeightTwips = 6495;
-
-} // namespace
+namespace {} // namespace
 
 MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), platform_(platform), dialogs_(dialogs),
@@ -63,8 +58,8 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     model_->setRowIcon(AppIcons::normalRow());
 
     const double dpi = logicalDpiX();
-    resize(twipsToPixels(kClientWidthTwips, dpi),
-           twipsToPixels(kClientHeightTwips, dpi) + menuBar()->sizeHint().height());
+    resize(twipsToPixels(list_layout::kClientWidth, dpi),
+           twipsToPixels(list_layout::kClientHeight, dpi) + menuBar()->sizeHint().height());
     layoutClient();
 }
 

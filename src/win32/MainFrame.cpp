@@ -18,8 +18,6 @@ namespace fw::win32 {
 namespace {
 
 constexpr const wchar_t* kClassName = L"FernwickMain";
-constexpr int kClientWidthTwips = 9480;
-constexpr int kClientHeightTwips = 6495;
 constexpr int kFirstEntryId = 1000; // menu entry i has command id kFirstEntryId + i
 constexpr int kDeleteButtonId = 2001;
 constexpr int kSearchButtonId = 2002;
@@ -70,7 +68,7 @@ MainFrame::MainFrame(const Win32Context& context)
     // initial enabling. Showing the window then starts the search.
     SetWindowTextW(window_, text(Str::Product).c_str());
     logic_->load();
-    metrics_->sizeClient(window_, kClientWidthTwips, kClientHeightTwips, true);
+    metrics_->sizeClient(window_, list_layout::kClientWidth, list_layout::kClientHeight, true);
     layoutClient();
 }
 

@@ -14,6 +14,10 @@ namespace list_layout {
 
 inline constexpr int kColumnCount = 7;
 
+// The main window's client area (below the menu bar) as it opens.
+inline constexpr int kClientWidth = 9480;
+inline constexpr int kClientHeight = 6495;
+
 // Toolbar buttons: left 120 / 720, top 120, 375 x 375. The list sits at 600 below a fresh toolbar and
 // at 1.5 button heights after the toolbar is shown again.
 inline constexpr int kButtonSize = 375;
