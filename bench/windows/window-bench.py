@@ -10,11 +10,19 @@ one "key value" line per figure; nothing here is a test. Needs root.
   cli_upload_mib_s         fernwick-cli.exe's upload of the image to tftpd-hpa, first to last
                            datagram of the transfer on the wire
   window_upload_mib_s      the same image from the window's Upgrade FW... dialog
+  stall_search_ms          the GUI thread's longest time away from its messages (fwagent's
+                           stall probe) during a search that 1,000 more simulated devices answer;
+                           _next_ms the next longest, _cpu_ms the thread's CPU time in the
+                           longest, _median_ms the probe's own round trip
+  stall_search3_ms         the same during a search of the lab's three devices alone
+  stall_upload_ms          the same during the upload of the largest image (16,776,703 bytes)
+                           from the Upgrade FW... dialog
 
     window-bench.py --gui fernwick.exe --cli fernwick-cli.exe --driver fwdrive.exe
                     [--prefix DIR] [--image-mib N] [--screenshot PNG]
 """
 import argparse
+import json
 import os
 import random
 import shutil
@@ -28,6 +36,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 NETLAB = [sys.executable, os.path.join(REPO, "tools", "netlab", "netlab.py")]
 DEVSIM = os.path.join(REPO, "tools", "devsim", "fernwick-devsim")
+LARGEST_IMAGE = 16_776_703
+MANY = 1000
 DEVICES = {
     "ap": ("a", "10.77.1.10/24", '[{"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "kind": "AP"}]'),
     "br": ("b", "10.77.2.20/24", '[{"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"},'
@@ -98,6 +108,26 @@ class Lab:
                 p.kill()
         subprocess.run(NETLAB + ["down", self.name], check=False)
 
+    def many(self):
+        """Host "many" (10.77.1.2, segment a) plays MANY devices at once, answering by unicast."""
+        subprocess.run(NETLAB + ["host", self.name, "many", "--segment", "a", "--addr", "10.77.1.2/24"], check=True)
+        # One kernel plays every device: the workstation resolved once, so the burst does not queue
+        # (and overflow) behind one neighbour lookup, which a thousand real devices would not share.
+        subprocess.run(["ip", "-n", f"{self.name}-many", "neigh", "replace", "10.77.1.1", "lladdr",
+                        "02:fe:00:00:01:01", "dev", "eth0", "nud", "permanent"], check=True)
+        devices = [{"mac": f"02:00:00:00:{n >> 8:02x}:{n & 0xFF:02x}", "ip": f"10.78.{n // 250}.{n % 250 + 1}/16",
+                    "name": f"Device {n}", "reply": "unicast"} for n in range(1, MANY + 1)]
+        config = os.path.join(self.work, "many.json")
+        with open(config, "w") as f:
+            json.dump({"devices": devices}, f)
+        self.spawn("many", [DEVSIM, "--config", config], "many.log")
+        time.sleep(2)  # the simulator listening
+
+    def stall(self):
+        words = self.drive("stall-stop").split()
+        return {"": float(words[1]), "_median": float(words[2]), "_cpu": float(words[5]),
+                "_next": float(words[6])} if words[:1] == ["stall"] else {}
+
     def datagrams(self, since, predicate):
         """Realtime stamps of the captured datagrams after `since` whose text passes predicate."""
         out = []
@@ -116,6 +146,44 @@ def transfer_seconds(lab, since):
     stamps = lab.datagrams(since, lambda line: "> 10.77.1.10." in line and ".4001 > " not in line
                            and "UDP, length" in line)
     return stamps[-1] - stamps[0] if len(stamps) > 1 else None
+
+
+def image_file(path, size):
+    rng = random.Random(7)
+    data = bytearray(rng.randbytes(size))
+    data[size // 2:size // 2 + 9] = b"ap config"  # an access point's image, as the device is
+    with open(path, "wb") as f:
+        f.write(data)
+    return "Z:" + path.replace("/", "\\")
+
+
+def upload(lab, rows, windows_path):
+    """The image through the row's Upgrade FW... dialog, typed into its box, OK; True once it is sent."""
+    row = rows[:rows.index("10.77.1.10")].count("row\t") - 1
+    if lab.drive("popup", str(row), "Upgrade FW...").strip() != "ok" or \
+            not lab.drive("--until", "window\t", "show", "Downloading...").startswith("window\t"):
+        return False
+    lab.drive("type", "Downloading...", "0", windows_path)
+    lab.drive("click", "Downloading...", "OK")
+    return "Data transmit finish" in lab.drive("--until", "Data transmit finish", "show", "Fernwick", timeout=600)
+
+
+def finished(lab):
+    """The upload's closing message box answered, the dialog gone, the image removed from the server."""
+    lab.drive("click", "Fernwick", "OK")
+    for _ in range(20):
+        if "Downloading..." not in lab.drive("windows"):
+            break
+    stored = os.path.join(lab.tftp, "fw.bin")
+    if os.path.exists(stored):
+        os.remove(stored)
+
+
+def searching(lab):
+    """Until the Searching window has gone."""
+    for _ in range(50):
+        if "Searching" not in lab.drive("windows"):
+            break
 
 
 def main():
@@ -140,13 +208,7 @@ def main():
         lab.wine(["winecfg", "-v", "win10"])
         subprocess.run(["wineserver", "-w"], env=lab.env, check=False)
         # fernwick-cli.exe first: the window would hold port 4001.
-        image = os.path.join(work, "image.bin")
-        rng = random.Random(7)
-        data = bytearray(rng.randbytes(a.image_mib << 20))
-        data[len(data) // 2:len(data) // 2 + 9] = b"ap config"  # an access point's image, as the device is
-        with open(image, "wb") as f:
-            f.write(data)
-        windows_path = "Z:" + image.replace("/", "\\")
+        windows_path = image_file(os.path.join(work, "image.bin"), a.image_mib << 20)
         since = time.time()
         status, out = lab.wine([a.cli, "upgrade", "10.77.1.10", windows_path], timeout=600)
         seconds = transfer_seconds(lab, since)
@@ -171,15 +233,34 @@ def main():
 
         # The window's upload: the row's Upgrade FW... dialog, the image typed into its box, OK.
         since = time.time()
-        row = rows[:rows.index("10.77.1.10")].count("row\t") - 1
-        opened = lab.drive("popup", str(row), "Upgrade FW...").strip() == "ok"
-        if opened and lab.drive("--until", "window\t", "show", "Downloading...").startswith("window\t"):
-            lab.drive("type", "Downloading...", "0", windows_path)
-            lab.drive("click", "Downloading...", "OK")
-            lab.drive("--until", "Data transmit finish", "show", "Fernwick", timeout=600)
+        if upload(lab, rows, windows_path):
             seconds = transfer_seconds(lab, since)
             if seconds:
                 figures["window_upload_mib_s"] = a.image_mib / seconds
+        finished(lab)
+
+        # The stalls: a search of the three devices (what the window itself costs under wine), the
+        # largest image's upload, then a search that MANY more devices answer.
+        lab.drive("stall-start")
+        lab.drive("menu", "Edit/Search")
+        lab.drive("--until", "Searching", "windows")
+        searching(lab)
+        figures.update({f"stall_search3{k}_ms": v for k, v in lab.stall().items()})
+        largest = image_file(os.path.join(work, "largest.bin"), LARGEST_IMAGE)
+        rows = lab.drive("list")
+        lab.drive("stall-start")
+        sent = upload(lab, rows, largest)
+        stall = lab.stall()
+        if sent:
+            figures.update({f"stall_upload{k}_ms": v for k, v in stall.items()})
+        finished(lab)
+        lab.many()
+        lab.drive("stall-start")
+        lab.drive("menu", "Edit/Search")
+        listed = lab.drive("--until", f"rows\t{MANY + 3}", "rows", timeout=120)
+        searching(lab)
+        figures.update({f"stall_search{k}_ms": v for k, v in lab.stall().items()})
+        figures["stall_search_rows"] = int(listed.split()[1]) if listed.startswith("rows") else 0
     finally:
         lab.down()
         if not os.environ.get("FERNWICK_KEEP_LAB"):

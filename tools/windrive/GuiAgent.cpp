@@ -7,7 +7,10 @@
 // answer, lines of tab-separated words, replaces it and the done event is set.
 #include <windows.h>
 // windows.h first: the other system headers need its types.
+#include <algorithm>
+#include <atomic>
 #include <commctrl.h>
+#include <mmsystem.h>
 #include <string>
 #include <vector>
 
@@ -217,8 +220,125 @@ std::wstring controls(HWND w) {
     return out;
 }
 
-std::wstring run(const std::vector<std::wstring>& words) {
+// How long the GUI thread stays away from its message loop. A thread of the agent sends the main
+// window a message every millisecond and waits for the answer, which the GUI thread gives the next
+// time it looks at its messages (in any loop: the main one, a dialog's, a message box's); the
+// longest wait is the longest stall, plus one trip through wineserver (the median wait says how
+// long that trip is). SetTimer would not do: it ticks every 10 ms at best. timeBeginPeriod(1)
+// asks for the 1 ms tick Sleep(1) needs on Windows (15.6 ms otherwise).
+class StallProbe {
+public:
+    StallProbe() = default;
+    StallProbe(const StallProbe&) = delete;
+    StallProbe& operator=(const StallProbe&) = delete;
+    ~StallProbe() { stop(); }
+
+    std::wstring start(HWND window) {
+        if (window == nullptr || thread_ != nullptr) {
+            return window == nullptr ? L"no window\n" : L"running\n";
+        }
+        window_ = window;
+        waitsMs_.clear();
+        worstAtMs_ = worstCpuMs_ = 0;
+        running_ = true;
+        thread_ = CreateThread(nullptr, 0, loop, this, 0, nullptr);
+        return L"ok\n";
+    }
+
+    // "stall WORST_MS MEDIAN_MS PROBES AT_MS CPU_MS NEXT_MS": the longest and the median wait, how
+    // many probes, when the longest began (from the start), the CPU time the GUI thread used in it,
+    // and the next longest wait.
+    std::wstring stop() {
+        if (thread_ == nullptr) {
+            return L"not running\n";
+        }
+        running_ = false;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+        if (waitsMs_.empty()) {
+            return L"no probes\n";
+        }
+        std::vector<double> sorted = waitsMs_;
+        std::sort(sorted.begin(), sorted.end());
+        return L"stall\t" + std::to_wstring(sorted.back()) + L"\t" +
+               std::to_wstring(sorted[sorted.size() / 2]) + L"\t" + std::to_wstring(sorted.size()) + L"\t" +
+               std::to_wstring(worstAtMs_) + L"\t" + std::to_wstring(worstCpuMs_) + L"\t" +
+               std::to_wstring(sorted[sorted.size() - (sorted.size() > 1 ? 2 : 1)]) + L"\n";
+    }
+
+private:
+    static DWORD WINAPI loop(LPVOID self) {
+        static_cast<StallProbe*>(self)->probe();
+        return 0;
+    }
+
+    // The user and kernel time a thread has used.
+    static double cpuMs(HANDLE thread) {
+        FILETIME made{}, ended{}, kernel{}, user{};
+        if (!GetThreadTimes(thread, &made, &ended, &kernel, &user)) {
+            return 0;
+        }
+        const auto ticks = [](FILETIME t) {
+            return (ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+        };
+        return static_cast<double>(ticks(kernel) + ticks(user)) / 1e4; // 100 ns units
+    }
+
+    void probe() {
+        timeBeginPeriod(1);
+        LARGE_INTEGER frequency{};
+        QueryPerformanceFrequency(&frequency);
+        const auto ms = [&](LONGLONG ticks) {
+            return static_cast<double>(ticks) * 1000.0 / static_cast<double>(frequency.QuadPart);
+        };
+        HANDLE gui =
+            OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, GetWindowThreadProcessId(window_, nullptr));
+        LARGE_INTEGER begun{};
+        QueryPerformanceCounter(&begun);
+        double worst = -1;
+        while (running_) {
+            LARGE_INTEGER sent{};
+            LARGE_INTEGER answered{};
+            DWORD_PTR result = 0;
+            const double cpuBefore = cpuMs(gui);
+            QueryPerformanceCounter(&sent);
+            SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+            QueryPerformanceCounter(&answered);
+            const double wait = ms(answered.QuadPart - sent.QuadPart);
+            if (wait > worst) {
+                worst = wait;
+                worstAtMs_ = ms(sent.QuadPart - begun.QuadPart);
+                worstCpuMs_ = cpuMs(gui) - cpuBefore;
+            }
+            waitsMs_.push_back(wait);
+            Sleep(1);
+        }
+        CloseHandle(gui);
+        timeEndPeriod(1);
+    }
+
+    HWND window_ = nullptr;
+    HANDLE thread_ = nullptr;
+    std::atomic<bool> running_{false};
+    std::vector<double> waitsMs_;
+    double worstAtMs_ = 0;
+    double worstCpuMs_ = 0;
+};
+
+std::wstring run(const std::vector<std::wstring>& words, StallProbe& stall) {
     const std::wstring& verb = words.at(0);
+    if (verb == L"stall-start") {
+        return stall.start(mainWindow());
+    }
+    if (verb == L"stall-stop") {
+        return stall.stop();
+    }
+    if (verb == L"rows") { // the list's row count alone: 1,000 rows' texts would not fit the page
+        HWND list = childOfClass(mainWindow(), WC_LISTVIEWW);
+        return list ? L"rows\t" + std::to_wstring(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) + L"\n"
+                    : L"no list\n";
+    }
     if (verb == L"windows") {
         std::wstring out;
         for (HWND w : topWindows()) {
@@ -287,6 +407,7 @@ DWORD WINAPI serve(LPVOID) {
     HANDLE request = CreateEventW(nullptr, FALSE, FALSE, L"fwagent-request");
     HANDLE done = CreateEventW(nullptr, FALSE, FALSE, L"fwagent-done");
     InitCommonControls();
+    StallProbe stall;
     while (WaitForSingleObject(request, INFINITE) == WAIT_OBJECT_0) {
         std::vector<std::wstring> words{L""};
         for (const wchar_t* p = text; *p != L'\0'; ++p) {
@@ -298,7 +419,7 @@ DWORD WINAPI serve(LPVOID) {
         }
         std::wstring answer;
         try {
-            answer = run(words);
+            answer = run(words, stall);
         } catch (const std::exception&) {
             answer = L"bad request\n";
         }

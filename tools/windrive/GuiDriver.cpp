@@ -11,6 +11,9 @@
 //     show TITLE                   a window's controls: class, enabled, text (a progress bar's position)
 //     click TITLE BUTTON           presses a button by its text ("#N": the N-th button)
 //     type TITLE N TEXT            the text of the window's N-th edit box
+//     rows                         the main window's list's row count
+//     stall-start                  starts timing how long the GUI thread stays away from its messages
+//     stall-stop                   stops it: "stall WORST_MS MEDIAN_MS PROBES AT_MS CPU_MS NEXT_MS"
 //     started                      when fernwick.exe's process was made (seconds since 1970)
 // With --until it asks again every 0.2 s until the answer holds TEXT (exit 0) or the time is up
 // (exit 1, the last answer printed).
