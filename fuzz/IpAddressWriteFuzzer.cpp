@@ -6,6 +6,7 @@
 #include "common/Ipv4.h"
 #include "ipcontrol/core/IpAddressModel.h"
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -21,8 +22,16 @@ struct Events final : fw::IpAddressModel::Listener {
         ++boxWrites;
     }
     void changed(const std::string& ip) override { changes.push_back(ip); }
-    void advanceTo(int box) override { require(box >= 1 && box < 4, "advance within the boxes"); }
+    void focusBox(int box, fw::IpAddressModel::Caret) override {
+        require(box >= 0 && box < 4, "focus on a box");
+    }
     void showMessage(const fw::Message&) override { ++messages; }
+    void beep() override {}
+    void defer(std::function<void()> fn) override { deferred.push_back(std::move(fn)); }
+    int focusedBox() const override { return -1; }
+    bool hasSelection(int) const override { return false; }
+    void insert(int box, char16_t) override { require(box >= 0 && box < 4, "insert into a box"); }
+    std::vector<std::function<void()>> deferred;
 };
 
 void requireNormalised(const fw::IpAddressModel& model, const Events& events) {
@@ -84,6 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             model.setIpAddress(model.ipAddress());
             requireNormalised(model, events);
             break;
+        }
+        // What the view's event loop would run after the event.
+        for (auto pending = std::move(events.deferred); auto& fn : pending) {
+            fn();
         }
     }
     return 0;
