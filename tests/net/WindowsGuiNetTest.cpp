@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/NetLab.h"
+#include "support/WinePrefix.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 
 // fernwick.exe (the windows preset's build, named by FERNWICK_WINDOWS_GUI; skipped without) under
@@ -20,22 +20,6 @@ namespace fw {
 namespace {
 
 using namespace test;
-
-QString env(const char* name) {
-    return qEnvironmentVariable(name);
-}
-
-// The lab's wineserver, which every wine process of the test shares, and the programs' and
-// Xvfb's processes go at the end whatever happened (the lab kills what is left in its namespaces).
-struct WineServerStop {
-    WineServerStop() { stop(); } // one left in another namespace would hold sockets there
-    ~WineServerStop() { stop(); }
-    static void stop() {
-        (void)!std::system(
-            ("WINEPREFIX='" + env("FERNWICK_WINEPREFIX").toStdString() + "' wineserver -k 2>/dev/null")
-                .c_str());
-    }
-};
 
 class Wine {
 public:

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/NetLab.h"
+#include "support/WinePrefix.h"
 
 #include <QDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 // fernwick-cli.exe (the windows preset's build, named by FERNWICK_WINDOWS_CLI; skipped without)
 // under wine in the lab's workstation namespace. wine's sockets live where its wineserver runs:
@@ -16,18 +16,6 @@ namespace fw {
 namespace {
 
 using namespace test;
-
-QString env(const char* name) {
-    return qEnvironmentVariable(name);
-}
-
-// wine's helper processes outlive a program that failed the test: its wineserver goes with them.
-struct WineServerStop {
-    ~WineServerStop() {
-        (void)!std::system(
-            ("WINEPREFIX='" + env("FERNWICK_WINEPREFIX").toStdString() + "' wineserver -k").c_str());
-    }
-};
 
 // Lines end in CR LF, as a Windows program's text does. wine names the adapters in the Unix
 // locale's encoding: UTF-8, so that a Linux interface name reaches Windows' API as Unicode.
