@@ -6,6 +6,7 @@
 #include "app/core/AboutText.h"
 #include "platform/windows/WideText.h"
 #include "win32/ResourceIds.h"
+#include "win32/WindowClass.h"
 #include "win32/WindowMetrics.h"
 
 #include <windows.h>
@@ -31,14 +32,7 @@ LRESULT CALLBACK aboutProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 } // namespace
 
 void AboutWindow::run(HINSTANCE instance, HWND owner) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &aboutProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);
+    registerWindowClass(instance, kClassName, &aboutProc);
 
     const AboutText text = aboutText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH);
     HWND window =

@@ -7,6 +7,7 @@
 #include "platform/windows/WideText.h"
 #include "upgrade/core/UpgradeLayout.h"
 #include "win32/Win32MessageBox.h"
+#include "win32/WindowClass.h"
 
 #include <array>
 #include <commctrl.h>
@@ -50,14 +51,7 @@ DownloadWindow::DownloadWindow(const Win32Context& context, const ProcessValues&
                                UploadCarryOver& carry)
     : instance_(context.instance), port_(context.engine, context.host, carry, context.queue),
       logic_(*this, port_, values) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &DownloadWindow::windowProc;
-    windowClass.hInstance = context.instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass); // fails harmlessly from the second opening on
+    registerWindowClass(context.instance, kClassName, &DownloadWindow::windowProc);
 }
 
 DownloadWindow::~DownloadWindow() {
@@ -220,13 +214,7 @@ LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // A dialog's focus stays on its control while another window (a message box, the file dialog,
     // another program) is active, and comes back with the activation.
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
-                focus_ = focus;
-            }
-        } else if (focus_ != nullptr && IsWindowVisible(focus_)) {
-            SetFocus(focus_);
-        } else {
+        if (!focus_.activated(window_, wParam) && LOWORD(wParam) != WA_INACTIVE) {
             SetFocus(IsWindowVisible(ok_) ? ok_ : cancel_);
         }
         return 0;

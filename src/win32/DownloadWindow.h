@@ -5,6 +5,7 @@
 #include "guilink/EngineUpgradePort.h"
 #include "upgrade/core/UpgradeDialog.h"
 #include "win32/Win32Context.h"
+#include "win32/WindowClass.h"
 
 namespace fw {
 struct UploadCarryOver;
@@ -53,7 +54,7 @@ private:
     HWND cancel_ = nullptr;
     HWND bar_ = nullptr;
     HWND percent_ = nullptr;
-    HWND focus_ = nullptr; // the control that had the focus when the dialog was last active
+    FocusKeeper focus_;
     HFONT font_ = nullptr;
     bool closed_ = false;
     EngineUpgradePort port_;

@@ -3,6 +3,7 @@
 
 #include "platform/windows/WideText.h"
 #include "win32/Win32MessageBox.h"
+#include "win32/WindowClass.h"
 
 #include <cmath>
 #include <commctrl.h>
@@ -27,14 +28,8 @@ std::wstring textOf(HWND window) {
 } // namespace
 
 IpAddressEdit::IpAddressEdit(HINSTANCE instance, HWND parent) : model_(*this) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = &IpAddressEdit::windowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass); // fails harmlessly when registered already
+    registerWindowClass(instance, kClassName, &IpAddressEdit::windowProc, nullptr, nullptr,
+                        CS_HREDRAW | CS_VREDRAW);
     // WS_EX_CONTROLPARENT: the dialog manager tabs into the boxes as if they were the dialog's.
     window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
                               WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_GROUP, 0, 0, 0, 0, parent, nullptr,

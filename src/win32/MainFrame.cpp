@@ -9,6 +9,7 @@
 #include "win32/ResourceIds.h"
 #include "win32/SetIpWindow.h"
 #include "win32/Win32MessageBox.h"
+#include "win32/WindowClass.h"
 
 #include <windows.h>
 // windows.h first: the headers below use its types
@@ -36,18 +37,9 @@ int entryId(std::size_t entry) {
 
 MainFrame::MainFrame(const Win32Context& context)
     : context_(context), listTopTwips_(list_layout::kInitialListTop) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &MainFrame::windowProc;
-    windowClass.hInstance = context_.instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.hIcon = LoadIconW(context_.instance, MAKEINTRESOURCEW(FW_IDI_PROGRAM));
-    if (windowClass.hIcon == nullptr) {
-        windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    }
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);
+    HICON icon = LoadIconW(context_.instance, MAKEINTRESOURCEW(FW_IDI_PROGRAM));
+    registerWindowClass(context_.instance, kClassName, &MainFrame::windowProc,
+                        icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION));
 
     window_ = CreateWindowExW(0, kClassName, L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,

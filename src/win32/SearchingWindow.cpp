@@ -4,6 +4,7 @@
 #include "common/StringTable.h"
 #include "discovery/core/SearchingLayout.h"
 #include "platform/windows/WideText.h"
+#include "win32/WindowClass.h"
 
 #include <windows.h>
 // windows.h first: the headers below use its types
@@ -23,14 +24,7 @@ std::wstring text(Str id) {
 
 SearchingWindow::SearchingWindow(HINSTANCE instance, HWND owner, std::function<void()> ended)
     : ended_(std::move(ended)) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &SearchingWindow::windowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass); // fails harmlessly once registered
+    registerWindowClass(instance, kClassName, &SearchingWindow::windowProc);
 
     window_ =
         CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, text(Str::SearchingTitle).c_str(),

@@ -6,6 +6,7 @@
 #include "platform/windows/WideText.h"
 #include "setip/core/SetIpLayout.h"
 #include "win32/Win32MessageBox.h"
+#include "win32/WindowClass.h"
 #include "win32/WindowMetrics.h"
 
 #include <algorithm>
@@ -116,14 +117,7 @@ SetIpWindow::~SetIpWindow() {
 }
 
 void SetIpWindow::create(HWND owner) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &SetIpWindow::windowProc;
-    windowClass.hInstance = context_.instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass); // fails harmlessly when registered already
+    registerWindowClass(context_.instance, kClassName, &SetIpWindow::windowProc);
     window_ = CreateWindowExW(kExStyle, kClassName, text(Str::SetIp).c_str(), kStyle, CW_USEDEFAULT,
                               CW_USEDEFAULT, 100, 100, owner, nullptr, context_.instance, this);
 
@@ -278,13 +272,7 @@ LRESULT SetIpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_ACTIVATE:
-        // As a dialog does: the control that had the focus gets it back (after a message box, say).
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
-                lastFocus_ = focus;
-            }
-        } else if (lastFocus_ != nullptr && IsWindow(lastFocus_)) {
-            SetFocus(lastFocus_);
+        if (focus_.activated(window_, wParam)) {
             return 0;
         }
         break;

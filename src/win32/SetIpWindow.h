@@ -6,6 +6,7 @@
 #include "setip/core/SetIpDialog.h"
 #include "win32/IpAddressEdit.h"
 #include "win32/Win32Context.h"
+#include "win32/WindowClass.h"
 
 #include <array>
 #include <memory>
@@ -50,7 +51,7 @@ private:
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     std::array<std::unique_ptr<IpAddressEdit>, 3> entries_; // address, mask, gateway
-    HWND lastFocus_ = nullptr; // the control that had the focus when the window was last deactivated
+    FocusKeeper focus_;
     bool done_ = false;
 };
 

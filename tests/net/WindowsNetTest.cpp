@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 // fernwick-cli.exe (the windows preset's build, named by FERNWICK_WINDOWS_CLI; skipped without)
 // under wine in the lab's workstation namespace. wine's sockets live where its wineserver runs:
 // cmake/wine-run.sh starts one in the namespace for each run, with the lab's own prefix, and
