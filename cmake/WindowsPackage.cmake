@@ -45,7 +45,8 @@ fernwick_third_party(${package_dir}/THIRD-PARTY.txt
            /usr/include/asio.hpp ${runtime_archives}
     LICENSE_TEXTS CRLF)
 
-set(package_files ${program_files} LICENSE.txt README.txt THIRD-PARTY.txt)
+# The firewall rules for both programs, added and removed by a script beside them.
+set(package_files ${program_files} fernwick-firewall.ps1 LICENSE.txt README.txt THIRD-PARTY.txt)
 list(TRANSFORM package_files PREPEND ${package_dir}/ OUTPUT_VARIABLE package_paths)
 foreach(program IN LISTS windows_programs)
     add_custom_command(OUTPUT ${package_dir}/${program}.exe
@@ -53,6 +54,11 @@ foreach(program IN LISTS windows_programs)
         DEPENDS ${program}
         VERBATIM)
 endforeach()
+add_custom_command(OUTPUT ${package_dir}/fernwick-firewall.ps1
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/windows/fernwick-firewall.ps1
+            ${package_dir}/fernwick-firewall.ps1
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/windows/fernwick-firewall.ps1
+    VERBATIM)
 add_custom_command(OUTPUT ${package_dir}/LICENSE.txt
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${package_dir}/LICENSE.txt
     DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE
@@ -100,6 +106,15 @@ foreach(file IN LISTS package_files)
     string(APPEND msi_components "          </Component>\n")
     string(APPEND msi_component_refs "      <ComponentRef Id=\"${id}\"/>\n")
 endforeach()
+# Add or Remove Programs shows the program's icon, the one drawn for fernwick.exe.
+set(msi_icon "")
+set(msi_icon_path)
+if(TARGET fw_win32_resources)
+    set(msi_icon_path ${PROJECT_BINARY_DIR}/src/win32/resources/fernwick.ico)
+    set(msi_icon "    <Icon Id=\"fernwick.ico\" SourceFile=\"${msi_icon_path}\"/>\n"
+                 "    <Property Id=\"ARPPRODUCTICON\" Value=\"fernwick.ico\"/>\n")
+    string(JOIN "" msi_icon ${msi_icon})
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/fernwick.wxs.in ${PROJECT_BINARY_DIR}/msi/fernwick.wxs @ONLY)
 
 set(msi_name fernwick-${PROJECT_VERSION}-x64.msi)
@@ -109,7 +124,7 @@ if(WIXL)
         COMMAND ${WIXL} --arch x64 --define ProductVersion=${PROJECT_VERSION}
                 --output ${PROJECT_BINARY_DIR}/${msi_name} ${PROJECT_BINARY_DIR}/msi/fernwick.wxs
         WORKING_DIRECTORY ${package_dir}
-        DEPENDS ${PROJECT_BINARY_DIR}/msi/fernwick.wxs ${package_paths}
+        DEPENDS ${PROJECT_BINARY_DIR}/msi/fernwick.wxs ${package_paths} ${msi_icon_path}
         COMMENT "Building ${msi_name}"
         VERBATIM)
     add_custom_target(windows-msi DEPENDS ${PROJECT_BINARY_DIR}/${msi_name})
