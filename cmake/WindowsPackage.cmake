@@ -106,12 +106,14 @@ foreach(file IN LISTS package_files)
     string(APPEND msi_components "          </Component>\n")
     string(APPEND msi_component_refs "      <ComponentRef Id=\"${id}\"/>\n")
 endforeach()
-# Add or Remove Programs shows the program's icon, the one drawn for fernwick.exe.
+# Add or Remove Programs shows the program's icon, the one drawn for fernwick.exe (named relative to
+# the staged folder: wixl takes no absolute source path).
 set(msi_icon "")
 set(msi_icon_path)
 if(TARGET fw_win32_resources)
     set(msi_icon_path ${PROJECT_BINARY_DIR}/src/win32/resources/fernwick.ico)
-    set(msi_icon "    <Icon Id=\"fernwick.ico\" SourceFile=\"${msi_icon_path}\"/>\n"
+    file(RELATIVE_PATH msi_icon_source ${package_dir} ${msi_icon_path})
+    set(msi_icon "    <Icon Id=\"fernwick.ico\" SourceFile=\"${msi_icon_source}\"/>\n"
                  "    <Property Id=\"ARPPRODUCTICON\" Value=\"fernwick.ico\"/>\n")
     string(JOIN "" msi_icon ${msi_icon})
 endif()

@@ -31,7 +31,7 @@ LRESULT CALLBACK aboutProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 } // namespace
 
-void AboutWindow::run(HINSTANCE instance, HWND owner) {
+void AboutWindow::run(HINSTANCE instance, const DpiApi& dpi, HWND owner) {
     registerWindowClass(instance, kClassName, &aboutProc);
 
     const AboutText text = aboutText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH);
@@ -40,7 +40,7 @@ void AboutWindow::run(HINSTANCE instance, HWND owner) {
                         WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, owner, nullptr, instance, nullptr);
     bool done = false;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&done));
-    const WindowMetrics m(window);
+    const WindowMetrics m(dpi, window);
     using namespace about_layout;
     m.sizeClient(window, kClient.width, kClient.height);
     HWND icon = m.child(window, L"STATIC", L"", SS_ICON | SS_REALSIZECONTROL, 0, kIcon.left, kIcon.top,

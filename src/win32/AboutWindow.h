@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "win32/DpiApi.h"
+
 #include <windows.h>
 
 namespace fw::win32 {
@@ -9,7 +11,7 @@ namespace fw::win32 {
 // button that is both the default (Enter) and the cancel button (Escape). Modal to its owner.
 class AboutWindow {
 public:
-    static void run(HINSTANCE instance, HWND owner);
+    static void run(HINSTANCE instance, const DpiApi& dpi, HWND owner);
 };
 
 } // namespace fw::win32

@@ -49,8 +49,8 @@ void DownloadWindow::run(HWND owner, const Win32Context& context, const ProcessV
 
 DownloadWindow::DownloadWindow(const Win32Context& context, const ProcessValues& values,
                                UploadCarryOver& carry)
-    : instance_(context.instance), port_(context.engine, context.host, carry, context.queue),
-      logic_(*this, port_, values) {
+    : instance_(context.instance), dpi_(context.dpi),
+      port_(context.engine, context.host, carry, context.queue), logic_(*this, port_, values) {
     registerWindowClass(context.instance, kClassName, &DownloadWindow::windowProc);
 }
 
@@ -64,9 +64,9 @@ DownloadWindow::~DownloadWindow() {
 }
 
 void DownloadWindow::create(HWND owner) {
-    const UINT dpi = owner != nullptr ? GetDpiForWindow(owner) : GetDpiForSystem();
+    const UINT dpi = dpi_.forWindow(owner);
     RECT frame = pixels(UpgradeLayout::kClient, dpi);
-    AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
+    dpi_.adjustWindowRect(frame, kStyle, false, kExStyle, dpi);
     RECT ownerRect{};
     GetWindowRect(owner != nullptr ? owner : GetDesktopWindow(), &ownerRect);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
@@ -94,9 +94,7 @@ void DownloadWindow::create(HWND owner) {
 
 // The controls at their twips for dpi, in the system's message font at that dpi.
 void DownloadWindow::layout(UINT dpi) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
+    const NONCLIENTMETRICSW metrics = dpi_.nonClientMetrics(dpi);
     HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
     const std::array<std::pair<HWND, UpgradeLayout::Rect>, 6> places{{{prompt_, UpgradeLayout::kPrompt},
                                                                       {ok_, UpgradeLayout::kOk},

@@ -47,6 +47,7 @@ private:
     void setBar(int value) override;
 
     HINSTANCE instance_;
+    const DpiApi& dpi_;
     HWND window_ = nullptr;
     HWND prompt_ = nullptr;
     HWND pathBox_ = nullptr;

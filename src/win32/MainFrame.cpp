@@ -45,7 +45,7 @@ MainFrame::MainFrame(const Win32Context& context)
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                               context_.instance, nullptr);
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    metrics_ = std::make_unique<WindowMetrics>(window_);
+    metrics_ = std::make_unique<WindowMetrics>(context_.dpi, window_);
     buildMenus();
     buildClientArea();
 
@@ -242,7 +242,7 @@ void MainFrame::showToolbar(bool shown) {
 }
 
 void MainFrame::showAbout() {
-    AboutWindow::run(context_.instance, window_);
+    AboutWindow::run(context_.instance, context_.dpi, window_);
 }
 
 // Asynchronous like the frame's close button: the request comes round through the message loop.
@@ -252,8 +252,8 @@ void MainFrame::closeWindow() {
 
 void MainFrame::startCountdown() {
     // The window before has gone with its countdown; its object goes now, outside its own messages.
-    searching_ =
-        std::make_unique<SearchingWindow>(context_.instance, window_, [this] { search_->countdownEnded(); });
+    searching_ = std::make_unique<SearchingWindow>(context_.instance, context_.dpi, window_,
+                                                   [this] { search_->countdownEnded(); });
     searching_->start();
 }
 
@@ -319,7 +319,7 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         layoutClient();
         return 0;
     case WM_DPICHANGED: { // moved to a monitor of another scale: the system proposes the new frame
-        metrics_ = std::make_unique<WindowMetrics>(window_);
+        metrics_ = std::make_unique<WindowMetrics>(context_.dpi, window_);
         SendMessageW(list_->window(), WM_SETFONT, reinterpret_cast<WPARAM>(metrics_->font()), TRUE);
         const RECT& proposed = *reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(window_, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,

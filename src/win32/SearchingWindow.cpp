@@ -22,7 +22,8 @@ std::wstring text(Str id) {
 
 } // namespace
 
-SearchingWindow::SearchingWindow(HINSTANCE instance, HWND owner, std::function<void()> ended)
+SearchingWindow::SearchingWindow(HINSTANCE instance, const DpiApi& dpi, HWND owner,
+                                 std::function<void()> ended)
     : ended_(std::move(ended)) {
     registerWindowClass(instance, kClassName, &SearchingWindow::windowProc);
 
@@ -30,7 +31,7 @@ SearchingWindow::SearchingWindow(HINSTANCE instance, HWND owner, std::function<v
         CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, text(Str::SearchingTitle).c_str(),
                         WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, owner, nullptr, instance, nullptr);
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    metrics_ = std::make_unique<WindowMetrics>(window_);
+    metrics_ = std::make_unique<WindowMetrics>(dpi, window_);
     const WindowMetrics& m = *metrics_;
     using namespace searching_layout;
     m.sizeClient(window_, kClientWidth, kClientHeight);

@@ -16,7 +16,7 @@ namespace fw::win32 {
 // goes and `ended` is called; the object may then be dropped.
 class SearchingWindow final : private SearchCountdown::Io {
 public:
-    SearchingWindow(HINSTANCE instance, HWND owner, std::function<void()> ended);
+    SearchingWindow(HINSTANCE instance, const DpiApi& dpi, HWND owner, std::function<void()> ended);
     ~SearchingWindow();
     SearchingWindow(const SearchingWindow&) = delete;
     SearchingWindow& operator=(const SearchingWindow&) = delete;

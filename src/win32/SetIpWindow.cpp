@@ -41,8 +41,8 @@ std::size_t slot(SetIpDialog::Entry entry) {
 // Twips to pixels at the window's DPI, a control growing only to fit what it shows.
 class Scale {
 public:
-    Scale(HWND window, HFONT font)
-        : dpi_(static_cast<double>(GetDpiForWindow(window))), dc_(GetDC(window)), window_(window) {
+    Scale(UINT dpi, HWND window, HFONT font)
+        : dpi_(static_cast<double>(dpi)), dc_(GetDC(window)), window_(window) {
         old_ = SelectObject(dc_, font);
     }
     ~Scale() {
@@ -142,17 +142,15 @@ void SetIpWindow::create(HWND owner) {
         entries_[i]->setName(text(kCaptions[i + 1].text));
     }
 
-    layout(GetDpiForWindow(window_));
+    layout(context_.dpi.forWindow(window_));
     centreOnOwner(window_, owner);
 }
 
 void SetIpWindow::layout(UINT dpi) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
+    const NONCLIENTMETRICSW metrics = context_.dpi.nonClientMetrics(dpi);
     HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
 
-    const Scale scale(window_, font);
+    const Scale scale(dpi, window_, font);
     const auto put = [&](int id, const RECT& at) {
         HWND control = GetDlgItem(window_, id);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -196,7 +194,7 @@ void SetIpWindow::layout(UINT dpi) {
     RECT bounds = scale.place({0, 0, SetIpLayout::kClientWidth, SetIpLayout::kClientHeight}, client);
     growTo(bounds, RECT{0, 0, content.right + scale.pixels(SetIpLayout::kMargin),
                         content.bottom + scale.pixels(SetIpLayout::kMargin)});
-    AdjustWindowRectExForDpi(&bounds, kStyle, FALSE, kExStyle, dpi);
+    context_.dpi.adjustWindowRect(bounds, kStyle, false, kExStyle, dpi);
     SetWindowPos(window_, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 

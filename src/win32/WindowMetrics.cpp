@@ -3,15 +3,9 @@
 
 namespace fw::win32 {
 
-WindowMetrics::WindowMetrics(HWND window) {
-    const UINT dpi = window != nullptr ? GetDpiForWindow(window) : 0;
-    dpi_ = dpi != 0 ? static_cast<int>(dpi) : USER_DEFAULT_SCREEN_DPI;
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
-                                   static_cast<UINT>(dpi_)) == 0) {
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    }
+WindowMetrics::WindowMetrics(const DpiApi& dpi, HWND window)
+    : api_(dpi), dpi_(static_cast<int>(dpi.forWindow(window))) {
+    const NONCLIENTMETRICSW metrics = dpi.nonClientMetrics(static_cast<UINT>(dpi_));
     font_ = CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
@@ -33,9 +27,9 @@ HWND WindowMetrics::child(HWND parent, const wchar_t* windowClass, const wchar_t
 
 void WindowMetrics::sizeClient(HWND window, int widthTwips, int heightTwips, bool withMenu) const {
     RECT rect{0, 0, px(widthTwips), px(heightTwips)};
-    AdjustWindowRectExForDpi(
-        &rect, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), withMenu ? TRUE : FALSE,
-        static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)), static_cast<UINT>(dpi_));
+    api_.adjustWindowRect(rect, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), withMenu,
+                          static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)),
+                          static_cast<UINT>(dpi_));
     SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/Twips.h"
+#include "win32/DpiApi.h"
 
 #include <windows.h>
 
@@ -10,7 +11,7 @@ namespace fw::win32 {
 // A window's measures at its monitor's DPI: twips to pixels, and the system's message font.
 class WindowMetrics {
 public:
-    explicit WindowMetrics(HWND window);
+    WindowMetrics(const DpiApi& dpi, HWND window);
     ~WindowMetrics();
     WindowMetrics(const WindowMetrics&) = delete;
     WindowMetrics& operator=(const WindowMetrics&) = delete;
@@ -25,6 +26,7 @@ public:
     void sizeClient(HWND window, int widthTwips, int heightTwips, bool withMenu = false) const;
 
 private:
+    const DpiApi& api_;
     int dpi_;
     HFONT font_ = nullptr;
 };
