@@ -34,7 +34,7 @@ zip="$(ls build/windows/fernwick-cli-*-windows-x64.zip)"
 # The notices of what is linked in, and the licence texts they name, travel with the program.
 # Listed once: grep -q ending the pipe early would fail a listing still being written (pipefail).
 entries="$(cmake -E tar tf "$zip")"
-for entry in fernwick-cli.exe LICENSE.txt README.txt THIRD-PARTY.txt; do
+for entry in fernwick-cli.exe fernwick-firewall.ps1 LICENSE.txt README.txt THIRD-PARTY.txt; do
     grep -q "/$entry\$" <<<"$entries" || { echo "windows-test: $zip lacks $entry" >&2; exit 1; }
 done
 for name in libgcrypt20 libgpg-error cli11 nlohmann-json3 asio gcc-mingw-w64 mingw-w64 common-licenses/LGPL-2.1; do
