@@ -82,6 +82,25 @@ void DeviceListControl::pick(int row) {
     }
 }
 
+POINT DeviceListControl::popupPoint(bool atPickedRow) const {
+    POINT at{0, 0};
+    RECT header{};
+    if (HWND columns = ListView_GetHeader(list_);
+        columns != nullptr && GetWindowRect(columns, &header) != 0) {
+        at.y = header.bottom - header.top;
+    }
+    const int row = pickedRow();
+    RECT item{};
+    if (atPickedRow && row >= 0) {
+        ListView_EnsureVisible(list_, row, FALSE);
+        if (ListView_GetItemRect(list_, row, &item, LVIR_LABEL) != 0) {
+            at = {item.left, item.bottom};
+        }
+    }
+    ClientToScreen(list_, &at);
+    return at;
+}
+
 void DeviceListControl::fillCell(NMLVDISPINFOW& info) {
     LVITEMW& item = info.item;
     if (item.iItem < 0 || item.iItem >= count()) {

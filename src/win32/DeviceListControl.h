@@ -29,6 +29,9 @@ public:
     HWND window() const { return list_; }
     int pickedRow() const;
     void pick(int row); // -1 picks none
+    // Where a popup opened from the keyboard goes, in screen coordinates: below the picked row
+    // (scrolled into view), or at the top left corner of the rows.
+    POINT popupPoint(bool atPickedRow) const;
     // Fills in the text the list asks for (LVN_GETDISPINFOW).
     void fillCell(NMLVDISPINFOW& info);
     void setColumnWidth(int column, int width);

@@ -11,6 +11,7 @@
 #include "win32/Win32MessageBox.h"
 #include "win32/WindowClass.h"
 
+#include <optional>
 #include <windows.h>
 // windows.h first: the headers below use its types
 #include <windowsx.h>
@@ -94,6 +95,23 @@ bool MainFrame::moveFocusOnTab(const MSG& msg) {
         SetFocus(next);
     }
     return true;
+}
+
+bool MainFrame::commandKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) < 0 ||
+        (msg.hwnd != window_ && IsChild(window_, msg.hwnd) == 0)) {
+        return false;
+    }
+    const bool onList = msg.hwnd == list_->window();
+    std::optional<WindowKey> key;
+    if (msg.wParam == VK_F5) {
+        key = WindowKey::F5;
+    } else if (onList && msg.wParam == VK_RETURN) {
+        key = WindowKey::Enter;
+    } else if (onList && msg.wParam == VK_DELETE) {
+        key = WindowKey::Delete;
+    }
+    return key && logic_->keyPressed(*key);
 }
 
 void MainFrame::show(int how) {
@@ -213,13 +231,18 @@ void MainFrame::render(const CommandEnabling& enabling) {
     }
 }
 
-void MainFrame::showPopup(MainWindowLogic::Popup popup) {
-    const DWORD at = GetMessagePos();
+void MainFrame::showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) {
+    POINT at{};
+    if (place == MainWindowLogic::PopupPlace::Pointer) {
+        const DWORD pointer = GetMessagePos();
+        at = {GET_X_LPARAM(pointer), GET_Y_LPARAM(pointer)};
+    } else {
+        at = list_->popupPoint(place == MainWindowLogic::PopupPlace::PickedRow);
+    }
     HMENU menu = menus_[static_cast<std::size_t>(popup == MainWindowLogic::Popup::Row ? MenuId::RowPopup
                                                                                       : MenuId::SpacePopup)];
     // Either button chooses an entry.
-    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON | TPM_LEFTALIGN, GET_X_LPARAM(at), GET_Y_LPARAM(at), window_,
-                     nullptr);
+    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON | TPM_LEFTALIGN, at.x, at.y, window_, nullptr);
 }
 
 MessageAnswer MainFrame::ask(const Message& message) {
@@ -315,6 +338,16 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_NOTIFY:
         return notify(*reinterpret_cast<const NMHDR*>(lParam));
+    // The context-menu key and Shift+F10 on the list come as a position of -1 (a right click has
+    // shown its popup on NM_RCLICK already).
+    case WM_CONTEXTMENU:
+        if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1 &&
+            (reinterpret_cast<HWND>(wParam) == list_->window() ||
+             reinterpret_cast<HWND>(wParam) == window_)) {
+            logic_->keyPressed(WindowKey::ContextMenu);
+            return 0;
+        }
+        return DefWindowProcW(window_, message, wParam, lParam);
     case WM_INITMENUPOPUP:
         if (reinterpret_cast<HMENU>(wParam) == menus_[static_cast<std::size_t>(MenuId::Admin)]) {
             logic_->adminOpening();
