@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/DeviceListControl.h"
 
+#include "app/core/ListLayout.h"
 #include "discovery/core/DeviceCells.h"
 #include "platform/windows/WideText.h"
 #include "win32/ResourceIds.h"
 #include "win32/WindowMetrics.h"
 
+#include <algorithm>
+
 namespace fw::win32 {
 
-DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HFONT font, int dpi) {
+DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HFONT font, int dpi)
+    : dpi_(dpi) {
     list_ = CreateWindowExW(
         WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
@@ -69,6 +73,10 @@ void DeviceListControl::clear() {
 void DeviceListControl::recount() {
     ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     InvalidateRect(list_, nullptr, FALSE);
+    RECT client{};
+    if (GetClientRect(list_, &client) != 0 && client.right != fittedWidth_) {
+        fitColumns();
+    }
 }
 
 int DeviceListControl::pickedRow() const {
@@ -116,8 +124,21 @@ void DeviceListControl::fillCell(NMLVDISPINFOW& info) {
     }
 }
 
-void DeviceListControl::setColumnWidth(int column, int width) {
-    ListView_SetColumnWidth(list_, column, width);
+void DeviceListControl::fitColumns() {
+    RECT client{};
+    if (GetClientRect(list_, &client) == 0) {
+        return;
+    }
+    const auto unit = list_layout::widthUnit(static_cast<int>(pixelsToTwips(client.right, dpi_)));
+    if (!unit) {
+        return;
+    }
+    fittedWidth_ = client.right;
+    const auto widths = list_layout::columnWidths(*unit);
+    for (int c = 0; c < list_layout::kColumnCount; ++c) {
+        ListView_SetColumnWidth(list_, c,
+                                std::max(0, twipsToPixels(widths[static_cast<std::size_t>(c)], dpi_)));
+    }
 }
 
 } // namespace fw::win32

@@ -34,13 +34,17 @@ public:
     POINT popupPoint(bool atPickedRow) const;
     // Fills in the text the list asks for (LVN_GETDISPINFOW).
     void fillCell(NMLVDISPINFOW& info);
-    void setColumnWidth(int column, int width);
+    // The six visible columns share the list's client width (inside its border, beside its vertical
+    // scroll bar) by the w rule; again whenever the scroll bar comes or goes with the rows.
+    void fitColumns();
 
 private:
     void recount();
 
     HWND list_ = nullptr;
     HIMAGELIST icons_ = nullptr;
+    int dpi_;
+    int fittedWidth_ = -1; // the client width the columns were fitted to
     std::vector<DeviceRow> rows_;
 };
 

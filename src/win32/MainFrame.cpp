@@ -189,8 +189,8 @@ void MainFrame::buildClientArea() {
 }
 
 // The list fills the client area below the toolbar band (from the top with the toolbar hidden), and
-// its six visible columns share the list's width by the w rule. A size that gives w <= 0 (a minimized
-// window) leaves everything as it was.
+// its six visible columns share what the list shows of its width by the w rule. A size that gives
+// w <= 0 (a minimized window) leaves everything as it was.
 void MainFrame::layoutClient() {
     RECT client{};
     GetClientRect(window_, &client);
@@ -207,10 +207,7 @@ void MainFrame::layoutClient() {
     const int listTop = metrics_->px(listTopTwips_);
     MoveWindow(list_->window(), 0, listTop, client.right,
                std::max(0, static_cast<int>(client.bottom) - listTop), TRUE);
-    const auto widths = list_layout::columnWidths(*unit);
-    for (int c = 0; c < list_layout::kColumnCount; ++c) {
-        list_->setColumnWidth(c, std::max(0, metrics_->px(widths[static_cast<std::size_t>(c)])));
-    }
+    list_->fitColumns();
 }
 
 void MainFrame::render(const CommandEnabling& enabling) {
