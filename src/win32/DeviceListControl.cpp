@@ -12,7 +12,7 @@
 namespace fw::win32 {
 
 DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HFONT font, int dpi)
-    : dpi_(dpi) {
+    : instance_(instance), dpi_(dpi) {
     list_ = CreateWindowExW(
         WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
@@ -20,14 +20,7 @@ DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HF
     SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
 
-    const int side = MulDiv(16, dpi, USER_DEFAULT_SCREEN_DPI);
-    icons_ = ImageList_Create(side, side, ILC_COLOR32 | ILC_MASK, 1, 0);
-    HICON row = loadIcon(instance, FW_IDI_ROW, side);
-    if (row != nullptr) {
-        ImageList_AddIcon(icons_, row);
-        DestroyIcon(row);
-    }
-    ListView_SetImageList(list_, icons_, LVSIL_SMALL);
+    loadRowIcon();
 
     for (int c = 0; c < kDeviceColumns; ++c) {
         std::wstring title = c == kDeviceKindColumn
@@ -47,6 +40,28 @@ DeviceListControl::~DeviceListControl() {
     if (icons_ != nullptr) {
         ImageList_Destroy(icons_);
     }
+}
+
+// The list holds the image list it had until the new one is in.
+void DeviceListControl::loadRowIcon() {
+    const int side = MulDiv(16, dpi_, USER_DEFAULT_SCREEN_DPI);
+    HIMAGELIST old = icons_;
+    icons_ = ImageList_Create(side, side, ILC_COLOR32 | ILC_MASK, 1, 0);
+    HICON row = loadIcon(instance_, FW_IDI_ROW, side);
+    if (row != nullptr) {
+        ImageList_AddIcon(icons_, row);
+        DestroyIcon(row);
+    }
+    ListView_SetImageList(list_, icons_, LVSIL_SMALL);
+    if (old != nullptr) {
+        ImageList_Destroy(old);
+    }
+}
+
+void DeviceListControl::useDpi(int dpi) {
+    dpi_ = dpi;
+    loadRowIcon();
+    fitColumns();
 }
 
 void DeviceListControl::appendRows(std::vector<DeviceRow> rows) {

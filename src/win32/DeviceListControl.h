@@ -37,10 +37,14 @@ public:
     // The six visible columns share the list's client width (inside its border, beside its vertical
     // scroll bar) by the w rule; again whenever the scroll bar comes or goes with the rows.
     void fitColumns();
+    // After a move to a monitor of another scale: the row icon and the columns at the new DPI.
+    void useDpi(int dpi);
 
 private:
     void recount();
+    void loadRowIcon();
 
+    HINSTANCE instance_;
     HWND list_ = nullptr;
     HIMAGELIST icons_ = nullptr;
     int dpi_;

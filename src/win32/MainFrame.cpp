@@ -160,11 +160,7 @@ void MainFrame::buildClientArea() {
     };
     deleteButton_ = button(kDeleteButtonId);
     searchButton_ = button(kSearchButtonId);
-    const int side = MulDiv(16, m.dpi(), USER_DEFAULT_SCREEN_DPI);
-    buttonIcons_ = {loadIcon(context_.instance, FW_IDI_DELETE, side),
-                    loadIcon(context_.instance, FW_IDI_SEARCH, side)};
-    SendMessageW(deleteButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[0]));
-    SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[1]));
+    loadButtonIcons();
     // The picture buttons have no text of their own: their window texts (what screen readers say)
     // and tooltips are the menu entries they stand for.
     SetWindowTextW(deleteButton_, text(Str::Delete).c_str());
@@ -186,6 +182,21 @@ void MainFrame::buildClientArea() {
     }
 
     list_ = std::make_unique<DeviceListControl>(window_, context_.instance, kListId, m.font(), m.dpi());
+}
+
+// The toolbar's pictures at the window's DPI; the ones they replace go once the buttons hold the new.
+void MainFrame::loadButtonIcons() {
+    const int side = MulDiv(16, metrics_->dpi(), USER_DEFAULT_SCREEN_DPI);
+    const std::array<HICON, 2> old = buttonIcons_;
+    buttonIcons_ = {loadIcon(context_.instance, FW_IDI_DELETE, side),
+                    loadIcon(context_.instance, FW_IDI_SEARCH, side)};
+    SendMessageW(deleteButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[0]));
+    SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[1]));
+    for (HICON icon : old) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
+    }
 }
 
 // The list fills the client area below the toolbar band (from the top with the toolbar hidden), and
@@ -370,8 +381,15 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         SetFocus(list_->window());
         return 0;
     case WM_DPICHANGED: { // moved to a monitor of another scale: the system proposes the new frame
-        metrics_ = std::make_unique<WindowMetrics>(window_);
-        SendMessageW(list_->window(), WM_SETFONT, reinterpret_cast<WPARAM>(metrics_->font()), TRUE);
+        // Every control takes the new font before the old one is deleted with its metrics; the
+        // pictures are loaded again at the new size.
+        auto metrics = std::make_unique<WindowMetrics>(window_);
+        for (HWND control : {line_, deleteButton_, searchButton_, list_->window()}) {
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(metrics->font()), TRUE);
+        }
+        metrics_ = std::move(metrics);
+        loadButtonIcons();
+        list_->useDpi(metrics_->dpi());
         const RECT& proposed = *reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(window_, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
                      proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -43,6 +43,7 @@ private:
     void command(int id);
     LRESULT notify(const NMHDR& header);
     void layoutClient();
+    void loadButtonIcons();
 
     // MainWindowLogic::View
     void render(const CommandEnabling& enabling) override;
