@@ -98,7 +98,7 @@ TEST_F(ZavikIPAddressTest, TypingWholeAddresses) {
         ip->setIpAddress("9.9.9.9");
         type(0, "");
         QTest::keyClicks(nullptr, address); // each key to the focus widget of the moment
-        EXPECT_EQ(ip->ipAddress(), address);
+        EXPECT_EQ(ip->ipAddress().toStdString(), address);
         EXPECT_EQ(focused(), 3) << address;
     }
     EXPECT_EQ(beeps, 0);
