@@ -203,8 +203,10 @@ void ZavikIPAddress::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setPen(palette().color(QPalette::Mid));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
+    // The dots in the text colour (greyed when disabled), so that dark and high-contrast themes keep them.
+    const QColor dotColour = palette().color(QPalette::WindowText);
     for (const auto& dot : layout_.dots) {
-        p.fillRect(QRectF(dot.x, dot.y, IpControlLayout::kDotSize, IpControlLayout::kDotSize), Qt::black);
+        p.fillRect(QRectF(dot.x, dot.y, IpControlLayout::kDotSize, IpControlLayout::kDotSize), dotColour);
     }
 }
 

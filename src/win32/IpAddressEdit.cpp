@@ -110,12 +110,15 @@ void IpAddressEdit::paint() {
     HDC dc = BeginPaint(window_, &ps);
     RECT client{};
     GetClientRect(window_, &client);
-    FillRect(dc, &client, GetSysColorBrush(IsWindowEnabled(window_) ? COLOR_WINDOW : COLOR_BTNFACE));
+    const bool enabled = IsWindowEnabled(window_) != 0;
+    FillRect(dc, &client, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
     FrameRect(dc, &client, GetSysColorBrush(COLOR_BTNSHADOW));
+    // The dots in the boxes' own text colour, so that dark and high-contrast schemes keep them.
+    const HBRUSH dotBrush = GetSysColorBrush(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
     for (const auto& dot : layout_.dots) {
         const RECT r{px(dot.x), px(dot.y), px(dot.x) + IpControlLayout::kDotSize,
                      px(dot.y) + IpControlLayout::kDotSize};
-        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        FillRect(dc, &r, dotBrush);
     }
     EndPaint(window_, &ps);
 }

@@ -91,6 +91,17 @@ TEST_F(SetipsTest, RefusedAddressesSendNothingButUseUpANumber) {
     EXPECT_EQ(Bytes(sent[0].bytes.begin() + 20, sent[0].bytes.begin() + 24), (Bytes{10, 1, 2, 3}));
 }
 
+TEST_F(SetipsTest, AnAddressTypedAsUsualIsTheOneSent) {
+    open();
+    click("Option1");
+    entry(1)->findChild<QLineEdit*>("txtIP0")->setFocus(Qt::OtherFocusReason);
+    QTest::keyClicks(nullptr, "192.168.1.254");
+    click("Command2");
+    const auto sent = fake.sent();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Bytes(sent[0].bytes.begin() + 20, sent[0].bytes.begin() + 24), (Bytes{192, 168, 1, 254}));
+}
+
 // The device's "done" is acknowledged only once its box is closed, as the operator saw it.
 TEST_F(SetipsTest, TheAcknowledgementLeavesAfterTheAnswersBoxIsClosed) {
     open();

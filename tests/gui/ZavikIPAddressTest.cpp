@@ -91,6 +91,19 @@ TEST_F(ZavikIPAddressTest, TypingSequences) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+// Typed as usual, a dotted address lands in its boxes: the "." after three digits is not a second move.
+TEST_F(ZavikIPAddressTest, TypingWholeAddresses) {
+    for (const char* address :
+         {"10.200.192.50", "255.255.255.0", "10.88.1.254", "192.168.1.1", "1.2.3.4", "0.0.0.0"}) {
+        ip->setIpAddress("9.9.9.9");
+        type(0, "");
+        QTest::keyClicks(nullptr, address); // each key to the focus widget of the moment
+        EXPECT_EQ(ip->ipAddress().toStdString(), address);
+        EXPECT_EQ(focused(), 3) << address;
+    }
+    EXPECT_EQ(beeps, 0);
+}
+
 TEST_F(ZavikIPAddressTest, TextArrivingWithoutKeysObeysTheKeyRule) {
     QApplication::clipboard()->setText("999");
     QApplication::clipboard()->setText("999", QClipboard::Selection); // X11's middle-click paste

@@ -6,6 +6,7 @@
 #include "ipcontrol/core/NumericValue.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace fw {
 namespace {
@@ -38,7 +39,15 @@ void IpAddressModel::setIpAddress(std::string_view ip) {
     for (int i = 0; i < kBoxes; ++i) {
         const std::size_t dot = s.find('.', start);
         const std::string_view piece = std::string_view(s).substr(start, dot - start);
-        writeBox(i, std::to_string(clampOctet(numericValue(piece))));
+        const std::int64_t value = numericValue(piece);
+        if (value < std::numeric_limits<std::int32_t>::min() ||
+            value > std::numeric_limits<std::int32_t>::max()) {
+            // No number an address could hold: said, and the write stops where it stands.
+            listener_.showMessage(rangeMessage());
+            updating_ = false;
+            return;
+        }
+        writeBox(i, std::to_string(clampOctet(value)));
         start = dot + 1;
     }
     listener_.changed(ipAddress());
@@ -81,6 +90,7 @@ void IpAddressModel::boxEdited(int box, std::string text) {
         return;
     }
     current = std::move(text);
+    movedOnTo_ = -1;
     afterBoxChange(box);
 }
 
@@ -89,7 +99,7 @@ IpAddressModel::KeyVerdict IpAddressModel::keyTyped(int box, char c, bool hasSel
         return KeyVerdict::Accept;
     }
     if (c == '.') {
-        return KeyVerdict::NextBox;
+        return box == movedOnTo_ ? KeyVerdict::Ignore : KeyVerdict::NextBox;
     }
     if (c < '0' || c > '9') {
         return KeyVerdict::Refuse;
@@ -131,6 +141,9 @@ void IpAddressModel::focusLost(int box, bool toAnotherWindow) {
     if (toAnotherWindow) {
         return;
     }
+    if (box == movedOnTo_) {
+        movedOnTo_ = -1; // coming back by click, Tab or arrow is a move of the operator's own
+    }
     if (boxLeft(box)) {
         // Not from inside the focus change: a modal box there would fight the focus move.
         listener_.defer([this, box] {
@@ -144,7 +157,10 @@ bool IpAddressModel::charTyped(int box, char16_t c) {
     const char ascii = c < 0x80 ? static_cast<char>(c) : '\0';
     switch (keyTyped(box, ascii, listener_.hasSelection(box))) {
     case KeyVerdict::Accept:
+        movedOnTo_ = -1;
         return false;
+    case KeyVerdict::Ignore:
+        return true;
     case KeyVerdict::NextBox:
         listener_.focusBox((box + 1) % kBoxes, Caret::SelectAll);
         return true;
@@ -204,6 +220,7 @@ void IpAddressModel::afterBoxChange(int box) {
         listener_.changed(ipAddress());
     }
     if (boxText(box).size() == kMaxBoxLength && !updating_ && box < kBoxes - 1) {
+        movedOnTo_ = box + 1;
         listener_.focusBox(box + 1, Caret::SelectAll);
     }
 }

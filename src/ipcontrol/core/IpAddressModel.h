@@ -46,6 +46,7 @@ public:
         Accept,  // let the box take the character
         Refuse,  // drop it and beep
         NextBox, // drop it and move to the next box ("." typed; box 3 wraps to box 0)
+        Ignore,  // drop it silently: a "." whose move three digits already made
     };
     enum class Arrow { Left, Right };
 
@@ -55,7 +56,8 @@ public:
     std::string ipAddress() const;
     // Pieces are cut at the first four dots (missing ones count as empty, extra pieces are ignored),
     // read as numbers and held at 0..255. Raises Change once per box that changes (when the address
-    // is valid then) and once more at the end with the normalised text.
+    // is valid then) and once more at the end with the normalised text. A piece beyond 32 bits ends
+    // the write with the range message: earlier boxes keep their new texts, no Change at the end.
     void setIpAddress(std::string_view ip);
 
     // An index outside 0..3 shows the index message and reads 0 (writes change no box).
@@ -70,7 +72,8 @@ public:
 
     // The operator changed box's text (typing, backspace, delete).
     void boxEdited(int box, std::string text);
-    // What a typed character does. hasSelection: part of the box's text is selected.
+    // What a typed character does. hasSelection: part of the box's text is selected. A "." in the box
+    // three digits moved the focus to, before anything is typed there, is the separator already passed.
     KeyVerdict keyTyped(int box, char c, bool hasSelection) const;
     // The box an arrow key crosses to, given the selection start (the caret when nothing is
     // selected) and the text length; none when the key stays in its box.
@@ -108,6 +111,7 @@ private:
     Listener& listener_;
     std::array<std::string, kBoxes> boxes_{"0", "0", "0", "0"};
     bool updating_ = false; // set while ipAddress/IPValue write; stops the move to the next box
+    int movedOnTo_ = -1;    // the box three digits moved the focus to, until typed into or left
 };
 
 } // namespace fw
