@@ -161,7 +161,7 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         EXPECT_TRUE(wine.until("no window", {"show", "Downloading..."}).contains("no window"));
     }
 
-    // Cancel during the transfer of a longer image: nothing goes to the device after it. The data
+    // Cancel during the transfer of a longer image, confirmed: nothing goes to the device after it. The data
     // blocks start once the 13 s start sequence (first request, bar steps, second request) is over.
     {
         QFile::remove(QDir(root).filePath("fw.bin")); // tftpd-hpa replaces no file that is not world-writable
@@ -186,6 +186,9 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         }
         EXPECT_GE(position, 20);
         EXPECT_EQ(wine.drive({"click", "Downloading...", "Cancel"}).trimmed().toStdString(), "ok");
+        // Cancel asks first while the bytes go out; OK on the question stops them.
+        EXPECT_TRUE(wine.until("Stop the upgrade?", {"show", "Fernwick"}, 10).contains("Stop the upgrade?"));
+        EXPECT_EQ(wine.drive({"click", "Fernwick", "OK"}).trimmed().toStdString(), "ok");
         const double cancelled = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
         QThread::sleep(3);
         EXPECT_TRUE(wine.until("no window", {"show", "Downloading..."}).contains("no window"));
