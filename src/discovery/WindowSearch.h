@@ -21,7 +21,7 @@ class DeviceListModel;
 class SearchingDialog;
 
 // The main window's searches in Qt: the search cycle over the engine, its Searching dialog and its
-// messages; what happens is told by signals.
+// messages. What happens goes to the cycle's Events, which the main window's logic takes.
 class WindowSearch final : public QObject, private SearchCycle::View {
     Q_OBJECT
 public:
@@ -35,24 +35,9 @@ public:
     std::optional<std::int16_t> searchSequence() const { return cycle_.searchSequence(); }
     SearchCycle& cycle() { return cycle_; }
 
-signals:
-    void searchStarted();                        // the list was emptied; File -> Connect goes off
-    void rowAdded(int row);                      // replies became rows, the last at `row`; row commands go on
-    void searchFinished();                       // the countdown ended (or was cancelled)
-    void adapterFailure(AdapterOutcome outcome); // string 29/30 was shown; the program must end now
-
 private:
     void startCountdown() override;
     void showMessage(const Message& message) override;
-    // The cycle's events as this object's signals.
-    struct Relay final : SearchCycle::Events {
-        explicit Relay(WindowSearch& w) : window(w) {}
-        void searchStarted() override { emit window.searchStarted(); }
-        void rowsAdded(int lastRow) override { emit window.rowAdded(lastRow); }
-        void searchFinished() override { emit window.searchFinished(); }
-        void adapterFailure(AdapterOutcome outcome) override { emit window.adapterFailure(outcome); }
-        WindowSearch& window;
-    };
 
     Platform& platform_;
     QPointer<QWidget> dialogParent_;
@@ -60,7 +45,6 @@ private:
     QtUiQueue queue_{this};
     EngineSearch port_;
     SearchCycle cycle_;
-    Relay relay_{*this};
 };
 
 } // namespace fw

@@ -11,11 +11,16 @@
 namespace fw::win32 {
 
 // The Win32 message loop's UiQueue: calls wait in a list and a message-only window runs one per
-// message as it comes round, in whatever loop the GUI thread is in (the main loop, a modal dialog's,
-// a message box's). Made and destroyed on the GUI thread; post() from any thread.
+// wake-up message as it comes round, in whatever loop the GUI thread is in (the main loop, a modal
+// dialog's, a message box's). One wake-up is on its way while calls wait; when the thread's message
+// queue is full and refuses it, a timer (which takes no place in that queue) wakes the window
+// instead, so no call is lost or left behind. Made and destroyed on the GUI thread; post() from any
+// thread.
 class Win32UiQueue final : public UiQueue {
 public:
-    explicit Win32UiQueue(HINSTANCE instance);
+    // How a wake-up message is posted: PostMessageW, or in tests one that refuses as a full queue does.
+    using PostFn = std::function<bool(HWND window, UINT message)>;
+    explicit Win32UiQueue(HINSTANCE instance, PostFn postMessage = nullptr);
     ~Win32UiQueue();
     Win32UiQueue(const Win32UiQueue&) = delete;
     Win32UiQueue& operator=(const Win32UiQueue&) = delete;
@@ -24,11 +29,14 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void wake();
     void runPosted();
 
     HWND window_ = nullptr;
+    PostFn post_;
     std::mutex mutex_;
     std::deque<std::function<void()>> calls_;
+    bool wakeDue_ = false; // a wake-up message or the retry timer is on its way
 };
 
 } // namespace fw::win32

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The window's searches as the program wires them: the main window's logic hears the search cycle.
 #include "discovery/WindowSearch.h"
 
+#include "app/MainWindow.h"
+#include "app/RowDialogs.h"
 #include "discovery/DeviceListModel.h"
+#include "discovery/SearchingDialog.h"
 #include "support/Fakes.h"
 #include "support/ReplyBytes.h"
 
@@ -11,8 +15,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -37,10 +41,21 @@ QDialog* searchingDialog() {
     return nullptr;
 }
 
+struct NoDialogs final : RowDialogs {
+    void openSetIp(QWidget*, ProcessValues&) override {}
+    void openUpgrade(QWidget*, const ProcessValues&) override {}
+};
+
 class WindowSearchGui : public ::testing::Test {
 protected:
     void SetUp() override { fake.host.useAdapters({kEth0, kEth1}); }
 
+    // The toolbar's Search locks itself for its search: enabled again means the search has finished.
+    void searchByButton() {
+        searchButton->click();
+        ASSERT_FALSE(searchButton->isEnabled());
+    }
+    bool finished() const { return searchButton->isEnabled(); }
     // Presses Cancel at once, so each search takes one 0.2 s step.
     void searchAndCancel() {
         cycle.search();
@@ -69,14 +84,16 @@ protected:
 
     test::FakePlatform fake;
     Platform platform = fake.platform();
-    ProcessValues values;
-    DeviceListModel model;
-    WindowSearch cycle{platform, fake.link(), values, model, nullptr};
-    QSignalSpy finished{&cycle, &WindowSearch::searchFinished};
+    NoDialogs dialogs;
+    MainWindow window{platform, fake.link(), dialogs}; // never shown: no search of its own
+    WindowSearch& cycle = window.searches();
+    ProcessValues& values = window.values();
+    DeviceListModel& model = window.deviceList();
+    QToolButton* searchButton = window.findChild<QToolButton*>("Command4");
 };
 
 TEST_F(WindowSearchGui, TheSearchingDialogShowsItsTextsAndStopsOneStepAfterAnyCancel) {
-    cycle.search();
+    searchByButton();
     QDialog* d = searchingDialog();
     ASSERT_NE(d, nullptr);
     EXPECT_FALSE(d->isModal());
@@ -93,21 +110,21 @@ TEST_F(WindowSearchGui, TheSearchingDialogShowsItsTextsAndStopsOneStepAfterAnyCa
               QRect(qRound(2040 * px), qRound(1560 * px), qRound(1455 * px), qRound(375 * px)));
 
     int barAtEnd = -1; // the dialog deletes itself once it has closed
-    QObject::connect(&cycle, &WindowSearch::searchFinished, bar,
+    QObject::connect(qobject_cast<SearchingDialog*>(d), &SearchingDialog::countdownEnded, bar,
                      [&barAtEnd, bar] { barAtEnd = bar->value(); });
     QElapsedTimer t;
     t.start();
     QTest::mouseClick(cancel, Qt::LeftButton);
     EXPECT_TRUE(cycle.countdownRunning()); // it ends at the next step, not at the click
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished(); }, 1000));
     EXPECT_LT(t.elapsed(), 1500); // the whole countdown would take 3 s
     EXPECT_EQ(barAtEnd, 0);
     EXPECT_EQ(searchingDialog(), nullptr);
 
     for (const bool byEsc : {false, true}) { // closing by the frame or Esc is a Cancel too
-        cycle.search();
+        searchByButton();
         byEsc ? QTest::keyClick(searchingDialog(), Qt::Key_Escape) : void(searchingDialog()->close());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 2 + byEsc; }, 1000)) << byEsc;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished(); }, 1000)) << byEsc;
         EXPECT_EQ(searchingDialog(), nullptr);
     }
 }
@@ -155,28 +172,35 @@ TEST_F(WindowSearchGui, ASocketThatCannotBeBoundIsSkippedSaidAndTriedAgainNextSe
 }
 
 TEST_F(WindowSearchGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSearch) {
-    QSignalSpy added(&cycle, &WindowSearch::rowAdded);
+    const auto connectOn = [this] {
+        return window.enabling().enabled(Command::FileConnect);
+    };
     searchAndCancel();
+    EXPECT_FALSE(connectOn()); // the search emptied the list
     QTest::qWait(300);
     reply({.sequence = 1, .wep = 1, .name = "late", .kind = "G"}, "192.168.99.7", kEth1);
-    reply({.sequence = 1}, "192.168.99.7", kEth0); // same sender again
+    reply({.sequence = 1}, "192.168.99.7", kEth0); // same sender again: no row, no hand-off
     ASSERT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(added.count(), 1);
     EXPECT_EQ(model.rowAt(0).name, "late");
     EXPECT_EQ(model.rowAt(0).adapterIp, ip("10.77.2.1"));
+    EXPECT_TRUE(connectOn());
+    EXPECT_EQ(values.selectedDeviceIp, ip("192.168.99.7"));
+    EXPECT_EQ(values.localAdapterIp, ip("10.77.2.1"));
 
     // A search while the countdown runs: list emptied, requests sent, no second countdown.
     cycle.search();
     QDialog* first = searchingDialog();
-    cycle.search();
+    searchByButton();
     EXPECT_EQ(searchingDialog(), first);
     EXPECT_EQ(model.rowCount(), 0);
     reply({.sequence = 3}, "10.77.1.10", kEth0);
     EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(values.selectedDeviceIp, ip("10.77.1.10"));
     QTest::mouseClick(first->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 2; }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished(); }, 1000));
     QTest::qWait(300);
-    EXPECT_EQ(finished.count(), 2);
+    EXPECT_EQ(searchingDialog(), nullptr);
+    EXPECT_FALSE(cycle.countdownRunning());
 }
 
 } // namespace

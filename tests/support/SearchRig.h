@@ -11,8 +11,7 @@
 #include "support/ManyDevices.h"
 #include "support/NetLab.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QTest>
 #include <QWidget>
 
 #include <algorithm>
@@ -40,13 +39,10 @@ struct SearchRig {
     QWidget window;
     WindowSearch cycle{platform, link, values, model, &window};
 
-    // One search, run in a real event loop until its countdown ends (at most 10 s).
-    void searchToEnd() {
-        QEventLoop loop;
-        QObject::connect(&cycle, &WindowSearch::searchFinished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    // One search, run in the event loop until its countdown ends (at most 10 s).
+    bool searchToEnd() {
         cycle.search();
-        loop.exec();
+        return QTest::qWaitFor([this] { return !cycle.countdownRunning(); }, 10000);
     }
     std::vector<DeviceRow> rowsByIp() const {
         std::vector<DeviceRow> out;

@@ -2,6 +2,7 @@
 #include "discovery/core/DiscoverySearch.h"
 
 #include "discovery/core/DiscoveryRecords.h"
+#include "discovery/core/SearchCountdown.h"
 #include "support/CoreFakes.h"
 #include "support/ReplyBytes.h"
 
@@ -85,6 +86,41 @@ TEST(DiscoveryRecords, CapturedRepliesAreRepliesToPort4001) {
     auto cut = capturedPacket(4001, 1);
     cut.resize(cut.size() - 40); // UDP length now claims more than arrived
     EXPECT_FALSE(acceptCapturedReply(cut, 1));
+}
+
+// The Searching window's wait in virtual time: each step's timer fires after the interval asked for.
+// 15 steps of 200 ms showing 0 to 14, closed after the 15th and not before; a cancel closes it when
+// the step under way ends.
+TEST(SearchCountdown, FifteenStepsOf200MsThenItCloses) {
+    using std::chrono::milliseconds;
+    struct Io final : SearchCountdown::Io {
+        void showProgress(int value) override { shown.push_back(value); }
+        void waitStep(milliseconds interval) override { waits.push_back(interval); }
+        void finish() override { closedAt = now; }
+        std::vector<int> shown;
+        std::vector<milliseconds> waits;
+        milliseconds now{0};
+        std::optional<milliseconds> closedAt;
+    };
+    for (const int cancelInStep : {0, 4}) { // 0: never
+        Io io;
+        SearchCountdown countdown(io);
+        countdown.start();
+        for (int step = 1; !io.closedAt; ++step) {
+            ASSERT_LE(step, 15) << "still open after 15 steps";
+            if (step == cancelInStep) {
+                countdown.cancel();
+                EXPECT_FALSE(io.closedAt) << "closed at the click, not at the step's end";
+            }
+            io.now += io.waits.back();
+            countdown.onStepElapsed();
+        }
+        const int steps = cancelInStep == 0 ? 15 : cancelInStep;
+        EXPECT_EQ(io.closedAt, milliseconds(200 * steps)) << cancelInStep;
+        EXPECT_EQ(io.waits, std::vector<milliseconds>(static_cast<std::size_t>(steps), milliseconds(200)));
+        EXPECT_EQ(io.shown.size(), static_cast<std::size_t>(steps));
+        EXPECT_EQ(io.shown.back(), steps - 1);
+    }
 }
 
 } // namespace

@@ -64,7 +64,7 @@ struct Rows final : DeviceRows {
 
 // Records what the logic asks of its views, one line a call.
 struct View final : MainWindowLogic::View, SearchCycle::View {
-    void render(const CommandEnabling&) override {}
+    void render(const CommandEnabling& e) override { enabling = e; }
     int pickedRow() const override { return picked; }
     void unpick() override { picked = -1; }
     void showPopup(MainWindowLogic::Popup p, MainWindowLogic::PopupPlace at) override {
@@ -80,8 +80,14 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     void startFirstSearchTimer(std::chrono::milliseconds d) override {
         log.push_back("timer " + std::to_string(d.count()));
     }
-    void openSetIp(ProcessValues&) override { log.push_back("setip"); }
-    void openUpgrade(const ProcessValues&) override { log.push_back("upgrade"); }
+    void openSetIp(ProcessValues& v) override {
+        log.push_back("setip " + formatMac(v.selectedDeviceMac) + " via " + toText(v.localAdapterIp));
+    }
+    void openUpgrade(const ProcessValues& v) override {
+        log.push_back("upgrade " + toText(v.selectedDeviceIp) +
+                      (v.selectedDeviceKind == DeviceKind::Bridge ? " G" : " A") + " via " +
+                      toText(v.localAdapterIp));
+    }
     void flushNeighbour(Ipv4 ip) override { log.push_back("flush " + ip.toString()); }
     void openUrl(const std::string& url) override { log.push_back("open " + url); }
     void showToolbar(bool) override {}
@@ -92,6 +98,7 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     void showMessage(const Message& m) override { log.push_back("message " + m.text); }
     int picked = -1;
     std::vector<std::string> log;
+    CommandEnabling enabling;
 };
 
 TEST(MainWindowLogic, RunsASessionOverAnyToolkit) {
@@ -127,7 +134,8 @@ TEST(MainWindowLogic, RunsASessionOverAnyToolkit) {
     EXPECT_EQ(port.started, std::vector<std::uint64_t>{1});
     EXPECT_EQ(view.log,
               (std::vector<std::string>{
-                  "timer 500", "countdown", "flush 10.0.0.20", "open http://10.0.0.20", "setip",
+                  "timer 500", "countdown", "flush 10.0.0.20", "open http://10.0.0.20",
+                  "setip 00-00-00-00-00-00 via 10.0.0.1",
                   "message eth0 (10.0.0.1): UDP port 4001 is in use by another program", "ask Exit Fernwick?",
                   "message " + std::string(loadResString(Str::NoAdapter)), "end 1", "close"}));
 }
@@ -185,6 +193,45 @@ TEST(MainWindowLogic, KeysWorkTheRowsLikeTheMouse) {
         }
     }
     EXPECT_EQ(port.started.size(), 2u) << "F5 searched";
+}
+
+// A row command hands over the picked row's device, kind, MAC and adapter, never the row listed last;
+// the enabling the window shows follows the list and the Search button's own search.
+TEST(MainWindowLogic, RowCommandsHandThePickedRowAndTheWindowShowsTheEnabling) {
+    FakePort port;
+    Rows rows;
+    View view;
+    ProcessValues values;
+    SearchCycle search(port, values, rows, view);
+    MainWindowLogic logic(view, search, rows, values);
+    search.setEvents(logic);
+    logic.load();
+    const auto on = [&view](Command c) {
+        return view.enabling.enabled(c);
+    };
+    EXPECT_FALSE(on(Command::FileConnect) || on(Command::AdminUpgrade));
+    logic.searchButton();
+    EXPECT_FALSE(on(Command::SearchButton) || on(Command::DeleteButton)) << "locked for its search";
+    const auto row = [](std::uint8_t n, DeviceKind kind) {
+        return DeviceRow{"d",   Ipv4{{10, 0, n, 20}},     "e",  1,
+                         false, {0, 0x0A, 0x1B, 0, 0, n}, kind, Ipv4{{10, 0, n, 1}}};
+    };
+    port.listener->rowsListed({{1, row(0, DeviceKind::AccessPoint)},
+                               {1, row(1, DeviceKind::Bridge)},
+                               {1, row(2, DeviceKind::AccessPoint)}});
+    EXPECT_TRUE(on(Command::FileConnect) && on(Command::AdminUpgrade) && !on(Command::SearchButton));
+    search.countdownEnded();
+    EXPECT_TRUE(on(Command::SearchButton));
+    view.picked = 1;
+    logic.run(MenuCommand::Upgrade);
+    logic.run(MenuCommand::SetIp);
+    logic.picked(0, true);
+    logic.run(MenuCommand::ReturnToNormal);
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{"countdown", "upgrade 10.0.1.20 G via 10.0.1.1",
+                                        "setip 00-0A-1B-00-00-01 via 10.0.1.1", "flush 10.0.0.20"}));
+    logic.run(MenuCommand::Search);
+    EXPECT_FALSE(on(Command::FileConnect));
 }
 
 } // namespace

@@ -23,9 +23,11 @@ public:
     void showMessage(const Message& message) override { calls.push_back("box " + message.text); }
     void closeWindow() override { calls.push_back("close window"); }
 
-    void open(const AdapterTable&, std::optional<Ipv4>, int index, const MacAddress&, Listener& l) override {
+    void open(const AdapterTable& adapters, std::optional<Ipv4> local, int index, const MacAddress& device,
+              Listener& l) override {
         listener = &l;
-        calls.push_back("open " + std::to_string(index));
+        calls.push_back("open " + std::to_string(index) + " of " + std::to_string(adapters.size()) + " " +
+                        toText(local) + " " + formatMac(device));
     }
     void useNumber() override { calls.push_back("number"); }
     void sendFixed(const FixedAddress& fixed) override {
@@ -49,12 +51,17 @@ AdapterEntry adapter(const char* ip) {
     return e;
 }
 
-TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAcknowledgesOnlyWhileOpen) {
+// It acts on the device and adapter picked when it opened, whatever is listed after; once closed,
+// a late answer shows nothing and is not acknowledged.
+TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAnswersOnlyWhileOpen) {
     Recorder r;
     ProcessValues values;
     values.adapterTable = {adapter("10.0.0.1"), adapter("10.0.1.9")};
     values.localAdapterIp = Ipv4::parse("10.0.1.9");
+    values.selectedDeviceMac = {0, 0x0A, 0x1B, 0, 0, 1};
     SetIpDialog dialog(r, r, values);
+    values.localAdapterIp = Ipv4::parse("10.0.0.1"); // a row listed meanwhile
+    values.selectedDeviceMac = {0, 0x0A, 0x1B, 0, 0, 2};
     dialog.start();
     EXPECT_EQ(values.setIpAdapterIndex, 1); // handed back for the next opening
     dialog.optionChosen(SetIpDialog::Option::Static);
@@ -66,11 +73,11 @@ TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAcknowledgesOnly
     r.listener->answered(done);
     dialog.exitPressed();
     dialog.closed();
-    r.listener->answered(done); // late: shown, not acknowledged
+    r.listener->answered(done); // late
     dialog.okPressed();
-    EXPECT_EQ(r.calls, (std::vector<std::string>{"open 1", "disable", "disable", "enable", "fixed 10.0.1.77",
-                                                 "box Set IP OK", "ack", "close window", "close port",
-                                                 "box Set IP OK"}));
+    EXPECT_EQ(r.calls, (std::vector<std::string>{"open 1 of 2 10.0.1.9 00-0A-1B-00-00-01", "disable",
+                                                 "disable", "enable", "fixed 10.0.1.77", "box Set IP OK",
+                                                 "ack", "close window", "close port"}));
 }
 
 // The dialog names the device it was opened for; a nameless one by its address and MAC.

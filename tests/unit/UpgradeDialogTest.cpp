@@ -8,7 +8,7 @@ namespace {
 
 // Records what the logic asks of its view and its port; the port's answers are called by hand.
 struct Recorder final : UpgradeDialog::View, UpgradePort {
-    std::vector<std::string> shown, messages;
+    std::vector<std::string> shown, messages, handed; // handed: what the port was given
     std::vector<Message> boxes;
     std::vector<MessageAnswer> answers; // given in turn, then Ok
     std::optional<bool> closedAs;
@@ -31,9 +31,14 @@ struct Recorder final : UpgradeDialog::View, UpgradePort {
     void setPercent(const std::string& text) override { shown.push_back("label " + text); }
     void closeDialog(bool accepted) override { closedAs = accepted; }
 
-    void checkImage(std::string, DeviceKind, Checked done) override { checked = std::move(done); }
-    void start(std::optional<Ipv4>, std::optional<Ipv4>, std::vector<std::uint8_t>,
+    void checkImage(std::string path, DeviceKind kind, Checked done) override {
+        handed.push_back("check " + path + (kind == DeviceKind::AccessPoint ? " for AP" : " for bridge"));
+        checked = std::move(done);
+    }
+    void start(std::optional<Ipv4> device, std::optional<Ipv4> local, std::vector<std::uint8_t> image,
                Callbacks callbacks) override {
+        handed.push_back("start " + toText(device) + " from " + toText(local) + ", " +
+                         std::to_string(image.size()) + " bytes");
         started = std::move(callbacks);
     }
     void stop() override { ++stops; }
@@ -41,7 +46,8 @@ struct Recorder final : UpgradeDialog::View, UpgradePort {
 
 const ProcessValues kValues{{}, Ipv4{{10, 0, 0, 20}}, DeviceKind::AccessPoint, {}, Ipv4{{10, 0, 0, 1}}, 0};
 
-// Each end says its words once and closes the dialog, accepted only when the image went whole.
+// Each end says its words once and closes the dialog, accepted only when the image went whole. The
+// upgrade goes to the device picked when the dialog opened, not to one listed after.
 TEST(UpgradeDialog, EachEndSaysItsTextAndCloses) {
     using O = TftpUpload::Outcome;
     const struct {
@@ -60,9 +66,14 @@ TEST(UpgradeDialog, EachEndSaysItsTextAndCloses) {
     };
     for (const auto& c : cases) {
         Recorder r;
-        UpgradeDialog logic(r, r, kValues);
+        ProcessValues values = kValues;
+        UpgradeDialog logic(r, r, values);
+        values = {{}, Ipv4{{10, 0, 1, 30}}, DeviceKind::Bridge,
+                  {}, Ipv4{{10, 0, 1, 1}},  0}; // listed meanwhile
         logic.ok();
         r.checked(ImageDecision{ImageDecision::Kind::Accept, {}, false}, {1, 2, 3});
+        EXPECT_EQ(r.handed, (std::vector<std::string>{"check /fw.bin for AP",
+                                                      "start 10.0.0.20 from 10.0.0.1, 3 bytes"}));
         r.started.progressed({40, "37%"});
         r.started.ended(c.result, c.fault);
         EXPECT_EQ(r.messages, c.messages);

@@ -109,7 +109,12 @@ void SetIpDialog::closed() {
 }
 
 // Each answer is shown in a modal box; a done answer's acknowledgement leaves once it is closed.
+// One that comes after the dialog closed (it was on its way) is neither shown nor acknowledged: the
+// operator has left, and the port is released.
 void SetIpDialog::answered(const SetIpPort::Answer& answer) {
+    if (!open_) {
+        return;
+    }
     view_.showMessage(
         productBox(std::string(loadResString(setIpAnswerText(answer.answer))), MessageIcon::Information));
     if (open_ && answer.acknowledgement) {
