@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """fernwick.exe under wine in a namespace lab (two segments, three simulated devices, tftpd-hpa
-beside the first), on an Xvfb display of its own, worked by fwdrive.exe (tools/windrive). Prints
+beside the first), on an Xvfb display of its own with openbox, worked by fwdrive.exe (tools/windrive). Prints
 one "key value" line per figure; nothing here is a test. Needs root.
 
   startup_from_process_ms  the first search request on the wire (tcpdump in the workstation
@@ -95,6 +95,13 @@ class Lab:
                 break
             time.sleep(0.1)
         self.env["DISPLAY"] = ":" + open(display).read().strip()
+        # A window manager, as on any desktop: without one wine's windows never get the X focus.
+        self.spawn("ws", ["openbox"], "openbox.log")
+        for _ in range(50):
+            if subprocess.run(["ip", "netns", "exec", f"{self.name}-ws", "xdotool", "get_desktop"], env=self.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+                break
+            time.sleep(0.1)
         self.spawn("ws", ["tcpdump", "-i", "any", "-n", "-tt", "-l", "-Q", "out", "udp"], "capture.log")
         time.sleep(1)  # tcpdump listening
 
