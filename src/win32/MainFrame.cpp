@@ -81,8 +81,13 @@ MainFrame::~MainFrame() {
 }
 
 bool MainFrame::moveFocusOnTab(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || IsChild(window_, msg.hwnd) == 0) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB ||
+        (msg.hwnd != window_ && IsChild(window_, msg.hwnd) == 0)) {
         return false;
+    }
+    if (msg.hwnd == window_) { // keys aimed at the frame itself: the list takes them
+        SetFocus(list_->window());
+        return true;
     }
     const BOOL back = GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE;
     if (HWND next = GetNextDlgTabItem(window_, GetFocus(), back)) {
@@ -94,7 +99,7 @@ bool MainFrame::moveFocusOnTab(const MSG& msg) {
 void MainFrame::show(int how) {
     ShowWindow(window_, how);
     UpdateWindow(window_);
-    SetFocus(searchButton_);
+    SetFocus(list_->window());
     logic_->shown();
 }
 
@@ -191,8 +196,14 @@ void MainFrame::layoutClient() {
 }
 
 void MainFrame::render(const CommandEnabling& enabling) {
+    // A disabled window loses the focus to nothing: the Search button pressed from the keyboard
+    // would leave no control taking keys. The list takes them instead.
+    HWND focus = GetFocus();
     EnableWindow(deleteButton_, enabling.enabled(Command::DeleteButton) ? TRUE : FALSE);
     EnableWindow(searchButton_, enabling.enabled(Command::SearchButton) ? TRUE : FALSE);
+    if ((focus == deleteButton_ || focus == searchButton_) && IsWindowEnabled(focus) == 0) {
+        SetFocus(list_->window());
+    }
     for (std::size_t i = 0; i < kMenuEntries.size(); ++i) {
         const MenuEntry& entry = kMenuEntries[i];
         if (entry.shown && entry.enabling) {
@@ -317,6 +328,16 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SIZE:
         layoutClient();
+        return 0;
+    // The keys go to the control that had them before a dialog, a message box, the Searching window
+    // or another program took the activation, else to the list; never to the frame, which takes none.
+    case WM_ACTIVATE:
+        if (!focus_.activated(window_, wParam) && LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) {
+            SetFocus(list_->window());
+        }
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(list_->window());
         return 0;
     case WM_DPICHANGED: { // moved to a monitor of another scale: the system proposes the new frame
         metrics_ = std::make_unique<WindowMetrics>(window_);

@@ -10,6 +10,7 @@
 #include "win32/DeviceListControl.h"
 #include "win32/SearchingWindow.h"
 #include "win32/Win32Context.h"
+#include "win32/WindowClass.h"
 #include "win32/WindowMetrics.h"
 
 #include <array>
@@ -71,6 +72,7 @@ private:
     HWND tips_ = nullptr;
     std::array<HICON, 2> buttonIcons_{};
     std::unique_ptr<DeviceListControl> list_;
+    FocusKeeper focus_;
     double listTopTwips_;
     int exitStatus_ = 0;
 

@@ -38,8 +38,8 @@ SearchingWindow::SearchingWindow(HINSTANCE instance, HWND owner, std::function<v
             kLabel.width, kLabel.height);
     bar_ = m.child(window_, PROGRESS_CLASSW, L"", 0, 0, kBar.left, kBar.top, kBar.width, kBar.height);
     SendMessageW(bar_, PBM_SETRANGE32, 0, SearchCountdown::kLastValue);
-    m.child(window_, L"BUTTON", text(Str::Cancel).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL,
-            kButton.left, kButton.top, kButton.width, kButton.height);
+    cancel_ = m.child(window_, L"BUTTON", text(Str::Cancel).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL,
+                      kButton.left, kButton.top, kButton.width, kButton.height);
     centreOnOwner(window_, owner);
 }
 
@@ -50,10 +50,16 @@ SearchingWindow::~SearchingWindow() {
     }
 }
 
+// Over the operator's main window the Searching window takes the keys, so that Escape, Enter and
+// Space cancel; behind another program it shows without taking the activation from it.
 void SearchingWindow::start() {
-    ShowWindow(window_, SW_SHOWNORMAL);
-    SetActiveWindow(window_);
-    SetFocus(cancel_);
+    HWND owner = GetWindow(window_, GW_OWNER);
+    if (owner != nullptr && GetForegroundWindow() == owner) {
+        ShowWindow(window_, SW_SHOWNORMAL);
+        SetFocus(cancel_);
+    } else {
+        ShowWindow(window_, SW_SHOWNOACTIVATE);
+    }
     countdown_.start();
 }
 
@@ -67,6 +73,11 @@ void SearchingWindow::waitStep(std::chrono::milliseconds interval) {
 
 void SearchingWindow::finish() {
     KillTimer(window_, kStepTimer);
+    // The activation goes back to the main window (which gives the keys back to its list) before
+    // this window goes, rather than to whatever the system picks.
+    if (HWND owner = GetWindow(window_, GW_OWNER); owner != nullptr && GetActiveWindow() == window_) {
+        SetActiveWindow(owner);
+    }
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
     window_ = nullptr;
@@ -85,7 +96,8 @@ LRESULT CALLBACK SearchingWindow::windowProc(HWND window, UINT message, WPARAM w
             }
             break;
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDCANCEL) { // the button, or Escape through the loop's dialog keys
+            // The button (Space on it), Escape, or Enter through the loop's dialog keys.
+            if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
                 self->countdown_.cancel();
                 return 0;
             }

@@ -11,9 +11,9 @@
 namespace fw::win32 {
 
 // The Searching dialog: non-modal over the main window, a label, a bar 0-14 and Cancel. It runs the
-// 15 x 0.2 s countdown on a timer, so replies and clicks are handled while it waits. Cancel, Escape
-// and the frame's close button all stop it at the next step. When the countdown is over the window
-// goes and `ended` is called; the object may then be dropped.
+// 15 x 0.2 s countdown on a timer, so replies and clicks are handled while it waits. Cancel (a click,
+// Space or Enter), Escape and the frame's close button all stop it at the next step. When the
+// countdown is over the window goes and `ended` is called; the object may then be dropped.
 class SearchingWindow final : private SearchCountdown::Io {
 public:
     SearchingWindow(HINSTANCE instance, HWND owner, std::function<void()> ended);
