@@ -19,7 +19,7 @@ one "key value" line per figure; nothing here is a test. Needs root.
                            from the Upgrade FW... dialog
 
     window-bench.py --gui fernwick.exe --cli fernwick-cli.exe --driver fwdrive.exe
-                    [--prefix DIR] [--image-mib N] [--screenshot PNG]
+                    [--prefix DIR] [--image-mib N] [--screenshot PNG] [--no-window-manager]
 """
 import argparse
 import json
@@ -96,8 +96,8 @@ class Lab:
             time.sleep(0.1)
         self.env["DISPLAY"] = ":" + open(display).read().strip()
         # A window manager, as on any desktop: without one wine's windows never get the X focus.
-        self.spawn("ws", ["openbox"], "openbox.log")
-        for _ in range(50):
+        self.spawn("ws", ["openbox"] if not self.args.no_window_manager else ["true"], "openbox.log")
+        for _ in range(50 if not self.args.no_window_manager else 0):
             if subprocess.run(["ip", "netns", "exec", f"{self.name}-ws", "xdotool", "get_desktop"], env=self.env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
                 break
@@ -201,6 +201,7 @@ def main():
     p.add_argument("--prefix", default=os.path.join(tempfile.gettempdir(), "fernwick-bench-wine"))
     p.add_argument("--image-mib", type=int, default=8)
     p.add_argument("--screenshot")
+    p.add_argument("--no-window-manager", action="store_true", help="Xvfb alone, for comparison")
     a = p.parse_args()
     if os.geteuid() != 0:
         print("SKIPPED: needs root (network namespaces)")
