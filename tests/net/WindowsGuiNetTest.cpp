@@ -242,10 +242,10 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         const QString stopQuestion = "Stop the upgrade? The device may be left without working firmware.";
         const auto asked = [&] {
             for (int i = 0; i < 25; ++i) {
-                for (const QString title : {"Fernwick", "Downloading..."}) {
+                for (const char* title : {"Fernwick", "Downloading..."}) {
                     const QString shown = wine.drive({"show", title});
                     if (shown.contains(stopQuestion) && shown.contains("Button\t1\tCancel")) {
-                        return title;
+                        return QString(title);
                     }
                 }
                 QThread::msleep(200);
