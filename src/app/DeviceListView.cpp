@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace fw {
@@ -22,8 +23,9 @@ DeviceListView::DeviceListView(QWidget* parent) : QTreeView(parent) {
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::Interactive);
-    // Right-button events must reach mousePressEvent/mouseReleaseEvent: the popups are ours.
-    setContextMenuPolicy(Qt::PreventContextMenu);
+    // Right-button events reach mousePressEvent/mouseReleaseEvent, which run the popups; the context
+    // menu event is taken only from the keyboard.
+    setContextMenuPolicy(Qt::DefaultContextMenu);
 }
 
 int DeviceListView::pickedRow() const {
@@ -77,6 +79,26 @@ void DeviceListView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void DeviceListView::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+void DeviceListView::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        emit commandKey(WindowKey::Enter);
+    } else if (plain && event->key() == Qt::Key_Delete) {
+        emit commandKey(WindowKey::Delete);
+    } else {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void DeviceListView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        emit commandKey(WindowKey::ContextMenu);
+    }
     event->accept();
 }
 

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -109,6 +110,7 @@ void MainWindow::connectCommands() {
         logic_->rightReleased();
     });
     connect(list_, &DeviceListView::leftDoubleClicked, this, [this] { logic_->doubleClicked(); });
+    connect(list_, &DeviceListView::commandKey, this, [this](WindowKey key) { logic_->keyPressed(key); });
 }
 
 void MainWindow::render(const CommandEnabling& enabling) {
@@ -161,6 +163,16 @@ void MainWindow::showToolbar(bool shown) {
     layoutClient();
 }
 
+// F5 reaches the window from whichever control had the focus and left it alone.
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier) {
+        logic_->keyPressed(WindowKey::F5);
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     logic_->shown();
@@ -190,9 +202,18 @@ void MainWindow::unpick() {
     list_->unpick();
 }
 
-void MainWindow::showPopup(MainWindowLogic::Popup popup) {
-    menus_->menu(popup == MainWindowLogic::Popup::Row ? MenuId::RowPopup : MenuId::SpacePopup)
-        ->popup(popupAt_);
+void MainWindow::showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) {
+    QPoint at = popupAt_;
+    if (place != MainWindowLogic::PopupPlace::Pointer) { // from the keyboard: below the row, or the corner
+        QPoint inRows(0, 0);
+        if (const int row = list_->pickedRow(); place == MainWindowLogic::PopupPlace::PickedRow && row >= 0) {
+            const QModelIndex index = model_->index(row, 0);
+            list_->scrollTo(index);
+            inRows = list_->visualRect(index).bottomLeft();
+        }
+        at = list_->viewport()->mapToGlobal(inRows);
+    }
+    menus_->menu(popup == MainWindowLogic::Popup::Row ? MenuId::RowPopup : MenuId::SpacePopup)->popup(at);
 }
 
 void MainWindow::openSetIp(ProcessValues& values) {

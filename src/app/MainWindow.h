@@ -39,6 +39,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -49,7 +50,7 @@ private:
     void render(const CommandEnabling& enabling) override;
     int pickedRow() const override;
     void unpick() override;
-    void showPopup(MainWindowLogic::Popup popup) override;
+    void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
     void openSetIp(ProcessValues& values) override;

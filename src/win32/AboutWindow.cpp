@@ -35,9 +35,10 @@ void AboutWindow::run(HINSTANCE instance, HWND owner) {
     registerWindowClass(instance, kClassName, &aboutProc);
 
     const AboutText text = aboutText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH);
-    HWND window =
-        CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, wideOf(text.title).c_str(),
-                        WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, owner, nullptr, instance, nullptr);
+    const POINT at = ownerCentre(owner);
+    HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, wideOf(text.title).c_str(),
+                                  WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, 1, 1, owner, nullptr,
+                                  instance, nullptr);
     bool done = false;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&done));
     const WindowMetrics m(window);

@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/DeviceListControl.h"
 
+#include "app/core/ListLayout.h"
 #include "discovery/core/DeviceCells.h"
 #include "platform/windows/WideText.h"
 #include "win32/ResourceIds.h"
 #include "win32/WindowMetrics.h"
 
+#include <algorithm>
+
 namespace fw::win32 {
 
-DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HFONT font, int dpi) {
+DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HFONT font, int dpi)
+    : instance_(instance), dpi_(dpi) {
     list_ = CreateWindowExW(
         WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
@@ -16,14 +20,7 @@ DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HF
     SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
 
-    const int side = MulDiv(16, dpi, USER_DEFAULT_SCREEN_DPI);
-    icons_ = ImageList_Create(side, side, ILC_COLOR32 | ILC_MASK, 1, 0);
-    HICON row = loadIcon(instance, FW_IDI_ROW, side);
-    if (row != nullptr) {
-        ImageList_AddIcon(icons_, row);
-        DestroyIcon(row);
-    }
-    ListView_SetImageList(list_, icons_, LVSIL_SMALL);
+    loadRowIcon();
 
     for (int c = 0; c < kDeviceColumns; ++c) {
         std::wstring title = c == kDeviceKindColumn
@@ -43,6 +40,28 @@ DeviceListControl::~DeviceListControl() {
     if (icons_ != nullptr) {
         ImageList_Destroy(icons_);
     }
+}
+
+// The list holds the image list it had until the new one is in.
+void DeviceListControl::loadRowIcon() {
+    const int side = MulDiv(16, dpi_, USER_DEFAULT_SCREEN_DPI);
+    HIMAGELIST old = icons_;
+    icons_ = ImageList_Create(side, side, ILC_COLOR32 | ILC_MASK, 1, 0);
+    HICON row = loadIcon(instance_, FW_IDI_ROW, side);
+    if (row != nullptr) {
+        ImageList_AddIcon(icons_, row);
+        DestroyIcon(row);
+    }
+    ListView_SetImageList(list_, icons_, LVSIL_SMALL);
+    if (old != nullptr) {
+        ImageList_Destroy(old);
+    }
+}
+
+void DeviceListControl::useDpi(int dpi) {
+    dpi_ = dpi;
+    loadRowIcon();
+    fitColumns();
 }
 
 void DeviceListControl::appendRows(std::vector<DeviceRow> rows) {
@@ -69,6 +88,10 @@ void DeviceListControl::clear() {
 void DeviceListControl::recount() {
     ListView_SetItemCountEx(list_, static_cast<int>(rows_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     InvalidateRect(list_, nullptr, FALSE);
+    RECT client{};
+    if (GetClientRect(list_, &client) != 0 && client.right != fittedWidth_) {
+        fitColumns();
+    }
 }
 
 int DeviceListControl::pickedRow() const {
@@ -80,6 +103,25 @@ void DeviceListControl::pick(int row) {
     if (row >= 0) {
         ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
+}
+
+POINT DeviceListControl::popupPoint(bool atPickedRow) const {
+    POINT at{0, 0};
+    RECT header{};
+    if (HWND columns = ListView_GetHeader(list_);
+        columns != nullptr && GetWindowRect(columns, &header) != 0) {
+        at.y = header.bottom - header.top;
+    }
+    const int row = pickedRow();
+    RECT item{};
+    if (atPickedRow && row >= 0) {
+        ListView_EnsureVisible(list_, row, FALSE);
+        if (ListView_GetItemRect(list_, row, &item, LVIR_LABEL) != 0) {
+            at = {item.left, item.bottom};
+        }
+    }
+    ClientToScreen(list_, &at);
+    return at;
 }
 
 void DeviceListControl::fillCell(NMLVDISPINFOW& info) {
@@ -97,8 +139,21 @@ void DeviceListControl::fillCell(NMLVDISPINFOW& info) {
     }
 }
 
-void DeviceListControl::setColumnWidth(int column, int width) {
-    ListView_SetColumnWidth(list_, column, width);
+void DeviceListControl::fitColumns() {
+    RECT client{};
+    if (GetClientRect(list_, &client) == 0) {
+        return;
+    }
+    const auto unit = list_layout::widthUnit(static_cast<int>(pixelsToTwips(client.right, dpi_)));
+    if (!unit) {
+        return;
+    }
+    fittedWidth_ = client.right;
+    const auto widths = list_layout::columnWidths(*unit);
+    for (int c = 0; c < list_layout::kColumnCount; ++c) {
+        ListView_SetColumnWidth(list_, c,
+                                std::max(0, twipsToPixels(widths[static_cast<std::size_t>(c)], dpi_)));
+    }
 }
 
 } // namespace fw::win32

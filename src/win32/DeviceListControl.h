@@ -29,15 +29,26 @@ public:
     HWND window() const { return list_; }
     int pickedRow() const;
     void pick(int row); // -1 picks none
+    // Where a popup opened from the keyboard goes, in screen coordinates: below the picked row
+    // (scrolled into view), or at the top left corner of the rows.
+    POINT popupPoint(bool atPickedRow) const;
     // Fills in the text the list asks for (LVN_GETDISPINFOW).
     void fillCell(NMLVDISPINFOW& info);
-    void setColumnWidth(int column, int width);
+    // The six visible columns share the list's client width (inside its border, beside its vertical
+    // scroll bar) by the w rule; again whenever the scroll bar comes or goes with the rows.
+    void fitColumns();
+    // After a move to a monitor of another scale: the row icon and the columns at the new DPI.
+    void useDpi(int dpi);
 
 private:
     void recount();
+    void loadRowIcon();
 
+    HINSTANCE instance_;
     HWND list_ = nullptr;
     HIMAGELIST icons_ = nullptr;
+    int dpi_;
+    int fittedWidth_ = -1; // the client width the columns were fitted to
     std::vector<DeviceRow> rows_;
 };
 

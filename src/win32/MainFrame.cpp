@@ -11,6 +11,7 @@
 #include "win32/Win32MessageBox.h"
 #include "win32/WindowClass.h"
 
+#include <optional>
 #include <windows.h>
 // windows.h first: the headers below use its types
 #include <windowsx.h>
@@ -96,6 +97,23 @@ bool MainFrame::moveFocusOnTab(const MSG& msg) {
     return true;
 }
 
+bool MainFrame::commandKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) < 0 ||
+        (msg.hwnd != window_ && IsChild(window_, msg.hwnd) == 0)) {
+        return false;
+    }
+    const bool onList = msg.hwnd == list_->window();
+    std::optional<WindowKey> key;
+    if (msg.wParam == VK_F5) {
+        key = WindowKey::F5;
+    } else if (onList && msg.wParam == VK_RETURN) {
+        key = WindowKey::Enter;
+    } else if (onList && msg.wParam == VK_DELETE) {
+        key = WindowKey::Delete;
+    }
+    return key && logic_->keyPressed(*key);
+}
+
 void MainFrame::show(int how) {
     ShowWindow(window_, how);
     UpdateWindow(window_);
@@ -142,11 +160,7 @@ void MainFrame::buildClientArea() {
     };
     deleteButton_ = button(kDeleteButtonId);
     searchButton_ = button(kSearchButtonId);
-    const int side = MulDiv(16, m.dpi(), USER_DEFAULT_SCREEN_DPI);
-    buttonIcons_ = {loadIcon(context_.instance, FW_IDI_DELETE, side),
-                    loadIcon(context_.instance, FW_IDI_SEARCH, side)};
-    SendMessageW(deleteButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[0]));
-    SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[1]));
+    loadButtonIcons();
     // The picture buttons have no text of their own: their window texts (what screen readers say)
     // and tooltips are the menu entries they stand for.
     SetWindowTextW(deleteButton_, text(Str::Delete).c_str());
@@ -170,9 +184,24 @@ void MainFrame::buildClientArea() {
     list_ = std::make_unique<DeviceListControl>(window_, context_.instance, kListId, m.font(), m.dpi());
 }
 
+// The toolbar's pictures at the window's DPI; the ones they replace go once the buttons hold the new.
+void MainFrame::loadButtonIcons() {
+    const int side = MulDiv(16, metrics_->dpi(), USER_DEFAULT_SCREEN_DPI);
+    const std::array<HICON, 2> old = buttonIcons_;
+    buttonIcons_ = {loadIcon(context_.instance, FW_IDI_DELETE, side),
+                    loadIcon(context_.instance, FW_IDI_SEARCH, side)};
+    SendMessageW(deleteButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[0]));
+    SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(buttonIcons_[1]));
+    for (HICON icon : old) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
+    }
+}
+
 // The list fills the client area below the toolbar band (from the top with the toolbar hidden), and
-// its six visible columns share the list's width by the w rule. A size that gives w <= 0 (a minimized
-// window) leaves everything as it was.
+// its six visible columns share what the list shows of its width by the w rule. A size that gives
+// w <= 0 (a minimized window) leaves everything as it was.
 void MainFrame::layoutClient() {
     RECT client{};
     GetClientRect(window_, &client);
@@ -189,10 +218,7 @@ void MainFrame::layoutClient() {
     const int listTop = metrics_->px(listTopTwips_);
     MoveWindow(list_->window(), 0, listTop, client.right,
                std::max(0, static_cast<int>(client.bottom) - listTop), TRUE);
-    const auto widths = list_layout::columnWidths(*unit);
-    for (int c = 0; c < list_layout::kColumnCount; ++c) {
-        list_->setColumnWidth(c, std::max(0, metrics_->px(widths[static_cast<std::size_t>(c)])));
-    }
+    list_->fitColumns();
 }
 
 void MainFrame::render(const CommandEnabling& enabling) {
@@ -213,13 +239,18 @@ void MainFrame::render(const CommandEnabling& enabling) {
     }
 }
 
-void MainFrame::showPopup(MainWindowLogic::Popup popup) {
-    const DWORD at = GetMessagePos();
+void MainFrame::showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) {
+    POINT at{};
+    if (place == MainWindowLogic::PopupPlace::Pointer) {
+        const DWORD pointer = GetMessagePos();
+        at = {GET_X_LPARAM(pointer), GET_Y_LPARAM(pointer)};
+    } else {
+        at = list_->popupPoint(place == MainWindowLogic::PopupPlace::PickedRow);
+    }
     HMENU menu = menus_[static_cast<std::size_t>(popup == MainWindowLogic::Popup::Row ? MenuId::RowPopup
                                                                                       : MenuId::SpacePopup)];
     // Either button chooses an entry.
-    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON | TPM_LEFTALIGN, GET_X_LPARAM(at), GET_Y_LPARAM(at), window_,
-                     nullptr);
+    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON | TPM_LEFTALIGN, at.x, at.y, window_, nullptr);
 }
 
 MessageAnswer MainFrame::ask(const Message& message) {
@@ -315,6 +346,16 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_NOTIFY:
         return notify(*reinterpret_cast<const NMHDR*>(lParam));
+    // The context-menu key and Shift+F10 on the list come as a position of -1 (a right click has
+    // shown its popup on NM_RCLICK already).
+    case WM_CONTEXTMENU:
+        if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1 &&
+            (reinterpret_cast<HWND>(wParam) == list_->window() ||
+             reinterpret_cast<HWND>(wParam) == window_)) {
+            logic_->keyPressed(WindowKey::ContextMenu);
+            return 0;
+        }
+        return DefWindowProcW(window_, message, wParam, lParam);
     case WM_INITMENUPOPUP:
         if (reinterpret_cast<HMENU>(wParam) == menus_[static_cast<std::size_t>(MenuId::Admin)]) {
             logic_->adminOpening();
@@ -340,8 +381,15 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         SetFocus(list_->window());
         return 0;
     case WM_DPICHANGED: { // moved to a monitor of another scale: the system proposes the new frame
-        metrics_ = std::make_unique<WindowMetrics>(window_);
-        SendMessageW(list_->window(), WM_SETFONT, reinterpret_cast<WPARAM>(metrics_->font()), TRUE);
+        // Every control takes the new font before the old one is deleted with its metrics; the
+        // pictures are loaded again at the new size.
+        auto metrics = std::make_unique<WindowMetrics>(window_);
+        for (HWND control : {line_, deleteButton_, searchButton_, list_->window()}) {
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(metrics->font()), TRUE);
+        }
+        metrics_ = std::move(metrics);
+        loadButtonIcons();
+        list_->useDpi(metrics_->dpi());
         const RECT& proposed = *reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(window_, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
                      proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);

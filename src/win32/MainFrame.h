@@ -32,6 +32,8 @@ public:
     HWND window() const { return window_; }
     // Tab and Shift+Tab between the toolbar's buttons and the list; true when msg was that.
     bool moveFocusOnTab(const MSG& msg);
+    // F5 in the window, Enter and Delete on the list: the window's command keys; true when msg was one.
+    bool commandKey(const MSG& msg);
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -41,12 +43,13 @@ private:
     void command(int id);
     LRESULT notify(const NMHDR& header);
     void layoutClient();
+    void loadButtonIcons();
 
     // MainWindowLogic::View
     void render(const CommandEnabling& enabling) override;
     int pickedRow() const override { return list_->pickedRow(); }
     void unpick() override { list_->pick(-1); }
-    void showPopup(MainWindowLogic::Popup popup) override;
+    void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
     void openSetIp(ProcessValues& values) override;

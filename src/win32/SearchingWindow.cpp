@@ -26,9 +26,10 @@ SearchingWindow::SearchingWindow(HINSTANCE instance, HWND owner, std::function<v
     : ended_(std::move(ended)) {
     registerWindowClass(instance, kClassName, &SearchingWindow::windowProc);
 
-    window_ =
-        CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, text(Str::SearchingTitle).c_str(),
-                        WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, owner, nullptr, instance, nullptr);
+    const POINT at = ownerCentre(owner);
+    window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, text(Str::SearchingTitle).c_str(),
+                              WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, 1, 1, owner, nullptr, instance,
+                              nullptr);
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     metrics_ = std::make_unique<WindowMetrics>(window_);
     const WindowMetrics& m = *metrics_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/WindowMetrics.h"
 
+#include <algorithm>
+
 namespace fw::win32 {
 
 WindowMetrics::WindowMetrics(HWND window) {
@@ -45,18 +47,40 @@ HICON loadIcon(HINSTANCE instance, int id, int side) {
         LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
 }
 
-void centreOnOwner(HWND window, HWND owner) {
+namespace {
+
+RECT ownerArea(HWND owner) {
     RECT area{};
     if (owner == nullptr || GetWindowRect(owner, &area) == 0) {
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     }
+    return area;
+}
+
+} // namespace
+
+POINT ownerCentre(HWND owner) {
+    const RECT area = ownerArea(owner);
+    return {area.left + (area.right - area.left) / 2, area.top + (area.bottom - area.top) / 2};
+}
+
+void centreOnOwner(HWND window, HWND owner) {
+    const RECT area = ownerArea(owner);
     RECT own{};
     GetWindowRect(window, &own);
     const int width = own.right - own.left;
     const int height = own.bottom - own.top;
-    SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
-                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    LONG left = area.left + (area.right - area.left - width) / 2;
+    LONG top = area.top + (area.bottom - area.top - height) / 2;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(owner != nullptr ? owner : window, MONITOR_DEFAULTTONEAREST),
+                        &monitor) != 0) {
+        const RECT& work = monitor.rcWork;
+        left = std::max(work.left, std::min(left, work.right - width));
+        top = std::max(work.top, std::min(top, work.bottom - height));
+    }
+    SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 } // namespace fw::win32

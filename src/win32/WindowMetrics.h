@@ -33,7 +33,12 @@ private:
 // caller destroys it.
 HICON loadIcon(HINSTANCE instance, int id, int side);
 
-// Puts a window over the middle of its owner (or the screen).
+// Where a dialog of the owner's is made before it knows its size: the middle of the owner (or of the
+// work area), so that it has the DPI of the owner's monitor from the start.
+POINT ownerCentre(HWND owner);
+
+// Puts a window over the middle of its owner (or the screen), inside the work area of the owner's
+// monitor.
 void centreOnOwner(HWND window, HWND owner);
 
 } // namespace fw::win32

@@ -53,7 +53,7 @@ int runMessageLoop(fw::win32::MainFrame& frame) {
         if (active != nullptr && active != frame.window() && IsDialogMessageW(active, &msg)) {
             continue;
         }
-        if (frame.moveFocusOnTab(msg)) {
+        if (frame.moveFocusOnTab(msg) || frame.commandKey(msg)) {
             continue;
         }
         TranslateMessage(&msg);

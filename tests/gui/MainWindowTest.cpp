@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
@@ -472,6 +473,51 @@ TEST(MainWindowMenus, RightReleaseShowsThePopupAndEitherButtonChooses) {
     QTest::mouseClick(popup, Qt::RightButton, {}, popup->actionGeometry(h.action("Mdelete")).center());
     ASSERT_EQ(h.window->deviceList().rowCount(), 1);
     EXPECT_EQ(h.window->deviceList().rowAt(0).name, "two");
+}
+
+// The rows from the keyboard: the context-menu key (or Shift+F10) opens the popup of the picked
+// row at that row, or the space popup without a pick; Enter connects like a double-click, Delete
+// deletes the picked row and F5 searches.
+TEST(MainWindowMenus, KeyboardWorksTheRows) {
+    MainWindowHarness h;
+    h.start();
+    h.reply(kOne);
+    h.reply(kTwo);
+    DeviceListView* list = h.list();
+    list->setFocus();
+    const auto contextKey = [&] {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(0, 0), list->mapToGlobal(QPoint(0, 0)));
+        QApplication::sendEvent(list, &event);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    };
+    h.press(Qt::LeftButton, h.spacePoint());
+    QMenu* popup = contextKey();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->objectName(), "Mall");
+    h.closePopups();
+
+    QTest::keyClick(list, Qt::Key_Down); // keyboard navigation picks the next row, here the first
+    ASSERT_EQ(list->pickedRow(), 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(list->pickedRow(), 1);
+    popup = contextKey();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->objectName(), "Mpop");
+    const QRect row = list->visualRect(h.window->deviceList().index(1, 0));
+    const QRect rowOnScreen(list->viewport()->mapToGlobal(row.topLeft()), row.size());
+    EXPECT_LE(std::abs(popup->pos().y() - rowOnScreen.bottom()), row.height()) << "opens at the row";
+    EXPECT_TRUE(h.enabled("mDownload")) << "the popup rule ran";
+    h.closePopups();
+
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(h.fakes.calls.list(), (std::vector<std::string>{"flush 10.0.0.21", "open http://10.0.0.21"}));
+    QTest::keyClick(list, Qt::Key_Delete);
+    ASSERT_EQ(h.window->deviceList().rowCount(), 1);
+    EXPECT_EQ(h.window->deviceList().rowAt(0).name, "one");
+    const std::size_t openedBefore = h.sent();
+    QTest::keyClick(list, Qt::Key_F5);
+    EXPECT_EQ(h.window->deviceList().rowCount(), 0) << "F5 searches";
+    EXPECT_GT(h.sent(), openedBefore);
 }
 
 } // namespace

@@ -28,14 +28,17 @@ TEST(MenuTable, AccessKeysComeFromTheDesignAndDifferWithinAMenu) {
     for (const auto& [caption, design, shown] : cases) {
         EXPECT_EQ(captionWithAccessKey(caption, design), shown) << design;
     }
+    // Every entry shown can be chosen from the keyboard, by a key of its own within its menu.
     std::map<MenuId, std::set<char>> keys;
     for (const MenuEntry& entry : kMenuEntries) {
+        if (!entry.shown || entry.command == MenuCommand::None) {
+            continue;
+        }
         const std::string caption = captionWithAccessKey(menuCaption(entry), entry.designCaption);
         const auto at = caption.find('&');
-        if (entry.shown && at != std::string::npos) {
-            EXPECT_TRUE(keys[entry.menu].insert(static_cast<char>(std::tolower(caption[at + 1]))).second)
-                << entry.name;
-        }
+        ASSERT_NE(at, std::string::npos) << entry.name << " has no access key";
+        EXPECT_TRUE(keys[entry.menu].insert(static_cast<char>(std::tolower(caption[at + 1]))).second)
+            << entry.name;
     }
 }
 
@@ -64,7 +67,13 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     void render(const CommandEnabling&) override {}
     int pickedRow() const override { return picked; }
     void unpick() override { picked = -1; }
-    void showPopup(MainWindowLogic::Popup) override { log.push_back("popup"); }
+    void showPopup(MainWindowLogic::Popup p, MainWindowLogic::PopupPlace at) override {
+        using P = MainWindowLogic::PopupPlace;
+        log.push_back(std::string(p == MainWindowLogic::Popup::Row ? "row" : "space") + " popup at " +
+                      (at == P::Pointer     ? "pointer"
+                       : at == P::PickedRow ? "row"
+                                            : "corner"));
+    }
     MessageAnswer ask(const Message& m) override {
         return log.push_back("ask " + m.text), MessageAnswer::Cancel;
     }
@@ -121,6 +130,61 @@ TEST(MainWindowLogic, RunsASessionOverAnyToolkit) {
                   "timer 500", "countdown", "flush 10.0.0.20", "open http://10.0.0.20", "setip",
                   "message eth0 (10.0.0.1): UDP port 4001 is in use by another program", "ask Exit Fernwick?",
                   "message " + std::string(loadResString(Str::NoAdapter)), "end 1", "close"}));
+}
+
+// The keyboard works the rows as the mouse does: the context-menu key runs the popup rule for the
+// picked row and opens the popup there, Enter connects like a double-click, Delete and F5 run
+// their menu entries.
+TEST(MainWindowLogic, KeysWorkTheRowsLikeTheMouse) {
+    FakePort port;
+    Rows rows;
+    View view;
+    ProcessValues values;
+    SearchCycle search(port, values, rows, view);
+    MainWindowLogic logic(view, search, rows, values);
+    search.setEvents(logic);
+    logic.load();
+    logic.firstSearchDue();
+    search.countdownEnded();
+    const auto row = [](const char* ip, const char* adapter) {
+        return DeviceRow{
+            "d", *Ipv4::parse(ip), "e", 1, false, {}, DeviceKind::AccessPoint, *Ipv4::parse(adapter)};
+    };
+    port.listener->rowsListed({{1, row("10.0.0.20", "10.0.0.1")}, {1, row("10.0.1.21", "10.0.1.1")}});
+    ASSERT_EQ(rows.count(), 2);
+    view.log.clear();
+
+    struct Step {
+        int picked;
+        WindowKey key;
+        std::vector<std::string> log;
+        int rowsAfter;
+    };
+    const Step steps[]{
+        {-1, WindowKey::ContextMenu, {"space popup at corner"}, 2},
+        {-1, WindowKey::Enter, {}, 2},
+        {-1, WindowKey::Delete, {}, 2},
+        {0, WindowKey::ContextMenu, {"row popup at row"}, 2},
+        {1, WindowKey::Enter, {"flush 10.0.1.21", "open http://10.0.1.21"}, 2},
+        {0, WindowKey::Delete, {}, 1},
+        {-1, WindowKey::F5, {"countdown"}, 0},
+    };
+    for (const Step& step : steps) {
+        view.picked = step.picked;
+        view.log.clear();
+        EXPECT_TRUE(logic.keyPressed(step.key)) << static_cast<int>(step.key);
+        EXPECT_EQ(view.log, step.log) << "picked " << step.picked << ", key " << static_cast<int>(step.key);
+        EXPECT_EQ(rows.count(), step.rowsAfter) << "picked " << step.picked;
+        if (step.key == WindowKey::ContextMenu) {
+            EXPECT_EQ(logic.enabling().enabled(Command::PopupUpgrade), step.picked >= 0)
+                << "the popup rule ran";
+        }
+        if (step.key == WindowKey::Enter && step.picked >= 0) {
+            EXPECT_EQ(values.localAdapterIp, Ipv4::parse("10.0.1.1"))
+                << "Enter picks the row as a double-click";
+        }
+    }
+    EXPECT_EQ(port.started.size(), 2u) << "F5 searched";
 }
 
 } // namespace

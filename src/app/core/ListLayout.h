@@ -27,9 +27,10 @@ inline constexpr int kSearchButtonLeft = 720;
 inline constexpr int kInitialListTop = 600;
 inline constexpr double kShownListTop = 1.5 * kButtonSize;
 
-// The column width unit: list width / 6 - 20, rounded to nearest with halves to even, as a 16-bit
-// signed number (clamped, so a huge window cannot wrap it). None when the unit would be zero or
-// negative (a minimized window): the caller then keeps its current layout.
+// The column width unit: list width / 6 - 20 (the width the list shows its rows in: inside its
+// border and beside its vertical scroll bar, so that the last column is not cut off), rounded to nearest with
+// halves to even, as a 16-bit signed number (clamped, so a huge window cannot wrap it). None when the unit
+// would be zero or negative (a minimized window): the caller then keeps its current layout.
 std::optional<std::int16_t> widthUnit(int listWidthTwips) noexcept;
 
 // Columns 1-3: w; 4 and 5: w - 100; 6: w + 200; 7 (the kind letter): 0.

@@ -106,14 +106,43 @@ void MainWindowLogic::picked(int row, bool leftButton) {
 }
 
 void MainWindowLogic::rightReleased() {
+    popupRule(false);
+}
+
+// The popup rule; from the keyboard the popup opens at the picked row rather than at the pointer.
+void MainWindowLogic::popupRule(bool fromKeyboard) {
     if (const DeviceRow* row = pickedRow()) {
         takeHandOffFrom(*row);
         apply(EnablingEvent::RightReleaseOnRow);
-        view_.showPopup(Popup::Row);
+        view_.showPopup(Popup::Row, fromKeyboard ? PopupPlace::PickedRow : PopupPlace::Pointer);
     } else {
         apply(EnablingEvent::RightReleaseOnSpace);
-        view_.showPopup(Popup::Space);
+        view_.showPopup(Popup::Space, fromKeyboard ? PopupPlace::ListCorner : PopupPlace::Pointer);
     }
+}
+
+// The keys stand for what the mouse or a menu entry does, and do nothing where those would not:
+// Delete and F5 only while their menu entries are enabled.
+bool MainWindowLogic::keyPressed(WindowKey key) {
+    switch (key) {
+    case WindowKey::Enter: // a double-click on the picked row
+        if (pickedRow() != nullptr) {
+            picked(view_.pickedRow(), true);
+            doubleClicked();
+        }
+        return true;
+    case WindowKey::ContextMenu:
+        popupRule(true);
+        return true;
+    case WindowKey::Delete:
+    case WindowKey::F5:
+        break;
+    }
+    const MenuEntry& entry = kMenuEntries[menuEntryIndex(key == WindowKey::Delete ? "delete" : "search")];
+    if (!entry.enabling || enabling_.enabled(*entry.enabling)) {
+        run(entry.command);
+    }
+    return true;
 }
 
 void MainWindowLogic::adminOpening() {

@@ -22,6 +22,9 @@ public:
     static constexpr std::chrono::milliseconds kFirstSearchDelay{500};
 
     enum class Popup : std::uint8_t { Row, Space };
+    // Where a popup opens: at the pointer after a right release; from the keyboard at the picked
+    // row, or at the list's top left corner when no row is picked.
+    enum class PopupPlace : std::uint8_t { Pointer, PickedRow, ListCorner };
 
     class View {
     public:
@@ -29,7 +32,7 @@ public:
         virtual int pickedRow() const = 0; // -1 for none
         // No row picked and no current row, so that removing rows cannot pick a neighbour.
         virtual void unpick() = 0;
-        virtual void showPopup(Popup popup) = 0; // at the pointer
+        virtual void showPopup(Popup popup, PopupPlace place) = 0;
         virtual MessageAnswer ask(const Message& message) = 0;
         // Call firstSearchDue() once `delay` has passed.
         virtual void startFirstSearchTimer(std::chrono::milliseconds delay) = 0;
@@ -63,6 +66,8 @@ public:
     void rightReleased();                  // shows the popup for what is picked
     void adminOpening();
     void doubleClicked() { connectToDevice(); }
+    // A command key (see WindowKey); true when the window took it.
+    bool keyPressed(WindowKey key);
     // A close request; true when the window may close (the program then ends).
     bool closeRequested();
 
@@ -76,6 +81,7 @@ public:
 
 private:
     void apply(EnablingEvent event);
+    void popupRule(bool fromKeyboard);
     const DeviceRow* pickedRow() const;
     void takeHandOffFrom(const DeviceRow& row);
     void connectToDevice();

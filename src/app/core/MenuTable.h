@@ -33,6 +33,11 @@ enum class MenuCommand : std::uint8_t {
     About,
 };
 
+// Keys the main window takes as commands; each view maps its toolkit's keys to these. Enter,
+// Delete and the context-menu key (or Shift+F10) act on the list's picked row and are taken only
+// while the list has the focus; F5 anywhere in the window.
+enum class WindowKey : std::uint8_t { Enter, Delete, F5, ContextMenu };
+
 // The menu bar's five menus and the two popups over the device list, which never sit in the bar.
 enum class MenuId : std::uint8_t { File, Edit, View, Admin, Help, RowPopup, SpacePopup };
 inline constexpr std::size_t kMenuCount = 7;
@@ -82,20 +87,20 @@ inline constexpr std::array kEntries{
     MenuEntry{MenuId::Edit, "dedit", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::Edit, "search", "&Search", Str::Search, C::Search, true, std::nullopt},
     MenuEntry{MenuId::View, "toolbar", "&Toolbar", Str::Toolbar, C::Toolbar, true, std::nullopt, true},
-    MenuEntry{MenuId::Admin, "setip", "Set IP Address...", Str::SetIpAddress, C::SetIp, true,
+    MenuEntry{MenuId::Admin, "setip", "Set &IP Address...", Str::SetIpAddress, C::SetIp, true,
               Command::AdminSetIp},
     MenuEntry{MenuId::Admin, "donset", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::Admin, "MDiagnois", "&Diagnostic", std::nullopt, C::Diagnostic, false,
               Command::AdminDiagnostic},
     MenuEntry{MenuId::Admin, "MReturnToNormal", "&Return to &Normal mode", std::nullopt, C::ReturnToNormal,
               false, std::nullopt},
-    MenuEntry{MenuId::Admin, "Mload", "Upgrade FW", Str::UpgradeFw, C::Upgrade, true, Command::AdminUpgrade},
+    MenuEntry{MenuId::Admin, "Mload", "&Upgrade FW", Str::UpgradeFw, C::Upgrade, true, Command::AdminUpgrade},
     MenuEntry{MenuId::Help, "helptopic", "Help &Topics...", std::nullopt, C::HelpTopics, false,
               Command::HelpTopics},
     MenuEntry{MenuId::Help, "Mabout", "&About", Str::AboutProduct, C::About, true, std::nullopt},
     MenuEntry{MenuId::RowPopup, "Msetip", "Set &IP Address", Str::SetIpAddress, C::SetIp, true,
               Command::PopupSetIp},
-    MenuEntry{MenuId::RowPopup, "mDownload", "Upgrade FW", Str::UpgradeFw, C::Upgrade, true,
+    MenuEntry{MenuId::RowPopup, "mDownload", "&Upgrade FW", Str::UpgradeFw, C::Upgrade, true,
               Command::PopupUpgrade},
     MenuEntry{MenuId::RowPopup, "Mreturn", "&Return to Normal Mode", std::nullopt, C::ReturnToNormal, false,
               Command::PopupReturnToNormal},
