@@ -5,6 +5,7 @@
 #include "common/DeviceKind.h"
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
+#include "common/PickedDevice.h"
 
 #include <optional>
 
@@ -20,6 +21,7 @@ struct ProcessValues {
     std::optional<Ipv4> localAdapterIp;                 // our address on the adapter the device answered on
     int setIpAdapterIndex = 0;                          // chosen when the Set IP dialog loads, 0 at start
     AdapterTable hostAdapters{}; // rebuilt with adapterTable: every adapter, searched on or not
+    PickedDevice pickedDevice{}; // the row the Set IP or upgrade dialog is opened for, as it names it
 };
 
 } // namespace fw

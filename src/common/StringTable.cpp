@@ -119,6 +119,8 @@ constexpr std::array kTable{
     Entry{407, "Cannot use UDP port 14321 for the firmware upload from"},
     Entry{408, "is an address of this computer, so a device given it could not be reached. Adapter:"},
     Entry{410, "Index must be between 0 and 3"},
+    Entry{420, "Stop the upgrade? The device may be left without working firmware."},
+    Entry{421, "Firmware upgrade in progress"},
 };
 
 constexpr bool sortedById() {

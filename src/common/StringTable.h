@@ -68,6 +68,8 @@ enum class Str : std::uint16_t {
     UploadPortUnusable = 407,
     HostHoldsAddress = 408,
     IpIndexRange = 410,
+    StopUpgradeQuestion = 420,
+    UpgradeBlocksSessionEnd = 421,
 };
 
 // The text for an id. Asking for an id the table does not hold is a programming error:

@@ -85,6 +85,16 @@ Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, Set
     place(command2_, SetIpLayout::kOk);
     place(command1_, SetIpLayout::kExit);
     fitAround(frame1_, SetIpLayout::kFrame.width, SetIpLayout::kFrame.height, SetIpLayout::kFrameMargin);
+    // The device line under the buttons, as wide as the frame; a long name is cut short, not the
+    // dialog widened.
+    const double dpi = logicalDpiX();
+    device_->setGeometry(
+        twipsToPixels(SetIpLayout::kDevice.left, dpi), twipsToPixels(SetIpLayout::kDevice.top, dpi),
+        std::max(twipsToPixels(SetIpLayout::kDevice.width, dpi), frame1_->width()),
+        std::max(twipsToPixels(SetIpLayout::kDevice.height, dpi), device_->sizeHint().height()));
+    const QString line = QString::fromStdString(logic_.deviceLine());
+    device_->setText(device_->fontMetrics().elidedText(line, Qt::ElideRight, device_->width()));
+    device_->setToolTip(line);
     fitAround(this, SetIpLayout::kClientWidth, SetIpLayout::kClientHeight, SetIpLayout::kMargin);
     setFixedSize(size());
 
@@ -143,6 +153,10 @@ void Setips::buildControls() {
     label3_ = label("Label3");
     label4_ = label("Label4");
     label5_ = label("Label5");
+
+    device_ = new QLabel(this);
+    device_->setObjectName(QStringLiteral("DeviceLine"));
+    device_->setTextFormat(Qt::PlainText);
 
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         auto* e = new ZavikIPAddress(frame1_);

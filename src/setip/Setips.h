@@ -61,6 +61,7 @@ private:
     QLabel* label3_ = nullptr;
     QLabel* label4_ = nullptr;
     QLabel* label5_ = nullptr;
+    QLabel* device_ = nullptr;                 // the device the dialog works on
     std::array<ZavikIPAddress*, 3> entries_{}; // address, mask, gateway
     QPushButton* command1_ = nullptr;          // Exit
     QPushButton* command2_ = nullptr;          // OK

@@ -8,11 +8,14 @@
 #include "upgrade/PathBox.h"
 #include "upgrade/core/UpgradeLayout.h"
 
+#include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSessionManager>
 
 namespace fw {
 namespace {
@@ -28,7 +31,8 @@ Download::Download(Platform& platform, EngineLink engine, const ProcessValues& v
                    QWidget* parent)
     : QDialog(parent), platform_(platform), prompt_(new QLabel(this)), pathBox_(new PathBox(this)),
       ok_(new QPushButton(this)), cancel_(new QPushButton(this)), bar_(new QProgressBar(this)),
-      percent_(new QLabel(this)), port_(engine, platform.host, carry, queue_), logic_(*this, port_, values) {
+      percent_(new QLabel(this)), device_(new QLabel(this)), port_(engine, platform.host, carry, queue_),
+      logic_(*this, port_, values) {
     setObjectName("Download");
     prompt_->setObjectName("Label2");
     pathBox_->setObjectName("Combo1");
@@ -36,6 +40,7 @@ Download::Download(Platform& platform, EngineLink engine, const ProcessValues& v
     cancel_->setObjectName("Command2");
     bar_->setObjectName("ProgressBar1");
     percent_->setObjectName("Label1");
+    device_->setObjectName("DeviceLine");
 
     QFont f(QStringLiteral("Lucida Sans Unicode"));
     f.setPointSizeF(8.25);
@@ -51,11 +56,16 @@ Download::Download(Platform& platform, EngineLink engine, const ProcessValues& v
     ok_->setGeometry(twips(dpi, UpgradeLayout::kOk));
     percent_->setGeometry(twips(dpi, UpgradeLayout::kPercent));
     cancel_->setGeometry(twips(dpi, UpgradeLayout::kCancel));
+    device_->setGeometry(twips(dpi, UpgradeLayout::kDevice));
 
     setWindowTitle(uiText(Str::Downloading));
     prompt_->setText(uiText(Str::DownloadFile));
     ok_->setText(uiText(Str::Ok));
     cancel_->setText(uiText(Str::Cancel));
+    device_->setTextFormat(Qt::PlainText);
+    const QString line = QString::fromStdString(logic_.deviceLine());
+    device_->setText(device_->fontMetrics().elidedText(line, Qt::ElideRight, device_->width()));
+    device_->setToolTip(line);
     bar_->setRange(0, 100);
     bar_->setValue(0);
     bar_->setTextVisible(false);
@@ -66,12 +76,21 @@ Download::Download(Platform& platform, EngineLink engine, const ProcessValues& v
     setTabOrder(ok_, cancel_);
     setTabOrder(cancel_, pathBox_);
     ok_->setDefault(true);
+    cancel_->setAutoDefault(false); // Enter on it goes to the logic, which ignores it during a transfer
     ok_->setFocus();
 
     connect(ok_, &QPushButton::clicked, this, [this] { logic_.ok(); });
     connect(pathBox_, &PathBox::enterPressed, this, [this] { logic_.ok(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { logic_.cancel(); });
     connect(pathBox_, &PathBox::browseRequested, this, [this] { logic_.browse(); });
+#if QT_CONFIG(sessionmanager)
+    // A logoff or shutdown would cut the flash short: refused where the session manager lets us.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+        if (logic_.transferRunning() && session.allowsInteraction()) {
+            session.cancel();
+        }
+    });
+#endif
 }
 
 Download::~Download() = default;
@@ -86,7 +105,22 @@ void Download::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        logic_.enterPressed(cancel_->hasFocus());
+        return;
+    }
     QDialog::keyPressEvent(event);
+}
+
+// The close box: the logic decides, and asks first while a transfer runs.
+void Download::closeEvent(QCloseEvent* event) {
+    if (!isVisible()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    logic_.cancel();
 }
 
 std::string Download::pathText() const {
@@ -119,7 +153,7 @@ void Download::showProgressView() {
     bar_->show();
     percent_->show();
     setWindowTitle(uiText(Str::Downloading));
-    cancel_->setFocus();
+    bar_->setFocus(); // not Cancel: a key meant for something else must not reach it
 }
 
 void Download::setBar(int value) {

@@ -33,6 +33,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     std::string pathText() const override;
@@ -53,6 +54,7 @@ private:
     QPushButton* cancel_; // Command2
     QProgressBar* bar_;   // ProgressBar1
     QLabel* percent_;     // Label1
+    QLabel* device_;      // the device the dialog works on
     QtUiQueue queue_{this};
     EngineUpgradePort port_;
     UpgradeDialog logic_; // destroyed first: it stops the port's upgrade

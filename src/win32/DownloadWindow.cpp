@@ -43,6 +43,7 @@ std::wstring windowText(HWND window) {
 void DownloadWindow::run(HWND owner, const Win32Context& context, const ProcessValues& values,
                          UploadCarryOver& carry) {
     DownloadWindow dialog(context, values, carry);
+    dialog.owner_ = owner;
     dialog.create(owner);
     dialog.runLoop(owner);
 }
@@ -55,6 +56,7 @@ DownloadWindow::DownloadWindow(const Win32Context& context, const ProcessValues&
 }
 
 DownloadWindow::~DownloadWindow() {
+    allowSessionEnd();
     if (window_ != nullptr) {
         DestroyWindow(window_);
     }
@@ -87,6 +89,7 @@ void DownloadWindow::create(HWND owner) {
         control(WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL, kPathBoxId);
     bar_ = control(PROGRESS_CLASSW, L"", 0, -1);
     percent_ = control(WC_STATICW, L"", 0, -1);
+    device_ = control(WC_STATICW, wideOf(logic_.deviceLine()), WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS, -1);
     SendMessageW(bar_, PBM_SETRANGE32, 0, 100);
     SendMessageW(bar_, PBM_SETPOS, 0, 0);
     layout(dpi);
@@ -98,12 +101,13 @@ void DownloadWindow::layout(UINT dpi) {
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
     HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
-    const std::array<std::pair<HWND, UpgradeLayout::Rect>, 6> places{{{prompt_, UpgradeLayout::kPrompt},
+    const std::array<std::pair<HWND, UpgradeLayout::Rect>, 7> places{{{prompt_, UpgradeLayout::kPrompt},
                                                                       {ok_, UpgradeLayout::kOk},
                                                                       {cancel_, UpgradeLayout::kCancel},
                                                                       {pathBox_, UpgradeLayout::kPathBox},
                                                                       {bar_, UpgradeLayout::kBar},
-                                                                      {percent_, UpgradeLayout::kPercent}}};
+                                                                      {percent_, UpgradeLayout::kPercent},
+                                                                      {device_, UpgradeLayout::kDevice}}};
     for (const auto& [control, place] : places) {
         const RECT r = pixels(place, dpi);
         // A combo box's height is its list's too: the list stays empty, the button asks for Browse.
@@ -130,7 +134,7 @@ void DownloadWindow::runLoop(HWND owner) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) {
             PostQuitMessage(static_cast<int>(msg.wParam)); // for the owner's loop
-            logic_.cancel();
+            closeDialog(false);                            // the program ends: nothing left to ask
             break;
         }
         if (got < 0) {
@@ -151,18 +155,13 @@ void DownloadWindow::runLoop(HWND owner) {
     window_ = nullptr;
 }
 
-// Enter runs the focused button, otherwise OK (in the path box too); Escape goes to the logic, which
-// keeps a stray one from aborting a flash.
+// Enter and Escape go to the logic, which keeps a stray one from aborting a flash.
 bool DownloadWindow::key(const MSG& msg) {
     if (msg.message != WM_KEYDOWN || (msg.hwnd != window_ && !IsChild(window_, msg.hwnd))) {
         return false;
     }
     if (msg.wParam == VK_RETURN) {
-        if (GetFocus() == cancel_) {
-            logic_.cancel();
-        } else {
-            logic_.ok();
-        }
+        logic_.enterPressed(GetFocus() == cancel_);
         return true;
     }
     if (msg.wParam == VK_ESCAPE) {
@@ -215,9 +214,20 @@ LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // another program) is active, and comes back with the activation.
     case WM_ACTIVATE:
         if (!focus_.activated(window_, wParam) && LOWORD(wParam) != WA_INACTIVE) {
-            SetFocus(IsWindowVisible(ok_) ? ok_ : cancel_);
+            SetFocus(IsWindowVisible(ok_) ? ok_ : window_);
         }
         return 0;
+    // A logoff or shutdown would cut the flash short: refused while bytes go out, with the reason
+    // Windows shows the user; at other times the session ends and the program with it, unasked.
+    case WM_QUERYENDSESSION:
+        if (!logic_.transferRunning()) {
+            return TRUE;
+        }
+        if (!blockingSessionEnd_ && owner_ != nullptr) {
+            blockingSessionEnd_ =
+                ShutdownBlockReasonCreate(owner_, resText(Str::UpgradeBlocksSessionEnd).c_str()) != FALSE;
+        }
+        return FALSE;
     case WM_DPICHANGED: { // moved to a screen of another scale: the size Windows proposes
         const auto* proposed = reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(window_, nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
@@ -225,7 +235,7 @@ LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         layout(HIWORD(wParam));
         return 0;
     }
-    case WM_CLOSE: // the close button and Alt+F4
+    case WM_CLOSE: // the close button and Alt+F4: the logic asks first while a transfer runs
         logic_.cancel();
         return 0;
     case WM_CTLCOLORSTATIC:
@@ -281,7 +291,7 @@ void DownloadWindow::showProgressView() {
     ShowWindow(bar_, SW_SHOW);
     ShowWindow(percent_, SW_SHOW);
     SetWindowTextW(window_, resText(Str::Downloading).c_str());
-    SetFocus(cancel_);
+    SetFocus(window_); // not Cancel: a key meant for something else must not reach it
 }
 
 void DownloadWindow::setBar(int value) {
@@ -296,6 +306,14 @@ void DownloadWindow::closeDialog(bool) {
     if (!closed_) {
         closed_ = true;
         logic_.closing(); // the loop ends with this message
+        allowSessionEnd();
+    }
+}
+
+void DownloadWindow::allowSessionEnd() {
+    if (blockingSessionEnd_) {
+        blockingSessionEnd_ = false;
+        ShutdownBlockReasonDestroy(owner_);
     }
 }
 

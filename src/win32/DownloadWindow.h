@@ -31,6 +31,7 @@ private:
     void layout(UINT dpi);
     void runLoop(HWND owner);
     bool key(const MSG& msg); // Enter and Escape; true when taken
+    void allowSessionEnd();   // drops the reason given for refusing a logoff or shutdown
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -54,6 +55,9 @@ private:
     HWND cancel_ = nullptr;
     HWND bar_ = nullptr;
     HWND percent_ = nullptr;
+    HWND device_ = nullptr; // the line naming the device
+    HWND owner_ = nullptr;  // the main window, which gives Windows the reason for refusing a logoff
+    bool blockingSessionEnd_ = false;
     FocusKeeper focus_;
     HFONT font_ = nullptr;
     bool closed_ = false;

@@ -19,7 +19,7 @@ constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 // Control numbers: none is IDOK or IDCANCEL, which the dialog manager sends for Enter and Escape.
-enum ControlId : int { kExit = 101, kOk, kFrame, kStaticOption, kDhcpOption, kFirstLabel };
+enum ControlId : int { kExit = 101, kOk, kFrame, kStaticOption, kDhcpOption, kFirstLabel, kDeviceLine = 120 };
 
 // What each static caption says and where it stands in the frame.
 struct Caption {
@@ -137,6 +137,7 @@ void SetIpWindow::create(HWND owner) {
         make(L"STATIC", text(kCaptions[i].text), (i == 0 ? WS_GROUP : 0) | SS_LEFT,
              kFirstLabel + static_cast<int>(i));
     }
+    make(L"STATIC", wideOf(logic_.deviceLine()), SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kDeviceLine);
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         entries_[i] = std::make_unique<IpAddressEdit>(instance, window_);
         entries_[i]->setName(text(kCaptions[i + 1].text));
@@ -190,9 +191,14 @@ void SetIpWindow::layout(UINT dpi) {
     frameBounds.right += scale.pixels(SetIpLayout::kFrameMargin);
     frameBounds.bottom += scale.pixels(SetIpLayout::kFrameMargin);
     put(kFrame, frameBounds);
+    // The device line under the buttons, as wide as the frame.
+    RECT lineRect = scale.place(SetIpLayout::kDevice, client);
+    lineRect.right = std::max(lineRect.right, frameBounds.right);
+    put(kDeviceLine, lineRect);
     RECT content = frameBounds;
     growTo(content, exitRect);
     growTo(content, okRect);
+    growTo(content, lineRect);
     RECT bounds = scale.place({0, 0, SetIpLayout::kClientWidth, SetIpLayout::kClientHeight}, client);
     growTo(bounds, RECT{0, 0, content.right + scale.pixels(SetIpLayout::kMargin),
                         content.bottom + scale.pixels(SetIpLayout::kMargin)});

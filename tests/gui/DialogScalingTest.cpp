@@ -21,9 +21,10 @@ TEST(DialogScaling, DialogsGrowWithTheFontDpi) {
     AboutDialog about;
     const int dpi = qEnvironmentVariableIntValue("QT_FONT_DPI");
     ASSERT_EQ(about.logicalDpiX(), dpi);
-    // Design sizes in twips (1/1440 inch); Set IP may grow a little around its fonts.
-    for (const auto& [d, twips] : {std::pair<QDialog*, QSize>{&setips, {4680, 3615}},
-                                   {&download, {4575, 1905}},
+    // Design sizes in twips (1/1440 inch), each with the device line below the buttons; Set IP may
+    // grow a little around its fonts.
+    for (const auto& [d, twips] : {std::pair<QDialog*, QSize>{&setips, {4680, 3990}},
+                                   {&download, {4575, 2265}},
                                    {&about, {5730, 1905}}}) {
         const double w = d->width() * 1440.0 / dpi / twips.width(),
                      h = d->height() * 1440.0 / dpi / twips.height();

@@ -109,6 +109,16 @@ TEST_F(DownloadDialog, EscapeLeavesTheUpgradeRunningAndTheCloseButtonStopsIt) {
     EXPECT_EQ(fakes.openCount(), 0u);
 }
 
+// Enter, wherever the progress view's focus is, neither stops the upload nor asks.
+TEST_F(DownloadDialog, EnterInTheProgressViewLeavesTheUploadRunning) {
+    okWith(image("ap.bin", "AP Config"));
+    QTest::keyClick(dlg->focusWidget() != nullptr ? dlg->focusWidget() : dlg.get(), Qt::Key_Return);
+    QTest::keyClick(child("Command2"), Qt::Key_Return);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(fakes.openCount(), 2u);
+    EXPECT_TRUE(fakes.messages.shown.empty());
+}
+
 TEST_F(DownloadDialog, ClosedWhileAQuestionIsOpenOrDestroyedMidSequenceLeavesNothing) {
     fakes.messages.onShow = [this](const Message&) {
         dlg->reject();

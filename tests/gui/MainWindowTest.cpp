@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -381,6 +382,10 @@ TEST(MainWindowRows, RowsListedWhileADialogIsOpenLeaveItsTargetUnchanged) {
             EXPECT_EQ(h.window->deviceList().rowCount(), 2)
                 << "the late row came in while the dialog was open";
             EXPECT_EQ(h.window->values().selectedDeviceIp, Ipv4::parse(late.second));
+            const auto* deviceLine = dialog.findChild<QLabel*>("DeviceLine");
+            ASSERT_NE(deviceLine, nullptr);
+            EXPECT_EQ(deviceLine->text(),
+                      QString::fromUtf8("picked \u00b7 10.0.0.20 \u00b7 00-0A-1B-2C-3D-01"));
             const std::size_t before = h.fakes.sent().size();
             if (std::string(command) == "Mload") {
                 dialog.findChild<PathBox*>("Combo1")->setEditText(apImage);

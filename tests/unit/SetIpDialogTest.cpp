@@ -73,5 +73,14 @@ TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAcknowledgesOnly
                                                  "box Set IP OK"}));
 }
 
+// The dialog names the device it was opened for; a nameless one by its address and MAC.
+TEST(SetIpDialog, NamesTheDeviceItActsOn) {
+    Recorder r;
+    ProcessValues values;
+    values.pickedDevice = {"", Ipv4{{10, 77, 1, 10}}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
+    const SetIpDialog dialog(r, r, values);
+    EXPECT_EQ(dialog.deviceLine(), "10.77.1.10 \u00b7 00-11-22-33-44-55");
+}
+
 } // namespace
 } // namespace fw

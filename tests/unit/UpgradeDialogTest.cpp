@@ -9,6 +9,8 @@ namespace {
 // Records what the logic asks of its view and its port; the port's answers are called by hand.
 struct Recorder final : UpgradeDialog::View, UpgradePort {
     std::vector<std::string> shown, messages;
+    std::vector<Message> boxes;
+    std::vector<MessageAnswer> answers; // given in turn, then Ok
     std::optional<bool> closedAs;
     UpgradePort::Checked checked;
     UpgradePort::Callbacks started;
@@ -21,7 +23,8 @@ struct Recorder final : UpgradeDialog::View, UpgradePort {
     std::optional<std::string> chooseImage() override { return std::nullopt; }
     MessageAnswer showMessage(const Message& message) override {
         messages.push_back(message.text);
-        return MessageAnswer::Ok;
+        boxes.push_back(message);
+        return boxes.size() <= answers.size() ? answers[boxes.size() - 1] : MessageAnswer::Ok;
     }
     void showProgressView() override { shown.emplace_back("progress view"); }
     void setBar(int value) override { shown.push_back("bar " + std::to_string(value)); }
@@ -85,6 +88,52 @@ TEST(UpgradeDialog, AnAnswerAfterClosingIsDropped) {
         EXPECT_FALSE(r.started.ended);
     }
     EXPECT_GE(r.stops, 1);
+}
+
+// The dialog names the device it was opened for, its name's 8-bit text in UTF-8.
+TEST(UpgradeDialog, NamesTheDeviceItActsOn) {
+    ProcessValues values = kValues;
+    values.pickedDevice = {"Lobby\xb5", Ipv4{{10, 77, 1, 10}}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
+    Recorder r;
+    const UpgradeDialog logic(r, r, values);
+    EXPECT_EQ(logic.deviceLine(), "Lobby\u00b5 \u00b7 10.77.1.10 \u00b7 00-11-22-33-44-55");
+}
+
+// While bytes go out, Enter never stops them, and Cancel (the close box too) asks first, Cancel
+// being the default answer; only OK stops. Outside a transfer nothing asks.
+TEST(UpgradeDialog, StoppingATransferAsksFirst) {
+    const Message question{"Stop the upgrade? The device may be left without working firmware.", "Fernwick",
+                           MessageIcon::Exclamation, MessageButtons::OkCancel, true};
+    for (const MessageAnswer answer : {MessageAnswer::Cancel, MessageAnswer::Ok}) {
+        Recorder r;
+        r.answers = {answer};
+        UpgradeDialog logic(r, r, kValues);
+        logic.ok();
+        r.checked(ImageDecision{ImageDecision::Kind::Accept, {}, false}, {1, 2, 3});
+        EXPECT_TRUE(logic.transferRunning());
+        logic.enterPressed(true);
+        logic.enterPressed(false);
+        EXPECT_TRUE(r.boxes.empty());
+        EXPECT_FALSE(r.closedAs);
+        logic.cancel();
+        EXPECT_EQ(r.boxes, std::vector<Message>{question});
+        if (answer == MessageAnswer::Ok) {
+            EXPECT_EQ(r.closedAs, false);
+            continue;
+        }
+        EXPECT_FALSE(r.closedAs);
+        r.started.progressed({50, "50%"}); // the upload goes on
+        EXPECT_EQ(r.shown.back(), "label 50%");
+        r.started.ended({TftpUpload::Outcome::TimedOut, {}, {}}, {});
+        EXPECT_FALSE(logic.transferRunning());
+        EXPECT_EQ(r.boxes.size(), 2u); // Time Out, and no question
+    }
+    Recorder r;
+    UpgradeDialog logic(r, r, kValues);
+    EXPECT_FALSE(logic.transferRunning());
+    logic.cancel(); // the selection view closes without a word
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(r.closedAs, false);
 }
 
 } // namespace

@@ -227,6 +227,7 @@ void MainWindowLogic::setIp() {
     search_.closeDiscoverySockets();
     values_.selectedDeviceMac = picked.mac;
     values_.localAdapterIp = picked.adapterIp;
+    values_.pickedDevice = {picked.name, picked.ip, picked.mac};
     view_.openSetIp(values_);
 }
 
@@ -238,6 +239,7 @@ void MainWindowLogic::upgrade() {
     const DeviceRow picked = *row;
     takeHandOffFrom(picked);
     values_.selectedDeviceKind = picked.kind;
+    values_.pickedDevice = {picked.name, picked.ip, picked.mac};
     search_.closeDiscoverySockets();
     view_.openUpgrade(values_);
 }

@@ -51,6 +51,8 @@ public:
     static constexpr bool escapeCloses = false;
     // The window is going, by Exit or its close button.
     void closed();
+    // The line that names the device the dialog acts on, under its controls.
+    std::string deviceLine() const { return values_.pickedDevice.line(); }
 
 private:
     void choose(Option option);

@@ -15,9 +15,9 @@ struct SetIpLayout {
         int height;
     };
     static constexpr int kClientWidth = 4680;
-    static constexpr int kClientHeight = 3615;
-    static constexpr int kMargin = 240;      // kept right of and below the frame and the buttons
-    static constexpr int kFrameMargin = 120; // kept right of and below the frame's children
+    static constexpr int kClientHeight = 3990; // 3615, and the device line below the buttons
+    static constexpr int kMargin = 240;        // kept right of and below the frame and the buttons
+    static constexpr int kFrameMargin = 120;   // kept right of and below the frame's children
     static constexpr Rect kFrame{240, 240, 4215, 2535};
     static constexpr Rect kStaticOption{240, 360, 375, 195};
     static constexpr Rect kStaticCaption{840, 360, 1935, 375};
@@ -30,6 +30,7 @@ struct SetIpLayout {
         {{2040, 720, 2010, 285}, {2040, 1080, 2010, 285}, {2040, 1440, 2010, 285}}};
     static constexpr Rect kOk{600, 3000, 855, 375};
     static constexpr Rect kExit{3120, 3000, 855, 375};
+    static constexpr Rect kDevice{240, 3495, 4215, 255}; // names the device the dialog acts on
 };
 
 } // namespace fw

@@ -66,7 +66,28 @@ void UpgradeDialog::ok() {
 }
 
 void UpgradeDialog::cancel() {
+    if (state_ == State::Progress) {
+        const Message question{std::string(loadResString(Str::StopUpgradeQuestion)),
+                               std::string(loadResString(Str::Product)), MessageIcon::Exclamation,
+                               MessageButtons::OkCancel, true};
+        const auto alive = life();
+        const MessageAnswer answer = view_.showMessage(question);
+        if (alive.expired() || state_ != State::Progress || answer != MessageAnswer::Ok) {
+            return; // kept going, or ended while the question was open
+        }
+    }
     view_.closeDialog(false);
+}
+
+void UpgradeDialog::enterPressed(bool cancelFocused) {
+    if (state_ == State::Progress || state_ == State::Ended) {
+        return;
+    }
+    if (cancelFocused) {
+        cancel();
+    } else {
+        ok();
+    }
 }
 
 // The timer stops and both sockets close before the engine runs anything posted later: nothing is
@@ -124,6 +145,7 @@ void UpgradeDialog::ended(const TftpUpload::Result& result,
     if (state_ == State::Closed) {
         return;
     }
+    state_ = State::Ended; // nothing left to stop: Cancel and closing no longer ask
     const auto alive = life();
     if (const auto message = endMessage(result, fault, values_.localAdapterIp)) {
         view_.showMessage(*message);

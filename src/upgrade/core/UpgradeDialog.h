@@ -28,7 +28,8 @@ public:
         virtual std::optional<std::string> chooseImage() = 0;
         // A message box, modal to the dialog. May run a modal loop, in which the dialog may close.
         virtual MessageAnswer showMessage(const Message& message) = 0;
-        // Path box and OK hidden, bar and percent label shown, Cancel focused.
+        // Path box and OK hidden, bar and percent label shown; the focus off Cancel, so that a key
+        // meant for something else cannot reach it.
         virtual void showProgressView() = 0;
         virtual void setBar(int value) = 0;
         virtual void setPercent(const std::string& text) = 0;
@@ -44,15 +45,24 @@ public:
     UpgradeDialog(const UpgradeDialog&) = delete;
     UpgradeDialog& operator=(const UpgradeDialog&) = delete;
 
-    void browse();  // the path box's drop-down button
-    void ok();      // OK, or Enter in the path box
-    void cancel();  // Cancel
+    void browse(); // the path box's drop-down button
+    void ok();     // OK, or Enter in the path box
+    // Cancel, the close box or Alt+F4. While bytes go out it asks first: a device stopped half-way
+    // may be left without working firmware.
+    void cancel();
     void closing(); // the dialog closes, by any way
-    // A stray Escape must not abort a flash half-way; Cancel and the close button still stop at once.
+    // Enter anywhere but in the path box: the focused button in the selection view, nothing while a
+    // transfer runs.
+    void enterPressed(bool cancelFocused);
+    // A stray Escape must not abort a flash half-way; it does nothing.
     static constexpr bool kEscapeCloses = false;
+    // From the progress view until the transfer's end: the session must not end under it.
+    bool transferRunning() const { return state_ == State::Progress; }
+    // Names the device the dialog works on, under its controls.
+    std::string deviceLine() const { return values_.pickedDevice.line(); }
 
 private:
-    enum class State { Selection, Checking, Progress, Closed };
+    enum class State { Selection, Checking, Progress, Ended, Closed };
 
     void imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image);
     void startUpgrade(std::vector<std::uint8_t> image);
