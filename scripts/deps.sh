@@ -17,6 +17,7 @@ packages=(
     wixl  # the Windows installer (.msi), installed under wine in the test
     librsvg2-bin icoutils  # fernwick.exe's icons, drawn from the SVGs at build time
     xvfb tcpdump  # fernwick.exe driven under wine in the lab, its datagrams captured
+    openbox xdotool  # a window manager, so that keys typed by xdotool reach the wine window
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """fernwick.exe under wine in a namespace lab (two segments, three simulated devices, tftpd-hpa
-beside the first), on an Xvfb display of its own, worked by fwdrive.exe (tools/windrive). Prints
+beside the first), on an Xvfb display of its own with openbox, worked by fwdrive.exe (tools/windrive). Prints
 one "key value" line per figure; nothing here is a test. Needs root.
 
   startup_from_process_ms  the first search request on the wire (tcpdump in the workstation
@@ -19,7 +19,7 @@ one "key value" line per figure; nothing here is a test. Needs root.
                            from the Upgrade FW... dialog
 
     window-bench.py --gui fernwick.exe --cli fernwick-cli.exe --driver fwdrive.exe
-                    [--prefix DIR] [--image-mib N] [--screenshot PNG]
+                    [--prefix DIR] [--image-mib N] [--screenshot PNG] [--no-window-manager]
 """
 import argparse
 import json
@@ -95,6 +95,13 @@ class Lab:
                 break
             time.sleep(0.1)
         self.env["DISPLAY"] = ":" + open(display).read().strip()
+        # A window manager, as on any desktop: without one wine's windows never get the X focus.
+        self.spawn("ws", ["openbox"] if not self.args.no_window_manager else ["true"], "openbox.log")
+        for _ in range(50 if not self.args.no_window_manager else 0):
+            if subprocess.run(["ip", "netns", "exec", f"{self.name}-ws", "xdotool", "get_desktop"], env=self.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+                break
+            time.sleep(0.1)
         self.spawn("ws", ["tcpdump", "-i", "any", "-n", "-tt", "-l", "-Q", "out", "udp"], "capture.log")
         time.sleep(1)  # tcpdump listening
 
@@ -194,6 +201,7 @@ def main():
     p.add_argument("--prefix", default=os.path.join(tempfile.gettempdir(), "fernwick-bench-wine"))
     p.add_argument("--image-mib", type=int, default=8)
     p.add_argument("--screenshot")
+    p.add_argument("--no-window-manager", action="store_true", help="Xvfb alone, for comparison")
     a = p.parse_args()
     if os.geteuid() != 0:
         print("SKIPPED: needs root (network namespaces)")

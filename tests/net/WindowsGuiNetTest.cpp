@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
@@ -14,7 +15,9 @@
 
 // fernwick.exe (the windows preset's build, named by FERNWICK_WINDOWS_GUI; skipped without) under
 // wine in the lab's workstation namespace, on an Xvfb display of its own, driven by fwdrive.exe
-// (FERNWICK_WINDOWS_DRIVER, tools/windrive) through the same wineserver.
+// (FERNWICK_WINDOWS_DRIVER, tools/windrive) through the same wineserver. Keys are typed through the
+// X server by xdotool, as an operator's keyboard would; openbox runs so that they reach the window
+// wine's focus is on (without a window manager wine's windows never get the X focus).
 
 namespace fw {
 namespace {
@@ -36,6 +39,11 @@ public:
         QFile f(file);
         (void)f.open(QIODevice::ReadOnly);
         display_ = ":" + QString::fromUtf8(f.readAll().trimmed());
+        lab.spawn("ws", {"env", "DISPLAY=" + display_, "openbox"});
+        // The window manager is up once it names the current desktop.
+        for (int i = 0; i < 50 && xdotool({"get_desktop"}) != 0; ++i) {
+            QThread::msleep(100);
+        }
         if (!QFile::exists(env("FERNWICK_WINEPREFIX") + "/.fernwick-win10")) {
             run({"winecfg", "-v", "win10"});
             QFile(env("FERNWICK_WINEPREFIX") + "/.fernwick-win10").open(QIODevice::WriteOnly);
@@ -55,6 +63,17 @@ public:
         return r;
     }
     const QString& display() const { return display_; }
+    int xdotool(const QStringList& args) const {
+        return lab_.run("ws", QStringList{"env", "DISPLAY=" + display_, "timeout", "10", "xdotool"} + args);
+    }
+    // Keys pressed in turn on whatever window has the focus, e.g. {"alt+e", "s"}.
+    void keys(const QStringList& names) const { xdotool(QStringList{"key", "--delay", "100"} + names); }
+    // The window manager activates the window of this title, as a click on it would.
+    void activate(const QString& title) const {
+        xdotool({"search", "--limit", "1", "--name", "^" + title + "$", "windowactivate", "--sync"});
+    }
+    // The list's picked row (-1: none), as the agent reads it.
+    int picked() const { return drive({"focus"}).section('\t', 3, 3).trimmed().toInt(); }
 
     QStringList command(const QStringList& argv) const {
         return QStringList{"env",
@@ -95,7 +114,20 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
       {"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"},
       {"mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "kind": "AP", "reply": "broadcast"}]})");
     const Wine wine(lab);
+    // The browser wine starts for an http:// address is a script that notes the address.
+    const QString opened = QDir(lab.dir()).filePath("opened.txt");
+    const QString browser =
+        lab.writeFile("browser.sh", ("#!/bin/sh\necho \"$@\" >>" + opened + "\n").toUtf8());
+    QFile::setPermissions(browser, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    wine.run({"reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers", "/d", browser, "/f"});
     QProcess* fernwick = wine.start();
+    // Home picks the first row and Down the next, without a click: the list keeps the focus.
+    const auto arrowsMovePick = [&](const char* after) {
+        wine.keys({"Home"});
+        EXPECT_EQ(wine.picked(), 0) << "Home " << after;
+        wine.keys({"Down"});
+        EXPECT_EQ(wine.picked(), 1) << "Down " << after;
+    };
 
     // The start-up search lists both segments, the device on a foreign subnet too.
     QString rows = wine.until("192.168.99.7", {"list"}, 40);
@@ -104,12 +136,17 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         EXPECT_TRUE(rows.contains(ip)) << ip << "\n" << rows.toStdString();
     }
 
-    // Edit -> Search builds the list anew: the device that came since joins, no row twice.
+    // Edit -> Search by its access keys builds the list anew: the device that came since joins, no
+    // row twice. Then the arrow keys move the pick.
     lab.startSimulator("late",
                        R"({"devices": [{"mac": "00:0A:1B:00:00:30", "ip": "10.77.2.30", "kind": "AP"}]})");
-    EXPECT_EQ(wine.drive({"menu", "Edit/Search"}).trimmed().toStdString(), "ok");
+    EXPECT_TRUE(wine.until("no window", {"show", "Searching..."}).contains("no window"));
+    wine.activate("Fernwick");
+    wine.keys({"alt+e", "s"});
     rows = wine.until("10.77.2.30", {"list"}, 40);
     EXPECT_EQ(rows.count("row\t"), 4) << rows.toStdString();
+    EXPECT_TRUE(wine.until("no window", {"show", "Searching..."}).contains("no window"));
+    arrowsMovePick("after a search");
 
     // Set IP from the foreign-subnet device's popup moves it: the answer is shown, and the next
     // search finds it at its new address.
@@ -129,6 +166,7 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         wine.drive({"click", "Fernwick", "OK"});
         wine.drive({"click", "Set IP", "Exit"});
         EXPECT_TRUE(wine.until("no window", {"show", "Set IP"}).contains("no window"));
+        arrowsMovePick("after the Set IP dialog");
         EXPECT_EQ(wine.drive({"menu", "Edit/Search"}).trimmed().toStdString(), "ok");
         rows = wine.until("10.77.2.77", {"list"}, 40);
         EXPECT_TRUE(rows.contains("10.77.2.77") && !rows.contains("192.168.99.7")) << rows.toStdString();
@@ -161,7 +199,8 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         EXPECT_TRUE(wine.until("no window", {"show", "Downloading..."}).contains("no window"));
     }
 
-    // Cancel during the transfer of a longer image, confirmed: nothing goes to the device after it. The data
+    // During the transfer of a longer image Enter does not stop it, and Alt+F4 asks first (Cancel:
+    // it goes on); Cancel, once confirmed, stops it: nothing goes to the device after it. The data
     // blocks start once the 13 s start sequence (first request, bar steps, second request) is over.
     {
         QFile::remove(QDir(root).filePath("fw.bin")); // tftpd-hpa replaces no file that is not world-writable
@@ -185,20 +224,106 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
                            .toInt();
         }
         EXPECT_GE(position, 20);
+        const auto now = [] {
+            return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+        };
+        // The capture's datagrams sent after `since`, and all of them.
+        const auto sentAfter = [&](double since) {
+            QFile file(capture);
+            (void)file.open(QIODevice::ReadOnly);
+            const QList<QByteArray> sent = file.readAll().trimmed().split('\n');
+            return std::pair{std::count_if(sent.begin(), sent.end(),
+                                           [&](const QByteArray& line) {
+                                               return line.split(' ').front().toDouble() > since;
+                                           }),
+                             sent.size()};
+        };
+        // The question before the upload stops, whichever title its box has; its window's title.
+        const QString stopQuestion = "Stop the upgrade? The device may be left without working firmware.";
+        const auto asked = [&] {
+            for (int i = 0; i < 25; ++i) {
+                for (const char* title : {"Fernwick", "Downloading..."}) {
+                    const QString shown = wine.drive({"show", title});
+                    if (shown.contains(stopQuestion) && shown.contains("Button\t1\tCancel")) {
+                        return QString(title);
+                    }
+                }
+                QThread::msleep(200);
+            }
+            return QString();
+        };
+        wine.activate("Downloading...");
+        wine.keys({"Return"});
+        const double entered = now();
+        QThread::sleep(2);
+        EXPECT_TRUE(wine.drive({"show", "Downloading..."}).startsWith("window\t"))
+            << "Enter closed the dialog";
+        EXPECT_GT(sentAfter(entered + 1).first, 100) << "Enter stopped the upload";
+        wine.keys({"alt+F4"});
+        QString box = asked();
+        EXPECT_FALSE(box.isEmpty()) << "Alt+F4 did not ask";
+        if (!box.isEmpty()) {
+            EXPECT_EQ(wine.drive({"click", box, "Cancel"}).trimmed().toStdString(), "ok");
+        }
+        const double kept = now();
+        QThread::sleep(2);
+        EXPECT_GT(sentAfter(kept + 1).first, 100) << "the upload did not go on after Cancel in the question";
         EXPECT_EQ(wine.drive({"click", "Downloading...", "Cancel"}).trimmed().toStdString(), "ok");
-        // Cancel asks first while the bytes go out; OK on the question stops them.
-        EXPECT_TRUE(wine.until("Stop the upgrade?", {"show", "Fernwick"}, 10).contains("Stop the upgrade?"));
-        EXPECT_EQ(wine.drive({"click", "Fernwick", "OK"}).trimmed().toStdString(), "ok");
-        const double cancelled = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+        box = asked();
+        EXPECT_FALSE(box.isEmpty()) << "Cancel did not ask";
+        if (!box.isEmpty()) {
+            EXPECT_EQ(wine.drive({"click", box, "OK"}).trimmed().toStdString(), "ok");
+        }
+        const double cancelled = now();
         QThread::sleep(3);
         EXPECT_TRUE(wine.until("no window", {"show", "Downloading..."}).contains("no window"));
-        QFile file(capture);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QList<QByteArray> sent = file.readAll().trimmed().split('\n');
-        EXPECT_GT(sent.size(), 1000) << "the transfer had not begun";
-        for (const QByteArray& line : sent) {
-            EXPECT_LT(line.split(' ').front().toDouble(), cancelled + 0.1) << line.toStdString();
+        const auto [late, sent] = sentAfter(cancelled + 0.1);
+        EXPECT_GT(sent, 1000) << "the transfer had not begun";
+        EXPECT_EQ(late, 0) << "datagrams to the device after the upload was stopped";
+    }
+
+    // Rows worked from the keyboard: Shift+F10 opens the picked row's popup, Enter connects (the
+    // browser is given the row's address), Delete deletes the row, F5 searches again.
+    {
+        rows = wine.drive({"list"});
+        wine.drive({"pick", QString::number(rows.left(rows.indexOf("10.77.2.20")).count("row\t") - 1)});
+        wine.activate("Fernwick");
+        wine.keys({"shift+F10"});
+        EXPECT_TRUE(wine.until("#32768", {"windows"}, 5).contains("#32768")) << "Shift+F10 opened no popup";
+        if (!env("FERNWICK_WINDOWS_SCREENSHOT").isEmpty()) {
+            lab.run("ws", {"import", "-display", wine.display(), "-window", "root", "-trim", "+repage",
+                           env("FERNWICK_WINDOWS_SCREENSHOT")});
         }
+        wine.keys({"Escape"});
+        EXPECT_TRUE(waitUntil([&] { return !wine.drive({"windows"}).contains("#32768"); }, 3000));
+        wine.keys({"Return"});
+        EXPECT_TRUE(waitUntil([&] { return fileBytes(opened).has_value(); }, 10000))
+            << "Enter did not connect";
+        QFile urls(opened);
+        (void)urls.open(QIODevice::ReadOnly);
+        // wine's browser launcher adds the path's "/".
+        EXPECT_EQ(urls.readAll().trimmed().toStdString(), "http://10.77.2.20/");
+        wine.keys({"Delete"});
+        waitUntil([&] { return !(rows = wine.drive({"list"})).contains("10.77.2.20"); }, 3000);
+        EXPECT_FALSE(rows.contains("10.77.2.20")) << "Delete left the row\n" << rows.toStdString();
+        EXPECT_EQ(rows.count("row\t"), 3) << rows.toStdString();
+        wine.keys({"F5"});
+        EXPECT_TRUE(wine.until("Searching...", {"windows"}, 5).contains("Searching..."))
+            << "F5 did not search";
+        rows = wine.until("10.77.2.20", {"list"}, 20);
+        EXPECT_EQ(rows.count("row\t"), 4) << "F5 did not search\n" << rows.toStdString();
+    }
+
+    // Escape in the Searching window ends the search at once, not after its 15 steps of 0.2 s.
+    {
+        EXPECT_TRUE(wine.until("no window", {"show", "Searching..."}).contains("no window"));
+        EXPECT_EQ(wine.drive({"menu", "Edit/Search"}).trimmed().toStdString(), "ok");
+        const QString shown = wine.until("window\t", {"show", "Searching..."}, 10);
+        QElapsedTimer escaped;
+        escaped.start();
+        wine.keys({"Escape"});
+        EXPECT_TRUE(wine.until("no window", {"show", "Searching..."}, 10).contains("no window"));
+        EXPECT_LT(escaped.elapsed(), 1200) << "Escape pressed at\n" << shown.toStdString();
     }
 
     // A second copy ends by itself, with no window of its own (the last search's window gone first).

@@ -185,6 +185,40 @@ std::wstring popupCommand(int row, const std::wstring& text) {
     return L"ok";
 }
 
+// A left click on row `row` of the list, as the operator picks a row before working it by keys.
+std::wstring pickCommand(int row) {
+    HWND list = childOfClass(mainWindow(), WC_LISTVIEWW);
+    if (list == nullptr) {
+        return L"no list";
+    }
+    RECT r{LVIR_LABEL, 0, 0, 0};
+    if (SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r)) == 0) {
+        return L"no row";
+    }
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(list, WM_LBUTTONUP, 0, at);
+    return L"ok";
+}
+
+// "focus ACTIVE_TITLE FOCUS_CLASS PICKED": the GUI thread's active window, the class of the control
+// with the keyboard focus ("none" without one) and the list's selected row (-1: none), for the keys
+// typed through the X server to be checked against.
+std::wstring focusState() {
+    HWND main = mainWindow();
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (main == nullptr || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) {
+        return L"no window\n";
+    }
+    HWND list = childOfClass(main, WC_LISTVIEWW);
+    const auto picked = list ? static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                             MAKELPARAM(LVNI_SELECTED, 0)))
+                             : -1;
+    return L"focus\t" + (info.hwndActive ? windowText(info.hwndActive) : L"none") + L"\t" +
+           (info.hwndFocus ? className(info.hwndFocus) : L"none") + L"\t" + std::to_wstring(picked) + L"\n";
+}
+
 std::wstring listRows() {
     HWND list = childOfClass(mainWindow(), WC_LISTVIEWW);
     if (list == nullptr) {
@@ -366,6 +400,12 @@ std::wstring run(const std::vector<std::wstring>& words, StallProbe& stall) {
     }
     if (verb == L"menu") {
         return menuCommand(words.at(1)) + L"\n";
+    }
+    if (verb == L"pick") {
+        return pickCommand(std::stoi(words.at(1))) + L"\n";
+    }
+    if (verb == L"focus") {
+        return focusState();
     }
     if (verb == L"popup") {
         return popupCommand(std::stoi(words.at(1)), words.at(2)) + L"\n";
