@@ -49,9 +49,6 @@ chooseAdapters(const AdapterListing& listing, const std::vector<std::string>& na
             named.adapters.push_back(*it);
         }
     }
-    if (named.adapters.size() > kMaxAdapters) {
-        return Failure{AdapterChoiceProblem{AdapterChoiceError::TooMany, {}, {}}};
-    }
     return selectAdapters(named, withTunnels);
 }
 
@@ -63,8 +60,6 @@ std::string adapterChoiceText(const AdapterChoiceProblem& problem) {
         return "adapter '" + problem.name +
                "' cannot be used: it is down, a loopback or point-to-point link " +
                "(a tunnel serves only --target), or has no IPv4 address";
-    case AdapterChoiceError::TooMany:
-        return "at most " + std::to_string(kMaxAdapters) + " adapters can be searched at once";
     }
     return {};
 }

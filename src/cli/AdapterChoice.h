@@ -14,7 +14,6 @@ namespace fw::cli {
 enum class AdapterChoiceError {
     Unknown,  // no adapter has the name; usable: the names of those that could be named
     Unusable, // down, a loopback, a tunnel (without targets) or without an IPv4 address
-    TooMany,  // more named than can be searched at once (kMaxAdapters)
 };
 
 struct AdapterChoiceProblem {
@@ -23,8 +22,8 @@ struct AdapterChoiceProblem {
     std::vector<std::string> usable;
 };
 
-// The adapters a command runs on: the usable ones, or, when names are given, exactly the named
-// ones (chosen from the whole listing, so the eleven-adapter cap cannot hide a named one).
+// The adapters a command runs on: every usable one, or, when names are given, exactly the named
+// ones.
 // An unknown or unusable name is a problem naming it; the two fatal outcomes stay outcomes so the
 // caller shows string 29 or 30. withTunnels (a command with targets): point-to-point links too.
 Result<AdapterSelection, AdapterChoiceProblem> chooseAdapters(const AdapterListing& listing,

@@ -427,6 +427,8 @@ void CliPlan::writeReport() {
 
 namespace {
 
+// --parallel's range: requests side by side, never two on one adapter.
+constexpr int kMaxParallelRequests = 11;
 constexpr std::array<std::string_view, 4> kOneDevice{"dhcp", "ip", "mask", "gateway"};
 
 } // namespace
@@ -456,8 +458,7 @@ ParsedCommandLine parsePlan(const Options& o) {
     }
     for (auto e : {o.seconds("timeout", c.timeout), o.seconds("verify-timeout", c.verifyTimeout),
                    o.count("retries", c.retries, 0, kMaxRetries),
-                   // One request per adapter, and a search uses kMaxAdapters at most.
-                   o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters))}) {
+                   o.count("parallel", c.parallel, 1, kMaxParallelRequests)}) {
         if (e) {
             return *e;
         }

@@ -325,6 +325,8 @@ namespace {
 
 // Uploads on one adapter at once, all from its one port 14321.
 constexpr int kMaxPerAdapter = 16;
+// --parallel's range: uploads side by side over all adapters.
+constexpr int kMaxParallelUploads = 176;
 
 } // namespace
 
@@ -355,8 +357,7 @@ ParsedCommandLine parseRollout(const Options& o) {
     c.allBridge = o.isSet("all-bridge");
     c.report = o.value("report");
     c.skipDone = o.value("skip-done");
-    // A search uses kMaxAdapters at most, each with at most kMaxPerAdapter uploads.
-    if (auto e = o.count("parallel", c.parallel, 1, static_cast<int>(kMaxAdapters) * kMaxPerAdapter)) {
+    if (auto e = o.count("parallel", c.parallel, 1, kMaxParallelUploads)) {
         return *e;
     }
     if (auto e = o.count("per-adapter", c.perAdapter, 1, kMaxPerAdapter)) {

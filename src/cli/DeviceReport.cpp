@@ -2,7 +2,7 @@
 #include "cli/DeviceReport.h"
 
 #include "cli/AdapterChoice.h"
-#include "common/Latin1.h"
+#include "common/DeviceText.h"
 
 #include <algorithm>
 #include <array>
@@ -136,9 +136,9 @@ std::string indentedJson(const nlohmann::json& value) {
 }
 
 nlohmann::json deviceObject(const DeviceRow& r, const AdapterTable& adapters) {
-    return {{"name", latin1ToUtf8(r.name)},
+    return {{"name", deviceTextToUtf8(r.name)},
             {"ip", r.ip.toString()},
-            {"essid", latin1ToUtf8(r.essId)},
+            {"essid", deviceTextToUtf8(r.essId)},
             {"channel", r.channel},
             {"wep", r.wep},
             {"mac", formatMac(r.mac)},
@@ -179,7 +179,7 @@ std::size_t displayWidth(std::string_view utf8) {
 }
 
 std::string printableText(const std::string& text) {
-    return printable(latin1ToUtf8(text));
+    return printable(deviceTextToUtf8(text));
 }
 
 std::string kindName(const DeviceRow& row) {

@@ -4,7 +4,7 @@
 #include "cli/DeviceReport.h"
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
-#include "common/Latin1.h"
+#include "common/DeviceText.h"
 #include "platform/FilePath.h"
 
 #include <filesystem>
@@ -28,7 +28,7 @@ json toJson(const PlanEntry& e) {
             {"gateway", address(planned ? std::optional(planned->gateway) : std::nullopt)},
             {"old_ip", address(e.before)},
             {"ip", address(e.ip)},
-            {"name", latin1ToUtf8(e.name)},
+            {"name", deviceTextToUtf8(e.name)},
             {"adapter", e.adapter},
             {"state", std::string(planStateName(e.state))},
             {"detail", e.detail},
@@ -63,7 +63,7 @@ std::optional<PlanEntry> fromJson(const json& o) {
     e.state = *state;
     e.before = Ipv4::parse(jsonMember<std::string>(o, "old_ip"));
     e.ip = Ipv4::parse(jsonMember<std::string>(o, "ip"));
-    e.name = utf8ToLatin1(jsonMember<std::string>(o, "name"));
+    e.name = utf8ToDeviceText(jsonMember<std::string>(o, "name"));
     e.adapter = jsonMember<std::string>(o, "adapter");
     e.detail = jsonMember<std::string>(o, "detail");
     e.seconds = jsonMember<double>(o, "seconds");
@@ -129,7 +129,7 @@ std::string PlanReport::summary(const std::vector<PlanEntry>& entries) {
         settled += planRowSettled(e.state) ? 1 : 0;
         pending += e.state == PlanState::Pending ? 1 : 0;
         lines.push_back({std::to_string(e.row.line), formatMac(e.row.mac),
-                         e.row.label.empty() ? "-" : printableText(utf8ToLatin1(e.row.label)),
+                         e.row.label.empty() ? "-" : printableText(utf8ToDeviceText(e.row.label)),
                          plannedText(e.row), e.adapter.empty() ? "-" : e.adapter,
                          std::string(planStateName(e.state)) + (e.earlier ? " (earlier)" : ""),
                          tenthsText(e.seconds), printableText(e.detail)});

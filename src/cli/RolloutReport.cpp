@@ -4,7 +4,7 @@
 #include "cli/DeviceReport.h"
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
-#include "common/Latin1.h"
+#include "common/DeviceText.h"
 #include "platform/FilePath.h"
 
 #include <algorithm>
@@ -23,7 +23,7 @@ json toJson(const RolloutEntry& e) {
     return {{"target", e.target},
             {"mac", e.mac ? json(formatMac(*e.mac)) : json(nullptr)},
             {"ip", e.ip ? json(e.ip->toString()) : json(nullptr)},
-            {"name", latin1ToUtf8(e.name)},
+            {"name", deviceTextToUtf8(e.name)},
             {"adapter", e.adapter},
             {"state", std::string(rolloutStateName(e.state))},
             {"detail", e.detail},
@@ -48,7 +48,7 @@ std::optional<RolloutEntry> fromJson(const json& o) {
     e.target = jsonMember<std::string>(o, "target");
     e.mac = mac;
     e.ip = Ipv4::parse(jsonMember<std::string>(o, "ip"));
-    e.name = utf8ToLatin1(jsonMember<std::string>(o, "name"));
+    e.name = utf8ToDeviceText(jsonMember<std::string>(o, "name"));
     e.adapter = jsonMember<std::string>(o, "adapter");
     e.state = *state;
     e.detail = jsonMember<std::string>(o, "detail");

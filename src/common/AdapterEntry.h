@@ -47,8 +47,8 @@ inline std::vector<AdapterAddress> addressesOf(const AdapterEntry& e) {
     return all;
 }
 
-// At most kMaxAdapters entries, in the platform's order. Entry i belongs to discovery socket i.
+// In the platform's order, every usable adapter however many there are. Entry i belongs to
+// discovery socket i.
 using AdapterTable = std::vector<AdapterEntry>;
-inline constexpr std::size_t kMaxAdapters = 11;
 
 } // namespace fw

@@ -32,10 +32,15 @@ void EngineSearch::start(std::uint64_t search, AdapterTable table) {
             // Rows listed from here on answer this search: the driver drops the earlier ones' replies.
             batch->listing = search;
             const auto started = driver->start(table);
+            // An adapter gone since the listing is no news; one whose port another program holds, or
+            // that this process has no socket left for (its descriptor limit), goes unsearched.
             std::vector<HeldPort> held;
             for (const auto& failure : started.unbindable) {
                 if (failure.error.kind == engine::SocketError::Kind::PortInUse) {
                     held.push_back({failure.adapter.interfaceName, failure.adapter.ip});
+                } else if (failure.error.kind == engine::SocketError::Kind::System) {
+                    held.push_back(
+                        {failure.adapter.interfaceName, failure.adapter.ip, failure.error.code.message()});
                 }
             }
             back([this, search, sequence = started.sequence, held = std::move(held)]() mutable {

@@ -166,9 +166,14 @@ TEST_F(WindowSearchGui, ASocketThatCannotBeBoundIsSkippedSaidAndTriedAgainNextSe
                                         "eth1 (10.77.2.1): UDP port 4001 is in use by another program",
                                         "eth0 (10.77.1.1): UDP port 4001 is in use by another program"}));
 
-    fake.refuse("eth0", 4001, std::errc::no_such_device); // not another program
+    // A vanished adapter is no news; one this process has no socket left for goes unsearched.
+    fake.refuse("eth0", 4001, std::errc::no_such_device);
+    fake.refuse("eth1", 4001, std::errc::too_many_files_open);
     searchAndCancel();
-    EXPECT_EQ(fake.messages.shown.size(), 2u);
+    ASSERT_EQ(fake.messages.shown.size(), 3u);
+    EXPECT_EQ(fake.messages.texts().back(),
+              "eth1 (10.77.2.1): Cannot use UDP port 4001 on this adapter: " +
+                  std::make_error_code(std::errc::too_many_files_open).message());
 }
 
 TEST_F(WindowSearchGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSearch) {

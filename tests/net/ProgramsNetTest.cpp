@@ -86,6 +86,28 @@ TEST(CliNet, SearchListsTheSimulatedDevicesExactly) {
 constexpr const char* kSetIpDevices = R"({"devices": [
   {"mac": "00:0A:1B:00:00:01", "ip": "192.0.2.50/24", "setip": "accept"}]})";
 
+// Container and VPN adapters listed before the devices' own: every usable adapter is searched.
+TEST(CliNet, SearchFindsADeviceBehindTheLastOfManyAdapters) {
+    NetLab lab;
+    lab.addHost("b", "b", "10.77.2.20/24");
+    lab.startSimulator("b", R"({"devices": [{"mac": "00:0A:1B:00:00:02", "ip": "10.77.2.20"}]})");
+    // eth1 makes way for 30 veth adapters and comes back on segment b, listed last.
+    lab.sh("ws", QString("ip link del eth1\n"
+                         "for i in $(seq 1 30); do\n"
+                         "  ip link add d$i type veth peer name p$i && ip link set p$i up\n"
+                         "  ip address add 10.90.$i.1/24 dev d$i && ip link set d$i up\n"
+                         "done\n"
+                         "ip link add eth1 type veth peer name vb-ws netns %1\n"
+                         "ip address add 10.77.2.1/24 dev eth1 && ip link set eth1 up\n"
+                         "ip -n %1 link set vb-ws master br-b up\n")
+                     .arg(QString::fromStdString(lab.ns("sw"))));
+    const CliResult r = cli(lab, {"search", "--format", "json"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const auto found = byMac(r.out);
+    ASSERT_EQ(found.size(), 1u) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(found[0]["adapter"], "eth1");
+}
+
 TEST(CliNet, SetIpMovesAForeignSubnetDevice) {
     NetLab lab;
     lab.addHost("dev", "a", "192.0.2.50/24");

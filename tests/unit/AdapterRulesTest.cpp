@@ -109,17 +109,16 @@ TEST(AdapterRules, EveryAddressOfEveryAdapterIsTheHosts) {
                      ->covers(*Ipv4::parse("10.77.9.255")));
 }
 
-TEST(AdapterRules, StopsAtElevenEntries) {
+TEST(AdapterRules, TakesEveryUsableAdapter) {
     std::vector<AdapterFacts> many;
     for (int i = 1; i <= 14; ++i) {
         many.push_back(adapter(i == 4 ? "PPP Adapter." : "NIC", "10.0.0." + std::to_string(i), i));
     }
     for (ListingPath path : {ListingPath::Main, ListingPath::Fallback}) {
         const AdapterSelection s = selectAdapters({true, path, many});
-        ASSERT_EQ(s.table.size(), kMaxAdapters);
-        // The skipped dial-up adapter does not use up a slot.
+        ASSERT_EQ(s.table.size(), 13u);
         EXPECT_EQ(s.table[3].interfaceIndex, 5);
-        EXPECT_EQ(s.table.back().interfaceIndex, 12);
+        EXPECT_EQ(s.table.back().interfaceIndex, 14);
     }
 }
 

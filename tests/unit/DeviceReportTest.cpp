@@ -76,11 +76,26 @@ TEST(DeviceReport, TableColumnsLineUpAndNoControlCharacterGetsOut) {
 }
 
 TEST(DeviceReport, LatinOneControlsAreEscapedToo) {
-    // C1 controls (0x80-0x9F) act as escapes on some terminals; DEL is invisible.
-    EXPECT_EQ(printableText("a\x9B"
+    // C1 controls (the bytes Windows-1252 leaves undefined) act as escapes on some terminals; DEL
+    // is invisible.
+    EXPECT_EQ(printableText("a\x9D"
                             "b\x7F"
                             "c\xA0"),
-              "a\\x9Bb\\x7Fc\xC2\xA0");
+              "a\\x9Db\\x7Fc\xC2\xA0");
+}
+
+// The devices' firmware writes Windows-1252: 0x80 is the euro sign and 0x96 an en dash in every
+// format, not an escape or nothing.
+TEST(DeviceReport, NamesAreWindows1252InEveryFormat) {
+    const std::vector<DeviceRow> rows{
+        row("5\x80 \x96 Caf\xE9", "10.77.1.10", "\x9F", 6, true, 5, true, "10.77.1.1")};
+    const std::string name = "5\xE2\x82\xAC \xE2\x80\x93 Caf\xC3\xA9";
+    const auto json = nlohmann::json::parse(formatDevices(rows, kAdapters, OutputFormat::Json));
+    EXPECT_EQ(json.at(0).at("name"), name);
+    EXPECT_EQ(json.at(0).at("essid"), "\xC5\xB8");
+    for (const OutputFormat format : {OutputFormat::Json, OutputFormat::Csv, OutputFormat::Table}) {
+        EXPECT_NE(formatDevices(rows, kAdapters, format).find(name), std::string::npos);
+    }
 }
 
 // A plan's labels are the operator's UTF-8: "mât" is three columns wide, not four.

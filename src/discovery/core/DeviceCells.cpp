@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "discovery/core/DeviceCells.h"
 
-#include "common/Latin1.h"
+#include "common/DeviceText.h"
 
 namespace fw {
 
 std::string deviceCellText(const DeviceRow& row, int column) {
     switch (column) {
     case 0:
-        return latin1ToUtf8(row.name);
+        return deviceTextToUtf8(row.name);
     case 1:
         return row.ip.toString();
     case 2:
-        return latin1ToUtf8(row.essId);
+        return deviceTextToUtf8(row.essId);
     case 3:
         return std::to_string(row.channel);
     case 4:

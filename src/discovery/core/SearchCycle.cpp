@@ -28,9 +28,6 @@ void SearchCycle::search() {
         failAdapters(selection.outcome);
         return;
     }
-    if (selection.table.size() > kMaxAdapters) {
-        selection.table.resize(kMaxAdapters);
-    }
     values_.adapterTable = std::move(selection.table);
     values_.hostAdapters = std::move(selection.hostAdapters);
     const std::uint64_t search = ++searches_;
@@ -52,8 +49,8 @@ void SearchCycle::countdownEnded() {
     }
 }
 
-// Another program on port 4001 would take the devices' answers on that adapter: without a word the
-// empty list would read as "no devices there".
+// Another program on port 4001 would take the devices' answers on that adapter, and an adapter
+// without a socket hears nothing: without a word the empty list would read as "no devices there".
 void SearchCycle::searchSent(std::uint64_t search, std::int16_t sequence,
                              std::vector<SearchPort::HeldPort> held) {
     if (search == searches_) {
@@ -67,7 +64,9 @@ void SearchCycle::searchSent(std::uint64_t search, std::int16_t sequence,
         if (!lines.empty()) {
             lines += '\n';
         }
-        lines += adapter.interfaceName + " (" + toText(adapter.ip) + "): " + text(Str::SearchPortInUse);
+        lines += adapter.interfaceName + " (" + toText(adapter.ip) + "): " +
+                 (adapter.reason.empty() ? text(Str::SearchPortInUse)
+                                         : text(Str::PortUnusable) + " " + adapter.reason);
     }
     view_.showMessage(
         Message{lines, text(Str::Product), MessageIcon::Exclamation, MessageButtons::Ok, false});

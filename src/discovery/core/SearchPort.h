@@ -18,9 +18,10 @@ namespace fw {
 // between searches. Searches are numbered by the caller; the answers come back on the GUI thread.
 class SearchPort {
 public:
-    struct HeldPort { // an adapter whose port 4001 another program holds
+    struct HeldPort { // an adapter left unsearched: its port 4001 could not be bound
         std::string interfaceName;
         std::optional<Ipv4> ip;
+        std::string reason{}; // empty: another program holds the port; else the system's reason
     };
     using TaggedRows = std::vector<std::pair<std::uint64_t, DeviceRow>>; // with the search each answers
 

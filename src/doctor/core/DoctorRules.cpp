@@ -36,7 +36,6 @@ constexpr std::array<StateText, 8> kStateNames{{
     {InterfaceState::Loopback, "loopback"},
     {InterfaceState::PointToPoint, "point-to-point"},
     {InterfaceState::DialUp, "dial-up"},
-    {InterfaceState::BeyondLimit, "beyond-limit"},
 }};
 
 InterfaceState stateOf(AdapterSkip skip) {
@@ -284,15 +283,6 @@ void interfaceFindings(const DoctorFacts& facts, const InterfaceFacts& f, Interf
         return;
     case InterfaceState::DialUp:
         out.push_back({Severity::Info, "dial-up", n, {}, n + " is a dial-up adapter: not searched.", {}});
-        return;
-    case InterfaceState::BeyondLimit:
-        out.push_back({Severity::Warning,
-                       "beyond-limit",
-                       n,
-                       {},
-                       n + " is past the first " + std::to_string(kMaxAdapters) +
-                           " usable adapters: a search without --interface skips it.",
-                       "fernwick-cli search --interface " + word(system, n)});
         return;
     case InterfaceState::NoCarrier:
         out.push_back({Severity::Warning,
@@ -695,12 +685,9 @@ std::string_view severityName(Severity severity) {
 std::vector<InterfaceState> classifyInterfaces(const std::vector<InterfaceFacts>& interfaces,
                                                ListingPath path) {
     std::vector<InterfaceState> states;
-    std::size_t usable = 0;
     for (const InterfaceFacts& f : interfaces) {
         if (const auto skip = adapterSkip(f.adapter, path)) {
             states.push_back(stateOf(*skip));
-        } else if (++usable > kMaxAdapters) {
-            states.push_back(InterfaceState::BeyondLimit);
         } else if (f.adapter.link && !f.adapter.link->carrier) {
             states.push_back(InterfaceState::NoCarrier);
         } else {

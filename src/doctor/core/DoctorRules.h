@@ -12,8 +12,7 @@
 namespace fw::doctor {
 
 // What a search makes of an interface. NoCarrier is searched (nothing can answer there);
-// BeyondLimit is usable but past the eleven adapters a search takes.
-enum class InterfaceState { Usable, NoCarrier, Down, NoIpv4, Loopback, PointToPoint, DialUp, BeyondLimit };
+enum class InterfaceState { Usable, NoCarrier, Down, NoIpv4, Loopback, PointToPoint, DialUp };
 
 bool isSearched(InterfaceState state);
 std::string_view stateName(InterfaceState state);

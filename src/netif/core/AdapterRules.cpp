@@ -84,9 +84,6 @@ AdapterSelection selectAdapters(const AdapterListing& listing, bool withTunnels)
         if (!tunnel && !isUsableAdapter(facts, listing.path)) {
             continue;
         }
-        if (result.table.size() == kMaxAdapters) {
-            break;
-        }
         result.table.push_back(entryFrom(facts, listing.path));
         result.table.back().tunnel = tunnel;
     }

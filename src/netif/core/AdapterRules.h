@@ -31,8 +31,8 @@ bool isTunnel(const AdapterFacts& facts, ListingPath path);
 // Every adapter of the listing as an entry, whatever the rules say, in listing order.
 AdapterTable hostAdapters(const AdapterListing& listing);
 
-// The table of adapters to search on: the usable ones in listing order, at most kMaxAdapters;
-// withTunnels, the tunnels too. An unreadable main listing gives StatusError; no usable adapter
+// The table of adapters to search on: every usable one in listing order; withTunnels, the
+// tunnels too. An unreadable main listing gives StatusError; no usable adapter
 // (or an unreadable fallback listing) gives NoAdapter. The caller decides what to do with the two
 // fatal outcomes. hostAdapters lists every adapter, searched on or not.
 AdapterSelection selectAdapters(const AdapterListing& listing, bool withTunnels = false);

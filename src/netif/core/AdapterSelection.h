@@ -11,7 +11,7 @@ enum class AdapterOutcome { Ok, StatusError, NoAdapter };
 
 struct AdapterSelection {
     AdapterOutcome outcome = AdapterOutcome::NoAdapter;
-    AdapterTable table; // 1..11 entries when outcome is Ok
+    AdapterTable table; // at least one entry when outcome is Ok
     // Every adapter listed, searched on or not, with all its addresses: what this host answers for.
     AdapterTable hostAdapters{};
 };

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "discovery/core/SearchCycle.h"
+
+#include "setip/core/SetIpExchange.h"
+#include "support/FakeHost.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace fw {
+namespace {
+
+struct TablePort final : SearchPort {
+    void listen(Listener& l) override { listener = &l; }
+    AdapterListing readAdapters() override { return host.readAdapters(); }
+    void start(std::uint64_t, AdapterTable t) override { table = std::move(t); }
+    void close() override {}
+    test::FakeHost host;
+    Listener* listener = nullptr;
+    AdapterTable table;
+};
+
+struct ListRows final : DeviceRows {
+    void appendRows(std::vector<DeviceRow> r) override { rows.insert(rows.end(), r.begin(), r.end()); }
+    void removeDeviceRow(int row) override { rows.erase(rows.begin() + row); }
+    void clear() override { rows.clear(); }
+    const DeviceRow& rowAt(int row) const override { return rows.at(static_cast<std::size_t>(row)); }
+    int count() const override { return static_cast<int>(rows.size()); }
+    std::vector<DeviceRow> rows;
+};
+
+struct Messages final : SearchCycle::View {
+    void startCountdown() override {}
+    void showMessage(const Message& m) override { shown.push_back(m.text); }
+    std::vector<std::string> shown;
+};
+
+// Hyper-V, VPN and container adapters easily come before the one the devices are on.
+TEST(SearchCycle, SearchesEveryAdapterAndSetIpFindsTheLast) {
+    TablePort port;
+    AdapterTable adapters;
+    for (int i = 1; i <= 150; ++i) {
+        const std::string ip = "10." + std::to_string(i) + ".0.1";
+        adapters.push_back(test::adapterOn24(ip.c_str(), "0.0.0.0", {2, 0, 0, 0, 0, std::uint8_t(i)},
+                                             "vEthernet" + std::to_string(i), i + 1));
+    }
+    port.host.useAdapters(adapters);
+    ListRows rows;
+    Messages view;
+    ProcessValues values;
+    SearchCycle cycle(port, values, rows, view);
+    cycle.search();
+    ASSERT_EQ(port.table.size(), 150u);
+    EXPECT_EQ(port.table.back().interfaceName, "vEthernet150");
+    const Ipv4 last = *adapters.back().ip;
+    port.listener->rowsListed({{1, DeviceRow{"AP", *Ipv4::parse("10.150.0.9"), "", 6, false, {}, {}, last}}});
+    ASSERT_EQ(rows.count(), 1);
+    EXPECT_EQ(SetIpExchange{}.open(values.adapterTable, last, 0, {}), 149);
+    EXPECT_TRUE(view.shown.empty());
+}
+
+} // namespace
+} // namespace fw
