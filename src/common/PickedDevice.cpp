@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/PickedDevice.h"
 
-#include "common/Latin1.h"
+#include "common/DeviceText.h"
 
 namespace fw {
 
 std::string PickedDevice::line() const {
     constexpr std::string_view kDot = " \u00b7 ";
-    std::string text = latin1ToUtf8(name);
+    std::string text = deviceTextToUtf8(name);
     if (!text.empty()) {
         text += kDot;
     }
