@@ -3,6 +3,7 @@
 // pin through Qt is not repeated here.
 #include "app/core/MainWindowLogic.h"
 
+#include "support/CoreFakes.h"
 #include "support/FakeHost.h"
 
 #include <gtest/gtest.h>
@@ -53,15 +54,6 @@ struct FakePort final : SearchPort {
     int closes = 0;
 };
 
-struct Rows final : DeviceRows {
-    void appendRows(std::vector<DeviceRow> r) override { rows.insert(rows.end(), r.begin(), r.end()); }
-    void removeDeviceRow(int row) override { rows.erase(rows.begin() + row); }
-    void clear() override { rows.clear(); }
-    const DeviceRow& rowAt(int row) const override { return rows.at(static_cast<std::size_t>(row)); }
-    int count() const override { return static_cast<int>(rows.size()); }
-    std::vector<DeviceRow> rows;
-};
-
 // Records what the logic asks of its views, one line a call.
 struct View final : MainWindowLogic::View, SearchCycle::View {
     void render(const CommandEnabling& e) override { enabling = e; }
@@ -101,15 +93,21 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     CommandEnabling enabling;
 };
 
-TEST(MainWindowLogic, RunsASessionOverAnyToolkit) {
+// A loaded main window over fake views, a fake port and a list of rows.
+struct MainWindowLogicTest : ::testing::Test {
+    MainWindowLogicTest() {
+        search.setEvents(logic);
+        logic.load();
+    }
     FakePort port;
-    Rows rows;
+    test::ListRows rows;
     View view;
     ProcessValues values;
-    SearchCycle search(port, values, rows, view);
-    MainWindowLogic logic(view, search, rows, values);
-    search.setEvents(logic);
-    logic.load();
+    SearchCycle search{port, values, rows, view};
+    MainWindowLogic logic{view, search, rows, values};
+};
+
+TEST_F(MainWindowLogicTest, RunsASessionOverAnyToolkit) {
     logic.shown();
     logic.shown();
     logic.firstSearchDue();
@@ -143,15 +141,7 @@ TEST(MainWindowLogic, RunsASessionOverAnyToolkit) {
 // The keyboard works the rows as the mouse does: the context-menu key runs the popup rule for the
 // picked row and opens the popup there, Enter connects like a double-click, Delete and F5 run
 // their menu entries.
-TEST(MainWindowLogic, KeysWorkTheRowsLikeTheMouse) {
-    FakePort port;
-    Rows rows;
-    View view;
-    ProcessValues values;
-    SearchCycle search(port, values, rows, view);
-    MainWindowLogic logic(view, search, rows, values);
-    search.setEvents(logic);
-    logic.load();
+TEST_F(MainWindowLogicTest, KeysWorkTheRowsLikeTheMouse) {
     logic.firstSearchDue();
     search.countdownEnded();
     const auto row = [](const char* ip, const char* adapter) {
@@ -197,16 +187,8 @@ TEST(MainWindowLogic, KeysWorkTheRowsLikeTheMouse) {
 
 // A row command hands over the picked row's device, kind, MAC and adapter, never the row listed last;
 // the enabling the window shows follows the list and the Search button's own search.
-TEST(MainWindowLogic, RowCommandsHandThePickedRowAndTheWindowShowsTheEnabling) {
-    FakePort port;
-    Rows rows;
-    View view;
-    ProcessValues values;
-    SearchCycle search(port, values, rows, view);
-    MainWindowLogic logic(view, search, rows, values);
-    search.setEvents(logic);
-    logic.load();
-    const auto on = [&view](Command c) {
+TEST_F(MainWindowLogicTest, RowCommandsHandThePickedRowAndTheWindowShowsTheEnabling) {
+    const auto on = [this](Command c) {
         return view.enabling.enabled(c);
     };
     EXPECT_FALSE(on(Command::FileConnect) || on(Command::AdminUpgrade));

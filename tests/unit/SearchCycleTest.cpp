@@ -2,6 +2,7 @@
 #include "discovery/core/SearchCycle.h"
 
 #include "setip/core/SetIpExchange.h"
+#include "support/CoreFakes.h"
 #include "support/FakeHost.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,6 @@ struct TablePort final : SearchPort {
     AdapterTable table;
 };
 
-struct ListRows final : DeviceRows {
-    void appendRows(std::vector<DeviceRow> r) override { rows.insert(rows.end(), r.begin(), r.end()); }
-    void removeDeviceRow(int row) override { rows.erase(rows.begin() + row); }
-    void clear() override { rows.clear(); }
-    const DeviceRow& rowAt(int row) const override { return rows.at(static_cast<std::size_t>(row)); }
-    int count() const override { return static_cast<int>(rows.size()); }
-    std::vector<DeviceRow> rows;
-};
-
 struct Messages final : SearchCycle::View {
     void startCountdown() override {}
     void showMessage(const Message& m) override { shown.push_back(m.text); }
@@ -46,7 +38,7 @@ TEST(SearchCycle, SearchesEveryAdapterAndSetIpFindsTheLast) {
                                              "vEthernet" + std::to_string(i), i + 1));
     }
     port.host.useAdapters(adapters);
-    ListRows rows;
+    test::ListRows rows;
     Messages view;
     ProcessValues values;
     SearchCycle cycle(port, values, rows, view);
