@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/NetLab.h"
 #include "support/WinePrefix.h"
+#include "upgrade/core/TftpPackets.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -199,7 +200,7 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         EXPECT_TRUE(wine.until("no window", {"show", "Downloading..."}).contains("no window"));
     }
 
-    // During the transfer of a longer image Enter does not stop it, and Alt+F4 asks first (Cancel:
+    // During the transfer of the largest image Enter does not stop it, and Alt+F4 asks first (Cancel:
     // it goes on); Cancel, once confirmed, stops it: nothing goes to the device after it. The data
     // blocks start once the 13 s start sequence (first request, bar steps, second request) is over.
     {
@@ -208,7 +209,8 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         lab.spawn("ws", {"sh", "-c",
                          "exec tcpdump -i any -n -tt -l -Q out udp and dst host 10.77.1.10 >" + capture});
         const QString longer =
-            "Z:" + lab.writeFile("fw-2.bin", firmwareImage(12 << 20, "ap config", 6)).replace('/', '\\');
+            "Z:" +
+            lab.writeFile("fw-2.bin", firmwareImage(kTftpMaxImageBytes, "ap config", 6)).replace('/', '\\');
         EXPECT_EQ(wine.drive({"popup", QString::number(apRow), "Upgrade FW..."}).trimmed().toStdString(),
                   "ok");
         ASSERT_TRUE(wine.until("window\t", {"show", "Downloading..."}, 10).startsWith("window\t"));
@@ -216,14 +218,14 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         wine.drive({"click", "Downloading...", "OK"});
         QThread::sleep(14);
         int position = 0;
-        for (int i = 0; i < 100 && position < 20; ++i) {
+        for (int i = 0; i < 100 && position < 5; ++i) {
             const QString shown = wine.drive({"show", "Downloading..."});
             position = shown.mid(shown.indexOf("msctls_progress32\t"))
                            .section('\t', 2, 2)
                            .section('\n', 0, 0)
                            .toInt();
         }
-        EXPECT_GE(position, 20);
+        EXPECT_GE(position, 5);
         const auto now = [] {
             return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
         };
@@ -255,10 +257,10 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         wine.activate("Downloading...");
         wine.keys({"Return"});
         const double entered = now();
-        QThread::sleep(2);
+        QThread::sleep(1);
         EXPECT_TRUE(wine.drive({"show", "Downloading..."}).startsWith("window\t"))
             << "Enter closed the dialog";
-        EXPECT_GT(sentAfter(entered + 1).first, 100) << "Enter stopped the upload";
+        EXPECT_GT(sentAfter(entered + 0.5).first, 20) << "Enter stopped the upload";
         wine.keys({"alt+F4"});
         QString box = asked();
         EXPECT_FALSE(box.isEmpty()) << "Alt+F4 did not ask";
@@ -266,8 +268,11 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
             EXPECT_EQ(wine.drive({"click", box, "Cancel"}).trimmed().toStdString(), "ok");
         }
         const double kept = now();
-        QThread::sleep(2);
-        EXPECT_GT(sentAfter(kept + 1).first, 100) << "the upload did not go on after Cancel in the question";
+        QThread::sleep(1);
+        EXPECT_GT(sentAfter(kept + 0.5).first, 20) << "the upload did not go on after Cancel in the question";
+        // On a fast machine the whole image may be gone by now: then there is nothing left to stop.
+        ASSERT_FALSE(wine.drive({"show", "Fernwick"}).contains("Data transmit finish"))
+            << "the upload ended before the Cancel check: it needs a slower link or a larger image";
         EXPECT_EQ(wine.drive({"click", "Downloading...", "Cancel"}).trimmed().toStdString(), "ok");
         box = asked();
         EXPECT_FALSE(box.isEmpty()) << "Cancel did not ask";
