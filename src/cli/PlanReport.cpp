@@ -84,7 +84,8 @@ std::string plannedText(const PlanRow& row) {
 
 PlanReport::PlanReport(std::string plan) : plan_(std::move(plan)) {}
 
-Status<std::string> PlanReport::save(const std::string& path, const std::vector<PlanEntry>& entries) const {
+Status<std::error_code> PlanReport::save(const std::string& path,
+                                         const std::vector<PlanEntry>& entries) const {
     return replaceReport(path, indentedJson(json{{"plan", plan_}, {"rows", rows(entries)}}));
 }
 

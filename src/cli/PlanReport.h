@@ -21,7 +21,7 @@ public:
     explicit PlanReport(std::string plan);
 
     // The system's reason when the file could not be written.
-    Status<std::string> save(const std::string& path, const std::vector<PlanEntry>& entries) const;
+    Status<std::error_code> save(const std::string& path, const std::vector<PlanEntry>& entries) const;
 
     // The rows as "rows" lists them: set-ip --plan --format json writes this array.
     static nlohmann::json rows(const std::vector<PlanEntry>& entries);

@@ -104,8 +104,8 @@ json RolloutReport::document(const std::vector<RolloutEntry>& entries) const {
     return {{"image", image_}, {"image_sha256", sha256_}, {"devices", devices}};
 }
 
-Status<std::string> RolloutReport::save(const std::string& path,
-                                        const std::vector<RolloutEntry>& entries) const {
+Status<std::error_code> RolloutReport::save(const std::string& path,
+                                            const std::vector<RolloutEntry>& entries) const {
     return replaceReport(path, indentedJson(document(entries)));
 }
 

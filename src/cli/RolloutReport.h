@@ -24,7 +24,7 @@ public:
     nlohmann::json document(const std::vector<RolloutEntry>& entries) const;
 
     // The system's reason when the file could not be written.
-    Status<std::string> save(const std::string& path, const std::vector<RolloutEntry>& entries) const;
+    Status<std::error_code> save(const std::string& path, const std::vector<RolloutEntry>& entries) const;
 
     // The entries a report lists as done with this very image (by its SHA-256); none for a missing
     // file. The problem: why a file that is there could not be used.
