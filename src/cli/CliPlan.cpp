@@ -75,7 +75,8 @@ Sweep withAddresses(const Sweep& sweep, std::span<const Ipv4> addresses, const A
 
 } // namespace
 
-CliPlan::CliPlan(CliContext& ctx) : FleetCommand(ctx, "no further request is sent") {}
+CliPlan::CliPlan(CliContext& ctx)
+    : FleetCommand(ctx, "no further request is sent", "the run stopped: its report could not be written") {}
 
 Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
     const auto text = readTextFile(command_.planFile);
@@ -385,11 +386,6 @@ void CliPlan::settle(std::size_t index) {
     if (runner_->queued()) { // the rows settled before the requests are written at once after them
         writeReport();
     }
-}
-
-void CliPlan::writeReport() {
-    endDropped(jobs_, runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); }),
-               PlanState::NotSent, "the run stopped: its report could not be written");
 }
 
 namespace {

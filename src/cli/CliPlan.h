@@ -30,14 +30,14 @@ namespace fw::cli {
 ParsedCommandLine parsePlan(const Options& o);
 asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command);
 
-class CliPlan : public FleetCommand<CliPlan, SetIpPlanCommand> {
+class CliPlan : public FleetCommand<CliPlan, SetIpPlanCommand, PlanReport> {
 public:
     explicit CliPlan(CliContext& ctx);
 
     asio::awaitable<ExitStatus> run(const SetIpPlanCommand& command) { return runFleet(command); }
 
 private:
-    friend class FleetCommand<CliPlan, SetIpPlanCommand>;
+    friend class FleetCommand<CliPlan, SetIpPlanCommand, PlanReport>;
     using Clock = std::chrono::steady_clock;
 
     struct Job {
@@ -69,10 +69,8 @@ private:
     std::string noJobs() const;
     static bool ended(const PlanEntry& e);
     void settle(std::size_t index);
-    void writeReport();
 
     std::vector<DeviceRow> before_; // what the search before the requests found
-    std::optional<PlanReport> report_;
     std::vector<Job> jobs_;
 };
 

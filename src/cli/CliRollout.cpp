@@ -17,7 +17,9 @@
 #include <set>
 
 namespace fw::cli {
-CliRollout::CliRollout(CliContext& ctx) : FleetCommand(ctx, "no further device is started") {}
+CliRollout::CliRollout(CliContext& ctx)
+    : FleetCommand(ctx, "no further device is started",
+                   "the rollout stopped: its report could not be written") {}
 
 Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     auto file = readImage(ctx_, command_.image);
@@ -284,11 +286,6 @@ void CliRollout::settle(std::size_t index) {
     const RolloutEntry& e = jobs_[index].entry;
     ctx_.console.note(endedText(e.target, rolloutStateName(e.state), e.detail));
     writeReport();
-}
-
-void CliRollout::writeReport() {
-    endDropped(jobs_, runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); }),
-               RolloutState::NotSent, "the rollout stopped: its report could not be written");
 }
 
 namespace {

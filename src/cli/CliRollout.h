@@ -33,14 +33,14 @@ class CliUpload;
 ParsedCommandLine parseRollout(const Options& o);
 asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command);
 
-class CliRollout : public FleetCommand<CliRollout, RolloutCommand> {
+class CliRollout : public FleetCommand<CliRollout, RolloutCommand, RolloutReport> {
 public:
     explicit CliRollout(CliContext& ctx);
 
     asio::awaitable<ExitStatus> run(const RolloutCommand& command) { return runFleet(command); }
 
 private:
-    friend class FleetCommand<CliRollout, RolloutCommand>;
+    friend class FleetCommand<CliRollout, RolloutCommand, RolloutReport>;
     struct Job {
         RolloutEntry entry;
         std::optional<DeviceRow> row; // what the search found; none: not found
@@ -68,11 +68,9 @@ private:
     static std::string noJobs() { return "no device to upgrade"; }
     static bool ended(const RolloutEntry& e) { return e.state == RolloutState::Done; }
     void settle(std::size_t index);
-    void writeReport();
     void render();
 
     ImageFile file_; // read once; these bytes go to every device
-    std::optional<RolloutReport> report_;
     std::vector<Job> jobs_;
     // With --per-adapter above 1: the uploads and their back-checks share each adapter's ports.
     std::optional<engine::SharedPortFactory> shared_;

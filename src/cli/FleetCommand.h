@@ -6,6 +6,7 @@
 #include "cli/CommandOpening.h"
 #include "cli/CommandSearch.h"
 #include "cli/JobRunner.h"
+#include "cli/ReportFile.h"
 #include "discovery/core/DeviceRow.h"
 
 #include <algorithm>
@@ -32,9 +33,12 @@ namespace fw::cli {
 //   printed(entries) -> std::string           what goes to stdout
 //   noJobs() -> std::string                   said when there are no jobs
 //   ended(entry) -> bool                      the entry is one the operator wanted
-template <class Derived, class Command> class FleetCommand {
+template <class Derived, class Command, class Report> class FleetCommand {
 protected:
-    FleetCommand(CliContext& ctx, std::string_view stopped) : ctx_(ctx), stopped_(stopped) {}
+    // stopped: said beside why the report could not be written ("no further device is started");
+    // dropped: the detail of the jobs that then never start.
+    FleetCommand(CliContext& ctx, std::string_view stopped, std::string_view dropped)
+        : ctx_(ctx), stopped_(stopped), dropped_(dropped) {}
 
     asio::awaitable<ExitStatus> runFleet(const Command& command) {
         Derived& self = static_cast<Derived&>(*this);
@@ -89,14 +93,24 @@ protected:
         co_return allEnded ? ExitStatus::Ok : ExitStatus::Negative;
     }
 
+    // Rewrites the report with the settled jobs; when it cannot be, the jobs not started end not-sent.
+    void writeReport() {
+        auto& jobs = static_cast<Derived&>(*this).jobs_;
+        using State = decltype(jobs.front().entry.state);
+        endDropped(jobs, runner_->save([&] { return saveSettled(*report_, command_.report, jobs); }),
+                   State::NotSent, dropped_);
+    }
+
     CliContext& ctx_;
     Command command_;
     AdapterTable table_;
     std::optional<Sweep> sweep_;      // the command's targets; none: the broadcast alone
     std::optional<JobRunner> runner_; // the jobs, side by side as the command allows
+    std::optional<Report> report_;    // --report's document, made by begin()
 
 private:
-    std::string stopped_; // what the operator is told when the report cannot be written
+    std::string stopped_;
+    std::string dropped_;
 };
 
 } // namespace fw::cli

@@ -5,9 +5,6 @@
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "common/DeviceText.h"
-#include "platform/FilePath.h"
-
-#include <filesystem>
 
 namespace fw::cli {
 namespace {
@@ -98,16 +95,15 @@ json PlanReport::rows(const std::vector<PlanEntry>& entries) {
 }
 
 Result<std::vector<PlanEntry>, ReportProblem> PlanReport::settledIn(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(filePath(path), ec)) {
-        return std::vector<PlanEntry>{};
-    }
-    const auto read = readReport(path, kPlanReport);
+    const auto read = readEarlierReport(path, kPlanReport);
     if (!read) {
         return Failure{read.error()};
     }
     std::vector<PlanEntry> settled;
-    for (const json& v : (*read)["rows"]) {
+    if (!*read) {
+        return settled;
+    }
+    for (const json& v : (**read)["rows"]) {
         if (const auto e = fromJson(v); e && planRowSettled(e->state)) {
             settled.push_back(*e);
         }

@@ -86,6 +86,18 @@ Result<nlohmann::json, ReportProblem> readReport(const std::string& path, Report
     return doc;
 }
 
+Result<std::optional<nlohmann::json>, ReportProblem> readEarlierReport(const std::string& path,
+                                                                       ReportKind kind) {
+    if (std::error_code ec; !fs::exists(filePath(path), ec)) {
+        return std::optional<nlohmann::json>();
+    }
+    auto read = readReport(path, kind);
+    if (!read) {
+        return Failure{read.error()};
+    }
+    return std::optional(std::move(*read));
+}
+
 Status<ReportProblem> checkWritable(const std::string& utf8Path,
                                     const std::vector<std::pair<std::string, std::string>>& inputs,
                                     ReportKind kind) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -65,6 +66,11 @@ std::string reportProblemText(const ReportProblem& problem);
 
 // The report's document, or why the file (which exists) is none: Unreadable or NotReport.
 Result<nlohmann::json, ReportProblem> readReport(const std::string& path, ReportKind kind);
+
+// The document of a report a run resumes from (--skip-done), none when no file is at `path`; as
+// readReport when one is.
+Result<std::optional<nlohmann::json>, ReportProblem> readEarlierReport(const std::string& path,
+                                                                       ReportKind kind);
 
 // Whether a report can go to `path`: not when the folder is missing or cannot be written, the path
 // is a folder, one of `inputs` ({path, what it is}), or a non-empty file that is no report of the

@@ -5,18 +5,15 @@
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "common/DeviceText.h"
-#include "platform/FilePath.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <gcrypt.h>
 
 namespace fw::cli {
 namespace {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 
 json toJson(const RolloutEntry& e) {
@@ -110,19 +107,15 @@ Status<std::error_code> RolloutReport::save(const std::string& path,
 }
 
 Result<std::vector<RolloutEntry>, ReportProblem> RolloutReport::doneIn(const std::string& path) const {
-    std::error_code ec;
-    if (!fs::exists(filePath(path), ec)) {
-        return std::vector<RolloutEntry>{};
-    }
-    const auto read = readReport(path, kRolloutReport);
+    const auto read = readEarlierReport(path, kRolloutReport);
     if (!read) {
         return Failure{read.error()};
     }
-    const json& doc = *read;
     std::vector<RolloutEntry> done;
-    if (doc["image_sha256"].get<std::string>() != sha256_) {
-        return done; // another image: nothing of it is done with this one
+    if (!*read || (**read)["image_sha256"].get<std::string>() != sha256_) {
+        return done; // none, or another image: nothing of it is done with this one
     }
+    const json& doc = **read;
     for (const json& v : doc["devices"]) {
         const auto e = fromJson(v);
         if (e && e->state == RolloutState::Done) {
