@@ -93,10 +93,7 @@ Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
         return Failure{ExitStatus::Usage};
     }
     auto earlier = readReportOptions<std::vector<PlanEntry>>(
-        ctx_.console, command_.report,
-        [&] {
-            return PlanReport::checkWritable(command_.report, {{command_.planFile, "the plan"}});
-        },
+        ctx_.console, command_.report, {{command_.planFile, "the plan"}}, PlanReport::kind(),
         command_.skipDone, [&] { return PlanReport::settledIn(command_.skipDone); });
     if (!earlier) {
         return Failure{earlier.error()};
@@ -430,8 +427,7 @@ ParsedCommandLine parsePlan(const Options& o) {
 }
 
 asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command) {
-    CliPlan plan(ctx);
-    co_return co_await plan.run(command);
+    return runFleetCommand<CliPlan>(ctx, command);
 }
 
 } // namespace fw::cli

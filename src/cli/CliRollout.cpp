@@ -44,10 +44,7 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     in.targets = uniqueTargets(in.targets);
     auto earlier = readReportOptions<std::vector<RolloutEntry>>(
         ctx_.console, command_.report,
-        [&] {
-            return RolloutReport::checkWritable(
-                command_.report, {{command_.image, "the image"}, {command_.fromFile, "the --from file"}});
-        },
+        {{command_.image, "the image"}, {command_.fromFile, "the --from file"}}, RolloutReport::kind(),
         command_.skipDone,
         [&] { return RolloutReport(command_.image, file_.bytes).doneIn(command_.skipDone); });
     if (!earlier) {
@@ -343,8 +340,7 @@ ParsedCommandLine parseRollout(const Options& o) {
 }
 
 asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command) {
-    CliRollout rollout(ctx);
-    co_return co_await rollout.run(command);
+    return runFleetCommand<CliRollout>(ctx, command);
 }
 
 } // namespace fw::cli

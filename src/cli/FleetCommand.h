@@ -113,4 +113,11 @@ private:
     std::string dropped_;
 };
 
+// One run of a fleet command: the command is copied, as the run outlives the caller's statement.
+template <class Fleet, class Command>
+asio::awaitable<ExitStatus> runFleetCommand(CliContext& ctx, Command command) {
+    Fleet fleet(ctx);
+    co_return co_await fleet.run(command);
+}
+
 } // namespace fw::cli

@@ -80,13 +80,14 @@ void endDropped(std::vector<Job>& jobs, const std::vector<std::size_t>& dropped,
 }
 
 // A plan's or a rollout's --report and --skip-done, judged before anything is sent: the report must
-// be one that may be written (writable()), the earlier report one that can be read (read()). What
-// that report settled; Usage after saying why.
-template <class Earlier, class Writable, class Read>
-Result<Earlier, ExitStatus> readReportOptions(Console& console, const std::string& report, Writable writable,
-                                              const std::string& skipDone, Read read) {
+// be one that may be written (checkWritable with the run's inputs), the earlier report one that can
+// be read (read()). What that report settled; Usage after saying why.
+template <class Earlier, class Read>
+Result<Earlier, ExitStatus> readReportOptions(Console& console, const std::string& report,
+                                              const std::vector<std::pair<std::string, std::string>>& inputs,
+                                              ReportKind kind, const std::string& skipDone, Read read) {
     if (!report.empty()) {
-        if (const Status<ReportProblem> w = writable(); !w) {
+        if (const Status<ReportProblem> w = checkWritable(report, inputs, kind); !w) {
             console.err("--report " + report + ": " + reportProblemText(w.error()));
             return Failure{ExitStatus::Usage};
         }

@@ -111,10 +111,8 @@ Result<std::vector<PlanEntry>, ReportProblem> PlanReport::settledIn(const std::s
     return settled;
 }
 
-Status<ReportProblem>
-PlanReport::checkWritable(const std::string& path,
-                          const std::vector<std::pair<std::string, std::string>>& inputs) {
-    return cli::checkWritable(path, inputs, kPlanReport);
+ReportKind PlanReport::kind() {
+    return kPlanReport;
 }
 
 std::string PlanReport::summary(const std::vector<PlanEntry>& entries) {

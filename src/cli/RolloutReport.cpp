@@ -125,10 +125,8 @@ Result<std::vector<RolloutEntry>, ReportProblem> RolloutReport::doneIn(const std
     return done;
 }
 
-Status<ReportProblem>
-RolloutReport::checkWritable(const std::string& path,
-                             const std::vector<std::pair<std::string, std::string>>& inputs) {
-    return cli::checkWritable(path, inputs, kRolloutReport);
+ReportKind RolloutReport::kind() {
+    return kRolloutReport;
 }
 
 std::string RolloutReport::summary(const std::vector<RolloutEntry>& entries) {
