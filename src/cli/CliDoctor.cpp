@@ -37,9 +37,8 @@ asio::awaitable<void> CliDoctor::probe(std::chrono::milliseconds wait) {
     }
     // Keyed as the watch keys: two devices on one address, or one device on two adapters, are all
     // received, so neither looks like an answer this host dropped.
-    engine::SearchDriver driver(ctx_.endpoints, {});
     SearchRequest request{gatherer_.probeAdapters(), wait, {}, DiscoverySearch::Keying::MacAndAdapter, {}};
-    const SearchSummary searched = co_await driver.once(std::move(request));
+    const SearchSummary searched = co_await searchOnce(ctx_, std::move(request));
     doctor::ProbeSearchResult found{searched.started.sequence, searched.rows, {}};
     for (const auto& f : searched.started.unbindable) {
         found.unbound.push_back(f.adapter);

@@ -13,7 +13,6 @@
 #include "engine/BackCheckDriver.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 #include <utility>
 
@@ -76,12 +75,13 @@ Sweep withAddresses(const Sweep& sweep, std::span<const Ipv4> addresses, const A
 
 } // namespace
 
-CliPlan::CliPlan(CliContext& ctx) : ctx_(ctx) {}
+CliPlan::CliPlan(CliContext& ctx)
+    : FleetCommand(ctx, "no further request is sent", "the run stopped: its report could not be written") {}
 
 Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
     const auto text = readTextFile(command_.planFile);
     if (!text) {
-        ctx_.console.err(command_.planFile + ": " + text.error());
+        ctx_.console.err(command_.planFile + ": " + text.error().message());
         return Failure{ExitStatus::Usage};
     }
     auto rows = parseSetIpPlan(*text);
@@ -93,10 +93,7 @@ Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
         return Failure{ExitStatus::Usage};
     }
     auto earlier = readReportOptions<std::vector<PlanEntry>>(
-        ctx_.console, command_.report,
-        [&] {
-            return PlanReport::checkWritable(command_.report, {{command_.planFile, "the plan"}});
-        },
+        ctx_.console, command_.report, {{command_.planFile, "the plan"}}, PlanReport::kind(),
         command_.skipDone, [&] { return PlanReport::settledIn(command_.skipDone); });
     if (!earlier) {
         return Failure{earlier.error()};
@@ -104,89 +101,55 @@ Result<CliPlan::Inputs, ExitStatus> CliPlan::prepare() {
     return Inputs{std::move(*rows), std::move(*earlier)};
 }
 
-asio::awaitable<ExitStatus> CliPlan::run(const SetIpPlanCommand& command) {
-    command_ = command;
-    const auto in = prepare();
-    if (!in) {
-        co_return in.error();
-    }
-    auto opened = openCommand(ctx_, command_.interfaces, command_.targets);
-    if (!opened) {
-        co_return opened.error();
-    }
-    table_ = std::move(opened->table);
-    sweep_ = std::move(opened->sweep);
-    runner_.emplace(ctx_, command_.dryRun ? std::string() : command_.report, "no further request is sent");
-    report_.emplace(command_.planFile);
-    begin(*in);
+std::optional<SearchRequest> CliPlan::searchFor(const Inputs& in) const {
     std::set<MacAddress> missing;
     for (const Job& j : jobs_) {
         if (!j.settled) {
             missing.insert(j.entry.row.mac);
         }
     }
-    std::vector<DeviceRow> seen;
+    if (missing.empty()) {
+        return std::nullopt;
+    }
     // A routed device already at its planned address is unchanged, and with --verify one that
     // answers from another row's takes it: the search sweeps them whether verified or not.
     std::vector<Ipv4> planned;
-    for (const PlanRow& row : in->rows) {
+    for (const PlanRow& row : in.rows) {
         if (row.address) {
             planned.push_back(row.address->address);
         }
     }
-    if (!missing.empty()) {
-        // Verified, the whole wait: only then is an address no other device answers from free.
-        StopWhen allSeen;
-        if (!command_.verify) {
-            allSeen = [missing](const DeviceRow& row) mutable {
-                missing.erase(row.mac);
-                return missing.empty();
-            };
-        }
-        // Named: a temporary of a conditional inside co_await is destroyed twice by GCC 12.
-        std::optional<Sweep> sweep;
-        if (sweep_) {
-            sweep = withAddresses(*sweep_, planned, table_);
-        }
-        SearchRequest request{table_, SearchCountdown::kWait, allSeen, DiscoverySearch::Keying::MacAndAdapter,
-                              std::move(sweep)};
-        const auto searched = co_await search(ctx_, request);
-        if (!searched) {
-            co_return searched.error();
-        }
-        seen = searched->rows;
+    // Verified, the whole wait: only then is an address no other device answers from free.
+    StopWhen allSeen;
+    if (!command_.verify) {
+        allSeen = [missing](const DeviceRow& row) mutable {
+            missing.erase(row.mac);
+            return missing.empty();
+        };
     }
-    before_ = seen;
-    decide(seen, in->rows);
-    co_await runner_->run();
-    co_await verify();
+    std::optional<Sweep> sweep;
+    if (sweep_) {
+        sweep = withAddresses(*sweep_, planned, table_);
+    }
+    return SearchRequest{table_, SearchCountdown::kWait, allSeen, DiscoverySearch::Keying::MacAndAdapter,
+                         std::move(sweep)};
+}
 
-    std::vector<PlanEntry> entries;
-    for (const Job& j : jobs_) {
-        entries.push_back(j.entry);
-    }
-    const std::string out = command_.format == OutputFormat::Json ? indentedJson(PlanReport::rows(entries))
-                                                                  : PlanReport::summary(entries);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
-    if (jobs_.empty()) {
-        ctx_.console.err(command_.planFile + ": the plan has no rows");
-    }
-    const std::string& reportError = runner_->reportError();
-    if (!reportError.empty()) {
-        ctx_.console.err(command_.report + ": the report could not be written (" + reportError +
-                         "); the table above is this run's record");
-    }
-    const bool dryRun = command_.dryRun;
-    const bool allSettled =
-        !jobs_.empty() && reportError.empty() &&
-        std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
-            return planRowSettled(j.entry.state) || (dryRun && j.entry.state == PlanState::Pending);
-        });
-    co_return allSettled ? ExitStatus::Ok : ExitStatus::Negative;
+std::string CliPlan::printed(const std::vector<PlanEntry>& entries) const {
+    return command_.format == OutputFormat::Json ? indentedJson(PlanReport::rows(entries))
+                                                 : PlanReport::summary(entries);
+}
+
+std::string CliPlan::noJobs() const {
+    return command_.planFile + ": the plan has no rows";
+}
+
+bool CliPlan::ended(const PlanEntry& e) {
+    return planRowSettled(e.state);
 }
 
 void CliPlan::begin(const Inputs& in) {
+    report_.emplace(command_.planFile);
     const AdapterListing listing = ctx_.host.readAdapters();
     for (const PlanRow& row : in.rows) {
         Job job;
@@ -211,7 +174,9 @@ void CliPlan::begin(const Inputs& in) {
     }
 }
 
-void CliPlan::decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan) {
+void CliPlan::plan(const std::vector<DeviceRow>& seen, const Inputs& in) {
+    before_ = seen;
+    const std::span<const PlanRow> plan = in.rows;
     std::vector<std::size_t> queued;
     std::vector<Ipv4> adapters;
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
@@ -321,7 +286,7 @@ asio::awaitable<void> CliPlan::send(std::size_t index) {
 // After the OKs: searches until each device answers from its planned address (DHCP: from any) and
 // no other device answers from there, or its time is over. A row whose time ran out while other
 // rows were sent still gets one search.
-asio::awaitable<void> CliPlan::verify() {
+asio::awaitable<void> CliPlan::afterJobs() {
     // An address that another device answered from before the run may still be that device's,
     // whose answer can come after this one's: such a row does not end a search early.
     const auto wasOthers = [this](const PlanRow& row, Ipv4 ip) {
@@ -420,11 +385,6 @@ void CliPlan::settle(std::size_t index) {
     }
 }
 
-void CliPlan::writeReport() {
-    endDropped(jobs_, runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); }),
-               PlanState::NotSent, "the run stopped: its report could not be written");
-}
-
 namespace {
 
 // --parallel's range: requests side by side, never two on one adapter.
@@ -467,8 +427,7 @@ ParsedCommandLine parsePlan(const Options& o) {
 }
 
 asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command) {
-    CliPlan plan(ctx);
-    co_return co_await plan.run(command);
+    return runFleetCommand<CliPlan>(ctx, command);
 }
 
 } // namespace fw::cli

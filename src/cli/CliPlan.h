@@ -5,7 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
-#include "cli/JobRunner.h"
+#include "cli/FleetCommand.h"
 #include "cli/PlanReport.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
@@ -30,13 +30,14 @@ namespace fw::cli {
 ParsedCommandLine parsePlan(const Options& o);
 asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command);
 
-class CliPlan {
+class CliPlan : public FleetCommand<CliPlan, SetIpPlanCommand, PlanReport> {
 public:
     explicit CliPlan(CliContext& ctx);
 
-    asio::awaitable<ExitStatus> run(const SetIpPlanCommand& command);
+    asio::awaitable<ExitStatus> run(const SetIpPlanCommand& command) { return runFleet(command); }
 
 private:
+    friend class FleetCommand<CliPlan, SetIpPlanCommand, PlanReport>;
     using Clock = std::chrono::steady_clock;
 
     struct Job {
@@ -58,20 +59,19 @@ private:
     Result<Inputs, ExitStatus> prepare();
     // Each row's job; those settled before any search (earlier, this host's address) are final.
     void begin(const Inputs& in);
-    void decide(const std::vector<DeviceRow>& seen, std::span<const PlanRow> plan);
+    // The search for the rows' devices; none when every row is settled already.
+    std::optional<SearchRequest> searchFor(const Inputs& in) const;
+    static std::optional<ExitStatus> refuse(const SearchSummary&, const Inputs&) { return std::nullopt; }
+    void plan(const std::vector<DeviceRow>& seen, const Inputs& in);
     asio::awaitable<void> send(std::size_t index);
-    asio::awaitable<void> verify();
+    asio::awaitable<void> afterJobs();
+    std::string printed(const std::vector<PlanEntry>& entries) const;
+    std::string noJobs() const;
+    static bool ended(const PlanEntry& e);
     void settle(std::size_t index);
-    void writeReport();
 
-    CliContext& ctx_;
-    SetIpPlanCommand command_;
-    AdapterTable table_;
-    std::optional<Sweep> sweep_;    // the command's targets; none: the broadcast alone
     std::vector<DeviceRow> before_; // what the search before the requests found
-    std::optional<PlanReport> report_;
     std::vector<Job> jobs_;
-    std::optional<JobRunner> runner_; // the requests, side by side on different adapters
 };
 
 } // namespace fw::cli

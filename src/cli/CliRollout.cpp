@@ -17,7 +17,9 @@
 #include <set>
 
 namespace fw::cli {
-CliRollout::CliRollout(CliContext& ctx) : ctx_(ctx) {}
+CliRollout::CliRollout(CliContext& ctx)
+    : FleetCommand(ctx, "no further device is started",
+                   "the rollout stopped: its report could not be written") {}
 
 Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     auto file = readImage(ctx_, command_.image);
@@ -29,7 +31,7 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     if (!command_.fromFile.empty()) {
         const auto text = readTextFile(command_.fromFile);
         if (!text) {
-            ctx_.console.err(command_.fromFile + ": " + text.error());
+            ctx_.console.err(command_.fromFile + ": " + text.error().message());
             return Failure{ExitStatus::Usage};
         }
         const auto listed = parseDeviceList(*text);
@@ -42,10 +44,7 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     in.targets = uniqueTargets(in.targets);
     auto earlier = readReportOptions<std::vector<RolloutEntry>>(
         ctx_.console, command_.report,
-        [&] {
-            return RolloutReport::checkWritable(
-                command_.report, {{command_.image, "the image"}, {command_.fromFile, "the --from file"}});
-        },
+        {{command_.image, "the image"}, {command_.fromFile, "the --from file"}}, RolloutReport::kind(),
         command_.skipDone,
         [&] { return RolloutReport(command_.image, file_.bytes).doneIn(command_.skipDone); });
     if (!earlier) {
@@ -55,68 +54,33 @@ Result<CliRollout::Inputs, ExitStatus> CliRollout::prepare() {
     return in;
 }
 
-asio::awaitable<ExitStatus> CliRollout::run(const RolloutCommand& command) {
-    command_ = command;
-    const auto in = prepare();
-    if (!in) {
-        co_return in.error();
-    }
-    auto opened = openCommand(ctx_, command_.interfaces, command_.targets);
-    if (!opened) {
-        co_return opened.error();
-    }
-    table_ = std::move(opened->table);
-    sweep_ = std::move(opened->sweep);
-    runner_.emplace(ctx_, command_.dryRun ? std::string() : command_.report, "no further device is started");
+void CliRollout::begin(const Inputs& /*in*/) {
     report_.emplace(command_.image, file_.bytes);
+}
+
+std::optional<SearchRequest> CliRollout::searchFor(const Inputs& in) const {
     // Named devices only: the search may end as soon as each has answered.
     StopWhen allSeen;
     if (!command_.allAp && !command_.allBridge) {
-        allSeen = [missing = in->targets](const DeviceRow& row) mutable {
+        allSeen = [missing = in.targets](const DeviceRow& row) mutable {
             std::erase_if(missing, [&](const DeviceTarget& t) { return matches(t, row); });
             return missing.empty();
         };
     }
-    SearchRequest request{table_, SearchCountdown::kWait, allSeen, DiscoverySearch::Keying::Sender, sweep_};
-    const auto searched = co_await search(ctx_, request);
-    if (!searched) {
-        co_return searched.error();
-    }
-    if (const auto refusal = portRefusal(*searched, in->targets, in->earlier)) {
+    return SearchRequest{table_, SearchCountdown::kWait, allSeen, DiscoverySearch::Keying::Sender, sweep_};
+}
+
+std::optional<ExitStatus> CliRollout::refuse(const SearchSummary& searched, const Inputs& in) const {
+    if (const auto refusal = portRefusal(searched, in.targets, in.earlier)) {
         ctx_.console.err(*refusal);
-        co_return ExitStatus::Usage;
+        return ExitStatus::Usage;
     }
-    if (command_.perAdapter > 1) {
-        shared_.emplace(ctx_.endpoints);
-        sharing_.emplace(CliContext{ctx_.console, *shared_, ctx_.host, ctx_.portProblemsSaid});
-    }
-    plan(searched->rows, in->targets, in->earlier);
-    co_await runner_->run();
-    std::vector<RolloutEntry> entries;
-    for (const Job& j : jobs_) {
-        entries.push_back(j.entry);
-    }
-    ctx_.console.endProgress();
-    const std::string summary = command_.format == OutputFormat::Json
-                                    ? indentedJson(report_->document(entries))
-                                    : RolloutReport::summary(entries);
-    std::fwrite(summary.data(), 1, summary.size(), stdout);
-    std::fflush(stdout);
-    if (jobs_.empty()) {
-        ctx_.console.err("no device to upgrade");
-    }
-    const std::string& reportError = runner_->reportError();
-    if (!reportError.empty()) {
-        ctx_.console.err(command_.report + ": the report could not be written (" + reportError +
-                         "); the table above is this run's record");
-    }
-    const bool dryRun = command_.dryRun;
-    const bool allDone =
-        !jobs_.empty() && reportError.empty() &&
-        std::all_of(jobs_.begin(), jobs_.end(), [dryRun](const Job& j) {
-            return j.entry.state == RolloutState::Done || (dryRun && j.entry.state == RolloutState::Pending);
-        });
-    co_return allDone ? ExitStatus::Ok : ExitStatus::Negative;
+    return std::nullopt;
+}
+
+std::string CliRollout::printed(const std::vector<RolloutEntry>& entries) const {
+    return command_.format == OutputFormat::Json ? indentedJson(report_->document(entries))
+                                                 : RolloutReport::summary(entries);
 }
 
 // Another program holds port 4001 on an adapter the search used: a named device not found (and not
@@ -169,8 +133,13 @@ void CliRollout::render() {
 }
 
 // The jobs in order: the named devices, then the searched kinds by address; one job per device.
-void CliRollout::plan(const std::vector<DeviceRow>& rows, const std::vector<DeviceTarget>& targets,
-                      const std::vector<RolloutEntry>& earlier) {
+void CliRollout::plan(const std::vector<DeviceRow>& rows, const Inputs& in) {
+    if (command_.perAdapter > 1) {
+        shared_.emplace(ctx_.endpoints);
+        sharing_.emplace(CliContext{ctx_.console, *shared_, ctx_.host, ctx_.portProblemsSaid});
+    }
+    const std::vector<DeviceTarget>& targets = in.targets;
+    const std::vector<RolloutEntry>& earlier = in.earlier;
     std::set<MacAddress> planned;
     std::vector<bool> carried(earlier.size(), false);
     auto earlierDone = [&](auto&& same) -> const RolloutEntry* {
@@ -316,11 +285,6 @@ void CliRollout::settle(std::size_t index) {
     writeReport();
 }
 
-void CliRollout::writeReport() {
-    endDropped(jobs_, runner_->save([this] { return saveSettled(*report_, command_.report, jobs_); }),
-               RolloutState::NotSent, "the rollout stopped: its report could not be written");
-}
-
 namespace {
 
 // Uploads on one adapter at once, all from its one port 14321.
@@ -376,8 +340,7 @@ ParsedCommandLine parseRollout(const Options& o) {
 }
 
 asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command) {
-    CliRollout rollout(ctx);
-    co_return co_await rollout.run(command);
+    return runFleetCommand<CliRollout>(ctx, command);
 }
 
 } // namespace fw::cli

@@ -5,7 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
-#include "cli/JobRunner.h"
+#include "cli/FleetCommand.h"
 #include "cli/RolloutReport.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
@@ -33,13 +33,14 @@ class CliUpload;
 ParsedCommandLine parseRollout(const Options& o);
 asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command);
 
-class CliRollout {
+class CliRollout : public FleetCommand<CliRollout, RolloutCommand, RolloutReport> {
 public:
     explicit CliRollout(CliContext& ctx);
 
-    asio::awaitable<ExitStatus> run(const RolloutCommand& command);
+    asio::awaitable<ExitStatus> run(const RolloutCommand& command) { return runFleet(command); }
 
 private:
+    friend class FleetCommand<CliRollout, RolloutCommand, RolloutReport>;
     struct Job {
         RolloutEntry entry;
         std::optional<DeviceRow> row; // what the search found; none: not found
@@ -54,24 +55,23 @@ private:
     // Everything a rollout reads (the image, the device list, the earlier report), read and judged
     // before anything is sent; Usage after saying why.
     Result<Inputs, ExitStatus> prepare();
+    void begin(const Inputs& in);
+    std::optional<SearchRequest> searchFor(const Inputs& in) const;
+    std::optional<ExitStatus> refuse(const SearchSummary& searched, const Inputs& in) const;
     std::optional<std::string> portRefusal(const SearchSummary& searched,
                                            const std::vector<DeviceTarget>& targets,
                                            const std::vector<RolloutEntry>& earlier) const;
-    void plan(const std::vector<DeviceRow>& rows, const std::vector<DeviceTarget>& targets,
-              const std::vector<RolloutEntry>& earlier);
+    void plan(const std::vector<DeviceRow>& rows, const Inputs& in);
     asio::awaitable<void> upload(std::size_t index);
+    static asio::awaitable<void> afterJobs() { co_return; }
+    std::string printed(const std::vector<RolloutEntry>& entries) const;
+    static std::string noJobs() { return "no device to upgrade"; }
+    static bool ended(const RolloutEntry& e) { return e.state == RolloutState::Done; }
     void settle(std::size_t index);
-    void writeReport();
     void render();
 
-    CliContext& ctx_;
-    RolloutCommand command_;
-    AdapterTable table_;
-    std::optional<Sweep> sweep_; // --target: the search's, and where a routed device is checked back
-    ImageFile file_;             // read once; these bytes go to every device
-    std::optional<RolloutReport> report_;
+    ImageFile file_; // read once; these bytes go to every device
     std::vector<Job> jobs_;
-    std::optional<JobRunner> runner_; // the uploads and their back-checks
     // With --per-adapter above 1: the uploads and their back-checks share each adapter's ports.
     std::optional<engine::SharedPortFactory> shared_;
     std::optional<CliContext> sharing_;

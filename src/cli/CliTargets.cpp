@@ -53,7 +53,8 @@ Result<std::optional<Sweep>, ExitStatus> commandSweep(CliContext& ctx, const Tar
     if (!options.targetsFrom.empty()) {
         const auto content = readTextFile(options.targetsFrom);
         if (!content) {
-            ctx.console.err("--targets-from: cannot read " + options.targetsFrom + ": " + content.error());
+            ctx.console.err("--targets-from: cannot read " + options.targetsFrom + ": " +
+                            content.error().message());
             return Failure{ExitStatus::Usage};
         }
         TargetList listed = parseTargetList(*content);

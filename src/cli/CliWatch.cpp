@@ -51,13 +51,12 @@ public:
                 const AdapterTable table = choice->table;
                 // Half the interval, at most the window's 3 s, so that between two searches port
                 // 4001 is free for set-ip or upgrade.
-                engine::SearchDriver driver(ctx_.endpoints, {});
                 SearchRequest request{table,
                                       std::min(SearchCountdown::kWait, command_.interval / 2),
                                       {},
                                       DiscoverySearch::Keying::MacAndAdapter,
                                       sweep_};
-                const auto summary = co_await driver.once(std::move(request));
+                const auto summary = co_await searchOnce(ctx_, std::move(request));
                 if ((co_await asio::this_coro::cancellation_state).cancelled() !=
                     asio::cancellation_type::none) {
                     co_return; // ended meanwhile: a search cut short says nothing of the devices

@@ -5,9 +5,13 @@
 
 namespace fw::cli {
 
-asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const SearchRequest& request) {
+asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, SearchRequest request) {
     engine::SearchDriver driver(ctx.endpoints, {});
-    SearchSummary summary = co_await driver.once(request);
+    co_return co_await driver.once(std::move(request));
+}
+
+asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const SearchRequest& request) {
+    SearchSummary summary = co_await searchOnce(ctx, request);
     if (const auto sent = searchSent(ctx, summary); !sent) {
         co_return Failure{sent.error()};
     }

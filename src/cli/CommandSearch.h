@@ -24,6 +24,10 @@ using SearchRequest = engine::SearchDriver::Request;
 using StopWhen = engine::SearchDriver::StopWhen;
 using Sweep = engine::SearchDriver::Sweep; // CliTargets.h makes one
 
+// Every search of the command line starts here: the request on its adapters, whatever it could not
+// do left to the caller (a watch and the doctor report it their own way).
+asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, SearchRequest request);
+
 // A command's search: the request on `table` until a listed row satisfies its stopWhen or the wait
 // is over; its sockets are closed when it returns, so Set IP or an upload can take port 4001
 // afterwards. With a sweep, its targets are searched by unicast (and the adapters by broadcast only

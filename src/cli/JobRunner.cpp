@@ -17,13 +17,20 @@ void JobRunner::queue(std::vector<std::size_t> jobs, std::vector<Ipv4> adapters,
     work_ = std::move(work);
 }
 
-asio::awaitable<void> JobRunner::run() {
+asio::awaitable<Status<std::error_code>> JobRunner::run(const Then& then) {
     startNext();
     while (queue_ && !queue_->over()) {
         ended_.expires_at(asio::steady_timer::time_point::max());
         asio::error_code woken;
         co_await ended_.async_wait(asio::redirect_error(asio::use_awaitable, woken));
     }
+    if (then) {
+        co_await then();
+    }
+    if (error_) {
+        co_return Failure{*error_};
+    }
+    co_return Done{};
 }
 
 void JobRunner::startNext() {
@@ -44,12 +51,12 @@ asio::awaitable<void> JobRunner::runJob(std::size_t slot) {
 }
 
 std::vector<std::size_t> JobRunner::save(const Save& save) {
-    if (report_.empty() || !error_.empty()) {
+    if (report_.empty() || error_) {
         return {};
     }
     if (const auto saved = save(); !saved) {
-        error_ = saved.error().empty() ? "unknown error" : saved.error();
-        ctx_.console.err(report_ + ": " + error_ + "; " + stopped_);
+        error_ = saved.error();
+        ctx_.console.err(report_ + ": " + saved.error().message() + "; " + stopped_);
         std::vector<std::size_t> dropped;
         if (queue_) {
             for (const std::size_t slot : queue_->dropWaiting()) {

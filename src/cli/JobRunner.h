@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace fw::cli {
@@ -27,7 +28,8 @@ namespace fw::cli {
 class JobRunner {
 public:
     using Work = std::function<asio::awaitable<void>(std::size_t job)>;
-    using Save = std::function<Status<std::string>()>;
+    using Save = std::function<Status<std::error_code>()>;
+    using Then = std::function<asio::awaitable<void>()>;
 
     // report: the file rewritten after each job, empty for none (a dry run writes none); stopped:
     // what the operator is told beside the reason it could not be ("no further device is started").
@@ -38,14 +40,14 @@ public:
                Work work);
     bool queued() const { return queue_.has_value(); }
 
-    // Starts the jobs as they may start; returns once every one has ended or was dropped.
-    asio::awaitable<void> run();
+    // Starts the jobs as they may start and, once every one has ended or was dropped, awaits `then`
+    // (a plan's searches for its devices back, which still save the report). Why the report could
+    // not be written, when it could not.
+    asio::awaitable<Status<std::error_code>> run(const Then& then = {});
 
     // Rewrites the report by `save`, unless there is none or an earlier write failed. When this
     // one fails, it says so and drops the jobs not started: the command's indices of those.
     std::vector<std::size_t> save(const Save& save);
-    // Why the report could not be written; empty while it could.
-    const std::string& reportError() const { return error_; }
 
 private:
     void startNext();
@@ -54,8 +56,8 @@ private:
     CliContext& ctx_;
     std::string report_;
     std::string stopped_;
-    std::string error_;
-    std::vector<std::size_t> jobs_; // the command's index of each queue slot
+    std::optional<std::error_code> error_; // why the report could not be written
+    std::vector<std::size_t> jobs_;        // the command's index of each queue slot
     std::optional<RolloutQueue> queue_;
     Work work_;
     asio::steady_timer ended_; // woken when a job ends
@@ -78,13 +80,14 @@ void endDropped(std::vector<Job>& jobs, const std::vector<std::size_t>& dropped,
 }
 
 // A plan's or a rollout's --report and --skip-done, judged before anything is sent: the report must
-// be one that may be written (writable()), the earlier report one that can be read (read()). What
-// that report settled; Usage after saying why.
-template <class Earlier, class Writable, class Read>
-Result<Earlier, ExitStatus> readReportOptions(Console& console, const std::string& report, Writable writable,
-                                              const std::string& skipDone, Read read) {
+// be one that may be written (checkWritable with the run's inputs), the earlier report one that can
+// be read (read()). What that report settled; Usage after saying why.
+template <class Earlier, class Read>
+Result<Earlier, ExitStatus> readReportOptions(Console& console, const std::string& report,
+                                              const std::vector<std::pair<std::string, std::string>>& inputs,
+                                              ReportKind kind, const std::string& skipDone, Read read) {
     if (!report.empty()) {
-        if (const Status<ReportProblem> w = writable(); !w) {
+        if (const Status<ReportProblem> w = checkWritable(report, inputs, kind); !w) {
             console.err("--report " + report + ": " + reportProblemText(w.error()));
             return Failure{ExitStatus::Usage};
         }

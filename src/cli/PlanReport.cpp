@@ -5,9 +5,6 @@
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "common/DeviceText.h"
-#include "platform/FilePath.h"
-
-#include <filesystem>
 
 namespace fw::cli {
 namespace {
@@ -84,7 +81,8 @@ std::string plannedText(const PlanRow& row) {
 
 PlanReport::PlanReport(std::string plan) : plan_(std::move(plan)) {}
 
-Status<std::string> PlanReport::save(const std::string& path, const std::vector<PlanEntry>& entries) const {
+Status<std::error_code> PlanReport::save(const std::string& path,
+                                         const std::vector<PlanEntry>& entries) const {
     return replaceReport(path, indentedJson(json{{"plan", plan_}, {"rows", rows(entries)}}));
 }
 
@@ -97,16 +95,15 @@ json PlanReport::rows(const std::vector<PlanEntry>& entries) {
 }
 
 Result<std::vector<PlanEntry>, ReportProblem> PlanReport::settledIn(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(filePath(path), ec)) {
-        return std::vector<PlanEntry>{};
-    }
-    const auto read = readReport(path, kPlanReport);
+    const auto read = readEarlierReport(path, kPlanReport);
     if (!read) {
         return Failure{read.error()};
     }
     std::vector<PlanEntry> settled;
-    for (const json& v : (*read)["rows"]) {
+    if (!*read) {
+        return settled;
+    }
+    for (const json& v : (**read)["rows"]) {
         if (const auto e = fromJson(v); e && planRowSettled(e->state)) {
             settled.push_back(*e);
         }
@@ -114,10 +111,8 @@ Result<std::vector<PlanEntry>, ReportProblem> PlanReport::settledIn(const std::s
     return settled;
 }
 
-Status<ReportProblem>
-PlanReport::checkWritable(const std::string& path,
-                          const std::vector<std::pair<std::string, std::string>>& inputs) {
-    return cli::checkWritable(path, inputs, kPlanReport);
+ReportKind PlanReport::kind() {
+    return kPlanReport;
 }
 
 std::string PlanReport::summary(const std::vector<PlanEntry>& entries) {

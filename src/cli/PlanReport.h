@@ -21,7 +21,7 @@ public:
     explicit PlanReport(std::string plan);
 
     // The system's reason when the file could not be written.
-    Status<std::string> save(const std::string& path, const std::vector<PlanEntry>& entries) const;
+    Status<std::error_code> save(const std::string& path, const std::vector<PlanEntry>& entries) const;
 
     // The rows as "rows" lists them: set-ip --plan --format json writes this array.
     static nlohmann::json rows(const std::vector<PlanEntry>& entries);
@@ -30,9 +30,8 @@ public:
     // reason a file that is there could not be used.
     static Result<std::vector<PlanEntry>, ReportProblem> settledIn(const std::string& path);
 
-    // Whether a report can go to `path`, found before anything is sent (see cli::checkWritable).
-    static Status<ReportProblem>
-    checkWritable(const std::string& path, const std::vector<std::pair<std::string, std::string>>& inputs);
+    // What tells its report from other files: what checkWritable and readReport take.
+    static ReportKind kind();
 
     // The table printed at the end: one aligned line per row, then "N of M rows done or unchanged".
     static std::string summary(const std::vector<PlanEntry>& entries);

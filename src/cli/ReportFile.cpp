@@ -5,7 +5,6 @@
 #include "platform/FileReplace.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,33 +21,33 @@ fs::path folderOf(const fs::path& path) {
 
 } // namespace
 
-Result<std::string, std::string> readTextFile(const std::string& utf8Path) {
+Result<std::string, std::error_code> readTextFile(const std::string& utf8Path) {
     const fs::path path = filePath(utf8Path);
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return Failure{std::string(std::strerror(errno))};
+        return Failure{std::error_code(errno, std::generic_category())};
     }
     if (std::error_code ignored; fs::is_directory(path, ignored)) {
-        return Failure{std::string(std::strerror(EISDIR))}; // opens, but reads as nothing
+        return Failure{std::make_error_code(std::errc::is_a_directory)}; // opens, but reads as nothing
     }
     std::string text{std::istreambuf_iterator<char>(file), {}};
     if (file.bad()) {
-        return Failure{std::string(std::strerror(errno))};
+        return Failure{std::error_code(errno, std::generic_category())};
     }
     return text;
 }
 
-Status<std::string> replaceReport(const std::string& path, const std::string& text) {
+Status<std::error_code> replaceReport(const std::string& path, const std::string& text) {
     // A link stays a link: the file it points to is the one replaced.
     fs::path target = filePath(path);
     if (std::error_code ec; fs::is_symlink(target, ec)) {
         target = fs::canonical(target, ec);
         if (ec) {
-            return Failure{ec.message()};
+            return Failure{ec};
         }
     }
     if (const auto replaced = files::replaceFile(folderOf(target) / target.filename(), text); !replaced) {
-        return Failure{replaced.error().message()};
+        return Failure{replaced.error()};
     }
     return Done{};
 }
@@ -56,7 +55,7 @@ Status<std::string> replaceReport(const std::string& path, const std::string& te
 std::string reportProblemText(const ReportProblem& problem) {
     switch (problem.error) {
     case ReportError::Unreadable:
-        return "cannot be read: " + problem.reason;
+        return "cannot be read: " + problem.reason.message();
     case ReportError::NotReport:
         return "is not " + problem.what;
     case ReportError::IsFolder:
@@ -64,13 +63,13 @@ std::string reportProblemText(const ReportProblem& problem) {
     case ReportError::IsInput:
         return "is " + problem.what + "; the report would replace it";
     case ReportError::ExistsUnreadable:
-        return "exists but cannot be read: " + problem.reason;
+        return "exists but cannot be read: " + problem.reason.message();
     case ReportError::ExistsNotReport:
         return "exists and is not " + problem.what + "; it would be replaced";
     case ReportError::NoFolder:
         return "cannot be written: there is no folder " + pathText(problem.folder);
     case ReportError::FolderClosed:
-        return "cannot be written in " + pathText(problem.folder) + ": " + problem.reason;
+        return "cannot be written in " + pathText(problem.folder) + ": " + problem.reason.message();
     }
     return {};
 }
@@ -85,6 +84,18 @@ Result<nlohmann::json, ReportProblem> readReport(const std::string& path, Report
         return Failure{ReportProblem{ReportError::NotReport, std::string(kind.what), {}, {}}};
     }
     return doc;
+}
+
+Result<std::optional<nlohmann::json>, ReportProblem> readEarlierReport(const std::string& path,
+                                                                       ReportKind kind) {
+    if (std::error_code ec; !fs::exists(filePath(path), ec)) {
+        return std::optional<nlohmann::json>();
+    }
+    auto read = readReport(path, kind);
+    if (!read) {
+        return Failure{read.error()};
+    }
+    return std::optional(std::move(*read));
 }
 
 Status<ReportProblem> checkWritable(const std::string& utf8Path,
@@ -117,7 +128,7 @@ Status<ReportProblem> checkWritable(const std::string& utf8Path,
         return Failure{ReportProblem{ReportError::NoFolder, {}, {}, folder}};
     }
     if (const auto probe = files::canCreateIn(folder); !probe) {
-        return Failure{ReportProblem{ReportError::FolderClosed, {}, probe.error().message(), folder}};
+        return Failure{ReportProblem{ReportError::FolderClosed, {}, probe.error(), folder}};
     }
     return Done{};
 }

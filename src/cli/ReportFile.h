@@ -5,8 +5,10 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -24,7 +26,7 @@ struct ReportKind {
 
 // The whole of a file a run reads (a device list, a plan, a targets file), or the system's reason
 // it could not be read. The lines' reader (forEachLine) drops a UTF-8 byte order mark.
-Result<std::string, std::string> readTextFile(const std::string& path);
+Result<std::string, std::error_code> readTextFile(const std::string& path);
 
 // A member of a report's object, or the type's empty value when it is missing or of another type.
 template <typename T> T jsonMember(const nlohmann::json& object, const char* key) {
@@ -37,7 +39,7 @@ template <typename T> T jsonMember(const nlohmann::json& object, const char* key
 
 // Replaces the file by one holding `text` (a link's target for a link); the system's reason when
 // it could not.
-Status<std::string> replaceReport(const std::string& path, const std::string& text);
+Status<std::error_code> replaceReport(const std::string& path, const std::string& text);
 
 // Why a report file could not be read, or why a report cannot go to a path.
 enum class ReportError {
@@ -54,7 +56,7 @@ enum class ReportError {
 struct ReportProblem {
     ReportError error = ReportError::Unreadable;
     std::string what;
-    std::string reason;
+    std::error_code reason;
     std::filesystem::path folder;
 };
 
@@ -64,6 +66,11 @@ std::string reportProblemText(const ReportProblem& problem);
 
 // The report's document, or why the file (which exists) is none: Unreadable or NotReport.
 Result<nlohmann::json, ReportProblem> readReport(const std::string& path, ReportKind kind);
+
+// The document of a report a run resumes from (--skip-done), none when no file is at `path`; as
+// readReport when one is.
+Result<std::optional<nlohmann::json>, ReportProblem> readEarlierReport(const std::string& path,
+                                                                       ReportKind kind);
 
 // Whether a report can go to `path`: not when the folder is missing or cannot be written, the path
 // is a folder, one of `inputs` ({path, what it is}), or a non-empty file that is no report of the
@@ -75,7 +82,7 @@ Status<ReportProblem> checkWritable(const std::string& path,
 // Saves the entries of the settled jobs (each with `settled` and `entry`), in job order: what a
 // run's report holds after each job. The system's reason when the file could not be replaced.
 template <typename Report, typename Job>
-Status<std::string> saveSettled(Report& report, const std::string& path, const std::vector<Job>& jobs) {
+Status<std::error_code> saveSettled(Report& report, const std::string& path, const std::vector<Job>& jobs) {
     std::vector<decltype(Job::entry)> entries;
     for (const Job& j : jobs) {
         if (j.settled) {

@@ -5,18 +5,15 @@
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "common/DeviceText.h"
-#include "platform/FilePath.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <gcrypt.h>
 
 namespace fw::cli {
 namespace {
 
-namespace fs = std::filesystem;
 using nlohmann::json;
 
 json toJson(const RolloutEntry& e) {
@@ -104,25 +101,21 @@ json RolloutReport::document(const std::vector<RolloutEntry>& entries) const {
     return {{"image", image_}, {"image_sha256", sha256_}, {"devices", devices}};
 }
 
-Status<std::string> RolloutReport::save(const std::string& path,
-                                        const std::vector<RolloutEntry>& entries) const {
+Status<std::error_code> RolloutReport::save(const std::string& path,
+                                            const std::vector<RolloutEntry>& entries) const {
     return replaceReport(path, indentedJson(document(entries)));
 }
 
 Result<std::vector<RolloutEntry>, ReportProblem> RolloutReport::doneIn(const std::string& path) const {
-    std::error_code ec;
-    if (!fs::exists(filePath(path), ec)) {
-        return std::vector<RolloutEntry>{};
-    }
-    const auto read = readReport(path, kRolloutReport);
+    const auto read = readEarlierReport(path, kRolloutReport);
     if (!read) {
         return Failure{read.error()};
     }
-    const json& doc = *read;
     std::vector<RolloutEntry> done;
-    if (doc["image_sha256"].get<std::string>() != sha256_) {
-        return done; // another image: nothing of it is done with this one
+    if (!*read || (**read)["image_sha256"].get<std::string>() != sha256_) {
+        return done; // none, or another image: nothing of it is done with this one
     }
+    const json& doc = **read;
     for (const json& v : doc["devices"]) {
         const auto e = fromJson(v);
         if (e && e->state == RolloutState::Done) {
@@ -132,10 +125,8 @@ Result<std::vector<RolloutEntry>, ReportProblem> RolloutReport::doneIn(const std
     return done;
 }
 
-Status<ReportProblem>
-RolloutReport::checkWritable(const std::string& path,
-                             const std::vector<std::pair<std::string, std::string>>& inputs) {
-    return cli::checkWritable(path, inputs, kRolloutReport);
+ReportKind RolloutReport::kind() {
+    return kRolloutReport;
 }
 
 std::string RolloutReport::summary(const std::vector<RolloutEntry>& entries) {

@@ -24,17 +24,14 @@ public:
     nlohmann::json document(const std::vector<RolloutEntry>& entries) const;
 
     // The system's reason when the file could not be written.
-    Status<std::string> save(const std::string& path, const std::vector<RolloutEntry>& entries) const;
+    Status<std::error_code> save(const std::string& path, const std::vector<RolloutEntry>& entries) const;
 
     // The entries a report lists as done with this very image (by its SHA-256); none for a missing
     // file. The problem: why a file that is there could not be used.
     Result<std::vector<RolloutEntry>, ReportProblem> doneIn(const std::string& path) const;
 
-    // Whether a report can go to `path`, found before anything is sent: not when the folder is
-    // missing or cannot be written, the path is a folder, one of `inputs` ({path, what it is}: the
-    // image, the device list), or a non-empty file that is not a rollout report.
-    static Status<ReportProblem>
-    checkWritable(const std::string& path, const std::vector<std::pair<std::string, std::string>>& inputs);
+    // What tells its report from other files: what checkWritable and readReport take.
+    static ReportKind kind();
 
     // The table printed at the end: one aligned line per device, then "N of M devices done".
     static std::string summary(const std::vector<RolloutEntry>& entries);
