@@ -18,29 +18,25 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"FernwickAbout";
 
-LRESULT CALLBACK aboutProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* done = reinterpret_cast<bool*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (done != nullptr &&
-        ((message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) ||
-         message == WM_CLOSE)) {
-        *done = true;
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 } // namespace
 
+std::optional<LRESULT> AboutWindow::handle(UINT message, WPARAM wParam, LPARAM) {
+    if ((message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) ||
+        message == WM_CLOSE) {
+        done_ = true;
+        return 0;
+    }
+    return std::nullopt;
+}
+
 void AboutWindow::run(HINSTANCE instance, const DpiApi& dpi, HWND owner) {
-    registerWindowClass(instance, kClassName, &aboutProc);
+    registerWindowClass(instance, kClassName, &windowProc);
 
     const AboutText text = aboutText(FERNWICK_VERSION_MAJOR, FERNWICK_VERSION_MINOR, FERNWICK_VERSION_PATCH);
     const POINT at = ownerCentre(owner);
-    HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, wideOf(text.title).c_str(),
-                                  WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, 1, 1, owner, nullptr,
-                                  instance, nullptr);
-    bool done = false;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&done));
+    AboutWindow about;
+    HWND window = about.createWindow(WS_EX_DLGMODALFRAME, kClassName, wideOf(text.title).c_str(),
+                                     WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, 1, 1, owner, instance);
     const WindowMetrics m(dpi, window);
     using namespace about_layout;
     m.sizeClient(window, kClient.width, kClient.height);
@@ -61,22 +57,8 @@ void AboutWindow::run(HINSTANCE instance, const DpiApi& dpi, HWND owner) {
 
     // Modal: the owner takes no input until the box closes; the box's own loop keeps Enter, Escape
     // and Tab working.
-    EnableWindow(owner, FALSE);
-    ShowWindow(window, SW_SHOWNORMAL);
-    SetFocus(ok);
-    MSG msg{};
-    while (!done && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(window, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    if (msg.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(msg.wParam));
-    }
-    EnableWindow(owner, TRUE);
-    SetActiveWindow(owner);
-    DestroyWindow(window);
+    about.runModal(owner, ok, about.done_);
+    about.destroyWindow();
     if (picture != nullptr) {
         DestroyIcon(picture);
     }

@@ -45,21 +45,24 @@ void DownloadWindow::run(HWND owner, const Win32Context& context, const ProcessV
     DownloadWindow dialog(context, values, carry);
     dialog.owner_ = owner;
     dialog.create(owner);
-    dialog.runLoop(owner);
+    // The engine's answers arrive in the dialog's loop as the UiQueue's messages.
+    if (!dialog.runModal(owner, dialog.ok_, dialog.closed_,
+                         [&dialog](const MSG& msg) { return dialog.key(msg); })) {
+        dialog.closeDialog(false); // the program ends: nothing left to ask
+    }
+    dialog.destroyWindow();
 }
 
 DownloadWindow::DownloadWindow(const Win32Context& context, const ProcessValues& values,
                                UploadCarryOver& carry)
     : instance_(context.instance), dpi_(context.dpi),
       port_(context.engine, context.host, carry, context.queue), logic_(*this, port_, values) {
-    registerWindowClass(context.instance, kClassName, &DownloadWindow::windowProc);
+    registerWindowClass(context.instance, kClassName, &windowProc);
 }
 
 DownloadWindow::~DownloadWindow() {
     allowSessionEnd();
-    if (window_ != nullptr) {
-        DestroyWindow(window_);
-    }
+    destroyWindow();
     if (font_ != nullptr) {
         DeleteObject(font_);
     }
@@ -72,10 +75,10 @@ void DownloadWindow::create(HWND owner) {
     RECT ownerRect{};
     GetWindowRect(owner != nullptr ? owner : GetDesktopWindow(), &ownerRect);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    window_ = CreateWindowExW(kExStyle, kClassName, resText(Str::Downloading).c_str(), kStyle,
-                              ownerRect.left + (ownerRect.right - ownerRect.left - width) / 2,
-                              ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2, width, height,
-                              owner, nullptr, instance_, this);
+    createWindow(kExStyle, kClassName, resText(Str::Downloading).c_str(), kStyle,
+                 ownerRect.left + (ownerRect.right - ownerRect.left - width) / 2,
+                 ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2, width, height, owner,
+                 instance_);
 
     // Made in the tab order: OK, Cancel, then the path box; OK holds the focus when the dialog opens.
     auto control = [&](const wchar_t* windowClass, const std::wstring& text, DWORD style, int id) {
@@ -119,40 +122,6 @@ void DownloadWindow::layout(UINT dpi) {
     font_ = font;
 }
 
-// Modal to the owner: the owner is disabled while the dialog's own loop runs, with IsDialogMessageW
-// for Tab and the mnemonics. The engine's answers arrive in this loop as the UiQueue's messages.
-void DownloadWindow::runLoop(HWND owner) {
-    if (owner != nullptr) {
-        EnableWindow(owner, FALSE);
-    }
-    ShowWindow(window_, SW_SHOW);
-    SetFocus(ok_);
-    MSG msg{};
-    while (!closed_) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam)); // for the owner's loop
-            closeDialog(false);                            // the program ends: nothing left to ask
-            break;
-        }
-        if (got < 0) {
-            break;
-        }
-        if (key(msg) || IsDialogMessageW(window_, &msg)) {
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    // The owner comes back before this window goes, so that it takes the activation.
-    if (owner != nullptr) {
-        EnableWindow(owner, TRUE);
-        SetActiveWindow(owner);
-    }
-    DestroyWindow(window_);
-    window_ = nullptr;
-}
-
 // Enter and Escape go to the logic, which keeps a stray one from aborting a flash.
 bool DownloadWindow::key(const MSG& msg) {
     if (msg.message != WM_KEYDOWN || (msg.hwnd != window_ && !IsChild(window_, msg.hwnd))) {
@@ -171,19 +140,7 @@ bool DownloadWindow::key(const MSG& msg) {
     return false;
 }
 
-LRESULT CALLBACK DownloadWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<DownloadWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || self->window_ != window) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->handle(message, wParam, lParam);
-}
-
-LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -226,13 +183,6 @@ LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 ShutdownBlockReasonCreate(owner_, resText(Str::UpgradeBlocksSessionEnd).c_str()) != FALSE;
         }
         return FALSE;
-    case WM_DPICHANGED: { // moved to a screen of another scale: the size Windows proposes
-        const auto* proposed = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
-                     proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        layout(HIWORD(wParam));
-        return 0;
-    }
     case WM_CLOSE: // the close button and Alt+F4: the logic asks first while a transfer runs
         logic_.cancel();
         return 0;
@@ -242,7 +192,7 @@ LRESULT DownloadWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return std::nullopt;
 }
 
 std::string DownloadWindow::pathText() const {

@@ -5,6 +5,7 @@
 #include "guilink/EngineUpgradePort.h"
 #include "upgrade/core/UpgradeDialog.h"
 #include "win32/Win32Context.h"
+#include "win32/Win32Window.h"
 #include "win32/WindowClass.h"
 
 namespace fw {
@@ -16,7 +17,7 @@ namespace fw::win32 {
 // The upgrade dialog's Win32 view over UpgradeDialog: it builds the controls, forwards their events
 // and shows what the logic says. run() is modal to owner and returns when the dialog closes; the
 // main window has closed its discovery sockets and filled the hand-off values first.
-class DownloadWindow final : private UpgradeDialog::View {
+class DownloadWindow final : private UpgradeDialog::View, public Win32Window<DownloadWindow> {
 public:
     static void run(HWND owner, const Win32Context& context, const ProcessValues& values,
                     UploadCarryOver& carry);
@@ -27,13 +28,13 @@ private:
     DownloadWindow(const DownloadWindow&) = delete;
     DownloadWindow& operator=(const DownloadWindow&) = delete;
 
+    friend Win32Window<DownloadWindow>;
     void create(HWND owner);
     void layout(UINT dpi);
-    void runLoop(HWND owner);
+    void dpiChanged(UINT dpi) { layout(dpi); }
     bool key(const MSG& msg); // Enter and Escape; true when taken
     void allowSessionEnd();   // drops the reason given for refusing a logoff or shutdown
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     // UpgradeDialog::View, by the controls they touch.
     void closeDialog(bool accepted) override;
@@ -49,7 +50,6 @@ private:
 
     HINSTANCE instance_;
     const DpiApi& dpi_;
-    HWND window_ = nullptr;
     HWND prompt_ = nullptr;
     HWND pathBox_ = nullptr;
     HWND ok_ = nullptr;

@@ -28,13 +28,10 @@ std::wstring textOf(HWND window) {
 } // namespace
 
 IpAddressEdit::IpAddressEdit(HINSTANCE instance, HWND parent) : model_(*this) {
-    registerWindowClass(instance, kClassName, &IpAddressEdit::windowProc, nullptr, nullptr,
-                        CS_HREDRAW | CS_VREDRAW);
+    registerWindowClass(instance, kClassName, &windowProc, nullptr, nullptr, CS_HREDRAW | CS_VREDRAW);
     // WS_EX_CONTROLPARENT: the dialog manager tabs into the boxes as if they were the dialog's.
-    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"",
-                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_GROUP, 0, 0, 0, 0, parent, nullptr,
-                              instance, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    createWindow(WS_EX_CONTROLPARENT, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_GROUP, 0,
+                 0, 0, 0, parent, instance);
     for (std::size_t i = 0; i < boxes_.size(); ++i) {
         HWND box = CreateWindowExW(0, L"EDIT", L"0", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_CENTER, 0, 0, 0,
                                    0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstBoxId + i)),
@@ -61,8 +58,7 @@ IpAddressEdit::~IpAddressEdit() {
     for (std::size_t i = 0; i < boxes_.size(); ++i) {
         RemoveWindowSubclass(boxes_[i], &IpAddressEdit::boxProc, i);
     }
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
+    destroyWindow();
 }
 
 void IpAddressEdit::setEnabled(bool enabled) {
@@ -123,14 +119,7 @@ void IpAddressEdit::paint() {
     EndPaint(window_, &ps);
 }
 
-LRESULT CALLBACK IpAddressEdit::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (auto* self = reinterpret_cast<IpAddressEdit*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
-        return self->handle(message, wParam, lParam);
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT IpAddressEdit::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> IpAddressEdit::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         if (HIWORD(wParam) == EN_CHANGE) {
@@ -166,7 +155,7 @@ LRESULT IpAddressEdit::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return std::nullopt;
 }
 
 LRESULT CALLBACK IpAddressEdit::boxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,

@@ -3,6 +3,7 @@
 
 #include "ipcontrol/core/IpAddressModel.h"
 #include "ipcontrol/core/IpControlLayout.h"
+#include "win32/Win32Window.h"
 
 #include <array>
 #include <deque>
@@ -16,7 +17,7 @@ namespace fw::win32 {
 // neighbours, over IpAddressModel, which decides what typing, arrows, pastes, clicks and leaving a
 // box do (the system's SysIPAddress32 has other rules). Tab stops at each box. The control's
 // messages (the range check's) are modal to its top-level window. GUI thread only.
-class IpAddressEdit final : private IpAddressModel::Listener {
+class IpAddressEdit final : private IpAddressModel::Listener, public Win32Window<IpAddressEdit> {
 public:
     // A child of parent, placed by place().
     IpAddressEdit(HINSTANCE instance, HWND parent);
@@ -27,7 +28,6 @@ public:
     // At rect (pixels, grown to the minimum) with the font, which the caller keeps alive; again
     // whenever the window's DPI changes.
     void place(const RECT& rect, HFONT font);
-    HWND handle() const { return window_; }
     std::string ipAddress() const { return model_.ipAddress(); }
     void setIpAddress(const std::string& ip) { model_.setIpAddress(ip); }
     void setEnabled(bool enabled);
@@ -51,17 +51,16 @@ private:
     void showMessage(const Message& message) override;
     void beep() override;
 
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend Win32Window<IpAddressEdit>;
     static LRESULT CALLBACK boxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,
                                     DWORD_PTR self);
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleBox(HWND box, int index, UINT message, WPARAM wParam, LPARAM lParam);
     IpControlLayout measure(int width, int height) const;
     void relayout();
     void paint();
 
     IpAddressModel model_;
-    HWND window_ = nullptr;
     HFONT font_ = nullptr;
     std::array<HWND, IpAddressModel::kBoxes> boxes_{};
     IpControlLayout layout_;

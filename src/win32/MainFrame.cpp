@@ -39,13 +39,10 @@ int entryId(std::size_t entry) {
 MainFrame::MainFrame(const Win32Context& context)
     : context_(context), listTopTwips_(list_layout::kInitialListTop) {
     HICON icon = LoadIconW(context_.instance, MAKEINTRESOURCEW(FW_IDI_PROGRAM));
-    registerWindowClass(context_.instance, kClassName, &MainFrame::windowProc,
+    registerWindowClass(context_.instance, kClassName, &windowProc,
                         icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION));
-
-    window_ = CreateWindowExW(0, kClassName, L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                              context_.instance, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    createWindow(0, kClassName, L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, context_.instance);
     metrics_ = std::make_unique<WindowMetrics>(context_.dpi, window_);
     buildMenus();
     buildClientArea();
@@ -70,10 +67,7 @@ MainFrame::~MainFrame() {
     if (search_) {
         search_->closeDiscoverySockets();
     }
-    if (window_ != nullptr) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
-    }
+    destroyWindow();
     for (HICON icon : buttonIcons_) {
         if (icon != nullptr) {
             DestroyIcon(icon);
@@ -339,7 +333,7 @@ LRESULT MainFrame::notify(const NMHDR& header) {
     }
 }
 
-LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         command(LOWORD(wParam));
@@ -355,7 +349,7 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             logic_->keyPressed(WindowKey::ContextMenu);
             return 0;
         }
-        return DefWindowProcW(window_, message, wParam, lParam);
+        return std::nullopt;
     case WM_INITMENUPOPUP:
         if (reinterpret_cast<HMENU>(wParam) == menus_[static_cast<std::size_t>(MenuId::Admin)]) {
             logic_->adminOpening();
@@ -368,7 +362,9 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_SIZE:
-        layoutClient();
+        if (list_) { // not while the window is being made
+            layoutClient();
+        }
         return 0;
     // The keys go to the control that had them before a dialog, a message box, the Searching window
     // or another program took the activation, else to the list; never to the frame, which takes none.
@@ -380,42 +376,29 @@ LRESULT MainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
         SetFocus(list_->window());
         return 0;
-    case WM_DPICHANGED: { // moved to a monitor of another scale: the system proposes the new frame
-        // Every control takes the new font before the old one is deleted with its metrics; the
-        // pictures are loaded again at the new size.
-        auto metrics = std::make_unique<WindowMetrics>(context_.dpi, window_);
-        for (HWND control : {line_, deleteButton_, searchButton_, list_->window()}) {
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(metrics->font()), TRUE);
-        }
-        metrics_ = std::move(metrics);
-        loadButtonIcons();
-        list_->useDpi(metrics_->dpi());
-        const RECT& proposed = *reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
-                     proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        layoutClient();
-        return 0;
-    }
     case WM_CLOSE:
         if (logic_->closeRequested()) {
             DestroyWindow(window_);
         }
         return 0;
     case WM_DESTROY:
-        window_ = nullptr;
         PostQuitMessage(exitStatus_);
         return 0;
     default:
-        return DefWindowProcW(window_, message, wParam, lParam);
+        return std::nullopt;
     }
 }
 
-LRESULT CALLBACK MainFrame::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<MainFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || self->window_ != window) {
-        return DefWindowProcW(window, message, wParam, lParam);
+// The new font reaches every control before the old one is deleted with its metrics.
+void MainFrame::dpiChanged(UINT) {
+    auto metrics = std::make_unique<WindowMetrics>(context_.dpi, window_);
+    for (HWND control : {line_, deleteButton_, searchButton_, list_->window()}) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(metrics->font()), TRUE);
     }
-    return self->handle(message, wParam, lParam);
+    metrics_ = std::move(metrics);
+    loadButtonIcons();
+    list_->useDpi(metrics_->dpi());
+    layoutClient();
 }
 
 } // namespace fw::win32

@@ -10,6 +10,7 @@
 #include "win32/DeviceListControl.h"
 #include "win32/SearchingWindow.h"
 #include "win32/Win32Context.h"
+#include "win32/Win32Window.h"
 #include "win32/WindowClass.h"
 #include "win32/WindowMetrics.h"
 
@@ -21,7 +22,9 @@ namespace fw::win32 {
 // The main window (start) in Win32: the menu bar from the menu table, the toolbar band with the
 // Delete and Search picture buttons, the device list, the popups, over the window's logic. Closing
 // it asks first; the message loop ends with the program's exit status.
-class MainFrame final : private MainWindowLogic::View, private SearchCycle::View {
+class MainFrame final : private MainWindowLogic::View,
+                        private SearchCycle::View,
+                        public Win32Window<MainFrame> {
 public:
     explicit MainFrame(const Win32Context& context);
     ~MainFrame();
@@ -29,15 +32,16 @@ public:
     MainFrame& operator=(const MainFrame&) = delete;
 
     void show(int how);
-    HWND window() const { return window_; }
     // Tab and Shift+Tab between the toolbar's buttons and the list; true when msg was that.
     bool moveFocusOnTab(const MSG& msg);
     // F5 in the window, Enter and Delete on the list: the window's command keys; true when msg was one.
     bool commandKey(const MSG& msg);
 
 private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    friend Win32Window<MainFrame>;
+    std::optional<LRESULT> handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // Every control takes the font at the new scale and the pictures are loaded again at its size.
+    void dpiChanged(UINT dpi);
     void buildMenus();
     void buildClientArea();
     void command(int id);
@@ -65,7 +69,6 @@ private:
     void showMessage(const Message& message) override;
 
     Win32Context context_;
-    HWND window_ = nullptr;
     std::unique_ptr<WindowMetrics> metrics_;
     HMENU bar_ = nullptr;
     std::array<HMENU, kMenuCount> menus_{};

@@ -25,13 +25,11 @@ std::wstring text(Str id) {
 SearchingWindow::SearchingWindow(HINSTANCE instance, const DpiApi& dpi, HWND owner,
                                  std::function<void()> ended)
     : ended_(std::move(ended)) {
-    registerWindowClass(instance, kClassName, &SearchingWindow::windowProc);
+    registerWindowClass(instance, kClassName, &windowProc);
 
     const POINT at = ownerCentre(owner);
-    window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, text(Str::SearchingTitle).c_str(),
-                              WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, 1, 1, owner, nullptr, instance,
-                              nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    createWindow(WS_EX_DLGMODALFRAME, kClassName, text(Str::SearchingTitle).c_str(),
+                 WS_POPUP | WS_CAPTION | WS_SYSMENU, at.x, at.y, 1, 1, owner, instance);
     metrics_ = std::make_unique<WindowMetrics>(dpi, window_);
     const WindowMetrics& m = *metrics_;
     using namespace searching_layout;
@@ -46,10 +44,7 @@ SearchingWindow::SearchingWindow(HINSTANCE instance, const DpiApi& dpi, HWND own
 }
 
 SearchingWindow::~SearchingWindow() {
-    if (window_ != nullptr) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
-    }
+    destroyWindow();
 }
 
 // Over the operator's main window the Searching window takes the keys, so that Escape, Enter and
@@ -80,38 +75,33 @@ void SearchingWindow::finish() {
     if (HWND owner = GetWindow(window_, GW_OWNER); owner != nullptr && GetActiveWindow() == window_) {
         SetActiveWindow(owner);
     }
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-    window_ = nullptr;
+    destroyWindow();
     ended_();
 }
 
-LRESULT CALLBACK SearchingWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<SearchingWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr) {
-        switch (message) {
-        case WM_TIMER:
-            if (wParam == kStepTimer) {
-                KillTimer(window, kStepTimer);
-                self->countdown_.onStepElapsed();
-                return 0;
-            }
-            break;
-        case WM_COMMAND:
-            // The button (Space on it), Escape, or Enter through the loop's dialog keys.
-            if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
-                self->countdown_.cancel();
-                return 0;
-            }
-            break;
-        case WM_CLOSE:
-            self->countdown_.cancel();
+std::optional<LRESULT> SearchingWindow::handle(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_TIMER:
+        if (wParam == kStepTimer) {
+            KillTimer(window_, kStepTimer);
+            countdown_.onStepElapsed();
             return 0;
-        default:
-            break;
         }
+        break;
+    case WM_COMMAND:
+        // The button (Space on it), Escape, or Enter through the loop's dialog keys.
+        if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
+            countdown_.cancel();
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        countdown_.cancel();
+        return 0;
+    default:
+        break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return std::nullopt;
 }
 
 } // namespace fw::win32

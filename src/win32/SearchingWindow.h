@@ -2,6 +2,7 @@
 #pragma once
 
 #include "discovery/core/SearchCountdown.h"
+#include "win32/Win32Window.h"
 #include "win32/WindowMetrics.h"
 
 #include <functional>
@@ -14,7 +15,7 @@ namespace fw::win32 {
 // 15 x 0.2 s countdown on a timer, so replies and clicks are handled while it waits. Cancel (a click,
 // Space or Enter), Escape and the frame's close button all stop it at the next step. When the
 // countdown is over the window goes and `ended` is called; the object may then be dropped.
-class SearchingWindow final : private SearchCountdown::Io {
+class SearchingWindow final : private SearchCountdown::Io, public Win32Window<SearchingWindow> {
 public:
     SearchingWindow(HINSTANCE instance, const DpiApi& dpi, HWND owner, std::function<void()> ended);
     ~SearchingWindow();
@@ -22,17 +23,16 @@ public:
     SearchingWindow& operator=(const SearchingWindow&) = delete;
 
     void start();
-    HWND window() const { return window_; }
 
 private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend Win32Window<SearchingWindow>;
+    std::optional<LRESULT> handle(UINT message, WPARAM wParam, LPARAM lParam);
     void showProgress(int value) override;
     void waitStep(std::chrono::milliseconds interval) override;
     void finish() override;
 
     SearchCountdown countdown_{*this};
     std::function<void()> ended_;
-    HWND window_ = nullptr;
     HWND bar_ = nullptr;
     HWND cancel_ = nullptr;
     std::unique_ptr<WindowMetrics> metrics_;

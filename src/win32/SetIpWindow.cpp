@@ -88,16 +88,13 @@ void SetIpWindow::run(HWND owner, const Win32Context& context, ProcessValues& va
                       SetIpExchange& exchange) {
     SetIpWindow window(context, values, exchange);
     window.create(owner);
-    if (owner != nullptr) {
-        EnableWindow(owner, FALSE);
-    }
     window.logic_.start();
-    ShowWindow(window.window_, SW_SHOW);
-    SetFocus(GetDlgItem(window.window_, kExit));
-    window.modalLoop();
-    if (owner != nullptr) {
-        EnableWindow(owner, TRUE); // before the dialog goes, so that the owner gets the activation
-    }
+    // The dialog's own loop gives it Tab, the arrows among the options and the mnemonics. Neither
+    // button is the default: Enter presses nothing.
+    window.runModal(owner, GetDlgItem(window.window_, kExit), window.done_, [&window](const MSG& msg) {
+        return msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
+               (msg.hwnd == window.window_ || IsChild(window.window_, msg.hwnd));
+    });
 }
 
 SetIpWindow::SetIpWindow(const Win32Context& context, ProcessValues& values, SetIpExchange& exchange)
@@ -105,9 +102,7 @@ SetIpWindow::SetIpWindow(const Win32Context& context, ProcessValues& values, Set
 
 SetIpWindow::~SetIpWindow() {
     logic_.closed();
-    if (window_ != nullptr) {
-        DestroyWindow(window_);
-    }
+    destroyWindow();
     for (auto& e : entries_) {
         e.reset();
     }
@@ -117,9 +112,9 @@ SetIpWindow::~SetIpWindow() {
 }
 
 void SetIpWindow::create(HWND owner) {
-    registerWindowClass(context_.instance, kClassName, &SetIpWindow::windowProc);
-    window_ = CreateWindowExW(kExStyle, kClassName, text(Str::SetIp).c_str(), kStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 100, 100, owner, nullptr, context_.instance, this);
+    registerWindowClass(context_.instance, kClassName, &windowProc);
+    createWindow(kExStyle, kClassName, text(Str::SetIp).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 100,
+                 100, owner, context_.instance);
 
     // Made in tab order: Exit, OK, the options, the three entries. The options carry no text; the
     // captions beside them are plain labels that do nothing.
@@ -180,7 +175,7 @@ void SetIpWindow::layout(UINT dpi) {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         entries_[i]->place(scale.place(SetIpLayout::kEntries[i], inFrame), font);
         RECT at{};
-        GetWindowRect(entries_[i]->handle(), &at);
+        GetWindowRect(entries_[i]->window(), &at);
         MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&at), 2);
         growTo(frameBounds, at);
     }
@@ -210,44 +205,7 @@ void SetIpWindow::layout(UINT dpi) {
     font_ = font;
 }
 
-// The dialog's own loop, so that the dialog manager gives it Tab, the arrows among the options and
-// the mnemonics. Neither button is the default: Enter presses nothing.
-void SetIpWindow::modalLoop() {
-    while (!done_) {
-        MSG msg{};
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam)); // for the main loop
-            return;
-        }
-        if (got < 0) {
-            return;
-        }
-        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
-            (msg.hwnd == window_ || IsChild(window_, msg.hwnd))) {
-            continue;
-        }
-        if (!IsDialogMessageW(window_, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-}
-
-LRESULT CALLBACK SetIpWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self =
-            static_cast<SetIpWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    if (auto* self = reinterpret_cast<SetIpWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
-        return self->handle(message, wParam, lParam);
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT SetIpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> SetIpWindow::handle(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
@@ -280,25 +238,14 @@ LRESULT SetIpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
-    case WM_DPICHANGED: {
-        // Moved to a screen of another scale: laid out again there, where the system suggests.
-        layout(HIWORD(wParam));
-        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    }
     case WM_CLOSE:
         logic_.closed();
         done_ = true;
         return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        break;
     default:
         break;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return std::nullopt;
 }
 
 void SetIpWindow::setEntriesEnabled(bool enabled) {

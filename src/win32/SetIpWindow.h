@@ -6,6 +6,7 @@
 #include "setip/core/SetIpDialog.h"
 #include "win32/IpAddressEdit.h"
 #include "win32/Win32Context.h"
+#include "win32/Win32Window.h"
 #include "win32/WindowClass.h"
 
 #include <array>
@@ -20,7 +21,7 @@ namespace fw::win32 {
 // The Set IP dialog's Win32 view over SetIpDialog, which decides what it does. run() is modal to
 // owner and returns when the dialog closes; the main window has closed its discovery sockets and
 // filled the hand-off values first.
-class SetIpWindow final : private SetIpDialog::View {
+class SetIpWindow final : private SetIpDialog::View, public Win32Window<SetIpWindow> {
 public:
     static void run(HWND owner, const Win32Context& context, ProcessValues& values, SetIpExchange& exchange);
 
@@ -38,17 +39,16 @@ private:
     void closeWindow() override;
     void showMessage(const Message& message) override;
 
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    friend Win32Window<SetIpWindow>;
+    std::optional<LRESULT> handle(UINT message, WPARAM wParam, LPARAM lParam);
     void create(HWND owner);
     // Places every control for dpi with the message font at that scale, and sizes the window.
     void layout(UINT dpi);
-    void modalLoop();
+    void dpiChanged(UINT dpi) { layout(dpi); }
 
     const Win32Context& context_;
     EngineSetIpPort port_;
     SetIpDialog logic_;
-    HWND window_ = nullptr;
     HFONT font_ = nullptr;
     std::array<std::unique_ptr<IpAddressEdit>, 3> entries_; // address, mask, gateway
     FocusKeeper focus_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/Win32UiQueue.h"
 
+#include "win32/WindowClass.h"
+
 #include <utility>
 
 namespace fw::win32 {
@@ -20,20 +22,13 @@ Win32UiQueue::Win32UiQueue(HINSTANCE instance, PostFn postMessage) : post_(std::
             return PostMessageW(window, message, 0, 0) != FALSE;
         };
     }
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &Win32UiQueue::windowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass); // fails harmlessly when a second queue registers it again
-    window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    registerWindowClass(instance, kClassName, &windowProc, nullptr, nullptr);
+    createWindow(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, instance);
 }
 
 Win32UiQueue::~Win32UiQueue() {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     KillTimer(window_, kRetryTimer);
-    DestroyWindow(window_);
+    destroyWindow();
 }
 
 void Win32UiQueue::post(std::function<void()> fn) {
@@ -81,30 +76,25 @@ void Win32UiQueue::runPosted() {
     fn();
 }
 
-LRESULT CALLBACK Win32UiQueue::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* queue = reinterpret_cast<Win32UiQueue*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+std::optional<LRESULT> Win32UiQueue::handle(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case kRunPosted:
-        if (queue != nullptr) {
-            queue->runPosted();
-        }
+        runPosted();
         return 0;
     case kArmRetry:
-        SetTimer(window, kRetryTimer, kRetryMs, nullptr);
+        SetTimer(window_, kRetryTimer, kRetryMs, nullptr);
         return 0;
     case WM_TIMER:
         if (wParam == kRetryTimer) {
-            KillTimer(window, kRetryTimer);
-            if (queue != nullptr) {
-                queue->runPosted();
-            }
+            KillTimer(window_, kRetryTimer);
+            runPosted();
             return 0;
         }
         break;
     default:
         break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return std::nullopt;
 }
 
 } // namespace fw::win32

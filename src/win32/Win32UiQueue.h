@@ -2,6 +2,7 @@
 #pragma once
 
 #include "guilink/UiPost.h"
+#include "win32/Win32Window.h"
 
 #include <deque>
 #include <functional>
@@ -16,7 +17,7 @@ namespace fw::win32 {
 // queue is full and refuses it, a timer (which takes no place in that queue) wakes the window
 // instead, so no call is lost or left behind. Made and destroyed on the GUI thread; post() from any
 // thread.
-class Win32UiQueue final : public UiQueue {
+class Win32UiQueue final : public UiQueue, public Win32Window<Win32UiQueue> {
 public:
     // How a wake-up message is posted: PostMessageW, or in tests one that refuses as a full queue does.
     using PostFn = std::function<bool(HWND window, UINT message)>;
@@ -28,11 +29,11 @@ public:
     void post(std::function<void()> fn) override;
 
 private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend Win32Window<Win32UiQueue>;
+    std::optional<LRESULT> handle(UINT message, WPARAM wParam, LPARAM lParam);
     void wake();
     void runPosted();
 
-    HWND window_ = nullptr;
     PostFn post_;
     std::mutex mutex_;
     std::deque<std::function<void()>> calls_;
