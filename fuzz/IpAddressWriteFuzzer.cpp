@@ -4,38 +4,42 @@
 // the Change event carrying the final text, a write of its own text changing nothing.
 #include "FuzzInput.h"
 #include "common/Ipv4.h"
+#include "common/Overloaded.h"
 #include "ipcontrol/core/IpAddressModel.h"
 
-#include <functional>
 #include <vector>
 
 namespace {
 
 using fw::fuzz::require;
+using M = M;
 
-struct Events final : fw::IpAddressModel::Listener {
+// What the view would be told; what is put off runs at once.
+struct Events {
     std::vector<std::string> changes;
     int boxWrites = 0;
     int messages = 0;
-    void boxTextSet(int box, const std::string&) override {
-        require(box >= 0 && box < 4, "box index");
-        ++boxWrites;
+    bool later = false;
+    void apply(const M::Actions& actions) {
+        for (const auto& action : actions) {
+            std::visit(fw::Overloaded{
+                           [this](const M::ShowText& a) {
+                               require(a.box >= 0 && a.box < 4, "box index");
+                               ++boxWrites;
+                           },
+                           [this](const M::Changed& a) { changes.push_back(a.ipAddress); },
+                           [](const M::Focus& a) { require(a.box >= 0 && a.box < 4, "focus on a box"); },
+                           [this](const M::ShowMessage&) { ++messages; },
+                           [](M::Beep) {},
+                           [this](M::Later) { later = true; },
+                       },
+                       action);
+        }
     }
-    void changed(const std::string& ip) override { changes.push_back(ip); }
-    void focusBox(int box, fw::IpAddressModel::Caret) override {
-        require(box >= 0 && box < 4, "focus on a box");
-    }
-    void showMessage(const fw::Message&) override { ++messages; }
-    void beep() override {}
-    void defer(std::function<void()> fn) override { deferred.push_back(std::move(fn)); }
-    int focusedBox() const override { return -1; }
-    bool hasSelection(int) const override { return false; }
-    void insert(int box, char16_t) override { require(box >= 0 && box < 4, "insert into a box"); }
-    std::vector<std::function<void()>> deferred;
 };
 
 // converted: no piece was beyond 32 bits, which stops the write with a message and no last Change.
-void requireNormalised(const fw::IpAddressModel& model, const Events& events, bool converted) {
+void requireNormalised(const M& model, const Events& events, bool converted) {
     const std::string ip = model.ipAddress();
     require(model.isValidIp(), "a write leaves every box in 0..255");
     require(fw::Ipv4::parse(ip).has_value(), "a write leaves a strict dotted address");
@@ -50,14 +54,14 @@ void requireNormalised(const fw::IpAddressModel& model, const Events& events, bo
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fw::fuzz::FuzzInput in(data, size);
     Events events;
-    fw::IpAddressModel model(events);
+    M model;
 
-    model.setIpAddress(in.text(in.byte()));
+    events.apply(model.setIpAddress(in.text(in.byte())));
     require(events.messages <= 1, "at most one message for a write");
     requireNormalised(model, events, events.messages == 0);
     const std::string once = model.ipAddress();
     const int writes = events.boxWrites;
-    model.setIpAddress(once);
+    events.apply(model.setIpAddress(once));
     require(model.ipAddress() == once && events.boxWrites == writes, "writing its own text changes no box");
 
     while (!in.empty()) {
@@ -65,18 +69,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int box = op & 3;
         switch ((op >> 2) % 5) {
         case 0:
-            model.boxEdited(box, in.text(in.byte() % 8));
+            events.apply(model.boxEdited(box, in.text(in.byte() % 8)));
             break;
         case 1: {
             const char c = static_cast<char>(in.byte());
             const auto verdict = model.keyTyped(box, c, (op & 0x80) != 0);
             if (c != '\b' && c != '.' && (c < '0' || c > '9')) {
-                require(verdict == fw::IpAddressModel::KeyVerdict::Refuse, "only digits, dot and backspace");
+                require(verdict == M::KeyVerdict::Refuse, "only digits, dot and backspace");
             }
             break;
         }
         case 2:
-            if (model.boxLeft(box)) {
+            events.later = false;
+            events.apply(model.focusLost(box, false));
+            if (events.later) { // the range message, after the focus change
                 require(!model.isValidIp(), "an out-of-range box makes the address invalid");
             }
             require(!model.boxText(box).empty(), "a left box is never empty");
@@ -85,24 +91,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const int index = static_cast<std::int8_t>(in.byte());
             const int value = static_cast<std::int32_t>((in.u16() << 16) | in.u16());
             const int messages = events.messages;
-            model.setIpValue(index, value);
+            events.apply(model.setIpValue(index, value));
             require((index >= 0 && index < 4) == (events.messages == messages), "bad index, one message");
             if (index >= 0 && index < 4) {
-                const int v = model.ipValue(index);
+                const int v = model.ipValue(index).value;
                 require(v >= 0 && v <= 255, "a value write is held in range");
             }
             break;
         }
         default: {
             const int messages = events.messages;
-            model.setIpAddress(model.ipAddress());
+            events.apply(model.setIpAddress(model.ipAddress()));
             requireNormalised(model, events, events.messages == messages);
             break;
         }
-        }
-        // What the view's event loop would run after the event.
-        for (auto pending = std::move(events.deferred); auto& fn : pending) {
-            fn();
         }
     }
     return 0;

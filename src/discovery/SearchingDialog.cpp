@@ -54,12 +54,12 @@ SearchingDialog::SearchingDialog(QWidget* parent)
 
     step_.setSingleShot(true);
     step_.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
-    connect(&step_, &QTimer::timeout, this, [this] { countdown_.onStepElapsed(); });
+    connect(&step_, &QTimer::timeout, this, [this] { advance(countdown_.tick()); });
 }
 
 void SearchingDialog::start() {
     show();
-    countdown_.start();
+    advance(countdown_.start());
 }
 
 void SearchingDialog::reject() {
@@ -80,15 +80,12 @@ void SearchingDialog::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
-void SearchingDialog::showProgress(int value) {
-    bar_->setValue(value);
-}
-
-void SearchingDialog::waitStep(std::chrono::milliseconds interval) {
-    step_.start(interval);
-}
-
-void SearchingDialog::finish() {
+void SearchingDialog::advance(std::optional<SearchCountdown::Step> step) {
+    if (step) {
+        bar_->setValue(step->bar);
+        step_.start(step->wait);
+        return;
+    }
     step_.stop();
     hide();
     emit countdownEnded();

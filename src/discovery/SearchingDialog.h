@@ -18,7 +18,7 @@ namespace fw {
 // Cancel. It runs the 15 x 0.2 s countdown on a single-shot timer, so replies and clicks are
 // handled while it waits. Cancel, Esc and the frame's close button all stop it at the next step.
 // When the countdown is over it hides, emits countdownEnded() and deletes itself.
-class SearchingDialog final : public QDialog, private SearchCountdown::Io {
+class SearchingDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit SearchingDialog(QWidget* parent = nullptr);
@@ -36,11 +36,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void showProgress(int value) override;
-    void waitStep(std::chrono::milliseconds interval) override;
-    void finish() override;
+    // Shows the step and waits it out, or closes when the countdown is over.
+    void advance(std::optional<SearchCountdown::Step> step);
 
-    SearchCountdown countdown_{*this};
+    SearchCountdown countdown_;
     QTimer step_;
     QLabel* label_ = nullptr;
     QProgressBar* bar_ = nullptr;

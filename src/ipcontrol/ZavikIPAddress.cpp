@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ipcontrol/ZavikIPAddress.h"
 
+#include "common/Overloaded.h"
 #include "platform/MessageBoxes.h"
 #include "platform/UiText.h"
 
@@ -30,8 +31,7 @@ void setInAllGroups(QPalette& palette, QPalette::ColorRole role, const QColor& c
 
 } // namespace
 
-ZavikIPAddress::ZavikIPAddress(QWidget* parent)
-    : QWidget(parent), model_(*this), beep_([] { QApplication::beep(); }) {
+ZavikIPAddress::ZavikIPAddress(QWidget* parent) : QWidget(parent), beep_([] { QApplication::beep(); }) {
     setAutoFillBackground(true);
     setFocusPolicy(Qt::NoFocus);
     auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), this);
@@ -47,7 +47,7 @@ ZavikIPAddress::ZavikIPAddress(QWidget* parent)
         box->setAcceptDrops(false); // dropped text would skip the key rule
         box->installEventFilter(this);
         connect(box, &QLineEdit::textEdited, this,
-                [this, i](const QString& text) { model_.boxEdited(i, text.toStdString()); });
+                [this, i](const QString& text) { apply(model_.boxEdited(i, text.toStdString())); });
         boxes_[static_cast<std::size_t>(i)] = box;
     }
     setFocusProxy(boxes_[0]);
@@ -85,15 +85,17 @@ QString ZavikIPAddress::ipAddress() const {
 }
 
 void ZavikIPAddress::setIpAddress(const QString& ip) {
-    model_.setIpAddress(ip.toStdString());
+    apply(model_.setIpAddress(ip.toStdString()));
 }
 
 int ZavikIPAddress::IPValue(int index) {
-    return model_.ipValue(index);
+    const auto value = model_.ipValue(index);
+    apply(value.actions);
+    return value.value;
 }
 
 void ZavikIPAddress::setIPValue(int index, int value) {
-    model_.setIpValue(index, value);
+    apply(model_.setIpValue(index, value));
 }
 
 bool ZavikIPAddress::IsValidIP() const {
@@ -149,7 +151,7 @@ bool ZavikIPAddress::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonRelease:
             // A middle click pastes the X11 selection, past the key rule: refuse it like Ctrl+V.
             if (static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
-                model_.pasteAttempted();
+                apply(IpAddressModel::pasteAttempted());
                 return true;
             }
             break;
@@ -159,17 +161,25 @@ bool ZavikIPAddress::eventFilter(QObject* watched, QEvent* event) {
                 const QString commit = ime->commitString();
                 QInputMethodEvent rest(ime->preeditString(), ime->attributes());
                 QCoreApplication::sendEvent(watched, &rest);
-                model_.textArrived(box, commit.toStdU16String());
+                // Each where the focus is by then, since three digits or "." move it on.
+                for (const char16_t c : commit.toStdU16String()) {
+                    const int focused = boxIndex(QApplication::focusWidget());
+                    const int target = focused >= 0 ? focused : box;
+                    if (!type(target, c)) {
+                        boxes_[static_cast<std::size_t>(target)]->insert(QString(QChar(c)));
+                    }
+                }
                 return true;
             }
             break;
         case QEvent::FocusIn:
-            model_.focusGained(box);
+            apply(IpAddressModel::focusGained(box));
             break;
         case QEvent::FocusOut: {
             // Another window (a message box, another program) taking the focus is not leaving the box.
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            model_.focusLost(box, reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason);
+            apply(model_.focusLost(box,
+                                   reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason));
             break;
         }
         default:
@@ -195,7 +205,7 @@ void ZavikIPAddress::resizeEvent(QResizeEvent* event) {
 
 void ZavikIPAddress::mousePressEvent(QMouseEvent* event) {
     // Only the margins, gaps and dots reach the surface; the boxes take their own clicks.
-    model_.surfaceClicked(event->position().x(), layout_.boxWidth, isEnabled());
+    apply(IpAddressModel::surfaceClicked(event->position().x(), layout_.boxWidth, isEnabled()));
     event->accept();
 }
 
@@ -210,40 +220,50 @@ void ZavikIPAddress::paintEvent(QPaintEvent*) {
     }
 }
 
-void ZavikIPAddress::boxTextSet(int box, const std::string& text) {
-    boxes_[static_cast<std::size_t>(box)]->setText(QString::fromStdString(text));
-}
-
-void ZavikIPAddress::changed(const std::string& ipAddress) {
-    emit Change(QString::fromStdString(ipAddress));
-}
-
-void ZavikIPAddress::showMessage(const Message& message) {
-    if (messages_ != nullptr) {
-        messages_->show(window(), message);
-    } else {
-        beep_();
+void ZavikIPAddress::apply(const IpAddressModel::Actions& actions) {
+    using M = IpAddressModel;
+    for (auto it = actions.begin(); it != actions.end(); ++it) {
+        if (std::holds_alternative<M::Later>(*it)) {
+            // From the event loop (never once this control is gone), after the event being handled.
+            QTimer::singleShot(0, this,
+                               [this, rest = M::Actions(std::next(it), actions.end())] { apply(rest); });
+            return;
+        }
+        std::visit(Overloaded{
+                       [this](const M::ShowText& a) {
+                           boxes_[static_cast<std::size_t>(a.box)]->setText(QString::fromStdString(a.text));
+                       },
+                       [this](const M::Changed& a) { emit Change(QString::fromStdString(a.ipAddress)); },
+                       [this](const M::Focus& a) {
+                           QLineEdit* edit = boxes_[static_cast<std::size_t>(a.box)];
+                           if (!edit->hasFocus()) {
+                               edit->setFocus(Qt::OtherFocusReason);
+                           }
+                           if (a.caret == M::Caret::SelectAll) {
+                               edit->selectAll();
+                           } else {
+                               edit->setCursorPosition(
+                                   a.caret == M::Caret::AtStart ? 0 : static_cast<int>(edit->text().size()));
+                           }
+                       },
+                       [this](const M::ShowMessage& a) {
+                           if (messages_ != nullptr) {
+                               messages_->show(window(), a.message);
+                           } else {
+                               beep_();
+                           }
+                       },
+                       [this](M::Beep) { beep_(); },
+                       [](M::Later) {},
+                   },
+                   *it);
     }
 }
 
-void ZavikIPAddress::beep() {
-    beep_();
-}
-
-void ZavikIPAddress::defer(std::function<void()> fn) {
-    QTimer::singleShot(0, this, std::move(fn));
-}
-
-int ZavikIPAddress::focusedBox() const {
-    return boxIndex(QApplication::focusWidget());
-}
-
-bool ZavikIPAddress::hasSelection(int box) const {
-    return boxes_[static_cast<std::size_t>(box)]->hasSelectedText();
-}
-
-void ZavikIPAddress::insert(int box, char16_t c) {
-    boxes_[static_cast<std::size_t>(box)]->insert(QString(QChar(c)));
+bool ZavikIPAddress::type(int box, char16_t c) {
+    const auto typed = model_.charTyped(box, c, boxes_[static_cast<std::size_t>(box)]->hasSelectedText());
+    apply(typed.actions);
+    return typed.value;
 }
 
 int ZavikIPAddress::boxIndex(const QObject* watched) const {
@@ -260,14 +280,14 @@ bool ZavikIPAddress::keyPressed(int box, const QKeyEvent& event) {
     const int key = event.key();
     if (key == Qt::Key_Left || key == Qt::Key_Right) {
         const int selectionStart = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-        model_.arrowPressed(box,
-                            key == Qt::Key_Left ? IpAddressModel::Arrow::Left : IpAddressModel::Arrow::Right,
-                            selectionStart, static_cast<int>(edit->text().size()));
+        apply(IpAddressModel::arrowPressed(
+            box, key == Qt::Key_Left ? IpAddressModel::Arrow::Left : IpAddressModel::Arrow::Right,
+            selectionStart, static_cast<int>(edit->text().size())));
         return false; // the box still sees the key
     }
     // Ctrl+V types a control character, which the key rule refuses; Shift+Insert types none.
     if (event.matches(QKeySequence::Paste)) {
-        model_.pasteAttempted();
+        apply(IpAddressModel::pasteAttempted());
         return true;
     }
     // Focus navigation and editing keys that type no character.
@@ -275,25 +295,7 @@ bool ZavikIPAddress::keyPressed(int box, const QKeyEvent& event) {
         return false;
     }
     const QString text = event.text();
-    return !text.isEmpty() && model_.charTyped(box, text.front().unicode());
-}
-
-void ZavikIPAddress::focusBox(int box, Caret caret) {
-    QLineEdit* edit = boxes_[static_cast<std::size_t>(box)];
-    if (!edit->hasFocus()) {
-        edit->setFocus(Qt::OtherFocusReason);
-    }
-    switch (caret) {
-    case Caret::SelectAll:
-        edit->selectAll();
-        break;
-    case Caret::AtStart:
-        edit->setCursorPosition(0);
-        break;
-    case Caret::AtEnd:
-        edit->setCursorPosition(static_cast<int>(edit->text().size()));
-        break;
-    }
+    return !text.isEmpty() && type(box, text.front().unicode());
 }
 
 IpControlLayout ZavikIPAddress::currentLayout() const {

@@ -22,7 +22,7 @@ class MessageBoxes;
 // cannot be typed and is caught when its box is left. The properties can be set from a .ui file;
 // colours left unset follow the palette (Base for the background, Text for the text, Button for
 // the disabled background).
-class ZavikIPAddress : public QWidget, private IpAddressModel::Listener {
+class ZavikIPAddress : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString ipAddress READ ipAddress WRITE setIpAddress NOTIFY Change)
     Q_PROPERTY(bool Enabled READ isEnabled WRITE setEnabled)
@@ -72,19 +72,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    using Caret = IpAddressModel::Caret;
-
-    // IpAddressModel::Listener
-    void boxTextSet(int box, const std::string& text) override;
-    void changed(const std::string& ipAddress) override;
-    void focusBox(int box, Caret caret) override;
-    void showMessage(const Message& message) override;
-    void beep() override;
-    void defer(std::function<void()> fn) override;
-    int focusedBox() const override;
-    bool hasSelection(int box) const override;
-    void insert(int box, char16_t c) override;
-
+    // Carries out what the model answered.
+    void apply(const IpAddressModel::Actions& actions);
+    // A character typed in box: true when the model consumed it, false when the box takes it.
+    bool type(int box, char16_t c);
     int boxIndex(const QObject* watched) const;
     bool keyPressed(int box, const QKeyEvent& event);
     void relayout();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/IpAddressEdit.h"
 
+#include "common/Overloaded.h"
 #include "platform/windows/WideText.h"
 #include "win32/Win32MessageBox.h"
 #include "win32/WindowClass.h"
@@ -27,7 +28,7 @@ std::wstring textOf(HWND window) {
 
 } // namespace
 
-IpAddressEdit::IpAddressEdit(HINSTANCE instance, HWND parent) : model_(*this) {
+IpAddressEdit::IpAddressEdit(HINSTANCE instance, HWND parent) {
     registerWindowClass(instance, kClassName, &windowProc, nullptr, nullptr, CS_HREDRAW | CS_VREDRAW);
     // WS_EX_CONTROLPARENT: the dialog manager tabs into the boxes as if they were the dialog's.
     createWindow(WS_EX_CONTROLPARENT, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_GROUP, 0,
@@ -124,15 +125,15 @@ std::optional<LRESULT> IpAddressEdit::handle(UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         if (HIWORD(wParam) == EN_CHANGE) {
             const int box = LOWORD(wParam) - kFirstBoxId;
-            model_.boxEdited(box, utf8Of(textOf(boxes_[static_cast<std::size_t>(box)])));
+            apply(model_.boxEdited(box, utf8Of(textOf(boxes_[static_cast<std::size_t>(box)]))));
         }
         return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
         // Only the margins, gaps and dots reach the surface; the boxes take their own clicks.
-        model_.surfaceClicked(static_cast<short>(LOWORD(lParam)), layout_.boxWidth,
-                              IsWindowEnabled(window_) != 0);
+        apply(IpAddressModel::surfaceClicked(static_cast<short>(LOWORD(lParam)), layout_.boxWidth,
+                                             IsWindowEnabled(window_) != 0));
         return 0;
     case WM_SETFOCUS:
         SetFocus(boxes_[0]);
@@ -147,9 +148,9 @@ std::optional<LRESULT> IpAddressEdit::handle(UINT message, WPARAM wParam, LPARAM
         return 0;
     case kRunDeferred:
         if (!deferred_.empty()) {
-            const auto fn = std::move(deferred_.front());
+            const auto actions = std::move(deferred_.front());
             deferred_.pop_front();
-            fn();
+            apply(actions);
         }
         return 0;
     default:
@@ -166,34 +167,41 @@ LRESULT CALLBACK IpAddressEdit::boxProc(HWND box, UINT message, WPARAM wParam, L
 
 LRESULT IpAddressEdit::handleBox(HWND box, int index, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CHAR:
-        if (model_.charTyped(index, static_cast<char16_t>(wParam))) {
+    case WM_CHAR: {
+        DWORD start = 0;
+        DWORD end = 0;
+        SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        const auto typed = model_.charTyped(index, static_cast<char16_t>(wParam), start != end);
+        apply(typed.actions);
+        if (typed.value) {
             return 0;
         }
         break;
+    }
     case WM_PASTE: // Ctrl+V types a control character the key rule refuses; Shift+Insert and the menu come
                    // here
-        model_.pasteAttempted();
+        apply(IpAddressModel::pasteAttempted());
         return 0;
     case WM_KEYDOWN:
         if (wParam == VK_LEFT || wParam == VK_RIGHT) {
             DWORD start = 0;
             SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-            model_.arrowPressed(
+            apply(IpAddressModel::arrowPressed(
                 index, wParam == VK_LEFT ? IpAddressModel::Arrow::Left : IpAddressModel::Arrow::Right,
-                static_cast<int>(start), GetWindowTextLengthW(box));
+                static_cast<int>(start), GetWindowTextLengthW(box)));
         }
         break; // the box still sees the key
     case WM_SETFOCUS: {
         const LRESULT result = DefSubclassProc(box, message, wParam, lParam);
-        model_.focusGained(index);
+        apply(IpAddressModel::focusGained(index));
         return result;
     }
     case WM_KILLFOCUS: {
         const LRESULT result = DefSubclassProc(box, message, wParam, lParam);
         // A message box or another program taking the focus is not leaving the box.
         const auto to = reinterpret_cast<HWND>(wParam);
-        model_.focusLost(index, to == nullptr || GetAncestor(to, GA_ROOT) != GetAncestor(box, GA_ROOT));
+        apply(
+            model_.focusLost(index, to == nullptr || GetAncestor(to, GA_ROOT) != GetAncestor(box, GA_ROOT)));
         return result;
     }
     default:
@@ -202,67 +210,38 @@ LRESULT IpAddressEdit::handleBox(HWND box, int index, UINT message, WPARAM wPara
     return DefSubclassProc(box, message, wParam, lParam);
 }
 
-void IpAddressEdit::boxTextSet(int box, const std::string& text) {
-    SetWindowTextW(boxes_[static_cast<std::size_t>(box)], wideOf(text).c_str());
-}
-
-void IpAddressEdit::changed(const std::string&) {
-    // Nobody here listens: the Set IP dialog reads the address when OK is pressed.
-}
-
-void IpAddressEdit::focusBox(int box, Caret caret) {
-    HWND edit = boxes_[static_cast<std::size_t>(box)];
-    if (GetFocus() != edit) {
-        SetFocus(edit);
-    }
-    const LPARAM end = GetWindowTextLengthW(edit);
-    switch (caret) {
-    case Caret::SelectAll:
-        SendMessageW(edit, EM_SETSEL, 0, -1);
-        break;
-    case Caret::AtStart:
-        SendMessageW(edit, EM_SETSEL, 0, 0);
-        break;
-    case Caret::AtEnd:
-        SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
-        break;
-    }
-}
-
-void IpAddressEdit::showMessage(const Message& message) {
-    win32::showMessage(GetAncestor(window_, GA_ROOT), message);
-}
-
-void IpAddressEdit::beep() {
-    MessageBeep(MB_OK);
-}
-
-void IpAddressEdit::defer(std::function<void()> fn) {
-    deferred_.push_back(std::move(fn));
-    PostMessageW(window_, kRunDeferred, 0, 0);
-}
-
-int IpAddressEdit::focusedBox() const {
-    const HWND focus = GetFocus();
-    for (std::size_t i = 0; i < boxes_.size(); ++i) {
-        if (boxes_[i] == focus) {
-            return static_cast<int>(i);
+void IpAddressEdit::apply(const IpAddressModel::Actions& actions) {
+    using M = IpAddressModel;
+    for (auto it = actions.begin(); it != actions.end(); ++it) {
+        if (std::holds_alternative<M::Later>(*it)) {
+            // From the message loop, after the message being handled.
+            deferred_.emplace_back(std::next(it), actions.end());
+            PostMessageW(window_, kRunDeferred, 0, 0);
+            return;
         }
+        std::visit(
+            Overloaded{
+                [this](const M::ShowText& a) {
+                    SetWindowTextW(boxes_[static_cast<std::size_t>(a.box)], wideOf(a.text).c_str());
+                },
+                // Nobody here listens: the Set IP dialog reads the address when OK is pressed.
+                [](const M::Changed&) {},
+                [this](const M::Focus& a) {
+                    HWND edit = boxes_[static_cast<std::size_t>(a.box)];
+                    if (GetFocus() != edit) {
+                        SetFocus(edit);
+                    }
+                    const LPARAM end = GetWindowTextLengthW(edit);
+                    const LPARAM from = a.caret == M::Caret::AtEnd ? end : 0;
+                    const LPARAM to = a.caret == M::Caret::SelectAll ? -1 : from;
+                    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(from), to);
+                },
+                [this](const M::ShowMessage& a) { showMessage(GetAncestor(window_, GA_ROOT), a.message); },
+                [](M::Beep) { MessageBeep(MB_OK); },
+                [](M::Later) {},
+            },
+            *it);
     }
-    return -1;
-}
-
-bool IpAddressEdit::hasSelection(int box) const {
-    DWORD start = 0;
-    DWORD end = 0;
-    SendMessageW(boxes_[static_cast<std::size_t>(box)], EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                 reinterpret_cast<LPARAM>(&end));
-    return start != end;
-}
-
-void IpAddressEdit::insert(int box, char16_t c) {
-    const wchar_t text[2]{static_cast<wchar_t>(c), L'\0'};
-    SendMessageW(boxes_[static_cast<std::size_t>(box)], EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
 }
 
 } // namespace fw::win32

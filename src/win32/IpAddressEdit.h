@@ -7,7 +7,6 @@
 
 #include <array>
 #include <deque>
-#include <functional>
 #include <string>
 #include <windows.h>
 
@@ -17,7 +16,7 @@ namespace fw::win32 {
 // neighbours, over IpAddressModel, which decides what typing, arrows, pastes, clicks and leaving a
 // box do (the system's SysIPAddress32 has other rules). Tab stops at each box. The control's
 // messages (the range check's) are modal to its top-level window. GUI thread only.
-class IpAddressEdit final : private IpAddressModel::Listener, public Win32Window<IpAddressEdit> {
+class IpAddressEdit final : public Win32Window<IpAddressEdit> {
 public:
     // A child of parent, placed by place().
     IpAddressEdit(HINSTANCE instance, HWND parent);
@@ -29,7 +28,7 @@ public:
     // whenever the window's DPI changes.
     void place(const RECT& rect, HFONT font);
     std::string ipAddress() const { return model_.ipAddress(); }
-    void setIpAddress(const std::string& ip) { model_.setIpAddress(ip); }
+    void setIpAddress(const std::string& ip) { apply(model_.setIpAddress(ip)); }
     void setEnabled(bool enabled);
     // What screen readers call it: the caption beside it.
     void setName(const std::wstring& name);
@@ -37,19 +36,8 @@ public:
     SIZE minimumSize() const;
 
 private:
-    using Caret = IpAddressModel::Caret;
-
-    // IpAddressModel::Listener: the boxes and the focus among them,
-    int focusedBox() const override;
-    bool hasSelection(int box) const override;
-    void focusBox(int box, Caret caret) override;
-    void boxTextSet(int box, const std::string& text) override;
-    void insert(int box, char16_t c) override;
-    // and the rest.
-    void changed(const std::string& ipAddress) override;
-    void defer(std::function<void()> fn) override;
-    void showMessage(const Message& message) override;
-    void beep() override;
+    // Carries out what the model answered.
+    void apply(const IpAddressModel::Actions& actions);
 
     friend Win32Window<IpAddressEdit>;
     static LRESULT CALLBACK boxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,
@@ -64,7 +52,7 @@ private:
     HFONT font_ = nullptr;
     std::array<HWND, IpAddressModel::kBoxes> boxes_{};
     IpControlLayout layout_;
-    std::deque<std::function<void()>> deferred_;
+    std::deque<IpAddressModel::Actions> deferred_;
 };
 
 } // namespace fw::win32

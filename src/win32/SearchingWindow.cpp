@@ -57,18 +57,15 @@ void SearchingWindow::start() {
     } else {
         ShowWindow(window_, SW_SHOWNOACTIVATE);
     }
-    countdown_.start();
+    advance(countdown_.start());
 }
 
-void SearchingWindow::showProgress(int value) {
-    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
-}
-
-void SearchingWindow::waitStep(std::chrono::milliseconds interval) {
-    SetTimer(window_, kStepTimer, static_cast<UINT>(interval.count()), nullptr);
-}
-
-void SearchingWindow::finish() {
+void SearchingWindow::advance(std::optional<SearchCountdown::Step> step) {
+    if (step) {
+        SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(step->bar), 0);
+        SetTimer(window_, kStepTimer, static_cast<UINT>(step->wait.count()), nullptr);
+        return;
+    }
     KillTimer(window_, kStepTimer);
     // The activation goes back to the main window (which gives the keys back to its list) before
     // this window goes, rather than to whatever the system picks.
@@ -84,7 +81,7 @@ std::optional<LRESULT> SearchingWindow::handle(UINT message, WPARAM wParam, LPAR
     case WM_TIMER:
         if (wParam == kStepTimer) {
             KillTimer(window_, kStepTimer);
-            countdown_.onStepElapsed();
+            advance(countdown_.tick());
             return 0;
         }
         break;

@@ -15,7 +15,7 @@ namespace fw::win32 {
 // 15 x 0.2 s countdown on a timer, so replies and clicks are handled while it waits. Cancel (a click,
 // Space or Enter), Escape and the frame's close button all stop it at the next step. When the
 // countdown is over the window goes and `ended` is called; the object may then be dropped.
-class SearchingWindow final : private SearchCountdown::Io, public Win32Window<SearchingWindow> {
+class SearchingWindow final : public Win32Window<SearchingWindow> {
 public:
     SearchingWindow(HINSTANCE instance, const DpiApi& dpi, HWND owner, std::function<void()> ended);
     ~SearchingWindow();
@@ -27,11 +27,10 @@ public:
 private:
     friend Win32Window<SearchingWindow>;
     std::optional<LRESULT> handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void showProgress(int value) override;
-    void waitStep(std::chrono::milliseconds interval) override;
-    void finish() override;
+    // Shows the step and waits it out, or closes when the countdown is over.
+    void advance(std::optional<SearchCountdown::Step> step);
 
-    SearchCountdown countdown_{*this};
+    SearchCountdown countdown_;
     std::function<void()> ended_;
     HWND bar_ = nullptr;
     HWND cancel_ = nullptr;

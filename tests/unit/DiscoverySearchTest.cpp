@@ -93,33 +93,28 @@ TEST(DiscoveryRecords, CapturedRepliesAreRepliesToPort4001) {
 // the step under way ends.
 TEST(SearchCountdown, FifteenStepsOf200MsThenItCloses) {
     using std::chrono::milliseconds;
-    struct Io final : SearchCountdown::Io {
-        void showProgress(int value) override { shown.push_back(value); }
-        void waitStep(milliseconds interval) override { waits.push_back(interval); }
-        void finish() override { closedAt = now; }
+    for (const int cancelInStep : {0, 4}) { // 0: never
+        SearchCountdown countdown;
         std::vector<int> shown;
         std::vector<milliseconds> waits;
         milliseconds now{0};
-        std::optional<milliseconds> closedAt;
-    };
-    for (const int cancelInStep : {0, 4}) { // 0: never
-        Io io;
-        SearchCountdown countdown(io);
-        countdown.start();
-        for (int step = 1; !io.closedAt; ++step) {
-            ASSERT_LE(step, 15) << "still open after 15 steps";
-            if (step == cancelInStep) {
+        std::optional<SearchCountdown::Step> step = countdown.start();
+        for (int n = 1; step; ++n) {
+            ASSERT_LE(n, 15) << "still open after 15 steps";
+            shown.push_back(step->bar);
+            waits.push_back(step->wait);
+            if (n == cancelInStep) {
                 countdown.cancel();
-                EXPECT_FALSE(io.closedAt) << "closed at the click, not at the step's end";
+                EXPECT_TRUE(countdown.running()) << "closed at the click, not at the step's end";
             }
-            io.now += io.waits.back();
-            countdown.onStepElapsed();
+            now += step->wait;
+            step = countdown.tick();
         }
         const int steps = cancelInStep == 0 ? 15 : cancelInStep;
-        EXPECT_EQ(io.closedAt, milliseconds(200 * steps)) << cancelInStep;
-        EXPECT_EQ(io.waits, std::vector<milliseconds>(static_cast<std::size_t>(steps), milliseconds(200)));
-        EXPECT_EQ(io.shown.size(), static_cast<std::size_t>(steps));
-        EXPECT_EQ(io.shown.back(), steps - 1);
+        EXPECT_EQ(now, milliseconds(200 * steps)) << cancelInStep;
+        EXPECT_EQ(waits, std::vector<milliseconds>(static_cast<std::size_t>(steps), milliseconds(200)));
+        EXPECT_EQ(shown.size(), static_cast<std::size_t>(steps));
+        EXPECT_EQ(shown.back(), steps - 1);
     }
 }
 

@@ -3,38 +3,28 @@
 
 namespace fw {
 
-void SearchCountdown::start() {
-    if (running_) {
-        return;
-    }
+SearchCountdown::Step SearchCountdown::start() {
     running_ = true;
     cancelled_ = false;
     step_ = 0;
-    runStep();
+    return {step_, kStep};
 }
 
-void SearchCountdown::onStepElapsed() {
+std::optional<SearchCountdown::Step> SearchCountdown::tick() {
     if (!running_) {
-        return;
+        return std::nullopt;
     }
-    ++step_;
-    runStep();
+    if (cancelled_ || ++step_ >= kSteps) {
+        running_ = false;
+        return std::nullopt;
+    }
+    return Step{step_, kStep};
 }
 
 void SearchCountdown::cancel() {
     if (running_) {
         cancelled_ = true;
     }
-}
-
-void SearchCountdown::runStep() {
-    if (cancelled_ || step_ >= kSteps) {
-        running_ = false;
-        io_.finish();
-        return;
-    }
-    io_.showProgress(step_);
-    io_.waitStep(kStep);
 }
 
 } // namespace fw

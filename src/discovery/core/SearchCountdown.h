@@ -2,12 +2,13 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 
 namespace fw {
 
 // The Searching dialog's wait: 15 steps of 0.2 s. Step i shows bar value i and then waits one
 // step, so the bar stands at 14 during the last step. A cancel is seen at the start of the next
-// step, at most 0.2 s later. The dialog supplies the timer; replies keep arriving meanwhile.
+// step, at most 0.2 s later. The dialog runs the timer; replies keep arriving meanwhile.
 class SearchCountdown {
 public:
     static constexpr int kSteps = 15;
@@ -16,32 +17,20 @@ public:
     // The whole wait; also the command line's searches wait this long by default.
     static constexpr std::chrono::milliseconds kWait = kSteps * kStep;
 
-    class Io {
-    public:
-        virtual void showProgress(int value) = 0;
-        // Call onStepElapsed() once `interval` has passed.
-        virtual void waitStep(std::chrono::milliseconds interval) = 0;
-        // The countdown is over (run out or cancelled): close the dialog.
-        virtual void finish() = 0;
-
-    protected:
-        ~Io() = default;
+    // Show bar on the bar, then call tick() once wait has passed.
+    struct Step {
+        int bar;
+        std::chrono::milliseconds wait;
     };
 
-    explicit SearchCountdown(Io& io) : io_(io) {}
-
-    void start();
-    void onStepElapsed();
+    Step start();
+    // The next step, or none: the countdown is over (run out or cancelled), close the dialog.
+    std::optional<Step> tick();
     void cancel();
 
     bool running() const { return running_; }
-    bool cancelled() const { return cancelled_; }
-    int step() const { return step_; }
 
 private:
-    void runStep();
-
-    Io& io_;
     int step_ = 0;
     bool running_ = false;
     bool cancelled_ = false;

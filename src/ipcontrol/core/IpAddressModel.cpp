@@ -25,13 +25,12 @@ Message exclamation(std::string text) {
 
 } // namespace
 
-IpAddressModel::IpAddressModel(Listener& listener) : listener_(listener) {}
-
 std::string IpAddressModel::ipAddress() const {
     return boxes_[0] + "." + boxes_[1] + "." + boxes_[2] + "." + boxes_[3];
 }
 
-void IpAddressModel::setIpAddress(std::string_view ip) {
+IpAddressModel::Actions IpAddressModel::setIpAddress(std::string_view ip) {
+    Actions out;
     updating_ = true;
     // Four dots appended so that every box finds its terminating dot.
     const std::string s = std::string(ip) + "....";
@@ -43,34 +42,36 @@ void IpAddressModel::setIpAddress(std::string_view ip) {
         if (value < std::numeric_limits<std::int32_t>::min() ||
             value > std::numeric_limits<std::int32_t>::max()) {
             // No number an address could hold: said, and the write stops where it stands.
-            listener_.showMessage(rangeMessage());
+            out.emplace_back(ShowMessage{rangeMessage()});
             updating_ = false;
-            return;
+            return out;
         }
-        writeBox(i, std::to_string(clampOctet(value)));
+        writeBox(i, std::to_string(clampOctet(value)), out);
         start = dot + 1;
     }
-    listener_.changed(ipAddress());
+    out.emplace_back(Changed{ipAddress()});
     updating_ = false;
+    return out;
 }
 
-int IpAddressModel::ipValue(int index) {
+IpAddressModel::Answer<int> IpAddressModel::ipValue(int index) const {
     if (!validIndex(index)) {
-        listener_.showMessage(indexMessage());
-        return 0;
+        return {0, {ShowMessage{indexMessage()}}};
     }
-    return static_cast<int>(numericValue(boxes_[static_cast<std::size_t>(index)]));
+    return {static_cast<int>(numericValue(boxes_[static_cast<std::size_t>(index)])), {}};
 }
 
-void IpAddressModel::setIpValue(int index, int value) {
+IpAddressModel::Actions IpAddressModel::setIpValue(int index, int value) {
+    Actions out;
     updating_ = true;
     if (validIndex(index)) {
-        writeBox(index, std::to_string(clampOctet(value)));
+        writeBox(index, std::to_string(clampOctet(value)), out);
     } else {
-        listener_.showMessage(indexMessage());
+        out.emplace_back(ShowMessage{indexMessage()});
     }
-    listener_.changed(ipAddress());
+    out.emplace_back(Changed{ipAddress()});
     updating_ = false;
+    return out;
 }
 
 bool IpAddressModel::isValidIp() const {
@@ -84,14 +85,15 @@ const std::string& IpAddressModel::boxText(int box) const {
     return boxes_.at(static_cast<std::size_t>(box));
 }
 
-void IpAddressModel::boxEdited(int box, std::string text) {
+IpAddressModel::Actions IpAddressModel::boxEdited(int box, std::string text) {
+    Actions out;
     auto& current = boxes_.at(static_cast<std::size_t>(box));
-    if (current == text) {
-        return;
+    if (current != text) {
+        current = std::move(text);
+        movedOnTo_ = -1;
+        afterBoxChange(box, out);
     }
-    current = std::move(text);
-    movedOnTo_ = -1;
-    afterBoxChange(box);
+    return out;
 }
 
 IpAddressModel::KeyVerdict IpAddressModel::keyTyped(int box, char c, bool hasSelection) const {
@@ -112,89 +114,69 @@ IpAddressModel::KeyVerdict IpAddressModel::keyTyped(int box, char c, bool hasSel
     return numericValue(candidate) > 255 ? KeyVerdict::Refuse : KeyVerdict::Accept;
 }
 
-std::optional<int> IpAddressModel::arrowTarget(int box, Arrow arrow, int selectionStart, int textLength) {
-    if (arrow == Arrow::Left) {
-        if (selectionStart == 0 && box > 0) {
-            return box - 1;
-        }
-        return std::nullopt;
-    }
-    if (selectionStart == textLength && box < kBoxes - 1) {
-        return box + 1;
-    }
-    return std::nullopt;
-}
-
-bool IpAddressModel::boxLeft(int box) {
+bool IpAddressModel::boxLeft(int box, Actions& out) {
     if (boxText(box).empty()) {
-        writeBox(box, "0");
+        writeBox(box, "0", out);
     }
     const std::int64_t v = numericValue(boxText(box));
     return v < 0 || v > 255;
 }
 
-void IpAddressModel::focusGained(int box) {
-    listener_.focusBox(box, Caret::SelectAll);
+IpAddressModel::Actions IpAddressModel::focusGained(int box) {
+    return {Focus{box, Caret::SelectAll}};
 }
 
-void IpAddressModel::focusLost(int box, bool toAnotherWindow) {
+IpAddressModel::Actions IpAddressModel::focusLost(int box, bool toAnotherWindow) {
+    Actions out;
     if (toAnotherWindow) {
-        return;
+        return out;
     }
     if (box == movedOnTo_) {
         movedOnTo_ = -1; // coming back by click, Tab or arrow is a move of the operator's own
     }
-    if (boxLeft(box)) {
+    if (boxLeft(box, out)) {
         // Not from inside the focus change: a modal box there would fight the focus move.
-        listener_.defer([this, box] {
-            listener_.showMessage(rangeMessage());
-            listener_.focusBox(box, Caret::SelectAll);
-        });
+        out.insert(out.end(), {Later{}, ShowMessage{rangeMessage()}, Focus{box, Caret::SelectAll}});
     }
+    return out;
 }
 
-bool IpAddressModel::charTyped(int box, char16_t c) {
+IpAddressModel::Answer<bool> IpAddressModel::charTyped(int box, char16_t c, bool hasSelection) {
     const char ascii = c < 0x80 ? static_cast<char>(c) : '\0';
-    switch (keyTyped(box, ascii, listener_.hasSelection(box))) {
+    switch (keyTyped(box, ascii, hasSelection)) {
     case KeyVerdict::Accept:
         movedOnTo_ = -1;
-        return false;
+        return {false, {}};
     case KeyVerdict::Ignore:
-        return true;
+        break;
     case KeyVerdict::NextBox:
-        listener_.focusBox((box + 1) % kBoxes, Caret::SelectAll);
-        return true;
+        return {true, {Focus{(box + 1) % kBoxes, Caret::SelectAll}}};
     case KeyVerdict::Refuse:
-        listener_.beep();
-        return true;
+        return {true, {Beep{}}};
     }
-    return true;
+    return {true, {}};
 }
 
-void IpAddressModel::textArrived(int box, std::u16string_view text) {
-    for (const char16_t c : text) {
-        const int focused = listener_.focusedBox();
-        const int target = focused >= 0 ? focused : box;
-        if (!charTyped(target, c)) {
-            listener_.insert(target, c);
-        }
+IpAddressModel::Actions IpAddressModel::arrowPressed(int box, Arrow arrow, int selectionStart,
+                                                     int textLength) {
+    if (arrow == Arrow::Left && selectionStart == 0 && box > 0) {
+        return {Focus{box - 1, Caret::AtEnd}};
     }
+    if (arrow == Arrow::Right && selectionStart == textLength && box < kBoxes - 1) {
+        return {Focus{box + 1, Caret::AtStart}};
+    }
+    return {};
 }
 
-void IpAddressModel::arrowPressed(int box, Arrow arrow, int selectionStart, int textLength) {
-    if (const auto target = arrowTarget(box, arrow, selectionStart, textLength)) {
-        listener_.focusBox(*target, arrow == Arrow::Left ? Caret::AtEnd : Caret::AtStart);
-    }
+IpAddressModel::Actions IpAddressModel::pasteAttempted() {
+    return {Beep{}};
 }
 
-void IpAddressModel::pasteAttempted() {
-    listener_.beep();
-}
-
-void IpAddressModel::surfaceClicked(double x, double boxWidth, bool enabled) {
-    if (enabled) {
-        listener_.focusBox(boxAtColumn(x, boxWidth), Caret::SelectAll);
+IpAddressModel::Actions IpAddressModel::surfaceClicked(double x, double boxWidth, bool enabled) {
+    if (!enabled) {
+        return {};
     }
+    return {Focus{boxAtColumn(x, boxWidth), Caret::SelectAll}};
 }
 
 Message IpAddressModel::rangeMessage() {
@@ -205,23 +187,22 @@ Message IpAddressModel::indexMessage() {
     return exclamation(std::string(loadResString(Str::IpIndexRange)));
 }
 
-void IpAddressModel::writeBox(int box, std::string text) {
+void IpAddressModel::writeBox(int box, std::string text, Actions& out) {
     auto& current = boxes_.at(static_cast<std::size_t>(box));
-    if (current == text) {
-        return;
+    if (current != text) {
+        current = std::move(text);
+        out.emplace_back(ShowText{box, current});
+        afterBoxChange(box, out);
     }
-    current = std::move(text);
-    listener_.boxTextSet(box, current);
-    afterBoxChange(box);
 }
 
-void IpAddressModel::afterBoxChange(int box) {
+void IpAddressModel::afterBoxChange(int box, Actions& out) {
     if (isValidIp()) {
-        listener_.changed(ipAddress());
+        out.emplace_back(Changed{ipAddress()});
     }
     if (boxText(box).size() == kMaxBoxLength && !updating_ && box < kBoxes - 1) {
         movedOnTo_ = box + 1;
-        listener_.focusBox(box + 1, Caret::SelectAll);
+        out.emplace_back(Focus{box + 1, Caret::SelectAll});
     }
 }
 
