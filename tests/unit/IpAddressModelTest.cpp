@@ -19,15 +19,11 @@ struct Boxes {
     void type(std::u16string_view keys) {
         apply(M::surfaceClicked(0, 30, true));
         for (const char16_t k : keys) {
-            if (k == u'|') {
-                apply({M::Focus{focus + 1, M::Caret::SelectAll}});
-                continue;
-            }
-            const auto typed = model.charTyped(focus, k, selected);
+            const auto typed = k == u'|' ? M::Answer<bool>{true, {M::Focus{focus + 1, M::Caret::SelectAll}}}
+                                         : model.charTyped(focus, k, selected);
             apply(typed.actions);
             if (!typed.value) {
-                std::string text = selected ? std::string() : model.boxText(focus);
-                text += static_cast<char>(k);
+                std::string text = (selected ? std::string() : model.boxText(focus)) + static_cast<char>(k);
                 selected = false;
                 apply(model.boxEdited(focus, text));
             }
