@@ -7,8 +7,8 @@ namespace {
 
 // Where the engine's clock stands while a VirtualTime lives: Asio reads a clock through static
 // functions, so the clock's state cannot be handed to the engine as an object.
-std::optional<fw::engine::Clock::time_point>
-    virtualNow; // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
+std::optional<fw::engine::Clock::time_point> virtualNow;
 
 } // namespace
 
