@@ -9,6 +9,7 @@
 #include "cli/PlanReport.h"
 #include "common/Result.h"
 #include "discovery/core/DeviceRow.h"
+#include "engine/Clock.h"
 #include "setip/core/PlanEntry.h"
 
 #include <asio/awaitable.hpp>
@@ -38,7 +39,7 @@ public:
 
 private:
     friend class FleetCommand<CliPlan, SetIpPlanCommand, PlanReport>;
-    using Clock = std::chrono::steady_clock;
+    using Clock = engine::Clock;
 
     struct Job {
         PlanEntry entry;

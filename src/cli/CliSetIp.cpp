@@ -20,7 +20,7 @@
 namespace fw::cli {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using engine::Clock;
 
 // The adapter the device answered on; with no answer, the only adapter there is (not after a
 // search of targets, which was to find the device's address).

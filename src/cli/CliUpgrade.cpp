@@ -16,7 +16,7 @@
 namespace fw::cli {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using engine::Clock;
 
 constexpr int kLineStepPercent = 10;
 

@@ -56,9 +56,9 @@ private:
     UploadCarryOver carry_;
     engine::UpgradeDriver driver_;
     Ipv4 device_;
-    std::chrono::steady_clock::time_point began_;
-    std::optional<std::chrono::steady_clock::time_point> transferBegan_;
-    std::optional<std::chrono::steady_clock::time_point> drawn_; // the last render
+    engine::Clock::time_point began_;
+    std::optional<engine::Clock::time_point> transferBegan_;
+    std::optional<engine::Clock::time_point> drawn_; // the last render
     TftpUpload::Counters counters_;
     std::uint64_t total_ = 0;
     int lastLinePercent_ = -1;

@@ -8,11 +8,11 @@
 #include "cli/DeviceReport.h"
 #include "cli/WatchReport.h"
 #include "discovery/core/DeviceInventory.h"
+#include "engine/Clock.h"
 
 #include <algorithm>
 #include <asio/experimental/awaitable_operators.hpp>
 #include <asio/signal_set.hpp>
-#include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <csignal>
 #include <cstdio>
@@ -38,9 +38,9 @@ public:
 
     // The searches, one every interval, until cancelled.
     asio::awaitable<void> run() {
-        asio::steady_timer next(ctx_.endpoints.executor());
+        engine::Timer next(ctx_.endpoints.executor());
         for (;;) {
-            const auto startedAt = std::chrono::steady_clock::now();
+            const auto startedAt = engine::Clock::now();
             // Read again each time: adapters come and go, and addresses change, during a long watch.
             const auto choice =
                 chooseAdapters(ctx_.host.readAdapters(), command_.interfaces, command_.targets.any());

@@ -20,7 +20,7 @@ void JobRunner::queue(std::vector<std::size_t> jobs, std::vector<Ipv4> adapters,
 asio::awaitable<Status<std::error_code>> JobRunner::run(const Then& then) {
     startNext();
     while (queue_ && !queue_->over()) {
-        ended_.expires_at(asio::steady_timer::time_point::max());
+        ended_.expires_at(engine::Timer::time_point::max());
         asio::error_code woken;
         co_await ended_.async_wait(asio::redirect_error(asio::use_awaitable, woken));
     }

@@ -6,10 +6,10 @@
 #include "cli/ReportFile.h"
 #include "common/Ipv4.h"
 #include "common/Result.h"
+#include "engine/Clock.h"
 #include "upgrade/core/RolloutQueue.h"
 
 #include <asio/awaitable.hpp>
-#include <asio/steady_timer.hpp>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -60,7 +60,7 @@ private:
     std::vector<std::size_t> jobs_;        // the command's index of each queue slot
     std::optional<RolloutQueue> queue_;
     Work work_;
-    asio::steady_timer ended_; // woken when a job ends
+    engine::Timer ended_; // woken when a job ends
 };
 
 // How a job ended, as the run notes it: "NAME: state (detail)".

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/ProgressText.h"
 
+#include "engine/Clock.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -42,7 +44,7 @@ double rateOf(const UploadProgress& p) {
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double>(engine::Clock::now() - start).count();
 }
 
 std::string tenthsText(double seconds) {

@@ -24,7 +24,7 @@ struct UploadProgress {
 int percentOf(const UploadProgress& p); // 0..100 (0 for an empty image)
 double rateOf(const UploadProgress& p); // bytes per second; 0 before any second has passed
 
-// Seconds from `start` until now, as the reports and progress lines count them.
+// Seconds from `start` until now on the engine's clock, as the reports and progress lines count them.
 double secondsSince(std::chrono::steady_clock::time_point start);
 // "2.5": seconds to a tenth, as the reports' SECONDS columns show them.
 std::string tenthsText(double seconds);

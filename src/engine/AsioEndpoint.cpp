@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <asio/ip/udp.hpp>
 #include <asio/redirect_error.hpp>
-#include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <vector>
 
@@ -31,7 +30,7 @@ struct AsioEndpoint::State {
     explicit State(asio::io_context& context) : socket(context), timer(context) {}
 
     udp::socket socket;
-    asio::steady_timer timer;
+    Timer timer;
     Ipv4 local;
     std::uint16_t port = 0;
     Clock::time_point deadline;                            // of the receive waiting now

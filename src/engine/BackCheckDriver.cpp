@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <asio/redirect_error.hpp>
-#include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 
 namespace fw::engine {
@@ -15,7 +14,7 @@ struct BackCheckDriver::State {
     explicit State(EndpointFactory& e) : endpoints(e), pause(e.executor()) {}
 
     EndpointFactory& endpoints;
-    asio::steady_timer pause;
+    Timer pause;
     SearchDriver* search = nullptr; // the search running now
     bool cancelled = false;
 };

@@ -4,18 +4,16 @@
 #include "common/Ipv4.h"
 #include "common/Result.h"
 #include "common/UdpAddress.h"
+#include "engine/Clock.h"
 #include "engine/SocketError.h"
 
 #include <asio/awaitable.hpp>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 
 namespace fw::engine {
-
-using Clock = std::chrono::steady_clock;
 
 // The buffers datagrams are received into. A search reply or Set IP answer is read from its head
 // (a reply's first 96 bytes, an answer's 32): a longer datagram is cut there, which changes nothing.

@@ -9,7 +9,6 @@
 #include <asio/detached.hpp>
 #include <asio/post.hpp>
 #include <asio/redirect_error.hpp>
-#include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 
 namespace fw::engine {
@@ -64,7 +63,7 @@ struct SearchDriver::State final : DiscoverySearch::Listener {
     // While once() waits:
     std::vector<DeviceRow>* collected = nullptr;
     StopWhen stopWhen;
-    asio::steady_timer* wait = nullptr;
+    Timer* wait = nullptr;
     bool cutShort = false; // stopWhen held: a sweep sends no more
 };
 
@@ -129,8 +128,8 @@ namespace {
 // is kept per address: the replies are told apart by the search's sequence as the broadcast's are.
 // `routedTo[i]`: some address's route left by adapter i, whether or not it could send there.
 asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const AdapterTable& adapters,
-                                             SearchDriver::Sweep& sweep, SweepPacer& pacer,
-                                             asio::steady_timer& timer, std::vector<bool>& routedTo) {
+                                             SearchDriver::Sweep& sweep, SweepPacer& pacer, Timer& timer,
+                                             std::vector<bool>& routedTo) {
     SearchDriver::Swept swept;
     std::vector<DiscoveryRequest> requests = s->search.requestsFor(adapters);
     sweep.targets.rewind();
@@ -188,7 +187,7 @@ asio::awaitable<SearchDriver::Summary> onceOn(std::shared_ptr<State> s, SearchDr
     std::optional<SearchDriver::Sweep>& sweep = request.sweep;
     SearchDriver::Summary summary;
     const auto begun = Clock::now();
-    asio::steady_timer timer(s->endpoints.executor(), wait);
+    Timer timer(s->endpoints.executor(), wait);
     s->collected = &summary.rows;
     s->stopWhen = std::move(request.stopWhen);
     s->wait = &timer;

@@ -7,7 +7,6 @@
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/redirect_error.hpp>
-#include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <utility>
 
@@ -59,7 +58,7 @@ struct SetIpDriver::State {
     AnswerSink sink;
     std::shared_ptr<Endpoint> endpoint; // shared with its reader
     std::optional<Ipv4> device;         // where requests go by unicast; none: the broadcast address
-    asio::steady_timer* wait = nullptr; // request()'s, while it waits
+    Timer* wait = nullptr;              // request()'s, while it waits
     std::optional<Answer> requestAnswer;
 };
 
@@ -83,7 +82,7 @@ asio::awaitable<std::optional<SetIpAnswer>> requestOn(std::shared_ptr<State> s,
     s->requestAnswer.reset();
     for (int copy = 0; copy <= retries && s->endpoint && s->endpoint->isOpen(); ++copy) {
         s->sendRequest(fixed);
-        asio::steady_timer timer(s->endpoints.executor(), timeout);
+        Timer timer(s->endpoints.executor(), timeout);
         s->wait = &timer;
         std::error_code ignored;
         co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));

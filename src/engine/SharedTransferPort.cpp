@@ -6,7 +6,6 @@
 #include <asio/detached.hpp>
 #include <asio/post.hpp>
 #include <asio/redirect_error.hpp>
-#include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <deque>
 
@@ -31,7 +30,7 @@ struct SharedTransferPort::View {
     std::vector<Ipv4> peers; // the addresses it has sent to
     bool hearsAll = false;   // it has sent a broadcast
     bool open = true;
-    asio::steady_timer wake; // the receive waiting now, woken by a datagram or close
+    Timer wake; // the receive waiting now, woken by a datagram or close
 };
 
 class SharedTransferPort::Exchange final : public Endpoint {

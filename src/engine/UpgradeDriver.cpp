@@ -5,7 +5,6 @@
 #include "upgrade/core/TftpPackets.h"
 
 #include <asio/redirect_error.hpp>
-#include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 
 namespace fw::engine {
@@ -101,7 +100,7 @@ struct UpgradeDriver::State {
     FlushArp flush;
     Observer observer;
     TftpUpload upload;
-    asio::steady_timer pause;            // the start sequence's waits while the transfer socket is closed
+    Timer pause;                         // the start sequence's waits while the transfer socket is closed
     std::vector<std::uint8_t> buffer;    // kLargestDatagramBytes, made once per upload, not per block
     std::unique_ptr<Endpoint> handshake; // Winsock1
     std::unique_ptr<Endpoint> transfer;  // Winsock2

@@ -26,9 +26,9 @@
 
 namespace fw::test {
 
-// The engine and the commands read steady_clock and wait on asio::steady_timer: while one of these
-// lives, this binary's monotonic clock (clock_gettime, VirtualTime.cpp) stands still but for
-// advance(). run() runs what is ready; when nothing is, time moves on by a step and `tick` runs.
+// The engine and the commands read engine::Clock and wait on engine::Timer: while one of these
+// lives, this binary's engine clock (VirtualTime.cpp) stands still but for advance(). run() runs
+// what is ready; when nothing is, time moves on by a step and `tick` runs.
 class VirtualTime {
 public:
     VirtualTime();

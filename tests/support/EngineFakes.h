@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <asio/io_context.hpp>
 #include <asio/redirect_error.hpp>
-#include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <deque>
 #include <functional>
@@ -85,7 +84,7 @@ private:
         UdpAddress local;
         bool open = true;
         std::deque<std::pair<UdpAddress, std::vector<std::uint8_t>>> inbox;
-        asio::steady_timer wake;
+        engine::Timer wake;
         std::optional<Flood> flood;
     };
 

@@ -1,51 +1,55 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/CommandRig.h"
 
-#include <asio/steady_timer.hpp>
-#include <sys/syscall.h>
-#include <time.h>
+#include <asio/wait_traits.hpp>
 
 namespace {
 
-constexpr long long kNano = 1'000'000'000;
-// The one clock of the process: clock_gettime has no context to carry it.
-std::optional<long long> virtualNanos; // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+// Where the engine's clock stands while a VirtualTime lives: Asio reads a clock through static
+// functions, so the clock's state cannot be handed to the engine as an object.
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
+std::optional<fw::engine::Clock::time_point> virtualNow;
 
 } // namespace
 
-// Interposes the C library's, which libstdc++'s steady_clock::now() calls.
-extern "C" int clock_gettime(clockid_t id, timespec* ts) {
-    if (id != CLOCK_MONOTONIC || !virtualNanos) {
-        return static_cast<int>(syscall(SYS_clock_gettime, id, ts));
-    }
-    *ts = {static_cast<time_t>(*virtualNanos / kNano), static_cast<long>(*virtualNanos % kNano)};
-    return 0;
+namespace fw::engine {
+
+// This binary's engine clock (FERNWICK_OWN_ENGINE_CLOCK): the monotonic one but while a VirtualTime lives.
+Clock::time_point Clock::now() noexcept {
+    return virtualNow.value_or(std::chrono::steady_clock::now());
 }
+
+// In virtual time a due timer is one that advance() moved past, not one the reactor could sleep
+// until: Asio is told to look at its timers again at once, each time it runs.
+Clock::duration Clock::WaitTraits::to_wait_duration(const duration& d) {
+    return virtualNow ? duration::zero() : d;
+}
+
+Clock::duration Clock::WaitTraits::to_wait_duration(const time_point& t) {
+    return virtualNow ? duration::zero() : asio::wait_traits<std::chrono::steady_clock>::to_wait_duration(t);
+}
+
+} // namespace fw::engine
 
 namespace fw::test {
 
 VirtualTime::VirtualTime() {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch(); // where the real clock stands
-    virtualNanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+    virtualNow = std::chrono::steady_clock::now(); // where the real clock stands
 }
 
 VirtualTime::~VirtualTime() {
-    virtualNanos.reset();
+    virtualNow.reset();
 }
 
 void VirtualTime::advance(std::chrono::nanoseconds by) {
-    *virtualNanos += by.count();
+    *virtualNow += by;
 }
 
 void VirtualTime::run(asio::io_context& context, const std::function<bool()>& done,
                       const std::function<void()>& tick) {
     while (!done()) {
-        // Asio looks at its timers when its timer descriptor fires, which it arms in real time; a
-        // timer due before all others makes it re-arm at once, so those virtual time has passed run.
-        asio::steady_timer kick(context, asio::steady_timer::time_point{});
-        kick.async_wait([](std::error_code) {});
         context.restart();
-        if (context.poll() <= 1 && !done()) {
+        if (context.poll() == 0 && !done()) { // nothing was ready, due timers included
             advance(std::chrono::milliseconds(5));
             tick();
         }

@@ -63,7 +63,7 @@ TEST(Engine, EachReceiveEndsAtItsOwnDeadlineAndLosesNothing) {
         auto tx = AsioEndpoint::bindToAddress(context, kLoopback, 0);
         ASSERT_TRUE(rx && tx);
         const UdpAddress to{kLoopback, (*rx)->localPort()};
-        asio::steady_timer sender(context, c.sendAt);
+        engine::Timer sender(context, c.sendAt);
         sender.async_wait([&](std::error_code) {
             for (int i = 0; i < c.datagrams; ++i) {
                 (void)(*tx)->send(to, std::array<std::uint8_t, 3>{1, 2, 3});
@@ -328,13 +328,13 @@ TEST(Engine, ALateReplyToOneSearchIsNotTakenByTheNext) {
         });
     // Each request is answered 150 ms after it left: by then the next search listens.
     std::size_t answered = 0;
-    asio::steady_timer poll(context);
+    engine::Timer poll(context);
     std::function<void()> answerLate = [&] {
         for (; answered < endpoints.sent.size(); ++answered) {
             test::ReplyFields fields = device;
             const auto& request = endpoints.sent[answered].bytes;
             fields.sequence = static_cast<std::int16_t>(request[6] << 8 | request[7]);
-            auto later = std::make_shared<asio::steady_timer>(context, 150ms);
+            auto later = std::make_shared<engine::Timer>(context, 150ms);
             later->async_wait([&, later, fields](std::error_code) {
                 endpoints.deliver({*adapter.ip, kWorkstationPort}, {Ipv4{{10, 1, 0, 7}}, kDevicePort},
                                   test::replyBytes(fields));
