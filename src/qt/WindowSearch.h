@@ -5,8 +5,8 @@
 #include "discovery/core/SearchCycle.h"
 #include "guilink/EngineLink.h"
 #include "guilink/EngineSearch.h"
-#include "guilink/GuiPost.h"
-#include "platform/Platform.h"
+#include "qt/GuiPost.h"
+#include "qt/Platform.h"
 
 #include <QObject>
 #include <QPointer>

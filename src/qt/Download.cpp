@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "upgrade/Download.h"
+#include "qt/Download.h"
 
 #include "common/Message.h"
 #include "common/StringTable.h"
 #include "common/Twips.h"
-#include "platform/UiText.h"
-#include "upgrade/PathBox.h"
+#include "qt/PathBox.h"
+#include "qt/UiText.h"
 #include "upgrade/core/UpgradeLayout.h"
 
 #include <QCloseEvent>

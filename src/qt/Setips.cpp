@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setip/Setips.h"
+#include "qt/Setips.h"
 
 #include "common/ProcessValues.h"
 #include "common/StringTable.h"
 #include "common/Twips.h"
-#include "ipcontrol/ZavikIPAddress.h"
-#include "platform/Platform.h"
-#include "platform/UiText.h"
+#include "qt/Platform.h"
+#include "qt/UiText.h"
+#include "qt/ZavikIPAddress.h"
 #include "setip/core/SetIpLayout.h"
 
 #include <QGroupBox>

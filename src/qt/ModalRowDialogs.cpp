@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ModalRowDialogs.h"
+#include "qt/ModalRowDialogs.h"
 
-#include "setip/Setips.h"
+#include "qt/Download.h"
+#include "qt/Setips.h"
 #include "setip/core/SetIpExchange.h"
-#include "upgrade/Download.h"
 #include "upgrade/core/UploadCarryOver.h"
 
 namespace fw {

@@ -2,15 +2,15 @@
 // Program entry. No command line of its own (Qt's platform options such as -platform pass through to
 // QApplication), no settings, no environment of its own.
 
-#include "app/AppIcons.h"
-#include "app/MainWindow.h"
-#include "app/ModalRowDialogs.h"
 #include "guilink/EngineLink.h"
-#include "platform/DesktopShell.h"
-#include "platform/QtFileChooser.h"
-#include "platform/QtMessageBoxes.h"
-#include "platform/SingleInstance.h"
 #include "platform/SystemHost.h"
+#include "qt/AppIcons.h"
+#include "qt/DesktopShell.h"
+#include "qt/MainWindow.h"
+#include "qt/ModalRowDialogs.h"
+#include "qt/QtFileChooser.h"
+#include "qt/QtMessageBoxes.h"
+#include "qt/SingleInstance.h"
 
 #include <QApplication>
 

@@ -4,7 +4,7 @@
 #include "common/ProcessValues.h"
 #include "guilink/EngineLink.h"
 #include "guilink/EngineSetIpPort.h"
-#include "guilink/GuiPost.h"
+#include "qt/GuiPost.h"
 #include "setip/core/SetIpDialog.h"
 
 #include <QDialog>

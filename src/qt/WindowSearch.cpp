@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/WindowSearch.h"
+#include "qt/WindowSearch.h"
 
-#include "discovery/DeviceListModel.h"
-#include "discovery/SearchingDialog.h"
+#include "qt/DeviceListModel.h"
+#include "qt/SearchingDialog.h"
 
 namespace fw {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ipcontrol/ZavikIPAddress.h"
+#include "qt/ZavikIPAddress.h"
 
-#include "platform/MessageBoxes.h"
-#include "platform/UiText.h"
+#include "qt/MessageBoxes.h"
+#include "qt/UiText.h"
 
 #include <QApplication>
 #include <QFocusEvent>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/MainMenus.h"
+#include "qt/MainMenus.h"
 
 #include <QAction>
 #include <QMainWindow>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/RowDialogs.h"
 #include "guilink/EngineLink.h"
-#include "platform/Platform.h"
+#include "qt/Platform.h"
+#include "qt/RowDialogs.h"
 
 #include <memory>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/SearchingDialog.h"
+#include "qt/SearchingDialog.h"
 
 #include "common/StringTable.h"
 #include "common/Twips.h"
 #include "discovery/core/SearchingLayout.h"
-#include "platform/UiText.h"
+#include "qt/UiText.h"
 
 #include <QCloseEvent>
 #include <QLabel>

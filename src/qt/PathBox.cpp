@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "upgrade/PathBox.h"
+#include "qt/PathBox.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

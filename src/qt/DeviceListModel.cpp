@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/DeviceListModel.h"
+#include "qt/DeviceListModel.h"
 
-#include "platform/UiText.h"
+#include "qt/UiText.h"
 
 namespace fw {
 

@@ -4,7 +4,7 @@
 #include "app/core/MainWindowLogic.h"
 #include "common/ProcessValues.h"
 #include "guilink/EngineLink.h"
-#include "platform/Platform.h"
+#include "qt/Platform.h"
 
 #include <QMainWindow>
 

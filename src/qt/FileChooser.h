@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "upgrade/core/ImageFilter.h"
+
 #include <optional>
 #include <string>
 
 class QWidget;
 
 namespace fw {
-
-// The one filter the open-file dialog offers: its name, whose brackets Qt reads the pattern from,
-// and the pattern for dialogs that take it apart.
-inline constexpr const char* kImageFilterName = "IMG FILE(*.bin)";
-inline constexpr const char* kImageFilterPattern = "*.bin";
 
 // The open-file dialog for firmware images.
 class FileChooser {

@@ -4,8 +4,8 @@
 #include "common/ProcessValues.h"
 #include "guilink/EngineLink.h"
 #include "guilink/EngineUpgradePort.h"
-#include "guilink/GuiPost.h"
-#include "platform/Platform.h"
+#include "qt/GuiPost.h"
+#include "qt/Platform.h"
 #include "upgrade/core/UpgradeDialog.h"
 #include "upgrade/core/UploadCarryOver.h"
 

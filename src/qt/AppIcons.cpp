@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/AppIcons.h"
+#include "qt/AppIcons.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DeviceListView.h"
+#include "qt/DeviceListView.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/FileChooser.h"
 #include "platform/Host.h"
-#include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
+#include "qt/FileChooser.h"
+#include "qt/MessageBoxes.h"
 
 namespace fw {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/DesktopShell.h"
+#include "qt/DesktopShell.h"
 
 #include <QDesktopServices>
 #include <QUrl>

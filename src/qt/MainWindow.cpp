@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/MainWindow.h"
+#include "qt/MainWindow.h"
 
-#include "app/AboutDialog.h"
-#include "app/AppIcons.h"
-#include "app/DeviceListView.h"
-#include "app/MainMenus.h"
-#include "app/RowDialogs.h"
 #include "app/core/ListLayout.h"
 #include "common/Twips.h"
-#include "discovery/DeviceListModel.h"
-#include "discovery/WindowSearch.h"
-#include "platform/UiText.h"
+#include "qt/AboutDialog.h"
+#include "qt/AppIcons.h"
+#include "qt/DeviceListModel.h"
+#include "qt/DeviceListView.h"
+#include "qt/MainMenus.h"
+#include "qt/RowDialogs.h"
+#include "qt/UiText.h"
+#include "qt/WindowSearch.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/AboutDialog.h"
+#include "qt/AboutDialog.h"
 
 #include "Version.h"
-#include "app/AppIcons.h"
 #include "app/core/AboutLayout.h"
 #include "app/core/AboutText.h"
 #include "common/Twips.h"
+#include "qt/AppIcons.h"
 
 #include <QFrame>
 #include <QLabel>
