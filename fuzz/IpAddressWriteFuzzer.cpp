@@ -4,7 +4,7 @@
 // the Change event carrying the final text, a write of its own text changing nothing.
 #include "FuzzInput.h"
 #include "common/Ipv4.h"
-#include "ipcontrol/core/IpAddressModel.h"
+#include "ipcontrol/IpAddressModel.h"
 
 #include <functional>
 #include <vector>

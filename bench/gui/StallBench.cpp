@@ -16,7 +16,7 @@
 #include "qt/RowDialogs.h"
 #include "support/Fakes.h"
 #include "support/ManyDevices.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/TftpPackets.h"
 
 #include <QAction>
 #include <QApplication>

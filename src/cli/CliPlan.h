@@ -8,8 +8,8 @@
 #include "cli/FleetCommand.h"
 #include "cli/PlanReport.h"
 #include "common/Result.h"
-#include "discovery/core/DeviceRow.h"
-#include "setip/core/PlanEntry.h"
+#include "discovery/DeviceRow.h"
+#include "setip/PlanEntry.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

@@ -6,7 +6,7 @@
 #include "cli/ReportFile.h"
 #include "common/Ipv4.h"
 #include "common/Result.h"
-#include "upgrade/core/RolloutQueue.h"
+#include "upgrade/RolloutQueue.h"
 
 #include <asio/awaitable.hpp>
 #include <asio/steady_timer.hpp>

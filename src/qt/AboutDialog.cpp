@@ -2,8 +2,8 @@
 #include "qt/AboutDialog.h"
 
 #include "Version.h"
-#include "app/core/AboutLayout.h"
-#include "app/core/AboutText.h"
+#include "app/AboutLayout.h"
+#include "app/AboutText.h"
 #include "common/Twips.h"
 #include "qt/AppIcons.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "discovery/core/DeviceCells.h"
-#include "discovery/core/DeviceRows.h"
+#include "discovery/DeviceCells.h"
+#include "discovery/DeviceRows.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>

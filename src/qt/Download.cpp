@@ -6,7 +6,7 @@
 #include "common/Twips.h"
 #include "qt/PathBox.h"
 #include "qt/UiText.h"
-#include "upgrade/core/UpgradeLayout.h"
+#include "upgrade/UpgradeLayout.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -6,8 +6,8 @@
 #include "guilink/EngineUpgradePort.h"
 #include "qt/GuiPost.h"
 #include "qt/Platform.h"
-#include "upgrade/core/UpgradeDialog.h"
-#include "upgrade/core/UploadCarryOver.h"
+#include "upgrade/UpgradeDialog.h"
+#include "upgrade/UploadCarryOver.h"
 
 #include <QDialog>
 

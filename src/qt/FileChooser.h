@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "upgrade/core/ImageFilter.h"
+#include "upgrade/ImageFilter.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/core/MenuTable.h"
+#include "app/MenuTable.h"
 
 #include <QObject>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/MainWindow.h"
 
-#include "app/core/ListLayout.h"
+#include "app/ListLayout.h"
 #include "common/Twips.h"
 #include "qt/AboutDialog.h"
 #include "qt/AppIcons.h"

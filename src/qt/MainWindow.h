@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/core/MainWindowLogic.h"
+#include "app/MainWindowLogic.h"
 #include "common/ProcessValues.h"
 #include "guilink/EngineLink.h"
 #include "qt/Platform.h"

@@ -3,8 +3,8 @@
 
 #include "qt/Download.h"
 #include "qt/Setips.h"
-#include "setip/core/SetIpExchange.h"
-#include "upgrade/core/UploadCarryOver.h"
+#include "setip/SetIpExchange.h"
+#include "upgrade/UploadCarryOver.h"
 
 namespace fw {
 

@@ -3,7 +3,7 @@
 
 #include "common/StringTable.h"
 #include "common/Twips.h"
-#include "discovery/core/SearchingLayout.h"
+#include "discovery/SearchingLayout.h"
 #include "qt/UiText.h"
 
 #include <QCloseEvent>

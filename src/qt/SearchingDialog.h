@@ -2,7 +2,7 @@
 #pragma once
 
 #ifndef Q_MOC_RUN // moc cannot parse libstdc++'s <chrono>
-#include "discovery/core/SearchCountdown.h"
+#include "discovery/SearchCountdown.h"
 #endif
 
 #include <QDialog>

@@ -7,7 +7,7 @@
 #include "qt/Platform.h"
 #include "qt/UiText.h"
 #include "qt/ZavikIPAddress.h"
-#include "setip/core/SetIpLayout.h"
+#include "setip/SetIpLayout.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>

@@ -5,7 +5,7 @@
 #include "guilink/EngineLink.h"
 #include "guilink/EngineSetIpPort.h"
 #include "qt/GuiPost.h"
-#include "setip/core/SetIpDialog.h"
+#include "setip/SetIpDialog.h"
 
 #include <QDialog>
 

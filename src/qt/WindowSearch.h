@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/ProcessValues.h"
-#include "discovery/core/SearchCycle.h"
+#include "discovery/SearchCycle.h"
 #include "guilink/EngineLink.h"
 #include "guilink/EngineSearch.h"
 #include "qt/GuiPost.h"

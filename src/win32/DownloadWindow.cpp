@@ -4,8 +4,8 @@
 #include "common/StringTable.h"
 #include "common/Twips.h"
 #include "platform/windows/WideText.h"
-#include "upgrade/core/ImageFilter.h"
-#include "upgrade/core/UpgradeLayout.h"
+#include "upgrade/ImageFilter.h"
+#include "upgrade/UpgradeLayout.h"
 #include "win32/Win32MessageBox.h"
 #include "win32/WindowClass.h"
 

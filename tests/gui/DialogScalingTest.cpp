@@ -3,7 +3,7 @@
 #include "qt/AboutDialog.h"
 #include "qt/Download.h"
 #include "qt/Setips.h"
-#include "setip/core/SetIpExchange.h"
+#include "setip/SetIpExchange.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "common/ProcessValues.h"
 #include "qt/ZavikIPAddress.h"
-#include "setip/core/SetIpExchange.h"
+#include "setip/SetIpExchange.h"
 #include "support/Fakes.h"
 
 #include <QApplication>
