@@ -33,7 +33,7 @@ echo "running: 16 MiB upload alone and beside one to a device acknowledging 3 ms
 echo "running: upgrade start sequence and upload memory" >&2
 "$build/bench/resources/bench_upgrade_resources" >"$out/resources" 2>&1 || true
 echo "running: the fernwick program (start-up, countdown CPU, idle memory; $rounds rounds)" >&2
-python3 bench/resources/program-bench.py "$build/src/app/fernwick" --rounds "$rounds" >"$out/program" 2>&1 || true
+python3 bench/resources/program-bench.py "$build/src/qt/fernwick" --rounds "$rounds" >"$out/program" 2>&1 || true
 echo "running: rollout to $rollout_devices simulated devices on one segment, serial and 10 per adapter (about $((rollout_devices / 4)) minutes)" >&2
 python3 bench/upgrade/rollout-bench.py "$build/src/cli/fernwick-cli" --devices "$rollout_devices" >"$out/rollout" 2>&1 || true
 

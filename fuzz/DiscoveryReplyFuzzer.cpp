@@ -2,7 +2,7 @@
 // Discovery replies off port 4001 (and as captured packets): acceptance, decoding into a row, and the
 // search's bookkeeping.
 #include "FuzzInput.h"
-#include "discovery/core/DiscoverySearch.h"
+#include "discovery/DiscoverySearch.h"
 #include "support/CoreFakes.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware image check: the device kind's marker anywhere in the bytes, in any letter case.
 #include "FuzzInput.h"
-#include "upgrade/core/ImageCheck.h"
+#include "upgrade/ImageCheck.h"
 
 #include <algorithm>
 #include <cctype>

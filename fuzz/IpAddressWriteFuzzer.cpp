@@ -5,7 +5,7 @@
 #include "FuzzInput.h"
 #include "common/Ipv4.h"
 #include "common/Overloaded.h"
-#include "ipcontrol/core/IpAddressModel.h"
+#include "ipcontrol/IpAddressModel.h"
 
 #include <vector>
 

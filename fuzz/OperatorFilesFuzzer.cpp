@@ -3,8 +3,8 @@
 // refused with its problems in line order; a targets file keeps its good lines beside its problems,
 // also in line order; what is read holds together.
 #include "FuzzInput.h"
-#include "discovery/core/TargetSet.h"
-#include "setip/core/SetIpPlan.h"
+#include "discovery/TargetSet.h"
+#include "setip/SetIpPlan.h"
 
 #include <algorithm>
 #include <set>

@@ -3,7 +3,7 @@
 // 0 or 1 shows anything, and only a success is acknowledged.
 #include "FuzzInput.h"
 #include "common/RecordNumbers.h"
-#include "setip/core/SetIpExchange.h"
+#include "setip/SetIpExchange.h"
 
 #include <optional>
 #include <vector>

@@ -2,8 +2,8 @@
 // The upload's receive path under any mix of deadlines, cancel and datagrams: DATA carries the image's
 // bytes, nothing leaves after the end, completion needs the whole image sent and its last block acked.
 #include "FuzzInput.h"
-#include "upgrade/core/TftpPackets.h"
-#include "upgrade/core/TftpUpload.h"
+#include "upgrade/TftpPackets.h"
+#include "upgrade/TftpUpload.h"
 
 #include <chrono>
 #include <vector>

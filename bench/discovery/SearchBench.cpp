@@ -8,7 +8,7 @@
 #include "../LabBench.h"
 #include "engine/Engine.h"
 #include "engine/SearchDriver.h"
-#include "netif/core/AdapterRules.h"
+#include "netif/AdapterRules.h"
 #include "platform/SystemHost.h"
 #include "support/ManyDevices.h"
 #include "support/NetLab.h"

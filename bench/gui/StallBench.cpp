@@ -8,15 +8,15 @@
 //   bench_gui_stall [searches]      default 3
 
 #include "../LabBench.h"
-#include "app/MainWindow.h"
-#include "app/RowDialogs.h"
-#include "discovery/DeviceListModel.h"
 #include "platform/SystemHost.h"
+#include "qt/DeviceListModel.h"
+#include "qt/Download.h"
+#include "qt/MainWindow.h"
+#include "qt/PathBox.h"
+#include "qt/RowDialogs.h"
 #include "support/Fakes.h"
 #include "support/ManyDevices.h"
-#include "upgrade/Download.h"
-#include "upgrade/PathBox.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/TftpPackets.h"
 
 #include <QAction>
 #include <QApplication>

@@ -13,7 +13,7 @@
 #include "engine/Engine.h"
 #include "support/EngineUpload.h"
 #include "support/VirtualLink.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/TftpPackets.h"
 
 #include <QCoreApplication>
 #include <QFile>

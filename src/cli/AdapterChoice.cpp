@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/AdapterChoice.h"
 
-#include "netif/core/AdapterRules.h"
+#include "netif/AdapterRules.h"
 
 #include <algorithm>
 

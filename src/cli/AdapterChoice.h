@@ -3,8 +3,8 @@
 
 #include "common/Ipv4.h"
 #include "common/Result.h"
-#include "netif/core/AdapterFacts.h"
-#include "netif/core/AdapterSelection.h"
+#include "netif/AdapterFacts.h"
+#include "netif/AdapterSelection.h"
 
 #include <string>
 #include <vector>

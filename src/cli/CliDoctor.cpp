@@ -3,7 +3,7 @@
 
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
-#include "doctor/core/DoctorReport.h"
+#include "doctor/DoctorReport.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 #include "cli/CliContext.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandOptions.h"
-#include "doctor/DoctorFactGatherer.h"
+#include "cli/DoctorFactGatherer.h"
 
 #include <asio/awaitable.hpp>
 

@@ -8,9 +8,9 @@
 #include "cli/FleetCommand.h"
 #include "cli/PlanReport.h"
 #include "common/Result.h"
-#include "discovery/core/DeviceRow.h"
+#include "discovery/DeviceRow.h"
 #include "engine/Clock.h"
-#include "setip/core/PlanEntry.h"
+#include "setip/PlanEntry.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

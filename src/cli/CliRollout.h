@@ -8,10 +8,10 @@
 #include "cli/FleetCommand.h"
 #include "cli/RolloutReport.h"
 #include "common/Result.h"
-#include "discovery/core/DeviceRow.h"
+#include "discovery/DeviceRow.h"
 #include "engine/SharedPortFactory.h"
-#include "upgrade/core/ImageCheck.h"
-#include "upgrade/core/RolloutEntry.h"
+#include "upgrade/ImageCheck.h"
+#include "upgrade/RolloutEntry.h"
 
 #include <asio/awaitable.hpp>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "cli/CommandOpening.h"
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
-#include "doctor/core/DoctorRules.h"
+#include "doctor/DoctorRules.h"
 #include "platform/Host.h"
 
 #include <algorithm>

@@ -11,8 +11,8 @@
 #include "cli/ProgressText.h"
 #include "engine/BackCheckDriver.h"
 #include "engine/SetIpDriver.h"
-#include "netif/core/AdapterRules.h"
-#include "setip/core/FixedAddressCheck.h"
+#include "netif/AdapterRules.h"
+#include "setip/FixedAddressCheck.h"
 
 #include <algorithm>
 #include <array>

@@ -7,8 +7,8 @@
 #include "cli/Console.h"
 #include "common/Result.h"
 #include "engine/SocketError.h"
-#include "netif/core/AdapterFacts.h"
-#include "setip/core/SetIpExchange.h"
+#include "netif/AdapterFacts.h"
+#include "setip/SetIpExchange.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

@@ -8,7 +8,7 @@
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
 #include "platform/ImageFileReader.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/TftpPackets.h"
 
 #include <algorithm>
 #include <cmath>

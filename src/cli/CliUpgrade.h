@@ -7,9 +7,9 @@
 #include "cli/CommandOptions.h"
 #include "cli/ProgressText.h"
 #include "common/Result.h"
-#include "discovery/core/DeviceRow.h"
+#include "discovery/DeviceRow.h"
 #include "engine/UpgradeDriver.h"
-#include "upgrade/core/ImageCheck.h"
+#include "upgrade/ImageCheck.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

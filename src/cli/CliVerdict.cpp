@@ -2,8 +2,8 @@
 #include "cli/CliVerdict.h"
 
 #include "common/StringTable.h"
-#include "setip/core/SetIpAnswerText.h"
-#include "upgrade/core/UploadResultText.h"
+#include "setip/SetIpAnswerText.h"
+#include "upgrade/UploadResultText.h"
 
 namespace fw::cli {
 

@@ -5,8 +5,8 @@
 #include "cli/Console.h"
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
-#include "setip/core/SetIpExchange.h"
-#include "upgrade/core/TftpUpload.h"
+#include "setip/SetIpExchange.h"
+#include "upgrade/TftpUpload.h"
 
 #include <optional>
 #include <string>

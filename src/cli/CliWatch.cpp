@@ -7,7 +7,7 @@
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
 #include "cli/WatchReport.h"
-#include "discovery/core/DeviceInventory.h"
+#include "discovery/DeviceInventory.h"
 #include "engine/Clock.h"
 
 #include <algorithm>

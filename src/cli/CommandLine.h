@@ -3,9 +3,9 @@
 
 #include "common/Ipv4.h"
 #include "common/MacAddress.h"
-#include "discovery/core/SearchCountdown.h"
-#include "discovery/core/SweepPacer.h"
-#include "upgrade/core/DeviceList.h"
+#include "discovery/SearchCountdown.h"
+#include "discovery/SweepPacer.h"
+#include "upgrade/DeviceList.h"
 
 #include <chrono>
 #include <optional>

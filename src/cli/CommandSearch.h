@@ -5,7 +5,7 @@
 #include "cli/CommandLine.h"
 #include "common/RecordHeader.h"
 #include "common/Result.h"
-#include "discovery/core/SearchCountdown.h"
+#include "discovery/SearchCountdown.h"
 #include "engine/SearchDriver.h"
 
 #include <asio/awaitable.hpp>

@@ -3,7 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "common/AdapterEntry.h"
-#include "discovery/core/DeviceRow.h"
+#include "discovery/DeviceRow.h"
 
 #include <nlohmann/json.hpp>
 #include <string>

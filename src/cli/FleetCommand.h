@@ -7,7 +7,7 @@
 #include "cli/CommandSearch.h"
 #include "cli/JobRunner.h"
 #include "cli/ReportFile.h"
-#include "discovery/core/DeviceRow.h"
+#include "discovery/DeviceRow.h"
 
 #include <algorithm>
 #include <asio/awaitable.hpp>

@@ -7,7 +7,7 @@
 #include "common/Ipv4.h"
 #include "common/Result.h"
 #include "engine/Clock.h"
-#include "upgrade/core/RolloutQueue.h"
+#include "upgrade/RolloutQueue.h"
 
 #include <asio/awaitable.hpp>
 #include <cstddef>

@@ -3,7 +3,7 @@
 
 #include "cli/ReportFile.h"
 #include "common/Result.h"
-#include "setip/core/PlanEntry.h"
+#include "setip/PlanEntry.h"
 
 #include <nlohmann/json.hpp>
 #include <string>

@@ -3,7 +3,7 @@
 
 #include "cli/ReportFile.h"
 #include "common/Result.h"
-#include "upgrade/core/RolloutEntry.h"
+#include "upgrade/RolloutEntry.h"
 
 #include <nlohmann/json.hpp>
 #include <span>

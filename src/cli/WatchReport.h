@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/AdapterEntry.h"
-#include "discovery/core/DeviceInventory.h"
+#include "discovery/DeviceInventory.h"
 
 #include <chrono>
 #include <string>

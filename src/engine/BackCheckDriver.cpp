@@ -2,7 +2,7 @@
 #include "engine/BackCheckDriver.h"
 
 #include "engine/SearchDriver.h"
-#include "upgrade/core/RolloutBackCheck.h"
+#include "upgrade/RolloutBackCheck.h"
 
 #include <algorithm>
 #include <asio/redirect_error.hpp>

@@ -3,10 +3,10 @@
 
 #include "common/AdapterEntry.h"
 #include "common/MacAddress.h"
-#include "discovery/core/DeviceRow.h"
+#include "discovery/DeviceRow.h"
 #include "engine/EndpointFactory.h"
 #include "engine/SearchDriver.h"
-#include "upgrade/core/RolloutEntry.h"
+#include "upgrade/RolloutEntry.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "common/AdapterEntry.h"
-#include "discovery/core/DeviceRow.h"
-#include "discovery/core/DiscoverySearch.h"
-#include "discovery/core/SweepPacer.h"
-#include "discovery/core/TargetSet.h"
+#include "discovery/DeviceRow.h"
+#include "discovery/DiscoverySearch.h"
+#include "discovery/SweepPacer.h"
+#include "discovery/TargetSet.h"
 #include "engine/EndpointFactory.h"
 #include "engine/SocketError.h"
 

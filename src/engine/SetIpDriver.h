@@ -6,8 +6,8 @@
 #include "common/Result.h"
 #include "engine/EndpointFactory.h"
 #include "engine/SocketError.h"
-#include "setip/core/SetIpExchange.h"
-#include "setip/core/SetIpPort.h"
+#include "setip/SetIpExchange.h"
+#include "setip/SetIpPort.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/UpgradeDriver.h"
 
-#include "upgrade/core/Handshake.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/Handshake.h"
+#include "upgrade/TftpPackets.h"
 
 #include <asio/redirect_error.hpp>
 #include <asio/use_awaitable.hpp>

@@ -4,8 +4,8 @@
 #include "common/Ipv4.h"
 #include "engine/EndpointFactory.h"
 #include "engine/SocketError.h"
-#include "upgrade/core/TftpUpload.h"
-#include "upgrade/core/UploadCarryOver.h"
+#include "upgrade/TftpUpload.h"
+#include "upgrade/UploadCarryOver.h"
 
 #include <asio/awaitable.hpp>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "discovery/core/SearchPort.h"
+#include "discovery/SearchPort.h"
 #include "guilink/EngineLink.h"
 #include "guilink/UiPost.h"
 #include "platform/Host.h"

@@ -3,7 +3,7 @@
 
 #include "guilink/EngineLink.h"
 #include "guilink/UiPost.h"
-#include "setip/core/SetIpPort.h"
+#include "setip/SetIpPort.h"
 
 #include <memory>
 

@@ -3,7 +3,7 @@
 
 #include "engine/UpgradeDriver.h"
 #include "platform/ImageFileReader.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/TftpPackets.h"
 
 #include <asio/co_spawn.hpp>
 

@@ -4,8 +4,8 @@
 #include "guilink/EngineLink.h"
 #include "guilink/UiPost.h"
 #include "platform/Host.h"
-#include "upgrade/core/UpgradePort.h"
-#include "upgrade/core/UploadCarryOver.h"
+#include "upgrade/UpgradePort.h"
+#include "upgrade/UploadCarryOver.h"
 
 #include <memory>
 

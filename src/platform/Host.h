@@ -3,8 +3,8 @@
 
 #include "common/Ipv4.h"
 #include "common/Result.h"
-#include "netif/core/AdapterFacts.h"
-#include "netif/core/HostFacts.h"
+#include "netif/AdapterFacts.h"
+#include "netif/HostFacts.h"
 #include "platform/WireTap.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "upgrade/core/ImageCheck.h"
+#include "common/ImageFile.h"
 
 #include <string>
 

@@ -2,8 +2,8 @@
 #include "win32/AboutWindow.h"
 
 #include "Version.h"
-#include "app/core/AboutLayout.h"
-#include "app/core/AboutText.h"
+#include "app/AboutLayout.h"
+#include "app/AboutText.h"
 #include "platform/windows/WideText.h"
 #include "win32/ResourceIds.h"
 #include "win32/WindowClass.h"

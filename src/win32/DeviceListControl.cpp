@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/DeviceListControl.h"
 
-#include "app/core/ListLayout.h"
-#include "discovery/core/DeviceCells.h"
+#include "app/ListLayout.h"
+#include "discovery/DeviceCells.h"
 #include "platform/windows/WideText.h"
 #include "win32/ResourceIds.h"
 #include "win32/WindowMetrics.h"

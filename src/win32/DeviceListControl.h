@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "discovery/core/DeviceRows.h"
+#include "discovery/DeviceRows.h"
 
 #include <vector>
 #include <windows.h>

@@ -3,9 +3,9 @@
 
 #include "common/StringTable.h"
 #include "common/Twips.h"
-#include "platform/FileChooser.h"
 #include "platform/windows/WideText.h"
-#include "upgrade/core/UpgradeLayout.h"
+#include "upgrade/ImageFilter.h"
+#include "upgrade/UpgradeLayout.h"
 #include "win32/Win32MessageBox.h"
 #include "win32/WindowClass.h"
 

@@ -3,7 +3,7 @@
 
 #include "common/ProcessValues.h"
 #include "guilink/EngineUpgradePort.h"
-#include "upgrade/core/UpgradeDialog.h"
+#include "upgrade/UpgradeDialog.h"
 #include "win32/Win32Context.h"
 #include "win32/Win32Window.h"
 #include "win32/WindowClass.h"

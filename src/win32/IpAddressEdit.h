@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ipcontrol/core/IpAddressModel.h"
-#include "ipcontrol/core/IpControlLayout.h"
+#include "ipcontrol/IpAddressModel.h"
+#include "ipcontrol/IpControlLayout.h"
 #include "win32/Win32Window.h"
 
 #include <array>

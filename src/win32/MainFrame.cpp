@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/MainFrame.h"
 
-#include "app/core/ListLayout.h"
+#include "app/ListLayout.h"
 #include "common/StringTable.h"
 #include "platform/windows/WideText.h"
 #include "win32/AboutWindow.h"

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/core/MainWindowLogic.h"
+#include "app/MainWindowLogic.h"
 #include "common/ProcessValues.h"
-#include "discovery/core/SearchCycle.h"
+#include "discovery/SearchCycle.h"
 #include "guilink/EngineSearch.h"
-#include "setip/core/SetIpExchange.h"
-#include "upgrade/core/UploadCarryOver.h"
+#include "setip/SetIpExchange.h"
+#include "upgrade/UploadCarryOver.h"
 #include "win32/DeviceListControl.h"
 #include "win32/SearchingWindow.h"
 #include "win32/Win32Context.h"

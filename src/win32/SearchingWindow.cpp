@@ -2,7 +2,7 @@
 #include "win32/SearchingWindow.h"
 
 #include "common/StringTable.h"
-#include "discovery/core/SearchingLayout.h"
+#include "discovery/SearchingLayout.h"
 #include "platform/windows/WideText.h"
 #include "win32/WindowClass.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "discovery/core/SearchCountdown.h"
+#include "discovery/SearchCountdown.h"
 #include "win32/Win32Window.h"
 #include "win32/WindowMetrics.h"
 

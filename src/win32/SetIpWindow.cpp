@@ -4,7 +4,7 @@
 #include "common/StringTable.h"
 #include "common/Twips.h"
 #include "platform/windows/WideText.h"
-#include "setip/core/SetIpLayout.h"
+#include "setip/SetIpLayout.h"
 #include "win32/Win32MessageBox.h"
 #include "win32/WindowClass.h"
 #include "win32/WindowMetrics.h"

@@ -3,7 +3,7 @@
 
 #include "common/ProcessValues.h"
 #include "guilink/EngineSetIpPort.h"
-#include "setip/core/SetIpDialog.h"
+#include "setip/SetIpDialog.h"
 #include "win32/IpAddressEdit.h"
 #include "win32/Win32Context.h"
 #include "win32/Win32Window.h"

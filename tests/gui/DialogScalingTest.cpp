@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Run with QT_FONT_DPI=192 and high-DPI scaling off, as desktops that scale by font DPI run Qt.
-#include "app/AboutDialog.h"
-#include "setip/Setips.h"
-#include "setip/core/SetIpExchange.h"
+#include "qt/AboutDialog.h"
+#include "qt/Download.h"
+#include "qt/Setips.h"
+#include "setip/SetIpExchange.h"
 #include "support/Fakes.h"
-#include "upgrade/Download.h"
 
 #include <gtest/gtest.h>
 

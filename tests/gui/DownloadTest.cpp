@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "upgrade/Download.h"
+#include "qt/Download.h"
 
+#include "qt/PathBox.h"
 #include "support/Fakes.h"
-#include "upgrade/PathBox.h"
 
 #include <QFile>
 #include <QLabel>

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A main window on fake adapters and fake endpoints: nothing it does reaches a network.
-#include "app/MainWindow.h"
+#include "qt/MainWindow.h"
 
-#include "app/DeviceListView.h"
-#include "app/ModalRowDialogs.h"
-#include "app/RowDialogs.h"
 #include "common/StringTable.h"
-#include "discovery/DeviceListModel.h"
-#include "discovery/WindowSearch.h"
-#include "ipcontrol/ZavikIPAddress.h"
+#include "qt/DeviceListModel.h"
+#include "qt/DeviceListView.h"
+#include "qt/ModalRowDialogs.h"
+#include "qt/PathBox.h"
+#include "qt/RowDialogs.h"
+#include "qt/WindowSearch.h"
+#include "qt/ZavikIPAddress.h"
 #include "support/Fakes.h"
 #include "support/ReplyBytes.h"
-#include "upgrade/PathBox.h"
 
 #include <QAction>
 #include <QApplication>

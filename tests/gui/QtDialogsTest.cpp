@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QtMessageBoxes.h"
+#include "qt/QtMessageBoxes.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setip/Setips.h"
+#include "qt/Setips.h"
 
 #include "common/ProcessValues.h"
-#include "ipcontrol/ZavikIPAddress.h"
-#include "setip/core/SetIpExchange.h"
+#include "qt/ZavikIPAddress.h"
+#include "setip/SetIpExchange.h"
 #include "support/Fakes.h"
 
 #include <QApplication>

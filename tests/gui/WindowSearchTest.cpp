@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's searches as the program wires them: the main window's logic hears the search cycle.
-#include "discovery/WindowSearch.h"
+#include "qt/WindowSearch.h"
 
-#include "app/MainWindow.h"
-#include "app/RowDialogs.h"
-#include "discovery/DeviceListModel.h"
-#include "discovery/SearchingDialog.h"
+#include "qt/DeviceListModel.h"
+#include "qt/MainWindow.h"
+#include "qt/RowDialogs.h"
+#include "qt/SearchingDialog.h"
 #include "support/Fakes.h"
 #include "support/ReplyBytes.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ipcontrol/ZavikIPAddress.h"
+#include "qt/ZavikIPAddress.h"
 
 #include "support/Fakes.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "netif/core/AdapterRules.h"
+#include "netif/AdapterRules.h"
 #include "platform/linux/LinuxAdapterSource.h"
 #include "platform/linux/NeighbourTable.h"
 #include "support/NetLab.h"

@@ -156,7 +156,7 @@ TEST(CliNet, UpgradeUploadsByteIdenticalToTftpd) {
 // never outside one): the second copy ends at once with status 0 and leaves the first running.
 TEST(SecondInstance, EndsAtOnceWithStatusZeroAndLeavesTheFirstAlone) {
     NetLab lab;
-    const QString program = NetLab::binaryPath("src/app/fernwick");
+    const QString program = NetLab::binaryPath("src/qt/fernwick");
     // A private runtime directory (where the lock lives) keeps away from a copy a person may be running.
     const QString runtime = lab.dir() + "/runtime";
     ASSERT_TRUE(QDir().mkpath(runtime));

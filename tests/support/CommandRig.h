@@ -8,13 +8,13 @@
 
 #include "cli/CliRunner.h"
 #include "cli/RolloutReport.h"
-#include "discovery/core/DiscoveryRecords.h"
-#include "setip/core/SetIpRecords.h"
+#include "discovery/DiscoveryRecords.h"
+#include "setip/SetIpRecords.h"
 #include "support/EngineFakes.h"
 #include "support/FakeHost.h"
 #include "support/ReplyBytes.h"
 #include "support/VirtualLink.h"
-#include "upgrade/core/Handshake.h"
+#include "upgrade/Handshake.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 // Recording fakes of the cores' narrow interfaces (the TFTP upload's is VirtualLink, with its clock).
 
-#include "discovery/core/DeviceRows.h"
-#include "discovery/core/DiscoverySearch.h"
+#include "discovery/DeviceRows.h"
+#include "discovery/DiscoverySearch.h"
 
 #include <vector>
 

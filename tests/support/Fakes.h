@@ -4,7 +4,7 @@
 // Recording fakes of the platform interfaces and the engine's sockets, for GUI tests.
 
 #include "guilink/EngineLink.h"
-#include "platform/Platform.h"
+#include "qt/Platform.h"
 #include "support/EngineFakes.h"
 #include "support/FakeHost.h"
 

@@ -4,9 +4,9 @@
 // The program's platform on a lab workstation's real adapters and the engine's real sockets (fake
 // message boxes, shell and file chooser) with the window's search over it, for the hostile net tests.
 
-#include "discovery/DeviceListModel.h"
-#include "discovery/WindowSearch.h"
 #include "platform/SystemHost.h"
+#include "qt/DeviceListModel.h"
+#include "qt/WindowSearch.h"
 #include "support/Fakes.h"
 #include "support/ManyDevices.h"
 #include "support/NetLab.h"

@@ -4,8 +4,8 @@
 // A virtual-time world for TftpUpload: a clock, the transfer socket's open/closed state, datagrams
 // in flight, and a device's TFTP server that answers what is sent.
 
-#include "upgrade/core/TftpUpload.h"
-#include "upgrade/core/UploadResultText.h"
+#include "upgrade/TftpUpload.h"
+#include "upgrade/UploadResultText.h"
 
 #include <chrono>
 #include <functional>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "netif/core/AdapterRules.h"
+#include "netif/AdapterRules.h"
 
-#include "discovery/core/TargetSet.h"
-#include "setip/core/FixedAddressCheck.h"
+#include "discovery/TargetSet.h"
+#include "setip/FixedAddressCheck.h"
 
 #include <gtest/gtest.h>
 

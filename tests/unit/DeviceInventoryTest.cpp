@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/core/DeviceInventory.h"
+#include "discovery/DeviceInventory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/core/DiscoverySearch.h"
+#include "discovery/DiscoverySearch.h"
 
-#include "discovery/core/DiscoveryRecords.h"
-#include "discovery/core/SearchCountdown.h"
+#include "discovery/DiscoveryRecords.h"
+#include "discovery/SearchCountdown.h"
 #include "support/CoreFakes.h"
 #include "support/ReplyBytes.h"
 

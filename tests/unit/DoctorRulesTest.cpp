@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "doctor/core/DoctorReport.h"
+#include "doctor/DoctorReport.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "engine/UpgradeDriver.h"
 #include "support/EngineFakes.h"
 #include "support/ReplyBytes.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/TftpPackets.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setip/core/FixedAddressCheck.h"
+#include "setip/FixedAddressCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ipcontrol/core/IpAddressModel.h"
+#include "ipcontrol/IpAddressModel.h"
 
 #include <gtest/gtest.h>
 

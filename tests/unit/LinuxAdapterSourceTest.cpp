@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/LinuxAdapterSource.h"
 
-#include "netif/core/AdapterRules.h"
+#include "netif/AdapterRules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's logic without a toolkit, as both windows drive it: what the Qt window's tests
 // pin through Qt is not repeated here.
-#include "app/core/MainWindowLogic.h"
+#include "app/MainWindowLogic.h"
 
 #include "support/CoreFakes.h"
 #include "support/FakeHost.h"

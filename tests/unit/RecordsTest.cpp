@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "upgrade/core/Handshake.h"
-#include "upgrade/core/ImageCheck.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/Handshake.h"
+#include "upgrade/ImageCheck.h"
+#include "upgrade/TftpPackets.h"
 
 #include <gtest/gtest.h>
 

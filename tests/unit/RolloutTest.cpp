@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
 #include "cli/DeviceReport.h"
-#include "upgrade/core/DeviceList.h"
+#include "upgrade/DeviceList.h"
 
 #include <gtest/gtest.h>
 

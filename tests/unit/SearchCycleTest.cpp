@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/core/SearchCycle.h"
+#include "discovery/SearchCycle.h"
 
-#include "setip/core/SetIpExchange.h"
+#include "setip/SetIpExchange.h"
 #include "support/CoreFakes.h"
 #include "support/FakeHost.h"
 

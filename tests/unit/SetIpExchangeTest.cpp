@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setip/core/SetIpExchange.h"
+#include "setip/SetIpExchange.h"
 
 #include "common/RecordNumbers.h"
-#include "setip/core/SetIpAnswerText.h"
+#include "setip/SetIpAnswerText.h"
 
 #include <gtest/gtest.h>
 

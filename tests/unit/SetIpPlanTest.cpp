@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setip/core/SetIpPlan.h"
+#include "setip/SetIpPlan.h"
 
-#include "setip/core/PlanEntry.h"
+#include "setip/PlanEntry.h"
 
 #include <gtest/gtest.h>
 

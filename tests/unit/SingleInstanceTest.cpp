@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/SingleInstance.h"
+#include "qt/SingleInstance.h"
 
 #include <QFile>
 #include <QTemporaryDir>

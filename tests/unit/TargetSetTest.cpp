@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "discovery/core/TargetSet.h"
+#include "discovery/TargetSet.h"
 
-#include "discovery/core/SweepPacer.h"
+#include "discovery/SweepPacer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "upgrade/core/UpgradeDialog.h"
+#include "upgrade/UpgradeDialog.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/Result.h"
-#include "netif/core/HostFacts.h"
+#include "netif/HostFacts.h"
 
 #include <string>
 

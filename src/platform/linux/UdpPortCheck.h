@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "netif/core/HostFacts.h"
+#include "netif/HostFacts.h"
 
 #include <cstdint>
 #include <string>

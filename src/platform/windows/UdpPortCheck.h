@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "netif/core/AdapterFacts.h"
-#include "netif/core/HostFacts.h"
+#include "netif/AdapterFacts.h"
+#include "netif/HostFacts.h"
 
 #include <cstdint>
 

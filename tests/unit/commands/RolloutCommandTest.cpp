@@ -2,7 +2,7 @@
 // upgrade as a rollout from argv to exit status, over simulated devices in virtual time (the 13 s
 // start sequence of each upload included).
 #include "support/CommandRig.h"
-#include "upgrade/core/TftpPackets.h"
+#include "upgrade/TftpPackets.h"
 
 #include <nlohmann/json.hpp>
 

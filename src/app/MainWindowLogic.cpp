@@ -1,0 +1,254 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/MainWindowLogic.h"
+
+#include "common/StringTable.h"
+
+namespace fw {
+
+MainWindowLogic::MainWindowLogic(View& view, SearchCycle& search, DeviceRows& rows, ProcessValues& values)
+    : view_(view), search_(search), rows_(rows), values_(values) {}
+
+void MainWindowLogic::load() {
+    rows_.clear();
+    apply(EnablingEvent::StartUp);
+}
+
+void MainWindowLogic::shown() {
+    if (!firstShowDone_) {
+        firstShowDone_ = true;
+        // Half a second for the window to be drawn, then the first search.
+        view_.startFirstSearchTimer(kFirstSearchDelay);
+    }
+}
+
+void MainWindowLogic::run(MenuCommand command) {
+    switch (command) {
+    case MenuCommand::Connect:
+        connectToDevice();
+        break;
+    case MenuCommand::Exit:
+        view_.closeWindow();
+        break;
+    case MenuCommand::Delete:
+        deletePicked();
+        break;
+    case MenuCommand::DeleteAll:
+        deleteAll();
+        break;
+    case MenuCommand::Search:
+        search_.search();
+        break;
+    case MenuCommand::Toolbar:
+        toolbarShown_ = !toolbarShown_;
+        view_.showToolbar(toolbarShown_);
+        break;
+    case MenuCommand::SetIp:
+        setIp();
+        break;
+    case MenuCommand::Upgrade:
+        upgrade();
+        break;
+    case MenuCommand::ReturnToNormal:
+        returnToNormalMode();
+        break;
+    case MenuCommand::About:
+        view_.showAbout();
+        break;
+    // No device protocol goes with Diagnostic: nothing is sent. File -> Open, Save and Save As and
+    // Help -> Help Topics... stay hidden and disabled all run long.
+    case MenuCommand::Diagnostic:
+    case MenuCommand::None:
+    case MenuCommand::Open:
+    case MenuCommand::Save:
+    case MenuCommand::SaveAs:
+    case MenuCommand::HelpTopics:
+        break;
+    }
+}
+
+void MainWindowLogic::searchButton() {
+    searchButtonLocked_ = true;
+    apply(EnablingEvent::SearchButtonPressed);
+    search_.search();
+}
+
+void MainWindowLogic::searchFinished() {
+    if (searchButtonLocked_) {
+        searchButtonLocked_ = false;
+        apply(EnablingEvent::SearchButtonDone);
+    }
+}
+
+// The device listed last becomes the selected one, as if picked, until the operator picks a row.
+void MainWindowLogic::rowsAdded(int lastRow) {
+    const DeviceRow& listed = rows_.rowAt(lastRow);
+    takeHandOffFrom(listed);
+    values_.selectedDeviceKind = listed.kind;
+    apply(EnablingEvent::ReplyAddsRow);
+}
+
+// A workstation without a usable adapter cannot do anything; the search has told the operator why.
+void MainWindowLogic::adapterFailure(AdapterOutcome) {
+    if (ending_) {
+        return;
+    }
+    ending_ = true;
+    view_.endProgram(1);
+    view_.closeWindow();
+}
+
+void MainWindowLogic::picked(int row, bool leftButton) {
+    if (row < 0 || !leftButton) {
+        return;
+    }
+    takeHandOffFrom(rows_.rowAt(row));
+    apply(EnablingEvent::LeftPressOnRow);
+}
+
+void MainWindowLogic::rightReleased() {
+    popupRule(false);
+}
+
+// The popup rule; from the keyboard the popup opens at the picked row rather than at the pointer.
+void MainWindowLogic::popupRule(bool fromKeyboard) {
+    if (const DeviceRow* row = pickedRow()) {
+        takeHandOffFrom(*row);
+        apply(EnablingEvent::RightReleaseOnRow);
+        view_.showPopup(Popup::Row, fromKeyboard ? PopupPlace::PickedRow : PopupPlace::Pointer);
+    } else {
+        apply(EnablingEvent::RightReleaseOnSpace);
+        view_.showPopup(Popup::Space, fromKeyboard ? PopupPlace::ListCorner : PopupPlace::Pointer);
+    }
+}
+
+// The keys stand for what the mouse or a menu entry does, and do nothing where those would not:
+// Delete and F5 only while their menu entries are enabled.
+bool MainWindowLogic::keyPressed(WindowKey key) {
+    switch (key) {
+    case WindowKey::Enter: // a double-click on the picked row
+        if (pickedRow() != nullptr) {
+            picked(view_.pickedRow(), true);
+            doubleClicked();
+        }
+        return true;
+    case WindowKey::ContextMenu:
+        popupRule(true);
+        return true;
+    case WindowKey::Delete:
+    case WindowKey::F5:
+        break;
+    }
+    const MenuEntry& entry = kMenuEntries[menuEntryIndex(key == WindowKey::Delete ? "delete" : "search")];
+    if (!entry.enabling || enabling_.enabled(*entry.enabling)) {
+        run(entry.command);
+    }
+    return true;
+}
+
+void MainWindowLogic::adminOpening() {
+    if (pickedRow() == nullptr) {
+        apply(EnablingEvent::AdminOpenedNoPick);
+    }
+}
+
+bool MainWindowLogic::closeRequested() {
+    if (ending_) {
+        return true;
+    }
+    const Message confirm{std::string(loadResString(Str::ExitConfirm)), std::string(loadResString(Str::Exit)),
+                          MessageIcon::Information, MessageButtons::OkCancel, true};
+    if (view_.ask(confirm) != MessageAnswer::Ok) {
+        return false;
+    }
+    ending_ = true;
+    view_.endProgram(0);
+    return true;
+}
+
+void MainWindowLogic::apply(EnablingEvent event) {
+    enabling_.apply(event);
+    view_.render(enabling_);
+}
+
+const DeviceRow* MainWindowLogic::pickedRow() const {
+    const int row = view_.pickedRow();
+    if (row < 0 || row >= rows_.count()) {
+        return nullptr;
+    }
+    return &rows_.rowAt(row);
+}
+
+// A row's address goes to the hand-off values together with the adapter its reply came in on, so
+// that Set IP and the upgrade talk through that adapter.
+void MainWindowLogic::takeHandOffFrom(const DeviceRow& row) {
+    values_.selectedDeviceIp = row.ip;
+    values_.localAdapterIp = row.adapterIp;
+}
+
+// Flush the neighbour entry first so the browser's request resolves the device afresh (devices
+// often change address). Without a picked row there is nothing to open. The address is taken once:
+// rows listed while the shell works must not change (or move) what the second step opens.
+void MainWindowLogic::connectToDevice() {
+    const DeviceRow* row = pickedRow();
+    if (row == nullptr) {
+        return;
+    }
+    const Ipv4 device = row->ip;
+    view_.flushNeighbour(device);
+    view_.openUrl("http://" + device.toString());
+}
+
+void MainWindowLogic::deletePicked() {
+    const int row = view_.pickedRow();
+    if (row < 0 || row >= rows_.count()) {
+        return;
+    }
+    // A single-selection list selects the next row when the current one goes; the operator never
+    // picked that one, so a second Delete (or Set IP, Upgrade) must not act on it.
+    view_.unpick();
+    rows_.removeDeviceRow(row);
+    if (rows_.isEmpty()) {
+        apply(EnablingEvent::ListEmptied);
+    }
+}
+
+void MainWindowLogic::deleteAll() {
+    rows_.clear();
+    apply(EnablingEvent::ListEmptied);
+}
+
+void MainWindowLogic::setIp() {
+    const DeviceRow* row = pickedRow();
+    if (row == nullptr) {
+        return;
+    }
+    const DeviceRow picked = *row;
+    // The Set IP socket needs local port 4001.
+    search_.closeDiscoverySockets();
+    values_.selectedDeviceMac = picked.mac;
+    values_.localAdapterIp = picked.adapterIp;
+    values_.pickedDevice = {picked.name, picked.ip, picked.mac};
+    view_.openSetIp(values_);
+}
+
+void MainWindowLogic::upgrade() {
+    const DeviceRow* row = pickedRow();
+    if (row == nullptr) {
+        return;
+    }
+    const DeviceRow picked = *row;
+    takeHandOffFrom(picked);
+    values_.selectedDeviceKind = picked.kind;
+    values_.pickedDevice = {picked.name, picked.ip, picked.mac};
+    search_.closeDiscoverySockets();
+    view_.openUpgrade(values_);
+}
+
+// No device protocol goes with it: the neighbour entry of the selected device is forgotten.
+void MainWindowLogic::returnToNormalMode() {
+    if (values_.selectedDeviceIp) {
+        view_.flushNeighbour(*values_.selectedDeviceIp);
+    }
+}
+
+} // namespace fw

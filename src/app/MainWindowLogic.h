@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/CommandEnabling.h"
+#include "app/MenuTable.h"
+#include "common/Message.h"
+#include "common/ProcessValues.h"
+#include "discovery/DeviceRows.h"
+#include "discovery/SearchCycle.h"
+
+#include <chrono>
+#include <string>
+
+namespace fw {
+
+// The main window (start): the start-up order, the first search half a second after the window is
+// shown, the enabling of the commands, the row commands and what they hand to the row dialogs, the
+// popups, the hidden commands and the end of the program. Every close request asks for
+// confirmation; OK, and the fatal adapter failure of a search, end the program at once.
+class MainWindowLogic final : public SearchCycle::Events {
+public:
+    static constexpr std::chrono::milliseconds kFirstSearchDelay{500};
+
+    enum class Popup : std::uint8_t { Row, Space };
+    // Where a popup opens: at the pointer after a right release; from the keyboard at the picked
+    // row, or at the list's top left corner when no row is picked.
+    enum class PopupPlace : std::uint8_t { Pointer, PickedRow, ListCorner };
+
+    class View {
+    public:
+        virtual void render(const CommandEnabling& enabling) = 0;
+        virtual int pickedRow() const = 0; // -1 for none
+        // No row picked and no current row, so that removing rows cannot pick a neighbour.
+        virtual void unpick() = 0;
+        virtual void showPopup(Popup popup, PopupPlace place) = 0;
+        virtual MessageAnswer ask(const Message& message) = 0;
+        // Call firstSearchDue() once `delay` has passed.
+        virtual void startFirstSearchTimer(std::chrono::milliseconds delay) = 0;
+        // The row dialogs, modal; each returns when its dialog closes.
+        virtual void openSetIp(ProcessValues& values) = 0;
+        virtual void openUpgrade(const ProcessValues& values) = 0;
+        virtual void flushNeighbour(Ipv4 ip) = 0;
+        virtual void openUrl(const std::string& url) = 0;
+        virtual void showToolbar(bool shown) = 0;
+        virtual void showAbout() = 0;
+        // The program ends now with this status (0 after OK on the confirmation, 1 without a usable
+        // adapter); closeWindow() closes the window, which asks closeRequested() first.
+        virtual void endProgram(int exitStatus) = 0;
+        virtual void closeWindow() = 0;
+
+    protected:
+        ~View() = default;
+    };
+
+    MainWindowLogic(View& view, SearchCycle& search, DeviceRows& rows, ProcessValues& values);
+
+    // Load order: the view has put in its captions, pictures and columns; the list is emptied and the
+    // initial enabling rendered.
+    void load();
+    void shown(); // every show; the first one starts the first search's timer
+    void firstSearchDue() { search_.search(); }
+
+    void run(MenuCommand command);
+    void searchButton();                   // the toolbar's Search locks itself and Delete around its search
+    void picked(int row, bool leftButton); // a press on a row (or -1 on space)
+    void rightReleased();                  // shows the popup for what is picked
+    void adminOpening();
+    void doubleClicked() { connectToDevice(); }
+    // A command key (see WindowKey); true when the window took it.
+    bool keyPressed(WindowKey key);
+    // A close request; true when the window may close (the program then ends).
+    bool closeRequested();
+
+    const CommandEnabling& enabling() const { return enabling_; }
+    bool toolbarShown() const { return toolbarShown_; }
+
+    void searchStarted() override { apply(EnablingEvent::SearchStarts); }
+    void rowsAdded(int lastRow) override;
+    void searchFinished() override;
+    void adapterFailure(AdapterOutcome outcome) override;
+
+private:
+    void apply(EnablingEvent event);
+    void popupRule(bool fromKeyboard);
+    const DeviceRow* pickedRow() const;
+    void takeHandOffFrom(const DeviceRow& row);
+    void connectToDevice();
+    void deletePicked();
+    void deleteAll();
+    void setIp();
+    void upgrade();
+    void returnToNormalMode();
+
+    View& view_;
+    SearchCycle& search_;
+    DeviceRows& rows_;
+    ProcessValues& values_;
+    CommandEnabling enabling_;
+    bool firstShowDone_ = false;
+    bool searchButtonLocked_ = false;
+    bool toolbarShown_ = true;
+    bool ending_ = false;
+};
+
+} // namespace fw

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/Message.h"
+#include "common/ProcessValues.h"
+#include "discovery/DeviceRows.h"
+#include "discovery/SearchPort.h"
+#include "netif/AdapterSelection.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace fw {
+
+// The main window's searches: rebuilds the adapter table, empties the list, runs the Searching
+// dialog's countdown (15 x 0.2 s) and appends the engine's rows in batches as they come back. Rows
+// of an earlier search that arrive late are dropped. The view opens the dialog and shows messages;
+// the window hears what happened through Events.
+class SearchCycle final : private SearchPort::Listener {
+public:
+    class View {
+    public:
+        // Open the Searching dialog and run its countdown; call countdownEnded() when it is over.
+        virtual void startCountdown() = 0;
+        virtual void showMessage(const Message& message) = 0;
+
+    protected:
+        ~View() = default;
+    };
+    class Events {
+    public:
+        virtual void searchStarted() = 0;                        // the list was emptied
+        virtual void rowsAdded(int lastRow) = 0;                 // replies became rows, the last at lastRow
+        virtual void searchFinished() = 0;                       // the countdown ended (or was cancelled)
+        virtual void adapterFailure(AdapterOutcome outcome) = 0; // string 29/30 was shown
+
+    protected:
+        ~Events() = default;
+    };
+
+    SearchCycle(SearchPort& port, ProcessValues& values, DeviceRows& rows, View& view);
+    void setEvents(Events& events) { events_ = &events; }
+
+    // Starts a search. When a countdown is already running, the new search sends its requests and
+    // returns without a countdown of its own; the running countdown ends both.
+    void search();
+    void countdownEnded();
+    bool countdownRunning() const { return countdownRunning_; }
+    void closeDiscoverySockets() { port_.close(); }
+    // The number the engine gave the latest search, once it has said; none before.
+    std::optional<std::int16_t> searchSequence() const { return sequence_; }
+
+private:
+    void searchSent(std::uint64_t search, std::int16_t sequence,
+                    std::vector<SearchPort::HeldPort> held) override;
+    void rowsListed(SearchPort::TaggedRows rows) override;
+    void failAdapters(AdapterOutcome outcome);
+
+    SearchPort& port_;
+    ProcessValues& values_;
+    DeviceRows& rows_;
+    View& view_;
+    Events* events_ = nullptr;
+    std::uint64_t searches_ = 0; // searches started; rows are tagged with the one they answer
+    std::optional<std::int16_t> sequence_;
+    bool countdownRunning_ = false;
+};
+
+} // namespace fw

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "qt/DeviceListModel.h"
+
+#include "qt/UiText.h"
+
+namespace fw {
+
+DeviceListModel::DeviceListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int DeviceListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int DeviceListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() < 0 || index.row() >= rowCount() || index.column() < 0 ||
+        index.column() >= kColumns) {
+        return {};
+    }
+    const DeviceRow& r = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DecorationRole) {
+        return index.column() == 0 && !rowIcon_.isNull() ? QVariant(rowIcon_) : QVariant();
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    return QString::fromStdString(deviceCellText(r, index.column()));
+}
+
+QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (section < 0 || section >= kColumns) {
+        return {};
+    }
+    if (section == kKindColumn) {
+        return QString();
+    }
+    return uiText(kDeviceColumnTitles[static_cast<std::size_t>(section)]);
+}
+
+void DeviceListModel::appendRows(std::vector<DeviceRow> rows) {
+    if (rows.empty()) {
+        return;
+    }
+    const int at = rowCount();
+    beginInsertRows({}, at, at + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+void DeviceListModel::removeDeviceRow(int row) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+}
+
+void DeviceListModel::clear() {
+    if (rows_.empty()) {
+        return;
+    }
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+} // namespace fw

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "discovery/DeviceCells.h"
+#include "discovery/DeviceRows.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include <vector>
+
+namespace fw {
+
+// The device list's rows as Qt's model of them (cells and titles from DeviceCells). Column 1
+// carries the "Normal" row icon.
+class DeviceListModel final : public QAbstractTableModel, public DeviceRows {
+    Q_OBJECT
+public:
+    static constexpr int kColumns = kDeviceColumns;
+    static constexpr int kKindColumn = kDeviceKindColumn; // hidden in the view
+
+    explicit DeviceListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    void appendRows(std::vector<DeviceRow> rows) override;
+    void removeDeviceRow(int row) override;
+    void clear() override;
+    const DeviceRow& rowAt(int row) const override { return rows_.at(static_cast<std::size_t>(row)); }
+    int count() const override { return static_cast<int>(rows_.size()); }
+
+    void setRowIcon(QIcon icon) { rowIcon_ = std::move(icon); }
+
+private:
+    std::vector<DeviceRow> rows_;
+    QIcon rowIcon_;
+};
+
+} // namespace fw

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/Message.h"
+#include "common/ProcessValues.h"
+#include "setip/SetIpPort.h"
+
+#include <string>
+
+namespace fw {
+
+// What the Set IP dialog does, whatever draws it: a fixed address with mask and gateway, or DHCP,
+// for the device picked in the main list (values.selectedDeviceMac). Opens with DHCP selected; the
+// static option proposes the local adapter's address with its last number + 1. OK sends one
+// request; the device's answer comes as a message box, and a done answer's acknowledgement leaves
+// once that box is closed; the dialog stays open until Exit. It works on the device picked when it
+// opened, whatever the window lists meanwhile; it hands back only the adapter index it chose.
+class SetIpDialog final : private SetIpPort::Listener {
+public:
+    enum class Entry { Address, Mask, Gateway };
+    enum class Option { Static, Dhcp };
+
+    class View {
+    public:
+        virtual void setEntriesEnabled(bool enabled) = 0;
+        virtual void setEntry(Entry entry, const std::string& address) = 0;
+        virtual std::string entry(Entry entry) const = 0;     // the control's ipAddress as it stands
+        virtual void checkOption(Option option) = 0;          // shows it checked; the logic has chosen it
+        virtual void showMessage(const Message& message) = 0; // modal; returns once closed
+        virtual void closeWindow() = 0;                       // the view then calls closed()
+
+    protected:
+        ~View() = default;
+    };
+
+    // values: the caller's; copied now (rows listed while the dialog is open move the caller's
+    // values to the device listed last), and only setIpAdapterIndex is written back, at start().
+    SetIpDialog(View& view, SetIpPort& port, ProcessValues& values);
+    ~SetIpDialog();
+    SetIpDialog(const SetIpDialog&) = delete;
+    SetIpDialog& operator=(const SetIpDialog&) = delete;
+
+    // Once the view's controls exist: opens the exchange, selects DHCP.
+    void start();
+
+    // Choosing the option already chosen does nothing.
+    void optionChosen(Option option);
+    void okPressed();
+    void exitPressed();
+    // Neither button is the cancel button: Escape leaves the dialog open.
+    static constexpr bool escapeCloses = false;
+    // The window is going, by Exit or its close button.
+    void closed();
+    // The line that names the device the dialog acts on, under its controls.
+    std::string deviceLine() const { return values_.pickedDevice.line(); }
+
+private:
+    void choose(Option option);
+    void answered(const SetIpPort::Answer& answer) override;
+    void bindFailed(const SetIpPort::BindFailure& failure) override;
+
+    View& view_;
+    SetIpPort& port_;
+    ProcessValues& callerValues_;
+    ProcessValues values_;
+    Option option_ = Option::Dhcp;
+    bool open_ = false;
+};
+
+} // namespace fw

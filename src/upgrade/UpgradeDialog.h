@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "common/Message.h"
+#include "common/ProcessValues.h"
+#include "upgrade/UpgradePort.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace fw {
+
+// The upgrade dialog's behaviour, whatever draws it: pick an image (selection view), then watch it
+// go (progress view). OK checks the image on the engine's thread and starts the upgrade there; the
+// dialog closes itself when the transfer ends. One upgrade per opening. Closing it at any point
+// stops the engine's driver. It works on the device picked when it opened, whatever the window
+// lists meanwhile. GUI thread only.
+class UpgradeDialog {
+public:
+    class View {
+    public:
+        virtual std::string pathText() const = 0;
+        virtual void setPathText(const std::string& path) = 0;
+        virtual void focusPathBox() = 0;
+        virtual void focusOk() = 0;
+        // The open-file dialog for images; none when the operator cancelled. May run a modal loop.
+        virtual std::optional<std::string> chooseImage() = 0;
+        // A message box, modal to the dialog. May run a modal loop, in which the dialog may close.
+        virtual MessageAnswer showMessage(const Message& message) = 0;
+        // Path box and OK hidden, bar and percent label shown; the focus off Cancel, so that a key
+        // meant for something else cannot reach it.
+        virtual void showProgressView() = 0;
+        virtual void setBar(int value) = 0;
+        virtual void setPercent(const std::string& text) = 0;
+        // Closes the dialog; its toolkit calls closing() on the way.
+        virtual void closeDialog(bool accepted) = 0;
+
+    protected:
+        ~View() = default;
+    };
+
+    UpgradeDialog(View& view, UpgradePort& port, const ProcessValues& values);
+    ~UpgradeDialog(); // stops the driver
+    UpgradeDialog(const UpgradeDialog&) = delete;
+    UpgradeDialog& operator=(const UpgradeDialog&) = delete;
+
+    void browse(); // the path box's drop-down button
+    void ok();     // OK, or Enter in the path box
+    // Cancel, the close box or Alt+F4. While bytes go out it asks first: a device stopped half-way
+    // may be left without working firmware.
+    void cancel();
+    void closing(); // the dialog closes, by any way
+    // Enter anywhere but in the path box: the focused button in the selection view, nothing while a
+    // transfer runs.
+    void enterPressed(bool cancelFocused);
+    // A stray Escape must not abort a flash half-way; it does nothing.
+    static constexpr bool kEscapeCloses = false;
+    // From the progress view until the transfer's end: the session must not end under it.
+    bool transferRunning() const { return state_ == State::Progress; }
+    // Names the device the dialog works on, under its controls.
+    std::string deviceLine() const { return values_.pickedDevice.line(); }
+
+private:
+    enum class State { Selection, Checking, Progress, Ended, Closed };
+
+    void imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image);
+    void startUpgrade(std::vector<std::uint8_t> image);
+    void ended(const TftpUpload::Result& result, const std::optional<UpgradePort::PortFault>& fault);
+    std::weak_ptr<int> life() const { return life_; }
+
+    View& view_;
+    UpgradePort& port_;
+    // The picked device (address, kind) and our adapter, copied at opening: rows listed while the
+    // dialog is open move the window's values to the device listed last.
+    const ProcessValues values_;
+    State state_ = State::Selection;
+    std::shared_ptr<int> life_ = std::make_shared<int>(); // expires with this object, seen across modal loops
+};
+
+} // namespace fw
