@@ -3,8 +3,8 @@
 
 #include "common/Ipv4.h"
 #include "common/Result.h"
+#include "common/SocketError.h"
 #include "common/UdpAddress.h"
-#include "engine/SocketError.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

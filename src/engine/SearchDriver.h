@@ -2,12 +2,12 @@
 #pragma once
 
 #include "common/AdapterEntry.h"
+#include "common/SocketError.h"
 #include "discovery/core/DeviceRow.h"
 #include "discovery/core/DiscoverySearch.h"
 #include "discovery/core/SweepPacer.h"
 #include "discovery/core/TargetSet.h"
 #include "engine/EndpointFactory.h"
-#include "engine/SocketError.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

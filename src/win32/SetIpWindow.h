@@ -2,7 +2,8 @@
 #pragma once
 
 #include "common/ProcessValues.h"
-#include "guilink/EngineSetIpPort.h"
+#include "engine/SetIpDriver.h"
+#include "guilink/EngineJob.h"
 #include "setip/core/SetIpDialog.h"
 #include "win32/IpAddressEdit.h"
 #include "win32/Win32Context.h"
@@ -46,7 +47,7 @@ private:
     void modalLoop();
 
     const Win32Context& context_;
-    EngineSetIpPort port_;
+    EngineJob<engine::SetIpDriver> job_;
     SetIpDialog logic_;
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
