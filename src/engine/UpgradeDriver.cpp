@@ -150,7 +150,9 @@ std::pair<ImageDecision::Kind, std::vector<std::uint8_t>> imageFor(UpgradeJob::R
 asio::awaitable<Outcome> upload(EndpointFactory& endpoints, Host& host, UploadCarryOver& carry,
                                 UpgradeJob::Request request, const UpgradeDriver::Observer& observer,
                                 UpgradeDriver::Question*& asking) {
-    auto [verdict, image] = imageFor(request, observer);
+    auto checked = imageFor(request, observer); // no structured binding: GCC 12 loses it across co_await
+    auto& verdict = checked.first;
+    auto& image = checked.second;
     if (verdict == ImageDecision::Kind::Confirm) { // the operator is asked: Go, or the cancellation
         UpgradeDriver::Question question{asio::steady_timer(endpoints.executor(), Clock::time_point::max())};
         asking = &question;
