@@ -20,8 +20,6 @@ template <class Job> struct FakeJob final : JobPort<Job> {
     }
     void cancel() override { ++cancels; }
     void command(typename Job::Command c) override { commands.push_back(std::move(c)); }
-    void events(std::vector<typename Job::Event> batch) const { handlers.events(std::move(batch)); }
-    void ended(typename Job::Outcome outcome) const { handlers.ended(std::move(outcome)); }
 
     std::vector<typename Job::Request> requests;
     typename JobPort<Job>::Handlers handlers;

@@ -76,10 +76,10 @@ TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAnswersOnlyWhile
     dialog.optionChosen(SetIpDialog::Option::Static); // a second click on the same option
     dialog.okPressed();
     const SetIpJob::Answer done{{SetIpResult::Done, SetIpMode::Fixed}, SetIpJob::Acknowledgement{}};
-    r.job.events({done});
+    r.job.handlers.events({done});
     dialog.exitPressed();
     dialog.closed();
-    r.job.events({done}); // late
+    r.job.handlers.events({done}); // late
     dialog.okPressed();
     EXPECT_EQ(r.calls, (std::vector<std::string>{"disable", "disable", "enable", "box Set IP OK after 1",
                                                  "close window"}));

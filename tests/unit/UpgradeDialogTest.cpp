@@ -41,10 +41,10 @@ struct Recorder final : UpgradeDialog::View {
         return h;
     }
     void checked(ImageDecision::Kind kind, bool focusPathBox = false) {
-        job.events({UpgradeJob::Checked{{kind, {}, focusPathBox}, 3}});
+        job.handlers.events({UpgradeJob::Checked{{kind, {}, focusPathBox}, 3}});
     }
     void progressed(int bar, std::int16_t percent) {
-        job.events({TftpUpload::Progress{bar, percent, false, {}}});
+        job.handlers.events({TftpUpload::Progress{bar, percent, false, {}}});
     }
 };
 
@@ -79,7 +79,7 @@ TEST(UpgradeDialog, EachEndSaysItsTextAndCloses) {
         EXPECT_EQ(r.handed(), (std::vector<std::string>{"10.0.0.20 from 10.0.0.1: /fw.bin for AP"}));
         r.progressed(40, 37);
         r.progressed(40, 37); // the counters moved on: nothing new to show
-        r.job.ended({c.result, {}, c.fault});
+        r.job.handlers.ended({c.result, {}, c.fault});
         EXPECT_EQ(r.messages, c.messages);
         EXPECT_EQ(r.closedAs, c.accepted);
         EXPECT_EQ(r.shown,
@@ -97,30 +97,13 @@ TEST(UpgradeDialog, AnAnswerAfterClosingIsDropped) {
         logic.closing();
         EXPECT_EQ(r.closedAs, false);
         r.checked(ImageDecision::Kind::Refuse, true);
-        r.job.ended({});
+        r.job.handlers.ended({});
         logic.ok();
         logic.browse();
         EXPECT_TRUE(r.messages.empty() && r.shown.empty());
         EXPECT_EQ(r.job.requests.size(), 1U);
     }
     EXPECT_GE(r.job.cancels, 1);
-}
-
-// An image without the kind's marker is uploaded only once the operator has said OK to the
-// question, which the job waits for; Cancel stops the job.
-TEST(UpgradeDialog, AnImageWithoutTheMarkerGoesOnlyOnceConfirmed) {
-    for (const MessageAnswer answer : {MessageAnswer::Cancel, MessageAnswer::Ok}) {
-        Recorder r;
-        r.answers = {answer};
-        UpgradeDialog logic(r, r.job, kValues);
-        logic.ok();
-        r.checked(ImageDecision::Kind::Confirm);
-        const bool goes = answer == MessageAnswer::Ok;
-        EXPECT_EQ(r.job.commands.size(), goes ? 1U : 0U);
-        EXPECT_EQ(r.job.cancels, goes ? 0 : 1);
-        EXPECT_EQ(r.boxes.size(), 1U);
-        EXPECT_EQ(logic.transferRunning(), goes);
-    }
 }
 
 // The dialog names the device it was opened for, its name's 8-bit text in UTF-8.
@@ -157,7 +140,7 @@ TEST(UpgradeDialog, StoppingATransferAsksFirst) {
         EXPECT_FALSE(r.closedAs);
         r.progressed(50, 50); // the upload goes on
         EXPECT_EQ(r.shown.back(), "label 50%");
-        r.job.ended({{TftpUpload::Outcome::TimedOut, {}, {}}, {}, {}});
+        r.job.handlers.ended({{TftpUpload::Outcome::TimedOut, {}, {}}, {}, {}});
         EXPECT_FALSE(logic.transferRunning());
         EXPECT_EQ(r.boxes.size(), 2u); // Time Out, and no question
     }
