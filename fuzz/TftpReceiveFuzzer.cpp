@@ -19,6 +19,7 @@ using Clock = std::chrono::steady_clock;
 // Does what the upload answers, and checks every answer.
 struct Recorder {
     const std::vector<std::uint8_t>* image = nullptr;
+    const fw::TftpUpload* upload = nullptr; // its deadline as each answer leaves it
     Clock::time_point now{};
     bool over = false; // ended or cancelled: nothing may leave any more
     int highestBlock = 0;
@@ -26,12 +27,13 @@ struct Recorder {
     int ends = 0;
 
     void apply(const fw::TftpUpload::Actions& a) {
-        require(!over || (!a.openSocket && !a.send && !a.deadline), "nothing after the end");
+        const auto deadline = upload->deadline();
+        require(!over || (!a.openSocket && !a.send && !deadline), "nothing after the end");
         if (a.send) {
             sent(a.send->to, a.send->bytes);
         }
-        if (a.deadline) {
-            require(*a.deadline > now && *a.deadline <= now + std::chrono::milliseconds(3000), "deadlines");
+        if (deadline) {
+            require(*deadline > now && *deadline <= now + std::chrono::milliseconds(3000), "deadlines");
         }
         if (a.progress) {
             require(a.progress->bar >= 0 && a.progress->bar <= 100, "bar in 0..100");
@@ -39,7 +41,7 @@ struct Recorder {
         if (a.finished) {
             ++ends;
             over = true;
-            require(!a.deadline, "no deadline after the end");
+            require(!deadline, "no deadline after the end");
         }
     }
     void sent(fw::UdpAddress to, std::span<const std::uint8_t> bytes) {
@@ -83,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     io.image = &image;
     fw::UploadCarryOver carry;
     fw::TftpUpload upload(carry);
+    io.upload = &upload;
     io.apply(upload.start(io.now, kDevice, image));
     // 13 deadlines take the start sequence to the second request; fewer leave it part-way.
     const int ticks = in.byte() % 16;
@@ -109,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (op == 0x1F) {
                 const bool wasOver = io.over;
                 const auto a = upload.cancel();
-                require(a.closeSocket && !a.deadline, "cancel closes the socket and drops the deadline");
+                require(a.closeSocket && !upload.deadline(),
+                        "cancel closes the socket and drops the deadline");
                 require(a.finished.has_value() != wasOver, "cancel ends what has not ended");
                 io.apply(a);
             } else {

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         double slowBlocksPerSecond = 0; // of the slow upload beside it, during its transfer
     };
     const auto fast = [&](bool besideSlow) -> std::optional<Run> {
-        engine::Engine e;
+        engine::Engine e; // declared first: its end closes the slow upload's sockets last
         test::EngineUpload f(e.endpoints());
         test::EngineUpload slow(e.endpoints());
         std::uint64_t slowBytes0 = 0;
@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
         }
         const bool ran = e.run(f.run(0, image)).result.outcome == TftpUpload::Outcome::Completed;
         const auto slowBlocks = static_cast<double>(slow.bytesAcknowledged - slowBytes0) / kTftpBlockSize;
-        const bool slowSending = slow.driver.phase() == TftpUpload::Phase::Sending;
-        slow.driver.cancel();
+        const bool slowSending = slow.phase == TftpUpload::Phase::Sending;
         const bool stored = lab.received(0) == image;
         QFile::remove(QDir(lab.root(0)).filePath("fw.bin"));
         if (!ran || !stored || (besideSlow && !slowSending)) {

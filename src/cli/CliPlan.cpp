@@ -238,12 +238,9 @@ asio::awaitable<void> CliPlan::send(std::size_t index) {
     const PlanRow& row = e.row;
     const AdapterEntry* found = adapterAt(table_, job.device->adapterIp);
     const AdapterEntry& adapter = found == nullptr ? table_.front() : *found;
-    std::optional<StaticAddress> address;
-    if (row.address) {
-        address = StaticAddress{row.address->address, row.address->mask, row.address->gateway};
-    }
-    ctx_.console.note(rowName(row) + ": Set IP to " + (address ? address->ip.toString() : "DHCP") + " on " +
-                      e.adapter);
+    const std::optional<FixedAddress> address = row.address;
+    ctx_.console.note(rowName(row) + ": Set IP to " + (address ? address->address.toString() : "DHCP") +
+                      " on " + e.adapter);
     // A device found at one of the targets gets the request at its address, across the router.
     std::optional<Ipv4> routed;
     if (sweep_ && sweep_->targets.covers(job.device->ip)) {

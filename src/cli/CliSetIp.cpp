@@ -59,7 +59,7 @@ asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> check(CliContext& 
                                                                     const AdapterTable& table,
                                                                     const std::optional<Sweep>& targets) {
     const MacAddress mac = command.mac;
-    const std::optional<Ipv4> ip = command.address ? std::optional(command.address->ip) : std::nullopt;
+    const std::optional<Ipv4> ip = command.address ? std::optional(command.address->address) : std::nullopt;
     const auto other = [mac, ip](const DeviceRow& r) {
         return ip && r.ip == *ip && r.mac != mac;
     };
@@ -111,7 +111,7 @@ asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command,
                                    const std::optional<Sweep>& sweep, bool answered) {
     const auto okAt = Clock::now();
     const StopWhen wanted = [&command](const DeviceRow& r) {
-        return r.mac == command.mac && (!command.address || r.ip == command.address->ip);
+        return r.mac == command.mac && (!command.address || r.ip == command.address->address);
     };
     std::optional<DeviceRow> lastSeen; // the device's latest answer meanwhile
     ExitStatus status = ExitStatus::NotBack;
@@ -155,22 +155,21 @@ asio::awaitable<ExitStatus> verify(CliContext& ctx, const SetIpCommand& command,
 
 } // namespace
 
-asio::awaitable<Result<std::optional<SetIpAnswer>, engine::SocketError>>
+asio::awaitable<Result<std::optional<SetIpAnswer>, SocketError>>
 sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapter, const MacAddress& mac,
-          const std::optional<StaticAddress>& address, int retries, std::chrono::milliseconds timeout,
+          const std::optional<FixedAddress>& address, int retries, std::chrono::milliseconds timeout,
           std::optional<Ipv4> device) {
     SetIpExchange exchange;
-    const auto at = std::find(table.begin(), table.end(), adapter);
-    exchange.open(table, std::nullopt, at == table.end() ? 0 : static_cast<int>(at - table.begin()), mac);
-    engine::SetIpDriver driver(ctx.endpoints, exchange, {});
-    if (const auto opened = driver.open(adapter, device); !opened) {
-        co_return Failure{opened.error()};
+    engine::SetIpDriver driver(ctx.endpoints, exchange);
+    const auto at = std::find(table.begin(), table.end(), adapter); // the adapter is one of the table's
+    const SetIpJob::Request request{table, static_cast<int>(at - table.begin()), mac, device,
+                                    SetIpJob::Once{address, retries, timeout}};
+    const engine::SetIpDriver::Observer unheard;
+    const auto outcome = co_await driver.run(request, unheard);
+    if (outcome.bindFailure) {
+        co_return Failure{*outcome.bindFailure};
     }
-    std::optional<engine::SetIpDriver::Fixed> fixed;
-    if (address) {
-        fixed = engine::SetIpDriver::Fixed{address->ip, address->mask, address->gateway};
-    }
-    co_return co_await driver.request(fixed, retries, timeout);
+    co_return outcome.answer;
 }
 
 std::optional<std::string> hostAdapterHolding(const AdapterListing& listing, Ipv4 ip) {
@@ -183,9 +182,9 @@ bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listin
     if (!command.address) {
         return false;
     }
-    const auto holder = hostAdapterHolding(listing, command.address->ip);
+    const auto holder = hostAdapterHolding(listing, command.address->address);
     if (holder) {
-        console.err(command.address->ip.toString() + " is this host's own address on " + *holder +
+        console.err(command.address->address.toString() + " is this host's own address on " + *holder +
                     ": a device given it would be cut off; nothing was sent");
     }
     return holder.has_value();
@@ -216,7 +215,7 @@ asio::awaitable<ExitStatus> setIpOn(CliContext& ctx, const SetIpCommand& command
     if (command.dryRun) {
         ctx.console.out("Dry run: " + formatMac(command.mac) + " answers from " + (*device)->ip.toString() +
                         " on " + adapter->interfaceName + "; Set IP to " +
-                        (command.address ? command.address->ip.toString() : std::string("DHCP")) +
+                        (command.address ? command.address->address.toString() : std::string("DHCP")) +
                         " would be sent");
         co_return ExitStatus::Ok;
     }
@@ -228,7 +227,7 @@ asio::awaitable<ExitStatus> setIpOn(CliContext& ctx, const SetIpCommand& command
         routed = (*device)->ip;
         verifySweep = sweep;
         if (command.address) { // and the old address, to say when it still answers from there
-            const std::array<Ipv4, 2> at{command.address->ip, *routed};
+            const std::array<Ipv4, 2> at{command.address->address, *routed};
             verifySweep = sweepOf(at, table, command.targets.broadcast, command.targets.rate);
         }
     }
@@ -364,7 +363,7 @@ ParsedCommandLine parseSetIp(const Options& o) {
         if (!fixed) {
             return o.failure(notValidIpMessage(fixed.error().typed).text);
         }
-        c.address = StaticAddress{fixed->address, fixed->mask, fixed->gateway};
+        c.address = *fixed;
     }
     c.interfaces = o.interfaces();
     if (auto e = o.seconds("timeout", c.timeout)) {

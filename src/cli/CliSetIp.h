@@ -6,7 +6,7 @@
 #include "cli/CommandOptions.h"
 #include "cli/Console.h"
 #include "common/Result.h"
-#include "engine/SocketError.h"
+#include "common/SocketError.h"
 #include "netif/AdapterFacts.h"
 #include "setip/SetIpExchange.h"
 
@@ -44,9 +44,9 @@ bool refuseHostAddress(const SetIpCommand& command, const AdapterListing& listin
 // same number up to `retries` times while no answer has come: the answer, none without one, or why
 // port 4001 could not be had there. Set IP by MAC and set-ip --plan send through it alike.
 // device: its address, for one behind a router: the request goes there by unicast.
-asio::awaitable<Result<std::optional<SetIpAnswer>, engine::SocketError>>
+asio::awaitable<Result<std::optional<SetIpAnswer>, SocketError>>
 sendSetIp(CliContext& ctx, const AdapterTable& table, const AdapterEntry& adapter, const MacAddress& mac,
-          const std::optional<StaticAddress>& address, int retries, std::chrono::milliseconds timeout,
+          const std::optional<FixedAddress>& address, int retries, std::chrono::milliseconds timeout,
           std::optional<Ipv4> device = std::nullopt);
 
 // set-ip: one Set IP request from the adapter the device is on (found by a search when there are

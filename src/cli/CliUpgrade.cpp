@@ -24,22 +24,25 @@ constexpr int kLineStepPercent = 10;
 
 CliUpload::CliUpload(CliContext& ctx, std::string label, std::function<void()> redraw)
     : ctx_(ctx), label_(std::move(label)), redraw_(std::move(redraw)),
-      driver_(
-          ctx.endpoints, [&host = ctx.host](Ipv4 ip) { host.flushNeighbour(ip); }, carry_,
-          engine::UpgradeDriver::Observer{[this](TftpUpload::Phase phase) { phaseChanged(phase); },
-                                          [this](const TftpUpload::Progress& p) {
-                                              counters_ = p.counters;
-                                              render();
-                                          }}) {}
+      driver_(ctx.endpoints, ctx.host, carry_) {}
 
 asio::awaitable<Verdict> CliUpload::run(Ipv4 device, Ipv4 local, const std::string& adapter,
                                         std::vector<std::uint8_t> image) {
     total_ = image.size();
     device_ = device;
     began_ = Clock::now();
-    const auto summary =
-        co_await driver_.run(device, local, std::move(image), engine::UpgradeDriver::OnStall::End);
-    driver_.cancel(); // port 14321 free again at once: a rollout's next upload on the adapter binds it
+    const engine::UpgradeDriver::Observer observer = [this](const UpgradeJob::Event& event) {
+        if (const auto* phase = std::get_if<TftpUpload::Phase>(&event)) {
+            phaseChanged(*phase);
+        } else if (const auto* p = std::get_if<TftpUpload::Progress>(&event)) {
+            counters_ = p->counters;
+            render();
+        }
+    };
+    // Named, not a temporary in the co_await: GCC 12 mishandles those. Port 14321 is free again once
+    // run() returns: a rollout's next upload on the adapter binds it.
+    auto upload = driver_.run({device, local, std::move(image), UpgradeJob::OnStall::End}, observer);
+    const auto summary = co_await std::move(upload);
     outcome_ = summary.result.outcome;
     counters_ = summary.counters;
     const Verdict verdict = uploadVerdict(

@@ -5,6 +5,7 @@
 #include "common/MacAddress.h"
 #include "discovery/SearchCountdown.h"
 #include "discovery/SweepPacer.h"
+#include "setip/FixedAddressCheck.h"
 #include "upgrade/DeviceList.h"
 
 #include <chrono>
@@ -48,16 +49,9 @@ struct SearchCommand {
     bool operator==(const SearchCommand&) const = default;
 };
 
-struct StaticAddress {
-    Ipv4 ip;
-    Ipv4 mask;
-    Ipv4 gateway; // 0.0.0.0 when not given
-    bool operator==(const StaticAddress&) const = default;
-};
-
 struct SetIpCommand {
     MacAddress mac{};
-    std::optional<StaticAddress> address; // none: switch the device to DHCP
+    std::optional<FixedAddress> address; // none: switch the device to DHCP; a gateway not given is 0.0.0.0
     std::vector<std::string> interfaces;
     std::chrono::milliseconds timeout{2000}; // wait for an answer after each request
     int retries = 2;                         // further copies of the request when none came

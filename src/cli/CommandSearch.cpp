@@ -21,7 +21,7 @@ asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const
 Status<ExitStatus> searchSent(CliContext& ctx, const SearchSummary& summary) {
     // Said once: a watch beside this command may hold the port during several of its searches.
     for (const auto& failure : summary.started.unbindable) {
-        const bool taken = failure.error.kind == engine::SocketError::Kind::PortInUse;
+        const bool taken = failure.error.kind == SocketError::Kind::PortInUse;
         const std::string problem =
             portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure.error) +
             (taken ? "; 'fernwick-cli doctor' names it" : "");
@@ -76,23 +76,23 @@ std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept)
 
 bool portTaken(const SearchSummary& summary) {
     return std::any_of(summary.started.unbindable.begin(), summary.started.unbindable.end(),
-                       [](const auto& f) { return f.error.kind == engine::SocketError::Kind::PortInUse; });
+                       [](const auto& f) { return f.error.kind == SocketError::Kind::PortInUse; });
 }
 
 std::string portTakenOn(const SearchSummary& summary) {
     std::string names;
     for (const auto& f : summary.started.unbindable) {
-        if (f.error.kind == engine::SocketError::Kind::PortInUse) {
+        if (f.error.kind == SocketError::Kind::PortInUse) {
             names += (names.empty() ? "" : ", ") + f.adapter.interfaceName;
         }
     }
     return names;
 }
 
-std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip,
-                        const engine::SocketError& error, std::uint16_t port) {
+std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip, const SocketError& error,
+                        std::uint16_t port) {
     const std::string where = "UDP port " + std::to_string(port) + " on " + adapter + " (" + toText(ip) + ")";
-    if (error.kind == engine::SocketError::Kind::PortInUse) {
+    if (error.kind == SocketError::Kind::PortInUse) {
         return where + " is in use by another program";
     }
     return "cannot use " + where + ": " + error.code.message();

@@ -59,7 +59,7 @@ std::string portTakenOn(const SearchSummary& summary);
 
 // "UDP port 4001 on eth1 (10.77.2.1) is in use by another program" for a port another program
 // holds, otherwise "cannot use UDP port 4001 on eth1 (10.77.2.1): " and the system's reason.
-std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip,
-                        const engine::SocketError& error, std::uint16_t port = kWorkstationPort);
+std::string portProblem(const std::string& adapter, const std::optional<Ipv4>& ip, const SocketError& error,
+                        std::uint16_t port = kWorkstationPort);
 
 } // namespace fw::cli

@@ -3,9 +3,9 @@
 
 #include "common/Ipv4.h"
 #include "common/Result.h"
+#include "common/SocketError.h"
 #include "common/UdpAddress.h"
 #include "engine/Clock.h"
-#include "engine/SocketError.h"
 
 #include <asio/awaitable.hpp>
 #include <cstddef>

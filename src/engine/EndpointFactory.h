@@ -5,8 +5,8 @@
 #include "common/Ipv4.h"
 #include "common/RecordNumbers.h"
 #include "common/Result.h"
+#include "common/SocketError.h"
 #include "engine/Endpoint.h"
-#include "engine/SocketError.h"
 
 #include <asio/any_io_executor.hpp>
 #include <cstdint>

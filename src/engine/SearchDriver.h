@@ -2,12 +2,12 @@
 #pragma once
 
 #include "common/AdapterEntry.h"
+#include "common/SocketError.h"
 #include "discovery/DeviceRow.h"
 #include "discovery/DiscoverySearch.h"
 #include "discovery/SweepPacer.h"
 #include "discovery/TargetSet.h"
 #include "engine/EndpointFactory.h"
-#include "engine/SocketError.h"
 
 #include <asio/awaitable.hpp>
 #include <chrono>

@@ -4,149 +4,134 @@
 #include "common/RecordHeader.h"
 
 #include <array>
-#include <asio/co_spawn.hpp>
-#include <asio/detached.hpp>
 #include <asio/redirect_error.hpp>
 #include <asio/use_awaitable.hpp>
 #include <utility>
 
 namespace fw::engine {
 
-struct SetIpDriver::State {
-    State(EndpointFactory& e, SetIpExchange& x, AnswerSink s)
-        : endpoints(e), exchange(x), sink(std::move(s)) {}
-
-    // A failed send is not reported: the exchange has no retransmission of its own to drive.
+struct SetIpDriver::Session {
     void send(Ipv4 to, std::span<const std::uint8_t> record) const {
         if (endpoint) {
             (void)endpoint->send({to, kDevicePort}, record);
         }
     }
-    void sendRequest(const std::optional<Fixed>& fixed) {
+    void number() { exchange.numberRequest(endpoints.recordNumbers().next()); }
+    void sendRequest(const std::optional<FixedAddress>& fixed) {
         const SetIpRecord record = fixed ? exchange.requestFixed(fixed->address, fixed->mask, fixed->gateway)
                                          : exchange.requestDhcp();
         send(device.value_or(Ipv4::broadcast()), record);
     }
-    void onDatagram(Ipv4 from, std::span<const std::uint8_t> bytes) {
+    std::optional<SetIpJob::Answer> onDatagram(Ipv4 from, std::span<const std::uint8_t> bytes) {
         const auto answered = exchange.onDatagram(bytes);
         if (!answered) {
-            return;
+            return std::nullopt;
         }
-        Answer answer{answered->answer, std::nullopt};
+        SetIpJob::Answer answer{answered->answer, std::nullopt};
         if (answered->acknowledgement) {
             answer.acknowledgement =
-                Acknowledgement{*answered->acknowledgement, device ? from : Ipv4::broadcast()};
+                SetIpJob::Acknowledgement{*answered->acknowledgement, device ? from : Ipv4::broadcast()};
         }
-        if (wait != nullptr) {
-            requestAnswer = answer;
-            wait->cancel(); // request() acknowledges it
-        } else if (sink) {
-            sink(answer);
-        }
-    }
-    void close() {
-        if (endpoint) {
-            endpoint->close();
-        }
-        if (wait != nullptr) {
-            wait->cancel();
-        }
+        return answer;
     }
 
     EndpointFactory& endpoints;
     SetIpExchange& exchange;
-    AnswerSink sink;
-    std::shared_ptr<Endpoint> endpoint; // shared with its reader
-    std::optional<Ipv4> device;         // where requests go by unicast; none: the broadcast address
-    Timer* wait = nullptr;              // request()'s, while it waits
-    std::optional<Answer> requestAnswer;
+    std::optional<Ipv4> device; // where requests go by unicast; none: the broadcast address
+    std::unique_ptr<Endpoint> endpoint;
+    std::array<std::uint8_t, kRecordBufferBytes> buffer{};
 };
 
 namespace {
 
-using State = SetIpDriver::State;
+using Session = SetIpDriver::Session;
 
-asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint> endpoint) {
-    std::array<std::uint8_t, kRecordBufferBytes> buffer{};
-    while (endpoint->isOpen()) {
-        if (const auto got = co_await endpoint->receive(buffer, Clock::time_point::max())) {
-            s->onDatagram(got->from.ip, got->bytes);
-        }
-    }
-}
-
-asio::awaitable<std::optional<SetIpAnswer>> requestOn(std::shared_ptr<State> s,
-                                                      std::optional<SetIpDriver::Fixed> fixed, int retries,
-                                                      std::chrono::milliseconds timeout) {
-    s->exchange.numberRequest(s->endpoints.recordNumbers().next());
-    s->requestAnswer.reset();
-    for (int copy = 0; copy <= retries && s->endpoint && s->endpoint->isOpen(); ++copy) {
-        s->sendRequest(fixed);
-        Timer timer(s->endpoints.executor(), timeout);
-        s->wait = &timer;
-        std::error_code ignored;
-        co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
-        s->wait = nullptr;
-        if (const auto got = std::exchange(s->requestAnswer, std::nullopt)) {
-            if (got->acknowledgement) {
-                s->send(got->acknowledgement->to, got->acknowledgement->record);
+// One request, sent up to retries + 1 times; a done answer is acknowledged at once.
+asio::awaitable<std::optional<SetIpAnswer>> once(Session& s, const SetIpJob::Once& request) {
+    s.number();
+    for (int copy = 0; copy <= request.retries && s.endpoint->isOpen(); ++copy) {
+        s.sendRequest(request.fixed);
+        const auto deadline = Clock::now() + request.timeout;
+        while (const auto got = co_await s.endpoint->receive(s.buffer, deadline)) {
+            if (const auto answer = s.onDatagram(got->from.ip, got->bytes)) {
+                if (answer->acknowledgement) {
+                    s.send(answer->acknowledgement->to, answer->acknowledgement->record);
+                }
+                co_return answer->answer;
             }
-            co_return got->answer;
         }
     }
     co_return std::nullopt;
 }
 
+// The dialog's session: the answers as they come, until cancelled. Without a socket it only waits.
+asio::awaitable<void> session(Session& s, const SetIpDriver::Observer& observer) {
+    while (s.endpoint && s.endpoint->isOpen()) {
+        if (const auto got = co_await s.endpoint->receive(s.buffer, Clock::time_point::max())) {
+            if (const auto answer = s.onDatagram(got->from.ip, got->bytes); answer && observer) {
+                observer(*answer);
+            }
+        }
+    }
+    Timer never(s.endpoints.executor(), Clock::time_point::max());
+    co_await never.async_wait(asio::use_awaitable);
+}
+
+asio::awaitable<SetIpJob::Outcome> runOn(EndpointFactory& endpoints, SetIpExchange& exchange,
+                                         SetIpDriver::Session*& current, SetIpJob::Request request,
+                                         const SetIpDriver::Observer& observer) {
+    Session s{endpoints, exchange, request.unicast, nullptr};
+    exchange.open(request.adapters, std::nullopt, request.index, request.device);
+    SetIpJob::Outcome outcome;
+    if (!request.adapters.empty()) {
+        auto bound = endpoints.bindToAdapter(request.adapters[static_cast<std::size_t>(request.index)],
+                                             kWorkstationPort);
+        if (bound) {
+            s.endpoint = std::move(*bound);
+        } else {
+            outcome.bindFailure = bound.error();
+        }
+    }
+    if (request.once) {
+        if (s.endpoint) {
+            outcome.answer = co_await once(s, *request.once);
+        }
+        co_return outcome;
+    }
+    if (outcome.bindFailure && observer) {
+        observer(*outcome.bindFailure);
+    }
+    current = &s;
+    const struct Leave {
+        SetIpDriver::Session*& current;
+        ~Leave() { current = nullptr; }
+    } leave{current};
+    co_await session(s, observer);
+    co_return outcome;
+}
+
 } // namespace
 
-SetIpDriver::SetIpDriver(EndpointFactory& endpoints, SetIpExchange& exchange, AnswerSink sink)
-    : state_(std::make_shared<State>(endpoints, exchange, std::move(sink))) {}
+SetIpDriver::SetIpDriver(EndpointFactory& endpoints, SetIpExchange& exchange)
+    : endpoints_(endpoints), exchange_(exchange) {}
 
-SetIpDriver::~SetIpDriver() {
-    state_->sink = nullptr;
-    close();
+asio::awaitable<SetIpJob::Outcome> SetIpDriver::run(SetIpJob::Request request, const Observer& observer) {
+    return runOn(endpoints_, exchange_, session_, std::move(request), observer);
 }
 
-Status<SocketError> SetIpDriver::open(const AdapterEntry& adapter, std::optional<Ipv4> device) {
-    close();
-    state_->device = device;
-    auto bound = state_->endpoints.bindToAdapter(adapter, kWorkstationPort);
-    if (!bound) {
-        state_->endpoint.reset();
-        return Failure{bound.error()};
+void SetIpDriver::command(const SetIpJob::Command& command) {
+    if (session_ == nullptr) {
+        return;
     }
-    state_->endpoint = std::move(*bound);
-    asio::co_spawn(state_->endpoints.executor(), reader(state_, state_->endpoint), asio::detached);
-    return Done{};
-}
-
-void SetIpDriver::close() {
-    state_->close();
-}
-
-bool SetIpDriver::isOpen() const {
-    return state_->endpoint && state_->endpoint->isOpen();
-}
-
-void SetIpDriver::numberRequest() {
-    state_->exchange.numberRequest(state_->endpoints.recordNumbers().next());
-}
-
-void SetIpDriver::sendFixed(const Fixed& fixed) {
-    state_->sendRequest(fixed);
-}
-
-void SetIpDriver::sendDhcp() {
-    state_->sendRequest(std::nullopt);
-}
-
-void SetIpDriver::acknowledge(const Acknowledgement& acknowledgement) {
-    state_->send(acknowledgement.to, acknowledgement.record);
-}
-
-asio::awaitable<std::optional<SetIpAnswer>> SetIpDriver::request(std::optional<Fixed> fixed, int retries,
-                                                                 std::chrono::milliseconds timeout) {
-    return requestOn(state_, fixed, retries, timeout);
+    Session& s = *session_;
+    if (const auto* ack = std::get_if<SetIpJob::Acknowledgement>(&command)) {
+        s.send(ack->to, ack->record);
+        return;
+    }
+    s.number();
+    if (const auto* send = std::get_if<SetIpJob::Send>(&command)) {
+        s.sendRequest(send->fixed);
+    }
 }
 
 } // namespace fw::engine

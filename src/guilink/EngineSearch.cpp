@@ -36,9 +36,9 @@ void EngineSearch::start(std::uint64_t search, AdapterTable table) {
             // that this process has no socket left for (its descriptor limit), goes unsearched.
             std::vector<HeldPort> held;
             for (const auto& failure : started.unbindable) {
-                if (failure.error.kind == engine::SocketError::Kind::PortInUse) {
+                if (failure.error.kind == SocketError::Kind::PortInUse) {
                     held.push_back({failure.adapter.interfaceName, failure.adapter.ip});
-                } else if (failure.error.kind == engine::SocketError::Kind::System) {
+                } else if (failure.error.kind == SocketError::Kind::System) {
                     held.push_back(
                         {failure.adapter.interfaceName, failure.adapter.ip, failure.error.code.message()});
                 }

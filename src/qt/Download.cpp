@@ -31,8 +31,8 @@ Download::Download(Platform& platform, EngineLink engine, const ProcessValues& v
                    QWidget* parent)
     : QDialog(parent), platform_(platform), prompt_(new QLabel(this)), pathBox_(new PathBox(this)),
       ok_(new QPushButton(this)), cancel_(new QPushButton(this)), bar_(new QProgressBar(this)),
-      percent_(new QLabel(this)), device_(new QLabel(this)), port_(engine, platform.host, carry, queue_),
-      logic_(*this, port_, values) {
+      percent_(new QLabel(this)), device_(new QLabel(this)), job_(engine, queue_, platform.host, carry),
+      logic_(*this, job_, values) {
     setObjectName("Download");
     prompt_->setObjectName("Label2");
     pathBox_->setObjectName("Combo1");

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "common/ProcessValues.h"
+#include "engine/UpgradeDriver.h"
+#include "guilink/EngineJob.h"
 #include "guilink/EngineLink.h"
-#include "guilink/EngineUpgradePort.h"
 #include "qt/GuiPost.h"
 #include "qt/Platform.h"
 #include "upgrade/UpgradeDialog.h"
@@ -56,8 +57,8 @@ private:
     QLabel* percent_;     // Label1
     QLabel* device_;      // the device the dialog works on
     QtUiQueue queue_{this};
-    EngineUpgradePort port_;
-    UpgradeDialog logic_; // destroyed first: it stops the port's upgrade
+    EngineJob<engine::UpgradeDriver> job_;
+    UpgradeDialog logic_; // destroyed first: it stops the upgrade
 };
 
 } // namespace fw

@@ -55,7 +55,7 @@ std::size_t slot(SetIpDialog::Entry entry) {
 
 Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, SetIpExchange& exchange,
                QWidget* parent)
-    : QDialog(parent), platform_(platform), port_(engine, exchange, queue_), logic_(*this, port_, values) {
+    : QDialog(parent), platform_(platform), job_(engine, queue_, exchange), logic_(*this, job_, values) {
     setObjectName(QStringLiteral("Setips"));
     buildControls();
 

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "common/ProcessValues.h"
+#include "engine/SetIpDriver.h"
+#include "guilink/EngineJob.h"
 #include "guilink/EngineLink.h"
-#include "guilink/EngineSetIpPort.h"
 #include "qt/GuiPost.h"
 #include "setip/SetIpDialog.h"
 
@@ -49,7 +50,7 @@ private:
 
     Platform& platform_;
     QtUiQueue queue_{this};
-    EngineSetIpPort port_;
+    EngineJob<engine::SetIpDriver> job_;
     SetIpDialog logic_;
 
     // Children of this dialog.

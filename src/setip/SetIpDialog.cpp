@@ -21,20 +21,28 @@ Ipv4 nextAddress(Ipv4 own) {
 
 } // namespace
 
-SetIpDialog::SetIpDialog(View& view, SetIpPort& port, ProcessValues& values)
-    : view_(view), port_(port), callerValues_(values), values_(values) {}
+SetIpDialog::SetIpDialog(View& view, JobPort<SetIpJob>& job, ProcessValues& values)
+    : view_(view), job_(job), callerValues_(values), values_(values) {}
 
 SetIpDialog::~SetIpDialog() {
     closed();
 }
 
 void SetIpDialog::start() {
-    // The adapter is the exchange's choice; a scratch exchange makes it here, so that the run's one
-    // is touched on the engine's thread only.
-    const int index = SetIpExchange{}.open(values_.adapterTable, values_.localAdapterIp,
-                                           values_.setIpAdapterIndex, values_.selectedDeviceMac);
+    const int index =
+        SetIpExchange::chooseAdapter(values_.adapterTable, values_.localAdapterIp, values_.setIpAdapterIndex);
     values_.setIpAdapterIndex = index;
-    port_.open(values_.adapterTable, values_.localAdapterIp, index, values_.selectedDeviceMac, *this);
+    job_.start({values_.adapterTable, index, values_.selectedDeviceMac, std::nullopt, std::nullopt},
+               {[this](std::vector<SetIpJob::Event> events) {
+                    for (const auto& event : events) {
+                        if (const auto* answer = std::get_if<SetIpJob::Answer>(&event)) {
+                            answered(*answer);
+                        } else {
+                            bindFailed(std::get<SocketError>(event));
+                        }
+                    }
+                },
+                {}});
     open_ = true;
     callerValues_.setIpAdapterIndex = index; // the next opening starts from it
     view_.setEntriesEnabled(false);
@@ -72,13 +80,13 @@ void SetIpDialog::okPressed() {
         return;
     }
     if (option_ == Option::Dhcp) {
-        port_.sendDhcp();
+        job_.command(SetIpJob::Send{});
         return;
     }
     const std::string address = view_.entry(Entry::Address);
     const auto checked = checkFixedAddress(address, view_.entry(Entry::Mask), view_.entry(Entry::Gateway));
     if (!checked) {
-        port_.useNumber();
+        job_.command(SetIpJob::UseNumber{});
         view_.showMessage(notValidIpMessage(checked.error().typed));
         return;
     }
@@ -88,13 +96,13 @@ void SetIpDialog::okPressed() {
         holder = adapterHolding(values_.adapterTable, checked->address);
     }
     if (holder != nullptr) {
-        port_.useNumber();
+        job_.command(SetIpJob::UseNumber{});
         view_.showMessage(productBox(address + " " + std::string(loadResString(Str::HostHoldsAddress)) + " " +
                                          holder->interfaceName,
                                      MessageIcon::Exclamation));
         return;
     }
-    port_.sendFixed(*checked);
+    job_.command(SetIpJob::Send{*checked});
 }
 
 void SetIpDialog::exitPressed() {
@@ -104,28 +112,28 @@ void SetIpDialog::exitPressed() {
 void SetIpDialog::closed() {
     if (open_) {
         open_ = false;
-        port_.close();
+        job_.cancel();
     }
 }
 
 // Each answer is shown in a modal box; a done answer's acknowledgement leaves once it is closed.
 // One that comes after the dialog closed (it was on its way) is neither shown nor acknowledged: the
 // operator has left, and the port is released.
-void SetIpDialog::answered(const SetIpPort::Answer& answer) {
+void SetIpDialog::answered(const SetIpJob::Answer& answer) {
     if (!open_) {
         return;
     }
     view_.showMessage(
         productBox(std::string(loadResString(setIpAnswerText(answer.answer))), MessageIcon::Information));
     if (open_ && answer.acknowledgement) {
-        port_.acknowledge(*answer.acknowledgement);
+        job_.command(*answer.acknowledgement);
     }
 }
 
 // Said once, or OK would look dead. Only EADDRINUSE means another program has the port; anything
 // else (the adapter went away, say) gets the neutral text and the system's reason.
-void SetIpDialog::bindFailed(const SetIpPort::BindFailure& failure) {
-    const Str id = failure.portInUse ? Str::PortInUse : Str::PortUnusable;
+void SetIpDialog::bindFailed(const SocketError& failure) {
+    const Str id = failure.kind == SocketError::Kind::PortInUse ? Str::PortInUse : Str::PortUnusable;
     view_.showMessage(
         productBox(std::string(loadResString(id)) + " " + failure.code.message(), MessageIcon::Exclamation));
 }

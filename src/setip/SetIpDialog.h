@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/JobPort.h"
 #include "common/Message.h"
 #include "common/ProcessValues.h"
-#include "setip/SetIpPort.h"
+#include "setip/SetIpJob.h"
 
 #include <string>
 
@@ -15,7 +16,7 @@ namespace fw {
 // request; the device's answer comes as a message box, and a done answer's acknowledgement leaves
 // once that box is closed; the dialog stays open until Exit. It works on the device picked when it
 // opened, whatever the window lists meanwhile; it hands back only the adapter index it chose.
-class SetIpDialog final : private SetIpPort::Listener {
+class SetIpDialog final {
 public:
     enum class Entry { Address, Mask, Gateway };
     enum class Option { Static, Dhcp };
@@ -35,12 +36,12 @@ public:
 
     // values: the caller's; copied now (rows listed while the dialog is open move the caller's
     // values to the device listed last), and only setIpAdapterIndex is written back, at start().
-    SetIpDialog(View& view, SetIpPort& port, ProcessValues& values);
+    SetIpDialog(View& view, JobPort<SetIpJob>& job, ProcessValues& values);
     ~SetIpDialog();
     SetIpDialog(const SetIpDialog&) = delete;
     SetIpDialog& operator=(const SetIpDialog&) = delete;
 
-    // Once the view's controls exist: opens the exchange, selects DHCP.
+    // Once the view's controls exist: opens the session (the exchange, port 4001), selects DHCP.
     void start();
 
     // Choosing the option already chosen does nothing.
@@ -56,11 +57,11 @@ public:
 
 private:
     void choose(Option option);
-    void answered(const SetIpPort::Answer& answer) override;
-    void bindFailed(const SetIpPort::BindFailure& failure) override;
+    void answered(const SetIpJob::Answer& answer);
+    void bindFailed(const SocketError& failure);
 
     View& view_;
-    SetIpPort& port_;
+    JobPort<SetIpJob>& job_;
     ProcessValues& callerValues_;
     ProcessValues values_;
     Option option_ = Option::Dhcp;

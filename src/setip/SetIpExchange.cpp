@@ -12,8 +12,8 @@ void put(SetIpRecord& record, std::size_t offset, std::span<const std::uint8_t> 
 
 } // namespace
 
-int SetIpExchange::open(const AdapterTable& adapters, std::optional<Ipv4> localAdapterIp, int previousIndex,
-                        const MacAddress& targetMac) {
+int SetIpExchange::chooseAdapter(const AdapterTable& adapters, std::optional<Ipv4> localAdapterIp,
+                                 int previousIndex) {
     int index =
         (previousIndex >= 0 && static_cast<std::size_t>(previousIndex) < adapters.size()) ? previousIndex : 0;
     const auto match = std::find_if(adapters.begin(), adapters.end(), [&](const AdapterEntry& a) {
@@ -22,6 +22,12 @@ int SetIpExchange::open(const AdapterTable& adapters, std::optional<Ipv4> localA
     if (match != adapters.end()) {
         index = static_cast<int>(match - adapters.begin());
     }
+    return index;
+}
+
+int SetIpExchange::open(const AdapterTable& adapters, std::optional<Ipv4> localAdapterIp, int previousIndex,
+                        const MacAddress& targetMac) {
+    const int index = chooseAdapter(adapters, localAdapterIp, previousIndex);
     requesterMac_ = adapters.empty() ? MacAddress{} : adapters[static_cast<std::size_t>(index)].mac;
     targetMac_ = targetMac;
     sequence_ = 0;

@@ -46,6 +46,9 @@ public:
     // the next numberRequest(). Returns the index chosen.
     int open(const AdapterTable& adapters, std::optional<Ipv4> localAdapterIp, int previousIndex,
              const MacAddress& targetMac);
+    // The index open() chooses.
+    static int chooseAdapter(const AdapterTable& adapters, std::optional<Ipv4> localAdapterIp,
+                             int previousIndex);
 
     // First step of every OK press, before anything is checked: a refused press uses up a number.
     // number: the run's next (1..32767).

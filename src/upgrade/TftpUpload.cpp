@@ -33,12 +33,11 @@ std::int64_t divideHalfEven(std::int64_t n, std::int64_t d) {
 
 TftpUpload::TftpUpload(UploadCarryOver& carry) : carry_(carry) {}
 
-// The answer to one event: what was decided, the deadline as it now stands, and the progress when
-// it changed since the last answer that carried one.
+// The answer to one event: what was decided, and the progress when it changed since the last
+// answer that carried one (the deadline is deadline()).
 TftpUpload::Actions TftpUpload::answer() {
     Actions done = out_;
     out_ = {};
-    done.deadline = deadline_;
     if (!reportedAny_ || shown_ != reported_) {
         reportedAny_ = true;
         reported_ = shown_;

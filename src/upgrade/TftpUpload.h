@@ -89,9 +89,8 @@ public:
         bool flushArp = false;   // the device's neighbour entry
         std::optional<Datagram> send;
         bool closeSocket = false;
-        std::optional<TimePoint> deadline; // when to call onDeadline() if nothing comes first; none: no timer
-        std::optional<Progress> progress;  // when it changed
-        std::optional<Result> finished;    // the end: the owner stops feeding events
+        std::optional<Progress> progress; // when it changed
+        std::optional<Result> finished;   // the end: the owner stops feeding events
     };
 
     static constexpr std::chrono::milliseconds kStepInterval{1000};

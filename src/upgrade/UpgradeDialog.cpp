@@ -12,13 +12,12 @@ Message productMessage(std::string text, MessageIcon icon = MessageIcon::None) {
 }
 
 // The box a transfer's end shows; nothing for a result without a text (Cancelled).
-std::optional<Message> endMessage(const TftpUpload::Result& result,
-                                  const std::optional<UpgradePort::PortFault>& fault,
+std::optional<Message> endMessage(const TftpUpload::Result& result, const std::optional<SocketError>& fault,
                                   const std::optional<Ipv4>& local) {
     if (result.outcome == TftpUpload::Outcome::PortUnavailable) {
         // Not "Time Out": nothing was sent, and the user can free the port and try again.
-        const bool taken = fault && fault->inUse;
-        const std::string reason = fault ? fault->reason : std::string();
+        const bool taken = fault && fault->kind == SocketError::Kind::PortInUse;
+        const std::string reason = fault ? fault->code.message() : std::string();
         return productMessage(
             std::string(loadResString(taken ? Str::UploadPortInUse : Str::UploadPortUnusable)) + " " +
                 toText(local) + (taken ? "." : ": " + reason),
@@ -33,11 +32,11 @@ std::optional<Message> endMessage(const TftpUpload::Result& result,
 
 } // namespace
 
-UpgradeDialog::UpgradeDialog(View& view, UpgradePort& port, const ProcessValues& values)
-    : view_(view), port_(port), values_(values) {}
+UpgradeDialog::UpgradeDialog(View& view, JobPort<UpgradeJob>& job, const ProcessValues& values)
+    : view_(view), job_(job), values_(values) {}
 
 UpgradeDialog::~UpgradeDialog() {
-    port_.stop();
+    job_.cancel();
 }
 
 void UpgradeDialog::browse() {
@@ -58,11 +57,30 @@ void UpgradeDialog::ok() {
         return; // one upgrade per opening
     }
     state_ = State::Checking;
-    // Reading and searching an image of up to 16 MiB takes a while: the engine's thread does it.
-    port_.checkImage(view_.pathText(), values_.selectedDeviceKind,
-                     [this](const ImageDecision& decision, std::vector<std::uint8_t> image) {
-                         imageChecked(decision, std::move(image));
-                     });
+    startJob();
+}
+
+// Reading and searching an image of up to 16 MiB takes a while: the engine's thread does it, and
+// keeps the bytes for the upload.
+void UpgradeDialog::startJob() {
+    UpgradeJob::Request request{values_.selectedDeviceIp, values_.localAdapterIp,
+                                UpgradeJob::ImageAt{view_.pathText(), values_.selectedDeviceKind}};
+    job_.start(std::move(request), {[this](std::vector<UpgradeJob::Event> events) {
+                                        for (const auto& event : events) {
+                                            heard(event);
+                                        }
+                                    },
+                                    [this](const UpgradeJob::Outcome& outcome) {
+                                        ended(outcome);
+                                    }});
+}
+
+void UpgradeDialog::heard(const UpgradeJob::Event& event) {
+    if (const auto* checked = std::get_if<UpgradeJob::Checked>(&event)) {
+        imageChecked(checked->decision);
+    } else if (const auto* progress = std::get_if<TftpUpload::Progress>(&event)) {
+        showProgress(*progress);
+    }
 }
 
 void UpgradeDialog::cancel() {
@@ -95,11 +113,11 @@ void UpgradeDialog::enterPressed(bool cancelFocused) {
 void UpgradeDialog::closing() {
     if (state_ != State::Closed) {
         state_ = State::Closed;
-        port_.stop();
+        job_.cancel();
     }
 }
 
-void UpgradeDialog::imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image) {
+void UpgradeDialog::imageChecked(const ImageDecision& decision) {
     if (state_ != State::Checking) {
         return; // closed meanwhile
     }
@@ -114,44 +132,42 @@ void UpgradeDialog::imageChecked(const ImageDecision& decision, std::vector<std:
         }
         if (decision.kind == ImageDecision::Kind::Refuse || answer == MessageAnswer::Cancel) {
             state_ = State::Selection;
+            job_.cancel(); // a question's job waits for the answer
             return;
         }
+        job_.command(UpgradeJob::Go{}); // the job waits with the bytes it read
     }
-    startUpgrade(std::move(image));
-}
-
-void UpgradeDialog::startUpgrade(std::vector<std::uint8_t> image) {
     state_ = State::Progress;
+    shown_.reset();
     view_.showProgressView();
-    view_.setBar(0);
-    view_.setPercent("0%");
-    UpgradePort::Callbacks callbacks;
-    callbacks.progressed = [this](const UpgradePort::Shown& shown) {
-        if (state_ == State::Progress) {
-            view_.setBar(shown.bar);
-            view_.setPercent(shown.label);
-        }
-    };
-    callbacks.ended = [this](const TftpUpload::Result& result,
-                             const std::optional<UpgradePort::PortFault>& fault) {
-        ended(result, fault);
-    };
-    port_.start(values_.selectedDeviceIp, values_.localAdapterIp, std::move(image), std::move(callbacks));
+    showProgress({});
 }
 
-// The transfer is over: its message, then the dialog closes. A cancelled one finds it closed.
-void UpgradeDialog::ended(const TftpUpload::Result& result,
-                          const std::optional<UpgradePort::PortFault>& fault) {
-    if (state_ == State::Closed) {
+// The counters change with every block, the bar and the label about once in 328 blocks of the
+// largest image: only their changes reach the view.
+void UpgradeDialog::showProgress(const TftpUpload::Progress& progress) {
+    std::pair<int, std::string> now{progress.bar, progress.label()};
+    if (state_ != State::Progress || shown_ == now) {
+        return;
+    }
+    view_.setBar(now.first);
+    view_.setPercent(now.second);
+    shown_ = std::move(now);
+}
+
+// The transfer is over: its message, then the dialog closes. A cancelled one finds it closed; a run
+// whose image was not accepted has been answered by its verdict.
+void UpgradeDialog::ended(const UpgradeJob::Outcome& outcome) {
+    if (state_ != State::Progress) {
         return;
     }
     state_ = State::Ended; // nothing left to stop: Cancel and closing no longer ask
     const auto alive = life();
-    if (const auto message = endMessage(result, fault, values_.localAdapterIp)) {
+    if (const auto message = endMessage(outcome.result, outcome.portError, values_.localAdapterIp)) {
         view_.showMessage(*message);
     }
     if (!alive.expired()) {
-        view_.closeDialog(result.outcome == TftpUpload::Outcome::Completed);
+        view_.closeDialog(outcome.result.outcome == TftpUpload::Outcome::Completed);
     }
 }
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/JobPort.h"
 #include "common/Message.h"
 #include "common/ProcessValues.h"
-#include "upgrade/UpgradePort.h"
+#include "upgrade/UpgradeJob.h"
 
 #include <memory>
 #include <optional>
@@ -12,10 +13,10 @@
 namespace fw {
 
 // The upgrade dialog's behaviour, whatever draws it: pick an image (selection view), then watch it
-// go (progress view). OK checks the image on the engine's thread and starts the upgrade there; the
-// dialog closes itself when the transfer ends. One upgrade per opening. Closing it at any point
-// stops the engine's driver. It works on the device picked when it opened, whatever the window
-// lists meanwhile. GUI thread only.
+// go (progress view). OK starts the upgrade job, which reads and checks the image on the engine's
+// thread and uploads it when accepted; the dialog closes itself when the transfer ends. One upgrade per
+// opening. Closing it at any point stops the engine's driver. It works on the device picked when it opened,
+// whatever the window lists meanwhile. GUI thread only.
 class UpgradeDialog {
 public:
     class View {
@@ -40,8 +41,8 @@ public:
         ~View() = default;
     };
 
-    UpgradeDialog(View& view, UpgradePort& port, const ProcessValues& values);
-    ~UpgradeDialog(); // stops the driver
+    UpgradeDialog(View& view, JobPort<UpgradeJob>& job, const ProcessValues& values);
+    ~UpgradeDialog(); // stops the upgrade
     UpgradeDialog(const UpgradeDialog&) = delete;
     UpgradeDialog& operator=(const UpgradeDialog&) = delete;
 
@@ -64,17 +65,20 @@ public:
 private:
     enum class State { Selection, Checking, Progress, Ended, Closed };
 
-    void imageChecked(const ImageDecision& decision, std::vector<std::uint8_t> image);
-    void startUpgrade(std::vector<std::uint8_t> image);
-    void ended(const TftpUpload::Result& result, const std::optional<UpgradePort::PortFault>& fault);
+    void startJob();
+    void heard(const UpgradeJob::Event& event);
+    void imageChecked(const ImageDecision& decision);
+    void showProgress(const TftpUpload::Progress& progress);
+    void ended(const UpgradeJob::Outcome& outcome);
     std::weak_ptr<int> life() const { return life_; }
 
     View& view_;
-    UpgradePort& port_;
+    JobPort<UpgradeJob>& job_;
     // The picked device (address, kind) and our adapter, copied at opening: rows listed while the
     // dialog is open move the window's values to the device listed last.
     const ProcessValues values_;
     State state_ = State::Selection;
+    std::optional<std::pair<int, std::string>> shown_;    // the bar and the label as last shown
     std::shared_ptr<int> life_ = std::make_shared<int>(); // expires with this object, seen across modal loops
 };
 

@@ -56,7 +56,7 @@ void DownloadWindow::run(HWND owner, const Win32Context& context, const ProcessV
 DownloadWindow::DownloadWindow(const Win32Context& context, const ProcessValues& values,
                                UploadCarryOver& carry)
     : instance_(context.instance), dpi_(context.dpi),
-      port_(context.engine, context.host, carry, context.queue), logic_(*this, port_, values) {
+      job_(context.engine, context.queue, context.host, carry), logic_(*this, job_, values) {
     registerWindowClass(context.instance, kClassName, &windowProc);
 }
 

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "common/ProcessValues.h"
-#include "guilink/EngineUpgradePort.h"
+#include "engine/UpgradeDriver.h"
+#include "guilink/EngineJob.h"
 #include "upgrade/UpgradeDialog.h"
 #include "win32/Win32Context.h"
 #include "win32/Win32Window.h"
@@ -62,8 +63,8 @@ private:
     FocusKeeper focus_;
     HFONT font_ = nullptr;
     bool closed_ = false;
-    EngineUpgradePort port_;
-    UpgradeDialog logic_; // destroyed first: it stops the port's upgrade
+    EngineJob<engine::UpgradeDriver> job_;
+    UpgradeDialog logic_; // destroyed first: it stops the upgrade
 };
 
 } // namespace fw::win32

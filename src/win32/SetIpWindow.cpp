@@ -98,7 +98,7 @@ void SetIpWindow::run(HWND owner, const Win32Context& context, ProcessValues& va
 }
 
 SetIpWindow::SetIpWindow(const Win32Context& context, ProcessValues& values, SetIpExchange& exchange)
-    : context_(context), port_(context.engine, exchange, context.queue), logic_(*this, port_, values) {}
+    : context_(context), job_(context.engine, context.queue, exchange), logic_(*this, job_, values) {}
 
 SetIpWindow::~SetIpWindow() {
     logic_.closed();

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "common/ProcessValues.h"
-#include "guilink/EngineSetIpPort.h"
+#include "engine/SetIpDriver.h"
+#include "guilink/EngineJob.h"
 #include "setip/SetIpDialog.h"
 #include "win32/IpAddressEdit.h"
 #include "win32/Win32Context.h"
@@ -47,7 +48,7 @@ private:
     void dpiChanged(UINT dpi) { layout(dpi); }
 
     const Win32Context& context_;
-    EngineSetIpPort port_;
+    EngineJob<engine::SetIpDriver> job_;
     SetIpDialog logic_;
     HFONT font_ = nullptr;
     std::array<std::unique_ptr<IpAddressEdit>, 3> entries_; // address, mask, gateway

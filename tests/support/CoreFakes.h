@@ -3,12 +3,29 @@
 
 // Recording fakes of the cores' narrow interfaces (the TFTP upload's is VirtualLink, with its clock).
 
+#include "common/JobPort.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/DiscoverySearch.h"
 
 #include <vector>
 
 namespace fw::test {
+
+// A window's engine job: the requests it was given; its answers are called by hand, and still reach
+// the logic after cancel(), whose own guards are then what is tested.
+template <class Job> struct FakeJob final : JobPort<Job> {
+    void start(typename Job::Request request, typename JobPort<Job>::Handlers h) override {
+        requests.push_back(std::move(request));
+        handlers = std::move(h);
+    }
+    void cancel() override { ++cancels; }
+    void command(typename Job::Command c) override { commands.push_back(std::move(c)); }
+
+    std::vector<typename Job::Request> requests;
+    typename JobPort<Job>::Handlers handlers;
+    std::vector<typename Job::Command> commands;
+    int cancels = 0;
+};
 
 struct RecordingRows final : DiscoverySearch::Listener {
     void rowListed(const DeviceRow& row) override { rows.push_back(row); }

@@ -63,7 +63,7 @@ public:
     std::vector<Sent> sent;
     std::function<void(const Sent&)> onSend; // simulated devices answer from here
     // Binds refused, by interface name (bindToAdapter) or dotted address (bindToAddress) and port.
-    std::map<std::pair<std::string, std::uint16_t>, engine::SocketError> refuse;
+    std::map<std::pair<std::string, std::uint16_t>, SocketError> refuse;
     int bindCount = 0;
     RecordNumbers numbers; // from 1, so that tests know the numbers
     // The source address of the route to each /24 (its first three bytes, host order); none: no route.
@@ -92,10 +92,9 @@ private:
     public:
         Endpoint(FakeEndpoints& owner, std::shared_ptr<Link> link) : owner_(owner), link_(std::move(link)) {}
         ~Endpoint() override { close(); }
-        Status<engine::SocketError> send(UdpAddress to, std::span<const std::uint8_t> bytes) override {
+        Status<SocketError> send(UdpAddress to, std::span<const std::uint8_t> bytes) override {
             if (!link_->open) {
-                return Failure{
-                    engine::SocketError::from(std::make_error_code(std::errc::bad_file_descriptor))};
+                return Failure{SocketError::from(std::make_error_code(std::errc::bad_file_descriptor))};
             }
             owner_.sent.push_back({link_->local, to, {bytes.begin(), bytes.end()}, engine::Clock::now()});
             if (owner_.onSend) {

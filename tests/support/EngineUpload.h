@@ -17,38 +17,40 @@ namespace fw::test {
 struct EngineUpload {
     using Clock = std::chrono::steady_clock;
 
-    explicit EngineUpload(engine::EndpointFactory& endpoints)
-        : driver(
-              endpoints, [](Ipv4 ip) { SystemHost().flushNeighbour(ip); }, carry,
-              engine::UpgradeDriver::Observer{.phaseChanged =
-                                                  [this](TftpUpload::Phase phase) {
-                                                      if (phase == TftpUpload::Phase::Requesting) {
-                                                          secondRequestAt = Clock::now();
-                                                          if (onSecondRequest) {
-                                                              onSecondRequest();
-                                                          }
-                                                      }
-                                                  },
-                                              .progressed =
-                                                  [this](const TftpUpload::Progress& p) {
-                                                      bytesAcknowledged = p.counters.bytesAcknowledged;
-                                                  }}) {}
+    explicit EngineUpload(engine::EndpointFactory& endpoints) : driver(endpoints, host, carry) {}
 
-    asio::awaitable<engine::UpgradeDriver::Summary> run(int device, std::vector<std::uint8_t> image) {
-        auto summary = co_await driver.run(Ipv4::parse(UploadLab::deviceIp(device)),
-                                           Ipv4::parse(UploadLab::localIp(device)), std::move(image));
+    asio::awaitable<UpgradeJob::Outcome> run(int device, std::vector<std::uint8_t> image) {
+        const engine::UpgradeDriver::Observer observer = [this](const UpgradeJob::Event& event) {
+            if (const auto* p = std::get_if<TftpUpload::Progress>(&event)) {
+                bytesAcknowledged = p->counters.bytesAcknowledged;
+            } else if (const auto* now = std::get_if<TftpUpload::Phase>(&event)) {
+                phase = *now;
+                if (phase == TftpUpload::Phase::Requesting) {
+                    secondRequestAt = Clock::now();
+                    if (onSecondRequest) {
+                        onSecondRequest();
+                    }
+                }
+            }
+        };
+        auto upload = driver.run({Ipv4::parse(UploadLab::deviceIp(device)),
+                                  Ipv4::parse(UploadLab::localIp(device)), std::move(image)},
+                                 observer);
+        auto outcome = co_await std::move(upload);
         endedAt = Clock::now();
-        co_return summary;
+        co_return outcome;
     }
     double transferSeconds() const {
         return std::chrono::duration<double>(endedAt - secondRequestAt).count();
     }
 
+    SystemHost host;
     UploadCarryOver carry;
     std::function<void()> onSecondRequest;
     Clock::time_point secondRequestAt;
     Clock::time_point endedAt;
     std::uint64_t bytesAcknowledged = 0; // as the driver last told
+    TftpUpload::Phase phase = TftpUpload::Phase::Idle;
     engine::UpgradeDriver driver;
 };
 

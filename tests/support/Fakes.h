@@ -123,9 +123,7 @@ struct FakePlatform {
         return delivered;
     }
     void refuse(const std::string& where, std::uint16_t port, std::errc error) {
-        onEngine([&] {
-            endpoints.refuse[{where, port}] = engine::SocketError::from(std::make_error_code(error));
-        });
+        onEngine([&] { endpoints.refuse[{where, port}] = SocketError::from(std::make_error_code(error)); });
     }
 };
 

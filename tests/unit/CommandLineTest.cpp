@@ -35,7 +35,7 @@ TEST(CommandLine, SetIpStaticAndDhcp) {
                                                     "00-0A-1B-2C-3D-4E", "-r", "0", "-t", "5"});
     EXPECT_EQ(s.mac, kMac);
     ASSERT_TRUE(s.address.has_value());
-    EXPECT_EQ(*s.address, (StaticAddress{ip("10.77.1.77"), ip("255.255.255.0"), ip("0.0.0.0")}));
+    EXPECT_EQ(*s.address, (FixedAddress{ip("10.77.1.77"), ip("255.255.255.0"), ip("0.0.0.0")}));
     EXPECT_EQ(s.retries, 0);
     EXPECT_EQ(s.timeout, std::chrono::seconds(5));
 
@@ -43,7 +43,7 @@ TEST(CommandLine, SetIpStaticAndDhcp) {
     const SetIpCommand g = commandOf<SetIpCommand>({"set-ip", "00:0a:1b:2c:3d:4e", "--ip=010.1.2.3", "--mask",
                                                     "0.0.0.0", "--gateway", "192.0.2.1", "-t0.5"});
     // Leading zeros are decimal, as the dialog's check reads them; a zero mask is not objected to.
-    EXPECT_EQ(*g.address, (StaticAddress{ip("10.1.2.3"), ip("0.0.0.0"), ip("192.0.2.1")}));
+    EXPECT_EQ(*g.address, (FixedAddress{ip("10.1.2.3"), ip("0.0.0.0"), ip("192.0.2.1")}));
     EXPECT_EQ(g.timeout, std::chrono::milliseconds(500));
 }
 

@@ -7,6 +7,7 @@
 #include "engine/SetIpDriver.h"
 #include "engine/UpgradeDriver.h"
 #include "support/EngineFakes.h"
+#include "support/FakeHost.h"
 #include "support/ReplyBytes.h"
 #include "upgrade/TftpPackets.h"
 
@@ -21,7 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using engine::AsioEndpoint;
 using engine::Clock;
-using Kind = engine::SocketError::Kind;
+using Kind = SocketError::Kind;
 
 const Ipv4 kLoopback{{127, 0, 0, 1}};
 
@@ -116,7 +117,7 @@ TEST(Engine, AnUnbindableAdapterIsNamedAndTheOthersSearch) {
     const AdapterTable adapters{{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1},
                                 {Ipv4{{10, 2, 0, 1}}, {}, {}, {}, "eth1", 2}};
     endpoints.refuse[{"eth1", kWorkstationPort}] =
-        engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
+        SocketError::from(std::make_error_code(std::errc::address_in_use));
     engine::SearchDriver search(endpoints, {});
     std::optional<engine::SearchDriver::Summary> summary;
     asio::co_spawn(context, search.once({adapters, 100ms, {}, DiscoverySearch::Keying::Sender, {}}),
@@ -146,7 +147,7 @@ TEST(Engine, ARoutedSearchNamesOnlyTheHeldPortsItsRoutesUse) {
         asio::io_context context;
         FakeEndpoints endpoints(context);
         endpoints.refuse[{"eth1", kWorkstationPort}] =
-            engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
+            SocketError::from(std::make_error_code(std::errc::address_in_use));
         endpoints.routes = {{0x0A0900, adapters[0].ip.value()}, {0x0A0800, adapters[1].ip.value()}};
         const std::vector<Target> targets{{{target, target}, 0, {}}};
         engine::SearchDriver search(endpoints, {});
@@ -222,13 +223,16 @@ TEST(EngineUpgrade, AStreamOfStraysDoesNotHoldOffTheTimer) {
     asio::io_context context;
     FakeEndpoints endpoints{context};
     UploadCarryOver carry;
-    engine::UpgradeDriver driver{endpoints, [](Ipv4) {}, carry, {}};
+    FakeHost host;
+    engine::UpgradeDriver driver{endpoints, host, carry};
+    const engine::UpgradeDriver::Observer unheard;
     const auto begun = Clock::now();
     endpoints.flood = FakeEndpoints::Flood{
         {Ipv4{{10, 0, 0, 1}}, kTftpLocalPort}, {Ipv4{{10, 0, 0, 66}}, 5000}, {0, 5, 0, 0, 0}, begun + 1500ms};
-    asio::co_spawn(context,
-                   driver.run(Ipv4{{10, 0, 0, 9}}, Ipv4{{10, 0, 0, 1}}, std::vector<std::uint8_t>(600, 7)),
-                   asio::detached);
+    asio::co_spawn(
+        context,
+        driver.run({Ipv4{{10, 0, 0, 9}}, Ipv4{{10, 0, 0, 1}}, std::vector<std::uint8_t>(600, 7)}, unheard),
+        asio::detached);
     context.run_for(1700ms);
     const auto wrq = std::find_if(endpoints.sent.begin(), endpoints.sent.end(),
                                   [](const auto& s) { return s.to.port == kTftpDevicePort; });
@@ -244,10 +248,11 @@ TEST(Engine, SetIpByUnicastAcknowledgesWhereTheAnswerCameFrom) {
     const AdapterEntry adapter{Ipv4{{10, 1, 0, 1}}, {}, {}, {}, "eth0", 1};
     const UdpAddress old{Ipv4{{10, 9, 0, 5}}, kDevicePort}, moved{Ipv4{{10, 9, 0, 6}}, kDevicePort};
     SetIpExchange exchange;
-    exchange.open({adapter}, adapter.ip, 0, MacAddress{});
-    engine::SetIpDriver driver(endpoints, exchange, {});
-    ASSERT_TRUE(driver.open(adapter, old.ip));
-    asio::co_spawn(context, driver.request(std::nullopt, 0, 200ms), asio::detached);
+    engine::SetIpDriver driver(endpoints, exchange);
+    const engine::SetIpDriver::Observer unheard;
+    asio::co_spawn(context,
+                   driver.run({{adapter}, 0, MacAddress{}, old.ip, SetIpJob::Once{{}, 0, 200ms}}, unheard),
+                   asio::detached);
     context.run_for(20ms);
     std::vector<std::uint8_t> ok(endpoints.sent.at(0).bytes.begin(), endpoints.sent.at(0).bytes.end());
     ok[21] = 0; // done
@@ -277,12 +282,14 @@ TEST(Engine, SetIpTakesOnlyTheNamedDevicesAnswerToTheLatestRequest) {
     };
     const auto exchangeWith = [&](const MacAddress& mac, const std::function<void()>& meanwhile) {
         SetIpExchange exchange;
-        exchange.open({adapter}, adapter.ip, 0, mac);
-        engine::SetIpDriver driver(endpoints, exchange, {});
-        EXPECT_TRUE(driver.open(adapter));
+        engine::SetIpDriver driver(endpoints, exchange);
+        const engine::SetIpDriver::Observer unheard;
         std::optional<std::optional<SetIpAnswer>> got;
-        asio::co_spawn(context, driver.request(std::nullopt, 0, 150ms),
-                       [&](std::exception_ptr, std::optional<SetIpAnswer> a) { got = a; });
+        asio::co_spawn(context, driver.run({{adapter}, 0, mac, {}, SetIpJob::Once{{}, 0, 150ms}}, unheard),
+                       [&](std::exception_ptr, const SetIpJob::Outcome& o) {
+                           EXPECT_FALSE(o.bindFailure);
+                           got = o.answer;
+                       });
         context.run_for(20ms);
         meanwhile();
         context.run_for(200ms);

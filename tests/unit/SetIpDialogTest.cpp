@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "setip/SetIpDialog.h"
 
+#include "support/CoreFakes.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,8 +11,8 @@
 namespace fw {
 namespace {
 
-// The view and the port as one recorder: what the dialog did, in order.
-class Recorder final : public SetIpDialog::View, public SetIpPort {
+// What the dialog did to its view, in order; then what it asked of its job.
+class Recorder final : public SetIpDialog::View {
 public:
     void setEntriesEnabled(bool enabled) override { calls.push_back(enabled ? "enable" : "disable"); }
     void setEntry(SetIpDialog::Entry entry, const std::string& address) override {
@@ -20,26 +22,30 @@ public:
         return entries[static_cast<std::size_t>(entry)];
     }
     void checkOption(SetIpDialog::Option) override {}
-    void showMessage(const Message& message) override { calls.push_back("box " + message.text); }
+    void showMessage(const Message& message) override { // the commands sent so far: no ack before it closes
+        calls.push_back("box " + message.text + " after " + std::to_string(job.commands.size()));
+    }
     void closeWindow() override { calls.push_back("close window"); }
 
-    void open(const AdapterTable& adapters, std::optional<Ipv4> local, int index, const MacAddress& device,
-              Listener& l) override {
-        listener = &l;
-        calls.push_back("open " + std::to_string(index) + " of " + std::to_string(adapters.size()) + " " +
-                        toText(local) + " " + formatMac(device));
+    std::vector<std::string> asked() const {
+        std::vector<std::string> a;
+        for (const auto& r : job.requests) {
+            a.push_back("open " + std::to_string(r.index) + " of " + std::to_string(r.adapters.size()) + " " +
+                        formatMac(r.device) + (r.once ? " once" : ""));
+        }
+        for (const auto& c : job.commands) {
+            const auto* send = std::get_if<SetIpJob::Send>(&c);
+            a.push_back(send == nullptr ? (std::holds_alternative<SetIpJob::UseNumber>(c) ? "number" : "ack")
+                        : send->fixed   ? "fixed " + send->fixed->address.toString()
+                                        : "dhcp");
+        }
+        a.push_back("cancelled " + std::to_string(job.cancels));
+        return a;
     }
-    void useNumber() override { calls.push_back("number"); }
-    void sendFixed(const FixedAddress& fixed) override {
-        calls.push_back("fixed " + fixed.address.toString());
-    }
-    void sendDhcp() override { calls.push_back("dhcp"); }
-    void acknowledge(const Acknowledgement&) override { calls.push_back("ack"); }
-    void close() override { calls.push_back("close port"); }
 
     std::vector<std::string> calls;
     std::array<std::string, 3> entries{"0.0.0.0", "0.0.0.0", "0.0.0.0"};
-    Listener* listener = nullptr;
+    test::FakeJob<SetIpJob> job;
 };
 
 AdapterEntry adapter(const char* ip) {
@@ -59,7 +65,7 @@ TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAnswersOnlyWhile
     values.adapterTable = {adapter("10.0.0.1"), adapter("10.0.1.9")};
     values.localAdapterIp = Ipv4::parse("10.0.1.9");
     values.selectedDeviceMac = {0, 0x0A, 0x1B, 0, 0, 1};
-    SetIpDialog dialog(r, r, values);
+    SetIpDialog dialog(r, r.job, values);
     values.localAdapterIp = Ipv4::parse("10.0.0.1"); // a row listed meanwhile
     values.selectedDeviceMac = {0, 0x0A, 0x1B, 0, 0, 2};
     dialog.start();
@@ -69,15 +75,16 @@ TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAnswersOnlyWhile
     r.entries[0] = "10.0.1.77";
     dialog.optionChosen(SetIpDialog::Option::Static); // a second click on the same option
     dialog.okPressed();
-    const SetIpPort::Answer done{{SetIpResult::Done, SetIpMode::Fixed}, SetIpPort::Acknowledgement{}};
-    r.listener->answered(done);
+    const SetIpJob::Answer done{{SetIpResult::Done, SetIpMode::Fixed}, SetIpJob::Acknowledgement{}};
+    r.job.handlers.events({done});
     dialog.exitPressed();
     dialog.closed();
-    r.listener->answered(done); // late
+    r.job.handlers.events({done}); // late
     dialog.okPressed();
-    EXPECT_EQ(r.calls, (std::vector<std::string>{"open 1 of 2 10.0.1.9 00-0A-1B-00-00-01", "disable",
-                                                 "disable", "enable", "fixed 10.0.1.77", "box Set IP OK",
-                                                 "ack", "close window", "close port"}));
+    EXPECT_EQ(r.calls, (std::vector<std::string>{"disable", "disable", "enable", "box Set IP OK after 1",
+                                                 "close window"}));
+    EXPECT_EQ(r.asked(), (std::vector<std::string>{"open 1 of 2 00-0A-1B-00-00-01", "fixed 10.0.1.77", "ack",
+                                                   "cancelled 1"}));
 }
 
 // The dialog names the device it was opened for; a nameless one by its address and MAC.
@@ -85,7 +92,7 @@ TEST(SetIpDialog, NamesTheDeviceItActsOn) {
     Recorder r;
     ProcessValues values;
     values.pickedDevice = {"", Ipv4{{10, 77, 1, 10}}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
-    const SetIpDialog dialog(r, r, values);
+    const SetIpDialog dialog(r, r.job, values);
     EXPECT_EQ(dialog.deviceLine(), "10.77.1.10 \u00b7 00-11-22-33-44-55");
 }
 

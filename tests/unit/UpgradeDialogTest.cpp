@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "upgrade/UpgradeDialog.h"
 
+#include "support/CoreFakes.h"
+
 #include <gtest/gtest.h>
 
 namespace fw {
 namespace {
 
-// Records what the logic asks of its view and its port; the port's answers are called by hand.
-struct Recorder final : UpgradeDialog::View, UpgradePort {
-    std::vector<std::string> shown, messages, handed; // handed: what the port was given
+// Records what the logic asks of its view and its job; the job's answers are called by hand.
+struct Recorder final : UpgradeDialog::View {
+    std::vector<std::string> shown, messages;
     std::vector<Message> boxes;
     std::vector<MessageAnswer> answers; // given in turn, then Ok
     std::optional<bool> closedAs;
-    UpgradePort::Checked checked;
-    UpgradePort::Callbacks started;
-    int stops = 0;
+    test::FakeJob<UpgradeJob> job;
 
     std::string pathText() const override { return "/fw.bin"; }
     void setPathText(const std::string& path) override { shown.push_back("path " + path); }
@@ -31,17 +31,21 @@ struct Recorder final : UpgradeDialog::View, UpgradePort {
     void setPercent(const std::string& text) override { shown.push_back("label " + text); }
     void closeDialog(bool accepted) override { closedAs = accepted; }
 
-    void checkImage(std::string path, DeviceKind kind, Checked done) override {
-        handed.push_back("check " + path + (kind == DeviceKind::AccessPoint ? " for AP" : " for bridge"));
-        checked = std::move(done);
+    std::vector<std::string> handed() const { // what the job was given
+        std::vector<std::string> h;
+        for (const auto& r : job.requests) {
+            const auto& at = std::get<UpgradeJob::ImageAt>(r.image);
+            h.push_back(toText(r.device) + " from " + toText(r.local) + ": " + at.path +
+                        (at.kind == DeviceKind::AccessPoint ? " for AP" : " for bridge"));
+        }
+        return h;
     }
-    void start(std::optional<Ipv4> device, std::optional<Ipv4> local, std::vector<std::uint8_t> image,
-               Callbacks callbacks) override {
-        handed.push_back("start " + toText(device) + " from " + toText(local) + ", " +
-                         std::to_string(image.size()) + " bytes");
-        started = std::move(callbacks);
+    void checked(ImageDecision::Kind kind, bool focusPathBox = false) {
+        job.handlers.events({UpgradeJob::Checked{{kind, {}, focusPathBox}, 3}});
     }
-    void stop() override { ++stops; }
+    void progressed(int bar, std::int16_t percent) {
+        job.handlers.events({TftpUpload::Progress{bar, percent, false, {}}});
+    }
 };
 
 const ProcessValues kValues{{}, Ipv4{{10, 0, 0, 20}}, DeviceKind::AccessPoint, {}, Ipv4{{10, 0, 0, 1}}, 0};
@@ -52,7 +56,7 @@ TEST(UpgradeDialog, EachEndSaysItsTextAndCloses) {
     using O = TftpUpload::Outcome;
     const struct {
         TftpUpload::Result result;
-        std::optional<UpgradePort::PortFault> fault;
+        std::optional<SocketError> fault;
         std::vector<std::string> messages;
         bool accepted;
     } cases[] = {
@@ -60,22 +64,22 @@ TEST(UpgradeDialog, EachEndSaysItsTextAndCloses) {
         {{O::TimedOut, {}, {}}, {}, {"Time Out"}, false},
         {{O::DeviceError, 0, "disk full"}, {}, {"disk full"}, false},
         {{O::PortUnavailable, {}, {}},
-         UpgradePort::PortFault{false, "Permission denied"},
+         SocketError{SocketError::Kind::System, std::make_error_code(std::errc::permission_denied)},
          {"Cannot use UDP port 14321 for the firmware upload from 10.0.0.1: Permission denied"},
          false},
     };
     for (const auto& c : cases) {
         Recorder r;
         ProcessValues values = kValues;
-        UpgradeDialog logic(r, r, values);
+        UpgradeDialog logic(r, r.job, values);
         values = {{}, Ipv4{{10, 0, 1, 30}}, DeviceKind::Bridge,
                   {}, Ipv4{{10, 0, 1, 1}},  0}; // listed meanwhile
         logic.ok();
-        r.checked(ImageDecision{ImageDecision::Kind::Accept, {}, false}, {1, 2, 3});
-        EXPECT_EQ(r.handed, (std::vector<std::string>{"check /fw.bin for AP",
-                                                      "start 10.0.0.20 from 10.0.0.1, 3 bytes"}));
-        r.started.progressed({40, "37%"});
-        r.started.ended(c.result, c.fault);
+        r.checked(ImageDecision::Kind::Accept);
+        EXPECT_EQ(r.handed(), (std::vector<std::string>{"10.0.0.20 from 10.0.0.1: /fw.bin for AP"}));
+        r.progressed(40, 37);
+        r.progressed(40, 37); // the counters moved on: nothing new to show
+        r.job.handlers.ended({c.result, {}, c.fault});
         EXPECT_EQ(r.messages, c.messages);
         EXPECT_EQ(r.closedAs, c.accepted);
         EXPECT_EQ(r.shown,
@@ -83,22 +87,23 @@ TEST(UpgradeDialog, EachEndSaysItsTextAndCloses) {
     }
 }
 
-// Closed while the engine still reads the image: its answer finds nothing to do, and the port stops.
+// Closed while the engine still reads the image: its answer finds nothing to do, and the job stops.
 TEST(UpgradeDialog, AnAnswerAfterClosingIsDropped) {
     Recorder r;
     {
-        UpgradeDialog logic(r, r, kValues);
+        UpgradeDialog logic(r, r.job, kValues);
         logic.ok();
         logic.cancel();
         logic.closing();
         EXPECT_EQ(r.closedAs, false);
-        r.checked(ImageDecision{ImageDecision::Kind::Refuse, {}, true}, {});
+        r.checked(ImageDecision::Kind::Refuse, true);
+        r.job.handlers.ended({});
         logic.ok();
         logic.browse();
         EXPECT_TRUE(r.messages.empty() && r.shown.empty());
-        EXPECT_FALSE(r.started.ended);
+        EXPECT_EQ(r.job.requests.size(), 1U);
     }
-    EXPECT_GE(r.stops, 1);
+    EXPECT_GE(r.job.cancels, 1);
 }
 
 // The dialog names the device it was opened for, its name's 8-bit text in UTF-8.
@@ -106,7 +111,7 @@ TEST(UpgradeDialog, NamesTheDeviceItActsOn) {
     ProcessValues values = kValues;
     values.pickedDevice = {"Lobby\xb5", Ipv4{{10, 77, 1, 10}}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
     Recorder r;
-    const UpgradeDialog logic(r, r, values);
+    const UpgradeDialog logic(r, r.job, values);
     EXPECT_EQ(logic.deviceLine(), "Lobby\u00b5 \u00b7 10.77.1.10 \u00b7 00-11-22-33-44-55");
 }
 
@@ -118,9 +123,9 @@ TEST(UpgradeDialog, StoppingATransferAsksFirst) {
     for (const MessageAnswer answer : {MessageAnswer::Cancel, MessageAnswer::Ok}) {
         Recorder r;
         r.answers = {answer};
-        UpgradeDialog logic(r, r, kValues);
+        UpgradeDialog logic(r, r.job, kValues);
         logic.ok();
-        r.checked(ImageDecision{ImageDecision::Kind::Accept, {}, false}, {1, 2, 3});
+        r.checked(ImageDecision::Kind::Accept);
         EXPECT_TRUE(logic.transferRunning());
         logic.enterPressed(true);
         logic.enterPressed(false);
@@ -133,14 +138,14 @@ TEST(UpgradeDialog, StoppingATransferAsksFirst) {
             continue;
         }
         EXPECT_FALSE(r.closedAs);
-        r.started.progressed({50, "50%"}); // the upload goes on
+        r.progressed(50, 50); // the upload goes on
         EXPECT_EQ(r.shown.back(), "label 50%");
-        r.started.ended({TftpUpload::Outcome::TimedOut, {}, {}}, {});
+        r.job.handlers.ended({{TftpUpload::Outcome::TimedOut, {}, {}}, {}, {}});
         EXPECT_FALSE(logic.transferRunning());
         EXPECT_EQ(r.boxes.size(), 2u); // Time Out, and no question
     }
     Recorder r;
-    UpgradeDialog logic(r, r, kValues);
+    UpgradeDialog logic(r, r.job, kValues);
     EXPECT_FALSE(logic.transferRunning());
     logic.cancel(); // the selection view closes without a word
     EXPECT_TRUE(r.boxes.empty());

@@ -132,7 +132,7 @@ TEST(RolloutCommand, AnUpgradeEndsWithItsStatusWhateverStopsIt) {
         d.ap = c.ap;
         if (c.held) {
             rig.endpoints.refuse[{"10.77.1.1", kTftpLocalPort}] =
-                engine::SocketError::from(std::make_error_code(std::errc::address_in_use));
+                SocketError::from(std::make_error_code(std::errc::address_in_use));
         }
         const auto r =
             rig.run({"upgrade", c.target, rig.file("fw.bin", std::string(image.begin(), image.end()))});

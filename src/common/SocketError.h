@@ -3,7 +3,7 @@
 
 #include <system_error>
 
-namespace fw::engine {
+namespace fw {
 
 // Why a socket could not be bound or used. PortInUse: another socket holds the port on that
 // adapter (EADDRINUSE); NoSuchAdapter: the adapter's interface is gone (ENODEV); System: anything
@@ -25,4 +25,4 @@ struct SocketError {
     bool operator==(const SocketError&) const = default;
 };
 
-} // namespace fw::engine
+} // namespace fw
