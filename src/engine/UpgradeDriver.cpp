@@ -113,7 +113,7 @@ struct Upload {
     Host& host;
     const UpgradeDriver::Observer& observer;
     TftpUpload upload;
-    Timer pause;            // the start sequence's waits while the transfer socket is closed
+    Timer pause;                         // the start sequence's waits while the transfer socket is closed
     std::vector<std::uint8_t> buffer;    // kLargestDatagramBytes, made once per upload, not per block
     std::unique_ptr<Endpoint> handshake; // Winsock1
     std::unique_ptr<Endpoint> transfer;  // Winsock2
