@@ -3,7 +3,6 @@
 // search's bookkeeping.
 #include "FuzzInput.h"
 #include "discovery/DiscoverySearch.h"
-#include "support/CoreFakes.h"
 
 #include <algorithm>
 #include <array>
@@ -46,8 +45,8 @@ std::optional<fw::DeviceRow> expectedRow(std::span<const std::uint8_t> d, std::i
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fw::fuzz::FuzzInput in(data, size);
-    fw::test::RecordingRows rows;
-    fw::DiscoverySearch search(rows);
+    std::vector<fw::DeviceRow> rows;
+    fw::DiscoverySearch search;
     // The search's number, which the replies must carry.
     const auto number = static_cast<std::int16_t>(1 + in.byte() * 128);
     search.begin(number);
@@ -90,11 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         // The same bytes as a captured IPv4 packet: read within its bounds whatever its header says.
         static_cast<void>(fw::acceptCapturedReply(d, search.sequence()));
-        const std::size_t before = rows.rows.size();
-        const auto verdict = search.onDatagram(d, from, on);
+        const auto [verdict, row] = search.onDatagram(d, from, on);
         if (!expected) {
             require(verdict == fw::DiscoverySearch::Verdict::Dropped, "a non-reply is dropped");
-            require(rows.rows.size() == before, "a dropped datagram lists nothing");
+            require(!row, "a dropped datagram lists nothing");
             continue;
         }
         ++accepted;
@@ -102,12 +100,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(verdict ==
                     (fresh ? fw::DiscoverySearch::Verdict::Listed : fw::DiscoverySearch::Verdict::Repeat),
                 "one row per sender");
-        if (fresh) {
-            require(rows.rows.back() == *expected, "the listed row is the decoded one");
+        require(row.has_value() == fresh, "a row for a new sender only");
+        if (row) {
+            rows.push_back(*row);
+            require(*row == *expected, "the listed row is the decoded one");
         }
     }
     require(search.replyCount() == accepted, "every accepted reply counted");
-    require(search.listedCount() == senders.size() && rows.rows.size() == senders.size(),
-            "rows match senders");
+    require(search.listedCount() == senders.size() && rows.size() == senders.size(), "rows match senders");
     return 0;
 }

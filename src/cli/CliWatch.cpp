@@ -76,7 +76,7 @@ private:
             if (const auto ip = failure.adapter.ip) {
                 unsearched.push_back(*ip);
             }
-            problems.push_back(portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure.error) +
+            problems.push_back(portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure) +
                                "; its devices are not counted as missing");
         }
         for (const std::string& p : sweepProblems(summary.swept)) {

@@ -6,8 +6,8 @@
 namespace fw::cli {
 
 asio::awaitable<SearchSummary> searchOnce(CliContext& ctx, SearchRequest request) {
-    engine::SearchDriver driver(ctx.endpoints, {});
-    co_return co_await driver.once(std::move(request));
+    engine::SearchDriver driver(ctx.endpoints);
+    co_return co_await driver.run(std::move(request), {});
 }
 
 asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const SearchRequest& request) {
@@ -21,10 +21,9 @@ asio::awaitable<Result<SearchSummary, ExitStatus>> search(CliContext& ctx, const
 Status<ExitStatus> searchSent(CliContext& ctx, const SearchSummary& summary) {
     // Said once: a watch beside this command may hold the port during several of its searches.
     for (const auto& failure : summary.started.unbindable) {
-        const bool taken = failure.error.kind == SocketError::Kind::PortInUse;
-        const std::string problem =
-            portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure.error) +
-            (taken ? "; 'fernwick-cli doctor' names it" : "");
+        const bool taken = failure.kind == SocketError::Kind::PortInUse;
+        const std::string problem = portProblem(failure.adapter.interfaceName, failure.adapter.ip, failure) +
+                                    (taken ? "; 'fernwick-cli doctor' names it" : "");
         if (ctx.portProblemsSaid.insert(problem).second) {
             ctx.console.err(problem);
         }
@@ -56,7 +55,7 @@ asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> searchDevice(CliCo
     co_return it == searched->rows.end() ? std::nullopt : std::optional(*it);
 }
 
-std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept) {
+std::vector<std::string> sweepProblems(const SearchJob::Swept& swept) {
     std::vector<std::string> problems;
     const auto skipped = [&](std::uint64_t n, const char* why) {
         if (n > 0) {
@@ -76,13 +75,13 @@ std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept)
 
 bool portTaken(const SearchSummary& summary) {
     return std::any_of(summary.started.unbindable.begin(), summary.started.unbindable.end(),
-                       [](const auto& f) { return f.error.kind == SocketError::Kind::PortInUse; });
+                       [](const SocketError& f) { return f.kind == SocketError::Kind::PortInUse; });
 }
 
 std::string portTakenOn(const SearchSummary& summary) {
     std::string names;
     for (const auto& f : summary.started.unbindable) {
-        if (f.error.kind == SocketError::Kind::PortInUse) {
+        if (f.kind == SocketError::Kind::PortInUse) {
             names += (names.empty() ? "" : ", ") + f.adapter.interfaceName;
         }
     }

@@ -19,10 +19,10 @@ namespace fw::cli {
 // The searches that find a command's devices wait as long as the window's countdown
 // (SearchCountdown::kWait), ended early once they have answered.
 
-using SearchSummary = engine::SearchDriver::Summary;
-using SearchRequest = engine::SearchDriver::Request;
-using StopWhen = engine::SearchDriver::StopWhen;
-using Sweep = engine::SearchDriver::Sweep; // CliTargets.h makes one
+using SearchSummary = SearchJob::Outcome;
+using SearchRequest = SearchJob::Request;
+using StopWhen = SearchJob::StopWhen;
+using Sweep = SearchJob::Sweep; // CliTargets.h makes one
 
 // Every search of the command line starts here: the request on its adapters, whatever it could not
 // do left to the caller (a watch and the doctor report it their own way).
@@ -48,7 +48,7 @@ asio::awaitable<Result<std::optional<DeviceRow>, ExitStatus>> searchDevice(CliCo
 
 // "3 target addresses skipped: no route to them" and the like, one line per reason; none when
 // every address was sent to.
-std::vector<std::string> sweepProblems(const engine::SearchDriver::Swept& swept);
+std::vector<std::string> sweepProblems(const SearchJob::Swept& swept);
 
 // Another program holds port 4001 on one of the adapters: it takes the answers that arrive there,
 // so the search is incomplete however many devices it listed elsewhere.

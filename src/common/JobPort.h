@@ -9,7 +9,8 @@ namespace fw {
 // A window's way to run one kind of engine job (Job names its Request, Event and Outcome). The job
 // runs on the engine's thread; its events and its outcome come back later on the GUI thread, the
 // events in batches (all that came since the last batch was taken), the outcome after the last of
-// them. Cancelling, or starting again, drops whatever the earlier run still had on its way.
+// them. Starting again drops whatever the earlier run still had on its way; after a cancel, only
+// the events it told before it stopped still come, never its outcome.
 template <class Job> class JobPort {
 public:
     using Request = typename Job::Request;
@@ -23,7 +24,7 @@ public:
 
     // Cancels a run still going, then starts this one.
     virtual void start(Request request, Handlers handlers) = 0;
-    // The job stops at once on the engine's thread; nothing more comes back. Safe at any time.
+    // The job stops at once on the engine's thread; no outcome comes back. Safe at any time.
     virtual void cancel() = 0;
     // To the running job, in order with what it was sent before; nothing once cancelled.
     virtual void command(Command command) = 0;

@@ -24,23 +24,21 @@ std::vector<DiscoveryRequest> DiscoverySearch::requestsFor(const AdapterTable& t
     return out;
 }
 
-DiscoverySearch::Verdict DiscoverySearch::onDatagram(std::span<const std::uint8_t> bytes, const Ipv4& sender,
-                                                     const Ipv4& receivedOn) {
+DiscoverySearch::Heard DiscoverySearch::onDatagram(std::span<const std::uint8_t> bytes, const Ipv4& sender,
+                                                   const Ipv4& receivedOn) {
     const auto reply = acceptDiscoveryReply(bytes, sequence_);
     if (!reply) {
-        return Verdict::Dropped;
+        return {Verdict::Dropped, std::nullopt};
     }
     ++replyCount_;
     const bool isNew = keying_ == Keying::Sender
                            ? known_.insert(sender.toHostOrder()).second
                            : knownDevices_.emplace(reply->deviceMac, receivedOn.toHostOrder()).second;
     if (!isNew) {
-        return Verdict::Repeat;
+        return {Verdict::Repeat, std::nullopt};
     }
-    const DeviceRow row{reply->name, sender,           reply->essId, reply->channel,
-                        reply->wep,  reply->deviceMac, reply->kind,  receivedOn};
-    listener_.rowListed(row);
-    return Verdict::Listed;
+    return {Verdict::Listed, DeviceRow{reply->name, sender, reply->essId, reply->channel, reply->wep,
+                                       reply->deviceMac, reply->kind, receivedOn}};
 }
 
 } // namespace fw

@@ -20,15 +20,6 @@ namespace fw {
 // answer (a fixed table of remembered senders would list repeats again on a large LAN).
 class DiscoverySearch {
 public:
-    // Where a listed reply goes: the device list, which also switches the row commands on.
-    class Listener {
-    public:
-        virtual void rowListed(const DeviceRow& row) = 0;
-
-    protected:
-        ~Listener() = default;
-    };
-
     enum class Verdict {
         Dropped, // short, wrong magic or another search's sequence: nothing changed
         Repeat,  // accepted and counted, but its sender is already listed
@@ -40,8 +31,13 @@ public:
     // device answering on two segments, are all seen.
     enum class Keying { Sender, MacAndAdapter };
 
-    explicit DiscoverySearch(Listener& listener, Keying keying = Keying::Sender)
-        : listener_(listener), keying_(keying) {}
+    // What a datagram was, and for a Listed one its row.
+    struct Heard {
+        Verdict verdict = Verdict::Dropped;
+        std::optional<DeviceRow> row;
+    };
+
+    explicit DiscoverySearch(Keying keying = Keying::Sender) : keying_(keying) {}
 
     // A new search numbered `sequence` (the run's next, RecordNumbers): no reply counted, no sender
     // known; replies to any other number are dropped from now on.
@@ -55,7 +51,7 @@ public:
 
     // A datagram that arrived from `sender` on the discovery socket whose local address is
     // `receivedOn`.
-    Verdict onDatagram(std::span<const std::uint8_t> bytes, const Ipv4& sender, const Ipv4& receivedOn);
+    Heard onDatagram(std::span<const std::uint8_t> bytes, const Ipv4& sender, const Ipv4& receivedOn);
 
     std::int16_t sequence() const { return sequence_; }
     // Every accepted reply of this search, repeats included. Wide, so a flood cannot wrap it.
@@ -63,7 +59,6 @@ public:
     std::size_t listedCount() const { return known_.size() + knownDevices_.size(); }
 
 private:
-    Listener& listener_;
     Keying keying_;
     std::int16_t sequence_ = 0;
     std::int64_t replyCount_ = 0;

@@ -13,14 +13,12 @@ std::string text(Str id) {
 
 } // namespace
 
-SearchCycle::SearchCycle(SearchPort& port, ProcessValues& values, DeviceRows& rows, View& view)
-    : port_(port), values_(values), rows_(rows), view_(view) {
-    port_.listen(*this);
-}
+SearchCycle::SearchCycle(JobPort<SearchJob>& port, ProcessValues& values, DeviceRows& rows, View& view)
+    : port_(port), values_(values), rows_(rows), view_(view) {}
 
 void SearchCycle::search() {
     rows_.clear();
-    AdapterSelection selection = selectAdapters(port_.readAdapters());
+    AdapterSelection selection = selectAdapters(view_.readAdapters());
     if (selection.outcome == AdapterOutcome::Ok && selection.table.empty()) {
         selection.outcome = AdapterOutcome::NoAdapter;
     }
@@ -35,7 +33,9 @@ void SearchCycle::search() {
     if (events_ != nullptr) {
         events_->searchStarted();
     }
-    port_.start(search, values_.adapterTable);
+    port_.start(
+        SearchJob::Request{values_.adapterTable, std::nullopt, {}, DiscoverySearch::Keying::Sender, {}},
+        {[this, search](std::vector<SearchJob::Event> events) { heard(search, std::move(events)); }, {}});
     if (!countdownRunning_) {
         countdownRunning_ = true;
         view_.startCountdown();
@@ -49,35 +49,16 @@ void SearchCycle::countdownEnded() {
     }
 }
 
-// Another program on port 4001 would take the devices' answers on that adapter, and an adapter
-// without a socket hears nothing: without a word the empty list would read as "no devices there".
-void SearchCycle::searchSent(std::uint64_t search, std::int16_t sequence,
-                             std::vector<SearchPort::HeldPort> held) {
-    if (search == searches_) {
-        sequence_ = sequence;
+void SearchCycle::heard(std::uint64_t search, std::vector<SearchJob::Event> events) {
+    if (search != searches_) {
+        return; // it answered a search before the list was emptied
     }
-    if (held.empty()) {
-        return;
-    }
-    std::string lines;
-    for (const SearchPort::HeldPort& adapter : held) {
-        if (!lines.empty()) {
-            lines += '\n';
-        }
-        lines += adapter.interfaceName + " (" + toText(adapter.ip) + "): " +
-                 (adapter.reason.empty() ? text(Str::SearchPortInUse)
-                                         : text(Str::PortUnusable) + " " + adapter.reason);
-    }
-    view_.showMessage(
-        Message{lines, text(Str::Product), MessageIcon::Exclamation, MessageButtons::Ok, false});
-}
-
-void SearchCycle::rowsListed(SearchPort::TaggedRows tagged) {
     std::vector<DeviceRow> rows;
-    rows.reserve(tagged.size());
-    for (auto& [search, row] : tagged) {
-        if (search == searches_) { // else it answered a search before the list was emptied
-            rows.push_back(std::move(row));
+    for (auto& event : events) {
+        if (auto* row = std::get_if<DeviceRow>(&event)) {
+            rows.push_back(std::move(*row));
+        } else {
+            searchSent(std::get<SearchJob::Started>(event));
         }
     }
     if (rows.empty()) {
@@ -86,6 +67,30 @@ void SearchCycle::rowsListed(SearchPort::TaggedRows tagged) {
     rows_.appendRows(std::move(rows));
     if (events_ != nullptr) {
         events_->rowsAdded(rows_.count() - 1);
+    }
+}
+
+// Another program on port 4001 would take the devices' answers on that adapter, and an adapter
+// without a socket hears nothing: without a word the empty list would read as "no devices there".
+// An adapter gone since the listing is no news.
+void SearchCycle::searchSent(const SearchJob::Started& started) {
+    sequence_ = started.sequence;
+    std::string lines;
+    for (const SocketError& failure : started.unbindable) {
+        if (failure.kind == SocketError::Kind::NoSuchAdapter) {
+            continue;
+        }
+        if (!lines.empty()) {
+            lines += '\n';
+        }
+        lines += failure.adapter.interfaceName + " (" + toText(failure.adapter.ip) + "): " +
+                 (failure.kind == SocketError::Kind::PortInUse
+                      ? text(Str::SearchPortInUse)
+                      : text(Str::PortUnusable) + " " + failure.code.message());
+    }
+    if (!lines.empty()) {
+        view_.showMessage(
+            Message{lines, text(Str::Product), MessageIcon::Exclamation, MessageButtons::Ok, false});
     }
 }
 

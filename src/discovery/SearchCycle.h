@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/JobPort.h"
 #include "common/Message.h"
 #include "common/ProcessValues.h"
 #include "discovery/DeviceRows.h"
-#include "discovery/SearchPort.h"
+#include "discovery/SearchJob.h"
+#include "netif/AdapterFacts.h"
 #include "netif/AdapterSelection.h"
 
 #include <cstdint>
@@ -15,14 +17,17 @@ namespace fw {
 // The main window's searches: rebuilds the adapter table, empties the list, runs the Searching
 // dialog's countdown (15 x 0.2 s) and appends the engine's rows in batches as they come back. Rows
 // of an earlier search that arrive late are dropped. The view opens the dialog and shows messages;
-// the window hears what happened through Events.
-class SearchCycle final : private SearchPort::Listener {
+// the window hears what happened through Events. The search runs on the port until the next one
+// or closeDiscoverySockets(): replies after the countdown still become rows.
+class SearchCycle final {
 public:
     class View {
     public:
         // Open the Searching dialog and run its countdown; call countdownEnded() when it is over.
         virtual void startCountdown() = 0;
         virtual void showMessage(const Message& message) = 0;
+        // The host's adapters, before any rule (Host::readAdapters).
+        virtual AdapterListing readAdapters() = 0;
 
     protected:
         ~View() = default;
@@ -38,7 +43,7 @@ public:
         ~Events() = default;
     };
 
-    SearchCycle(SearchPort& port, ProcessValues& values, DeviceRows& rows, View& view);
+    SearchCycle(JobPort<SearchJob>& port, ProcessValues& values, DeviceRows& rows, View& view);
     void setEvents(Events& events) { events_ = &events; }
 
     // Starts a search. When a countdown is already running, the new search sends its requests and
@@ -46,22 +51,21 @@ public:
     void search();
     void countdownEnded();
     bool countdownRunning() const { return countdownRunning_; }
-    void closeDiscoverySockets() { port_.close(); }
+    void closeDiscoverySockets() { port_.cancel(); }
     // The number the engine gave the latest search, once it has said; none before.
     std::optional<std::int16_t> searchSequence() const { return sequence_; }
 
 private:
-    void searchSent(std::uint64_t search, std::int16_t sequence,
-                    std::vector<SearchPort::HeldPort> held) override;
-    void rowsListed(SearchPort::TaggedRows rows) override;
+    void heard(std::uint64_t search, std::vector<SearchJob::Event> events);
+    void searchSent(const SearchJob::Started& started);
     void failAdapters(AdapterOutcome outcome);
 
-    SearchPort& port_;
+    JobPort<SearchJob>& port_;
     ProcessValues& values_;
     DeviceRows& rows_;
     View& view_;
     Events* events_ = nullptr;
-    std::uint64_t searches_ = 0; // searches started; rows are tagged with the one they answer
+    std::uint64_t searches_ = 0; // searches started; what comes back names the one it answers
     std::optional<std::int16_t> sequence_;
     bool countdownRunning_ = false;
 };

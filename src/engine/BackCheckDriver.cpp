@@ -5,6 +5,9 @@
 #include "upgrade/RolloutBackCheck.h"
 
 #include <algorithm>
+#include <asio/bind_cancellation_slot.hpp>
+#include <asio/cancellation_signal.hpp>
+#include <asio/co_spawn.hpp>
 #include <asio/redirect_error.hpp>
 #include <asio/use_awaitable.hpp>
 
@@ -15,7 +18,7 @@ struct BackCheckDriver::State {
 
     EndpointFactory& endpoints;
     Timer pause;
-    SearchDriver* search = nullptr; // the search running now
+    asio::cancellation_signal search; // ends the search running now
     bool cancelled = false;
 };
 
@@ -26,11 +29,11 @@ using State = BackCheckDriver::State;
 asio::awaitable<bool> roundsOn(std::shared_ptr<State> s, BackCheckDriver::Round round,
                                BackCheckDriver::Judge judge, std::chrono::milliseconds pause) {
     while (!s->cancelled) {
-        SearchDriver search(s->endpoints, {});
-        s->search = &search;
-        SearchDriver::Request request = round();
-        const auto summary = co_await search.once(std::move(request));
-        s->search = nullptr;
+        SearchDriver search(s->endpoints);
+        const SearchDriver::Observer none;
+        const auto summary =
+            co_await asio::co_spawn(s->endpoints.executor(), search.run(round(), none),
+                                    asio::bind_cancellation_slot(s->search.slot(), asio::use_awaitable));
         if (s->cancelled) {
             break;
         }
@@ -48,7 +51,7 @@ asio::awaitable<bool> roundsOn(std::shared_ptr<State> s, BackCheckDriver::Round 
 
 asio::awaitable<std::optional<BackCheckDriver::Outcome>>
 restartedOn(std::shared_ptr<State> s, AdapterTable adapters, MacAddress mac, bool restarts,
-            BackCheckDriver::Timing timing, std::optional<SearchDriver::Sweep> sweep) {
+            BackCheckDriver::Timing timing, std::optional<SearchJob::Sweep> sweep) {
     RolloutBackCheck check(restarts, timing.backTimeout);
     const auto since = Clock::now();
     const auto isDevice = [mac](const DeviceRow& r) {
@@ -56,10 +59,10 @@ restartedOn(std::shared_ptr<State> s, AdapterTable adapters, MacAddress mac, boo
     };
     std::optional<BackCheckDriver::Outcome> outcome;
     const auto round = [&] {
-        return SearchDriver::Request{adapters, timing.searchWait, isDevice, DiscoverySearch::Keying::Sender,
-                                     sweep};
+        return SearchJob::Request{adapters, timing.searchWait, isDevice, DiscoverySearch::Keying::Sender,
+                                  sweep};
     };
-    const auto judge = [&](const SearchDriver::Summary& summary) {
+    const auto judge = [&](const SearchJob::Outcome& summary) {
         const auto back = std::find_if(summary.rows.begin(), summary.rows.end(), isDevice);
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
         // A search that could not be sent (port 4001 held meanwhile) says nothing about the device.
@@ -92,15 +95,13 @@ asio::awaitable<bool> BackCheckDriver::run(Round round, Judge judge, std::chrono
 
 asio::awaitable<std::optional<BackCheckDriver::Outcome>>
 BackCheckDriver::run(AdapterTable adapters, MacAddress mac, bool restarts, Timing timing,
-                     std::optional<SearchDriver::Sweep> sweep) {
+                     std::optional<SearchJob::Sweep> sweep) {
     return restartedOn(state_, std::move(adapters), mac, restarts, timing, std::move(sweep));
 }
 
 void BackCheckDriver::cancel() {
     state_->cancelled = true;
-    if (state_->search != nullptr) {
-        state_->search->close();
-    }
+    state_->search.emit(asio::cancellation_type::terminal);
     state_->pause.cancel();
 }
 

@@ -27,9 +27,9 @@ inline constexpr std::chrono::milliseconds kBackSearchWait{1000};
 class BackCheckDriver {
 public:
     // The next search: made anew for each, as what is still awaited may change.
-    using Round = std::function<SearchDriver::Request()>;
+    using Round = std::function<SearchJob::Request()>;
     // What "back" means: fed each search's summary; true once it has decided.
-    using Judge = std::function<bool(const SearchDriver::Summary&)>;
+    using Judge = std::function<bool(const SearchJob::Outcome&)>;
 
     struct Timing {
         std::chrono::milliseconds backTimeout{0};
@@ -56,7 +56,7 @@ public:
     // could not be sent (port 4001 held meanwhile) says nothing about the device. None when cancelled.
     asio::awaitable<std::optional<Outcome>> run(AdapterTable adapters, MacAddress mac, bool restarts,
                                                 Timing timing,
-                                                std::optional<SearchDriver::Sweep> sweep = std::nullopt);
+                                                std::optional<SearchJob::Sweep> sweep = std::nullopt);
     // Ends the search and the pause at once; run() returns false or none.
     void cancel();
 

@@ -2,6 +2,7 @@
 #include "engine/SearchDriver.h"
 
 #include "common/RecordHeader.h"
+#include "engine/JobCancelled.h"
 
 #include <algorithm>
 #include <array>
@@ -26,45 +27,52 @@ constexpr std::uint64_t kSkipsPerBatch = 1024;
 
 } // namespace
 
-struct SearchDriver::State final : DiscoverySearch::Listener {
-    State(EndpointFactory& e, RowSink s) : endpoints(e), sink(std::move(s)), search(*this) {}
+struct SearchDriver::State {
+    // The run going on: its locals that the readers touch.
+    struct Current {
+        const Observer& observer;
+        SearchJob::StopWhen stopWhen;
+        std::vector<DeviceRow>& rows;
+        Timer& wait;
+        bool cutShort = false; // stopWhen held: a sweep sends no more
+    };
 
-    void rowListed(const DeviceRow& row) override {
-        if (collected != nullptr) {
-            collected->push_back(row);
+    explicit State(EndpointFactory& e) : endpoints(e) {}
+
+    void listed(const DeviceRow& row) {
+        if (current == nullptr) {
+            return; // between two of the window's searches
         }
-        if (sink) {
-            sink(row);
+        Current& c = *current;
+        c.rows.push_back(row);
+        if (c.observer) {
+            c.observer(row);
         }
-        if (stopWhen && wait != nullptr && stopWhen(row)) {
-            cutShort = true;
-            wait->cancel();
+        if (c.stopWhen && c.stopWhen(row)) {
+            c.cutShort = true;
+            c.wait.cancel();
         }
     }
 
-    Started start(const std::shared_ptr<State>& self, const AdapterTable& adapters, bool broadcast = true,
-                  std::optional<DiscoverySearch::Keying> keying = std::nullopt);
+    SearchJob::Started start(const std::shared_ptr<State>& self, const AdapterTable& adapters, bool broadcast,
+                             DiscoverySearch::Keying keying);
     void close() {
-        cutShort = true;
         for (const auto& endpoint : sockets) {
             if (endpoint) {
                 endpoint->close();
             }
         }
-        if (wait != nullptr) {
-            wait->cancel();
+        if (current != nullptr) {
+            current->cutShort = true;
+            current->wait.cancel();
         }
     }
 
     EndpointFactory& endpoints;
-    RowSink sink;
     DiscoverySearch search;
     std::vector<std::shared_ptr<Endpoint>> sockets; // i belongs to adapter i; shared with its reader
-    // While once() waits:
-    std::vector<DeviceRow>* collected = nullptr;
-    StopWhen stopWhen;
-    Timer* wait = nullptr;
-    bool cutShort = false; // stopWhen held: a sweep sends no more
+    Current* current = nullptr;
+    std::uint64_t runs = 0; // run()s begun: a cancelled window search closes the sockets unless another began
 };
 
 namespace {
@@ -79,7 +87,10 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
         if (!got) {
             continue; // closed: the loop ends
         }
-        s->search.onDatagram(got->bytes, got->from.ip, endpoint->localAddress());
+        if (const auto heard = s->search.onDatagram(got->bytes, got->from.ip, endpoint->localAddress());
+            heard.row) {
+            s->listed(*heard.row);
+        }
         if (++batch == kReadBatch) {
             batch = 0;
             co_await asio::post(co_await asio::this_coro::executor, asio::use_awaitable);
@@ -89,9 +100,9 @@ asio::awaitable<void> reader(std::shared_ptr<State> s, std::shared_ptr<Endpoint>
 
 } // namespace
 
-SearchDriver::Started State::start(const std::shared_ptr<State>& self, const AdapterTable& adapters,
-                                   bool broadcast, std::optional<DiscoverySearch::Keying> keying) {
-    Started started;
+SearchJob::Started State::start(const std::shared_ptr<State>& self, const AdapterTable& adapters,
+                                bool broadcast, DiscoverySearch::Keying keying) {
+    SearchJob::Started started;
     started.sequence = endpoints.recordNumbers().next();
     search.begin(started.sequence, keying);
     // Endpoint 0 stays as it is while open; the others are made anew.
@@ -108,7 +119,8 @@ SearchDriver::Started State::start(const std::shared_ptr<State>& self, const Ada
             auto bound = endpoints.bindToAdapter(adapters[i], kWorkstationPort);
             if (!bound) {
                 endpoint.reset();
-                started.unbindable.push_back({adapters[i], bound.error()});
+                started.unbindable.push_back(bound.error());
+                started.unbindable.back().adapter = adapters[i];
                 continue;
             }
             endpoint = std::move(*bound);
@@ -127,18 +139,18 @@ namespace {
 // The sweep's requests, paced, each from the endpoint of the adapter its route leaves by. Nothing
 // is kept per address: the replies are told apart by the search's sequence as the broadcast's are.
 // `routedTo[i]`: some address's route left by adapter i, whether or not it could send there.
-asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const AdapterTable& adapters,
-                                             SearchDriver::Sweep& sweep, SweepPacer& pacer, Timer& timer,
-                                             std::vector<bool>& routedTo) {
-    SearchDriver::Swept swept;
+asio::awaitable<SearchJob::Swept> sweepOn(std::shared_ptr<State> s, const AdapterTable& adapters,
+                                          SearchJob::Sweep& sweep, SweepPacer& pacer, Timer& timer,
+                                          std::vector<bool>& routedTo) {
+    SearchJob::Swept swept;
     std::vector<DiscoveryRequest> requests = s->search.requestsFor(adapters);
     sweep.targets.rewind();
-    while (!s->cutShort && sweep.targets.left() > 0) {
+    while (!s->current->cutShort && sweep.targets.left() > 0) {
         timer.expires_at(std::max(pacer.nextSend(), Clock::now() + kSweepBatchGap));
         std::error_code ignored;
         co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
-        if (s->cutShort) {
-            break; // stopWhen held, or close()
+        if (s->current->cutShort || co_await jobCancelled()) {
+            break; // stopWhen held, or the search's owner has gone
         }
         // An address without a usable route costs no slot of the pace.
         std::uint64_t skips = 0;
@@ -181,66 +193,73 @@ asio::awaitable<SearchDriver::Swept> sweepOn(std::shared_ptr<State> s, const Ada
     co_return swept;
 }
 
-asio::awaitable<SearchDriver::Summary> onceOn(std::shared_ptr<State> s, SearchDriver::Request request) {
+asio::awaitable<SearchJob::Outcome> runOn(std::shared_ptr<State> s, SearchJob::Request request,
+                                          const SearchDriver::Observer& observer) {
     const AdapterTable& adapters = request.adapters;
-    const std::chrono::milliseconds wait = request.wait;
-    std::optional<SearchDriver::Sweep>& sweep = request.sweep;
-    SearchDriver::Summary summary;
+    std::optional<SearchJob::Sweep>& sweep = request.sweep;
+    SearchJob::Outcome outcome;
+    if (co_await jobCancelled()) {
+        co_return outcome; // its owner went before it began: nothing is sent
+    }
     const auto begun = Clock::now();
-    Timer timer(s->endpoints.executor(), wait);
-    s->collected = &summary.rows;
-    s->stopWhen = std::move(request.stopWhen);
-    s->wait = &timer;
-    s->cutShort = false;
+    const auto wait = request.wait.value_or(std::chrono::milliseconds::zero());
+    Timer timer(s->endpoints.executor(), request.wait ? begun + wait : Clock::time_point::max());
+    State::Current current{observer, std::move(request.stopWhen), outcome.rows, timer};
+    s->current = &current;
+    const std::uint64_t run = ++s->runs;
     // The readers list nothing before this waits.
-    summary.started = s->start(s, adapters, !sweep || sweep->broadcast, request.keying);
-    std::error_code ignored;
+    outcome.started = s->start(s, adapters, !sweep || sweep->broadcast, request.keying);
+    if (observer) {
+        observer(outcome.started);
+    }
     if (sweep) {
         SweepPacer pacer(sweep->rate, wait, begun);
         std::vector<bool> routedTo(adapters.size(), false);
-        summary.swept = co_await sweepOn(s, adapters, *sweep, pacer, timer, routedTo);
+        outcome.swept = co_await sweepOn(s, adapters, *sweep, pacer, timer, routedTo);
         if (!sweep->broadcast) {
             // Only the adapters the sweep sent by, or would have, are this search's: another
             // program on port 4001 elsewhere takes nothing from it.
-            std::erase_if(summary.started.unbindable, [&](const SearchDriver::BindFailure& f) {
+            std::erase_if(outcome.started.unbindable, [&](const SocketError& f) {
                 const auto at = std::find(adapters.begin(), adapters.end(), f.adapter);
                 return at == adapters.end() || !routedTo[static_cast<std::size_t>(at - adapters.begin())];
             });
         }
         // The wait counts from the last request, and from the broadcast if there was one.
-        const auto end = std::max(summary.swept.sent > 0 ? pacer.quietAt() : begun,
-                                  sweep->broadcast ? begun + wait : begun);
-        timer.expires_at(s->cutShort ? Clock::now() : end);
+        timer.expires_at(std::max(outcome.swept.sent > 0 ? pacer.quietAt() : begun,
+                                  sweep->broadcast ? begun + wait : begun));
     }
-    co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
-    s->wait = nullptr;
-    s->stopWhen = nullptr;
-    s->collected = nullptr;
-    s->close();
-    summary.replyCount = s->search.replyCount();
-    co_return summary;
+    // A wait cancelled before it began would not end (and an operation begun then would throw).
+    if (!current.cutShort && !co_await jobCancelled()) {
+        std::error_code ignored;
+        co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
+    }
+    if (s->current == &current) {
+        s->current = nullptr;
+        outcome.replyCount = s->search.replyCount();
+    }
+    if (request.wait) {
+        s->close();
+    } else {
+        // The window's search, cancelled: its next search, begun at once, keeps endpoint 0.
+        asio::post(s->endpoints.executor(), [s, run] {
+            if (s->runs == run) {
+                s->close();
+            }
+        });
+    }
+    co_return outcome;
 }
 
 } // namespace
 
-SearchDriver::SearchDriver(EndpointFactory& endpoints, RowSink sink)
-    : state_(std::make_shared<State>(endpoints, std::move(sink))) {}
+SearchDriver::SearchDriver(EndpointFactory& endpoints) : state_(std::make_shared<State>(endpoints)) {}
 
 SearchDriver::~SearchDriver() {
-    state_->sink = nullptr;
-    close();
-}
-
-SearchDriver::Started SearchDriver::start(const AdapterTable& adapters) {
-    return state_->start(state_, adapters, true, DiscoverySearch::Keying::Sender);
-}
-
-void SearchDriver::close() {
     state_->close();
 }
 
-asio::awaitable<SearchDriver::Summary> SearchDriver::once(Request request) {
-    return onceOn(state_, std::move(request));
+asio::awaitable<SearchJob::Outcome> SearchDriver::run(SearchJob::Request request, const Observer& observer) {
+    return runOn(state_, std::move(request), observer);
 }
 
 } // namespace fw::engine

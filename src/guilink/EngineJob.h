@@ -26,18 +26,14 @@ namespace fw {
 // and the destructor emit there (terminal: the driver closes its sockets and sends nothing more).
 // Events are batched: the engine's thread adds to the batch and queues one call only for a new
 // batch, so a burst of replies or blocks is a few short turns of the GUI's loop. Made, used and
-// destroyed on the GUI thread; the driver is destroyed on the engine's.
+// destroyed on the GUI thread (not copied); the driver is destroyed on the engine's. After a
+// cancel, what the run told before it stopped still reaches the window (a search's last rows).
 template <class Driver> class EngineJob final : public JobPort<typename Driver::Job> {
     using Port = JobPort<typename Driver::Job>;
-    using typename Port::Command;
-    using typename Port::Event;
-    using typename Port::Outcome;
-    using typename Port::Request;
-
     struct Run {
         asio::cancellation_signal cancel; // the engine's thread only
         std::mutex mutex;
-        std::vector<Event> batch;
+        std::vector<typename Port::Event> batch;
         typename Driver::Observer observer;
     };
 
@@ -50,15 +46,14 @@ public:
         cancel();
         engine_.engine.post([driver = std::move(driver_)] {});
     }
-    EngineJob(const EngineJob&) = delete;
-    EngineJob& operator=(const EngineJob&) = delete;
 
-    void start(Request request, typename Port::Handlers handlers) override {
-        cancel();
+    // The earlier run is cancelled in the engine's turn that starts this one (a search keeps a socket).
+    void start(typename Port::Request request, typename Port::Handlers handlers) override {
+        auto previous = std::move(run_);
         handlers_ = std::move(handlers);
-        post_.emplace(queue_);
+        post_.emplace(queue_); // drops what the earlier run still had on its way
         run_ = std::make_shared<Run>();
-        run_->observer = [run = std::weak_ptr<Run>(run_), back = post_->sender(), this](const Event& event) {
+        run_->observer = [run = std::weak_ptr<Run>(run_), back = post_->sender(), this](const auto& event) {
             const auto r = run.lock();
             const std::lock_guard lock(r->mutex);
             r->batch.push_back(event);
@@ -66,32 +61,33 @@ public:
                 back([this, r] { takeBatch(*r); });
             }
         };
-        engine_.engine.post([driver = driver_, run = run_, request = std::move(request),
-                             back = post_->sender(), executor = engine_.endpoints.executor(),
-                             this]() mutable {
-            asio::co_spawn(
-                executor, driver->run(std::move(request), run->observer),
-                asio::bind_cancellation_slot(run->cancel.slot(),
-                                             [driver, run, back, this](std::exception_ptr, Outcome outcome) {
-                                                 back([this, run, outcome = std::move(outcome)]() mutable {
-                                                     takeBatch(*run);
-                                                     if (handlers_.ended) {
-                                                         handlers_.ended(std::move(outcome));
-                                                     }
-                                                 });
-                                             }));
+        engine_.engine.post([driver = driver_, run = run_, previous = std::move(previous),
+                             request = std::move(request), back = post_->sender(),
+                             executor = engine_.endpoints.executor(), this]() mutable {
+            if (previous) {
+                previous->cancel.emit(asio::cancellation_type::terminal);
+            }
+            const auto ended = [driver, run, back, this](std::exception_ptr, typename Port::Outcome outcome) {
+                back([this, run, outcome = std::move(outcome)]() mutable {
+                    takeBatch(*run);
+                    if (run == run_ && handlers_.ended) { // not cancelled
+                        handlers_.ended(std::move(outcome));
+                    }
+                });
+            };
+            asio::co_spawn(executor, driver->run(std::move(request), run->observer),
+                           asio::bind_cancellation_slot(run->cancel.slot(), ended));
         });
     }
 
     void cancel() override {
-        post_.reset(); // nothing more of this run reaches the window
         if (run_) {
             engine_.engine.post(
                 [run = std::move(run_)] { run->cancel.emit(asio::cancellation_type::terminal); });
         }
     }
 
-    void command(Command command) override {
+    void command(typename Port::Command command) override {
         if constexpr (requires(Driver & d) { d.command(command); }) {
             if (run_) {
                 engine_.engine.post(
@@ -102,11 +98,9 @@ public:
 
 private:
     void takeBatch(Run& run) {
-        std::vector<Event> taken;
-        {
-            const std::lock_guard lock(run.mutex);
-            taken.swap(run.batch);
-        }
+        std::unique_lock lock(run.mutex);
+        std::vector<typename Port::Event> taken = std::exchange(run.batch, {});
+        lock.unlock();
         if (!taken.empty() && handlers_.events) {
             handlers_.events(std::move(taken));
         }

@@ -31,26 +31,6 @@ class UiPost {
     };
 
 public:
-    class Sender {
-    public:
-        // Queues fn to run on the GUI thread. Callable from any thread.
-        template <typename F> void operator()(F&& fn) const {
-            const std::lock_guard lock(target_->mutex); // the object cannot go while this posts
-            if (target_->queue != nullptr) {
-                target_->queue->post([target = target_, fn = std::forward<F>(fn)]() mutable {
-                    if (target->live) {
-                        fn();
-                    }
-                });
-            }
-        }
-
-    private:
-        friend class UiPost;
-        explicit Sender(std::shared_ptr<Target> target) : target_(std::move(target)) {}
-        std::shared_ptr<Target> target_;
-    };
-
     explicit UiPost(UiQueue& queue) : target_(std::make_shared<Target>()) { target_->queue = &queue; }
     ~UiPost() {
         const std::lock_guard lock(target_->mutex);
@@ -60,7 +40,19 @@ public:
     UiPost(const UiPost&) = delete;
     UiPost& operator=(const UiPost&) = delete;
 
-    Sender sender() const { return Sender(target_); }
+    // Queues fn to run on the GUI thread. Callable from any thread.
+    auto sender() const {
+        return [target = target_](auto&& fn) {
+            const std::lock_guard lock(target->mutex); // the object cannot go while this posts
+            if (target->queue != nullptr) {
+                target->queue->post([target, fn = std::forward<decltype(fn)>(fn)]() mutable {
+                    if (target->live) {
+                        fn();
+                    }
+                });
+            }
+        };
+    }
 
 private:
     std::shared_ptr<Target> target_;

@@ -24,7 +24,7 @@ private:
 class GuiPost {
 public:
     explicit GuiPost(QObject* receiver) : queue_(receiver), post_(queue_) {}
-    UiPost::Sender sender() const { return post_.sender(); }
+    auto sender() const { return post_.sender(); }
 
 private:
     QtUiQueue queue_;

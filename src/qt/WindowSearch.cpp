@@ -8,7 +8,7 @@ namespace fw {
 
 WindowSearch::WindowSearch(Platform& platform, EngineLink engine, ProcessValues& values,
                            DeviceListModel& model, QWidget* dialogParent, QObject* parent)
-    : QObject(parent), platform_(platform), dialogParent_(dialogParent), port_(engine, platform.host, queue_),
+    : QObject(parent), platform_(platform), dialogParent_(dialogParent), port_(engine, queue_),
       cycle_(port_, values, model, *this) {}
 
 WindowSearch::~WindowSearch() {

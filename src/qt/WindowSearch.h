@@ -3,8 +3,9 @@
 
 #include "common/ProcessValues.h"
 #include "discovery/SearchCycle.h"
+#include "engine/SearchDriver.h"
+#include "guilink/EngineJob.h"
 #include "guilink/EngineLink.h"
-#include "guilink/EngineSearch.h"
 #include "qt/GuiPost.h"
 #include "qt/Platform.h"
 
@@ -38,12 +39,13 @@ public:
 private:
     void startCountdown() override;
     void showMessage(const Message& message) override;
+    AdapterListing readAdapters() override { return platform_.host.readAdapters(); }
 
     Platform& platform_;
     QPointer<QWidget> dialogParent_;
     QPointer<SearchingDialog> dialog_;
     QtUiQueue queue_{this};
-    EngineSearch port_;
+    EngineJob<engine::SearchDriver> port_;
     SearchCycle cycle_;
 };
 

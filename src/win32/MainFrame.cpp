@@ -47,7 +47,7 @@ MainFrame::MainFrame(const Win32Context& context)
     buildMenus();
     buildClientArea();
 
-    port_ = std::make_unique<EngineSearch>(context_.engine, context_.host, context_.queue);
+    port_ = std::make_unique<EngineJob<engine::SearchDriver>>(context_.engine, context_.queue);
     SearchCycle::View& searchView = *this;
     search_ = std::make_unique<SearchCycle>(*port_, values_, *list_, searchView);
     MainWindowLogic::View& view = *this;

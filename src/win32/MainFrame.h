@@ -4,7 +4,8 @@
 #include "app/MainWindowLogic.h"
 #include "common/ProcessValues.h"
 #include "discovery/SearchCycle.h"
-#include "guilink/EngineSearch.h"
+#include "engine/SearchDriver.h"
+#include "guilink/EngineJob.h"
 #include "setip/SetIpExchange.h"
 #include "upgrade/UploadCarryOver.h"
 #include "win32/DeviceListControl.h"
@@ -67,6 +68,7 @@ private:
     // SearchCycle::View
     void startCountdown() override;
     void showMessage(const Message& message) override;
+    AdapterListing readAdapters() override { return context_.host.readAdapters(); }
 
     Win32Context context_;
     std::unique_ptr<WindowMetrics> metrics_;
@@ -85,7 +87,7 @@ private:
     ProcessValues values_;
     SetIpExchange exchange_;    // the Set IP record and mode, for the whole run
     UploadCarryOver carryOver_; // the upload's last percent, for the whole run
-    std::unique_ptr<EngineSearch> port_;
+    std::unique_ptr<EngineJob<engine::SearchDriver>> port_;
     std::unique_ptr<SearchCycle> search_;
     std::unique_ptr<MainWindowLogic> logic_;
     std::unique_ptr<SearchingWindow> searching_;

@@ -5,7 +5,6 @@
 
 #include "common/JobPort.h"
 #include "discovery/DeviceRows.h"
-#include "discovery/DiscoverySearch.h"
 
 #include <vector>
 
@@ -25,11 +24,6 @@ template <class Job> struct FakeJob final : JobPort<Job> {
     typename JobPort<Job>::Handlers handlers;
     std::vector<typename Job::Command> commands;
     int cancels = 0;
-};
-
-struct RecordingRows final : DiscoverySearch::Listener {
-    void rowListed(const DeviceRow& row) override { rows.push_back(row); }
-    std::vector<DeviceRow> rows;
 };
 
 // The device list as a plain vector.

@@ -22,12 +22,15 @@ Ipv4 ip(const char* text) {
 class DiscoverySearchTest : public ::testing::Test {
 protected:
     Verdict reply(ReplyFields fields, const char* from, const Ipv4& on) {
-        return search.onDatagram(replyBytes(fields), ip(from), on);
+        auto heard = search.onDatagram(replyBytes(fields), ip(from), on);
+        if (heard.row) {
+            rows.push_back(*heard.row);
+        }
+        return heard.verdict;
     }
 
-    test::RecordingRows listed;
-    std::vector<DeviceRow>& rows = listed.rows;
-    DiscoverySearch search{listed};
+    std::vector<DeviceRow> rows;
+    DiscoverySearch search;
     const Ipv4 eth0 = ip("10.77.1.1");
     const Ipv4 eth1 = ip("10.77.2.1");
 };

@@ -118,9 +118,10 @@ TEST(Engine, AnUnbindableAdapterIsNamedAndTheOthersSearch) {
                                 {Ipv4{{10, 2, 0, 1}}, {}, {}, {}, "eth1", 2}};
     endpoints.refuse[{"eth1", kWorkstationPort}] =
         SocketError::from(std::make_error_code(std::errc::address_in_use));
-    engine::SearchDriver search(endpoints, {});
-    std::optional<engine::SearchDriver::Summary> summary;
-    asio::co_spawn(context, search.once({adapters, 100ms, {}, DiscoverySearch::Keying::Sender, {}}),
+    engine::SearchDriver search(endpoints);
+    const engine::SearchDriver::Observer none;
+    std::optional<SearchJob::Outcome> summary;
+    asio::co_spawn(context, search.run({adapters, 100ms, {}, DiscoverySearch::Keying::Sender, {}}, none),
                    [&](std::exception_ptr, auto s) { summary = s; });
     context.run_for(20ms);
     endpoints.deliver({adapters[0].ip.value(), kWorkstationPort}, {Ipv4{{10, 1, 0, 9}}, kDevicePort},
@@ -129,7 +130,7 @@ TEST(Engine, AnUnbindableAdapterIsNamedAndTheOthersSearch) {
     ASSERT_TRUE(summary);
     ASSERT_EQ(summary->started.unbindable.size(), 1U);
     EXPECT_EQ(summary->started.unbindable[0].adapter.interfaceName, "eth1");
-    EXPECT_EQ(summary->started.unbindable[0].error.kind, Kind::PortInUse);
+    EXPECT_EQ(summary->started.unbindable[0].kind, Kind::PortInUse);
     EXPECT_EQ(summary->started.requestsSent, 1);
     ASSERT_EQ(summary->rows.size(), 1U);
     EXPECT_EQ(summary->rows[0].adapterIp, adapters[0].ip);
@@ -150,15 +151,16 @@ TEST(Engine, ARoutedSearchNamesOnlyTheHeldPortsItsRoutesUse) {
             SocketError::from(std::make_error_code(std::errc::address_in_use));
         endpoints.routes = {{0x0A0900, adapters[0].ip.value()}, {0x0A0800, adapters[1].ip.value()}};
         const std::vector<Target> targets{{{target, target}, 0, {}}};
-        engine::SearchDriver search(endpoints, {});
-        std::optional<engine::SearchDriver::Summary> summary;
+        engine::SearchDriver search(endpoints);
+        const engine::SearchDriver::Observer none;
+        std::optional<SearchJob::Outcome> summary;
         asio::co_spawn(context,
-                       search.once({adapters,
-                                    10ms,
-                                    {},
-                                    DiscoverySearch::Keying::Sender,
-                                    engine::SearchDriver::Sweep{
-                                        TargetSet::make(targets, adapters, false).value(), 1000}}),
+                       search.run({adapters,
+                                   10ms,
+                                   {},
+                                   DiscoverySearch::Keying::Sender,
+                                   SearchJob::Sweep{TargetSet::make(targets, adapters, false).value(), 1000}},
+                                  none),
                        [&](std::exception_ptr, auto s) { summary = s; });
         context.run();
         ASSERT_TRUE(summary);
@@ -184,17 +186,19 @@ TEST(Engine, ASweepSendsEachTargetFromItsRoutesAdapterPaced) {
                                       {{Ipv4{{10, 8, 0, 5}}, Ipv4{{10, 8, 0, 5}}}, 0, {}},
                                       {{Ipv4{{10, 7, 0, 1}}, Ipv4{{10, 7, 0, 1}}}, 0, {}},
                                       {{Ipv4{{10, 6, 0, 1}}, Ipv4{{10, 6, 0, 1}}}, 0, {}}};
-    engine::SearchDriver search(endpoints, {});
-    std::optional<engine::SearchDriver::Summary> summary;
+    engine::SearchDriver search(endpoints);
+    const engine::SearchDriver::Observer none;
+    std::optional<SearchJob::Outcome> summary;
     const auto start = Clock::now();
-    asio::co_spawn(context,
-                   search.once({adapters,
-                                50ms,
-                                {},
-                                DiscoverySearch::Keying::Sender,
-                                engine::SearchDriver::Sweep{TargetSet::make(targets, adapters, false).value(),
-                                                            1000, true}}),
-                   [&](std::exception_ptr, auto s) { summary = s; });
+    asio::co_spawn(
+        context,
+        search.run({adapters,
+                    50ms,
+                    {},
+                    DiscoverySearch::Keying::Sender,
+                    SearchJob::Sweep{TargetSet::make(targets, adapters, false).value(), 1000, true}},
+                   none),
+        [&](std::exception_ptr, auto s) { summary = s; });
     context.run_for(30ms);
     endpoints.deliver({adapters[1].ip.value(), kWorkstationPort}, {Ipv4{{10, 9, 0, 7}}, kDevicePort},
                       replyBytes({}));

@@ -43,17 +43,6 @@ TEST(MenuTable, AccessKeysComeFromTheDesignAndDifferWithinAMenu) {
     }
 }
 
-struct FakePort final : SearchPort {
-    void listen(Listener& l) override { listener = &l; }
-    AdapterListing readAdapters() override { return host.readAdapters(); }
-    void start(std::uint64_t search, AdapterTable) override { started.push_back(search); }
-    void close() override { ++closes; }
-    test::FakeHost host;
-    Listener* listener = nullptr;
-    std::vector<std::uint64_t> started;
-    int closes = 0;
-};
-
 // Records what the logic asks of its views, one line a call.
 struct View final : MainWindowLogic::View, SearchCycle::View {
     void render(const CommandEnabling& e) override { enabling = e; }
@@ -88,6 +77,8 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     void closeWindow() override { log.push_back("close"); }
     void startCountdown() override { log.push_back("countdown"); }
     void showMessage(const Message& m) override { log.push_back("message " + m.text); }
+    AdapterListing readAdapters() override { return host.readAdapters(); }
+    test::FakeHost host;
     int picked = -1;
     std::vector<std::string> log;
     CommandEnabling enabling;
@@ -99,7 +90,7 @@ struct MainWindowLogicTest : ::testing::Test {
         search.setEvents(logic);
         logic.load();
     }
-    FakePort port;
+    test::FakeJob<SearchJob> port;
     test::ListRows rows;
     View view;
     ProcessValues values;
@@ -115,21 +106,22 @@ TEST_F(MainWindowLogicTest, RunsASessionOverAnyToolkit) {
         return DeviceRow{
             "d", *Ipv4::parse(ip), "e", 1, false, {}, DeviceKind::AccessPoint, *Ipv4::parse("10.0.0.1")};
     };
-    port.listener->rowsListed({{0, row("10.0.0.9")}, {1, row("10.0.0.20")}, {1, row("10.0.0.21")}});
-    ASSERT_EQ(rows.count(), 2) << "the row of a search before the list was emptied is dropped";
+    port.handlers.events({row("10.0.0.20"), row("10.0.0.21")});
+    ASSERT_EQ(rows.count(), 2);
     EXPECT_EQ(values.selectedDeviceIp, Ipv4::parse("10.0.0.21")) << "the row listed last is the selected one";
     view.picked = 0;
     logic.run(MenuCommand::Connect);
     logic.run(MenuCommand::SetIp);
-    EXPECT_EQ(port.closes, 1) << "Set IP needs port 4001";
-    port.listener->searchSent(1, 7, {{"eth0", Ipv4::parse("10.0.0.1")}});
+    EXPECT_EQ(port.cancels, 1) << "Set IP needs port 4001";
+    SocketError held{SocketError::Kind::PortInUse, {}, {Ipv4::parse("10.0.0.1"), {}, {}, {}, "eth0"}};
+    port.handlers.events({SearchJob::Started{7, {held}, 1}});
     EXPECT_EQ(search.searchSequence(), 7);
     EXPECT_FALSE(logic.closeRequested()) << "Cancel keeps the window";
 
-    port.host.useAdapters({});
+    view.host.useAdapters({});
     logic.run(MenuCommand::Search);
     EXPECT_TRUE(logic.closeRequested()) << "the program is ending: no second question";
-    EXPECT_EQ(port.started, std::vector<std::uint64_t>{1});
+    EXPECT_EQ(port.requests.size(), 1u);
     EXPECT_EQ(view.log,
               (std::vector<std::string>{
                   "timer 500", "countdown", "flush 10.0.0.20", "open http://10.0.0.20",
@@ -148,9 +140,10 @@ TEST_F(MainWindowLogicTest, KeysWorkTheRowsLikeTheMouse) {
         return DeviceRow{
             "d", *Ipv4::parse(ip), "e", 1, false, {}, DeviceKind::AccessPoint, *Ipv4::parse(adapter)};
     };
-    port.listener->rowsListed({{1, row("10.0.0.20", "10.0.0.1")}, {1, row("10.0.1.21", "10.0.1.1")}});
+    port.handlers.events({row("10.0.0.20", "10.0.0.1"), row("10.0.1.21", "10.0.1.1")});
     ASSERT_EQ(rows.count(), 2);
     view.log.clear();
+    const auto earlier = port.handlers;
 
     struct Step {
         int picked;
@@ -182,7 +175,9 @@ TEST_F(MainWindowLogicTest, KeysWorkTheRowsLikeTheMouse) {
                 << "Enter picks the row as a double-click";
         }
     }
-    EXPECT_EQ(port.started.size(), 2u) << "F5 searched";
+    EXPECT_EQ(port.requests.size(), 2u) << "F5 searched";
+    earlier.events({row("10.0.0.9", "10.0.0.1")});
+    EXPECT_EQ(rows.count(), 0) << "the row of a search before the list was emptied is dropped";
 }
 
 // A row command hands over the picked row's device, kind, MAC and adapter, never the row listed last;
@@ -198,9 +193,8 @@ TEST_F(MainWindowLogicTest, RowCommandsHandThePickedRowAndTheWindowShowsTheEnabl
         return DeviceRow{"d",   Ipv4{{10, 0, n, 20}},     "e",  1,
                          false, {0, 0x0A, 0x1B, 0, 0, n}, kind, Ipv4{{10, 0, n, 1}}};
     };
-    port.listener->rowsListed({{1, row(0, DeviceKind::AccessPoint)},
-                               {1, row(1, DeviceKind::Bridge)},
-                               {1, row(2, DeviceKind::AccessPoint)}});
+    port.handlers.events(
+        {row(0, DeviceKind::AccessPoint), row(1, DeviceKind::Bridge), row(2, DeviceKind::AccessPoint)});
     EXPECT_TRUE(on(Command::FileConnect) && on(Command::AdminUpgrade) && !on(Command::SearchButton));
     search.countdownEnded();
     EXPECT_TRUE(on(Command::SearchButton));

@@ -12,41 +12,33 @@
 namespace fw {
 namespace {
 
-struct TablePort final : SearchPort {
-    void listen(Listener& l) override { listener = &l; }
-    AdapterListing readAdapters() override { return host.readAdapters(); }
-    void start(std::uint64_t, AdapterTable t) override { table = std::move(t); }
-    void close() override {}
-    test::FakeHost host;
-    Listener* listener = nullptr;
-    AdapterTable table;
-};
-
 struct Messages final : SearchCycle::View {
     void startCountdown() override {}
     void showMessage(const Message& m) override { shown.push_back(m.text); }
+    AdapterListing readAdapters() override { return host.readAdapters(); }
+    test::FakeHost host;
     std::vector<std::string> shown;
 };
 
 // Hyper-V, VPN and container adapters easily come before the one the devices are on.
 TEST(SearchCycle, SearchesEveryAdapterAndSetIpFindsTheLast) {
-    TablePort port;
+    test::FakeJob<SearchJob> port;
+    Messages view;
     AdapterTable adapters;
     for (int i = 1; i <= 150; ++i) {
         const std::string ip = "10." + std::to_string(i) + ".0.1";
         adapters.push_back(test::adapterOn24(ip.c_str(), "0.0.0.0", {2, 0, 0, 0, 0, std::uint8_t(i)},
                                              "vEthernet" + std::to_string(i), i + 1));
     }
-    port.host.useAdapters(adapters);
+    view.host.useAdapters(adapters);
     test::ListRows rows;
-    Messages view;
     ProcessValues values;
     SearchCycle cycle(port, values, rows, view);
     cycle.search();
-    ASSERT_EQ(port.table.size(), 150u);
-    EXPECT_EQ(port.table.back().interfaceName, "vEthernet150");
+    ASSERT_EQ(port.requests.at(0).adapters.size(), 150u);
+    EXPECT_EQ(port.requests[0].adapters.back().interfaceName, "vEthernet150");
     const Ipv4 last = *adapters.back().ip;
-    port.listener->rowsListed({{1, DeviceRow{"AP", *Ipv4::parse("10.150.0.9"), "", 6, false, {}, {}, last}}});
+    port.handlers.events({DeviceRow{"AP", *Ipv4::parse("10.150.0.9"), "", 6, false, {}, {}, last}});
     ASSERT_EQ(rows.count(), 1);
     EXPECT_EQ(SetIpExchange{}.open(values.adapterTable, last, 0, {}), 149);
     EXPECT_TRUE(view.shown.empty());
