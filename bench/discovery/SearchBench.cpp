@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <variant>
 
 namespace fw {
 namespace {
@@ -38,14 +39,19 @@ int run(int deviceCount, int searches) {
     AdapterTable adapters = selectAdapters(SystemHost().readAdapters()).table;
     engine::Engine engine;
     Clock::time_point lastRow;
-    engine::SearchDriver search(engine.endpoints(), [&lastRow](const DeviceRow&) { lastRow = Clock::now(); });
+    engine::SearchDriver search(engine.endpoints());
+    const engine::SearchDriver::Observer noteRow = [&lastRow](const SearchJob::Event& e) {
+        if (std::holds_alternative<DeviceRow>(e)) {
+            lastRow = Clock::now();
+        }
+    };
 
     std::printf("%d simulated devices on one segment, %d searches\n", deviceCount, searches);
     bool allListed = true;
     for (int s = 1; s <= searches; ++s) {
         const Clock::time_point start = Clock::now();
         const auto summary =
-            engine.run(search.once({adapters, kSearchWait, {}, DiscoverySearch::Keying::Sender, {}}));
+            engine.run(search.run({adapters, kSearchWait, {}, DiscoverySearch::Keying::Sender, {}}, noteRow));
 
         double lastReply = 0;
         int replies = 0;
