@@ -40,15 +40,25 @@ namespace {
 
 // Records each row dialog opened, the values it found and the discovery sockets still open then.
 struct RecordingDialogs final : RowDialogs {
+    struct Values {
+        std::optional<Ipv4> selectedDeviceIp;
+        DeviceKind selectedDeviceKind = DeviceKind::Bridge;
+        MacAddress selectedDeviceMac{};
+        std::optional<Ipv4> localAdapterIp;
+    };
     struct Call {
         std::string dialog;
-        ProcessValues values;
+        Values values;
         std::size_t openDiscovery;
     };
     explicit RecordingDialogs(FakePlatform& f) : fakes(f) {}
-    void openSetIp(QWidget*, ProcessValues& v) override { calls.push_back({"Setips", v, fakes.openCount()}); }
-    void openUpgrade(QWidget*, const ProcessValues& v) override {
-        calls.push_back({"Download", v, fakes.openCount()});
+    int openSetIp(QWidget*, const SetIpDialog::Opening& o) override {
+        calls.push_back({"Setips", {o.device.ip, {}, o.device.mac, o.localAdapterIp}, fakes.openCount()});
+        return o.adapterIndex;
+    }
+    void openUpgrade(QWidget*, const UpgradeDialog::Opening& o) override {
+        calls.push_back(
+            {"Download", {o.device.ip, o.kind, o.device.mac, o.localAdapterIp}, fakes.openCount()});
     }
     FakePlatform& fakes;
     std::vector<Call> calls;
@@ -381,7 +391,7 @@ TEST(MainWindowRows, RowsListedWhileADialogIsOpenLeaveItsTargetUnchanged) {
             h.fakes.settle();
             EXPECT_EQ(h.window->deviceList().rowCount(), 2)
                 << "the late row came in while the dialog was open";
-            EXPECT_EQ(h.window->values().selectedDeviceIp, Ipv4::parse(late.second));
+            EXPECT_EQ(h.window->logic().selectedDeviceIp(), Ipv4::parse(late.second));
             const auto* deviceLine = dialog.findChild<QLabel*>("DeviceLine");
             ASSERT_NE(deviceLine, nullptr);
             EXPECT_EQ(deviceLine->text(),

@@ -20,6 +20,15 @@ struct Messages final : SearchCycle::View {
     std::vector<std::string> shown;
 };
 
+// Keeps the tables the cycle hands back.
+struct Tables final : SearchCycle::Events {
+    void searchStarted(SearchCycle::Adapters a) override { adapters = std::move(a); }
+    void rowsAdded(int) override {}
+    void searchFinished() override {}
+    void adapterFailure(AdapterOutcome) override {}
+    SearchCycle::Adapters adapters;
+};
+
 // Hyper-V, VPN and container adapters easily come before the one the devices are on.
 TEST(SearchCycle, SearchesEveryAdapterAndSetIpFindsTheLast) {
     test::FakeJob<SearchJob> port;
@@ -32,15 +41,15 @@ TEST(SearchCycle, SearchesEveryAdapterAndSetIpFindsTheLast) {
     }
     view.host.useAdapters(adapters);
     test::ListRows rows;
-    ProcessValues values;
-    SearchCycle cycle(port, values, rows, view);
+    Tables tables;
+    SearchCycle cycle(port, rows, view, tables);
     cycle.search();
     ASSERT_EQ(port.requests.at(0).adapters.size(), 150u);
     EXPECT_EQ(port.requests[0].adapters.back().interfaceName, "vEthernet150");
     const Ipv4 last = *adapters.back().ip;
     port.handlers.events({DeviceRow{"AP", *Ipv4::parse("10.150.0.9"), "", 6, false, {}, {}, last}});
     ASSERT_EQ(rows.count(), 1);
-    EXPECT_EQ(SetIpExchange{}.open(values.adapterTable, last, 0, {}), 149);
+    EXPECT_EQ(SetIpExchange{}.open(tables.adapters.searched, last, 0, {}), 149);
     EXPECT_TRUE(view.shown.empty());
 }
 
