@@ -40,25 +40,18 @@ namespace {
 
 // Records each row dialog opened, the values it found and the discovery sockets still open then.
 struct RecordingDialogs final : RowDialogs {
-    struct Values {
-        std::optional<Ipv4> selectedDeviceIp;
-        DeviceKind selectedDeviceKind = DeviceKind::Bridge;
-        MacAddress selectedDeviceMac{};
-        std::optional<Ipv4> localAdapterIp;
-    };
     struct Call {
         std::string dialog;
-        Values values;
+        UpgradeDialog::Opening values; // Set IP's as far as they share it
         std::size_t openDiscovery;
     };
     explicit RecordingDialogs(FakePlatform& f) : fakes(f) {}
     int openSetIp(QWidget*, const SetIpDialog::Opening& o) override {
-        calls.push_back({"Setips", {o.device.ip, {}, o.device.mac, o.localAdapterIp}, fakes.openCount()});
+        calls.push_back({"Setips", {o.device, {}, o.localAdapterIp}, fakes.openCount()});
         return o.adapterIndex;
     }
     void openUpgrade(QWidget*, const UpgradeDialog::Opening& o) override {
-        calls.push_back(
-            {"Download", {o.device.ip, o.kind, o.device.mac, o.localAdapterIp}, fakes.openCount()});
+        calls.push_back({"Download", o, fakes.openCount()});
     }
     FakePlatform& fakes;
     std::vector<Call> calls;
@@ -347,10 +340,10 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
         const auto& [dialog, values, openDiscovery] = h.dialogs.calls[0];
         EXPECT_EQ(dialog, command == "Msetip" ? "Setips" : "Download");
         if (command == "Msetip") {
-            EXPECT_EQ(values.selectedDeviceMac, picked.mac);
+            EXPECT_EQ(values.device.mac, picked.mac);
         } else {
-            EXPECT_EQ(values.selectedDeviceKind, fw::DeviceKind::AccessPoint);
-            EXPECT_EQ(values.selectedDeviceIp, picked.ip);
+            EXPECT_EQ(values.kind, fw::DeviceKind::AccessPoint);
+            EXPECT_EQ(values.device.ip, picked.ip);
         }
         EXPECT_EQ(values.localAdapterIp, picked.adapterIp) << command;
         EXPECT_EQ(openDiscovery, 0u) << "port 4001 must be free for the dialog";
