@@ -95,8 +95,8 @@ void runFor(int ms) {
 }
 
 struct NoRowDialogs final : RowDialogs {
-    void openSetIp(QWidget*, ProcessValues&) override {}
-    void openUpgrade(QWidget*, const ProcessValues&) override {}
+    int openSetIp(QWidget*, const SetIpDialog::Opening&) override { return 0; }
+    void openUpgrade(QWidget*, const UpgradeDialog::Opening&) override {}
 };
 
 class LabShell final : public Shell {
@@ -164,12 +164,10 @@ bool upload() {
     const QString path = lab.writeFile("image.bin", test::firmwareImage(kTftpMaxImageBytes, "AP Config", 7));
     lab.enterWorkstation();
     Rig rig;
-    ProcessValues values;
-    values.selectedDeviceIp = Ipv4::parse("10.77.1.10");
-    values.selectedDeviceKind = DeviceKind::AccessPoint;
-    values.localAdapterIp = Ipv4::parse("10.77.1.1");
+    const UpgradeDialog::Opening opening{
+        {"", *Ipv4::parse("10.77.1.10"), {}}, DeviceKind::AccessPoint, Ipv4::parse("10.77.1.1")};
     UploadCarryOver carry;
-    Download dialog(rig.platform, rig.link, values, carry);
+    Download dialog(rig.platform, rig.link, opening, carry);
     dialog.show();
     StallProbe probe;
     QEventLoop loop;

@@ -5,8 +5,9 @@
 
 namespace fw {
 
-MainWindowLogic::MainWindowLogic(View& view, SearchCycle& search, DeviceRows& rows, ProcessValues& values)
-    : view_(view), search_(search), rows_(rows), values_(values) {}
+MainWindowLogic::MainWindowLogic(View& view, DeviceRows& rows, JobPort<SearchJob>& searchPort,
+                                 SearchCycle::View& searchView)
+    : view_(view), rows_(rows), search_(searchPort, rows, searchView, *this) {}
 
 void MainWindowLogic::load() {
     rows_.clear();
@@ -72,6 +73,11 @@ void MainWindowLogic::searchButton() {
     search_.search();
 }
 
+void MainWindowLogic::searchStarted(SearchCycle::Adapters adapters) {
+    adapters_ = std::move(adapters);
+    apply(EnablingEvent::SearchStarts);
+}
+
 void MainWindowLogic::searchFinished() {
     if (searchButtonLocked_) {
         searchButtonLocked_ = false;
@@ -83,7 +89,6 @@ void MainWindowLogic::searchFinished() {
 void MainWindowLogic::rowsAdded(int lastRow) {
     const DeviceRow& listed = rows_.rowAt(lastRow);
     takeHandOffFrom(listed);
-    values_.selectedDeviceKind = listed.kind;
     apply(EnablingEvent::ReplyAddsRow);
 }
 
@@ -178,11 +183,11 @@ const DeviceRow* MainWindowLogic::pickedRow() const {
     return &rows_.rowAt(row);
 }
 
-// A row's address goes to the hand-off values together with the adapter its reply came in on, so
-// that Set IP and the upgrade talk through that adapter.
+// A row's address is kept together with the adapter its reply came in on, so that Set IP and the
+// upgrade talk through that adapter.
 void MainWindowLogic::takeHandOffFrom(const DeviceRow& row) {
-    values_.selectedDeviceIp = row.ip;
-    values_.localAdapterIp = row.adapterIp;
+    selectedIp_ = row.ip;
+    localAdapterIp_ = row.adapterIp;
 }
 
 // Flush the neighbour entry first so the browser's request resolves the device afresh (devices
@@ -225,10 +230,12 @@ void MainWindowLogic::setIp() {
     const DeviceRow picked = *row;
     // The Set IP socket needs local port 4001.
     search_.closeDiscoverySockets();
-    values_.selectedDeviceMac = picked.mac;
-    values_.localAdapterIp = picked.adapterIp;
-    values_.pickedDevice = {picked.name, picked.ip, picked.mac};
-    view_.openSetIp(values_);
+    localAdapterIp_ = picked.adapterIp;
+    setIpAdapterIndex_ = view_.openSetIp({{picked.name, picked.ip, picked.mac},
+                                          picked.adapterIp,
+                                          adapters_.searched,
+                                          adapters_.host,
+                                          setIpAdapterIndex_});
 }
 
 void MainWindowLogic::upgrade() {
@@ -238,16 +245,14 @@ void MainWindowLogic::upgrade() {
     }
     const DeviceRow picked = *row;
     takeHandOffFrom(picked);
-    values_.selectedDeviceKind = picked.kind;
-    values_.pickedDevice = {picked.name, picked.ip, picked.mac};
     search_.closeDiscoverySockets();
-    view_.openUpgrade(values_);
+    view_.openUpgrade({{picked.name, picked.ip, picked.mac}, picked.kind, picked.adapterIp});
 }
 
 // No device protocol goes with it: the neighbour entry of the selected device is forgotten.
 void MainWindowLogic::returnToNormalMode() {
-    if (values_.selectedDeviceIp) {
-        view_.flushNeighbour(*values_.selectedDeviceIp);
+    if (selectedIp_) {
+        view_.flushNeighbour(*selectedIp_);
     }
 }
 

@@ -4,11 +4,13 @@
 #include "app/CommandEnabling.h"
 #include "app/MenuTable.h"
 #include "common/Message.h"
-#include "common/ProcessValues.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/SearchCycle.h"
+#include "setip/SetIpDialog.h"
+#include "upgrade/UpgradeDialog.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace fw {
@@ -16,7 +18,9 @@ namespace fw {
 // The main window (start): the start-up order, the first search half a second after the window is
 // shown, the enabling of the commands, the row commands and what they hand to the row dialogs, the
 // popups, the hidden commands and the end of the program. Every close request asks for
-// confirmation; OK, and the fatal adapter failure of a search, end the program at once.
+// confirmation; OK, and the fatal adapter failure of a search, end the program at once. It owns the
+// window's search cycle and keeps what the row dialogs are opened with: the selected device, the
+// last search's adapter tables and the adapter Set IP chose last.
 class MainWindowLogic final : public SearchCycle::Events {
 public:
     static constexpr std::chrono::milliseconds kFirstSearchDelay{500};
@@ -36,9 +40,10 @@ public:
         virtual MessageAnswer ask(const Message& message) = 0;
         // Call firstSearchDue() once `delay` has passed.
         virtual void startFirstSearchTimer(std::chrono::milliseconds delay) = 0;
-        // The row dialogs, modal; each returns when its dialog closes.
-        virtual void openSetIp(ProcessValues& values) = 0;
-        virtual void openUpgrade(const ProcessValues& values) = 0;
+        // The row dialogs, modal; each returns when its dialog closes. Set IP returns the adapter
+        // index it chose (SetIpDialog::adapterIndex()).
+        virtual int openSetIp(const SetIpDialog::Opening& opening) = 0;
+        virtual void openUpgrade(const UpgradeDialog::Opening& opening) = 0;
         virtual void flushNeighbour(Ipv4 ip) = 0;
         virtual void openUrl(const std::string& url) = 0;
         virtual void showToolbar(bool shown) = 0;
@@ -52,7 +57,11 @@ public:
         ~View() = default;
     };
 
-    MainWindowLogic(View& view, SearchCycle& search, DeviceRows& rows, ProcessValues& values);
+    // The search cycle is built here, over the view's port and Searching dialog, and reports to this.
+    MainWindowLogic(View& view, DeviceRows& rows, JobPort<SearchJob>& searchPort,
+                    SearchCycle::View& searchView);
+    MainWindowLogic(const MainWindowLogic&) = delete;
+    MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
     // Load order: the view has put in its captions, pictures and columns; the list is emptied and the
     // initial enabling rendered.
@@ -73,8 +82,15 @@ public:
 
     const CommandEnabling& enabling() const { return enabling_; }
     bool toolbarShown() const { return toolbarShown_; }
+    SearchCycle& search() { return search_; }
+    const SearchCycle& search() const { return search_; }
+    // The device listed last or picked last (none before either) and our address on the adapter
+    // its reply came in on.
+    std::optional<Ipv4> selectedDeviceIp() const { return selectedIp_; }
+    std::optional<Ipv4> localAdapterIp() const { return localAdapterIp_; }
+    const SearchCycle::Adapters& adapters() const { return adapters_; }
 
-    void searchStarted() override { apply(EnablingEvent::SearchStarts); }
+    void searchStarted(SearchCycle::Adapters adapters) override;
     void rowsAdded(int lastRow) override;
     void searchFinished() override;
     void adapterFailure(AdapterOutcome outcome) override;
@@ -92,9 +108,12 @@ private:
     void returnToNormalMode();
 
     View& view_;
-    SearchCycle& search_;
     DeviceRows& rows_;
-    ProcessValues& values_;
+    SearchCycle search_;
+    std::optional<Ipv4> selectedIp_;
+    std::optional<Ipv4> localAdapterIp_;
+    SearchCycle::Adapters adapters_; // rebuilt at every search
+    int setIpAdapterIndex_ = 0;      // chosen when the Set IP dialog loads, kept for the next opening
     CommandEnabling enabling_;
     bool firstShowDone_ = false;
     bool searchButtonLocked_ = false;

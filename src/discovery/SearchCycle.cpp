@@ -13,8 +13,8 @@ std::string text(Str id) {
 
 } // namespace
 
-SearchCycle::SearchCycle(JobPort<SearchJob>& port, ProcessValues& values, DeviceRows& rows, View& view)
-    : port_(port), values_(values), rows_(rows), view_(view) {}
+SearchCycle::SearchCycle(JobPort<SearchJob>& port, DeviceRows& rows, View& view, Events& events)
+    : port_(port), rows_(rows), view_(view), events_(events) {}
 
 void SearchCycle::search() {
     rows_.clear();
@@ -26,15 +26,11 @@ void SearchCycle::search() {
         failAdapters(selection.outcome);
         return;
     }
-    values_.adapterTable = std::move(selection.table);
-    values_.hostAdapters = std::move(selection.hostAdapters);
     const std::uint64_t search = ++searches_;
     sequence_.reset();
-    if (events_ != nullptr) {
-        events_->searchStarted();
-    }
+    events_.searchStarted({selection.table, std::move(selection.hostAdapters)});
     port_.start(
-        SearchJob::Request{values_.adapterTable, std::nullopt, {}, DiscoverySearch::Keying::Sender, {}},
+        SearchJob::Request{std::move(selection.table), std::nullopt, {}, DiscoverySearch::Keying::Sender, {}},
         {[this, search](std::vector<SearchJob::Event> events) { heard(search, std::move(events)); }, {}});
     if (!countdownRunning_) {
         countdownRunning_ = true;
@@ -44,9 +40,7 @@ void SearchCycle::search() {
 
 void SearchCycle::countdownEnded() {
     countdownRunning_ = false;
-    if (events_ != nullptr) {
-        events_->searchFinished();
-    }
+    events_.searchFinished();
 }
 
 void SearchCycle::heard(std::uint64_t search, std::vector<SearchJob::Event> events) {
@@ -65,9 +59,7 @@ void SearchCycle::heard(std::uint64_t search, std::vector<SearchJob::Event> even
         return;
     }
     rows_.appendRows(std::move(rows));
-    if (events_ != nullptr) {
-        events_->rowsAdded(rows_.count() - 1);
-    }
+    events_.rowsAdded(rows_.count() - 1);
 }
 
 // Another program on port 4001 would take the devices' answers on that adapter, and an adapter
@@ -97,9 +89,7 @@ void SearchCycle::searchSent(const SearchJob::Started& started) {
 void SearchCycle::failAdapters(AdapterOutcome outcome) {
     const Str id = outcome == AdapterOutcome::StatusError ? Str::AdapterStatusError : Str::NoAdapter;
     view_.showMessage(Message{text(id), text(Str::Product), MessageIcon::None, MessageButtons::Ok, false});
-    if (events_ != nullptr) {
-        events_->adapterFailure(outcome);
-    }
+    events_.adapterFailure(outcome);
 }
 
 } // namespace fw

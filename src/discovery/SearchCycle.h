@@ -3,7 +3,6 @@
 
 #include "common/JobPort.h"
 #include "common/Message.h"
-#include "common/ProcessValues.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/SearchJob.h"
 #include "netif/AdapterFacts.h"
@@ -14,11 +13,11 @@
 
 namespace fw {
 
-// The main window's searches: rebuilds the adapter table, empties the list, runs the Searching
+// The main window's searches: rebuilds the adapter tables, empties the list, runs the Searching
 // dialog's countdown (15 x 0.2 s) and appends the engine's rows in batches as they come back. Rows
 // of an earlier search that arrive late are dropped. The view opens the dialog and shows messages;
-// the window hears what happened through Events. The search runs on the port until the next one
-// or closeDiscoverySockets(): replies after the countdown still become rows.
+// its owner hears what happened through Events, the adapter tables included. The search runs on the
+// port until the next one or closeDiscoverySockets(): replies after the countdown still become rows.
 class SearchCycle final {
 public:
     class View {
@@ -32,9 +31,14 @@ public:
     protected:
         ~View() = default;
     };
+    // The tables a search was started with: what Set IP talks through and checks against.
+    struct Adapters {
+        AdapterTable searched; // the adapters searched on
+        AdapterTable host;     // every adapter of this host, searched on or not
+    };
     class Events {
     public:
-        virtual void searchStarted() = 0;                        // the list was emptied
+        virtual void searchStarted(Adapters adapters) = 0;       // the list was emptied
         virtual void rowsAdded(int lastRow) = 0;                 // replies became rows, the last at lastRow
         virtual void searchFinished() = 0;                       // the countdown ended (or was cancelled)
         virtual void adapterFailure(AdapterOutcome outcome) = 0; // string 29/30 was shown
@@ -43,8 +47,7 @@ public:
         ~Events() = default;
     };
 
-    SearchCycle(JobPort<SearchJob>& port, ProcessValues& values, DeviceRows& rows, View& view);
-    void setEvents(Events& events) { events_ = &events; }
+    SearchCycle(JobPort<SearchJob>& port, DeviceRows& rows, View& view, Events& events);
 
     // Starts a search. When a countdown is already running, the new search sends its requests and
     // returns without a countdown of its own; the running countdown ends both.
@@ -61,10 +64,9 @@ private:
     void failAdapters(AdapterOutcome outcome);
 
     JobPort<SearchJob>& port_;
-    ProcessValues& values_;
     DeviceRows& rows_;
     View& view_;
-    Events* events_ = nullptr;
+    Events& events_;
     std::uint64_t searches_ = 0; // searches started; what comes back names the one it answers
     std::optional<std::int16_t> sequence_;
     bool countdownRunning_ = false;

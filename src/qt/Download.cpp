@@ -27,12 +27,12 @@ QRect twips(double dpi, const UpgradeLayout::Rect& r) {
 
 } // namespace
 
-Download::Download(Platform& platform, EngineLink engine, const ProcessValues& values, UploadCarryOver& carry,
-                   QWidget* parent)
+Download::Download(Platform& platform, EngineLink engine, const UpgradeDialog::Opening& opening,
+                   UploadCarryOver& carry, QWidget* parent)
     : QDialog(parent), platform_(platform), prompt_(new QLabel(this)), pathBox_(new PathBox(this)),
       ok_(new QPushButton(this)), cancel_(new QPushButton(this)), bar_(new QProgressBar(this)),
       percent_(new QLabel(this)), device_(new QLabel(this)), job_(engine, queue_, platform.host, carry),
-      logic_(*this, job_, values) {
+      logic_(*this, job_, opening) {
     setObjectName("Download");
     prompt_->setObjectName("Label2");
     pathBox_->setObjectName("Combo1");

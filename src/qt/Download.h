@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/ProcessValues.h"
 #include "engine/UpgradeDriver.h"
 #include "guilink/EngineJob.h"
 #include "guilink/EngineLink.h"
@@ -26,8 +25,8 @@ class PathBox;
 class Download final : public QDialog, private UpgradeDialog::View {
     Q_OBJECT
 public:
-    Download(Platform& platform, EngineLink engine, const ProcessValues& values, UploadCarryOver& carry,
-             QWidget* parent = nullptr);
+    Download(Platform& platform, EngineLink engine, const UpgradeDialog::Opening& opening,
+             UploadCarryOver& carry, QWidget* parent = nullptr);
     ~Download() override;
 
     void done(int result) override;

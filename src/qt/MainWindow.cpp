@@ -32,10 +32,10 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     setWindowIcon(AppIcons::program());
     menus_ = new MainMenus(*this);
     model_ = new DeviceListModel(this);
-    search_ = new WindowSearch(platform_, engine, values_, *model_, this, this);
+    search_ = new WindowSearch(platform_, engine, this, this);
     MainWindowLogic::View& view = *this;
-    logic_ = std::make_unique<MainWindowLogic>(view, search_->cycle(), *model_, values_);
-    search_->cycle().setEvents(*logic_);
+    logic_ = std::make_unique<MainWindowLogic>(view, *model_, search_->port(), *search_);
+    connect(search_, &WindowSearch::countdownEnded, this, [this] { logic_->search().countdownEnded(); });
     buildClientArea();
     connectCommands();
 
@@ -65,7 +65,7 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
 }
 
 MainWindow::~MainWindow() {
-    search_->closeDiscoverySockets();
+    logic_->search().closeDiscoverySockets();
 }
 
 void MainWindow::buildClientArea() {
@@ -216,12 +216,12 @@ void MainWindow::showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupP
     menus_->menu(popup == MainWindowLogic::Popup::Row ? MenuId::RowPopup : MenuId::SpacePopup)->popup(at);
 }
 
-void MainWindow::openSetIp(ProcessValues& values) {
-    dialogs_.openSetIp(this, values);
+int MainWindow::openSetIp(const SetIpDialog::Opening& opening) {
+    return dialogs_.openSetIp(this, opening);
 }
 
-void MainWindow::openUpgrade(const ProcessValues& values) {
-    dialogs_.openUpgrade(this, values);
+void MainWindow::openUpgrade(const UpgradeDialog::Opening& opening) {
+    dialogs_.openUpgrade(this, opening);
 }
 
 void MainWindow::flushNeighbour(Ipv4 ip) {

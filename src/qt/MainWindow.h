@@ -2,7 +2,6 @@
 #pragma once
 
 #include "app/MainWindowLogic.h"
-#include "common/ProcessValues.h"
 #include "guilink/EngineLink.h"
 #include "qt/Platform.h"
 
@@ -28,10 +27,10 @@ public:
     MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override; // closes the discovery sockets
 
-    ProcessValues& values() { return values_; }
+    const MainWindowLogic& logic() const { return *logic_; }
     const CommandEnabling& enabling() const { return logic_->enabling(); }
     DeviceListModel& deviceList() { return *model_; }
-    WindowSearch& searches() { return *search_; }
+    SearchCycle& searches() { return logic_->search(); }
 
 signals:
     void programEnding(int exitStatus); // 0 after OK on the confirmation, 1 without a usable adapter
@@ -53,8 +52,8 @@ private:
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
-    void openSetIp(ProcessValues& values) override;
-    void openUpgrade(const ProcessValues& values) override;
+    int openSetIp(const SetIpDialog::Opening& opening) override;
+    void openUpgrade(const UpgradeDialog::Opening& opening) override;
     void flushNeighbour(Ipv4 ip) override;
     void openUrl(const std::string& url) override;
     void showToolbar(bool shown) override;
@@ -64,7 +63,6 @@ private:
 
     Platform& platform_;
     RowDialogs& dialogs_;
-    ProcessValues values_;
 
     MainMenus* menus_ = nullptr;
     DeviceListModel* model_ = nullptr;

@@ -18,13 +18,14 @@ struct ModalRowDialogs::RunState {
 ModalRowDialogs::ModalRowDialogs(Platform& platform, EngineLink engine)
     : platform_(platform), engine_(engine), run_(std::make_unique<RunState>()) {}
 
-void ModalRowDialogs::openSetIp(QWidget* parent, ProcessValues& values) {
-    Setips dialog(platform_, engine_, values, run_->exchange, parent);
+int ModalRowDialogs::openSetIp(QWidget* parent, const SetIpDialog::Opening& opening) {
+    Setips dialog(platform_, engine_, opening, run_->exchange, parent);
     dialog.exec();
+    return dialog.adapterIndex();
 }
 
-void ModalRowDialogs::openUpgrade(QWidget* parent, const ProcessValues& values) {
-    Download dialog(platform_, engine_, values, run_->carryOver, parent);
+void ModalRowDialogs::openUpgrade(QWidget* parent, const UpgradeDialog::Opening& opening) {
+    Download dialog(platform_, engine_, opening, run_->carryOver, parent);
     dialog.exec();
 }
 

@@ -16,8 +16,8 @@ public:
     ModalRowDialogs(Platform& platform, EngineLink engine);
     ~ModalRowDialogs() override;
 
-    void openSetIp(QWidget* parent, ProcessValues& values) override;
-    void openUpgrade(QWidget* parent, const ProcessValues& values) override;
+    int openSetIp(QWidget* parent, const SetIpDialog::Opening& opening) override;
+    void openUpgrade(QWidget* parent, const UpgradeDialog::Opening& opening) override;
 
 private:
     struct RunState;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/Setips.h"
 
-#include "common/ProcessValues.h"
 #include "common/StringTable.h"
 #include "common/Twips.h"
 #include "qt/Platform.h"
@@ -53,9 +52,9 @@ std::size_t slot(SetIpDialog::Entry entry) {
 
 } // namespace
 
-Setips::Setips(Platform& platform, EngineLink engine, ProcessValues& values, SetIpExchange& exchange,
-               QWidget* parent)
-    : QDialog(parent), platform_(platform), job_(engine, queue_, exchange), logic_(*this, job_, values) {
+Setips::Setips(Platform& platform, EngineLink engine, const SetIpDialog::Opening& opening,
+               SetIpExchange& exchange, QWidget* parent)
+    : QDialog(parent), platform_(platform), job_(engine, queue_, exchange), logic_(*this, job_, opening) {
     setObjectName(QStringLiteral("Setips"));
     buildControls();
 

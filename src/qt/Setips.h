@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/ProcessValues.h"
 #include "engine/SetIpDriver.h"
 #include "guilink/EngineJob.h"
 #include "guilink/EngineLink.h"
@@ -28,11 +27,13 @@ class ZavikIPAddress;
 class Setips : public QDialog, private SetIpDialog::View {
     Q_OBJECT
 public:
-    Setips(Platform& platform, EngineLink engine, ProcessValues& values, SetIpExchange& exchange,
-           QWidget* parent = nullptr);
+    Setips(Platform& platform, EngineLink engine, const SetIpDialog::Opening& opening,
+           SetIpExchange& exchange, QWidget* parent = nullptr);
     ~Setips() override;
 
     void done(int result) override;
+    // The adapter it talks through; the next opening starts from it.
+    int adapterIndex() const { return logic_.adapterIndex(); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/WindowSearch.h"
 
-#include "qt/DeviceListModel.h"
 #include "qt/SearchingDialog.h"
 
 namespace fw {
 
-WindowSearch::WindowSearch(Platform& platform, EngineLink engine, ProcessValues& values,
-                           DeviceListModel& model, QWidget* dialogParent, QObject* parent)
-    : QObject(parent), platform_(platform), dialogParent_(dialogParent), port_(engine, queue_),
-      cycle_(port_, values, model, *this) {}
+WindowSearch::WindowSearch(Platform& platform, EngineLink engine, QWidget* dialogParent, QObject* parent)
+    : QObject(parent), platform_(platform), dialogParent_(dialogParent), port_(engine, queue_) {}
 
 WindowSearch::~WindowSearch() {
     delete dialog_.data();
@@ -20,7 +17,7 @@ void WindowSearch::startCountdown() {
     dialog_ = dialog;
     connect(dialog, &SearchingDialog::countdownEnded, this, [this] {
         dialog_.clear();
-        cycle_.countdownEnded();
+        emit countdownEnded();
     });
     dialog->start();
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/ProcessValues.h"
 #include "discovery/SearchCycle.h"
 #include "engine/SearchDriver.h"
 #include "guilink/EngineJob.h"
@@ -12,41 +11,36 @@
 #include <QObject>
 #include <QPointer>
 
-#include <optional>
-
 class QWidget;
 
 namespace fw {
 
-class DeviceListModel;
 class SearchingDialog;
 
-// The main window's searches in Qt: the search cycle over the engine, its Searching dialog and its
-// messages. What happens goes to the cycle's Events, which the main window's logic takes.
-class WindowSearch final : public QObject, private SearchCycle::View {
+// What the main window's search cycle runs on in Qt: the engine's search port, the Searching dialog
+// and the messages. The cycle's owner builds the cycle over it and ends the countdown on
+// countdownEnded().
+class WindowSearch final : public QObject, public SearchCycle::View {
     Q_OBJECT
 public:
-    WindowSearch(Platform& platform, EngineLink engine, ProcessValues& values, DeviceListModel& model,
-                 QWidget* dialogParent, QObject* parent = nullptr);
+    WindowSearch(Platform& platform, EngineLink engine, QWidget* dialogParent, QObject* parent = nullptr);
     ~WindowSearch() override; // the sockets close on the engine's thread
 
-    void search() { cycle_.search(); }
-    bool countdownRunning() const { return cycle_.countdownRunning(); }
-    void closeDiscoverySockets() { cycle_.closeDiscoverySockets(); }
-    std::optional<std::int16_t> searchSequence() const { return cycle_.searchSequence(); }
-    SearchCycle& cycle() { return cycle_; }
+    JobPort<SearchJob>& port() { return port_; }
 
-private:
     void startCountdown() override;
     void showMessage(const Message& message) override;
     AdapterListing readAdapters() override { return platform_.host.readAdapters(); }
 
+signals:
+    void countdownEnded();
+
+private:
     Platform& platform_;
     QPointer<QWidget> dialogParent_;
     QPointer<SearchingDialog> dialog_;
     QtUiQueue queue_{this};
     EngineJob<engine::SearchDriver> port_;
-    SearchCycle cycle_;
 };
 
 } // namespace fw

@@ -5,6 +5,7 @@
 #include "setip/SetIpAnswerText.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace fw {
 namespace {
@@ -21,8 +22,8 @@ Ipv4 nextAddress(Ipv4 own) {
 
 } // namespace
 
-SetIpDialog::SetIpDialog(View& view, JobPort<SetIpJob>& job, ProcessValues& values)
-    : view_(view), job_(job), callerValues_(values), values_(values) {}
+SetIpDialog::SetIpDialog(View& view, JobPort<SetIpJob>& job, Opening opening)
+    : view_(view), job_(job), opening_(std::move(opening)) {}
 
 SetIpDialog::~SetIpDialog() {
     closed();
@@ -30,9 +31,9 @@ SetIpDialog::~SetIpDialog() {
 
 void SetIpDialog::start() {
     const int index =
-        SetIpExchange::chooseAdapter(values_.adapterTable, values_.localAdapterIp, values_.setIpAdapterIndex);
-    values_.setIpAdapterIndex = index;
-    job_.start({values_.adapterTable, index, values_.selectedDeviceMac, std::nullopt, std::nullopt},
+        SetIpExchange::chooseAdapter(opening_.adapters, opening_.localAdapterIp, opening_.adapterIndex);
+    opening_.adapterIndex = index;
+    job_.start({opening_.adapters, index, opening_.device.mac, std::nullopt, std::nullopt},
                {[this](std::vector<SetIpJob::Event> events) {
                     for (const auto& event : events) {
                         if (const auto* answer = std::get_if<SetIpJob::Answer>(&event)) {
@@ -44,7 +45,6 @@ void SetIpDialog::start() {
                 },
                 {}});
     open_ = true;
-    callerValues_.setIpAdapterIndex = index; // the next opening starts from it
     view_.setEntriesEnabled(false);
     view_.checkOption(Option::Dhcp);
     choose(Option::Dhcp);
@@ -63,12 +63,12 @@ void SetIpDialog::choose(Option option) {
         return;
     }
     view_.setEntriesEnabled(true);
-    const AdapterTable& adapters = values_.adapterTable;
+    const AdapterTable& adapters = opening_.adapters;
     if (adapters.empty()) {
         return;
     }
     // Coming back to it from DHCP refills all three, replacing what was typed.
-    const AdapterEntry& e = adapters[static_cast<std::size_t>(values_.setIpAdapterIndex)];
+    const AdapterEntry& e = adapters[static_cast<std::size_t>(opening_.adapterIndex)];
     view_.setEntry(Entry::Address, nextAddress(e.ip.value_or(Ipv4::any())).toString()); // none reads 0.0.0.0
     view_.setEntry(Entry::Mask, toText(e.mask));
     view_.setEntry(Entry::Gateway, toText(e.gateway));
@@ -91,9 +91,9 @@ void SetIpDialog::okPressed() {
         return;
     }
     // A device given any of our own addresses would be cut off; the adapters are the last search's.
-    const AdapterEntry* holder = adapterHolding(values_.hostAdapters, checked->address);
+    const AdapterEntry* holder = adapterHolding(opening_.hostAdapters, checked->address);
     if (holder == nullptr) {
-        holder = adapterHolding(values_.adapterTable, checked->address);
+        holder = adapterHolding(opening_.adapters, checked->address);
     }
     if (holder != nullptr) {
         job_.command(SetIpJob::UseNumber{});

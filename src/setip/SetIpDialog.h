@@ -1,17 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/AdapterEntry.h"
 #include "common/JobPort.h"
 #include "common/Message.h"
-#include "common/ProcessValues.h"
+#include "common/PickedDevice.h"
 #include "setip/SetIpJob.h"
 
+#include <optional>
 #include <string>
 
 namespace fw {
 
 // What the Set IP dialog does, whatever draws it: a fixed address with mask and gateway, or DHCP,
-// for the device picked in the main list (values.selectedDeviceMac). Opens with DHCP selected; the
+// for the device picked in the main list (its MAC). Opens with DHCP selected; the
 // static option proposes the local adapter's address with its last number + 1. OK sends one
 // request; the device's answer comes as a message box, and a done answer's acknowledgement leaves
 // once that box is closed; the dialog stays open until Exit. It works on the device picked when it
@@ -34,9 +36,16 @@ public:
         ~View() = default;
     };
 
-    // values: the caller's; copied now (rows listed while the dialog is open move the caller's
-    // values to the device listed last), and only setIpAdapterIndex is written back, at start().
-    SetIpDialog(View& view, JobPort<SetIpJob>& job, ProcessValues& values);
+    // What the dialog is opened with, as it stood then: rows listed while it is open do not move it.
+    struct Opening {
+        PickedDevice device;                // its MAC is what the requests go to
+        std::optional<Ipv4> localAdapterIp; // our address on the adapter the device answered on
+        AdapterTable adapters;              // the last search's
+        AdapterTable hostAdapters;          // every adapter of this host, searched on or not
+        int adapterIndex = 0;               // chosen at the last opening, 0 at the first
+    };
+
+    SetIpDialog(View& view, JobPort<SetIpJob>& job, Opening opening);
     ~SetIpDialog();
     SetIpDialog(const SetIpDialog&) = delete;
     SetIpDialog& operator=(const SetIpDialog&) = delete;
@@ -53,7 +62,9 @@ public:
     // The window is going, by Exit or its close button.
     void closed();
     // The line that names the device the dialog acts on, under its controls.
-    std::string deviceLine() const { return values_.pickedDevice.line(); }
+    std::string deviceLine() const { return opening_.device.line(); }
+    // The adapter the dialog talks through, chosen at start(); the next opening starts from it.
+    int adapterIndex() const { return opening_.adapterIndex; }
 
 private:
     void choose(Option option);
@@ -62,8 +73,7 @@ private:
 
     View& view_;
     JobPort<SetIpJob>& job_;
-    ProcessValues& callerValues_;
-    ProcessValues values_;
+    Opening opening_;
     Option option_ = Option::Dhcp;
     bool open_ = false;
 };

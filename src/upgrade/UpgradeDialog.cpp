@@ -32,8 +32,8 @@ std::optional<Message> endMessage(const TftpUpload::Result& result, const std::o
 
 } // namespace
 
-UpgradeDialog::UpgradeDialog(View& view, JobPort<UpgradeJob>& job, const ProcessValues& values)
-    : view_(view), job_(job), values_(values) {}
+UpgradeDialog::UpgradeDialog(View& view, JobPort<UpgradeJob>& job, Opening opening)
+    : view_(view), job_(job), opening_(std::move(opening)) {}
 
 UpgradeDialog::~UpgradeDialog() {
     job_.cancel();
@@ -63,8 +63,8 @@ void UpgradeDialog::ok() {
 // Reading and searching an image of up to 16 MiB takes a while: the engine's thread does it, and
 // keeps the bytes for the upload.
 void UpgradeDialog::startJob() {
-    UpgradeJob::Request request{values_.selectedDeviceIp, values_.localAdapterIp,
-                                UpgradeJob::ImageAt{view_.pathText(), values_.selectedDeviceKind}};
+    UpgradeJob::Request request{opening_.device.ip, opening_.localAdapterIp,
+                                UpgradeJob::ImageAt{view_.pathText(), opening_.kind}};
     job_.start(std::move(request), {[this](std::vector<UpgradeJob::Event> events) {
                                         for (const auto& event : events) {
                                             heard(event);
@@ -163,7 +163,7 @@ void UpgradeDialog::ended(const UpgradeJob::Outcome& outcome) {
     }
     state_ = State::Ended; // nothing left to stop: Cancel and closing no longer ask
     const auto alive = life();
-    if (const auto message = endMessage(outcome.result, outcome.portError, values_.localAdapterIp)) {
+    if (const auto message = endMessage(outcome.result, outcome.portError, opening_.localAdapterIp)) {
         view_.showMessage(*message);
     }
     if (!alive.expired()) {

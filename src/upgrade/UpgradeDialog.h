@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "common/DeviceKind.h"
 #include "common/JobPort.h"
 #include "common/Message.h"
-#include "common/ProcessValues.h"
+#include "common/PickedDevice.h"
 #include "upgrade/UpgradeJob.h"
 
 #include <memory>
@@ -41,7 +42,14 @@ public:
         ~View() = default;
     };
 
-    UpgradeDialog(View& view, JobPort<UpgradeJob>& job, const ProcessValues& values);
+    // What the dialog is opened with, as it stood then: rows listed while it is open do not move it.
+    struct Opening {
+        PickedDevice device;
+        DeviceKind kind = DeviceKind::Bridge; // for the image check
+        std::optional<Ipv4> localAdapterIp;   // our address on the adapter the device answered on
+    };
+
+    UpgradeDialog(View& view, JobPort<UpgradeJob>& job, Opening opening);
     ~UpgradeDialog(); // stops the upgrade
     UpgradeDialog(const UpgradeDialog&) = delete;
     UpgradeDialog& operator=(const UpgradeDialog&) = delete;
@@ -60,7 +68,7 @@ public:
     // From the progress view until the transfer's end: the session must not end under it.
     bool transferRunning() const { return state_ == State::Progress; }
     // Names the device the dialog works on, under its controls.
-    std::string deviceLine() const { return values_.pickedDevice.line(); }
+    std::string deviceLine() const { return opening_.device.line(); }
 
 private:
     enum class State { Selection, Checking, Progress, Ended, Closed };
@@ -74,9 +82,7 @@ private:
 
     View& view_;
     JobPort<UpgradeJob>& job_;
-    // The picked device (address, kind) and our adapter, copied at opening: rows listed while the
-    // dialog is open move the window's values to the device listed last.
-    const ProcessValues values_;
+    const Opening opening_;
     State state_ = State::Selection;
     std::optional<std::pair<int, std::string>> shown_;    // the bar and the label as last shown
     std::shared_ptr<int> life_ = std::make_shared<int>(); // expires with this object, seen across modal loops

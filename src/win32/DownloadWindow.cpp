@@ -40,9 +40,9 @@ std::wstring windowText(HWND window) {
 
 } // namespace
 
-void DownloadWindow::run(HWND owner, const Win32Context& context, const ProcessValues& values,
+void DownloadWindow::run(HWND owner, const Win32Context& context, const UpgradeDialog::Opening& opening,
                          UploadCarryOver& carry) {
-    DownloadWindow dialog(context, values, carry);
+    DownloadWindow dialog(context, opening, carry);
     dialog.owner_ = owner;
     dialog.create(owner);
     // The engine's answers arrive in the dialog's loop as the UiQueue's messages.
@@ -53,10 +53,10 @@ void DownloadWindow::run(HWND owner, const Win32Context& context, const ProcessV
     dialog.destroyWindow();
 }
 
-DownloadWindow::DownloadWindow(const Win32Context& context, const ProcessValues& values,
+DownloadWindow::DownloadWindow(const Win32Context& context, const UpgradeDialog::Opening& opening,
                                UploadCarryOver& carry)
     : instance_(context.instance), dpi_(context.dpi),
-      job_(context.engine, context.queue, context.host, carry), logic_(*this, job_, values) {
+      job_(context.engine, context.queue, context.host, carry), logic_(*this, job_, opening) {
     registerWindowClass(context.instance, kClassName, &windowProc);
 }
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/ProcessValues.h"
 #include "engine/UpgradeDriver.h"
 #include "guilink/EngineJob.h"
 #include "upgrade/UpgradeDialog.h"
@@ -17,14 +16,15 @@ namespace fw::win32 {
 
 // The upgrade dialog's Win32 view over UpgradeDialog: it builds the controls, forwards their events
 // and shows what the logic says. run() is modal to owner and returns when the dialog closes; the
-// main window has closed its discovery sockets and filled the hand-off values first.
+// main window has closed its discovery sockets first.
 class DownloadWindow final : private UpgradeDialog::View, public Win32Window<DownloadWindow> {
 public:
-    static void run(HWND owner, const Win32Context& context, const ProcessValues& values,
+    static void run(HWND owner, const Win32Context& context, const UpgradeDialog::Opening& opening,
                     UploadCarryOver& carry);
 
 private:
-    DownloadWindow(const Win32Context& context, const ProcessValues& values, UploadCarryOver& carry);
+    DownloadWindow(const Win32Context& context, const UpgradeDialog::Opening& opening,
+                   UploadCarryOver& carry);
     ~DownloadWindow();
     DownloadWindow(const DownloadWindow&) = delete;
     DownloadWindow& operator=(const DownloadWindow&) = delete;

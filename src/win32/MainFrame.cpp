@@ -49,10 +49,8 @@ MainFrame::MainFrame(const Win32Context& context)
 
     port_ = std::make_unique<EngineJob<engine::SearchDriver>>(context_.engine, context_.queue);
     SearchCycle::View& searchView = *this;
-    search_ = std::make_unique<SearchCycle>(*port_, values_, *list_, searchView);
     MainWindowLogic::View& view = *this;
-    logic_ = std::make_unique<MainWindowLogic>(view, *search_, *list_, values_);
-    search_->setEvents(*logic_);
+    logic_ = std::make_unique<MainWindowLogic>(view, *list_, *port_, searchView);
 
     // Load order: captions (the menu table's), title, toolbar pictures, list columns, empty list,
     // initial enabling. Showing the window then starts the search.
@@ -64,8 +62,8 @@ MainFrame::MainFrame(const Win32Context& context)
 
 MainFrame::~MainFrame() {
     searching_.reset();
-    if (search_) {
-        search_->closeDiscoverySockets();
+    if (logic_) {
+        logic_->search().closeDiscoverySockets();
     }
     destroyWindow();
     for (HICON icon : buttonIcons_) {
@@ -259,12 +257,12 @@ void MainFrame::startFirstSearchTimer(std::chrono::milliseconds delay) {
     SetTimer(window_, kFirstSearchTimer, static_cast<UINT>(delay.count()), nullptr);
 }
 
-void MainFrame::openSetIp(ProcessValues& values) {
-    SetIpWindow::run(window_, context_, values, exchange_);
+int MainFrame::openSetIp(const SetIpDialog::Opening& opening) {
+    return SetIpWindow::run(window_, context_, opening, exchange_);
 }
 
-void MainFrame::openUpgrade(const ProcessValues& values) {
-    DownloadWindow::run(window_, context_, values, carryOver_);
+void MainFrame::openUpgrade(const UpgradeDialog::Opening& opening) {
+    DownloadWindow::run(window_, context_, opening, carryOver_);
 }
 
 void MainFrame::showToolbar(bool shown) {
@@ -289,7 +287,7 @@ void MainFrame::closeWindow() {
 void MainFrame::startCountdown() {
     // The window before has gone with its countdown; its object goes now, outside its own messages.
     searching_ = std::make_unique<SearchingWindow>(context_.instance, context_.dpi, window_,
-                                                   [this] { search_->countdownEnded(); });
+                                                   [this] { logic_->search().countdownEnded(); });
     searching_->start();
 }
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "app/MainWindowLogic.h"
-#include "common/ProcessValues.h"
 #include "discovery/SearchCycle.h"
 #include "engine/SearchDriver.h"
 #include "guilink/EngineJob.h"
@@ -57,8 +56,8 @@ private:
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
-    void openSetIp(ProcessValues& values) override;
-    void openUpgrade(const ProcessValues& values) override;
+    int openSetIp(const SetIpDialog::Opening& opening) override;
+    void openUpgrade(const UpgradeDialog::Opening& opening) override;
     void flushNeighbour(Ipv4 ip) override { context_.host.flushNeighbour(ip); }
     void openUrl(const std::string& url) override { context_.shell.openUrl(url); }
     void showToolbar(bool shown) override;
@@ -84,11 +83,9 @@ private:
     double listTopTwips_;
     int exitStatus_ = 0;
 
-    ProcessValues values_;
     SetIpExchange exchange_;    // the Set IP record and mode, for the whole run
     UploadCarryOver carryOver_; // the upload's last percent, for the whole run
     std::unique_ptr<EngineJob<engine::SearchDriver>> port_;
-    std::unique_ptr<SearchCycle> search_;
     std::unique_ptr<MainWindowLogic> logic_;
     std::unique_ptr<SearchingWindow> searching_;
 };

@@ -84,9 +84,9 @@ std::wstring text(Str id) {
 
 } // namespace
 
-void SetIpWindow::run(HWND owner, const Win32Context& context, ProcessValues& values,
-                      SetIpExchange& exchange) {
-    SetIpWindow window(context, values, exchange);
+int SetIpWindow::run(HWND owner, const Win32Context& context, const SetIpDialog::Opening& opening,
+                     SetIpExchange& exchange) {
+    SetIpWindow window(context, opening, exchange);
     window.create(owner);
     window.logic_.start();
     // The dialog's own loop gives it Tab, the arrows among the options and the mnemonics. Neither
@@ -95,10 +95,12 @@ void SetIpWindow::run(HWND owner, const Win32Context& context, ProcessValues& va
         return msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
                (msg.hwnd == window.window_ || IsChild(window.window_, msg.hwnd));
     });
+    return window.logic_.adapterIndex();
 }
 
-SetIpWindow::SetIpWindow(const Win32Context& context, ProcessValues& values, SetIpExchange& exchange)
-    : context_(context), job_(context.engine, context.queue, exchange), logic_(*this, job_, values) {}
+SetIpWindow::SetIpWindow(const Win32Context& context, const SetIpDialog::Opening& opening,
+                         SetIpExchange& exchange)
+    : context_(context), job_(context.engine, context.queue, exchange), logic_(*this, job_, opening) {}
 
 SetIpWindow::~SetIpWindow() {
     logic_.closed();

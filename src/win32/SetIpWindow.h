@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "common/ProcessValues.h"
 #include "engine/SetIpDriver.h"
 #include "guilink/EngineJob.h"
 #include "setip/SetIpDialog.h"
@@ -20,14 +19,15 @@ class SetIpExchange;
 namespace fw::win32 {
 
 // The Set IP dialog's Win32 view over SetIpDialog, which decides what it does. run() is modal to
-// owner and returns when the dialog closes; the main window has closed its discovery sockets and
-// filled the hand-off values first.
+// owner and returns, when the dialog closes, the adapter index it chose; the main window has closed
+// its discovery sockets first.
 class SetIpWindow final : private SetIpDialog::View, public Win32Window<SetIpWindow> {
 public:
-    static void run(HWND owner, const Win32Context& context, ProcessValues& values, SetIpExchange& exchange);
+    static int run(HWND owner, const Win32Context& context, const SetIpDialog::Opening& opening,
+                   SetIpExchange& exchange);
 
 private:
-    SetIpWindow(const Win32Context& context, ProcessValues& values, SetIpExchange& exchange);
+    SetIpWindow(const Win32Context& context, const SetIpDialog::Opening& opening, SetIpExchange& exchange);
     ~SetIpWindow();
     SetIpWindow(const SetIpWindow&) = delete;
     SetIpWindow& operator=(const SetIpWindow&) = delete;

@@ -13,11 +13,10 @@ namespace fw {
 TEST(DialogScaling, DialogsGrowWithTheFontDpi) {
     test::FakePlatform fakes;
     Platform platform = fakes.platform();
-    ProcessValues values;
     SetIpExchange exchange;
     UploadCarryOver carry;
-    Setips setips(platform, fakes.link(), values, exchange);
-    Download download(platform, fakes.link(), values, carry);
+    Setips setips(platform, fakes.link(), {}, exchange);
+    Download download(platform, fakes.link(), {}, carry);
     AboutDialog about;
     const int dpi = qEnvironmentVariableIntValue("QT_FONT_DPI");
     ASSERT_EQ(about.logicalDpiX(), dpi);

@@ -23,7 +23,8 @@ class DownloadDialog : public ::testing::Test {
 protected:
     FakePlatform fakes;
     Platform platform = fakes.platform();
-    ProcessValues values{{}, kDevice, DeviceKind::AccessPoint, {}, kAdapter, 0}; // the picked device, an AP
+    UpgradeDialog::Opening values{
+        {"", kDevice, {}}, DeviceKind::AccessPoint, kAdapter}; // the picked device, an AP
     UploadCarryOver carry;
     QTemporaryDir dir;
     std::unique_ptr<Download> dlg = std::make_unique<Download>(platform, fakes.link(), values, carry);

@@ -42,13 +42,16 @@ namespace {
 struct RecordingDialogs final : RowDialogs {
     struct Call {
         std::string dialog;
-        ProcessValues values;
+        UpgradeDialog::Opening values; // Set IP's as far as they share it
         std::size_t openDiscovery;
     };
     explicit RecordingDialogs(FakePlatform& f) : fakes(f) {}
-    void openSetIp(QWidget*, ProcessValues& v) override { calls.push_back({"Setips", v, fakes.openCount()}); }
-    void openUpgrade(QWidget*, const ProcessValues& v) override {
-        calls.push_back({"Download", v, fakes.openCount()});
+    int openSetIp(QWidget*, const SetIpDialog::Opening& o) override {
+        calls.push_back({"Setips", {o.device, {}, o.localAdapterIp}, fakes.openCount()});
+        return o.adapterIndex;
+    }
+    void openUpgrade(QWidget*, const UpgradeDialog::Opening& o) override {
+        calls.push_back({"Download", o, fakes.openCount()});
     }
     FakePlatform& fakes;
     std::vector<Call> calls;
@@ -337,10 +340,10 @@ TEST(MainWindowRows, SetIpAndUpgradeTakeThePickedRowsValues) {
         const auto& [dialog, values, openDiscovery] = h.dialogs.calls[0];
         EXPECT_EQ(dialog, command == "Msetip" ? "Setips" : "Download");
         if (command == "Msetip") {
-            EXPECT_EQ(values.selectedDeviceMac, picked.mac);
+            EXPECT_EQ(values.device.mac, picked.mac);
         } else {
-            EXPECT_EQ(values.selectedDeviceKind, fw::DeviceKind::AccessPoint);
-            EXPECT_EQ(values.selectedDeviceIp, picked.ip);
+            EXPECT_EQ(values.kind, fw::DeviceKind::AccessPoint);
+            EXPECT_EQ(values.device.ip, picked.ip);
         }
         EXPECT_EQ(values.localAdapterIp, picked.adapterIp) << command;
         EXPECT_EQ(openDiscovery, 0u) << "port 4001 must be free for the dialog";
@@ -381,7 +384,7 @@ TEST(MainWindowRows, RowsListedWhileADialogIsOpenLeaveItsTargetUnchanged) {
             h.fakes.settle();
             EXPECT_EQ(h.window->deviceList().rowCount(), 2)
                 << "the late row came in while the dialog was open";
-            EXPECT_EQ(h.window->values().selectedDeviceIp, Ipv4::parse(late.second));
+            EXPECT_EQ(h.window->logic().selectedDeviceIp(), Ipv4::parse(late.second));
             const auto* deviceLine = dialog.findChild<QLabel*>("DeviceLine");
             ASSERT_NE(deviceLine, nullptr);
             EXPECT_EQ(deviceLine->text(),

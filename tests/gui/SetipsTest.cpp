@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/Setips.h"
 
-#include "common/ProcessValues.h"
 #include "qt/ZavikIPAddress.h"
 #include "setip/SetIpExchange.h"
 #include "support/Fakes.h"
@@ -26,7 +25,7 @@ using Bytes = std::vector<std::uint8_t>;
 class SetipsTest : public ::testing::Test {
 protected:
     void open(const char* adapterIp = "192.168.1.20") {
-        values.adapterTable = {test::adapterOn24(adapterIp, "192.168.1.1", {2, 0, 0, 0, 0, 1}, "eth0", 2)};
+        values.adapters = {test::adapterOn24(adapterIp, "192.168.1.1", {2, 0, 0, 0, 0, 1}, "eth0", 2)};
         values.localAdapterIp = Ipv4::parse(adapterIp);
         dialog = std::make_unique<Setips>(platform, fake.link(), values, exchange);
         dialog->show();
@@ -43,7 +42,7 @@ protected:
 
     test::FakePlatform fake;
     Platform platform = fake.platform();
-    ProcessValues values;
+    SetIpDialog::Opening values;
     SetIpExchange exchange;
     std::unique_ptr<Setips> dialog;
 };

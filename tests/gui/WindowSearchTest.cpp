@@ -42,8 +42,8 @@ QDialog* searchingDialog() {
 }
 
 struct NoDialogs final : RowDialogs {
-    void openSetIp(QWidget*, ProcessValues&) override {}
-    void openUpgrade(QWidget*, const ProcessValues&) override {}
+    int openSetIp(QWidget*, const SetIpDialog::Opening&) override { return 0; }
+    void openUpgrade(QWidget*, const UpgradeDialog::Opening&) override {}
 };
 
 class WindowSearchGui : public ::testing::Test {
@@ -86,8 +86,8 @@ protected:
     Platform platform = fake.platform();
     NoDialogs dialogs;
     MainWindow window{platform, fake.link(), dialogs}; // never shown: no search of its own
-    WindowSearch& cycle = window.searches();
-    ProcessValues& values = window.values();
+    SearchCycle& cycle = window.searches();
+    const MainWindowLogic& logic = window.logic();
     DeviceListModel& model = window.deviceList();
     QToolButton* searchButton = window.findChild<QToolButton*>("Command4");
 };
@@ -140,7 +140,7 @@ TEST_F(WindowSearchGui, SocketsLiveAcrossSearchesAndEachAdapterSendsItsOwnReques
     using Requests = std::vector<std::pair<int, MacAddress>>;
     EXPECT_EQ(requestsFrom(*kEth0.ip), (Requests{{1, kEth0.mac}, {2, kEth0.mac}})); // each its own MAC
     EXPECT_EQ(requestsFrom(*kEth1.ip), (Requests{{1, kEth1.mac}, {2, kEth1.mac}}));
-    EXPECT_EQ(values.adapterTable, (AdapterTable{moved, kEth1}));
+    EXPECT_EQ(logic.adapters().searched, (AdapterTable{moved, kEth1}));
 
     cycle.closeDiscoverySockets();
     EXPECT_EQ(fake.openCount(), 0u);
@@ -189,8 +189,8 @@ TEST_F(WindowSearchGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSea
     EXPECT_EQ(model.rowAt(0).name, "late");
     EXPECT_EQ(model.rowAt(0).adapterIp, ip("10.77.2.1"));
     EXPECT_TRUE(connectOn());
-    EXPECT_EQ(values.selectedDeviceIp, ip("192.168.99.7"));
-    EXPECT_EQ(values.localAdapterIp, ip("10.77.2.1"));
+    EXPECT_EQ(logic.selectedDeviceIp(), ip("192.168.99.7"));
+    EXPECT_EQ(logic.localAdapterIp(), ip("10.77.2.1"));
 
     // A search while the countdown runs: list emptied, requests sent, no second countdown.
     cycle.search();
@@ -200,7 +200,7 @@ TEST_F(WindowSearchGui, RepliesBecomeRowsAlsoAfterTheDialogClosedUntilTheNextSea
     EXPECT_EQ(model.rowCount(), 0);
     reply({.sequence = 3}, "10.77.1.10", kEth0);
     EXPECT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(values.selectedDeviceIp, ip("10.77.1.10"));
+    EXPECT_EQ(logic.selectedDeviceIp(), ip("10.77.1.10"));
     QTest::mouseClick(first->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished(); }, 1000));
     QTest::qWait(300);

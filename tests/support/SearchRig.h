@@ -25,7 +25,14 @@ struct SearchRig {
         lab.enterWorkstation();
         engine.startThread();
         window.show();
+        QObject::connect(&view, &WindowSearch::countdownEnded, [this] { cycle.countdownEnded(); });
     }
+    struct NoEvents final : SearchCycle::Events {
+        void searchStarted(SearchCycle::Adapters) override {}
+        void rowsAdded(int) override {}
+        void searchFinished() override {}
+        void adapterFailure(AdapterOutcome) override {}
+    };
     FakeMessageBoxes messages;
     CallLog calls;
     FakeShell shell{calls};
@@ -34,10 +41,11 @@ struct SearchRig {
     Platform platform{messages, shell, host, files};
     engine::Engine engine;
     EngineLink link{engine, engine.endpoints()};
-    ProcessValues values;
     DeviceListModel model;
     QWidget window;
-    WindowSearch cycle{platform, link, values, model, &window};
+    WindowSearch view{platform, link, &window};
+    NoEvents events;
+    SearchCycle cycle{view.port(), model, view, events};
 
     // One search, run in the event loop until its countdown ends (at most 10 s).
     bool searchToEnd() {

@@ -61,13 +61,13 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     void startFirstSearchTimer(std::chrono::milliseconds d) override {
         log.push_back("timer " + std::to_string(d.count()));
     }
-    void openSetIp(ProcessValues& v) override {
-        log.push_back("setip " + formatMac(v.selectedDeviceMac) + " via " + toText(v.localAdapterIp));
+    int openSetIp(const SetIpDialog::Opening& o) override {
+        log.push_back("setip " + formatMac(o.device.mac) + " via " + toText(o.localAdapterIp));
+        return o.adapterIndex;
     }
-    void openUpgrade(const ProcessValues& v) override {
-        log.push_back("upgrade " + toText(v.selectedDeviceIp) +
-                      (v.selectedDeviceKind == DeviceKind::Bridge ? " G" : " A") + " via " +
-                      toText(v.localAdapterIp));
+    void openUpgrade(const UpgradeDialog::Opening& o) override {
+        log.push_back("upgrade " + o.device.ip.toString() + (o.kind == DeviceKind::Bridge ? " G" : " A") +
+                      " via " + toText(o.localAdapterIp));
     }
     void flushNeighbour(Ipv4 ip) override { log.push_back("flush " + ip.toString()); }
     void openUrl(const std::string& url) override { log.push_back("open " + url); }
@@ -86,16 +86,12 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
 
 // A loaded main window over fake views, a fake port and a list of rows.
 struct MainWindowLogicTest : ::testing::Test {
-    MainWindowLogicTest() {
-        search.setEvents(logic);
-        logic.load();
-    }
+    MainWindowLogicTest() { logic.load(); }
     test::FakeJob<SearchJob> port;
     test::ListRows rows;
     View view;
-    ProcessValues values;
-    SearchCycle search{port, values, rows, view};
-    MainWindowLogic logic{view, search, rows, values};
+    MainWindowLogic logic{view, rows, port, view};
+    SearchCycle& search = logic.search();
 };
 
 TEST_F(MainWindowLogicTest, RunsASessionOverAnyToolkit) {
@@ -108,7 +104,8 @@ TEST_F(MainWindowLogicTest, RunsASessionOverAnyToolkit) {
     };
     port.handlers.events({row("10.0.0.20"), row("10.0.0.21")});
     ASSERT_EQ(rows.count(), 2);
-    EXPECT_EQ(values.selectedDeviceIp, Ipv4::parse("10.0.0.21")) << "the row listed last is the selected one";
+    EXPECT_EQ(logic.selectedDeviceIp(), Ipv4::parse("10.0.0.21"))
+        << "the row listed last is the selected one";
     view.picked = 0;
     logic.run(MenuCommand::Connect);
     logic.run(MenuCommand::SetIp);
@@ -171,7 +168,7 @@ TEST_F(MainWindowLogicTest, KeysWorkTheRowsLikeTheMouse) {
                 << "the popup rule ran";
         }
         if (step.key == WindowKey::Enter && step.picked >= 0) {
-            EXPECT_EQ(values.localAdapterIp, Ipv4::parse("10.0.1.1"))
+            EXPECT_EQ(logic.localAdapterIp(), Ipv4::parse("10.0.1.1"))
                 << "Enter picks the row as a double-click";
         }
     }

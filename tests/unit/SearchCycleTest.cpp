@@ -12,12 +12,18 @@
 namespace fw {
 namespace {
 
-struct Messages final : SearchCycle::View {
+// The cycle's view and owner: keeps its messages and the tables it hands back.
+struct Messages final : SearchCycle::View, SearchCycle::Events {
     void startCountdown() override {}
     void showMessage(const Message& m) override { shown.push_back(m.text); }
     AdapterListing readAdapters() override { return host.readAdapters(); }
+    void searchStarted(SearchCycle::Adapters a) override { adapters = std::move(a); }
+    void rowsAdded(int) override {}
+    void searchFinished() override {}
+    void adapterFailure(AdapterOutcome) override {}
     test::FakeHost host;
     std::vector<std::string> shown;
+    SearchCycle::Adapters adapters;
 };
 
 // Hyper-V, VPN and container adapters easily come before the one the devices are on.
@@ -32,15 +38,14 @@ TEST(SearchCycle, SearchesEveryAdapterAndSetIpFindsTheLast) {
     }
     view.host.useAdapters(adapters);
     test::ListRows rows;
-    ProcessValues values;
-    SearchCycle cycle(port, values, rows, view);
+    SearchCycle cycle(port, rows, view, view);
     cycle.search();
     ASSERT_EQ(port.requests.at(0).adapters.size(), 150u);
     EXPECT_EQ(port.requests[0].adapters.back().interfaceName, "vEthernet150");
     const Ipv4 last = *adapters.back().ip;
     port.handlers.events({DeviceRow{"AP", *Ipv4::parse("10.150.0.9"), "", 6, false, {}, {}, last}});
     ASSERT_EQ(rows.count(), 1);
-    EXPECT_EQ(SetIpExchange{}.open(values.adapterTable, last, 0, {}), 149);
+    EXPECT_EQ(SetIpExchange{}.open(view.adapters.searched, last, 0, {}), 149);
     EXPECT_TRUE(view.shown.empty());
 }
 

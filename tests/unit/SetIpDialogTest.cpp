@@ -61,15 +61,15 @@ AdapterEntry adapter(const char* ip) {
 // a late answer shows nothing and is not acknowledged.
 TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAnswersOnlyWhileOpen) {
     Recorder r;
-    ProcessValues values;
-    values.adapterTable = {adapter("10.0.0.1"), adapter("10.0.1.9")};
-    values.localAdapterIp = Ipv4::parse("10.0.1.9");
-    values.selectedDeviceMac = {0, 0x0A, 0x1B, 0, 0, 1};
-    SetIpDialog dialog(r, r.job, values);
-    values.localAdapterIp = Ipv4::parse("10.0.0.1"); // a row listed meanwhile
-    values.selectedDeviceMac = {0, 0x0A, 0x1B, 0, 0, 2};
+    SetIpDialog::Opening opening;
+    opening.adapters = {adapter("10.0.0.1"), adapter("10.0.1.9")};
+    opening.localAdapterIp = Ipv4::parse("10.0.1.9");
+    opening.device.mac = {0, 0x0A, 0x1B, 0, 0, 1};
+    SetIpDialog dialog(r, r.job, opening);
+    opening.localAdapterIp = Ipv4::parse("10.0.0.1"); // a row listed meanwhile
+    opening.device.mac = {0, 0x0A, 0x1B, 0, 0, 2};
     dialog.start();
-    EXPECT_EQ(values.setIpAdapterIndex, 1); // handed back for the next opening
+    EXPECT_EQ(dialog.adapterIndex(), 1); // handed back for the next opening
     dialog.optionChosen(SetIpDialog::Option::Static);
     EXPECT_EQ(r.entries, (std::array<std::string, 3>{"10.0.1.10", "255.255.255.0", "10.0.1.254"}));
     r.entries[0] = "10.0.1.77";
@@ -90,9 +90,8 @@ TEST(SetIpDialog, ChoosesTheAdapterProposesOnlyWhenComingBackAndAnswersOnlyWhile
 // The dialog names the device it was opened for; a nameless one by its address and MAC.
 TEST(SetIpDialog, NamesTheDeviceItActsOn) {
     Recorder r;
-    ProcessValues values;
-    values.pickedDevice = {"", Ipv4{{10, 77, 1, 10}}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
-    const SetIpDialog dialog(r, r.job, values);
+    const SetIpDialog dialog(
+        r, r.job, {{"", Ipv4{{10, 77, 1, 10}}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}}, {}, {}, {}, 0});
     EXPECT_EQ(dialog.deviceLine(), "10.77.1.10 \u00b7 00-11-22-33-44-55");
 }
 

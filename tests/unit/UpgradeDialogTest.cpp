@@ -48,7 +48,8 @@ struct Recorder final : UpgradeDialog::View {
     }
 };
 
-const ProcessValues kValues{{}, Ipv4{{10, 0, 0, 20}}, DeviceKind::AccessPoint, {}, Ipv4{{10, 0, 0, 1}}, 0};
+const UpgradeDialog::Opening kValues{
+    {"", Ipv4{{10, 0, 0, 20}}, {}}, DeviceKind::AccessPoint, Ipv4{{10, 0, 0, 1}}};
 
 // Each end says its words once and closes the dialog, accepted only when the image went whole. The
 // upgrade goes to the device picked when the dialog opened, not to one listed after.
@@ -70,10 +71,10 @@ TEST(UpgradeDialog, EachEndSaysItsTextAndCloses) {
     };
     for (const auto& c : cases) {
         Recorder r;
-        ProcessValues values = kValues;
+        UpgradeDialog::Opening values = kValues;
         UpgradeDialog logic(r, r.job, values);
-        values = {{}, Ipv4{{10, 0, 1, 30}}, DeviceKind::Bridge,
-                  {}, Ipv4{{10, 0, 1, 1}},  0}; // listed meanwhile
+        values = {
+            {"", Ipv4{{10, 0, 1, 30}}, {}}, DeviceKind::Bridge, Ipv4{{10, 0, 1, 1}}}; // listed meanwhile
         logic.ok();
         r.checked(ImageDecision::Kind::Accept);
         EXPECT_EQ(r.handed(), (std::vector<std::string>{"10.0.0.20 from 10.0.0.1: /fw.bin for AP"}));
@@ -108,8 +109,8 @@ TEST(UpgradeDialog, AnAnswerAfterClosingIsDropped) {
 
 // The dialog names the device it was opened for, its name's 8-bit text in UTF-8.
 TEST(UpgradeDialog, NamesTheDeviceItActsOn) {
-    ProcessValues values = kValues;
-    values.pickedDevice = {"Lobby\xb5", Ipv4{{10, 77, 1, 10}}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
+    UpgradeDialog::Opening values = kValues;
+    values.device = {"Lobby\xb5", Ipv4{{10, 77, 1, 10}}, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
     Recorder r;
     const UpgradeDialog logic(r, r.job, values);
     EXPECT_EQ(logic.deviceLine(), "Lobby\u00b5 \u00b7 10.77.1.10 \u00b7 00-11-22-33-44-55");
