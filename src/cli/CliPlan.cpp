@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/CliPlan.h"
-
 #include "cli/AdapterChoice.h"
 #include "cli/CliSetIp.h"
 #include "cli/CliTargets.h"
@@ -8,9 +6,13 @@
 #include "cli/CommandOpening.h"
 #include "cli/CommandOptions.h"
 #include "cli/DeviceReport.h"
+#include "cli/FleetCommand.h"
+#include "cli/PlanReport.h"
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "engine/BackCheckDriver.h"
+#include "engine/Clock.h"
+#include "setip/PlanEntry.h"
 
 #include <algorithm>
 #include <set>
@@ -72,6 +74,47 @@ Sweep withAddresses(const Sweep& sweep, std::span<const Ipv4> addresses, const A
     }
     return more;
 }
+
+class CliPlan : public FleetCommand<CliPlan, SetIpPlanCommand, PlanReport> {
+public:
+    explicit CliPlan(CliContext& ctx);
+
+    // All public: FleetCommand calls the steps, and the class is this file's alone.
+    using Clock = engine::Clock;
+
+    struct Job {
+        PlanEntry entry;
+        std::optional<DeviceRow> device; // what the search found: the request goes to its adapter
+        bool settled = false;            // its entry is final
+        bool seenSince = false;          // verifying: it answered, but not from the planned address
+        bool lostAnswer = false;         // routed: no answer came back across the router
+        Clock::time_point sentAt;        // its request
+        Clock::time_point okAt;          // its OK, from which --verify-timeout counts
+    };
+
+    struct Inputs {
+        std::vector<PlanRow> rows;
+        std::vector<PlanEntry> earlier; // what --skip-done found settled
+    };
+    // The plan, the report's place and the earlier report, judged before anything is sent; Usage
+    // after saying why.
+    Result<Inputs, ExitStatus> prepare();
+    // Each row's job; those settled before any search (earlier, this host's address) are final.
+    void begin(const Inputs& in);
+    // The search for the rows' devices; none when every row is settled already.
+    std::optional<SearchRequest> searchFor(const Inputs& in) const;
+    static std::optional<ExitStatus> refuse(const SearchSummary&, const Inputs&) { return std::nullopt; }
+    void plan(const std::vector<DeviceRow>& seen, const Inputs& in);
+    asio::awaitable<void> send(std::size_t index);
+    asio::awaitable<void> afterJobs();
+    std::string printed(const std::vector<PlanEntry>& entries) const;
+    std::string noJobs() const;
+    static bool ended(const PlanEntry& e);
+    void settle(std::size_t index);
+
+    std::vector<DeviceRow> before_; // what the search before the requests found
+    std::vector<Job> jobs_;
+};
 
 } // namespace
 
@@ -161,7 +204,7 @@ void CliPlan::begin(const Inputs& in) {
             job.entry = *earlier;
             job.entry.row = row; // this plan's line and label
             job.settled = true;
-            ctx_.console.note(rowName(row) + ": " + std::string(planStateName(job.entry.state)) +
+            ctx_.console.note(rowName(row) + ": " + std::string(fleetStateName(job.entry.state)) +
                               " in an earlier run; left out");
         } else if (const auto holder =
                        row.address ? hostAdapterHolding(listing, row.address->address) : std::nullopt) {
@@ -376,7 +419,7 @@ asio::awaitable<void> CliPlan::afterJobs() {
 
 void CliPlan::settle(std::size_t index) {
     const PlanEntry& e = jobs_[index].entry;
-    ctx_.console.note(endedText(rowName(e.row), planStateName(e.state), e.detail));
+    ctx_.console.note(endedText(rowName(e.row), fleetStateName(e.state), e.detail));
     if (runner_->queued()) { // the rows settled before the requests are written at once after them
         writeReport();
     }
@@ -401,10 +444,8 @@ ParsedCommandLine parsePlan(const Options& o) {
         }
     }
     SetIpPlanCommand c;
-    for (const char* name : {"plan", "report", "skip-done"}) {
-        if (o.isSet(name) && o.value(name).empty()) {
-            return o.failure(std::string("--") + name + ": the file name is empty");
-        }
+    if (auto e = fileNames(o, {"plan", "report", "skip-done"})) {
+        return *e;
     }
     c.planFile = o.value("plan");
     c.report = o.value("report");

@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/CliRollout.h"
-
 #include "cli/AdapterChoice.h"
 #include "cli/CliTargets.h"
 #include "cli/CliUpgrade.h"
@@ -8,15 +6,66 @@
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
+#include "cli/FleetCommand.h"
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
+#include "cli/RolloutReport.h"
 #include "engine/BackCheckDriver.h"
+#include "engine/SharedPortFactory.h"
+#include "upgrade/ImageCheck.h"
+#include "upgrade/RolloutEntry.h"
 
 #include <algorithm>
 #include <iterator>
 #include <set>
 
 namespace fw::cli {
+namespace {
+
+class CliRollout : public FleetCommand<CliRollout, RolloutCommand, RolloutReport> {
+public:
+    explicit CliRollout(CliContext& ctx);
+
+    // All public: FleetCommand calls the steps, and the class is this file's alone.
+    struct Job {
+        RolloutEntry entry;
+        std::optional<DeviceRow> row; // what the search found; none: not found
+        bool upload = false;          // to be uploaded
+        bool settled = false;         // its entry is final
+    };
+
+    struct Inputs {
+        std::vector<DeviceTarget> targets; // --device and --from, each once
+        std::vector<RolloutEntry> earlier; // the devices --skip-done found done with this image
+    };
+    // Everything a rollout reads (the image, the device list, the earlier report), read and judged
+    // before anything is sent; Usage after saying why.
+    Result<Inputs, ExitStatus> prepare();
+    void begin(const Inputs& in);
+    std::optional<SearchRequest> searchFor(const Inputs& in) const;
+    std::optional<ExitStatus> refuse(const SearchSummary& searched, const Inputs& in) const;
+    std::optional<std::string> portRefusal(const SearchSummary& searched,
+                                           const std::vector<DeviceTarget>& targets,
+                                           const std::vector<RolloutEntry>& earlier) const;
+    void plan(const std::vector<DeviceRow>& rows, const Inputs& in);
+    asio::awaitable<void> upload(std::size_t index);
+    static asio::awaitable<void> afterJobs() { co_return; }
+    std::string printed(const std::vector<RolloutEntry>& entries) const;
+    static std::string noJobs() { return "no device to upgrade"; }
+    static bool ended(const RolloutEntry& e) { return e.state == RolloutState::Done; }
+    void settle(std::size_t index);
+    void render();
+
+    ImageFile file_; // read once; these bytes go to every device
+    std::vector<Job> jobs_;
+    // With --per-adapter above 1: the uploads and their back-checks share each adapter's ports.
+    std::optional<engine::SharedPortFactory> shared_;
+    std::optional<CliContext> sharing_;
+    std::vector<const CliUpload*> running_; // drawn on one terminal line
+};
+
+} // namespace
+
 CliRollout::CliRollout(CliContext& ctx)
     : FleetCommand(ctx, "no further device is started",
                    "the rollout stopped: its report could not be written") {}
@@ -281,7 +330,7 @@ asio::awaitable<void> CliRollout::upload(std::size_t index) {
 void CliRollout::settle(std::size_t index) {
     jobs_[index].settled = true;
     const RolloutEntry& e = jobs_[index].entry;
-    ctx_.console.note(endedText(e.target, rolloutStateName(e.state), e.detail));
+    ctx_.console.note(endedText(e.target, fleetStateName(e.state), e.detail));
     writeReport();
 }
 
@@ -311,10 +360,8 @@ ParsedCommandLine parseRollout(const Options& o) {
         }
         c.devices.push_back(*target);
     }
-    for (const char* name : {"from", "report", "skip-done"}) {
-        if (o.isSet(name) && o.value(name).empty()) {
-            return o.failure(std::string("--") + name + ": the file name is empty");
-        }
+    if (auto e = fileNames(o, {"from", "report", "skip-done"})) {
+        return *e;
     }
     c.fromFile = o.value("from");
     c.allAp = o.isSet("all-ap");

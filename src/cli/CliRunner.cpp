@@ -2,12 +2,11 @@
 #include "cli/CliRunner.h"
 
 #include "cli/CliDoctor.h"
-#include "cli/CliPlan.h"
-#include "cli/CliRollout.h"
 #include "cli/CliSearch.h"
 #include "cli/CliSetIp.h"
 #include "cli/CliUpgrade.h"
 #include "cli/CliWatch.h"
+#include "cli/FleetCommand.h"
 
 namespace fw::cli {
 

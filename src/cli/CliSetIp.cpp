@@ -2,12 +2,12 @@
 #include "cli/CliSetIp.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliPlan.h"
 #include "cli/CliTargets.h"
 #include "cli/CliVerdict.h"
 #include "cli/CommandOpening.h"
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
+#include "cli/FleetCommand.h"
 #include "cli/ProgressText.h"
 #include "engine/BackCheckDriver.h"
 #include "engine/SetIpDriver.h"

@@ -2,11 +2,11 @@
 #include "cli/CliUpgrade.h"
 
 #include "cli/AdapterChoice.h"
-#include "cli/CliRollout.h"
 #include "cli/CommandOpening.h"
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
+#include "cli/FleetCommand.h"
 #include "platform/ImageFileReader.h"
 #include "upgrade/TftpPackets.h"
 

@@ -73,7 +73,7 @@ Result<ImageFile, ExitStatus> readImage(CliContext& ctx, const std::string& path
 std::string upgradingText(const DeviceRow& row, const std::string& adapter);
 
 // upgrade DEVICE IMAGE: the image checked, the device found, then one upload (not in a dry run).
-// Its parser reads a rollout's options too (CliRollout.h).
+// Its parser reads a rollout's options too (FleetCommand.h).
 extern const CommandSpec kUpgradeSpec;
 asio::awaitable<ExitStatus> run(CliContext& ctx, const UpgradeCommand& command);
 

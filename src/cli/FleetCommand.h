@@ -4,6 +4,7 @@
 #include "cli/CliContext.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandOpening.h"
+#include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
 #include "cli/JobRunner.h"
 #include "cli/ReportFile.h"
@@ -18,6 +19,28 @@
 #include <vector>
 
 namespace fw::cli {
+
+// set-ip --plan: the plan is read and judged whole before anything is sent; rows whose address
+// this host holds, or that an earlier report settled, are left out; one search finds the devices;
+// a device already answering from its planned address gets no request, and with --verify neither
+// does one whose address another device holds. Each request goes from its device's adapter, side
+// by side only on different adapters (each request holds port 4001 there); with --verify, searches
+// afterwards wait for each device at its new address. The report is rewritten after every row;
+// when it cannot be written, nothing more is sent. A dry run stops after the search: the rows that
+// would get a request end pending, and no report is written.
+// set-ip --plan, read by set-ip's parser, and run.
+ParsedCommandLine parsePlan(const Options& o);
+asio::awaitable<ExitStatus> run(CliContext& ctx, const SetIpPlanCommand& command);
+
+// One image to many devices: a search finds them, each gets the upgrade's handshake and upload
+// (side by side: up to --per-adapter of them on one adapter, sharing its ports), then must restart and answer
+// a search on its adapter again within the back timeout. The report is rewritten after every device and keeps
+// the devices done in earlier runs; the summary table (or the report's document) goes to stdout at the end.
+// When the report cannot be written, nothing more starts. A dry run stops after the search: the devices that
+// would get the image end pending, and no report is written.
+// upgrade IMAGE --device/--from/--all-ap/--all-bridge, read by upgrade's parser, and run.
+ParsedCommandLine parseRollout(const Options& o);
+asio::awaitable<ExitStatus> run(CliContext& ctx, const RolloutCommand& command);
 
 // A command over many devices (a Set IP plan, a rollout): its inputs read and judged before
 // anything is sent, the adapters opened, one search, a job per device run side by side with the
@@ -40,7 +63,8 @@ protected:
     FleetCommand(CliContext& ctx, std::string_view stopped, std::string_view dropped)
         : ctx_(ctx), stopped_(stopped), dropped_(dropped) {}
 
-    asio::awaitable<ExitStatus> runFleet(const Command& command) {
+public:
+    asio::awaitable<ExitStatus> run(const Command& command) {
         Derived& self = static_cast<Derived&>(*this);
         command_ = command;
         const auto in = self.prepare();
@@ -93,6 +117,7 @@ protected:
         co_return allEnded ? ExitStatus::Ok : ExitStatus::Negative;
     }
 
+protected:
     // Rewrites the report with the settled jobs; when it cannot be, the jobs not started end not-sent.
     void writeReport() {
         auto& jobs = static_cast<Derived&>(*this).jobs_;

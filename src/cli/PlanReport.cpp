@@ -2,6 +2,7 @@
 #include "cli/PlanReport.h"
 
 #include "cli/DeviceReport.h"
+#include "cli/FleetReport.h"
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "common/DeviceText.h"
@@ -17,38 +18,29 @@ json address(const std::optional<Ipv4>& ip) {
 
 json toJson(const PlanEntry& e) {
     const auto& planned = e.row.address;
-    return {{"line", e.row.line},
-            {"mac", formatMac(e.row.mac)},
-            {"label", e.row.label},
-            {"planned_ip", planned ? planned->address.toString() : std::string("dhcp")},
-            {"mask", address(planned ? std::optional(planned->mask) : std::nullopt)},
-            {"gateway", address(planned ? std::optional(planned->gateway) : std::nullopt)},
-            {"old_ip", address(e.before)},
-            {"ip", address(e.ip)},
-            {"name", deviceTextToUtf8(e.name)},
-            {"adapter", e.adapter},
-            {"state", std::string(planStateName(e.state))},
-            {"detail", e.detail},
-            {"seconds", e.seconds},
-            {"earlier", e.earlier}};
+    json o = fleetEntryJson(e);
+    o.update({{"line", e.row.line},
+              {"mac", formatMac(e.row.mac)},
+              {"label", e.row.label},
+              {"planned_ip", planned ? planned->address.toString() : std::string("dhcp")},
+              {"mask", address(planned ? std::optional(planned->mask) : std::nullopt)},
+              {"gateway", address(planned ? std::optional(planned->gateway) : std::nullopt)},
+              {"old_ip", address(e.before)},
+              {"seconds", e.seconds}});
+    return o;
 }
 
 // An entry as this program wrote it; none for anything else, so a hand-edited row is sent again.
 std::optional<PlanEntry> fromJson(const json& o) {
-    if (!o.is_object()) {
-        return std::nullopt;
-    }
-    const auto state = planStateNamed(jsonMember<std::string>(o, "state"));
-    const auto mac = parseMac(jsonMember<std::string>(o, "mac"));
-    const std::string planned = jsonMember<std::string>(o, "planned_ip");
-    if (!state || !mac) {
-        return std::nullopt;
-    }
     PlanEntry e;
+    const auto mac = readFleetEntry(o, e);
+    if (!mac) {
+        return std::nullopt;
+    }
     e.row.line = jsonMember<std::size_t>(o, "line");
     e.row.mac = *mac;
     e.row.label = jsonMember<std::string>(o, "label");
-    if (planned != "dhcp") {
+    if (const std::string planned = jsonMember<std::string>(o, "planned_ip"); planned != "dhcp") {
         const auto ip = Ipv4::parse(planned);
         const auto mask = Ipv4::parse(jsonMember<std::string>(o, "mask"));
         const auto gateway = Ipv4::parse(jsonMember<std::string>(o, "gateway"));
@@ -57,14 +49,8 @@ std::optional<PlanEntry> fromJson(const json& o) {
         }
         e.row.address = FixedAddress{*ip, *mask, *gateway};
     }
-    e.state = *state;
     e.before = Ipv4::parse(jsonMember<std::string>(o, "old_ip"));
-    e.ip = Ipv4::parse(jsonMember<std::string>(o, "ip"));
-    e.name = utf8ToDeviceText(jsonMember<std::string>(o, "name"));
-    e.adapter = jsonMember<std::string>(o, "adapter");
-    e.detail = jsonMember<std::string>(o, "detail");
     e.seconds = jsonMember<double>(o, "seconds");
-    e.earlier = true;
     return e;
 }
 
@@ -95,20 +81,8 @@ json PlanReport::rows(const std::vector<PlanEntry>& entries) {
 }
 
 Result<std::vector<PlanEntry>, ReportProblem> PlanReport::settledIn(const std::string& path) {
-    const auto read = readEarlierReport(path, kPlanReport);
-    if (!read) {
-        return Failure{read.error()};
-    }
-    std::vector<PlanEntry> settled;
-    if (!*read) {
-        return settled;
-    }
-    for (const json& v : (**read)["rows"]) {
-        if (const auto e = fromJson(v); e && planRowSettled(e->state)) {
-            settled.push_back(*e);
-        }
-    }
-    return settled;
+    return earlierEntries<PlanEntry>(path, kPlanReport, "rows", fromJson,
+                                     [](const json&, const PlanEntry& e) { return planRowSettled(e.state); });
 }
 
 ReportKind PlanReport::kind() {
@@ -125,8 +99,7 @@ std::string PlanReport::summary(const std::vector<PlanEntry>& entries) {
         pending += e.state == PlanState::Pending ? 1 : 0;
         lines.push_back({std::to_string(e.row.line), formatMac(e.row.mac),
                          e.row.label.empty() ? "-" : printableText(utf8ToDeviceText(e.row.label)),
-                         plannedText(e.row), e.adapter.empty() ? "-" : e.adapter,
-                         std::string(planStateName(e.state)) + (e.earlier ? " (earlier)" : ""),
+                         plannedText(e.row), e.adapter.empty() ? "-" : e.adapter, fleetStateText(e),
                          tenthsText(e.seconds), printableText(e.detail)});
     }
     std::string total = alignedLines(lines) + std::to_string(settled) + " of " +

@@ -2,6 +2,7 @@
 #include "cli/RolloutReport.h"
 
 #include "cli/DeviceReport.h"
+#include "cli/FleetReport.h"
 #include "cli/ProgressText.h"
 #include "cli/ReportFile.h"
 #include "common/DeviceText.h"
@@ -17,44 +18,29 @@ namespace {
 using nlohmann::json;
 
 json toJson(const RolloutEntry& e) {
-    return {{"target", e.target},
-            {"mac", e.mac ? json(formatMac(*e.mac)) : json(nullptr)},
-            {"ip", e.ip ? json(e.ip->toString()) : json(nullptr)},
-            {"name", deviceTextToUtf8(e.name)},
-            {"adapter", e.adapter},
-            {"state", std::string(rolloutStateName(e.state))},
-            {"detail", e.detail},
-            {"bytes", e.bytes},
-            {"upload_seconds", e.uploadSeconds},
-            {"back_seconds", e.backSeconds},
-            {"retransmissions", e.retransmissions},
-            {"timeouts", e.timeouts},
-            {"earlier", e.earlier}};
+    json o = fleetEntryJson(e);
+    o.update({{"target", e.target},
+              {"mac", e.mac ? json(formatMac(*e.mac)) : json(nullptr)},
+              {"bytes", e.bytes},
+              {"upload_seconds", e.uploadSeconds},
+              {"back_seconds", e.backSeconds},
+              {"retransmissions", e.retransmissions},
+              {"timeouts", e.timeouts}});
+    return o;
 }
 
 std::optional<RolloutEntry> fromJson(const json& o) {
-    if (!o.is_object()) {
-        return std::nullopt;
-    }
-    const auto state = rolloutStateNamed(jsonMember<std::string>(o, "state"));
-    const auto mac = parseMac(jsonMember<std::string>(o, "mac"));
-    if (!state || !mac) {
-        return std::nullopt;
-    }
     RolloutEntry e;
+    e.mac = readFleetEntry(o, e);
+    if (!e.mac) {
+        return std::nullopt;
+    }
     e.target = jsonMember<std::string>(o, "target");
-    e.mac = mac;
-    e.ip = Ipv4::parse(jsonMember<std::string>(o, "ip"));
-    e.name = utf8ToDeviceText(jsonMember<std::string>(o, "name"));
-    e.adapter = jsonMember<std::string>(o, "adapter");
-    e.state = *state;
-    e.detail = jsonMember<std::string>(o, "detail");
     e.bytes = jsonMember<std::uint64_t>(o, "bytes");
     e.uploadSeconds = jsonMember<double>(o, "upload_seconds");
     e.backSeconds = jsonMember<double>(o, "back_seconds");
     e.retransmissions = jsonMember<int>(o, "retransmissions");
     e.timeouts = jsonMember<int>(o, "timeouts");
-    e.earlier = true;
     return e;
 }
 
@@ -107,22 +93,11 @@ Status<std::error_code> RolloutReport::save(const std::string& path,
 }
 
 Result<std::vector<RolloutEntry>, ReportProblem> RolloutReport::doneIn(const std::string& path) const {
-    const auto read = readEarlierReport(path, kRolloutReport);
-    if (!read) {
-        return Failure{read.error()};
-    }
-    std::vector<RolloutEntry> done;
-    if (!*read || (**read)["image_sha256"].get<std::string>() != sha256_) {
-        return done; // none, or another image: nothing of it is done with this one
-    }
-    const json& doc = **read;
-    for (const json& v : doc["devices"]) {
-        const auto e = fromJson(v);
-        if (e && e->state == RolloutState::Done) {
-            done.push_back(*e);
-        }
-    }
-    return done;
+    // Another image's report: nothing of it is done with this one.
+    return earlierEntries<RolloutEntry>(
+        path, kRolloutReport, "devices", fromJson, [this](const json& doc, const RolloutEntry& e) {
+            return doc["image_sha256"].get<std::string>() == sha256_ && e.state == RolloutState::Done;
+        });
 }
 
 ReportKind RolloutReport::kind() {
@@ -136,10 +111,9 @@ std::string RolloutReport::summary(const std::vector<RolloutEntry>& entries) {
     for (const RolloutEntry& e : entries) {
         done += e.state == RolloutState::Done ? 1 : 0;
         lines.push_back({e.target, e.mac ? formatMac(*e.mac) : "-", e.adapter.empty() ? "-" : e.adapter,
-                         std::string(rolloutStateName(e.state)) + (e.earlier ? " (earlier)" : ""),
-                         std::to_string(e.bytes), tenthsText(e.uploadSeconds + e.backSeconds),
-                         std::to_string(e.retransmissions), std::to_string(e.timeouts),
-                         printableText(e.detail)});
+                         fleetStateText(e), std::to_string(e.bytes),
+                         tenthsText(e.uploadSeconds + e.backSeconds), std::to_string(e.retransmissions),
+                         std::to_string(e.timeouts), printableText(e.detail)});
     }
     const std::string out = alignedLines(lines);
     return out + std::to_string(done) + " of " + std::to_string(entries.size()) + " devices done\n";

@@ -1,35 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "upgrade/RolloutEntry.h"
 
-#include "common/NameTable.h"
-
-#include <algorithm>
-
 namespace fw {
-namespace {
-
-constexpr NameTable<RolloutState, 10> kNames{{
-    {RolloutState::Done, "done"},
-    {RolloutState::Refused, "refused"},
-    {RolloutState::DeviceError, "device-error"},
-    {RolloutState::TimedOut, "timed-out"},
-    {RolloutState::NotBack, "not-back"},
-    {RolloutState::NotFound, "not-found"},
-    {RolloutState::Skipped, "skipped"},
-    {RolloutState::NotRestarted, "not-restarted"},
-    {RolloutState::NotSent, "not-sent"},
-    {RolloutState::Pending, "pending"},
-}};
-
-} // namespace
-
-std::string_view rolloutStateName(RolloutState state) {
-    return nameIn(kNames, state);
-}
-
-std::optional<RolloutState> rolloutStateNamed(std::string_view name) {
-    return valueNamed(kNames, name);
-}
 
 std::optional<RolloutState> rolloutStateOf(TftpUpload::Outcome outcome,
                                            const TftpUpload::Counters& counters) {
