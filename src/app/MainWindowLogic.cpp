@@ -54,6 +54,15 @@ void MainWindowLogic::run(MenuCommand command) {
     case MenuCommand::About:
         view_.showAbout();
         break;
+    case MenuCommand::Copy:
+        copyPicked(CopyWhat::Row);
+        break;
+    case MenuCommand::CopyMac:
+        copyPicked(CopyWhat::Mac);
+        break;
+    case MenuCommand::CopyIp:
+        copyPicked(CopyWhat::Ip);
+        break;
     // No device protocol goes with Diagnostic: nothing is sent. File -> Open, Save and Save As and
     // Help -> Help Topics... stay hidden and disabled all run long.
     case MenuCommand::Diagnostic:
@@ -134,6 +143,9 @@ bool MainWindowLogic::keyPressed(WindowKey key) {
     case WindowKey::ContextMenu:
         popupRule(true);
         return true;
+    case WindowKey::Copy:
+        copyPicked(CopyWhat::Row);
+        return true;
     case WindowKey::Delete:
     case WindowKey::F5:
         break;
@@ -149,6 +161,11 @@ void MainWindowLogic::adminOpening() {
     if (pickedRow() == nullptr) {
         apply(EnablingEvent::AdminOpenedNoPick);
     }
+}
+
+void MainWindowLogic::editOpening() {
+    enabling_.set(Command::EditCopy, pickedRow() != nullptr);
+    view_.render(enabling_);
 }
 
 bool MainWindowLogic::closeRequested() {
@@ -242,6 +259,13 @@ void MainWindowLogic::upgrade() {
     values_.pickedDevice = {picked.name, picked.ip, picked.mac};
     search_.closeDiscoverySockets();
     view_.openUpgrade(values_);
+}
+
+// Without a picked row there is nothing to copy, and the clipboard keeps what it held.
+void MainWindowLogic::copyPicked(CopyWhat what) {
+    if (const DeviceRow* row = pickedRow()) {
+        view_.copyToClipboard(copiedText(*row, what));
+    }
 }
 
 // No device protocol goes with it: the neighbour entry of the selected device is forgotten.

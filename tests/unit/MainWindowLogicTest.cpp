@@ -71,6 +71,7 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     }
     void flushNeighbour(Ipv4 ip) override { log.push_back("flush " + ip.toString()); }
     void openUrl(const std::string& url) override { log.push_back("open " + url); }
+    void copyToClipboard(const std::string& text) override { log.push_back("copy " + text); }
     void showToolbar(bool) override {}
     void showAbout() override {}
     void endProgram(int status) override { log.push_back("end " + std::to_string(status)); }
@@ -155,7 +156,9 @@ TEST_F(MainWindowLogicTest, KeysWorkTheRowsLikeTheMouse) {
         {-1, WindowKey::ContextMenu, {"space popup at corner"}, 2},
         {-1, WindowKey::Enter, {}, 2},
         {-1, WindowKey::Delete, {}, 2},
+        {-1, WindowKey::Copy, {}, 2},
         {0, WindowKey::ContextMenu, {"row popup at row"}, 2},
+        {1, WindowKey::Copy, {"copy " + copiedText(rows.rowAt(1), CopyWhat::Row)}, 2},
         {1, WindowKey::Enter, {"flush 10.0.1.21", "open http://10.0.1.21"}, 2},
         {0, WindowKey::Delete, {}, 1},
         {-1, WindowKey::F5, {"countdown"}, 0},
