@@ -9,7 +9,7 @@ namespace fw {
 
 // The main window's commands whose enabled state moves with the device list. Commands that are always
 // enabled (Edit -> Search, View -> Toolbar, Help -> About, File -> Exit, the two Delete entries of the
-// popups, Admin -> Return to Normal mode) are not listed.
+// popups, the row popup's Copy entries, Admin -> Return to Normal mode) are not listed.
 enum class Command : std::uint8_t {
     DeleteButton,        // Command3
     EditDelete,          // delete
