@@ -27,6 +27,7 @@ constexpr std::array<std::array<Change, kEnablingEventCount>, kCommandCount> kTa
     /* FileSave            */ {O, K, K, K, K, K, K, K, K, K},
     /* FileSaveAs          */ {O, K, K, K, K, K, K, K, K, K},
     /* HelpTopics          */ {O, K, K, K, K, K, K, K, K, K},
+    /* EditCopy            */ {O, K, K, I, I, O, K, O, K, K},
 }};
 
 } // namespace

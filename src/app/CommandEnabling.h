@@ -9,7 +9,7 @@ namespace fw {
 
 // The main window's commands whose enabled state moves with the device list. Commands that are always
 // enabled (Edit -> Search, View -> Toolbar, Help -> About, File -> Exit, the two Delete entries of the
-// popups, Admin -> Return to Normal mode) are not listed.
+// popups, the row popup's Copy entries, Admin -> Return to Normal mode) are not listed.
 enum class Command : std::uint8_t {
     DeleteButton,        // Command3
     EditDelete,          // delete
@@ -27,8 +27,9 @@ enum class Command : std::uint8_t {
     FileSave,            // save (hidden)
     FileSaveAs,          // saveas (hidden)
     HelpTopics,          // helptopic (hidden)
+    EditCopy,            // copy: on while a row is picked
 };
-inline constexpr std::size_t kCommandCount = 16;
+inline constexpr std::size_t kCommandCount = 17;
 
 enum class EnablingEvent : std::uint8_t {
     StartUp,
@@ -57,6 +58,8 @@ public:
     CommandEnabling() noexcept;
 
     void apply(EnablingEvent event) noexcept;
+    // A command whose state follows a fact rather than the events (Edit -> Copy, the pick).
+    void set(Command command, bool on) noexcept { state_[static_cast<std::size_t>(command)] = on; }
     bool enabled(Command command) const noexcept { return state_[static_cast<std::size_t>(command)]; }
 
 private:

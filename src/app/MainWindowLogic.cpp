@@ -55,6 +55,15 @@ void MainWindowLogic::run(MenuCommand command) {
     case MenuCommand::About:
         view_.showAbout();
         break;
+    case MenuCommand::Copy:
+        copyPicked(CopyWhat::Row);
+        break;
+    case MenuCommand::CopyMac:
+        copyPicked(CopyWhat::Mac);
+        break;
+    case MenuCommand::CopyIp:
+        copyPicked(CopyWhat::Ip);
+        break;
     // No device protocol goes with Diagnostic: nothing is sent. File -> Open, Save and Save As and
     // Help -> Help Topics... stay hidden and disabled all run long.
     case MenuCommand::Diagnostic:
@@ -139,6 +148,9 @@ bool MainWindowLogic::keyPressed(WindowKey key) {
     case WindowKey::ContextMenu:
         popupRule(true);
         return true;
+    case WindowKey::Copy:
+        copyPicked(CopyWhat::Row);
+        return true;
     case WindowKey::Delete:
     case WindowKey::F5:
         break;
@@ -154,6 +166,11 @@ void MainWindowLogic::adminOpening() {
     if (pickedRow() == nullptr) {
         apply(EnablingEvent::AdminOpenedNoPick);
     }
+}
+
+void MainWindowLogic::editOpening() {
+    enabling_.set(Command::EditCopy, pickedRow() != nullptr);
+    view_.render(enabling_);
 }
 
 bool MainWindowLogic::closeRequested() {
@@ -247,6 +264,13 @@ void MainWindowLogic::upgrade() {
     takeHandOffFrom(picked);
     search_.closeDiscoverySockets();
     view_.openUpgrade({{picked.name, picked.ip, picked.mac}, picked.kind, picked.adapterIp});
+}
+
+// Without a picked row there is nothing to copy, and the clipboard keeps what it held.
+void MainWindowLogic::copyPicked(CopyWhat what) {
+    if (const DeviceRow* row = pickedRow()) {
+        view_.copyToClipboard(copiedText(*row, what));
+    }
 }
 
 // No device protocol goes with it: the neighbour entry of the selected device is forgotten.

@@ -3,6 +3,7 @@
 
 #include "app/CommandEnabling.h"
 #include "app/MenuTable.h"
+#include "app/RowCopy.h"
 #include "common/Message.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/SearchCycle.h"
@@ -46,6 +47,9 @@ public:
         virtual void openUpgrade(const UpgradeDialog::Opening& opening) = 0;
         virtual void flushNeighbour(Ipv4 ip) = 0;
         virtual void openUrl(const std::string& url) = 0;
+        // Puts UTF-8 text with "\n" line ends on the clipboard (each platform's own line ends and,
+        // on Linux, the selection too); a clipboard another program holds leaves it as it was.
+        virtual void copyToClipboard(const std::string& text) = 0;
         virtual void showToolbar(bool shown) = 0;
         virtual void showAbout() = 0;
         // The program ends now with this status (0 after OK on the confirmation, 1 without a usable
@@ -74,6 +78,7 @@ public:
     void picked(int row, bool leftButton); // a press on a row (or -1 on space)
     void rightReleased();                  // shows the popup for what is picked
     void adminOpening();
+    void editOpening(); // Edit -> Copy follows the pick, which the keyboard moves unseen
     void doubleClicked() { connectToDevice(); }
     // A command key (see WindowKey); true when the window took it.
     bool keyPressed(WindowKey key);
@@ -106,6 +111,7 @@ private:
     void setIp();
     void upgrade();
     void returnToNormalMode();
+    void copyPicked(CopyWhat what);
 
     View& view_;
     DeviceRows& rows_;

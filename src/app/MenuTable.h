@@ -31,12 +31,15 @@ enum class MenuCommand : std::uint8_t {
     ReturnToNormal,
     HelpTopics,
     About,
+    Copy,    // the picked row, with the column titles
+    CopyMac, // the picked row's MAC address
+    CopyIp,  // the picked row's IP address
 };
 
 // Keys the main window takes as commands; each view maps its toolkit's keys to these. Enter,
-// Delete and the context-menu key (or Shift+F10) act on the list's picked row and are taken only
-// while the list has the focus; F5 anywhere in the window.
-enum class WindowKey : std::uint8_t { Enter, Delete, F5, ContextMenu };
+// Delete, the context-menu key (or Shift+F10) and Ctrl+C act on the list's picked row and are taken
+// only while the list has the focus; F5 anywhere in the window.
+enum class WindowKey : std::uint8_t { Enter, Delete, F5, ContextMenu, Copy };
 
 // The menu bar's five menus and the two popups over the device list, which never sit in the bar.
 enum class MenuId : std::uint8_t { File, Edit, View, Admin, Help, RowPopup, SpacePopup };
@@ -82,6 +85,8 @@ inline constexpr std::array kEntries{
     MenuEntry{MenuId::File, "connect", "&Connect", Str::Connect, C::Connect, true, Command::FileConnect},
     MenuEntry{MenuId::File, "file2p", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::File, "mexit", "&Exit", Str::Exit, C::Exit, true, std::nullopt},
+    MenuEntry{MenuId::Edit, "copy", "&Copy\tCtrl+C", std::nullopt, C::Copy, true, Command::EditCopy},
+    MenuEntry{MenuId::Edit, "cedit", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::Edit, "delete", "&Delete", Str::Delete, C::Delete, true, Command::EditDelete},
     MenuEntry{MenuId::Edit, "all", "Delete &All", Str::DeleteAll, C::DeleteAll, true, Command::EditDeleteAll},
     MenuEntry{MenuId::Edit, "dedit", "", std::nullopt, C::None, true, std::nullopt},
@@ -108,6 +113,11 @@ inline constexpr std::array kEntries{
               Command::PopupDiagnostic},
     MenuEntry{MenuId::RowPopup, "pop1", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::RowPopup, "Mdelete", "&Delete", Str::Delete, C::Delete, true, std::nullopt},
+    MenuEntry{MenuId::RowPopup, "pop2", "", std::nullopt, C::None, true, std::nullopt},
+    MenuEntry{MenuId::RowPopup, "Mcopy", "&Copy", std::nullopt, C::Copy, true, std::nullopt},
+    MenuEntry{MenuId::RowPopup, "Mcopymac", "Copy &MAC Address", std::nullopt, C::CopyMac, true,
+              std::nullopt},
+    MenuEntry{MenuId::RowPopup, "Mcopyip", "Copy IP &Address", std::nullopt, C::CopyIp, true, std::nullopt},
     MenuEntry{MenuId::SpacePopup, "Mdelall", "Delete &All", Str::DeleteAll, C::DeleteAll, true, std::nullopt},
 };
 } // namespace menu_table

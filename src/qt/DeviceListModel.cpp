@@ -24,6 +24,10 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DecorationRole) {
         return index.column() == 0 && !rowIcon_.isNull() ? QVariant(rowIcon_) : QVariant();
     }
+    // Qt's accessibility shows the hidden kind column too: a screen reader says its cells in words.
+    if (role == Qt::AccessibleTextRole && index.column() == kKindColumn) {
+        return QString(r.kind == DeviceKind::AccessPoint ? "Access point" : "Bridge");
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
@@ -31,6 +35,9 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::AccessibleTextRole && section == kKindColumn) {
+        return QString("Kind");
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }

@@ -88,6 +88,8 @@ void DeviceListView::keyPressEvent(QKeyEvent* event) {
         emit commandKey(WindowKey::Enter);
     } else if (plain && event->key() == Qt::Key_Delete) {
         emit commandKey(WindowKey::Delete);
+    } else if (event->matches(QKeySequence::Copy)) { // Ctrl+C, and Ctrl+Insert where that copies
+        emit commandKey(WindowKey::Copy);
     } else {
         QTreeView::keyPressEvent(event);
         return;

@@ -9,8 +9,8 @@ namespace fw {
 
 // The device list (ListView1): report view, one row per device, full-row single selection.
 // A mouse press with any button picks the row under the pointer or, over empty space, no row;
-// dragging does not move the pick. Keyboard navigation moves the selection without a pick; Enter,
-// Delete and the context-menu key are the window's to run.
+// dragging does not move the pick. Keyboard navigation (arrows, Home, End, Page Up/Down) moves the
+// selection without a pick; Enter, Delete, Ctrl+C and the context-menu key are the window's to run.
 class DeviceListView final : public QTreeView {
     Q_OBJECT
 public:
@@ -25,7 +25,7 @@ signals:
     void picked(int row, Qt::MouseButton button); // row is -1 over empty space
     void rightReleased(const QPoint& globalPos);
     void leftDoubleClicked();
-    void commandKey(WindowKey key); // Enter, Delete, or the context-menu key (Shift+F10)
+    void commandKey(WindowKey key); // Enter, Delete, Ctrl+C, or the context-menu key (Shift+F10)
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -13,8 +13,10 @@
 #include "qt/WindowSearch.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -102,6 +104,7 @@ void MainWindow::connectCommands() {
     connect(command3_, &QToolButton::clicked, this, [this] { logic_->run(MenuCommand::Delete); });
     connect(command4_, &QToolButton::clicked, this, [this] { logic_->searchButton(); });
     connect(menus_->menu(MenuId::Admin), &QMenu::aboutToShow, this, [this] { logic_->adminOpening(); });
+    connect(menus_->menu(MenuId::Edit), &QMenu::aboutToShow, this, [this] { logic_->editOpening(); });
 
     connect(list_, &DeviceListView::picked, this,
             [this](int row, Qt::MouseButton button) { logic_->picked(row, button == Qt::LeftButton); });
@@ -230,6 +233,16 @@ void MainWindow::flushNeighbour(Ipv4 ip) {
 
 void MainWindow::openUrl(const std::string& url) {
     platform_.shell.openUrl(url);
+}
+
+// The selection too, so that a middle click pastes what was copied, as X11 users expect.
+void MainWindow::copyToClipboard(const std::string& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString copied = QString::fromStdString(text);
+    clipboard->setText(copied, QClipboard::Clipboard);
+    if (clipboard->supportsSelection()) {
+        clipboard->setText(copied, QClipboard::Selection);
+    }
 }
 
 void MainWindow::showAbout() {

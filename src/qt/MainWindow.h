@@ -56,6 +56,7 @@ private:
     void openUpgrade(const UpgradeDialog::Opening& opening) override;
     void flushNeighbour(Ipv4 ip) override;
     void openUrl(const std::string& url) override;
+    void copyToClipboard(const std::string& text) override;
     void showToolbar(bool shown) override;
     void showAbout() override;
     void endProgram(int exitStatus) override { emit programEnding(exitStatus); }

@@ -13,6 +13,11 @@ namespace fw::win32 {
 
 DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HFONT font, int dpi)
     : instance_(instance), dpi_(dpi) {
+    // What screen readers call the list: its window text, and for those that name a list by the
+    // label before it in z-order (as MSAA's list view proxy does), a label of no size, made just before it.
+    const std::wstring name = wideOf(loadResString(Str::ColDevice));
+    CreateWindowExW(0, L"STATIC", name.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
+                    parent, nullptr, instance, nullptr);
     list_ = CreateWindowExW(
         WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
@@ -33,7 +38,7 @@ DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HF
         column.iSubItem = c;
         ListView_InsertColumn(list_, c, &column);
     }
-    SetWindowTextW(list_, wideOf(loadResString(Str::ColDevice)).c_str()); // what screen readers say
+    SetWindowTextW(list_, name.c_str());
 }
 
 DeviceListControl::~DeviceListControl() {

@@ -8,6 +8,7 @@
 #include "win32/DownloadWindow.h"
 #include "win32/ResourceIds.h"
 #include "win32/SetIpWindow.h"
+#include "win32/Win32Clipboard.h"
 #include "win32/Win32MessageBox.h"
 #include "win32/WindowClass.h"
 
@@ -90,11 +91,15 @@ bool MainFrame::moveFocusOnTab(const MSG& msg) {
 }
 
 bool MainFrame::commandKey(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) < 0 ||
-        (msg.hwnd != window_ && IsChild(window_, msg.hwnd) == 0)) {
+    if (msg.message != WM_KEYDOWN || (msg.hwnd != window_ && IsChild(window_, msg.hwnd) == 0)) {
         return false;
     }
     const bool onList = msg.hwnd == list_->window();
+    if (GetKeyState(VK_CONTROL) < 0) {
+        const bool copy = (msg.wParam == 'C' || msg.wParam == VK_INSERT) && GetKeyState(VK_SHIFT) >= 0 &&
+                          GetKeyState(VK_MENU) >= 0;
+        return onList && copy && logic_->keyPressed(WindowKey::Copy);
+    }
     std::optional<WindowKey> key;
     if (msg.wParam == VK_F5) {
         key = WindowKey::F5;
@@ -265,6 +270,10 @@ void MainFrame::openUpgrade(const UpgradeDialog::Opening& opening) {
     DownloadWindow::run(window_, context_, opening, carryOver_);
 }
 
+void MainFrame::copyToClipboard(const std::string& text) {
+    putClipboardText(window_, text);
+}
+
 void MainFrame::showToolbar(bool shown) {
     CheckMenuItem(menus_[static_cast<std::size_t>(MenuId::View)],
                   static_cast<UINT>(entryId(menuEntryIndex("toolbar"))),
@@ -351,6 +360,8 @@ std::optional<LRESULT> MainFrame::handle(UINT message, WPARAM wParam, LPARAM lPa
     case WM_INITMENUPOPUP:
         if (reinterpret_cast<HMENU>(wParam) == menus_[static_cast<std::size_t>(MenuId::Admin)]) {
             logic_->adminOpening();
+        } else if (reinterpret_cast<HMENU>(wParam) == menus_[static_cast<std::size_t>(MenuId::Edit)]) {
+            logic_->editOpening();
         }
         return 0;
     case WM_TIMER:

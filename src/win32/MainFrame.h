@@ -34,7 +34,8 @@ public:
     void show(int how);
     // Tab and Shift+Tab between the toolbar's buttons and the list; true when msg was that.
     bool moveFocusOnTab(const MSG& msg);
-    // F5 in the window, Enter and Delete on the list: the window's command keys; true when msg was one.
+    // F5 in the window, Enter, Delete and Ctrl+C (or Ctrl+Insert) on the list: the window's command
+    // keys; true when msg was one.
     bool commandKey(const MSG& msg);
 
 private:
@@ -60,6 +61,7 @@ private:
     void openUpgrade(const UpgradeDialog::Opening& opening) override;
     void flushNeighbour(Ipv4 ip) override { context_.host.flushNeighbour(ip); }
     void openUrl(const std::string& url) override { context_.shell.openUrl(url); }
+    void copyToClipboard(const std::string& text) override;
     void showToolbar(bool shown) override;
     void showAbout() override;
     void endProgram(int exitStatus) override { exitStatus_ = exitStatus; }

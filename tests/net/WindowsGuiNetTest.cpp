@@ -301,6 +301,13 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
         }
         wine.keys({"Escape"});
         EXPECT_TRUE(waitUntil([&] { return !wine.drive({"windows"}).contains("#32768"); }, 3000));
+        // Ctrl+C copies the picked row's visible cells under the column titles, in CR LF lines.
+        wine.keys({"ctrl+c"});
+        const QStringList cells = rows.split('\n').filter("\t10.77.2.20\t").value(0).split('\t').mid(1, 6);
+        EXPECT_EQ(wine.drive({"clipboard"}).trimmed().toStdString(),
+                  ("clipboard\tWireless Device\tIP Address\tESS-ID\tChannel No\tWEP\tMac Address\\r\\n" +
+                   cells.join('\t') + "\\r\\n")
+                      .toStdString());
         wine.keys({"Return"});
         EXPECT_TRUE(waitUntil([&] { return fileBytes(opened).has_value(); }, 10000))
             << "Enter did not connect";

@@ -71,6 +71,7 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     }
     void flushNeighbour(Ipv4 ip) override { log.push_back("flush " + ip.toString()); }
     void openUrl(const std::string& url) override { log.push_back("open " + url); }
+    void copyToClipboard(const std::string& text) override { log.push_back("copy " + text); }
     void showToolbar(bool) override {}
     void showAbout() override {}
     void endProgram(int status) override { log.push_back("end " + std::to_string(status)); }

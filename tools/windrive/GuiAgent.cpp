@@ -219,6 +219,24 @@ std::wstring focusState() {
            (info.hwndFocus ? className(info.hwndFocus) : L"none") + L"\t" + std::to_wstring(picked) + L"\n";
 }
 
+// The clipboard's Unicode text on one line, its CR and LF written as \r and \n.
+std::wstring clipboardText() {
+    std::wstring out = L"clipboard\t";
+    if (OpenClipboard(nullptr) == 0) {
+        return L"no clipboard\n";
+    }
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+            for (const wchar_t* c = text; *c != L'\0'; ++c) {
+                out += *c == L'\r' ? L"\\r" : *c == L'\n' ? L"\\n" : std::wstring(1, *c);
+            }
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return out + L"\n";
+}
+
 std::wstring listRows() {
     HWND list = childOfClass(mainWindow(), WC_LISTVIEWW);
     if (list == nullptr) {
@@ -382,6 +400,9 @@ std::wstring run(const std::vector<std::wstring>& words, StallProbe& stall) {
     }
     if (verb == L"list") {
         return listRows();
+    }
+    if (verb == L"clipboard") {
+        return clipboardText();
     }
     if (verb == L"menus") { // the menu bar's entries, "Top/Entry" a line
         std::wstring out;
