@@ -11,6 +11,7 @@
 #include "win32/DeviceListControl.h"
 #include "win32/SearchingWindow.h"
 #include "win32/Win32Context.h"
+#include "win32/Win32ListExport.h"
 #include "win32/Win32Window.h"
 #include "win32/WindowClass.h"
 #include "win32/WindowMetrics.h"
@@ -90,6 +91,7 @@ private:
     std::unique_ptr<EngineJob<engine::SearchDriver>> port_;
     std::unique_ptr<SearchCycle> search_;
     std::unique_ptr<MainWindowLogic> logic_;
+    std::unique_ptr<Win32ListExport> listExport_;
     std::unique_ptr<SearchingWindow> searching_;
 };
 
