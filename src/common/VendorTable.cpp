@@ -27,13 +27,11 @@ std::size_t readRecord(std::string_view text, std::size_t& at, std::span<std::st
             ++at;
         } else if (c == '"') {
             quoted = !quoted;
-        } else if (quoted) {
-            keep(c);
-        } else if (c == ',') {
+        } else if (!quoted && c == ',') {
             ++field;
-        } else if (c == '\n') {
+        } else if (!quoted && c == '\n') {
             break;
-        } else if (c != '\r') {
+        } else if (quoted || c != '\r') {
             keep(c);
         }
     }
