@@ -49,8 +49,9 @@ def main():
         '#include <array>\n\n'
         'namespace fw {\n\n'
         'std::span<const std::string_view> BuiltInVendors::registries() {\n'
+        '    using namespace std::string_view_literals; // sv: the length is known, not counted\n'
         '    static constexpr std::array<std::string_view, ' + str(len(pieces)) + '> kPieces{\n' +
-        ''.join('R"fw(' + p + ')fw",\n' for p in pieces) + '};\n'
+        ''.join('R"fw(' + p + ')fw"sv,\n' for p in pieces) + '};\n'
         '    return kPieces;\n'
         '}\n\n'
         'std::string_view BuiltInVendors::date() {\n'
