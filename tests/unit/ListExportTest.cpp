@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace fw {
 namespace {
@@ -39,8 +40,11 @@ std::string contents(const fs::path& path) {
 
 struct ListExportTest : ::testing::Test {
     void SetUp() override {
+        // One folder per test run: ctest runs the tests as processes side by side.
         folder = fs::temp_directory_path() /
-                 ("fernwick-export-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+                 ("fernwick-export-" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                  std::to_string(std::random_device()()));
         fs::remove_all(folder);
         fs::create_directories(folder);
     }
