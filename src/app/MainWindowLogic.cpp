@@ -64,6 +64,11 @@ void MainWindowLogic::run(MenuCommand command) {
     case MenuCommand::CopyIp:
         copyPicked(CopyWhat::Ip);
         break;
+    case MenuCommand::ExportList:
+        if (listExport_ != nullptr) {
+            listExport_->run(rows_, adapters_.searched);
+        }
+        break;
     // No device protocol goes with Diagnostic: nothing is sent. File -> Open, Save and Save As and
     // Help -> Help Topics... stay hidden and disabled all run long.
     case MenuCommand::Diagnostic:

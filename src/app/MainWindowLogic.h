@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/CommandEnabling.h"
+#include "app/ListExport.h"
 #include "app/MenuTable.h"
 #include "app/RowCopy.h"
 #include "common/Message.h"
@@ -70,6 +71,8 @@ public:
     // Load order: the view has put in its captions, pictures and columns; the list is emptied and the
     // initial enabling rendered.
     void load();
+    // File -> Export List... runs it; without one the entry does nothing.
+    void setListExport(ListExport& listExport) { listExport_ = &listExport; }
     void shown(); // every show; the first one starts the first search's timer
     void firstSearchDue() { search_.search(); }
 
@@ -125,6 +128,7 @@ private:
     bool searchButtonLocked_ = false;
     bool toolbarShown_ = true;
     bool ending_ = false;
+    ListExport* listExport_ = nullptr;
 };
 
 } // namespace fw

@@ -34,7 +34,8 @@ class Watch {
 public:
     Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep)
         : ctx_(ctx), command_(command), sweep_(std::move(sweep)), inventory_(command.missed),
-          live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()) {}
+          live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()),
+          vendors_(ctx.host.vendorTable()) {}
 
     // The searches, one every interval, until cancelled.
     asio::awaitable<void> run() {
@@ -122,7 +123,7 @@ private:
         const auto now = std::chrono::system_clock::now();
         for (const Event& e : events) {
             if (command_.format == WatchFormat::Jsonl) {
-                write(watchJsonLine(e, named_, now) + "\n");
+                write(watchJsonLine(e, named_, now, vendors_) + "\n");
             } else if (!live_) {
                 write(watchPlainLine(e, named_, now) + "\n");
             } else {
@@ -144,7 +145,7 @@ private:
         view += "fernwick-cli watch: " + std::to_string(devices.size()) + " device" +
                 (devices.size() == 1 ? "" : "s") + ", last search " + localClock(now) + " (Ctrl+C ends)\n\n";
         if (!devices.empty()) {
-            view += formatDevices(devices, named_, OutputFormat::Table);
+            view += formatDevices(devices, named_, OutputFormat::Table, vendors_);
         }
         if (!recent_.empty()) {
             view += "\nRecent events:\n";
@@ -163,6 +164,7 @@ private:
     AdapterTable named_;             // this search's adapters, then earlier addresses
     std::deque<std::string> recent_; // the live view's last event lines
     bool live_ = false;
+    VendorTable vendors_; // read once: a watch runs for days
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "qt/DeviceListModel.h"
 #include "qt/DeviceListView.h"
 #include "qt/MainMenus.h"
+#include "qt/QtListExport.h"
 #include "qt/RowDialogs.h"
 #include "qt/UiText.h"
 #include "qt/WindowSearch.h"
@@ -38,6 +39,8 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     MainWindowLogic::View& view = *this;
     logic_ = std::make_unique<MainWindowLogic>(view, *model_, search_->port(), *search_);
     connect(search_, &WindowSearch::countdownEnded, this, [this] { logic_->search().countdownEnded(); });
+    listExport_ = std::make_unique<QtListExport>(platform_, this);
+    logic_->setListExport(listExport_->logic());
     buildClientArea();
     connectCommands();
 

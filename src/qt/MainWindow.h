@@ -15,6 +15,7 @@ namespace fw {
 class DeviceListModel;
 class DeviceListView;
 class MainMenus;
+class QtListExport;
 class RowDialogs;
 class WindowSearch;
 
@@ -69,6 +70,7 @@ private:
     DeviceListModel* model_ = nullptr;
     WindowSearch* search_ = nullptr;
     std::unique_ptr<MainWindowLogic> logic_;
+    std::unique_ptr<QtListExport> listExport_;
     QWidget* client_ = nullptr;
     QFrame* line1_ = nullptr;
     QToolButton* command3_ = nullptr; // Delete

@@ -10,6 +10,7 @@
 #include "win32/DeviceListControl.h"
 #include "win32/SearchingWindow.h"
 #include "win32/Win32Context.h"
+#include "win32/Win32ListExport.h"
 #include "win32/Win32Window.h"
 #include "win32/WindowClass.h"
 #include "win32/WindowMetrics.h"
@@ -89,6 +90,7 @@ private:
     UploadCarryOver carryOver_; // the upload's last percent, for the whole run
     std::unique_ptr<EngineJob<engine::SearchDriver>> port_;
     std::unique_ptr<MainWindowLogic> logic_;
+    std::unique_ptr<Win32ListExport> listExport_;
     std::unique_ptr<SearchingWindow> searching_;
 };
 
