@@ -14,43 +14,46 @@ constexpr int kIpColumn = 1;
 constexpr int kChannelColumn = 3;
 constexpr int kMacColumn = 5;
 
-char folded(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool textLess(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(folded(x)) < static_cast<unsigned char>(folded(y));
-    });
+std::uint64_t macNumber(const MacAddress& mac) {
+    std::uint64_t number = 0;
+    for (const std::uint8_t byte : mac) {
+        number = number << 8U | byte;
+    }
+    return number;
 }
 
 } // namespace
 
-bool RowOrder::keyLess(const DeviceRow& a, const DeviceRow& b, int column) {
+RowOrder::Key RowOrder::keyOf(const DeviceRow& row) const {
+    const int column = sorting_ ? sorting_->column : 0;
     switch (column) {
     case kIpColumn:
-        return a.ip.toHostOrder() < b.ip.toHostOrder();
+        return {row.ip == Ipv4::any(), row.ip.toHostOrder(), {}};
     case kChannelColumn:
-        return a.channel < b.channel;
+        return {false, row.channel, {}};
     case kMacColumn:
-        return a.mac < b.mac;
-    default:
-        return textLess(deviceCellText(a, column), deviceCellText(b, column));
+        return {false, macNumber(row.mac), {}};
+    default: {
+        std::string text = deviceCellText(row, column);
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+        return {false, 0, std::move(text)};
+    }
     }
 }
 
 // Reversing turns the key around, not the ties, and a row without an address stays at the end.
-bool RowOrder::before(const DeviceRow& a, Arrival aArrival, const DeviceRow& b, Arrival bArrival) const {
-    const Sorting s = sorting_.value_or(Sorting{});
+bool RowOrder::before(const Key& a, Arrival aArrival, const Key& b, Arrival bArrival) const {
     if (sorting_) {
-        if (s.column == kIpColumn && (a.ip == Ipv4::any()) != (b.ip == Ipv4::any())) {
-            return b.ip == Ipv4::any();
+        if (a.last != b.last) {
+            return b.last;
         }
-        if (keyLess(a, b, s.column)) {
-            return s.ascending;
+        const bool up = sorting_->ascending;
+        if (a.number != b.number) {
+            return (a.number < b.number) == up;
         }
-        if (keyLess(b, a, s.column)) {
-            return !s.ascending;
+        if (const int text = a.text.compare(b.text); text != 0) {
+            return (text < 0) == up;
         }
     }
     return aArrival < bArrival;
@@ -68,10 +71,15 @@ std::vector<int> RowOrder::sort(const DeviceRows& rows) {
     std::vector<int> order(static_cast<std::size_t>(rows.count()));
     std::iota(order.begin(), order.end(), 0);
     arrivals_.resize(order.size()); // a list filled before this order knew it keeps its listed order
+    std::vector<Key> keys;
+    keys.reserve(order.size());
+    for (const int row : order) {
+        keys.push_back(keyOf(rows.rowAt(row)));
+    }
     std::sort(order.begin(), order.end(), [&](int a, int b) {
         const auto ia = static_cast<std::size_t>(a);
         const auto ib = static_cast<std::size_t>(b);
-        return before(rows.rowAt(a), arrivals_[ia], rows.rowAt(b), arrivals_[ib]);
+        return before(keys[ia], arrivals_[ia], keys[ib], arrivals_[ib]);
     });
     std::vector<Arrival> arrivals(order.size());
     std::transform(order.begin(), order.end(), arrivals.begin(),
@@ -82,6 +90,7 @@ std::vector<int> RowOrder::sort(const DeviceRows& rows) {
 
 int RowOrder::place(const DeviceRows& rows, const DeviceRow& arriving) {
     const Arrival arrival = next_++;
+    const Key key = keyOf(arriving);
     std::size_t lo = 0;
     std::size_t hi = std::min(static_cast<std::size_t>(rows.count()), arrivals_.size());
     if (!sorting_) {
@@ -89,7 +98,7 @@ int RowOrder::place(const DeviceRows& rows, const DeviceRow& arriving) {
     }
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        if (before(arriving, arrival, rows.rowAt(static_cast<int>(mid)), arrivals_[mid])) {
+        if (before(key, arrival, keyOf(rows.rowAt(static_cast<int>(mid))), arrivals_[mid])) {
             hi = mid;
         } else {
             lo = mid + 1;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace fw {
@@ -39,11 +40,15 @@ public:
     int rowOf(Arrival arrival) const; // -1 when no longer listed
     int latestRow() const;            // the row that arrived last, -1 for none
 
-    // true when a sorts before b in the chosen column (ascending); equal keys compare false.
-    static bool keyLess(const DeviceRow& a, const DeviceRow& b, int column);
-
 private:
-    bool before(const DeviceRow& a, Arrival aArrival, const DeviceRow& b, Arrival bArrival) const;
+    // A row's value in the chosen column, made once per row rather than once per comparison.
+    struct Key {
+        bool last = false; // no address: at the end either way
+        std::uint64_t number = 0;
+        std::string text; // ASCII lower case
+    };
+    Key keyOf(const DeviceRow& row) const;
+    bool before(const Key& a, Arrival aArrival, const Key& b, Arrival bArrival) const;
 
     std::optional<Sorting> sorting_;
     std::vector<Arrival> arrivals_; // in listed order
