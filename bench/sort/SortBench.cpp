@@ -92,7 +92,8 @@ int main() {
                 small.appendRows(std::move(batch));
             } else {
                 for (auto& row : batch) {
-                    small.insertRow(smallOrder.place(small, row), std::move(row));
+                    const int place = smallOrder.place(small, row);
+                    small.insertRow(place, std::move(row));
                 }
             }
         }
