@@ -22,7 +22,8 @@ namespace fw {
 // popups, the hidden commands and the end of the program. Every close request asks for
 // confirmation; OK, and the fatal adapter failure of a search, end the program at once. It owns the
 // window's search cycle and keeps what the row dialogs are opened with: the selected device, the
-// last search's adapter tables and the adapter Set IP chose last.
+// last search's adapter tables and the adapter Set IP chose last. It keeps the list's order (a
+// header click sorts it) and picks the operator's row again whenever the list moves under it.
 class MainWindowLogic final : public SearchCycle::Events {
 public:
     static constexpr std::chrono::milliseconds kFirstSearchDelay{500};
