@@ -117,6 +117,8 @@ void MainWindow::connectCommands() {
     });
     connect(list_, &DeviceListView::leftDoubleClicked, this, [this] { logic_->doubleClicked(); });
     connect(list_, &DeviceListView::commandKey, this, [this](WindowKey key) { logic_->keyPressed(key); });
+    connect(list_->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { logic_->headerClicked(column); });
 }
 
 void MainWindow::render(const CommandEnabling& enabling) {
@@ -206,6 +208,15 @@ int MainWindow::pickedRow() const {
 
 void MainWindow::unpick() {
     list_->unpick();
+}
+
+void MainWindow::pick(int row) {
+    list_->pick(row);
+}
+
+void MainWindow::showSortIndicator(int column, bool ascending) {
+    list_->header()->setSortIndicatorShown(true);
+    list_->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void MainWindow::showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) {

@@ -50,6 +50,8 @@ private:
     void render(const CommandEnabling& enabling) override;
     int pickedRow() const override;
     void unpick() override;
+    void pick(int row) override;
+    void showSortIndicator(int column, bool ascending) override;
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;

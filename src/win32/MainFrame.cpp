@@ -320,6 +320,9 @@ LRESULT MainFrame::notify(const NMHDR& header) {
     case LVN_GETDISPINFOW:
         list_->fillCell(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
         return 0;
+    case LVN_COLUMNCLICK:
+        logic_->headerClicked(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+        return 0;
     case NM_CLICK:
     case NM_RCLICK:
     case NM_DBLCLK: {

@@ -55,6 +55,10 @@ private:
     void render(const CommandEnabling& enabling) override;
     int pickedRow() const override { return list_->pickedRow(); }
     void unpick() override { list_->pick(-1); }
+    void pick(int row) override { list_->pick(row); }
+    void showSortIndicator(int column, bool ascending) override {
+        list_->showSortIndicator(column, ascending);
+    }
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
