@@ -14,6 +14,8 @@
 #include <functional>
 #include <random>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -25,6 +27,14 @@ constexpr int kRounds = 5;
 struct Rows final : fw::DeviceRows {
     void appendRows(std::vector<fw::DeviceRow> r) override { rows.insert(rows.end(), r.begin(), r.end()); }
     void removeDeviceRow(int row) override { rows.erase(rows.begin() + row); }
+    void insertRow(int at, fw::DeviceRow row) override { rows.insert(rows.begin() + at, std::move(row)); }
+    void reorder(const std::vector<int>& order) override {
+        std::vector<fw::DeviceRow> sorted;
+        for (const int i : order) {
+            sorted.push_back(rows.at(static_cast<std::size_t>(i)));
+        }
+        rows = std::move(sorted);
+    }
     void clear() override { rows.clear(); }
     const fw::DeviceRow& rowAt(int row) const override { return rows.at(static_cast<std::size_t>(row)); }
     int count() const override { return static_cast<int>(rows.size()); }
