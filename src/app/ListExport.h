@@ -7,6 +7,7 @@
 #include "common/VendorTable.h"
 #include "discovery/DeviceRows.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <system_error>
