@@ -8,6 +8,8 @@
 // Needs root; prints SKIPPED and exits 77 otherwise.
 //
 //   bench_gui_stall [searches]      per order, default 3
+//   bench_gui_stall --picture PNG   instead, the picture of a small lab's list sorted by IP
+//                                   (docs/sorted-list.png)
 
 #include "../LabBench.h"
 #include "platform/SystemHost.h"
@@ -26,6 +28,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 
@@ -33,6 +36,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 
 namespace fw {
 namespace {
@@ -106,6 +110,22 @@ void runFor(int ms) {
     loop.exec();
 }
 
+// A left click at `at`, as the mouse makes it.
+void click(QWidget* widget, QPoint at) {
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
+}
+
+// A click on the IP column's title: the window's logic sorts the list and sets the indicator.
+constexpr int kIpColumn = 1;
+void clickIpTitle(MainWindow& window) {
+    QHeaderView* header = window.findChild<DeviceListView*>()->header();
+    click(header->viewport(), {header->sectionViewportPosition(kIpColumn) + 10, header->height() / 2});
+}
+
 struct NoRowDialogs final : RowDialogs {
     int openSetIp(QWidget*, const SetIpDialog::Opening&) override { return 0; }
     void openUpgrade(QWidget*, const UpgradeDialog::Opening&) override {}
@@ -144,7 +164,6 @@ struct ListOrder {
     const char* name;
     int clicks;
 };
-constexpr int kIpColumn = 1;
 constexpr std::array kOrders{ListOrder{"arrival order", 0}, ListOrder{"sorted by IP", 1},
                              ListOrder{"sorted by IP, descending", 1}};
 
@@ -158,7 +177,6 @@ bool searches(int count) {
     Rig rig;
     NoRowDialogs dialogs;
     MainWindow window(rig.platform, rig.link, dialogs);
-    QHeaderView* header = window.findChild<DeviceListView*>()->header();
     StallProbe probe;
     bool allListed = true;
     const auto measure = [&](const char* order, int s) {
@@ -177,7 +195,7 @@ bool searches(int count) {
     measure(kOrders[0].name, 0);
     for (const ListOrder& order : kOrders) {
         for (int c = 0; c < order.clicks; ++c) {
-            emit header->sectionClicked(kIpColumn); // as a click does: the logic sorts the list
+            clickIpTitle(window);
         }
         std::vector<double> worst;
         std::vector<double> busy;
@@ -233,6 +251,50 @@ bool upload() {
     return ok;
 }
 
+// The demo's two segments and one more access point, 10.77.1.9, answering last on its segment: the
+// list sorted by IP with a click on the column's title (numbers: .9 before .10), Lobby AP picked
+// before it and still picked after.
+bool picture(const QString& file) {
+    NetLab lab;
+    lab.addHost("sega", "a", "10.77.1.10/24");
+    lab.addHost("segb", "b", "10.77.2.20/24");
+    lab.startSimulator("sega", R"({"devices": [
+        {"name": "Lobby AP", "mac": "00:0A:1B:2C:3D:4E", "ip": "10.77.1.10/24", "essid": "office-net",
+         "channel": 6, "wep": 1, "kind": "AP"},
+        {"name": "Warehouse bridge", "mac": "00:0A:1B:2C:3D:51", "ip": "10.77.1.11/24", "essid": "office-net",
+         "channel": 6, "wep": 1, "kind": "G"},
+        {"name": "Meeting room AP", "mac": "00:0A:1B:2C:3D:52", "ip": "10.77.1.12/24", "essid": "guests",
+         "channel": 1, "wep": 0, "kind": "AP"},
+        {"name": "Stairwell AP", "mac": "00:0A:1B:2C:3D:60", "ip": "10.77.1.9/24", "essid": "office-net",
+         "channel": 11, "wep": 1, "kind": "AP"}]})");
+    lab.startSimulator("segb", R"({"devices": [
+        {"name": "Yard bridge", "mac": "00:0A:1B:00:00:02", "ip": "10.77.2.20/24", "essid": "yard",
+         "channel": 11, "wep": 0, "kind": "G"},
+        {"name": "Gatehouse AP", "mac": "00:0A:1B:00:00:07", "ip": "10.77.2.21/24", "essid": "yard",
+         "channel": 11, "wep": 1, "kind": "AP"},
+        {"name": "Factory fresh", "mac": "00:0A:1B:00:00:03", "ip": "192.168.99.7/24", "essid": "default",
+         "channel": 1, "wep": 0, "kind": "AP", "reply": "broadcast"}]})");
+    lab.enterWorkstation();
+    Rig rig;
+    NoRowDialogs dialogs;
+    MainWindow window(rig.platform, rig.link, dialogs);
+    window.show();
+    window.activateWindow();
+    runFor(4000); // the first search half a second after showing, then its 3 s
+    auto* list = window.findChild<DeviceListView*>();
+    const QModelIndexList lobby =
+        window.deviceList().match(window.deviceList().index(0, 0), Qt::DisplayRole, "Lobby AP");
+    if (lobby.isEmpty()) {
+        return false;
+    }
+    click(list->viewport(), list->visualRect(lobby.front()).center());
+    clickIpTitle(window);
+    runFor(200);
+    const bool ok = window.deviceList().rowCount() == 7 && window.grab().save(file);
+    std::printf("%d rows, sorted by IP: %s\n", window.deviceList().rowCount(), ok ? "saved" : "FAILED");
+    return ok;
+}
+
 } // namespace
 } // namespace fw
 
@@ -245,6 +307,9 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     try {
+        if (argc > 2 && std::string_view(argv[1]) == "--picture") {
+            return fw::picture(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+        }
         fw::idle();
         const bool found = fw::searches(count);
         const bool uploaded = fw::upload();
