@@ -273,7 +273,7 @@ bool upload() {
     return ok;
 }
 
-// The demo's two segments and one more access point, 10.77.1.9, answering last on its segment: the
+// The demo's two segments and one more access point, 10.77.1.9, listed last by its simulator: the
 // list sorted by IP with a click on the column's title (numbers: .9 before .10), Lobby AP picked
 // before it and still picked after.
 bool picture(const QString& file) {
