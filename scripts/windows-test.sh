@@ -18,9 +18,11 @@ cmake --build --preset default --target test_windows_net test_windows_gui
 FERNWICK_WINDOWS_CLI="$PWD/build/windows/src/cli/fernwick-cli.exe" \
     FERNWICK_WINEPREFIX="$PWD/build/windows/wine-lab" \
     ctest --preset default -R '^test_windows_net$' --no-tests=error | tee build/windows/lab-test.log
-# The window, driven in the lab on an Xvfb display, with a prefix of its own.
+# The window, driven in the lab on an Xvfb display, with a prefix of its own; its exports are
+# compared with fernwick-cli.exe's output there.
 gui="$PWD/build/windows/src/win32/fernwick.exe"
-FERNWICK_WINDOWS_GUI="$gui" FERNWICK_WINDOWS_DRIVER="$PWD/build/windows/tools/windrive/fwdrive.exe" \
+FERNWICK_WINDOWS_GUI="$gui" FERNWICK_WINDOWS_CLI="$PWD/build/windows/src/cli/fernwick-cli.exe" \
+    FERNWICK_WINDOWS_DRIVER="$PWD/build/windows/tools/windrive/fwdrive.exe" \
     FERNWICK_WINEPREFIX="$PWD/build/windows/wine-gui" \
     ctest --preset default -R '^test_windows_gui$' --no-tests=error | tee -a build/windows/lab-test.log
 # This script is run to prove the lab cases: skipped (not root, no .exe) is not good enough, once

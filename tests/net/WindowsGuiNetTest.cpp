@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/CliProcess.h"
 #include "support/NetLab.h"
 #include "support/WinePrefix.h"
 #include "upgrade/TftpPackets.h"
@@ -18,7 +19,8 @@
 // wine in the lab's workstation namespace, on an Xvfb display of its own, driven by fwdrive.exe
 // (FERNWICK_WINDOWS_DRIVER, tools/windrive) through the same wineserver. Keys are typed through the
 // X server by xdotool, as an operator's keyboard would; openbox runs so that they reach the window
-// wine's focus is on (without a window manager wine's windows never get the X focus).
+// wine's focus is on (without a window manager wine's windows never get the X focus). The list's
+// exports are compared with what fernwick-cli.exe (FERNWICK_WINDOWS_CLI) prints in the same lab.
 
 namespace fw {
 namespace {
@@ -69,6 +71,7 @@ public:
     }
     // Keys pressed in turn on whatever window has the focus, e.g. {"alt+e", "s"}.
     void keys(const QStringList& names) const { xdotool(QStringList{"key", "--delay", "100"} + names); }
+    void type(const QString& text) const { xdotool({"type", "--delay", "50", text}); }
     // The window manager activates the window of this title, as a click on it would.
     void activate(const QString& title) const {
         xdotool({"search", "--limit", "1", "--name", "^" + title + "$", "windowactivate", "--sync"});
@@ -358,6 +361,90 @@ TEST(WindowsGuiNet, ListsTheLabSearchesAgainEndsASecondCopyAndAsksBeforeExit) {
     askExit();
     EXPECT_EQ(wine.drive({"click", "Exit", "OK"}).trimmed().toStdString(), "ok");
     EXPECT_TRUE(fernwick->waitForFinished(20000));
+}
+
+// A click on the IP header sorts the rows as numbers and a second reverses them. File -> Export
+// List..., its Save dialog worked by keys, writes the bytes fernwick-cli.exe prints in the same lab
+// (its CR LF read as LF), in the list's order; a name that is a folder is refused with the reason.
+TEST(WindowsGuiNet, SortsByTheIpHeaderAndExportsWhatTheCommandLineLists) {
+    for (const char* program : {"FERNWICK_WINDOWS_GUI", "FERNWICK_WINDOWS_CLI"}) {
+        if (!QFile::exists(env(program))) {
+            GTEST_SKIP() << program << " does not name a built program";
+        }
+    }
+    NetLab lab;
+    const WineServerStop stop;
+    lab.addHost("a", "a", "10.77.1.10/24");
+    lab.addHost("b", "b", "10.77.2.20/24");
+    lab.startSimulator("a", R"({"devices": [
+      {"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "name": "Lobby AP", "essid": "office", "kind": "AP"},
+      {"mac": "02:0A:1B:00:00:09", "ip": "10.77.1.9", "name": "Hall, \"east\"", "wep": 1, "kind": "G"}]})");
+    lab.startSimulator("b",
+                       R"({"devices": [{"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"}]})");
+    const Wine wine(lab);
+    // Before the window, which keeps port 4001 open.
+    const NetLab::Outcome csv = wine.run({env("FERNWICK_WINDOWS_CLI"), "search", "--format", "csv"});
+    const NetLab::Outcome json = wine.run({env("FERNWICK_WINDOWS_CLI"), "search", "--format", "json"});
+    ASSERT_EQ(csv.out.count('\n'), 4) << csv.out.toStdString();
+    wine.start();
+    wine.until("10.77.2.20", {"list"}, 40);
+    ASSERT_TRUE(wine.until("no window", {"show", "Searching..."}).contains("no window"));
+    const auto ips = [&] {
+        QStringList out;
+        for (const QString& row : wine.drive({"list"}).split('\n', Qt::SkipEmptyParts)) {
+            out << row.section('\t', 2, 2);
+        }
+        return out.join(' ').toStdString();
+    };
+    // The order the list takes after a click on the IP header, once it is `expected` (or after 5 s).
+    const auto clickIpHeader = [&](const std::string& expected) {
+        EXPECT_EQ(wine.drive({"header", "1"}).trimmed().toStdString(), "ok");
+        waitUntil([&] { return ips() == expected; }, 5000);
+        return ips();
+    };
+    const std::string ascending = "10.77.1.9 10.77.1.10 10.77.2.20";
+    EXPECT_EQ(clickIpHeader(ascending), ascending);
+
+    const auto exportAs = [&](const QString& path) {
+        wine.activate("Fernwick");
+        wine.keys({"alt+f", "x"});
+        EXPECT_TRUE(wine.until("window\t", {"show", "Export List"}, 10).startsWith("window\t"));
+        wine.keys({"End", "shift+Home"}); // the name offered, replaced by the one typed
+        wine.type("Z:" + QString(path).replace('/', '\\'));
+        wine.keys({"Return"});
+    };
+    for (const auto& [name, cliOut] : {std::pair{"list.csv", csv.out}, {"list.json", json.out}}) {
+        const QString path = lab.dir() + "/" + name;
+        exportAs(path);
+        waitUntil([&] { return fileBytes(path).has_value(); }, 5000);
+        const auto bytes = fileBytes(path).value_or(std::vector<std::uint8_t>{});
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), rowsInIpOrder(cliOut).toStdString()) << name;
+    }
+
+    // A folder named like the file the default extension makes: replacing it is refused.
+    const QString folder = lab.dir() + "/folder.csv";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto entries = [&] {
+        return QDir(lab.dir())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+            .join(' ')
+            .toStdString();
+    };
+    const std::string before = entries();
+    exportAs(lab.dir() + "/folder");
+    // The dialog asks before replacing what is there: Enter says Yes.
+    EXPECT_TRUE(waitUntil([&] { return wine.drive({"windows"}).count("\tExport List") == 2; }, 5000));
+    wine.keys({"Return"});
+    const QString box = wine.until("could not be saved", {"show", "Fernwick"}, 10);
+    EXPECT_TRUE(box.contains("The list could not be saved to Z:" + QString(folder).replace('/', '\\') +
+                             ":\nAccess denied."))
+        << box.toStdString();
+    wine.drive({"click", "Fernwick", "OK"});
+    EXPECT_EQ(entries(), before);
+    EXPECT_TRUE(QDir(folder).isEmpty());
+
+    const std::string descending = "10.77.2.20 10.77.1.10 10.77.1.9";
+    EXPECT_EQ(clickIpHeader(descending), descending) << "a second click reverses";
 }
 
 } // namespace

@@ -4,8 +4,10 @@
 #include "support/NetLab.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <csignal>
 
 namespace fw::test {
@@ -44,6 +46,30 @@ private:
 // fernwick-cli run to its end in the workstation namespace.
 inline NetLab::Outcome cli(NetLab& lab, const QStringList& args) {
     return lab.runApart("ws", QStringList{NetLab::binaryPath("src/cli/fernwick-cli")} + args);
+}
+
+// `search --format csv|json` output with its rows (a CSV line, a JSON object) in IP order, as a list
+// sorted by a click on the IP header exports them; each row's bytes are kept.
+inline QByteArray rowsInIpOrder(const QByteArray& text) {
+    const bool json = text.startsWith('[');
+    const QString all = QString::fromUtf8(text);
+    const qsizetype head = json ? 2 : all.indexOf('\n') + 1;
+    QStringList rows;
+    const QRegularExpression row(json ? R"(    \{\n.*?\n    \})" : R"([^\n]*\n)",
+                                 QRegularExpression::DotMatchesEverythingOption);
+    for (auto it = row.globalMatch(all, head); it.hasNext();) {
+        rows << it.next().captured();
+    }
+    const auto ip = [](const QString& r) { // the CSV's first address, the JSON's "ip"
+        quint32 key = 0;
+        static const QRegularExpression address(R"((?:^|,|"ip": ")(\d+\.\d+\.\d+\.\d+))");
+        for (const QString& octet : address.match(r).captured(1).split('.')) {
+            key = key * 256 + octet.toUInt();
+        }
+        return key;
+    };
+    std::ranges::stable_sort(rows, {}, ip);
+    return (all.left(head) + rows.join(json ? ",\n" : "") + (json ? "\n]\n" : "")).toUtf8();
 }
 
 } // namespace fw::test

@@ -63,7 +63,9 @@ public:
         ++calls;
         return answer;
     }
+    std::optional<std::string> chooseExportPath(QWidget*) override { return exportAnswer; }
     std::optional<std::string> answer;
+    std::optional<std::string> exportAnswer;
     int calls = 0;
 };
 

@@ -201,6 +201,21 @@ std::wstring pickCommand(int row) {
     return L"ok";
 }
 
+// A left click on the list's column header `column`, as the operator sorts by it.
+std::wstring headerCommand(int column) {
+    HWND list = childOfClass(mainWindow(), WC_LISTVIEWW);
+    HWND header = list ? reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)) : nullptr;
+    RECT r{};
+    if (header == nullptr || SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column),
+                                          reinterpret_cast<LPARAM>(&r)) == 0) {
+        return L"no column";
+    }
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(header, WM_LBUTTONUP, 0, at);
+    return L"ok";
+}
+
 // "focus ACTIVE_TITLE FOCUS_CLASS PICKED": the GUI thread's active window, the class of the control
 // with the keyboard focus ("none" without one) and the list's selected row (-1: none), for the keys
 // typed through the X server to be checked against.
@@ -424,6 +439,9 @@ std::wstring run(const std::vector<std::wstring>& words, StallProbe& stall) {
     }
     if (verb == L"pick") {
         return pickCommand(std::stoi(words.at(1))) + L"\n";
+    }
+    if (verb == L"header") {
+        return headerCommand(std::stoi(words.at(1))) + L"\n";
     }
     if (verb == L"focus") {
         return focusState();

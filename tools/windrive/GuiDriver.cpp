@@ -9,6 +9,7 @@
 //     menu "Edit/Search"           a menu entry's command, found by its text
 //     popup ROW "Upgrade FW..."    a right click on row ROW (-1: empty space), then that entry
 //     pick ROW                     a left click on row ROW
+//     header COLUMN                a left click on the list's column header COLUMN
 //     focus                        the active window's title, the focused control's class, the picked row
 //     show TITLE                   a window's controls: class, enabled, text (a progress bar's position)
 //     click TITLE BUTTON           presses a button by its text ("#N": the N-th button)
