@@ -2,6 +2,7 @@
 #include "cli/CliRunner.h"
 
 #include "cli/CliDoctor.h"
+#include "cli/CliInventory.h"
 #include "cli/CliPlan.h"
 #include "cli/CliRollout.h"
 #include "cli/CliSearch.h"
