@@ -3,6 +3,7 @@
 #include "cli/EventHook.h"
 #include "cli/InventoryFile.h"
 #include "cli/InventoryWatch.h"
+#include "cli/ReportFile.h"
 #include "discovery/KnownDevices.h"
 
 #include <gtest/gtest.h>
@@ -136,8 +137,11 @@ TEST(InventoryFile, KilledWhileSavingLeavesOldOrNew) {
     for (int i = 0; i < 2000; ++i) {
         const std::uint8_t hi = static_cast<std::uint8_t>(i >> 8);
         const std::uint8_t lo = static_cast<std::uint8_t>(i);
-        a.put({2, 0, 0, 0, hi, lo}, {});
-        b.put({2, 0, 0, 1, hi, lo}, {});
+        KnownDevices::Device d;
+        d.row.mac = {2, 0, 0, 0, hi, lo};
+        a.put(d.row.mac, d);
+        d.row.mac[3] = 1;
+        b.put(d.row.mac, d);
     }
     ASSERT_TRUE(replaceReport(path, inventoryText(a)));
     for (int round = 0; round < 20; ++round) {
@@ -192,7 +196,9 @@ TEST(EventHook, WordsEventAndFailures) {
     const DeviceInventory::Event back{
         DeviceInventory::EventKind::Back, {row(1, "10.77.1.10")}, std::nullopt, {}, std::nullopt};
     const auto call = hookCall(back, kAdapters, std::chrono::system_clock::time_point{});
-    EXPECT_EQ(call.json.substr(0, 49), R"({"time":"1970-01-01T00:00:00.000Z","event":"back")");
+    const auto json = nlohmann::json::parse(call.json);
+    EXPECT_EQ(json["event"], "back");
+    EXPECT_EQ(json["device"]["mac"], "00-0A-1B-00-00-01");
     asio::io_context io;
     std::vector<std::string> said;
     const auto started = std::chrono::steady_clock::now();
