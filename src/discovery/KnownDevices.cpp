@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <set>
 
 namespace fw {
 namespace {
@@ -26,12 +27,12 @@ template <typename T> bool digits(std::string_view text, T& into) {
 std::vector<std::pair<MacAddress, KnownDevices::Arrival>>
 KnownDevices::seen(const std::vector<DeviceRow>& rows, const AdapterTable& adapters, Time now) {
     std::vector<std::pair<MacAddress, Arrival>> arrivals;
+    std::set<MacAddress> answered;
     for (const DeviceRow& row : rows) {
-        const auto found = devices_.find(row.mac);
-        if (std::any_of(arrivals.begin(), arrivals.end(),
-                        [&](const auto& a) { return a.first == row.mac; })) {
+        if (!answered.insert(row.mac).second) {
             continue; // the same MAC on a further adapter
         }
+        const auto found = devices_.find(row.mac);
         Arrival arrival = Arrival::Known;
         if (found == devices_.end()) {
             arrival = Arrival::New;
