@@ -49,11 +49,14 @@ ChildEnd runToEnd(const std::vector<std::string>& words,
         }
     }
     for (const auto& [name, value] : environment) {
-        envText.push_back(name + "=" + value);
+        envText.push_back(name);
+        envText.back().append("=").append(value);
     }
     std::vector<char*> argv;
     std::vector<char*> envp;
     std::vector<std::string> args = words;
+    argv.reserve(args.size() + 1);
+    envp.reserve(envText.size() + 1);
     for (std::string& w : args) {
         argv.push_back(w.data());
     }
