@@ -2,10 +2,12 @@
 #include "cli/CliWatch.h"
 
 #include "cli/AdapterChoice.h"
+#include "cli/CliInventory.h"
 #include "cli/CommandOpening.h"
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
+#include "cli/InventoryWatch.h"
 #include "cli/WatchReport.h"
 #include "discovery/DeviceInventory.h"
 #include "engine/Clock.h"
@@ -17,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <deque>
+#include <memory>
 
 namespace fw::cli {
 namespace {
@@ -32,9 +35,19 @@ void write(const std::string& text) {
 
 class Watch {
 public:
-    Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep)
+    Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep,
+          std::optional<InventoryFile> known)
         : ctx_(ctx), command_(command), sweep_(std::move(sweep)), inventory_(command.missed),
-          live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()) {}
+          live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()) {
+        if (known) {
+            known_.emplace(std::move(*known), command.missed);
+        }
+        if (!command.onEvent.empty()) {
+            hook_ = std::make_unique<EventHook>(
+                command.onEvent, command.onEventTimeout, ctx.endpoints.executor(),
+                [&console = ctx.console](const std::string& t) { console.err(t); });
+        }
+    }
 
     // The searches, one every interval, until cancelled.
     asio::awaitable<void> run() {
@@ -105,6 +118,9 @@ private:
             return e.kind == DeviceInventory::EventKind::ForeignSubnet && !e.devices.empty() &&
                    targeted(e.devices[0].ip);
         });
+        if (known_) {
+            known_->apply(events, summary.rows, table, ctx_.console);
+        }
         report(events);
     }
 
@@ -121,6 +137,9 @@ private:
     void report(const std::vector<Event>& events) {
         const auto now = std::chrono::system_clock::now();
         for (const Event& e : events) {
+            if (hook_) {
+                hook_->pass(hookCall(e, named_, now));
+            }
             if (command_.format == WatchFormat::Jsonl) {
                 write(watchJsonLine(e, named_, now) + "\n");
             } else if (!live_) {
@@ -159,6 +178,8 @@ private:
     const WatchCommand& command_;
     std::optional<Sweep> sweep_; // each search walks a copy
     DeviceInventory inventory_;
+    std::optional<InventoryWatch> known_; // --inventory
+    std::unique_ptr<EventHook> hook_;     // --on-event
     std::vector<std::string> lastPortProblems_;
     AdapterTable named_;             // this search's adapters, then earlier addresses
     std::deque<std::string> recent_; // the live view's last event lines
@@ -167,6 +188,9 @@ private:
 
 } // namespace
 
+// GCC 12 takes the coroutine frame's own operator delete for a mismatch with its operator new.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 asio::awaitable<ExitStatus> run(CliContext& ctx, const WatchCommand& command) {
     using namespace asio::experimental::awaitable_operators;
     // Refused against the adapters as they are at the start.
@@ -174,11 +198,17 @@ asio::awaitable<ExitStatus> run(CliContext& ctx, const WatchCommand& command) {
     if (!opened) {
         co_return opened.error();
     }
+    auto known = openInventory(command.inventory, "fernwick-cli watch");
+    if (!known) {
+        ctx.console.err(known.error());
+        co_return ExitStatus::Usage;
+    }
     asio::signal_set termination(ctx.endpoints.executor(), SIGINT, SIGTERM);
-    Watch watch(ctx, command, std::move(opened->sweep));
+    Watch watch(ctx, command, std::move(opened->sweep), std::move(*known));
     co_await (watch.run() || termination.async_wait(asio::use_awaitable));
     co_return ExitStatus::Ok;
 }
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -205,6 +235,9 @@ constexpr std::array kWatchOptions{
               [] {
                   return nameOf(kWatchFormats, WatchCommand{}.format);
               }},
+    kInventoryFile,
+    kOnEvent,
+    kOnEventTimeout,
 };
 
 ParsedCommandLine parseWatch(const Options& o) {
@@ -225,6 +258,12 @@ ParsedCommandLine parseWatch(const Options& o) {
     if (auto e = targetOptions(o, c.targets)) {
         return *e;
     }
+    if (auto e = inventoryOption(o, c.inventory)) {
+        return *e;
+    }
+    if (auto e = hookOptions(o, c)) {
+        return *e;
+    }
     return toRun(c);
 }
 
@@ -233,7 +272,8 @@ ParsedCommandLine parseWatch(const Options& o) {
 const CommandSpec kWatchSpec{
     CommandRow{
         "watch", "search again and again; report devices appearing, changing, going, and conflicts",
-        "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]",
+        "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]\n"
+        "       [--inventory FILE] [--on-event CMD [--on-event-timeout S]]",
         R"(Searches every S seconds until interrupted (Ctrl+C ends it with status 0) and knows devices by MAC,
 so two devices answering from one address are both seen. Each search waits for answers for half
 the interval, at most 3 s; between searches no socket is held, so other commands can run beside it.
@@ -244,8 +284,24 @@ address lies in no subnet of the adapter it answered on: it needs Set IP) and ma
 that answered that search. When a local adapter's address changes, that is one adapter-changed
 (the adapter's name, old and new address); its devices are not reported changed. With --target
 every search also sweeps the targets as 'search --target' does (a sweep longer than the interval
-delays the next search), and a device found at a target address is not foreign-subnet.)",
-        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets or no usable adapter.",
+delays the next search), and a device found at a target address is not foreign-subnet.
+
+With --inventory FILE every device seen is kept in FILE (made when missing; see 'fernwick-cli
+inventory'), and an appearance is reported as new (never seen before), back (counted gone, and
+answering again) or, for a device the file knew and had not counted gone, appeared. A device the
+file holds that does not answer in this run's first N searches is gone. FILE is rewritten whole
+after each search that changed it; if that fails (a full disk, a read-only folder) the old file is
+kept, the failure is said and the watch goes on. A second program writing FILE is refused.
+
+--on-event CMD runs CMD for each event with the event's JSON line on its standard input and
+FERNWICK_EVENT, FERNWICK_MAC and FERNWICK_IP in its environment; its output goes to standard error.
+No shell is involved: CMD is split into words at blanks, '...' and "..." group words (inside "...",
+\" and \\ stand for " and \), and nothing is expanded. Hooks run one at a time in the order of
+the events, beside the searches; one that runs longer than --on-event-timeout is ended. A hook that
+cannot be started, fails or is ended is said on standard error. At most 1000 events wait; further
+ones are dropped and counted.)",
+        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets, no usable adapter, or an\n"
+        "inventory in use by another writer, not an inventory or of a newer format (left untouched).",
         kWatchOptions},
     parseWatch};
 
