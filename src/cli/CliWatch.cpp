@@ -6,6 +6,7 @@
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
+#include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
 #include "discovery/DeviceInventory.h"
 #include "engine/Clock.h"
@@ -32,8 +33,9 @@ void write(const std::string& text) {
 
 class Watch {
 public:
-    Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep)
-        : ctx_(ctx), command_(command), sweep_(std::move(sweep)), inventory_(command.missed),
+    Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep, WatchMetrics& metrics)
+        : ctx_(ctx), command_(command), sweep_(std::move(sweep)), metrics_(metrics),
+          inventory_(command.missed),
           live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()) {}
 
     // The searches, one every interval, until cancelled.
@@ -47,6 +49,7 @@ public:
             if (!choice || choice->outcome != AdapterOutcome::Ok) {
                 ctx_.console.err(!choice ? adapterChoiceText(choice.error())
                                          : "no usable adapter to search on; trying again");
+                say(metrics_.unsearched());
             } else {
                 const AdapterTable table = choice->table;
                 // Half the interval, at most the window's 3 s, so that between two searches port
@@ -61,7 +64,7 @@ public:
                     asio::cancellation_type::none) {
                     co_return; // ended meanwhile: a search cut short says nothing of the devices
                 }
-                searched(summary, table);
+                searched(summary, table, engine::Clock::now() - startedAt);
             }
             next.expires_at(startedAt + command_.interval);
             co_await next.async_wait(asio::use_awaitable);
@@ -69,7 +72,7 @@ public:
     }
 
 private:
-    void searched(const SearchSummary& summary, const AdapterTable& table) {
+    void searched(const SearchSummary& summary, const AdapterTable& table, engine::Clock::duration took) {
         std::vector<Ipv4> unsearched;
         std::vector<std::string> problems;
         for (const auto& failure : summary.started.unbindable) {
@@ -106,6 +109,14 @@ private:
                    targeted(e.devices[0].ip);
         });
         report(events);
+        say(metrics_.searched(inventory_.devices(), summary, table, named_, events, took,
+                              std::chrono::system_clock::now(), [this](Ipv4 ip) { return targeted(ip); }));
+    }
+
+    void say(const std::optional<std::string>& problem) {
+        if (problem) {
+            ctx_.console.err(*problem);
+        }
     }
 
     bool targeted(Ipv4 ip) const {
@@ -158,6 +169,7 @@ private:
     CliContext& ctx_;
     const WatchCommand& command_;
     std::optional<Sweep> sweep_; // each search walks a copy
+    WatchMetrics& metrics_;
     DeviceInventory inventory_;
     std::vector<std::string> lastPortProblems_;
     AdapterTable named_;             // this search's adapters, then earlier addresses
@@ -174,8 +186,13 @@ asio::awaitable<ExitStatus> run(CliContext& ctx, const WatchCommand& command) {
     if (!opened) {
         co_return opened.error();
     }
+    auto metrics = WatchMetrics::open(command);
+    if (!metrics) {
+        ctx.console.err(metrics.error());
+        co_return ExitStatus::Usage;
+    }
     asio::signal_set termination(ctx.endpoints.executor(), SIGINT, SIGTERM);
-    Watch watch(ctx, command, std::move(opened->sweep));
+    Watch watch(ctx, command, std::move(opened->sweep), **metrics);
     co_await (watch.run() || termination.async_wait(asio::use_awaitable));
     co_return ExitStatus::Ok;
 }
@@ -205,6 +222,8 @@ constexpr std::array kWatchOptions{
               [] {
                   return nameOf(kWatchFormats, WatchCommand{}.format);
               }},
+    kMetricsListen,
+    kTextfile,
 };
 
 ParsedCommandLine parseWatch(const Options& o) {
@@ -223,6 +242,9 @@ ParsedCommandLine parseWatch(const Options& o) {
         return *e;
     }
     if (auto e = targetOptions(o, c.targets)) {
+        return *e;
+    }
+    if (auto e = metricsOptions(o, c)) {
         return *e;
     }
     return toRun(c);

@@ -109,6 +109,9 @@ struct WatchCommand {
     int missed = 3; // searches without an answer before a device is gone
     WatchFormat format = WatchFormat::Table;
     TargetOptions targets;
+    std::string metricsHost; // --metrics-listen; port 0: none
+    int metricsPort = 0;
+    std::string textfile; // --textfile: the folder
     bool operator==(const WatchCommand&) const = default;
 };
 
