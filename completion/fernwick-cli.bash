@@ -20,7 +20,7 @@ _fernwick_cli() {
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
         -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
         --device | --from | --report | --skip-done | --parallel | --per-adapter | --back-timeout | --plan) skip=1 ;;
-        --target | --targets-from | --rate) skip=1 ;;
+        --target | --targets-from | --rate | --metrics-listen | --textfile) skip=1 ;;
         -*) ;;
         *)
             if [[ -z "$command" ]]; then
@@ -61,7 +61,12 @@ _fernwick_cli() {
     -t | --timeout | -r | --retries | --ip | --mask | --gateway | -n | --interval | -m | --missed | --verify-timeout)
         return # a number or an address: nothing to offer
         ;;
-    --device | --parallel | --per-adapter | --back-timeout | --target | --rate)
+    --device | --parallel | --per-adapter | --back-timeout | --target | --rate | --metrics-listen)
+        return
+        ;;
+    --textfile)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -d -- "$value")
         return
         ;;
     --from | --report | --skip-done | --plan | --targets-from)
@@ -78,7 +83,7 @@ _fernwick_cli() {
     set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --target --targets-from --rate --broadcast --dry-run --help" ;;
     upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --format --target --targets-from --rate --broadcast --force --dry-run --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
-    watch) options="--interval --missed --interface --format --target --targets-from --rate --broadcast --force --help" ;;
+    watch) options="--interval --missed --interface --format --metrics-listen --textfile --target --targets-from --rate --broadcast --force --help" ;;
     help)
         ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch" -- "$cur")
         return
