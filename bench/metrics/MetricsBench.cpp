@@ -62,8 +62,8 @@ int run(int deviceCount, int seconds) {
                 *std::max_element(times.begin(), times.end()));
     for (int s = 0; s < seconds; s += 10) {
         QThread::sleep(10);
-        std::printf("after %d s more (%d more searches): resident %ld KiB
-", s + 10, (s + 10) / 4, residentKiB(pid));
+        std::printf("after %d s more (%d more searches): resident %ld KiB\n", s + 10, (s + 10) / 4,
+                    residentKiB(pid));
     }
     return 0;
 }
