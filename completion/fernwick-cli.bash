@@ -20,7 +20,7 @@ _fernwick_cli() {
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
         -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
         --device | --from | --report | --skip-done | --parallel | --per-adapter | --back-timeout | --plan) skip=1 ;;
-        --target | --targets-from | --rate) skip=1 ;;
+        --target | --targets-from | --rate | --metrics-listen | --textfile) skip=1 ;;
         --inventory | --on-event | --on-event-timeout | --since) skip=1 ;;
         -*) ;;
         *)
@@ -63,7 +63,12 @@ _fernwick_cli() {
     -t | --timeout | -r | --retries | --ip | --mask | --gateway | -n | --interval | -m | --missed | --verify-timeout)
         return # a number or an address: nothing to offer
         ;;
-    --device | --parallel | --per-adapter | --back-timeout | --target | --rate | --on-event-timeout | --since)
+    --device | --parallel | --per-adapter | --back-timeout | --target | --rate | --on-event-timeout | --since | --metrics-listen)
+        return
+        ;;
+    --textfile)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -d -- "$value")
         return
         ;;
     --on-event)
@@ -84,7 +89,7 @@ _fernwick_cli() {
     set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --target --targets-from --rate --broadcast --dry-run --help" ;;
     upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --format --target --targets-from --rate --broadcast --force --dry-run --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
-    watch) options="--interval --missed --interface --format --target --targets-from --rate --broadcast --force --inventory --on-event --on-event-timeout --help" ;;
+    watch) options="--interval --missed --interface --format --metrics-listen --textfile --target --targets-from --rate --broadcast --force --inventory --on-event --on-event-timeout --help" ;;
     inventory) options="--inventory --format --new --gone --since --help" ;;
     help)
         ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch inventory" -- "$cur")

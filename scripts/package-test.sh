@@ -43,7 +43,9 @@ has "$deb" usr/bin/fernwick usr/bin/fernwick-cli usr/share/applications/fernwick
     usr/share/icons/hicolor/scalable/apps/fernwick.svg usr/share/metainfo/org.example.fernwick.metainfo.xml \
     usr/share/man/man1/fernwick.1.gz usr/share/man/man1/fernwick-cli.1.gz \
     usr/share/bash-completion/completions/fernwick-cli usr/share/zsh/vendor-completions/_fernwick-cli \
-    usr/share/doc/fernwick/copyright usr/share/doc/fernwick/changelog.gz usr/share/doc/fernwick/THIRD-PARTY
+    usr/share/doc/fernwick/copyright usr/share/doc/fernwick/changelog.gz usr/share/doc/fernwick/THIRD-PARTY \
+    lib/systemd/system/fernwick-watch.service etc/default/fernwick-watch \
+    usr/share/doc/fernwick/prometheus/fernwick-rules.yml
 has "$simdeb" usr/bin/fernwick-devsim usr/libexec/fernwick/lossy-relay \
     usr/share/fernwick/devsim/fernwick_devsim/sim.py usr/share/man/man1/fernwick-devsim.1.gz \
     usr/share/doc/fernwick-devsim/copyright usr/share/doc/fernwick-devsim/changelog.gz

@@ -8,6 +8,7 @@
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
 #include "cli/InventoryWatch.h"
+#include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
 #include "discovery/DeviceInventory.h"
 #include "engine/Clock.h"
@@ -36,8 +37,9 @@ void write(const std::string& text) {
 class Watch {
 public:
     Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep,
-          std::optional<InventoryFile> known)
-        : ctx_(ctx), command_(command), sweep_(std::move(sweep)), inventory_(command.missed),
+          std::optional<InventoryFile> known, WatchMetrics& metrics)
+        : ctx_(ctx), command_(command), sweep_(std::move(sweep)), metrics_(metrics),
+          inventory_(command.missed),
           live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()) {
         if (known) {
             known_.emplace(std::move(*known), command.missed);
@@ -60,6 +62,7 @@ public:
             if (!choice || choice->outcome != AdapterOutcome::Ok) {
                 ctx_.console.err(!choice ? adapterChoiceText(choice.error())
                                          : "no usable adapter to search on; trying again");
+                say(metrics_.unsearched());
             } else {
                 const AdapterTable table = choice->table;
                 // Half the interval, at most the window's 3 s, so that between two searches port
@@ -74,7 +77,7 @@ public:
                     asio::cancellation_type::none) {
                     co_return; // ended meanwhile: a search cut short says nothing of the devices
                 }
-                searched(summary, table);
+                searched(summary, table, engine::Clock::now() - startedAt);
             }
             next.expires_at(startedAt + command_.interval);
             co_await next.async_wait(asio::use_awaitable);
@@ -82,7 +85,7 @@ public:
     }
 
 private:
-    void searched(const SearchSummary& summary, const AdapterTable& table) {
+    void searched(const SearchSummary& summary, const AdapterTable& table, engine::Clock::duration took) {
         std::vector<Ipv4> unsearched;
         std::vector<std::string> problems;
         for (const auto& failure : summary.started.unbindable) {
@@ -122,6 +125,14 @@ private:
             known_->apply(events, summary.rows, table, ctx_.console);
         }
         report(events);
+        say(metrics_.searched(inventory_.devices(), summary, table, named_, events, took,
+                              std::chrono::system_clock::now(), [this](Ipv4 ip) { return targeted(ip); }));
+    }
+
+    void say(const std::optional<std::string>& problem) {
+        if (problem) {
+            ctx_.console.err(*problem);
+        }
     }
 
     bool targeted(Ipv4 ip) const {
@@ -177,6 +188,7 @@ private:
     CliContext& ctx_;
     const WatchCommand& command_;
     std::optional<Sweep> sweep_; // each search walks a copy
+    WatchMetrics& metrics_;
     DeviceInventory inventory_;
     std::optional<InventoryWatch> known_; // --inventory
     std::unique_ptr<EventHook> hook_;     // --on-event
@@ -203,8 +215,13 @@ asio::awaitable<ExitStatus> run(CliContext& ctx, const WatchCommand& command) {
         ctx.console.err(known.error());
         co_return ExitStatus::Usage;
     }
+    auto metrics = WatchMetrics::open(command);
+    if (!metrics) {
+        ctx.console.err(metrics.error());
+        co_return ExitStatus::Usage;
+    }
     asio::signal_set termination(ctx.endpoints.executor(), SIGINT, SIGTERM);
-    Watch watch(ctx, command, std::move(opened->sweep), std::move(*known));
+    Watch watch(ctx, command, std::move(opened->sweep), std::move(*known), **metrics);
     co_await (watch.run() || termination.async_wait(asio::use_awaitable));
     co_return ExitStatus::Ok;
 }
@@ -238,6 +255,8 @@ constexpr std::array kWatchOptions{
     kInventoryFile,
     kOnEvent,
     kOnEventTimeout,
+    kMetricsListen,
+    kTextfile,
 };
 
 ParsedCommandLine parseWatch(const Options& o) {
@@ -262,6 +281,9 @@ ParsedCommandLine parseWatch(const Options& o) {
         return *e;
     }
     if (auto e = hookOptions(o, c)) {
+        return *e;
+    }
+    if (auto e = metricsOptions(o, c)) {
         return *e;
     }
     return toRun(c);

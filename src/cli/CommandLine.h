@@ -113,6 +113,9 @@ struct WatchCommand {
     std::string inventory;                           // --inventory: every search merged into it
     std::vector<std::string> onEvent;                // --on-event: the hook's words
     std::chrono::milliseconds onEventTimeout{10000}; // after which the hook is ended
+    std::string metricsHost;                         // --metrics-listen; port 0: none
+    int metricsPort = 0;
+    std::string textfile; // --textfile: the folder
     bool operator==(const WatchCommand&) const = default;
 };
 

@@ -68,6 +68,16 @@ options:
     description: Sites searched at once.
     type: int
     default: 8
+  inventory_file:
+    description:
+      - A device inventory written by C(fernwick-cli watch --inventory) (or by hand), read on the
+        controller. Each device found that it lists gets the operator's name and note in
+        C(operator_name) and C(operator_note); a device it does not list goes in the group
+        C(fernwick_unlisted) as well.
+      - Its C(devices) are an object keyed by MAC (any of the usual forms) or a list of objects with
+        C(mac); C(name) and C(note) are read, other fields ignored.
+    type: path
+    version_added: 2.4.0
 notes:
   - The group C(kind_bridge) was named C(kind_adapter), and a bridge's C(kind) was C(adapter), in
     earlier versions.
@@ -108,6 +118,14 @@ from ansible.utils.vars import combine_vars
 KIND_NAMES = {'adapter': 'bridge'}
 
 
+def canonical_mac(text):
+    """00-0A-1B-2C-3D-4E from 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e, 000A1B2C3D4E; None otherwise."""
+    digits = ''.join(c for c in str(text) if c not in ':-. ').upper()
+    if len(digits) != 12 or any(c not in '0123456789ABCDEF' for c in digits):
+        return None
+    return '-'.join(digits[i:i + 2] for i in range(0, 12, 2))
+
+
 class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
     NAME = 'fernwick.lan.devices'
 
@@ -135,6 +153,9 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
     def populate(self, sites, found):
         """Hosts and groups from each site's {devices, warning}."""
         self.inventory.add_group('fernwick_devices')
+        self._listed = self._read_inventory_file()
+        if self._listed is not None:
+            self.inventory.add_group('fernwick_unlisted')
         for site in sites:  # also where nothing answered, so that patterns naming it still work
             self.inventory.add_group(to_safe_group_name('site_' + site, force=True, silent=True))
         at = {}
@@ -157,6 +178,28 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
                 if mac not in seen:  # a device heard on two adapters of the site is one host
                     seen.add(mac)
                     self._add(mac if len(at[mac]) == 1 else mac + '.' + site, site, device)
+
+    def _read_inventory_file(self):
+        """{MAC as the program writes it: {name, note}}, or None without inventory_file."""
+        path = self.get_option('inventory_file')
+        if not path:
+            return None
+        try:
+            with open(path, encoding='utf-8') as f:
+                document = json.load(f)
+        except (OSError, ValueError) as e:
+            raise AnsibleParserError('fernwick.lan.devices: inventory_file %s: %s' % (path, to_native(e)))
+        devices = document.get('devices') if isinstance(document, dict) else None
+        if isinstance(devices, dict):
+            devices = [dict(entry, mac=mac) for mac, entry in devices.items() if isinstance(entry, dict)]
+        if not isinstance(devices, list):
+            raise AnsibleParserError('fernwick.lan.devices: inventory_file %s holds no "devices"' % path)
+        listed = {}
+        for entry in devices:
+            mac = canonical_mac(entry.get('mac', '')) if isinstance(entry, dict) else None
+            if mac:
+                listed[mac] = dict(name=entry.get('name'), note=entry.get('note'))
+        return listed
 
     def _search_all(self, sites):
         jobs = []
@@ -232,6 +275,14 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
             if value:
                 group = to_safe_group_name(prefix + '_' + value, force=True, silent=True)
                 self.inventory.add_child(self.inventory.add_group(group), name)
+        if self._listed is not None:
+            entry = self._listed.get(canonical_mac(device['mac']))
+            if entry is None:
+                self.inventory.add_child('fernwick_unlisted', name)
+            else:
+                hostvars.update(operator_name=entry['name'], operator_note=entry['note'])
+                self.inventory.set_variable(name, 'operator_name', entry['name'])
+                self.inventory.set_variable(name, 'operator_note', entry['note'])
         strict = self.get_option('strict')
         self._set_composite_vars(self.get_option('compose'), hostvars, name, strict=strict)
         self._add_host_to_composed_groups(self.get_option('groups'), hostvars, name, strict=strict)
