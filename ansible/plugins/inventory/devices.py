@@ -74,8 +74,9 @@ options:
         controller. Each device found that it lists gets the operator's name and note in
         C(operator_name) and C(operator_note); a device it does not list goes in the group
         C(fernwick_unlisted) as well.
-      - Its C(devices) are an object keyed by MAC (any of the usual forms) or a list of objects with
-        C(mac); C(name) and C(note) are read, other fields ignored.
+      - It is the program's JSON document, with C(format) C(fernwick-inventory), a C(version) and a list of
+        C(devices), each an object with C(mac) (any of the usual forms); C(name) and C(note) are read,
+        other members ignored. A file that is no inventory, or of a newer version, is an error.
     type: path
     version_added: 2.4.0
 notes:
@@ -116,6 +117,16 @@ from ansible.utils.vars import combine_vars
 
 # The program's JSON calls a bridge's kind "adapter"; the collection calls it "bridge".
 KIND_NAMES = {'adapter': 'bridge'}
+
+
+INVENTORY_FORMAT = 'fernwick-inventory'
+INVENTORY_VERSION = 1
+
+
+def text_member(entry, key):
+    """A string member as fernwick-cli reads it: missing or of another type is empty."""
+    value = entry.get(key)
+    return value if isinstance(value, str) else ''
 
 
 def canonical_mac(text):
@@ -189,16 +200,19 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
                 document = json.load(f)
         except (OSError, ValueError) as e:
             raise AnsibleParserError('fernwick.lan.devices: inventory_file %s: %s' % (path, to_native(e)))
-        devices = document.get('devices') if isinstance(document, dict) else None
-        if isinstance(devices, dict):
-            devices = [dict(entry, mac=mac) for mac, entry in devices.items() if isinstance(entry, dict)]
-        if not isinstance(devices, list):
-            raise AnsibleParserError('fernwick.lan.devices: inventory_file %s holds no "devices"' % path)
+        # As fernwick-cli reads it: the format's name, a version it knows, and a list of devices.
+        if not isinstance(document, dict) or document.get('format') != INVENTORY_FORMAT or \
+                not isinstance(document.get('devices'), list):
+            raise AnsibleParserError('fernwick.lan.devices: inventory_file %s is not a Fernwick inventory' % path)
+        version = document.get('version', 0)
+        if not isinstance(version, int) or version > INVENTORY_VERSION:
+            raise AnsibleParserError('fernwick.lan.devices: inventory_file %s is of a newer format (version %s); '
+                                     'this plugin reads version %d and older' % (path, version, INVENTORY_VERSION))
         listed = {}
-        for entry in devices:
+        for entry in document['devices']:
             mac = canonical_mac(entry.get('mac', '')) if isinstance(entry, dict) else None
             if mac:
-                listed[mac] = dict(name=entry.get('name'), note=entry.get('note'))
+                listed[mac] = dict(name=text_member(entry, 'name'), note=text_member(entry, 'note'))
         return listed
 
     def _search_all(self, sites):

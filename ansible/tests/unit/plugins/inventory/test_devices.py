@@ -88,7 +88,8 @@ class Inventory(unittest.TestCase):
         does not list is in fernwick_unlisted."""
         path = os.path.join(self.tmp, 'inventory.json')
         with open(path, 'w') as f:
-            json.dump({'format': 1, 'devices': {'00:0a:1b:00:00:01': {'name': 'Yard AP', 'note': 'mast 2'}}}, f)
+            json.dump({'format': 'fernwick-inventory', 'version': 1, 'devices': [
+                {'mac': '000a.1b00.0001', 'name': 'Yard AP', 'note': 'mast 2', 'gone': False, 'fields': {}}]}, f)
         sites = {'a': dict(ansible_connection='local', fernwick_cli=self.program('a', [device(A), device(B)]))}
         listing = self.hosts(sites, 'plugin: fernwick.lan.devices\ninventory_file: %s\n' % path)[0]
         self.assertEqual(listing['_meta']['hostvars'][A]['operator_name'], 'Yard AP')
