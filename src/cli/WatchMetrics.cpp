@@ -7,7 +7,6 @@
 #include "platform/FileReplace.h"
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <tuple>
 
@@ -25,14 +24,6 @@ constexpr std::array kWarnings{"duplicate-ip", "foreign-subnet", "mac-on-two-ada
 
 std::int64_t unixMs(std::chrono::system_clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
-}
-
-// The event's name as the JSON lines give it, so that kinds added there are counted too.
-std::string eventName(const Event& e, const AdapterTable& named) {
-    const auto line = nlohmann::json::parse(watchJsonLine(e, named, {}), nullptr, false);
-    return line.is_object() && line.contains("event") && line["event"].is_string()
-               ? line["event"].get<std::string>()
-               : std::string("unknown");
 }
 
 // The conditions behind the warnings, as the search's rows show them now (the watch's warnings
@@ -172,7 +163,7 @@ std::optional<std::string> WatchMetrics::searched(const std::vector<DeviceRow>& 
     snapshot_.searchSeconds = took.count();
     snapshot_.warnings = conditions(summary.rows, table, excused);
     for (const Event& e : events) {
-        ++snapshot_.events[eventName(e, named)];
+        ++snapshot_.events[eventName(e.kind)]; // as the JSON lines name it
     }
     return publish();
 }

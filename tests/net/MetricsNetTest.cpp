@@ -34,26 +34,12 @@ std::map<QString, QString> upByMac(NetLab& lab) {
     return up;
 }
 
-// Opens `count` connections to the metrics port at once and holds them, silent, for `seconds`.
-QStringList flood(int count, double seconds) {
-    return {"python3", "-c",
-            QString("import socket,time\n"
-                    "s=[socket.create_connection(('127.0.0.1',9120)) for _ in range(%1)]\n"
-                    "time.sleep(%2)\n")
-                .arg(count)
-                .arg(seconds)};
-}
-
 // The status line of the answer to a request with one 1 MiB header, or "closed".
 constexpr const char* kHugeHeader = R"(
 import socket
-s = socket.create_connection(('127.0.0.1', 9120))
+s = socket.create_connection(('127.0.0.1', 9120), timeout=10)
 try:
     s.sendall(b'GET /metrics HTTP/1.1\r\nHost: x\r\nX-Big: ' + b'a' * (1 << 20) + b'\r\n\r\n')
-except OSError:
-    pass
-s.settimeout(10)
-try:
     print(s.recv(100).split(b'\r\n')[0].decode() or 'closed')
 except OSError:
     print('closed')
@@ -68,7 +54,8 @@ TEST(MetricsNet, PrometheusScrapesTheWatchAndSeesADeviceGo) {
     const QString textfiles = lab.dir() + "/textfiles";
     ASSERT_TRUE(QDir().mkpath(textfiles));
     CliProcess watch(lab, {"watch", "--interval", "1", "--missed", "1", "--format", "jsonl",
-                           "--metrics-listen", "127.0.0.1:9120", "--textfile", textfiles});
+                           "--metrics-listen", "127.0.0.1:9120", "--textfile", textfiles, "--inventory",
+                           lab.dir() + "/inventory.json"});
     const QString config =
         lab.writeFile("prometheus.yml", "global: {scrape_interval: 1s, evaluation_interval: 1s}\n"
                                         "scrape_configs:\n"
@@ -87,6 +74,9 @@ TEST(MetricsNet, PrometheusScrapesTheWatchAndSeesADeviceGo) {
         lab.runApart("ws", {"sh", "-c", "curl -sf http://127.0.0.1:9120/metrics | promtool check metrics"})
             .status,
         0);
+    // Both are new to the empty inventory, and counted under the name the JSON lines give them.
+    EXPECT_TRUE(lab.runApart("ws", {"curl", "-sf", "http://127.0.0.1:9120/metrics"})
+                    .out.contains("fernwick_events_total{event=\"new\"} 2"));
     const auto rules =
         lab.runApart("ws", {"promtool", "test", "rules",
                             NetLab::sourcePath("packaging/prometheus/fernwick-rules.test.yml")});
@@ -102,7 +92,10 @@ TEST(MetricsNet, PrometheusScrapesTheWatchAndSeesADeviceGo) {
 
     // While 1,000 connections hold the server, the searches go on: device b, gone, is said to be gone
     // within the next two searches.
-    lab.spawn("ws", flood(1000, 6));
+    lab.spawn("ws", {"python3", "-c",
+                     "import socket,time\n"
+                     "s=[socket.create_connection(('127.0.0.1',9120)) for _ in range(1000)]\n"
+                     "time.sleep(6)\n"});
     QThread::msleep(1000);
     lab.sh("b", "ip link set eth0 down");
     QElapsedTimer since;
