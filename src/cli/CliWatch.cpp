@@ -295,7 +295,8 @@ const CommandSpec kWatchSpec{
     CommandRow{
         "watch", "search again and again; report devices appearing, changing, going, and conflicts",
         "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]\n"
-        "       [--inventory FILE] [--on-event CMD [--on-event-timeout S]]",
+        "       [--inventory FILE] [--on-event CMD [--on-event-timeout S]]\n"
+        "       [--metrics-listen ADDR:PORT] [--textfile DIR]",
         R"(Searches every S seconds until interrupted (Ctrl+C ends it with status 0) and knows devices by MAC,
 so two devices answering from one address are both seen. Each search waits for answers for half
 the interval, at most 3 s; between searches no socket is held, so other commands can run beside it.
@@ -321,7 +322,10 @@ No shell is involved: CMD is split into words at blanks, '...' and "..." group w
 \" and \\ stand for " and \), and nothing is expanded. Hooks run one at a time in the order of
 the events, beside the searches; one that runs longer than --on-event-timeout is ended. A hook that
 cannot be started, fails or is ended is said on standard error. At most 1000 events wait; further
-ones are dropped and counted.)",
+ones are dropped and counted.
+
+With --metrics-listen ADDR:PORT (GET /metrics) or --textfile DIR (DIR/fernwick.prom), what the last
+completed search found is also given as Prometheus metrics, keyed by MAC; see the manual page.)",
         "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets, no usable adapter, or an\n"
         "inventory in use by another writer, not an inventory or of a newer format (left untouched).",
         kWatchOptions},
