@@ -27,7 +27,8 @@ std::string macLabel(const MacAddress& mac) {
 // Shortest, without an exponent: timestamps read as they are (1700000000, not 1.7e+09).
 std::string number(double value) {
     std::array<char, 32> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+    const auto [end, ec] =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
     return ec == std::errc() ? std::string(buffer.data(), end) : std::string("NaN");
 }
 
