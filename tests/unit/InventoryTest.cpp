@@ -13,9 +13,11 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 namespace fw::cli {
 namespace {
@@ -130,6 +132,8 @@ TEST(InventoryFile, RoundTripAndRefusals) {
     }
 }
 
+// fork, a file size limit and sh: Linux only.
+#ifndef _WIN32
 TEST(InventoryFile, KilledWhileSavingLeavesOldOrNew) {
     TempDir dir;
     const std::string path = (dir.path / "inv.json").string();
@@ -244,6 +248,8 @@ TEST(EventHook, WordsEventAndFailures) {
     EXPECT_EQ(said[2], said[1]);
     EXPECT_EQ(said[3], "--on-event: 'sh' failed with exit status 3 (the back event of 00-0A-1B-00-00-01)");
 }
+
+#endif
 
 } // namespace
 } // namespace fw::cli
