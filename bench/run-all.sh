@@ -18,7 +18,7 @@ if [[ "${1:-}" == --quick ]]; then
     upload_rounds=1
 fi
 build=${FERNWICK_BUILD_DIR:-build/default}
-cmake --build "$build" -j2 --target fernwick fernwick-cli bench_discovery_search bench_upgrade bench_lockstep_put bench_upgrade_beside_slow bench_upgrade_resources >/dev/null
+cmake --build "$build" -j2 --target fernwick fernwick-cli bench_discovery_search bench_upgrade bench_lockstep_put bench_upgrade_beside_slow bench_upgrade_resources bench_list >/dev/null
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
@@ -34,6 +34,8 @@ echo "running: upgrade start sequence and upload memory" >&2
 "$build/bench/resources/bench_upgrade_resources" >"$out/resources" 2>&1 || true
 echo "running: the fernwick program (start-up, countdown CPU, idle memory; $rounds rounds)" >&2
 python3 bench/resources/program-bench.py "$build/src/qt/fernwick" --rounds "$rounds" >"$out/program" 2>&1 || true
+echo "running: export of 10,000 rows and vendor lookups" >&2
+"$build/bench/list/bench_list" >"$out/list" 2>&1 || true
 echo "running: rollout to $rollout_devices simulated devices on one segment, serial and 10 per adapter (about $((rollout_devices / 4)) minutes)" >&2
 python3 bench/upgrade/rollout-bench.py "$build/src/cli/fernwick-cli" --devices "$rollout_devices" >"$out/rollout" 2>&1 || true
 
@@ -140,6 +142,16 @@ if "speedup" in o:
 else:
     tail = text("rollout").strip().splitlines()[-1:]
     row("rollout serial vs per adapter", "FAILED" + (": " + tail[0] if tail else ""), "", False)
+
+l = keys("list")
+if "export_json_file_ms" in l:
+    row("vendor lookup, 10,000 MACs", f"{l['vendor_lookup_10000_ms']:.2f} ms", "< 10 ms", l["vendor_lookup_10000_ms"] < 10)
+    worst = max(l["export_csv_file_ms"], l["export_json_file_ms"])
+    row("export of 10,000 rows to a file: CSV / JSON", f"{l['export_csv_file_ms']:.0f} / {l['export_json_file_ms']:.0f} ms", "< 200 ms", worst < 200)
+    row("vendor table read from ieee-data", f"{l['vendor_table_load_ms']:.0f} ms ({l['vendor_table_assignments']:.0f} assignments)", "-", None)
+else:
+    tail = text("list").strip().splitlines()[-1:]
+    row("export and vendor lookup", "FAILED" + (": " + tail[0] if tail else ""), "", False)
 
 w = [max(len(r[i]) for r in rows + [("Figure", "Measured", "Goal", "Met")]) for i in range(4)]
 line = lambda r: "| " + " | ".join(r[i].ljust(w[i]) for i in range(4)) + " |"

@@ -115,6 +115,9 @@ its firmware by TFTP and opens its web page.
 
 This package holds the desktop program (Qt 6) and fernwick-cli, which does
 the same from the command line for scripts and needs no display.")
+# The MAC vendor names come from the IEEE registries that ieee-data keeps in /usr/share/ieee-data
+# (dpkg-shlibdeps adds the libraries' packages to this).
+set(CPACK_DEBIAN_FERNWICK_PACKAGE_DEPENDS "ieee-data")
 # Opening a device's web page goes through the desktop's URL handler.
 set(CPACK_DEBIAN_FERNWICK_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_FERNWICK_PACKAGE_SUGGESTS "fernwick-devsim")

@@ -11,6 +11,8 @@ inline constexpr TwipRect kIcon{240, 240, 540, 540};
 inline constexpr int kIconSize = 480; // the 32-pixel icon at 96 dpi
 inline constexpr TwipRect kVersion{1080, 240, 3885, 225};
 inline constexpr TwipRect kNotice{1080, 600, 3885, 375};
+// Windows only: the date of the vendor table built into the program, under the notice.
+inline constexpr TwipRect kVendors{1080, 975, 3885, 225};
 inline constexpr TwipRect kRule{120, 1200, 5684 - 120, 15};
 inline constexpr TwipRect kOk{4245, 1440, 1260, 345};
 

@@ -10,6 +10,10 @@ std::string aboutVersionText(int major, int minor, int revision) {
            std::to_string(minor) + '.' + std::to_string(revision);
 }
 
+std::string aboutVendorsText(const std::string& date) {
+    return date.empty() ? std::string() : "MAC vendors: IEEE registries of " + date;
+}
+
 AboutText aboutText(int major, int minor, int revision) {
     return {std::string(loadResString(Str::Product)), aboutVersionText(major, minor, revision),
             std::string(loadResString(Str::RightsNotice)), std::string(loadResString(Str::Ok))};

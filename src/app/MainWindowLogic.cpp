@@ -2,15 +2,73 @@
 #include "app/MainWindowLogic.h"
 
 #include "common/StringTable.h"
+#include "discovery/DeviceCells.h"
 
 namespace fw {
 
 MainWindowLogic::MainWindowLogic(View& view, DeviceRows& rows, JobPort<SearchJob>& searchPort,
                                  SearchCycle::View& searchView)
-    : view_(view), rows_(rows), search_(searchPort, rows, searchView, *this) {}
+    : view_(view), rows_(rows), search_(searchPort, listed_, searchView, *this) {}
+
+void MainWindowLogic::ListedRows::removeDeviceRow(int row) {
+    logic_.order_.remove(row);
+    logic_.rows_.removeDeviceRow(row);
+}
+
+void MainWindowLogic::ListedRows::insertRow(int at, DeviceRow row) {
+    logic_.rows_.insertRow(at, std::move(row));
+}
+
+void MainWindowLogic::ListedRows::clear() {
+    logic_.order_.clear();
+    logic_.rows_.clear();
+}
+
+// In arrival order a batch is one append, as before sorting existed; sorted, each row goes to its
+// place, and the pick follows its device.
+void MainWindowLogic::listRows(std::vector<DeviceRow> rows) {
+    if (!order_.sorting()) {
+        for (const DeviceRow& row : rows) {
+            order_.place(rows_, row);
+        }
+        rows_.appendRows(std::move(rows));
+        return;
+    }
+    const std::optional<RowOrder::Arrival> picked = pickedArrival();
+    for (DeviceRow& row : rows) {
+        const int at = order_.place(rows_, row);
+        rows_.insertRow(at, std::move(row));
+    }
+    repick(picked);
+}
+
+void MainWindowLogic::headerClicked(int column) {
+    if (column < 0 || column >= kDeviceKindColumn) {
+        return; // the kind column is hidden
+    }
+    const std::optional<RowOrder::Arrival> picked = pickedArrival();
+    order_.chooseColumn(column);
+    rows_.reorder(order_.sort(rows_));
+    view_.showSortIndicator(column, order_.sorting()->ascending);
+    repick(picked);
+}
+
+std::optional<RowOrder::Arrival> MainWindowLogic::pickedArrival() const {
+    const int row = view_.pickedRow();
+    if (row < 0 || row >= rows_.count()) {
+        return std::nullopt;
+    }
+    return order_.arrivalAt(row);
+}
+
+void MainWindowLogic::repick(std::optional<RowOrder::Arrival> picked) {
+    if (picked) {
+        view_.pick(order_.rowOf(*picked));
+    }
+}
 
 void MainWindowLogic::load() {
-    rows_.clear();
+    listed_.clear();
     apply(EnablingEvent::StartUp);
 }
 
@@ -64,6 +122,11 @@ void MainWindowLogic::run(MenuCommand command) {
     case MenuCommand::CopyIp:
         copyPicked(CopyWhat::Ip);
         break;
+    case MenuCommand::ExportList:
+        if (listExport_ != nullptr) {
+            listExport_->run(rows_, adapters_.searched);
+        }
+        break;
     // No device protocol goes with Diagnostic: nothing is sent. File -> Open, Save and Save As and
     // Help -> Help Topics... stay hidden and disabled all run long.
     case MenuCommand::Diagnostic:
@@ -95,8 +158,8 @@ void MainWindowLogic::searchFinished() {
 }
 
 // The device listed last becomes the selected one, as if picked, until the operator picks a row.
-void MainWindowLogic::rowsAdded(int lastRow) {
-    const DeviceRow& listed = rows_.rowAt(lastRow);
+void MainWindowLogic::rowsAdded(int) {
+    const DeviceRow& listed = rows_.rowAt(order_.latestRow());
     takeHandOffFrom(listed);
     apply(EnablingEvent::ReplyAddsRow);
 }
@@ -228,14 +291,14 @@ void MainWindowLogic::deletePicked() {
     // A single-selection list selects the next row when the current one goes; the operator never
     // picked that one, so a second Delete (or Set IP, Upgrade) must not act on it.
     view_.unpick();
-    rows_.removeDeviceRow(row);
+    listed_.removeDeviceRow(row);
     if (rows_.isEmpty()) {
         apply(EnablingEvent::ListEmptied);
     }
 }
 
 void MainWindowLogic::deleteAll() {
-    rows_.clear();
+    listed_.clear();
     apply(EnablingEvent::ListEmptied);
 }
 

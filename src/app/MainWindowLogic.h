@@ -2,8 +2,10 @@
 #pragma once
 
 #include "app/CommandEnabling.h"
+#include "app/ListExport.h"
 #include "app/MenuTable.h"
 #include "app/RowCopy.h"
+#include "app/RowOrder.h"
 #include "common/Message.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/SearchCycle.h"
@@ -21,7 +23,8 @@ namespace fw {
 // popups, the hidden commands and the end of the program. Every close request asks for
 // confirmation; OK, and the fatal adapter failure of a search, end the program at once. It owns the
 // window's search cycle and keeps what the row dialogs are opened with: the selected device, the
-// last search's adapter tables and the adapter Set IP chose last.
+// last search's adapter tables and the adapter Set IP chose last. It keeps the list's order (a
+// header click sorts it) and picks the operator's row again whenever the list moves under it.
 class MainWindowLogic final : public SearchCycle::Events {
 public:
     static constexpr std::chrono::milliseconds kFirstSearchDelay{500};
@@ -35,6 +38,10 @@ public:
     public:
         virtual void render(const CommandEnabling& enabling) = 0;
         virtual int pickedRow() const = 0; // -1 for none
+        // Picks this row (-1: none) after the list moved under the pick.
+        virtual void pick(int row) = 0;
+        // The header shows the list sorted by this column, ascending or descending.
+        virtual void showSortIndicator(int column, bool ascending) = 0;
         // No row picked and no current row, so that removing rows cannot pick a neighbour.
         virtual void unpick() = 0;
         virtual void showPopup(Popup popup, PopupPlace place) = 0;
@@ -70,6 +77,8 @@ public:
     // Load order: the view has put in its captions, pictures and columns; the list is emptied and the
     // initial enabling rendered.
     void load();
+    // File -> Export List... runs it; without one the entry does nothing.
+    void setListExport(ListExport& listExport) { listExport_ = &listExport; }
     void shown(); // every show; the first one starts the first search's timer
     void firstSearchDue() { search_.search(); }
 
@@ -80,6 +89,8 @@ public:
     void adminOpening();
     void editOpening(); // Edit -> Copy follows the pick, which the keyboard moves unseen
     void doubleClicked() { connectToDevice(); }
+    // A click on a column's header sorts the list by it; a second click reverses.
+    void headerClicked(int column);
     // A command key (see WindowKey); true when the window took it.
     bool keyPressed(WindowKey key);
     // A close request; true when the window may close (the program then ends).
@@ -101,6 +112,25 @@ public:
     void adapterFailure(AdapterOutcome outcome) override;
 
 private:
+    // The list as the search cycle fills it: rows go through the order to their places.
+    class ListedRows final : public DeviceRows {
+    public:
+        explicit ListedRows(MainWindowLogic& logic) : logic_(logic) {}
+        void appendRows(std::vector<DeviceRow> rows) override { logic_.listRows(std::move(rows)); }
+        void removeDeviceRow(int row) override;
+        void insertRow(int at, DeviceRow row) override;
+        void reorder(const std::vector<int>& order) override { logic_.rows_.reorder(order); }
+        void clear() override;
+        const DeviceRow& rowAt(int row) const override { return logic_.rows_.rowAt(row); }
+        int count() const override { return logic_.rows_.count(); }
+
+    private:
+        MainWindowLogic& logic_;
+    };
+
+    void listRows(std::vector<DeviceRow> rows);
+    std::optional<RowOrder::Arrival> pickedArrival() const;
+    void repick(std::optional<RowOrder::Arrival> picked);
     void apply(EnablingEvent event);
     void popupRule(bool fromKeyboard);
     const DeviceRow* pickedRow() const;
@@ -115,6 +145,8 @@ private:
 
     View& view_;
     DeviceRows& rows_;
+    RowOrder order_;
+    ListedRows listed_{*this};
     SearchCycle search_;
     std::optional<Ipv4> selectedIp_;
     std::optional<Ipv4> localAdapterIp_;
@@ -125,6 +157,7 @@ private:
     bool searchButtonLocked_ = false;
     bool toolbarShown_ = true;
     bool ending_ = false;
+    ListExport* listExport_ = nullptr;
 };
 
 } // namespace fw

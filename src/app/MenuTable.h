@@ -34,6 +34,7 @@ enum class MenuCommand : std::uint8_t {
     Copy,    // the picked row, with the column titles
     CopyMac, // the picked row's MAC address
     CopyIp,  // the picked row's IP address
+    ExportList,
 };
 
 // Keys the main window takes as commands; each view maps its toolkit's keys to these. Enter,
@@ -83,6 +84,7 @@ inline constexpr std::array kEntries{
     MenuEntry{MenuId::File, "saveas", "Save &As", std::nullopt, C::SaveAs, false, Command::FileSaveAs},
     MenuEntry{MenuId::File, "file1p", "", std::nullopt, C::None, false, std::nullopt},
     MenuEntry{MenuId::File, "connect", "&Connect", Str::Connect, C::Connect, true, Command::FileConnect},
+    MenuEntry{MenuId::File, "exportlist", "E&xport List...", std::nullopt, C::ExportList, true, std::nullopt},
     MenuEntry{MenuId::File, "file2p", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::File, "mexit", "&Exit", Str::Exit, C::Exit, true, std::nullopt},
     MenuEntry{MenuId::Edit, "copy", "&Copy\tCtrl+C", std::nullopt, C::Copy, true, Command::EditCopy},

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/AdapterChoice.h"
 
+#include "discovery/DeviceListFormat.h"
 #include "netif/AdapterRules.h"
 
 #include <algorithm>
@@ -71,8 +72,7 @@ const AdapterEntry* adapterAt(const AdapterTable& table, Ipv4 ip) {
 }
 
 std::string adapterName(const AdapterTable& table, Ipv4 ip) {
-    const AdapterEntry* adapter = adapterAt(table, ip);
-    return adapter == nullptr || adapter->interfaceName.empty() ? ip.toString() : adapter->interfaceName;
+    return deviceAdapterName(table, ip);
 }
 
 } // namespace fw::cli

@@ -109,7 +109,8 @@ asio::awaitable<ExitStatus> run(CliContext& ctx, const SearchCommand& command) {
     if (!searched) {
         co_return searched.error();
     }
-    const std::string report = formatDevices(searched->rows, table, command.format);
+    // Read after the search, which the registries' few megabytes must not delay.
+    const std::string report = formatDevices(searched->rows, table, command.format, ctx.host.vendorTable());
     if (!searched->rows.empty() || command.format != OutputFormat::Table) {
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::fflush(stdout);

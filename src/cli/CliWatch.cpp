@@ -40,7 +40,8 @@ public:
           std::optional<InventoryFile> known, WatchMetrics& metrics)
         : ctx_(ctx), command_(command), sweep_(std::move(sweep)), metrics_(metrics),
           inventory_(command.missed),
-          live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()) {
+          live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()),
+          vendors_(ctx.host.vendorTable()) {
         if (known) {
             known_.emplace(std::move(*known), command.missed);
         }
@@ -149,10 +150,10 @@ private:
         const auto now = std::chrono::system_clock::now();
         for (const Event& e : events) {
             if (hook_) {
-                hook_->pass(hookCall(e, named_, now));
+                hook_->pass(hookCall(e, named_, now, vendors_));
             }
             if (command_.format == WatchFormat::Jsonl) {
-                write(watchJsonLine(e, named_, now) + "\n");
+                write(watchJsonLine(e, named_, now, vendors_) + "\n");
             } else if (!live_) {
                 write(watchPlainLine(e, named_, now) + "\n");
             } else {
@@ -174,7 +175,7 @@ private:
         view += "fernwick-cli watch: " + std::to_string(devices.size()) + " device" +
                 (devices.size() == 1 ? "" : "s") + ", last search " + localClock(now) + " (Ctrl+C ends)\n\n";
         if (!devices.empty()) {
-            view += formatDevices(devices, named_, OutputFormat::Table);
+            view += formatDevices(devices, named_, OutputFormat::Table, vendors_);
         }
         if (!recent_.empty()) {
             view += "\nRecent events:\n";
@@ -196,6 +197,7 @@ private:
     AdapterTable named_;             // this search's adapters, then earlier addresses
     std::deque<std::string> recent_; // the live view's last event lines
     bool live_ = false;
+    VendorTable vendors_; // read once: a watch runs for days
 };
 
 } // namespace

@@ -68,8 +68,8 @@ bool recordSearch(InventoryFile& file, const std::vector<DeviceRow>& rows, const
 }
 
 EventHook::Call hookCall(const Event& event, const AdapterTable& table,
-                         std::chrono::system_clock::time_point at) {
-    EventHook::Call call{eventName(event.kind), watchJsonLine(event, table, at), {}, {}};
+                         std::chrono::system_clock::time_point at, const VendorTable& vendors) {
+    EventHook::Call call{eventName(event.kind), watchJsonLine(event, table, at, vendors), {}, {}};
     if (event.moved) {
         call.ip = event.moved->to.toString();
     } else if (!event.devices.empty()) {

@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/EventHook.h"
 #include "cli/InventoryFile.h"
+#include "common/VendorTable.h"
 #include "discovery/DeviceInventory.h"
 
 #include <chrono>
@@ -42,6 +43,6 @@ bool recordSearch(InventoryFile& file, const std::vector<DeviceRow>& rows, const
 // What a hook is given for an event: its name, its JSON line, and the device's MAC and address
 // (for adapter-changed: no MAC, the new address).
 EventHook::Call hookCall(const DeviceInventory::Event& event, const AdapterTable& table,
-                         std::chrono::system_clock::time_point at);
+                         std::chrono::system_clock::time_point at, const VendorTable& vendors = {});
 
 } // namespace fw::cli

@@ -86,8 +86,8 @@ std::string localClock(std::chrono::system_clock::time_point at) {
     return clock(at, false, "%H:%M:%S");
 }
 
-std::string watchJsonLine(const Event& e, const AdapterTable& table,
-                          std::chrono::system_clock::time_point at) {
+std::string watchJsonLine(const Event& e, const AdapterTable& table, std::chrono::system_clock::time_point at,
+                          const VendorTable& vendors) {
     nlohmann::json o{{"time", utcTimestamp(at)}, {"event", eventName(e.kind)}};
     if (e.moved) {
         o["adapter"] = e.moved->adapter;
@@ -97,8 +97,8 @@ std::string watchJsonLine(const Event& e, const AdapterTable& table,
     const DeviceRow& first = e.devices.front();
     switch (e.kind) {
     case EventKind::Changed: {
-        const nlohmann::json before = deviceObject(*e.before, table);
-        const nlohmann::json after = deviceObject(first, table);
+        const nlohmann::json before = deviceObject(*e.before, table, vendors);
+        const nlohmann::json after = deviceObject(first, table, vendors);
         nlohmann::json changes = nlohmann::json::object();
         for (const Field f : e.fields) {
             changes[fieldName(f)] = {{"old", before[fieldName(f)]}, {"new", after[fieldName(f)]}};
@@ -111,7 +111,7 @@ std::string watchJsonLine(const Event& e, const AdapterTable& table,
     case EventKind::MacOnTwoAdapters: {
         nlohmann::json devices = nlohmann::json::array();
         for (const DeviceRow& r : e.devices) {
-            devices.push_back(deviceObject(r, table));
+            devices.push_back(deviceObject(r, table, vendors));
         }
         if (e.kind == EventKind::DuplicateIp) {
             o["ip"] = first.ip.toString();
@@ -128,7 +128,7 @@ std::string watchJsonLine(const Event& e, const AdapterTable& table,
     case EventKind::Gone:
     case EventKind::ForeignSubnet:
     case EventKind::AdapterChanged:
-        o["device"] = deviceObject(first, table);
+        o["device"] = deviceObject(first, table, vendors);
         break;
     }
     return o.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

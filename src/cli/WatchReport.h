@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/AdapterEntry.h"
+#include "common/VendorTable.h"
 #include "discovery/DeviceInventory.h"
 
 #include <chrono>
@@ -13,7 +14,7 @@ namespace fw::cli {
 // "adapter" or "mac" as the event has them}) or as a plain line ("TIME [warning ]EVENT ..."), both
 // without the newline. `at` is the time written in front, as UTC ISO 8601 with milliseconds.
 std::string watchJsonLine(const DeviceInventory::Event& event, const AdapterTable& table,
-                          std::chrono::system_clock::time_point at);
+                          std::chrono::system_clock::time_point at, const VendorTable& vendors = {});
 std::string watchPlainLine(const DeviceInventory::Event& event, const AdapterTable& table,
                            std::chrono::system_clock::time_point at);
 

@@ -206,6 +206,17 @@ asio::awaitable<SearchJob::Outcome> runOn(std::shared_ptr<State> s, SearchJob::R
     Timer timer(s->endpoints.executor(), request.wait ? begun + wait : Clock::time_point::max());
     State::Current current{observer, std::move(request.stopWhen), outcome.rows, timer};
     s->current = &current;
+    // The frame may be destroyed while it waits (the engine goes with the window's search still
+    // on): the readers and the driver's close() must not reach its locals after that.
+    struct Forget {
+        State& state;
+        const State::Current* current;
+        ~Forget() {
+            if (state.current == current) {
+                state.current = nullptr;
+            }
+        }
+    } const forget{*s, &current};
     const std::uint64_t run = ++s->runs;
     // The readers list nothing before this waits.
     outcome.started = s->start(s, adapters, !sweep || sweep->broadcast, request.keying);

@@ -3,6 +3,7 @@
 
 #include "common/Ipv4.h"
 #include "common/Result.h"
+#include "common/VendorTable.h"
 #include "netif/AdapterFacts.h"
 #include "netif/HostFacts.h"
 #include "platform/WireTap.h"
@@ -46,6 +47,9 @@ public:
     // the system has no way to.
     virtual Result<std::unique_ptr<WireTap>, std::error_code> openWireTap(int interfaceIndex,
                                                                           std::uint16_t udpPort) = 0;
+    // The IEEE registries' vendor names as this system has them, read on each call (a few
+    // megabytes: callers keep the table). None by default, so a fake host names no vendor.
+    virtual VendorTable vendorTable() { return {}; }
 };
 
 } // namespace fw

@@ -19,6 +19,7 @@ public:
     bool hasRoute(Ipv4 destination) override;
     Result<std::unique_ptr<WireTap>, std::error_code> openWireTap(int interfaceIndex,
                                                                   std::uint16_t udpPort) override;
+    VendorTable vendorTable() override;
 };
 
 } // namespace fw

@@ -69,6 +69,24 @@ void DeviceListModel::removeDeviceRow(int row) {
     endRemoveRows();
 }
 
+void DeviceListModel::insertRow(int at, DeviceRow row) {
+    beginInsertRows({}, at, at);
+    rows_.insert(rows_.begin() + at, std::move(row));
+    endInsertRows();
+}
+
+// The window's logic picks again after the move, so the selection need not follow the rows.
+void DeviceListModel::reorder(const std::vector<int>& order) {
+    beginResetModel();
+    std::vector<DeviceRow> moved;
+    moved.reserve(order.size());
+    for (const int i : order) {
+        moved.push_back(std::move(rows_.at(static_cast<std::size_t>(i))));
+    }
+    rows_ = std::move(moved);
+    endResetModel();
+}
+
 void DeviceListModel::clear() {
     if (rows_.empty()) {
         return;

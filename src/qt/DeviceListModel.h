@@ -28,6 +28,8 @@ public:
 
     void appendRows(std::vector<DeviceRow> rows) override;
     void removeDeviceRow(int row) override;
+    void insertRow(int at, DeviceRow row) override;
+    void reorder(const std::vector<int>& order) override;
     void clear() override;
     const DeviceRow& rowAt(int row) const override { return rows_.at(static_cast<std::size_t>(row)); }
     int count() const override { return static_cast<int>(rows_.size()); }

@@ -23,6 +23,9 @@ DeviceListView::DeviceListView(QWidget* parent) : QTreeView(parent) {
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::Interactive);
+    // A click sorts through the window's logic, which also sets the indicator; none shows at first.
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(false);
     // Right-button events reach mousePressEvent/mouseReleaseEvent, which run the popups; the context
     // menu event is taken only from the keyboard.
     setContextMenuPolicy(Qt::DefaultContextMenu);
@@ -40,6 +43,19 @@ void DeviceListView::unpick() {
     if (selectionModel() != nullptr) {
         selectionModel()->clear();
     }
+}
+
+void DeviceListView::pick(int row) {
+    if (selectionModel() == nullptr || model() == nullptr) {
+        return;
+    }
+    if (row < 0) {
+        unpick();
+        return;
+    }
+    const QModelIndex index = model()->index(row, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
 }
 
 void DeviceListView::pickAt(const QPoint& pos, Qt::MouseButton button) {

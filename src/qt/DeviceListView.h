@@ -20,6 +20,7 @@ public:
     int pickedRow() const;
     // No row picked and no current row, so that removing rows cannot make Qt pick a neighbour.
     void unpick();
+    void pick(int row); // -1 picks none
 
 signals:
     void picked(int row, Qt::MouseButton button); // row is -1 over empty space

@@ -8,6 +8,7 @@
 #include "qt/DeviceListModel.h"
 #include "qt/DeviceListView.h"
 #include "qt/MainMenus.h"
+#include "qt/QtListExport.h"
 #include "qt/RowDialogs.h"
 #include "qt/UiText.h"
 #include "qt/WindowSearch.h"
@@ -38,6 +39,8 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     MainWindowLogic::View& view = *this;
     logic_ = std::make_unique<MainWindowLogic>(view, *model_, search_->port(), *search_);
     connect(search_, &WindowSearch::countdownEnded, this, [this] { logic_->search().countdownEnded(); });
+    listExport_ = std::make_unique<QtListExport>(platform_, this);
+    logic_->setListExport(listExport_->logic());
     buildClientArea();
     connectCommands();
 
@@ -114,6 +117,8 @@ void MainWindow::connectCommands() {
     });
     connect(list_, &DeviceListView::leftDoubleClicked, this, [this] { logic_->doubleClicked(); });
     connect(list_, &DeviceListView::commandKey, this, [this](WindowKey key) { logic_->keyPressed(key); });
+    connect(list_->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { logic_->headerClicked(column); });
 }
 
 void MainWindow::render(const CommandEnabling& enabling) {
@@ -203,6 +208,15 @@ int MainWindow::pickedRow() const {
 
 void MainWindow::unpick() {
     list_->unpick();
+}
+
+void MainWindow::pick(int row) {
+    list_->pick(row);
+}
+
+void MainWindow::showSortIndicator(int column, bool ascending) {
+    list_->header()->setSortIndicatorShown(true);
+    list_->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void MainWindow::showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) {

@@ -15,6 +15,7 @@ namespace fw {
 class DeviceListModel;
 class DeviceListView;
 class MainMenus;
+class QtListExport;
 class RowDialogs;
 class WindowSearch;
 
@@ -49,6 +50,8 @@ private:
     void render(const CommandEnabling& enabling) override;
     int pickedRow() const override;
     void unpick() override;
+    void pick(int row) override;
+    void showSortIndicator(int column, bool ascending) override;
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
@@ -69,6 +72,7 @@ private:
     DeviceListModel* model_ = nullptr;
     WindowSearch* search_ = nullptr;
     std::unique_ptr<MainWindowLogic> logic_;
+    std::unique_ptr<QtListExport> listExport_;
     QWidget* client_ = nullptr;
     QFrame* line1_ = nullptr;
     QToolButton* command3_ = nullptr; // Delete

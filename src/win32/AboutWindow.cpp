@@ -4,6 +4,7 @@
 #include "Version.h"
 #include "app/AboutLayout.h"
 #include "app/AboutText.h"
+#include "platform/windows/BuiltInVendors.h"
 #include "platform/windows/WideText.h"
 #include "win32/ResourceIds.h"
 #include "win32/WindowClass.h"
@@ -50,6 +51,8 @@ void AboutWindow::run(HINSTANCE instance, const DpiApi& dpi, HWND owner) {
             kVersion.top, kVersion.width, kVersion.height);
     m.child(window, L"STATIC", wideOf(text.notice).c_str(), SS_LEFT | SS_NOPREFIX, 0, kNotice.left,
             kNotice.top, kNotice.width, kNotice.height);
+    m.child(window, L"STATIC", wideOf(aboutVendorsText(std::string(BuiltInVendors::date()))).c_str(),
+            SS_LEFT | SS_NOPREFIX, 0, kVendors.left, kVendors.top, kVendors.width, kVendors.height);
     m.child(window, L"STATIC", L"", SS_ETCHEDHORZ, 0, kRule.left, kRule.top, kRule.width, kRule.height);
     HWND ok = m.child(window, L"BUTTON", wideOf(text.ok).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
                       kOk.left, kOk.top, kOk.width, kOk.height);

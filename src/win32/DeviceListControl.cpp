@@ -85,6 +85,41 @@ void DeviceListControl::removeDeviceRow(int row) {
     recount();
 }
 
+void DeviceListControl::insertRow(int at, DeviceRow row) {
+    rows_.insert(rows_.begin() + at, std::move(row));
+    recount();
+}
+
+// A virtual list keeps its selection by index: the window's logic picks again after the move.
+void DeviceListControl::reorder(const std::vector<int>& order) {
+    std::vector<DeviceRow> moved;
+    moved.reserve(order.size());
+    for (const int i : order) {
+        moved.push_back(std::move(rows_.at(static_cast<std::size_t>(i))));
+    }
+    rows_ = std::move(moved);
+    InvalidateRect(list_, nullptr, FALSE);
+}
+
+void DeviceListControl::showSortIndicator(int column, bool ascending) {
+    HWND header = ListView_GetHeader(list_);
+    if (header == nullptr) {
+        return;
+    }
+    for (int c = 0; c < Header_GetItemCount(header); ++c) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        if (Header_GetItem(header, c, &item) == FALSE) {
+            continue;
+        }
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (c == column) {
+            item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        }
+        Header_SetItem(header, c, &item);
+    }
+}
+
 void DeviceListControl::clear() {
     rows_.clear();
     recount();

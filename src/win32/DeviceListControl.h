@@ -22,6 +22,8 @@ public:
 
     void appendRows(std::vector<DeviceRow> rows) override;
     void removeDeviceRow(int row) override;
+    void insertRow(int at, DeviceRow row) override;
+    void reorder(const std::vector<int>& order) override;
     void clear() override;
     const DeviceRow& rowAt(int row) const override { return rows_.at(static_cast<std::size_t>(row)); }
     int count() const override { return static_cast<int>(rows_.size()); }
@@ -29,6 +31,8 @@ public:
     HWND window() const { return list_; }
     int pickedRow() const;
     void pick(int row); // -1 picks none
+    // The header's arrow on this column (HDF_SORTUP or HDF_SORTDOWN), none on the others.
+    void showSortIndicator(int column, bool ascending);
     // Where a popup opened from the keyboard goes, in screen coordinates: below the picked row
     // (scrolled into view), or at the top left corner of the rows.
     POINT popupPoint(bool atPickedRow) const;

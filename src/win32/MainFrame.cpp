@@ -52,6 +52,8 @@ MainFrame::MainFrame(const Win32Context& context)
     SearchCycle::View& searchView = *this;
     MainWindowLogic::View& view = *this;
     logic_ = std::make_unique<MainWindowLogic>(view, *list_, *port_, searchView);
+    listExport_ = std::make_unique<Win32ListExport>(context_.host, window_);
+    logic_->setListExport(listExport_->logic());
 
     // Load order: captions (the menu table's), title, toolbar pictures, list columns, empty list,
     // initial enabling. Showing the window then starts the search.
@@ -317,6 +319,9 @@ LRESULT MainFrame::notify(const NMHDR& header) {
     switch (header.code) {
     case LVN_GETDISPINFOW:
         list_->fillCell(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+        return 0;
+    case LVN_COLUMNCLICK:
+        logic_->headerClicked(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
         return 0;
     case NM_CLICK:
     case NM_RCLICK:

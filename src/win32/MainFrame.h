@@ -10,6 +10,7 @@
 #include "win32/DeviceListControl.h"
 #include "win32/SearchingWindow.h"
 #include "win32/Win32Context.h"
+#include "win32/Win32ListExport.h"
 #include "win32/Win32Window.h"
 #include "win32/WindowClass.h"
 #include "win32/WindowMetrics.h"
@@ -54,6 +55,10 @@ private:
     void render(const CommandEnabling& enabling) override;
     int pickedRow() const override { return list_->pickedRow(); }
     void unpick() override { list_->pick(-1); }
+    void pick(int row) override { list_->pick(row); }
+    void showSortIndicator(int column, bool ascending) override {
+        list_->showSortIndicator(column, ascending);
+    }
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
@@ -89,6 +94,7 @@ private:
     UploadCarryOver carryOver_; // the upload's last percent, for the whole run
     std::unique_ptr<EngineJob<engine::SearchDriver>> port_;
     std::unique_ptr<MainWindowLogic> logic_;
+    std::unique_ptr<Win32ListExport> listExport_;
     std::unique_ptr<SearchingWindow> searching_;
 };
 

@@ -19,6 +19,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -567,6 +568,40 @@ TEST(MainWindowMenus, CopyPutsThePickedRowOnTheClipboard) {
     EXPECT_EQ(clipboard->text(), "10.0.0.21");
     h.action("Mcopymac")->trigger();
     EXPECT_EQ(clipboard->text(), "00-0A-1B-2C-3D-4F");
+}
+
+// A click on the IP header sorts the rows as numbers through the window's logic; the second
+// reverses, the header shows which, and the pick stays on its device.
+TEST(MainWindowRows, HeaderClicksSortByAddressAndKeepThePick) {
+    MainWindowHarness h;
+    h.start();
+    for (const char* ip : {"10.0.0.20", "10.0.0.100", "10.0.0.9"}) {
+        h.reply({{.name = "d"}, ip});
+    }
+    QHeaderView* header = h.list()->header();
+    EXPECT_FALSE(header->isSortIndicatorShown()) << "arrival order at first";
+    const auto ips = [&] {
+        std::string out;
+        for (int row = 0; row < h.window->deviceList().rowCount(); ++row) {
+            out += h.window->deviceList().index(row, 1).data().toString().toStdString() + " ";
+        }
+        return out;
+    };
+    const auto clickIpHeader = [&] {
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            {header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2});
+    };
+    h.press(Qt::LeftButton, h.rowPoint(2)); // 10.0.0.9
+    clickIpHeader();
+    EXPECT_EQ(ips(), "10.0.0.9 10.0.0.20 10.0.0.100 ");
+    EXPECT_TRUE(header->isSortIndicatorShown() && header->sortIndicatorSection() == 1 &&
+                header->sortIndicatorOrder() == Qt::AscendingOrder);
+    EXPECT_EQ(h.list()->pickedRow(), 0);
+    clickIpHeader();
+    EXPECT_EQ(ips(), "10.0.0.100 10.0.0.20 10.0.0.9 ");
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(h.list()->pickedRow(), 2);
 }
 
 } // namespace

@@ -52,14 +52,14 @@ TEST(CliNet, SearchListsTheSimulatedDevicesExactly) {
     EXPECT_EQ(all.status, 0) << all.err.toStdString();
     const auto expected = byMac(R"([
       {"name": "Factory fresh", "ip": "192.168.99.7", "essid": "default", "channel": 1, "wep": false,
-       "mac": "00-0A-1B-00-00-03", "kind": "ap", "adapter": "eth1", "adapter_ip": "10.77.2.1"},
+       "mac": "00-0A-1B-00-00-03", "kind": "ap", "adapter": "eth1", "adapter_ip": "10.77.2.1", "vendor": "Stream Labs"},
       {"name": "Caf\u00e9, \"quoted\"\n\u001b[31m", "ip": "10.77.1.11", "essid": "x,y", "channel": 0,
        "wep": false, "mac": "00-0A-1B-00-00-11", "kind": "adapter", "adapter": "eth0",
-       "adapter_ip": "10.77.1.1"},
+       "adapter_ip": "10.77.1.1", "vendor": "Stream Labs"},
       {"name": "Yard bridge", "ip": "10.77.2.20", "essid": "yard", "channel": 11, "wep": false,
-       "mac": "00-0A-1B-00-00-02", "kind": "adapter", "adapter": "eth1", "adapter_ip": "10.77.2.1"},
+       "mac": "00-0A-1B-00-00-02", "kind": "adapter", "adapter": "eth1", "adapter_ip": "10.77.2.1", "vendor": "Stream Labs"},
       {"name": "Lobby AP", "ip": "10.77.1.10", "essid": "office-net", "channel": 6, "wep": true,
-       "mac": "00-0A-1B-2C-3D-4E", "kind": "ap", "adapter": "eth0", "adapter_ip": "10.77.1.1"}])");
+       "mac": "00-0A-1B-2C-3D-4E", "kind": "ap", "adapter": "eth0", "adapter_ip": "10.77.1.1", "vendor": "Stream Labs"}])");
     ASSERT_EQ(expected.size(), 4u);
     EXPECT_EQ(byMac(all.out), expected) << all.out.toStdString();
 

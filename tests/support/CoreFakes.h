@@ -31,6 +31,14 @@ struct ListRows final : DeviceRows {
     void appendRows(std::vector<DeviceRow> r) override { rows.insert(rows.end(), r.begin(), r.end()); }
     void removeDeviceRow(int row) override { rows.erase(rows.begin() + row); }
     void clear() override { rows.clear(); }
+    void insertRow(int at, DeviceRow r) override { rows.insert(rows.begin() + at, std::move(r)); }
+    void reorder(const std::vector<int>& order) override {
+        std::vector<DeviceRow> moved;
+        for (const int i : order) {
+            moved.push_back(rows.at(static_cast<std::size_t>(i)));
+        }
+        rows = std::move(moved);
+    }
     const DeviceRow& rowAt(int row) const override { return rows.at(static_cast<std::size_t>(row)); }
     int count() const override { return static_cast<int>(rows.size()); }
     std::vector<DeviceRow> rows;

@@ -49,11 +49,11 @@ std::vector<std::string> lines(const std::string& text) {
 TEST(DeviceReport, CsvIsOneQuotedLinePerDevice) {
     const auto l = lines(formatDevices(kRows, kAdapters, OutputFormat::Csv));
     ASSERT_EQ(l.size(), 4u);
-    EXPECT_EQ(l[0], "name,ip,essid,channel,wep,mac,kind,adapter,adapter_ip");
-    EXPECT_EQ(l[1], "Lobby AP,10.77.1.10,office,6,Enabled,00-0A-1B-00-00-05,ap,eth0,10.77.1.1");
+    EXPECT_EQ(l[0], "name,ip,essid,channel,wep,mac,kind,adapter,adapter_ip,vendor");
+    EXPECT_EQ(l[1], "Lobby AP,10.77.1.10,office,6,Enabled,00-0A-1B-00-00-05,ap,eth0,10.77.1.1,");
     EXPECT_EQ(l[2], "\"Caf\xC3\xA9, \"\"x\"\"\\x0A\\x1B[2J\\\\\",192.168.99.7,\"a,b\",0,Disabled,"
-                    "00-0A-1B-00-00-03,adapter,eth1,10.77.2.1");
-    EXPECT_EQ(l[3], ",10.77.9.9,,11,Disabled,00-0A-1B-00-00-04,adapter,10.77.9.1,10.77.9.1");
+                    "00-0A-1B-00-00-03,adapter,eth1,10.77.2.1,");
+    EXPECT_EQ(l[3], ",10.77.9.9,,11,Disabled,00-0A-1B-00-00-04,adapter,10.77.9.1,10.77.9.1,");
     EXPECT_EQ(lines(formatDevices({}, kAdapters, OutputFormat::Csv)).size(), 1u);
 }
 

@@ -48,6 +48,10 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     void render(const CommandEnabling& e) override { enabling = e; }
     int pickedRow() const override { return picked; }
     void unpick() override { picked = -1; }
+    void pick(int row) override { picked = row; }
+    void showSortIndicator(int c, bool up) override {
+        log.push_back("sorted by " + std::to_string(c) + (up ? " up" : " down"));
+    }
     void showPopup(MainWindowLogic::Popup p, MainWindowLogic::PopupPlace at) override {
         using P = MainWindowLogic::PopupPlace;
         log.push_back(std::string(p == MainWindowLogic::Popup::Row ? "row" : "space") + " popup at " +
@@ -208,5 +212,70 @@ TEST_F(MainWindowLogicTest, RowCommandsHandThePickedRowAndTheWindowShowsTheEnabl
     EXPECT_FALSE(on(Command::FileConnect));
 }
 
+// The rows are told apart by their ESS-ID, r0 to r4 in arrival order.
+DeviceRow sortRow(const char* tag, const char* name, const char* ip, std::uint8_t channel, MacAddress mac) {
+    return {name, *Ipv4::parse(ip), tag, channel, false, mac, DeviceKind::Bridge, *Ipv4::parse("10.77.0.1")};
+}
+
+std::string tags(const test::ListRows& rows) {
+    std::string out;
+    for (const DeviceRow& row : rows.rows) {
+        out += (out.empty() ? "" : " ") + row.essId;
+    }
+    return out;
+}
+
+TEST_F(MainWindowLogicTest, HeaderClicksSortByTheColumnsValuesWithTiesInArrivalOrder) {
+    logic.firstSearchDue();
+    port.handlers.events({sortRow("r0", "beta", "10.77.1.10", 11, {0, 0, 0, 0, 0, 2}),
+                          sortRow("r1", "Alpha", "0.0.0.0", 2, {0, 0, 0, 0, 0, 0x10}),
+                          sortRow("r2", "alpha", "10.77.1.9", 2, {0, 0, 0, 0, 0, 1}),
+                          sortRow("r3", "Gamma", "10.77.1.10", 1, {1, 0, 0, 0, 0, 0})});
+    EXPECT_EQ(tags(rows), "r0 r1 r2 r3") << "arrival order until a header is clicked";
+    view.log.clear();
+    const struct {
+        int column;
+        const char* order;
+        const char* indicator;
+    } clicks[]{
+        {1, "r2 r0 r3 r1", "sorted by 1 up"},   // .9 before .10, no address last
+        {1, "r0 r3 r2 r1", "sorted by 1 down"}, // ties stay in arrival order, no address still last
+        {5, "r2 r0 r1 r3", "sorted by 5 up"},   // by the bytes
+        {3, "r3 r1 r2 r0", "sorted by 3 up"},   // 2 before 11
+        {0, "r1 r2 r0 r3", "sorted by 0 up"},   // Alpha = alpha, before beta and Gamma
+        {6, "r1 r2 r0 r3", nullptr},            // the hidden kind column
+    };
+    for (const auto& click : clicks) {
+        logic.headerClicked(click.column);
+        EXPECT_EQ(tags(rows), click.order) << "column " << click.column;
+        EXPECT_EQ(view.log,
+                  click.indicator ? std::vector<std::string>{click.indicator} : std::vector<std::string>{});
+        view.log.clear();
+    }
+}
+
+// Rows arriving into a sorted list take their places; the operator's pick follows its device
+// through re-sorts and arrivals, and a command acts on it.
+TEST_F(MainWindowLogicTest, ThePickFollowsItsDeviceAcrossResortsAndArrivals) {
+    logic.firstSearchDue();
+    port.handlers.events({sortRow("r0", "a", "10.77.1.20", 1, {}), sortRow("r1", "b", "10.77.1.10", 1, {})});
+    logic.headerClicked(1);
+    view.picked = 1;
+    logic.picked(1, true); // r0, 10.77.1.20
+    logic.headerClicked(1);
+    EXPECT_EQ(view.picked, 0);
+    logic.headerClicked(1);
+    port.handlers.events({sortRow("r2", "c", "10.77.1.9", 1, {}), sortRow("r3", "d", "10.77.1.30", 1, {}),
+                          sortRow("r4", "e", "10.77.1.15", 1, {})});
+    EXPECT_EQ(tags(rows), "r2 r1 r4 r0 r3");
+    EXPECT_EQ(view.picked, 3);
+    EXPECT_EQ(logic.selectedDeviceIp(), Ipv4::parse("10.77.1.15")) << "the row listed last";
+    view.log.clear();
+    logic.run(MenuCommand::Connect);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"flush 10.77.1.20", "open http://10.77.1.20"}));
+    logic.run(MenuCommand::Delete);
+    EXPECT_EQ(tags(rows), "r2 r1 r4 r3");
+    EXPECT_EQ(view.picked, -1) << "no neighbour is picked after a delete";
+}
 } // namespace
 } // namespace fw

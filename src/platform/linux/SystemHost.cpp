@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SystemHost.h"
 
+#include "platform/linux/IeeeDataFiles.h"
 #include "platform/linux/LinuxAdapterSource.h"
 #include "platform/linux/NeighbourTable.h"
 #include "platform/linux/NftablesChains.h"
@@ -53,6 +54,10 @@ Result<std::unique_ptr<WireTap>, std::error_code> SystemHost::openWireTap(int in
         return Failure{opened.error()};
     }
     return std::unique_ptr<WireTap>(std::move(tap));
+}
+
+VendorTable SystemHost::vendorTable() {
+    return IeeeDataFiles::read();
 }
 
 } // namespace fw

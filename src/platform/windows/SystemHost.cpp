@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SystemHost.h"
 
+#include "platform/windows/BuiltInVendors.h"
 #include "platform/windows/NeighbourFlush.h"
 #include "platform/windows/UdpPortCheck.h"
 #include "platform/windows/WindowsAdapterSource.h"
@@ -56,6 +57,10 @@ bool SystemHost::hasRoute(Ipv4 destination) {
 Result<std::unique_ptr<WireTap>, std::error_code> SystemHost::openWireTap(int /*interfaceIndex*/,
                                                                           std::uint16_t /*udpPort*/) {
     return Failure{std::make_error_code(std::errc::not_supported)};
+}
+
+VendorTable SystemHost::vendorTable() {
+    return BuiltInVendors::table();
 }
 
 } // namespace fw

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "discovery/DeviceRows.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+// The device list's order: arrival order until a column is chosen, then that column's order with
+// ties in arrival order. It keeps each listed row's arrival number, in listed order, so that a row
+// (the picked one) can be found again after the list moves. IP addresses compare as numbers with
+// 0.0.0.0 (no address) last either way, MACs by their bytes, the channel as a number; the other
+// columns compare their cell text without regard to ASCII case.
+class RowOrder {
+public:
+    using Arrival = std::uint64_t;
+    struct Sorting {
+        int column = 0;
+        bool ascending = true;
+    };
+
+    const std::optional<Sorting>& sorting() const { return sorting_; }
+    // A click on a column's header: that column ascending, or the other way on its second click.
+    void chooseColumn(int column);
+    // The permutation that puts `rows` (listed in this order's current order) in the chosen order:
+    // the new list's i-th row is rows[result[i]]. The arrival numbers follow.
+    std::vector<int> sort(const DeviceRows& rows);
+
+    // Where a row arriving now goes among `rows` (listed in this order); it is recorded as the
+    // latest arrival at that place. Binary search: the rows stay sorted as they arrive.
+    int place(const DeviceRows& rows, const DeviceRow& arriving);
+    void remove(int row);
+    void clear() { arrivals_.clear(); }
+
+    Arrival arrivalAt(int row) const { return arrivals_.at(static_cast<std::size_t>(row)); }
+    int rowOf(Arrival arrival) const; // -1 when no longer listed
+    int latestRow() const;            // the row that arrived last, -1 for none
+
+private:
+    // A row's value in the chosen column, made once per row rather than once per comparison.
+    struct Key {
+        bool last = false; // no address: at the end either way
+        std::uint64_t number = 0;
+        std::string text; // ASCII lower case
+    };
+    Key keyOf(const DeviceRow& row) const;
+    bool before(const Key& a, Arrival aArrival, const Key& b, Arrival bArrival) const;
+
+    std::optional<Sorting> sorting_;
+    std::vector<Arrival> arrivals_; // in listed order
+    Arrival next_ = 0;
+};
+
+} // namespace fw
