@@ -126,8 +126,9 @@ private:
             known_->apply(events, summary.rows, table, ctx_.console);
         }
         report(events);
-        say(metrics_.searched(inventory_.devices(), summary, table, named_, events, took,
-                              std::chrono::system_clock::now(), [this](Ipv4 ip) { return targeted(ip); }));
+        say(metrics_.searched(
+            inventory_.devices(), summary, table, named_, events, took, std::chrono::system_clock::now(),
+            [this](Ipv4 ip) { return targeted(ip); }, vendors_));
     }
 
     void say(const std::optional<std::string>& problem) {

@@ -127,7 +127,8 @@ std::string metricsText(const MetricsSnapshot& snapshot) {
                   {"essid", deviceTextToUtf8(r.essId)},
                   {"channel", std::to_string(r.channel)},
                   {"wep", r.wep ? "on" : "off"},
-                  {"kind", r.kind == DeviceKind::AccessPoint ? "ap" : "adapter"}},
+                  {"kind", r.kind == DeviceKind::AccessPoint ? "ap" : "adapter"},
+                  {"vendor", devices[i]->vendor}},
                  "1");
     }
     f.family("fernwick_device_last_seen_timestamp_seconds", "gauge", "When the device last answered.");

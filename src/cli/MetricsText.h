@@ -17,6 +17,7 @@ struct MetricsSnapshot {
     struct Device {
         DeviceRow row;
         std::string adapter;         // the interface name it answered on
+        std::string vendor;          // as search shows it; empty when no registry names one
         bool up = false;             // the watch knows it now (not gone)
         std::int64_t lastSeenMs = 0; // its last answer, milliseconds since the Unix epoch
     };

@@ -120,12 +120,11 @@ Result<std::unique_ptr<WatchMetrics>, std::string> WatchMetrics::open(const Watc
     return metrics;
 }
 
-std::optional<std::string> WatchMetrics::searched(const std::vector<DeviceRow>& known,
-                                                  const SearchSummary& summary, const AdapterTable& table,
-                                                  const AdapterTable& named, const std::vector<Event>& events,
-                                                  std::chrono::duration<double> took,
-                                                  std::chrono::system_clock::time_point now,
-                                                  const std::function<bool(Ipv4)>& excused) {
+std::optional<std::string>
+WatchMetrics::searched(const std::vector<DeviceRow>& known, const SearchSummary& summary,
+                       const AdapterTable& table, const AdapterTable& named, const std::vector<Event>& events,
+                       std::chrono::duration<double> took, std::chrono::system_clock::time_point now,
+                       const std::function<bool(Ipv4)>& excused, const VendorTable& vendors) {
     for (auto& [mac, d] : devices_) {
         d.up = false;
     }
@@ -133,6 +132,7 @@ std::optional<std::string> WatchMetrics::searched(const std::vector<DeviceRow>& 
         auto& d = devices_[r.mac];
         d.row = r;
         d.adapter = adapterName(named, r.adapterIp);
+        d.vendor = vendors.vendorOf(r.mac);
         d.up = true;
     }
     const auto at = unixMs(now);

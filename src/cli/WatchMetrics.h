@@ -6,6 +6,7 @@
 #include "cli/CommandSearch.h"
 #include "cli/MetricsServer.h"
 #include "cli/MetricsText.h"
+#include "common/VendorTable.h"
 #include "discovery/DeviceInventory.h"
 
 #include <chrono>
@@ -29,14 +30,14 @@ public:
 
     // One completed search: the watch's known devices after it, the search's rows and adapters
     // (named: this search's and earlier ones'), its events, how long it took; `excused` tells a
-    // foreign-subnet address the watch does not warn of (a target's). Returns a failure to write
-    // the textfile, once per kind of failure.
+    // foreign-subnet address the watch does not warn of (a target's); `vendors` names the devices'
+    // makers. Returns a failure to write the textfile, once per kind of failure.
     std::optional<std::string> searched(const std::vector<DeviceRow>& known, const SearchSummary& summary,
                                         const AdapterTable& table, const AdapterTable& named,
                                         const std::vector<DeviceInventory::Event>& events,
                                         std::chrono::duration<double> took,
                                         std::chrono::system_clock::time_point now,
-                                        const std::function<bool(Ipv4)>& excused);
+                                        const std::function<bool(Ipv4)>& excused, const VendorTable& vendors);
     // No adapter was usable this time: every adapter known so far could not search.
     std::optional<std::string> unsearched();
 

@@ -41,7 +41,8 @@ std::vector<std::string> linesOf(const std::string& text, const std::string& fam
     return out;
 }
 
-// A device's name is whatever it sends: 8-bit Latin-1 with quotes, backslashes and line breaks.
+// A device's name is whatever it sends: 8-bit Latin-1 with quotes, backslashes and line breaks;
+// the vendor is the registries' UTF-8, escaped the same way.
 // An adapter whose port 4001 another program holds searched nothing: success 0. A device the watch
 // no longer knows is 0, not dropped. Series come in MAC order.
 TEST(MetricsText, WatchMetricsFollowSearchesAndFailures) {
@@ -54,11 +55,13 @@ TEST(MetricsText, WatchMetricsFollowSearchesAndFailures) {
     const auto none = [](Ipv4) {
         return false;
     };
+    const std::array registry{std::string_view("MA-L,000A1B,\"Stream \"\"Labs\"\" \\ Co\",\n")};
+    const VendorTable vendors = VendorTable::fromRegistries(registry);
     const auto now = std::chrono::system_clock::time_point(std::chrono::milliseconds(1700000000123));
     SearchSummary first;
     first.rows = {a, b, row("c", "10.77.1.10", 3, "10.77.1.1")}; // c answers from a's address
     m.searched({a, b}, first, kAdapters, kAdapters, {event(Appeared, a), event(New, b)},
-               std::chrono::milliseconds(1500), now, none);
+               std::chrono::milliseconds(1500), now, none, vendors);
 
     SearchSummary second;
     second.rows = {a};
@@ -66,15 +69,16 @@ TEST(MetricsText, WatchMetricsFollowSearchesAndFailures) {
                       kAdapters[1]};
     second.started.unbindable = {taken};
     m.searched({a}, second, kAdapters, kAdapters, {event(Gone, b)}, std::chrono::milliseconds(500),
-               now + std::chrono::seconds(10), none);
+               now + std::chrono::seconds(10), none, vendors);
     const std::string text = metricsText(m.snapshot());
     EXPECT_EQ(
         linesOf(text, "fernwick_device_info"),
         (std::vector<std::string>{
-            R"(fernwick_device_info{mac="00:0a:1b:00:c0:05",name="",ip="10.77.2.10",essid="ess\"1",channel="6",wep="on",kind="ap"} 1)",
+            R"(fernwick_device_info{mac="00:0a:1b:00:c0:05",name="",ip="10.77.2.10",essid="ess\"1",channel="6",wep="on",kind="ap",vendor="Stream \"Labs\" \\ Co"} 1)",
             "fernwick_device_info{mac=\"00:0a:1b:00:c0:ab\",name=\"Caf\xC3\xA9 "
             "\\\"A\\\"\\\\\\nB\",ip=\"10.77.1.10\","
-            "essid=\"ess\\\"1\",channel=\"6\",wep=\"on\",kind=\"ap\"} 1"}));
+            "essid=\"ess\\\"1\",channel=\"6\",wep=\"on\",kind=\"ap\","
+            R"(vendor="Stream \"Labs\" \\ Co"} 1)"}));
     EXPECT_EQ(linesOf(text, "fernwick_device_up"),
               (std::vector<std::string>{R"(fernwick_device_up{mac="00:0a:1b:00:c0:05",adapter="eth1"} 0)",
                                         R"(fernwick_device_up{mac="00:0a:1b:00:c0:ab",adapter="eth0"} 1)"}));
