@@ -208,10 +208,13 @@ TEST(EventHook, WordsEventAndFailures) {
     const fs::path out = dir.path / "out";
     const DeviceInventory::Event back{
         DeviceInventory::EventKind::Back, {row(1, "10.77.1.10")}, std::nullopt, {}, std::nullopt};
-    const auto call = hookCall(back, kAdapters, std::chrono::system_clock::time_point{});
+    const std::array registry{std::string_view("MA-L,000A1B,Stream Labs,\n")};
+    const auto call = hookCall(back, kAdapters, std::chrono::system_clock::time_point{},
+                               VendorTable::fromRegistries(registry));
     const auto json = nlohmann::json::parse(call.json);
     EXPECT_EQ(json["event"], "back");
     EXPECT_EQ(json["device"]["mac"], "00-0A-1B-00-00-01");
+    EXPECT_EQ(json["device"]["vendor"], "Stream Labs"); // as watch's jsonl line has it
     asio::io_context io;
     std::vector<std::string> said;
     const auto started = std::chrono::steady_clock::now();
