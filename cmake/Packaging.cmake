@@ -72,6 +72,17 @@ else()
     message(WARNING "scdoc not found: no manual pages (scripts/deps.sh installs it)")
 endif()
 
+# watch as a service, its options (a conffile: an admin's edits survive upgrades), and the example
+# Prometheus rules and scrape configuration with their test.
+install(FILES ${packaging_dir}/systemd/fernwick-watch.service DESTINATION /lib/systemd/system COMPONENT fernwick)
+install(FILES ${packaging_dir}/systemd/fernwick-watch.default DESTINATION /etc/default RENAME fernwick-watch
+        COMPONENT fernwick)
+file(WRITE ${packaging_out}/conffiles "/etc/default/fernwick-watch\n")
+set(CPACK_DEBIAN_FERNWICK_PACKAGE_CONTROL_EXTRA ${packaging_out}/conffiles)
+install(FILES ${packaging_dir}/prometheus/fernwick-rules.yml ${packaging_dir}/prometheus/fernwick-rules.test.yml
+              ${packaging_dir}/prometheus/prometheus-scrape.yml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/fernwick/prometheus COMPONENT fernwick)
+
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "fernwick")
 set(CPACK_PACKAGE_VENDOR "Fernwick developers")

@@ -20,7 +20,8 @@ _fernwick_cli() {
         -i | --interface | -t | --timeout | -f | --format | -r | --retries | --ip | --mask | --gateway) skip=1 ;;
         -n | --interval | -m | --missed | --verify-timeout) skip=1 ;;
         --device | --from | --report | --skip-done | --parallel | --per-adapter | --back-timeout | --plan) skip=1 ;;
-        --target | --targets-from | --rate) skip=1 ;;
+        --target | --targets-from | --rate | --metrics-listen | --textfile) skip=1 ;;
+        --inventory | --on-event | --on-event-timeout | --since) skip=1 ;;
         -*) ;;
         *)
             if [[ -z "$command" ]]; then
@@ -54,6 +55,7 @@ _fernwick_cli() {
         local formats="table json csv"
         [[ "$command" == doctor ]] && formats="text json"
         [[ "$command" == watch ]] && formats="table jsonl"
+        [[ "$command" == inventory ]] && formats="table csv json jsonl"
         [[ "$command" == set-ip || "$command" == upgrade ]] && formats="table json"
         mapfile -t COMPREPLY < <(compgen -W "$formats" -- "$value")
         return
@@ -61,10 +63,19 @@ _fernwick_cli() {
     -t | --timeout | -r | --retries | --ip | --mask | --gateway | -n | --interval | -m | --missed | --verify-timeout)
         return # a number or an address: nothing to offer
         ;;
-    --device | --parallel | --per-adapter | --back-timeout | --target | --rate)
+    --device | --parallel | --per-adapter | --back-timeout | --target | --rate | --on-event-timeout | --since | --metrics-listen)
         return
         ;;
-    --from | --report | --skip-done | --plan | --targets-from)
+    --textfile)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -d -- "$value")
+        return
+        ;;
+    --on-event)
+        mapfile -t COMPREPLY < <(compgen -c -- "$value")
+        return
+        ;;
+    --from | --report | --skip-done | --plan | --targets-from | --inventory)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$value")
         return
@@ -74,13 +85,14 @@ _fernwick_cli() {
     local options
     case "$command" in
     "") options="--help --version" ;;
-    search) options="--interface --timeout --format --target --targets-from --rate --broadcast --force --help" ;;
+    search) options="--interface --timeout --format --target --targets-from --rate --broadcast --force --inventory --help" ;;
     set-ip) options="--dhcp --ip --mask --gateway --interface --timeout --retries --verify --force --verify-timeout --plan --report --skip-done --parallel --format --target --targets-from --rate --broadcast --dry-run --help" ;;
     upgrade) options="--yes --interface --device --from --all-ap --all-bridge --report --skip-done --parallel --per-adapter --back-timeout --no-restart --format --target --targets-from --rate --broadcast --force --dry-run --help" ;;
     doctor) options="--interface --timeout --format --help" ;;
-    watch) options="--interval --missed --interface --format --target --targets-from --rate --broadcast --force --help" ;;
+    watch) options="--interval --missed --interface --format --metrics-listen --textfile --target --targets-from --rate --broadcast --force --inventory --on-event --on-event-timeout --help" ;;
+    inventory) options="--inventory --format --new --gone --since --help" ;;
     help)
-        ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch" -- "$cur")
+        ((positional == 0)) && mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch inventory" -- "$cur")
         return
         ;;
     *) return ;;
@@ -89,7 +101,9 @@ _fernwick_cli() {
     if [[ "$cur" == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     elif [[ -z "$command" ]]; then
-        mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch help" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "search set-ip upgrade doctor watch inventory help" -- "$cur")
+    elif [[ "$command" == inventory ]] && ((positional == 0)); then
+        mapfile -t COMPREPLY < <(compgen -W "list name note forget" -- "$cur")
     elif [[ "$command" == upgrade ]] && ((positional <= 1)); then
         # The image (second, or first in a rollout): *.bin files (the window's file dialog shows the same) and folders to walk into.
         compopt -o filenames 2>/dev/null

@@ -13,6 +13,8 @@ packages=(
     lintian appstream desktop-file-utils man-db bash-completion
     ansible-core openssh-server python3-voluptuous yamllint  # the Ansible collection's lab and sanity checks
     libasio-dev libcli11-dev nlohmann-json3-dev libgcrypt20-dev  # the network engine and the Qt-free command line
+    libcpp-httplib-dev  # watch --metrics-listen
+    prometheus prometheus-node-exporter  # the metrics scraped by the real server in the lab
     ieee-data  # the MAC vendor names (read on Linux, built into the Windows programs)
     g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine wine64  # fernwick-cli.exe, tested under wine
     wixl  # the Windows installer (.msi), installed under wine in the test

@@ -43,13 +43,19 @@ has "$deb" usr/bin/fernwick usr/bin/fernwick-cli usr/share/applications/fernwick
     usr/share/icons/hicolor/scalable/apps/fernwick.svg usr/share/metainfo/org.example.fernwick.metainfo.xml \
     usr/share/man/man1/fernwick.1.gz usr/share/man/man1/fernwick-cli.1.gz \
     usr/share/bash-completion/completions/fernwick-cli usr/share/zsh/vendor-completions/_fernwick-cli \
-    usr/share/doc/fernwick/copyright usr/share/doc/fernwick/changelog.gz usr/share/doc/fernwick/THIRD-PARTY
+    usr/share/doc/fernwick/copyright usr/share/doc/fernwick/changelog.gz usr/share/doc/fernwick/THIRD-PARTY \
+    lib/systemd/system/fernwick-watch.service etc/default/fernwick-watch \
+    usr/share/doc/fernwick/prometheus/fernwick-rules.yml usr/share/doc/fernwick/prometheus/fernwick-rules.test.yml \
+    usr/share/doc/fernwick/prometheus/prometheus-scrape.yml
 has "$simdeb" usr/bin/fernwick-devsim usr/libexec/fernwick/lossy-relay \
     usr/share/fernwick/devsim/fernwick_devsim/sim.py usr/share/man/man1/fernwick-devsim.1.gz \
     usr/share/doc/fernwick-devsim/copyright usr/share/doc/fernwick-devsim/changelog.gz
+# The service's options are the admin's: dpkg keeps their edits across upgrades.
+[[ "$(dpkg-deb --info "$deb" conffiles 2>/dev/null)" == /etc/default/fernwick-watch ]] ||
+    fail "/etc/default/fernwick-watch is not the package's one conffile"
 depends="$(dpkg-deb --field "$deb" Depends)"
 say "Depends: $depends"
-for d in libqt6widgets6 libqt6svg6 libqt6gui6 libqt6core6; do
+for d in libqt6widgets6 libqt6svg6 libqt6gui6 libqt6core6 ieee-data; do
     grep -q "\b$d\b" <<<"$depends" || fail "Depends lacks $d"
 done
 grep -q python3 <<<"$depends" && fail "fernwick depends on python3; only the simulator needs it"
@@ -93,6 +99,10 @@ for page in fernwick fernwick-cli fernwick-devsim; do
     MANPAGER=cat man "$page" 2>/dev/null | grep -q "^NAME" || fail "man $page shows nothing"
 done
 say "desktop file, metainfo and manual pages pass"
+# The unit as systemd reads it: its directives, the program it starts and its manual page.
+unit_problems="$(systemd-analyze verify /lib/systemd/system/fernwick-watch.service 2>&1)" ||
+    fail "systemd-analyze verify fernwick-watch.service: $unit_problems"
+say "fernwick-watch.service passes systemd-analyze verify"
 
 # Completion as an interactive bash loads it: bash-completion finds the file by the command's name.
 completed="$(bash --norc -c '
@@ -105,7 +115,7 @@ completed="$(bash --norc -c '
         _fernwick_cli
         echo "${COMPREPLY[*]}"
     done')" || fail "bash has no completion for fernwick-cli"
-expected="search set-ip upgrade doctor watch help
+expected="search set-ip upgrade doctor watch inventory help
 table json csv
 $(ls /sys/class/net | tr '\n' ' ' | sed 's/ $//')"
 [[ "$completed" == "$expected" ]] || fail "completion gave: $completed"

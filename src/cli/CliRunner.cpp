@@ -2,6 +2,7 @@
 #include "cli/CliRunner.h"
 
 #include "cli/CliDoctor.h"
+#include "cli/CliInventory.h"
 #include "cli/CliSearch.h"
 #include "cli/CliSetIp.h"
 #include "cli/CliUpgrade.h"

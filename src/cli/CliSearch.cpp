@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliSearch.h"
 
+#include "cli/CliInventory.h"
 #include "cli/CommandOpening.h"
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
+#include "cli/InventoryWatch.h"
 #include "doctor/DoctorRules.h"
 #include "platform/Host.h"
 
@@ -28,10 +30,17 @@ constexpr std::array kSearchOptions{
               [] {
                   return nameOf(kOutputFormats, SearchCommand{}.format);
               }},
+    kInventoryFile,
 };
 
 ParsedCommandLine parseSearch(const Options& o) {
-    return parseListing<SearchCommand>(o, kOutputFormats);
+    ParsedCommandLine parsed = parseListing<SearchCommand>(o, kOutputFormats);
+    if (parsed.kind == ParsedCommandLine::Kind::Run) {
+        if (auto e = inventoryOption(o, std::get<SearchCommand>(*parsed.command).inventory)) {
+            return *e;
+        }
+    }
+    return parsed;
 }
 
 } // namespace
@@ -51,9 +60,12 @@ broadcast search. The timeout counts from the last request. A device that answer
 broadcast cannot be reached across a router. Refused (exit 2, nothing sent): loopback,
 multicast, 0.0.0.0/8, 255.255.255.255, a connected subnet's network or broadcast address, and
 more than a /12 of addresses without --force. Addresses without a route out of a searched
-adapter are skipped, and counted on stderr.)",
+adapter are skipped, and counted on stderr.
+
+With --inventory FILE the devices found are also merged into FILE (see 'fernwick-cli inventory').)",
         R"(Exit status: 0 at least one device answered, 1 none did, 2 bad arguments, a refused target, no
-usable adapter, nothing could be sent or UDP port 4001 held by another program on a searched adapter.)",
+usable adapter, nothing could be sent or UDP port 4001 held by another program on a searched adapter,
+or an inventory in use by another writer, not an inventory or of a newer format (left untouched).)",
         kSearchOptions},
     parseSearch};
 
@@ -86,6 +98,11 @@ asio::awaitable<ExitStatus> run(CliContext& ctx, const SearchCommand& command) {
         co_return opened.error();
     }
     const AdapterTable& table = opened->table;
+    auto inventory = openInventory(command.inventory, "fernwick-cli search");
+    if (!inventory) {
+        ctx.console.err(inventory.error());
+        co_return ExitStatus::Usage;
+    }
     // Named: GCC 12 destroys a braced temporary inside co_await twice.
     const SearchRequest request{table, command.timeout, {}, DiscoverySearch::Keying::Sender, opened->sweep};
     const auto searched = co_await search(ctx, request);
@@ -97,6 +114,9 @@ asio::awaitable<ExitStatus> run(CliContext& ctx, const SearchCommand& command) {
     if (!searched->rows.empty() || command.format != OutputFormat::Table) {
         std::fwrite(report.data(), 1, report.size(), stdout);
         std::fflush(stdout);
+    }
+    if (*inventory) {
+        recordSearch(**inventory, searched->rows, table, ctx.console);
     }
     if (!command.targets.any() || command.targets.broadcast) {
         hintBlockers(ctx, table, searched->rows); // about the broadcast's adapters

@@ -2,10 +2,13 @@
 #include "cli/CliWatch.h"
 
 #include "cli/AdapterChoice.h"
+#include "cli/CliInventory.h"
 #include "cli/CommandOpening.h"
 #include "cli/CommandOptions.h"
 #include "cli/CommandSearch.h"
 #include "cli/DeviceReport.h"
+#include "cli/InventoryWatch.h"
+#include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
 #include "discovery/DeviceInventory.h"
 #include "engine/Clock.h"
@@ -17,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <deque>
+#include <memory>
 
 namespace fw::cli {
 namespace {
@@ -32,10 +36,21 @@ void write(const std::string& text) {
 
 class Watch {
 public:
-    Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep)
-        : ctx_(ctx), command_(command), sweep_(std::move(sweep)), inventory_(command.missed),
+    Watch(CliContext& ctx, const WatchCommand& command, std::optional<Sweep> sweep,
+          std::optional<InventoryFile> known, WatchMetrics& metrics)
+        : ctx_(ctx), command_(command), sweep_(std::move(sweep)), metrics_(metrics),
+          inventory_(command.missed),
           live_(command.format == WatchFormat::Table && ctx.console.progressOnTerminal()),
-          vendors_(ctx.host.vendorTable()) {}
+          vendors_(ctx.host.vendorTable()) {
+        if (known) {
+            known_.emplace(std::move(*known), command.missed);
+        }
+        if (!command.onEvent.empty()) {
+            hook_ = std::make_unique<EventHook>(
+                command.onEvent, command.onEventTimeout, ctx.endpoints.executor(),
+                [&console = ctx.console](const std::string& t) { console.err(t); });
+        }
+    }
 
     // The searches, one every interval, until cancelled.
     asio::awaitable<void> run() {
@@ -48,6 +63,7 @@ public:
             if (!choice || choice->outcome != AdapterOutcome::Ok) {
                 ctx_.console.err(!choice ? adapterChoiceText(choice.error())
                                          : "no usable adapter to search on; trying again");
+                say(metrics_.unsearched());
             } else {
                 const AdapterTable table = choice->table;
                 // Half the interval, at most the window's 3 s, so that between two searches port
@@ -62,7 +78,7 @@ public:
                     asio::cancellation_type::none) {
                     co_return; // ended meanwhile: a search cut short says nothing of the devices
                 }
-                searched(summary, table);
+                searched(summary, table, engine::Clock::now() - startedAt);
             }
             next.expires_at(startedAt + command_.interval);
             co_await next.async_wait(asio::use_awaitable);
@@ -70,7 +86,7 @@ public:
     }
 
 private:
-    void searched(const SearchSummary& summary, const AdapterTable& table) {
+    void searched(const SearchSummary& summary, const AdapterTable& table, engine::Clock::duration took) {
         std::vector<Ipv4> unsearched;
         std::vector<std::string> problems;
         for (const auto& failure : summary.started.unbindable) {
@@ -106,7 +122,19 @@ private:
             return e.kind == DeviceInventory::EventKind::ForeignSubnet && !e.devices.empty() &&
                    targeted(e.devices[0].ip);
         });
+        if (known_) {
+            known_->apply(events, summary.rows, table, ctx_.console);
+        }
         report(events);
+        say(metrics_.searched(
+            inventory_.devices(), summary, table, named_, events, took, std::chrono::system_clock::now(),
+            [this](Ipv4 ip) { return targeted(ip); }, vendors_));
+    }
+
+    void say(const std::optional<std::string>& problem) {
+        if (problem) {
+            ctx_.console.err(*problem);
+        }
     }
 
     bool targeted(Ipv4 ip) const {
@@ -122,6 +150,9 @@ private:
     void report(const std::vector<Event>& events) {
         const auto now = std::chrono::system_clock::now();
         for (const Event& e : events) {
+            if (hook_) {
+                hook_->pass(hookCall(e, named_, now, vendors_));
+            }
             if (command_.format == WatchFormat::Jsonl) {
                 write(watchJsonLine(e, named_, now, vendors_) + "\n");
             } else if (!live_) {
@@ -159,7 +190,10 @@ private:
     CliContext& ctx_;
     const WatchCommand& command_;
     std::optional<Sweep> sweep_; // each search walks a copy
+    WatchMetrics& metrics_;
     DeviceInventory inventory_;
+    std::optional<InventoryWatch> known_; // --inventory
+    std::unique_ptr<EventHook> hook_;     // --on-event
     std::vector<std::string> lastPortProblems_;
     AdapterTable named_;             // this search's adapters, then earlier addresses
     std::deque<std::string> recent_; // the live view's last event lines
@@ -169,6 +203,9 @@ private:
 
 } // namespace
 
+// GCC 12 takes the coroutine frame's own operator delete for a mismatch with its operator new.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 asio::awaitable<ExitStatus> run(CliContext& ctx, const WatchCommand& command) {
     using namespace asio::experimental::awaitable_operators;
     // Refused against the adapters as they are at the start.
@@ -176,11 +213,22 @@ asio::awaitable<ExitStatus> run(CliContext& ctx, const WatchCommand& command) {
     if (!opened) {
         co_return opened.error();
     }
+    auto known = openInventory(command.inventory, "fernwick-cli watch");
+    if (!known) {
+        ctx.console.err(known.error());
+        co_return ExitStatus::Usage;
+    }
+    auto metrics = WatchMetrics::open(command);
+    if (!metrics) {
+        ctx.console.err(metrics.error());
+        co_return ExitStatus::Usage;
+    }
     asio::signal_set termination(ctx.endpoints.executor(), SIGINT, SIGTERM);
-    Watch watch(ctx, command, std::move(opened->sweep));
+    Watch watch(ctx, command, std::move(opened->sweep), std::move(*known), **metrics);
     co_await (watch.run() || termination.async_wait(asio::use_awaitable));
     co_return ExitStatus::Ok;
 }
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -207,6 +255,11 @@ constexpr std::array kWatchOptions{
               [] {
                   return nameOf(kWatchFormats, WatchCommand{}.format);
               }},
+    kInventoryFile,
+    kOnEvent,
+    kOnEventTimeout,
+    kMetricsListen,
+    kTextfile,
 };
 
 ParsedCommandLine parseWatch(const Options& o) {
@@ -227,6 +280,15 @@ ParsedCommandLine parseWatch(const Options& o) {
     if (auto e = targetOptions(o, c.targets)) {
         return *e;
     }
+    if (auto e = inventoryOption(o, c.inventory)) {
+        return *e;
+    }
+    if (auto e = hookOptions(o, c)) {
+        return *e;
+    }
+    if (auto e = metricsOptions(o, c)) {
+        return *e;
+    }
     return toRun(c);
 }
 
@@ -235,7 +297,9 @@ ParsedCommandLine parseWatch(const Options& o) {
 const CommandSpec kWatchSpec{
     CommandRow{
         "watch", "search again and again; report devices appearing, changing, going, and conflicts",
-        "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]",
+        "fernwick-cli watch [--interval S] [--missed N] [--interface IF]... [--format table|jsonl]\n"
+        "       [--inventory FILE] [--on-event CMD [--on-event-timeout S]]\n"
+        "       [--metrics-listen ADDR:PORT] [--textfile DIR]",
         R"(Searches every S seconds until interrupted (Ctrl+C ends it with status 0) and knows devices by MAC,
 so two devices answering from one address are both seen. Each search waits for answers for half
 the interval, at most 3 s; between searches no socket is held, so other commands can run beside it.
@@ -246,8 +310,27 @@ address lies in no subnet of the adapter it answered on: it needs Set IP) and ma
 that answered that search. When a local adapter's address changes, that is one adapter-changed
 (the adapter's name, old and new address); its devices are not reported changed. With --target
 every search also sweeps the targets as 'search --target' does (a sweep longer than the interval
-delays the next search), and a device found at a target address is not foreign-subnet.)",
-        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets or no usable adapter.",
+delays the next search), and a device found at a target address is not foreign-subnet.
+
+With --inventory FILE every device seen is kept in FILE (made when missing; see 'fernwick-cli
+inventory'), and an appearance is reported as new (never seen before), back (counted gone, and
+answering again) or, for a device the file knew and had not counted gone, appeared. A device the
+file holds that does not answer in this run's first N searches is gone. FILE is rewritten whole
+after each search that changed it; if that fails (a full disk, a read-only folder) the old file is
+kept, the failure is said and the watch goes on. A second program writing FILE is refused.
+
+--on-event CMD runs CMD for each event with the event's JSON line on its standard input and
+FERNWICK_EVENT, FERNWICK_MAC and FERNWICK_IP in its environment; its output goes to standard error.
+No shell is involved: CMD is split into words at blanks, '...' and "..." group words (inside "...",
+\" and \\ stand for " and \), and nothing is expanded. Hooks run one at a time in the order of
+the events, beside the searches; one that runs longer than --on-event-timeout is ended. A hook that
+cannot be started, fails or is ended is said on standard error. At most 1000 events wait; further
+ones are dropped and counted.
+
+With --metrics-listen ADDR:PORT (GET /metrics) or --textfile DIR (DIR/fernwick.prom), what the last
+completed search found is also given as Prometheus metrics, keyed by MAC; see the manual page.)",
+        "Exit status: 0 ended by SIGINT or SIGTERM, 2 bad arguments, bad targets, no usable adapter, or an\n"
+        "inventory in use by another writer, not an inventory or of a newer format (left untouched).",
         kWatchOptions},
     parseWatch};
 

@@ -3,6 +3,7 @@
 
 #include "Version.h"
 #include "cli/CliDoctor.h"
+#include "cli/CliInventory.h"
 #include "cli/CliSearch.h"
 #include "cli/CliSetIp.h"
 #include "cli/CliUpgrade.h"
@@ -23,8 +24,8 @@ could be sent or another program holds UDP port 4001 on an adapter, 3 no answer 
 
 // Every command, in the order the general help lists them; each file holds its own (set-ip's
 // parser also reads a plan's options, upgrade's a rollout's).
-constexpr std::array<const CommandSpec*, 5> kCommands{&kSearchSpec, &kSetIpSpec, &kUpgradeSpec, &kDoctorSpec,
-                                                      &kWatchSpec};
+constexpr std::array<const CommandSpec*, 6> kCommands{&kSearchSpec, &kSetIpSpec, &kUpgradeSpec,
+                                                      &kDoctorSpec, &kWatchSpec, &kInventorySpec};
 
 } // namespace
 
@@ -34,7 +35,7 @@ std::string versionText() {
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments.size() < 2) {
-        return error({}, "no command given (search, set-ip, upgrade, doctor or watch)");
+        return error({}, "no command given (search, set-ip, upgrade, doctor, watch or inventory)");
     }
     const std::string& first = arguments[1];
     const std::vector<std::string> rest(arguments.begin() + 2, arguments.end());
@@ -61,7 +62,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (first.starts_with('-')) {
         return error({}, "unknown option " + quoted(first) + " (a command comes first)");
     }
-    return error({}, "unknown command " + quoted(first) + " (search, set-ip, upgrade, doctor or watch)");
+    return error({}, "unknown command " + quoted(first) +
+                         " (search, set-ip, upgrade, doctor, watch or inventory)");
 }
 
 } // namespace fw::cli

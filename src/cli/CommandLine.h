@@ -46,6 +46,7 @@ struct SearchCommand {
     std::chrono::milliseconds timeout{SearchCountdown::kWait};
     OutputFormat format = OutputFormat::Table;
     TargetOptions targets;
+    std::string inventory; // --inventory: the file the devices found are merged into
     bool operator==(const SearchCommand&) const = default;
 };
 
@@ -109,7 +110,29 @@ struct WatchCommand {
     int missed = 3; // searches without an answer before a device is gone
     WatchFormat format = WatchFormat::Table;
     TargetOptions targets;
+    std::string inventory;                           // --inventory: every search merged into it
+    std::vector<std::string> onEvent;                // --on-event: the hook's words
+    std::chrono::milliseconds onEventTimeout{10000}; // after which the hook is ended
+    std::string metricsHost;                         // --metrics-listen; port 0: none
+    int metricsPort = 0;
+    std::string textfile; // --textfile: the folder
     bool operator==(const WatchCommand&) const = default;
+};
+
+enum class InventoryAction { List, Name, Note, Forget };
+enum class InventoryFormat { Table, Csv, Json, Jsonl };
+
+// inventory list|name|note|forget --inventory FILE: the inventory file read, or the operator's edits.
+struct InventoryCommand {
+    InventoryAction action = InventoryAction::List;
+    std::string file;
+    MacAddress mac{}; // name, note, forget
+    std::string text; // name, note: empty clears it
+    InventoryFormat format = InventoryFormat::Table;
+    bool onlyNew = false;  // first seen since `since` (by default the last 24 hours)
+    bool onlyGone = false; // counted gone by the last watch
+    std::string since;     // list: read when the command runs (relative times count from then)
+    bool operator==(const InventoryCommand&) const = default;
 };
 
 // upgrade IMAGE with --device, --from, --all-ap or --all-bridge: a rollout over several devices,
@@ -136,7 +159,7 @@ struct RolloutCommand {
 };
 
 using Command = std::variant<SearchCommand, SetIpCommand, UpgradeCommand, DoctorCommand, WatchCommand,
-                             RolloutCommand, SetIpPlanCommand>;
+                             RolloutCommand, SetIpPlanCommand, InventoryCommand>;
 
 // What the command line asks for. Help and Version carry the text to print on stdout; Error carries
 // the message for stderr (exit 2).

@@ -16,16 +16,12 @@ using EventKind = DeviceInventory::EventKind;
 using Field = DeviceInventory::Field;
 
 // The names the JSON lines and the plain lines give events and fields, in the enums' order.
-constexpr std::array<const char*, 7> kEventNames{"appeared",       "changed",        "gone",
-                                                 "duplicate-ip",   "foreign-subnet", "mac-on-two-adapters",
-                                                 "adapter-changed"};
-static_assert(static_cast<std::size_t>(EventKind::AdapterChanged) + 1 == kEventNames.size());
+constexpr std::array<const char*, 9> kEventNames{
+    "appeared",        "changed", "gone", "duplicate-ip", "foreign-subnet", "mac-on-two-adapters",
+    "adapter-changed", "new",     "back"};
+static_assert(static_cast<std::size_t>(EventKind::Back) + 1 == kEventNames.size());
 constexpr std::array<const char*, 7> kFieldNames{"name", "ip", "essid", "channel", "wep", "kind", "adapter"};
 static_assert(static_cast<std::size_t>(Field::Adapter) + 1 == kFieldNames.size());
-
-const char* eventName(EventKind kind) {
-    return kEventNames.at(static_cast<std::size_t>(kind));
-}
 
 const char* fieldName(Field field) {
     return kFieldNames.at(static_cast<std::size_t>(field));
@@ -70,6 +66,10 @@ std::string clock(std::chrono::system_clock::time_point at, bool utc, const char
 }
 
 } // namespace
+
+const char* eventName(EventKind kind) {
+    return kEventNames.at(static_cast<std::size_t>(kind));
+}
 
 std::string utcTimestamp(std::chrono::system_clock::time_point at) {
     const auto sinceEpoch = at.time_since_epoch();
@@ -123,6 +123,8 @@ std::string watchJsonLine(const Event& e, const AdapterTable& table, std::chrono
         break;
     }
     case EventKind::Appeared:
+    case EventKind::New:
+    case EventKind::Back:
     case EventKind::Gone:
     case EventKind::ForeignSubnet:
     case EventKind::AdapterChanged:
@@ -144,6 +146,8 @@ std::string watchPlainLine(const Event& e, const AdapterTable& table,
     const std::string on = adapterName(table, d.adapterIp);
     switch (e.kind) {
     case EventKind::Appeared:
+    case EventKind::New:
+    case EventKind::Back:
     case EventKind::AdapterChanged:
         return text + mac + " " + d.ip.toString() + " '" + printableText(d.name) + "' " + kindName(d) +
                " on " + on;

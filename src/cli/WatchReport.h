@@ -18,6 +18,9 @@ std::string watchJsonLine(const DeviceInventory::Event& event, const AdapterTabl
 std::string watchPlainLine(const DeviceInventory::Event& event, const AdapterTable& table,
                            std::chrono::system_clock::time_point at);
 
+// The event's name in both ("appeared", "new", "duplicate-ip", ...), for every EventKind.
+const char* eventName(DeviceInventory::EventKind kind);
+
 // "2026-03-01T09:30:05.120Z".
 std::string utcTimestamp(std::chrono::system_clock::time_point at);
 // "09:30:05" in local time, for the live view's header.

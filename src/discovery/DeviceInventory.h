@@ -34,6 +34,9 @@ public:
         ForeignSubnet,    // the address lies in no subnet of the adapter it answered on
         MacOnTwoAdapters, // one MAC answers on two adapters: bridged segments or a loop
         AdapterChanged,   // a local adapter's address changed; its devices are still behind it
+        // With an inventory (KnownDevices), an appearance that is one of these instead:
+        New,  // never seen before
+        Back, // counted gone, answering again
     };
 
     struct AdapterMove {

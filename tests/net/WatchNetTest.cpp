@@ -13,6 +13,7 @@ namespace {
 
 using test::cli;
 using test::CliProcess;
+using test::fileBytes;
 using test::NetLab;
 using test::waitUntil;
 
@@ -33,6 +34,37 @@ TEST(WatchNet, SetIpFindsPort4001FreeBetweenTheWatchsSearches) {
         << watch.outSoFar().toStdString();
     watch.signal(SIGINT);
     EXPECT_EQ(watch.wait(5000).status, 0);
+}
+
+// With an inventory, a hook hears one device new, gone, then back, in that order; each call sleeps
+// past its time-out, and the searches go on meanwhile.
+TEST(WatchNet, HookHearsNewGoneBackWhileTheSearchesGoOn) {
+    NetLab lab;
+    lab.addHost("a", "a", "10.77.1.10/24");
+    lab.startSimulator("a", R"({"devices": [{"mac": "00:0A:1B:00:00:02", "ip": "10.77.1.11"}]})");
+    const QString heard = lab.dir() + "/heard";
+    const QString hook = lab.writeFile("hook.sh", "echo \"$FERNWICK_EVENT $FERNWICK_MAC\" >> " +
+                                                      heard.toUtf8() + "\nexec sleep 30\n");
+    CliProcess watch(lab,
+                     {"watch", "--interval", "0.5", "--missed", "1", "--format", "jsonl", "--inventory",
+                      lab.dir() + "/inventory.json", "--on-event", "sh " + hook, "--on-event-timeout", "2"});
+    ASSERT_TRUE(waitUntil([&] { return watch.outSoFar().contains("\"new\""); }, 8000));
+    lab.sh("a", "ip link set eth0 down");
+    // The hook for "new" still sleeps: a search that waited for it would come 2 s late.
+    EXPECT_TRUE(waitUntil([&] { return watch.outSoFar().contains("\"gone\""); }, 1500));
+    lab.sh("a", "ip link set eth0 up");
+    EXPECT_TRUE(waitUntil([&] { return watch.outSoFar().contains("\"back\""); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return fileBytes(heard).value_or(std::vector<std::uint8_t>{}).size() >= 68; },
+                          12000));
+    const auto bytes = fileBytes(heard).value_or(std::vector<std::uint8_t>{});
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+              "new 00-0A-1B-00-00-02\ngone 00-0A-1B-00-00-02\nback 00-0A-1B-00-00-02\n");
+    watch.signal(SIGINT);
+    const auto ended = watch.wait(8000);
+    EXPECT_EQ(ended.status, 0);
+    EXPECT_TRUE(
+        ended.err.contains("'sh' did not end within 2 s and was ended (the new event of 00-0A-1B-00-00-02)"))
+        << ended.err.toStdString();
 }
 
 } // namespace

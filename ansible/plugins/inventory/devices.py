@@ -68,6 +68,17 @@ options:
     description: Sites searched at once.
     type: int
     default: 8
+  inventory_file:
+    description:
+      - A device inventory written by C(fernwick-cli watch --inventory) (or by hand), read on the
+        controller. Each device found that it lists gets the operator's name and note in
+        C(operator_name) and C(operator_note); a device it does not list goes in the group
+        C(fernwick_unlisted) as well.
+      - It is the program's JSON document, with C(format) C(fernwick-inventory), a C(version) and a list of
+        C(devices), each an object with C(mac) (any of the usual forms); C(name) and C(note) are read,
+        other members ignored. A file that is no inventory, or of a newer version, is an error.
+    type: path
+    version_added: 2.4.0
 notes:
   - The group C(kind_bridge) was named C(kind_adapter), and a bridge's C(kind) was C(adapter), in
     earlier versions.
@@ -108,6 +119,24 @@ from ansible.utils.vars import combine_vars
 KIND_NAMES = {'adapter': 'bridge'}
 
 
+INVENTORY_FORMAT = 'fernwick-inventory'
+INVENTORY_VERSION = 1
+
+
+def text_member(entry, key):
+    """A string member as fernwick-cli reads it: missing or of another type is empty."""
+    value = entry.get(key)
+    return value if isinstance(value, str) else ''
+
+
+def canonical_mac(text):
+    """00-0A-1B-2C-3D-4E from 00:0a:1b:2c:3d:4e, 000a.1b2c.3d4e, 000A1B2C3D4E; None otherwise."""
+    digits = ''.join(c for c in str(text) if c not in ':-. ').upper()
+    if len(digits) != 12 or any(c not in '0123456789ABCDEF' for c in digits):
+        return None
+    return '-'.join(digits[i:i + 2] for i in range(0, 12, 2))
+
+
 class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
     NAME = 'fernwick.lan.devices'
 
@@ -135,6 +164,9 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
     def populate(self, sites, found):
         """Hosts and groups from each site's {devices, warning}."""
         self.inventory.add_group('fernwick_devices')
+        self._listed = self._read_inventory_file()
+        if self._listed is not None:
+            self.inventory.add_group('fernwick_unlisted')
         for site in sites:  # also where nothing answered, so that patterns naming it still work
             self.inventory.add_group(to_safe_group_name('site_' + site, force=True, silent=True))
         at = {}
@@ -157,6 +189,31 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
                 if mac not in seen:  # a device heard on two adapters of the site is one host
                     seen.add(mac)
                     self._add(mac if len(at[mac]) == 1 else mac + '.' + site, site, device)
+
+    def _read_inventory_file(self):
+        """{MAC as the program writes it: {name, note}}, or None without inventory_file."""
+        path = self.get_option('inventory_file')
+        if not path:
+            return None
+        try:
+            with open(path, encoding='utf-8') as f:
+                document = json.load(f)
+        except (OSError, ValueError) as e:
+            raise AnsibleParserError('fernwick.lan.devices: inventory_file %s: %s' % (path, to_native(e)))
+        # As fernwick-cli reads it: the format's name, a version it knows, and a list of devices.
+        if not isinstance(document, dict) or document.get('format') != INVENTORY_FORMAT or \
+                not isinstance(document.get('devices'), list):
+            raise AnsibleParserError('fernwick.lan.devices: inventory_file %s is not a Fernwick inventory' % path)
+        version = document.get('version', 0)
+        if not isinstance(version, int) or version > INVENTORY_VERSION:
+            raise AnsibleParserError('fernwick.lan.devices: inventory_file %s is of a newer format (version %s); '
+                                     'this plugin reads version %d and older' % (path, version, INVENTORY_VERSION))
+        listed = {}
+        for entry in document['devices']:
+            mac = canonical_mac(entry.get('mac', '')) if isinstance(entry, dict) else None
+            if mac:
+                listed[mac] = dict(name=text_member(entry, 'name'), note=text_member(entry, 'note'))
+        return listed
 
     def _search_all(self, sites):
         jobs = []
@@ -232,6 +289,14 @@ class InventoryModule(BaseInventoryPlugin, Constructable, Cacheable):
             if value:
                 group = to_safe_group_name(prefix + '_' + value, force=True, silent=True)
                 self.inventory.add_child(self.inventory.add_group(group), name)
+        if self._listed is not None:
+            entry = self._listed.get(canonical_mac(device['mac']))
+            if entry is None:
+                self.inventory.add_child('fernwick_unlisted', name)
+            else:
+                hostvars.update(operator_name=entry['name'], operator_note=entry['note'])
+                self.inventory.set_variable(name, 'operator_name', entry['name'])
+                self.inventory.set_variable(name, 'operator_note', entry['note'])
         strict = self.get_option('strict')
         self._set_composite_vars(self.get_option('compose'), hostvars, name, strict=strict)
         self._add_host_to_composed_groups(self.get_option('groups'), hostvars, name, strict=strict)

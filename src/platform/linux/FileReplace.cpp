@@ -57,6 +57,12 @@ Status<std::error_code> replaceFile(const fs::path& path, const std::string& tex
         ::unlink(temporary.c_str());
         return Failure{lastError(reason)};
     }
+    // The rename itself is on the disk only once the folder is.
+    if (const int folder = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
     return Done{};
 }
 

@@ -83,6 +83,19 @@ class Inventory(unittest.TestCase):
         os.remove(program)
         self.assertEqual(self.hosts(sites, config)[0]['fernwick_devices']['hosts'], [A])
 
+    def test_inventory_file(self):
+        """The operator's name and note come from the inventory file by MAC in any form; a device it
+        does not list is in fernwick_unlisted."""
+        path = os.path.join(self.tmp, 'inventory.json')
+        with open(path, 'w') as f:
+            json.dump({'format': 'fernwick-inventory', 'version': 1, 'devices': [
+                {'mac': '000a.1b00.0001', 'name': 'Yard AP', 'note': 'mast 2', 'gone': False, 'fields': {}}]}, f)
+        sites = {'a': dict(ansible_connection='local', fernwick_cli=self.program('a', [device(A), device(B)]))}
+        listing = self.hosts(sites, 'plugin: fernwick.lan.devices\ninventory_file: %s\n' % path)[0]
+        self.assertEqual(listing['_meta']['hostvars'][A]['operator_name'], 'Yard AP')
+        self.assertEqual(listing['_meta']['hostvars'][A]['operator_note'], 'mast 2')
+        self.assertEqual(listing['fernwick_unlisted']['hosts'], [B])
+
 
 if __name__ == '__main__':
     if not shutil.which('ansible-inventory'):
