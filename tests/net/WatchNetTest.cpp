@@ -4,6 +4,9 @@
 #include "support/CliProcess.h"
 #include "support/NetLab.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -37,7 +40,8 @@ TEST(WatchNet, SetIpFindsPort4001FreeBetweenTheWatchsSearches) {
 }
 
 // With an inventory, a hook hears one device new, gone, then back, in that order; each call sleeps
-// past its time-out, and the searches go on meanwhile.
+// past its time-out, and the searches go on meanwhile. The inventory's folder turns read-only while the
+// device is away: that save fails, the old file stays, and the watch goes on and saves again later.
 TEST(WatchNet, HookHearsNewGoneBackWhileTheSearchesGoOn) {
     NetLab lab;
     lab.addHost("a", "a", "10.77.1.10/24");
@@ -45,13 +49,23 @@ TEST(WatchNet, HookHearsNewGoneBackWhileTheSearchesGoOn) {
     const QString heard = lab.dir() + "/heard";
     const QString hook = lab.writeFile("hook.sh", "echo \"$FERNWICK_EVENT $FERNWICK_MAC\" >> " +
                                                       heard.toUtf8() + "\nexec sleep 30\n");
+    const QString folder = lab.dir() + "/inventory";
+    const QString inventory = folder + "/inventory.json";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // Without CAP_DAC_OVERRIDE root obeys the folder's mode like anyone else.
     CliProcess watch(lab,
                      {"watch", "--interval", "0.5", "--missed", "1", "--format", "jsonl", "--inventory",
-                      lab.dir() + "/inventory.json", "--on-event", "sh " + hook, "--on-event-timeout", "2"});
+                      inventory, "--on-event", "sh " + hook, "--on-event-timeout", "2"},
+                     {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
     ASSERT_TRUE(waitUntil([&] { return watch.outSoFar().contains("\"new\""); }, 8000));
+    const auto saved = fileBytes(inventory);
+    ASSERT_TRUE(saved.has_value());
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
     lab.sh("a", "ip link set eth0 down");
     // The hook for "new" still sleeps: a search that waited for it would come 2 s late.
     EXPECT_TRUE(waitUntil([&] { return watch.outSoFar().contains("\"gone\""); }, 1500));
+    EXPECT_EQ(fileBytes(inventory), saved);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     lab.sh("a", "ip link set eth0 up");
     EXPECT_TRUE(waitUntil([&] { return watch.outSoFar().contains("\"back\""); }, 3000));
     EXPECT_TRUE(waitUntil([&] { return fileBytes(heard).value_or(std::vector<std::uint8_t>{}).size() >= 68; },
@@ -65,6 +79,11 @@ TEST(WatchNet, HookHearsNewGoneBackWhileTheSearchesGoOn) {
     EXPECT_TRUE(
         ended.err.contains("'sh' did not end within 2 s and was ended (the new event of 00-0A-1B-00-00-02)"))
         << ended.err.toStdString();
+    EXPECT_TRUE(
+        ended.err.contains("could not be saved: Permission denied; the file keeps what it held before"))
+        << ended.err.toStdString();
+    EXPECT_TRUE(ended.err.contains("the inventory is saved again")) << ended.err.toStdString();
+    EXPECT_NE(fileBytes(inventory), saved);
 }
 
 } // namespace

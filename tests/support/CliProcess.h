@@ -12,13 +12,13 @@
 
 namespace fw::test {
 
-// fernwick-cli started in the lab's workstation namespace; stdout and stderr kept apart.
+// fernwick-cli started in the lab's workstation namespace; stdout and stderr kept apart. A wrapper
+// (for example setpriv) runs first and execs the program.
 class CliProcess {
 public:
-    CliProcess(const NetLab& lab, const QStringList& args) {
-        process_.start("ip", QStringList{"netns", "exec", QString::fromStdString(lab.ns("ws")),
-                                         NetLab::binaryPath("src/cli/fernwick-cli")} +
-                                 args);
+    CliProcess(const NetLab& lab, const QStringList& args, const QStringList& wrapper = {}) {
+        process_.start("ip", QStringList{"netns", "exec", QString::fromStdString(lab.ns("ws"))} + wrapper +
+                                 QStringList{NetLab::binaryPath("src/cli/fernwick-cli")} + args);
     }
     // Waits for the end; a program still running then is killed and reported with status -1.
     NetLab::Outcome wait(int timeoutMs = 90000) {
