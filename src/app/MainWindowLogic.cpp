@@ -43,8 +43,9 @@ void MainWindowLogic::listRows(std::vector<DeviceRow> rows) {
 }
 
 void MainWindowLogic::headerClicked(int column) {
-    if (column < 0 || column >= kDeviceKindColumn) {
-        return; // the kind column is hidden
+    if (column < 0 || column == kDeviceKindColumn || column >= kListColumns ||
+        (column == kVendorColumn && !vendorColumnShown_)) {
+        return; // the hidden columns
     }
     const std::optional<RowOrder::Arrival> picked = pickedArrival();
     order_.chooseColumn(column);
@@ -69,7 +70,54 @@ void MainWindowLogic::repick(std::optional<RowOrder::Arrival> picked) {
 
 void MainWindowLogic::load() {
     listed_.clear();
+    view_.showVendorColumn(vendorColumnShown_);
     apply(EnablingEvent::StartUp);
+}
+
+// A list sorted by vendor takes its order now that the vendors are known.
+void MainWindowLogic::vendorsLoaded(VendorTable vendors) {
+    vendors_ = std::move(vendors);
+    if (order_.sorting() && order_.sorting()->column == kVendorColumn) {
+        const std::optional<RowOrder::Arrival> picked = pickedArrival();
+        rows_.reorder(order_.sort(rows_));
+        repick(picked);
+    }
+    view_.vendorsChanged();
+}
+
+// Empty until the table has come, and for a MAC no registry lists.
+std::string MainWindowLogic::vendorOf(const DeviceRow& row) const {
+    return vendors_ ? std::string(vendors_->vendorOf(row.mac)) : std::string();
+}
+
+std::string MainWindowLogic::cellText(int row, int column) const {
+    if (row < 0 || row >= rows_.count()) {
+        return {};
+    }
+    const DeviceRow& listed = rows_.rowAt(row);
+    return column == kVendorColumn ? vendorOf(listed) : deviceCellText(listed, column);
+}
+
+std::string MainWindowLogic::toolTip(int row, int column) const {
+    if (column != kMacColumn || row < 0 || row >= rows_.count() || !vendors_) {
+        return {};
+    }
+    const std::string vendor = vendorOf(rows_.rowAt(row));
+    return vendor.empty() ? std::string(loadResString(Str::UnknownVendor)) : vendor;
+}
+
+// Hidden while the list is sorted by it, the list goes back to arrival order: a hidden column
+// cannot show the order it gives.
+void MainWindowLogic::toggleVendorColumn() {
+    vendorColumnShown_ = !vendorColumnShown_;
+    view_.showVendorColumn(vendorColumnShown_);
+    if (!vendorColumnShown_ && order_.sorting() && order_.sorting()->column == kVendorColumn) {
+        const std::optional<RowOrder::Arrival> picked = pickedArrival();
+        order_.unsort();
+        rows_.reorder(order_.sort(rows_));
+        view_.showSortIndicator(-1, true);
+        repick(picked);
+    }
 }
 
 void MainWindowLogic::shown() {
@@ -121,6 +169,9 @@ void MainWindowLogic::run(MenuCommand command) {
         break;
     case MenuCommand::CopyIp:
         copyPicked(CopyWhat::Ip);
+        break;
+    case MenuCommand::VendorColumn:
+        toggleVendorColumn();
         break;
     case MenuCommand::ExportList:
         if (listExport_ != nullptr) {
@@ -332,7 +383,8 @@ void MainWindowLogic::upgrade() {
 // Without a picked row there is nothing to copy, and the clipboard keeps what it held.
 void MainWindowLogic::copyPicked(CopyWhat what) {
     if (const DeviceRow* row = pickedRow()) {
-        view_.copyToClipboard(copiedText(*row, what));
+        view_.copyToClipboard(
+            copiedText(*row, what, vendorColumnShown_ ? std::optional(vendorOf(*row)) : std::nullopt));
     }
 }
 

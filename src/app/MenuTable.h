@@ -35,6 +35,7 @@ enum class MenuCommand : std::uint8_t {
     CopyMac, // the picked row's MAC address
     CopyIp,  // the picked row's IP address
     ExportList,
+    VendorColumn, // shows or hides the list's Vendor column
 };
 
 // Keys the main window takes as commands; each view maps its toolkit's keys to these. Enter,
@@ -62,7 +63,8 @@ struct MenuEntry {
     MenuCommand command;        // None: a separator
     bool shown;                 // hidden entries exist but are never shown
     std::optional<Command> enabling;
-    bool checkable = false; // View -> Toolbar, checked at start
+    bool checkable = false; // View -> Toolbar and Vendor Column
+    bool checkedAtStart = false;
 };
 
 // Both windows build their menus from these tables, in this order.
@@ -93,7 +95,9 @@ inline constexpr std::array kEntries{
     MenuEntry{MenuId::Edit, "all", "Delete &All", Str::DeleteAll, C::DeleteAll, true, Command::EditDeleteAll},
     MenuEntry{MenuId::Edit, "dedit", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::Edit, "search", "&Search", Str::Search, C::Search, true, std::nullopt},
-    MenuEntry{MenuId::View, "toolbar", "&Toolbar", Str::Toolbar, C::Toolbar, true, std::nullopt, true},
+    MenuEntry{MenuId::View, "toolbar", "&Toolbar", Str::Toolbar, C::Toolbar, true, std::nullopt, true, true},
+    MenuEntry{MenuId::View, "vendorcolumn", "&Vendor Column", Str::VendorColumn, C::VendorColumn, true,
+              std::nullopt, true, false},
     MenuEntry{MenuId::Admin, "setip", "Set &IP Address...", Str::SetIpAddress, C::SetIp, true,
               Command::AdminSetIp},
     MenuEntry{MenuId::Admin, "donset", "", std::nullopt, C::None, true, std::nullopt},

@@ -52,6 +52,8 @@ private:
     void unpick() override;
     void pick(int row) override;
     void showSortIndicator(int column, bool ascending) override;
+    void showVendorColumn(bool shown) override;
+    void vendorsChanged() override;
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;

@@ -59,6 +59,8 @@ private:
     void showSortIndicator(int column, bool ascending) override {
         list_->showSortIndicator(column, ascending);
     }
+    void showVendorColumn(bool shown) override;
+    void vendorsChanged() override { InvalidateRect(list_->window(), nullptr, FALSE); }
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
