@@ -4,6 +4,8 @@
 #include "common/StringTable.h"
 #include "discovery/DeviceCells.h"
 
+#include <utility>
+
 namespace fw {
 
 MainWindowLogic::MainWindowLogic(View& view, DeviceRows& rows, JobPort<SearchJob>& searchPort,
@@ -83,6 +85,22 @@ void MainWindowLogic::vendorsLoaded(VendorTable vendors) {
         repick(picked);
     }
     view_.vendorsChanged();
+    if (std::exchange(exportWaiting_, false)) {
+        exportList();
+    }
+}
+
+// The file carries each device's vendor as the command line's does: an export chosen in the moment
+// before the table has come opens its dialog when it comes.
+void MainWindowLogic::exportList() {
+    if (listExport_ == nullptr) {
+        return;
+    }
+    if (!vendors_) {
+        exportWaiting_ = true;
+        return;
+    }
+    listExport_->run(rows_, adapters_.searched, *vendors_);
 }
 
 // Empty until the table has come, and for a MAC no registry lists.
@@ -174,9 +192,7 @@ void MainWindowLogic::run(MenuCommand command) {
         toggleVendorColumn();
         break;
     case MenuCommand::ExportList:
-        if (listExport_ != nullptr) {
-            listExport_->run(rows_, adapters_.searched);
-        }
+        exportList();
         break;
     // No device protocol goes with Diagnostic: nothing is sent. File -> Open, Save and Save As and
     // Help -> Help Topics... stay hidden and disabled all run long.

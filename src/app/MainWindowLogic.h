@@ -90,7 +90,8 @@ public:
     // Load order: the view has put in its captions, pictures and columns; the list is emptied and the
     // initial enabling rendered.
     void load();
-    // File -> Export List... runs it; without one the entry does nothing.
+    // File -> Export List... runs it, once the vendor table has come; without one the entry does
+    // nothing.
     void setListExport(ListExport& listExport) { listExport_ = &listExport; }
     void shown(); // every show; the first one starts the first search's timer
     void firstSearchDue() { search_.search(); }
@@ -164,6 +165,7 @@ private:
     void returnToNormalMode();
     void copyPicked(CopyWhat what);
     void toggleVendorColumn();
+    void exportList();
     std::string vendorOf(const DeviceRow& row) const;
 
     View& view_;
@@ -183,6 +185,7 @@ private:
     bool toolbarShown_ = true;
     bool vendorColumnShown_ = false; // the window remembers nothing between runs
     std::optional<VendorTable> vendors_;
+    bool exportWaiting_ = false; // chosen before the vendor table came
     bool ending_ = false;
     ListExport* listExport_ = nullptr;
 };

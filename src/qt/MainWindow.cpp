@@ -65,7 +65,8 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     list_->setModel(model_);
     list_->setColumnHidden(DeviceListModel::kKindColumn, true);
     logic_->load();
-    logic_->vendorsLoaded(platform_.host.vendorTable());
+    vendorLoad_ = std::make_unique<VendorTableLoad>(
+        platform_.host, queue_, [this](VendorTable vendors) { logic_->vendorsLoaded(std::move(vendors)); });
     command4_->setFocus();
     model_->setRowIcon(AppIcons::normalRow());
 

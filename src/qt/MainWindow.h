@@ -3,6 +3,8 @@
 
 #include "app/MainWindowLogic.h"
 #include "guilink/EngineLink.h"
+#include "guilink/VendorTableLoad.h"
+#include "qt/GuiPost.h"
 #include "qt/Platform.h"
 
 #include <QMainWindow>
@@ -75,6 +77,8 @@ private:
     WindowSearch* search_ = nullptr;
     std::unique_ptr<MainWindowLogic> logic_;
     std::unique_ptr<QtListExport> listExport_;
+    QtUiQueue queue_{this};
+    std::unique_ptr<VendorTableLoad> vendorLoad_; // goes before the logic it hands the table to
     QWidget* client_ = nullptr;
     QFrame* line1_ = nullptr;
     QToolButton* command3_ = nullptr; // Delete

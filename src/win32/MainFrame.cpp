@@ -59,7 +59,10 @@ MainFrame::MainFrame(const Win32Context& context)
     // initial enabling. Showing the window then starts the search.
     SetWindowTextW(window_, text(Str::Product).c_str());
     logic_->load();
-    logic_->vendorsLoaded(context_.host.vendorTable());
+    vendorLoad_ =
+        std::make_unique<VendorTableLoad>(context_.host, context_.queue, [this](VendorTable vendors) {
+            logic_->vendorsLoaded(std::move(vendors));
+        });
     metrics_->sizeClient(window_, list_layout::kClientWidth, list_layout::kClientHeight, true);
     layoutClient();
 }

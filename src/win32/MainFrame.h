@@ -5,6 +5,7 @@
 #include "discovery/SearchCycle.h"
 #include "engine/SearchDriver.h"
 #include "guilink/EngineJob.h"
+#include "guilink/VendorTableLoad.h"
 #include "setip/SetIpExchange.h"
 #include "upgrade/UploadCarryOver.h"
 #include "win32/DeviceListControl.h"
@@ -97,6 +98,7 @@ private:
     std::unique_ptr<EngineJob<engine::SearchDriver>> port_;
     std::unique_ptr<MainWindowLogic> logic_;
     std::unique_ptr<Win32ListExport> listExport_;
+    std::unique_ptr<VendorTableLoad> vendorLoad_; // goes before the logic it hands the table to
     std::unique_ptr<SearchingWindow> searching_;
 };
 
