@@ -9,8 +9,8 @@
 namespace fw {
 
 MainWindowLogic::MainWindowLogic(View& view, DeviceRows& rows, JobPort<SearchJob>& searchPort,
-                                 SearchCycle::View& searchView)
-    : view_(view), rows_(rows), search_(searchPort, listed_, searchView, *this) {}
+                                 SearchCycle::View& searchView, ListExport& listExport)
+    : view_(view), rows_(rows), search_(searchPort, listed_, searchView, *this), listExport_(listExport) {}
 
 void MainWindowLogic::ListedRows::removeDeviceRow(int row) {
     logic_.order_.remove(row);
@@ -93,14 +93,11 @@ void MainWindowLogic::vendorsLoaded(VendorTable vendors) {
 // The file carries each device's vendor as the command line's does: an export chosen in the moment
 // before the table has come opens its dialog when it comes.
 void MainWindowLogic::exportList() {
-    if (listExport_ == nullptr) {
-        return;
-    }
     if (!vendors_) {
         exportWaiting_ = true;
         return;
     }
-    listExport_->run(rows_, adapters_.searched, *vendors_);
+    listExport_.run(rows_, adapters_.searched, *vendors_);
 }
 
 // Empty until the table has come, and for a MAC no registry lists.

@@ -82,17 +82,15 @@ public:
     };
 
     // The search cycle is built here, over the view's port and Searching dialog, and reports to this.
+    // File -> Export List... runs `listExport`.
     MainWindowLogic(View& view, DeviceRows& rows, JobPort<SearchJob>& searchPort,
-                    SearchCycle::View& searchView);
+                    SearchCycle::View& searchView, ListExport& listExport);
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
     // Load order: the view has put in its captions, pictures and columns; the list is emptied and the
     // initial enabling rendered.
     void load();
-    // File -> Export List... runs it, once the vendor table has come; without one the entry does
-    // nothing.
-    void setListExport(ListExport& listExport) { listExport_ = &listExport; }
     void shown(); // every show; the first one starts the first search's timer
     void firstSearchDue() { search_.search(); }
 
@@ -187,7 +185,7 @@ private:
     std::optional<VendorTable> vendors_;
     bool exportWaiting_ = false; // chosen before the vendor table came
     bool ending_ = false;
-    ListExport* listExport_ = nullptr;
+    ListExport& listExport_;
 };
 
 } // namespace fw

@@ -42,10 +42,10 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
                                  this);
     search_ = new WindowSearch(platform_, engine, this, this);
     MainWindowLogic::View& view = *this;
-    logic_ = std::make_unique<MainWindowLogic>(view, *model_, search_->port(), *search_);
-    connect(search_, &WindowSearch::countdownEnded, this, [this] { logic_->search().countdownEnded(); });
     listExport_ = std::make_unique<QtListExport>(platform_, this);
-    logic_->setListExport(listExport_->logic());
+    logic_ =
+        std::make_unique<MainWindowLogic>(view, *model_, search_->port(), *search_, listExport_->logic());
+    connect(search_, &WindowSearch::countdownEnded, this, [this] { logic_->search().countdownEnded(); });
     buildClientArea();
     connectCommands();
 

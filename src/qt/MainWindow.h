@@ -75,8 +75,8 @@ private:
     MainMenus* menus_ = nullptr;
     DeviceListModel* model_ = nullptr;
     WindowSearch* search_ = nullptr;
+    std::unique_ptr<QtListExport> listExport_; // outlives the logic that runs it
     std::unique_ptr<MainWindowLogic> logic_;
-    std::unique_ptr<QtListExport> listExport_;
     QtUiQueue queue_{this};
     std::unique_ptr<VendorTableLoad> vendorLoad_; // goes before the logic it hands the table to
     QWidget* client_ = nullptr;

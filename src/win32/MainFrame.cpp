@@ -51,9 +51,8 @@ MainFrame::MainFrame(const Win32Context& context)
     port_ = std::make_unique<EngineJob<engine::SearchDriver>>(context_.engine, context_.queue);
     SearchCycle::View& searchView = *this;
     MainWindowLogic::View& view = *this;
-    logic_ = std::make_unique<MainWindowLogic>(view, *list_, *port_, searchView);
     listExport_ = std::make_unique<Win32ListExport>(context_.host, window_);
-    logic_->setListExport(listExport_->logic());
+    logic_ = std::make_unique<MainWindowLogic>(view, *list_, *port_, searchView, listExport_->logic());
 
     // Load order: captions (the menu table's), title, toolbar pictures, list columns, empty list,
     // initial enabling. Showing the window then starts the search.

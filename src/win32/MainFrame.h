@@ -96,8 +96,8 @@ private:
     SetIpExchange exchange_;    // the Set IP record and mode, for the whole run
     UploadCarryOver carryOver_; // the upload's last percent, for the whole run
     std::unique_ptr<EngineJob<engine::SearchDriver>> port_;
+    std::unique_ptr<Win32ListExport> listExport_; // outlives the logic that runs it
     std::unique_ptr<MainWindowLogic> logic_;
-    std::unique_ptr<Win32ListExport> listExport_;
     std::unique_ptr<VendorTableLoad> vendorLoad_; // goes before the logic it hands the table to
     std::unique_ptr<SearchingWindow> searching_;
 };

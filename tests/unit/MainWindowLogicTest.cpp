@@ -93,13 +93,24 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     CommandEnabling enabling;
 };
 
+// The export's Save dialog, which the operator cancels.
+struct ExportView final : ListExport::View {
+    explicit ExportView(std::vector<std::string>& log) : log(log) {}
+    std::optional<std::string> chooseExportPath() override { return log.push_back("export"), std::nullopt; }
+    Status<std::error_code> replaceFile(const std::string&, const std::string&) override { return Done{}; }
+    void showMessage(const Message&) override {}
+    std::vector<std::string>& log;
+};
+
 // A loaded main window over fake views, a fake port and a list of rows.
 struct MainWindowLogicTest : ::testing::Test {
     MainWindowLogicTest() { logic.load(); }
     test::FakeJob<SearchJob> port;
     test::ListRows rows;
     View view;
-    MainWindowLogic logic{view, rows, port, view};
+    ExportView exportView{view.log};
+    ListExport listExport{exportView};
+    MainWindowLogic logic{view, rows, port, view, listExport};
     SearchCycle& search = logic.search();
 };
 
@@ -299,9 +310,13 @@ TEST_F(MainWindowLogicTest, TheVendorColumnAndTooltipNameTheVendorOnceTheTableCo
     EXPECT_EQ(logic.toolTip(0, MainWindowLogic::kMacColumn), "") << "no table yet";
     EXPECT_EQ(logic.cellText(0, MainWindowLogic::kVendorColumn), "");
 
+    logic.run(MenuCommand::ExportList);
+    EXPECT_NE(view.log.back(), "export") << "the export waits for the table";
+
     const std::array files{std::string_view("MA-L,000A1B,Stream Labs,\n")};
     logic.vendorsLoaded(VendorTable::fromRegistries(files));
-    EXPECT_EQ(view.log.back(), "vendors");
+    EXPECT_EQ(view.log.back(), "export");
+    EXPECT_EQ(view.log.end()[-2], "vendors");
     EXPECT_EQ(tags(rows), "r1 r2 r0") << "sorted by vendor once known: unknown, locally administered, Stream";
     EXPECT_EQ(view.picked, 2) << "the pick follows r0";
     const int mac = MainWindowLogic::kMacColumn;
