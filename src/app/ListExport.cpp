@@ -35,7 +35,8 @@ void ListExport::run(const DeviceRows& rows, const AdapterTable& adapters, const
     }
     const auto saved = view_.replaceFile(*path, text(rows, adapters, vendors, formatFor(*path)));
     if (!saved) {
-        view_.showMessage({"The list could not be saved to " + *path + ":\n" + saved.error().message() + ".",
+        view_.showMessage({std::string(loadResString(Str::ExportFailed)) + " " + *path + ":\n" +
+                               saved.error().message() + ".",
                            std::string(loadResString(Str::Product)), MessageIcon::Exclamation,
                            MessageButtons::Ok, false});
     }
