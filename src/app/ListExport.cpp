@@ -28,17 +28,15 @@ std::string ListExport::text(const DeviceRows& rows, const AdapterTable& adapter
                                   : deviceListCsv(all, adapters, vendors);
 }
 
-void ListExport::run(const DeviceRows& rows, const AdapterTable& adapters) {
+void ListExport::run(const DeviceRows& rows, const AdapterTable& adapters, const VendorTable& vendors) {
     const auto path = view_.chooseExportPath();
     if (!path || path->empty()) {
         return;
     }
-    if (!vendors_) {
-        vendors_ = view_.readVendorTable();
-    }
-    const auto saved = view_.replaceFile(*path, text(rows, adapters, *vendors_, formatFor(*path)));
+    const auto saved = view_.replaceFile(*path, text(rows, adapters, vendors, formatFor(*path)));
     if (!saved) {
-        view_.showMessage({"The list could not be saved to " + *path + ":\n" + saved.error().message() + ".",
+        view_.showMessage({std::string(loadResString(Str::ExportFailed)) + " " + *path + ":\n" +
+                               saved.error().message() + ".",
                            std::string(loadResString(Str::Product)), MessageIcon::Exclamation,
                            MessageButtons::Ok, false});
     }

@@ -30,8 +30,6 @@ public:
         // leaves it as it was: the system's reason.
         virtual Status<std::error_code> replaceFile(const std::string& path, const std::string& text) = 0;
         virtual void showMessage(const Message& message) = 0;
-        // The IEEE registries' vendor names (Host::vendorTable); asked once, at the first export.
-        virtual VendorTable readVendorTable() = 0;
 
     protected:
         ~View() = default;
@@ -39,7 +37,7 @@ public:
 
     explicit ListExport(View& view) : view_(view) {}
 
-    void run(const DeviceRows& rows, const AdapterTable& adapters);
+    void run(const DeviceRows& rows, const AdapterTable& adapters, const VendorTable& vendors);
 
     static Format formatFor(const std::string& path);
     // The file's text, as the command line writes the same rows.
@@ -48,7 +46,6 @@ public:
 
 private:
     View& view_;
-    std::optional<VendorTable> vendors_;
 };
 
 } // namespace fw

@@ -36,5 +36,12 @@ std::optional<std::int16_t> widthUnit(int listWidthTwips) noexcept;
 // Columns 1-3: w; 4 and 5: w - 100; 6: w + 200; 7 (the kind letter): 0.
 std::array<int, kColumnCount> columnWidths(std::int16_t w) noexcept;
 
+// With the Vendor column shown, seven columns share the list: the unit is taken from six sevenths of
+// its width (widthUnit(sharedWidth(...))), and the Vendor column is w wide.
+constexpr int sharedWidth(int listWidthTwips, bool vendorColumnShown) noexcept {
+    return vendorColumnShown ? static_cast<int>(static_cast<long long>(listWidthTwips) * 6 / 7)
+                             : listWidthTwips;
+}
+
 } // namespace list_layout
 } // namespace fw

@@ -4,11 +4,13 @@
 #include "common/StringTable.h"
 #include "discovery/DeviceCells.h"
 
+#include <utility>
+
 namespace fw {
 
 MainWindowLogic::MainWindowLogic(View& view, DeviceRows& rows, JobPort<SearchJob>& searchPort,
-                                 SearchCycle::View& searchView)
-    : view_(view), rows_(rows), search_(searchPort, listed_, searchView, *this) {}
+                                 SearchCycle::View& searchView, ListExport& listExport)
+    : view_(view), rows_(rows), search_(searchPort, listed_, searchView, *this), listExport_(listExport) {}
 
 void MainWindowLogic::ListedRows::removeDeviceRow(int row) {
     logic_.order_.remove(row);
@@ -43,8 +45,9 @@ void MainWindowLogic::listRows(std::vector<DeviceRow> rows) {
 }
 
 void MainWindowLogic::headerClicked(int column) {
-    if (column < 0 || column >= kDeviceKindColumn) {
-        return; // the kind column is hidden
+    if (column < 0 || column == kDeviceKindColumn || column >= kListColumns ||
+        (column == kVendorColumn && !vendorColumnShown_)) {
+        return; // the hidden columns
     }
     const std::optional<RowOrder::Arrival> picked = pickedArrival();
     order_.chooseColumn(column);
@@ -69,7 +72,67 @@ void MainWindowLogic::repick(std::optional<RowOrder::Arrival> picked) {
 
 void MainWindowLogic::load() {
     listed_.clear();
+    view_.showVendorColumn(vendorColumnShown_);
     apply(EnablingEvent::StartUp);
+}
+
+// A list sorted by vendor takes its order now that the vendors are known.
+void MainWindowLogic::vendorsLoaded(VendorTable vendors) {
+    vendors_ = std::move(vendors);
+    if (order_.sorting() && order_.sorting()->column == kVendorColumn) {
+        const std::optional<RowOrder::Arrival> picked = pickedArrival();
+        rows_.reorder(order_.sort(rows_));
+        repick(picked);
+    }
+    view_.vendorsChanged();
+    if (std::exchange(exportWaiting_, false)) {
+        exportList();
+    }
+}
+
+// The file carries each device's vendor as the command line's does: an export chosen in the moment
+// before the table has come opens its dialog when it comes.
+void MainWindowLogic::exportList() {
+    if (!vendors_) {
+        exportWaiting_ = true;
+        return;
+    }
+    listExport_.run(rows_, adapters_.searched, *vendors_);
+}
+
+// Empty until the table has come, and for a MAC no registry lists.
+std::string MainWindowLogic::vendorOf(const DeviceRow& row) const {
+    return vendors_ ? std::string(vendors_->vendorOf(row.mac)) : std::string();
+}
+
+std::string MainWindowLogic::cellText(int row, int column) const {
+    if (row < 0 || row >= rows_.count()) {
+        return {};
+    }
+    const DeviceRow& listed = rows_.rowAt(row);
+    return column == kVendorColumn ? vendorOf(listed) : deviceCellText(listed, column);
+}
+
+std::string MainWindowLogic::toolTip(int row, int column) const {
+    if (column != kMacColumn || row < 0 || row >= rows_.count() || !vendors_) {
+        return {};
+    }
+    const std::string vendor = vendorOf(rows_.rowAt(row));
+    return vendor.empty() ? std::string(loadResString(Str::UnknownVendor)) : vendor;
+}
+
+// Hidden while the list is sorted by it, the list goes back to arrival order: a hidden column
+// cannot show the order it gives.
+void MainWindowLogic::toggleVendorColumn() {
+    vendorColumnShown_ = !vendorColumnShown_;
+    view_.showVendorColumn(vendorColumnShown_);
+    if (!vendorColumnShown_ && order_.sorting() && order_.sorting()->column == kVendorColumn) {
+        const std::optional<RowOrder::Arrival> picked = pickedArrival();
+        order_.unsort();
+        rows_.reorder(order_.sort(rows_));
+        view_.showSortIndicator(-1, true);
+        repick(picked);
+    }
 }
 
 void MainWindowLogic::shown() {
@@ -122,10 +185,11 @@ void MainWindowLogic::run(MenuCommand command) {
     case MenuCommand::CopyIp:
         copyPicked(CopyWhat::Ip);
         break;
+    case MenuCommand::VendorColumn:
+        toggleVendorColumn();
+        break;
     case MenuCommand::ExportList:
-        if (listExport_ != nullptr) {
-            listExport_->run(rows_, adapters_.searched);
-        }
+        exportList();
         break;
     // No device protocol goes with Diagnostic: nothing is sent. File -> Open, Save and Save As and
     // Help -> Help Topics... stay hidden and disabled all run long.
@@ -332,7 +396,8 @@ void MainWindowLogic::upgrade() {
 // Without a picked row there is nothing to copy, and the clipboard keeps what it held.
 void MainWindowLogic::copyPicked(CopyWhat what) {
     if (const DeviceRow* row = pickedRow()) {
-        view_.copyToClipboard(copiedText(*row, what));
+        view_.copyToClipboard(
+            copiedText(*row, what, vendorColumnShown_ ? std::optional(vendorOf(*row)) : std::nullopt));
     }
 }
 

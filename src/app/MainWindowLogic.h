@@ -7,6 +7,8 @@
 #include "app/RowCopy.h"
 #include "app/RowOrder.h"
 #include "common/Message.h"
+#include "common/VendorTable.h"
+#include "discovery/DeviceCells.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/SearchCycle.h"
 #include "setip/SetIpDialog.h"
@@ -24,10 +26,17 @@ namespace fw {
 // confirmation; OK, and the fatal adapter failure of a search, end the program at once. It owns the
 // window's search cycle and keeps what the row dialogs are opened with: the selected device, the
 // last search's adapter tables and the adapter Set IP chose last. It keeps the list's order (a
-// header click sorts it) and picks the operator's row again whenever the list moves under it.
+// header click sorts it) and picks the operator's row again whenever the list moves under it. It
+// names each device's vendor, in the optional Vendor column and the MAC cell's tooltip, once the
+// vendor table has come.
 class MainWindowLogic final : public SearchCycle::Events {
 public:
     static constexpr std::chrono::milliseconds kFirstSearchDelay{500};
+    // The list's columns: the device's seven (the kind letter's hidden), then the Vendor column,
+    // shown from View -> Vendor Column.
+    static constexpr int kVendorColumn = kDeviceColumns;
+    static constexpr int kListColumns = kDeviceColumns + 1;
+    static constexpr int kMacColumn = 5;
 
     enum class Popup : std::uint8_t { Row, Space };
     // Where a popup opens: at the pointer after a right release; from the keyboard at the picked
@@ -40,8 +49,12 @@ public:
         virtual int pickedRow() const = 0; // -1 for none
         // Picks this row (-1: none) after the list moved under the pick.
         virtual void pick(int row) = 0;
-        // The header shows the list sorted by this column, ascending or descending.
+        // The header shows the list sorted by this column, ascending or descending; none for -1.
         virtual void showSortIndicator(int column, bool ascending) = 0;
+        // Shows or hides the Vendor column (and checks its menu entry to match).
+        virtual void showVendorColumn(bool shown) = 0;
+        // The vendor texts changed (the table came): the list draws its cells and tooltips again.
+        virtual void vendorsChanged() = 0;
         // No row picked and no current row, so that removing rows cannot pick a neighbour.
         virtual void unpick() = 0;
         virtual void showPopup(Popup popup, PopupPlace place) = 0;
@@ -69,16 +82,15 @@ public:
     };
 
     // The search cycle is built here, over the view's port and Searching dialog, and reports to this.
+    // File -> Export List... runs `listExport`.
     MainWindowLogic(View& view, DeviceRows& rows, JobPort<SearchJob>& searchPort,
-                    SearchCycle::View& searchView);
+                    SearchCycle::View& searchView, ListExport& listExport);
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
     // Load order: the view has put in its captions, pictures and columns; the list is emptied and the
     // initial enabling rendered.
     void load();
-    // File -> Export List... runs it; without one the entry does nothing.
-    void setListExport(ListExport& listExport) { listExport_ = &listExport; }
     void shown(); // every show; the first one starts the first search's timer
     void firstSearchDue() { search_.search(); }
 
@@ -96,8 +108,16 @@ public:
     // A close request; true when the window may close (the program then ends).
     bool closeRequested();
 
+    // The vendor table has come (it is read off the GUI thread): the vendor texts fill in.
+    void vendorsLoaded(VendorTable vendors);
+    // A cell's text and tooltip, as the list shows them (row in listed order): the Vendor column's
+    // cells and the MAC cell's tooltip name the device's vendor; other tooltips are empty.
+    std::string cellText(int row, int column) const;
+    std::string toolTip(int row, int column) const;
+
     const CommandEnabling& enabling() const { return enabling_; }
     bool toolbarShown() const { return toolbarShown_; }
+    bool vendorColumnShown() const { return vendorColumnShown_; }
     SearchCycle& search() { return search_; }
     const SearchCycle& search() const { return search_; }
     // The device listed last or picked last (none before either) and our address on the adapter
@@ -142,10 +162,15 @@ private:
     void upgrade();
     void returnToNormalMode();
     void copyPicked(CopyWhat what);
+    void toggleVendorColumn();
+    void exportList();
+    std::string vendorOf(const DeviceRow& row) const;
 
     View& view_;
     DeviceRows& rows_;
-    RowOrder order_;
+    RowOrder order_{[this](const DeviceRow& row, int column) {
+        return column == kVendorColumn ? vendorOf(row) : deviceCellText(row, column);
+    }};
     ListedRows listed_{*this};
     SearchCycle search_;
     std::optional<Ipv4> selectedIp_;
@@ -156,8 +181,11 @@ private:
     bool firstShowDone_ = false;
     bool searchButtonLocked_ = false;
     bool toolbarShown_ = true;
+    bool vendorColumnShown_ = false; // the window remembers nothing between runs
+    std::optional<VendorTable> vendors_;
+    bool exportWaiting_ = false; // chosen before the vendor table came
     bool ending_ = false;
-    ListExport* listExport_ = nullptr;
+    ListExport& listExport_;
 };
 
 } // namespace fw

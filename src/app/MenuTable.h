@@ -35,6 +35,7 @@ enum class MenuCommand : std::uint8_t {
     CopyMac, // the picked row's MAC address
     CopyIp,  // the picked row's IP address
     ExportList,
+    VendorColumn, // shows or hides the list's Vendor column
 };
 
 // Keys the main window takes as commands; each view maps its toolkit's keys to these. Enter,
@@ -62,7 +63,8 @@ struct MenuEntry {
     MenuCommand command;        // None: a separator
     bool shown;                 // hidden entries exist but are never shown
     std::optional<Command> enabling;
-    bool checkable = false; // View -> Toolbar, checked at start
+    bool checkable = false; // View -> Toolbar and Vendor Column
+    bool checkedAtStart = false;
 };
 
 // Both windows build their menus from these tables, in this order.
@@ -84,16 +86,19 @@ inline constexpr std::array kEntries{
     MenuEntry{MenuId::File, "saveas", "Save &As", std::nullopt, C::SaveAs, false, Command::FileSaveAs},
     MenuEntry{MenuId::File, "file1p", "", std::nullopt, C::None, false, std::nullopt},
     MenuEntry{MenuId::File, "connect", "&Connect", Str::Connect, C::Connect, true, Command::FileConnect},
-    MenuEntry{MenuId::File, "exportlist", "E&xport List...", std::nullopt, C::ExportList, true, std::nullopt},
+    MenuEntry{MenuId::File, "exportlist", "E&xport List...", Str::ExportListEntry, C::ExportList, true,
+              std::nullopt},
     MenuEntry{MenuId::File, "file2p", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::File, "mexit", "&Exit", Str::Exit, C::Exit, true, std::nullopt},
-    MenuEntry{MenuId::Edit, "copy", "&Copy\tCtrl+C", std::nullopt, C::Copy, true, Command::EditCopy},
+    MenuEntry{MenuId::Edit, "copy", "&Copy\tCtrl+C", Str::CopyEntry, C::Copy, true, Command::EditCopy},
     MenuEntry{MenuId::Edit, "cedit", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::Edit, "delete", "&Delete", Str::Delete, C::Delete, true, Command::EditDelete},
     MenuEntry{MenuId::Edit, "all", "Delete &All", Str::DeleteAll, C::DeleteAll, true, Command::EditDeleteAll},
     MenuEntry{MenuId::Edit, "dedit", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::Edit, "search", "&Search", Str::Search, C::Search, true, std::nullopt},
-    MenuEntry{MenuId::View, "toolbar", "&Toolbar", Str::Toolbar, C::Toolbar, true, std::nullopt, true},
+    MenuEntry{MenuId::View, "toolbar", "&Toolbar", Str::Toolbar, C::Toolbar, true, std::nullopt, true, true},
+    MenuEntry{MenuId::View, "vendorcolumn", "&Vendor Column", Str::VendorColumn, C::VendorColumn, true,
+              std::nullopt, true, false},
     MenuEntry{MenuId::Admin, "setip", "Set &IP Address...", Str::SetIpAddress, C::SetIp, true,
               Command::AdminSetIp},
     MenuEntry{MenuId::Admin, "donset", "", std::nullopt, C::None, true, std::nullopt},
@@ -116,10 +121,11 @@ inline constexpr std::array kEntries{
     MenuEntry{MenuId::RowPopup, "pop1", "", std::nullopt, C::None, true, std::nullopt},
     MenuEntry{MenuId::RowPopup, "Mdelete", "&Delete", Str::Delete, C::Delete, true, std::nullopt},
     MenuEntry{MenuId::RowPopup, "pop2", "", std::nullopt, C::None, true, std::nullopt},
-    MenuEntry{MenuId::RowPopup, "Mcopy", "&Copy", std::nullopt, C::Copy, true, std::nullopt},
-    MenuEntry{MenuId::RowPopup, "Mcopymac", "Copy &MAC Address", std::nullopt, C::CopyMac, true,
+    MenuEntry{MenuId::RowPopup, "Mcopy", "&Copy", Str::CopyPopupEntry, C::Copy, true, std::nullopt},
+    MenuEntry{MenuId::RowPopup, "Mcopymac", "Copy &MAC Address", Str::CopyMacEntry, C::CopyMac, true,
               std::nullopt},
-    MenuEntry{MenuId::RowPopup, "Mcopyip", "Copy IP &Address", std::nullopt, C::CopyIp, true, std::nullopt},
+    MenuEntry{MenuId::RowPopup, "Mcopyip", "Copy IP &Address", Str::CopyIpEntry, C::CopyIp, true,
+              std::nullopt},
     MenuEntry{MenuId::SpacePopup, "Mdelall", "Delete &All", Str::DeleteAll, C::DeleteAll, true, std::nullopt},
 };
 } // namespace menu_table

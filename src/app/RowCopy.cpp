@@ -21,7 +21,7 @@ std::string oneCell(std::string text) {
 
 } // namespace
 
-std::string copiedText(const DeviceRow& row, CopyWhat what) {
+std::string copiedText(const DeviceRow& row, CopyWhat what, std::optional<std::string_view> vendor) {
     switch (what) {
     case CopyWhat::Mac:
         return deviceCellText(row, kMacColumn);
@@ -36,6 +36,10 @@ std::string copiedText(const DeviceRow& row, CopyWhat what) {
         const char* tab = c == 0 ? "" : "\t";
         titles += tab + std::string(loadResString(kDeviceColumnTitles[static_cast<std::size_t>(c)]));
         cells += tab + oneCell(deviceCellText(row, c));
+    }
+    if (vendor) {
+        titles += '\t' + std::string(loadResString(Str::ColVendor));
+        cells += '\t' + oneCell(std::string(*vendor));
     }
     return titles + '\n' + cells + '\n';
 }

@@ -24,6 +24,8 @@ std::uint64_t macNumber(const MacAddress& mac) {
 
 } // namespace
 
+RowOrder::RowOrder() : cellText_(&deviceCellText) {}
+
 RowOrder::Key RowOrder::keyOf(const DeviceRow& row) const {
     const int column = sorting_ ? sorting_->column : 0;
     switch (column) {
@@ -34,7 +36,7 @@ RowOrder::Key RowOrder::keyOf(const DeviceRow& row) const {
     case kMacColumn:
         return {false, macNumber(row.mac), {}};
     default: {
-        std::string text = deviceCellText(row, column);
+        std::string text = cellText_(row, column);
         std::transform(text.begin(), text.end(), text.begin(),
                        [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
         return {false, 0, std::move(text)};

@@ -4,8 +4,10 @@
 #include "discovery/DeviceRows.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fw {
@@ -18,6 +20,12 @@ namespace fw {
 class RowOrder {
 public:
     using Arrival = std::uint64_t;
+    // A cell's text as the list shows it (deviceCellText, and the window's own columns beyond).
+    using CellText = std::function<std::string(const DeviceRow& row, int column)>;
+
+    RowOrder();
+    explicit RowOrder(CellText cellText) : cellText_(std::move(cellText)) {}
+
     struct Sorting {
         int column = 0;
         bool ascending = true;
@@ -26,6 +34,8 @@ public:
     const std::optional<Sorting>& sorting() const { return sorting_; }
     // A click on a column's header: that column ascending, or the other way on its second click.
     void chooseColumn(int column);
+    // Back to arrival order (sort() then gives the permutation to it).
+    void unsort() { sorting_.reset(); }
     // The permutation that puts `rows` (listed in this order's current order) in the chosen order:
     // the new list's i-th row is rows[result[i]]. The arrival numbers follow.
     std::vector<int> sort(const DeviceRows& rows);
@@ -50,6 +60,7 @@ private:
     Key keyOf(const DeviceRow& row) const;
     bool before(const Key& a, Arrival aArrival, const Key& b, Arrival bArrival) const;
 
+    CellText cellText_;
     std::optional<Sorting> sorting_;
     std::vector<Arrival> arrivals_; // in listed order
     Arrival next_ = 0;

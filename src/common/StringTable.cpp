@@ -71,6 +71,7 @@ constexpr std::array kTable{
     Entry{104, "Channel No"},
     Entry{105, "WEP"},
     Entry{106, "Mac Address"},
+    Entry{107, "Vendor"},
     Entry{201, "Block number is out of sequence."},
     Entry{202, "File not found."},
     Entry{203, "Access violation."},
@@ -121,6 +122,15 @@ constexpr std::array kTable{
     Entry{410, "Index must be between 0 and 3"},
     Entry{420, "Stop the upgrade? The device may be left without working firmware."},
     Entry{421, "Firmware upgrade in progress"},
+    Entry{430, "&Vendor Column"},
+    Entry{431, "Vendor unknown"},
+    Entry{432, "E&xport List..."},
+    Entry{433, "&Copy\tCtrl+C"},
+    Entry{434, "&Copy"},
+    Entry{435, "Copy &MAC Address"},
+    Entry{436, "Copy IP &Address"},
+    Entry{437, "Export List"},
+    Entry{438, "The list could not be saved to"},
 };
 
 constexpr bool sortedById() {

@@ -55,6 +55,7 @@ enum class Str : std::uint16_t {
     ColChannel = 104,
     ColWep = 105,
     ColMac = 106,
+    ColVendor = 107,
     TftpError0 = 201, // codes 0..7 are 201..208
     ApFirmwareQuestion = 251,
     AdapterFirmwareQuestion = 252,
@@ -70,6 +71,16 @@ enum class Str : std::uint16_t {
     IpIndexRange = 410,
     StopUpgradeQuestion = 420,
     UpgradeBlocksSessionEnd = 421,
+    // The device list's own commands and texts: the captions carry their access keys.
+    VendorColumn = 430,
+    UnknownVendor = 431,
+    ExportListEntry = 432,
+    CopyEntry = 433, // Edit -> Copy, with its key
+    CopyPopupEntry = 434,
+    CopyMacEntry = 435,
+    CopyIpEntry = 436,
+    ExportListTitle = 437,
+    ExportFailed = 438,
 };
 
 // The text for an id. Asking for an id the table does not hold is a programming error:

@@ -5,19 +5,42 @@
 
 namespace fw {
 
-DeviceListModel::DeviceListModel(QObject* parent) : QAbstractTableModel(parent) {}
+DeviceListModel::DeviceListModel(Texts texts, QObject* parent)
+    : QAbstractTableModel(parent), texts_(std::move(texts)) {}
+
+void DeviceListModel::vendorsChanged() {
+    if (!rows_.empty()) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::DisplayRole, Qt::ToolTipRole});
+    }
+}
+
+void DeviceListModel::showVendorColumn(bool shown) {
+    if (shown == vendorShown_) {
+        return;
+    }
+    if (shown) {
+        beginInsertColumns({}, kVendorColumn, kVendorColumn);
+        vendorShown_ = true;
+        endInsertColumns();
+    } else {
+        beginRemoveColumns({}, kVendorColumn, kVendorColumn);
+        vendorShown_ = false;
+        endRemoveColumns();
+    }
+}
 
 int DeviceListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 int DeviceListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : (vendorShown_ ? kColumns : kDeviceColumns);
 }
 
 QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount() || index.column() < 0 ||
-        index.column() >= kColumns) {
+        index.column() >= columnCount()) {
         return {};
     }
     const DeviceRow& r = rows_[static_cast<std::size_t>(index.row())];
@@ -28,8 +51,15 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::AccessibleTextRole && index.column() == kKindColumn) {
         return QString(r.kind == DeviceKind::AccessPoint ? "Access point" : "Bridge");
     }
+    if (role == Qt::ToolTipRole) {
+        const std::string tip = texts_.toolTip(index.row(), index.column());
+        return tip.empty() ? QVariant() : QVariant(QString::fromStdString(tip));
+    }
     if (role != Qt::DisplayRole) {
         return {};
+    }
+    if (index.column() == kVendorColumn) {
+        return QString::fromStdString(texts_.cell(index.row(), index.column()));
     }
     return QString::fromStdString(deviceCellText(r, index.column()));
 }
@@ -41,11 +71,14 @@ QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    if (section < 0 || section >= kColumns) {
+    if (section < 0 || section >= columnCount()) {
         return {};
     }
     if (section == kKindColumn) {
         return QString();
+    }
+    if (section == kVendorColumn) {
+        return uiText(Str::ColVendor);
     }
     return uiText(kDeviceColumnTitles[static_cast<std::size_t>(section)]);
 }

@@ -37,7 +37,7 @@ MainMenus::MainMenus(QMainWindow& window) : QObject(&window) {
         action->setVisible(entry.shown);
         if (entry.checkable) {
             action->setCheckable(true);
-            action->setChecked(true);
+            action->setChecked(entry.checkedAtStart);
         }
         actions_[i] = action;
     }

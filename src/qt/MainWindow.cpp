@@ -34,13 +34,18 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     setObjectName("start");
     setWindowIcon(AppIcons::program());
     menus_ = new MainMenus(*this);
-    model_ = new DeviceListModel(this);
+    // The logic makes the vendor texts; the model asks only once rows are listed, after it exists.
+    model_ = new DeviceListModel({[this](int row, int column) { return logic_->cellText(row, column); },
+                                  [this](int row, int column) {
+                                      return logic_->toolTip(row, column);
+                                  }},
+                                 this);
     search_ = new WindowSearch(platform_, engine, this, this);
     MainWindowLogic::View& view = *this;
-    logic_ = std::make_unique<MainWindowLogic>(view, *model_, search_->port(), *search_);
-    connect(search_, &WindowSearch::countdownEnded, this, [this] { logic_->search().countdownEnded(); });
     listExport_ = std::make_unique<QtListExport>(platform_, this);
-    logic_->setListExport(listExport_->logic());
+    logic_ =
+        std::make_unique<MainWindowLogic>(view, *model_, search_->port(), *search_, listExport_->logic());
+    connect(search_, &WindowSearch::countdownEnded, this, [this] { logic_->search().countdownEnded(); });
     buildClientArea();
     connectCommands();
 
@@ -60,6 +65,8 @@ MainWindow::MainWindow(Platform& platform, EngineLink engine, RowDialogs& dialog
     list_->setModel(model_);
     list_->setColumnHidden(DeviceListModel::kKindColumn, true);
     logic_->load();
+    vendorLoad_ = std::make_unique<VendorTableLoad>(
+        platform_.host, queue_, [this](VendorTable vendors) { logic_->vendorsLoaded(std::move(vendors)); });
     command4_->setFocus();
     model_->setRowIcon(AppIcons::normalRow());
 
@@ -141,7 +148,9 @@ void MainWindow::layoutClient() {
     const double dpi = logicalDpiX();
     const int width = client_->width();
     const int height = client_->height();
-    const auto unit = list_layout::widthUnit(static_cast<int>(pixelsToTwips(width, dpi)));
+    const bool vendorShown = logic_->vendorColumnShown();
+    const auto unit = list_layout::widthUnit(
+        list_layout::sharedWidth(static_cast<int>(pixelsToTwips(width, dpi)), vendorShown));
     if (!unit) {
         return;
     }
@@ -160,6 +169,10 @@ void MainWindow::layoutClient() {
         }
         list_->header()->resizeSection(c,
                                        std::max(0, twipsToPixels(widths[static_cast<std::size_t>(c)], dpi)));
+    }
+    if (vendorShown) {
+        list_->header()->resizeSection(DeviceListModel::kVendorColumn,
+                                       std::max(0, twipsToPixels(*unit, dpi)));
     }
 }
 
@@ -215,8 +228,21 @@ void MainWindow::pick(int row) {
 }
 
 void MainWindow::showSortIndicator(int column, bool ascending) {
-    list_->header()->setSortIndicatorShown(true);
+    list_->header()->setSortIndicatorShown(column >= 0);
+    if (column < 0) {
+        return;
+    }
     list_->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void MainWindow::showVendorColumn(bool shown) {
+    menus_->action("vendorcolumn")->setChecked(shown);
+    model_->showVendorColumn(shown);
+    layoutClient();
+}
+
+void MainWindow::vendorsChanged() {
+    model_->vendorsChanged();
 }
 
 void MainWindow::showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) {

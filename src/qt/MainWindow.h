@@ -3,6 +3,8 @@
 
 #include "app/MainWindowLogic.h"
 #include "guilink/EngineLink.h"
+#include "guilink/VendorTableLoad.h"
+#include "qt/GuiPost.h"
 #include "qt/Platform.h"
 
 #include <QMainWindow>
@@ -52,6 +54,8 @@ private:
     void unpick() override;
     void pick(int row) override;
     void showSortIndicator(int column, bool ascending) override;
+    void showVendorColumn(bool shown) override;
+    void vendorsChanged() override;
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
@@ -71,8 +75,10 @@ private:
     MainMenus* menus_ = nullptr;
     DeviceListModel* model_ = nullptr;
     WindowSearch* search_ = nullptr;
+    std::unique_ptr<QtListExport> listExport_; // outlives the logic that runs it
     std::unique_ptr<MainWindowLogic> logic_;
-    std::unique_ptr<QtListExport> listExport_;
+    QtUiQueue queue_{this};
+    std::unique_ptr<VendorTableLoad> vendorLoad_; // goes before the logic it hands the table to
     QWidget* client_ = nullptr;
     QFrame* line1_ = nullptr;
     QToolButton* command3_ = nullptr; // Delete

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/QtFileChooser.h"
 
+#include "qt/UiText.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -21,7 +23,7 @@ std::optional<std::string> QtFileChooser::chooseExportPath(QWidget* parent) {
     const QString csv = QStringLiteral("CSV (*.csv)");
     const QString json = QStringLiteral("JSON (*.json)");
     QString filter = csv;
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export List"),
+    QString path = QFileDialog::getSaveFileName(parent, uiText(Str::ExportListTitle),
                                                 QStringLiteral("devices.csv"), csv + ";;" + json, &filter);
     if (path.isEmpty()) {
         return std::nullopt;

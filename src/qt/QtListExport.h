@@ -20,7 +20,6 @@ private:
     std::optional<std::string> chooseExportPath() override;
     Status<std::error_code> replaceFile(const std::string& path, const std::string& text) override;
     void showMessage(const Message& message) override;
-    VendorTable readVendorTable() override { return platform_.host.vendorTable(); }
 
     Platform& platform_;
     QWidget* window_;

@@ -23,7 +23,7 @@ DeviceListControl::DeviceListControl(HWND parent, HINSTANCE instance, int id, HF
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
         0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
 
     loadRowIcon();
 
@@ -164,19 +164,49 @@ POINT DeviceListControl::popupPoint(bool atPickedRow) const {
     return at;
 }
 
-void DeviceListControl::fillCell(NMLVDISPINFOW& info) {
+void DeviceListControl::fillCell(NMLVDISPINFOW& info, const std::string& text) {
     LVITEMW& item = info.item;
     if (item.iItem < 0 || item.iItem >= count()) {
         return;
     }
     if ((item.mask & LVIF_TEXT) != 0U && item.pszText != nullptr && item.cchTextMax > 0) {
-        const std::wstring cell =
-            wideOf(deviceCellText(rows_[static_cast<std::size_t>(item.iItem)], item.iSubItem));
-        lstrcpynW(item.pszText, cell.c_str(), item.cchTextMax);
+        lstrcpynW(item.pszText, wideOf(text).c_str(), item.cchTextMax);
     }
     if ((item.mask & LVIF_IMAGE) != 0U) {
         item.iImage = item.iSubItem == 0 ? 0 : -1;
     }
+}
+
+void DeviceListControl::fillInfoTip(NMLVGETINFOTIPW& tip, const std::string& text) {
+    if (!text.empty() && tip.pszText != nullptr && tip.cchTextMax > 0) {
+        lstrcpynW(tip.pszText, wideOf(text).c_str(), tip.cchTextMax);
+    }
+}
+
+int DeviceListControl::columnAtPointer() const {
+    const DWORD pointer = GetMessagePos();
+    LVHITTESTINFO hit{};
+    hit.pt = {static_cast<short>(LOWORD(pointer)), static_cast<short>(HIWORD(pointer))};
+    ScreenToClient(list_, &hit.pt);
+    return ListView_SubItemHitTest(list_, &hit) < 0 ? -1 : hit.iSubItem;
+}
+
+void DeviceListControl::showVendorColumn(bool shown) {
+    if (shown == vendorShown_) {
+        return;
+    }
+    vendorShown_ = shown;
+    if (shown) {
+        std::wstring title = wideOf(loadResString(Str::ColVendor));
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = title.data();
+        column.iSubItem = kDeviceColumns;
+        ListView_InsertColumn(list_, kDeviceColumns, &column);
+    } else {
+        ListView_DeleteColumn(list_, kDeviceColumns);
+    }
+    fitColumns();
 }
 
 void DeviceListControl::fitColumns() {
@@ -184,7 +214,8 @@ void DeviceListControl::fitColumns() {
     if (GetClientRect(list_, &client) == 0) {
         return;
     }
-    const auto unit = list_layout::widthUnit(static_cast<int>(pixelsToTwips(client.right, dpi_)));
+    const auto unit = list_layout::widthUnit(
+        list_layout::sharedWidth(static_cast<int>(pixelsToTwips(client.right, dpi_)), vendorShown_));
     if (!unit) {
         return;
     }
@@ -193,6 +224,9 @@ void DeviceListControl::fitColumns() {
     for (int c = 0; c < list_layout::kColumnCount; ++c) {
         ListView_SetColumnWidth(list_, c,
                                 std::max(0, twipsToPixels(widths[static_cast<std::size_t>(c)], dpi_)));
+    }
+    if (vendorShown_) {
+        ListView_SetColumnWidth(list_, kDeviceColumns, std::max(0, twipsToPixels(*unit, dpi_)));
     }
 }
 

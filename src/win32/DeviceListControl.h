@@ -3,6 +3,7 @@
 
 #include "discovery/DeviceRows.h"
 
+#include <string>
 #include <vector>
 #include <windows.h>
 // windows.h first: the headers below use its types
@@ -36,10 +37,18 @@ public:
     // Where a popup opened from the keyboard goes, in screen coordinates: below the picked row
     // (scrolled into view), or at the top left corner of the rows.
     POINT popupPoint(bool atPickedRow) const;
-    // Fills in the text the list asks for (LVN_GETDISPINFOW).
-    void fillCell(NMLVDISPINFOW& info);
-    // The six visible columns share the list's client width (inside its border, beside its vertical
-    // scroll bar) by the w rule; again whenever the scroll bar comes or goes with the rows.
+    // Fills in what the list asks for (LVN_GETDISPINFOW): the cell's text, as the window's logic
+    // gives it, and the row icon.
+    void fillCell(NMLVDISPINFOW& info, const std::string& text);
+    // The tooltip the list asks for (LVN_GETINFOTIPW); an empty one leaves the list's own.
+    static void fillInfoTip(NMLVGETINFOTIPW& tip, const std::string& text);
+    // The column under the pointer (the infotip names only the row), -1 for none.
+    int columnAtPointer() const;
+    // The Vendor column (the eighth), made or removed.
+    void showVendorColumn(bool shown);
+    // The six visible columns (seven with the Vendor column) share the list's client width (inside
+    // its border, beside its vertical scroll bar) by the w rule; again whenever the scroll bar comes
+    // or goes with the rows.
     void fitColumns();
     // After a move to a monitor of another scale: the row icon and the columns at the new DPI.
     void useDpi(int dpi);
@@ -53,6 +62,7 @@ private:
     HIMAGELIST icons_ = nullptr;
     int dpi_;
     int fittedWidth_ = -1; // the client width the columns were fitted to
+    bool vendorShown_ = false;
     std::vector<DeviceRow> rows_;
 };
 

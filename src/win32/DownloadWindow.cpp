@@ -6,6 +6,7 @@
 #include "platform/windows/WideText.h"
 #include "upgrade/ImageFilter.h"
 #include "upgrade/UpgradeLayout.h"
+#include "win32/FileDialog.h"
 #include "win32/Win32MessageBox.h"
 #include "win32/WindowClass.h"
 
@@ -215,18 +216,8 @@ std::optional<std::string> DownloadWindow::chooseImage() {
     // "name\0pattern\0\0", the same one filter as the Qt dialog's.
     const std::wstring filter =
         wideOf(kImageFilterName) + L'\0' + wideOf(kImageFilterPattern) + L'\0' + L'\0';
-    std::array<wchar_t, 32768> path{}; // the longest path Windows takes
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = window_;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = static_cast<DWORD>(path.size());
-    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (GetOpenFileNameW(&dialog) == FALSE) {
-        return std::nullopt;
-    }
-    return utf8Of(path.data());
+    return FileDialog::choose(FileDialog::Kind::Open, window_,
+                              {filter, {}, nullptr, nullptr, OFN_FILEMUSTEXIST});
 }
 
 MessageAnswer DownloadWindow::showMessage(const Message& message) {

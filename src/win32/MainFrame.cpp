@@ -51,14 +51,17 @@ MainFrame::MainFrame(const Win32Context& context)
     port_ = std::make_unique<EngineJob<engine::SearchDriver>>(context_.engine, context_.queue);
     SearchCycle::View& searchView = *this;
     MainWindowLogic::View& view = *this;
-    logic_ = std::make_unique<MainWindowLogic>(view, *list_, *port_, searchView);
     listExport_ = std::make_unique<Win32ListExport>(context_.host, window_);
-    logic_->setListExport(listExport_->logic());
+    logic_ = std::make_unique<MainWindowLogic>(view, *list_, *port_, searchView, listExport_->logic());
 
     // Load order: captions (the menu table's), title, toolbar pictures, list columns, empty list,
     // initial enabling. Showing the window then starts the search.
     SetWindowTextW(window_, text(Str::Product).c_str());
     logic_->load();
+    vendorLoad_ =
+        std::make_unique<VendorTableLoad>(context_.host, context_.queue, [this](VendorTable vendors) {
+            logic_->vendorsLoaded(std::move(vendors));
+        });
     metrics_->sizeClient(window_, list_layout::kClientWidth, list_layout::kClientHeight, true);
     layoutClient();
 }
@@ -138,8 +141,8 @@ void MainFrame::buildMenus() {
             continue;
         }
         const std::wstring caption = wideOf(captionWithAccessKey(menuCaption(entry), entry.designCaption));
-        AppendMenuW(menu, MF_STRING | (entry.checkable ? MF_CHECKED : 0U), static_cast<UINT_PTR>(entryId(i)),
-                    caption.c_str());
+        AppendMenuW(menu, MF_STRING | (entry.checkedAtStart ? MF_CHECKED : 0U),
+                    static_cast<UINT_PTR>(entryId(i)), caption.c_str());
     }
     for (const MenuDef& def : kMenus) {
         if (def.inBar) {
@@ -286,6 +289,13 @@ void MainFrame::showToolbar(bool shown) {
     layoutClient();
 }
 
+void MainFrame::showVendorColumn(bool shown) {
+    CheckMenuItem(menus_[static_cast<std::size_t>(MenuId::View)],
+                  static_cast<UINT>(entryId(menuEntryIndex("vendorcolumn"))),
+                  MF_BYCOMMAND | (shown ? MF_CHECKED : MF_UNCHECKED));
+    list_->showVendorColumn(shown);
+}
+
 void MainFrame::showAbout() {
     AboutWindow::run(context_.instance, context_.dpi, window_);
 }
@@ -317,9 +327,16 @@ LRESULT MainFrame::notify(const NMHDR& header) {
         return 0;
     }
     switch (header.code) {
-    case LVN_GETDISPINFOW:
-        list_->fillCell(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+    case LVN_GETDISPINFOW: {
+        auto& info = *reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header));
+        list_->fillCell(info, logic_->cellText(info.item.iItem, info.item.iSubItem));
         return 0;
+    }
+    case LVN_GETINFOTIPW: { // the MAC cell names the device's vendor
+        auto& tip = *reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header));
+        DeviceListControl::fillInfoTip(tip, logic_->toolTip(tip.iItem, list_->columnAtPointer()));
+        return 0;
+    }
     case LVN_COLUMNCLICK:
         logic_->headerClicked(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
         return 0;

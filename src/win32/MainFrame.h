@@ -5,6 +5,7 @@
 #include "discovery/SearchCycle.h"
 #include "engine/SearchDriver.h"
 #include "guilink/EngineJob.h"
+#include "guilink/VendorTableLoad.h"
 #include "setip/SetIpExchange.h"
 #include "upgrade/UploadCarryOver.h"
 #include "win32/DeviceListControl.h"
@@ -59,6 +60,8 @@ private:
     void showSortIndicator(int column, bool ascending) override {
         list_->showSortIndicator(column, ascending);
     }
+    void showVendorColumn(bool shown) override;
+    void vendorsChanged() override { InvalidateRect(list_->window(), nullptr, FALSE); }
     void showPopup(MainWindowLogic::Popup popup, MainWindowLogic::PopupPlace place) override;
     MessageAnswer ask(const Message& message) override;
     void startFirstSearchTimer(std::chrono::milliseconds delay) override;
@@ -93,8 +96,9 @@ private:
     SetIpExchange exchange_;    // the Set IP record and mode, for the whole run
     UploadCarryOver carryOver_; // the upload's last percent, for the whole run
     std::unique_ptr<EngineJob<engine::SearchDriver>> port_;
+    std::unique_ptr<Win32ListExport> listExport_; // outlives the logic that runs it
     std::unique_ptr<MainWindowLogic> logic_;
-    std::unique_ptr<Win32ListExport> listExport_;
+    std::unique_ptr<VendorTableLoad> vendorLoad_; // goes before the logic it hands the table to
     std::unique_ptr<SearchingWindow> searching_;
 };
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
 #include <map>
 #include <set>
@@ -52,6 +53,8 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     void showSortIndicator(int c, bool up) override {
         log.push_back("sorted by " + std::to_string(c) + (up ? " up" : " down"));
     }
+    void showVendorColumn(bool shown) override { vendorColumn = shown; }
+    void vendorsChanged() override { log.push_back("vendors"); }
     void showPopup(MainWindowLogic::Popup p, MainWindowLogic::PopupPlace at) override {
         using P = MainWindowLogic::PopupPlace;
         log.push_back(std::string(p == MainWindowLogic::Popup::Row ? "row" : "space") + " popup at " +
@@ -85,8 +88,18 @@ struct View final : MainWindowLogic::View, SearchCycle::View {
     AdapterListing readAdapters() override { return host.readAdapters(); }
     test::FakeHost host;
     int picked = -1;
+    bool vendorColumn = true;
     std::vector<std::string> log;
     CommandEnabling enabling;
+};
+
+// The export's Save dialog, which the operator cancels.
+struct ExportView final : ListExport::View {
+    explicit ExportView(std::vector<std::string>& log) : log(log) {}
+    std::optional<std::string> chooseExportPath() override { return log.push_back("export"), std::nullopt; }
+    Status<std::error_code> replaceFile(const std::string&, const std::string&) override { return Done{}; }
+    void showMessage(const Message&) override {}
+    std::vector<std::string>& log;
 };
 
 // A loaded main window over fake views, a fake port and a list of rows.
@@ -95,7 +108,9 @@ struct MainWindowLogicTest : ::testing::Test {
     test::FakeJob<SearchJob> port;
     test::ListRows rows;
     View view;
-    MainWindowLogic logic{view, rows, port, view};
+    ExportView exportView{view.log};
+    ListExport listExport{exportView};
+    MainWindowLogic logic{view, rows, port, view, listExport};
     SearchCycle& search = logic.search();
 };
 
@@ -276,6 +291,53 @@ TEST_F(MainWindowLogicTest, ThePickFollowsItsDeviceAcrossResortsAndArrivals) {
     logic.run(MenuCommand::Delete);
     EXPECT_EQ(tags(rows), "r2 r1 r4 r3");
     EXPECT_EQ(view.picked, -1) << "no neighbour is picked after a delete";
+}
+
+// The Vendor column is hidden at start and toggled from View; the vendors fill in when the table
+// comes, sort like text, follow the visible columns into a copy, and name the MAC cell's tooltip.
+TEST_F(MainWindowLogicTest, TheVendorColumnAndTooltipNameTheVendorOnceTheTableComes) {
+    EXPECT_FALSE(view.vendorColumn || logic.vendorColumnShown()) << "hidden at start";
+    logic.firstSearchDue();
+    port.handlers.events({sortRow("r0", "a", "10.77.1.1", 1, {0x00, 0x0A, 0x1B, 1, 2, 3}),
+                          sortRow("r1", "b", "10.77.1.2", 1, {0x00, 0x99, 0x99, 1, 2, 3}),
+                          sortRow("r2", "c", "10.77.1.3", 1, {0x02, 0x0A, 0x1B, 1, 2, 3})});
+    logic.headerClicked(MainWindowLogic::kVendorColumn);
+    EXPECT_EQ(view.log.back(), "countdown") << "a hidden column does not sort";
+    logic.run(MenuCommand::VendorColumn);
+    EXPECT_TRUE(view.vendorColumn && logic.vendorColumnShown());
+    view.picked = 0;
+    logic.headerClicked(MainWindowLogic::kVendorColumn);
+    EXPECT_EQ(logic.toolTip(0, MainWindowLogic::kMacColumn), "") << "no table yet";
+    EXPECT_EQ(logic.cellText(0, MainWindowLogic::kVendorColumn), "");
+
+    logic.run(MenuCommand::ExportList);
+    EXPECT_NE(view.log.back(), "export") << "the export waits for the table";
+
+    const std::array files{std::string_view("MA-L,000A1B,Stream Labs,\n")};
+    logic.vendorsLoaded(VendorTable::fromRegistries(files));
+    EXPECT_EQ(view.log.back(), "export");
+    EXPECT_EQ(view.log.end()[-2], "vendors");
+    EXPECT_EQ(tags(rows), "r1 r2 r0") << "sorted by vendor once known: unknown, locally administered, Stream";
+    EXPECT_EQ(view.picked, 2) << "the pick follows r0";
+    const int mac = MainWindowLogic::kMacColumn;
+    EXPECT_EQ(logic.toolTip(2, mac), "Stream Labs");
+    EXPECT_EQ(logic.toolTip(0, mac), "Vendor unknown");
+    EXPECT_EQ(logic.toolTip(1, mac), "locally administered");
+    EXPECT_EQ(logic.toolTip(2, 0), "") << "only the MAC cell";
+    EXPECT_EQ(logic.cellText(1, MainWindowLogic::kVendorColumn), "locally administered");
+    view.log.clear();
+    logic.run(MenuCommand::Copy);
+    EXPECT_EQ(view.log.back(),
+              "copy Wireless Device\tIP Address\tESS-ID\tChannel No\tWEP\tMac Address\tVendor\n"
+              "a\t10.77.1.1\tr0\t1\tDisabled\t00-0A-1B-01-02-03\tStream Labs\n");
+
+    logic.run(MenuCommand::VendorColumn);
+    EXPECT_FALSE(view.vendorColumn);
+    EXPECT_EQ(tags(rows), "r0 r1 r2") << "hidden while it sorted the list: arrival order again";
+    EXPECT_EQ(view.picked, 0);
+    EXPECT_EQ(view.log.at(1), "sorted by -1 up");
+    logic.run(MenuCommand::Copy);
+    EXPECT_EQ(view.log.back().find("Vendor"), std::string::npos) << "the copy follows the visible columns";
 }
 } // namespace
 } // namespace fw
