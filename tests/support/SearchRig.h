@@ -41,7 +41,8 @@ struct SearchRig {
     Platform platform{messages, shell, host, files};
     engine::Engine engine;
     EngineLink link{engine, engine.endpoints()};
-    DeviceListModel model;
+    static std::string noText(int, int) { return {}; }
+    DeviceListModel model{{noText, noText}};
     QWidget window;
     WindowSearch view{platform, link, &window};
     NoEvents events;
