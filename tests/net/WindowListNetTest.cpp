@@ -86,18 +86,12 @@ TEST(WindowListNet, SortedListCopiesAndExportsWhatTheCommandLineLists) {
     // A folder's path: the box says why, the folder stays as it was and nothing is left beside it.
     const QString folder = lab.dir() + "/folder.csv";
     ASSERT_TRUE(QDir().mkpath(folder));
-    const auto entries = [&] {
-        return QDir(lab.dir())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
-            .join(' ')
-            .toStdString();
-    };
-    const std::string before = entries();
+    const std::string before = folderEntries(lab.dir());
     exported(folder);
     ASSERT_EQ(messages.texts().size(), 1u);
     EXPECT_EQ(messages.texts()[0],
               "The list could not be saved to " + folder.toStdString() + ":\nIs a directory.");
-    EXPECT_EQ(entries(), before);
+    EXPECT_EQ(folderEntries(lab.dir()), before);
     EXPECT_TRUE(QDir(folder).isEmpty());
 
     EXPECT_EQ(clickIpHeader(), "10.77.2.20 10.77.1.10 10.77.1.9") << "a second click reverses";

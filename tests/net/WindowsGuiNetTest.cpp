@@ -424,13 +424,7 @@ TEST(WindowsGuiNet, SortsByTheIpHeaderAndExportsWhatTheCommandLineLists) {
     // A folder named like the file the default extension makes: replacing it is refused.
     const QString folder = lab.dir() + "/folder.csv";
     ASSERT_TRUE(QDir().mkpath(folder));
-    const auto entries = [&] {
-        return QDir(lab.dir())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
-            .join(' ')
-            .toStdString();
-    };
-    const std::string before = entries();
+    const std::string before = folderEntries(lab.dir());
     exportAs(lab.dir() + "/folder");
     // The dialog asks before replacing what is there: Enter says Yes.
     EXPECT_TRUE(waitUntil([&] { return wine.drive({"windows"}).count("\tExport List") == 2; }, 5000));
@@ -440,7 +434,7 @@ TEST(WindowsGuiNet, SortsByTheIpHeaderAndExportsWhatTheCommandLineLists) {
                              ":\nAccess denied."))
         << box.toStdString();
     wine.drive({"click", "Fernwick", "OK"});
-    EXPECT_EQ(entries(), before);
+    EXPECT_EQ(folderEntries(lab.dir()), before);
     EXPECT_TRUE(QDir(folder).isEmpty());
 
     const std::string descending = "10.77.2.20 10.77.1.10 10.77.1.9";

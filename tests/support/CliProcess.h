@@ -3,6 +3,7 @@
 
 #include "support/NetLab.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -46,6 +47,14 @@ private:
 // fernwick-cli run to its end in the workstation namespace.
 inline NetLab::Outcome cli(NetLab& lab, const QStringList& args) {
     return lab.runApart("ws", QStringList{NetLab::binaryPath("src/cli/fernwick-cli")} + args);
+}
+
+// A folder's entries, hidden ones too, as one line: what an export must leave as it was.
+inline std::string folderEntries(const QString& dir) {
+    return QDir(dir)
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+        .join(' ')
+        .toStdString();
 }
 
 // `search --format csv|json` output with its rows (a CSV line, a JSON object) in IP order, as a list
