@@ -8,6 +8,7 @@
 #include "win32/FileDialog.h"
 #include "win32/Win32MessageBox.h"
 
+#include <string>
 #include <string_view>
 // windows.h (through the header) first: commdlg.h uses its types
 #include <commdlg.h>
@@ -24,8 +25,18 @@ std::optional<std::string> Win32ListExport::chooseExportPath() {
         {std::wstring(kFilter), L"devices.csv", title.c_str(), L"csv", OFN_OVERWRITEPROMPT});
 }
 
+// fernwick-cli.exe writes its standard output in text mode, LF as CR LF; the export writes the same
+// bytes, so a file saved from either program is the same.
 Status<std::error_code> Win32ListExport::replaceFile(const std::string& path, const std::string& text) {
-    return files::replaceFile(filePath(path), text);
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 32);
+    for (const char c : text) {
+        if (c == '\n') {
+            lines += '\r';
+        }
+        lines += c;
+    }
+    return files::replaceFile(filePath(path), lines);
 }
 
 void Win32ListExport::showMessage(const Message& message) {
