@@ -60,19 +60,19 @@ Result<std::unique_ptr<MetricsServer>, std::string> MetricsServer::start(const s
     server.Get("/metrics", [s](const httplib::Request&, httplib::Response& res) {
         res.set_content(*s->current(), kContentType);
     });
-    const auto notAllowed = [](const httplib::Request& req, httplib::Response& res) {
-        if (req.path == "/metrics") {
+    // Anything but GET or HEAD of /metrics is answered from its request line and headers, before a
+    // body is awaited and whatever the method (TRACE and CONNECT too).
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (req.path != "/metrics") {
+            res.status = 404;
+        } else if (req.method != "GET" && req.method != "HEAD") {
             res.status = 405;
             res.set_header("Allow", "GET, HEAD");
         } else {
-            res.status = 404;
+            return httplib::Server::HandlerResponse::Unhandled;
         }
-    };
-    server.Post(".*", notAllowed);
-    server.Put(".*", notAllowed);
-    server.Patch(".*", notAllowed);
-    server.Delete(".*", notAllowed);
-    server.Options(".*", notAllowed);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         res.set_content(std::to_string(res.status) + "\n", "text/plain");
     });

@@ -87,6 +87,14 @@ TEST(MetricsNet, PrometheusScrapesTheWatchAndSeesADeviceGo) {
                 .out.contains("fernwick_device_up{adapter=\"eth0\",mac=\"00:0a:1b:00:00:02\"} 1");
         },
         10000));
+    // Only GET and HEAD of /metrics are served; a POST is refused without waiting for its body.
+    const auto status = [&](const QString& method, const QString& path) {
+        return lab
+            .runApart("ws", {"curl", "-s", "-o", "/dev/null", "-w", "%{http_code}", "--max-time", "3", "-X",
+                             method, "http://127.0.0.1:9120" + path})
+            .out;
+    };
+    EXPECT_EQ(status("POST", "/metrics") + status("TRACE", "/metrics") + status("GET", "/"), "405405404");
     const auto huge = lab.runApart("ws", {"python3", "-c", kHugeHeader});
     EXPECT_TRUE(huge.out.startsWith("HTTP/1.1 4") || huge.out.startsWith("closed")) << huge.out.toStdString();
 
