@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// watch --metrics-listen with 10,000 simulated devices on one segment (the simulator's edge mode):
-// the watch's resident memory once all are known and after many more searches, and how long a
-// scrape of the whole text takes, measured by curl in the workstation namespace.
+// watch --metrics-listen --inventory with 10,000 simulated devices on one segment (the simulator's
+// edge mode): the watch's resident memory once all are known and after many more searches (with
+// --interval 0.2 and fewer devices: memory over 10,000 searches), how long a search takes and a
+// scrape of the whole text, measured by curl in the workstation namespace.
 #include "../LabBench.h"
 #include "support/ManyDevices.h"
 #include "support/NetLab.h"
@@ -11,7 +12,9 @@
 #include <QProcess>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace fw {
@@ -37,19 +40,22 @@ NetLab::Outcome scrape(NetLab& lab, const char* format) {
                         {"curl", "-s", "-o", "/dev/null", "-w", format, "http://127.0.0.1:9120/metrics"});
 }
 
-int run(int deviceCount, int seconds) {
+int run(int deviceCount, int seconds, double interval) {
     NetLab lab;
     test::startManyDevices(lab, deviceCount);
-    QProcess* watch = lab.spawn("ws", {NetLab::binaryPath("src/cli/fernwick-cli"), "watch", "--interval", "4",
-                                       "--format", "jsonl", "--metrics-listen", "127.0.0.1:9120"});
+    QProcess* watch = lab.spawn("ws", {NetLab::binaryPath("src/cli/fernwick-cli"), "watch", "--interval",
+                                       QString::number(interval), "--format", "jsonl", "--metrics-listen",
+                                       "127.0.0.1:9120", "--inventory", lab.dir() + "/inventory.json"});
     const qint64 pid = watch->processId();
-    std::printf("%d simulated devices, watch --interval 4 (each search waits 2 s)\n", deviceCount);
+    std::printf("%d simulated devices, watch --interval %g --inventory\n", deviceCount, interval);
     const std::string full = "} " + std::to_string(deviceCount) + "\n";
     for (int i = 0; i < 60; ++i) {
         const auto text = lab.runApart("ws", {"curl", "-s", "http://127.0.0.1:9120/metrics"}).out;
         if (text.contains(full.c_str())) {
-            std::printf("all known after %d s; text %lld bytes; resident %ld KiB\n", i,
-                        static_cast<long long>(text.size()), residentKiB(pid));
+            const qsizetype at = text.indexOf("\nfernwick_search_duration_seconds ");
+            std::printf("all known after %d s; text %lld bytes; resident %ld KiB; last search %s s\n", i,
+                        static_cast<long long>(text.size()), residentKiB(pid),
+                        text.mid(at + 34, text.indexOf('\n', at + 1) - at - 34).constData());
             break;
         }
         QThread::sleep(1);
@@ -60,10 +66,12 @@ int run(int deviceCount, int seconds) {
     }
     std::printf("scrape (curl time_total, 20 scrapes): median %.1f ms, max %.1f ms\n", bench::median(times),
                 *std::max_element(times.begin(), times.end()));
-    for (int s = 0; s < seconds; s += 10) {
-        QThread::sleep(10);
-        std::printf("after %d s more (%d more searches): resident %ld KiB\n", s + 10, (s + 10) / 4,
-                    residentKiB(pid));
+    const int step = std::max(10, seconds / 20);
+    for (int s = 0; s < seconds; s += step) {
+        QThread::sleep(static_cast<unsigned long>(step));
+        std::printf("after %d s more (about %.0f more searches): resident %ld KiB\n", s + step,
+                    (s + step) / interval, residentKiB(pid));
+        std::fflush(stdout);
     }
     return 0;
 }
@@ -74,16 +82,21 @@ int run(int deviceCount, int seconds) {
 int main(int argc, char** argv) {
     int devices = 10000;
     int seconds = 60;
+    double interval = 4;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
-        (option == "--devices" ? devices : seconds) = std::atoi(argv[i + 1]);
+        if (option == "--interval") {
+            interval = std::atof(argv[i + 1]);
+        } else {
+            (option == "--devices" ? devices : seconds) = std::atoi(argv[i + 1]);
+        }
     }
     if (!fw::bench::readyForLab()) {
         return 77;
     }
     QCoreApplication app(argc, argv);
     try {
-        return fw::run(devices, seconds);
+        return fw::run(devices, seconds, interval);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

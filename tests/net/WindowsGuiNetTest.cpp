@@ -442,6 +442,19 @@ TEST(WindowsGuiNet, SortsByTheIpHeaderAndExportsWhatTheCommandLineLists) {
 
     const std::string descending = "10.77.2.20 10.77.1.10 10.77.1.9";
     EXPECT_EQ(clickIpHeader(descending), descending) << "a second click reverses";
+
+    // View -> Vendor Column: each row's vendor in a column of its own, in the list's order.
+    wine.activate("Fernwick");
+    wine.keys({"alt+v", "v"});
+    const auto vendors = [&] {
+        QStringList out;
+        for (const QString& row : wine.drive({"list"}).split('\n', Qt::SkipEmptyParts)) {
+            out << row.section('\t', 8, 8); // after the hidden kind column
+        }
+        return out.join('|').toStdString();
+    };
+    EXPECT_TRUE(waitUntil([&] { return vendors() == "Stream Labs|Stream Labs|locally administered"; }, 5000))
+        << vendors();
 }
 
 } // namespace
