@@ -61,6 +61,7 @@ int run(int deviceCount, int seconds, double interval) {
         QThread::sleep(1);
     }
     std::vector<double> times;
+    times.reserve(20);
     for (int i = 0; i < 20; ++i) {
         times.push_back(scrape(lab, "%{time_total}").out.toDouble() * 1000.0);
     }
