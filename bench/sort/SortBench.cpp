@@ -42,10 +42,8 @@ int main() {
     const std::vector<fw::DeviceRow> source = randomRows();
     fw::test::ListRows list;
     fw::RowOrder order;
-    for (const auto& row : source) {
-        order.place(list, row);
-        list.rows.push_back(row);
-    }
+    list.rows = source;
+    order.arrive(list, source.size());
     double slowestSort = 0;
     for (int column = 0; column < 6; ++column) {
         for (int click = 0; click < 2; ++click) { // the second click reverses
@@ -66,9 +64,9 @@ int main() {
     double slowestBatch = 0;
     for (std::size_t at = 0; at < source.size(); at += 100) {
         const double batchStart = fw::bench::monotonicSeconds();
-        for (std::size_t i = at; i < at + 100; ++i) {
-            arrived.insertRow(sorted.place(arrived, source[i]), source[i]);
-        }
+        arrived.appendRows({source.begin() + static_cast<std::ptrdiff_t>(at),
+                            source.begin() + static_cast<std::ptrdiff_t>(at + 100)});
+        arrived.reorder(sorted.arrive(arrived, 100));
         slowestBatch = std::max(slowestBatch, milliseconds(batchStart));
     }
     const double placing = milliseconds(start);
@@ -85,16 +83,9 @@ int main() {
         for (std::size_t at = 0; at < 1000; at += 100) {
             std::vector<fw::DeviceRow> batch(source.begin() + static_cast<std::ptrdiff_t>(at),
                                              source.begin() + static_cast<std::ptrdiff_t>(at + 100));
-            if (sortedRun == 0) {
-                for (const auto& row : batch) {
-                    smallOrder.place(small, row);
-                }
-                small.appendRows(std::move(batch));
-            } else {
-                for (auto& row : batch) {
-                    const int place = smallOrder.place(small, row);
-                    small.insertRow(place, std::move(row));
-                }
+            small.appendRows(std::move(batch));
+            if (const std::vector<int> moved = smallOrder.arrive(small, 100); !moved.empty()) {
+                small.reorder(moved);
             }
         }
         thousand[sortedRun] = milliseconds(smallStart);

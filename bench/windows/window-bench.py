@@ -269,6 +269,13 @@ def main():
         searching(lab)
         figures.update({f"stall_search{k}_ms": v for k, v in lab.stall().items()})
         figures["stall_search_rows"] = int(listed.split()[1]) if listed.startswith("rows") else 0
+        # The same search with the list sorted by IP (a click on its header): each row takes its place.
+        lab.drive("header", "1")
+        lab.drive("stall-start")
+        lab.drive("menu", "Edit/Search")
+        lab.drive("--until", f"rows\t{MANY + 3}", "rows", timeout=120)
+        searching(lab)
+        figures.update({f"stall_search_sorted{k}_ms": v for k, v in lab.stall().items()})
     finally:
         lab.down()
         if not os.environ.get("FERNWICK_KEEP_LAB"):

@@ -26,22 +26,17 @@ void MainWindowLogic::ListedRows::clear() {
     logic_.rows_.clear();
 }
 
-// In arrival order a batch is one append, as before sorting existed; sorted, each row goes to its
-// place, and the pick follows its device.
+// A batch is one append; a sorted list is then put in order in one move, and the pick follows its
+// device. (Placing each row on its own made a list view recount and redraw per row: seconds for
+// 1,000 rows in the Win32 list under wine.)
 void MainWindowLogic::listRows(std::vector<DeviceRow> rows) {
-    if (!order_.sorting()) {
-        for (const DeviceRow& row : rows) {
-            order_.place(rows_, row);
-        }
-        rows_.appendRows(std::move(rows));
-        return;
-    }
     const std::optional<RowOrder::Arrival> picked = pickedArrival();
-    for (DeviceRow& row : rows) {
-        const int at = order_.place(rows_, row);
-        rows_.insertRow(at, std::move(row));
+    const std::size_t count = rows.size();
+    rows_.appendRows(std::move(rows));
+    if (const std::vector<int> order = order_.arrive(rows_, count); !order.empty()) {
+        rows_.reorder(order);
+        repick(picked);
     }
-    repick(picked);
 }
 
 void MainWindowLogic::headerClicked(int column) {

@@ -90,24 +90,53 @@ std::vector<int> RowOrder::sort(const DeviceRows& rows) {
     return order;
 }
 
-int RowOrder::place(const DeviceRows& rows, const DeviceRow& arriving) {
-    const Arrival arrival = next_++;
-    const Key key = keyOf(arriving);
-    std::size_t lo = 0;
-    std::size_t hi = std::min(static_cast<std::size_t>(rows.count()), arrivals_.size());
-    if (!sorting_) {
-        lo = hi = arrivals_.size(); // arrival order: at the end, also within a batch not yet listed
-    }
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (before(key, arrival, keyOf(rows.rowAt(static_cast<int>(mid))), arrivals_[mid])) {
-            hi = mid;
-        } else {
-            lo = mid + 1;
+std::vector<int> RowOrder::arrive(const DeviceRows& rows, std::size_t count) {
+    const std::size_t listed = arrivals_.size();
+    std::vector<Key> keys; // the arriving rows', by their index less `listed`
+    keys.reserve(count);
+    std::vector<std::size_t> arriving(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        arrivals_.push_back(next_++);
+        arriving[i] = listed + i;
+        if (sorting_) {
+            keys.push_back(keyOf(rows.rowAt(static_cast<int>(listed + i))));
         }
     }
-    arrivals_.insert(arrivals_.begin() + static_cast<std::ptrdiff_t>(lo), arrival);
-    return static_cast<int>(lo);
+    if (!sorting_ || count == 0) {
+        return {};
+    }
+    const auto goesBefore = [&](std::size_t a, const Key& bKey, std::size_t b) {
+        return before(keys[a - listed], arrivals_[a], bKey, arrivals_[b]);
+    };
+    std::sort(arriving.begin(), arriving.end(),
+              [&](std::size_t a, std::size_t b) { return goesBefore(a, keys[b - listed], b); });
+    std::vector<int> order;
+    order.reserve(listed + count);
+    std::size_t kept = 0; // the listed rows already placed
+    for (const std::size_t a : arriving) {
+        std::size_t lo = kept;
+        std::size_t hi = listed;
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (goesBefore(a, keyOf(rows.rowAt(static_cast<int>(mid))), mid)) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        for (; kept < lo; ++kept) {
+            order.push_back(static_cast<int>(kept));
+        }
+        order.push_back(static_cast<int>(a));
+    }
+    for (; kept < listed; ++kept) {
+        order.push_back(static_cast<int>(kept));
+    }
+    std::vector<Arrival> arrivals(order.size());
+    std::transform(order.begin(), order.end(), arrivals.begin(),
+                   [&](int i) { return arrivals_[static_cast<std::size_t>(i)]; });
+    arrivals_ = std::move(arrivals);
+    return order;
 }
 
 void RowOrder::remove(int row) {

@@ -40,9 +40,10 @@ public:
     // the new list's i-th row is rows[result[i]]. The arrival numbers follow.
     std::vector<int> sort(const DeviceRows& rows);
 
-    // Where a row arriving now goes among `rows` (listed in this order); it is recorded as the
-    // latest arrival at that place. Binary search: the rows stay sorted as they arrive.
-    int place(const DeviceRows& rows, const DeviceRow& arriving);
+    // The last `count` of `rows` have just arrived, appended after rows listed in this order. They are
+    // recorded as the latest arrivals; sorted, the result is the permutation (as sort()'s) that puts
+    // each at its place, found by binary search; in arrival order it is empty (nothing moves).
+    std::vector<int> arrive(const DeviceRows& rows, std::size_t count);
     void remove(int row);
     void clear() { arrivals_.clear(); }
 
