@@ -91,8 +91,9 @@ std::vector<int> RowOrder::sort(const DeviceRows& rows) {
 }
 
 std::vector<int> RowOrder::arrive(const DeviceRows& rows, std::size_t count) {
-    const std::size_t listed = arrivals_.size();
-    std::vector<Key> keys; // the arriving rows', by their index less `listed`
+    const std::size_t listed = static_cast<std::size_t>(rows.count()) - count;
+    arrivals_.resize(listed); // a list filled before this order knew it keeps its listed order
+    std::vector<Key> keys;    // the arriving rows', by their index less `listed`
     keys.reserve(count);
     std::vector<std::size_t> arriving(count);
     for (std::size_t i = 0; i < count; ++i) {
