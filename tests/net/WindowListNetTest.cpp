@@ -24,13 +24,7 @@ namespace {
 // the same devices, and a folder's path is refused with its reason.
 TEST(WindowListNet, SortedListCopiesAndExportsWhatTheCommandLineLists) {
     NetLab lab;
-    lab.addHost("a", "a", "10.77.1.10/24");
-    lab.addHost("b", "b", "10.77.2.20/24");
-    lab.startSimulator("a", R"({"devices": [
-      {"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "name": "Lobby AP", "essid": "office", "kind": "AP"},
-      {"mac": "02:0A:1B:00:00:09", "ip": "10.77.1.9", "name": "Hall, \"east\"", "wep": 1, "kind": "G"}]})");
-    lab.startSimulator("b",
-                       R"({"devices": [{"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"}]})");
+    startListLab(lab);
     // Before the window: it keeps port 4001 open from its first search on.
     const NetLab::Outcome csv = cli(lab, {"search", "--format", "csv"});
     const NetLab::Outcome json = cli(lab, {"search", "--format", "json"});

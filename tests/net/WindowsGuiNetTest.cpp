@@ -374,13 +374,7 @@ TEST(WindowsGuiNet, SortsByTheIpHeaderAndExportsWhatTheCommandLineLists) {
     }
     NetLab lab;
     const WineServerStop stop;
-    lab.addHost("a", "a", "10.77.1.10/24");
-    lab.addHost("b", "b", "10.77.2.20/24");
-    lab.startSimulator("a", R"({"devices": [
-      {"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "name": "Lobby AP", "essid": "office", "kind": "AP"},
-      {"mac": "02:0A:1B:00:00:09", "ip": "10.77.1.9", "name": "Hall, \"east\"", "wep": 1, "kind": "G"}]})");
-    lab.startSimulator("b",
-                       R"({"devices": [{"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"}]})");
+    startListLab(lab);
     const Wine wine(lab);
     // Before the window, which keeps port 4001 open.
     const NetLab::Outcome csv = wine.run({env("FERNWICK_WINDOWS_CLI"), "search", "--format", "csv"});

@@ -49,6 +49,18 @@ inline NetLab::Outcome cli(NetLab& lab, const QStringList& args) {
     return lab.runApart("ws", QStringList{NetLab::binaryPath("src/cli/fernwick-cli")} + args);
 }
 
+// The window list tests' lab: three devices on two segments, whose addresses sort otherwise as text
+// (10.77.1.9, 10.77.1.10), one locally administered MAC and a name with a comma and quotes.
+inline void startListLab(NetLab& lab) {
+    lab.addHost("a", "a", "10.77.1.10/24");
+    lab.addHost("b", "b", "10.77.2.20/24");
+    lab.startSimulator("a", R"({"devices": [
+      {"mac": "00:0A:1B:00:00:10", "ip": "10.77.1.10", "name": "Lobby AP", "essid": "office", "kind": "AP"},
+      {"mac": "02:0A:1B:00:00:09", "ip": "10.77.1.9", "name": "Hall, \"east\"", "wep": 1, "kind": "G"}]})");
+    lab.startSimulator("b",
+                       R"({"devices": [{"mac": "00:0A:1B:00:00:20", "ip": "10.77.2.20", "kind": "G"}]})");
+}
+
 // A folder's entries, hidden ones too, as one line: what an export must leave as it was.
 inline std::string folderEntries(const QString& dir) {
     return QDir(dir)
